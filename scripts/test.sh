@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The whole test suite: sets up, then builds and runs every test three times — the
+# default build, AddressSanitizer+UBSan and ThreadSanitizer. Exits non-zero on the
+# first failing flavour.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+for flavour in default asan tsan; do
+  echo "== $flavour build =="
+  scripts/build.sh "$flavour"
+  (cd "build/$flavour" && ctest -j "$(nproc)" --output-on-failure --timeout 600)
+done
+if [ -x scripts/fuzz.sh ]; then scripts/fuzz.sh; fi
+echo "all flavours passed"

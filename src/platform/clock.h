@@ -1,0 +1,16 @@
+#pragma once
+// Monotonic time and thread scheduling.
+
+#include <cstdint>
+
+namespace vantro::platform {
+
+// Nanoseconds of a monotonic clock (steady_clock); only differences are meaningful.
+uint64_t monotonicNanoseconds();
+
+// Gives up the rest of this thread's time slice (Windows SwitchToThread / Sleep(0)).
+void yieldThread();
+
+void sleepMilliseconds(uint32_t ms);
+
+}  // namespace vantro::platform

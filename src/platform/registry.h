@@ -1,0 +1,74 @@
+#pragma once
+// A registry store with the Windows registry's semantics the plug-in relies on:
+// hives, backslash key paths, typed values, enumeration by index.
+//
+// On disk (see docs/platform.md): one directory per key below the root, one
+// human-readable file of values per key, replaced atomically (write, fsync, rename)
+// under an advisory lock, so concurrent processes never see a torn value and a crash
+// leaves the old or the new file. The root is $VANTRO_REGISTRY_ROOT, else
+// $HOME/.config/vantro/registry. Key and value names compare case-insensitively
+// (simple Unicode case folding) and keep the case they were first written with.
+//
+// Results are Windows error codes (0 success, 2 not found, 259 no more items, ...),
+// so code written against the Windows calls reads the same.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantro::platform {
+
+enum class RegHive { currentUser, localMachine };
+
+enum class RegType : uint32_t { none = 0, sz = 1, binary = 3, dword = 4 };
+
+constexpr long kErrorSuccess = 0;
+constexpr long kErrorFileNotFound = 2;
+constexpr long kErrorAccessDenied = 5;
+constexpr long kErrorInvalidParameter = 87;
+constexpr long kErrorMoreData = 234;
+constexpr long kErrorNoMoreItems = 259;
+
+struct RegValue {
+    std::u16string name;
+    RegType type = RegType::none;
+    std::vector<uint8_t> data;  // REG_SZ: UTF-16LE including the terminator, as Windows stores it
+};
+
+class RegistryKey {
+public:
+    RegistryKey() = default;
+    RegistryKey(RegistryKey&&) noexcept = default;
+    RegistryKey& operator=(RegistryKey&&) noexcept = default;
+
+    // Opens an existing key. 0, or kErrorFileNotFound when it does not exist.
+    static long open(RegHive hive, std::u16string_view path, RegistryKey& out);
+    // Opens a key, creating it and its missing parents.
+    static long create(RegHive hive, std::u16string_view path, RegistryKey& out);
+    // Deletes a key with all its values and subkeys.
+    static long deleteKey(RegHive hive, std::u16string_view path);
+
+    bool isOpen() const { return !dir_.empty(); }
+
+    // Reads a value. type and data may be null. kErrorFileNotFound when absent.
+    long queryValue(std::u16string_view name, RegType* type, std::vector<uint8_t>* data) const;
+    long setValue(std::u16string_view name, RegType type, const void* data, size_t size);
+    long setDword(std::u16string_view name, uint32_t value);
+    long setString(std::u16string_view name, std::u16string_view value);  // REG_SZ, terminator added
+    long deleteValue(std::u16string_view name);
+
+    // Enumeration by index over the values/subkeys as they are at the call;
+    // kErrorNoMoreItems past the end.
+    long enumValue(uint32_t index, RegValue& out) const;
+    long enumSubKey(uint32_t index, std::u16string& out) const;
+    long queryInfo(uint32_t* subKeyCount, uint32_t* valueCount) const;
+
+    // The directory of the store's root in use (for tests and docs).
+    static std::string rootDirectory();
+
+private:
+    std::string dir_;
+};
+
+}  // namespace vantro::platform

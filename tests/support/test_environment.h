@@ -1,0 +1,32 @@
+#pragma once
+// Gives a test its own registry root and runtime (window) directory, so that tests
+// and the processes they start never see another run's connections or windows.
+
+#include <string>
+
+namespace vantro::test {
+
+class TestEnvironment {
+public:
+    // Creates a fresh temporary directory and points VANTRO_REGISTRY_ROOT and
+    // VANTRO_RUNTIME_DIR below it; child processes inherit both.
+    TestEnvironment();
+    // Restores the previous variables and removes the directory.
+    ~TestEnvironment();
+    TestEnvironment(const TestEnvironment&) = delete;
+    TestEnvironment& operator=(const TestEnvironment&) = delete;
+
+    const std::string& root() const { return root_; }
+    std::string registryRoot() const { return root_ + "/registry"; }
+    std::string runtimeDir() const { return root_ + "/runtime"; }
+
+private:
+    std::string root_;
+    std::string oldRegistry_, oldRuntime_;
+    bool hadRegistry_ = false, hadRuntime_ = false;
+};
+
+// A name unique to this process and call, for shared-memory names in tests.
+std::u16string uniqueName(const char* stem);
+
+}  // namespace vantro::test
