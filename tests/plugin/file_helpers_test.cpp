@@ -1,0 +1,67 @@
+#include "plugin/file_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/utf.h"
+#include "support/test_environment.h"
+
+namespace fs = std::filesystem;
+using vantro::platform::fromUtf8;
+
+namespace {
+
+class FileHelpersTest : public ::testing::Test {
+protected:
+    std::u16string make(const std::string& name) {
+        std::string path = env.root() + "/" + name;
+        std::ofstream(path) << "data";
+        return fromUtf8(path);
+    }
+
+    vantro::test::TestEnvironment env;
+};
+
+// 2020-01-01T00:00:00Z in FILETIME ticks.
+constexpr uint64_t kNewYear2020 = 132223104000000000ull;
+
+fs::file_time_type newYear2020() {
+    auto sys = std::chrono::sys_days(std::chrono::year(2020) / 1 / 1);
+    return std::chrono::file_clock::from_sys(std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+        std::chrono::sys_time<std::chrono::seconds>(sys)));
+}
+
+}  // namespace
+
+// Only existing non-directories count as files; names in any script work.
+TEST_F(FileHelpersTest, FileExists) {
+    EXPECT_FALSE(FileExists(u""));
+    EXPECT_TRUE(FileExists(make("plain.txt")));
+    EXPECT_TRUE(FileExists(make("\xd0\xb2\xd0\xbe\xd0\xb4\xd0\xb0 \xe6\xb0\xb4.png")));
+    EXPECT_FALSE(FileExists(fromUtf8(env.root() + "/missing.png")));
+    EXPECT_FALSE(FileExists(fromUtf8(env.root())));
+}
+
+// The last write time is reported on the Windows scale: 100 ns ticks since 1601.
+TEST_F(FileHelpersTest, LastWriteTimeOnFileTimeScale) {
+    std::u16string path = make("stamp.bmp");
+    fs::last_write_time(vantro::platform::toUtf8(path), newYear2020());
+    EXPECT_EQ(GetFileTimeValue(path, 2), kNewYear2020);
+    EXPECT_EQ(GetFileTimeValue(path, 7), kNewYear2020);
+
+    auto later = newYear2020() + std::chrono::milliseconds(1234);
+    fs::last_write_time(vantro::platform::toUtf8(path), later);
+    EXPECT_EQ(GetFileTimeValue(path, 2), kNewYear2020 + 12340000);
+}
+
+// Files that cannot be opened give 0 for every kind of time.
+TEST_F(FileHelpersTest, UnopenableGivesZero) {
+    for (uint32_t which : {0u, 1u, 2u}) {
+        EXPECT_EQ(GetFileTimeValue(u"", which), 0u);
+        EXPECT_EQ(GetFileTimeValue(fromUtf8(env.root() + "/missing"), which), 0u);
+        EXPECT_EQ(GetFileTimeValue(fromUtf8(env.root()), which), 0u);
+    }
+}

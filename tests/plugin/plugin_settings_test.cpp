@@ -1,0 +1,142 @@
+#include "plugin/plugin_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "platform/registry.h"
+#include "support/test_environment.h"
+
+using vantro::platform::RegHive;
+using vantro::platform::RegistryKey;
+using vantro::platform::RegType;
+
+namespace {
+
+constexpr const char16_t* kNames[] = {u"CameraAutoSync", u"MemoryTextures", u"ExportNodes", u"SkipVeloraCheck",
+                                      u"CheckPluginVersion"};
+
+RegistryKey settingsKey() {
+    RegistryKey key;
+    EXPECT_EQ(RegistryKey::create(RegHive::currentUser, kSettingsKeyPath, key), 0);
+    return key;
+}
+
+// The stored value as (type, bytes); type none when absent.
+std::pair<RegType, std::vector<uint8_t>> stored(const char16_t* name) {
+    RegistryKey key;
+    if (RegistryKey::open(RegHive::currentUser, kSettingsKeyPath, key) != 0)
+        return {RegType::none, {}};
+    RegType type = RegType::none;
+    std::vector<uint8_t> data;
+    if (key.queryValue(name, &type, &data) != 0)
+        return {RegType::none, {}};
+    return {type, data};
+}
+
+std::vector<uint8_t> dwordBytes(uint32_t v) {
+    return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+}
+
+std::vector<uint32_t> fields(const PluginSettings& s) {
+    return {s.cameraAutoSync, s.memoryTextures, s.exportNodes, s.skipVeloraCheck, s.checkPluginVersion};
+}
+
+class PluginSettingsTest : public ::testing::Test {
+protected:
+    vantro::test::TestEnvironment env;
+};
+
+}  // namespace
+
+// A first run creates the empty key, takes the missing-value defaults and writes nothing.
+TEST_F(PluginSettingsTest, MissingKeyIsCreatedEmptyWithDefaults) {
+    PluginSettings settings;
+    EXPECT_EQ(fields(settings), (std::vector<uint32_t>{1, 1, 1, 0, 1}));
+    RegistryKey key;
+    ASSERT_EQ(RegistryKey::open(RegHive::currentUser, kSettingsKeyPath, key), 0);
+    uint32_t subKeys = 99, values = 99;
+    ASSERT_EQ(key.queryInfo(&subKeys, &values), 0);
+    EXPECT_EQ(values, 0u);
+    EXPECT_TRUE(settings.CameraAutoSync());
+    EXPECT_FALSE(settings.SkipVeloraCheck());
+}
+
+// When the store cannot be opened at all, the construction values stay and Read keeps
+// whatever is in memory.
+TEST_F(PluginSettingsTest, UnopenableKeyKeepsValuesInMemory) {
+    std::string blocker = env.root() + "/not-a-directory";
+    std::ofstream(blocker) << "x";
+    setenv("VANTRO_REGISTRY_ROOT", (blocker + "/registry").c_str(), 1);
+    PluginSettings settings;
+    EXPECT_EQ(fields(settings), (std::vector<uint32_t>{0, 0, 1, 0, 1}));
+    settings.skipVeloraCheck = 5;
+    settings.Read();
+    EXPECT_EQ(settings.skipVeloraCheck, 5u);
+    settings.SetCameraAutoSync(true);  // the write is skipped silently
+    EXPECT_EQ(settings.cameraAutoSync, 1u);
+    setenv("VANTRO_REGISTRY_ROOT", env.registryRoot().c_str(), 1);
+    EXPECT_EQ(stored(u"CameraAutoSync").first, RegType::none);
+}
+
+// Values are taken as raw 4 bytes: non-zero is on, REG_SZ "1" is on, longer data and
+// missing values fall back to each value's own default.
+TEST_F(PluginSettingsTest, ReadTakesRawBytesAndFallsBackPerValue) {
+    RegistryKey key = settingsKey();
+    ASSERT_EQ(key.setDword(u"CameraAutoSync", 256), 0);
+    ASSERT_EQ(key.setString(u"MemoryTextures", u"1"), 0);       // 4 bytes with terminator
+    ASSERT_EQ(key.setString(u"ExportNodes", u"0"), 0);          // 0x30: still on
+    ASSERT_EQ(key.setString(u"SkipVeloraCheck", u"yes"), 0);    // 8 bytes: default 0
+    ASSERT_EQ(key.setDword(u"CheckPluginVersion", 0), 0);
+    PluginSettings settings;
+    EXPECT_EQ(fields(settings), (std::vector<uint32_t>{256, 0x31, 0x30, 0, 0}));
+    EXPECT_TRUE(settings.CameraAutoSync());
+    EXPECT_TRUE(settings.MemoryTextures());
+    EXPECT_TRUE(settings.ExportNodes());
+    EXPECT_FALSE(settings.SkipVeloraCheck());
+    EXPECT_FALSE(settings.CheckPluginVersion());
+
+    ASSERT_EQ(key.setString(u"CameraAutoSync", u"on"), 0);  // 6 bytes: default 1
+    ASSERT_EQ(key.deleteValue(u"CheckPluginVersion"), 0);
+    settings.Read();
+    EXPECT_EQ(settings.cameraAutoSync, 1u);
+    EXPECT_EQ(settings.checkPluginVersion, 1u);
+}
+
+// A setter stores 0 or 1 in the whole field and writes all five values as REG_DWORD,
+// carrying the unused MemoryTextures value exactly as last read.
+TEST_F(PluginSettingsTest, SetterWritesAllFiveValues) {
+    RegistryKey key = settingsKey();
+    ASSERT_EQ(key.setDword(u"CameraAutoSync", 256), 0);
+    ASSERT_EQ(key.setDword(u"MemoryTextures", 7), 0);
+    PluginSettings settings;
+    settings.SetCameraAutoSync(false);
+    EXPECT_EQ(settings.cameraAutoSync, 0u);
+    const std::vector<uint32_t> expected = {0, 7, 1, 0, 1};
+    for (size_t i = 0; i < 5; ++i) {
+        auto [type, data] = stored(kNames[i]);
+        EXPECT_EQ(type, RegType::dword) << i;
+        EXPECT_EQ(data, dwordBytes(expected[i])) << i;
+    }
+    settings.SetSkipVeloraCheck(true);
+    EXPECT_EQ(stored(u"SkipVeloraCheck").second, dwordBytes(1));
+    EXPECT_EQ(stored(u"CameraAutoSync").second, dwordBytes(0));
+    settings.SetExportNodes(false);
+    settings.SetMemoryTextures(false);
+    settings.SetCheckPluginVersion(false);
+    PluginSettings reread;
+    EXPECT_EQ(fields(reread), (std::vector<uint32_t>{0, 0, 0, 1, 0}));
+}
+
+// Edits made outside the plug-in show up at the next Read, not before.
+TEST_F(PluginSettingsTest, ExternalEditsTakeEffectAtNextRead) {
+    PluginSettings settings;
+    RegistryKey key = settingsKey();
+    ASSERT_EQ(key.setDword(u"ExportNodes", 0), 0);
+    EXPECT_TRUE(settings.ExportNodes());
+    settings.Read();
+    EXPECT_FALSE(settings.ExportNodes());
+}
