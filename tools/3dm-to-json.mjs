@@ -1,0 +1,661 @@
+#!/usr/bin/env node
+// Converts a .3dm file into the host's JSON document format (docs/document-format.md).
+//
+//   node tools/3dm-to-json.mjs <in.3dm> [out.json]
+//
+// Without out.json the document goes to stdout. Every warning is printed to stderr
+// ("3dm-to-json: <file>: <text>") and also stored in the document's "warnings" array.
+// Exit status: 0 converted (possibly with warnings), 1 unreadable input or unwritable
+// output, 2 wrong usage.
+//
+// rhino3dm reads almost everything the host needs. Two tables it does not expose, the
+// texture-mapping table and the embedded-bitmap table, are read here straight from the
+// file's top-level chunks (see readSideTables).
+
+import fs from 'node:fs';
+import path from 'node:path';
+import zlib from 'node:zlib';
+import rhino3dm from 'rhino3dm';
+
+const kFormat = 'vantro-document';
+const kVersion = 1;
+const kNilUuid = '00000000-0000-0000-0000-000000000000';
+
+// ON::object_type values as rhino3dm reports them, and their names in the format.
+const kObjectTypes = new Map([
+  [1, 'point'], [2, 'pointCloud'], [4, 'curve'], [8, 'surface'], [16, 'brep'],
+  [32, 'mesh'], [256, 'light'], [512, 'annotation'], [4096, 'instanceReference'],
+  [8192, 'textDot'], [32768, 'detail'], [65536, 'hatch'], [262144, 'subd'],
+  [0x20000000, 'clipPlane'], [0x40000000, 'extrusion'],
+]);
+
+const kUnits = new Map([
+  [0, 'none'], [12, 'angstroms'], [13, 'nanometers'], [1, 'microns'], [2, 'millimeters'],
+  [3, 'centimeters'], [14, 'decimeters'], [4, 'meters'], [15, 'dekameters'],
+  [16, 'hectometers'], [5, 'kilometers'], [17, 'megameters'], [18, 'gigameters'],
+  [6, 'microinches'], [7, 'mils'], [8, 'inches'], [9, 'feet'], [19, 'yards'], [10, 'miles'],
+  [20, 'printerPoints'], [21, 'printerPicas'], [22, 'nauticalMiles'],
+  [23, 'astronomicalUnits'], [24, 'lightYears'], [25, 'parsecs'], [11, 'custom'],
+]);
+
+const kMaterialSources = new Map([[0, 'layer'], [1, 'object'], [3, 'parent']]);
+const kModes = new Map([[0, 'normal'], [1, 'hidden'], [2, 'locked'], [3, 'instanceDefinition']]);
+const kMappingTypes = new Map([
+  [0, 'none'], [1, 'surfaceParameter'], [2, 'plane'], [3, 'cylinder'], [4, 'sphere'],
+  [5, 'box'], [6, 'meshPrimitive'], [7, 'surfacePrimitive'], [8, 'brepPrimitive'],
+  [9, 'objectCoordinates'], [10, 'falseColors'],
+]);
+const kProjections = new Map([[0, 'none'], [1, 'closestPoint'], [2, 'ray']]);
+
+// ---------------------------------------------------------------------------------
+// Output: numbers of float origin are written with the fewest digits that read back
+// to the same float, so single-precision meshes do not grow to 17 digits per value.
+
+class Raw {
+  constructor(text) { this.text = text; }
+}
+
+function floatText(x) {
+  if (Number.isInteger(x)) return String(x);
+  for (let p = 6; p <= 9; p++) {
+    const s = Number(x.toPrecision(p));
+    if (Math.fround(s) === x) return String(s);
+  }
+  return String(x);
+}
+
+function floatArray(values) {
+  return new Raw('[' + values.map(floatText).join(',') + ']');
+}
+
+function doubleArray(values) {
+  return new Raw('[' + values.map((v) => String(v)).join(',') + ']');
+}
+
+function intArray(values) {
+  return new Raw('[' + values.join(',') + ']');
+}
+
+function serialize(value, indent = '') {
+  if (value instanceof Raw) return value.text;
+  if (Array.isArray(value)) {
+    if (value.length === 0) return '[]';
+    if (value.every((v) => typeof v === 'number')) return '[' + value.join(',') + ']';
+    const inner = indent + '  ';
+    return '[\n' + value.map((v) => inner + serialize(v, inner)).join(',\n') + '\n' + indent + ']';
+  }
+  if (value !== null && typeof value === 'object') {
+    const keys = Object.keys(value).filter((k) => value[k] !== undefined);
+    if (keys.length === 0) return '{}';
+    const inner = indent + '  ';
+    return '{\n' + keys.map((k) => inner + JSON.stringify(k) + ': ' + serialize(value[k], inner)).join(',\n') +
+      '\n' + indent + '}';
+  }
+  if (typeof value === 'number' && !Number.isFinite(value)) {
+    throw new Error(`non-finite number ${value} in output`);
+  }
+  return JSON.stringify(value);
+}
+
+// ---------------------------------------------------------------------------------
+// Small helpers over rhino3dm values.
+
+function rgb(c) {
+  // rhino3dm gives colours as {r,g,b,a} objects or [r,g,b,a] arrays depending on the class.
+  if (Array.isArray(c)) return [c[0], c[1], c[2]];
+  return [c.r, c.g, c.b];
+}
+
+function xformRows(t) {
+  return [t.m00, t.m01, t.m02, t.m03, t.m10, t.m11, t.m12, t.m13,
+    t.m20, t.m21, t.m22, t.m23, t.m30, t.m31, t.m32, t.m33];
+}
+
+function isIdentity(m) {
+  return m.every((v, i) => v === (i % 5 === 0 ? 1 : 0));
+}
+
+function enumValue(e) {
+  return e && typeof e === 'object' && 'value' in e ? e.value : e;
+}
+
+function objectLabel(index, attrs) {
+  return `object ${index} ${JSON.stringify(attrs.name || '')} (${attrs.id})`;
+}
+
+// ---------------------------------------------------------------------------------
+// Meshes.
+
+function meshToJson(rh, mesh) {
+  const vertexList = mesh.vertices();
+  const vertexCount = vertexList.count;
+  const doublePrecision = vertexList.useDoublePrecisionVertices;
+  const vertices = new Array(vertexCount * 3);
+  for (let i = 0; i < vertexCount; i++) {
+    const p = doublePrecision ? vertexList.point3dAt(i) : vertexList.get(i);
+    vertices[3 * i] = p[0]; vertices[3 * i + 1] = p[1]; vertices[3 * i + 2] = p[2];
+  }
+  const faceList = mesh.faces();
+  const faceCount = faceList.count;
+  const faces = new Array(faceCount * 4);
+  for (let i = 0; i < faceCount; i++) {
+    const f = faceList.get(i);
+    faces[4 * i] = f[0]; faces[4 * i + 1] = f[1]; faces[4 * i + 2] = f[2]; faces[4 * i + 3] = f[3];
+  }
+  const out = {
+    vertices: doublePrecision ? doubleArray(vertices) : floatArray(vertices),
+    faces: intArray(faces),
+  };
+  const normalList = mesh.normals();
+  if (normalList.count > 0) {
+    const normals = new Array(normalList.count * 3);
+    for (let i = 0; i < normalList.count; i++) {
+      const n = normalList.get(i);
+      normals[3 * i] = n[0]; normals[3 * i + 1] = n[1]; normals[3 * i + 2] = n[2];
+    }
+    out.normals = floatArray(normals);
+  }
+  const tcList = mesh.textureCoordinates();
+  if (tcList.count > 0) {
+    const tcs = new Array(tcList.count * 2);
+    for (let i = 0; i < tcList.count; i++) {
+      const t = tcList.get(i);
+      tcs[2 * i] = t[0]; tcs[2 * i + 1] = t[1];
+    }
+    out.textureCoordinates = floatArray(tcs);
+  }
+  return out;
+}
+
+function brepRenderMeshes(rh, brep, label, warn) {
+  const faces = brep.faces();
+  const meshes = [];
+  for (let k = 0; k < faces.count; k++) {
+    const face = faces.get(k);
+    const m = face.getMesh(rh.MeshType.Render);
+    if (m) meshes.push(meshToJson(rh, m));
+  }
+  if (faces.count > 0 && meshes.length === 0) {
+    warn(`${label}: brep has no cached render mesh; listed without geometry`);
+  } else if (meshes.length < faces.count) {
+    warn(`${label}: cached render meshes on ${meshes.length} of ${faces.count} brep faces; ` +
+      'the other faces have no geometry');
+  }
+  return meshes;
+}
+
+function geometryFields(rh, geometry, type, label, warn) {
+  switch (type) {
+    case 'mesh':
+      return { mesh: meshToJson(rh, geometry) };
+    case 'brep':
+      return { renderMeshes: brepRenderMeshes(rh, geometry, label, warn) };
+    case 'extrusion': {
+      const m = geometry.getMesh(rh.MeshType.Render);
+      if (!m) warn(`${label}: extrusion has no cached render mesh; listed without geometry`);
+      return { renderMeshes: m ? [meshToJson(rh, m)] : [] };
+    }
+    case 'subd':
+      warn(`${label}: cached SubD meshes cannot be read; listed without geometry`);
+      return { renderMeshes: [] };
+    case 'surface':
+      warn(`${label}: surface objects carry no readable render mesh; listed without geometry`);
+      return { renderMeshes: [] };
+    case 'instanceReference':
+      return { instance: { definition: geometry.parentIdefId, transform: xformRows(geometry.xform) } };
+    default:
+      return {};
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// Tables read with rhino3dm.
+
+function unitsJson(settings, warn) {
+  const unitValue = enumValue(settings.modelUnitSystem);
+  const length = kUnits.get(unitValue);
+  const units = {
+    length: length ?? 'none',
+    absoluteTolerance: settings.modelAbsoluteTolerance,
+    angleTolerance: settings.modelAngleToleranceRadians,
+    relativeTolerance: settings.modelRelativeTolerance,
+  };
+  if (length === undefined) warn(`unknown unit system ${unitValue}; written as "none"`);
+  if (length === 'custom') warn('custom units: their scale cannot be read; 1 metre per unit is assumed');
+  if (length === 'custom') units.metersPerUnit = 1;
+  return units;
+}
+
+function layersJson(file) {
+  const table = file.layers();
+  const layers = [];
+  for (let i = 0; i < table.count; i++) {
+    const l = table.get(i);
+    layers.push({
+      id: l.id,
+      name: l.name,
+      parentId: l.parentLayerId !== kNilUuid ? l.parentLayerId : undefined,
+      visible: l.visible,
+      locked: l.locked,
+      materialIndex: l.renderMaterialIndex,
+      color: rgb(l.color),
+    });
+  }
+  return layers;
+}
+
+function textureJson(t, type) {
+  const uvw = t.uvwTransform.toFloatArray(true);
+  const ref = t.fileReference();
+  return {
+    type,
+    on: t.enabled,
+    filePath: t.fileName,
+    relativePath: ref && ref.relativePath ? ref.relativePath : undefined,
+    uvwTransform: isIdentity(uvw) ? undefined : uvw,
+    wrapU: enumValue(t.wrapU) === 1 ? 'clamp' : undefined,
+    wrapV: enumValue(t.wrapV) === 1 ? 'clamp' : undefined,
+  };
+}
+
+function materialJson(m) {
+  const textures = [];
+  const slots = [['bitmap', m.getBitmapTexture()], ['bump', m.getBumpTexture()],
+    ['transparency', m.getTransparencyTexture()], ['environment', m.getEnvironmentTexture()]];
+  for (const [type, t] of slots) if (t) textures.push(textureJson(t, type));
+  return {
+    id: m.id,
+    name: m.name,
+    diffuse: rgb(m.diffuseColor),
+    ambient: rgb(m.ambientColor),
+    emission: rgb(m.emissionColor),
+    specular: rgb(m.specularColor),
+    reflection: rgb(m.reflectionColor),
+    transparent: rgb(m.transparentColor),
+    shine: m.shine,
+    transparency: m.transparency,
+    reflectivity: m.reflectivity,
+    indexOfRefraction: m.indexOfRefraction,
+    renderMaterialInstanceId: m.renderMaterialInstanceId !== kNilUuid ? m.renderMaterialInstanceId : undefined,
+    textures: textures.length ? textures : undefined,
+  };
+}
+
+function renderContentsJson(file) {
+  const table = file.renderContent();
+  const out = [];
+  const visit = (c, parentId) => {
+    out.push({
+      id: c.id,
+      kind: c.kind,
+      typeId: c.typeId,
+      typeName: c.typeName,
+      name: c.name,
+      parentId,
+      fileName: typeof c.fileName === 'string' && c.fileName ? c.fileName : undefined,
+    });
+    for (let child = c.getFirstChild(); child; child = child.getNextSibling()) visit(child, c.id);
+  };
+  for (let i = 0; i < table.count; i++) visit(table.get(i), undefined);
+  return out;
+}
+
+function instanceDefinitionsJson(file) {
+  const table = file.instanceDefinitions();
+  const defs = [];
+  for (let i = 0; i < table.count; i++) {
+    const d = table.get(i);
+    defs.push({ id: d.id, name: d.name, description: d.description || undefined, objects: d.getObjectIds() });
+  }
+  return defs;
+}
+
+function viewsJson(file) {
+  const table = file.views();
+  const views = [];
+  for (let i = 0; i < table.count; i++) {
+    const v = table.get(i);
+    const vp = v.getViewport();
+    const f = vp.getFrustum();
+    const port = vp.screenPort;
+    const target = vp.targetPoint;
+    views.push({
+      name: v.name,
+      viewportId: vp.id,
+      projection: vp.isPerspectiveProjection ? 'perspective' : 'parallel',
+      cameraLocation: vp.cameraLocation,
+      cameraDirection: vp.cameraDirection,
+      cameraUp: vp.cameraUp,
+      target: target.every(Number.isFinite) && Math.abs(target[0]) < 1e300 ? target : undefined,
+      frustum: [f.left, f.right, f.bottom, f.top, f.near, f.far],
+      screenSize: [Math.abs(port[2] - port[0]), Math.abs(port[3] - port[1])],
+    });
+  }
+  return views;
+}
+
+function embeddedFilesJson(file) {
+  return file.embeddedFilePaths().map((p) => ({ path: p, data: file.getEmbeddedFileAsBase64(p) }));
+}
+
+// ---------------------------------------------------------------------------------
+// Side tables read from the file's chunks. A 3dm file is a 32-byte header followed by
+// top-level chunks: a 4-byte type code and a length (4 bytes before archive version 50,
+// 8 bytes from 50 on); type codes with the top bit set carry a value instead of a body.
+
+const kTextureMappingTable = 0x10000025;
+const kTextureMappingRecord = 0x2000807a;
+const kBitmapTable = 0x10000016;
+const kBitmapRecord = 0x20008090;
+const kClassChunk = 0x00027ffa;
+const kClassUuid = 0x0002fffb;
+const kClassData = 0x0002fffc;
+const kEmbeddedBitmapClass = '772e6fc1-b17b-4fc4-8f54-5fda511d76d2';
+
+class Reader {
+  constructor(buf, pos, end, wideLengths) {
+    this.buf = buf; this.pos = pos; this.end = end; this.wide = wideLengths;
+  }
+  need(n) { if (this.pos + n > this.end) throw new Error('truncated chunk'); }
+  u8() { this.need(1); return this.buf[this.pos++]; }
+  i32() { this.need(4); const v = this.buf.readInt32LE(this.pos); this.pos += 4; return v; }
+  u32() { this.need(4); const v = this.buf.readUInt32LE(this.pos); this.pos += 4; return v; }
+  f64() { this.need(8); const v = this.buf.readDoubleLE(this.pos); this.pos += 8; return v; }
+  uuid() {
+    this.need(16);
+    const b = this.buf; const p = this.pos; this.pos += 16;
+    const hex = (i, n) => b.slice(p + i, p + i + n).toString('hex');
+    const le = (i, n) => Buffer.from(b.slice(p + i, p + i + n)).reverse().toString('hex');
+    return `${le(0, 4)}-${le(4, 2)}-${le(6, 2)}-${hex(8, 2)}-${hex(10, 6)}`;
+  }
+  xform() { const m = []; for (let i = 0; i < 16; i++) m.push(this.f64()); return m; }
+  wideString() {
+    const n = this.i32();
+    if (n < 0 || n > (this.end - this.pos) / 2) throw new Error('bad string length');
+    const s = this.buf.toString('utf16le', this.pos, this.pos + 2 * n);
+    this.pos += 2 * n;
+    return s.replace(/\0+$/, '');
+  }
+  chunk() {
+    const code = this.u32();
+    if (code & 0x80000000) { this.need(this.wide ? 8 : 4); this.pos += this.wide ? 8 : 4; return { code, short: true }; }
+    let length;
+    if (this.wide) { this.need(8); length = Number(this.buf.readBigUInt64LE(this.pos)); this.pos += 8; }
+    else length = this.u32();
+    if (length > this.end - this.pos) throw new Error('chunk longer than its parent');
+    const start = this.pos;
+    this.pos += length;
+    return { code, start, end: start + length };
+  }
+  sub(c) { return new Reader(this.buf, c.start, c.end, this.wide); }
+}
+
+function topLevelChunks(buf) {
+  const header = buf.toString('latin1', 0, 32);
+  if (!header.startsWith('3D Geometry File Format ')) throw new Error('not a 3dm file');
+  const archiveVersion = parseInt(header.slice(24), 10);
+  const r = new Reader(buf, 32, buf.length, archiveVersion >= 50);
+  const chunks = [];
+  while (r.pos + 8 <= r.end) {
+    const c = r.chunk();
+    if (!c.short) chunks.push(c);
+  }
+  return { reader: r, chunks };
+}
+
+function recordsOf(reader, table, recordCode) {
+  const r = reader.sub(table);
+  const out = [];
+  while (r.pos < r.end) {
+    const c = r.chunk();
+    if (c.short) break;
+    if (c.code === recordCode) out.push(c);
+  }
+  return out;
+}
+
+// The record body is a class chunk: the class uuid chunk, then the class data chunk.
+function classData(reader, record) {
+  const r = reader.sub(record);
+  const cls = r.sub(r.chunk());
+  const idChunk = cls.chunk();
+  const classId = cls.sub(idChunk).uuid();
+  const data = cls.chunk();
+  if (data.code !== kClassData) throw new Error('class data chunk missing');
+  return { classId, data: cls.sub(data) };
+}
+
+function readTextureMapping(reader, record) {
+  const { data } = classData(reader, record);
+  const body = data.sub(data.chunk());
+  const major = body.i32();
+  body.i32(); // minor version: later minor versions only append fields we do not use
+  if (major !== 1) throw new Error(`texture mapping version ${major} not understood`);
+  const id = body.uuid();
+  const type = body.i32();
+  const projection = body.i32();
+  const pointTransform = body.xform();
+  const uvwTransform = body.xform();
+  const name = body.wideString();
+  return {
+    id,
+    name: name || undefined,
+    type: kMappingTypes.get(type) ?? 'none',
+    projection: kProjections.get(projection) ?? 'none',
+    pointTransform,
+    uvwTransform: isIdentity(uvwTransform) ? undefined : uvwTransform,
+  };
+}
+
+function readEmbeddedBitmap(reader, record) {
+  const { classId, data } = classData(reader, record);
+  if (classId !== kEmbeddedBitmapClass) return null;
+  data.u8(); // chunk version byte
+  const name = data.wideString();
+  data.u32(); // crc of the whole buffer
+  data.u32(); // "buffer is compressed" flag; the method byte below is what counts
+  const size = data.u32();
+  data.u32(); // crc again
+  const method = data.u8();
+  let bytes;
+  if (method === 0) {
+    data.need(size);
+    bytes = data.buf.subarray(data.pos, data.pos + size);
+  } else {
+    const c = data.chunk();
+    bytes = zlib.inflateSync(data.buf.subarray(c.start, c.end));
+  }
+  if (bytes.length !== size) throw new Error(`embedded bitmap "${name}": ${bytes.length} bytes, ${size} expected`);
+  return { name, bytes };
+}
+
+// Decodes an uncompressed Windows BMP (1, 4, 8, 24 or 32 bits per pixel) into
+// bottom-up rows of 24-bit BGR (32-bit BGRA when the source has 32 bits), rows
+// padded to 4 bytes: the layout of a device-independent bitmap.
+function decodeBmp(bytes) {
+  if (bytes.length < 54 || bytes[0] !== 0x42 || bytes[1] !== 0x4d) throw new Error('not a BMP image');
+  const dataOffset = bytes.readUInt32LE(10);
+  const headerSize = bytes.readUInt32LE(14);
+  const width = bytes.readInt32LE(18);
+  const rawHeight = bytes.readInt32LE(22);
+  const bpp = bytes.readUInt16LE(28);
+  const compression = bytes.readUInt32LE(30);
+  const height = Math.abs(rawHeight);
+  if (compression !== 0 || ![1, 4, 8, 24, 32].includes(bpp) || width <= 0 || height === 0) {
+    throw new Error(`BMP variant not supported (${bpp} bits, compression ${compression})`);
+  }
+  const paletteSize = bpp <= 8 ? (bytes.readUInt32LE(46) || (1 << bpp)) : 0;
+  const palette = 14 + headerSize;
+  const srcScan = Math.floor((width * bpp + 31) / 32) * 4;
+  const outBpp = bpp === 32 ? 32 : 24;
+  const outScan = Math.floor((width * outBpp + 31) / 32) * 4;
+  if (dataOffset + srcScan * height > bytes.length) throw new Error('BMP pixel data truncated');
+  const out = Buffer.alloc(outScan * height);
+  for (let row = 0; row < height; row++) {
+    // Rows are stored bottom-up unless the height is negative.
+    const srcRow = dataOffset + srcScan * (rawHeight > 0 ? row : height - 1 - row);
+    const dstRow = outScan * row;
+    for (let x = 0; x < width; x++) {
+      let b; let g; let r; let a = 255;
+      if (bpp >= 24) {
+        const s = srcRow + x * (bpp / 8);
+        b = bytes[s]; g = bytes[s + 1]; r = bytes[s + 2]; if (bpp === 32) a = bytes[s + 3];
+      } else {
+        const bit = x * bpp;
+        const byte = bytes[srcRow + (bit >> 3)];
+        const index = (byte >> (8 - bpp - (bit & 7))) & ((1 << bpp) - 1);
+        if (index >= paletteSize) throw new Error('BMP palette index out of range');
+        const q = palette + 4 * index;
+        b = bytes[q]; g = bytes[q + 1]; r = bytes[q + 2];
+      }
+      const d = dstRow + x * (outBpp / 8);
+      out[d] = b; out[d + 1] = g; out[d + 2] = r; if (outBpp === 32) out[d + 3] = a;
+    }
+  }
+  return { width, height, bitsPerPixel: outBpp, pixels: out.toString('base64') };
+}
+
+function readSideTables(buf, warn) {
+  const textureMappings = [];
+  const bitmaps = [];
+  let top;
+  try {
+    top = topLevelChunks(buf);
+  } catch (e) {
+    warn(`texture-mapping and bitmap tables not read: ${e.message}`);
+    return { textureMappings, bitmaps };
+  }
+  for (const c of top.chunks) {
+    if (c.code === kTextureMappingTable) {
+      for (const rec of recordsOf(top.reader, c, kTextureMappingRecord)) {
+        try { textureMappings.push(readTextureMapping(top.reader, rec)); } catch (e) {
+          warn(`texture mapping record ${textureMappings.length} skipped: ${e.message}`);
+        }
+      }
+    } else if (c.code === kBitmapTable) {
+      for (const rec of recordsOf(top.reader, c, kBitmapRecord)) {
+        try {
+          const bmp = readEmbeddedBitmap(top.reader, rec);
+          if (!bmp) { warn(`bitmap record ${bitmaps.length}: not an embedded bitmap; skipped`); continue; }
+          bitmaps.push({ name: bmp.name, ...decodeBmp(bmp.bytes) });
+        } catch (e) {
+          warn(`bitmap record ${bitmaps.length} skipped: ${e.message}`);
+        }
+      }
+    }
+  }
+  return { textureMappings, bitmaps };
+}
+
+// ---------------------------------------------------------------------------------
+
+function objectsJson(rh, file, warn) {
+  const table = file.objects();
+  const objects = [];
+  for (let i = 0; i < table.count; i++) {
+    const entry = table.get(i);
+    const g = entry.geometry();
+    const a = entry.attributes();
+    const label = objectLabel(i, a);
+    const typeValue = enumValue(g.objectType);
+    let type = kObjectTypes.get(typeValue);
+    if (!type) {
+      warn(`${label}: object type ${typeValue} (${g.constructor.name}) unknown; written as "other"`);
+      type = 'other';
+    }
+    const materialSource = kMaterialSources.get(enumValue(a.materialSource)) ?? 'layer';
+    const mode = kModes.get(enumValue(a.mode)) ?? 'normal';
+    objects.push({
+      id: a.id,
+      name: a.name || undefined,
+      type,
+      class: g.constructor.name,
+      attributes: {
+        layer: a.layerIndex,
+        materialSource,
+        materialIndex: a.materialIndex,
+        visible: a.visible,
+        mode,
+      },
+      ...geometryFields(rh, g, type, label, warn),
+    });
+  }
+  return objects;
+}
+
+function firstPerspective(views) {
+  const i = views.findIndex((v) => v.projection === 'perspective');
+  return views.length === 0 ? undefined : Math.max(i, 0);
+}
+
+export async function convert(inputPath) {
+  const warnings = [];
+  const warn = (text) => warnings.push(text);
+  const buf = fs.readFileSync(inputPath);
+  const rh = await rhino3dm();
+  const file = rh.File3dm.fromByteArray(new Uint8Array(buf));
+  if (!file) throw new Error('not a readable .3dm file');
+
+  const side = readSideTables(buf, warn);
+  const materials = [];
+  const materialTable = file.materials();
+  for (let i = 0; i < materialTable.count; i++) materials.push(materialJson(materialTable.get(i)));
+  const views = viewsJson(file);
+  const doc = {
+    format: kFormat,
+    version: kVersion,
+    source: {
+      file: path.basename(inputPath),
+      application: file.applicationName || undefined,
+      archiveVersion: file.archiveVersion,
+    },
+    units: unitsJson(file.settings(), warn),
+    layers: layersJson(file),
+    materials,
+    renderContents: renderContentsJson(file),
+    textureMappings: side.textureMappings,
+    bitmaps: side.bitmaps,
+    embeddedFiles: embeddedFilesJson(file),
+    instanceDefinitions: instanceDefinitionsJson(file),
+    objects: objectsJson(rh, file, warn),
+    views,
+    activeView: firstPerspective(views),
+  };
+  const textured = materials.some((m) => (m.textures ?? []).some((t) => t.filePath));
+  if (textured || side.textureMappings.length > 0) {
+    warn('mapping channels of textures and objects cannot be read; textures use channel 0 ' +
+      '(the meshes\' own texture coordinates)');
+  }
+  doc.warnings = warnings;
+  return doc;
+}
+
+async function main(argv) {
+  if (argv.length < 1 || argv.length > 2 || argv[0].startsWith('-')) {
+    process.stderr.write('usage: 3dm-to-json.mjs <in.3dm> [out.json]\n');
+    return 2;
+  }
+  const [input, output] = argv;
+  const name = path.basename(input);
+  let doc;
+  try {
+    doc = await convert(input);
+  } catch (e) {
+    process.stderr.write(`3dm-to-json: ${name}: ${e.code === 'ENOENT' ? 'file not found' : e.message}\n`);
+    return 1;
+  }
+  for (const w of doc.warnings) process.stderr.write(`3dm-to-json: ${name}: ${w}\n`);
+  const text = serialize(doc) + '\n';
+  try {
+    if (output) fs.writeFileSync(output, text);
+    else process.stdout.write(text);
+  } catch (e) {
+    process.stderr.write(`3dm-to-json: ${output}: cannot write: ${e.message}\n`);
+    return 1;
+  }
+  return 0;
+}
+
+if (import.meta.url === `file://${fs.realpathSync(process.argv[1])}`) {
+  process.exitCode = await main(process.argv.slice(2));
+}
