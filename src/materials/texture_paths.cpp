@@ -1,0 +1,41 @@
+#include "materials/texture_paths.h"
+
+#include <cstdio>
+
+std::u16string NativeSeparators(std::u16string_view path) {
+    std::u16string out(path);
+    for (char16_t& c : out)
+        if (c == u'/' || c == u'\\')
+            c = kPathSeparator;
+    return out;
+}
+
+TextureFolder TextureFolderFor(std::u16string_view path) {
+    size_t dot = path.rfind(u'.');
+    std::u16string stem = NativeSeparators(dot == std::u16string_view::npos ? path : path.substr(0, dot));
+    std::u16string directory = stem;
+    std::u16string base = stem;
+    size_t slash = stem.rfind(kPathSeparator);
+    if (slash != std::u16string::npos) {
+        directory = stem.substr(0, slash);
+        base = stem.substr(slash + 1);
+    }
+    TextureFolder folder;
+    folder.name = base + u"_Textures";
+    folder.path = directory + kPathSeparator + folder.name;
+    return folder;
+}
+
+std::u16string TextureCopyName(int64_t id, std::u16string_view extension) {
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "%04llx", static_cast<unsigned long long>(id));
+    std::u16string name(digits, digits + std::char_traits<char>::length(digits));
+    name.push_back(u'.');
+    name.append(extension);
+    return name;
+}
+
+std::u16string_view ExtensionOf(std::u16string_view path) {
+    size_t dot = path.rfind(u'.');
+    return dot == std::u16string_view::npos ? path : path.substr(dot + 1);
+}

@@ -1,0 +1,106 @@
+#include "materials/bmp_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "image_decode.h"
+
+namespace {
+
+uint32_t u32At(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+uint16_t u16At(const std::vector<uint8_t>& b, size_t at) {
+    return uint16_t(b[at] | b[at + 1] << 8);
+}
+
+// A 3 x 2 bitmap of 24-bit BGR rows padded to 12 bytes.
+struct Rows {
+    std::vector<std::vector<uint8_t>> rows;
+    BmpSource source(int32_t height) const {
+        BmpSource s;
+        s.width = 3;
+        s.height = height;
+        s.bitsPerPixel = 24;
+        s.scanSize = 12;
+        s.imageSize = 24;
+        s.row = [this](uint32_t i) { return i < rows.size() ? rows[i].data() : nullptr; };
+        return s;
+    }
+};
+
+Rows sampleRows() {
+    // Row 0: red, green, blue; row 1: white, black, grey (BGR order, 3 pad bytes).
+    return Rows{{{0, 0, 255, 0, 255, 0, 255, 0, 0, 9, 9, 9}, {255, 255, 255, 0, 0, 0, 128, 128, 128, 9, 9, 9}}};
+}
+
+}  // namespace
+
+// Golden header bytes: BM, sizes, 54-byte offset, 40-byte info header, sign of height.
+TEST(BmpImage, HeaderFields) {
+    Rows rows = sampleRows();
+    std::vector<uint8_t> image = BuildBmpImage(rows.source(-2));
+    ASSERT_EQ(image.size(), 24u + 54u);
+    EXPECT_EQ(u16At(image, 0), 0x4D42);
+    EXPECT_EQ(u32At(image, 2), 78u);
+    EXPECT_EQ(u32At(image, 6), 0u);
+    EXPECT_EQ(u32At(image, 10), 54u);
+    EXPECT_EQ(u32At(image, 14), 40u);
+    EXPECT_EQ(u32At(image, 18), 3u);
+    EXPECT_EQ(int32_t(u32At(image, 22)), -2);
+    EXPECT_EQ(u16At(image, 26), 1);
+    EXPECT_EQ(u16At(image, 28), 24);
+    EXPECT_EQ(u32At(image, 30), 0u);
+    EXPECT_EQ(u32At(image, 34), 24u);
+    for (size_t i = 38; i < 54; ++i)
+        EXPECT_EQ(image[i], 0) << i;
+    EXPECT_EQ(0, std::memcmp(image.data() + 54, rows.rows[0].data(), 12));
+    EXPECT_EQ(0, std::memcmp(image.data() + 66, rows.rows[1].data(), 12));
+}
+
+// A decoder reads the pixels back; a positive height means the first row is the bottom.
+TEST(BmpImage, DecodesToTheBitmapPixels) {
+    Rows rows = sampleRows();
+    DecodedImage top = [&] {
+        auto bytes = BuildBmpImage(rows.source(-2));
+        return DecodeImage(bytes.data(), bytes.size());
+    }();
+    ASSERT_EQ(top.width, 3);
+    ASSERT_EQ(top.height, 2);
+    const std::vector<uint8_t> expectTop = {255, 0,   0,   255, 0, 255, 0, 255, 0,   0,   255, 255,
+                                            255, 255, 255, 255, 0, 0,   0, 255, 128, 128, 128, 255};
+    EXPECT_EQ(top.rgba, expectTop);
+
+    auto bytes = BuildBmpImage(rows.source(2));
+    DecodedImage bottomUp = DecodeImage(bytes.data(), bytes.size());
+    ASSERT_EQ(bottomUp.rgba.size(), 24u);
+    EXPECT_EQ(std::vector<uint8_t>(bottomUp.rgba.begin(), bottomUp.rgba.begin() + 12),
+              std::vector<uint8_t>(expectTop.begin() + 12, expectTop.end()));
+}
+
+// Numbers that do not describe an image in its own size give no image at all.
+TEST(BmpImage, RefusesInconsistentNumbers) {
+    Rows rows = sampleRows();
+    BmpSource s = rows.source(2);
+    s.imageSize = 23;  // rows do not fit
+    EXPECT_TRUE(BuildBmpImage(s).empty());
+    s = rows.source(0);
+    EXPECT_TRUE(BuildBmpImage(s).empty());
+    s = rows.source(2);
+    s.width = 0;
+    EXPECT_TRUE(BuildBmpImage(s).empty());
+    s = rows.source(2);
+    s.scanSize = 0;
+    EXPECT_TRUE(BuildBmpImage(s).empty());
+    s = rows.source(2);
+    s.imageSize = 0xFFFFFFF0u;  // + 54 overflows 32 bits
+    EXPECT_TRUE(BuildBmpImage(s).empty());
+    s = rows.source(3);  // a third row the bitmap does not have stays zero
+    s.imageSize = 36;
+    auto image = BuildBmpImage(s);
+    ASSERT_EQ(image.size(), 90u);
+    for (size_t i = 78; i < 90; ++i)
+        EXPECT_EQ(image[i], 0);
+}
