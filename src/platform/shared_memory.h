@@ -9,8 +9,16 @@
 // - Kernel object names (UTF-16, with slashes, up to 260 units) map injectively and
 //   deterministically to POSIX names; see posixName and docs/platform.md.
 //
+// How liveness works (docs/platform.md has the byte-exact protocol): every holder
+// keeps an open-file-description read lock on the object for as long as it holds
+// it, so the kernel drops a dead holder's hold with its last descriptor; create,
+// open, exists and close decide under an exclusive flock on /dev/shm, and the last
+// holder to close removes the name.
+//
 // Thread-safety: the static functions may be called from any thread. One
-// SharedMemory object must not be used from two threads at once.
+// SharedMemory object must not be used from two threads at once. Holds are not
+// passed on by fork (descriptors are close-on-exec and a forked copy shares the
+// parent's hold rather than adding one).
 
 #include <cstddef>
 #include <cstdint>
@@ -35,21 +43,39 @@ public:
     SharedMemory(const SharedMemory&) = delete;
     SharedMemory& operator=(const SharedMemory&) = delete;
 
-    // Creates and maps a new mapping of exactly size bytes (size > 0), zero-filled.
-    // On anything but ok, out is left closed.
+    // Creates and maps a new mapping of exactly size bytes (size > 0), zero-filled,
+    // read/write. Its pages are reserved at creation, so a full /dev/shm gives failed
+    // here rather than SIGBUS later. failed for an empty name or size 0; out is
+    // closed first and left closed on anything but ok.
     static ShmResult create(std::u16string_view kernelName, size_t size, SharedMemory& out);
 
-    // Opens and maps an existing live mapping whole.
+    // Opens and maps an existing live mapping whole, read/write. notFound when no live
+    // mapping has that name (a dead one is reclaimed); failed when it exists but
+    // cannot be opened (another user's) or mapped. out is closed first.
     static ShmResult open(std::u16string_view kernelName, SharedMemory& out);
 
-    // True when a live mapping of that name exists. Reclaims a dead one.
+    // True when a live mapping of that name exists and could be opened. Reclaims a
+    // dead one. False for an empty name.
     static bool exists(std::u16string_view kernelName);
 
-    // The POSIX shm name ("/vantro.<encoded>") a kernel name maps to.
+    // The POSIX shm name ("/vantro.<encoded>", at most 255 bytes after the slash) a
+    // kernel name maps to: letters, digits, '-', '_' and '.' stay, every other UTF-16
+    // unit becomes %XX (below 0x100) or %uXXXX; an encoding too long for a file name
+    // keeps its first 160 characters and adds '~' and the SHA-256 of the whole
+    // encoding in hex. Injective and deterministic; case is kept (kernel names are
+    // case-sensitive).
     static std::string posixName(std::u16string_view kernelName);
 
     // Prefix of every POSIX name this layer makes, for leak checks ("vantro.").
     static constexpr const char* kNamePrefix = "vantro.";
+
+    // The directory holding the objects (shm_open's namespace on Linux).
+    static constexpr const char* kDirectory = "/dev/shm";
+
+    // Removes every name of ours in /dev/shm whose holders all died; returns how
+    // many were removed. Live mappings and other users' names are left alone. For
+    // start-up sweeps and test clean-up; any thread.
+    static size_t reclaimAbandoned();
 
     // Unmaps, releases this process's hold and removes the name when this was the
     // last holder. Safe to call on a closed object.

@@ -1,0 +1,155 @@
+// A second process for the platform tests: each sub-command does one thing with the
+// platform layer and prints what it saw on stdout, one fact per line, so that the
+// tests can assert what another process observed.
+//
+//   shm-create <name> <size> <fillByte> <releaseFile>
+//   shm-open <name> <writeOffset> <writeByte>
+//   shm-exists <name>
+//   shm-stress <controlName> <nameCount> <iterations> <seed>
+//   reg-set <hive> <path> <name> <dword|sz|hex> <value>
+//   reg-get <hive> <path> <name>
+//   reg-hammer <path> <writer> <count>
+//   window-publish <class> <title> <expectedMessages> <releaseFile>
+//   window-post <handle> <count> <message>
+//   window-foreground <handle>
+
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/shared_memory.h"
+#include "platform/utf.h"
+#include "platform/window.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+using namespace vantro::platform;
+
+namespace {
+
+const char* resultName(ShmResult result) {
+    switch (result) {
+    case ShmResult::ok:
+        return "ok";
+    case ShmResult::alreadyExists:
+        return "alreadyExists";
+    case ShmResult::notFound:
+        return "notFound";
+    case ShmResult::failed:
+        return "failed";
+    }
+    return "?";
+}
+
+void say(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+// Waits until path exists; the tests create it to let the helper go on.
+bool waitForFile(const std::string& path, int timeoutMs = 60000) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    struct stat info {};
+    while (::stat(path.c_str(), &info) != 0) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+int shmCreate(char** argv) {
+    SharedMemory memory;
+    ShmResult result = SharedMemory::create(fromUtf8(argv[0]), std::strtoull(argv[1], nullptr, 10), memory);
+    say(std::string("result ") + resultName(result));
+    if (result != ShmResult::ok)
+        return 1;
+    std::memset(memory.data(), std::atoi(argv[2]), memory.size());
+    say("ready");
+    waitForFile(argv[3]);
+    memory.close();
+    say("closed");
+    return 0;
+}
+
+int shmOpen(char** argv) {
+    SharedMemory memory;
+    ShmResult result = SharedMemory::open(fromUtf8(argv[0]), memory);
+    say(std::string("result ") + resultName(result));
+    if (result != ShmResult::ok)
+        return 1;
+    const auto* bytes = static_cast<const unsigned char*>(memory.data());
+    size_t sameAsFirst = 0;
+    for (size_t i = 0; i < memory.size(); ++i)
+        sameAsFirst += bytes[i] == bytes[0];
+    say("size " + std::to_string(memory.size()) + " first " + std::to_string(bytes[0]) + " same " +
+        std::to_string(sameAsFirst));
+    size_t offset = std::strtoull(argv[1], nullptr, 10);
+    if (offset < memory.size())
+        static_cast<unsigned char*>(memory.data())[offset] = static_cast<unsigned char>(std::atoi(argv[2]));
+    return 0;
+}
+
+// Creates or opens a few names at random and checks, through per-name holder counts
+// in a control mapping that every stressing process shares, that a successful create
+// never happens while some process still holds that name.
+int shmStress(char** argv) {
+    SharedMemory control;
+    if (SharedMemory::open(fromUtf8(argv[0]), control) != ShmResult::ok)
+        return 2;
+    int nameCount = std::atoi(argv[1]);
+    int iterations = std::atoi(argv[2]);
+    std::mt19937 random(static_cast<unsigned>(std::atoi(argv[3])));
+    auto* holders = static_cast<uint32_t*>(control.data());
+    int violations = 0, creates = 0, opens = 0;
+    for (int i = 0; i < iterations; ++i) {
+        int which = static_cast<int>(random() % static_cast<unsigned>(nameCount));
+        std::u16string name = fromUtf8(std::string(argv[0]) + "/stress/" + std::to_string(which));
+        SharedMemory memory;
+        bool created = random() % 2 == 0;
+        ShmResult result = created ? SharedMemory::create(name, 4096, memory) : SharedMemory::open(name, memory);
+        if (result != ShmResult::ok)
+            continue;
+        std::atomic_ref<uint32_t> count(holders[which]);
+        uint32_t before = count.fetch_add(1);
+        if (created && before != 0)
+            ++violations;
+        (created ? creates : opens)++;
+        if (random() % 4 == 0)
+            std::this_thread::yield();
+        count.fetch_sub(1);
+        memory.close();
+    }
+    say("stress violations " + std::to_string(violations) + " creates " + std::to_string(creates) + " opens " +
+        std::to_string(opens));
+    return violations == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return 2;
+    std::string command = argv[1];
+    char** args = argv + 2;
+    int count = argc - 2;
+    if (command == "shm-create" && count == 4)
+        return shmCreate(args);
+    if (command == "shm-open" && count == 3)
+        return shmOpen(args);
+    if (command == "shm-exists" && count == 1) {
+        say(std::string("exists ") + (SharedMemory::exists(fromUtf8(args[0])) ? "1" : "0"));
+        return 0;
+    }
+    if (command == "shm-stress" && count == 4)
+        return shmStress(args);
+    std::fprintf(stderr, "unknown command or wrong arguments: %s\n", command.c_str());
+    return 2;
+}
