@@ -1,0 +1,361 @@
+// LiveConnection: main mapping, record slots, buffers and the inter-process lock.
+// Names, registry and peer windows are in live_connection_registry.cpp; the header
+// accessors and the records the class writes itself in live_connection_messages.cpp.
+
+#include "link/live_connection.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <limits>
+
+#include "platform/clock.h"
+#include "platform/process.h"
+
+namespace VantroAPI {
+
+using vantro::platform::SharedMemory;
+using vantro::platform::ShmResult;
+
+LiveConnection::LiveConnection() : ownProcessId_(vantro::platform::currentProcessId()) {}
+
+LiveConnection::~LiveConnection() {
+    // Virtual dispatch is already this class's own here; derived parts are gone.
+    Disconnect();
+}
+
+// --- Open / close ------------------------------------------------------------------------
+
+void LiveConnection::attach(SharedMemory&& mapping, uint32_t firstSlotOffset) {
+    mapping_ = std::move(mapping);
+    view_ = static_cast<std::byte*>(mapping_.data());
+    const size_t size = mapping_.size();
+    slotsOffset_ = firstSlotOffset;
+    usableSlots_ = 0;
+    // Slots must not overlap the header and must stay 4-aligned so that record
+    // pointers are valid RecordPrefix addresses; otherwise the channel has no slots.
+    if (firstSlotOffset >= kHeaderSize && firstSlotOffset % 4 == 0 && firstSlotOffset <= size) {
+        const size_t slots = (size - firstSlotOffset) / kBlockSize;
+        usableSlots_ = static_cast<uint32_t>(std::min<size_t>(slots, std::numeric_limits<uint32_t>::max()));
+    }
+}
+
+int32_t LiveConnection::Create(const std::u16string& name, uint32_t slotCount) {
+    if (IsOpen())
+        Disconnect();
+    std::vector<std::u16string> ignored;
+    ListConnections(ignored, 0);  // sweeps stale announcements
+
+    const uint64_t bytes = (uint64_t{slotCount} + 1) * kBlockSize;
+    if (bytes > std::numeric_limits<uint32_t>::max())
+        return -1;
+    SharedMemory mapping;
+    switch (SharedMemory::create(mappingName(name), bytes, mapping)) {
+        case ShmResult::ok: break;
+        case ShmResult::alreadyExists: return -2;
+        default: return -1;
+    }
+    // The platform hands out zero-filled memory, so only the header needs writing.
+    const ConnectionHeader initial = makeInitialHeader(slotCount, ownProcessId_);
+    std::memcpy(mapping.data(), &initial, sizeof initial);
+    attach(std::move(mapping), kFirstSlotOffset);
+
+    bufferIdCounter_.store(kCreatorBufferIdBase);
+    name_ = name;
+    registered_.store(false);
+    resetWindowList_.store(true);
+
+    viewRecord_ = AddRecord(kTagView);
+    statRecord_ = AddRecord(kTagStat);
+    return 0;
+}
+
+int32_t LiveConnection::Open(const std::u16string& name) {
+    if (IsOpen())
+        Disconnect();
+    SharedMemory mapping;
+    if (SharedMemory::open(mappingName(name), mapping) != ShmResult::ok)
+        return -1;
+    if (mapping.size() < kHeaderSize)
+        return -1;  // not a channel: too small to hold the header fields we read
+    const uint32_t firstSlotOffset = load(mapping.data(), header::kFirstSlotOffset);
+    attach(std::move(mapping), firstSlotOffset);
+    bufferIdCounter_.store(kOpenerBufferIdBase);
+    name_ = name;
+    return 0;
+}
+
+void LiveConnection::Close() {
+    UnregisterName(name_);
+    Disconnect();
+}
+
+void LiveConnection::Disconnect() {
+    if (!IsOpen())
+        return;
+    std::atomic_ref<uint32_t> owner(*lockWord());
+    uint32_t expected = ownProcessId_;
+    owner.compare_exchange_strong(expected, 0, std::memory_order_release);
+
+    bufferTable_.clear();  // each entry unmaps and closes its buffer
+    recordBuffers_.clear();
+    viewRecord_ = nullptr;
+    statRecord_ = nullptr;
+    view_ = nullptr;
+    slotsOffset_ = 0;
+    usableSlots_ = 0;
+    mapping_.close();
+    name_.clear();
+}
+
+bool LiveConnection::IsOpen() const {
+    return view_ != nullptr;
+}
+
+std::u16string LiveConnection::GetName() const {
+    return name_;
+}
+
+// --- Records ------------------------------------------------------------------------------
+
+std::byte* LiveConnection::slotAt(uint32_t index) const {
+    assert(index < usableSlots_);
+    return view_ + slotsOffset_ + size_t{index} * kBlockSize;
+}
+
+RecordPrefix* LiveConnection::recordAt(uint32_t index) const {
+    // The one place a slot address becomes a record pointer: the slot is inside the
+    // mapping (index < usableSlots_) and 4-aligned (checked in attach).
+    return reinterpret_cast<RecordPrefix*>(slotAt(index));
+}
+
+uint32_t LiveConnection::scanLimit() const {
+    const uint64_t highest = load(view_, header::kHighestSlot);
+    const uint64_t declared = load(view_, header::kSlotCount);
+    return static_cast<uint32_t>(std::min({highest + 1, declared, uint64_t{usableSlots_}}));
+}
+
+bool LiveConnection::recordMatches(const std::byte* slot, uint32_t tag, uint32_t mask, uint32_t value) const {
+    if (load(slot, record::kTag) != tag)
+        return false;
+    return mask == 0 || (load(slot, record::kFlags) & mask) == (mask & value);
+}
+
+RecordPrefix* LiveConnection::AddRecord(uint32_t tag) {
+    if (!IsOpen() || tag == kTagHead)
+        return nullptr;
+    const uint32_t limit = std::min(load(view_, header::kSlotCount), usableSlots_);
+    for (uint32_t i = 0; i < limit; ++i) {
+        std::byte* slot = slotAt(i);
+        if (load(slot, record::kTag) != 0)
+            continue;
+        if (load(view_, header::kHighestSlot) < i)
+            store(view_, header::kHighestSlot, i);
+        std::memset(slot, 0, kBlockSize);
+        const RecordPrefix prefix{tag, recordSizeForTag(tag), ++recordIdCounter_, 0, 0};
+        store(slot, Field<RecordPrefix>{0}, prefix);
+        store(view_, header::kRecordCount, load(view_, header::kRecordCount) + 1);
+        return recordAt(i);
+    }
+    return nullptr;
+}
+
+int32_t LiveConnection::RemoveRecord(uint32_t id) {
+    if (!IsOpen())
+        return -1;
+    const uint32_t limit = scanLimit();
+    for (uint32_t i = 0; i < limit; ++i) {
+        std::byte* slot = slotAt(i);
+        if (load(slot, record::kTag) == 0 || load(slot, record::kId) != id)
+            continue;
+        std::memset(slot + 4, 0, kBlockSize - 4);
+        store(slot, record::kTag, uint32_t{0});
+        store(view_, header::kRecordCount, load(view_, header::kRecordCount) - 1);
+        const uint32_t highest = load(view_, header::kHighestSlot);
+        if (i == highest && highest > 0)
+            store(view_, header::kHighestSlot, highest - 1);
+        if (recordAt(i) == viewRecord_)
+            viewRecord_ = nullptr;
+        if (recordAt(i) == statRecord_)
+            statRecord_ = nullptr;
+        break;
+    }
+    std::vector<uint32_t> buffers;
+    {
+        RecordBufferTable::accessor entry;
+        if (recordBuffers_.find(entry, id)) {
+            buffers.assign(entry->second.begin(), entry->second.end());
+            recordBuffers_.erase(entry);
+        }
+    }
+    for (uint32_t buffer : buffers)
+        CloseBuffer(buffer);
+    return 0;
+}
+
+uint32_t LiveConnection::CountRecords(uint32_t tag, uint32_t mask, uint32_t value) {
+    if (!IsOpen())
+        return 0;
+    uint32_t count = 0;
+    const uint32_t limit = scanLimit();
+    for (uint32_t i = 0; i < limit; ++i)
+        count += recordMatches(slotAt(i), tag, mask, value) ? 1 : 0;
+    return count;
+}
+
+RecordPrefix* LiveConnection::FindRecord(uint32_t id) {
+    if (!IsOpen() || id == 0)
+        return nullptr;
+    const uint32_t limit = scanLimit();
+    for (uint32_t i = 0; i < limit; ++i) {
+        const std::byte* slot = slotAt(i);
+        if (load(slot, record::kTag) != 0 && load(slot, record::kId) == id)
+            return recordAt(i);
+    }
+    return nullptr;
+}
+
+std::vector<RecordPrefix*>& LiveConnection::FindRecords(std::vector<RecordPrefix*>& out, uint32_t tag, uint32_t mask,
+                                                        uint32_t value) {
+    out.clear();
+    if (!IsOpen())
+        return out;
+    const uint32_t limit = scanLimit();
+    for (uint32_t i = 0; i < limit; ++i) {
+        if (recordMatches(slotAt(i), tag, mask, value))
+            out.push_back(recordAt(i));
+    }
+    return out;
+}
+
+std::vector<RecordPrefix*>& LiveConnection::AllRecords(std::vector<RecordPrefix*>& out) {
+    out.clear();
+    if (!IsOpen())
+        return out;
+    const uint32_t limit = scanLimit();
+    for (uint32_t i = 0; i < limit; ++i) {
+        if (load(slotAt(i), record::kTag) != 0)
+            out.push_back(recordAt(i));
+    }
+    return out;
+}
+
+uint32_t LiveConnection::SlotIndexOf(const RecordPrefix* record) const {
+    const auto* bytes = reinterpret_cast<const std::byte*>(record);
+    assert(IsOpen() && bytes >= view_ + slotsOffset_);
+    return static_cast<uint32_t>((bytes - (view_ + slotsOffset_)) / kBlockSize);
+}
+
+// --- Lock -----------------------------------------------------------------------------------
+
+uint32_t* LiveConnection::lockWord() const {
+    // The mapping is page-aligned, so the word at offset 24 is 4-aligned as
+    // atomic_ref requires.
+    return reinterpret_cast<uint32_t*>(view_ + header::kLockOwner.offset);
+}
+
+bool LiveConnection::tryTakeLock() {
+    std::atomic_ref<uint32_t> owner(*lockWord());
+    uint32_t expected = 0;
+    if (owner.compare_exchange_strong(expected, ownProcessId_, std::memory_order_acquire))
+        return true;
+    return expected == ownProcessId_;
+}
+
+bool LiveConnection::Lock(uint32_t timeoutMicroseconds) {
+    if (!IsOpen())
+        return false;
+    if (tryTakeLock())
+        return true;
+    if (timeoutMicroseconds == 0)
+        return false;
+    const uint64_t deadline = vantro::platform::monotonicNanoseconds() + uint64_t{timeoutMicroseconds} * 1000;
+    for (;;) {
+        vantro::platform::yieldThread();
+        if (tryTakeLock())
+            return true;
+        if (vantro::platform::monotonicNanoseconds() >= deadline)
+            return false;
+    }
+}
+
+void LiveConnection::Unlock() {
+    if (!IsOpen())
+        return;
+    std::atomic_ref<uint32_t> owner(*lockWord());
+    uint32_t expected = ownProcessId_;
+    owner.compare_exchange_strong(expected, 0, std::memory_order_release);
+}
+
+// --- Buffers ----------------------------------------------------------------------------------
+
+std::u16string LiveConnection::ownBufferName(uint32_t id) const {
+    return bufferName(load(view_, header::kCreatorPid), id);
+}
+
+uint32_t LiveConnection::CreateBuffer(uint32_t recordId, uint32_t size) {
+    if (!IsOpen())
+        return 0;
+    const uint32_t id = ++bufferIdCounter_;
+    if (size == 0)
+        return 0;
+    SharedMemory memory;
+    if (SharedMemory::create(ownBufferName(id), size, memory) != ShmResult::ok)
+        return 0;
+    {
+        BufferTable::accessor entry;
+        bufferTable_.insert(entry, id);
+        entry->second.memory = std::move(memory);
+    }
+    RecordBufferTable::accessor owner;
+    recordBuffers_.insert(owner, recordId);
+    owner->second.insert(id);
+    return id;
+}
+
+void* LiveConnection::MapBuffer(uint32_t id) {
+    if (!IsOpen() || id == 0)
+        return nullptr;
+    {
+        BufferTable::const_accessor entry;
+        if (bufferTable_.find(entry, id))
+            return entry->second.memory.data();
+    }
+    SharedMemory memory;
+    if (SharedMemory::open(ownBufferName(id), memory) != ShmResult::ok)
+        return nullptr;
+    BufferTable::accessor entry;
+    // Another thread may have opened it meanwhile: keep theirs, ours closes here.
+    if (bufferTable_.insert(entry, id))
+        entry->second.memory = std::move(memory);
+    return entry->second.memory.data();
+}
+
+size_t LiveConnection::MappedBufferSize(uint32_t id) const {
+    BufferTable::const_accessor entry;
+    if (!bufferTable_.find(entry, id))
+        return 0;
+    return entry->second.memory.size();
+}
+
+void LiveConnection::CloseBuffer(uint32_t id) {
+    if (id == 0)
+        return;
+    bufferTable_.erase(id);
+}
+
+void LiveConnection::DestroyBuffer(uint32_t id) {
+    if (id == 0)
+        return;
+    std::vector<uint32_t> owners;
+    for (const auto& entry : recordBuffers_)
+        owners.push_back(entry.first);
+    for (uint32_t owner : owners) {
+        RecordBufferTable::accessor entry;
+        if (recordBuffers_.find(entry, owner))
+            entry->second.unsafe_erase(id);  // safe: the accessor holds the entry's write lock
+    }
+    CloseBuffer(id);
+}
+
+}  // namespace VantroAPI

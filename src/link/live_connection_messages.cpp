@@ -1,0 +1,184 @@
+// LiveConnection: record and header flags, header fields, and the two records the
+// class writes itself ("VIEW" and "STAT").
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "link/live_connection.h"
+#include "link/url_encode.h"
+
+namespace VantroAPI {
+
+namespace {
+
+// {"key":"value",...} in key order; kind 0 values percent-encoded. Keys are written
+// as they are: the plug-in's keys are plain identifiers.
+std::u16string statisticsText(const StatisticsMap& values) {
+    std::u16string text;
+    for (const auto& [key, value] : values) {
+        text += text.empty() ? u"{" : u",";
+        text += u'"';
+        text += key;
+        text += u"\":\"";
+        text += value.kind == 0 ? vantro::UrlEncode(value.text) : value.text;
+        text += u'"';
+    }
+    text += text.empty() ? u"{}" : u"}";
+    return text;
+}
+
+}  // namespace
+
+// --- Record flags ---------------------------------------------------------------------------
+
+void LiveConnection::SetRecordFlags(RecordPrefix* record, uint32_t flags) {
+    if (!record)
+        return;
+    if (flags & kRecordChanged)
+        store(record, record::kChangeCount, load(record, record::kChangeCount) + 1);
+    store(record, record::kFlags, load(record, record::kFlags) | flags);
+}
+
+void LiveConnection::ClearRecordFlags(RecordPrefix* record, uint32_t flags) {
+    if (!record)
+        return;
+    store(record, record::kFlags, load(record, record::kFlags) & ~flags);
+}
+
+uint32_t LiveConnection::TestRecordFlags(const RecordPrefix* record, uint32_t flags) {
+    if (!record)
+        return 0;
+    return load(record, record::kFlags) & flags;
+}
+
+// --- Header fields ----------------------------------------------------------------------------
+
+void LiveConnection::SetFlags(uint32_t flags) {
+    if (!IsOpen())
+        return;
+    if (flags & kHeaderChanged) {
+        store(view_, header::kChangeCount, load(view_, header::kChangeCount) + 1);
+        store(view_, header::kUpdateCount, load(view_, header::kUpdateCount) + 1);
+    }
+    store(view_, header::kFlags, load(view_, header::kFlags) | flags);
+}
+
+void LiveConnection::ClearFlags(uint32_t flags) {
+    if (!IsOpen())
+        return;
+    store(view_, header::kFlags, load(view_, header::kFlags) & ~flags);
+}
+
+uint32_t LiveConnection::TestFlags(uint32_t flags) {
+    if (!IsOpen())
+        return 0;
+    return load(view_, header::kFlags) & flags;
+}
+
+void LiveConnection::SetUpdateCount(uint32_t value) {
+    if (IsOpen())
+        store(view_, header::kUpdateCount, value);
+}
+
+uint32_t LiveConnection::GetUpdateCount() {
+    return IsOpen() ? load(view_, header::kUpdateCount) : 0;
+}
+
+void LiveConnection::SetLabel(const char16_t* text) {
+    if (IsOpen())
+        storeText(view_, header::kLabel, text);
+}
+
+const char16_t* LiveConnection::GetLabel() {
+    return IsOpen() ? reinterpret_cast<const char16_t*>(view_ + header::kLabel.offset) : nullptr;
+}
+
+void LiveConnection::SetPath1(const char16_t* text) {
+    if (IsOpen())
+        storeText(view_, header::kPath1, text);
+}
+
+const char16_t* LiveConnection::GetPath1() {
+    return IsOpen() ? reinterpret_cast<const char16_t*>(view_ + header::kPath1.offset) : nullptr;
+}
+
+void LiveConnection::SetPath2(const char16_t* text) {
+    if (IsOpen())
+        storeText(view_, header::kPath2, text);
+}
+
+const char16_t* LiveConnection::GetPath2() {
+    return IsOpen() ? reinterpret_cast<const char16_t*>(view_ + header::kPath2.offset) : nullptr;
+}
+
+void LiveConnection::SetUserValue(uint32_t value) {
+    if (IsOpen())
+        store(view_, header::kUserValue, value);
+}
+
+uint32_t LiveConnection::GetUserValue() {
+    return IsOpen() ? load(view_, header::kUserValue) : 0;
+}
+
+bool LiveConnection::HasBothPaths() {
+    if (!IsOpen())
+        return false;
+    return load(view_, Field<char16_t>{header::kPath1.offset}) != 0 &&
+           load(view_, Field<char16_t>{header::kPath2.offset}) != 0;
+}
+
+bool LiveConnection::IsActive() {
+    return IsOpen() && TestFlags(kHeaderClosedByPeer) == 0;
+}
+
+// --- "VIEW" and "STAT" --------------------------------------------------------------------------
+
+void LiveConnection::SetView(bool notify, const ViewData* data) {
+    if (!IsOpen() || !viewRecord_)
+        return;
+    if (notify && data) {
+        ClearRecordFlags(viewRecord_, kRecordChanged);
+        store(viewRecord_, view_record::kApplyNow, uint32_t{1});
+        store(viewRecord_, view_record::kView, *data);
+        SetRecordFlags(viewRecord_, kRecordChanged);
+        NotifyPeer(2, 0);
+        return;
+    }
+    store(viewRecord_, view_record::kApplyNow, uint32_t{0});
+    if (data)
+        store(viewRecord_, view_record::kView, *data);
+    SetRecordFlags(viewRecord_, kRecordChanged);
+}
+
+void LiveConnection::SetStatistics(const StatisticsMap& values) {
+    if (!IsOpen() || !statRecord_)
+        return;
+    const std::u16string text = statisticsText(values);
+    const uint64_t byteLength = (uint64_t{text.size()} + 1) * 2;
+    if (2 * byteLength > UINT32_MAX)
+        return;  // a caller's bug: statistics are a few hundred bytes
+
+    uint32_t buffer = load(statRecord_, stat_record::kTextBuffer);
+    uint32_t capacity = load(statRecord_, stat_record::kTextCapacity);
+    // The record lives in shared memory: re-use the buffer only when it really is
+    // as large as the record claims.
+    bool reuse = buffer != 0 && capacity >= byteLength && MapBuffer(buffer) != nullptr &&
+                 MappedBufferSize(buffer) >= byteLength;
+    if (!reuse) {
+        if (buffer != 0)
+            DestroyBuffer(buffer);
+        capacity = static_cast<uint32_t>(2 * byteLength);
+        buffer = CreateBuffer(load(statRecord_, record::kId), capacity);
+        store(statRecord_, stat_record::kTextBuffer, buffer);
+        store(statRecord_, stat_record::kTextCapacity, capacity);
+    }
+    if (auto* bytes = static_cast<std::byte*>(MapBuffer(buffer))) {
+        const size_t room = MappedBufferSize(buffer);
+        std::memset(bytes, 0, std::min<size_t>(capacity, room));
+        std::memcpy(bytes, text.c_str(), std::min<size_t>(byteLength, room));
+    }
+    SetRecordFlags(statRecord_, kRecordChanged);
+}
+
+}  // namespace VantroAPI

@@ -1,0 +1,197 @@
+// LiveConnection: connection names in the registry, existence checks and waking the
+// peer through its main windows.
+
+#include <chrono>
+#include <cstring>
+
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
+#include "link/live_connection.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+
+namespace VantroAPI {
+
+namespace platform = vantro::platform;
+
+namespace {
+
+constexpr size_t kMaxValueNameUnits = 260;  // the enumeration's name buffer, terminator included
+constexpr uint32_t kMaxProcesses = 4096;
+constexpr size_t kMaxPathUnits = 260;
+constexpr auto kWindowListTimeout = std::chrono::milliseconds(25);
+
+std::u16string upperAscii(std::u16string text) {
+    for (char16_t& c : text) {
+        if (c >= u'a' && c <= u'z')
+            c = static_cast<char16_t>(c - u'a' + u'A');
+    }
+    return text;
+}
+
+// The first visible top-level window without owner that pid published: the
+// process's main window. 0 when it has none.
+WindowHandle mainWindowOf(uint32_t pid, platform::WindowInfo& info) {
+    for (WindowHandle handle : platform::enumWindows()) {
+        if (platform::getWindowInfo(handle, info) && info.ownerPid == pid && info.ownerWindow == 0 && info.visible)
+            return handle;
+    }
+    return 0;
+}
+
+void examineProcess(uint32_t pid, WindowList& out) {
+    if (pid == 0)
+        return;
+    std::u16string path;
+    if (!platform::queryProcessImagePath(pid, path, kMaxPathUnits))
+        return;
+    path = upperAscii(std::move(path));
+    std::u16string_view wantedClass;
+    if (path.find(u"VELORA") != std::u16string::npos)
+        wantedClass = u"START";
+    else if (path.find(u"PENDRAX") != std::u16string::npos)
+        wantedClass = u"PENDRAX EDITOR";
+    else
+        return;
+    platform::WindowInfo info;
+    const WindowHandle window = mainWindowOf(pid, info);
+    if (window == 0 || info.className.size() >= kMaxPathUnits)
+        return;
+    if (upperAscii(info.className).find(wantedClass) != std::u16string::npos)
+        out.push_back(window);
+}
+
+}  // namespace
+
+// --- Registry ---------------------------------------------------------------------------
+
+int32_t LiveConnection::RegisterName(const std::u16string& name) {
+    if (name.empty())
+        return -1;
+    platform::RegistryKey key;
+    long rc = platform::RegistryKey::open(platform::RegHive::currentUser, kConnectionsKey, key);
+    if (rc == platform::kErrorFileNotFound)
+        rc = platform::RegistryKey::create(platform::RegHive::currentUser, kConnectionsKey, key);
+    if (rc != platform::kErrorSuccess)
+        return -1;
+    return key.setDword(name, 1) == platform::kErrorSuccess ? 0 : -1;
+}
+
+int32_t LiveConnection::UnregisterName(const std::u16string& name) {
+    if (name.empty())
+        return -1;
+    platform::RegistryKey key;
+    if (platform::RegistryKey::open(platform::RegHive::currentUser, kConnectionsKey, key) != platform::kErrorSuccess)
+        return -1;
+    return key.deleteValue(name) == platform::kErrorSuccess ? 0 : -1;
+}
+
+int32_t LiveConnection::Register() {
+    if (registered_.load())
+        return 0;
+    if (name_.empty())
+        return -1;
+    registered_.store(true);
+    RegisterName(name_);
+    return 0;
+}
+
+bool LiveConnection::Exists(const std::u16string& name) {
+    if (name.empty())
+        return false;
+    return platform::SharedMemory::exists(mappingName(name));
+}
+
+std::vector<std::u16string>& LiveConnection::ListConnections(std::vector<std::u16string>& out, uint32_t valueFilter) {
+    out.clear();
+    std::vector<std::u16string> names;
+    {
+        platform::RegistryKey key;
+        if (platform::RegistryKey::open(platform::RegHive::currentUser, kConnectionsKey, key) !=
+            platform::kErrorSuccess)
+            return out;
+        uint32_t valueCount = 0;
+        if (key.queryInfo(nullptr, &valueCount) != platform::kErrorSuccess)
+            return out;
+        for (uint32_t i = 0; i < valueCount; ++i) {
+            platform::RegValue value;
+            if (key.enumValue(i, value) != platform::kErrorSuccess)
+                continue;
+            // What would not fit the enumeration's fixed buffers is skipped.
+            if (value.name.size() >= kMaxValueNameUnits || value.data.size() > 4)
+                continue;
+            if (valueFilter != 0) {
+                uint32_t data = 0;
+                if (!value.data.empty())
+                    std::memcpy(&data, value.data.data(), value.data.size());
+                if (data != valueFilter)
+                    continue;
+            }
+            names.push_back(std::move(value.name));
+        }
+    }
+    for (std::u16string& name : names) {
+        if (name.empty() || !Exists(name)) {
+            UnregisterName(name);
+            continue;
+        }
+        out.push_back(std::move(name));
+    }
+    return out;
+}
+
+// --- Peer windows ----------------------------------------------------------------------------
+
+bool LiveConnection::IsOwnerForeground() {
+    if (!IsOpen())
+        return false;
+    const uint32_t creator = load(view_, header::kCreatorPid);
+    if (creator == ownProcessId_)
+        return false;
+    const WindowHandle foreground = platform::foregroundWindow();
+    platform::WindowInfo info;
+    return foreground != 0 && platform::getWindowInfo(foreground, info) && info.ownerPid == creator;
+}
+
+WindowList LiveConnection::FindPeerWindows() {
+    WindowList windows;
+    std::vector<uint32_t> ids(kMaxProcesses);
+    uint32_t bytes = 0;
+    if (!platform::enumProcesses(ids.data(), kMaxProcesses * 4, &bytes))
+        return windows;
+    const size_t count = std::min<size_t>(bytes / 4, kMaxProcesses);
+    if (count == 1) {
+        examineProcess(ids[0], windows);
+        return windows;
+    }
+    tbb::parallel_for(tbb::blocked_range<size_t>(0, count), [&](const tbb::blocked_range<size_t>& range) {
+        for (size_t i = range.begin(); i != range.end(); ++i)
+            examineProcess(ids[i], windows);
+    });
+    return windows;
+}
+
+int32_t LiveConnection::NotifyPeer(uint64_t lParam, uint64_t wParam) {
+    std::unique_lock<std::timed_mutex> guard(windowListMutex_, std::defer_lock);
+    if (!guard.try_lock_for(kWindowListTimeout))
+        return -1;
+    if (resetWindowList_.exchange(false))
+        peerWindows_.clear();
+    for (WindowHandle window : peerWindows_) {
+        if (!platform::isWindow(window)) {
+            peerWindows_.clear();
+            break;
+        }
+    }
+    if (peerWindows_.empty())
+        peerWindows_ = FindPeerWindows();
+    int32_t result = -1;
+    for (WindowHandle window : peerWindows_) {
+        if (platform::isWindow(window) && platform::postMessage(window, kWakeMessage, wParam, lParam))
+            result = 0;
+    }
+    return result;
+}
+
+}  // namespace VantroAPI
