@@ -7,7 +7,15 @@
 // $XDG_RUNTIME_DIR/vantro, else /tmp/vantro-<uid>) as a description file and a Unix
 // datagram socket; see docs/platform.md for the exact format. A window whose owner
 // died is detected (the owner process is gone or its socket refuses) and treated
-// as destroyed.
+// as destroyed; its files are removed by whoever notices.
+//
+// A message is 20 bytes, little-endian: u32 message, u64 wParam, u64 lParam. A
+// window's queue is the socket's receive queue, which Linux bounds by
+// net.unix.max_dgram_qlen (usually 10 unread datagrams, plus one): posting to a full
+// queue fails at once, as PostMessage does when a queue is full.
+//
+// Thread-safety: the free functions may be called from any thread. One Window
+// object must not be used from two threads at once.
 
 #include <cstdint>
 #include <string>
@@ -42,15 +50,22 @@ public:
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    // Publishes a window; info.handle and info.ownerPid are filled in. False on failure.
+    // Publishes a window described by info (handle and ownerPid are ignored): a new
+    // handle, rising with every publication, and this process as owner are filled
+    // into out.info(). out is destroyed first. False when the runtime directory
+    // cannot be used; nothing is left behind then.
     static bool publish(const WindowInfo& info, Window& out);
 
-    // Waits up to timeoutMs (-1 forever) for a posted message. False on timeout.
+    // Waits up to timeoutMs (-1 forever, 0 polls) for a posted message. False on
+    // timeout or when the window is not published. Datagrams that are not 20 bytes
+    // long are dropped unread.
     bool receive(WindowMessage& out, int timeoutMs);
 
-    // Makes this window the desktop's foreground window.
+    // Makes this window the desktop's foreground window. False when not published.
     bool setForeground();
 
+    // Withdraws the window: it leaves enumWindows, posts to it fail, unread messages
+    // are dropped. Safe on a window that is not published.
     void destroy();
     WindowHandle handle() const { return info_.handle; }
     const WindowInfo& info() const { return info_; }
@@ -60,18 +75,29 @@ private:
     int socket_ = -1;
 };
 
-// Handles of the live top-level windows, in publication order.
+// Handles of the live windows of every process, in publication order (ascending
+// handles). Dead windows found on the way are cleaned up.
 std::vector<WindowHandle> enumWindows();
 
 // False when the handle does not name a live window.
 bool isWindow(WindowHandle handle);
+// Fills out with the window's description; false (out unchanged) when not live.
 bool getWindowInfo(WindowHandle handle, WindowInfo& out);
 
 // Queues a message to the window without waiting for it to be read. False when the
 // window is gone or its queue is full.
 bool postMessage(WindowHandle handle, uint32_t message, uint64_t wParam, uint64_t lParam);
 
-// The foreground window, 0 when none is live.
+// The foreground window, 0 when none is set or it is no longer live.
 WindowHandle foregroundWindow();
+
+// The runtime directory in use (created with mode 0700 when missing); empty when it
+// cannot be created or, for the /tmp fallback, is not a private directory of ours.
+std::string runtimeDirectory();
+
+// The wire format of a posted message.
+constexpr size_t kWindowMessageSize = 20;
+void encodeWindowMessage(const WindowMessage& message, unsigned char* bytes);  // writes 20 bytes
+WindowMessage decodeWindowMessage(const unsigned char* bytes);                 // reads 20 bytes
 
 }  // namespace vantro::platform

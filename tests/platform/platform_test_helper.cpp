@@ -11,7 +11,7 @@
 //   reg-hammer <path> <writer> <count>
 //   window-publish <class> <title> <expectedMessages> <releaseFile>
 //   window-post <handle> <count> <message>
-//   window-foreground <handle>
+//   window-foreground <releaseFile>
 
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -132,6 +132,64 @@ int shmStress(char** argv) {
     return violations == 0 ? 0 : 1;
 }
 
+int windowPublish(char** argv) {
+    WindowInfo info;
+    info.className = fromUtf8(argv[0]);
+    info.title = fromUtf8(argv[1]);
+    Window window;
+    if (!Window::publish(info, window)) {
+        say("publish failed");
+        return 1;
+    }
+    say("handle " + std::to_string(window.handle()));
+    int expected = std::atoi(argv[2]);
+    int received = 0;
+    for (; received < expected; ++received) {
+        WindowMessage message;
+        if (!window.receive(message, 30000))
+            break;
+        say("msg " + std::to_string(message.message) + " " + std::to_string(message.wParam) + " " +
+            std::to_string(message.lParam));
+    }
+    say("received " + std::to_string(received));
+    if (std::string(argv[3]) != "-")
+        waitForFile(argv[3]);
+    return 0;
+}
+
+// Posts count messages (wParam = i, lParam = i with the high bits set), retrying
+// while the window's queue is full and the window lives.
+int windowPost(char** argv) {
+    WindowHandle handle = std::strtoull(argv[0], nullptr, 10);
+    int count = std::atoi(argv[1]);
+    uint32_t id = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 0));
+    int posted = 0;
+    for (int i = 0; i < count; ++i) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!postMessage(handle, id, uint64_t(i), 0xFFFF000000000000ull | uint64_t(i))) {
+            if (!isWindow(handle) || std::chrono::steady_clock::now() > deadline) {
+                say("posted " + std::to_string(posted) + " then gone");
+                return 1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ++posted;
+    }
+    say("posted " + std::to_string(posted));
+    return 0;
+}
+
+int windowForeground(char** argv) {
+    WindowInfo info;
+    info.className = u"FOREGROUND";
+    Window window;
+    if (!Window::publish(info, window) || !window.setForeground())
+        return 1;
+    say("handle " + std::to_string(window.handle()));
+    waitForFile(argv[0]);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,6 +208,12 @@ int main(int argc, char** argv) {
     }
     if (command == "shm-stress" && count == 4)
         return shmStress(args);
+    if (command == "window-publish" && count == 4)
+        return windowPublish(args);
+    if (command == "window-post" && count == 3)
+        return windowPost(args);
+    if (command == "window-foreground" && count == 1)
+        return windowForeground(args);
     std::fprintf(stderr, "unknown command or wrong arguments: %s\n", command.c_str());
     return 2;
 }
