@@ -1,0 +1,60 @@
+#pragma once
+// A small streaming JSON writer for the peer's reports. Text is UTF-8; UTF-16 input
+// is converted (unpaired surrogates become U+FFFD). Non-finite numbers, which the
+// other process can put into any float field, are written as null.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velora_peer {
+
+class JsonWriter {
+public:
+    // pretty: two-space indentation and one member per line; otherwise one line.
+    explicit JsonWriter(bool pretty = false) : pretty_(pretty) {}
+
+    void beginObject();
+    void endObject();
+    void beginArray();
+    void endArray();
+
+    // The name of the next member; only inside an object.
+    JsonWriter& key(std::string_view name);
+
+    void value(std::string_view text);
+    void value(std::u16string_view text);
+    void value(const char* text) { value(std::string_view(text)); }
+    void value(uint64_t number);
+    void value(uint32_t number) { value(uint64_t{number}); }
+    void value(int64_t number);
+    void value(int32_t number) { value(int64_t{number}); }
+    void value(double number);
+    void value(float number) { value(static_cast<double>(number)); }
+    void value(bool flag);
+    void null();
+
+    // Shorthands for one member.
+    template <class T>
+    void member(std::string_view name, const T& v) {
+        key(name);
+        value(v);
+    }
+
+    const std::string& text() const { return out_; }
+
+private:
+    void beforeValue();
+    void open(char bracket);
+    void close(char bracket);
+    void newline();
+    void appendEscaped(std::string_view text);
+
+    bool pretty_;
+    bool afterKey_ = false;
+    std::vector<bool> hasMembers_;  // one per open container
+    std::string out_;
+};
+
+}  // namespace velora_peer

@@ -1,0 +1,28 @@
+// velora-peer: the renderer's side of the live link, for tests and demonstrations.
+// Order of a session: publish the main window (READY); open a connection when one
+// was asked for (--connection / --wait-connection), sync once, read and create
+// buffers, hold the lock, set the closed flag; then listen for wake-up messages,
+// syncing after each; finally disconnect (EXIT). See velora_peer.h for the output.
+
+#include <cstdio>
+#include <string>
+
+#include "peer_options.h"
+#include "velora_peer.h"
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--help") {
+            std::fputs(velora_peer::peerUsage(), stdout);
+            return 0;
+        }
+    }
+    velora_peer::PeerOptions options;
+    std::string error;
+    if (!velora_peer::parsePeerOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "velora-peer: %s\n%s", error.c_str(), velora_peer::peerUsage());
+        return 2;
+    }
+    return velora_peer::VeloraPeer(std::move(options)).run();
+}

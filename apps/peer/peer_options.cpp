@@ -1,0 +1,120 @@
+#include "peer_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <string_view>
+
+namespace velora_peer {
+
+namespace {
+
+bool parseNumber(std::string_view text, int64_t minimum, uint64_t maximum, int64_t& out) {
+    if (text.empty())
+        return false;
+    std::string copy(text);
+    errno = 0;
+    char* end = nullptr;
+    const bool negative = copy[0] == '-';
+    if (negative) {
+        const long long v = std::strtoll(copy.c_str(), &end, 0);
+        if (errno || *end || v < minimum)
+            return false;
+        out = v;
+        return true;
+    }
+    const unsigned long long v = std::strtoull(copy.c_str(), &end, 0);
+    if (errno || *end || v > maximum)
+        return false;
+    out = static_cast<int64_t>(v);
+    return true;
+}
+
+bool parseU32(std::string_view text, uint32_t& out) {
+    int64_t v = 0;
+    if (!parseNumber(text, 0, std::numeric_limits<uint32_t>::max(), v))
+        return false;
+    out = static_cast<uint32_t>(v);
+    return true;
+}
+
+bool parseDuration(std::string_view text, int64_t& out) {
+    return parseNumber(text, -1, std::numeric_limits<int32_t>::max(), out);
+}
+
+}  // namespace
+
+const char* peerUsage() {
+    return "usage: velora-peer [--version V] [--class NAME] [--hidden]\n"
+           "                   [--connection NAME] [--wait-connection MS]\n"
+           "                   [--read-buffer ID]... [--create-buffer RECORD:SIZE]...\n"
+           "                   [--hold-lock MS] [--close-link]\n"
+           "                   [--listen MS] [--exit-after-messages N] [--dump] [--pretty]\n";
+}
+
+bool parsePeerOptions(int argc, const char* const* argv, PeerOptions& out, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        auto flag = [&](std::string_view name) { return option == name; };
+        auto needsValue = [&]() -> const char* {
+            if (i + 1 >= argc) {
+                error = std::string(option) + " needs a value";
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        auto bad = [&](const char* value) {
+            error = "bad value for " + std::string(option) + ": " + value;
+            return false;
+        };
+        const char* v = nullptr;
+        if (flag("--hidden")) {
+            out.hidden = true;
+        } else if (flag("--close-link")) {
+            out.closeLink = true;
+        } else if (flag("--dump")) {
+            out.dump = true;
+        } else if (flag("--pretty")) {
+            out.pretty = true;
+        } else if (flag("--version") || flag("--class") || flag("--connection")) {
+            if (!(v = needsValue()))
+                return false;
+            if (*v == '\0' && !flag("--connection"))
+                return bad(v);
+            (flag("--version") ? out.version : flag("--class") ? out.windowClass : out.connection) = v;
+        } else if (flag("--wait-connection") || flag("--hold-lock") || flag("--listen") ||
+                   flag("--exit-after-messages")) {
+            if (!(v = needsValue()))
+                return false;
+            int64_t& target = flag("--wait-connection") ? out.waitConnectionMs
+                              : flag("--hold-lock")      ? out.holdLockMs
+                              : flag("--listen")         ? out.listenMs
+                                                         : out.exitAfterMessages;
+            if (!parseDuration(v, target))
+                return bad(v);
+        } else if (flag("--read-buffer")) {
+            uint32_t id = 0;
+            if (!(v = needsValue()))
+                return false;
+            if (!parseU32(v, id) || id == 0)
+                return bad(v);
+            out.readBuffers.push_back(id);
+        } else if (flag("--create-buffer")) {
+            if (!(v = needsValue()))
+                return false;
+            const std::string_view text = v;
+            const size_t colon = text.find(':');
+            uint32_t record = 0, size = 0;
+            if (colon == std::string_view::npos || !parseU32(text.substr(0, colon), record) ||
+                !parseU32(text.substr(colon + 1), size) || size == 0)
+                return bad(v);
+            out.createBuffers.emplace_back(record, size);
+        } else {
+            error = "unknown option " + std::string(option);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace velora_peer

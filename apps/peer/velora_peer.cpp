@@ -1,0 +1,189 @@
+#include "velora_peer.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "channel_summary.h"
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "platform/utf.h"
+
+namespace velora_peer {
+
+using namespace VantroAPI;
+namespace platform = vantro::platform;
+
+namespace {
+
+constexpr uint32_t kSyncLockTimeoutUs = 100'000;
+constexpr uint32_t kHoldLockTimeoutUs = 5'000'000;
+constexpr uint32_t kPollIntervalMs = 20;
+
+uint64_t nowMs() {
+    return platform::monotonicNanoseconds() / 1'000'000;
+}
+
+uint64_t fnv1a(const uint8_t* bytes, size_t size) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (size_t i = 0; i < size; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+    return hash;
+}
+
+}  // namespace
+
+VeloraPeer::VeloraPeer(PeerOptions options) : options_(std::move(options)) {}
+
+bool VeloraPeer::tryOpen() {
+    if (!options_.connection.empty())
+        return connection_.Open(platform::fromUtf8(options_.connection)) == 0;
+    std::vector<std::u16string> names;
+    for (const std::u16string& name : connection_.ListConnections(names, 1)) {
+        if (connection_.Open(name) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool VeloraPeer::connect(int64_t waitMs) {
+    const uint64_t deadline = nowMs() + static_cast<uint64_t>(std::max<int64_t>(waitMs, 0));
+    while (!tryOpen()) {
+        if (nowMs() >= deadline)
+            return false;
+        platform::sleepMilliseconds(kPollIntervalMs);
+    }
+    std::printf("OPENED name=%s creator=%" PRIu32 " usableSlots=%" PRIu32 " ownerForeground=%d\n",
+                platform::toUtf8(connection_.GetName()).c_str(),
+                load(connection_.HeaderBlock(), header::kCreatorPid), connection_.UsableSlotCount(),
+                connection_.IsOwnerForeground() ? 1 : 0);
+    return true;
+}
+
+void VeloraPeer::sync() {
+    if (!connection_.Lock(kSyncLockTimeoutUs)) {
+        std::printf("SYNC busy\n");
+        return;
+    }
+    JsonWriter json(options_.pretty);
+    if (options_.dump)
+        writeChannelSummary(connection_, json);
+    std::vector<RecordPrefix*> records;
+    uint32_t changed = 0;
+    for (RecordPrefix* record : connection_.AllRecords(records)) {
+        if (connection_.TestRecordFlags(record, kRecordChanged)) {
+            connection_.ClearRecordFlags(record, kRecordChanged);
+            ++changed;
+        }
+    }
+    connection_.ClearFlags(kHeaderChanged);
+    connection_.Unlock();
+    std::printf("SYNC records=%zu changed=%" PRIu32 "\n", records.size(), changed);
+    if (options_.dump)
+        std::printf("%s\n", json.text().c_str());
+}
+
+void VeloraPeer::readBuffers() {
+    for (uint32_t id : options_.readBuffers) {
+        const auto* bytes = static_cast<const uint8_t*>(connection_.MapBuffer(id));
+        if (!bytes) {
+            std::printf("READ-BUFFER id=0x%08" PRIX32 " missing\n", id);
+            continue;
+        }
+        const size_t size = connection_.MappedBufferSize(id);
+        std::string head;
+        for (size_t i = 0; i < std::min<size_t>(size, 16); ++i) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
+            head += hex;
+        }
+        std::printf("READ-BUFFER id=0x%08" PRIX32 " size=%zu fnv=%016" PRIx64 " head=%s\n", id, size,
+                    fnv1a(bytes, size), head.c_str());
+    }
+}
+
+void VeloraPeer::createBuffers() {
+    for (const auto& [record, size] : options_.createBuffers) {
+        const uint32_t id = connection_.CreateBuffer(record, size);
+        auto* bytes = static_cast<uint8_t*>(connection_.MapBuffer(id));
+        if (id == 0 || !bytes) {
+            std::printf("CREATE-BUFFER failed\n");
+            continue;
+        }
+        for (size_t i = 0; i < size; ++i)
+            bytes[i] = peerBufferByte(id, i);
+        std::printf("CREATED-BUFFER id=0x%08" PRIX32 " record=%" PRIu32 " size=%" PRIu32 "\n", id, record, size);
+    }
+}
+
+void VeloraPeer::holdLock() {
+    if (!connection_.Lock(kHoldLockTimeoutUs)) {
+        std::printf("LOCK-FAILED\n");
+        return;
+    }
+    std::printf("LOCKED\n");
+    std::fflush(stdout);
+    platform::sleepMilliseconds(static_cast<uint32_t>(options_.holdLockMs));
+    connection_.Unlock();
+    std::printf("UNLOCKED\n");
+}
+
+void VeloraPeer::listen() {
+    const bool forever = options_.listenMs < 0;
+    const uint64_t deadline = nowMs() + static_cast<uint64_t>(std::max<int64_t>(options_.listenMs, 0));
+    while (options_.exitAfterMessages < 0 || messages_ < static_cast<uint64_t>(options_.exitAfterMessages)) {
+        const uint64_t now = nowMs();
+        if (!forever && now >= deadline)
+            break;
+        const int timeout = forever ? -1 : static_cast<int>(std::min<uint64_t>(deadline - now, INT32_MAX));
+        platform::WindowMessage message;
+        if (!window_.receive(message, timeout))
+            continue;
+        ++messages_;
+        std::printf("MESSAGE n=%" PRIu64 " id=0x%04" PRIX32 " wParam=%" PRIu64 " lParam=%" PRIu64 "\n", messages_,
+                    message.message, message.wParam, message.lParam);
+        if (message.message != kWakeMessage)
+            continue;
+        if (connection_.IsOpen() || connect(0))
+            sync();
+        std::fflush(stdout);
+    }
+}
+
+int VeloraPeer::run() {
+    platform::WindowInfo info;
+    info.className = platform::fromUtf8(options_.windowClass);
+    info.title = u"Velora " + platform::fromUtf8(options_.version);
+    info.visible = !options_.hidden;
+    if (!platform::Window::publish(info, window_)) {
+        std::fprintf(stderr, "velora-peer: cannot publish the main window\n");
+        return 1;
+    }
+    std::printf("READY window=%" PRIu64 " pid=%" PRIu32 "\n", window_.handle(), platform::currentProcessId());
+    std::fflush(stdout);
+
+    const bool wanted = !options_.connection.empty() || options_.waitConnectionMs >= 0;
+    if (wanted) {
+        if (!connect(options_.waitConnectionMs)) {
+            std::printf("NO-CONNECTION\n");
+            return 3;
+        }
+        sync();
+        readBuffers();
+        createBuffers();
+        if (options_.holdLockMs >= 0)
+            holdLock();
+        if (options_.closeLink) {
+            connection_.SetFlags(kHeaderClosedByPeer);
+            std::printf("CLOSED-LINK\n");
+        }
+        std::fflush(stdout);
+    }
+    listen();
+    connection_.Disconnect();
+    std::printf("EXIT messages=%" PRIu64 "\n", messages_);
+    return 0;
+}
+
+}  // namespace velora_peer

@@ -1,0 +1,233 @@
+// A channel whose other side writes nonsense: header fields that lie about the
+// mapping, records past the slots, buffer ids of nothing, a foreign lock owner.
+// Neither the connection (creator or opener) nor the peer's reader may read or
+// write outside its mappings. The lies below point gigabytes past small mappings,
+// so an unclamped scan would fault at once (and ASan/UBSan builds check the rest).
+
+#include <gtest/gtest.h>
+#include <simdjson.h>
+
+#include <cstring>
+#include <random>
+
+#include "channel_summary.h"
+#include "link/live_connection.h"
+#include "link_test_support.h"
+#include "platform/shared_memory.h"
+#include "support/child_process.h"
+#include "support/test_environment.h"
+
+namespace {
+
+using namespace VantroAPI;
+using vantro::platform::SharedMemory;
+using vantro::platform::ShmResult;
+
+// A main mapping made by hand, as a hostile creator would.
+struct RawChannel {
+    std::u16string name;
+    SharedMemory memory;
+
+    RawChannel(std::u16string channelName, size_t size) : name(std::move(channelName)) {
+        EXPECT_EQ(SharedMemory::create(mappingName(name), size, memory), ShmResult::ok);
+    }
+    std::byte* bytes() { return static_cast<std::byte*>(memory.data()); }
+    void putHeader(const ConnectionHeader& h) { std::memcpy(bytes(), &h, sizeof h); }
+    std::byte* slot(uint32_t i) { return bytes() + kFirstSlotOffset + size_t{i} * kBlockSize; }
+    void putRecord(uint32_t i, uint32_t tag, uint32_t size, uint32_t id, uint32_t flags) {
+        store(slot(i), Field<RecordPrefix>{0}, RecordPrefix{tag, size, id, flags, 0});
+    }
+};
+
+// Every query and update of the message set, on whatever the channel holds.
+void exerciseEveryOperation(LiveConnection& c, uint32_t seed) {
+    std::vector<RecordPrefix*> records;
+    c.CountRecords(kTagSrfc, 0, 0);
+    c.CountRecords(kTagView, 1, 1);
+    c.FindRecord(seed | 1);
+    c.FindRecords(records, kTagStat, 0, 0);
+    for (RecordPrefix* r : c.AllRecords(records)) {
+        c.TestRecordFlags(r, ~0u);
+        c.SetRecordFlags(r, 1);
+        c.ClearRecordFlags(r, 1);
+    }
+    c.TestFlags(~0u);
+    c.IsActive();
+    c.GetUpdateCount();
+    c.GetUserValue();
+    c.HasBothPaths();
+    loadText(c.HeaderBlock(), header::kLabel);
+    loadText(c.HeaderBlock(), header::kPath1);
+    loadText(c.HeaderBlock(), header::kPath2);
+    c.IsOwnerForeground();
+    c.MapBuffer(seed);
+    c.MapBuffer(0x80000000u | seed);
+    if (c.Lock(0))
+        c.Unlock();
+    RecordPrefix* added = c.AddRecord(kTagSrfc);
+    if (added)
+        c.RemoveRecord(load(added, record::kId));
+    c.RemoveRecord(seed);
+    c.SetView(false, nullptr);
+    c.SetStatistics({{u"k", {0, u"v w"}}});
+    velora_peer::JsonWriter json;
+    velora_peer::writeChannelSummary(c, json);
+    simdjson::dom::parser parser;
+    EXPECT_FALSE(parser.parse(json.text()).error()) << json.text();
+}
+
+class HostileChannelTest : public ::testing::Test {
+protected:
+    vantro::test::TestEnvironment env;
+    std::u16string name = vantro::test::uniqueName("hostile");
+};
+
+// A header claiming two billion slots and a high-water mark at the end of the range:
+// every scan stays within the three slots that exist.
+TEST_F(HostileChannelTest, HugeSlotCountIsClampedToTheMapping) {
+    RawChannel raw(name, 4 * kBlockSize);
+    ConnectionHeader h = makeInitialHeader(0x7FFFFFFF, 1);
+    h.highestSlot = 0xFFFFFFFF;
+    h.totalSize = 0xFFFFFFFF;
+    h.lockOwner = 0xFFFFFFFF;
+    raw.putHeader(h);
+    raw.putRecord(2, kTagSrfc, 0xFFFFFFFF, 5, 1);  // size far past its slot
+
+    LiveConnection opener;
+    ASSERT_EQ(opener.Open(name), 0);
+    EXPECT_EQ(opener.UsableSlotCount(), 3u);
+    EXPECT_EQ(opener.CountRecords(kTagSrfc, 0, 0), 1u);
+    EXPECT_EQ(opener.SlotIndexOf(opener.FindRecord(5)), 2u);
+    EXPECT_EQ(opener.FindRecord(6), nullptr);
+    EXPECT_FALSE(opener.Lock(0));  // garbage owner
+    EXPECT_NE(opener.AddRecord(kTagSrfc), nullptr);
+    EXPECT_NE(opener.AddRecord(kTagSrfc), nullptr);
+    EXPECT_EQ(opener.AddRecord(kTagSrfc), nullptr);  // the mapping is full, whatever slotCount says
+    EXPECT_EQ(opener.MapBuffer(0x1234), nullptr);     // a buffer id of nothing
+    exerciseEveryOperation(opener, 77);
+    opener.Disconnect();
+}
+
+// firstSlotOffset past the end, inside the header, or misaligned: no slots at all.
+TEST_F(HostileChannelTest, LyingFirstSlotOffsetLeavesNoSlots) {
+    RawChannel raw(name, 3 * kBlockSize);
+    for (uint32_t offset : {0u, 100u, 2049u, 3u * kBlockSize + 4, 0xFFFFFFF0u}) {
+        ConnectionHeader h = makeInitialHeader(2, 1);
+        h.firstSlotOffset = offset;
+        raw.putHeader(h);
+        LiveConnection opener;
+        ASSERT_EQ(opener.Open(name), 0);
+        EXPECT_EQ(opener.UsableSlotCount(), 0u) << offset;
+        EXPECT_EQ(opener.AddRecord(kTagSrfc), nullptr);
+        exerciseEveryOperation(opener, offset);
+    }
+    // An offset that leaves room for part of a slot only: that slot does not count.
+    ConnectionHeader h = makeInitialHeader(2, 1);
+    h.firstSlotOffset = 2 * kBlockSize + 8;
+    raw.putHeader(h);
+    LiveConnection opener;
+    ASSERT_EQ(opener.Open(name), 0);
+    EXPECT_EQ(opener.UsableSlotCount(), 0u);
+}
+
+// A mapping too small for the header is not a channel.
+TEST_F(HostileChannelTest, TooSmallMappingIsRefused) {
+    RawChannel raw(name, kHeaderSize - 4);
+    LiveConnection opener;
+    EXPECT_EQ(opener.Open(name), -1);
+    EXPECT_FALSE(opener.IsOpen());
+}
+
+// The creator, after the peer rewrote its header and STAT record: slot count and
+// high-water mark lies, a text buffer id of nothing, a capacity far beyond the
+// buffer. Scans stay in the mapping and the statistics land in a real buffer.
+TEST_F(HostileChannelTest, CreatorSurvivesARewrittenChannel) {
+    LiveConnection creator;
+    ASSERT_EQ(creator.Create(name, 3), 0);
+    SharedMemory other;
+    ASSERT_EQ(SharedMemory::open(mappingName(name), other), ShmResult::ok);
+    auto* head = static_cast<std::byte*>(other.data());
+    store(head, header::kSlotCount, uint32_t{0xFFFFFFFF});
+    store(head, header::kHighestSlot, uint32_t{0xFFFFFFFE});
+    store(head, header::kFirstSlotOffset, uint32_t{16});
+    std::byte* stat = head + kFirstSlotOffset + kBlockSize;
+    store(stat, stat_record::kTextBuffer, uint32_t{0xDEAD});
+    store(stat, stat_record::kTextCapacity, uint32_t{0xFFFFFFFF});
+
+    EXPECT_EQ(creator.UsableSlotCount(), 3u);
+    EXPECT_EQ(creator.CountRecords(kTagStat, 0, 0), 1u);
+    creator.SetStatistics({{u"k", {1, u"v"}}});
+    const uint32_t buffer = load(stat, stat_record::kTextBuffer);
+    EXPECT_NE(buffer, 0xDEADu);
+    ASSERT_NE(creator.MapBuffer(buffer), nullptr);
+    EXPECT_EQ(std::u16string(static_cast<const char16_t*>(creator.MapBuffer(buffer))), u"{\"k\":\"v\"}");
+
+    store(stat, stat_record::kTextCapacity, uint32_t{0xFFFFFFFF});  // lie about the real buffer now
+    creator.SetStatistics({{u"k", {1, u"w"}}});
+    EXPECT_EQ(std::u16string(static_cast<const char16_t*>(creator.MapBuffer(buffer))), u"{\"k\":\"w\"}");
+    EXPECT_NE(creator.AddRecord(kTagSrfc), nullptr);
+    EXPECT_EQ(creator.AddRecord(kTagSrfc), nullptr);
+    exerciseEveryOperation(creator, 3);
+    creator.Close();
+}
+
+// Random header and slot bytes, many times over: every operation and the peer's
+// summary stay inside the mapping and produce valid JSON.
+TEST_F(HostileChannelTest, RandomHeaderBytesFuzz) {
+    std::mt19937 random(20240601);
+    RawChannel raw(name, 3 * kBlockSize + 1000);  // a partial slot at the end
+    const auto size = static_cast<uint32_t>(raw.memory.size());
+    for (int round = 0; round < 400; ++round) {
+        // Mostly plausible values so that scans go deep, with random lies mixed in.
+        ConnectionHeader h = makeInitialHeader(random() % 8, random() % 3);
+        for (int k = 0; k < 6; ++k) {
+            const uint32_t pick = random() % 6;
+            const uint32_t lie = pick == 0 ? uint32_t(random())
+                               : pick == 1 ? 0xFFFFFFFFu
+                               : pick == 2 ? size - (random() % 64)
+                                           : uint32_t(random() % 4096);
+            store(&h, Field<uint32_t>{4 * uint32_t(random() % 13)}, lie);
+        }
+        raw.putHeader(h);
+        // Slot bytes: random tags among the known ones, random sizes and ids.
+        for (uint32_t i = 0; i < 3; ++i) {
+            const uint32_t tags[] = {0, kTagView, kTagStat, kTagSrfc, uint32_t(random())};
+            raw.putRecord(i, tags[random() % 5], uint32_t(random()), random() % 8, uint32_t(random()));
+            store(raw.slot(i), stat_record::kTextBuffer, uint32_t(random() % 4));
+            store(raw.slot(i), stat_record::kTextCapacity, uint32_t(random()));
+            store(raw.slot(i), srfc_record::kGeometryBuffer, uint32_t(random() % 4));
+        }
+        LiveConnection opener;
+        ASSERT_EQ(opener.Open(name), 0);
+        exerciseEveryOperation(opener, uint32_t(random()));
+        opener.Disconnect();
+    }
+}
+
+// The real peer process on a channel full of lies: it reports and exits normally.
+TEST_F(HostileChannelTest, PeerProcessReadsNonsenseSafely) {
+    RawChannel raw(name, 2 * kBlockSize);
+    ConnectionHeader h = makeInitialHeader(0xFFFFFFFF, 4242);
+    h.highestSlot = 0xFFFFFFFF;
+    for (char16_t& c : h.label)
+        c = u'X';  // no terminator
+    raw.putHeader(h);
+    raw.putRecord(0, kTagStat, 0xFFFFFFFF, 1, 1);
+    store(raw.slot(0), stat_record::kTextBuffer, uint32_t{0x1234});
+    store(raw.slot(0), stat_record::kTextCapacity, uint32_t{0xFFFFFFFF});
+
+    auto result = vantro::test::runProgram(vantro::test::peerPath(),
+                                           {"--connection", vantro::test::utf8(name), "--dump",
+                                            "--read-buffer", "0x1234"});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    auto json = vantro::test::linesWith(result.output, "{\"connection\"");
+    ASSERT_EQ(json.size(), 1u) << result.output;
+    simdjson::dom::parser parser;
+    simdjson::dom::element summary = parser.parse(json[0]);
+    EXPECT_EQ(std::string_view(summary["header"]["label"]), std::string(64, 'X'));
+    EXPECT_EQ(uint64_t(summary["usableSlots"]), 1u);
+    EXPECT_FALSE(bool(summary["records"].at(0)["stat"]["bufferMapped"]));
+    EXPECT_EQ(vantro::test::linesWith(result.output, "READ-BUFFER id=0x00001234 missing").size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+// A second process that creates a connection, for the tests that need a creator
+// other than the test process: "link_creator_child NAME SLOTS [--lock] [--register]". Prints
+// "CREATE rc=<result>"; on success it takes the lock (--lock, prints "LOCKED") and
+// announces the connection (--register, prints "REGISTERED") as asked, then stays
+// alive until killed, at most a minute.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "link/live_connection.h"
+#include "platform/clock.h"
+#include "platform/utf.h"
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (argc < 3)
+        return 2;
+    VantroAPI::LiveConnection connection;
+    const int32_t rc = connection.Create(vantro::platform::fromUtf8(argv[1]),
+                                         static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)));
+    std::printf("CREATE rc=%d\n", rc);
+    if (rc != 0)
+        return 0;
+    for (int i = 3; i < argc; ++i) {
+        if (std::string(argv[i]) == "--lock")
+            std::printf(connection.Lock(0) ? "LOCKED\n" : "LOCK-FAILED\n");
+        if (std::string(argv[i]) == "--register")
+            std::printf(connection.Register() == 0 ? "REGISTERED\n" : "REGISTER-FAILED\n");
+    }
+    for (int i = 0; i < 600; ++i)
+        vantro::platform::sleepMilliseconds(100);
+    return 0;
+}

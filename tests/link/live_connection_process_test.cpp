@@ -1,0 +1,347 @@
+// LiveConnection between real processes: the test process against velora-peer and
+// against a second creator (link_creator_child), on real shared memory, each test
+// with its own registry root and window directory.
+
+#include "link/live_connection.h"
+
+#include <gtest/gtest.h>
+#include <simdjson.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+
+#include "link_test_support.h"
+#include "platform/shared_memory.h"
+#include "platform/window.h"
+#include "support/child_process.h"
+#include "support/test_environment.h"
+#include "velora_peer.h"
+
+namespace {
+
+using namespace VantroAPI;
+using vantro::test::ChildProcess;
+using vantro::test::fieldOf;
+using vantro::test::numberOf;
+using vantro::test::peerPath;
+using vantro::test::TestEnvironment;
+using vantro::test::uniqueName;
+using vantro::test::utf8;
+
+class ProcessTest : public ::testing::Test {
+protected:
+    TestEnvironment env;
+    std::u16string name = uniqueName("proc");
+    LiveConnection connection;
+
+    // A peer that opens this test's connection with the given extra options.
+    std::unique_ptr<ChildProcess> startPeer(std::vector<std::string> args) {
+        auto peer = std::make_unique<ChildProcess>(peerPath(), args);
+        EXPECT_NE(peer->waitForLine("READY"), "");
+        return peer;
+    }
+    std::vector<std::string> openArgs(std::vector<std::string> more = {}) {
+        std::vector<std::string> args{"--connection", utf8(name)};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+};
+
+// A second creator of the same name in another process gets -2; the first
+// connection is left intact.
+TEST_F(ProcessTest, SecondCreatorInAnotherProcessGetsMinusTwo) {
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    connection.AddRecord(kTagSrfc);
+    auto result = vantro::test::runProgram(vantro::test::creatorChildPath(), {utf8(name), "8"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.output.find("CREATE rc=-2"), std::string::npos) << result.output;
+    EXPECT_EQ(load(connection.HeaderBlock(), header::kTag), kTagHead);
+    EXPECT_EQ(load(connection.HeaderBlock(), header::kCreatorPid), connection.OwnProcessId());
+    EXPECT_EQ(load(connection.HeaderBlock(), header::kRecordCount), 4u);
+    EXPECT_EQ(connection.CountRecords(kTagSrfc, 0, 0), 1u);
+    connection.Close();
+}
+
+// A creator killed with SIGKILL (holding the lock, announced) blocks nothing: the
+// name can be created again, the new channel's lock is free, and the stale
+// announcement is swept by the next listing.
+TEST_F(ProcessTest, KilledCreatorDoesNotBlockANewCreate) {
+    ChildProcess child(vantro::test::creatorChildPath(), {utf8(name), "8", "--lock", "--register"});
+    ASSERT_NE(child.waitForLine("REGISTERED"), "") << child.output();
+    EXPECT_NE(child.output().find("LOCKED"), std::string::npos);
+    EXPECT_EQ(connection.Create(name, 8), -2);  // alive: really owned by the child
+    EXPECT_EQ(vantro::test::announcedValue(name), 1u);
+    child.kill(9);
+    EXPECT_EQ(child.wait(), 128 + 9);
+
+    std::vector<std::u16string> names;
+    EXPECT_TRUE(connection.ListConnections(names, 0).empty());
+    EXPECT_FALSE(vantro::test::announcedValue(name));  // stale value swept
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    EXPECT_TRUE(connection.Lock(0));
+    EXPECT_EQ(load(connection.HeaderBlock(), header::kCreatorPid), connection.OwnProcessId());
+    connection.Close();
+}
+
+// While the peer holds the lock: Lock(0) fails at once, Lock(10000) after about
+// 10 ms, Unlock leaves the peer's id; after the peer lets go the lock is ours and
+// re-entrant.
+TEST_F(ProcessTest, LockHeldByThePeer) {
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    auto peer = startPeer(openArgs({"--hold-lock", "2000"}));
+    ASSERT_NE(peer->waitForLine("LOCKED"), "") << peer->output();
+    EXPECT_EQ(load(connection.HeaderBlock(), header::kLockOwner), static_cast<uint32_t>(peer->pid()));
+    EXPECT_FALSE(connection.Lock(0));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(connection.Lock(10000));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::microseconds(9000));
+    connection.Unlock();
+    EXPECT_EQ(load(connection.HeaderBlock(), header::kLockOwner), static_cast<uint32_t>(peer->pid()));
+
+    ASSERT_NE(peer->waitForLine("UNLOCKED"), "");
+    EXPECT_TRUE(connection.Lock(0));
+    EXPECT_TRUE(connection.Lock(0));
+    EXPECT_EQ(load(connection.HeaderBlock(), header::kLockOwner), connection.OwnProcessId());
+    EXPECT_EQ(peer->wait(), 0);
+    connection.Close();
+}
+
+// Buffers made on either side are opened by the other, with the bytes written there.
+TEST_F(ProcessTest, BuffersCrossBothWays) {
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    std::vector<std::string> reads;
+    for (uint32_t id = 1; id <= 3; ++id) {
+        ASSERT_EQ(connection.CreateBuffer(7, 1000 * id), id);
+        auto* bytes = static_cast<uint8_t*>(connection.MapBuffer(id));
+        for (uint32_t i = 0; i < 1000 * id; ++i)
+            bytes[i] = static_cast<uint8_t>(3 * i + id);
+    }
+    auto peer = startPeer(openArgs({"--read-buffer", "1", "--read-buffer", "2", "--read-buffer", "3",
+                                    "--read-buffer", "9", "--create-buffer", "7:4096", "--create-buffer",
+                                    "7:10", "--listen", "20000", "--exit-after-messages", "1"}));
+    ASSERT_NE(peer->waitForLine("CREATED-BUFFER id=0x80000002"), "") << peer->output();
+    for (uint32_t id = 1; id <= 3; ++id) {
+        char prefix[40];
+        std::snprintf(prefix, sizeof prefix, "READ-BUFFER id=0x%08X", id);
+        auto lines = vantro::test::linesWith(peer->output(), prefix);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(numberOf(lines[0], "size"), 1000u * id);
+        char head[8];
+        std::snprintf(head, sizeof head, "%02x%02x", id, (3 + id) & 0xFF);
+        EXPECT_EQ(fieldOf(lines[0], "head").substr(0, 4), head);
+    }
+    EXPECT_EQ(vantro::test::linesWith(peer->output(), "READ-BUFFER id=0x00000009 missing").size(), 1u);
+
+    auto* first = static_cast<const uint8_t*>(connection.MapBuffer(0x80000001u));
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(connection.MappedBufferSize(0x80000001u), 4096u);
+    for (size_t i = 0; i < 4096; ++i)
+        ASSERT_EQ(first[i], velora_peer::peerBufferByte(0x80000001u, i)) << i;
+    EXPECT_EQ(connection.MappedBufferSize(0x80000002u), 0u);  // not mapped here yet
+    EXPECT_NE(connection.MapBuffer(0x80000002u), nullptr);
+    EXPECT_EQ(connection.MappedBufferSize(0x80000002u), 10u);
+
+    EXPECT_EQ(connection.NotifyPeer(2, 0), 0);
+    EXPECT_EQ(peer->wait(), 0);
+    // The peer is gone; what it made lives on while we hold it.
+    EXPECT_EQ(first[4095], velora_peer::peerBufferByte(0x80000001u, 4095));
+    connection.Close();
+}
+
+// The registry value appears at Register, lets a peer find the connection by name
+// (backslashes kept), and goes at Close.
+TEST_F(ProcessTest, PeerFindsTheAnnouncedConnection) {
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    connection.Register();
+    auto peer = startPeer({"--wait-connection", "10000"});
+    const std::string opened = peer->waitForLine("OPENED");
+    ASSERT_NE(opened, "") << peer->output();
+    EXPECT_EQ(fieldOf(opened, "name"), utf8(name));
+    EXPECT_EQ(numberOf(opened, "creator"), connection.OwnProcessId());
+    EXPECT_EQ(numberOf(opened, "usableSlots"), 8u);
+    EXPECT_EQ(peer->wait(), 0);
+    connection.Close();
+    EXPECT_FALSE(vantro::test::announcedValue(name));
+    auto late = vantro::test::runProgram(peerPath(), {"--wait-connection", "100"});
+    EXPECT_EQ(late.exitCode, 3);
+    EXPECT_NE(late.output.find("NO-CONNECTION"), std::string::npos);
+}
+
+// NotifyPeer posts exactly one message per live peer window, with wParam the second
+// and lParam the first argument; no peer window gives -1.
+TEST_F(ProcessTest, NotifyPeerPostsOncePerPeerWindow) {
+    EXPECT_EQ(connection.NotifyPeer(2, 0), -1);
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    auto a = startPeer({"--listen", "1500"});
+    auto b = startPeer({"--listen", "1500"});
+    EXPECT_EQ(connection.NotifyPeer(7, 9), 0);
+    for (auto* peer : {a.get(), b.get()}) {
+        EXPECT_EQ(peer->wait(), 0);
+        auto messages = vantro::test::linesWith(peer->output(), "MESSAGE");
+        ASSERT_EQ(messages.size(), 1u) << peer->output();
+        EXPECT_EQ(fieldOf(messages[0], "id"), "0x8729");
+        EXPECT_EQ(numberOf(messages[0], "wParam"), 9u);
+        EXPECT_EQ(numberOf(messages[0], "lParam"), 7u);
+    }
+    EXPECT_EQ(connection.NotifyPeer(2, 0), -1);  // both windows gone
+    connection.Close();
+}
+
+// Only main windows of the right class count: a hidden window or another class is
+// not woken; a "PENDRAX" image with "PENDRAX EDITOR" class is; a dead window makes
+// the list rebuild.
+TEST_F(ProcessTest, NotifyPeerRecognisesPeerWindows) {
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    {
+        auto hidden = startPeer({"--hidden", "--listen", "200"});
+        auto other = startPeer({"--class", "VELORA TOOLBOX", "--listen", "200"});
+        EXPECT_EQ(connection.NotifyPeer(2, 0), -1);
+        hidden->wait();
+        other->wait();
+    }
+    // The image path decides which class is wanted: a copy named after the older engine.
+    const std::filesystem::path copy = std::filesystem::path(env.root()) / "pendrax-engine";
+    std::filesystem::copy_file(peerPath(), copy);
+    {
+        ChildProcess wrongClass(copy.string(), {"--listen", "300"});
+        ASSERT_NE(wrongClass.waitForLine("READY"), "");
+        EXPECT_EQ(connection.NotifyPeer(2, 0), -1);  // "VELORA START" is not an editor window
+        wrongClass.wait();
+    }
+    ChildProcess pendrax(copy.string(), {"--class", "Pendrax Editor Main", "--listen", "5000",
+                                         "--exit-after-messages", "1"});
+    ASSERT_NE(pendrax.waitForLine("READY"), "");
+    EXPECT_EQ(connection.NotifyPeer(2, 0), 0);
+    EXPECT_EQ(pendrax.wait(), 0);
+    // That window died: the next call rebuilds the list and finds the new peer.
+    auto velora = startPeer({"--listen", "5000", "--exit-after-messages", "1"});
+    EXPECT_EQ(connection.NotifyPeer(2, 0), 0);
+    EXPECT_EQ(velora->wait(), 0);
+    EXPECT_EQ(vantro::test::linesWith(velora->output(), "MESSAGE").size(), 1u);
+    connection.Close();
+}
+
+// IsActive turns false once the peer sets header flag 0x2.
+TEST_F(ProcessTest, IsActiveEndsWhenThePeerClosesTheLink) {
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    EXPECT_TRUE(connection.IsActive());
+    auto peer = startPeer(openArgs({"--close-link"}));
+    ASSERT_NE(peer->waitForLine("CLOSED-LINK"), "") << peer->output();
+    EXPECT_FALSE(connection.IsActive());
+    EXPECT_EQ(peer->wait(), 0);
+    connection.Close();
+}
+
+// IsOwnerForeground: true on the opener while the creator's window is in front,
+// never on the creator itself.
+TEST_F(ProcessTest, IsOwnerForegroundOnTheOpenerSide) {
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    vantro::platform::WindowInfo info;
+    info.className = u"HOST MAIN";
+    info.title = u"host";
+    vantro::platform::Window window;
+    ASSERT_TRUE(vantro::platform::Window::publish(info, window));
+    ASSERT_TRUE(window.setForeground());
+    EXPECT_FALSE(connection.IsOwnerForeground());
+    auto inFront = vantro::test::runProgram(peerPath(), openArgs());
+    EXPECT_EQ(numberOf(vantro::test::linesWith(inFront.output, "OPENED").at(0), "ownerForeground"), 1u);
+    window.destroy();
+    auto behind = vantro::test::runProgram(peerPath(), openArgs());
+    EXPECT_EQ(numberOf(vantro::test::linesWith(behind.output, "OPENED").at(0), "ownerForeground"), 0u);
+    connection.Close();
+}
+
+// The peer reads what the creator wrote in a batch (header, records, VIEW, STAT
+// text, SRFC geometry fields) and clears the changed bits it read.
+TEST_F(ProcessTest, PeerSeesABatchAndClearsChangedBits) {
+    ASSERT_EQ(connection.Create(name, 16), 0);
+    ASSERT_TRUE(connection.Lock(10000));
+    RecordPrefix* material = connection.AddRecord(kTagSrfc);
+    const uint32_t materialId = load(material, record::kId);
+    const uint32_t geometry = connection.CreateBuffer(materialId, 4096);
+    store(material, srfc_record::kGeometryChangeCount, uint32_t{3});
+    store(material, srfc_record::kGeometryBuffer, geometry);
+    store(material, srfc_record::kGeometryCapacity, uint32_t{4096});
+    connection.SetRecordFlags(material, 0x301);
+    connection.SetFlags(1);
+    connection.Unlock();
+    connection.SetStatistics({{u"name", {0, u"a b/\u00e9"}}, {u"size", {1, u"12"}}});
+    ViewData view{};
+    view.cameraKind = kCameraPerspective;
+    view.fieldOfView = 57.29578f;
+    view.position[1] = 0.003f;
+    connection.SetView(false, &view);
+    connection.SetLabel(u"label \"quoted\"");
+
+    auto result = vantro::test::runProgram(peerPath(), openArgs({"--dump"}));
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    auto json = vantro::test::linesWith(result.output, "{\"connection\"");
+    ASSERT_EQ(json.size(), 1u) << result.output;
+
+    simdjson::dom::parser parser;
+    simdjson::dom::element summary = parser.parse(json[0]);
+    EXPECT_EQ(std::string_view(summary["connection"]), utf8(name));
+    simdjson::dom::element head = summary["header"];
+    EXPECT_EQ(std::string_view(head["tag"]), "HEAD");
+    EXPECT_EQ(uint64_t(head["flags"]), 1u);
+    EXPECT_EQ(uint64_t(head["changeCount"]), 2u);
+    EXPECT_EQ(uint64_t(head["recordCount"]), 4u);
+    EXPECT_EQ(uint64_t(head["highestSlot"]), 2u);
+    EXPECT_EQ(uint64_t(head["creatorPid"]), connection.OwnProcessId());
+    EXPECT_EQ(std::string_view(head["label"]), "label \"quoted\"");
+
+    simdjson::dom::array records = summary["records"];
+    ASSERT_EQ(records.size(), 3u);
+    simdjson::dom::element viewRecord = records.at(0);
+    EXPECT_EQ(std::string_view(viewRecord["tag"]), "VIEW");
+    EXPECT_EQ(uint64_t(viewRecord["flags"]), 1u);
+    EXPECT_EQ(uint64_t(viewRecord["view"]["applyNow"]), 0u);
+    EXPECT_EQ(uint64_t(viewRecord["view"]["cameraKind"]), 6u);
+    EXPECT_NEAR(double(viewRecord["view"]["fieldOfView"]), 57.29578, 1e-4);
+    EXPECT_NEAR(double(viewRecord["view"]["position"].at(1)), 0.003, 1e-7);
+    simdjson::dom::element statRecord = records.at(1);
+    EXPECT_EQ(std::string_view(statRecord["tag"]), "STAT");
+    EXPECT_EQ(uint64_t(statRecord["changeCount"]), 1u);
+    EXPECT_EQ(std::string_view(statRecord["stat"]["text"]), "{\"name\":\"a%20b%2f%c3%a9\",\"size\":\"12\"}");
+    simdjson::dom::element srfc = records.at(2);
+    EXPECT_EQ(std::string_view(srfc["tag"]), "SRFC");
+    EXPECT_EQ(uint64_t(srfc["id"]), materialId);
+    EXPECT_EQ(uint64_t(srfc["size"]), 1932u);
+    EXPECT_EQ(uint64_t(srfc["flags"]), 0x301u);
+    EXPECT_EQ(uint64_t(srfc["srfc"]["geometryChangeCount"]), 3u);
+    EXPECT_EQ(uint64_t(srfc["srfc"]["geometryBuffer"]), geometry);
+    EXPECT_EQ(uint64_t(srfc["srfc"]["geometryBufferSize"]), 4096u);
+
+    EXPECT_EQ(numberOf(vantro::test::linesWith(result.output, "SYNC").at(0), "changed"), 3u);
+    EXPECT_EQ(connection.TestRecordFlags(material, ~0u), 0x300u);  // the peer cleared only 0x1
+    EXPECT_EQ(connection.TestFlags(~0u), 0u);
+    EXPECT_EQ(load(connection.HeaderBlock(), header::kLockOwner), 0u);
+    connection.Close();
+}
+
+// A listening peer is woken by the message, finds the announced connection and
+// syncs; a camera sent with notify wakes it again.
+TEST_F(ProcessTest, WakeUpMessageDrivesThePeer) {
+    auto peer = startPeer({"--listen", "20000", "--exit-after-messages", "2"});
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    connection.SetFlags(1);
+    connection.Register();
+    ASSERT_EQ(connection.NotifyPeer(2, 0), 0);
+    ASSERT_NE(peer->waitForLine("SYNC"), "") << peer->output();
+    EXPECT_EQ(fieldOf(vantro::test::linesWith(peer->output(), "OPENED").at(0), "name"), utf8(name));
+    ViewData camera{};
+    camera.cameraKind = kCameraPerspective;
+    connection.SetView(true, &camera);
+    EXPECT_EQ(peer->wait(), 0);
+    auto syncs = vantro::test::linesWith(peer->output(), "SYNC");
+    ASSERT_EQ(syncs.size(), 2u) << peer->output();
+    EXPECT_EQ(numberOf(syncs[1], "changed"), 1u);  // the VIEW record
+    auto messages = vantro::test::linesWith(peer->output(), "MESSAGE");
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(numberOf(messages[1], "lParam"), 2u);
+    EXPECT_EQ(numberOf(messages[1], "wParam"), 0u);
+    connection.Close();
+}
+
+}  // namespace
