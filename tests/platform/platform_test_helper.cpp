@@ -6,8 +6,8 @@
 //   shm-open <name> <writeOffset> <writeByte>
 //   shm-exists <name>
 //   shm-stress <controlName> <nameCount> <iterations> <seed>
-//   reg-set <hive> <path> <name> <dword|sz|hex> <value>
-//   reg-get <hive> <path> <name>
+//   reg-set <cu|lm> <path> <name> <dword|sz|hex> <value>
+//   reg-get <cu|lm> <path> <name>
 //   reg-hammer <path> <writer> <count>
 //   window-publish <class> <title> <expectedMessages> <releaseFile>
 //   window-post <handle> <count> <message>
@@ -132,6 +132,92 @@ int shmStress(char** argv) {
     return violations == 0 ? 0 : 1;
 }
 
+RegHive hiveOf(const char* text) { return std::string(text) == "lm" ? RegHive::localMachine : RegHive::currentUser; }
+
+std::string hexOf(const std::vector<uint8_t>& data) {
+    std::string out;
+    char byte[3];
+    for (uint8_t b : data) {
+        std::snprintf(byte, sizeof byte, "%02x", b);
+        out += byte;
+    }
+    return out;
+}
+
+int regSet(char** argv) {
+    RegistryKey key;
+    long result = RegistryKey::create(hiveOf(argv[0]), fromUtf8(argv[1]), key);
+    std::u16string name = fromUtf8(argv[2]);
+    std::string kind = argv[3];
+    if (result == kErrorSuccess) {
+        if (kind == "dword") {
+            result = key.setDword(name, static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 0)));
+        } else if (kind == "sz") {
+            result = key.setString(name, fromUtf8(argv[4]));
+        } else {
+            std::vector<uint8_t> bytes;
+            for (const char* p = argv[4]; p[0] && p[1]; p += 2)
+                bytes.push_back(static_cast<uint8_t>(std::strtoul(std::string(p, 2).c_str(), nullptr, 16)));
+            result = key.setValue(name, RegType::binary, bytes.data(), bytes.size());
+        }
+    }
+    say("result " + std::to_string(result));
+    return result == kErrorSuccess ? 0 : 1;
+}
+
+int regGet(char** argv) {
+    RegistryKey key;
+    long result = RegistryKey::open(hiveOf(argv[0]), fromUtf8(argv[1]), key);
+    RegType type = RegType::none;
+    std::vector<uint8_t> data;
+    if (result == kErrorSuccess)
+        result = key.queryValue(fromUtf8(argv[2]), &type, &data);
+    say("result " + std::to_string(result) + " type " + std::to_string(static_cast<uint32_t>(type)) + " data " +
+        hexOf(data));
+    return 0;
+}
+
+// Writes self-checking values into one key from several processes at once: each
+// "shared" value is 1024 bytes that carry their writer and round, so a torn or mixed
+// value shows; each writer also counts its rounds in its own DWORD.
+int regHammer(char** argv) {
+    RegistryKey key;
+    if (RegistryKey::create(RegHive::currentUser, fromUtf8(argv[0]), key) != kErrorSuccess)
+        return 2;
+    uint32_t writer = static_cast<uint32_t>(std::atoi(argv[1]));
+    int count = std::atoi(argv[2]);
+    int errors = 0, torn = 0;
+    std::u16string own = u"w" + fromUtf8(argv[1]);
+    for (int i = 0; i < count; ++i) {
+        std::vector<uint8_t> bytes(1024, static_cast<uint8_t>(writer * 31 + static_cast<uint32_t>(i)));
+        std::memcpy(bytes.data(), &writer, 4);
+        std::memcpy(bytes.data() + 4, &i, 4);
+        errors += key.setValue(u"shared", RegType::binary, bytes.data(), bytes.size()) != kErrorSuccess;
+        errors += key.setDword(own, static_cast<uint32_t>(i)) != kErrorSuccess;
+        std::vector<uint8_t> read;
+        RegType type = RegType::none;
+        if (key.queryValue(u"shared", &type, &read) != kErrorSuccess) {
+            ++errors;
+            continue;
+        }
+        uint32_t who = 0, round = 0;
+        if (read.size() != 1024 || type != RegType::binary) {
+            ++torn;
+            continue;
+        }
+        std::memcpy(&who, read.data(), 4);
+        std::memcpy(&round, read.data() + 4, 4);
+        uint8_t fill = static_cast<uint8_t>(who * 31 + round);
+        for (size_t k = 8; k < read.size(); ++k)
+            if (read[k] != fill) {
+                ++torn;
+                break;
+            }
+    }
+    say("hammer errors " + std::to_string(errors) + " torn " + std::to_string(torn));
+    return errors == 0 && torn == 0 ? 0 : 1;
+}
+
 int windowPublish(char** argv) {
     WindowInfo info;
     info.className = fromUtf8(argv[0]);
@@ -208,6 +294,12 @@ int main(int argc, char** argv) {
     }
     if (command == "shm-stress" && count == 4)
         return shmStress(args);
+    if (command == "reg-set" && count == 5)
+        return regSet(args);
+    if (command == "reg-get" && count == 3)
+        return regGet(args);
+    if (command == "reg-hammer" && count == 3)
+        return regHammer(args);
     if (command == "window-publish" && count == 4)
         return windowPublish(args);
     if (command == "window-post" && count == 3)
