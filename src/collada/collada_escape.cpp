@@ -1,0 +1,107 @@
+#include "collada/collada_escape.h"
+
+#include <locale>
+#include <stdexcept>
+
+namespace vantro::collada {
+namespace {
+
+constexpr std::u16string_view kKeptPunctuation = u"!$&'()+,-./:;=@[\\]_~";
+constexpr char kHex[] = "0123456789abcdef";
+
+// Unicode classification that does not depend on the process locale; when the C.UTF-8
+// locale is missing only ASCII letters and digits count.
+class AlnumClassifier {
+ public:
+  AlnumClassifier() {
+    try {
+      locale_ = std::locale("C.UTF-8");
+      unicode_ = true;
+    } catch (const std::runtime_error&) {
+      unicode_ = false;
+    }
+  }
+
+  bool isAlnum(char16_t unit) const {
+    if (unit < 128) {
+      return (unit >= u'0' && unit <= u'9') || (unit >= u'a' && unit <= u'z') ||
+             (unit >= u'A' && unit <= u'Z');
+    }
+    if (!unicode_ || (unit >= 0xD800 && unit <= 0xDFFF)) return false;
+    return std::use_facet<std::ctype<wchar_t>>(locale_).is(std::ctype_base::alnum,
+                                                           static_cast<wchar_t>(unit));
+  }
+
+ private:
+  std::locale locale_ = std::locale::classic();
+  bool unicode_ = false;
+};
+
+const AlnumClassifier& classifier() {
+  static const AlnumClassifier instance;
+  return instance;
+}
+
+void appendEscape(std::string& out, unsigned byte) {
+  out += '%';
+  out += kHex[(byte >> 4) & 0xF];
+  out += kHex[byte & 0xF];
+}
+
+void appendUtf8(std::string& out, char16_t unit) {
+  if (unit < 0x800) {
+    out += static_cast<char>(0xC0 | (unit >> 6));
+    out += static_cast<char>(0x80 | (unit & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (unit >> 12));
+    out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (unit & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::string percentEncodeImagePath(std::u16string_view path) {
+  const AlnumClassifier& alnum = classifier();
+  std::string out;
+  out.reserve(path.size() * 3);
+  for (const char16_t unit : path) {
+    if (alnum.isAlnum(unit)) {
+      if (unit < 128) {
+        out += static_cast<char>(unit);
+      } else {
+        appendUtf8(out, unit);
+      }
+    } else if (kKeptPunctuation.find(unit) != std::u16string_view::npos) {
+      out += static_cast<char>(unit);
+    } else if (unit < 0x80) {
+      appendEscape(out, unit);
+    } else if (unit < 0x800) {
+      appendEscape(out, 0xC0 | (unit >> 6));
+      appendEscape(out, 0x80 | (unit & 0x3F));
+    } else {
+      appendEscape(out, 0xE0 | (unit >> 12));
+      appendEscape(out, 0x80 | ((unit >> 6) & 0x3F));
+      appendEscape(out, 0x80 | (unit & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string escapeXml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '"': out += "&quot;"; break;
+      case '&': out += "&amp;"; break;
+      case '\'': out += "&apos;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: out += c; break;
+    }
+  }
+  return out;
+}
+
+}  // namespace vantro::collada

@@ -1,0 +1,96 @@
+#pragma once
+// The COLLADA 1.4.1 document, text for text, streamed in one sequential pass from plain
+// rows that the exporter prepared: material rows for images, effects and materials,
+// geometry texts formatted ahead (in parallel), and node elements. The sections are
+// called in document order; each shows its status text when it begins.
+//
+// The text uses "\n"; the output turns every line feed into CR LF. Names are written
+// as they are: material display names never contain characters that need escaping.
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "collada/document_output.h"
+#include "collada/geometry_text.h"
+#include "collada/node_element.h"
+
+namespace vantro::collada {
+
+// One material of the document as its effect and material entries need it.
+struct MaterialRow {
+  std::string name;       // N: UTF-8 display name
+  std::string typeName;   // the material type's word ("water", ...); empty for none
+  std::string libraryId;  // UTF-8, unescaped; empty for none
+  std::uint32_t diffuse = 0xFFAAAAAA;   // 0xAARRGGBB
+  std::uint32_t specular = 0xFFAAAAAA;  // 0xAARRGGBB
+  float shine = 1.0f;                   // 0..1
+  float opacity = 1.0f;                 // 1 - transparency
+  bool textured = false;  // the material holds a texture path or image when effects are written
+};
+
+// Receives the status texts of the stages as they begin (may be empty: no status).
+using StatusSink = std::function<void(std::u16string_view)>;
+
+// The <created> text: the C library's asctime form of time, "Www Mmm dd hh:mm:ss yyyy\n".
+std::string asctimeText(const std::tm& time);
+
+class ColladaWriter {
+ public:
+  // out must outlive the writer. exportNodes adds the node effect, material and geometry,
+  // the placement nodes, and says 1 in the closing extra.
+  ColladaWriter(DocumentOutput& out, bool exportNodes, StatusSink status);
+
+  // XML declaration, root element and asset; createdText is written as given (asctimeText).
+  void writeStart(std::string_view createdText);
+
+  // The image library: beginImages, one writeImage per material, endImages.
+  void beginImages();
+  // Writes the image of material name when relativePath is not empty (percent-encoded).
+  void writeImage(std::string_view name, std::u16string_view relativePath);
+  void endImages();
+
+  void writeEffects(std::span<const MaterialRow> materials);
+  void writeMaterials(std::span<const MaterialRow> materials);
+  // Geometries in the given order. An exception while they are written ends the list
+  // early; the node geometry and the closing tag are still written.
+  void writeGeometries(std::span<const GeometryText* const> geometries);
+  void writeVisualScene(std::span<const GeometryText* const> geometries,
+                        std::span<const NodeElement* const> nodes);
+  // The closing extra and the end of the root element; shows "export complete".
+  void writeEnd();
+
+ private:
+  void status(std::u16string_view text) const;
+  void writeEffect(const MaterialRow& material);
+  void writeGeometry(const GeometryText& geometry);
+  // One source with its float array (closed by closing) and accessor; stride 3 (X Y Z)
+  // or 2 (S T).
+  void writeSource(std::string_view id, std::string_view suffix, std::string_view numbers,
+                   std::string_view closing, std::uint64_t vertexCount, int stride);
+  void writeColor(std::uint32_t argb, double alpha);
+  void writeFixed3(double value);
+  void writeCount(std::uint64_t value);
+
+  DocumentOutput& out_;
+  bool exportNodes_;
+  StatusSink status_;
+};
+
+// A whole document from plain rows: images are the material rows' relative image paths
+// (same order as materials; an empty path writes no image). For tests and benchmarks;
+// the exporter calls the sections itself so that texture files are copied in between.
+struct DocumentInput {
+  std::string createdText;
+  bool exportNodes = false;
+  std::span<const MaterialRow> materials;
+  std::span<const std::u16string> imagePaths;
+  std::span<const GeometryText* const> geometries;
+  std::span<const NodeElement* const> nodes;
+};
+void writeDocument(DocumentOutput& out, const DocumentInput& input, const StatusSink& status);
+
+}  // namespace vantro::collada

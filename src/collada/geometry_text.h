@@ -1,0 +1,31 @@
+#pragma once
+// The text of one geometry of the document: its id and the four number lists, formatted
+// ahead of writing (in parallel, one geometry per task) so that the writer only
+// streams finished text.
+
+#include <cstdint>
+#include <string>
+
+#include "collada/merged_geometry.h"
+
+namespace vantro::collada {
+
+struct GeometryText {
+  std::string id;  // UTF-8 name of the material; also the geometry's name
+  std::uint32_t vertexCount = 0;
+  std::uint32_t indexCount = 0;
+  std::string positions;  // "%.3f %.3f %.3f " per vertex, model x, y, z
+  std::string normals;    // the same for normals
+  std::string texcoords;  // "%.3f %.3f " per vertex: u, 1 - v
+  std::string indices;    // "%d " per index
+};
+
+// Fills text's counts and number lists from merged (the id is left as it is).
+// The stored components 0, 2, 1 are written, which turns the renderer's axes back into
+// the model's; the stored v (already flipped for the renderer) is flipped back as
+// 1.0f - v in single precision. Indices are written as signed 32-bit numbers, as "%d"
+// does. Texts are reserved from the counts (36, 36, 24 and 8 characters per item) and
+// trimmed to their length. Any thread; touches nothing but text.
+void serializeGeometry(const MergedGeometry& merged, GeometryText& text);
+
+}  // namespace vantro::collada

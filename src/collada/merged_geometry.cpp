@@ -1,0 +1,89 @@
+#include "collada/merged_geometry.h"
+
+#include <atomic>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
+namespace vantro::collada {
+namespace {
+
+constexpr std::size_t kCountGrain = 1024;
+
+void copyFloats(std::uint32_t* to, const float* from, std::size_t count) {
+  if (count != 0) std::memcpy(to, from, count * sizeof(float));
+}
+
+}  // namespace
+
+MergedGeometry::MergedGeometry(std::uint32_t vertexCount, std::uint32_t indexCount)
+    : words_(kHeaderWords + 8 * std::size_t{vertexCount} + indexCount) {
+  words_[0] = vertexCount;
+  words_[1] = indexCount;
+  words_[2] = 1;
+}
+
+void MergedGeometry::copyMesh(const MeshView& mesh, std::uint32_t vertexOffset,
+                              std::uint32_t indexOffset, bool mirrored) {
+  const std::size_t v = mesh.vertexCount;
+  std::uint32_t* positions = &words_[positionBase() + 3 * std::size_t{vertexOffset}];
+  std::uint32_t* normals = &words_[normalBase() + 3 * std::size_t{vertexOffset}];
+  std::uint32_t* uvs = &words_[uvBase() + 2 * std::size_t{vertexOffset}];
+  std::uint32_t* indices = &words_[indexBase() + indexOffset];
+  copyFloats(positions, mesh.positions, 3 * v);
+  copyFloats(uvs, mesh.uvs, 2 * v);
+  if (!mirrored) {
+    copyFloats(normals, mesh.normals, 3 * v);
+    for (std::uint32_t i = 0; i < mesh.indexCount; ++i) indices[i] = mesh.indices[i] + vertexOffset;
+    return;
+  }
+  for (std::size_t i = 0; i < 3 * v; ++i) normals[i] = std::bit_cast<std::uint32_t>(-mesh.normals[i]);
+  const std::uint32_t last = mesh.indexCount;
+  for (std::uint32_t i = 0; i < last; ++i) indices[i] = mesh.indices[last - 1 - i] + vertexOffset;
+}
+
+MergeCounts countMerged(std::span<const MeshView> meshes) {
+  std::atomic<std::uint64_t> vertices{0};
+  std::atomic<std::uint64_t> indices{0};
+  tbb::parallel_for(
+      tbb::blocked_range<std::size_t>(0, meshes.size(), kCountGrain),
+      [&](const tbb::blocked_range<std::size_t>& range) {
+        std::uint64_t v = 0;
+        std::uint64_t i = 0;
+        for (std::size_t m = range.begin(); m != range.end(); ++m) {
+          const std::uint64_t sides = meshes[m].twoSided ? 2 : 1;
+          v += sides * meshes[m].vertexCount;
+          i += sides * meshes[m].indexCount;
+        }
+        vertices.fetch_add(v, std::memory_order_relaxed);
+        indices.fetch_add(i, std::memory_order_relaxed);
+      },
+      tbb::simple_partitioner());
+  return {vertices.load(), indices.load()};
+}
+
+std::unique_ptr<MergedGeometry> mergeMeshes(std::span<const MeshView> meshes) {
+  const MergeCounts counts = countMerged(meshes);
+  if (counts.vertexCount == 0) return nullptr;
+  constexpr std::uint64_t kMax = std::numeric_limits<std::uint32_t>::max();
+  if (counts.vertexCount > kMax || counts.indexCount > kMax) {
+    throw std::length_error("merged geometry exceeds 2^32-1 vertices or indices");
+  }
+  auto merged = std::make_unique<MergedGeometry>(static_cast<std::uint32_t>(counts.vertexCount),
+                                                 static_cast<std::uint32_t>(counts.indexCount));
+  std::uint32_t vertexOffset = 0;
+  std::uint32_t indexOffset = 0;
+  for (const MeshView& mesh : meshes) {
+    for (int side = 0; side < (mesh.twoSided ? 2 : 1); ++side) {
+      merged->copyMesh(mesh, vertexOffset, indexOffset, side == 1);
+      vertexOffset += mesh.vertexCount;
+      indexOffset += mesh.indexCount;
+    }
+  }
+  return merged;
+}
+
+}  // namespace vantro::collada
