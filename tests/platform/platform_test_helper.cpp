@@ -12,6 +12,7 @@
 //   window-publish <class> <title> <expectedMessages> <releaseFile>
 //   window-post <handle> <count> <message>
 //   window-foreground <releaseFile>
+//   launch-probe <outFile> <args...>
 
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -28,6 +29,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace vantro::platform;
@@ -276,6 +278,25 @@ int windowForeground(char** argv) {
     return 0;
 }
 
+// Records how it was started (working directory, every argv entry) in the file
+// argv[2], written whole under a temporary name so that a reader never sees half.
+int launchProbe(int argc, char** argv) {
+    std::string text = "cwd=";
+    char cwd[4096];
+    if (::getcwd(cwd, sizeof cwd))
+        text += cwd;
+    text += "\n";
+    for (int i = 0; i < argc; ++i)
+        text += std::string("arg=") + argv[i] + "\n";
+    std::string temp = std::string(argv[2]) + ".tmp";
+    if (FILE* file = std::fopen(temp.c_str(), "w")) {
+        std::fputs(text.c_str(), file);
+        std::fclose(file);
+        std::rename(temp.c_str(), argv[2]);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -300,6 +321,8 @@ int main(int argc, char** argv) {
         return regGet(args);
     if (command == "reg-hammer" && count == 3)
         return regHammer(args);
+    if (command == "launch-probe" && count >= 1)
+        return launchProbe(argc, argv);
     if (command == "window-publish" && count == 4)
         return windowPublish(args);
     if (command == "window-post" && count == 3)

@@ -1,0 +1,137 @@
+#include "platform/launch.h"
+
+#include "platform/process.h"
+#include "platform/utf.h"
+
+#include "support/test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace vantro::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TestEnvironment;
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Waits for a file another process writes; the launch itself does not wait.
+bool waitForFile(const std::string& path) {
+    for (int i = 0; i < 2000 && !fs::exists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return fs::exists(path);
+}
+
+// Restores an environment variable when the test ends.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (had_)
+            old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (had_)
+            ::setenv(name_, old_.c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+// The Windows C runtime's splitting rules, on the documented examples.
+TEST(CommandLine, SplitsLikeWindows) {
+    using Args = std::vector<std::u16string>;
+    EXPECT_EQ(splitCommandLine(u"\"abc\" d e"), (Args{u"abc", u"d", u"e"}));
+    EXPECT_EQ(splitCommandLine(u"a\\\\b d\"e f\"g h"), (Args{u"a\\\\b", u"de fg", u"h"}));
+    EXPECT_EQ(splitCommandLine(u"a\\\\\\\"b c d"), (Args{u"a\\\"b", u"c", u"d"}));
+    EXPECT_EQ(splitCommandLine(u"a\\\\\\\\\"b c\" d e"), (Args{u"a\\\\b c", u"d", u"e"}));
+    EXPECT_EQ(splitCommandLine(u"a\"b\"\" c d"), (Args{u"ab\" c d"}));
+    EXPECT_EQ(splitCommandLine(u"  \t x\ty  "), (Args{u"x", u"y"}));
+    EXPECT_EQ(splitCommandLine(u"\"\" end\\"), (Args{u"", u"end\\"}));
+    EXPECT_EQ(splitCommandLine(u""), Args{});
+}
+
+// An unquoted module path with spaces and a ".exe" name starts the program found
+// there, in the given directory, with the rest of the line as its arguments; the
+// ended program is reaped, not left a zombie.
+TEST(Launch, CreateProcessLikeWindows) {
+    TestEnvironment env;
+    std::string install = env.root() + "/Program Files/Orvane/Velora/";
+    fs::create_directories(install);
+    fs::copy_file(PLATFORM_TEST_HELPER, install + "Velora");
+    std::string out = env.root() + "/probe.txt";
+    std::u16string line = fromUtf8(install + "Velora.exe launch-probe " + out + " \"two words\" a\\\"b");
+    uint32_t pid = 0;
+    ASSERT_TRUE(createProcess(line, fromUtf8(install), &pid));
+    EXPECT_NE(pid, 0u);
+    ASSERT_TRUE(waitForFile(out));
+    fs::path expectedCwd = fs::canonical(install);
+    // argv[0] is the module as the command line wrote it.
+    EXPECT_EQ(readFile(out), "cwd=" + expectedCwd.string() + "\narg=" + install + "Velora.exe\narg=launch-probe\narg=" +
+                                 out + "\narg=two words\narg=a\"b\n");
+    // Gone completely (reaped) once it has ended: no zombie stays behind.
+    for (int i = 0; i < 2000 && fs::exists("/proc/" + std::to_string(pid)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid)));
+
+    // Quoted module, empty directory = ours.
+    std::string out2 = env.root() + "/probe2.txt";
+    ASSERT_TRUE(createProcess(fromUtf8("\"" + install + "Velora\" launch-probe " + out2), u"", nullptr));
+    ASSERT_TRUE(waitForFile(out2));
+    EXPECT_EQ(readFile(out2).substr(0, 4 + fs::current_path().string().size()), "cwd=" + fs::current_path().string());
+}
+
+// Failures are results: no module, no such directory, a file that is not executable.
+TEST(Launch, CreateProcessFailures) {
+    TestEnvironment env;
+    EXPECT_FALSE(createProcess(u"", u""));
+    EXPECT_FALSE(createProcess(fromUtf8(env.root() + "/missing.exe"), u""));
+    EXPECT_FALSE(createProcess(fromUtf8(std::string(PLATFORM_TEST_HELPER) + " x"), fromUtf8(env.root() + "/nodir")));
+    std::ofstream(env.root() + "/data.exe") << "not a program";
+    EXPECT_FALSE(createProcess(fromUtf8(env.root() + "/data.exe"), u""));
+    EXPECT_FALSE(createProcess(u"\"unterminated", u""));
+}
+
+// shellOpen records the target in $VANTRO_OPEN_LOG, or in the runtime directory
+// where there is no opener.
+TEST(Launch, ShellOpenRecordsWhereThereIsNoOpener) {
+    TestEnvironment env;
+    {
+        ScopedEnv log("VANTRO_OPEN_LOG", (env.root() + "/opened.log").c_str());
+        ASSERT_TRUE(shellOpen(u"https://example.invalid/?utm_source=a&x=\u00e9"));
+        ASSERT_TRUE(shellOpen(u"https://example.invalid/second"));
+        EXPECT_EQ(readFile(env.root() + "/opened.log"),
+                  "https://example.invalid/?utm_source=a&x=\xC3\xA9\nhttps://example.invalid/second\n");
+        EXPECT_FALSE(shellOpen(u""));
+    }
+    ScopedEnv noPath("PATH", env.root().c_str());  // no xdg-open to be found
+    ASSERT_TRUE(shellOpen(u"https://example.invalid/third"));
+    EXPECT_EQ(readFile(env.runtimeDir() + "/opened-urls"), "https://example.invalid/third\n");
+}
+
+}  // namespace
+}  // namespace vantro::platform
