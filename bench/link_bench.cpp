@@ -125,7 +125,7 @@ void BM_WriteFreshBuffer256MiB(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kBulkBytes));
 }
-BENCHMARK(BM_WriteFreshBuffer256MiB)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WriteFreshBuffer256MiB)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
 // The baseline: the same bytes into freshly allocated heap memory.
 void BM_MemcpyFreshMalloc256MiB(benchmark::State& state) {
@@ -143,7 +143,7 @@ void BM_MemcpyFreshMalloc256MiB(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kBulkBytes));
 }
-BENCHMARK(BM_MemcpyFreshMalloc256MiB)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MemcpyFreshMalloc256MiB)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
 }  // namespace
 

@@ -9,10 +9,10 @@
 namespace velora_peer {
 
 void JsonWriter::newline() {
-    if (!pretty_)
+    if (!pretty_ || compactDepth_ > 0)
         return;
     out_ += '\n';
-    out_.append(2 * hasMembers_.size(), ' ');
+    out_.append(2 * open_.size(), ' ');
 }
 
 void JsonWriter::beforeValue() {
@@ -20,32 +20,34 @@ void JsonWriter::beforeValue() {
         afterKey_ = false;
         return;
     }
-    if (!hasMembers_.empty()) {
-        if (hasMembers_.back())
-            out_ += ',';
-        hasMembers_.back() = true;
+    if (!open_.empty()) {
+        if (open_.back().hasMembers)
+            out_ += pretty_ && compactDepth_ > 0 ? ", " : ",";
+        open_.back().hasMembers = true;
         newline();
     }
 }
 
-void JsonWriter::open(char bracket) {
+void JsonWriter::open(char bracket, bool compact) {
     beforeValue();
     out_ += bracket;
-    hasMembers_.push_back(false);
+    open_.push_back({false, compact});
+    compactDepth_ += compact ? 1 : 0;
 }
 
 void JsonWriter::close(char bracket) {
-    assert(!hasMembers_.empty());
-    const bool hadMembers = hasMembers_.back();
-    hasMembers_.pop_back();
-    if (hadMembers)
+    assert(!open_.empty());
+    const Container closing = open_.back();
+    open_.pop_back();
+    if (closing.hasMembers)
         newline();
+    compactDepth_ -= closing.compact ? 1 : 0;
     out_ += bracket;
 }
 
-void JsonWriter::beginObject() { open('{'); }
+void JsonWriter::beginObject() { open('{', false); }
 void JsonWriter::endObject() { close('}'); }
-void JsonWriter::beginArray() { open('['); }
+void JsonWriter::beginArray(bool compact) { open('[', compact); }
 void JsonWriter::endArray() { close(']'); }
 
 JsonWriter& JsonWriter::key(std::string_view name) {

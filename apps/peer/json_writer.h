@@ -17,7 +17,8 @@ public:
 
     void beginObject();
     void endObject();
-    void beginArray();
+    // compact: keep the items on one line even when pretty (for short number lists).
+    void beginArray(bool compact = false);
     void endArray();
 
     // The name of the next member; only inside an object.
@@ -46,14 +47,19 @@ public:
 
 private:
     void beforeValue();
-    void open(char bracket);
+    void open(char bracket, bool compact);
     void close(char bracket);
     void newline();
     void appendEscaped(std::string_view text);
 
     bool pretty_;
     bool afterKey_ = false;
-    std::vector<bool> hasMembers_;  // one per open container
+    struct Container {
+        bool hasMembers = false;
+        bool compact = false;
+    };
+    std::vector<Container> open_;  // innermost last
+    int compactDepth_ = 0;         // open compact arrays
     std::string out_;
 };
 

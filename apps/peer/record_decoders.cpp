@@ -12,7 +12,7 @@ namespace {
 template <size_t N>
 void floatArray(JsonWriter& json, std::string_view name, const float (&values)[N]) {
     json.key(name);
-    json.beginArray();
+    json.beginArray(true);
     for (float v : values)
         json.value(v);
     json.endArray();

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
@@ -21,6 +22,19 @@ constexpr size_t kMaxValueNameUnits = 260;  // the enumeration's name buffer, te
 constexpr uint32_t kMaxProcesses = 4096;
 constexpr size_t kMaxPathUnits = 260;
 constexpr auto kWindowListTimeout = std::chrono::milliseconds(25);
+
+// Takes mutex within timeout on the monotonic clock. Polls try_lock instead of
+// calling try_lock_for: libstdc++ implements that with pthread_mutex_clocklock,
+// which ThreadSanitizer does not see, so every later unlock would be reported.
+bool lockWithin(std::timed_mutex& mutex, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!mutex.try_lock()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    return true;
+}
 
 std::u16string upperAscii(std::u16string text) {
     for (char16_t& c : text) {
@@ -173,9 +187,9 @@ WindowList LiveConnection::FindPeerWindows() {
 }
 
 int32_t LiveConnection::NotifyPeer(uint64_t lParam, uint64_t wParam) {
-    std::unique_lock<std::timed_mutex> guard(windowListMutex_, std::defer_lock);
-    if (!guard.try_lock_for(kWindowListTimeout))
+    if (!lockWithin(windowListMutex_, kWindowListTimeout))
         return -1;
+    std::unique_lock<std::timed_mutex> guard(windowListMutex_, std::adopt_lock);
     if (resetWindowList_.exchange(false))
         peerWindows_.clear();
     for (WindowHandle window : peerWindows_) {

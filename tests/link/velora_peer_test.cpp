@@ -87,7 +87,9 @@ TEST(JsonWriter, ProducesValidJson) {
         json.value(uint32_t{1});
         json.beginObject();
         json.endObject();
-        json.beginArray();
+        json.beginArray(true);
+        json.value(int64_t{-1});
+        json.value(2.5);
         json.endArray();
         json.endArray();
         json.endObject();
@@ -103,6 +105,7 @@ TEST(JsonWriter, ProducesValidJson) {
         EXPECT_EQ(int64_t(doc["neg"]), -3);
         EXPECT_EQ(simdjson::dom::array(doc["list"]).size(), 3u);
         EXPECT_EQ(json.text().find('\n') != std::string::npos, pretty);
+        EXPECT_NE(json.text().find(pretty ? "[-1, 2.5]" : "[-1,2.5]"), std::string::npos) << json.text();
     }
 }
 
