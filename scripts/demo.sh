@@ -6,11 +6,17 @@
 # announces the connection and wakes the peer, which opens it, reads it and prints
 # what it saw. Runs with a private registry and window directory and leaves nothing
 # in /dev/shm.
+#
+#   scripts/demo.sh                         set up, build build/default, run the demo
+#   scripts/demo.sh --skip-setup [BUILD]    run it with programs already built in BUILD
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-
 build=build/default
+if [ "${1:-}" = "--skip-setup" ]; then
+  build=${2:-$build}
+else
+  scripts/setup.sh
+fi
 peer=$build/apps/peer/velora-peer
 demo=$build/apps/host/vantro-link-demo
 sample=$(ls ../shared/testdata/3dm/*.3dm 2>/dev/null | head -n 1 || true)

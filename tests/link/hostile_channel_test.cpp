@@ -78,6 +78,9 @@ void exerciseEveryOperation(LiveConnection& c, uint32_t seed) {
 
 class HostileChannelTest : public ::testing::Test {
 protected:
+    // A child killed on a failed check may leave names that nobody holds any more.
+    void TearDown() override { vantro::platform::SharedMemory::reclaimAbandoned(); }
+
     vantro::test::TestEnvironment env;
     std::u16string name = vantro::test::uniqueName("hostile");
 };
