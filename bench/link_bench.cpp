@@ -150,6 +150,6 @@ BENCHMARK(BM_MemcpyFreshMalloc256MiB)->Unit(benchmark::kMillisecond)->UseRealTim
 int main(int argc, char** argv) {
     return vantro::bench::runWithRatios(
         argc, argv,
-        {{"BM_WriteFreshBuffer256MiB/real_time", "BM_MemcpyFreshMalloc256MiB/real_time",
+        {{"BM_WriteFreshBuffer256MiB", "BM_MemcpyFreshMalloc256MiB",
           "256 MiB into a fresh shared buffer vs memcpy into fresh malloc"}});
 }

@@ -8,13 +8,15 @@
 namespace vantro::bench {
 namespace {
 
-// The console reporter, remembering each run's real time per iteration.
+// The console reporter (without colour codes, so logs stay readable), remembering
+// each run's real time per iteration under its function name.
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
+    RecordingReporter() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                realSeconds[run.benchmark_name()] = run.GetAdjustedRealTime();
+                realSeconds[run.run_name.function_name] = run.GetAdjustedRealTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }

@@ -9,8 +9,8 @@
 namespace vantro::bench {
 
 struct Ratio {
-    std::string measured;  // full benchmark name as printed, e.g. "BM_Write/268435456"
-    std::string baseline;
+    std::string measured;  // benchmark function name, e.g. "BM_WriteFreshBuffer256MiB"
+    std::string baseline;  // (each needs a single run: no arguments or ranges)
     std::string label;     // what the ratio means, printed before it
 };
 
