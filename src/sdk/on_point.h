@@ -23,12 +23,14 @@ struct ON_2fPoint {
 
 struct ON_3fPoint;
 struct ON_3fVector;
+struct ON_3dPoint;
 
 struct ON_3dVector {
     double x = 0.0, y = 0.0, z = 0.0;
     ON_3dVector() = default;
     ON_3dVector(double px, double py, double pz) : x(px), y(py), z(pz) {}
     explicit ON_3dVector(const ON_3fVector& v);
+    explicit ON_3dVector(const ON_3dPoint& p);
 
     double Length() const { return std::sqrt(x * x + y * y + z * z); }
     // Scales to length 1; false (and unchanged) for a zero or non-finite vector.
@@ -96,6 +98,7 @@ struct ON_4dPoint {
 
 inline ON_3dVector::ON_3dVector(const ON_3fVector& v) : x(v.x), y(v.y), z(v.z) {}
 inline ON_3dPoint::ON_3dPoint(const ON_3fPoint& p) : x(p.x), y(p.y), z(p.z) {}
+inline ON_3dVector::ON_3dVector(const ON_3dPoint& p) : x(p.x), y(p.y), z(p.z) {}
 
 double ON_DotProduct(const ON_3dVector& a, const ON_3dVector& b);
 ON_3dVector ON_CrossProduct(const ON_3dVector& a, const ON_3dVector& b);

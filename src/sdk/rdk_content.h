@@ -39,6 +39,8 @@ public:
 
     // A checksum of what affects rendering; flags are accepted for the SDK's signature.
     virtual unsigned int RenderCRC(const CRenderCRCFlags& flags) const;
+    // A copy with the same instance id.
+    virtual std::unique_ptr<CRhRdkContent> Clone() const;
 
 private:
     ON_UUID instanceId_;
@@ -55,6 +57,7 @@ public:
 
     const ON_Material& SimulatedMaterial() const { return material_; }
     unsigned int RenderCRC(const CRenderCRCFlags& flags) const override;
+    std::unique_ptr<CRhRdkContent> Clone() const override;
 
 private:
     ON_Material material_;

@@ -28,6 +28,8 @@ public:
     // Shorthand for a content of a given type.
     bool AddContent(const ON_UUID& instanceId, const ON_UUID& typeId, const ON_wString& name);
     int ContentCount() const { return static_cast<int>(contents_.size()); }
+    // Content index in [0, ContentCount()); null outside.
+    const CRhRdkContent* Content(int index) const;
 
 private:
     std::vector<std::unique_ptr<CRhRdkContent>> contents_;

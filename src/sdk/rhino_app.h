@@ -149,6 +149,10 @@ public:
     // no plug-in object is pending. Commands of a plug-in that did not load are
     // removed.
     int LoadPlugIn(const ON_wString& fileName, RhinoModuleHandle module);
+    // Call before loading a plug-in's module: commands constructed from then until
+    // LoadPlugIn belong to that plug-in (commands constructed at any other time are
+    // the host program's own).
+    void BeginPlugInModuleLoad() { loadingModule_ = true; }
     // SaveProfile and OnUnloadPlugIn for every loaded plug-in, latest first.
     void UnloadPlugIns();
     // Adds (or updates) a record for a plug-in that is registered but not loaded.
@@ -241,12 +245,15 @@ private:
     std::vector<CRhinoPlugIn*> pendingPlugIns_;
     std::vector<CRhinoPlugIn*> loadedPlugIns_;
     CRhinoPlugIn* loading_ = nullptr;
+    bool loadingModule_ = false;
+    std::vector<CRhinoCommand*> pendingCommands_;  // constructed during a module load
     std::vector<std::unique_ptr<CRhinoPlugInRecord>> records_;
 
     std::vector<ON_wString> tokens_;  // answers left for the running command
     size_t tokenPos_ = 0;
     std::function<bool(const ON_wString&, ON_wString&)> input_;
     unsigned int idleCount_ = 0;
+    CRhinoCommand::result lastResult_ = CRhinoCommand::unknown_command;
 };
 
 // The host application.

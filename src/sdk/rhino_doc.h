@@ -14,7 +14,9 @@
 // `quiet` is false they also print the reason in the command area.
 // Thread-safety: main thread only. The worker threads of a plug-in must not touch it.
 
+#include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "sdk/on.h"
@@ -30,6 +32,7 @@
 #include "sdk/rhino_texture_mapping_table.h"
 #include "sdk/rhino_view.h"
 
+class CRhinoEventWatcher;
 class CRhinoInstanceObject;
 class CRhinoMeshObject;
 
@@ -152,6 +155,7 @@ private:
     friend class CRhinoTextureMappingTable;
     friend class CRhinoInstanceDefinitionTable;
     friend class CRhinoObject;
+    friend class CRhinoViewport;
     friend int RhinoGetRenderMeshes(const ON_SimpleArray<const CRhinoObject*>&, ON_ClassArray<CRhinoObjRef>&,
                                     bool, bool, bool);
 
@@ -162,6 +166,8 @@ private:
     void destroy(CRhinoObject* object);
     void closeViews();
     void fail(bool quiet, const ON_wString& message) const;
+    void raise(const std::function<void(CRhinoEventWatcher&)>& call) const;
+    std::unique_ptr<CRhinoObject> scaledForUnits(const CRhinoObject& object, const ON_Xform& scale) const;
 
     unsigned int serial_;
     bool events_ = false;
@@ -170,6 +176,7 @@ private:
     CRhRdkDocument rdk_;
     std::vector<std::unique_ptr<CRhinoObject>> objects_;
     std::vector<CRhinoObject*> order_;
+    std::unordered_map<ON_UUID, CRhinoObject*, ON_UuidHash> byId_;  // undeleted objects
     std::vector<std::unique_ptr<CRhinoView>> views_;
     CRhinoView* active_ = nullptr;
 };

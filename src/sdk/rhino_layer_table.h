@@ -20,11 +20,13 @@ public:
     // The layer's render material: the material table entry at RenderMaterialIndex(),
     // or the document's default material (index -1) when that index is not valid.
     const CRhinoMaterial& LayerMaterial() const;
-    CRhinoDoc& Document() const { return *doc_; }
+    // The owning document; null only for the unset layer of an object in no document.
+    CRhinoDoc* Document() const { return doc_; }
 
 private:
     friend class CRhinoLayerTable;
-    explicit CRhinoLayer(CRhinoDoc& doc) : doc_(&doc) {}
+    friend class CRhinoObject;
+    explicit CRhinoLayer(CRhinoDoc* doc) : doc_(doc) {}
     CRhinoDoc* doc_;
 };
 

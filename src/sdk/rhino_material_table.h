@@ -22,12 +22,16 @@ public:
     // when the texture's file reference is set, whose file reference has the same
     // full path (ASCII case folded, '/' and '\' equal). Null when there is none.
     const ON_Bitmap* TextureBitmap(ON_Texture::TYPE type = ON_Texture::bitmap_texture) const;
-    CRhinoDoc& Document() const { return *doc_; }
+    // The owning document; null only for the default material of objects and layers
+    // in no document.
+    CRhinoDoc* Document() const { return doc_; }
 
 private:
     friend class CRhinoMaterialTable;
     friend class CRhinoDoc;
-    explicit CRhinoMaterial(CRhinoDoc& doc) : doc_(&doc) {}
+    friend class CRhinoObject;
+    friend class CRhinoLayer;
+    explicit CRhinoMaterial(CRhinoDoc* doc) : doc_(doc) {}
     CRhinoDoc* doc_;
 };
 
@@ -43,8 +47,10 @@ public:
     // The entry at index; any other index gives the document's default material
     // (index -1, the application's default material settings).
     const CRhinoMaterial& operator[](int index) const;
-    // The document's default material (index -1).
-    const CRhinoMaterial& DefaultMaterial() const { return *default_; }
+    // The document's default material (index -1): the application's default material
+    // (CRhinoAppSettings::DefaultMaterial) as it is now, with a serial number of its own
+    // that stays the same for the document's life.
+    const CRhinoMaterial& DefaultMaterial() const;
 
     int FindMaterialFromId(const ON_UUID& id, bool ignoreDeleted = true) const;
     int FindMaterialFromName(const ON_wString& name) const;  // first undeleted, -1

@@ -108,6 +108,7 @@ public:
     void SetComponentMaterialIndex(const ON_COMPONENT_INDEX& ci, int materialIndex);
     // The index set for the component, or -2 when none is set.
     int ComponentMaterialIndex(const ON_COMPONENT_INDEX& ci) const;
+    const std::map<ON_COMPONENT_INDEX, int>& ComponentMaterialIndices() const { return componentMaterials_; }
 
     // Attributes of an object not yet in a document (CRhinoDoc::ModifyObjectAttributes
     // changes live ones). False once the object is in a document.
@@ -181,6 +182,7 @@ public:
     bool Transform(const ON_Xform& xform) override;
 
 private:
+    friend class CRhinoDoc;
     ON_UUID definitionId_;
     ON_Xform xform_;
 };

@@ -11,6 +11,7 @@
 // seen; objects must not be purged while an iteration runs.
 // Thread-safety: main thread only.
 
+#include <cstddef>
 #include <vector>
 
 class CRhinoDoc;
