@@ -176,16 +176,21 @@ TEST_F(ProcessTest, PeerFindsTheAnnouncedConnection) {
 TEST_F(ProcessTest, NotifyPeerPostsOncePerPeerWindow) {
     EXPECT_EQ(connection.NotifyPeer(2, 0), -1);
     ASSERT_EQ(connection.Create(name, 8), 0);
-    auto a = startPeer({"--listen", "1500"});
-    auto b = startPeer({"--listen", "1500"});
+    auto a = startPeer({"--listen", "30000", "--exit-after-messages", "2"});
+    auto b = startPeer({"--listen", "30000", "--exit-after-messages", "2"});
     EXPECT_EQ(connection.NotifyPeer(7, 9), 0);
+    for (auto* peer : {a.get(), b.get()})
+        ASSERT_NE(peer->waitForLine("MESSAGE n=1"), "") << peer->output();
+    // A second call: if the first had posted twice to a window, this one would be n=3.
+    EXPECT_EQ(connection.NotifyPeer(1, 1), 0);
     for (auto* peer : {a.get(), b.get()}) {
         EXPECT_EQ(peer->wait(), 0);
         auto messages = vantro::test::linesWith(peer->output(), "MESSAGE");
-        ASSERT_EQ(messages.size(), 1u) << peer->output();
+        ASSERT_EQ(messages.size(), 2u) << peer->output();
         EXPECT_EQ(fieldOf(messages[0], "id"), "0x8729");
         EXPECT_EQ(numberOf(messages[0], "wParam"), 9u);
         EXPECT_EQ(numberOf(messages[0], "lParam"), 7u);
+        EXPECT_EQ(numberOf(messages[1], "wParam"), 1u);
     }
     EXPECT_EQ(connection.NotifyPeer(2, 0), -1);  // both windows gone
     connection.Close();
@@ -197,20 +202,18 @@ TEST_F(ProcessTest, NotifyPeerPostsOncePerPeerWindow) {
 TEST_F(ProcessTest, NotifyPeerRecognisesPeerWindows) {
     ASSERT_EQ(connection.Create(name, 8), 0);
     {
-        auto hidden = startPeer({"--hidden", "--listen", "200"});
-        auto other = startPeer({"--class", "VELORA TOOLBOX", "--listen", "200"});
+        // Both stay up while NotifyPeer looks; leaving the scope kills them.
+        auto hidden = startPeer({"--hidden", "--listen", "30000"});
+        auto other = startPeer({"--class", "VELORA TOOLBOX", "--listen", "30000"});
         EXPECT_EQ(connection.NotifyPeer(2, 0), -1);
-        hidden->wait();
-        other->wait();
     }
     // The image path decides which class is wanted: a copy named after the older engine.
     const std::filesystem::path copy = std::filesystem::path(env.root()) / "pendrax-engine";
     std::filesystem::copy_file(peerPath(), copy);
     {
-        ChildProcess wrongClass(copy.string(), {"--listen", "300"});
+        ChildProcess wrongClass(copy.string(), {"--listen", "30000"});
         ASSERT_NE(wrongClass.waitForLine("READY"), "");
         EXPECT_EQ(connection.NotifyPeer(2, 0), -1);  // "VELORA START" is not an editor window
-        wrongClass.wait();
     }
     ChildProcess pendrax(copy.string(), {"--class", "Pendrax Editor Main", "--listen", "5000",
                                          "--exit-after-messages", "1"});
