@@ -99,9 +99,12 @@ int shmOpen(char** argv) {
     return 0;
 }
 
-// Creates or opens a few names at random and checks, through per-name holder counts
-// in a control mapping that every stressing process shares, that a successful create
-// never happens while some process still holds that name.
+// Creates or opens a few names at random from several processes at once and checks
+// that every process holding a name holds the same object: per name, a spin lock
+// and a holder count live in a control mapping all stressing processes share, and
+// each object counts its own holders in its first word. Both counts change together
+// under the spin lock, so they differ exactly when two objects of one name are held
+// at the same time (a live name was wrongly reclaimed or created over).
 int shmStress(char** argv) {
     SharedMemory control;
     if (SharedMemory::open(fromUtf8(argv[0]), control) != ShmResult::ok)
@@ -109,7 +112,7 @@ int shmStress(char** argv) {
     int nameCount = std::atoi(argv[1]);
     int iterations = std::atoi(argv[2]);
     std::mt19937 random(static_cast<unsigned>(std::atoi(argv[3])));
-    auto* holders = static_cast<uint32_t*>(control.data());
+    auto* words = static_cast<uint32_t*>(control.data());
     int violations = 0, creates = 0, opens = 0;
     for (int i = 0; i < iterations; ++i) {
         int which = static_cast<int>(random() % static_cast<unsigned>(nameCount));
@@ -119,14 +122,26 @@ int shmStress(char** argv) {
         ShmResult result = created ? SharedMemory::create(name, 4096, memory) : SharedMemory::open(name, memory);
         if (result != ShmResult::ok)
             continue;
-        std::atomic_ref<uint32_t> count(holders[which]);
-        uint32_t before = count.fetch_add(1);
-        if (created && before != 0)
-            ++violations;
+        std::atomic_ref<uint32_t> spin(words[2 * which]), holders(words[2 * which + 1]);
+        std::atomic_ref<uint32_t> objectHolders(*static_cast<uint32_t*>(memory.data()));
+        auto locked = [&](auto change) {
+            uint32_t expected = 0;
+            while (!spin.compare_exchange_weak(expected, 1)) {
+                expected = 0;
+                std::this_thread::yield();
+            }
+            change();
+            spin.store(0);
+        };
+        locked([&] {
+            violations += objectHolders.fetch_add(1) != holders.fetch_add(1);
+        });
         (created ? creates : opens)++;
         if (random() % 4 == 0)
             std::this_thread::yield();
-        count.fetch_sub(1);
+        locked([&] {
+            violations += objectHolders.fetch_sub(1) != holders.fetch_sub(1);
+        });
         memory.close();
     }
     say("stress violations " + std::to_string(violations) + " creates " + std::to_string(creates) + " opens " +

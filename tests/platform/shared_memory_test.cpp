@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <cstring>
 #include <fcntl.h>
 #include <set>
@@ -185,15 +186,18 @@ TEST(SharedMemoryLocal, MoveTransfersTheHold) {
     EXPECT_FALSE(onDisk(name));
 }
 
-// Many threads creating, opening and closing the same few names never see two live
-// mappings of one name and leave nothing behind.
+// Many threads creating, opening and closing the same few names never hold two
+// objects of one name at once (each object counts its holders in its first word;
+// per name, that count and the count of all holders move together under a mutex)
+// and leave nothing behind.
 TEST(SharedMemoryLocal, ConcurrentThreadsKeepOneMappingPerName) {
     constexpr int kNames = 3;
     std::vector<std::u16string> names;
     for (int i = 0; i < kNames; ++i)
         names.push_back(test::uniqueName("threads"));
-    std::atomic<int> holders[kNames] = {};
-    std::atomic<int> violations{0}, creates{0};
+    std::mutex mutexes[kNames];
+    int holders[kNames] = {};  // guarded by mutexes[name]
+    std::atomic<int> violations{0}, creates{0}, opens{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 6; ++t)
         threads.emplace_back([&, t] {
@@ -205,16 +209,24 @@ TEST(SharedMemoryLocal, ConcurrentThreadsKeepOneMappingPerName) {
                                           : SharedMemory::open(names[which], memory);
                 if (result != ShmResult::ok)
                     continue;
-                if (holders[which].fetch_add(1) != 0 && create)
-                    ++violations;
-                creates += create;
-                holders[which].fetch_sub(1);
+                std::atomic_ref<int> objectHolders(*static_cast<int*>(memory.data()));
+                {
+                    std::lock_guard<std::mutex> guard(mutexes[which]);
+                    violations += objectHolders.fetch_add(1) != holders[which]++;
+                }
+                (create ? creates : opens)++;
+                std::this_thread::yield();
+                {
+                    std::lock_guard<std::mutex> guard(mutexes[which]);
+                    violations += objectHolders.fetch_sub(1) != holders[which]--;
+                }
             }
         });
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(violations.load(), 0);
     EXPECT_GT(creates.load(), 0);
+    EXPECT_GT(opens.load(), 0);
     for (const auto& name : names)
         EXPECT_FALSE(onDisk(name));
 }
