@@ -1,0 +1,295 @@
+#include "materials/material_manager.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/live_connection.h"
+#include "materials/srfc_layout.h"
+#include "sdk/rdk_content.h"
+#include "sdk/rhino_app.h"
+#include "sdk/rhino_doc.h"
+
+using VantroAPI::load;
+using VantroAPI::store;
+
+namespace {
+
+constexpr const char16_t* kProgressLabel = u"Velora Vantro: loading materials\u2026 ";
+
+std::u16string uuidText(const ON_UUID& id) {
+    return ON_UuidToString(id).str();
+}
+
+uint32_t packColor(const ON_Color& c) {
+    return PackColor(uint8_t(c.Red()), uint8_t(c.Green()), uint8_t(c.Blue()), 1.0);
+}
+
+}  // namespace
+
+uint64_t MaterialNameKey(const ON_Material* material) {
+    if (!material)
+        return 0;
+    if (material->Name().IsEmpty())
+        return NameKeyOfText(uuidText(material->Id()));
+    return NameKeyOfText(material->Name().view());
+}
+
+uint64_t MaterialRenderCrc(const ON_Material* material) {
+    if (!material)
+        return 0;
+    static const CRhRdkContent::CRenderCRCFlags kFlags(0);
+    std::unique_ptr<CRhRdkMaterial> content(RhRdkNewBasicMaterial(*material));
+    if (!content)
+        return 0;
+    return uint64_t(content->RenderCRC(kFlags)) & 0xFFFFFFFFull;
+}
+
+std::u16string MaterialDisplayName(const ON_Material* material) {
+    if (!material)
+        return {};
+    return DisplayNameOfText(material->Name().view(), uuidText(material->Id()));
+}
+
+MaterialManager::MaterialManager(VantroAPI::LiveConnection* link)
+    : link_(link), glassTypeId_(ON_UuidFromString(std::string_view(kGlassTypeId))),
+      default_(std::make_unique<MaterialInfo>()) {
+    default_->id = -1;
+}
+
+MaterialManager::~MaterialManager() = default;
+
+void MaterialManager::Clear() {
+    all_.clear();
+    byKeys_.clear();
+    bySerial_.clear();
+    pending_.clear();
+    names_.Clear();
+    default_->record = nullptr;
+    // Buffer ids belong to the connection the forgotten records lived in; a later
+    // connection re-issues the same ids, so none may be destroyed from here on.
+    default_->textureBuffer = 0;
+    default_->textureCapacity = 0;
+    releasedBuffers_.clear();
+    doc_ = nullptr;
+}
+
+void MaterialManager::LoadMaterials(CRhinoDoc* doc) {
+    Clear();
+    if (!doc)
+        return;
+    doc_ = doc;
+    const CRhinoMaterialTable& table = doc->m_material_table;
+    const int count = table.MaterialCount();
+
+    const ON_Material& appDefault = RhinoApp().AppSettings().DefaultMaterial();
+    if (TranslateMaterial(default_.get(), &appDefault))
+        default_->changed = true;
+    ReadOrClearTexture(*default_, appDefault);
+    pending_.insert(default_.get());
+
+    CRhinoApp& app = RhinoApp();
+    app.StatusBarProgressMeterStart(0, count, kProgressLabel, true, true);
+    for (int i = 0; i < count; ++i) {
+        app.StatusBarProgressMeterPos(i, true);
+        const CRhinoMaterial& material = table[i];
+        if (material.IsValid(nullptr) && !material.IsDeleted())
+            AddMaterial(&material);
+    }
+    app.StatusBarProgressMeterEnd();
+}
+
+MaterialInfo* MaterialManager::AddMaterial(const ON_Material* material) {
+    if (!material)
+        return nullptr;
+    const Keys keys{MaterialNameKey(material), MaterialRenderCrc(material)};
+    MaterialInfo* info = nullptr;
+    if (auto found = byKeys_.find(keys); found != byKeys_.end()) {
+        info = found->second;
+    } else {
+        auto created = std::make_unique<MaterialInfo>();
+        info = created.get();
+        info->nameKey = keys.nameKey;
+        info->renderCrc = keys.renderCrc;
+        all_.emplace(info->id, std::move(created));
+        byKeys_.emplace(keys, info);
+        if (TranslateMaterial(info, material))
+            info->changed = true;
+        ReadOrClearTexture(*info, *material);
+    }
+    bySerial_[material->RuntimeSerialNumber()] = info;
+    pending_.insert(info);
+    return info;
+}
+
+MaterialInfo* MaterialManager::AddMaterial(uint64_t serial) {
+    return AddMaterial(FindMaterialBySerial(serial));
+}
+
+MaterialInfo* MaterialManager::UpdateMaterial(const ON_Material* material) {
+    if (!material)
+        return nullptr;
+    auto known = bySerial_.find(material->RuntimeSerialNumber());
+    if (known == bySerial_.end())
+        return AddMaterial(material);
+    MaterialInfo* old = known->second;
+    const Keys keys{MaterialNameKey(material), MaterialRenderCrc(material)};
+    pending_.insert(old);
+    if (auto found = byKeys_.find(keys); found != byKeys_.end()) {
+        known->second = found->second;
+        pending_.insert(found->second);
+        return found->second;
+    }
+    byKeys_.erase(Keys{old->nameKey, old->renderCrc});
+    old->nameKey = keys.nameKey;
+    old->renderCrc = keys.renderCrc;
+    byKeys_.emplace(keys, old);
+    if (TranslateMaterial(old, material))
+        old->changed = true;
+    ReadOrClearTexture(*old, *material);
+    return old;
+}
+
+MaterialInfo* MaterialManager::UpdateMaterial(uint64_t serial) {
+    return UpdateMaterial(FindMaterialBySerial(serial));
+}
+
+bool MaterialManager::RemoveMaterial(uint64_t /*serial*/) {
+    return true;
+}
+
+MaterialInfo& MaterialManager::FindByIndex(int index) {
+    if (!doc_ || !doc_->m_material_table.IsValidMaterialTableIndex(index))
+        return *default_;
+    auto found = bySerial_.find(doc_->m_material_table[index].RuntimeSerialNumber());
+    return found != bySerial_.end() ? *found->second : *default_;
+}
+
+MaterialInfo& MaterialManager::FindById(int64_t id) {
+    auto found = all_.find(id);
+    return found != all_.end() ? *found->second : *default_;
+}
+
+MaterialInfo* MaterialManager::FindByKeys(uint64_t nameKey, uint64_t renderCrc, bool fallback) {
+    auto found = byKeys_.find(Keys{nameKey, renderCrc});
+    if (found != byKeys_.end())
+        return found->second;
+    return fallback ? default_.get() : nullptr;
+}
+
+std::vector<MaterialInfo*> MaterialManager::Materials() const {
+    std::vector<MaterialInfo*> list;
+    list.reserve(all_.size());
+    for (const auto& [id, info] : all_)
+        list.push_back(info.get());
+    std::sort(list.begin(), list.end(), [](const MaterialInfo* a, const MaterialInfo* b) { return a->id < b->id; });
+    return list;
+}
+
+const ON_Material* MaterialManager::FindMaterialBySerial(uint64_t serial) const {
+    if (!doc_)
+        return nullptr;
+    const CRhinoMaterialTable& table = doc_->m_material_table;
+    for (int i = 0; i < table.MaterialCount(); ++i)
+        if (table[i].RuntimeSerialNumber() == serial)
+            return &table[i];
+    return nullptr;
+}
+
+bool MaterialManager::TranslateMaterial(MaterialInfo* info, const ON_Material* material) {
+    if (!info || !material)
+        return false;
+    MakeNameUnique(*info, MaterialDisplayName(material));
+    info->opacity = float(1.0 - material->Transparency());
+    info->diffuse = packColor(material->Diffuse());
+    info->specular = packColor(material->Specular());
+    info->shine = float(material->Shine() / ON_Material::MaxShine);
+    info->type = MaterialType::none;
+    if (IsWaterName(info->name)) {
+        info->type = MaterialType::water;
+    } else if (material->RdkMaterialInstanceIdIsNotNil() && doc_) {
+        const CRhRdkContent* content = doc_->RdkDocument().FindContentInstance(material->RdkMaterialInstanceId());
+        if (content && content->TypeId() == glassTypeId_)
+            info->type = MaterialType::glass;
+    }
+    return true;
+}
+
+void MaterialManager::MakeNameUnique(MaterialInfo& info, const std::u16string& base) {
+    if (&info == default_.get()) {
+        // The default material is not among the records: its name must avoid theirs
+        // but reserves nothing.
+        info.name = names_.MakeUnique(base);
+        names_.Release(info.name);
+        return;
+    }
+    if (!info.name.empty())
+        names_.Release(info.name);
+    info.name = names_.MakeUnique(base);
+}
+
+void MaterialManager::ReadOrClearTexture(MaterialInfo& info, const ON_Material& material) {
+    if (!ReadTexture(info, material))
+        ClearTexture(info);
+}
+
+void MaterialManager::SendPending() {
+    if (pending_.empty() || !link_)
+        return;
+    std::vector<MaterialInfo*> order(pending_.begin(), pending_.end());
+    std::sort(order.begin(), order.end(), [](const MaterialInfo* a, const MaterialInfo* b) { return a->id < b->id; });
+    for (MaterialInfo* info : order)
+        SendMaterial(info);
+    pending_.clear();
+    for (uint32_t id : releasedBuffers_)
+        link_->DestroyBuffer(id);
+    releasedBuffers_.clear();
+    link_->SetFlags(VantroAPI::kHeaderChanged);
+}
+
+void MaterialManager::SendMaterial(MaterialInfo* info) {
+    if (!info || !link_ || info->id == 0)
+        return;
+    if (!info->record) {
+        info->record = link_->AddRecord(VantroAPI::kTagSrfc);
+        if (!info->record)
+            return;
+        info->revision = 0;
+        info->textureBuffer = 0;
+        info->textureCapacity = 0;
+    }
+    auto* record = reinterpret_cast<std::byte*>(info->record);
+    srfc::storeFixedText(record, srfc::kName, info->name);
+    srfc::storeFixedText(record, srfc::kLibraryId, info->libraryId);
+    store(record, srfc::kType, static_cast<int32_t>(info->type));
+    store(record, srfc::kDiffuse, info->diffuse);
+    store(record, srfc::kHalf, info->half);
+    store(record, srfc::kShine, info->shine);
+    store(record, srfc::kZeroFloat, info->zeroFloat);
+    store(record, srfc::kZero820, info->zero820);
+    store(record, srfc::kOpacity, info->opacity);
+    store(record, srfc::kZero828, info->zero828);
+    store(record, srfc::kOne, info->one);
+    store(record, srfc::kZero836, info->zero836);
+
+    WriteTexture(*info, record);
+    const bool textured = !info->texturePath.empty() || info->textureBuffer != 0;
+    store(record, srfc::kTextureStamp, textured ? uint32_t(info->textureStamp) : 0u);
+    if (textured)
+        store(record, srfc::kDiffuse, srfc::kTexturedDiffuse);
+
+    store(record, srfc::kMinusOne, int32_t(-1));
+    std::memset(record + srfc::kZeroBlockOffset, 0, srfc::kZeroBlockSize);
+    store(record, srfc::kZero1912, 0u);
+
+    uint32_t flags = VantroAPI::kRecordChanged;
+    if (info->changed) {
+        ++info->revision;
+        flags |= srfc::kMaterialChanged;
+    }
+    store(record, srfc::kRevision, info->revision);
+    if (info->textureChanged)
+        flags |= srfc::kTextureChanged;
+    info->changed = false;
+    info->textureChanged = false;
+    link_->SetRecordFlags(info->record, flags);
+}
