@@ -1,10 +1,10 @@
 #include "plugin/file_helpers.h"
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include "platform/file_times.h"
 #include "platform/utf.h"
 
 namespace fs = std::filesystem;
@@ -13,16 +13,6 @@ namespace {
 
 fs::path toPath(std::u16string_view path) {
     return fs::path(vantro::platform::toUtf8(path));
-}
-
-// Converts a file-clock time to FILETIME ticks; times before 1601 give 0.
-uint64_t toFileTime(fs::file_time_type time) {
-    auto system = std::chrono::file_clock::to_sys(time);
-    auto ticks = std::chrono::duration_cast<std::chrono::duration<int64_t, std::ratio<1, 10000000>>>(
-                     system.time_since_epoch())
-                     .count();
-    int64_t value = ticks + int64_t(kFileTimeUnixEpoch);
-    return value > 0 ? uint64_t(value) : 0;
 }
 
 }  // namespace
@@ -38,7 +28,7 @@ bool FileExists(std::u16string_view path) {
 uint64_t GetFileTimeValue(std::u16string_view path, uint32_t which) {
     if (path.empty())
         return 0;
-    fs::path file = toPath(path);
+    const fs::path file = toPath(path);
     std::error_code error;
     // The times count only for a file this process can open for reading; a directory
     // cannot be opened as a file.
@@ -47,9 +37,12 @@ uint64_t GetFileTimeValue(std::u16string_view path, uint32_t which) {
     std::ifstream probe(file, std::ios::binary);
     if (!probe.is_open())
         return 0;
-    (void)which;
-    fs::file_time_type written = fs::last_write_time(file, error);
-    if (error)
+    vantro::platform::FileTimes times;
+    if (!vantro::platform::queryFileTimes(path, times))
         return 0;
-    return toFileTime(written);
+    switch (which) {
+        case uint32_t(FileTimeKind::creation): return times.creation;
+        case uint32_t(FileTimeKind::lastAccess): return times.lastAccess;
+        default: return times.lastWrite;
+    }
 }

@@ -19,5 +19,5 @@ bool FileExists(std::u16string_view path);
 // The file's time as a Windows FILETIME value (100 ns ticks since 1601-01-01 UTC).
 // which: 0 creation, 1 last access, any other value last write. 0 when the file cannot
 // be opened for reading or its times cannot be read. Where the file system keeps no
-// creation time, the time of the last status change stands in for it. Any thread.
+// creation (birth) time, the last write time stands in for it. Any thread.
 uint64_t GetFileTimeValue(std::u16string_view path, uint32_t which);

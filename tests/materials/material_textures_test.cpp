@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "image_decode.h"
+#include "material_test_support.h"
+#include "materials/texture_paths.h"
+#include "platform/utf.h"
+
+using namespace vantro::test;
+namespace fs = std::filesystem;
+using vantro::platform::fromUtf8;
+using vantro::platform::toUtf8;
+
+namespace {
+
+// 2020-01-01T00:00:00Z as a file time.
+constexpr uint64_t kNewYear2020 = 132223104000000000ull;
+
+class MaterialTexturesTest : public MaterialLinkTest {
+protected:
+    std::string dir() const { return env.root(); }
+
+    // Writes a file under the test's directory and returns its full path.
+    std::string writeFile(const std::string& relative, const std::string& content = "image bytes") {
+        fs::path path = fs::path(dir()) / relative;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+        auto sys = std::chrono::sys_days(std::chrono::year(2020) / 1 / 1);
+        fs::last_write_time(path, std::chrono::file_clock::from_sys(
+                                      std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+                                          std::chrono::sys_time<std::chrono::seconds>(sys))));
+        return path.string();
+    }
+
+    int addTextured(const char16_t* materialName, const std::u16string& filePath, bool on = true) {
+        ON_Texture t;
+        t.m_image_file_reference = ON_FileReference::CreateFromFullPath(filePath);
+        t.m_bOn = on;
+        t.m_mapping_channel_id = 3;
+        t.m_uvw = ON_Xform::DiagonalTransformation(2, 3, 1);
+        ON_Material m;
+        m.SetName(materialName);
+        m.AddTexture(t);
+        return doc.m_material_table.AddMaterial(m);
+    }
+
+    // A bitmap of width x height 24-bit pixels where pixel (x, y) of row y is
+    // (b, g, r) = (x, y, seed).
+    ON_UUID addBitmap(int width, int height, uint8_t seed) {
+        ON_Bitmap bitmap;
+        EXPECT_TRUE(bitmap.Create(width, height, 24));
+        std::vector<uint8_t> bits(bitmap.SizeofImage(), 0);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                uint8_t* p = bits.data() + size_t(y) * bitmap.SizeofScan() + size_t(x) * 3;
+                p[0] = uint8_t(x);
+                p[1] = uint8_t(y);
+                p[2] = seed;
+            }
+        EXPECT_TRUE(bitmap.SetBits(bits));
+        bitmap.SetId();
+        ON_UUID id = bitmap.Id();
+        EXPECT_GE(doc.m_bitmap_table.AddBitmap(bitmap), 0);
+        return id;
+    }
+
+    ON_Material embedded(const char16_t* materialName, const ON_UUID& bitmap, ON_Color diffuse = ON_Color(1, 1, 1)) {
+        ON_Texture t;
+        t.m_texture_id = bitmap;
+        ON_Material m;
+        m.SetName(materialName);
+        m.SetDiffuse(diffuse);
+        m.AddTexture(t);
+        return m;
+    }
+
+    // What a reader of the record's buffer decodes, bottom row first as stored.
+    DecodedImage decodeBuffer(const MaterialInfo& info) {
+        const std::byte* r = recordOf(info);
+        uint32_t id = field(r, srfc::kTextureBuffer);
+        uint32_t size = field(r, srfc::kTextureCapacity);
+        EXPECT_LE(size, link.MappedBufferSize(id));
+        const auto* bytes = static_cast<const uint8_t*>(link.MapBuffer(id));
+        if (!bytes)
+            return {};
+        return DecodeImage(bytes, size);
+    }
+};
+
+}  // namespace
+
+// A texture file is sent by path (platform separators), with its write time as stamp
+// and the texture's transform and channel kept for the export.
+TEST_F(MaterialTexturesTest, FileTextureByPath) {
+    std::string file = writeFile("maps/oak.jpg");
+    std::u16string windowsStyle = fromUtf8(file);
+    for (char16_t& c : windowsStyle)
+        if (c == u'/')
+            c = u'\\';
+    int index = addTextured(u"Oak", windowsStyle);
+    MaterialManager manager(&link);
+    manager.LoadMaterials(&doc);
+    send(manager);
+    const MaterialInfo& info = manager.FindByIndex(index);
+    EXPECT_EQ(info.texturePath, fromUtf8(file));
+    EXPECT_EQ(info.textureStamp, kNewYear2020);
+    EXPECT_EQ(info.textureChannel, 3u);
+    EXPECT_EQ(info.textureTransform[0], 2.0);
+    EXPECT_EQ(info.textureTransform[5], 3.0);
+    const std::byte* r = recordOf(info);
+    EXPECT_EQ(text(r, srfc::kTexturePath), fromUtf8(file));
+    EXPECT_EQ(field(r, srfc::kTextureStamp), uint32_t(kNewYear2020));
+    EXPECT_EQ(field(r, srfc::kDiffuse), 0x00FFFFFFu);
+    EXPECT_EQ(field(r, srfc::kTextureBuffer), 0u);
+    EXPECT_EQ(flagsOf(r), 0x301u);
+}
+
+// A moved texture is found beside the document; one found nowhere is sent without
+// texture and with stamp 0; a texture that is off counts as none.
+TEST_F(MaterialTexturesTest, MovedAndMissingFiles) {
+    std::string beside = writeFile("project/brick.png");
+    doc.SetPathName(fromUtf8(dir() + "/project/house.3dm"));
+    int moved = addTextured(u"Brick", u"C:\\Old\\Maps\\brick.png");
+    int lost = addTextured(u"Lost", u"C:\\Old\\Maps\\nowhere.png", true);
+    int off = addTextured(u"Off", fromUtf8(beside), false);
+    MaterialManager manager(&link);
+    manager.LoadMaterials(&doc);
+    send(manager);
+    const MaterialInfo& found = manager.FindByIndex(moved);
+    EXPECT_EQ(found.texturePath, fromUtf8(beside));
+    EXPECT_EQ(text(recordOf(found), srfc::kTexturePath), fromUtf8(beside));
+    for (int index : {lost, off}) {
+        const MaterialInfo& info = manager.FindByIndex(index);
+        EXPECT_TRUE(info.texturePath.empty());
+        EXPECT_EQ(info.textureStamp, 0u);
+        const std::byte* r = recordOf(info);
+        EXPECT_EQ(field(r, srfc::kTextureStamp), 0u);
+        EXPECT_EQ(field(r, srfc::kDiffuse), 0xFFFFFFFFu & PackColor(128, 128, 128, 1.0));
+        EXPECT_TRUE(allBytesAre(r, srfc::kTexturePath.offset, 520, 0));
+        EXPECT_EQ(flagsOf(r) & 0x200u, 0x200u);
+    }
+}
+
+// An embedded bitmap travels as a BMP image in a buffer owned by the record; a reader
+// decodes it to the bitmap's pixels.
+TEST_F(MaterialTexturesTest, EmbeddedBitmapInBuffer) {
+    ON_UUID bitmap = addBitmap(5, 3, 77);
+    int index = doc.m_material_table.AddMaterial(embedded(u"Decal", bitmap));
+    MaterialManager manager(&link);
+    manager.LoadMaterials(&doc);
+    send(manager);
+    const MaterialInfo& info = manager.FindByIndex(index);
+    const std::byte* r = recordOf(info);
+    const uint32_t imageSize = 16 * 3 + 54;
+    EXPECT_EQ(info.textureImage.size(), imageSize);
+    EXPECT_GT(info.textureStamp, 0u);
+    EXPECT_TRUE(allBytesAre(r, srfc::kTexturePath.offset, 520, 0));
+    EXPECT_NE(field(r, srfc::kTextureBuffer), 0u);
+    EXPECT_EQ(field(r, srfc::kTextureCapacity), imageSize);
+    EXPECT_EQ(field(r, srfc::kTextureStamp), uint32_t(info.textureStamp));
+    EXPECT_EQ(field(r, srfc::kDiffuse), 0x00FFFFFFu);
+
+    DecodedImage image = decodeBuffer(info);
+    ASSERT_EQ(image.width, 5);
+    ASSERT_EQ(image.height, 3);
+    for (int y = 0; y < 3; ++y)  // decoded top row first; the bitmap stores the bottom row first
+        for (int x = 0; x < 5; ++x) {
+            const uint8_t* p = image.rgba.data() + (size_t(2 - y) * 5 + size_t(x)) * 4;
+            EXPECT_EQ(p[0], 77);
+            EXPECT_EQ(p[1], y);
+            EXPECT_EQ(p[2], x);
+        }
+}
+
+// A re-sent image re-uses a buffer that is large enough; a grown one gets a new
+// buffer and the old one is destroyed once the batch is written; dropping the
+// texture releases the buffer too.
+TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
+    ON_UUID small = addBitmap(4, 4, 1);
+    ON_UUID smaller = addBitmap(2, 2, 2);
+    ON_UUID large = addBitmap(16, 16, 3);
+    int index = doc.m_material_table.AddMaterial(embedded(u"Decal", small));
+    MaterialManager manager(&link);
+    manager.LoadMaterials(&doc);
+    send(manager);
+    MaterialInfo& info = manager.FindByIndex(index);
+    const std::byte* r = recordOf(info);
+    const uint32_t first = field(r, srfc::kTextureBuffer);
+    const uint64_t firstStamp = info.textureStamp;
+    ASSERT_NE(first, 0u);
+
+    // Keys change with the colour, so the update re-reads the texture.
+    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(embedded(u"Decal", smaller, ON_Color(2, 2, 2)), index));
+    manager.UpdateMaterial(&material(index));
+    send(manager);
+    EXPECT_EQ(field(r, srfc::kTextureBuffer), first);
+    EXPECT_EQ(field(r, srfc::kTextureCapacity), 12u * 4 + 54);  // capacity is kept
+    EXPECT_EQ(info.textureStamp, firstStamp + 1);
+    EXPECT_EQ(decodeBuffer(info).width, 2);
+
+    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(embedded(u"Decal", large, ON_Color(3, 3, 3)), index));
+    manager.UpdateMaterial(&material(index));
+    send(manager);
+    const uint32_t second = field(r, srfc::kTextureBuffer);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(field(r, srfc::kTextureCapacity), 48u * 16 + 54);
+    EXPECT_EQ(link.MappedBufferSize(first), 0u);  // destroyed at the end of that send
+    EXPECT_EQ(decodeBuffer(info).width, 16);
+
+    ON_Material plain;
+    plain.SetName(u"Decal");
+    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(plain, index));
+    manager.UpdateMaterial(&material(index));
+    send(manager);
+    EXPECT_EQ(field(r, srfc::kTextureBuffer), 0u);
+    EXPECT_EQ(field(r, srfc::kTextureCapacity), 0u);
+    EXPECT_EQ(field(r, srfc::kTextureStamp), 0u);
+    EXPECT_EQ(link.MappedBufferSize(second), 0u);
+}
+
+// The default material's texture state is never reset by ClearTexture, others' is.
+TEST_F(MaterialTexturesTest, ClearTextureSparesDefault) {
+    MaterialManager manager(&link);
+    MaterialInfo& fallback = manager.DefaultMaterial();
+    fallback.texturePath = u"/kept.png";
+    manager.ClearTexture(fallback);
+    EXPECT_EQ(fallback.texturePath, u"/kept.png");
+    EXPECT_FALSE(fallback.textureChanged);
+
+    MaterialInfo other;
+    other.texturePath = u"/x.png";
+    other.textureImage = {1, 2};
+    other.textureStamp = 9;
+    other.textureTransform[1] = 5;
+    manager.ClearTexture(other);
+    EXPECT_TRUE(other.texturePath.empty());
+    EXPECT_TRUE(other.textureImage.empty());
+    EXPECT_EQ(other.textureStamp, 0u);
+    EXPECT_EQ(other.textureTransform, kIdentityTransform);
+    EXPECT_TRUE(other.textureChanged);
+}
+
+// Export: texture files are copied beside the exported file under the record's id and
+// the relative path is returned; re-exports overwrite; embedded bitmaps and missing
+// files give no path.
+TEST_F(MaterialTexturesTest, ExportTextureFiles) {
+    std::string oak = writeFile("maps/oak.jpg", "oak v1");
+    std::string noDot = writeFile("maps/nodot", "x");
+    int wood = addTextured(u"Wood", fromUtf8(oak));
+    int bare = addTextured(u"Bare", fromUtf8(noDot));
+    int decal = doc.m_material_table.AddMaterial(embedded(u"Decal", addBitmap(2, 2, 9)));
+    int plainIndex = addMaterial(u"Plain");
+    MaterialManager manager(nullptr);
+    manager.LoadMaterials(&doc);
+    const std::string out = dir() + "/out/House.dae";
+    fs::create_directories(dir() + "/out");
+
+    // No texture at all: no folder is made.
+    manager.SetTextureFolder(fromUtf8(out));
+    EXPECT_EQ(manager.TextureFolderName(), u"House_Textures");
+    EXPECT_TRUE(manager.ExportTextureFile(&manager.FindByIndex(plainIndex)).empty());
+    EXPECT_TRUE(manager.ExportTextureFile(nullptr).empty());
+    EXPECT_FALSE(fs::exists(dir() + "/out/House_Textures"));
+
+    // An embedded bitmap makes the folder but copies nothing.
+    EXPECT_TRUE(manager.ExportTextureFile(&manager.FindByIndex(decal)).empty());
+    EXPECT_TRUE(fs::is_directory(dir() + "/out/House_Textures"));
+    EXPECT_TRUE(fs::is_empty(dir() + "/out/House_Textures"));
+
+    MaterialInfo& info = manager.FindByIndex(wood);
+    const std::u16string copyName = TextureCopyName(info.id, u"jpg");
+    std::u16string relative = manager.ExportTextureFile(&info);
+    EXPECT_EQ(relative, u"House_Textures" + std::u16string(1, kPathSeparator) + copyName);
+    const std::string copy = dir() + "/out/House_Textures/" + toUtf8(copyName);
+    EXPECT_EQ(info.texturePath, fromUtf8(copy));
+    std::ifstream copied(copy);
+    std::string content((std::istreambuf_iterator<char>(copied)), {});
+    EXPECT_EQ(content, "oak v1");
+
+    // A second export of the same record from the same manager keeps its copy.
+    EXPECT_EQ(manager.ExportTextureFile(&info), relative);
+
+    // A new export re-reads the source and overwrites the copy.
+    writeFile("maps/oak.jpg", "oak v2");
+    MaterialManager again(nullptr);
+    again.LoadMaterials(&doc);
+    again.SetTextureFolder(fromUtf8(out));
+    MaterialInfo& second = again.FindByIndex(wood);
+    const std::string secondCopy = dir() + "/out/House_Textures/" + toUtf8(TextureCopyName(second.id, u"jpg"));
+    ASSERT_FALSE(again.ExportTextureFile(&second).empty());
+    std::ifstream reread(secondCopy);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(reread)), {}), "oak v2");
+
+    // A path without "." gives the whole path as extension: the copy fails.
+    MaterialInfo& bareInfo = manager.FindByIndex(bare);
+    EXPECT_TRUE(manager.ExportTextureFile(&bareInfo).empty());
+    EXPECT_TRUE(bareInfo.texturePath.empty());
+
+    // A file that vanished since it was read gives no path.
+    fs::remove(oak);
+    MaterialInfo& vanished = again.FindByIndex(wood);
+    vanished.texturePath = fromUtf8(oak);
+    EXPECT_TRUE(again.ExportTextureFile(&vanished).empty());
+    EXPECT_TRUE(vanished.texturePath.empty());
+}
+
+// Without a path the folder follows the document; an unsaved document gives none.
+TEST_F(MaterialTexturesTest, TextureFolderFromDocument) {
+    std::string oak = writeFile("maps/oak.jpg");
+    int wood = addTextured(u"Wood", fromUtf8(oak));
+    MaterialManager manager(nullptr);
+    manager.LoadMaterials(&doc);
+    ASSERT_EQ(RhinoApp().ActiveDoc(), nullptr);  // the manager's document stands in
+    EXPECT_TRUE(manager.ExportTextureFile(&manager.FindByIndex(wood)).empty());
+    doc.SetPathName(fromUtf8(dir() + "/Projects/House.3dm"));
+    manager.SetTextureFolder(u"");
+    EXPECT_EQ(manager.TextureFolderPath(), fromUtf8(dir() + "/Projects/House_Textures"));
+    fs::create_directories(dir() + "/Projects");
+    EXPECT_FALSE(manager.ExportTextureFile(&manager.FindByIndex(wood)).empty());
+    EXPECT_TRUE(fs::is_directory(dir() + "/Projects/House_Textures"));
+}
