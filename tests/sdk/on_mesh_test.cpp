@@ -1,0 +1,140 @@
+// ON_Mesh: closedness and solid orientation on real shapes, normals, validation and
+// transformation.
+
+#include <gtest/gtest.h>
+
+#include "sdk_test_support.h"
+
+using namespace vantro::sdktest;
+
+namespace {
+
+// The same box with 24 vertices (4 per face, as meshes split for normals and texture
+// seams), as triangles.
+ON_Mesh splitBox() {
+    const ON_Mesh shared = boxMesh(0, 0, 0, 2, 3, 4);
+    ON_Mesh m;
+    for (const ON_MeshFace& f : shared.m_F) {
+        const int base = m.VertexCount();
+        for (int k = 0; k < 4; ++k) m.m_V.Append(shared.m_V[f.vi[k]]);
+        m.SetTriangle(m.FaceCount(), base, base + 1, base + 2);
+        m.SetTriangle(m.FaceCount(), base, base + 2, base + 3);
+    }
+    return m;
+}
+
+ON_Mesh flipped(ON_Mesh m) {
+    for (ON_MeshFace& f : m.m_F) {
+        if (f.IsQuad()) std::swap(f.vi[1], f.vi[3]);
+        else {
+            std::swap(f.vi[1], f.vi[2]);
+            f.vi[3] = f.vi[2];
+        }
+    }
+    return m;
+}
+
+}  // namespace
+
+// A closed box with outward faces is +1, the same box turned inside out -1.
+TEST(OnMesh, ClosedBoxOrientation) {
+    const ON_Mesh box = boxMesh(0, 0, 0, 1, 1, 1);
+    EXPECT_TRUE(box.IsClosed());
+    EXPECT_EQ(box.SolidOrientation(), 1);
+    const ON_Mesh inward = flipped(box);
+    EXPECT_TRUE(inward.IsClosed());
+    EXPECT_EQ(inward.SolidOrientation(), -1);
+    EXPECT_EQ(box.QuadCount(), 6);
+}
+
+// Vertices split at the same positions still make a closed solid.
+TEST(OnMesh, SplitVerticesCountAsOne) {
+    const ON_Mesh box = splitBox();
+    EXPECT_EQ(box.VertexCount(), 24);
+    EXPECT_TRUE(box.IsClosed());
+    EXPECT_EQ(box.SolidOrientation(), 1);
+    EXPECT_EQ(flipped(box).SolidOrientation(), -1);
+}
+
+// Open meshes, meshes with inconsistent winding and empty meshes are not solids.
+TEST(OnMesh, OpenAndBadlyOrientedMeshes) {
+    ON_Mesh open = boxMesh(0, 0, 0, 1, 1, 1);
+    open.m_F.Remove(1);  // drop the top
+    EXPECT_FALSE(open.IsClosed());
+    EXPECT_EQ(open.SolidOrientation(), 0);
+    EXPECT_FALSE(triangleMesh().IsClosed());
+
+    ON_Mesh mixed = boxMesh(0, 0, 0, 1, 1, 1);
+    std::swap(mixed.m_F[0].vi[1], mixed.m_F[0].vi[3]);  // one face turned
+    EXPECT_TRUE(mixed.IsClosed());
+    EXPECT_EQ(mixed.SolidOrientation(), 0);
+
+    EXPECT_FALSE(ON_Mesh().IsClosed());
+    EXPECT_EQ(ON_Mesh().SolidOrientation(), 0);
+
+    ON_Mesh broken = boxMesh(0, 0, 0, 1, 1, 1);
+    broken.m_F[2].vi[0] = 99;
+    EXPECT_FALSE(broken.IsClosed());
+    EXPECT_EQ(broken.SolidOrientation(), 0);
+    EXPECT_FALSE(broken.IsValid());
+}
+
+// A tetrahedron (triangles only) is a solid too.
+TEST(OnMesh, Tetrahedron) {
+    ON_Mesh t;
+    t.AppendVertex({0, 0, 0});
+    t.AppendVertex({1, 0, 0});
+    t.AppendVertex({0, 1, 0});
+    t.AppendVertex({0, 0, 1});
+    t.SetTriangle(0, 0, 2, 1);
+    t.SetTriangle(1, 0, 1, 3);
+    t.SetTriangle(2, 0, 3, 2);
+    t.SetTriangle(3, 1, 2, 3);
+    EXPECT_EQ(t.TriangleCount(), 4);
+    EXPECT_EQ(t.SolidOrientation(), 1);
+}
+
+// Triangles repeat their third index; quads have four distinct corners.
+TEST(OnMesh, TrianglesAndQuads) {
+    ON_MeshFace tri{{0, 1, 2, 2}}, quad{{0, 1, 2, 3}};
+    EXPECT_TRUE(tri.IsTriangle());
+    EXPECT_FALSE(tri.IsQuad());
+    EXPECT_TRUE(quad.IsQuad());
+    EXPECT_TRUE(quad.IsValid(4));
+    EXPECT_FALSE(quad.IsValid(3));
+    EXPECT_FALSE((ON_MeshFace{{0, 0, 1, 1}}).IsValid(3));
+}
+
+// Normals: face normals follow the winding, vertex normals average them; counts that
+// do not match the vertices or faces do not count as normals.
+TEST(OnMesh, NormalsAndCounts) {
+    ON_Mesh m = triangleMesh();
+    EXPECT_FALSE(m.HasVertexNormals());
+    ASSERT_TRUE(m.ComputeVertexNormals());
+    EXPECT_TRUE(m.HasFaceNormals());
+    EXPECT_EQ(m.m_FN[0], ON_3fVector(0, 0, 1));
+    EXPECT_EQ(m.m_N[2], ON_3fVector(0, 0, 1));
+    m.m_N.Append(ON_3fVector(1, 0, 0));
+    EXPECT_FALSE(m.HasVertexNormals());
+    EXPECT_FALSE(m.IsValid());
+    m.m_N.SetCount(3);
+    m.SetTextureCoord(0, 0, 0);
+    EXPECT_FALSE(m.HasTextureCoordinates());
+    m.SetTextureCoord(2, 0, 1);
+    EXPECT_TRUE(m.HasTextureCoordinates());
+}
+
+// Transforming moves vertices, turns normals with the inverse transpose, and a mirror
+// keeps the solid's outward orientation.
+TEST(OnMesh, TransformAndMirror) {
+    ON_Mesh box = boxMesh(0, 0, 0, 1, 1, 1);
+    ASSERT_TRUE(box.Transform(ON_Xform::DiagonalTransformation(2, 1, 1)));
+    EXPECT_EQ(box.m_V[7], ON_3fPoint(2, 1, 1));
+    EXPECT_EQ(box.SolidOrientation(), 1);
+    ASSERT_TRUE(box.Transform(ON_Xform::DiagonalTransformation(-1, 1, 1)));
+    EXPECT_EQ(box.m_V[7], ON_3fPoint(-2, 1, 1));
+    EXPECT_EQ(box.SolidOrientation(), 1);
+    // Vertex 7 is the (+x,+y,+z) corner before the mirror; its normal now points to -x.
+    EXPECT_LT(box.m_N[7].x, 0.0f);
+    EXPECT_FALSE(box.Transform(ON_Xform::ZeroTransformation));
+}

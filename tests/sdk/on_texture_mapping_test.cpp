@@ -1,0 +1,144 @@
+// Texture mappings: evaluation of the mapping kinds, cached coordinates for a mesh
+// and a mapping channel, and textures sticking to moved objects.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "sdk_test_support.h"
+
+using namespace vantro::sdktest;
+
+namespace {
+
+ON_3dPoint eval(const ON_TextureMapping& m, const ON_3dPoint& p, const ON_3dVector& n = ON_3dVector()) {
+    ON_3dPoint t(-1, -1, -1);
+    EXPECT_EQ(m.Evaluate(p, n, &t), 1);
+    return t;
+}
+
+void expectNear(const ON_3dPoint& a, const ON_3dPoint& b) {
+    EXPECT_NEAR(a.x, b.x, 1e-9);
+    EXPECT_NEAR(a.y, b.y, 1e-9);
+    EXPECT_NEAR(a.z, b.z, 1e-9);
+}
+
+}  // namespace
+
+// A planar mapping maps its rectangle onto [0,1]^2; m_uvw then transforms the result.
+TEST(TextureMapping, Planar) {
+    ON_TextureMapping m;
+    ASSERT_TRUE(m.SetPlaneMapping(ON_Plane(ON_3dPoint(10, 0, 0), {1, 0, 0}, {0, 1, 0}), ON_Interval(0, 4),
+                                  ON_Interval(-2, 2), ON_Interval(0, 1)));
+    expectNear(eval(m, {12, 1, 0}), {0.5, 0.75, 0});
+    m.m_uvw = ON_Xform::DiagonalTransformation(2, 2, 1);
+    expectNear(eval(m, {12, 1, 0}), {1.0, 1.5, 0});
+    EXPECT_FALSE(m.SetPlaneMapping(ON_Plane::World_xy, ON_Interval(1, 1), ON_Interval(0, 1), ON_Interval(0, 1)));
+}
+
+// A box mapping picks the side by the normal and orients it as seen from outside.
+TEST(TextureMapping, BoxSides) {
+    ON_TextureMapping m;
+    ASSERT_TRUE(m.SetBoxMapping(ON_Plane::World_xy, ON_Interval(0, 1), ON_Interval(0, 1), ON_Interval(0, 1), false));
+    expectNear(eval(m, {0.25, 0.5, 1}, {0, 0, 1}), {0.25, 0.5, 0});        // top
+    expectNear(eval(m, {0.25, 0.5, 0}, {0, 0, -1}), {0.25, 0.5, 0});       // bottom: v flipped
+    expectNear(eval(m, {1, 0.25, 0.75}, {1, 0, 0}), {0.25, 0.75, 0});      // +x
+    expectNear(eval(m, {0, 0.25, 0.75}, {-1, 0, 0}), {0.75, 0.75, 0});     // -x
+    expectNear(eval(m, {0.25, 0.5, 0.999}), {0.25, 0.5, 0.001});          // nearest side without normal
+    m.m_texture_space = ON_TextureMapping::TEXTURE_SPACE::divided;
+    expectNear(eval(m, {1, 0.25, 0.75}, {1, 0, 0}), {(1 + 0.25) / 6.0, 0.75, 0});
+}
+
+// Spherical mapping: longitude and latitude; cylindrical: angle and height, with caps.
+TEST(TextureMapping, SphereAndCylinder) {
+    ON_TextureMapping s;
+    ASSERT_TRUE(s.SetSphereMapping(ON_3dPoint(0, 0, 5), 2));
+    expectNear(eval(s, {0, 2, 5}), {0.25, 0.5, 1});
+    expectNear(eval(s, {0, 0, 7}), {0, 1, 1});
+    EXPECT_FALSE(s.SetSphereMapping(ON_3dPoint::Origin, 0));
+
+    ON_TextureMapping c;
+    ASSERT_TRUE(c.SetCylinderMapping(ON_Plane::World_xy, 1, 10, true));
+    expectNear(eval(c, {-1, 0, 5}, {-1, 0, 0}), {0.5, 0.5, 1});
+    expectNear(eval(c, {0.5, 0, 10}, {0, 0, 1}), {0.75, 0.5, 1});  // cap
+}
+
+// Unsupported kinds and non-finite points are refused.
+TEST(TextureMapping, Refusals) {
+    ON_TextureMapping m;
+    ON_3dPoint t(7, 7, 7);
+    EXPECT_EQ(m.Evaluate({0, 0, 0}, {}, &t), 0);  // no_mapping
+    m.m_type = ON_TextureMapping::TYPE::mesh_mapping_primitive;
+    EXPECT_EQ(m.Evaluate({0, 0, 0}, {}, &t), 0);
+    ASSERT_TRUE(m.SetSphereMapping(ON_3dPoint::Origin, 1));
+    EXPECT_EQ(m.Evaluate({NAN, 0, 0}, {}, &t), 0);
+    EXPECT_EQ(m.Evaluate({0, 0, 0}, {}, nullptr), 0);
+    EXPECT_EQ(t, ON_3dPoint(7, 7, 7));
+}
+
+// World box projection: the dominant normal axis chooses the plane.
+TEST(TextureMapping, WcsBoxMapping) {
+    EXPECT_EQ(CRhRdkTexture::WcsBoxMapping({1, 2, 3}, {0, 0, 1}), ON_2dPoint(1, 2));
+    EXPECT_EQ(CRhRdkTexture::WcsBoxMapping({1, 2, 3}, {0, 0, -1}), ON_2dPoint(1, -2));
+    EXPECT_EQ(CRhRdkTexture::WcsBoxMapping({1, 2, 3}, {1, 0.2, 0}), ON_2dPoint(2, 3));
+    EXPECT_EQ(CRhRdkTexture::WcsBoxMapping({1, 2, 3}, {0, -1, 0}), ON_2dPoint(1, 3));
+    EXPECT_EQ(CRhRdkTexture::WcsBoxMapping({1, 2, 3}, {0, 0, 0}), ON_2dPoint(1, 2));
+}
+
+// The table computes coordinates for a channel once, caches them on the mesh, and
+// recomputes when the mapping changes; a moved object keeps its texture in place.
+TEST(TextureMapping, CachedCoordinatesFollowMappingAndObject) {
+    CRhinoDoc* doc = RhinoApp().NewDocument();
+    ON_TextureMapping planar;
+    planar.SetPlaneMapping(ON_Plane::World_xy, ON_Interval(0, 2), ON_Interval(0, 2), ON_Interval(0, 1));
+    const int mi = doc->m_texture_mapping_table.AddTextureMapping(planar);
+    ON_MappingChannel channel;
+    channel.m_mapping_channel_id = 1;
+    channel.m_mapping_id = doc->m_texture_mapping_table[mi].Id();
+
+    ON_Mesh mesh = triangleMesh();
+    const ON_TextureCoordinates* tc = doc->m_texture_mapping_table.CachedTextureCoordinates(channel, mesh);
+    ASSERT_NE(tc, nullptr);
+    EXPECT_EQ(tc->m_T[1], ON_3fPoint(0.5f, 0, 0));
+    EXPECT_EQ(mesh.m_TC.Count(), 1);
+    EXPECT_EQ(doc->m_texture_mapping_table.CachedTextureCoordinates(channel, mesh), tc);  // cached
+
+    planar.SetPlaneMapping(ON_Plane::World_xy, ON_Interval(0, 4), ON_Interval(0, 4), ON_Interval(0, 1));
+    doc->m_texture_mapping_table.ModifyTextureMapping(planar, mi);
+    tc = doc->m_texture_mapping_table.CachedTextureCoordinates(&channel, &mesh);
+    ASSERT_NE(tc, nullptr);
+    EXPECT_EQ(tc->m_T[1], ON_3fPoint(0.25f, 0, 0));
+    EXPECT_EQ(mesh.m_TC.Count(), 2);
+
+    // Move the object by +1 in x: its channel records the move, so the moved vertex
+    // (2,0,0) gets the coordinate the original (1,0,0) had.
+    ON_3dmObjectAttributes a = onLayer(0);
+    a.m_rendering_attributes.AddMappingChannel(RhinoApp().GetDefaultRenderApp(), 1, channel.m_mapping_id);
+    CRhinoObject* object = doc->AddMeshObject(triangleMesh(), &a);
+    CRhinoObject* moved = doc->TransformObject(object, ON_Xform::TranslationTransformation(1, 0, 0));
+    const ON_MappingChannel* movedChannel =
+        moved->Attributes().m_rendering_attributes.MappingRef(RhinoApp().GetDefaultRenderApp())->MappingChannel(1);
+    ON_Mesh movedMesh = *CRhinoMeshObject::Cast(moved)->Mesh();
+    tc = doc->m_texture_mapping_table.CachedTextureCoordinates(movedChannel, &movedMesh);
+    ASSERT_NE(tc, nullptr);
+    EXPECT_EQ(movedMesh.m_V[1], ON_3fPoint(2, 0, 0));
+    EXPECT_EQ(tc->m_T[1], ON_3fPoint(0.25f, 0, 0));
+
+    doc->m_texture_mapping_table.DeleteTextureMapping(mi);
+    EXPECT_EQ(doc->m_texture_mapping_table.CachedTextureCoordinates(channel, mesh), nullptr);
+    EXPECT_EQ(doc->m_texture_mapping_table.CachedTextureCoordinates(nullptr, &mesh), nullptr);
+    EXPECT_EQ(doc->m_texture_mapping_table.FindTextureMapping(channel.m_mapping_id, false), mi);
+    RhinoApp().CloseDocument();
+}
+
+// Surface-parameter mapping uses the mesh's own coordinates and needs them.
+TEST(TextureMapping, SurfaceParameters) {
+    ON_TextureMapping m;
+    m.SetSurfaceParameterMapping();
+    ON_Mesh mesh = triangleMesh();
+    ON_SimpleArray<ON_3fPoint> t;
+    EXPECT_FALSE(m.GetTextureCoordinates(mesh, t));
+    for (int i = 0; i < 3; ++i) mesh.SetTextureCoord(i, i * 0.5, 1.0 - i * 0.5);
+    ASSERT_TRUE(m.GetTextureCoordinates(mesh, t));
+    EXPECT_EQ(t[2], ON_3fPoint(1.0f, 0.0f, 0.0f));
+}
