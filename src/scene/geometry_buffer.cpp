@@ -1,0 +1,89 @@
+#include "scene/geometry_buffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "scene/mesh_info.h"
+
+namespace {
+
+constexpr size_t kWord = 4;
+constexpr size_t kTile = 2048;  // entries transformed on the stack before each copy
+
+void copyWords(const GeometryBufferView& buffer, uint64_t word, const void* from, size_t words) {
+    std::memcpy(buffer.base + word * kWord, from, words * kWord);
+}
+
+// Indices reversed (front side) or in order (back side), each plus offset.
+void copyIndices(const GeometryBufferView& buffer, uint64_t word, const MeshInfo& mesh, bool reversed,
+                 uint32_t offset) {
+    uint32_t tile[kTile];
+    const size_t k = mesh.indexCount;
+    const uint32_t* src = mesh.indices.data();
+    for (size_t done = 0; done < k; done += kTile) {
+        const size_t n = std::min(kTile, k - done);
+        if (reversed) {
+            for (size_t j = 0; j < n; ++j) tile[j] = src[k - 1 - (done + j)] + offset;
+        } else {
+            for (size_t j = 0; j < n; ++j) tile[j] = src[done + j] + offset;
+        }
+        copyWords(buffer, word + done, tile, n);
+    }
+}
+
+void copyNegated(const GeometryBufferView& buffer, uint64_t word, const float* src, size_t count) {
+    float tile[kTile];
+    for (size_t done = 0; done < count; done += kTile) {
+        const size_t n = std::min(kTile, count - done);
+        for (size_t j = 0; j < n; ++j) tile[j] = -src[done + j];
+        copyWords(buffer, word + done, tile, n);
+    }
+}
+
+bool meshArraysComplete(const MeshInfo& mesh) {
+    const size_t n = mesh.vertexCount;
+    return mesh.positions.size() >= 3 * n && mesh.normals.size() >= 3 * n && mesh.uvs.size() >= 2 * n &&
+           mesh.indices.size() >= mesh.indexCount;
+}
+
+}  // namespace
+
+uint64_t GeometryBufferBytes(uint64_t vertexCount, uint64_t indexCount, uint32_t texCoordSets) {
+    return kWord * (indexCount + 3 * (2 * vertexCount + 1) + 2ull * texCoordSets * vertexCount);
+}
+
+bool GeometryBufferView::Fits() const {
+    return base != nullptr && GeometryBufferBytes(vertexCount, indexCount, texCoordSets) <= size;
+}
+
+bool WriteGeometryHeader(const GeometryBufferView& buffer) {
+    if (!buffer.Fits()) return false;
+    const uint32_t header[kGeometryHeaderWords] = {buffer.vertexCount, buffer.indexCount, buffer.texCoordSets};
+    copyWords(buffer, 0, header, kGeometryHeaderWords);
+    return true;
+}
+
+bool WriteMeshGeometry(const GeometryBufferView& buffer, const MeshInfo& mesh, bool backSide, uint32_t vertexOffset,
+                       uint32_t indexOffset) {
+    const uint64_t n = mesh.vertexCount;
+    const uint64_t k = mesh.indexCount;
+    if (n == 0) return true;
+    if (!buffer.Fits() || !meshArraysComplete(mesh)) return false;
+    const uint64_t vt = buffer.vertexCount;
+    const uint64_t s = buffer.texCoordSets;
+    if (uint64_t(vertexOffset) + n > vt || uint64_t(indexOffset) + k > buffer.indexCount) return false;
+
+    const uint64_t positionWord = kGeometryHeaderWords + 3 * uint64_t(vertexOffset);
+    const uint64_t normalWord = kGeometryHeaderWords + 3 * vt + 3 * uint64_t(vertexOffset);
+    const uint64_t uvWord = kGeometryHeaderWords + 6 * vt + 2 * uint64_t(vertexOffset);
+    const uint64_t indexWord = kGeometryHeaderWords + 6 * vt + 2 * s * vt + indexOffset;
+
+    copyWords(buffer, positionWord, mesh.positions.data(), 3 * n);
+    if (backSide)
+        copyNegated(buffer, normalWord, mesh.normals.data(), 3 * n);
+    else
+        copyWords(buffer, normalWord, mesh.normals.data(), 3 * n);
+    copyWords(buffer, uvWord, mesh.uvs.data(), 2 * n);
+    copyIndices(buffer, indexWord, mesh, !backSide, vertexOffset);
+    return true;
+}

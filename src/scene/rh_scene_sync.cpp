@@ -1,0 +1,204 @@
+// RHScene's hand-over between the main thread and the sync worker, the worker loop,
+// and the update cycle that rewrites the geometry buffers of pending materials.
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <vector>
+
+#include <tbb/concurrent_unordered_set.h>
+
+#include "link/channel_layout.h"
+#include "link/live_connection.h"
+#include "materials/material_manager.h"
+#include "platform/clock.h"
+#include "platform/debug_output.h"
+#include "scene/geometry_buffer.h"
+#include "scene/parallel.h"
+#include "scene/rh_scene.h"
+#include "sdk/rhino_app.h"
+
+namespace {
+
+constexpr uint32_t kLinkLockTimeoutUs = 10'000;
+constexpr uint32_t kUpdateBudgetMs = 100;
+constexpr uint32_t kBusyPauseMs = 5;
+constexpr uint32_t kIdlePauseMs = 50;
+constexpr char16_t kLockFailedLine[] = u"\n --- Can't lock mutex! ---\n";
+
+using SteadyClock = std::chrono::steady_clock;
+
+// try_lock_until on the steady clock. ThreadSanitizer (as shipped with g++ 12) does
+// not intercept pthread_mutex_clocklock, which libstdc++ uses for steady deadlines,
+// and would then miss the acquisition; in that build the same deadline is waited for
+// through the system clock, whose timed lock it does see.
+bool tryLockUntil(std::timed_mutex& mutex, SteadyClock::time_point deadline) {
+#if defined(__SANITIZE_THREAD__)
+    const auto remaining = deadline - SteadyClock::now();
+    return mutex.try_lock_until(std::chrono::system_clock::now() +
+                                std::chrono::duration_cast<std::chrono::system_clock::duration>(remaining));
+#else
+    return mutex.try_lock_until(deadline);
+#endif
+}
+
+uint64_t nowNs() { return vantro::platform::monotonicNanoseconds(); }
+
+}  // namespace
+
+// State shared by the per-material steps of one Update pass.
+struct RHScene::MaterialStep {
+    uint64_t deadlineNs = 0;
+    std::atomic<bool> inTime{true};
+    tbb::concurrent_unordered_set<uint64_t> processed;  // materials written (or skipped for good)
+    tbb::concurrent_unordered_set<uint32_t> released;   // buffers to destroy after the pass
+
+    bool pastDeadline() const { return nowNs() > deadlineNs; }
+};
+
+bool RHScene::LockScene(uint32_t timeoutMs) {
+    dirty = false;  // the worker abandons a running cycle at its next check
+    if (!mainHoldsLock) {
+        const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
+        mainHoldsLock = tryLockUntil(sceneLock, deadline);
+        if (!mainHoldsLock) vantro::platform::outputDebugString(kLockFailedLine);
+    }
+    return mainHoldsLock;
+}
+
+void RHScene::ReleaseScene() {
+    // Without the scene held, reading the pending sets is only safe while the worker
+    // is idle: once dirty is set the worker may be pruning them, and it will send
+    // whatever is there anyway.
+    if (!mainHoldsLock && dirty) return;
+    const bool materialsPending = materials && materials->HasPending();
+    if (!materialsPending && pendingMaterials.empty()) return;
+    dirty = true;
+    if (mainHoldsLock.exchange(false)) sceneLock.unlock();
+}
+
+void RHScene::WorkerLoop() {
+    bool complete = false;
+    for (;;) {
+        if (!running) return;
+        if (dirty) {
+            std::lock_guard<std::timed_mutex> scene(sceneLock);
+            if (link && link->Lock(kLinkLockTimeoutUs)) {
+                if (running) {
+                    if (materials) materials->SendPending();
+                    if (Update(kUpdateBudgetMs)) {
+                        complete = true;
+                        dirty = false;
+                    }
+                }
+                link->Unlock();
+                if (complete && running) {
+                    complete = false;
+                    link->Register();
+                    notifyPeer();
+                }
+            }
+        }
+        if (!running) return;
+        vantro::platform::sleepMilliseconds(dirty ? kBusyPauseMs : kIdlePauseMs);
+    }
+}
+
+void RHScene::notifyPeer() {
+    // The window search runs parallel loops; inside the scene's arena they use its
+    // threads (see parallel.h).
+    vantro::scene::RunInSceneArena([&] { link->NotifyPeer(2, 0); });
+}
+
+bool RHScene::Update(uint32_t budgetMs) {
+    if (pendingMaterials.empty() || !dirty) return true;
+    MaterialStep step;
+    step.deadlineNs = nowNs() + uint64_t(budgetMs) * 1'000'000u;
+    std::vector<uint64_t> pending(pendingMaterials.begin(), pendingMaterials.end());
+    for (uint64_t m : pending) geometry_[m];  // entries exist before the parallel pass only finds them
+    vantro::scene::ParallelForEach(pending.begin(), pending.end(), [&](uint64_t m) { updateMaterial(m, step); });
+    if (link)
+        for (uint32_t id : step.released) link->DestroyBuffer(id);
+    if (!dirty) return true;  // interrupted: the processed materials are written again later
+    for (uint64_t m : step.processed) pendingMaterials.unsafe_erase(m);
+    if (link) link->SetFlags(VantroAPI::kHeaderChanged);
+    return pendingMaterials.empty();
+}
+
+void RHScene::updateMaterial(uint64_t materialId, MaterialStep& step) {
+    if (!dirty || !step.inTime) return;
+    const auto found = materialMeshes.find(materialId);  // find: other steps read the map too
+    const MeshSet* set = found == materialMeshes.end() ? nullptr : &found->second;
+    std::atomic<uint64_t> vertices{0}, indices{0};
+    if (set) {
+        vantro::scene::ParallelForEach(set->begin(), set->end(), [&](const MeshInfo* mi) {
+            if (!dirty || !step.inTime) return;
+            const uint64_t copies = mi->twoSided ? 2 : 1;
+            vertices += copies * mi->vertexCount;
+            indices += copies * mi->indexCount;
+            if (step.pastDeadline()) step.inTime = false;
+        });
+    }
+    if (!dirty || !step.inTime) return;  // stays pending for the next cycle
+    step.processed.insert(materialId);
+    if (!materials || !link) return;
+    MaterialInfo& info = materials->FindById(static_cast<int64_t>(materialId));
+    // FindById falls back to the default material; a material that is gone has no
+    // record of its own, and must not write into the default's.
+    if (static_cast<uint64_t>(info.id) != materialId || !info.record) return;
+    writeMaterial(materialId, info.record, set, vertices, indices, step);
+    if (step.pastDeadline()) step.inTime = false;
+}
+
+void RHScene::writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record, const MeshSet* set,
+                            uint64_t vertexCount, uint64_t indexCount, MaterialStep& step) {
+    using namespace VantroAPI;
+    GeometryState& g = geometry_.find(materialId)->second;  // made before the pass
+    const uint64_t need = GeometryBufferBytes(vertexCount, indexCount);
+    const uint64_t limit = std::numeric_limits<uint32_t>::max();
+    const bool fits = vertexCount <= limit && indexCount <= limit && 2 * need <= limit;
+    if (vertexCount > 0 && !fits) reportOversize(materialId, 2 * need);
+    if (vertexCount > 0 && fits) {
+        if (g.capacity < need) {
+            if (g.buffer) step.released.insert(g.buffer);
+            const uint32_t capacity = static_cast<uint32_t>(2 * need);
+            g.buffer = link->CreateBuffer(load(record, record::kId), capacity);
+            g.capacity = g.buffer ? capacity : 0;  // a failed creation is retried next time
+        }
+        if (void* p = set ? link->MapBuffer(g.buffer) : nullptr) {
+            const GeometryBufferView view{static_cast<std::byte*>(p), link->MappedBufferSize(g.buffer),
+                                          static_cast<uint32_t>(vertexCount), static_cast<uint32_t>(indexCount),
+                                          kTexCoordSets};
+            fillBuffer(view, *set);
+        }
+    } else {
+        if (g.buffer) step.released.insert(g.buffer);
+        g.buffer = 0;
+        g.capacity = 0;
+    }
+    ++g.changeCount;
+    store(record, srfc_record::kGeometryChangeCount, g.changeCount);
+    store(record, srfc_record::kGeometryBuffer, g.buffer);
+    store(record, srfc_record::kGeometryCapacity, g.capacity);
+    link->SetRecordFlags(record, kRecordChanged);
+}
+
+void RHScene::fillBuffer(const GeometryBufferView& view, const MeshSet& set) {
+    if (!WriteGeometryHeader(view)) return;
+    uint32_t vertexOffset = 0;
+    uint32_t indexOffset = 0;
+    for (const MeshInfo* mi : set) {
+        if (!dirty) return;  // the main thread wants the scene: stop after this mesh
+        for (int side = 0; side < (mi->twoSided ? 2 : 1); ++side) {
+            WriteMeshGeometry(view, *mi, side == 1, vertexOffset, indexOffset);
+            vertexOffset += mi->vertexCount;
+            indexOffset += mi->indexCount;
+        }
+    }
+}
+
+void RHScene::reportOversize(uint64_t materialId, uint64_t bytes) {
+    if (!oversizeReported_.insert(materialId).second) return;
+    RhinoApp().Print(u"Velora Vantro: the geometry of material %lld needs %llu bytes, more than a link buffer can hold; it is not sent.\n",
+                     static_cast<long long>(static_cast<int64_t>(materialId)), static_cast<unsigned long long>(bytes));
+}
