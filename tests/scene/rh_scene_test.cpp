@@ -1,0 +1,301 @@
+// The scene model: what Load mirrors, the material of an object, blocks, custom
+// meshes, removal and re-adding, with the invariants checked after every operation.
+
+#include "scene/rh_scene.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "materials/material_manager.h"
+#include "plugin/plugin_settings.h"
+#include "scene/tex_coord_context.h"
+#include "scene_test_support.h"
+#include "sdk/rhino_app.h"
+#include "sdk/rhino_instance_definition_table.h"
+
+using namespace vantro::test;
+
+namespace {
+
+class SceneTest : public ::testing::Test {
+protected:
+    SceneTest() {
+        wood = addMaterial(doc, u"Wood", 200, 100, 50);
+        steel = addMaterial(doc, u"Steel", 90, 90, 90);
+        base = addLayer(doc, u"Base", wood);
+        hidden = addLayer(doc, u"Hidden", -1, false);
+    }
+    ~SceneTest() override { scene.Clear(); }
+
+    void load(bool forExport = false, const PluginSettings* settings = nullptr) {
+        materials.LoadMaterials(&doc);
+        ASSERT_TRUE(scene.Load(&doc, settings, forExport));
+        expectConsistent();
+    }
+    void expectConsistent() const {
+        const auto broken = scene.CheckInvariants();
+        EXPECT_TRUE(broken.empty()) << broken.front();
+    }
+    uint64_t materialIdOf(int index) { return uint64_t(materials.FindByIndex(index).id); }
+    const std::vector<uint64_t>& meshIdsOf(const CRhinoObject* o) {
+        return scene.objects.at(o->RuntimeSerialNumber()).meshIds;
+    }
+    const MeshInfo& mesh(uint64_t id) { return *scene.meshes.at(id); }
+
+    CRhinoDoc doc;
+    MaterialManager materials{nullptr};
+    RHScene scene{nullptr, &materials};
+    int wood = -1, steel = -1, base = -1, hidden = -1;
+};
+
+}  // namespace
+
+// Hidden objects, objects on hidden layers and objects without meshes are left out;
+// the others get an entry with their meshes, and the progress meter counts the
+// candidates.
+TEST_F(SceneTest, LoadMirrorsVisibleRenderableObjects) {
+    CRhinoObject* box = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base));
+    ON_3dmObjectAttributes hiddenMode = attributesOn(base);
+    hiddenMode.SetMode(ON::hidden_object);
+    CRhinoObject* hiddenBox = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), hiddenMode);
+    CRhinoObject* onHiddenLayer = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(hidden));
+    CRhinoObject* curve = doc.AddObject(std::make_unique<CRhinoObject>(ON::curve_object, attributesOn(base)));
+    RhinoApp().ClearProgressMeterHistory();
+    load();
+    EXPECT_EQ(scene.objects.size(), 1u);
+    ASSERT_TRUE(scene.objects.count(box->RuntimeSerialNumber()));
+    EXPECT_FALSE(scene.objects.count(hiddenBox->RuntimeSerialNumber()));
+    EXPECT_FALSE(scene.objects.count(onHiddenLayer->RuntimeSerialNumber()));
+    EXPECT_FALSE(scene.objects.count(curve->RuntimeSerialNumber()));
+    EXPECT_EQ(meshIdsOf(box).size(), 1u);
+    const auto& meters = RhinoApp().ProgressMeterHistory();
+    ASSERT_EQ(meters.size(), 2u);  // the materials' meter, then the scene's
+    EXPECT_EQ(meters[1].label, ON_wString(u"Velora Vantro: loading scene"));
+    EXPECT_EQ(meters[1].upper, 1);
+    EXPECT_EQ(meters[1].positions, std::vector<int>{0});
+    EXPECT_TRUE(meters[1].showPercent);
+    EXPECT_TRUE(meters[1].ended);
+    EXPECT_TRUE(scene.running);
+    EXPECT_FALSE(scene.dirty);
+}
+
+// Points and point clouds give nothing in the live link even when they carry meshes.
+TEST_F(SceneTest, PointsAreSkippedOutsideExportMode) {
+    auto point = std::make_unique<CRhinoObject>(ON::point_object, attributesOn(base));
+    point->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1}))});
+    CRhinoObject* added = doc.AddObject(std::move(point));
+    load();
+    const RendererMatrix identity;
+    EXPECT_FALSE(scene.AddObject(added, nullptr, &identity));
+    EXPECT_TRUE(scene.meshes.empty());
+    expectConsistent();
+}
+
+// Material from the object, the layer, the parent (outermost instance in a block, the
+// layer at top level), and a layer index outside the table.
+TEST_F(SceneTest, MaterialIndexFollowsTheSources) {
+    CRhinoObject* own = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base, ON::material_from_object, steel));
+    CRhinoObject* fromLayer = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base));
+    CRhinoObject* fromParent = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base, ON::material_from_parent));
+    EXPECT_EQ(scene.MaterialIndexOf(own, nullptr), steel);
+    EXPECT_EQ(scene.MaterialIndexOf(fromLayer, nullptr), wood);
+    EXPECT_EQ(scene.MaterialIndexOf(fromParent, nullptr), wood);
+    EXPECT_EQ(scene.MaterialIndexOf(fromParent, own), steel);
+    EXPECT_EQ(scene.MaterialIndexOf(fromParent, fromLayer), wood);
+    auto odd = std::make_unique<CRhinoObject>(ON::mesh_object, attributesOn(base));
+    ON_3dmObjectAttributes badLayer = attributesOn(57);
+    ASSERT_TRUE(odd->SetAttributes(badLayer));  // never added: the document would refuse it
+    EXPECT_EQ(scene.MaterialIndexOf(odd.get(), nullptr), -1);
+}
+
+// A block placed twice gives two complete sets of meshes, each under its own
+// instance, none for the definition's objects; parts take the outermost instance's
+// material when their source is the parent, and are placed by the instance.
+TEST_F(SceneTest, BlockInstancesAreFlattenedPerInstance) {
+    const int block = addBlock(doc, u"Chair",
+                               {{boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base, ON::material_from_parent)},
+                                {boxMesh({2, 0, 0}, {3, 1, 1}), attributesOn(base)}});
+    ON_3dmObjectAttributes steelInstance = attributesOn(base, ON::material_from_object, steel);
+    CRhinoObject* a = doc.AddInstanceObject(block, ON_Xform::TranslationTransformation(10, 0, 0), &steelInstance);
+    CRhinoObject* b = doc.AddInstanceObject(block, ON_Xform::TranslationTransformation(0, 0, 20));
+    load();
+    EXPECT_EQ(scene.objects.size(), 2u);
+    ASSERT_EQ(meshIdsOf(a).size(), 2u);
+    ASSERT_EQ(meshIdsOf(b).size(), 2u);
+    EXPECT_EQ(mesh(meshIdsOf(a)[0]).materialId, materialIdOf(steel));
+    EXPECT_EQ(mesh(meshIdsOf(a)[1]).materialId, materialIdOf(wood));
+    EXPECT_EQ(mesh(meshIdsOf(b)[0]).materialId, materialIdOf(wood));
+    // vertex 0 of the first part: document (0,0,0) moved by (10,0,0) / (0,0,20)
+    EXPECT_EQ(mesh(meshIdsOf(a)[0]).positions[0], 10.0f);
+    EXPECT_EQ(mesh(meshIdsOf(b)[0]).positions[1], 20.0f);  // document z is renderer y
+    EXPECT_NE(meshIdsOf(a)[0], meshIdsOf(b)[0]);
+    // removing one instance leaves the other whole
+    EXPECT_TRUE(scene.RemoveObject(a->RuntimeSerialNumber()));
+    EXPECT_EQ(scene.meshes.size(), 2u);
+    expectConsistent();
+}
+
+// Nested blocks: an inner translation is applied before the outer rotation.
+TEST_F(SceneTest, NestedBlocksAccumulatePlacements) {
+    const int inner = addBlock(doc, u"Inner", {{boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base)}});
+    const int outer = addNestedBlock(doc, u"Outer", {{inner, ON_Xform::TranslationTransformation(10, 0, 0)}});
+    const ON_Xform rotation = ON_Xform::RotationTransformation(M_PI / 2, ON_3dVector::ZAxis, ON_3dPoint::Origin);
+    CRhinoObject* placed = doc.AddInstanceObject(outer, rotation);
+    load();
+    ASSERT_EQ(meshIdsOf(placed).size(), 1u);
+    const MeshInfo& mi = mesh(meshIdsOf(placed)[0]);
+    // document (0,0,0) -> (10,0,0) -> rotated (0,10,0) -> renderer (0, 0, 10)
+    EXPECT_NEAR(mi.positions[0], 0.0f, 1e-5f);
+    EXPECT_NEAR(mi.positions[1], 0.0f, 1e-5f);
+    EXPECT_NEAR(mi.positions[2], 10.0f, 1e-5f);
+    expectConsistent();
+}
+
+// Export mode records a node for every object reached through an instance, also for a
+// point that yields no mesh; the live link records none.
+TEST_F(SceneTest, ExportModeRecordsNodes) {
+    CRhinoInstanceDefinitionTable::Geometry parts;
+    parts.push_back(std::make_unique<CRhinoMeshObject>(boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base)));
+    parts.push_back(std::make_unique<CRhinoObject>(ON::point_object, attributesOn(base)));
+    ON_InstanceDefinition idef;
+    idef.SetName(u"WithPoint");
+    const int block = doc.m_instance_definition_table.AddInstanceDefinition(idef, std::move(parts));
+    doc.AddInstanceObject(block, ON_Xform::TranslationTransformation(1, 2, 3));
+    load();
+    EXPECT_TRUE(scene.nodes.empty());
+    PluginSettings settings;
+    settings.exportNodes = 1;
+    load(true, &settings);
+    EXPECT_TRUE(scene.exportNodes);
+    ASSERT_EQ(scene.nodes.size(), 2u);
+    const ON_Xform t = ON_Xform::TranslationTransformation(1, 2, 3);
+    EXPECT_EQ(scene.nodes[0]->transform, ToRendererMatrix(&t, 1.0f));
+    EXPECT_EQ(scene.nodes[1]->objectId, doc.m_instance_definition_table[block].Object(1)->Id());
+    EXPECT_LT(scene.nodes[0]->id, scene.nodes[1]->id);
+    scene.Clear();
+    EXPECT_FALSE(scene.exportNodes);
+    EXPECT_TRUE(scene.nodes.empty());
+}
+
+// Removing puts every removed mesh's material into pendingMaterials, also when no
+// other mesh uses it; unknown serials and ids change nothing.
+TEST_F(SceneTest, RemoveAndReAddKeepTheInvariants) {
+    CRhinoObject* box = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base, ON::material_from_object, steel));
+    CRhinoObject* other = addMeshObject(doc, boxMesh({0, 0, 0}, {2, 2, 2}), attributesOn(base));
+    load();
+    scene.pendingMaterials.clear();
+    const uint64_t steelId = materialIdOf(steel);
+    const uint64_t firstId = meshIdsOf(box)[0];
+    EXPECT_TRUE(scene.RemoveObject(box->RuntimeSerialNumber()));
+    EXPECT_TRUE(scene.pendingMaterials.count(steelId));
+    EXPECT_EQ(scene.pendingMaterials.size(), 1u);
+    EXPECT_TRUE(scene.materialMeshes[steelId].empty());
+    expectConsistent();
+    EXPECT_FALSE(scene.RemoveObject(box->RuntimeSerialNumber()));
+    EXPECT_FALSE(scene.RemoveMesh(firstId));
+    EXPECT_FALSE(scene.RemoveMesh(0));
+
+    ON_SimpleArray<const CRhinoObject*> again;
+    again.Append(box);
+    again.Append(other);
+    scene.RemoveObject(other->RuntimeSerialNumber());
+    EXPECT_TRUE(scene.AddObjects(again, false));
+    expectConsistent();
+    EXPECT_GT(meshIdsOf(box)[0], firstId);  // a new mesh, never a reused id
+    EXPECT_EQ(scene.materialMeshes[steelId].size(), 1u);
+    // The single mesh of another material is removed through RemoveMesh.
+    const uint64_t otherMesh = meshIdsOf(other)[0];
+    EXPECT_TRUE(scene.RemoveMesh(otherMesh));
+    EXPECT_FALSE(scene.meshes.count(otherMesh));
+}
+
+// The object path falls back to meshes built on request when none are cached.
+TEST_F(SceneTest, MeshesAreBuiltOnRequestWhenNoneAreCached) {
+    auto brep = std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(base));
+    brep->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1})),
+                           std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {2, 1, 1}))},
+                          false);
+    CRhinoObject* added = doc.AddObject(std::move(brep));
+    load();
+    EXPECT_EQ(meshIdsOf(added).size(), 2u);
+}
+
+// Bad geometry is left out and reported once per object, however often it is re-added.
+TEST_F(SceneTest, BadGeometryIsReportedOncePerObject) {
+    ON_Mesh broken = boxMesh({0, 0, 0}, {1, 1, 1});
+    broken.SetTriangle(6, 0, 1, 99);
+    CRhinoObject* object = doc.AddObject(std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(base)));
+    ASSERT_NE(object, nullptr);
+    // The document refuses invalid meshes through its readers; carried meshes are data.
+    const_cast<CRhinoObject*>(object)->SetRenderMeshes({std::make_shared<ON_Mesh>(broken), std::make_shared<ON_Mesh>()});
+    RhinoApp().ClearCommandHistoryWindow();
+    load();
+    ASSERT_EQ(meshIdsOf(object).size(), 1u);
+    EXPECT_EQ(mesh(meshIdsOf(object)[0]).indexCount, 36u);
+    scene.RemoveObject(object->RuntimeSerialNumber());
+    const RendererMatrix identity;
+    scene.AddObject(object, nullptr, &identity);
+    const std::string history = RhinoApp().CommandHistoryWindowText().ToUtf8();
+    EXPECT_NE(history.find("1 face with vertex indices out of range left out, 1 empty mesh left out"), std::string::npos)
+        << history;
+    EXPECT_EQ(history.find("Velora Vantro: object"), history.rfind("Velora Vantro: object"));
+    expectConsistent();
+}
+
+// Clear on a scene that was never loaded returns at once; unitScale survives Clear.
+TEST_F(SceneTest, ClearKeepsTheUnitScale) {
+    RHScene fresh(nullptr, &materials);
+    fresh.unitScale = 0.001f;
+    fresh.Clear();
+    EXPECT_EQ(fresh.unitScale, 0.001f);
+    EXPECT_FALSE(fresh.running);
+    EXPECT_FALSE(fresh.Load(nullptr, nullptr, false));
+}
+
+// Custom meshes: taken from the provider with its placement (also at top level), each
+// with the material of brep face i; a provider that fails leaves an empty entry. They
+// need the application's active view.
+TEST(SceneCustomMeshes, ComeFromTheProviderWithFaceMaterials) {
+    CRhinoDoc* doc = RhinoApp().NewDocument();
+    ASSERT_NE(doc, nullptr);
+    const int red = addMaterial(*doc, u"Red", 255, 0, 0);
+    const int blue = addMaterial(*doc, u"Blue", 0, 0, 255);
+    auto object = std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(0));
+    object->SetCustomRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1})),
+                                   std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1})),
+                                   std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1}))},
+                                  ON_Xform::TranslationTransformation(0, 0, 5));
+    object->SetComponentMaterialIndex(ON_COMPONENT_INDEX(ON_COMPONENT_INDEX::brep_face, 0), red);
+    object->SetComponentMaterialIndex(ON_COMPONENT_INDEX(ON_COMPONENT_INDEX::brep_face, 2), blue);
+    CRhinoObject* added = doc->AddObject(std::move(object));
+    auto failing = std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(0));
+    failing->SetCustomRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1}))}, ON_Xform(), false);
+    CRhinoObject* failed = doc->AddObject(std::move(failing));
+
+    MaterialManager materials(nullptr);
+    materials.LoadMaterials(doc);
+    RHScene scene(nullptr, &materials);
+    EXPECT_TRUE(scene.HasCustomMeshes(added));
+    EXPECT_TRUE(scene.IsRenderable(added));
+    ASSERT_TRUE(scene.Load(doc, nullptr, false));
+    const auto& ids = scene.objects.at(added->RuntimeSerialNumber()).meshIds;
+    ASSERT_EQ(ids.size(), 3u);
+    EXPECT_EQ(scene.meshes.at(ids[0])->materialId, uint64_t(materials.FindByIndex(red).id));
+    EXPECT_EQ(scene.meshes.at(ids[1])->materialId, uint64_t(materials.DefaultMaterial().id));
+    EXPECT_EQ(scene.meshes.at(ids[2])->materialId, uint64_t(materials.FindByIndex(blue).id));
+    EXPECT_EQ(scene.meshes.at(ids[0])->positions[1], 5.0f);  // placed, document z -> renderer y
+    ASSERT_TRUE(scene.objects.count(failed->RuntimeSerialNumber()));
+    EXPECT_TRUE(scene.objects.at(failed->RuntimeSerialNumber()).meshIds.empty());
+    const RendererMatrix identity;
+    EXPECT_FALSE(scene.AddObject(failed, nullptr, &identity));
+    EXPECT_TRUE(scene.CheckInvariants().empty());
+    scene.Clear();
+    RhinoApp().CloseDocument();
+    // Without an active view nothing has custom meshes.
+    CRhinoDoc detached;
+    RHScene other(nullptr, &materials);
+    auto lone = std::make_unique<CRhinoObject>(ON::brep_object);
+    lone->SetCustomRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1}))}, ON_Xform());
+    EXPECT_FALSE(other.HasCustomMeshes(lone.get()));
+}

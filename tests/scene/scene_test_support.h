@@ -1,0 +1,114 @@
+#pragma once
+// Documents built in code for the scene tests: layers, materials, mesh objects and
+// blocks, with meshes whose numbers are exact in f32 (small multiples of 1/8) so that
+// an independent computation of the expected bytes can match bit for bit.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sdk/on_mesh.h"
+#include "sdk/on_object_attributes.h"
+#include "sdk/rhino_doc.h"
+#include "sdk/rhino_object.h"
+
+namespace vantro::test {
+
+// A box from lo to hi: 8 shared vertices, 6 quads, outward (inward when reversed),
+// with vertex normals.
+inline ON_Mesh boxMesh(const ON_3dPoint& lo, const ON_3dPoint& hi, bool inward = false) {
+    ON_Mesh mesh;
+    for (int i = 0; i < 8; ++i)
+        mesh.AppendVertex(ON_3dPoint(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z));
+    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (int f = 0; f < 6; ++f) {
+        const int* q = quads[f];
+        if (inward)
+            mesh.SetQuad(f, q[3], q[2], q[1], q[0]);
+        else
+            mesh.SetQuad(f, q[0], q[1], q[2], q[3]);
+    }
+    // Axis-aligned unit normals per corner: exact numbers (the SDK's computed ones are
+    // normalised sums and not exact).
+    for (int i = 0; i < 8; ++i) {
+        const double s = inward ? -0.5 : 0.5;
+        mesh.SetVertexNormal(i, ON_3dVector(i & 1 ? s : -s, i & 2 ? s : -s, i & 4 ? s : -s));
+    }
+    return mesh;
+}
+
+// An open grid of n x n quads in the plane z = height, with texture coordinates and
+// without normals (or with face normals).
+inline ON_Mesh gridMesh(int n, double size, double height, bool faceNormals = false) {
+    ON_Mesh mesh;
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i) {
+            const int v = mesh.AppendVertex(ON_3dPoint(size * i / n, size * j / n, height));
+            mesh.SetTextureCoord(v, double(i) / n, double(j) / n);
+        }
+    int f = 0;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int a = j * (n + 1) + i;
+            if ((i + j) % 3 == 2)
+                mesh.SetTriangle(f++, a, a + 1, a + n + 2);
+            else
+                mesh.SetQuad(f++, a, a + 1, a + n + 2, a + n + 1);
+        }
+    if (faceNormals)
+        for (int k = 0; k < f; ++k) mesh.m_FN.Append(ON_3fVector(0, 0, k % 2 ? 1.0f : 0.5f));
+    return mesh;
+}
+
+inline ON_3dmObjectAttributes attributesOn(int layer, ON::object_material_source source = ON::material_from_layer,
+                                           int materialIndex = -1) {
+    ON_3dmObjectAttributes a;
+    a.m_layer_index = layer;
+    a.SetMaterialSource(source);
+    a.m_material_index = materialIndex;
+    return a;
+}
+
+inline int addLayer(CRhinoDoc& doc, const char16_t* name, int materialIndex = -1, bool visible = true) {
+    ON_Layer layer;
+    layer.SetName(name);
+    layer.SetRenderMaterialIndex(materialIndex);
+    layer.SetVisible(visible);
+    return doc.m_layer_table.AddLayer(layer, true);
+}
+
+inline int addMaterial(CRhinoDoc& doc, const char16_t* name, int red, int green, int blue) {
+    ON_Material material;
+    material.SetName(name);
+    material.SetDiffuse(ON_Color(red, green, blue));
+    return doc.m_material_table.AddMaterial(material);
+}
+
+inline CRhinoObject* addMeshObject(CRhinoDoc& doc, const ON_Mesh& mesh, const ON_3dmObjectAttributes& attributes) {
+    return doc.AddMeshObject(mesh, &attributes);
+}
+
+// A block definition of mesh objects; returns its index.
+inline int addBlock(CRhinoDoc& doc, const char16_t* name, const std::vector<std::pair<ON_Mesh, ON_3dmObjectAttributes>>& parts) {
+    CRhinoInstanceDefinitionTable::Geometry geometry;
+    for (const auto& [mesh, attributes] : parts) geometry.push_back(std::make_unique<CRhinoMeshObject>(mesh, attributes));
+    ON_InstanceDefinition idef;
+    idef.SetName(name);
+    return doc.m_instance_definition_table.AddInstanceDefinition(idef, std::move(geometry));
+}
+
+// A block definition made of instances of other definitions (nested blocks).
+inline int addNestedBlock(CRhinoDoc& doc, const char16_t* name,
+                          const std::vector<std::pair<int, ON_Xform>>& instances,
+                          const ON_3dmObjectAttributes& attributes = attributesOn(0)) {
+    CRhinoInstanceDefinitionTable::Geometry geometry;
+    for (const auto& [index, xform] : instances)
+        geometry.push_back(std::make_unique<CRhinoInstanceObject>(doc.m_instance_definition_table[index].Id(), xform,
+                                                                  attributes));
+    ON_InstanceDefinition idef;
+    idef.SetName(name);
+    return doc.m_instance_definition_table.AddInstanceDefinition(idef, std::move(geometry));
+}
+
+}  // namespace vantro::test
