@@ -1,0 +1,141 @@
+// vantro-host: a headless stand-in for the modelling application. It loads plug-in
+// modules, opens a document and runs commands (its own editing commands and the
+// plug-ins' commands) from a script, the command line or standard input, with the
+// application's events and idle processing as the modelling application has them.
+//
+// Exit status: 0 when every command succeeded; 1 when start-up failed (unreadable
+// script, document that cannot be opened); 2 for a bad command line; 3 when the run
+// completed but some command (or a plug-in load) failed.
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "event_log.h"
+#include "host_options.h"
+#include "host_session.h"
+#include "plugin_module.h"
+#include "sdk/io/document_formats.h"
+#include "sdk/rhino_app.h"
+
+namespace {
+
+using namespace vantro::host;
+
+bool readLines(const std::string& path, std::vector<std::string>& lines) {
+    std::ifstream in(path);
+    if (!in) return false;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return !in.bad();
+}
+
+void loadPlugins(HostSession& session, const HostOptions& options, int& failures) {
+    for (const std::string& path : options.plugins) {
+        std::string error;
+        const int result = session.plugins().load(path, error);
+        const LoadedPlugin& module = session.plugins().modules().back();
+        if (result == 1)
+            session.message("Loaded plug-in " + inQuotes(module.identity.name) + " from " + inQuotes(path) + ".");
+        else if (result == -1)
+            session.message("The plug-in " + inQuotes(module.identity.name) + " declined to load.");
+        if (!error.empty()) session.message("Plug-in " + inQuotes(path) + ": " + error);
+        if (result == 0) ++failures;
+    }
+}
+
+bool openStartDocument(HostSession& session, const HostOptions& options) {
+    if (options.document.empty()) {
+        RhinoApp().NewDocument();
+        return true;
+    }
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(options.document, ec);
+    const std::string path = ec ? options.document : absolute.lexically_normal().string();
+    // OpenDocument prints why a file could not be opened.
+    if (!RhinoApp().OpenDocument(ON_wString::FromUtf8(path))) return false;
+    session.message("Opened " + inQuotes(path) + ".");
+    return true;
+}
+
+// Runs lines until one quits.
+void runLines(HostSession& session, const std::vector<std::string>& lines, bool echo) {
+    for (const std::string& line : lines) {
+        if (echo) session.output().line("> " + line);
+        session.runLine(line);
+        if (session.quitRequested()) return;
+    }
+}
+
+void runStandardInput(HostSession& session, bool echo) {
+    const bool interactive = standardInputIsTerminal();
+    if (interactive) {
+        // A plug-in command that asks a question reads its answer from the terminal.
+        RhinoApp().SetCommandInput([&session](const ON_wString& prompt, ON_wString& line) {
+            session.output().write(prompt.ToUtf8() + " ");
+            std::string answer;
+            if (!std::getline(std::cin, answer)) return false;
+            line = ON_wString::FromUtf8(answer);
+            return true;
+        });
+    }
+    std::string line;
+    while (!session.quitRequested()) {
+        if (interactive) session.output().write(session.output().atLineStart() ? "Command: " : "\nCommand: ");
+        if (!std::getline(std::cin, line)) break;
+        if (echo) session.output().line("> " + line);
+        session.runLine(line);
+    }
+    if (interactive) session.output().line("");
+    RhinoApp().SetCommandInput(nullptr);
+}
+
+int run(const HostOptions& options) {
+    std::vector<std::string> script;
+    if (!options.script.empty() && !readLines(options.script, script)) {
+        std::fprintf(stderr, "vantro-host: cannot read the script %s\n", options.script.c_str());
+        return 1;
+    }
+    HostOutput output([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+    vantro::docio::registerDocumentFormats(RhinoApp());
+    std::unique_ptr<EventLog> eventLog = options.logEvents ? std::make_unique<EventLog>(output) : nullptr;
+    HostSession session(output);
+    int failures = 0;
+    loadPlugins(session, options, failures);
+    RhinoApp().InitRhino();
+    int status = 0;
+    if (openStartDocument(session, options)) {
+        runLines(session, options.commands, options.echo);
+        // --command lines alone make the whole run; otherwise the script or the input.
+        if (!session.quitRequested() && !options.script.empty())
+            runLines(session, script, options.echo);
+        else if (!session.quitRequested() && options.commands.empty())
+            runStandardInput(session, options.echo);
+        status = failures + session.failures() > 0 ? 3 : 0;
+    } else {
+        status = 1;
+    }
+    RhinoApp().CloseRhino();
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    HostOptions options;
+    std::string error;
+    if (!parseHostOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "vantro-host: %s\n%s", error.c_str(), hostUsage());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(hostUsage(), stdout);
+        return 0;
+    }
+    return run(options);
+}
