@@ -1,0 +1,126 @@
+// Loading and sending a document's materials: 1,000 and 10,000 materials (and 30,000
+// for loading alone) whose names collide in groups of 100, so every load hands out
+// "(1)" ... "(99)" suffixes. The ratios between sizes are printed so that growth shows
+// at a glance (linear: 10x and 3x).
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "link/live_connection.h"
+#include "materials/material_manager.h"
+#include "sdk/rhino_sdk.h"
+#include "support/ratio_report.h"
+
+namespace {
+
+constexpr int kGroupSize = 100;
+
+// A detached document of count materials: names "Group<k>" shared by kGroupSize
+// materials each, every material with its own colour (so none share a record).
+const CRhinoDoc& documentOf(int count) {
+    static std::map<int, std::unique_ptr<CRhinoDoc>> documents;
+    auto& doc = documents[count];
+    if (!doc) {
+        doc = std::make_unique<CRhinoDoc>();
+        for (int i = 0; i < count; ++i) {
+            ON_Material m;
+            const std::string name = "Group " + std::to_string(i / kGroupSize);
+            m.SetName(ON_wString(name.c_str()));
+            m.SetDiffuse(ON_Color(i & 0xFF, (i >> 8) & 0xFF, 7));
+            m.SetShine(double(i % 256));
+            if (doc->m_material_table.AddMaterial(m) < 0)
+                std::abort();
+        }
+    }
+    return *doc;
+}
+
+std::u16string channelName() {
+    static int counter = 0;
+    const std::string text = "C:\\bench\\materials-" + std::to_string(VantroAPI::LiveConnection().OwnProcessId()) +
+                             "-" + std::to_string(counter++) + ".dae";
+    return std::u16string(text.begin(), text.end());
+}
+
+// LoadMaterials alone: keys, render CRCs, display names, classification, textures.
+void loadOnly(benchmark::State& state, int count) {
+    CRhinoDoc& doc = const_cast<CRhinoDoc&>(documentOf(count));
+    MaterialManager manager(nullptr);
+    for (auto _ : state) {
+        manager.LoadMaterials(&doc);
+        benchmark::DoNotOptimize(manager.MaterialCount());
+    }
+    state.counters["materials"] = double(manager.MaterialCount());
+}
+
+// What a start of the link does: create the channel with max(5000, 4 x count) slots,
+// load, and send every record under the lock.
+void loadAndSend(benchmark::State& state, int count) {
+    CRhinoDoc& doc = const_cast<CRhinoDoc&>(documentOf(count));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto link = std::make_unique<VantroAPI::LiveConnection>();
+        if (link->Create(channelName(), uint32_t(std::max(5000, 4 * count))) != 0)
+            std::abort();
+        MaterialManager manager(link.get());
+        state.ResumeTiming();
+        manager.LoadMaterials(&doc);
+        link->Lock(10000);
+        manager.SendPending();
+        link->Unlock();
+        state.PauseTiming();
+        link->Close();
+        state.ResumeTiming();
+    }
+}
+
+// Sending only, into a fresh channel: the link's record allocation and the writes.
+void sendOnly(benchmark::State& state, int count) {
+    CRhinoDoc& doc = const_cast<CRhinoDoc&>(documentOf(count));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto link = std::make_unique<VantroAPI::LiveConnection>();
+        if (link->Create(channelName(), uint32_t(std::max(5000, 4 * count))) != 0)
+            std::abort();
+        MaterialManager manager(link.get());
+        manager.LoadMaterials(&doc);
+        state.ResumeTiming();
+        link->Lock(10000);
+        manager.SendPending();
+        link->Unlock();
+        state.PauseTiming();
+        link->Close();
+        state.ResumeTiming();
+    }
+}
+
+void BM_Load1000(benchmark::State& state) { loadOnly(state, 1000); }
+void BM_Load10000(benchmark::State& state) { loadOnly(state, 10000); }
+void BM_Load30000(benchmark::State& state) { loadOnly(state, 30000); }
+void BM_Send1000(benchmark::State& state) { sendOnly(state, 1000); }
+void BM_Send10000(benchmark::State& state) { sendOnly(state, 10000); }
+void BM_LoadAndSend1000(benchmark::State& state) { loadAndSend(state, 1000); }
+void BM_LoadAndSend10000(benchmark::State& state) { loadAndSend(state, 10000); }
+
+BENCHMARK(BM_Load1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Load10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Load30000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Send1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Send10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadAndSend1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadAndSend10000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return vantro::bench::runWithRatios(
+        argc, argv,
+        {{"BM_Load10000", "BM_Load1000", "loading 10,000 vs 1,000 materials (linear: 10x)"},
+         {"BM_Load30000", "BM_Load10000", "loading 30,000 vs 10,000 materials (linear: 3x)"},
+         {"BM_Send10000", "BM_Send1000", "sending 10,000 vs 1,000 materials (linear: 10x)"},
+         {"BM_LoadAndSend10000", "BM_LoadAndSend1000", "load + send 10,000 vs 1,000 materials (linear: 10x)"}});
+}
