@@ -1,5 +1,7 @@
 #include "document_info.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "command_args.h"
@@ -101,6 +103,26 @@ std::string unitsWord(ON::LengthUnitSystem units) {
     return word.empty() ? "unset" : std::string(word);
 }
 
+// "box=x0,y0,z0..x1,y1,z1" over the meshes the object carries; empty without vertices.
+std::string boundingBox(const CRhinoObject& object) {
+    std::vector<const ON_Mesh*> meshes;
+    if (const CRhinoMeshObject* meshObject = CRhinoMeshObject::Cast(&object)) meshes.push_back(meshObject->Mesh());
+    for (const auto& mesh : object.RenderMeshes()) meshes.push_back(mesh.get());
+    bool any = false;
+    ON_3dPoint lo, hi;
+    for (const ON_Mesh* mesh : meshes) {
+        for (int i = 0; mesh && i < mesh->VertexCount(); ++i) {
+            const ON_3dPoint p(mesh->m_V[i]);
+            lo = any ? ON_3dPoint(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)) : p;
+            hi = any ? ON_3dPoint(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)) : p;
+            any = true;
+        }
+    }
+    if (!any) return {};
+    return " box=" + numberText(lo.x) + "," + numberText(lo.y) + "," + numberText(lo.z) + ".." + numberText(hi.x) +
+           "," + numberText(hi.y) + "," + numberText(hi.z);
+}
+
 std::string materialRef(const ON_3dmObjectAttributes& attributes) {
     const std::string_view source = docio::toWord(docio::kMaterialSourceWords, attributes.MaterialSource());
     return "material=" + std::string(source) + ":" + std::to_string(attributes.m_material_index);
@@ -146,6 +168,7 @@ std::vector<std::string> objectListing(const CRhinoDoc& doc) {
         if (object->IsDeleted()) line += " deleted";
         if (const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(object))
             line += " block=" + ON_UuidToString(instance->InstanceDefinitionId()).ToUtf8();
+        line += boundingBox(*object);
         lines.push_back(line + " " + idText(a.m_uuid));
     }
     return lines;

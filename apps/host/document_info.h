@@ -30,8 +30,9 @@ namespace vantro::host {
 
 std::vector<std::string> documentSummary(const CRhinoDoc& doc);
 
-// "@12 mesh "Box" layer=0 material=layer:-1 hidden id=…", model objects in document
-// order (deleted ones with "deleted").
+// "@12 mesh "Box" layer=0 material=layer:-1 hidden box=0,0,0..1,1,1 id=…", model
+// objects in document order (deleted ones with "deleted"); box= bounds the meshes the
+// object carries.
 std::vector<std::string> objectListing(const CRhinoDoc& doc);
 // "0 "Default" visible color=0,0,0 material=-1 id=…" and the like, one per entry.
 std::vector<std::string> layerListing(const CRhinoDoc& doc);

@@ -109,7 +109,7 @@ Outcome setMaterial(HostSession& session, const CommandArgs& args) {
 Outcome setTexture(HostSession& session, const CommandArgs& args) {
     std::string error;
     if (args.count() != 3) return Outcome::bad("expected a material, a texture type and a file (or none)");
-    if (!args.onlyOptions({"on", "channel"}, error)) return Outcome::bad(error);
+    if (!args.onlyOptions({"on", "channel", "relative"}, error)) return Outcome::bad(error);
     Outcome bad;
     const int index = materialArg(session, args[0], Deleted::no, bad);
     if (index < 0) return bad;
@@ -132,6 +132,8 @@ Outcome setTexture(HostSession& session, const CommandArgs& args) {
     const bool remove = sameWord(args[2], "none");
     if (!remove && args[2].empty()) return Outcome::bad("file: expected a path, or none");
     texture.m_image_file_reference = ON_FileReference::CreateFromFullPath(ON_wString::FromUtf8(args[2]));
+    if (const std::string* relative = args.option("relative"))
+        texture.m_image_file_reference.SetRelativePath(ON_wString::FromUtf8(*relative));
 
     ON_Material material = session.document()->m_material_table[index];
     const int existing = material.FindTexture(nullptr, *type);
@@ -172,7 +174,7 @@ void addMaterialCommands(CommandTable& table) {
                                "transparent=r,g,b] [shine=0..255] [transparency=0..1] [reflectivity=0..1] [ior=]",
                "Changes a material.", setMaterial});
     table.add({"Material Texture", "<material> <bitmap|bump|transparency|environment> <file|none> [on=on|off] "
-                                   "[channel=]",
+                                   "[channel=] [relative=<path beside the document>]",
                "Sets or removes a material's texture of one type.", setTexture});
     table.add({"Material Delete", "<material>", "Deletes a material.", deleteMaterial});
     table.add({"Material Undelete", "<material>", "Undeletes a deleted material.", undeleteMaterial});
