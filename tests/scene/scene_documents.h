@@ -1,0 +1,73 @@
+#pragma once
+// Documents for the scene's end-to-end tests and benchmarks, and the edits applied to
+// them. Every number is exact in f32 (multiples of 1/8, unit scale 1 under blocks,
+// placements of +-1/0 entries, powers of two and such translations), so that the
+// oracle's bytes equal the scene's.
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sdk/on_xform.h"
+#include "sdk/rhino_doc.h"
+
+namespace vantro::test {
+
+class SceneOracle;
+class SceneSyncFixture;
+
+// A rotation by a multiple of 90 degrees about a world axis (0 x, 1 y, 2 z), exact.
+ON_Xform quarterTurn(int axis, int quarters);
+
+// Every kind of object the link mirrors and skips: closed, inward and open meshes,
+// quads and triangles, vertex, face and no normals, own texture coordinates, materials
+// from object, layer and parent, hidden objects and layers, points, blocks placed
+// twice, nested blocks with rotations and scales, and one object with broken meshes.
+// Units: metres.
+void buildVariedDocument(CRhinoDoc& doc);
+
+// Boxes and grids in millimetres (no blocks).
+void buildMillimetreDocument(CRhinoDoc& doc);
+
+// A random document: `materials` materials, four layers, `objects` top-level objects
+// (meshes and block instances, nested up to two levels). Units: metres.
+void generateDocument(CRhinoDoc& doc, uint32_t seed, int materials, int objects);
+
+// A large document for the benchmarks: `materialCount` materials, each with meshes of
+// about trianglesPerMaterial triangles in total (closed grids of quads).
+void generateLargeDocument(CRhinoDoc& doc, int materialCount, int trianglesPerMaterial);
+
+// Applies edits to a document and, through the fixture, to its scene and oracle: the
+// way the change tracking would (remove, then re-add what changed). Every edit is
+// applied only after the scene was taken with LockScene(50); when that fails the edit
+// is skipped, as the change tracking keeps its changes for the next idle pass.
+class SceneEditor {
+public:
+    SceneEditor(CRhinoDoc& doc, SceneSyncFixture& fixture, SceneOracle& oracle, uint32_t seed);
+
+    enum class Edit { move, hide, show, remove, replace, objectMaterial, layerMaterial, modifyMaterial };
+    static constexpr int kEditKinds = 8;
+
+    // Applies one edit of that kind to a random object (when there is one). False
+    // when the scene could not be taken (nothing changed).
+    bool apply(Edit edit);
+    // A random edit.
+    bool applyRandom() { return apply(Edit(random_() % kEditKinds)); }
+    // Gives the scene back to the worker.
+    void release();
+
+    std::string log;  // one line per edit applied
+
+private:
+    std::vector<const CRhinoObject*> liveObjects() const;
+    const CRhinoObject* pick();
+    void reAddAll();
+
+    CRhinoDoc& doc_;
+    SceneSyncFixture& fixture_;
+    SceneOracle& oracle_;
+    std::mt19937 random_;
+};
+
+}  // namespace vantro::test

@@ -1,0 +1,205 @@
+// velora-scene-reader: a second process that reads the scene's geometry the way the
+// renderer does, for the scene's multi-process tests and benchmarks. ("velora" in the
+// program name lets the link's peer search find its window.)
+//
+//   velora-scene-reader --connection NAME --dump-dir DIR [--random-locks SEED]
+//
+// It publishes a peer main window, opens the connection, and then serves messages:
+//   0x8729 (the link's wake-up): takes the lock, reads every "SRFC" record whose
+//          geometry change count moved, copies the used part of its geometry buffer
+//          into its mirror, clears the changed bits, prints
+//          "WAKE n=<count> ns=<monotonic ns at receipt> changed=<records read>";
+//   kDumpMessage (wParam = sequence): writes its mirror to DIR/dump-<sequence>.bin and
+//          prints "DUMPED seq=<sequence> records=<n>";
+//   kQuitMessage: prints "EXIT wakes=<n> locks=<n>" and ends.
+// With --random-locks it also takes the lock at random moments between messages and
+// keeps it for up to 2 ms, now and then for 10 to 15 ms (past the writer's 10 ms budget).
+//
+// The mirror only changes when a wake-up arrives, so a dump shows what the renderer
+// would show, not a fresh read. Everything read from the channel is bounded by the
+// sizes this process actually mapped.
+//
+// Dump file (little-endian u32 words): record count, then per record in record-id
+// order: record id, geometry change count, buffer id, capacity, status (0 read,
+// 1 buffer missing, 2 counts larger than the buffer), byte count n, then n bytes.
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "link/channel_layout.h"
+#include "link/live_connection.h"
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "platform/utf.h"
+#include "platform/window.h"
+#include "scene_reader_protocol.h"
+
+using namespace VantroAPI;
+namespace platform = vantro::platform;
+using vantro::test::kDumpMessage;
+using vantro::test::kQuitMessage;
+
+namespace {
+
+struct MirroredRecord {
+    uint32_t changeCount = 0;
+    uint32_t buffer = 0;
+    uint32_t capacity = 0;
+    uint32_t status = 0;
+    std::vector<uint8_t> bytes;
+};
+
+struct Options {
+    std::string connection;
+    std::string dumpDir;
+    uint32_t randomSeed = 0;
+};
+
+bool parse(int argc, char** argv, Options& out) {
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i], value = argv[i + 1];
+        if (key == "--connection") out.connection = value;
+        else if (key == "--dump-dir") out.dumpDir = value;
+        else if (key == "--random-locks") out.randomSeed = static_cast<uint32_t>(std::stoul(value));
+        else return false;
+    }
+    return !out.connection.empty() && !out.dumpDir.empty();
+}
+
+class Reader {
+public:
+    explicit Reader(Options options) : options_(std::move(options)), random_(options_.randomSeed) {}
+
+    int run() {
+        platform::WindowInfo info;
+        info.className = u"VELORA START";
+        info.title = u"Velora 8.3.0";
+        if (!platform::Window::publish(info, window_)) return 1;
+        if (connection_.Open(platform::fromUtf8(options_.connection)) != 0) return 3;
+        std::printf("READY window=%llu pid=%u\n", static_cast<unsigned long long>(window_.handle()),
+                    platform::currentProcessId());
+        std::fflush(stdout);
+        for (;;) {
+            platform::WindowMessage message;
+            const int wait = options_.randomSeed ? static_cast<int>(random_() % 20) : -1;
+            if (!window_.receive(message, wait)) {
+                if (options_.randomSeed) holdLockAtRandom();
+                continue;
+            }
+            if (message.message == kWakeMessage) wake();
+            else if (message.message == kDumpMessage) dump(static_cast<uint32_t>(message.wParam));
+            else if (message.message == kQuitMessage) break;
+        }
+        std::printf("EXIT wakes=%u locks=%u\n", wakes_, randomLocks_);
+        std::fflush(stdout);
+        return 0;
+    }
+
+private:
+    void holdLockAtRandom() {
+        if (!connection_.Lock(0)) return;
+        ++randomLocks_;
+        // Mostly short holds, now and then one past the writer's 10 ms budget.
+        const uint64_t holdUs = random_() % 8 == 0 ? 10'000 + random_() % 5'000 : random_() % 2'000;
+        const uint64_t until = platform::monotonicNanoseconds() + holdUs * 1000;
+        while (platform::monotonicNanoseconds() < until) platform::yieldThread();
+        connection_.Unlock();
+    }
+
+    void wake() {
+        const uint64_t received = platform::monotonicNanoseconds();
+        ++wakes_;
+        // The writer keeps the lock only briefly; a generous wait keeps the test honest
+        // without hiding a writer that never lets go.
+        if (!connection_.Lock(2'000'000)) {
+            std::printf("WAKE-BUSY n=%u\n", wakes_);
+            std::fflush(stdout);
+            return;
+        }
+        uint32_t changed = 0;
+        std::vector<RecordPrefix*> records;
+        for (RecordPrefix* record : connection_.AllRecords(records)) {
+            if (load(record, record::kTag) != kTagSrfc) continue;
+            const uint32_t id = load(record, record::kId);
+            const uint32_t count = load(record, srfc_record::kGeometryChangeCount);
+            auto found = mirror_.find(id);
+            if (found != mirror_.end() && found->second.changeCount == count) continue;
+            readRecord(record, mirror_[id]);
+            ++changed;
+        }
+        for (RecordPrefix* record : records) connection_.ClearRecordFlags(record, kRecordChanged);
+        connection_.ClearFlags(kHeaderChanged);
+        connection_.Unlock();
+        std::printf("WAKE n=%u ns=%llu changed=%u\n", wakes_, static_cast<unsigned long long>(received), changed);
+        std::fflush(stdout);
+    }
+
+    void readRecord(const RecordPrefix* record, MirroredRecord& out) {
+        const uint32_t buffer = load(record, srfc_record::kGeometryBuffer);
+        if (out.buffer != 0 && out.buffer != buffer) connection_.CloseBuffer(out.buffer);
+        out.changeCount = load(record, srfc_record::kGeometryChangeCount);
+        out.buffer = buffer;
+        out.capacity = load(record, srfc_record::kGeometryCapacity);
+        out.status = 0;
+        out.bytes.clear();
+        if (buffer == 0) return;
+        const auto* base = static_cast<const uint8_t*>(connection_.MapBuffer(buffer));
+        const size_t mapped = connection_.MappedBufferSize(buffer);
+        if (!base || mapped < 12) {
+            out.status = 1;
+            return;
+        }
+        uint32_t header[3];
+        std::memcpy(header, base, sizeof header);
+        const uint64_t v = header[0], i = header[1], s = header[2];
+        const uint64_t used = 4 * (3 + 6 * v + 2 * s * v + i);
+        if (used > mapped) {
+            out.status = 2;
+            return;
+        }
+        out.bytes.assign(base, base + used);
+    }
+
+    void dump(uint32_t sequence) {
+        const std::string path = options_.dumpDir + "/dump-" + std::to_string(sequence) + ".bin";
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        auto word = [&](uint32_t w) { file.write(reinterpret_cast<const char*>(&w), 4); };
+        word(static_cast<uint32_t>(mirror_.size()));
+        for (const auto& [id, record] : mirror_) {
+            word(id);
+            word(record.changeCount);
+            word(record.buffer);
+            word(record.capacity);
+            word(record.status);
+            word(static_cast<uint32_t>(record.bytes.size()));
+            file.write(reinterpret_cast<const char*>(record.bytes.data()), std::streamsize(record.bytes.size()));
+        }
+        file.close();
+        std::printf("DUMPED seq=%u records=%zu\n", sequence, mirror_.size());
+        std::fflush(stdout);
+    }
+
+    Options options_;
+    std::minstd_rand random_;
+    platform::Window window_;
+    LiveConnection connection_;
+    std::map<uint32_t, MirroredRecord> mirror_;
+    uint32_t wakes_ = 0;
+    uint32_t randomLocks_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parse(argc, argv, options)) {
+        std::fprintf(stderr, "usage: velora-scene-reader --connection NAME --dump-dir DIR [--random-locks SEED]\n");
+        return 2;
+    }
+    return Reader(std::move(options)).run();
+}

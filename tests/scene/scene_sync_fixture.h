@@ -1,0 +1,153 @@
+#pragma once
+// The end-to-end setting of the scene's multi-process tests and benchmarks: a live
+// connection with its material manager and scene in this process, the sync worker
+// running, and velora-scene-reader in another process mirroring what it is woken up
+// for. Edits go through the scene's own remove/re-add, mirrored in a SceneOracle;
+// checkpoints compare the reader's mirror with the oracle byte for byte.
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/channel_layout.h"
+#include "link/live_connection.h"
+#include "materials/material_manager.h"
+#include "platform/utf.h"
+#include "platform/window.h"
+#include "scene/rh_scene.h"
+#include "scene_oracle.h"
+#include "scene_reader_protocol.h"
+#include "support/child_process.h"
+#include "support/test_environment.h"
+
+namespace vantro::test {
+
+class SceneSyncFixture {
+public:
+    // Creates the connection and starts the reader (with random lock holds when
+    // randomLockSeed is not 0).
+    explicit SceneSyncFixture(uint32_t randomLockSeed = 0)
+        : name_(uniqueName("scene-sync")), dumpDir_(env_.root() + "/dumps") {
+        std::filesystem::create_directories(dumpDir_);
+        created_ = link.Create(name_, 5000) == 0;
+        if (!created_) return;
+        std::vector<std::string> args{"--connection", platform::toUtf8(name_), "--dump-dir", dumpDir_};
+        if (randomLockSeed) args.insert(args.end(), {"--random-locks", std::to_string(randomLockSeed)});
+        reader = std::make_unique<ChildProcess>(VELORA_SCENE_READER_PATH, args);
+        const std::string ready = reader->waitForLine("READY");
+        const size_t at = ready.find("window=");
+        if (at != std::string::npos) readerWindow_ = std::stoull(ready.substr(at + 7));
+    }
+
+    ~SceneSyncFixture() {
+        scene.Clear();
+        if (reader && readerWindow_) {
+            platform::postMessage(readerWindow_, kQuitMessage, 0, 0);
+            reader->wait(10000);
+        }
+        link.Close();
+    }
+
+    bool ready() const { return created_ && readerWindow_ != 0; }
+
+    // The start flow: materials, scene (worker started), hand-over.
+    bool start(CRhinoDoc& doc, float unitScale) {
+        materials.LoadMaterials(&doc);
+        scene.unitScale = unitScale;
+        if (!scene.Load(&doc, nullptr, false)) return false;
+        scene.ReleaseScene();
+        return true;
+    }
+
+    // Waits until the worker has sent everything; returns with the main thread holding
+    // the scene (the next edit's LockScene succeeds at once). False after timeoutMs.
+    bool waitUntilSent(int timeoutMs = 60000) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (scene.LockScene(1000)) {
+                if (scene.pendingMaterials.empty() && !materials.HasPending()) return true;
+                scene.ReleaseScene();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    // Asks the reader for its mirror.
+    std::optional<std::map<uint32_t, DumpedRecord>> dump() {
+        const uint32_t sequence = ++dumpSequence_;
+        if (!platform::postMessage(readerWindow_, kDumpMessage, sequence, 0)) return std::nullopt;
+        if (reader->waitForLine("DUMPED seq=" + std::to_string(sequence) + " ", 20000).empty()) return std::nullopt;
+        return readDump(dumpDir_ + "/dump-" + std::to_string(sequence) + ".bin");
+    }
+
+    // Every difference between the reader's mirror and the oracle, one line each.
+    std::vector<std::string> differences(const SceneOracle& oracle, bool exact = true) {
+        std::vector<std::string> out;
+        const auto mirror = dump();
+        if (!mirror) return {"no dump from the reader"};
+        const auto expected = oracle.Expected();
+        std::vector<MaterialInfo*> all = materials.Materials();
+        all.push_back(&materials.DefaultMaterial());
+        std::set<uint64_t> seen;
+        for (MaterialInfo* info : all) {
+            const uint64_t id = uint64_t(info->id);
+            seen.insert(id);
+            const auto want = expected.find(id);
+            const std::string who = "material " + std::to_string(info->id) + " " + platform::toUtf8(info->name);
+            if (!info->record) {
+                if (want != expected.end()) out.push_back(who + ": has geometry but no record");
+                continue;
+            }
+            const uint32_t recordId = VantroAPI::load(info->record, VantroAPI::record::kId);
+            const auto got = mirror->find(recordId);
+            const DumpedRecord empty;
+            const DumpedRecord& record = got == mirror->end() ? empty : got->second;
+            if (record.status != 0) out.push_back(who + ": reader status " + std::to_string(record.status));
+            if (want == expected.end()) {
+                if (!record.bytes.empty() || record.buffer != 0) out.push_back(who + ": geometry where none is expected");
+                continue;
+            }
+            if (record.capacity < want->second.bytes.size()) out.push_back(who + ": capacity below the used size");
+            for (const std::string& d : compareGeometry(want->second, record.bytes, exact)) out.push_back(who + ": " + d);
+        }
+        for (const auto& [id, geometry] : expected)
+            if (!seen.count(id)) out.push_back("expected geometry for unknown material " + std::to_string(id));
+        return out;
+    }
+
+    // Removes and re-adds objects in the scene (the scene must be held) and the oracle.
+    void reAdd(SceneOracle& oracle, const std::vector<const CRhinoObject*>& objects) {
+        ON_SimpleArray<const CRhinoObject*> array;
+        for (const CRhinoObject* o : objects) {
+            scene.RemoveObject(o->RuntimeSerialNumber());
+            array.Append(o);
+            oracle.Add(o);
+        }
+        scene.AddObjects(array, false);
+    }
+    void remove(SceneOracle& oracle, const CRhinoObject* object) {
+        scene.RemoveObject(object->RuntimeSerialNumber());
+        oracle.Remove(object->RuntimeSerialNumber());
+    }
+
+    TestEnvironment env_;
+    std::u16string name_;
+    std::string dumpDir_;
+    VantroAPI::LiveConnection link;
+    MaterialManager materials{&link};
+    RHScene scene{&link, &materials};
+    std::unique_ptr<ChildProcess> reader;
+
+private:
+    bool created_ = false;
+    platform::WindowHandle readerWindow_ = 0;
+    uint32_t dumpSequence_ = 0;
+};
+
+}  // namespace vantro::test

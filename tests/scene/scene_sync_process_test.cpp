@@ -1,0 +1,157 @@
+// The sync worker against a real reader process: what another process reads from the
+// channel equals what the oracle computes from the document, byte for byte, after the
+// initial load, after every scripted edit, and after random edits made while the
+// worker writes and the reader holds the lock at random moments.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "scene_documents.h"
+#include "scene_sync_fixture.h"
+#include "sdk/io/document_reader.h"
+
+using namespace vantro::test;
+
+namespace {
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (size_t i = 0; i < lines.size() && i < 20; ++i) text += lines[i] + "\n";
+    return text;
+}
+
+float unitScaleOf(const CRhinoDoc& doc) {
+    return static_cast<float>(ON::UnitScale(doc.UnitSystem(), ON::LengthUnitSystem::Meters));
+}
+
+}  // namespace
+
+// The initial load of a document with every kind of object, in metres and in
+// millimetres.
+TEST(SceneSyncProcess, InitialLoadMatchesTheOracle) {
+    for (bool millimetres : {false, true}) {
+        SCOPED_TRACE(millimetres ? "millimetres" : "metres");
+        SceneSyncFixture f;
+        ASSERT_TRUE(f.ready());
+        CRhinoDoc doc;
+        millimetres ? buildMillimetreDocument(doc) : buildVariedDocument(doc);
+        ASSERT_TRUE(f.start(doc, unitScaleOf(doc)));
+        ASSERT_TRUE(f.waitUntilSent());
+        SceneOracle oracle(doc, f.materials, unitScaleOf(doc));
+        oracle.LoadAll();
+        const auto differences = f.differences(oracle);
+        EXPECT_TRUE(differences.empty()) << joined(differences);
+        EXPECT_TRUE(f.scene.CheckInvariants().empty());
+    }
+}
+
+// Each kind of edit, applied through the scene's remove/re-add, reaches the reader;
+// materials an edit does not touch are not rewritten.
+TEST(SceneSyncProcess, ScriptedEditsMatchTheOracleAfterEach) {
+    SceneSyncFixture f;
+    ASSERT_TRUE(f.ready());
+    CRhinoDoc doc;
+    buildVariedDocument(doc);
+    ASSERT_TRUE(f.start(doc, 1.0f));
+    SceneOracle oracle(doc, f.materials, 1.0f);
+    oracle.LoadAll();
+    SceneEditor editor(doc, f, oracle, 7);
+    const SceneEditor::Edit script[] = {
+        SceneEditor::Edit::move,           SceneEditor::Edit::hide,          SceneEditor::Edit::show,
+        SceneEditor::Edit::remove,         SceneEditor::Edit::replace,       SceneEditor::Edit::objectMaterial,
+        SceneEditor::Edit::layerMaterial,  SceneEditor::Edit::modifyMaterial, SceneEditor::Edit::move,
+        SceneEditor::Edit::objectMaterial, SceneEditor::Edit::remove,         SceneEditor::Edit::replace};
+    ASSERT_TRUE(f.waitUntilSent());
+    for (SceneEditor::Edit edit : script) {
+        ASSERT_TRUE(editor.apply(edit));  // the main thread holds the scene here
+        editor.release();
+        ASSERT_TRUE(f.waitUntilSent());
+        const auto differences = f.differences(oracle);
+        ASSERT_TRUE(differences.empty()) << "after:\n" << editor.log << joined(differences);
+        ASSERT_TRUE(f.scene.CheckInvariants().empty());
+    }
+}
+
+// Random documents, random edits in bursts, each burst checked.
+TEST(SceneSyncProcess, GeneratedDocumentsFollowRandomEdits) {
+    for (uint32_t seed : {11u, 12u, 13u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        SceneSyncFixture f;
+        ASSERT_TRUE(f.ready());
+        CRhinoDoc doc;
+        generateDocument(doc, seed, 12, 40);
+        ASSERT_TRUE(f.start(doc, 1.0f));
+        SceneOracle oracle(doc, f.materials, 1.0f);
+        oracle.LoadAll();
+        ASSERT_TRUE(f.waitUntilSent());
+        auto differences = f.differences(oracle);
+        ASSERT_TRUE(differences.empty()) << joined(differences);
+        SceneEditor editor(doc, f, oracle, seed * 31);
+        for (int burst = 0; burst < 4; ++burst) {
+            for (int i = 0; i < 5; ++i) ASSERT_TRUE(editor.applyRandom());
+            editor.release();
+            ASSERT_TRUE(f.waitUntilSent());
+            differences = f.differences(oracle);
+            ASSERT_TRUE(differences.empty()) << "after:\n" << editor.log << joined(differences);
+        }
+    }
+}
+
+// Stress: the main thread edits at random (taking the scene with LockScene(50), so
+// edits interrupt running cycles) while the worker writes and the reader holds the
+// lock at random moments; at the end the reader's view equals the oracle.
+TEST(SceneSyncProcess, RandomEditsUnderContentionEndInTheOraclesState) {
+    SceneSyncFixture f(/*randomLockSeed=*/99);
+    ASSERT_TRUE(f.ready());
+    CRhinoDoc doc;
+    generateDocument(doc, 5, 20, 80);
+    ASSERT_TRUE(f.start(doc, 1.0f));
+    SceneOracle oracle(doc, f.materials, 1.0f);
+    oracle.LoadAll();
+    SceneEditor editor(doc, f, oracle, 2024);
+    std::mt19937 random(3);
+    int applied = 0, refused = 0;
+    for (int i = 0; i < 150; ++i) {
+        if (editor.applyRandom()) {
+            ++applied;
+            editor.release();
+        } else {
+            ++refused;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 12));
+    }
+    ASSERT_TRUE(f.waitUntilSent());
+    const auto differences = f.differences(oracle);
+    EXPECT_TRUE(differences.empty()) << editor.log << joined(differences);
+    EXPECT_TRUE(f.scene.CheckInvariants().empty());
+    EXPECT_GT(applied, 100) << "refused " << refused;
+}
+
+// Real documents through the loader: the same comparison, floats within 1e-5 where
+// block placements are not exact in f32.
+TEST(SceneSyncProcess, RealDocumentsMatchTheOracle) {
+    const char* files[] = {"opennurbs_v4_example_file.3dm", "import3dm_boxes_in_cm.3dm", "opennurbs_v4_TreeFrog.3dm",
+                           "rhino3dm_file3dm_stuff.3dm", "devsamples_MockingBirdTest.3dm"};
+    int loaded = 0;
+    for (const char* file : files) {
+        SCOPED_TRACE(file);
+        CRhinoDoc doc;
+        const auto result = vantro::docio::readDocumentFile(std::string(VANTRO_TESTDATA_DIR) + "/3dm/" + file, doc);
+        if (!result.ok) {
+            ADD_FAILURE() << "cannot read: " << result.error;
+            continue;
+        }
+        ++loaded;
+        SceneSyncFixture f;
+        ASSERT_TRUE(f.ready());
+        ASSERT_TRUE(f.start(doc, unitScaleOf(doc)));
+        ASSERT_TRUE(f.waitUntilSent(120000));
+        SceneOracle oracle(doc, f.materials, unitScaleOf(doc));
+        oracle.LoadAll();
+        EXPECT_FALSE(oracle.Expected().empty());
+        const auto differences = f.differences(oracle, /*exact=*/false);
+        EXPECT_TRUE(differences.empty()) << joined(differences);
+    }
+    EXPECT_EQ(loaded, 5);
+}
