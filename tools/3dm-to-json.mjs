@@ -12,6 +12,7 @@
 // texture-mapping table and the embedded-bitmap table, are read here straight from the
 // file's top-level chunks (see readSideTables).
 
+import crypto from 'node:crypto';
 import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
@@ -248,13 +249,12 @@ function textureJson(t, type) {
   const uvw = t.uvwTransform.toFloatArray(true);
   const ref = t.fileReference();
   return {
+    id: t.id !== kNilUuid ? t.id : undefined,
     type,
     on: t.enabled,
     filePath: t.fileName,
     relativePath: ref && ref.relativePath ? ref.relativePath : undefined,
     uvwTransform: isIdentity(uvw) ? undefined : uvw,
-    wrapU: enumValue(t.wrapU) === 1 ? 'clamp' : undefined,
-    wrapV: enumValue(t.wrapV) === 1 ? 'clamp' : undefined,
   };
 }
 
@@ -281,22 +281,15 @@ function materialJson(m) {
   };
 }
 
+// Every render content, children included (a material's texture is a content too).
 function renderContentsJson(file) {
   const table = file.renderContent();
   const out = [];
-  const visit = (c, parentId) => {
-    out.push({
-      id: c.id,
-      kind: c.kind,
-      typeId: c.typeId,
-      typeName: c.typeName,
-      name: c.name,
-      parentId,
-      fileName: typeof c.fileName === 'string' && c.fileName ? c.fileName : undefined,
-    });
-    for (let child = c.getFirstChild(); child; child = child.getNextSibling()) visit(child, c.id);
+  const visit = (c) => {
+    out.push({ id: c.id, typeId: c.typeId, name: c.name });
+    for (let child = c.getFirstChild(); child; child = child.getNextSibling()) visit(child);
   };
-  for (let i = 0; i < table.count; i++) visit(table.get(i), undefined);
+  for (let i = 0; i < table.count; i++) visit(table.get(i));
   return out;
 }
 
@@ -317,25 +310,41 @@ function viewsJson(file) {
     const v = table.get(i);
     const vp = v.getViewport();
     const f = vp.getFrustum();
+    // rhino3dm gives the port as [left, top, right, bottom].
     const port = vp.screenPort;
     const target = vp.targetPoint;
     views.push({
       name: v.name,
-      viewportId: vp.id,
       projection: vp.isPerspectiveProjection ? 'perspective' : 'parallel',
       cameraLocation: vp.cameraLocation,
       cameraDirection: vp.cameraDirection,
       cameraUp: vp.cameraUp,
       target: target.every(Number.isFinite) && Math.abs(target[0]) < 1e300 ? target : undefined,
       frustum: [f.left, f.right, f.bottom, f.top, f.near, f.far],
-      screenSize: [Math.abs(port[2] - port[0]), Math.abs(port[3] - port[1])],
+      screenPort: port[2] !== port[0] && port[3] !== port[1] ? [port[0], port[2], port[3], port[1]] : undefined,
     });
   }
   return views;
 }
 
-function embeddedFilesJson(file) {
-  return file.embeddedFilePaths().map((p) => ({ path: p, data: file.getEmbeddedFileAsBase64(p) }));
+// A stable id for an image that has none of its own (embedded files are named by path).
+function idFromText(text) {
+  const h = crypto.createHash('sha1').update(text).digest('hex');
+  return `${h.slice(0, 8)}-${h.slice(8, 12)}-5${h.slice(13, 16)}-a${h.slice(17, 20)}-${h.slice(20, 32)}`;
+}
+
+// Embedded files that are images become bitmaps; others are named in a warning.
+function embeddedImages(file, warn) {
+  const out = [];
+  for (const p of file.embeddedFilePaths()) {
+    const bytes = Buffer.from(file.getEmbeddedFileAsBase64(p), 'base64');
+    try {
+      out.push({ id: idFromText(p), filePath: p, ...decodeImage(bytes) });
+    } catch (e) {
+      warn(`embedded file "${p}" not kept: ${e.message}`);
+    }
+  }
+  return out;
 }
 
 // ---------------------------------------------------------------------------------
@@ -515,6 +524,103 @@ function decodeBmp(bytes) {
   return { width, height, bitsPerPixel: outBpp, pixels: out.toString('base64') };
 }
 
+// Decodes a non-interlaced PNG (any colour type, 1 to 16 bits per sample) into the
+// same bottom-up BGR(A) rows as decodeBmp.
+function decodePng(bytes) {
+  let p = 8;
+  let ihdr = null;
+  let palette = null;
+  let transparency = null;
+  const data = [];
+  while (p + 8 <= bytes.length) {
+    const length = bytes.readUInt32BE(p);
+    const type = bytes.toString('latin1', p + 4, p + 8);
+    const body = bytes.subarray(p + 8, p + 8 + length);
+    if (body.length !== length) throw new Error('PNG chunk truncated');
+    if (type === 'IHDR') ihdr = body;
+    else if (type === 'PLTE') palette = body;
+    else if (type === 'tRNS') transparency = body;
+    else if (type === 'IDAT') data.push(body);
+    else if (type === 'IEND') break;
+    p += 12 + length;
+  }
+  if (!ihdr) throw new Error('PNG without header');
+  const width = ihdr.readUInt32BE(0);
+  const height = ihdr.readUInt32BE(4);
+  const depth = ihdr[8];
+  const colorType = ihdr[9];
+  if (ihdr[12] !== 0) throw new Error('interlaced PNG not supported');
+  const channels = { 0: 1, 2: 3, 3: 1, 4: 2, 6: 4 }[colorType];
+  if (!channels || width === 0 || height === 0) throw new Error(`PNG colour type ${colorType} not supported`);
+  const raw = zlib.inflateSync(Buffer.concat(data));
+  const bitsPerPixel = channels * depth;
+  const stride = Math.ceil((width * bitsPerPixel) / 8);
+  const bpp = Math.max(1, bitsPerPixel >> 3);
+  if (raw.length < (stride + 1) * height) throw new Error('PNG pixel data truncated');
+  const rows = [];
+  let prev = Buffer.alloc(stride);
+  for (let y = 0; y < height; y++) {
+    const filter = raw[y * (stride + 1)];
+    const line = Buffer.from(raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1)));
+    for (let x = 0; x < stride; x++) {
+      const a = x >= bpp ? line[x - bpp] : 0;
+      const b = prev[x];
+      const c = x >= bpp ? prev[x - bpp] : 0;
+      let add = 0;
+      if (filter === 1) add = a;
+      else if (filter === 2) add = b;
+      else if (filter === 3) add = (a + b) >> 1;
+      else if (filter === 4) {
+        const pa = Math.abs(b - c); const pb = Math.abs(a - c); const pc = Math.abs(a + b - 2 * c);
+        add = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+      } else if (filter !== 0) throw new Error(`PNG filter ${filter} not known`);
+      line[x] = (line[x] + add) & 255;
+    }
+    rows.push(line);
+    prev = line;
+  }
+  const sample = (line, index) => {
+    if (depth === 8) return line[index];
+    if (depth === 16) return line[2 * index];
+    const bit = index * depth;
+    return (line[bit >> 3] >> (8 - depth - (bit & 7))) & ((1 << depth) - 1);
+  };
+  const scale = (v) => (depth >= 8 ? v : Math.round((v * 255) / ((1 << depth) - 1)));
+  const hasAlpha = colorType === 4 || colorType === 6 || transparency !== null;
+  const outBpp = hasAlpha ? 32 : 24;
+  const outScan = Math.floor((width * outBpp + 31) / 32) * 4;
+  const out = Buffer.alloc(outScan * height);
+  for (let y = 0; y < height; y++) {
+    const line = rows[height - 1 - y];  // bottom row first
+    for (let x = 0; x < width; x++) {
+      let r; let g; let b; let alpha = 255;
+      if (colorType === 3) {
+        const i = sample(line, x);
+        if (!palette || 3 * i + 2 >= palette.length) throw new Error('PNG palette index out of range');
+        r = palette[3 * i]; g = palette[3 * i + 1]; b = palette[3 * i + 2];
+        if (transparency && i < transparency.length) alpha = transparency[i];
+      } else if (colorType === 0 || colorType === 4) {
+        r = g = b = scale(sample(line, x * channels));
+        if (colorType === 4) alpha = sample(line, x * channels + 1);
+      } else {
+        r = sample(line, x * channels); g = sample(line, x * channels + 1); b = sample(line, x * channels + 2);
+        if (colorType === 6) alpha = sample(line, x * channels + 3);
+      }
+      const d = y * outScan + x * (outBpp / 8);
+      out[d] = b; out[d + 1] = g; out[d + 2] = r; if (outBpp === 32) out[d + 3] = alpha;
+    }
+  }
+  return { width, height, bitsPerPixel: outBpp, pixels: out.toString('base64') };
+}
+
+const kPngSignature = Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]);
+
+function decodeImage(bytes) {
+  if (bytes.length >= 8 && bytes.subarray(0, 8).equals(kPngSignature)) return decodePng(bytes);
+  if (bytes.length >= 2 && bytes[0] === 0x42 && bytes[1] === 0x4d) return decodeBmp(bytes);
+  throw new Error('not a BMP or PNG image');
+}
+
 function readSideTables(buf, warn) {
   const textureMappings = [];
   const bitmaps = [];
@@ -537,7 +643,7 @@ function readSideTables(buf, warn) {
         try {
           const bmp = readEmbeddedBitmap(top.reader, rec);
           if (!bmp) { warn(`bitmap record ${bitmaps.length}: not an embedded bitmap; skipped`); continue; }
-          bitmaps.push({ name: bmp.name, ...decodeBmp(bmp.bytes) });
+          bitmaps.push({ filePath: bmp.name, ...decodeImage(bmp.bytes) });
         } catch (e) {
           warn(`bitmap record ${bitmaps.length} skipped: ${e.message}`);
         }
@@ -583,6 +689,23 @@ function objectsJson(rh, file, warn) {
   return objects;
 }
 
+function baseName(path) {
+  return path.split(/[\\/]/).pop().toLowerCase();
+}
+
+// A texture whose image travels in the file gets that image's id: the document finds
+// embedded images of textures by id (the paths rarely agree: rhino3dm rewrites some,
+// and embedded files keep the path of the machine they came from).
+function linkEmbeddedImages(materials, bitmaps) {
+  for (const m of materials) {
+    for (const t of m.textures ?? []) {
+      if (!t.filePath) continue;
+      const matches = bitmaps.filter((b) => baseName(b.filePath) === baseName(t.filePath));
+      if (matches.length === 1) t.id = matches[0].id;
+    }
+  }
+}
+
 function firstPerspective(views) {
   const i = views.findIndex((v) => v.projection === 'perspective');
   return views.length === 0 ? undefined : Math.max(i, 0);
@@ -597,9 +720,14 @@ export async function convert(inputPath) {
   if (!file) throw new Error('not a readable .3dm file');
 
   const side = readSideTables(buf, warn);
+  // rhino3dm makes up new ids for the bitmap table on every read; ids derived from
+  // the paths keep the output the same from run to run.
+  side.bitmaps.forEach((b, i) => { b.id = idFromText(`${i}:${b.filePath}`); });
+  const bitmaps = [...side.bitmaps, ...embeddedImages(file, warn)];
   const materials = [];
   const materialTable = file.materials();
   for (let i = 0; i < materialTable.count; i++) materials.push(materialJson(materialTable.get(i)));
+  linkEmbeddedImages(materials, bitmaps);
   const views = viewsJson(file);
   const doc = {
     format: kFormat,
@@ -614,8 +742,7 @@ export async function convert(inputPath) {
     materials,
     renderContents: renderContentsJson(file),
     textureMappings: side.textureMappings,
-    bitmaps: side.bitmaps,
-    embeddedFiles: embeddedFilesJson(file),
+    bitmaps,
     instanceDefinitions: instanceDefinitionsJson(file),
     objects: objectsJson(rh, file, warn),
     views,
@@ -623,8 +750,8 @@ export async function convert(inputPath) {
   };
   const textured = materials.some((m) => (m.textures ?? []).some((t) => t.filePath));
   if (textured || side.textureMappings.length > 0) {
-    warn('mapping channels of textures and objects cannot be read; textures use channel 0 ' +
-      '(the meshes\' own texture coordinates)');
+    warn('mapping channels of textures and objects cannot be read: textures keep the default channel 1 ' +
+      'and objects have no mappings, so the meshes\' own texture coordinates are used');
   }
   doc.warnings = warnings;
   return doc;

@@ -1,0 +1,949 @@
+#include "sdk/io/document_parser.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <set>
+#include <type_traits>
+
+#include "sdk/io/base64.h"
+#include "sdk/io/document_format.h"
+#include "sdk/io/json_cursor.h"
+
+namespace vantro::docio {
+namespace {
+
+using Kind = JsonCursor::Kind;
+
+// What a member handler did with the member's value.
+enum class Handled { ok, failed, unknown };
+Handled result(bool ok) { return ok ? Handled::ok : Handled::failed; }
+
+std::string numberText(double v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+// A closed range, optionally open at the low end ("> 0").
+struct Range {
+    double lo;
+    double hi;
+    bool loOpen = false;
+    bool contains(double v) const { return (loOpen ? v > lo : v >= lo) && v <= hi; }
+    std::string describe() const {
+        if (hi == std::numeric_limits<double>::max()) return (loOpen ? "greater than " : "at least ") + numberText(lo);
+        return "from " + numberText(lo) + " to " + numberText(hi);
+    }
+};
+constexpr double kMax = std::numeric_limits<double>::max();
+
+// Strict UUID text: 8-4-4-4-12 hexadecimal digits.
+bool isUuidText(std::string_view s) {
+    if (s.size() != 36) return false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const bool hyphen = i == 8 || i == 13 || i == 18 || i == 23;
+        const char c = s[i];
+        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        if (hyphen ? c != '-' : !hex) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> checkMesh(const ON_Mesh& mesh) {
+    const int v = mesh.m_V.Count();
+    const int f = mesh.m_F.Count();
+    for (int i = 0; i < f; ++i) {
+        for (const int index : mesh.m_F[i].vi) {
+            if (index < 0 || index >= v) {
+                return "face " + std::to_string(i) + " refers to vertex " + std::to_string(index) + " of " +
+                       std::to_string(v);
+            }
+        }
+    }
+    auto perVertex = [&](int count, int per, const char* field) -> std::optional<std::string> {
+        if (count == 0 || count == v) return std::nullopt;
+        return std::string(field) + ": " + std::to_string(count * per) + " numbers given, " + std::to_string(per) +
+               " per vertex (" + std::to_string(v) + " vertices) expected";
+    };
+    if (auto e = perVertex(mesh.m_N.Count(), 3, "normals")) return e;
+    if (auto e = perVertex(mesh.m_T.Count(), 2, "textureCoordinates")) return e;
+    if (mesh.m_FN.Count() != 0 && mesh.m_FN.Count() != f) {
+        return "faceNormals: " + std::to_string(mesh.m_FN.Count() * 3) + " numbers given, 3 per face (" +
+               std::to_string(f) + " faces) expected";
+    }
+    return std::nullopt;
+}
+
+class Parser {
+public:
+    Parser(std::string_view text, DocumentData& out) : c_(text), d_(out) {}
+
+    ParseOutcome run() {
+        ParseOutcome outcome;
+        outcome.ok = readRoot() && c_.finish();
+        if (!outcome.ok) outcome.error = errorText();
+        outcome.warnings = std::move(warnings_);
+        return outcome;
+    }
+
+private:
+    // --- context for messages ---
+
+    struct FieldScope {
+        FieldScope(Parser& p, std::string_view name) : p_(p), saved_(p.field_) {
+            p.field_ = saved_.empty() ? std::string(name) : saved_ + "." + std::string(name);
+        }
+        ~FieldScope() { p_.field_ = saved_; }
+        Parser& p_;
+        std::string saved_;
+    };
+
+    struct EntryScope {
+        EntryScope(Parser& p, std::string entry) : p_(p), savedEntry_(p.entry_), savedField_(p.field_) {
+            p.entry_ = std::move(entry);
+            p.field_.clear();
+        }
+        ~EntryScope() {
+            p_.entry_ = savedEntry_;
+            p_.field_ = savedField_;
+        }
+        Parser& p_;
+        std::string savedEntry_;
+        std::string savedField_;
+    };
+
+    std::string errorText() const {
+        if (!semantic_.empty()) return semantic_;
+        size_t line = 0;
+        size_t column = 0;
+        c_.lineAndColumn(c_.errorOffset(), line, column);
+        std::string text = "line " + std::to_string(line) + " column " + std::to_string(column) + ": ";
+        if (!errorEntry_.empty()) text += errorEntry_ + ": ";
+        if (!errorField_.empty()) text += errorField_ + ": ";
+        return text + c_.error();
+    }
+
+    // Keeps the entry and field being read when the first failure happens; the scopes
+    // unwind afterwards.
+    void capture() {
+        if (contextSaved_) return;
+        errorEntry_ = entry_;
+        errorField_ = field_;
+        contextSaved_ = true;
+    }
+
+    // A value-level failure at the cursor's position.
+    bool fail(std::string what) {
+        capture();
+        return c_.fail(std::move(what));
+    }
+
+    // Every cursor call goes through here, so the innermost failure names its context.
+    bool check(bool ok) {
+        if (!ok) capture();
+        return ok;
+    }
+
+    // A failure of a complete entry, named by its label.
+    bool refuse(const std::string& label, const std::string& what) {
+        if (semantic_.empty()) semantic_ = label + ": " + what;
+        c_.fail(what);  // stops the cursor
+        return false;
+    }
+
+    void noteUnknown(std::string_view path, std::string_view key) {
+        std::string full = std::string(path) + "." + std::string(key);
+        if (unknownSeen_.insert(full).second) warnings_.push_back("unknown field \"" + full + "\" ignored");
+    }
+
+    // --- structure ---
+
+    template <typename Handler>
+    bool members(std::string_view path, Handler&& handler) {
+        if (!check(c_.beginObject())) return false;
+        std::string key;
+        while (c_.nextMember(key)) {
+            if (c_.peek() == Kind::null) {
+                if (!check(c_.readNull())) return false;
+                continue;
+            }
+            FieldScope scope(*this, key);
+            const Handled h = handler(std::string_view(key));
+            if (h == Handled::failed) return check(false);
+            if (h == Handled::unknown) {
+                noteUnknown(path, key);
+                if (!check(c_.skipValue())) return false;
+            }
+        }
+        return check(!c_.failed());
+    }
+
+    template <typename Each>
+    bool elements(Each&& each) {
+        if (!check(c_.beginArray())) return false;
+        size_t index = 0;
+        while (c_.nextElement()) {
+            if (!each(index++)) return check(false);
+        }
+        return check(!c_.failed());
+    }
+
+    // --- values ---
+
+    bool string(std::string& out) { return check(c_.readString(out)); }
+
+    bool string(ON_wString& out) {
+        std::string utf8;
+        if (!string(utf8)) return false;
+        out = ON_wString::FromUtf8(utf8);
+        return true;
+    }
+
+    bool flag(bool& out) { return check(c_.readBool(out)); }
+
+    bool integer(int64_t& out, int64_t lo, int64_t hi) {
+        if (!check(c_.readInt64(out))) return false;
+        if (out < lo || out > hi) {
+            return fail(std::to_string(out) + " is outside " + std::to_string(lo) + " to " + std::to_string(hi));
+        }
+        return true;
+    }
+
+    bool integer(int& out, int64_t lo, int64_t hi) {
+        int64_t v = 0;
+        if (!integer(v, lo, hi)) return false;
+        out = static_cast<int>(v);
+        return true;
+    }
+
+    bool number(double& out, const Range& range) {
+        if (!check(c_.readDouble(out))) return false;
+        if (!range.contains(out)) return fail(numberText(out) + " is not " + range.describe());
+        return true;
+    }
+
+    bool uuid(ON_UUID& out) {
+        std::string text;
+        if (!string(text)) return false;
+        if (!isUuidText(text)) {
+            return fail("expected an id (8-4-4-4-12 hexadecimal digits), found \"" + text.substr(0, 40) + "\"");
+        }
+        out = ON_UuidFromString(std::string_view(text));
+        return true;
+    }
+
+    template <typename T, size_t N>
+    bool word(const std::array<Word<T>, N>& words, T& out) {
+        std::string text;
+        if (!string(text)) return false;
+        const auto value = fromWord(words, text);
+        if (!value) return fail("\"" + text.substr(0, 40) + "\" is not one of " + wordList(words));
+        out = *value;
+        return true;
+    }
+
+    // A fixed-size array of numbers.
+    template <typename Scalar>
+    bool fixedNumbers(Scalar* out, size_t n, const char* expected) {
+        size_t count = 0;
+        const bool ok = c_.readNumbers<Scalar>([](size_t) {}, [&](Scalar v) {
+            if (count < n) out[count] = v;
+            ++count;
+        });
+        if (!check(ok)) return false;
+        if (count != n) return fail(std::string("expected ") + expected + ", found " + std::to_string(count) + " numbers");
+        return true;
+    }
+
+    bool color(ON_Color& out) {
+        int32_t rgb[3] = {};
+        if (!fixedNumbers(rgb, 3, "[r, g, b]")) return false;
+        for (const int32_t v : rgb) {
+            if (v < 0 || v > 255) return fail("colour components must be integers from 0 to 255");
+        }
+        out = ON_Color(rgb[0], rgb[1], rgb[2]);
+        return true;
+    }
+
+    bool xform(ON_Xform& out) {
+        double m[16] = {};
+        if (!fixedNumbers(m, 16, "16 numbers (a 4x4 transform, row by row)")) return false;
+        for (int i = 0; i < 16; ++i) out.m_xform[i / 4][i % 4] = m[i];
+        return true;
+    }
+
+    bool point(double (&out)[3]) { return fixedNumbers(out, 3, "[x, y, z]"); }
+
+    // Numbers grouped N to an element (ON_3fPoint, ON_MeshFace, ...).
+    template <typename Tuple, typename Scalar, size_t N>
+    bool tuples(ON_SimpleArray<Tuple>& out, const char* per) {
+        static_assert(sizeof(Tuple) == N * sizeof(Scalar) && std::is_trivially_copyable_v<Tuple>);
+        auto& v = out.vector();
+        v.clear();
+        Scalar buf[N] = {};
+        size_t k = 0;
+        size_t total = 0;
+        const bool ok = c_.readNumbers<Scalar>([&](size_t n) { v.reserve(n / N); },
+                                               [&](Scalar x) {
+                                                   buf[k++] = x;
+                                                   ++total;
+                                                   if (k == N) {
+                                                       Tuple t;
+                                                       std::memcpy(static_cast<void*>(&t), buf, sizeof t);
+                                                       v.push_back(t);
+                                                       k = 0;
+                                                   }
+                                               });
+        if (!check(ok)) return false;
+        if (k != 0) {
+            return fail(std::to_string(total) + " numbers, not a multiple of " + std::to_string(N) + " (" + per + ")");
+        }
+        return true;
+    }
+
+    // --- entries ---
+
+    bool readMesh(ON_Mesh& mesh) {
+        bool hasVertices = false;
+        bool hasFaces = false;
+        const bool ok = members("mesh", [&](std::string_view key) {
+            if (key == "vertices") return hasVertices = true, result(tuples<ON_3fPoint, float, 3>(mesh.m_V, "x y z per vertex"));
+            if (key == "faces") return hasFaces = true, result(tuples<ON_MeshFace, int32_t, 4>(mesh.m_F, "a b c d per face"));
+            if (key == "normals") return result(tuples<ON_3fVector, float, 3>(mesh.m_N, "x y z per vertex"));
+            if (key == "faceNormals") return result(tuples<ON_3fVector, float, 3>(mesh.m_FN, "x y z per face"));
+            if (key == "textureCoordinates") return result(tuples<ON_2fPoint, float, 2>(mesh.m_T, "u v per vertex"));
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        if (!hasVertices || !hasFaces) return fail(hasVertices ? "missing required field \"faces\"" : "missing required field \"vertices\"");
+        return true;
+    }
+
+    bool readTexture(ON_Texture& t) {
+        bool hasType = false;
+        bool hasPath = false;
+        const bool ok = members("texture", [&](std::string_view key) {
+            if (key == "id") return result(uuid(t.m_texture_id));
+            if (key == "type") return hasType = true, result(word(kTextureTypeWords, t.m_type));
+            if (key == "filePath") {
+                hasPath = true;
+                ON_wString path;
+                if (!string(path)) return Handled::failed;
+                t.m_image_file_reference.SetFullPath(path);
+                return Handled::ok;
+            }
+            if (key == "relativePath") {
+                ON_wString path;
+                if (!string(path)) return Handled::failed;
+                t.m_image_file_reference.SetRelativePath(path);
+                return Handled::ok;
+            }
+            if (key == "on") return result(flag(t.m_bOn));
+            if (key == "uvwTransform") return result(xform(t.m_uvw));
+            if (key == "mappingChannel") {
+                int64_t channel = 0;
+                if (!integer(channel, std::numeric_limits<int32_t>::min(), std::numeric_limits<uint32_t>::max())) return Handled::failed;
+                t.m_mapping_channel_id = static_cast<unsigned int>(channel);
+                return Handled::ok;
+            }
+            if (key == "mode") return result(word(kTextureModeWords, t.m_mode));
+            if (key == "blendConstant") return result(number(t.m_blend_constant_A, {0, 1}));
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        if (!hasType || !hasPath) return fail(hasType ? "missing required field \"filePath\"" : "missing required field \"type\"");
+        return true;
+    }
+
+    bool readMaterialFields(ON_Material& m, std::string_view path) {
+        return members(path, [&](std::string_view key) {
+            if (key == "id") {
+                ON_UUID id;
+                if (!uuid(id)) return Handled::failed;
+                m.SetId(id);
+                return Handled::ok;
+            }
+            if (key == "name") {
+                ON_wString name;
+                if (!string(name)) return Handled::failed;
+                m.SetName(name);
+                return Handled::ok;
+            }
+            if (key == "diffuse") return result(color(m.m_diffuse));
+            if (key == "ambient") return result(color(m.m_ambient));
+            if (key == "emission") return result(color(m.m_emission));
+            if (key == "specular") return result(color(m.m_specular));
+            if (key == "reflection") return result(color(m.m_reflection));
+            if (key == "transparent") return result(color(m.m_transparent));
+            if (key == "shine") return result(number(m.m_shine, {0, ON_Material::MaxShine}));
+            if (key == "transparency") return result(number(m.m_transparency, {0, 1}));
+            if (key == "reflectivity") return result(number(m.m_reflectivity, {0, 1}));
+            if (key == "indexOfRefraction") return result(number(m.m_index_of_refraction, {0, kMax, true}));
+            if (key == "renderMaterialInstanceId") {
+                ON_UUID id;
+                if (!uuid(id)) return Handled::failed;
+                m.SetRdkMaterialInstanceId(id);
+                return Handled::ok;
+            }
+            if (key == "textures") {
+                return result(elements([&](size_t i) {
+                    FieldScope scope(*this, std::to_string(i));
+                    ON_Texture t;
+                    if (!readTexture(t)) return false;
+                    m.m_textures.Append(t);
+                    return true;
+                }));
+            }
+            return Handled::unknown;
+        });
+    }
+
+    bool readMaterial(size_t index) {
+        EntryScope entry(*this, "material " + std::to_string(index));
+        ON_Material m;
+        if (!readMaterialFields(m, "material")) return false;
+        for (int i = 0; i < m.m_textures.Count(); ++i) {
+            for (int j = 0; j < i; ++j) {
+                if (m.m_textures[i].m_type == m.m_textures[j].m_type) {
+                    return refuse(entryLabel("material", index, m.Name(), m.Id()),
+                                  "textures: two textures of type \"" +
+                                      std::string(toWord(kTextureTypeWords, m.m_textures[i].m_type)) + "\"");
+                }
+            }
+        }
+        d_.materials.push_back(std::move(m));
+        return true;
+    }
+
+    bool readLayer(size_t index) {
+        EntryScope entry(*this, "layer " + std::to_string(index));
+        ON_Layer layer;
+        bool hasName = false;
+        const bool ok = members("layer", [&](std::string_view key) {
+            if (key == "id") {
+                ON_UUID id;
+                if (!uuid(id)) return Handled::failed;
+                layer.SetId(id);
+                return Handled::ok;
+            }
+            if (key == "name") {
+                ON_wString name;
+                if (!string(name)) return Handled::failed;
+                layer.SetName(name);
+                hasName = true;
+                return Handled::ok;
+            }
+            if (key == "parentId") {
+                ON_UUID id;
+                if (!uuid(id)) return Handled::failed;
+                layer.SetParentLayerId(id);
+                return Handled::ok;
+            }
+            if (key == "visible") {
+                bool v = true;
+                if (!flag(v)) return Handled::failed;
+                layer.SetVisible(v);
+                return Handled::ok;
+            }
+            if (key == "locked") {
+                bool v = false;
+                if (!flag(v)) return Handled::failed;
+                layer.SetLocked(v);
+                return Handled::ok;
+            }
+            if (key == "materialIndex") {
+                int v = -1;
+                if (!integer(v, -1, std::numeric_limits<int32_t>::max())) return Handled::failed;
+                layer.SetRenderMaterialIndex(v);
+                return Handled::ok;
+            }
+            if (key == "color") {
+                ON_Color c;
+                if (!color(c)) return Handled::failed;
+                layer.SetColor(c);
+                return Handled::ok;
+            }
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        if (!hasName || layer.Name().IsEmpty()) {
+            return refuse(entryLabel("layer", index, layer.Name(), layer.Id()),
+                          hasName ? "name: a layer name must not be empty" : "missing required field \"name\"");
+        }
+        d_.layers.push_back(std::move(layer));
+        return true;
+    }
+
+    bool readRenderContent(size_t index) {
+        EntryScope entry(*this, "render content " + std::to_string(index));
+        RenderContentData rc;
+        const bool ok = members("renderContent", [&](std::string_view key) {
+            if (key == "id") return result(uuid(rc.id));
+            if (key == "typeId") return result(uuid(rc.typeId));
+            if (key == "name") return result(string(rc.name));
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        const std::string label = entryLabel("render content", index, rc.name, rc.id);
+        if (ON_UuidIsNil(rc.id)) return refuse(label, "id: required and not nil");
+        if (ON_UuidIsNil(rc.typeId)) return refuse(label, "typeId: required and not nil");
+        d_.renderContents.push_back(std::move(rc));
+        return true;
+    }
+
+    bool readMapping(size_t index) {
+        EntryScope entry(*this, "texture mapping " + std::to_string(index));
+        ON_TextureMapping m;
+        bool hasType = false;
+        bool hasNormal = false;
+        const bool ok = members("textureMapping", [&](std::string_view key) {
+            if (key == "id") {
+                ON_UUID id;
+                if (!uuid(id)) return Handled::failed;
+                m.SetId(id);
+                return Handled::ok;
+            }
+            if (key == "name") {
+                ON_wString name;
+                if (!string(name)) return Handled::failed;
+                m.SetName(name);
+                return Handled::ok;
+            }
+            if (key == "type") return hasType = true, result(word(kMappingTypeWords, m.m_type));
+            if (key == "projection") return result(word(kProjectionWords, m.m_projection));
+            if (key == "textureSpace") return result(word(kTextureSpaceWords, m.m_texture_space));
+            if (key == "capped") return result(flag(m.m_bCapped));
+            if (key == "pointTransform") return result(xform(m.m_Pxyz));
+            if (key == "normalTransform") return hasNormal = true, result(xform(m.m_Nxyz));
+            if (key == "uvwTransform") return result(xform(m.m_uvw));
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        const std::string label = entryLabel("texture mapping", index, m.Name(), m.Id());
+        if (m.IdIsNil()) return refuse(label, "id: required and not nil");
+        if (!hasType) return refuse(label, "missing required field \"type\"");
+        if (!hasNormal) {
+            // Normals map with the inverse transpose of the point transformation.
+            ON_Xform n = m.m_Pxyz;
+            if (!n.Invert()) return refuse(label, "pointTransform cannot be inverted; give normalTransform");
+            n.Transpose();
+            m.m_Nxyz = n;
+        }
+        d_.textureMappings.push_back(std::move(m));
+        return true;
+    }
+
+    bool readBitmap(size_t index) {
+        EntryScope entry(*this, "bitmap " + std::to_string(index));
+        ON_Bitmap bitmap;
+        int width = 0;
+        int height = 0;
+        int bpp = 0;
+        std::optional<std::vector<uint8_t>> pixels;
+        const bool ok = members("bitmap", [&](std::string_view key) {
+            if (key == "id") {
+                ON_UUID id;
+                if (!uuid(id)) return Handled::failed;
+                bitmap.SetId(id);
+                return Handled::ok;
+            }
+            if (key == "name") {
+                ON_wString name;
+                if (!string(name)) return Handled::failed;
+                bitmap.SetName(name);
+                return Handled::ok;
+            }
+            if (key == "filePath") {
+                ON_wString path;
+                if (!string(path)) return Handled::failed;
+                bitmap.m_file_reference.SetFullPath(path);
+                return Handled::ok;
+            }
+            if (key == "width") return result(integer(width, 1, 65536));
+            if (key == "height") return result(integer(height, -65536, 65536));
+            if (key == "bitsPerPixel") return result(integer(bpp, 1, 32));
+            if (key == "pixels") {
+                std::string text;
+                if (!string(text)) return Handled::failed;
+                pixels = decodeBase64(text);
+                if (!pixels) return result(fail("not valid base64"));
+                return Handled::ok;
+            }
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        const std::string label = entryLabel("bitmap", index, bitmap.Name(), bitmap.Id());
+        if (width == 0 || height == 0 || bpp == 0 || !pixels) {
+            return refuse(label, "width, height (not 0), bitsPerPixel and pixels are required");
+        }
+        if (!bitmap.Create(width, height, bpp)) {
+            return refuse(label, "cannot hold a " + std::to_string(width) + " x " + std::to_string(height) + " image of " +
+                                     std::to_string(bpp) + " bits per pixel (1, 4, 8, 16, 24 or 32 bits, at most 1 GiB)");
+        }
+        const size_t expected = bitmap.SizeofImage();
+        const size_t given = pixels->size();
+        if (!bitmap.SetBits(std::move(*pixels))) {
+            return refuse(label, "pixels: " + std::to_string(given) + " bytes, " + std::to_string(expected) +
+                                     " expected (rows padded to 4 bytes)");
+        }
+        d_.bitmaps.push_back(std::move(bitmap));
+        return true;
+    }
+
+    bool readDefinition(size_t index) {
+        EntryScope entry(*this, "instance definition " + std::to_string(index));
+        InstanceDefinitionData def;
+        const bool ok = members("instanceDefinition", [&](std::string_view key) {
+            if (key == "id") {
+                ON_UUID id;
+                if (!uuid(id)) return Handled::failed;
+                def.definition.SetId(id);
+                return Handled::ok;
+            }
+            if (key == "name") {
+                ON_wString name;
+                if (!string(name)) return Handled::failed;
+                def.definition.SetName(name);
+                return Handled::ok;
+            }
+            if (key == "description") {
+                ON_wString text;
+                if (!string(text)) return Handled::failed;
+                def.definition.SetDescription(text);
+                return Handled::ok;
+            }
+            if (key == "objects") {
+                return result(elements([&](size_t) {
+                    ON_UUID id;
+                    if (!uuid(id)) return false;
+                    def.members.push_back(id);
+                    return true;
+                }));
+            }
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        if (def.definition.IdIsNil()) {
+            return refuse(entryLabel("instance definition", index, def.definition.Name(), def.definition.Id()),
+                          "id: required and not nil");
+        }
+        d_.definitions.push_back(std::move(def));
+        return true;
+    }
+
+    bool readChannels(ON_MappingRef& ref) {
+        return elements([&](size_t i) {
+            FieldScope scope(*this, std::to_string(i));
+            ON_MappingChannel ch;
+            bool hasChannel = false;
+            bool hasMapping = false;
+            const bool ok = members("mappingChannel", [&](std::string_view key) {
+                if (key == "channel") return hasChannel = true, result(integer(ch.m_mapping_channel_id, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+                if (key == "mappingId") return hasMapping = true, result(uuid(ch.m_mapping_id));
+                if (key == "objectTransform") return result(xform(ch.m_object_xform));
+                return Handled::unknown;
+            });
+            if (!ok) return false;
+            if (!hasChannel || !hasMapping) return fail("a channel needs \"channel\" and \"mappingId\"");
+            if (ref.MappingChannel(ch.m_mapping_channel_id)) {
+                return fail("channel " + std::to_string(ch.m_mapping_channel_id) + " appears twice");
+            }
+            ref.m_mapping_channels.Append(ch);
+            return true;
+        });
+    }
+
+    bool readMappingRefs(ON_ObjectRenderingAttributes& rendering) {
+        return elements([&](size_t i) {
+            FieldScope scope(*this, std::to_string(i));
+            ON_MappingRef ref;
+            bool hasPlugin = false;
+            const bool ok = members("mappingRef", [&](std::string_view key) {
+                if (key == "pluginId") return hasPlugin = true, result(uuid(ref.m_plugin_id));
+                if (key == "channels") return result(readChannels(ref));
+                return Handled::unknown;
+            });
+            if (!ok) return false;
+            if (!hasPlugin) return fail("missing required field \"pluginId\"");
+            if (rendering.MappingRef(ref.m_plugin_id)) return fail("two mapping references for one plug-in id");
+            rendering.m_mappings.Append(ref);
+            return true;
+        });
+    }
+
+    bool readAttributes(ON_3dmObjectAttributes& a) {
+        return members("object.attributes", [&](std::string_view key) {
+            if (key == "layer") return result(integer(a.m_layer_index, 0, std::numeric_limits<int32_t>::max()));
+            if (key == "materialIndex") return result(integer(a.m_material_index, -1, std::numeric_limits<int32_t>::max()));
+            if (key == "materialSource") {
+                ON::object_material_source source = ON::material_from_layer;
+                if (!word(kMaterialSourceWords, source)) return Handled::failed;
+                a.SetMaterialSource(source);
+                return Handled::ok;
+            }
+            if (key == "visible") {
+                bool v = true;
+                if (!flag(v)) return Handled::failed;
+                a.SetVisible(v);
+                return Handled::ok;
+            }
+            if (key == "mode") {
+                ON::object_mode mode = ON::normal_object;
+                if (!word(kModeWords, mode)) return Handled::failed;
+                a.SetMode(mode);
+                return Handled::ok;
+            }
+            if (key == "mappings") return result(readMappingRefs(a.m_rendering_attributes));
+            return Handled::unknown;
+        });
+    }
+
+    bool readInstance(ObjectData& o) {
+        bool hasDefinition = false;
+        const bool ok = members("object.instance", [&](std::string_view key) {
+            if (key == "definition") return hasDefinition = true, result(uuid(o.definitionId));
+            if (key == "transform") return result(xform(o.instanceXform));
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        if (!hasDefinition) return fail("missing required field \"definition\"");
+        o.isInstance = true;
+        return true;
+    }
+
+    bool readObjectMembers(ObjectData& o, bool& hasType) {
+        return members("object", [&](std::string_view key) {
+            if (key == "id") return result(uuid(o.attributes.m_uuid));
+            if (key == "name") return result(string(o.attributes.m_name));
+            if (key == "type") return hasType = true, result(word(kObjectTypeWords, o.type));
+            if (key == "class") {
+                std::string ignored;
+                return result(string(ignored));
+            }
+            if (key == "attributes") return result(readAttributes(o.attributes));
+            if (key == "mesh") {
+                o.mesh = std::make_shared<ON_Mesh>();
+                return result(readMesh(*o.mesh));
+            }
+            if (key == "renderMeshes") {
+                return result(elements([&](size_t i) {
+                    FieldScope scope(*this, std::to_string(i));
+                    auto mesh = std::make_shared<ON_Mesh>();
+                    if (!readMesh(*mesh)) return false;
+                    o.renderMeshes.push_back(std::move(mesh));
+                    return true;
+                }));
+            }
+            if (key == "instance") return result(readInstance(o));
+            return Handled::unknown;
+        });
+    }
+
+    // What one object must and must not carry, given its type.
+    std::optional<std::string> objectShapeProblem(const ObjectData& o, bool hasType) const {
+        if (!hasType) return "missing required field \"type\"";
+        if (ON_UuidIsNil(o.attributes.m_uuid)) return "id: required and not nil";
+        const bool isMesh = o.type == ON::mesh_object;
+        const bool isReference = o.type == ON::instance_reference;
+        if (isMesh && !o.mesh) return "a mesh object needs \"mesh\"";
+        if (!isMesh && o.mesh) return "\"mesh\" is only for mesh objects (use \"renderMeshes\")";
+        if (!o.renderMeshes.empty() && (isMesh || isReference)) {
+            return "\"renderMeshes\" are not for mesh objects or instance references";
+        }
+        if (isReference != o.isInstance) {
+            return isReference ? "an instance reference needs \"instance\"" : "\"instance\" is only for instance references";
+        }
+        return std::nullopt;
+    }
+
+    bool readObject(size_t index) {
+        EntryScope entry(*this, "object " + std::to_string(index));
+        ObjectData o;
+        bool hasType = false;
+        if (!readObjectMembers(o, hasType)) return false;
+        const std::string label = entryLabel("object", index, o.attributes.m_name, o.attributes.m_uuid);
+        if (auto problem = objectShapeProblem(o, hasType)) return refuse(label, *problem);
+        if (o.mesh) {
+            if (auto problem = checkMesh(*o.mesh)) return refuse(label, "mesh: " + *problem);
+        }
+        for (size_t i = 0; i < o.renderMeshes.size(); ++i) {
+            if (auto problem = checkMesh(*o.renderMeshes[i])) {
+                return refuse(label, "render mesh " + std::to_string(i) + ": " + *problem);
+            }
+        }
+        d_.objects.push_back(std::move(o));
+        return true;
+    }
+
+    struct Camera {
+        ON::view_projection projection = ON::perspective_view;
+        double location[3] = {};
+        double direction[3] = {};
+        double up[3] = {};
+        double target[3] = {};
+        double frustum[6] = {};
+        int32_t port[4] = {0, 1000, 600, 0};
+        bool hasLocation = false, hasDirection = false, hasUp = false, hasTarget = false, hasFrustum = false;
+    };
+
+    static std::optional<std::string> applyCamera(const Camera& c, ON_Viewport& vp) {
+        if (!c.hasLocation || !c.hasDirection || !c.hasUp || !c.hasFrustum) {
+            return "cameraLocation, cameraDirection, cameraUp and frustum are required";
+        }
+        const ON_3dPoint location(c.location[0], c.location[1], c.location[2]);
+        const ON_3dVector direction(c.direction[0], c.direction[1], c.direction[2]);
+        const ON_3dVector up(c.up[0], c.up[1], c.up[2]);
+        const ON_3dPoint target = c.hasTarget ? ON_3dPoint(c.target[0], c.target[1], c.target[2]) : location + direction;
+        vp.SetProjection(c.projection);
+        if (!vp.SetCameraLocation(location) || !vp.SetTargetPoint(target)) return "camera numbers out of range";
+        if (!vp.SetCameraDirection(direction)) return "cameraDirection: must not be zero";
+        if (!vp.SetCameraUp(up) || !vp.IsValidCamera()) return "cameraUp: must not be zero or parallel to the direction";
+        const double* f = c.frustum;
+        if (!vp.SetFrustum(f[0], f[1], f[2], f[3], f[4], f[5])) {
+            return c.projection == ON::perspective_view
+                       ? "frustum: needs left < right, bottom < top and 0 < near < far"
+                       : "frustum: needs left < right, bottom < top and near < far";
+        }
+        if (!vp.SetScreenPort(c.port[0], c.port[1], c.port[2], c.port[3])) {
+            return "screenPort: left and right, bottom and top must differ";
+        }
+        return std::nullopt;
+    }
+
+    bool readView(size_t index) {
+        EntryScope entry(*this, "view " + std::to_string(index));
+        ViewData view;
+        Camera cam;
+        const bool ok = members("view", [&](std::string_view key) {
+            if (key == "name") return result(string(view.name));
+            if (key == "projection") return result(word(kViewProjectionWords, cam.projection));
+            if (key == "cameraLocation") return cam.hasLocation = true, result(point(cam.location));
+            if (key == "cameraDirection") return cam.hasDirection = true, result(point(cam.direction));
+            if (key == "cameraUp") return cam.hasUp = true, result(point(cam.up));
+            if (key == "target") return cam.hasTarget = true, result(point(cam.target));
+            if (key == "frustum") {
+                cam.hasFrustum = true;
+                return result(fixedNumbers(cam.frustum, 6, "[left, right, bottom, top, near, far]"));
+            }
+            if (key == "screenPort") return result(fixedNumbers(cam.port, 4, "[left, right, bottom, top]"));
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        if (auto problem = applyCamera(cam, view.viewport)) {
+            return refuse(entryLabel("view", index, view.name, ON_nil_uuid), *problem);
+        }
+        d_.views.push_back(std::move(view));
+        return true;
+    }
+
+    bool readUnits() {
+        EntryScope entry(*this, "units");
+        return members("units", [&](std::string_view key) {
+            if (key == "length") return result(word(kUnitWords, d_.units));
+            double ignored = 0;
+            // Tolerances are checked but not kept: the host's documents have none.
+            if (key == "absoluteTolerance" || key == "angleTolerance") return result(number(ignored, {0, kMax, true}));
+            if (key == "relativeTolerance") return result(number(ignored, {0, kMax}));
+            return Handled::unknown;
+        });
+    }
+
+    bool readAppSettings() {
+        EntryScope entry(*this, "appSettings");
+        AppSettingsData& s = d_.appSettings;
+        return members("appSettings", [&](std::string_view key) {
+            if (key == "defaultMaterial") {
+                ON_Material m;
+                if (!readMaterialFields(m, "appSettings.defaultMaterial")) return Handled::failed;
+                s.defaultMaterial = std::move(m);
+                return Handled::ok;
+            }
+            if (key == "autoSaveFile") return result(string(s.autoSaveFile.emplace()));
+            if (key == "autoSaveEnabled") return result(flag(s.autoSaveEnabled.emplace()));
+            if (key == "searchPaths") {
+                auto& paths = s.searchPaths.emplace();
+                return result(elements([&](size_t) { return string(paths.emplace_back()); }));
+            }
+            return Handled::unknown;
+        });
+    }
+
+    Handled readFormat(bool& has) {
+        has = true;
+        std::string text;
+        if (!string(text)) return Handled::failed;
+        if (text == kFormatName) return Handled::ok;
+        return result(fail("\"" + text.substr(0, 40) + "\" is not a vantro document (\"" + std::string(kFormatName) + "\")"));
+    }
+
+    Handled readVersion(bool& has) {
+        has = true;
+        int64_t version = 0;
+        if (!check(c_.readInt64(version))) return Handled::failed;
+        if (version == kFormatVersion) return Handled::ok;
+        if (version > kFormatVersion) {
+            return result(fail("version " + std::to_string(version) + " was written by a newer program (this one reads " +
+                               std::to_string(kFormatVersion) + ")"));
+        }
+        return result(fail("version " + std::to_string(version) + " does not exist"));
+    }
+
+    bool readRoot() {
+        bool hasFormat = false;
+        bool hasVersion = false;
+        const bool ok = members("document", [&](std::string_view key) {
+            if (key == "format") return readFormat(hasFormat);
+            if (key == "version") return readVersion(hasVersion);
+            if (key == "units") return result(readUnits());
+            if (key == "layers") return result(elements([&](size_t i) { return readLayer(i); }));
+            if (key == "materials") return result(elements([&](size_t i) { return readMaterial(i); }));
+            if (key == "renderContents") return result(elements([&](size_t i) { return readRenderContent(i); }));
+            if (key == "textureMappings") return result(elements([&](size_t i) { return readMapping(i); }));
+            if (key == "bitmaps") return result(elements([&](size_t i) { return readBitmap(i); }));
+            if (key == "instanceDefinitions") return result(elements([&](size_t i) { return readDefinition(i); }));
+            if (key == "objects") return result(elements([&](size_t i) { return readObject(i); }));
+            if (key == "views") return result(elements([&](size_t i) { return readView(i); }));
+            if (key == "activeView") return result(integer(d_.activeView, -1, std::numeric_limits<int32_t>::max()));
+            if (key == "appSettings") return result(readAppSettings());
+            if (key == "source") return result(check(c_.skipValue()));
+            if (key == "warnings") {
+                return result(elements([&](size_t) { return string(d_.fileWarnings.emplace_back()); }));
+            }
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        if (!hasFormat) return refuse("document", "missing \"format\": not a vantro document");
+        if (!hasVersion) return refuse("document", "missing required field \"version\"");
+        return true;
+    }
+
+    JsonCursor c_;
+    DocumentData& d_;
+    std::string entry_;
+    std::string field_;
+    std::string errorEntry_;
+    std::string errorField_;
+    bool contextSaved_ = false;
+    std::string semantic_;
+    std::vector<std::string> warnings_;
+    std::set<std::string> unknownSeen_;
+};
+
+}  // namespace
+
+std::string entryLabel(std::string_view kind, size_t index, const ON_wString& name, const ON_UUID& id) {
+    std::string label = std::string(kind) + " " + std::to_string(index);
+    if (name.IsNotEmpty()) {
+        std::string quoted = name.ToUtf8();
+        if (quoted.size() > 80) quoted = quoted.substr(0, 77) + "...";
+        label += " \"" + quoted + "\"";
+    }
+    if (ON_UuidIsNotNil(id)) label += " (" + ON_UuidToString(id).ToUtf8() + ")";
+    return label;
+}
+
+ParseOutcome parseDocument(std::string_view text, DocumentData& out) { return Parser(text, out).run(); }
+
+}  // namespace vantro::docio

@@ -1,0 +1,27 @@
+#pragma once
+// .3dm files: converted to the JSON document format by tools/3dm-to-json.mjs (run with
+// node, npm package rhino3dm) and then read like any JSON document.
+
+#include <string>
+
+namespace vantro::docio {
+
+struct Converted3dm {
+    bool ok = false;
+    std::string json;   // the converted document
+    std::string error;  // when !ok: why, with the converter's own message when it gave one
+};
+
+// Converts the file at path (UTF-8). Runs `node <script> <path> <temporary file>` and
+// waits for it; the temporary file is removed afterwards. Fails when the input is
+// missing, node or the script cannot be found, or the converter reports an error.
+// Any thread; blocks for as long as the conversion takes.
+Converted3dm convert3dmToJson(const std::string& path);
+
+// The converter script: $VANTRO_3DM_CONVERTER when set, else tools/3dm-to-json.mjs
+// in the directory of the running executable or one of its parents, else in the
+// working directory or one of its parents. Empty when none is found. The node
+// program is $VANTRO_NODE when set, else "node" from PATH.
+std::string findConverterScript();
+
+}  // namespace vantro::docio

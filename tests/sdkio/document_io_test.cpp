@@ -1,0 +1,422 @@
+// Reading and writing documents in the host's JSON format: what a file puts into a
+// document, what it is refused for (and that a refusal changes nothing), warnings,
+// and that writing and reading again gives the same document.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "document_compare.h"
+#include "sdk/io/document_reader.h"
+#include "sdk/io/document_writer.h"
+#include "sdk/rdk_document.h"
+#include "sdk/rhino_app_settings.h"
+#include "sdk/rhino_doc.h"
+#include "sdk/rhino_object.h"
+
+namespace {
+
+using vantro::docio::DocumentLoadResult;
+using vantro::docio::readDocumentFile;
+using vantro::docio::readDocumentJson;
+using vantro::docio::writeDocumentJson;
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const std::string& fullDocument() {
+    static const std::string text = fileText(SDKIO_DATA_DIR "/full.json");
+    return text;
+}
+
+// text with its first occurrence of `from` replaced by `to`.
+std::string edited(std::string text, std::string_view from, std::string_view to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << "test text not found: " << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+// The full document with one edit.
+std::string edited(std::string_view from, std::string_view to) { return edited(fullDocument(), from, to); }
+
+// A fresh path in the temporary directory.
+std::filesystem::path temporaryPath(const std::string& stem) {
+    static std::random_device random;
+    return std::filesystem::temp_directory_path() / ("sdkio-" + stem + "-" + std::to_string(random()));
+}
+
+bool isEmpty(CRhinoDoc& doc) {
+    ON_SimpleArray<CRhinoView*> views;
+    return doc.m_layer_table.LayerCount() == 0 && doc.m_material_table.MaterialCount() == 0 &&
+           doc.m_texture_mapping_table.TextureMappingCount() == 0 && doc.m_bitmap_table.BitmapCount() == 0 &&
+           doc.m_instance_definition_table.InstanceDefinitionCount() == 0 && doc.Objects().empty() &&
+           doc.GetViewList(views) == 0 && doc.RdkDocument().ContentCount() == 0 &&
+           doc.UnitSystem() == ON::LengthUnitSystem::Millimeters;
+}
+
+ON_UUID id(const char* text) { return ON_UuidFromString(std::string_view(text)); }
+
+const CRhinoObject* object(const CRhinoDoc& doc, const char* text) { return doc.LookupObject(id(text)); }
+
+TEST(DocumentRead, FullDocumentFillsEveryTable) {
+    CRhinoDoc doc;
+    const DocumentLoadResult r = readDocumentJson(fullDocument(), "full.json", doc);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(doc.UnitSystem(), ON::LengthUnitSystem::Inches);
+
+    // Parents go first: "Parent" (second in the file) gets index 0.
+    ASSERT_EQ(doc.m_layer_table.LayerCount(), 3);
+    EXPECT_EQ(doc.m_layer_table[0].Name(), u"Parent");
+    EXPECT_TRUE(doc.m_layer_table[0].IsLocked());
+    const ON_Layer& child = doc.m_layer_table[1];
+    EXPECT_EQ(child.Name(), u"Child");
+    EXPECT_EQ(child.ParentLayerId(), doc.m_layer_table[0].Id());
+    EXPECT_FALSE(child.IsVisible());
+    EXPECT_EQ(child.Color(), ON_Color(10, 20, 30));
+    EXPECT_EQ(child.RenderMaterialIndex(), 1);
+
+    const ON_Material& wood = doc.m_material_table[0];
+    EXPECT_EQ(wood.Name(), u"Wood");
+    EXPECT_EQ(wood.m_diffuse, ON_Color(200, 150, 100));
+    EXPECT_EQ(wood.m_shine, 127.5);
+    EXPECT_EQ(wood.m_transparency, 0.25);
+    EXPECT_EQ(wood.m_index_of_refraction, 1.5);
+    ASSERT_EQ(wood.m_textures.Count(), 2);
+    const ON_Texture& bitmap = wood.m_textures[0];
+    EXPECT_EQ(bitmap.m_image_file_reference.FullPath(), u"C:\\Maps\\oak.jpg");
+    EXPECT_EQ(bitmap.m_image_file_reference.RelativePath(), u"Maps/oak.jpg");
+    EXPECT_EQ(bitmap.m_mapping_channel_id, 2u);
+    EXPECT_EQ(bitmap.m_uvw.m_xform[0][3], 0.5);
+    EXPECT_EQ(wood.m_textures[1].m_type, ON_Texture::bump_texture);
+    EXPECT_FALSE(wood.m_textures[1].m_bOn);
+    EXPECT_EQ(wood.m_textures[1].m_mode, ON_Texture::blend_texture);
+    // Defaults of a new material where the file gives nothing.
+    EXPECT_EQ(doc.m_material_table[1].m_diffuse, ON_Color(128, 128, 128));
+    const CRhRdkContent* glass = doc.RdkDocument().FindContentInstance(wood.RdkMaterialInstanceId());
+    ASSERT_NE(glass, nullptr);
+    EXPECT_EQ(glass->InstanceName(), u"Glass");
+
+    const ON_TextureMapping& box = doc.m_texture_mapping_table[0];
+    EXPECT_EQ(box.m_type, ON_TextureMapping::TYPE::box_mapping);
+    EXPECT_EQ(box.m_texture_space, ON_TextureMapping::TEXTURE_SPACE::divided);
+    // Without a normal transform the inverse transpose of the point transform is used.
+    EXPECT_EQ(box.m_Nxyz.m_xform[0][0], 2.0);
+
+    ASSERT_EQ(doc.m_bitmap_table.BitmapCount(), 1);
+    const ON_Bitmap& tiny = *doc.m_bitmap_table.Bitmap(0);
+    EXPECT_EQ(tiny.SizeofScan(), 8u);
+    EXPECT_EQ(tiny.Bits(1)[3], 255);  // second row, second pixel: white
+}
+
+TEST(DocumentRead, FullDocumentObjectsAndBlocks) {
+    CRhinoDoc doc;
+    ASSERT_TRUE(readDocumentJson(fullDocument(), "full.json", doc).ok);
+
+    const auto* quad = CRhinoMeshObject::Cast(object(doc, "88888888-8888-4888-8888-000000000001"));
+    ASSERT_NE(quad, nullptr);
+    const ON_Mesh& m = *quad->Mesh();
+    EXPECT_EQ(m.VertexCount(), 5);
+    EXPECT_EQ(m.QuadCount(), 1);
+    EXPECT_EQ(m.TriangleCount(), 1);
+    EXPECT_EQ(m.m_V[4], ON_3fPoint(0.5f, 2.0f, 0.125f));
+    EXPECT_TRUE(m.HasVertexNormals());
+    EXPECT_TRUE(m.HasFaceNormals());
+    EXPECT_TRUE(m.HasTextureCoordinates());
+    const ON_3dmObjectAttributes& a = quad->Attributes();
+    EXPECT_EQ(a.m_layer_index, 1);  // "Child", renumbered after its parent
+    EXPECT_EQ(a.MaterialSource(), ON::material_from_object);
+    const ON_MappingRef* ref = a.m_rendering_attributes.MappingRef(id("99999999-9999-4999-8999-000000000001"));
+    ASSERT_NE(ref, nullptr);
+    const ON_MappingChannel* channel = ref->MappingChannel(2);
+    ASSERT_NE(channel, nullptr);
+    EXPECT_EQ(channel->m_mapping_index, 0);
+    EXPECT_EQ(channel->m_object_xform.m_xform[0][3], 5.0);
+
+    const CRhinoObject* brep = object(doc, "88888888-8888-4888-8888-000000000002");
+    ASSERT_NE(brep, nullptr);
+    EXPECT_EQ(brep->ObjectType(), ON::brep_object);
+    EXPECT_EQ(brep->RenderMeshes().size(), 2u);
+    EXPECT_FALSE(brep->Attributes().IsVisible());
+    EXPECT_TRUE(brep->IsLocked());
+    const CRhinoObject* subd = object(doc, "88888888-8888-4888-8888-000000000005");
+    ASSERT_NE(subd, nullptr);
+    EXPECT_TRUE(subd->RenderMeshes().empty());
+
+    // Outer holds two references to Inner; both definitions exist, Inner first.
+    const auto& defs = doc.m_instance_definition_table;
+    ASSERT_EQ(defs.InstanceDefinitionCount(), 2);
+    EXPECT_EQ(defs[0].Name(), u"Inner");
+    EXPECT_EQ(defs[1].Name(), u"Outer");
+    EXPECT_EQ(defs[1].ObjectCount(), 2);
+    EXPECT_TRUE(defs[1].Object(0)->IsInstanceDefinitionGeometry());
+    const auto* placed = CRhinoInstanceObject::Cast(object(doc, "88888888-8888-4888-8888-000000000004"));
+    ASSERT_NE(placed, nullptr);
+    EXPECT_EQ(placed->InstanceDefinition(), &defs[1]);
+    EXPECT_EQ(placed->InstanceXform().m_xform[0][3], 10.0);
+
+    ON_SimpleArray<CRhinoView*> views;
+    ASSERT_EQ(doc.GetViewList(views), 2);
+    EXPECT_EQ(doc.ActiveView(), views[1]);
+    const ON_Viewport& vp = views[1]->Viewport().VP();
+    EXPECT_TRUE(vp.IsPerspectiveProjection());
+    EXPECT_EQ(vp.CameraLocation(), ON_3dPoint(0, -10, 0));
+    double halfVertical = 0;
+    EXPECT_TRUE(vp.GetCameraAngle(nullptr, &halfVertical, nullptr));
+    EXPECT_NEAR(halfVertical, std::atan(0.3), 1e-12);
+    EXPECT_TRUE(views[0]->Viewport().VP().IsParallelProjection());
+}
+
+TEST(DocumentRead, AppSettingsAreReturnedAndApplied) {
+    CRhinoDoc doc;
+    const DocumentLoadResult r = readDocumentJson(fullDocument(), "full.json", doc);
+    ASSERT_TRUE(r.ok);
+    CRhinoAppSettings settings;
+    vantro::docio::applyAppSettings(r.appSettings, settings);
+    EXPECT_EQ(settings.DefaultMaterial().m_diffuse, ON_Color(250, 250, 250));
+    EXPECT_EQ(settings.FileSettings().AutoSaveFile(), u"/tmp/auto.json");
+    EXPECT_FALSE(settings.FileSettings().AutoSaveEnabled());
+    ASSERT_EQ(settings.FileSettings().SearchPaths().size(), 1u);
+}
+
+// A document with nothing but objects gets a "Default" layer; everything else takes
+// its default.
+TEST(DocumentRead, MinimalDocumentGetsDefaults) {
+    CRhinoDoc doc;
+    const DocumentLoadResult r = readDocumentJson(
+        R"({"format": "vantro-document", "version": 1,
+            "objects": [{"id": "3f2a9c1e-0b6a-4b2f-a481-518c6f9602e5", "type": "point"}]})",
+        "min.json", doc);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.warnings.empty());
+    ASSERT_EQ(doc.m_layer_table.LayerCount(), 1);
+    EXPECT_EQ(doc.m_layer_table[0].Name(), u"Default");
+    ASSERT_EQ(doc.Objects().size(), 1u);
+    const ON_3dmObjectAttributes& a = doc.Objects()[0]->Attributes();
+    EXPECT_EQ(a.m_layer_index, 0);
+    EXPECT_EQ(a.m_material_index, -1);
+    EXPECT_EQ(a.MaterialSource(), ON::material_from_layer);
+    EXPECT_TRUE(a.IsVisible());
+    EXPECT_EQ(doc.UnitSystem(), ON::LengthUnitSystem::Millimeters);
+}
+
+struct BadCase {
+    const char* rule;
+    std::string text;
+    std::string message;
+};
+
+// Each case breaks one rule; the message must name the entry and the field, and the
+// document must stay empty.
+TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
+    const std::string quad = R"(object 0 "Quad and triangle" (88888888-8888-4888-8888-000000000001))";
+    const std::vector<BadCase> cases = {
+        {"face index beyond the vertices", edited("[0, 1, 2, 3, 3, 2, 4, 4]", "[0, 1, 2, 3, 3, 2, 9001, 9001]"),
+         "full.json: object 0 \"Quad and triangle\" (88888888-8888-4888-8888-000000000001): mesh: face 1 refers to vertex 9001 of 5"},
+        {"negative face index", edited("[0, 1, 2, 3, 3, 2, 4, 4]", "[0, 1, 2, 3, 3, 2, -1, -1]"), "face 1 refers to vertex -1 of 5"},
+        {"normals not one per vertex", edited("\"normals\": [0, 0, 1, ", "\"normals\": ["),
+         "mesh: normals: 12 numbers given, 3 per vertex (5 vertices) expected"},
+        {"vertices not in threes", edited("\"vertices\": [0, 0, 0, ", "\"vertices\": [0, 0, "),
+         "object 0: mesh.vertices: 14 numbers, not a multiple of 3"},
+        {"render mesh face index", edited("[0, 2, 1, 1]", "[0, 2, 3, 3]"), "render mesh 1: face 0 refers to vertex 3 of 3"},
+        {"wrong type", edited("\"layer\": 1,", "\"layer\": \"1\","),
+         "object 1: attributes.layer: expected a number, found a string"},
+        {"number too large", edited("\"shine\": 127.5", "\"shine\": 1e999"),
+         "material 0: shine: number out of the range of a double"},
+        {"value out of range", edited("\"shine\": 127.5", "\"shine\": 300"), "material 0: shine: 300 is not from 0 to 255"},
+        {"integer expected", edited("\"layer\": 1,", "\"layer\": 1.5,"), "attributes.layer: expected an integer"},
+        {"unknown unit", edited("\"inches\"", "\"furlongs\""), "units: length: \"furlongs\" is not one of none, angstroms"},
+        {"material index", edited("\"materialIndex\": 0", "\"materialIndex\": 7"),
+         "attributes.materialIndex: 7 is not a material index (2 materials)"},
+        {"layer index", edited("\"layer\": 2,", "\"layer\": 3,"), "attributes.layer: 3 is not a layer index (3 layers)"},
+        {"duplicate object id", edited("88888888-8888-4888-8888-000000000003", "88888888-8888-4888-8888-000000000001"),
+         "id is also the id of object 0"},
+        {"missing parent layer", edited("\"parentId\": \"11111111-1111-4111-8111-000000000002\"",
+                                        "\"parentId\": \"11111111-1111-4111-8111-000000000009\""),
+         "layer 0 \"Child\" (11111111-1111-4111-8111-000000000001): parentId: no layer has id 11111111-1111-4111-8111-000000000009"},
+        {"layer parent cycle", edited("\"name\": \"Parent\",", "\"name\": \"Parent\", \"parentId\": \"11111111-1111-4111-8111-000000000001\","),
+         "is its own ancestor"},
+        {"block placing itself", edited("\"definition\": \"77777777-7777-4777-8777-000000000001\"\n",
+                                        "\"definition\": \"77777777-7777-4777-8777-000000000002\"\n"),
+         "places itself through its members"},
+        {"member not a block object", edited("\"mode\": \"instanceDefinition\",", "\"mode\": \"normal\","),
+         "is a member but its mode is not \"instanceDefinition\""},
+        {"unknown definition", edited("\"definition\": \"77777777-7777-4777-8777-000000000002\"",
+                                      "\"definition\": \"77777777-7777-4777-8777-000000000009\""),
+         "instance.definition: no instance definition has id 77777777-7777-4777-8777-000000000009"},
+        {"unknown mapping", edited("\"mappingId\": \"55555555-5555-4555-8555-000000000001\"",
+                                   "\"mappingId\": \"55555555-5555-4555-8555-000000000009\""),
+         quad + ": attributes.mappings: channel 2 names mapping 55555555-5555-4555-8555-000000000009"},
+        {"bad id text", edited("\"88888888-8888-4888-8888-000000000005\"", "\"88888888-8888-4888-8888\""),
+         "id: expected an id (8-4-4-4-12 hexadecimal digits)"},
+        {"mesh on a brep", edited("\"renderMeshes\": [", "\"mesh\": {\"vertices\": [], \"faces\": []}, \"renderMeshes\": ["),
+         "\"mesh\" is only for mesh objects"},
+        {"reference without placement", edited("\"instance\": {", "\"x\": {"),
+         "an instance reference needs \"instance\""},
+        {"two textures of a type", edited("\"type\": \"bump\"", "\"type\": \"bitmap\""), "two textures of type \"bitmap\""},
+        {"bitmap size", edited("\"width\": 2", "\"width\": 3"), "pixels: 16 bytes, 24 expected"},
+        {"bitmap base64", edited("\"pixels\": \"", "\"pixels\": \"!"), "bitmap 0: pixels: not valid base64"},
+        {"perspective near plane", edited("[-0.5, 0.5, -0.3, 0.3, 1, 1000]", "[-0.5, 0.5, -0.3, 0.3, 0, 1000]"),
+         "view 1 \"Perspective\": frustum: needs left < right, bottom < top and 0 < near < far"},
+        {"camera up along direction", edited("\"cameraUp\": [0, 0, 1]", "\"cameraUp\": [0, 2, 0]"),
+         "cameraUp: must not be zero or parallel to the direction"},
+        {"active view", edited("\"activeView\": 1", "\"activeView\": 2"), "activeView: 2 is not a view index (2 views)"},
+        {"nil render content", edited("\"typeId\": \"51b4af08-9dec-4744-86f9-546fbacb800d\"",
+                                      "\"typeId\": \"00000000-0000-0000-0000-000000000000\""),
+         "typeId: required and not nil"},
+        {"newer version", edited("\"version\": 1", "\"version\": 2"),
+         "version: version 2 was written by a newer program (this one reads 1)"},
+        {"other format", edited("\"vantro-document\"", "\"something-else\""), "format: \"something-else\" is not a vantro document"},
+        {"no format", edited("\"format\": \"vantro-document\",", ""), "full.json: document: missing \"format\""},
+        {"malformed JSON", edited("\"version\": 1,", "\"version\": 1"), "full.json: line 4 column 2: expected ',' or '}' after an object member"},
+        {"text after the document", fullDocument() + "x", "unexpected text after the end of the document"},
+        {"empty layer name", edited("\"name\": \"Loose\"", "\"name\": \"\""), "layer 2: name: a layer name must not be empty"},
+    };
+    for (const BadCase& c : cases) {
+        CRhinoDoc doc;
+        const DocumentLoadResult r = readDocumentJson(c.text, "full.json", doc);
+        EXPECT_FALSE(r.ok) << c.rule;
+        EXPECT_NE(r.error.find(c.message), std::string::npos) << c.rule << "\n  got: " << r.error;
+        EXPECT_TRUE(isEmpty(doc)) << c.rule;
+    }
+}
+
+// Hostile input: every prefix of a valid document is refused without a crash (the
+// sanitizer builds check the reads) and without touching the document.
+TEST(DocumentRead, EveryTruncationIsRefused) {
+    const std::string& text = fullDocument();
+    const size_t end = text.find_last_not_of(" \n") + 1;
+    for (size_t n = 0; n < end; ++n) {
+        CRhinoDoc doc;
+        const DocumentLoadResult r = readDocumentJson(std::string_view(text).substr(0, n), "cut.json", doc);
+        ASSERT_FALSE(r.ok) << "prefix of " << n << " bytes was accepted";
+        ASSERT_TRUE(isEmpty(doc)) << n;
+    }
+}
+
+// A target that already holds something is refused rather than mixed with the file.
+TEST(DocumentRead, NonEmptyTargetIsRefused) {
+    CRhinoDoc doc;
+    ON_Layer layer;
+    layer.SetName(u"Mine");
+    ASSERT_EQ(doc.m_layer_table.AddLayer(layer, true), 0);
+    const DocumentLoadResult r = readDocumentJson(fullDocument(), "full.json", doc);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "full.json: the target document is not empty");
+    EXPECT_EQ(doc.m_layer_table.LayerCount(), 1);
+}
+
+TEST(DocumentRead, WarningsNameTheirSource) {
+    CRhinoDoc doc;
+    const std::string text = edited("\"materialIndex\": 1,", "\"materialIndex\": 1, \"colour\": [1, 2, 3],");
+    const DocumentLoadResult r = readDocumentJson(text, "full.json", doc);
+    ASSERT_TRUE(r.ok) << r.error;
+    auto has = [&](const std::string& w) { return std::find(r.warnings.begin(), r.warnings.end(), w) != r.warnings.end(); };
+    EXPECT_TRUE(has("full.json: written by hand"));
+    EXPECT_TRUE(has("full.json: unknown field \"layer.colour\" ignored"));
+    EXPECT_TRUE(has("full.json: material 0 \"Wood\" (22222222-2222-4222-8222-000000000001): texture file "
+                    "\"C:\\Maps\\oak.jpg\" not found"));
+    EXPECT_EQ(r.warnings.size(), 3u);
+}
+
+// A texture whose file lies beside the document (under its own name) counts as found.
+TEST(DocumentRead, TextureBesideTheDocumentIsFound) {
+    const auto dir = temporaryPath("texture");
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "oak.jpg") << "jpeg";
+    std::ofstream(dir / "house.json") << fullDocument();
+    CRhinoDoc doc;
+    const DocumentLoadResult r = readDocumentFile((dir / "house.json").string(), doc);
+    std::filesystem::remove_all(dir);
+    ASSERT_TRUE(r.ok) << r.error;
+    for (const std::string& w : r.warnings) EXPECT_EQ(w.find("not found"), std::string::npos) << w;
+    EXPECT_EQ(doc.GetPathName(), ON_wString::FromUtf8((dir / "house.json").string()));
+}
+
+TEST(DocumentFile, MissingFileIsReported) {
+    CRhinoDoc doc;
+    const DocumentLoadResult r = readDocumentFile("/nonexistent/house.json", doc);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "house.json: cannot read: No such file or directory");
+    EXPECT_TRUE(isEmpty(doc));
+}
+
+// Load, write, load: the second document equals the first in every field, and
+// writing it again gives the same text.
+TEST(DocumentRoundTrip, WrittenDocumentReadsBackEqual) {
+    CRhinoDoc first;
+    ASSERT_TRUE(readDocumentJson(fullDocument(), "full.json", first).ok);
+    CRhinoAppSettings settings;
+    vantro::docio::WriteOptions options;
+    options.appSettings = &settings;
+    const std::string written = writeDocumentJson(first, options);
+    CRhinoDoc second;
+    const DocumentLoadResult r = readDocumentJson(written, "written.json", second);
+    ASSERT_TRUE(r.ok) << r.error;
+    vantro::test::expectSameDocuments(first, second);
+    EXPECT_EQ(writeDocumentJson(second, options), written);
+    CRhinoAppSettings back;
+    vantro::docio::applyAppSettings(r.appSettings, back);
+    vantro::test::expectSameMaterial(back.DefaultMaterial(), settings.DefaultMaterial());
+}
+
+// Numbers that need every digit survive: doubles in transforms, floats in meshes.
+TEST(DocumentRoundTrip, NumbersSurviveExactly) {
+    const std::string text = edited("[0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]",
+                                    "[0.1, 1e-7, 3.4028235e38, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]");
+    const std::string text2 = edited(text, "\"transform\": [1, 0, 0, 10,", "\"transform\": [1, 0, 0, 0.1,");
+    CRhinoDoc first;
+    const DocumentLoadResult r = readDocumentJson(text2, "n.json", first);
+    ASSERT_TRUE(r.ok) << r.error;
+    CRhinoDoc second;
+    ASSERT_TRUE(readDocumentJson(writeDocumentJson(first), "n2.json", second).ok);
+    const auto* mesh = CRhinoMeshObject::Cast(object(second, "88888888-8888-4888-8888-000000000001"))->Mesh();
+    EXPECT_EQ(mesh->m_V[0].x, 0.1f);
+    EXPECT_EQ(mesh->m_V[0].y, 1e-7f);
+    EXPECT_EQ(mesh->m_V[0].z, 3.4028235e38f);
+    const auto* placed = CRhinoInstanceObject::Cast(object(second, "88888888-8888-4888-8888-000000000004"));
+    EXPECT_EQ(placed->InstanceXform().m_xform[0][3], 0.1);
+}
+
+// Deleted entries are not written; the indices that pointed past them are renumbered
+// and those that pointed at them become -1.
+TEST(DocumentRoundTrip, DeletedEntriesAreLeftOut) {
+    CRhinoDoc doc;
+    ASSERT_TRUE(readDocumentJson(fullDocument(), "full.json", doc).ok);
+    ASSERT_TRUE(doc.m_material_table.DeleteMaterial(0));
+    ASSERT_TRUE(doc.DeleteObject(CRhinoObjRef(object(doc, "88888888-8888-4888-8888-000000000003")), true, true));
+    CRhinoDoc back;
+    ASSERT_TRUE(readDocumentJson(writeDocumentJson(doc), "d.json", back).ok);
+    ASSERT_EQ(back.m_material_table.MaterialCount(), 1);
+    EXPECT_EQ(back.m_material_table[0].Name(), u"Plain");
+    EXPECT_EQ(back.m_layer_table[1].RenderMaterialIndex(), 0);  // was 1 ("Plain")
+    EXPECT_EQ(CRhinoMeshObject::Cast(object(back, "88888888-8888-4888-8888-000000000001"))->Attributes().m_material_index, -1);
+    EXPECT_EQ(object(back, "88888888-8888-4888-8888-000000000003"), nullptr);
+}
+
+TEST(DocumentFile, WriteThenReadFile) {
+    CRhinoDoc doc;
+    ASSERT_TRUE(readDocumentJson(fullDocument(), "full.json", doc).ok);
+    const auto path = temporaryPath("write");
+    std::string error;
+    ASSERT_TRUE(vantro::docio::writeDocumentFile(doc, path.string(), {}, error)) << error;
+    CRhinoDoc back;
+    const DocumentLoadResult r = readDocumentFile(path.string(), back);
+    std::filesystem::remove(path);
+    ASSERT_TRUE(r.ok) << r.error;
+    vantro::test::expectSameDocuments(doc, back);
+    EXPECT_FALSE(vantro::docio::writeDocumentFile(doc, "/nonexistent/dir/x.json", {}, error));
+    EXPECT_EQ(error, "No such file or directory");
+}
+
+}  // namespace

@@ -1,0 +1,304 @@
+// .3dm files written by the modelling application, read through the converter
+// (tools/3dm-to-json.mjs). The expected figures are those of
+// ../shared/testdata/3dm/SOURCES.md (counted with rhino3dm by the data set's
+// authors), and sample meshes are compared with what rhino3dm itself reports through
+// a separate probe script: neither depends on the code under test.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "sdk/io/document_reader.h"
+#include "support/child_process.h"
+#include "sdk/io/import_3dm.h"
+#include "sdk/io/json_cursor.h"
+#include "sdk/rhino_doc.h"
+#include "sdk/rhino_object.h"
+
+namespace {
+
+using vantro::docio::DocumentLoadResult;
+
+// Figures of one file, from SOURCES.md. `types` counts top-level objects by type,
+// with the file's geometry classes grouped the way the document types them (all
+// curve classes are "curve", texts and dimensions "annotation").
+struct Expected {
+    const char* file;
+    ON::LengthUnitSystem units;
+    std::map<unsigned int, int> types;
+    int blockMembers;
+    int triangles;  // quads count twice, block members included
+    int layers;
+    int hiddenLayers;
+    int materials;
+    int texturedMaterials;
+    int definitions;
+    int mappings;
+    int bitmaps;  // bitmap-table records plus embedded image files
+};
+
+constexpr unsigned kPoint = ON::point_object, kCloud = ON::pointset_object, kCurve = ON::curve_object,
+                   kBrep = ON::brep_object, kMesh = ON::mesh_object, kLight = ON::light_object,
+                   kAnnotation = ON::annotation_object, kReference = ON::instance_reference, kDot = ON::text_dot,
+                   kDetail = 0x8000, kHatch = 0x10000, kSubD = ON::subd_object, kClip = 0x20000000,
+                   kExtrusion = ON::extrusion_object;
+using U = ON::LengthUnitSystem;
+
+const Expected kFiles[] = {
+    {"opennurbs_v3_Speeder.3dm", U::Millimeters, {{kBrep, 2}, {kDot, 8}, {kCurve, 15}}, 0, 11068, 1, 0, 9, 7, 0, 0, 0},
+    {"opennurbs_v3_Soccer.3dm", U::Millimeters,
+     {{kPoint, 28}, {kCurve, 117}, {kMesh, 1202}, {kBrep, 22}, {kLight, 2}}, 0, 96564, 21, 19, 1202, 0, 0, 0, 0},
+    {"opennurbs_v4_example_file.3dm", U::Millimeters,
+     {{kReference, 2}, {kHatch, 1}, {kCurve, 7}, {kAnnotation, 6}, {kMesh, 2}, {kBrep, 3}, {kPoint, 3}, {kCloud, 1}, {kLight, 2}},
+     3, 17780 + 196, 9, 0, 3, 1, 2, 1, 1},
+    {"opennurbs_v4_TreeFrog.3dm", U::Inches, {{kBrep, 1}}, 0, 116070, 1, 0, 1, 0, 0, 0, 0},
+    {"opennurbs_v4_DinerMug.3dm", U::Millimeters, {{kBrep, 1}}, 0, 48586, 1, 0, 2, 0, 0, 0, 0},
+    {"opennurbs_v5_example_file.3dm", U::Millimeters,
+     {{kAnnotation, 7}, {kDetail, 1}, {kCurve, 11}, {kMesh, 7}, {kBrep, 4}, {kExtrusion, 3}, {kCloud, 1}, {kPoint, 1}},
+     0, 1188, 8, 0, 0, 0, 0, 0, 0},
+    {"opennurbs_v5_extrusions.3dm", U::Millimeters, {{kCurve, 10}, {kExtrusion, 7}}, 0, 0, 2, 0, 13, 7, 0, 0, 0},
+    {"opennurbs_v5_dril.3dm", U::Millimeters, {{kMesh, 23}}, 0, 142626, 8, 0, 23, 0, 0, 0, 0},
+    {"opennurbs_v6_rhino_subd_logo.3dm", U::Millimeters, {{kMesh, 6}, {kSubD, 6}}, 0, 1538, 3, 1, 0, 0, 0, 0, 0},
+    {"opennurbs_v7_rhino_logo_subd.3dm", U::Millimeters, {{kSubD, 6}}, 0, 0, 1, 0, 6, 6, 0, 0, 1},
+    {"opennurbs_v8_selective_clipping.3dm", U::Millimeters,
+     {{kBrep, 3}, {kCurve, 3}, {kMesh, 3}, {kExtrusion, 3}, {kHatch, 3}, {kAnnotation, 3}, {kSubD, 3}, {kCloud, 3},
+      {kPoint, 3}, {kClip, 2}},
+     0, 56256 + 36 + 540, 3, 0, 0, 0, 0, 0, 0},
+    {"rhino3dm_file3dm_stuff.3dm", U::Millimeters,
+     {{kExtrusion, 2}, {kCurve, 3}, {kBrep, 3}, {kPoint, 8}, {kCloud, 1}, {kReference, 2}}, 3, 2, 6, 0, 2, 1, 1, 0, 1},
+    {"rhino3dm_light.3dm", U::Millimeters, {{kLight, 1}}, 0, 0, 6, 0, 0, 0, 0, 0, 0},
+    {"import3dm_nested_blocks.3dm", U::Millimeters, {{kReference, 4}, {kExtrusion, 1}}, 3, 0, 1, 0, 0, 0, 2, 0, 0},
+    {"import3dm_boxes_in_in.3dm", U::Inches, {{kExtrusion, 2}}, 0, 24, 6, 0, 0, 0, 0, 0, 0},
+    {"import3dm_boxes_in_cm.3dm", U::Centimeters, {{kExtrusion, 2}}, 0, 24, 6, 0, 0, 0, 0, 0, 0},
+    {"devsamples_MockingBirdTest.3dm", U::Millimeters, {{kBrep, 2}}, 0, 18092, 1, 0, 4, 1, 0, 0, 0},
+    {"devsamples_hello_mesh.3dm", U::Millimeters, {{kMesh, 6}}, 0, 27434, 4, 1, 6, 0, 0, 0, 0},
+    {"devsamples_decal_r8.3dm", U::Millimeters, {{kMesh, 1}}, 0, 180, 6, 0, 0, 0, 0, 1, 1},
+    {"rhinoinside_rhino_office.3dm", U::Inches, {{kCurve, 39}, {kPoint, 7}, {kExtrusion, 3}, {kBrep, 1}}, 0, 28 + 300, 6, 0,
+     0, 0, 0, 0, 0},
+    {"devsamples_unassignedmaterials.3dm", U::Millimeters, {}, 0, 0, 6, 0, 0, 0, 0, 0, 0},
+};
+
+std::string dataPath(const char* file) { return std::string(SDKIO_TESTDATA_3DM) + "/" + file; }
+
+int triangles(const ON_Mesh& m) { return m.TriangleCount() + 2 * m.QuadCount(); }
+
+// Each file is converted once per run; the tests share the documents.
+struct Loaded {
+    std::unique_ptr<CRhinoDoc> doc = std::make_unique<CRhinoDoc>();
+    DocumentLoadResult result;
+};
+
+class Import3dm : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ::setenv("VANTRO_3DM_CONVERTER", SDKIO_CONVERTER, 1);
+    }
+    static const Loaded& load(const char* file) {
+        static std::map<std::string, Loaded> cache;
+        auto [it, added] = cache.try_emplace(file);
+        if (added) it->second.result = vantro::docio::readDocumentFile(dataPath(file), *it->second.doc);
+        return it->second;
+    }
+};
+
+// Every file loads, with the object types, blocks, layers, materials, mappings,
+// embedded bitmaps and render-mesh triangles the data set lists.
+TEST_F(Import3dm, EveryFileMatchesItsFigures) {
+    for (const Expected& e : kFiles) {
+        SCOPED_TRACE(e.file);
+        const Loaded& loaded = load(e.file);
+        ASSERT_TRUE(loaded.result.ok) << loaded.result.error;
+        const CRhinoDoc& doc = *loaded.doc;
+        EXPECT_EQ(doc.UnitSystem(), e.units);
+        std::map<unsigned int, int> types;
+        int members = 0;
+        int tris = 0;
+        for (const CRhinoObject* o : doc.Objects()) {
+            if (o->IsInstanceDefinitionGeometry()) ++members;
+            else ++types[static_cast<unsigned int>(o->ObjectType())];
+            // A mesh object's mesh is also its render mesh.
+            if (const auto* meshObject = CRhinoMeshObject::Cast(o)) {
+                tris += triangles(*meshObject->Mesh());
+            } else {
+                for (const auto& m : o->RenderMeshes()) tris += triangles(*m);
+            }
+        }
+        EXPECT_EQ(types, e.types);
+        EXPECT_EQ(members, e.blockMembers);
+        EXPECT_EQ(tris, e.triangles);
+        EXPECT_EQ(doc.m_layer_table.LayerCount(), e.layers);
+        int hidden = 0;
+        for (int i = 0; i < doc.m_layer_table.LayerCount(); ++i) hidden += doc.m_layer_table[i].IsVisible() ? 0 : 1;
+        EXPECT_EQ(hidden, e.hiddenLayers);
+        EXPECT_EQ(doc.m_material_table.MaterialCount(), e.materials);
+        int textured = 0;
+        for (int i = 0; i < doc.m_material_table.MaterialCount(); ++i) {
+            const ON_Material& m = doc.m_material_table[i];
+            bool hasFile = false;
+            for (const ON_Texture& t : m.m_textures) hasFile |= t.m_image_file_reference.FullPath().IsNotEmpty();
+            textured += hasFile ? 1 : 0;
+        }
+        EXPECT_EQ(textured, e.texturedMaterials);
+        EXPECT_EQ(doc.m_instance_definition_table.InstanceDefinitionCount(), e.definitions);
+        EXPECT_EQ(doc.m_texture_mapping_table.TextureMappingCount(), e.mappings);
+        EXPECT_EQ(doc.m_bitmap_table.BitmapCount(), e.bitmaps);
+        EXPECT_EQ(doc.GetPathName(), ON_wString::FromUtf8(dataPath(e.file)));
+        // The converter writes only fields the reader knows.
+        for (const std::string& w : loaded.result.warnings) EXPECT_EQ(w.find("unknown field"), std::string::npos) << w;
+    }
+}
+
+// What rhino3dm reports for a file's first mesh: the probe's JSON.
+struct Probe {
+    int index = -1;
+    ON_UUID id;
+    int vertexCount = 0, faceCount = 0, normalCount = 0;
+    std::vector<double> vertices;
+};
+
+// node, found on PATH.
+std::string nodeProgram() {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "");
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        const auto candidate = std::filesystem::path(dir) / "node";
+        if (std::filesystem::exists(candidate)) return candidate.string();
+    }
+    return "node";
+}
+
+Probe probe(const char* file) {
+    const vantro::test::RunResult run = vantro::test::runProgram(nodeProgram(), {SDKIO_PROBE, dataPath(file)});
+    EXPECT_EQ(run.exitCode, 0);
+    const std::string& text = run.output;
+    Probe p;
+    vantro::docio::JsonCursor c(text);
+    std::string key;
+    c.beginObject();
+    while (c.nextMember(key)) {
+        int64_t v = 0;
+        if (key == "id") {
+            std::string s;
+            c.readString(s);
+            p.id = ON_UuidFromString(std::string_view(s));
+        } else if (key == "vertices") {
+            c.readDoubleArray(p.vertices);
+        } else {
+            c.readInt64(v);
+            if (key == "index") p.index = static_cast<int>(v);
+            if (key == "vertexCount") p.vertexCount = static_cast<int>(v);
+            if (key == "faceCount") p.faceCount = static_cast<int>(v);
+            if (key == "normalCount") p.normalCount = static_cast<int>(v);
+        }
+    }
+    EXPECT_TRUE(c.finish()) << "probe output: " << text;
+    return p;
+}
+
+// The first mesh of every file arrives intact: counts and leading vertices equal
+// rhino3dm's own (vertices are single precision in the document).
+TEST_F(Import3dm, MeshesArriveIntact) {
+    int compared = 0;
+    for (const Expected& e : kFiles) {
+        SCOPED_TRACE(e.file);
+        const Probe p = probe(e.file);
+        if (p.index < 0) continue;
+        const Loaded& loaded = load(e.file);
+        ASSERT_TRUE(loaded.result.ok) << loaded.result.error;
+        const CRhinoObject* o = loaded.doc->LookupObject(p.id);
+        ASSERT_NE(o, nullptr);
+        const ON_Mesh* mesh = nullptr;
+        if (const auto* m = CRhinoMeshObject::Cast(o)) mesh = m->Mesh();
+        else if (!o->RenderMeshes().empty()) mesh = o->RenderMeshes()[0].get();
+        ASSERT_NE(mesh, nullptr);
+        EXPECT_EQ(mesh->VertexCount(), p.vertexCount);
+        EXPECT_EQ(mesh->FaceCount(), p.faceCount);
+        EXPECT_EQ(mesh->m_N.Count(), p.normalCount);
+        ASSERT_EQ(p.vertices.size() % 3, 0u);
+        for (size_t k = 0; k < p.vertices.size() / 3; ++k) {
+            const ON_3fPoint& v = mesh->m_V[static_cast<int>(k)];
+            EXPECT_EQ(v.x, static_cast<float>(p.vertices[3 * k]));
+            EXPECT_EQ(v.y, static_cast<float>(p.vertices[3 * k + 1]));
+            EXPECT_EQ(v.z, static_cast<float>(p.vertices[3 * k + 2]));
+        }
+        ++compared;
+    }
+    EXPECT_EQ(compared, 16);  // the files with any mesh
+}
+
+// Nested blocks: references inside definitions point at definitions of the file.
+TEST_F(Import3dm, NestedBlocksResolve) {
+    const Loaded& loaded = load("import3dm_nested_blocks.3dm");
+    ASSERT_TRUE(loaded.result.ok);
+    const auto& defs = loaded.doc->m_instance_definition_table;
+    int nested = 0;
+    for (int i = 0; i < defs.InstanceDefinitionCount(); ++i) {
+        for (int k = 0; k < defs[i].ObjectCount(); ++k) {
+            if (const auto* ref = CRhinoInstanceObject::Cast(defs[i].Object(k))) {
+                EXPECT_NE(ref->InstanceDefinition(), nullptr);
+                ++nested;
+            }
+        }
+    }
+    EXPECT_EQ(nested, 1);  // 5 references, 4 of them at top level
+}
+
+// Objects without readable render meshes are loaded without geometry and named in a
+// warning; texture files of other machines are reported missing.
+TEST_F(Import3dm, WarningsNameObjectsAndFiles) {
+    const Loaded& subd = load("opennurbs_v7_rhino_logo_subd.3dm");
+    ASSERT_TRUE(subd.result.ok);
+    const auto has = [](const std::vector<std::string>& all, const std::string& w) {
+        return std::find(all.begin(), all.end(), w) != all.end();
+    };
+    EXPECT_TRUE(has(subd.result.warnings,
+                    "opennurbs_v7_rhino_logo_subd.3dm: object 0 \"\" (bd10f7e6-e66b-4322-aaab-21b428074c48): cached SubD "
+                    "meshes cannot be read; listed without geometry"));
+    // The logo's AtoZ.bmp travels in the file, so no texture is missing there; the
+    // speeder's map1.bmp does not.
+    for (const std::string& w : subd.result.warnings) EXPECT_EQ(w.find("not found"), std::string::npos) << w;
+    const Loaded& speeder = load("opennurbs_v3_Speeder.3dm");
+    int missingTextures = 0;
+    for (const std::string& w : speeder.result.warnings) missingTextures += w.find("map1.bmp\" not found") != std::string::npos;
+    EXPECT_EQ(missingTextures, 7);
+    const Loaded& blocks = load("import3dm_nested_blocks.3dm");
+    int noMesh = 0;
+    for (const std::string& w : blocks.result.warnings) noMesh += w.find("extrusion has no cached render mesh") != std::string::npos;
+    EXPECT_EQ(noMesh, 3);
+}
+
+// Failures come back as messages naming the file, and leave the document empty.
+TEST_F(Import3dm, FailuresAreReported) {
+    auto fails = [](const std::string& path, const std::string& expected) {
+        CRhinoDoc doc;
+        const DocumentLoadResult r = vantro::docio::readDocumentFile(path, doc);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error, expected);
+        EXPECT_TRUE(doc.Objects().empty());
+        EXPECT_EQ(doc.m_layer_table.LayerCount(), 0);
+    };
+    fails("/nonexistent/house.3dm", "house.3dm: cannot read: no such file");
+    const auto notModel = std::filesystem::temp_directory_path() / "sdkio-not-a-model.3dm";
+    std::ofstream(notModel) << "{\"format\": \"vantro-document\"}";
+    fails(notModel.string(), "sdkio-not-a-model.3dm: cannot convert: not a readable .3dm file");
+    ::setenv("VANTRO_NODE", "/nonexistent/node", 1);
+    CRhinoDoc doc;
+    const DocumentLoadResult r = vantro::docio::readDocumentFile(dataPath("rhino3dm_light.3dm"), doc);
+    ::unsetenv("VANTRO_NODE");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error.rfind("rhino3dm_light.3dm: cannot convert: ", 0), 0u) << r.error;
+    ::setenv("VANTRO_3DM_CONVERTER", "/nonexistent/3dm-to-json.mjs", 1);
+    fails(dataPath("rhino3dm_light.3dm"), "rhino3dm_light.3dm: cannot convert: Error: Cannot find module '/nonexistent/3dm-to-json.mjs'");
+    ::setenv("VANTRO_3DM_CONVERTER", SDKIO_CONVERTER, 1);
+    std::filesystem::remove(notModel);
+}
+
+}  // namespace

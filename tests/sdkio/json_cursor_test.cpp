@@ -1,0 +1,141 @@
+// JsonCursor: the JSON grammar it accepts and refuses, where it says an error is, and
+// that hostile nesting and truncation are refused without reading past the text.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sdk/io/json_cursor.h"
+
+namespace {
+
+using vantro::docio::JsonCursor;
+
+// Skips one value and requires the end of the text; "" when accepted, else
+// "line:column what".
+std::string verdict(std::string_view text) {
+    JsonCursor c(text);
+    if (c.skipValue() && c.finish()) return "";
+    size_t line = 0;
+    size_t column = 0;
+    c.lineAndColumn(c.errorOffset(), line, column);
+    return std::to_string(line) + ":" + std::to_string(column) + " " + c.error();
+}
+
+TEST(JsonCursor, AcceptsWellFormedValues) {
+    for (const char* text : {"0", "-0", "1.5e+3", "-2E-2", "true", "false", "null", "\"\"", "[]", "{}",
+                             " [1, [2, {\"a\": [true, null]}], \"x\\u00e9\\ud83d\\ude00\\n\"] ", "\"caf\xc3\xa9\""}) {
+        EXPECT_EQ(verdict(text), "") << text;
+    }
+}
+
+// Each malformed text is refused at the position of its mistake.
+TEST(JsonCursor, RefusesMalformedTextWithItsPosition) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "1:1 unexpected end of text, expected a value"},
+        {"[1,2,]", "1:6 expected a value"},
+        {"[1 2]", "1:4 expected ',' or ']' after an array element"},
+        {"{\"a\":1,}", "1:8 expected a member name (a string)"},
+        {"{\"a\" 1}", "1:6 expected ':' after a member name"},
+        {"{1:2}", "1:2 expected a member name (a string) or '}'"},
+        {"[01]", "1:2 numbers must not have leading zeros"},
+        {"[1.]", "1:2 expected a digit after the decimal point"},
+        {"[1e]", "1:2 expected a digit in the exponent"},
+        {"[-]", "1:2 expected a digit after '-'"},
+        {"[+1]", "1:2 expected a value"},
+        {"[tru]", "1:2 expected true or false, found true or false"},
+        {"[NaN]", "1:2 expected a value"},
+        {"[1] x", "1:5 unexpected text after the end of the document"},
+        {"\n\n  [\"ab\\q\"]", "3:7 invalid escape sequence in a string"},
+        {"[\"a\tb\"]", "1:4 control character inside a string (write it as an escape)"},
+        {"\"\\ud800\"", "1:2 unpaired surrogate in a \\u escape"},
+        {"\"\\u12G4\"", "1:2 \\u must be followed by four hexadecimal digits"},
+        {"\"\xc0\xaf\"", "1:2 invalid UTF-8 in a string"},
+        {"\"\xed\xa0\x80\"", "1:2 invalid UTF-8 in a string"},
+        {"\"abc", "1:5 unterminated string"},
+        {"[1e999]", "1:2 number out of the range of a double"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(verdict(text), expected) << text;
+}
+
+// Nesting beyond the limit is refused, not followed down the stack.
+TEST(JsonCursor, DeepNestingIsRefused) {
+    const std::string deep(100000, '[');
+    EXPECT_EQ(verdict(deep), "1:257 arrays and objects nested too deeply");
+    const std::string fine = std::string(JsonCursor::kMaxDepth, '[') + std::string(JsonCursor::kMaxDepth, ']');
+    EXPECT_EQ(verdict(fine), "");
+}
+
+TEST(JsonCursor, ReadsTypedValues) {
+    JsonCursor c(R"({"s": "a\"b", "i": -9007199254740993, "d": 0.1, "b": false, "f": [1, 2.5, -3e2], "n": [7, -8]})");
+    std::string name;
+    std::string s;
+    int64_t i = 0;
+    double d = 0;
+    bool b = true;
+    std::vector<float> f;
+    std::vector<int32_t> n;
+    ASSERT_TRUE(c.beginObject());
+    while (c.nextMember(name)) {
+        bool ok = false;
+        if (name == "s") ok = c.readString(s);
+        if (name == "i") ok = c.readInt64(i);
+        if (name == "d") ok = c.readDouble(d);
+        if (name == "b") ok = c.readBool(b);
+        if (name == "f") ok = c.readFloatArray(f);
+        if (name == "n") ok = c.readInt32Array(n);
+        ASSERT_TRUE(ok) << name << ": " << c.error();
+    }
+    ASSERT_TRUE(c.finish()) << c.error();
+    EXPECT_EQ(s, "a\"b");
+    EXPECT_EQ(i, -9007199254740993);
+    EXPECT_EQ(d, 0.1);
+    EXPECT_FALSE(b);
+    EXPECT_EQ(f, (std::vector<float>{1.0f, 2.5f, -300.0f}));
+    EXPECT_EQ(n, (std::vector<int32_t>{7, -8}));
+}
+
+// Typed reads refuse values of another kind or outside their type's range.
+TEST(JsonCursor, TypedReadsRefuseOtherKinds) {
+    auto refusal = [](std::string_view text, auto read) {
+        JsonCursor c(text);
+        EXPECT_FALSE(read(c)) << text;
+        return c.error();
+    };
+    EXPECT_EQ(refusal("\"1\"", [](JsonCursor& c) { int64_t v; return c.readInt64(v); }), "expected a number, found a string");
+    EXPECT_EQ(refusal("1.0", [](JsonCursor& c) { int64_t v; return c.readInt64(v); }), "expected an integer");
+    EXPECT_EQ(refusal("9223372036854775808", [](JsonCursor& c) { int64_t v; return c.readInt64(v); }), "integer out of range");
+    EXPECT_EQ(refusal("[1, 2147483648]", [](JsonCursor& c) { std::vector<int32_t> v; return c.readInt32Array(v); }),
+              "number out of the range of a 32-bit integer");
+    EXPECT_EQ(refusal("[1e39]", [](JsonCursor& c) { std::vector<float> v; return c.readFloatArray(v); }),
+              "number out of the range of a float");
+    EXPECT_EQ(refusal("[1, \"2\"]", [](JsonCursor& c) { std::vector<double> v; return c.readDoubleArray(v); }),
+              "expected a double in the array, found a string");
+    EXPECT_EQ(refusal("{}", [](JsonCursor& c) { return c.beginArray(); }), "expected an array, found an object");
+    EXPECT_EQ(refusal("null", [](JsonCursor& c) { bool v; return c.readBool(v); }), "expected true or false, found null");
+}
+
+// The first failure stays: later calls fail at once and do not move the error.
+TEST(JsonCursor, FirstFailureStays) {
+    JsonCursor c("[\"x\", 2]");
+    std::vector<double> v;
+    EXPECT_FALSE(c.readDoubleArray(v));
+    const size_t offset = c.errorOffset();
+    std::string s;
+    EXPECT_FALSE(c.readString(s));
+    EXPECT_FALSE(c.finish());
+    EXPECT_EQ(c.errorOffset(), offset);
+}
+
+// Every prefix of a valid text is refused and never read past.
+TEST(JsonCursor, EveryTruncationIsRefused) {
+    const std::string text = R"({"a": [1, 2.5e-3, -4], "b": {"c": "d\u00e9\ud83d\ude00", "e": [true, false, null]}})";
+    ASSERT_EQ(verdict(text), "");
+    for (size_t n = 0; n < text.size(); ++n) {
+        const std::string prefix = text.substr(0, n);  // its own allocation, so ASan sees reads past it
+        EXPECT_NE(verdict(prefix), "") << n;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+// JsonWriter: the layout documents are written in, string escapes, and numbers that
+// read back to exactly the value written.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "sdk/io/json_cursor.h"
+#include "sdk/io/json_writer.h"
+#include "sdk/on_point.h"
+
+namespace {
+
+using vantro::docio::JsonCursor;
+using vantro::docio::JsonWriter;
+
+// Objects indent, numeric arrays stay on one line, empty containers stay closed.
+TEST(JsonWriter, LaysOutDocuments) {
+    std::string out;
+    JsonWriter w(out);
+    w.beginObject();
+    w.key("name");
+    w.string(std::string_view("a\"b\\c\n\x01"));
+    w.key("values");
+    w.numbers(std::vector<double>{1.0, 0.1, -2.5e-300});
+    w.key("empty");
+    w.beginArray();
+    w.endArray();
+    w.key("list");
+    w.beginArray();
+    w.integer(-7);
+    w.boolean(true);
+    w.endArray();
+    w.key("wide");
+    w.string(std::u16string_view(u"\u00e9\U0001F600"));
+    w.endObject();
+    EXPECT_EQ(out,
+              "{\n"
+              "  \"name\": \"a\\\"b\\\\c\\n\\u0001\",\n"
+              "  \"values\": [1,0.1,-2.5e-300],\n"
+              "  \"empty\": [],\n"
+              "  \"list\": [\n"
+              "    -7,\n"
+              "    true\n"
+              "  ],\n"
+              "  \"wide\": \"\xc3\xa9\xf0\x9f\x98\x80\"\n"
+              "}");
+}
+
+// Shortest digits that still read back bit for bit, doubles and floats alike.
+TEST(JsonWriter, NumbersReadBackExactly) {
+    std::mt19937_64 random(42);
+    std::vector<double> doubles = {0.1, 1.0 / 3.0, std::numeric_limits<double>::max(),
+                                   std::numeric_limits<double>::denorm_min(), -0.0, 123456789012345678.0};
+    std::vector<float> floats = {0.1f, 1.0f / 3.0f, std::numeric_limits<float>::max(),
+                                 std::numeric_limits<float>::denorm_min(), 16777217.0f};
+    for (int i = 0; i < 1000; ++i) {
+        const uint64_t bits = random();
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        if (std::isfinite(d)) doubles.push_back(d);
+        float f;
+        const uint32_t fbits = static_cast<uint32_t>(bits >> 7);
+        std::memcpy(&f, &fbits, sizeof f);
+        if (std::isfinite(f)) floats.push_back(f);
+    }
+    std::string out;
+    JsonWriter w(out);
+    w.beginArray();
+    w.numbers(doubles);
+    w.numbers(floats);
+    w.endArray();
+    JsonCursor c(out);
+    std::vector<double> d2;
+    std::vector<float> f2;
+    ASSERT_TRUE(c.beginArray() && c.nextElement() && c.readDoubleArray(d2) && c.nextElement() && c.readFloatArray(f2));
+    ASSERT_EQ(d2.size(), doubles.size());
+    for (size_t i = 0; i < doubles.size(); ++i) EXPECT_EQ(std::memcmp(&d2[i], &doubles[i], sizeof(double)), 0) << doubles[i];
+    EXPECT_EQ(f2, floats);
+    EXPECT_NE(out.find("0.1,"), std::string::npos);  // not 0.10000000000000001
+}
+
+// Packed records are written as one flat array, record after record.
+TEST(JsonWriter, FlattensRecords) {
+    const std::vector<ON_3fPoint> points = {{1, 2, 3}, {0.5f, -1, 0}};
+    std::string out;
+    JsonWriter w(out);
+    w.flatten<float>(std::span<const ON_3fPoint>(points));
+    EXPECT_EQ(out, "[1,2,3,0.5,-1,0]");
+}
+
+}  // namespace
