@@ -11,6 +11,8 @@
 //          "WAKE n=<count> ns=<monotonic ns at receipt> changed=<records read>";
 //   kDumpMessage (wParam = sequence): writes its mirror to DIR/dump-<sequence>.bin and
 //          prints "DUMPED seq=<sequence> records=<n>";
+//   kHoldLockMessage (wParam = ms): takes the lock, prints "HELD", keeps it that long,
+//          releases it and prints "RELEASED";
 //   kQuitMessage: prints "EXIT wakes=<n> locks=<n>" and ends.
 // With --random-locks it also takes the lock at random moments between messages and
 // keeps it for up to 2 ms, now and then for 10 to 15 ms (past the writer's 10 ms budget).
@@ -43,6 +45,7 @@ using namespace VantroAPI;
 namespace platform = vantro::platform;
 using vantro::test::kDumpMessage;
 using vantro::test::kQuitMessage;
+using vantro::test::kHoldLockMessage;
 
 namespace {
 
@@ -93,6 +96,7 @@ public:
             }
             if (message.message == kWakeMessage) wake();
             else if (message.message == kDumpMessage) dump(static_cast<uint32_t>(message.wParam));
+            else if (message.message == kHoldLockMessage) holdLock(static_cast<uint32_t>(message.wParam));
             else if (message.message == kQuitMessage) break;
         }
         std::printf("EXIT wakes=%u locks=%u\n", wakes_, randomLocks_);
@@ -109,6 +113,20 @@ private:
         const uint64_t until = platform::monotonicNanoseconds() + holdUs * 1000;
         while (platform::monotonicNanoseconds() < until) platform::yieldThread();
         connection_.Unlock();
+    }
+
+    void holdLock(uint32_t ms) {
+        if (!connection_.Lock(2'000'000)) {
+            std::printf("HOLD-FAILED\n");
+            std::fflush(stdout);
+            return;
+        }
+        std::printf("HELD ms=%u\n", ms);
+        std::fflush(stdout);
+        platform::sleepMilliseconds(ms);
+        connection_.Unlock();
+        std::printf("RELEASED\n");
+        std::fflush(stdout);
     }
 
     void wake() {

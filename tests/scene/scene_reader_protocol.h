@@ -15,6 +15,7 @@ namespace vantro::test {
 
 constexpr uint32_t kDumpMessage = 0x8730;  // wParam: sequence number of the dump
 constexpr uint32_t kQuitMessage = 0x8731;
+constexpr uint32_t kHoldLockMessage = 0x8732;  // wParam: milliseconds to keep the lock
 
 struct DumpedRecord {
     uint32_t changeCount = 0;

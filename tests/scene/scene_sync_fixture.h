@@ -20,6 +20,7 @@
 #include "platform/utf.h"
 #include "platform/window.h"
 #include "scene/rh_scene.h"
+#include "sdk/rhino_object.h"
 #include "scene_oracle.h"
 #include "scene_reader_protocol.h"
 #include "support/child_process.h"
@@ -84,6 +85,12 @@ public:
         if (!platform::postMessage(readerWindow_, kDumpMessage, sequence, 0)) return std::nullopt;
         if (reader->waitForLine("DUMPED seq=" + std::to_string(sequence) + " ", 20000).empty()) return std::nullopt;
         return readDump(dumpDir_ + "/dump-" + std::to_string(sequence) + ".bin");
+    }
+
+    // Makes the reader take the link lock and keep it for ms; returns once it holds it.
+    bool holdReaderLock(uint32_t ms) {
+        if (!platform::postMessage(readerWindow_, kHoldLockMessage, ms, 0)) return false;
+        return !reader->waitForLine("HELD ms=" + std::to_string(ms), 10000).empty();
     }
 
     // Every difference between the reader's mirror and the oracle, one line each.
