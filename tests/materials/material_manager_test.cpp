@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <mutex>
+#include <thread>
 
 #include "material_test_support.h"
 
@@ -328,4 +330,47 @@ TEST_F(FullChannelTest, MaterialWithoutSlotIsDropped) {
         sent += info->record != nullptr;
     EXPECT_EQ(sent + (manager.DefaultMaterial().record != nullptr), 2);
     EXPECT_LT(manager.Materials()[0]->id, manager.Materials()[1]->id);
+}
+
+// The main thread edits and the sync worker sends, handing the manager over as the
+// scene lock does; buffers released on the worker are destroyed there.
+TEST_F(MaterialManagerTest, SendsFromWorkerThread) {
+    ON_Bitmap bitmap;
+    ASSERT_TRUE(bitmap.Create(4, 4, 32));
+    bitmap.SetId();
+    const ON_UUID bitmapId = bitmap.Id();
+    ASSERT_GE(doc.m_bitmap_table.AddBitmap(bitmap), 0);
+    ON_Texture texture;
+    texture.m_texture_id = bitmapId;
+    ON_Material decal;
+    decal.SetName(u"Decal");
+    decal.AddTexture(texture);
+    int index = doc.m_material_table.AddMaterial(decal);
+    for (int i = 0; i < 20; ++i)
+        addMaterial(u"Tile", ON_Color(i, i, i));
+
+    MaterialManager manager(&link);
+    std::timed_mutex sceneLock;
+    auto worker = [&] {
+        std::lock_guard<std::timed_mutex> scene(sceneLock);
+        send(manager);
+    };
+    {
+        std::lock_guard<std::timed_mutex> scene(sceneLock);
+        manager.LoadMaterials(&doc);
+    }
+    std::thread(worker).join();
+    const uint32_t first = field(recordOf(manager.FindByIndex(index)), srfc::kTextureBuffer);
+    ASSERT_NE(first, 0u);
+    {
+        std::lock_guard<std::timed_mutex> scene(sceneLock);
+        ON_Material plain = material(index);
+        plain.m_textures.Empty();
+        ASSERT_TRUE(doc.m_material_table.ModifyMaterial(plain, index));
+        manager.UpdateMaterial(&material(index));
+    }
+    std::thread(worker).join();
+    EXPECT_EQ(field(recordOf(manager.FindByIndex(index)), srfc::kTextureBuffer), 0u);
+    EXPECT_EQ(link.MappedBufferSize(first), 0u);
+    EXPECT_EQ(link.CountRecords(VantroAPI::kTagSrfc, 0, 0), 22u);
 }
