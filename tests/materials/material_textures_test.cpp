@@ -322,3 +322,27 @@ TEST_F(MaterialTexturesTest, TextureFolderFromDocument) {
     EXPECT_FALSE(manager.ExportTextureFile(&manager.FindByIndex(wood)).empty());
     EXPECT_TRUE(fs::is_directory(dir() + "/Projects/House_Textures"));
 }
+
+// What the other process writes into a record is never read back: a scribbled buffer
+// id, capacity or revision neither redirects the image copy nor the counters.
+TEST_F(MaterialTexturesTest, PeerWritesAreNotTrusted) {
+    ON_UUID bitmap = addBitmap(4, 4, 5);
+    int index = doc.m_material_table.AddMaterial(embedded(u"Decal", bitmap));
+    MaterialManager manager(&link);
+    manager.LoadMaterials(&doc);
+    send(manager);
+    MaterialInfo& info = manager.FindByIndex(index);
+    auto* r = reinterpret_cast<std::byte*>(info.record);
+    const uint32_t buffer = field(r, srfc::kTextureBuffer);
+    VantroAPI::store(r, srfc::kTextureBuffer, 0xDEADu);
+    VantroAPI::store(r, srfc::kTextureCapacity, 0xFFFFFFFFu);
+    VantroAPI::store(r, srfc::kRevision, 999u);
+
+    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(embedded(u"Decal", bitmap, ON_Color(9, 9, 9)), index));
+    manager.UpdateMaterial(&material(index));
+    send(manager);
+    EXPECT_EQ(field(r, srfc::kTextureBuffer), buffer);
+    EXPECT_EQ(field(r, srfc::kTextureCapacity), 12u * 4 + 54);
+    EXPECT_EQ(field(r, srfc::kRevision), 2u);
+    EXPECT_EQ(decodeBuffer(info).width, 4);
+}
