@@ -1,0 +1,221 @@
+// A real second process (srfc_reader) opens the connection and reads every material
+// record of a loaded document, as the renderer would.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "image_decode.h"
+#include "material_test_support.h"
+#include "platform/utf.h"
+#include "sdk/io/document_reader.h"
+#include "support/child_process.h"
+
+using namespace vantro::test;
+namespace fs = std::filesystem;
+using vantro::platform::fromUtf8;
+using vantro::platform::toUtf8;
+
+namespace {
+
+constexpr uint64_t kNewYear2020 = 132223104000000000ull;
+
+// The value of key in a reader line ("key=value", blank separated); empty when absent.
+std::string valueOf(const std::string& line, const std::string& key) {
+    const std::string marker = " " + key + "=";
+    size_t at = line.find(marker);
+    if (at == std::string::npos)
+        return {};
+    size_t begin = at + marker.size();
+    return line.substr(begin, line.find(' ', begin) - begin);
+}
+
+uint64_t numberOf(const std::string& line, const std::string& key) {
+    return std::stoull(valueOf(line, key), nullptr, 0);
+}
+
+std::string decoded(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out.push_back(char(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+// Record lines of one reader run, by decoded material name.
+struct ReaderRun {
+    int exitCode = -1;
+    std::string output;
+    std::map<std::string, std::string> byName;
+    size_t records = 0;
+};
+
+class MaterialPeerTest : public MaterialLinkTest {
+protected:
+    void SetUp() override {
+        MaterialLinkTest::SetUp();
+        project = env.root() + "/project";
+        fs::create_directories(project);
+        fs::copy_file(std::string(VANTRO_SOURCE_DIR) + "/tests/materials/data/peer_materials.json",
+                      project + "/house.json");
+        brick = project + "/brick.bmp";
+        std::ofstream(brick, std::ios::binary) << "BM brick";
+        auto sys = std::chrono::sys_days(std::chrono::year(2020) / 1 / 1);
+        fs::last_write_time(brick, std::chrono::file_clock::from_sys(
+                                       std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+                                           std::chrono::sys_time<std::chrono::seconds>(sys))));
+        auto result = vantro::docio::readDocumentFile(project + "/house.json", doc);
+        ASSERT_TRUE(result.ok) << result.error;
+    }
+
+    ReaderRun read(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args = {toUtf8(name), "--save-buffers", env.root()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        RunResult result = runProgram(SRFC_READER_PATH, args, 30000);
+        ReaderRun run;
+        run.exitCode = result.exitCode;
+        run.output = result.output;
+        size_t begin = 0;
+        while (begin < result.output.size()) {
+            size_t end = result.output.find('\n', begin);
+            std::string line = result.output.substr(begin, end - begin);
+            if (line.rfind("srfc ", 0) == 0)
+                run.byName[decoded(valueOf(line, "name"))] = line;
+            if (line.rfind("done ", 0) == 0)
+                run.records = numberOf(line, "records");
+            if (end == std::string::npos)
+                break;
+            begin = end + 1;
+        }
+        return run;
+    }
+
+    // Points the material at index to the embedded bitmap with that id, with a new
+    // colour so that its keys (and so its record's content) change.
+    void useBitmap(int index, const ON_UUID& bitmap, ON_Color diffuse) {
+        ON_Material m = material(index);
+        m.m_textures.Empty();
+        ON_Texture t;
+        t.m_texture_id = bitmap;
+        m.AddTexture(t);
+        m.SetDiffuse(diffuse);
+        ASSERT_TRUE(doc.m_material_table.ModifyMaterial(m, index));
+    }
+
+    std::string project;
+    std::string brick;
+};
+
+}  // namespace
+
+// The reader finds one record per distinct material with the names, colours, shine,
+// opacity, types, textures, flags and revisions the document implies; later edits
+// show as new revisions and buffers, while a deleted material's record stays as it was.
+TEST_F(MaterialPeerTest, PeerReadsEveryMaterialRecord) {
+    ASSERT_EQ(doc.m_material_table.MaterialCount(), 10);
+    const ON_UUID decalBitmap = doc.m_bitmap_table.Bitmap(0)->Id();
+    useBitmap(9, decalBitmap, ON_Color(255, 255, 0));
+    MaterialManager manager(&link);
+    manager.LoadMaterials(&doc);
+    send(manager);
+
+    ReaderRun first = read();
+    ASSERT_EQ(first.exitCode, 0) << first.output;
+    EXPECT_EQ(first.records, 10u);  // the default material and nine distinct ones
+    ASSERT_EQ(first.byName.size(), 10u) << first.output;
+
+    const std::string wood = first.byName["Material-Wood"];
+    EXPECT_EQ(valueOf(wood, "diffuse"), "0xff785028");
+    EXPECT_EQ(valueOf(wood, "shine"), "0.200000003");
+    EXPECT_EQ(valueOf(wood, "opacity"), "0.75");
+    EXPECT_EQ(valueOf(wood, "type"), "0");
+    EXPECT_EQ(valueOf(wood, "flags"), "0x301");
+    EXPECT_EQ(valueOf(wood, "revision"), "1");
+    EXPECT_EQ(valueOf(wood, "path"), "");
+    EXPECT_EQ(valueOf(wood, "stamp"), "0");
+    for (const auto& [n, line] : first.byName) {
+        EXPECT_EQ(valueOf(line, "constantsOk"), "1") << n;
+        // The default material's texture state is never rebuilt, so it lacks 0x200.
+        EXPECT_EQ(valueOf(line, "flags"), n == "Material-Default" ? "0x101" : "0x301") << n;
+        EXPECT_EQ(valueOf(line, "library"), "") << n;
+    }
+    EXPECT_EQ(valueOf(first.byName["Material-Wood(1)"], "diffuse"), "0xffc80000");
+    EXPECT_EQ(valueOf(first.byName["Material-Seawater"], "type"), "1");
+    EXPECT_EQ(valueOf(first.byName["Material-Seawater"], "opacity"), "0.5");
+    EXPECT_EQ(valueOf(first.byName["Material-Stone"], "type"), "2");
+    EXPECT_EQ(valueOf(first.byName["Material-\xd0\x92\xd0\x9e\xd0\x94\xd0\x90"], "type"), "1");
+    EXPECT_EQ(first.byName.count("af2504e0-4f89-41d3-9a0c-0305e82c3301"), 1u);
+    EXPECT_EQ(valueOf(first.byName["Material-Default"], "diffuse"), "0xfffafafa");
+
+    // The moved texture is found beside the document; the lost one is not sent.
+    const std::string brickLine = first.byName["Material-Brick_wall"];
+    EXPECT_EQ(decoded(valueOf(brickLine, "path")), brick);
+    EXPECT_EQ(numberOf(brickLine, "stamp"), uint32_t(kNewYear2020));
+    EXPECT_EQ(valueOf(brickLine, "diffuse"), "0x00ffffff");
+    const std::string lost = first.byName["Material-Lost"];
+    EXPECT_EQ(valueOf(lost, "path"), "");
+    EXPECT_EQ(valueOf(lost, "stamp"), "0");
+    EXPECT_EQ(valueOf(lost, "diffuse"), "0xff010203");
+
+    // The embedded bitmap's buffer, as the other process mapped it, decodes to its pixels.
+    const std::string decal = first.byName["Material-Decal"];
+    const uint32_t oldBuffer = uint32_t(numberOf(decal, "buffer"));
+    ASSERT_NE(oldBuffer, 0u);
+    EXPECT_EQ(numberOf(decal, "capacity"), 12u * 2 + 54);
+    EXPECT_GE(numberOf(decal, "mapped"), 12u * 2 + 54);
+    EXPECT_EQ(valueOf(decal, "path"), "");
+    std::ifstream saved(env.root() + "/" + std::to_string(oldBuffer) + ".bmp", std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(saved)), {});
+    DecodedImage image = DecodeImage(bytes.data(), bytes.size());
+    ASSERT_EQ(image.width, 3);
+    ASSERT_EQ(image.height, 2);
+    const ON_Bitmap* bitmap = doc.m_bitmap_table.Bitmap(0);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            const unsigned char* bgr = bitmap->Bits(y) + x * 3;
+            const uint8_t* rgba = image.rgba.data() + (size_t(1 - y) * 3 + size_t(x)) * 4;
+            EXPECT_EQ(rgba[0], bgr[2]);
+            EXPECT_EQ(rgba[1], bgr[1]);
+            EXPECT_EQ(rgba[2], bgr[0]);
+        }
+
+    // Edits: Wood gets shinier, the decal's bitmap grows, Stone is deleted.
+    ON_Material shinier = material(0);
+    shinier.SetShine(102);
+    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(shinier, 0));
+    manager.UpdateMaterial(material(0).RuntimeSerialNumber());
+    ON_Bitmap grown;
+    ASSERT_TRUE(grown.Create(8, 8, 24));
+    grown.SetId();
+    const ON_UUID grownId = grown.Id();
+    ASSERT_GE(doc.m_bitmap_table.AddBitmap(grown), 0);
+    useBitmap(9, grownId, ON_Color(0, 255, 255));
+    manager.UpdateMaterial(material(9).RuntimeSerialNumber());
+    ASSERT_TRUE(doc.m_material_table.DeleteMaterial(4));
+    EXPECT_TRUE(manager.RemoveMaterial(material(4).RuntimeSerialNumber()));
+    send(manager);
+
+    ReaderRun second = read({"--probe-buffer", std::to_string(oldBuffer)});
+    ASSERT_EQ(second.exitCode, 0) << second.output;
+    EXPECT_EQ(second.records, 10u);
+    const std::string wood2 = second.byName["Material-Wood"];
+    EXPECT_EQ(valueOf(wood2, "revision"), "2");
+    EXPECT_EQ(valueOf(wood2, "changeCount"), "2");
+    EXPECT_EQ(valueOf(wood2, "shine"), "0.400000006");
+    const std::string decal2 = second.byName["Material-Decal"];
+    EXPECT_EQ(valueOf(decal2, "id"), valueOf(decal, "id"));
+    EXPECT_NE(numberOf(decal2, "buffer"), oldBuffer);
+    EXPECT_EQ(numberOf(decal2, "capacity"), 24u * 8 + 54);
+    EXPECT_EQ(valueOf(decal2, "diffuse"), "0x00ffffff");
+    EXPECT_NE(second.output.find("buffer id=" + std::to_string(oldBuffer) + " exists=0"), std::string::npos)
+        << second.output;
+    EXPECT_EQ(second.byName["Material-Stone"], first.byName["Material-Stone"]);
+    EXPECT_EQ(second.byName["Material-Lost"], first.byName["Material-Lost"]);
+}
