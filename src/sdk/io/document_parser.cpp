@@ -578,15 +578,17 @@ private:
         if (width == 0 || height == 0 || bpp == 0 || !pixels) {
             return refuse(label, "width, height (not 0), bitsPerPixel and pixels are required");
         }
-        if (!bitmap.Create(width, height, bpp)) {
-            return refuse(label, "cannot hold a " + std::to_string(width) + " x " + std::to_string(height) + " image of " +
-                                     std::to_string(bpp) + " bits per pixel (1, 4, 8, 16, 24 or 32 bits, at most 1 GiB)");
-        }
-        const size_t expected = bitmap.SizeofImage();
-        const size_t given = pixels->size();
-        if (!bitmap.SetBits(std::move(*pixels))) {
-            return refuse(label, "pixels: " + std::to_string(given) + " bytes, " + std::to_string(expected) +
+        // Sizes are compared before anything is allocated, so a file cannot make the
+        // reader allocate more than it holds.
+        const uint64_t scan = (static_cast<uint64_t>(width) * static_cast<uint64_t>(bpp) + 31) / 32 * 4;
+        const uint64_t expected = scan * static_cast<uint64_t>(height < 0 ? -static_cast<int64_t>(height) : height);
+        if (pixels->size() != expected) {
+            return refuse(label, "pixels: " + std::to_string(pixels->size()) + " bytes, " + std::to_string(expected) +
                                      " expected (rows padded to 4 bytes)");
+        }
+        if (!bitmap.Create(width, height, bpp) || !bitmap.SetBits(std::move(*pixels))) {
+            return refuse(label, "cannot hold a " + std::to_string(width) + " x " + std::to_string(height) + " image of " +
+                                     std::to_string(bpp) + " bits per pixel (1, 4, 8, 16, 24 or 32 bits)");
         }
         d_.bitmaps.push_back(std::move(bitmap));
         return true;

@@ -1,8 +1,10 @@
 #include "sdk/io/json_cursor.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <climits>
 #include <cstring>
 
 namespace vantro::docio {
@@ -33,6 +35,22 @@ void appendUtf8(std::string& out, uint32_t cp) {
         out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
+}
+
+// Number of ',' in [first, last), eight bytes at a time: a byte of x ^ ",,,,,,,," is
+// zero exactly where the text has a comma, and the expression below sets the top bit
+// of each zero byte only.
+size_t countCommas(const char* first, const char* last) {
+    constexpr uint64_t kCommas = 0x2C2C2C2C2C2C2C2Cull;
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    size_t count = 0;
+    for (; last - first >= 8; first += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, first, 8);
+        const uint64_t x = word ^ kCommas;
+        count += static_cast<size_t>(std::popcount(~(((x & kLow7) + kLow7) | x | kLow7)));
+    }
+    return count + static_cast<size_t>(std::count(first, last, ','));
 }
 
 }  // namespace
@@ -422,11 +440,7 @@ bool JsonCursor::openNumberArray(size_t& count, bool& more) {
         return true;
     }
     const size_t close = text_.find(']', pos_);
-    if (close != std::string_view::npos) {
-        const auto first = text_.begin() + static_cast<ptrdiff_t>(pos_);
-        const auto last = text_.begin() + static_cast<ptrdiff_t>(close);
-        count = 1 + static_cast<size_t>(std::count(first, last, ','));
-    }
+    if (close != std::string_view::npos) count = 1 + countCommas(text_.data() + pos_, text_.data() + close);
     more = true;
     return true;
 }
@@ -456,7 +470,29 @@ bool JsonCursor::parseArrayNumber(T& value, bool integral, const char* what) {
 
 bool JsonCursor::readArrayNumber(double& value) { return parseArrayNumber(value, false, "a double"); }
 bool JsonCursor::readArrayNumber(float& value) { return parseArrayNumber(value, false, "a float"); }
-bool JsonCursor::readArrayNumber(int32_t& value) { return parseArrayNumber(value, true, "a 32-bit integer"); }
+// Integers are the face indices of meshes, the bulk of most documents: digits are
+// read and checked in one pass instead of the grammar scan plus std::from_chars.
+bool JsonCursor::readArrayNumber(int32_t& value) {
+    if (failed_) return false;
+    skipWhitespace();
+    size_t p = pos_;
+    const size_t n = text_.size();
+    const bool negative = p < n && text_[p] == '-';
+    if (negative) ++p;
+    const size_t digits = p;
+    int64_t v = 0;
+    while (p < n && isDigit(text_[p]) && p - digits < 11) v = v * 10 + (text_[p++] - '0');
+    const bool plain = p > digits && (p == digits + 1 || text_[digits] != '0') &&
+                       (p >= n || (!isDigit(text_[p]) && text_[p] != '.' && text_[p] != 'e' && text_[p] != 'E'));
+    if (negative) v = -v;
+    if (!plain || v < INT32_MIN || v > INT32_MAX) {
+        // Anything unusual takes the general path, which names the problem.
+        return parseArrayNumber(value, true, "a 32-bit integer");
+    }
+    value = static_cast<int32_t>(v);
+    pos_ = p;
+    return true;
+}
 
 bool JsonCursor::afterArrayNumber(bool& more) {
     skipWhitespace();
