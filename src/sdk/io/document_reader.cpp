@@ -121,7 +121,8 @@ std::string_view fileNameOf(std::string_view path) {
 }
 
 DocumentLoadResult readDocumentJson(std::string_view text, std::string_view fileName, CRhinoDoc& doc) {
-    return readText(text, fileName, fs::current_path(), doc);
+    std::error_code ec;
+    return readText(text, fileName, fs::current_path(ec), doc);
 }
 
 DocumentLoadResult readDocumentFile(const std::string& path, CRhinoDoc& doc) {
