@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "sdk_test_support.h"
 
 using namespace vantro::sdktest;
@@ -225,4 +227,18 @@ TEST_F(AppTest, CommandAreaStatusPaneAndProgressMeter) {
     EXPECT_EQ(run.positions, (std::vector<int>{0, 2, 3}));
     EXPECT_TRUE(run.ended);
     EXPECT_FALSE(RhinoApp().StatusBarProgressMeterRunning());
+}
+
+// Text printed from several threads at once arrives whole, none lost.
+TEST_F(AppTest, PrintFromManyThreads) {
+    RhinoApp().ClearCommandHistoryWindow();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < 250; ++i) RhinoApp().Print(u"[%d:%03d]", t, i);
+        });
+    for (std::thread& th : threads) th.join();
+    const std::string text = utf8(RhinoApp().CommandHistoryWindowText());
+    EXPECT_EQ(text.size(), 1000u * 7u);
+    EXPECT_NE(text.find("[3:249]"), std::string::npos);
 }
