@@ -45,6 +45,7 @@
 #include "sdk/rhino_plug_in.h"
 #include "sdk/rhino_profile_context.h"
 #include "sdk/rhino_render_meshes.h"
+#include "sdk/rhino_ui_dock_bar.h"
 #include "sdk/rhino_ui_registry.h"
 #include "sdk/rhino_view.h"
 #include "sdk/rhino_viewport.h"
