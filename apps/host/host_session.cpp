@@ -63,6 +63,7 @@ CommandOutcome::Kind HostSession::runLine(std::string_view line) {
     if (!splitWords(line, words, error)) {
         message("Error: " + error + "; nothing was done.");
         ++failures_;
+        RhinoApp().OnIdle();
         return CommandOutcome::badArguments;
     }
     size_t consumed = 0;

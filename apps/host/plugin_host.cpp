@@ -32,11 +32,15 @@ CRhinoPlugIn* pluginObject(const LoadedPlugin& module) {
 }  // namespace
 
 int PluginHost::load(const std::string& path, std::string& error) {
+    LoadedPlugin loaded;
+    loaded.path = path;
     RhinoApp().BeginPlugInModuleLoad();
     std::unique_ptr<PluginModule> module = PluginModule::open(path, error);
-    if (!module) return 0;
+    if (!module) {
+        modules_.push_back(std::move(loaded));
+        return 0;
+    }
 
-    LoadedPlugin loaded;
     loaded.identity.name = wideExport(*module, "RhinoPlugInName");
     loaded.identity.id = wideExport(*module, "RhinoPlugInId");
     loaded.identity.version = narrowExport(*module, "RhinoPlugInVersion");

@@ -34,7 +34,8 @@ struct PluginIdentity {
 };
 
 struct LoadedPlugin {
-    std::unique_ptr<PluginModule> module;
+    std::string path;                      // as given to load()
+    std::unique_ptr<PluginModule> module;  // null when the file could not be opened
     PluginIdentity identity;
     int loadResult = 0;  // OnLoadPlugIn's: 1 loaded, 0 failed, -1 refused silently
 };
@@ -44,7 +45,8 @@ public:
     // Opens the module at path and loads its plug-in. Returns the load result (1 when
     // the plug-in is loaded); 0 with a message in error when the module cannot be
     // opened or lacks the required exports, or when OnLoadPlugIn failed; -1 when the
-    // plug-in refused to load. A module that opened stays open whatever the result.
+    // plug-in refused to load. error may also hold a warning with result 1. Every call
+    // adds an entry to modules(); a module that opened stays open whatever the result.
     int load(const std::string& path, std::string& error);
 
     const std::vector<LoadedPlugin>& modules() const { return modules_; }

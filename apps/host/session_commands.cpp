@@ -104,7 +104,7 @@ Outcome plugins(HostSession& session, const CommandArgs& args) {
     for (const LoadedPlugin& module : session.plugins().modules()) {
         const PluginIdentity& id = module.identity;
         std::string line = inQuotes(id.name) + " id=" + id.id + " version=" + inQuotes(id.version) + " file=" +
-                           inQuotes(module.module ? module.module->path() : std::string());
+                           inQuotes(module.path);
         line += module.loadResult == 1 ? " loaded" : module.loadResult == -1 ? " refused" : " failed";
         session.message(line);
     }

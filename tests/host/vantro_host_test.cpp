@@ -528,6 +528,18 @@ TEST_F(HostCommandLineTest, ExitCodes) {
     EXPECT_TRUE(help.has("usage: vantro-host")) << help.output;
 }
 
+// Without a script, commands come from standard input (no prompt when it is a pipe).
+TEST_F(HostCommandLineTest, ReadsStandardInput) {
+    const std::string command = "printf 'AddBox 0,0,0 1,1,1\\nInfo\\nQuit\\nPrint after\\n' | '" +
+                                std::string(VANTRO_HOST_PATH) + "' --echo";
+    const vantro::test::RunResult r = vantro::test::runProgram("/bin/sh", {"-c", command});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("> AddBox 0,0,0 1,1,1\nAdded @1 mesh."), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Objects: 1 (mesh 1)"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("Command:"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("after\n"), std::string::npos) << r.output;
+}
+
 // Quit ends the script; nothing after it runs, and Help lists the commands.
 TEST_F(HostCommandLineTest, QuitAndHelp) {
     const HostRun run = runScript("Help\nQuit\nPrint after\n");
