@@ -199,6 +199,9 @@ Outcome deleteObjects(HostSession& session, const CommandArgs& args) {
         if (!object) return bad;
         if (std::find(objects.begin(), objects.end(), object) == objects.end()) objects.push_back(object);
     }
+    // A locked object would stop the deletion half-way; refuse the whole command instead.
+    for (CRhinoObject* object : objects)
+        if (object->IsLocked()) return Outcome::fail(describeObject(*object) + " is locked; nothing was deleted");
     int deleted = 0;
     for (CRhinoObject* object : objects) {
         if (!session.document()->DeleteObject(CRhinoObjRef(object), false)) continue;

@@ -72,6 +72,15 @@ Outcome print(HostSession& session, const CommandArgs&) {
 Outcome statusBar(HostSession& session, const CommandArgs& args) {
     if (args.count() != 0 || !args.options().empty()) return Outcome::bad("expected no arguments");
     session.message("Status bar: " + inQuotes(RhinoApp().StatusBarMessagePane().ToUtf8()));
+    const std::vector<RhinoProgressMeterRun>& meters = RhinoApp().ProgressMeterHistory();
+    std::string line = "Progress meters: " + std::to_string(meters.size());
+    if (!meters.empty()) {
+        const RhinoProgressMeterRun& last = meters.back();
+        line += " (last: " + inQuotes(last.label.ToUtf8()) + " " + std::to_string(last.lower) + ".." +
+                std::to_string(last.upper) + ", " + std::to_string(last.positions.size()) + " positions, " +
+                (last.ended ? "ended)" : "running)");
+    }
+    session.message(line);
     return Outcome::ok();
 }
 
@@ -172,7 +181,7 @@ void addSessionCommands(CommandTable& table) {
     table.add({"Units", "<unit> [scale=on|off]", "Changes the document's units, scaling the objects or not.",
                units});
     table.add({"Print", "<text>", "Prints text in the command area.", print, false});
-    table.add({"StatusBar", "", "Shows the status bar's message pane.", statusBar, false});
+    table.add({"StatusBar", "", "Shows the status bar's message pane and its progress meters.", statusBar, false});
     table.add({"Wait", "<milliseconds>", "Waits (the idle pump runs once afterwards).", wait, false});
     table.add({"Idle", "[count]", "Runs the idle pump (once, or count times).", idle, false, false});
     table.add({"Plugins", "", "Lists the plug-in modules and whether they loaded.", plugins, false});

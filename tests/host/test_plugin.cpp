@@ -119,6 +119,10 @@ private:
         for (const CRhinoObject* object : doc ? doc->Objects() : std::vector<CRhinoObject*>())
             if (!object->IsDeleted() && !object->IsInstanceDefinitionGeometry()) ++n;
         RhinoApp().Print(u"TestPlugIn: %d objects\n", n);
+        RhinoApp().StatusBarProgressMeterStart(0, n, u"Counting", true, true);
+        for (int i = 1; i <= n; ++i) RhinoApp().StatusBarProgressMeterPos(i);
+        RhinoApp().StatusBarProgressMeterEnd();
+        RhinoApp().SetStatusBarMessagePane(u"TestPlugIn: counted");
     }
 };
 

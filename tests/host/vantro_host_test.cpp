@@ -357,10 +357,12 @@ TEST_F(HostErrorsTest, BadCommandsChangeNothing) {
 TEST_F(HostErrorsTest, RefusedEditsReportWhy) {
     const HostRun run = runScript(R"(
 Layer Add Busy
-AddBox 0,0,0 1,1,1 layer=Busy
+AddBox 0,0,0 1,1,1 layer=Busy name=Free
+AddBox 0,0,0 1,1,1 mode=locked name=Fixed
 Print <a>
 Layer Delete Busy
 Save
+Delete Free Fixed
 Print <b>
 Info
 )");
@@ -369,7 +371,9 @@ Info
     EXPECT_EQ(eventsOf(out), std::vector<std::string>());
     EXPECT_THAT(out, ::testing::Contains("Layer 1: the layer has objects."));
     EXPECT_THAT(out, ::testing::Contains("Save: the document has never been saved; use SaveAs <file>"));
+    EXPECT_THAT(out, ::testing::Contains("Delete: @2 mesh \"Fixed\" is locked; nothing was deleted"));
     EXPECT_TRUE(run.has("Layers: 2")) << run.output;
+    EXPECT_TRUE(run.has("Objects: 2 (mesh 2)")) << run.output;
 }
 
 class HostFilesTest : public HostTest {};
@@ -453,6 +457,7 @@ AddBox 0,0,0 1,1,1
 AddBox 0,0,0 2,2,2
 Delete @1
 TestPlugIn Count
+StatusBar
 Menu 31771
 Menu 31774
 MenuOpen
@@ -470,6 +475,8 @@ TestPlugIn
     // Each command is followed by one idle notification that reports what it saw.
     EXPECT_TRUE(run.has("TestPlugIn: idle after 0 added, 1 deleted")) << run.output;
     EXPECT_TRUE(run.has("TestPlugIn: 1 objects")) << run.output;
+    EXPECT_TRUE(run.has("Status bar: \"TestPlugIn: counted\"\n"
+                        "Progress meters: 1 (last: \"Counting\" 0..1, 1 positions, ended)")) << run.output;
     EXPECT_TRUE(run.has("TestPlugIn: menu command 31771\n")) << run.output;
     EXPECT_TRUE(run.has("Menu command 31771: handled.")) << run.output;
     EXPECT_TRUE(run.has("Menu command 31774: not handled.")) << run.output;
