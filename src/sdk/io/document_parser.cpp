@@ -19,6 +19,11 @@ using Kind = JsonCursor::Kind;
 // What a member handler did with the member's value.
 enum class Handled { ok, failed, unknown };
 Handled result(bool ok) { return ok ? Handled::ok : Handled::failed; }
+// The same for a field whose presence is checked afterwards.
+Handled given(bool& present, bool ok) {
+    present = true;
+    return result(ok);
+}
 
 std::string numberText(double v) {
     char buf[32];
@@ -309,8 +314,8 @@ private:
         bool hasVertices = false;
         bool hasFaces = false;
         const bool ok = members("mesh", [&](std::string_view key) {
-            if (key == "vertices") return hasVertices = true, result(tuples<ON_3fPoint, float, 3>(mesh.m_V, "x y z per vertex"));
-            if (key == "faces") return hasFaces = true, result(tuples<ON_MeshFace, int32_t, 4>(mesh.m_F, "a b c d per face"));
+            if (key == "vertices") return given(hasVertices, tuples<ON_3fPoint, float, 3>(mesh.m_V, "x y z per vertex"));
+            if (key == "faces") return given(hasFaces, tuples<ON_MeshFace, int32_t, 4>(mesh.m_F, "a b c d per face"));
             if (key == "normals") return result(tuples<ON_3fVector, float, 3>(mesh.m_N, "x y z per vertex"));
             if (key == "faceNormals") return result(tuples<ON_3fVector, float, 3>(mesh.m_FN, "x y z per face"));
             if (key == "textureCoordinates") return result(tuples<ON_2fPoint, float, 2>(mesh.m_T, "u v per vertex"));
@@ -326,7 +331,7 @@ private:
         bool hasPath = false;
         const bool ok = members("texture", [&](std::string_view key) {
             if (key == "id") return result(uuid(t.m_texture_id));
-            if (key == "type") return hasType = true, result(word(kTextureTypeWords, t.m_type));
+            if (key == "type") return given(hasType, word(kTextureTypeWords, t.m_type));
             if (key == "filePath") {
                 hasPath = true;
                 ON_wString path;
@@ -511,12 +516,12 @@ private:
                 m.SetName(name);
                 return Handled::ok;
             }
-            if (key == "type") return hasType = true, result(word(kMappingTypeWords, m.m_type));
+            if (key == "type") return given(hasType, word(kMappingTypeWords, m.m_type));
             if (key == "projection") return result(word(kProjectionWords, m.m_projection));
             if (key == "textureSpace") return result(word(kTextureSpaceWords, m.m_texture_space));
             if (key == "capped") return result(flag(m.m_bCapped));
             if (key == "pointTransform") return result(xform(m.m_Pxyz));
-            if (key == "normalTransform") return hasNormal = true, result(xform(m.m_Nxyz));
+            if (key == "normalTransform") return given(hasNormal, xform(m.m_Nxyz));
             if (key == "uvwTransform") return result(xform(m.m_uvw));
             return Handled::unknown;
         });
@@ -642,8 +647,8 @@ private:
             bool hasChannel = false;
             bool hasMapping = false;
             const bool ok = members("mappingChannel", [&](std::string_view key) {
-                if (key == "channel") return hasChannel = true, result(integer(ch.m_mapping_channel_id, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-                if (key == "mappingId") return hasMapping = true, result(uuid(ch.m_mapping_id));
+                if (key == "channel") return given(hasChannel, integer(ch.m_mapping_channel_id, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+                if (key == "mappingId") return given(hasMapping, uuid(ch.m_mapping_id));
                 if (key == "objectTransform") return result(xform(ch.m_object_xform));
                 return Handled::unknown;
             });
@@ -663,7 +668,7 @@ private:
             ON_MappingRef ref;
             bool hasPlugin = false;
             const bool ok = members("mappingRef", [&](std::string_view key) {
-                if (key == "pluginId") return hasPlugin = true, result(uuid(ref.m_plugin_id));
+                if (key == "pluginId") return given(hasPlugin, uuid(ref.m_plugin_id));
                 if (key == "channels") return result(readChannels(ref));
                 return Handled::unknown;
             });
@@ -705,7 +710,7 @@ private:
     bool readInstance(ObjectData& o) {
         bool hasDefinition = false;
         const bool ok = members("object.instance", [&](std::string_view key) {
-            if (key == "definition") return hasDefinition = true, result(uuid(o.definitionId));
+            if (key == "definition") return given(hasDefinition, uuid(o.definitionId));
             if (key == "transform") return result(xform(o.instanceXform));
             return Handled::unknown;
         });
@@ -719,7 +724,7 @@ private:
         return members("object", [&](std::string_view key) {
             if (key == "id") return result(uuid(o.attributes.m_uuid));
             if (key == "name") return result(string(o.attributes.m_name));
-            if (key == "type") return hasType = true, result(word(kObjectTypeWords, o.type));
+            if (key == "type") return given(hasType, word(kObjectTypeWords, o.type));
             if (key == "class") {
                 std::string ignored;
                 return result(string(ignored));
@@ -821,10 +826,10 @@ private:
         const bool ok = members("view", [&](std::string_view key) {
             if (key == "name") return result(string(view.name));
             if (key == "projection") return result(word(kViewProjectionWords, cam.projection));
-            if (key == "cameraLocation") return cam.hasLocation = true, result(point(cam.location));
-            if (key == "cameraDirection") return cam.hasDirection = true, result(point(cam.direction));
-            if (key == "cameraUp") return cam.hasUp = true, result(point(cam.up));
-            if (key == "target") return cam.hasTarget = true, result(point(cam.target));
+            if (key == "cameraLocation") return given(cam.hasLocation, point(cam.location));
+            if (key == "cameraDirection") return given(cam.hasDirection, point(cam.direction));
+            if (key == "cameraUp") return given(cam.hasUp, point(cam.up));
+            if (key == "target") return given(cam.hasTarget, point(cam.target));
             if (key == "frustum") {
                 cam.hasFrustum = true;
                 return result(fixedNumbers(cam.frustum, 6, "[left, right, bottom, top, near, far]"));
