@@ -5,13 +5,10 @@
 #include <limits>
 #include <stdexcept>
 
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
+#include "scene/parallel.h"
 
 namespace vantro::collada {
 namespace {
-
-constexpr std::size_t kCountGrain = 1024;
 
 void copyFloats(std::uint32_t* to, const float* from, std::size_t count) {
   if (count != 0) std::memcpy(to, from, count * sizeof(float));
@@ -48,20 +45,11 @@ void MergedGeometry::copyMesh(const MeshView& mesh, std::uint32_t vertexOffset,
 MergeCounts countMerged(std::span<const MeshView> meshes) {
   std::atomic<std::uint64_t> vertices{0};
   std::atomic<std::uint64_t> indices{0};
-  tbb::parallel_for(
-      tbb::blocked_range<std::size_t>(0, meshes.size(), kCountGrain),
-      [&](const tbb::blocked_range<std::size_t>& range) {
-        std::uint64_t v = 0;
-        std::uint64_t i = 0;
-        for (std::size_t m = range.begin(); m != range.end(); ++m) {
-          const std::uint64_t sides = meshes[m].twoSided ? 2 : 1;
-          v += sides * meshes[m].vertexCount;
-          i += sides * meshes[m].indexCount;
-        }
-        vertices.fetch_add(v, std::memory_order_relaxed);
-        indices.fetch_add(i, std::memory_order_relaxed);
-      },
-      tbb::simple_partitioner());
+  vantro::scene::ParallelForEach(meshes.begin(), meshes.end(), [&](const MeshView& mesh) {
+    const std::uint64_t sides = mesh.twoSided ? 2 : 1;
+    vertices.fetch_add(sides * mesh.vertexCount, std::memory_order_relaxed);
+    indices.fetch_add(sides * mesh.indexCount, std::memory_order_relaxed);
+  });
   return {vertices.load(), indices.load()};
 }
 

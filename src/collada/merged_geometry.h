@@ -68,7 +68,7 @@ struct MergeCounts {
   std::uint64_t indexCount = 0;
 };
 
-// Sums the counts of meshes in parallel (tasks of up to 1024 consecutive meshes).
+// Sums the counts of meshes in parallel (one mesh per task, atomic sums).
 MergeCounts countMerged(std::span<const MeshView> meshes);
 
 // Merges meshes in their order into one buffer; a two-sided mesh is copied twice, the

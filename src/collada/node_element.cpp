@@ -15,6 +15,7 @@ constexpr std::array<int, 16> kMatrixOrder = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5
 
 NodeElement createNodeElement(std::uint64_t nodeId, const std::array<float, 16>& transform) {
   NodeElement element;
+  element.nodeId = nodeId;
   char id[32];
   const int length = std::snprintf(id, sizeof id, "ln-%04lld", static_cast<long long>(nodeId));
   element.id.assign(id, static_cast<std::size_t>(length));

@@ -19,11 +19,15 @@
 #include <string>
 #include <vector>
 
+#include "collada/collada_exporter.h"
 #include "collada/collada_writer.h"
+#include "collada/save_file_dialog.h"
 #include "collada/geometry_text.h"
 #include "collada/merged_geometry.h"
 #include "collada/node_element.h"
 #include "support/child_process.h"
+#include "platform/utf.h"
+#include "sdk/rhino_sdk.h"
 #include "support/test_environment.h"
 
 namespace vantro::collada {
@@ -314,6 +318,96 @@ TEST_F(ColladaValidation, ImporterReadsBackGeometryAndNodes) {
   ASSERT_EQ(placement->mNumMeshes, 1u);
   EXPECT_STREQ(scene->mMaterials[scene->mMeshes[placement->mMeshes[0]]->mMaterialIndex]->GetName().C_Str(),
                "Velora Node Material");
+}
+
+// A real export of a document with a texture file, an embedded bitmap, a water
+// material and a block placement: the same findings only, every link resolved (both
+// image files included), and the importer reads it.
+TEST_F(ColladaValidation, ExportedDocument) {
+  CRhinoDoc* doc = RhinoApp().NewDocument();
+  doc->SetPathName(ON_wString(platform::fromUtf8((dir_ / "Site.3dm").string())));
+  ASSERT_TRUE(doc->SetUnitSystem(ON::LengthUnitSystem::Meters, false));
+  PluginSettings settings;
+  settings.SetExportNodes(true);
+
+  const fs::path map = dir_ / "maps" / "stone.png";
+  fs::create_directories(map.parent_path());
+  std::ofstream(map, std::ios::binary) << "png";
+  ON_Texture file;
+  file.m_image_file_reference = ON_FileReference::CreateFromFullPath(platform::fromUtf8(map.string()));
+  ON_Material stone;
+  stone.SetName(u"Stone");
+  stone.AddTexture(file);
+  const int stoneIndex = doc->m_material_table.AddMaterial(stone);
+  ON_Bitmap bitmap;
+  ASSERT_TRUE(bitmap.Create(2, 2, 24));
+  ASSERT_TRUE(bitmap.SetBits(std::vector<uint8_t>(bitmap.SizeofImage(), 9)));
+  bitmap.SetId();
+  const ON_UUID bitmapId = bitmap.Id();
+  ASSERT_GE(doc->m_bitmap_table.AddBitmap(bitmap), 0);
+  ON_Texture embedded;
+  embedded.m_texture_id = bitmapId;
+  ON_Material sign;
+  sign.SetName(u"Sign");
+  sign.AddTexture(embedded);
+  const int signIndex = doc->m_material_table.AddMaterial(sign);
+  ON_Material pond;
+  pond.SetName(u"Pond water");
+  const int pondIndex = doc->m_material_table.AddMaterial(pond);
+
+  auto quadMesh = [](double x0) {
+    ON_Mesh mesh;
+    mesh.AppendVertex(ON_3dPoint(x0, 0, 0));
+    mesh.AppendVertex(ON_3dPoint(x0 + 1, 0, 0));
+    mesh.AppendVertex(ON_3dPoint(x0 + 1, 1, 0));
+    mesh.AppendVertex(ON_3dPoint(x0, 1, 0));
+    mesh.SetQuad(0, 0, 1, 2, 3);
+    return mesh;
+  };
+  auto attributes = [](int material) {
+    ON_3dmObjectAttributes a;
+    a.m_layer_index = 0;
+    a.SetMaterialSource(ON::material_from_object);
+    a.m_material_index = material;
+    return a;
+  };
+  const ON_3dmObjectAttributes stoneAttributes = attributes(stoneIndex);
+  const ON_3dmObjectAttributes signAttributes = attributes(signIndex);
+  doc->AddMeshObject(quadMesh(0), &stoneAttributes);
+  doc->AddMeshObject(quadMesh(2), &signAttributes);
+  CRhinoInstanceDefinitionTable::Geometry parts;
+  parts.push_back(std::make_unique<CRhinoMeshObject>(quadMesh(4), attributes(pondIndex)));
+  ON_InstanceDefinition definition;
+  definition.SetName(u"Pond");
+  const int block = doc->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts));
+  ASSERT_NE(doc->AddInstanceObject(block, ON_Xform::TranslationTransformation(0, 5, 0)), nullptr);
+
+  const fs::path exported = dir_ / "Site.dae";
+  SetSaveFileHandler([&](const SaveFileRequest&) { return std::optional<std::u16string>(platform::fromUtf8(exported.string())); });
+  ColladaExporter exporter;
+  const int result = exporter.Export();
+  SetSaveFileHandler(nullptr);
+  RhinoApp().CloseDocument();
+  ASSERT_EQ(result, 0);
+
+  EXPECT_EQ(classify(schemaFindings(exported)),
+            (std::vector<std::string>{"created is asctime text", "asset has no modified", "surface has no type",
+                                      "node block names have blanks"}));
+  const test::RunResult checks = daeValidator(exported, "--check-links --check-unique-ids");
+  EXPECT_EQ(checks.exitCode, 0) << checks.output;
+
+  Assimp::Importer importer;
+  const aiScene* scene = importer.ReadFile(exported.string(), 0);
+  ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+  for (const char* name : {"Material-Stone", "Material-Sign", "Material-Pond_water"}) {
+    EXPECT_NE(meshOfMaterial(*scene, name), nullptr) << name;
+  }
+  aiString texture;
+  const aiMesh* signMesh = meshOfMaterial(*scene, "Material-Sign");
+  ASSERT_NE(signMesh, nullptr);
+  ASSERT_EQ(scene->mMaterials[signMesh->mMaterialIndex]->GetTexture(aiTextureType_DIFFUSE, 0, &texture), AI_SUCCESS);
+  EXPECT_TRUE(std::string(texture.C_Str()).starts_with("Site_Textures/")) << texture.C_Str();
+  EXPECT_TRUE(std::string(texture.C_Str()).ends_with(".bmp")) << texture.C_Str();
 }
 
 }  // namespace

@@ -1,0 +1,247 @@
+#include "collada/collada_exporter.h"
+
+#include <algorithm>
+#include <ctime>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <stdexcept>
+
+#include "collada/collada_writer.h"
+#include "collada/embedded_bitmap_file.h"
+#include "collada/save_file_dialog.h"
+#include "materials/material_manager.h"
+#include "materials/material_type.h"
+#include "materials/texture_paths.h"
+#include "platform/utf.h"
+#include "scene/parallel.h"
+#include "scene/rh_scene.h"
+#include "sdk/on.h"
+#include "sdk/rhino_app.h"
+#include "sdk/rhino_doc.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vantro::collada;
+
+void showStatus(std::u16string_view text) { RhinoApp().SetStatusBarMessagePane(ON_wString(text)); }
+
+fs::path nativePath(const std::u16string& path) { return fs::path(vantro::platform::toUtf8(path)); }
+
+// Runs fn for every element in parallel. The first exception a body throws is kept and
+// thrown again once every body has finished, so that a loop never ends half-way
+// through TBB's own bookkeeping.
+template <class Iterator, class Fn>
+void runParallel(Iterator first, Iterator last, const Fn& fn) {
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    vantro::scene::ParallelForEach(first, last, [&](auto& element) {
+        try {
+            fn(element);
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(failureLock);
+            if (!failure) failure = std::current_exception();
+        }
+    });
+    if (failure) std::rethrow_exception(failure);
+}
+
+MeshView viewOf(const MeshInfo& mesh) {
+    // The scene keeps every array at exactly its count; anything else would be read
+    // out of bounds below.
+    const std::size_t v = mesh.vertexCount;
+    if (mesh.positions.size() != 3 * v || mesh.normals.size() != 3 * v || mesh.uvs.size() != 2 * v ||
+        mesh.indices.size() != mesh.indexCount) {
+        throw std::logic_error("mesh arrays do not match their counts");
+    }
+    return {mesh.vertexCount, mesh.indexCount,       mesh.twoSided,     mesh.positions.data(),
+            mesh.normals.data(), mesh.uvs.data(), mesh.indices.data()};
+}
+
+}  // namespace
+
+bool ColladaExporter::ByMaterialId::operator()(const MaterialInfo* a, const MaterialInfo* b) const {
+    return a->id < b->id;
+}
+
+ColladaExporter::ColladaExporter() = default;
+
+ColladaExporter::~ColladaExporter() { Reset(); }
+
+int ColladaExporter::Export() {
+    Reset();
+    const std::u16string chosen = SaveDialog();
+    if (chosen.empty()) return -1;
+    path = NativeSeparators(chosen);
+    showStatus(u"Velora Collada exporter: initializing\u2026");
+    try {
+        materials = std::make_unique<MaterialManager>(nullptr);
+        materials->SetTextureFolder(path);
+        scene = std::make_unique<RHScene>(nullptr, materials.get());
+        Prepare();
+        FileByteSink file;
+        if (file.open(nativePath(path))) {
+            DocumentOutput out(file);
+            WriteDocument(out);
+            out.flush();
+            file.close();
+        }
+    } catch (...) {
+        std::error_code error;
+        const fs::path written = nativePath(path);
+        // Only a regular file: the chosen path may name a device or anything else.
+        if (fs::is_regular_file(written, error)) fs::remove(written, error);
+        Reset();
+        return -1;
+    }
+    Reset();
+    return 0;
+}
+
+std::u16string ColladaExporter::SaveDialog() const {
+    try {
+        SaveFileRequest request;
+        request.title = u"Export collada file";
+        request.filters = {{u"Collada files", u"*.dae"}, {u"All files", u"*.*"}};
+        request.owner = RhinoApp().MainWnd();
+        request.bufferSize = 260;
+        request.overwritePrompt = true;
+        if (const CRhinoDoc* doc = RhinoApp().ActiveDoc()) {
+            const std::u16string document = doc->GetPathName().str();
+            if (!document.empty()) {
+                const std::size_t dot = document.rfind(u'.');
+                std::u16string proposal =
+                    (dot == std::u16string::npos ? document : document.substr(0, dot)) + u".dae";
+                // A proposal that does not fit the dialog's buffer is not proposed.
+                if (proposal.size() < request.bufferSize) request.initialFile = std::move(proposal);
+            }
+        }
+        std::u16string chosen = GetSaveFileName(request);
+        if (!chosen.empty() && chosen.find(u'.') == std::u16string::npos) chosen += u".dae";
+        return chosen;
+    } catch (...) {
+        return {};
+    }
+}
+
+void ColladaExporter::Prepare() {
+    settings.Read();
+    exportNodes = settings.ExportNodes();
+    CRhinoDoc* doc = RhinoApp().ActiveDoc();
+    // Before Load, so that every position and translation arrives in metres.
+    scene->unitScale =
+        doc ? static_cast<float>(ON::UnitScale(doc->UnitSystem(), ON::LengthUnitSystem::Meters)) : 1.0f;
+    materials->LoadMaterials(doc);
+    scene->Load(doc, &settings, true);
+
+    showStatus(u"Velora Collada exporter: merge geometries\u2026");
+    geometries.reserve(scene->pendingMaterials.size());
+    runParallel(scene->pendingMaterials.begin(), scene->pendingMaterials.end(),
+                [this](uint64_t materialId) { MergeGeometry(materialId); });
+
+    showStatus(u"Velora Collada exporter: serialize geometries\u2026");
+    runParallel(geometries.begin(), geometries.end(),
+                [this](std::unique_ptr<GeometryInfo>& info) { SerializeGeometry(*info); });
+
+    for (const auto& entry : scene->materialMeshes) {
+        usedMaterials.insert(&materials->FindById(static_cast<int64_t>(entry.first)));
+    }
+
+    if (exportNodes) {
+        showStatus(u"Velora Collada exporter: create nodes\u2026");
+        nodeElements.reserve(scene->nodes.size());
+        runParallel(scene->nodes.begin(), scene->nodes.end(),
+                    [this](std::unique_ptr<NodeInfo>& node) { CreateNode(*node); });
+    }
+}
+
+void ColladaExporter::MergeGeometry(uint64_t materialId) {
+    MaterialInfo& material = materials->FindById(static_cast<int64_t>(materialId));
+    const auto found = scene->materialMeshes.find(materialId);
+    if (found == scene->materialMeshes.end()) return;
+    std::vector<MeshView> views;
+    views.reserve(found->second.size());
+    for (const MeshInfo* mesh : found->second) views.push_back(viewOf(*mesh));
+    std::unique_ptr<MergedGeometry> merged = mergeMeshes(views);
+    if (!merged) return;
+    auto info = std::make_unique<GeometryInfo>();
+    info->material = &material;
+    info->merged = std::move(merged);
+    geometries.push_back(std::move(info));
+}
+
+void ColladaExporter::SerializeGeometry(GeometryInfo& info) {
+    info.text.id = vantro::platform::toUtf8(info.material->name);
+    if (info.merged) serializeGeometry(*info.merged, info.text);
+    info.merged.reset();
+}
+
+void ColladaExporter::CreateNode(const NodeInfo& node) {
+    nodeElements.push_back(std::make_unique<NodeElement>(createNodeElement(node.id, node.transform.m)));
+}
+
+std::u16string ColladaExporter::ExportImage(MaterialInfo& material) {
+    std::u16string relative = materials->ExportTextureFile(&material);
+    if (relative.empty() && !material.textureImage.empty()) relative = ExportEmbeddedBitmap(*materials, material);
+    return relative;
+}
+
+void ColladaExporter::WriteDocument(DocumentOutput& out) {
+    ColladaWriter writer(out, exportNodes, showStatus);
+    const std::time_t now = std::time(nullptr);
+    // The main thread is the only caller of localtime in the plug-in.
+    const std::tm* local = std::localtime(&now);
+    writer.writeStart(local ? asctimeText(*local) : std::string("\n"));
+
+    // An effect is textured exactly when its material got an image entry, so that no
+    // sampler refers to an image the document does not define.
+    writer.beginImages();
+    std::vector<MaterialRow> rows;
+    rows.reserve(usedMaterials.size());
+    for (MaterialInfo* material : usedMaterials) {
+        MaterialRow row;
+        row.name = vantro::platform::toUtf8(material->name);
+        const std::u16string image = ExportImage(*material);
+        writer.writeImage(row.name, image);
+        row.textured = !image.empty();
+        row.typeName = vantro::platform::toUtf8(MaterialTypeName(material->type, u""));
+        row.libraryId = vantro::platform::toUtf8(material->libraryId);
+        row.diffuse = material->diffuse;
+        row.specular = material->specular;
+        row.shine = material->shine;
+        row.opacity = material->opacity;
+        rows.push_back(std::move(row));
+    }
+    writer.endImages();
+    writer.writeEffects(rows);
+    writer.writeMaterials(rows);
+
+    // The parallel stages appended in scheduling order; the document lists geometries
+    // by material id and nodes by placement id, so that equal documents give equal files.
+    std::vector<const GeometryInfo*> sortedGeometries;
+    for (const auto& info : geometries) sortedGeometries.push_back(info.get());
+    std::sort(sortedGeometries.begin(), sortedGeometries.end(),
+              [](const GeometryInfo* a, const GeometryInfo* b) { return a->material->id < b->material->id; });
+    std::vector<const GeometryText*> geometryTexts;
+    for (const GeometryInfo* info : sortedGeometries) geometryTexts.push_back(&info->text);
+    std::vector<const NodeElement*> nodes;
+    for (const auto& node : nodeElements) nodes.push_back(node.get());
+    std::sort(nodes.begin(), nodes.end(),
+              [](const NodeElement* a, const NodeElement* b) { return a->nodeId < b->nodeId; });
+
+    writer.writeGeometries(geometryTexts);
+    writer.writeVisualScene(geometryTexts, nodes);
+    writer.writeEnd();
+}
+
+void ColladaExporter::Reset() {
+    for (MaterialInfo* material : usedMaterials) material->texturePath.clear();
+    usedMaterials.clear();
+    // The scene refers to the manager: it goes first (its Clear joins the worker).
+    scene.reset();
+    materials.reset();
+    geometries.clear();
+    // Also cleared here (not only with the exporter) so that a second Export starts clean.
+    nodeElements.clear();
+}

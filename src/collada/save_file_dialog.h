@@ -1,0 +1,39 @@
+#pragma once
+// The save-file dialog the export asks for a file name. The headless host has no
+// windows, so the dialog is a request handed to a handler that the host program (or a
+// test) installs: it plays the user, answering with a path or cancelling. Without a
+// handler every dialog is cancelled.
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace vantro::collada {
+
+// What the dialog shows, as the Windows save dialog would be given it.
+struct SaveFileRequest {
+  std::u16string title;
+  std::vector<std::pair<std::u16string, std::u16string>> filters;  // (description, pattern)
+  platform::WindowHandle owner = 0;
+  std::u16string initialFile;       // proposed full path; empty proposes nothing
+  std::size_t bufferSize = 260;     // characters, terminating zero included
+  bool overwritePrompt = true;      // the user confirms replacing an existing file
+};
+
+// Plays the user: the chosen full path, or nullopt for cancel.
+using SaveFileHandler = std::function<std::optional<std::u16string>(const SaveFileRequest&)>;
+
+// Installs the handler (null: cancel every dialog). Main thread.
+void SetSaveFileHandler(SaveFileHandler handler);
+
+// Shows the dialog: the chosen path, or empty when the user cancelled, when the
+// answer does not fit the request's buffer (the Windows dialog fails then), or when
+// the handler throws. Main thread.
+std::u16string GetSaveFileName(const SaveFileRequest& request);
+
+}  // namespace vantro::collada

@@ -1,0 +1,364 @@
+// The whole export on documents built in code: units, merging, nodes, textures, the
+// dialog, and what happens to the file when something fails.
+
+#include "collada/collada_exporter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include "collada/save_file_dialog.h"
+#include "materials/material_info.h"
+#include "platform/utf.h"
+#include "scene/mesh_info.h"
+#include "sdk/rhino_sdk.h"
+#include "support/test_environment.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vantro::collada::SaveFileRequest;
+using vantro::collada::SetSaveFileHandler;
+using vantro::platform::fromUtf8;
+
+// A closed box from lo to hi: 8 vertices, 6 quads facing out, vertex normals.
+ON_Mesh boxMesh(const ON_3dPoint& lo, const ON_3dPoint& hi) {
+    ON_Mesh mesh;
+    for (int i = 0; i < 8; ++i)
+        mesh.AppendVertex(ON_3dPoint(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z));
+    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (int f = 0; f < 6; ++f) mesh.SetQuad(f, quads[f][0], quads[f][1], quads[f][2], quads[f][3]);
+    for (int i = 0; i < 8; ++i) mesh.SetVertexNormal(i, ON_3dVector(i & 1 ? 1 : -1, i & 2 ? 1 : -1, i & 4 ? 1 : -1));
+    return mesh;
+}
+
+// One open quad (two triangles) without normals, with texture coordinates.
+ON_Mesh openQuad(double size) {
+    ON_Mesh mesh;
+    mesh.AppendVertex(ON_3dPoint(0, 0, 0));
+    mesh.AppendVertex(ON_3dPoint(size, 0, 0));
+    mesh.AppendVertex(ON_3dPoint(size, size, 0));
+    mesh.AppendVertex(ON_3dPoint(0, size, 0));
+    mesh.SetQuad(0, 0, 1, 2, 3);
+    mesh.SetTextureCoord(0, 0, 0);
+    mesh.SetTextureCoord(1, 1, 0);
+    mesh.SetTextureCoord(2, 1, 1);
+    mesh.SetTextureCoord(3, 0, 1);
+    return mesh;
+}
+
+ON_3dmObjectAttributes withMaterial(int materialIndex) {
+    ON_3dmObjectAttributes attributes;
+    attributes.m_layer_index = 0;
+    attributes.SetMaterialSource(ON::material_from_object);
+    attributes.m_material_index = materialIndex;
+    return attributes;
+}
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The text between an element's opening tag (found by its unique attribute text) and
+// its closing tag, CR LF removed.
+std::string elementText(const std::string& document, const std::string& opening, const std::string& closing) {
+    const std::size_t start = document.find(opening);
+    if (start == std::string::npos) return "<missing>";
+    const std::size_t from = document.find('>', start) + 1;
+    std::string text = document.substr(from, document.find(closing, from) - from);
+    std::erase(text, '\r');
+    std::erase(text, '\n');
+    return text;
+}
+
+std::vector<double> numbers(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<double> values;
+    for (double v = 0; in >> v;) values.push_back(v);
+    return values;
+}
+
+class ColladaExporterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = environment_.root();
+        doc_ = RhinoApp().NewDocument();
+        doc_->SetPathName(ON_wString(fromUtf8((root_ / "House.3dm").string())));
+        setExportNodes(false);
+        SetSaveFileHandler([this](const SaveFileRequest& request) -> std::optional<std::u16string> {
+            requests_.push_back(request);
+            return answer_;
+        });
+    }
+    void TearDown() override {
+        SetSaveFileHandler(nullptr);
+        RhinoApp().CloseDocument();
+    }
+
+    void setExportNodes(bool on) {
+        PluginSettings settings;
+        settings.SetExportNodes(on);
+    }
+    CRhinoObject* addMesh(const ON_Mesh& mesh, int materialIndex) {
+        const ON_3dmObjectAttributes attributes = withMaterial(materialIndex);
+        return doc_->AddMeshObject(mesh, &attributes);
+    }
+    int addMaterial(const char16_t* name, ON_Color diffuse) {
+        ON_Material material;
+        material.SetName(name);
+        material.SetDiffuse(diffuse);
+        return doc_->m_material_table.AddMaterial(material);
+    }
+    // Runs an export answered with fileName under the test directory; returns its result.
+    int exportAs(const std::string& fileName, ColladaExporter* exporter = nullptr) {
+        answer_ = fromUtf8((root_ / fileName).string());
+        ColladaExporter own;
+        return (exporter ? *exporter : own).Export();
+    }
+
+    vantro::test::TestEnvironment environment_;
+    fs::path root_;
+    CRhinoDoc* doc_ = nullptr;
+    std::optional<std::u16string> answer_;
+    std::vector<SaveFileRequest> requests_;
+};
+
+// A 1000 mm cube in a millimetre document arrives in metres: coordinates 0 to 1, one
+// geometry of 8 vertices and 12 triangles, CR LF line ends, the last status shown.
+TEST_F(ColladaExporterTest, MillimetreCubeInMetres) {
+    ASSERT_EQ(doc_->UnitSystem(), ON::LengthUnitSystem::Millimeters);
+    const int brick = addMaterial(u"Brick", ON_Color(255, 0, 128));
+    ASSERT_NE(addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1000, 1000, 1000)), brick),
+              nullptr);
+    ASSERT_EQ(exportAs("Cube.dae"), 0);
+
+    const std::string document = readFile(root_ / "Cube.dae");
+    ASSERT_TRUE(document.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"));
+    EXPECT_TRUE(document.ends_with("</COLLADA>\r\n"));
+    EXPECT_EQ(std::count(document.begin(), document.end(), '\n'), std::count(document.begin(), document.end(), '\r'));
+    const std::vector<double> positions =
+        numbers(elementText(document, "id=\"Material-Brick-positions-array\"", "</float_array>"));
+    ASSERT_EQ(positions.size(), 24u);
+    for (const double p : positions) EXPECT_TRUE(p == 0.0 || p == 1.0) << p;
+    EXPECT_NE(document.find("<float_array id=\"Material-Brick-positions-array\" count=\"24\">\r\n0.000 0.000 0.000 "),
+              std::string::npos);
+    EXPECT_NE(document.find("<triangles count=\"12\" material=\"material-Material-Brick\">"), std::string::npos);
+    EXPECT_NE(document.find("<color>0.996 0.000 0.500 1.000</color>"), std::string::npos);  // diffuse /256
+    EXPECT_NE(document.find("<export_nodes>0</export_nodes>"), std::string::npos);
+    EXPECT_EQ(document.find("veloraNode"), std::string::npos);
+    EXPECT_EQ(RhinoApp().StatusBarMessagePane().str(), u"Velora Collada exporter: export complete.");
+    EXPECT_FALSE(fs::exists(root_ / "Cube_Textures"));  // no texture, no folder
+}
+
+// An open mesh is written twice: the copy has negated normals (zero normals become
+// "-0.000") and reversed triangles; both materials of the document appear, in id order.
+TEST_F(ColladaExporterTest, OpenMeshIsTwoSided) {
+    ASSERT_TRUE(doc_->SetUnitSystem(ON::LengthUnitSystem::Meters, false));
+    const int glass = addMaterial(u"Pane", ON_Color(0, 0, 255));
+    const int water = addMaterial(u"Water", ON_Color(0, 64, 255));
+    addMesh(openQuad(2), glass);
+    addMesh(openQuad(1), water);
+    ASSERT_EQ(exportAs("Open.dae"), 0);
+
+    const std::string document = readFile(root_ / "Open.dae");
+    EXPECT_EQ(elementText(document, "id=\"Material-Pane-normals-array\"", "</float_array>"),
+              "0.000 0.000 0.000 0.000 0.000 0.000 0.000 0.000 0.000 0.000 0.000 0.000 "
+              "-0.000 -0.000 -0.000 -0.000 -0.000 -0.000 -0.000 -0.000 -0.000 -0.000 -0.000 -0.000 ");
+    const std::size_t triangles = document.find("<triangles count=\"4\" material=\"material-Material-Pane\"");
+    ASSERT_NE(triangles, std::string::npos);
+    const std::vector<double> indices = numbers(elementText(document.substr(triangles), "<p>", "</p>"));
+    ASSERT_EQ(indices.size(), 12u);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(indices[6 + i], indices[5 - i] + 4) << i;  // reversed, offset
+    EXPECT_EQ(document.find("<texture "), std::string::npos);
+    // Water gets its extra; the pane (type 0) has none.
+    const std::size_t waterEffect = document.find("<effect id=\"effect-Material-Water\"");
+    const std::size_t paneEffect = document.find("<effect id=\"effect-Material-Pane\"");
+    ASSERT_NE(waterEffect, std::string::npos);
+    ASSERT_LT(paneEffect, waterEffect);
+    EXPECT_EQ(document.find("<surface_type>", paneEffect), document.find("<surface_type>water</surface_type>", waterEffect));
+    EXPECT_LT(document.find("<geometry id=\"Material-Pane\""), document.find("<geometry id=\"Material-Water\""));
+}
+
+// With ExportNodes on, a block placement becomes a node whose matrix is the placement
+// in metres, and the node blocks are written; the merged geometry already contains the
+// placed meshes.
+TEST_F(ColladaExporterTest, BlockPlacementsBecomeNodes) {
+    setExportNodes(true);
+    const int brick = addMaterial(u"Brick", ON_Color(200, 0, 0));
+    CRhinoInstanceDefinitionTable::Geometry parts;
+    parts.push_back(std::make_unique<CRhinoMeshObject>(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(500, 500, 500)),
+                                                       withMaterial(brick)));
+    ON_InstanceDefinition definition;
+    definition.SetName(u"Crate");
+    const int index = doc_->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts));
+    ASSERT_GE(index, 0);
+    ASSERT_NE(doc_->AddInstanceObject(index, ON_Xform::TranslationTransformation(1000, 2000, 3000)), nullptr);
+    ASSERT_EQ(exportAs("Nodes.dae"), 0);
+
+    const std::string document = readFile(root_ / "Nodes.dae");
+    const std::regex node("<node id=\"node-(ln-[0-9]{4,})\" name=\"geometry-ln-[0-9]{4,}\">\r\n<matrix>([^<]*)</matrix>\r\n");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(document, match, node));
+    EXPECT_EQ(match[2], "1.000000 0.000000 0.000000 1.000000 0.000000 1.000000 0.000000 2.000000 "
+                        "0.000000 0.000000 1.000000 3.000000 0.000000 0.000000 0.000000 1.000000");
+    EXPECT_NE(document.find("\t<geometry id=\"veloraNode\" name=\"Velora Node Geometry\">\r\n"), std::string::npos);
+    EXPECT_NE(document.find("<export_nodes>1</export_nodes>"), std::string::npos);
+    const std::vector<double> positions =
+        numbers(elementText(document, "id=\"Material-Brick-positions-array\"", "</float_array>"));
+    ASSERT_EQ(positions.size(), 24u);
+    EXPECT_EQ(positions[0], 1.0);  // the first corner, placed
+    EXPECT_EQ(positions[1], 2.0);
+    EXPECT_EQ(positions[2], 3.0);
+}
+
+// The dialog: its texts, the proposal from the document's path, ".dae" appended to a
+// name without any dot; cancelling returns -1 and leaves no file and no folder.
+TEST_F(ColladaExporterTest, SaveDialog) {
+    addMaterial(u"Brick", ON_Color(1, 2, 3));
+    addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), 0);
+    ASSERT_EQ(exportAs("Plain"), 0);
+    EXPECT_TRUE(fs::is_regular_file(root_ / "Plain.dae"));
+    ASSERT_EQ(requests_.size(), 1u);
+    const SaveFileRequest& request = requests_[0];
+    EXPECT_EQ(request.title, u"Export collada file");
+    ASSERT_EQ(request.filters.size(), 2u);
+    EXPECT_EQ(request.filters[0], (std::pair<std::u16string, std::u16string>{u"Collada files", u"*.dae"}));
+    EXPECT_EQ(request.filters[1], (std::pair<std::u16string, std::u16string>{u"All files", u"*.*"}));
+    EXPECT_EQ(request.initialFile, fromUtf8((root_ / "House.dae").string()));
+    EXPECT_EQ(request.bufferSize, 260u);
+    EXPECT_TRUE(request.overwritePrompt);
+
+    answer_.reset();
+    ColladaExporter exporter;
+    EXPECT_EQ(exporter.Export(), -1);
+    EXPECT_FALSE(fs::exists(root_ / "House.dae"));
+    EXPECT_FALSE(fs::exists(root_ / "Plain_Textures"));
+
+    // An unsaved document proposes nothing.
+    doc_->SetPathName(ON_wString());
+    EXPECT_EQ(exporter.SaveDialog(), u"");
+    EXPECT_EQ(requests_.back().initialFile, u"");
+}
+
+// A texture file is copied into "<name>_Textures" and referred to relative to the
+// document; an embedded bitmap is written there as a .bmp; both effects are textured.
+TEST_F(ColladaExporterTest, TexturesAreCopiedBesideTheDocument) {
+    const fs::path source = root_ / "maps" / "oak grain.png";
+    fs::create_directories(source.parent_path());
+    std::ofstream(source, std::ios::binary) << "png bytes";
+    ON_Texture file;
+    file.m_image_file_reference = ON_FileReference::CreateFromFullPath(fromUtf8(source.string()));
+    ON_Material oak;
+    oak.SetName(u"Oak");
+    oak.AddTexture(file);
+    const int oakIndex = doc_->m_material_table.AddMaterial(oak);
+
+    ON_Bitmap bitmap;
+    ASSERT_TRUE(bitmap.Create(2, 2, 24));
+    ASSERT_TRUE(bitmap.SetBits(std::vector<uint8_t>(bitmap.SizeofImage(), 0x7f)));
+    bitmap.SetId();
+    const ON_UUID bitmapId = bitmap.Id();
+    ASSERT_GE(doc_->m_bitmap_table.AddBitmap(bitmap), 0);
+    ON_Texture embedded;
+    embedded.m_texture_id = bitmapId;
+    ON_Material decal;
+    decal.SetName(u"Decal");
+    decal.AddTexture(embedded);
+    const int decalIndex = doc_->m_material_table.AddMaterial(decal);
+
+    addMesh(openQuad(1), oakIndex);
+    addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), decalIndex);
+    ASSERT_EQ(exportAs("My Export.dae"), 0);
+
+    const std::string document = readFile(root_ / "My Export.dae");
+    const std::regex image("<image id=\"image-(Material-[A-Za-z]+)\" name=\"image-Material-[A-Za-z]+\">\r\n"
+                           "<init_from>My%20Export_Textures/([0-9a-f]{4,}\\.(png|bmp))</init_from>");
+    std::vector<std::string> found;
+    for (auto it = std::sregex_iterator(document.begin(), document.end(), image); it != std::sregex_iterator(); ++it) {
+        found.push_back((*it)[1].str() + ":" + (*it)[3].str());
+        EXPECT_TRUE(fs::is_regular_file(root_ / "My Export_Textures" / (*it)[2].str())) << (*it)[2];
+    }
+    EXPECT_EQ(found, (std::vector<std::string>{"Material-Oak:png", "Material-Decal:bmp"}));
+    EXPECT_NE(document.find("<texture texture=\"sampler2d-Material-Oak\" texcoord=\"CHANNEL0\"/>"), std::string::npos);
+    EXPECT_NE(document.find("<texture texture=\"sampler2d-Material-Decal\" texcoord=\"CHANNEL0\"/>"), std::string::npos);
+    EXPECT_EQ(readFile(source), "png bytes");
+}
+
+// An exporter whose image step fails while the document is being written.
+class FailingImages : public ColladaExporter {
+protected:
+    std::u16string ExportImage(MaterialInfo&) override { throw std::runtime_error("injected"); }
+};
+
+// An exporter whose serialisation fails before the file is opened.
+class FailingSerialisation : public ColladaExporter {
+public:
+    void SerializeGeometry(GeometryInfo&) override { throw std::bad_alloc(); }
+};
+
+// An exception while writing deletes the partly written file; one during preparation
+// deletes the file being replaced; both give -1.
+TEST_F(ColladaExporterTest, ExceptionsDeleteTheFile) {
+    const int brick = addMaterial(u"Brick", ON_Color(1, 2, 3));
+    addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), brick);
+
+    FailingImages failingImages;
+    EXPECT_EQ(exportAs("Broken.dae", &failingImages), -1);
+    EXPECT_FALSE(fs::exists(root_ / "Broken.dae"));
+
+    std::ofstream(root_ / "Old.dae") << "previous export";
+    FailingSerialisation failingSerialisation;
+    EXPECT_EQ(exportAs("Old.dae", &failingSerialisation), -1);
+    EXPECT_FALSE(fs::exists(root_ / "Old.dae"));
+
+    // The exporter is clean again: the next export on it runs.
+    ColladaExporter healthy;
+    EXPECT_EQ(exportAs("Again.dae", &healthy), 0);
+    EXPECT_TRUE(fs::is_regular_file(root_ / "Again.dae"));
+}
+
+// A file that cannot be opened writes nothing and still gives 0; a device that refuses
+// the bytes gives -1 and is left alone.
+TEST_F(ColladaExporterTest, UnwritableDestinations) {
+    addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), -1);
+    EXPECT_EQ(exportAs("missing folder/Out.dae"), 0);
+    EXPECT_FALSE(fs::exists(root_ / "missing folder"));
+    if (fs::exists("/dev/full")) {
+        answer_ = u"/dev/./full";  // a dot anywhere keeps ".dae" from being appended
+        ColladaExporter exporter;
+        EXPECT_EQ(exporter.Export(), -1);
+        EXPECT_TRUE(fs::exists("/dev/full"));
+    }
+}
+
+// A document whose only material is the default one: one effect, one material, one
+// geometry, named after the default material's display name.
+TEST_F(ColladaExporterTest, DefaultMaterialOnly) {
+    addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), -1);
+    ASSERT_EQ(exportAs("Default.dae"), 0);
+    const std::string document = readFile(root_ / "Default.dae");
+    const std::regex geometry("<geometry id=\"([^\"]+)\" name=\"([^\"]+)\">");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(document, match, geometry));
+    const std::string name = match[1];
+    EXPECT_EQ(match[2], name);
+    auto count = [&](const std::string& text) {
+        std::size_t n = 0;
+        for (std::size_t at = document.find(text); at != std::string::npos; at = document.find(text, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("<effect id=\"effect-" + name + "\""), 1u);
+    EXPECT_EQ(count("<material id=\"material-" + name + "\""), 1u);
+    EXPECT_EQ(count("<geometry id="), 1u);
+    EXPECT_EQ(count("<effect id="), 1u);
+}
+
+}  // namespace
