@@ -32,6 +32,7 @@ void LiveConnection::attach(SharedMemory&& mapping, uint32_t firstSlotOffset) {
     const size_t size = mapping_.size();
     slotsOffset_ = firstSlotOffset;
     usableSlots_ = 0;
+    freeSlotHint_ = 0;
     // Slots must not overlap the header and must stay 4-aligned so that record
     // pointers are valid RecordPrefix addresses; otherwise the channel has no slots.
     if (firstSlotOffset >= kHeaderSize && firstSlotOffset % 4 == 0 && firstSlotOffset <= size) {
@@ -145,10 +146,11 @@ RecordPrefix* LiveConnection::AddRecord(uint32_t tag) {
     if (!IsOpen() || tag == kTagHead)
         return nullptr;
     const uint32_t limit = std::min(load(view_, header::kSlotCount), usableSlots_);
-    for (uint32_t i = 0; i < limit; ++i) {
+    for (uint32_t i = freeSlotHint_; i < limit; ++i) {
         std::byte* slot = slotAt(i);
         if (load(slot, record::kTag) != 0)
             continue;
+        freeSlotHint_ = i + 1;
         if (load(view_, header::kHighestSlot) < i)
             store(view_, header::kHighestSlot, i);
         std::memset(slot, 0, kBlockSize);
@@ -170,6 +172,7 @@ int32_t LiveConnection::RemoveRecord(uint32_t id) {
             continue;
         std::memset(slot + 4, 0, kBlockSize - 4);
         store(slot, record::kTag, uint32_t{0});
+        freeSlotHint_ = std::min(freeSlotHint_, i);
         store(view_, header::kRecordCount, load(view_, header::kRecordCount) - 1);
         const uint32_t highest = load(view_, header::kHighestSlot);
         if (i == highest && highest > 0)

@@ -292,6 +292,11 @@ private:
     std::byte* view_ = nullptr;       // start of the main mapping; null while closed
     uint32_t slotsOffset_ = 0;        // where slot 0 begins in this process's view
     uint32_t usableSlots_ = 0;        // slots wholly inside the mapping
+    // No slot below this index is free as far as this process knows: AddRecord starts
+    // its search here and RemoveRecord lowers it, which keeps "lowest free slot" exact
+    // for this process's own records without rescanning thousands of slots per record.
+    // A slot freed by the other process below the hint is not reused.
+    uint32_t freeSlotHint_ = 0;
     RecordPrefix* viewRecord_ = nullptr;  // made by Create; null for an opener
     RecordPrefix* statRecord_ = nullptr;
 
