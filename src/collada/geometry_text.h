@@ -25,7 +25,9 @@ struct GeometryText {
 // the model's; the stored v (already flipped for the renderer) is flipped back as
 // 1.0f - v in single precision. Indices are written as signed 32-bit numbers, as "%d"
 // does. Texts are reserved from the counts (36, 36, 24 and 8 characters per item) and
-// trimmed to their length. Any thread; touches nothing but text.
+// trimmed to their length. A large geometry is formatted in pieces in parallel and
+// joined in order. Any thread; touches nothing but text. Throws std::bad_alloc when
+// memory runs out.
 void serializeGeometry(const MergedGeometry& merged, GeometryText& text);
 
 }  // namespace vantro::collada

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <vector>
 
 namespace vantro::collada {
@@ -64,6 +65,45 @@ TEST(GeometryText, LongListsStayInOrder) {
   EXPECT_EQ(text.indices, expectedIndices);
   EXPECT_EQ(text.positions, expectedPositions);
   EXPECT_EQ(text.texcoords.size(), 5000u * 12);  // "0.000 1.000 " per vertex
+}
+
+// A geometry big enough to be formatted in parallel pieces gives exactly the text of
+// formatting it number by number with the C library.
+TEST(GeometryText, ParallelPiecesJoinInOrder) {
+  const std::uint32_t vertexCount = 100003;  // not a multiple of the piece size
+  std::vector<float> positions(3 * std::size_t{vertexCount});
+  std::vector<float> normals(positions.size());
+  std::vector<float> uvs(2 * std::size_t{vertexCount});
+  std::vector<std::uint32_t> indices(3 * std::size_t{vertexCount} + 3);
+  for (std::size_t i = 0; i < positions.size(); ++i) {
+    positions[i] = static_cast<float>(i) * 0.37f - 5000.0f;
+    normals[i] = static_cast<float>(i % 2001) / 1000.0f - 1.0f;
+  }
+  for (std::size_t i = 0; i < uvs.size(); ++i) uvs[i] = static_cast<float>(i % 997) / 996.0f;
+  for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint32_t>((i * 7919) % vertexCount);
+  const auto merged = mergeOne(positions, normals, uvs, indices);
+  GeometryText text;
+  serializeGeometry(*merged, text);
+
+  std::string expectedPositions, expectedNormals, expectedTexcoords, expectedIndices;
+  char number[64];
+  auto append = [&number](std::string& to, const char* pattern, auto value) {
+    to.append(number, static_cast<std::size_t>(std::snprintf(number, sizeof number, pattern, value)));
+  };
+  for (std::size_t v = 0; v < vertexCount; ++v) {
+    for (const std::size_t c : {0, 2, 1}) {
+      append(expectedPositions, "%0.3f ", double{positions[3 * v + c]});
+      append(expectedNormals, "%0.3f ", double{normals[3 * v + c]});
+    }
+    append(expectedTexcoords, "%0.3f ", double{uvs[2 * v]});
+    append(expectedTexcoords, "%0.3f ", double{1.0f - uvs[2 * v + 1]});
+  }
+  for (const std::uint32_t index : indices) append(expectedIndices, "%d ", static_cast<int>(index));
+  EXPECT_TRUE(text.positions == expectedPositions);
+  EXPECT_TRUE(text.normals == expectedNormals);
+  EXPECT_TRUE(text.texcoords == expectedTexcoords);
+  EXPECT_TRUE(text.indices == expectedIndices);
+  EXPECT_EQ(text.indexCount, indices.size());
 }
 
 }  // namespace
