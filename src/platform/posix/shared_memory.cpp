@@ -1,12 +1,12 @@
 #include "platform/shared_memory.h"
 
-#include "platform/posix/sha256.h"
 #include "platform/posix/unique_fd.h"
 
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits>
+#include <openssl/sha.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -68,7 +68,9 @@ std::string fileName(std::u16string_view kernelName) {
     }
     static constexpr char kHex[] = "0123456789abcdef";
     std::string hashed = SharedMemory::kNamePrefix + encoded.substr(0, cut) + "~";
-    for (uint8_t byte : posix::sha256(encoded)) {
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(encoded.data()), encoded.size(), digest);
+    for (unsigned char byte : digest) {
         hashed.push_back(kHex[byte >> 4]);
         hashed.push_back(kHex[byte & 0xF]);
     }
