@@ -4,6 +4,10 @@
 
 #if defined(__SANITIZE_THREAD__)
 #include <sanitizer/tsan_interface.h>
+// Exported by the ThreadSanitizer runtime; g++ 12's interface header does not declare
+// them.
+extern "C" void __tsan_ignore_thread_begin();
+extern "C" void __tsan_ignore_thread_end();
 #define VANTRO_TSAN 1
 #else
 #define VANTRO_TSAN 0

@@ -13,7 +13,8 @@
 //          prints "DUMPED seq=<sequence> records=<n>";
 //   kHoldLockMessage (wParam = ms): takes the lock, prints "HELD", keeps it that long,
 //          releases it and prints "RELEASED";
-//   kQuitMessage: prints "EXIT wakes=<n> locks=<n>" and ends.
+//   kQuitMessage: prints "EXIT wakes=<n> locks=<n>" and ends (as it does when the
+//          connection's creator is gone).
 // With --random-locks it also takes the lock at random moments between messages and
 // keeps it for up to 2 ms, now and then for 10 to 15 ms (past the writer's 10 ms budget).
 //
@@ -84,13 +85,16 @@ public:
         info.title = u"Velora 8.3.0";
         if (!platform::Window::publish(info, window_)) return 1;
         if (connection_.Open(platform::fromUtf8(options_.connection)) != 0) return 3;
+        creator_ = load(connection_.HeaderBlock(), header::kCreatorPid);
         std::printf("READY window=%llu pid=%u\n", static_cast<unsigned long long>(window_.handle()),
                     platform::currentProcessId());
         std::fflush(stdout);
         for (;;) {
             platform::WindowMessage message;
-            const int wait = options_.randomSeed ? static_cast<int>(random_() % 20) : -1;
+            const int wait = options_.randomSeed ? static_cast<int>(random_() % 20) : 500;
             if (!window_.receive(message, wait)) {
+                // A test that died without telling us leaves no one to read for.
+                if (!platform::isProcessAlive(creator_)) break;
                 if (options_.randomSeed) holdLockAtRandom();
                 continue;
             }
@@ -207,6 +211,7 @@ private:
     platform::Window window_;
     LiveConnection connection_;
     std::map<uint32_t, MirroredRecord> mirror_;
+    uint32_t creator_ = 0;
     uint32_t wakes_ = 0;
     uint32_t randomLocks_ = 0;
 };

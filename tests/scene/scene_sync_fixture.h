@@ -67,14 +67,19 @@ public:
 
     // Waits until the worker has sent everything; returns with the main thread holding
     // the scene (the next edit's LockScene succeeds at once). False after timeoutMs.
+    // Polls dirty rather than taking the scene: every LockScene interrupts a running
+    // cycle, and a cycle longer than the polling interval would never finish.
     bool waitUntilSent(int timeoutMs = 60000) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (std::chrono::steady_clock::now() < deadline) {
+            if (scene.dirty) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
             if (scene.LockScene(1000)) {
                 if (scene.pendingMaterials.empty() && !materials.HasPending()) return true;
                 scene.ReleaseScene();
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return false;
     }
