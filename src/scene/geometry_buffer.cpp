@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "scene/mesh_info.h"
 
@@ -14,20 +17,36 @@ void copyWords(const GeometryBufferView& buffer, uint64_t word, const void* from
     std::memcpy(buffer.base + word * kWord, from, words * kWord);
 }
 
-// Indices reversed (front side) or in order (back side), each plus offset.
+// Indices reversed (front side) or in order (back side), each plus offset, written
+// straight into the buffer (the caller checked that [word, word + count) lies in it).
+// Four at a time with SSE2 where available: this loop moves a third of the bytes of a
+// full sync.
 void copyIndices(const GeometryBufferView& buffer, uint64_t word, const MeshInfo& mesh, bool reversed,
                  uint32_t offset) {
-    uint32_t tile[kTile];
     const size_t k = mesh.indexCount;
     const uint32_t* src = mesh.indices.data();
-    for (size_t done = 0; done < k; done += kTile) {
-        const size_t n = std::min(kTile, k - done);
+    std::byte* dst = buffer.base + word * kWord;
+    if (!reversed && offset == 0) {
+        std::memcpy(dst, src, k * kWord);
+        return;
+    }
+    size_t j = 0;
+#if defined(__SSE2__)
+    const __m128i add = _mm_set1_epi32(static_cast<int>(offset));
+    for (; j + 4 <= k; j += 4) {
+        __m128i v;
         if (reversed) {
-            for (size_t j = 0; j < n; ++j) tile[j] = src[k - 1 - (done + j)] + offset;
+            v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k - 4 - j));
+            v = _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3));
         } else {
-            for (size_t j = 0; j < n; ++j) tile[j] = src[done + j] + offset;
+            v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + j));
         }
-        copyWords(buffer, word + done, tile, n);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + j * kWord), _mm_add_epi32(v, add));
+    }
+#endif
+    for (; j < k; ++j) {
+        const uint32_t value = (reversed ? src[k - 1 - j] : src[j]) + offset;
+        std::memcpy(dst + j * kWord, &value, kWord);
     }
 }
 

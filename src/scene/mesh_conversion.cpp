@@ -1,5 +1,6 @@
 #include "scene/mesh_conversion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -31,94 +32,108 @@ std::vector<uint8_t> badVertexFlags(const ON_Mesh& mesh, MeshProblems& problems)
     return bad;
 }
 
-struct FaceCheck {
-    int vertexCount;
-    const std::vector<uint8_t>& badVertex;
+// Entries converted on the stack before each append: the output vectors are then
+// filled by copies into reserved storage, without zero-filling them first.
+constexpr size_t kTile = 1024;
 
-    // 0 usable; 1 index out of range; 2 corner on a bad vertex.
+struct FaceCheck {
+    uint32_t vertexCount;
+    const uint8_t* badVertex;  // null when every vertex is finite
+
+    // 0 usable; 1 index out of range; 2 corner on a bad vertex. A triangle repeats
+    // its third corner, so checking four corners is right for both shapes.
     int operator()(const ON_MeshFace& f) const {
-        const int corners = f.IsQuad() ? 4 : 3;
-        for (int k = 0; k < corners; ++k)
-            if (f.vi[k] < 0 || f.vi[k] >= vertexCount) return 1;
-        if (!badVertex.empty())
-            for (int k = 0; k < corners; ++k)
-                if (badVertex[static_cast<size_t>(f.vi[k])]) return 2;
+        const bool inRange = (uint32_t(f.vi[0]) < vertexCount) & (uint32_t(f.vi[1]) < vertexCount) &
+                             (uint32_t(f.vi[2]) < vertexCount) & (uint32_t(f.vi[3]) < vertexCount);
+        if (!inRange) return 1;
+        if (badVertex && (badVertex[f.vi[0]] | badVertex[f.vi[1]] | badVertex[f.vi[2]] | badVertex[f.vi[3]]))
+            return 2;
         return 0;
     }
 };
 
-// Counts the indices of the usable faces and fills the face-derived vertex normals
-// (when faceNormals is not null); counts the faces left out.
-uint64_t scanFaces(const ON_Mesh& mesh, const FaceCheck& check, std::vector<ON_3fVector>* faceNormals,
-                   MeshProblems& problems) {
-    uint64_t indices = 0;
-    const int f = mesh.FaceCount();
-    for (int i = 0; i < f; ++i) {
-        const ON_MeshFace& face = mesh.m_F[i];
-        const int verdict = check(face);
-        if (verdict == 1) ++problems.facesOutOfRange;
-        if (verdict == 2) ++problems.facesOnBadVertices;
-        if (verdict != 0) continue;
-        const bool quad = face.IsQuad();
-        indices += quad ? 6 : 3;
-        if (faceNormals) {
-            const ON_3fVector& n = mesh.m_FN[i];
-            for (int k = 0; k < (quad ? 4 : 3); ++k) (*faceNormals)[static_cast<size_t>(face.vi[k])] = n;
-        }
-    }
-    return indices;
+// Indices of every usable face if all are usable: 3 per triangle, 6 per quad.
+uint64_t indexBound(const ON_Mesh& mesh) {
+    uint64_t quads = 0;
+    for (const ON_MeshFace& f : mesh.m_F) quads += f.vi[2] != f.vi[3];
+    return 3 * uint64_t(mesh.FaceCount()) + 3 * quads;
 }
 
-void writeIndices(const ON_Mesh& mesh, const FaceCheck& check, bool flipped, uint32_t* out) {
-    for (const ON_MeshFace& face : mesh.m_F) {
-        if (check(face) != 0) continue;
+// One pass over the faces: checks each, appends its triangles to out and, when
+// faceNormals is given, gives its corners the face's normal (later faces win).
+void convertFaces(const ON_Mesh& mesh, const FaceCheck& check, bool flipped, ON_3fVector* faceNormals,
+                  MeshProblems& problems, std::vector<uint32_t>& out) {
+    uint32_t tile[6 * kTile];
+    size_t n = 0;
+    const int f = mesh.FaceCount();
+    const ON_MeshFace* faces = mesh.m_F.Array();
+    for (int i = 0; i < f; ++i) {
+        const ON_MeshFace& face = faces[i];
+        const int verdict = check(face);
+        if (verdict != 0) {
+            ++(verdict == 1 ? problems.facesOutOfRange : problems.facesOnBadVertices);
+            continue;
+        }
         const uint32_t a = uint32_t(face.vi[0]), b = uint32_t(face.vi[1]), c = uint32_t(face.vi[2]),
                        d = uint32_t(face.vi[3]);
-        const bool quad = face.IsQuad();
+        const bool quad = c != d;
         if (!flipped) {
-            *out++ = a, *out++ = b, *out++ = c;
-            if (quad) *out++ = a, *out++ = c, *out++ = d;
+            tile[n] = a, tile[n + 1] = b, tile[n + 2] = c;
+            if (quad) tile[n + 3] = a, tile[n + 4] = c, tile[n + 5] = d;
         } else {
-            *out++ = c, *out++ = b, *out++ = a;
-            if (quad) *out++ = d, *out++ = c, *out++ = a;
+            tile[n] = c, tile[n + 1] = b, tile[n + 2] = a;
+            if (quad) tile[n + 3] = d, tile[n + 4] = c, tile[n + 5] = a;
+        }
+        n += quad ? 6 : 3;
+        if (faceNormals) {
+            const ON_3fVector& normal = mesh.m_FN[i];
+            faceNormals[a] = faceNormals[b] = faceNormals[c] = faceNormals[d] = normal;
+        }
+        if (n > 5 * kTile) {
+            out.insert(out.end(), tile, tile + n);
+            n = 0;
         }
     }
+    out.insert(out.end(), tile, tile + n);
 }
 
-ON_2fPoint texCoord(const TexCoordContext* ctx, const ON_Mesh& mesh, int i, const ON_3fPoint& p,
-                    const ON_3fVector& n) {
-    if (!ctx || !ctx->enabled) return ON_2fPoint(0.0f, 1.0f);
-    if (ctx->UsesOwnCoordinates()) {
-        const ON_2fPoint& t = mesh.m_T[i];
-        return ON_2fPoint(t.x, static_cast<float>(1.0 - static_cast<double>(t.y)));
-    }
-    return ctx->TexCoordAt(i, &p, &n);
-}
+enum class UvSource { none, own, context };
 
-void writeVertices(const ON_Mesh& mesh, float s, float sign, const ON_3fVector* normalSource,
-                   const std::vector<uint8_t>& badVertex, const TexCoordContext* ctx, MeshInfo& mi,
-                   MeshProblems& problems) {
+// The vertex pass, specialised by where texture coordinates come from.
+template <UvSource kUv>
+void convertVertices(const ON_Mesh& mesh, float s, float sign, const ON_3fVector* normalSource,
+                     const uint8_t* badVertex, const TexCoordContext* ctx, MeshInfo& mi, MeshProblems& problems) {
+    float pos[3 * kTile], nrm[3 * kTile], uv[2 * kTile];
     const int v = mesh.VertexCount();
-    float* pos = mi.positions.data();
-    float* nrm = mi.normals.data();
-    float* uv = mi.uvs.data();
-    for (int i = 0; i < v; ++i) {
-        ON_3fPoint p = mesh.m_V[i];
-        if (!badVertex.empty() && badVertex[static_cast<size_t>(i)]) p = ON_3fPoint();
-        ON_3fVector n = normalSource ? normalSource[i] : ON_3fVector();
-        if (!finite3(n.x, n.y, n.z)) {
-            n = ON_3fVector();
-            ++problems.badNormals;
+    const ON_3fPoint* points = mesh.m_V.Array();
+    const ON_2fPoint* own = mesh.m_T.Array();
+    for (int first = 0; first < v; first += int(kTile)) {
+        const int count = std::min(int(kTile), v - first);
+        for (int k = 0; k < count; ++k) {
+            const int i = first + k;
+            ON_3fPoint p = points[i];
+            if (badVertex && badVertex[i]) p = ON_3fPoint();
+            ON_3fVector n = normalSource ? normalSource[i] : ON_3fVector();
+            if (!finite3(n.x, n.y, n.z)) {
+                n = ON_3fVector();
+                ++problems.badNormals;
+            }
+            ON_2fPoint t(0.0f, 1.0f);
+            if constexpr (kUv == UvSource::own) t = ON_2fPoint(own[i].x, float(1.0 - double(own[i].y)));
+            if constexpr (kUv == UvSource::context) t = ctx->TexCoordAt(i, &p, &n);
+            if constexpr (kUv != UvSource::none) {
+                if (!std::isfinite(t.x) || !std::isfinite(t.y)) {
+                    t = ON_2fPoint(0.0f, 1.0f);
+                    ++problems.badTexCoords;
+                }
+            }
+            pos[3 * k] = p.x * s, pos[3 * k + 1] = p.z * s, pos[3 * k + 2] = p.y * s;
+            nrm[3 * k] = sign * n.x, nrm[3 * k + 1] = sign * n.z, nrm[3 * k + 2] = sign * n.y;
+            uv[2 * k] = t.x, uv[2 * k + 1] = t.y;
         }
-        ON_2fPoint t = texCoord(ctx, mesh, i, p, n);
-        if (!std::isfinite(t.x) || !std::isfinite(t.y)) {
-            t = ON_2fPoint(0.0f, 1.0f);
-            ++problems.badTexCoords;
-        }
-        pos[0] = p.x * s, pos[1] = p.z * s, pos[2] = p.y * s;
-        nrm[0] = sign * n.x, nrm[1] = sign * n.z, nrm[2] = sign * n.y;
-        uv[0] = t.x, uv[1] = t.y;
-        pos += 3, nrm += 3, uv += 2;
+        mi.positions.insert(mi.positions.end(), pos, pos + 3 * count);
+        mi.normals.insert(mi.normals.end(), nrm, nrm + 3 * count);
+        mi.uvs.insert(mi.uvs.end(), uv, uv + 2 * count);
     }
 }
 
@@ -155,8 +170,24 @@ std::u16string MeshProblems::Describe() const {
     return text;
 }
 
+MeshTopology MeshTopologyOf(const ON_Mesh& mesh) {
+    MeshTopology t;
+    t.orientation = mesh.SolidOrientation();
+    t.closed = t.orientation != 0 || mesh.IsClosed();
+    return t;
+}
+
 bool ConvertMesh(const ON_Mesh& mesh, float unitScale, const TexCoordContext* ctx, MeshInfo& mi,
                  MeshProblems& problems) {
+    if (mesh.VertexCount() <= 0 || mesh.FaceCount() <= 0) {
+        ++problems.emptyMeshes;
+        return false;
+    }
+    return ConvertMesh(mesh, MeshTopologyOf(mesh), unitScale, ctx, mi, problems);
+}
+
+bool ConvertMesh(const ON_Mesh& mesh, const MeshTopology& topology, float unitScale, const TexCoordContext* ctx,
+                 MeshInfo& mi, MeshProblems& problems) {
     const int v = mesh.VertexCount();
     const int f = mesh.FaceCount();
     if (v <= 0 || f <= 0) {
@@ -164,43 +195,44 @@ bool ConvertMesh(const ON_Mesh& mesh, float unitScale, const TexCoordContext* ct
         return false;
     }
     const std::vector<uint8_t> badVertex = badVertexFlags(mesh, problems);
-    const FaceCheck check{v, badVertex};
+    const FaceCheck check{uint32_t(v), badVertex.empty() ? nullptr : badVertex.data()};
+    const bool vertexNormals = mesh.HasVertexNormals() && mesh.m_N.Count() == v;
+    const bool faceNormals = !vertexNormals && mesh.HasFaceNormals() && mesh.m_FN.Count() == f;
+    std::vector<ON_3fVector> faceDerived(faceNormals ? size_t(v) : 0);
+    const bool flipped = topology.orientation == -1;
 
-    const ON_3fVector* normalSource = nullptr;
-    std::vector<ON_3fVector> faceDerived;
-    const bool useFaceNormals = !(mesh.HasVertexNormals() && mesh.m_N.Count() == v) && mesh.HasFaceNormals() &&
-                                mesh.m_FN.Count() == f;
-    if (useFaceNormals) faceDerived.assign(static_cast<size_t>(v), ON_3fVector());
-    const uint64_t indexCount = scanFaces(mesh, check, useFaceNormals ? &faceDerived : nullptr, problems);
-    if (indexCount == 0) {
-        ++problems.emptyMeshes;
-        return false;
-    }
-    if (indexCount > std::numeric_limits<uint32_t>::max()) {
+    const uint64_t bound = indexBound(mesh);
+    if (bound > std::numeric_limits<uint32_t>::max()) {
         ++problems.tooLargeMeshes;
         return false;
     }
-    if (mesh.HasVertexNormals() && mesh.m_N.Count() == v)
-        normalSource = mesh.m_N.Array();
-    else if (useFaceNormals)
-        normalSource = faceDerived.data();
+    std::vector<uint32_t> indices;
+    indices.reserve(size_t(bound));
+    convertFaces(mesh, check, flipped, faceNormals ? faceDerived.data() : nullptr, problems, indices);
+    if (indices.empty()) {
+        ++problems.emptyMeshes;
+        return false;
+    }
+    if (indices.size() != indices.capacity()) indices.shrink_to_fit();  // only when faces were left out
 
-    // SolidOrientation is non-zero only for closed meshes, which spares the second
-    // topology pass for the common closed and outward case.
-    const int orientation = mesh.SolidOrientation();
-    const bool flipped = orientation == -1;
-    const bool closed = orientation != 0 || mesh.IsClosed();
+    mi.positions.clear(), mi.normals.clear(), mi.uvs.clear();
+    mi.positions.reserve(3 * size_t(v));
+    mi.normals.reserve(3 * size_t(v));
+    mi.uvs.reserve(2 * size_t(v));
+    const ON_3fVector* normalSource = vertexNormals ? mesh.m_N.Array() : faceNormals ? faceDerived.data() : nullptr;
+    const float sign = flipped ? -1.0f : 1.0f;
+    const uint8_t* bad = check.badVertex;
+    if (!ctx || !ctx->enabled)
+        convertVertices<UvSource::none>(mesh, unitScale, sign, normalSource, bad, ctx, mi, problems);
+    else if (ctx->UsesOwnCoordinates() && mesh.m_T.Count() == v)
+        convertVertices<UvSource::own>(mesh, unitScale, sign, normalSource, bad, ctx, mi, problems);
+    else
+        convertVertices<UvSource::context>(mesh, unitScale, sign, normalSource, bad, ctx, mi, problems);
 
-    mi.indices.resize(static_cast<size_t>(indexCount));
-    writeIndices(mesh, check, flipped, mi.indices.data());
-    mi.positions.resize(3 * static_cast<size_t>(v));
-    mi.normals.resize(3 * static_cast<size_t>(v));
-    mi.uvs.resize(2 * static_cast<size_t>(v));
-    writeVertices(mesh, unitScale, flipped ? -1.0f : 1.0f, normalSource, badVertex, ctx, mi, problems);
-
+    mi.indices = std::move(indices);
     mi.vertexCount = static_cast<uint32_t>(v);
-    mi.indexCount = static_cast<uint32_t>(indexCount);
-    mi.twoSided = !closed;
+    mi.indexCount = static_cast<uint32_t>(mi.indices.size());
+    mi.twoSided = !topology.closed;
     return true;
 }
 

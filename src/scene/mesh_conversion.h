@@ -46,9 +46,24 @@ struct MeshProblems {
     std::u16string Describe() const;
 };
 
-// Fills mi's geometry (id and materialId are left alone) from mesh. ctx may be null
-// (then every vertex gets (0, 1)); when given, PrepareMesh(mesh) must have been
-// called on it. False when the mesh yields no triangle: mi is then left empty.
+// What the conversion needs from the mesh's topology: the SDK's SolidOrientation (-1
+// closed with inward normals, +1 closed outward, 0 otherwise) and IsClosed.
+struct MeshTopology {
+    int orientation = 0;
+    bool closed = false;
+};
+// Asks the SDK (SolidOrientation, and IsClosed only when the orientation leaves it
+// open: a mesh with an orientation is closed). These are whole-mesh edge analyses,
+// the most expensive part of a conversion.
+MeshTopology MeshTopologyOf(const ON_Mesh& mesh);
+
+// Fills mi's geometry (id and materialId are left alone) from mesh with the given
+// topology (MeshTopologyOf(mesh)). ctx may be null (then every vertex gets (0, 1));
+// when given, PrepareMesh(mesh) must have been called on it. False when the mesh
+// yields no triangle: mi is then left empty.
+bool ConvertMesh(const ON_Mesh& mesh, const MeshTopology& topology, float unitScale, const TexCoordContext* ctx,
+                 MeshInfo& mi, MeshProblems& problems);
+// The same, asking the SDK for the topology.
 bool ConvertMesh(const ON_Mesh& mesh, float unitScale, const TexCoordContext* ctx, MeshInfo& mi,
                  MeshProblems& problems);
 
