@@ -1,11 +1,12 @@
 // File commands: New, Open (with merge), Save, SaveAs (with the selected-only flag of
-// an export), Close and AutoSave. The application raises the document events; the
+// an export), Close, AutoSave and Export (the COLLADA export, model_export.h). The application raises the document events; the
 // formats (.json read and written, .3dm read) are those registered at start-up.
 // Paths are made absolute first: the document's path names its live link.
 
 #include <filesystem>
 
 #include "host_session.h"
+#include "model_export.h"
 #include "sdk/rhino_app.h"
 #include "sdk/rhino_doc.h"
 
@@ -102,6 +103,28 @@ Outcome autoSave(HostSession& session, const CommandArgs& args) {
     return Outcome::ok();
 }
 
+// The save dialog is answered with the file given (relative to the working directory)
+// or with the document's proposal, as `vantro-host export` answers it.
+Outcome exportDocument(HostSession& session, const CommandArgs& args) {
+    std::string error;
+    if (args.count() > 1 || (args.count() == 1 && args[0].empty())) return Outcome::bad("expected at most one file");
+    if (!args.onlyOptions({"overwrite"}, error)) return Outcome::bad(error);
+    ExportRequest request;
+    if (args.count() == 1) request.file = args[0];
+    if (const std::string* text = args.option("overwrite")) {
+        const auto on = parseSwitch(*text, error);
+        if (!on) return Outcome::bad("overwrite: " + error);
+        request.overwrite = *on;
+    }
+    const ExportOutcome outcome = exportActiveDocument(request);
+    if (outcome.kind != ExportOutcome::written) {
+        const char* what = outcome.kind == ExportOutcome::cancelled ? "cancelled: " : "nothing was exported: ";
+        return Outcome::fail(what + outcome.message);
+    }
+    for (const std::string& line : exportReport(outcome)) session.message(line);
+    return Outcome::ok();
+}
+
 }  // namespace
 
 void addFileCommands(CommandTable& table) {
@@ -113,6 +136,9 @@ void addFileCommands(CommandTable& table) {
                "Saves the document under a new name, or exports only the selected objects.", saveDocumentAs});
     table.add({"Close", "", "Closes the document.", closeDocument});
     table.add({"AutoSave", "[file=<path>]", "Writes the auto-save copy of the document (the name stays).", autoSave});
+    table.add({"Export", "[file.dae] [overwrite=yes|no]",
+               "Exports the document as COLLADA with its texture folder (default: the document's path as .dae).",
+               exportDocument});
 }
 
 }  // namespace vantro::host

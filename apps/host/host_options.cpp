@@ -6,10 +6,51 @@ namespace vantro::host {
 
 const char* hostUsage() {
     return "usage: vantro-host [document.json|document.3dm] [--plugin PATH]... [--script FILE]\n"
-           "                   [--command LINE]... [--log-events] [--echo] [--help]\n";
+           "                   [--command LINE]... [--log-events] [--echo] [--help]\n"
+           "       vantro-host export document.json|document.3dm [-o FILE.dae] [--no-overwrite]\n"
+           "\n"
+           "export writes the document as COLLADA (.dae) with a folder of texture copies beside it;\n"
+           "without -o the file is the document's path with .dae for its extension; -o FOLDER/\n"
+           "puts that name in FOLDER. --no-overwrite cancels the export when the file exists.\n"
+           "\n"
+           "exit status: 0 done; 1 the document (or script) cannot be read; 2 bad command line;\n"
+           "  3 a command or plug-in load failed; export only: 4 the file cannot be written\n"
+           "  (missing folder, no permission, device full), 5 export cancelled (no file name,\n"
+           "  or the file exists and --no-overwrite), 6 the export failed before writing.\n";
 }
 
+namespace {
+
+bool parseExportOptions(int argc, const char* const* argv, HostOptions& out, std::string& error) {
+    out.action = HostOptions::Action::exportModel;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            out.help = true;
+        } else if (arg == "-o" || arg == "--output") {
+            if (i + 1 >= argc) return (error = std::string(arg) + " needs a value", false);
+            if (!out.output.empty()) return (error = "only one " + std::string(arg) + " may be given", false);
+            out.output = argv[++i];
+            if (out.output.empty()) return (error = std::string(arg) + " needs a file name", false);
+        } else if (arg == "--no-overwrite") {
+            out.overwrite = false;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return (error = "export: unknown option " + std::string(arg), false);
+        } else if (!out.document.empty()) {
+            return (error = "export: only one document may be given (" + out.document + ", " + std::string(arg) + ")",
+                    false);
+        } else {
+            out.document = arg;
+        }
+    }
+    if (out.document.empty() && !out.help) return (error = "export: which document? (.json or .3dm)", false);
+    return true;
+}
+
+}  // namespace
+
 bool parseHostOptions(int argc, const char* const* argv, HostOptions& out, std::string& error) {
+    if (argc > 1 && std::string_view(argv[1]) == "export") return parseExportOptions(argc, argv, out, error);
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         auto value = [&]() -> const char* {

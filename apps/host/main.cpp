@@ -3,9 +3,13 @@
 // plug-ins' commands) from a script, the command line or standard input, with the
 // application's events and idle processing as the modelling application has them.
 //
-// Exit status: 0 when every command succeeded; 1 when start-up failed (unreadable
-// script, document that cannot be opened); 2 for a bad command line; 3 when the run
-// completed but some command (or a plug-in load) failed.
+// `vantro-host export <document>` instead exports the document as COLLADA and ends
+// (export_action.h).
+//
+// Exit status (HostExit): 0 when every command succeeded; 1 when start-up failed
+// (unreadable script, document that cannot be opened); 2 for a bad command line; 3 when
+// the run completed but some command (or a plug-in load) failed; the export action
+// adds 4 (file cannot be written), 5 (cancelled) and 6 (failed before writing).
 
 #include <cstdio>
 #include <filesystem>
@@ -16,6 +20,7 @@
 #include <vector>
 
 #include "event_log.h"
+#include "export_action.h"
 #include "host_options.h"
 #include "host_session.h"
 #include "plugin_module.h"
@@ -97,7 +102,7 @@ int run(const HostOptions& options) {
     std::vector<std::string> script;
     if (!options.script.empty() && !readLines(options.script, script)) {
         std::fprintf(stderr, "vantro-host: cannot read the script %s\n", options.script.c_str());
-        return 1;
+        return kExitStartFailed;
     }
     HostOutput output([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
     vantro::docio::registerDocumentFormats(RhinoApp());
@@ -114,9 +119,9 @@ int run(const HostOptions& options) {
             runLines(session, script, options.echo);
         else if (!session.quitRequested() && options.commands.empty())
             runStandardInput(session, options.echo);
-        status = failures + session.failures() > 0 ? 3 : 0;
+        status = failures + session.failures() > 0 ? kExitCommandFailed : kExitOk;
     } else {
-        status = 1;
+        status = kExitStartFailed;
     }
     RhinoApp().CloseRhino();
     std::fflush(stdout);
@@ -131,11 +136,11 @@ int main(int argc, char** argv) {
     std::string error;
     if (!parseHostOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "vantro-host: %s\n%s", error.c_str(), hostUsage());
-        return 2;
+        return kExitBadCommandLine;
     }
     if (options.help) {
         std::fputs(hostUsage(), stdout);
-        return 0;
+        return kExitOk;
     }
-    return run(options);
+    return options.action == HostOptions::Action::exportModel ? runExportAction(options) : run(options);
 }

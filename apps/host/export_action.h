@@ -1,0 +1,17 @@
+#pragma once
+// `vantro-host export`: opens one document, exports it as COLLADA with the save dialog
+// answered from the command line (model_export.h), reports where the file went on
+// standard output and ends. The application's command-area text (load warnings, the
+// reason a document cannot be read) and the export's error go to standard error, so
+// that standard output carries only the report.
+
+#include "host_options.h"
+
+namespace vantro::host {
+
+// Runs the export action of options (action exportModel); returns the exit status:
+// kExitOk, kExitStartFailed (the document cannot be read), kExitUnwritable,
+// kExitExportCancelled or kExitExportFailed. Main thread; once per process.
+int runExportAction(const HostOptions& options);
+
+}  // namespace vantro::host

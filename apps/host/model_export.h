@@ -1,0 +1,57 @@
+#pragma once
+// ModelExport: runs the plug-in's COLLADA export (ColladaExporter) on the active
+// document with its save dialog answered by the host: a file the user named, or the
+// file the dialog proposes (the document's path with ".dae" for its extension). Used by
+// `vantro-host export` and by the Export command.
+//
+// Before the dialog is answered, the destination is checked the way a writer meets it:
+// the folder must exist, a directory is refused, and the file must open for writing
+// (probed without truncating; a probe file this check creates is removed again). An
+// existing file is replaced unless the request says not to, which cancels the dialog
+// as a user who answers "no" to the overwrite prompt does.
+//
+// Afterwards no partial file is left behind: an export that fails removes the .dae it
+// began (the exporter does) and the texture folder it created (this does); a file that
+// was already there before a failed write may be gone, as the exporter deletes the
+// file at the chosen path.
+// Main thread only (the exporter's own rule); installs and removes the save-file
+// handler around the export.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantro::host {
+
+struct ExportRequest {
+    // The file to write (UTF-8; relative paths are taken from the working directory).
+    // Empty: the dialog's proposal. An existing folder: the proposal's file name in it.
+    // Without any "." in the whole path, ".dae" is appended, as the dialog does.
+    std::string file;
+    bool overwrite = true;  // false: an existing file cancels the export
+};
+
+struct ExportOutcome {
+    enum Kind {
+        written,     // the document was written to path
+        cancelled,   // no file to answer with, or an existing file not to be replaced
+        unwritable,  // the destination cannot be written, or a write failed
+        failed,      // the export stopped before writing (the preparation failed)
+    };
+    Kind kind = failed;
+    std::string path;            // the .dae file (absolute), once a file was chosen
+    std::string texturesFolder;  // the texture folder, when the export left one
+    std::uintmax_t bytes = 0;    // size of the written file (regular files only)
+    std::size_t textureFiles = 0;
+    std::string message;         // why, for every kind but written
+};
+
+// Exports the active document. Requires an active document.
+ExportOutcome exportActiveDocument(const ExportRequest& request);
+
+// The two lines that report a written export: where the file went and its size, and
+// the texture folder with its file count ("Textures: none." without one).
+std::vector<std::string> exportReport(const ExportOutcome& outcome);
+
+}  // namespace vantro::host

@@ -1,0 +1,365 @@
+// The COLLADA export through the real vantro-host program: `vantro-host export` and the
+// Export command. Evidence: the files on disk (their numbers, texture copies, what the
+// strict schema says), what the program printed and its exit status.
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "host_test_support.h"
+#include "schema_findings.h"
+#include "support/child_process.h"
+
+namespace vantro::host_test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// Exit statuses of the export action (docs/host.md).
+constexpr int kDocumentUnreadable = 1;
+constexpr int kBadCommandLine = 2;
+constexpr int kCommandFailed = 3;
+constexpr int kUnwritable = 4;
+constexpr int kCancelled = 5;
+
+const std::string kSamples = VANTRO_SAMPLES_DIR;
+const std::string kHelloMesh = std::string(VANTRO_TESTDATA_DIR) + "/3dm/devsamples_hello_mesh.3dm";
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Bounds {
+    std::array<double, 3> lo{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::max()};
+    std::array<double, 3> hi{std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest(),
+                             std::numeric_limits<double>::lowest()};
+    void add(const std::array<double, 3>& p) {
+        for (int i = 0; i < 3; ++i) lo[i] = std::min(lo[i], p[i]), hi[i] = std::max(hi[i], p[i]);
+    }
+};
+
+void expectBounds(const Bounds& actual, const Bounds& expected, double tolerance, const std::string& what) {
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(actual.lo[i], expected.lo[i], tolerance) << what << " axis " << i;
+        EXPECT_NEAR(actual.hi[i], expected.hi[i], tolerance) << what << " axis " << i;
+    }
+}
+
+// The bounds of every geometry's positions, by geometry id (the node marker left out).
+std::map<std::string, Bounds> geometryBounds(const std::string& document) {
+    std::map<std::string, Bounds> result;
+    const std::regex opening("<float_array id=\"([^\"]+)-positions-array\" count=\"[0-9]+\">");
+    for (auto it = std::sregex_iterator(document.begin(), document.end(), opening); it != std::sregex_iterator();
+         ++it) {
+        const std::string id = (*it)[1];
+        if (id == "veloraNode") continue;
+        const std::size_t from = static_cast<std::size_t>(it->position() + it->length());
+        std::istringstream numbers(document.substr(from, document.find("</float_array>", from) - from));
+        Bounds& bounds = result[id];
+        for (std::array<double, 3> p{}; numbers >> p[0] >> p[1] >> p[2];) bounds.add(p);
+    }
+    return result;
+}
+
+// Triangle counts of the geometries, by material symbol.
+std::map<std::string, int> triangleCounts(const std::string& document) {
+    std::map<std::string, int> counts;
+    const std::regex triangles("<triangles count=\"([0-9]+)\" material=\"material-([^\"]+)\">");
+    for (auto it = std::sregex_iterator(document.begin(), document.end(), triangles); it != std::sregex_iterator();
+         ++it)
+        counts[(*it)[2]] = std::stoi((*it)[1]);
+    return counts;
+}
+
+// The object boxes `List objects` prints ("box=x,y,z..x,y,z"), merged.
+Bounds listedBounds(const std::string& listing) {
+    Bounds bounds;
+    const std::regex box("box=([-0-9.e+]+),([-0-9.e+]+),([-0-9.e+]+)\\.\\.([-0-9.e+]+),([-0-9.e+]+),([-0-9.e+]+)");
+    for (auto it = std::sregex_iterator(listing.begin(), listing.end(), box); it != std::sregex_iterator(); ++it) {
+        bounds.add({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3])});
+        bounds.add({std::stod((*it)[4]), std::stod((*it)[5]), std::stod((*it)[6])});
+    }
+    return bounds;
+}
+
+Bounds scaled(Bounds b, double factor) {
+    for (int i = 0; i < 3; ++i) b.lo[i] *= factor, b.hi[i] *= factor;
+    return b;
+}
+
+// The strict schema reports only the findings the required text causes.
+std::vector<std::string> expectOnlyDocumentedFindings(const fs::path& file) {
+    const test::SchemaVerdict verdict = test::checkSchema(file.string());
+    EXPECT_TRUE(verdict.validates || !verdict.findings.empty()) << verdict.output;
+    const test::ClassifiedFindings sorted = test::classifyFindings(verdict.findings);
+    for (const std::string& finding : sorted.unexplained) ADD_FAILURE() << file << ": undocumented finding: " << finding;
+    return sorted.rules;
+}
+
+// Every file below folder, as paths relative to it.
+std::vector<std::string> filesBelow(const fs::path& folder) {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) files.push_back(fs::relative(entry.path(), folder));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class HostExportTest : public HostTest {
+protected:
+    // Runs vantro-host with standard error joined to the captured output.
+    HostRun runJoined(const std::vector<std::string>& args) const {
+        std::vector<std::string> shellArgs = {"-c", "exec \"$0\" \"$@\" 2>&1", VANTRO_HOST_PATH};
+        shellArgs.insert(shellArgs.end(), args.begin(), args.end());
+        const test::RunResult result = test::runProgram("/bin/sh", shellArgs);
+        return {result.exitCode, result.output};
+    }
+    // The bundled sample and its texture, copied into the test's folder.
+    fs::path copySample() const {
+        for (const char* name : {"living-room.json", "oak.bmp"}) fs::copy_file(kSamples + "/" + name, path(name));
+        return path("living-room.json");
+    }
+    // A millimetre document of two boxes with a material each, saved as name.
+    fs::path boxesDocument(const std::string& name) const {
+        const HostRun built = run({"--command", "Material Add Red diffuse=255,0,0", "--command",
+                                   "Material Add Blue diffuse=0,0,255", "--command",
+                                   "AddBox 0,0,0 1000,2000,3000 name=Tall material=Red", "--command",
+                                   "AddBox 5000,0,0 6000,1000,1000 name=Cube material=Blue", "--command",
+                                   "SaveAs " + path(name)});
+        EXPECT_EQ(built.exitCode, 0) << built.output;
+        return path(name);
+    }
+    void SetUp() override {
+        if (!test::schemaToolsPresent()) GTEST_SKIP() << "xmllint is needed (scripts/setup.sh installs it)";
+    }
+};
+
+class ExportActionTest : public HostExportTest {};
+
+// The sample goes beside itself with its texture copied: the report names both, the
+// image entry names the copy, and the schema finds only what the layout dictates.
+TEST_F(ExportActionTest, WritesTheSampleBesideItWithItsTexture) {
+    const fs::path document = copySample();
+    const HostRun run = this->run({"export", document.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const fs::path dae = path("living-room.dae");
+    const fs::path textures = path("living-room_Textures");
+    ASSERT_TRUE(fs::is_regular_file(dae));
+    EXPECT_THAT(run.lines(), ElementsAre("Exported \"" + dae.string() + "\" (" + std::to_string(fs::file_size(dae)) +
+                                             " bytes).",
+                                         "Textures: \"" + textures.string() + "\" (1 file)."));
+    const std::vector<std::string> copies = filesBelow(textures);
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(readFile(textures / copies[0]), readFile(path("oak.bmp")));
+    const std::string text = readFile(dae);
+    EXPECT_THAT(text, HasSubstr("<init_from>living-room_Textures/" + copies[0] + "</init_from>"));
+    EXPECT_THAT(expectOnlyDocumentedFindings(dae), ::testing::Contains("surface has no type"));
+}
+
+// Each material becomes one geometry in metres with two triangles per box side.
+TEST_F(ExportActionTest, BoxesArriveInMetresOneGeometryPerMaterial) {
+    const fs::path document = boxesDocument("boxes.json");
+    fs::create_directory(path("out"));
+    const HostRun run = this->run({"export", document.string(), "-o", path("out/boxes.dae")});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.lines().back(), "Textures: none.");
+    const std::string text = readFile(path("out/boxes.dae"));
+    const auto bounds = geometryBounds(text);
+    ASSERT_EQ(bounds.size(), 2u) << text;
+    std::vector<Bounds> found;
+    for (const auto& [id, b] : bounds) found.push_back(b);
+    std::sort(found.begin(), found.end(), [](const Bounds& a, const Bounds& b) { return a.lo[0] < b.lo[0]; });
+    expectBounds(found[0], Bounds{{0, 0, 0}, {1, 2, 3}}, 1e-9, "tall box");
+    expectBounds(found[1], Bounds{{5, 0, 0}, {6, 1, 1}}, 1e-9, "cube");
+    for (const auto& [material, count] : triangleCounts(text))
+        if (material != "veloraNode") {
+            EXPECT_EQ(count, 12) << material;
+        }
+    expectOnlyDocumentedFindings(path("out/boxes.dae"));
+}
+
+// A .3dm goes through the converter: the geometry spans the objects' boxes, millimetres
+// in metres, the model's axes kept.
+TEST_F(ExportActionTest, ConvertsA3dmDocument) {
+    const HostRun listing = run({kHelloMesh, "--command", "List objects"});
+    ASSERT_EQ(listing.exitCode, 0) << listing.output;
+    const HostRun run = this->run({"export", kHelloMesh, "-o", path("hello.dae")});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::string text = readFile(path("hello.dae"));
+    Bounds exported;
+    for (const auto& [id, b] : geometryBounds(text)) exported.add(b.lo), exported.add(b.hi);
+    // Three decimals of a metre: half a millimetre of rounding.
+    expectBounds(exported, scaled(listedBounds(listing.output), 0.001), 0.0005 + 1e-9, "all geometry");
+    EXPECT_FALSE(triangleCounts(text).empty());
+    expectOnlyDocumentedFindings(path("hello.dae"));
+}
+
+// The file is chosen as the dialog would have it: a folder takes the proposed name, a
+// name without "." gets ".dae", and an existing file is replaced.
+TEST_F(ExportActionTest, ChoosesTheFileLikeTheDialog) {
+    const fs::path document = boxesDocument("boxes.json");
+    fs::create_directory(path("folder"));
+    EXPECT_EQ(run({"export", document.string(), "-o", path("folder")}).exitCode, 0);
+    EXPECT_TRUE(fs::is_regular_file(path("folder/boxes.dae")));
+    EXPECT_EQ(run({"export", document.string(), "-o", path("plain")}).exitCode, 0);
+    EXPECT_TRUE(fs::is_regular_file(path("plain.dae")));
+    write("boxes.dae", "old");
+    EXPECT_EQ(run({"export", document.string()}).exitCode, 0);
+    EXPECT_EQ(readFile(path("boxes.dae")).rfind("<?xml", 0), 0u);
+}
+
+class ExportFailureTest : public HostExportTest {
+protected:
+    // Expects the export of document to dae to fail with status, leaving no dae and no
+    // texture folder; returns what was printed.
+    std::string expectRefused(const std::vector<std::string>& args, int status, const fs::path& dae) const {
+        const HostRun run = runJoined(args);
+        EXPECT_EQ(run.exitCode, status) << run.output;
+        EXPECT_FALSE(fs::exists(dae)) << dae;
+        fs::path textures = dae;
+        textures.replace_filename(dae.stem().string() + "_Textures");
+        EXPECT_FALSE(fs::exists(textures)) << textures;
+        return run.output;
+    }
+};
+
+// A missing folder, a device (named directly or through a link) and a full file system
+// give status 4 and a message; nothing is left behind.
+TEST_F(ExportFailureTest, UnwritableDestinationsLeaveNothing) {
+    const std::string document = copySample().string();
+    EXPECT_THAT(expectRefused({"export", document, "-o", path("missing/room.dae")}, kUnwritable, path("missing/room.dae")),
+                HasSubstr("the folder \"" + path("missing") + "\" does not exist"));
+    EXPECT_THAT(expectRefused({"export", document, "-o", "/dev/full"}, kUnwritable, "/dev/full.dae"),
+                HasSubstr("\"/dev/full\" is not a regular file"));
+    fs::create_symlink("/dev/full", path("full.dae"));
+    EXPECT_THAT(runJoined({"export", document, "-o", path("full.dae")}).exitCode, kUnwritable);
+    EXPECT_TRUE(fs::is_symlink(path("full.dae")));
+    EXPECT_FALSE(fs::exists(path("full_Textures")));
+
+    // A 16 KiB file system: the texture copy may fit, the document does not.
+    fs::create_directory(path("small"));
+    const test::RunResult full = test::runProgram(
+        "/usr/bin/unshare",
+        {"--user", "--map-root-user", "--mount", "/bin/sh", "-c",
+         "mount -t tmpfs -o size=16k tmpfs \"$1\" || exit 99; \"$2\" export \"$3\" -o \"$1/room.dae\" 2>&1; "
+         "echo \"exit=$?\"; ls -A \"$1\"",
+         "sh", path("small"), VANTRO_HOST_PATH, document});
+    if (full.exitCode == 99 || full.exitCode == 127) {
+        std::cout << "full file system case not run (no user namespace for a tmpfs): " << full.output << "\n";
+        return;
+    }
+    EXPECT_THAT(full.output, HasSubstr("writing \"" + path("small/room.dae") + "\" failed"));
+    // Nothing listed after the status: the mount was empty again.
+    EXPECT_EQ(full.output.substr(full.output.find("exit=")), "exit=" + std::to_string(kUnwritable) + "\n");
+}
+
+// A folder without write permission gives status 4 (run as an unprivileged user when
+// the tests run as root, who may write anywhere).
+TEST_F(ExportFailureTest, FolderWithoutPermission) {
+    const std::string document = copySample().string();
+    fs::create_directory(path("locked"));
+    fs::permissions(path("locked"), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    std::vector<std::string> args = {"export", document, "-o", path("locked/room.dae")};
+    if (test::runProgram("/usr/bin/id", {"-u"}).output == "0\n") {
+        if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "setpriv is needed to drop root's rights";
+        // The unprivileged user must reach the document through the test's folder.
+        fs::permissions(fs::path(document).parent_path(), fs::perms::others_read | fs::perms::others_exec,
+                        fs::perm_options::add);
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", VANTRO_HOST_PATH});
+        const test::RunResult result = test::runProgram("/bin/sh", [&] {
+            std::vector<std::string> shell = {"-c", "exec /usr/bin/setpriv \"$@\" 2>&1", "sh"};
+            shell.insert(shell.end(), args.begin(), args.end());
+            return shell;
+        }());
+        EXPECT_EQ(result.exitCode, kUnwritable) << result.output;
+        EXPECT_THAT(result.output, HasSubstr("Permission denied"));
+    } else {
+        EXPECT_THAT(expectRefused(args, kUnwritable, path("locked/room.dae")), HasSubstr("Permission denied"));
+    }
+    EXPECT_TRUE(fs::is_empty(path("locked")));
+}
+
+// Documents that cannot be read give status 1 and the reader's reason; no file appears.
+TEST_F(ExportFailureTest, DocumentsThatFailToLoad) {
+    EXPECT_THAT(expectRefused({"export", path("absent.json")}, kDocumentUnreadable, path("absent.dae")),
+                HasSubstr("Unable to open \"" + path("absent.json") + "\""));
+    write("broken.json", "{\"format\": \"vantro-document\", \"version\": 1, \"objects\": [");
+    EXPECT_THAT(expectRefused({"export", path("broken.json")}, kDocumentUnreadable, path("broken.dae")),
+                HasSubstr("Unable to open \"" + path("broken.json") + "\""));
+    write("notes.txt", "not a model");
+    expectRefused({"export", path("notes.txt")}, kDocumentUnreadable, path("notes.dae"));
+}
+
+// --no-overwrite answers "no" to the replace prompt: the export is cancelled, the
+// existing file untouched.
+TEST_F(ExportFailureTest, NoOverwriteCancelsAndKeepsTheFile) {
+    const fs::path document = boxesDocument("boxes.json");
+    write("boxes.dae", "keep me");
+    const HostRun run = runJoined({"export", document.string(), "--no-overwrite"});
+    EXPECT_EQ(run.exitCode, kCancelled) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("exists and is not to be replaced"));
+    EXPECT_EQ(readFile(path("boxes.dae")), "keep me");
+    EXPECT_FALSE(fs::exists(path("boxes_Textures")));
+}
+
+TEST_F(ExportFailureTest, BadCommandLines) {
+    const std::string document = boxesDocument("boxes.json").string();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"export"}, {"export", document, "-o"}, {"export", document, document},
+          {"export", document, "--nodes"}}) {
+        const HostRun run = runJoined(args);
+        EXPECT_EQ(run.exitCode, kBadCommandLine) << run.output;
+        EXPECT_THAT(run.output, HasSubstr("usage: vantro-host"));
+    }
+    EXPECT_FALSE(fs::exists(path("boxes.dae")));
+}
+
+class ExportCommandTest : public HostExportTest {};
+
+// The command exports the document as it stands after the script's edits, and its
+// failures are command failures that leave nothing behind.
+TEST_F(ExportCommandTest, ExportsTheEditedDocument) {
+    const std::string script = "AddBox 0,0,0 1000,1000,1000 name=Box\n"
+                               "Move Box 2000,0,0\n"
+                               "Export " + path("moved.dae") + "\n";
+    const HostRun run = runScript(script);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(run.has("Exported \"" + path("moved.dae") + "\""));
+    const auto bounds = geometryBounds(readFile(path("moved.dae")));
+    ASSERT_EQ(bounds.size(), 1u);
+    expectBounds(bounds.begin()->second, Bounds{{2, 0, 0}, {3, 1, 1}}, 1e-9, "moved box");
+}
+
+TEST_F(ExportCommandTest, RefusalsAreCommandFailures) {
+    write("kept.dae", "keep me");
+    const HostRun run = runScript("AddBox 0,0,0 1,1,1\n"
+                                  "Export\n"
+                                  "Export " + path("kept.dae") + " overwrite=no\n"
+                                  "Export " + path("missing/x.dae") + "\n"
+                                  "Export a.dae b.dae\n"
+                                  "Print done\n");
+    EXPECT_EQ(run.exitCode, kCommandFailed) << run.output;
+    EXPECT_TRUE(run.has("Export: cancelled: the document has never been saved")) << run.output;
+    EXPECT_TRUE(run.has("Export: cancelled: \"" + path("kept.dae") + "\" exists and is not to be replaced"));
+    EXPECT_TRUE(run.has("Export: nothing was exported: the folder \"" + path("missing") + "\" does not exist"));
+    EXPECT_TRUE(run.has("Usage: Export [file.dae] [overwrite=yes|no]"));
+    EXPECT_TRUE(run.has("\ndone\n"));
+    EXPECT_EQ(readFile(path("kept.dae")), "keep me");
+    EXPECT_FALSE(fs::exists(path("missing")));
+}
+
+}  // namespace
+}  // namespace vantro::host_test
