@@ -128,9 +128,19 @@ struct LoadedScene {
 std::vector<uint64_t> geometrySizes(RHScene& scene);
 bool updatePass(SceneSyncFixture& f);
 
+// Buffer names carry the creator's process id and a per-connection counter, so two
+// live connections of one process would collide: the end-to-end part below runs only
+// after this scene is gone (dropLoadedScene).
+std::unique_ptr<LoadedScene>& loadedSceneHolder() {
+    static std::unique_ptr<LoadedScene> holder;
+    return holder;
+}
+void dropLoadedScene() { loadedSceneHolder().reset(); }
+
 LoadedScene& loadedScene() {
-    static LoadedScene* loaded = [] {
-        auto* l = new LoadedScene;
+    std::unique_ptr<LoadedScene>& holder = loadedSceneHolder();
+    if (!holder) holder = [] {
+        auto l = std::make_unique<LoadedScene>();
         generateLargeDocument(l->doc, 100, 20000);
         l->fixture = std::make_unique<SceneSyncFixture>();
         SceneSyncFixture& f = *l->fixture;
@@ -144,7 +154,7 @@ LoadedScene& loadedScene() {
         l->sizes = geometrySizes(f.scene);
         return l;
     }();
-    return *loaded;
+    return *holder;
 }
 
 // A full rewrite of every material into its existing buffer.
@@ -355,6 +365,7 @@ int main(int argc, char** argv) {
          {"BM_SdkTopologyQueries", "BM_MemcpySourceArrays", "the SDK's SolidOrientation + IsClosed alone"},
          {"BM_FullRewriteWarm", "BM_MemcpyWarm",
           "second full rewrite of 2M triangles into existing buffers vs memcpy into warm memory (goal <= 1.5)"}});
+    dropLoadedScene();
     if (code != 0 || !endToEnd) return code;
     fullSync();
     editLatency();

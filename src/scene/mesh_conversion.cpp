@@ -52,12 +52,6 @@ struct FaceCheck {
     }
 };
 
-// Indices of every usable face if all are usable: 3 per triangle, 6 per quad.
-uint64_t indexBound(const ON_Mesh& mesh) {
-    uint64_t quads = 0;
-    for (const ON_MeshFace& f : mesh.m_F) quads += f.vi[2] != f.vi[3];
-    return 3 * uint64_t(mesh.FaceCount()) + 3 * quads;
-}
 
 // One pass over the faces: checks each, appends its triangles to out and, when
 // faceNormals is given, gives its corners the face's normal (later faces win).
@@ -99,10 +93,14 @@ void convertFaces(const ON_Mesh& mesh, const FaceCheck& check, bool flipped, ON_
 
 enum class UvSource { none, own, context };
 
-// The vertex pass, specialised by where texture coordinates come from.
+// The vertex pass, specialised by where texture coordinates come from. Vertices with
+// non-finite coordinates are sent as 0: with detect set they are found here (and
+// flagged in badVertex, allocated at the first one), otherwise badVertex already
+// flags them (or is empty).
 template <UvSource kUv>
 void convertVertices(const ON_Mesh& mesh, float s, float sign, const ON_3fVector* normalSource,
-                     const uint8_t* badVertex, const TexCoordContext* ctx, MeshInfo& mi, MeshProblems& problems) {
+                     std::vector<uint8_t>& badVertex, bool detect, const TexCoordContext* ctx, MeshInfo& mi,
+                     MeshProblems& problems) {
     float pos[3 * kTile], nrm[3 * kTile], uv[2 * kTile];
     const int v = mesh.VertexCount();
     const ON_3fPoint* points = mesh.m_V.Array();
@@ -112,7 +110,14 @@ void convertVertices(const ON_Mesh& mesh, float s, float sign, const ON_3fVector
         for (int k = 0; k < count; ++k) {
             const int i = first + k;
             ON_3fPoint p = points[i];
-            if (badVertex && badVertex[i]) p = ON_3fPoint();
+            if (detect ? !finite3(p.x, p.y, p.z) : !badVertex.empty() && badVertex[size_t(i)]) {
+                if (detect) {
+                    if (badVertex.empty()) badVertex.assign(size_t(v), 0);
+                    badVertex[size_t(i)] = 1;
+                    ++problems.badVertices;
+                }
+                p = ON_3fPoint();
+            }
             ON_3fVector n = normalSource ? normalSource[i] : ON_3fVector();
             if (!finite3(n.x, n.y, n.z)) {
                 n = ON_3fVector();
@@ -186,6 +191,26 @@ bool ConvertMesh(const ON_Mesh& mesh, float unitScale, const TexCoordContext* ct
     return ConvertMesh(mesh, MeshTopologyOf(mesh), unitScale, ctx, mi, problems);
 }
 
+namespace {
+
+void convertAllVertices(const ON_Mesh& mesh, float unitScale, float sign, const ON_3fVector* normalSource,
+                        std::vector<uint8_t>& badVertex, bool detect, const TexCoordContext* ctx, MeshInfo& mi,
+                        MeshProblems& problems) {
+    const size_t v = size_t(mesh.VertexCount());
+    mi.positions.clear(), mi.normals.clear(), mi.uvs.clear();
+    mi.positions.reserve(3 * v);
+    mi.normals.reserve(3 * v);
+    mi.uvs.reserve(2 * v);
+    if (!ctx || !ctx->enabled)
+        convertVertices<UvSource::none>(mesh, unitScale, sign, normalSource, badVertex, detect, ctx, mi, problems);
+    else if (ctx->UsesOwnCoordinates() && size_t(mesh.m_T.Count()) == v)
+        convertVertices<UvSource::own>(mesh, unitScale, sign, normalSource, badVertex, detect, ctx, mi, problems);
+    else
+        convertVertices<UvSource::context>(mesh, unitScale, sign, normalSource, badVertex, detect, ctx, mi, problems);
+}
+
+}  // namespace
+
 bool ConvertMesh(const ON_Mesh& mesh, const MeshTopology& topology, float unitScale, const TexCoordContext* ctx,
                  MeshInfo& mi, MeshProblems& problems) {
     const int v = mesh.VertexCount();
@@ -194,41 +219,39 @@ bool ConvertMesh(const ON_Mesh& mesh, const MeshTopology& topology, float unitSc
         ++problems.emptyMeshes;
         return false;
     }
-    const std::vector<uint8_t> badVertex = badVertexFlags(mesh, problems);
-    const FaceCheck check{uint32_t(v), badVertex.empty() ? nullptr : badVertex.data()};
-    const bool vertexNormals = mesh.HasVertexNormals() && mesh.m_N.Count() == v;
-    const bool faceNormals = !vertexNormals && mesh.HasFaceNormals() && mesh.m_FN.Count() == f;
-    std::vector<ON_3fVector> faceDerived(faceNormals ? size_t(v) : 0);
-    const bool flipped = topology.orientation == -1;
-
-    const uint64_t bound = indexBound(mesh);
-    if (bound > std::numeric_limits<uint32_t>::max()) {
+    if (6 * uint64_t(f) > std::numeric_limits<uint32_t>::max()) {
         ++problems.tooLargeMeshes;
         return false;
     }
+    const bool vertexNormals = mesh.HasVertexNormals() && mesh.m_N.Count() == v;
+    const bool faceNormals = !vertexNormals && mesh.HasFaceNormals() && mesh.m_FN.Count() == f;
+    const bool flipped = topology.orientation == -1;
+    const float sign = flipped ? -1.0f : 1.0f;
+    std::vector<uint8_t> badVertex;
+    std::vector<ON_3fVector> faceDerived;
     std::vector<uint32_t> indices;
-    indices.reserve(size_t(bound));
-    convertFaces(mesh, check, flipped, faceNormals ? faceDerived.data() : nullptr, problems, indices);
+    indices.reserve(6 * size_t(f));  // trimmed below when there are triangles
+
+    // Vertices first, finding non-finite ones on the way, unless the normals come
+    // from the faces: then the faces go first, after a pass that finds bad vertices.
+    if (faceNormals) {
+        badVertex = badVertexFlags(mesh, problems);
+        faceDerived.assign(size_t(v), ON_3fVector());
+        convertFaces(mesh, FaceCheck{uint32_t(v), badVertex.empty() ? nullptr : badVertex.data()}, flipped,
+                     faceDerived.data(), problems, indices);
+        convertAllVertices(mesh, unitScale, sign, faceDerived.data(), badVertex, false, ctx, mi, problems);
+    } else {
+        convertAllVertices(mesh, unitScale, sign, vertexNormals ? mesh.m_N.Array() : nullptr, badVertex, true, ctx, mi,
+                           problems);
+        convertFaces(mesh, FaceCheck{uint32_t(v), badVertex.empty() ? nullptr : badVertex.data()}, flipped, nullptr,
+                     problems, indices);
+    }
     if (indices.empty()) {
         ++problems.emptyMeshes;
+        mi.positions = {}, mi.normals = {}, mi.uvs = {};
         return false;
     }
-    if (indices.size() != indices.capacity()) indices.shrink_to_fit();  // only when faces were left out
-
-    mi.positions.clear(), mi.normals.clear(), mi.uvs.clear();
-    mi.positions.reserve(3 * size_t(v));
-    mi.normals.reserve(3 * size_t(v));
-    mi.uvs.reserve(2 * size_t(v));
-    const ON_3fVector* normalSource = vertexNormals ? mesh.m_N.Array() : faceNormals ? faceDerived.data() : nullptr;
-    const float sign = flipped ? -1.0f : 1.0f;
-    const uint8_t* bad = check.badVertex;
-    if (!ctx || !ctx->enabled)
-        convertVertices<UvSource::none>(mesh, unitScale, sign, normalSource, bad, ctx, mi, problems);
-    else if (ctx->UsesOwnCoordinates() && mesh.m_T.Count() == v)
-        convertVertices<UvSource::own>(mesh, unitScale, sign, normalSource, bad, ctx, mi, problems);
-    else
-        convertVertices<UvSource::context>(mesh, unitScale, sign, normalSource, bad, ctx, mi, problems);
-
+    if (indices.size() != indices.capacity()) indices.shrink_to_fit();
     mi.indices = std::move(indices);
     mi.vertexCount = static_cast<uint32_t>(v);
     mi.indexCount = static_cast<uint32_t>(mi.indices.size());
