@@ -12,6 +12,7 @@
 #include "platform/debug_output.h"
 #include "platform/registry.h"
 #include "scene/geometry_buffer.h"
+#include "scene_documents.h"
 #include "scene_sync_fixture.h"
 #include "scene_test_support.h"
 
@@ -293,4 +294,21 @@ TEST(SyncWorkerProcess, ALinkLockHeldElsewhereDelaysTheCycle) {
     ASSERT_FALSE(f.reader->waitForLine("WAKE", 10000).empty());
     ASSERT_TRUE(f.waitUntilSent());
     EXPECT_EQ(load(f.materials.FindByIndex(material).record, srfc_record::kGeometryChangeCount), 1u);
+}
+
+// However many passes a large first update takes, the reader is woken exactly once,
+// after the last.
+TEST(SyncWorkerProcess, TheReaderIsWokenOnceAfterACompleteUpdate) {
+    SceneSyncFixture f;
+    ASSERT_TRUE(f.ready());
+    CRhinoDoc doc;
+    generateLargeDocument(doc, 300, 4000);
+    ASSERT_TRUE(f.start(doc, 1.0f));
+    ASSERT_TRUE(f.waitUntilSent());
+    ASSERT_FALSE(f.reader->waitForLine("WAKE n=1 ", 10000).empty());
+    EXPECT_TRUE(f.reader->waitForLine("WAKE", 300).empty());
+    SceneOracle oracle(doc, f.materials, 1.0f);
+    oracle.LoadAll();
+    const auto differences = f.differences(oracle);
+    EXPECT_TRUE(differences.empty()) << differences.front();
 }
