@@ -34,7 +34,7 @@ std::vector<uint8_t> badVertexFlags(const ON_Mesh& mesh, MeshProblems& problems)
 
 // Entries converted on the stack before each append: the output vectors are then
 // filled by copies into reserved storage, without zero-filling them first.
-constexpr size_t kTile = 1024;
+constexpr size_t kTile = 256;
 
 struct FaceCheck {
     uint32_t vertexCount;
