@@ -69,6 +69,8 @@ TEST_F(SceneTest, LoadMirrorsVisibleRenderableObjects) {
     EXPECT_FALSE(scene.objects.count(onHiddenLayer->RuntimeSerialNumber()));
     EXPECT_FALSE(scene.objects.count(curve->RuntimeSerialNumber()));
     EXPECT_EQ(meshIdsOf(box).size(), 1u);
+    EXPECT_TRUE(scene.IsRenderable(box));
+    EXPECT_FALSE(scene.IsRenderable(curve));
     const auto& meters = RhinoApp().ProgressMeterHistory();
     ASSERT_EQ(meters.size(), 2u);  // the materials' meter, then the scene's
     EXPECT_EQ(meters[1].label, ON_wString(u"Velora Vantro: loading scene"));
@@ -173,7 +175,17 @@ TEST_F(SceneTest, ExportModeRecordsNodes) {
     EXPECT_EQ(scene.nodes[0]->transform, ToRendererMatrix(&t, 1.0f));
     EXPECT_EQ(scene.nodes[1]->objectId, doc.m_instance_definition_table[block].Object(1)->Id());
     EXPECT_LT(scene.nodes[0]->id, scene.nodes[1]->id);
+    // A block of nothing meshable: renderable in export mode only.
+    CRhinoInstanceDefinitionTable::Geometry curves;
+    curves.push_back(std::make_unique<CRhinoObject>(ON::curve_object, attributesOn(base)));
+    ON_InstanceDefinition curveDef;
+    curveDef.SetName(u"Curves");
+    CRhinoObject* bare =
+        doc.AddInstanceObject(doc.m_instance_definition_table.AddInstanceDefinition(curveDef, std::move(curves)), ON_Xform());
+    ASSERT_NE(bare, nullptr);
+    EXPECT_TRUE(scene.IsRenderable(bare));
     scene.Clear();
+    EXPECT_FALSE(scene.IsRenderable(bare));
     EXPECT_FALSE(scene.exportNodes);
     EXPECT_TRUE(scene.nodes.empty());
 }
