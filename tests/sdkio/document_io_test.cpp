@@ -281,6 +281,12 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
         {"malformed JSON", edited("\"version\": 1,", "\"version\": 1"), "full.json: line 4 column 2: expected ',' or '}' after an object member"},
         {"text after the document", fullDocument() + "x", "unexpected text after the end of the document"},
         {"empty layer name", edited("\"name\": \"Loose\"", "\"name\": \"\""), "layer 2: name: a layer name must not be empty"},
+        {"raw tab in a name", edited("\"name\": \"Loose\"", "\"name\": \"Lo\tose\""),
+         "full.json: line 23 column 15: layer 2: name: control character inside a string (write it as an escape)"},
+        {"invalid UTF-8 in a name", edited("\"name\": \"Loose\"", "\"name\": \"Lo\xffse\""),
+         "full.json: line 23 column 15: layer 2: name: invalid UTF-8 in a string"},
+        {"name left open", fullDocument().substr(0, fullDocument().find("\"Loose\"") + 3),
+         "full.json: line 23 column 12: layer 2: name: unterminated string"},
     };
     for (const BadCase& c : cases) {
         CRhinoDoc doc;

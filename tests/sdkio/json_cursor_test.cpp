@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -44,7 +46,7 @@ TEST(JsonCursor, RefusesMalformedTextWithItsPosition) {
         {"[1e]", "1:2 expected a digit in the exponent"},
         {"[-]", "1:2 expected a digit after '-'"},
         {"[+1]", "1:2 expected a value"},
-        {"[tru]", "1:2 expected true or false, found true or false"},
+        {"[tru]", "1:2 expected true or false, found \"tru\""},
         {"[NaN]", "1:2 expected a value"},
         {"[1] x", "1:5 unexpected text after the end of the document"},
         {"\n\n  [\"ab\\q\"]", "3:7 invalid escape sequence in a string"},
@@ -53,10 +55,39 @@ TEST(JsonCursor, RefusesMalformedTextWithItsPosition) {
         {"\"\\u12G4\"", "1:2 \\u must be followed by four hexadecimal digits"},
         {"\"\xc0\xaf\"", "1:2 invalid UTF-8 in a string"},
         {"\"\xed\xa0\x80\"", "1:2 invalid UTF-8 in a string"},
-        {"\"abc", "1:5 unterminated string"},
+        {"\"abc", "1:1 unterminated string"},
         {"[1e999]", "1:2 number out of the range of a double"},
+        {"[0.5x]", "1:5 expected ',' or ']' after an array element"},
+        {"{\"a\\q\" 1}", "1:4 invalid escape sequence in a string"},
+        {"[\"ab\\", "1:2 unterminated string"},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(verdict(text), expected) << text;
+}
+
+// Invalid UTF-8, raw control characters and open strings are found for the whole text
+// before reading starts; they are still reported where reading meets them, so that
+// what comes first in the text is reported first, in the caller's context.
+TEST(JsonCursor, TextProblemsAreReportedWhereReadingMeetsThem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"[1, \xff]", "1:5 invalid UTF-8"},
+        {"{\"a\": 1, \"b\xff\": 2}", "1:12 invalid UTF-8 in a string"},
+        {"[\"ok\", \"a\\q\tb\"]", "1:10 invalid escape sequence in a string"},
+        {"[1 \"x\tb\"]", "1:4 expected ',' or ']' after an array element"},
+        {"[1] \"a\tb\"", "1:5 unexpected text after the end of the document"},
+        {"[1, 2] x \"a\tb\"", "1:8 unexpected text after the end of the document"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(verdict(text), expected) << text;
+
+    // One after everything the caller reads still fails the text, in finish().
+    JsonCursor c("{\"a\": 1} \xff");
+    std::string name;
+    int64_t v = 0;
+    ASSERT_TRUE(c.beginObject() && c.nextMember(name) && c.readInt64(v));
+    EXPECT_FALSE(c.nextMember(name));
+    EXPECT_FALSE(c.failed());
+    EXPECT_FALSE(c.finish());
+    EXPECT_EQ(c.error(), "invalid UTF-8");
+    EXPECT_EQ(c.errorOffset(), 9u);
 }
 
 // Nesting beyond the limit is refused, not followed down the stack.
@@ -94,6 +125,20 @@ TEST(JsonCursor, ReadsTypedValues) {
     EXPECT_FALSE(b);
     EXPECT_EQ(f, (std::vector<float>{1.0f, 2.5f, -300.0f}));
     EXPECT_EQ(n, (std::vector<int32_t>{7, -8}));
+}
+
+// Floats are rounded once, from their decimal text: a number just off the midpoint of
+// two floats goes to the nearer one, although the double nearest to it is the midpoint.
+TEST(JsonCursor, FloatsRoundOnceFromTheirText) {
+    const char* text = "[1.00000005960464477539062500001, 1.00000005960464477539062499999, 0.1, 3.4028235e38]";
+    JsonCursor c(text);
+    std::vector<float> f;
+    ASSERT_TRUE(c.readFloatArray(f) && c.finish()) << c.error();
+    ASSERT_EQ(f.size(), 4u);
+    EXPECT_EQ(f[0], std::nextafter(1.0f, 2.0f));
+    EXPECT_EQ(f[1], 1.0f);
+    EXPECT_EQ(f[2], 0.1f);
+    EXPECT_EQ(f[3], std::numeric_limits<float>::max());
 }
 
 // Typed reads refuse values of another kind or outside their type's range.

@@ -1,57 +1,256 @@
 #include "sdk/io/json_cursor.h"
 
+#include <simdjson.h>
+
 #include <algorithm>
 #include <bit>
+#include <cfloat>
 #include <charconv>
-#include <cmath>
 #include <climits>
+#include <cmath>
 #include <cstring>
+#include <tuple>
 
 namespace vantro::docio {
 namespace {
 
+namespace od = simdjson::ondemand;
+constexpr size_t npos = std::string_view::npos;
+
+// ---------------------------------------------------------------------------------
+// Naming what simdjson refused. simdjson says *that* a number, a string's escapes or
+// the text as a whole is wrong (one error code each), not where or why; messages for
+// people need both. The helpers below look again at the one token (or, for the text,
+// the one place) already refused, only to name the mistake: nothing here decides
+// whether text is accepted, and none of it runs while reading valid text.
+// ---------------------------------------------------------------------------------
+
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+bool isDelimiter(char c) { return std::string_view(" \t\n\r,:[]{}").find(c) != npos; }
+
+// The JSON number grammar over a number simdjson refused. nullptr when the text starts
+// with a well-formed number of `length` bytes (then the number was refused for its
+// size, for a fraction or exponent where an integer was asked for (integral tells), or
+// for what follows it).
+const char* numberMistake(std::string_view s, bool& integral, size_t& length) {
+    size_t i = 0;
+    auto digits = [&] {
+        const size_t from = i;
+        while (i < s.size() && isDigit(s[i])) ++i;
+        return i > from;
+    };
+    integral = true;
+    if (i < s.size() && s[i] == '-') ++i;
+    const size_t first = i;
+    if (!digits()) return "expected a digit after '-'";
+    if (s[first] == '0' && i - first > 1) return "numbers must not have leading zeros";
+    if (i < s.size() && s[i] == '.') {
+        integral = false;
+        ++i;
+        if (!digits()) return "expected a digit after the decimal point";
+    }
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        integral = false;
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        if (!digits()) return "expected a digit in the exponent";
+    }
+    length = i;
+    return nullptr;
 }
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+constexpr const char* kUnpaired = "unpaired surrogate in a \\u escape";
+constexpr const char* kAfterElement = "expected ',' or ']' after an array element";
+constexpr const char* kAfterMember = "expected ',' or '}' after an object member";
+constexpr const char* kColon = "expected ':' after a member name";
+constexpr const char* kAfterDocument = "unexpected text after the end of the document";
+
+// The first bad escape of a string simdjson refused; s starts after its opening quote.
+// Returns the escape's offset in s and what is wrong, or npos.
+std::pair<size_t, const char*> escapeMistake(std::string_view s) {
+    auto hex4 = [&](size_t at, uint32_t& v) {
+        if (s.size() < at + 4) return false;
+        const auto r = std::from_chars(s.data() + at, s.data() + at + 4, v, 16);
+        return r.ec == std::errc() && r.ptr == s.data() + at + 4;
+    };
+    auto isEscapeU = [&](size_t at) { return s.size() > at + 1 && s[at] == '\\' && s[at + 1] == 'u'; };
+    for (size_t i = 0; i < s.size() && s[i] != '"'; ++i) {
+        if (s[i] != '\\') continue;
+        if (i + 1 == s.size()) break;  // cut off, not wrong
+        if (s[i + 1] != '\0' && std::strchr("\"\\/bfnrt", s[i + 1])) {
+            ++i;
+            continue;
+        }
+        if (!isEscapeU(i)) return {i, "invalid escape sequence in a string"};
+        uint32_t cp = 0;
+        if (!hex4(i + 2, cp)) return {i, "\\u must be followed by four hexadecimal digits"};
+        if (cp >= 0xDC00 && cp <= 0xDFFF) return {i, kUnpaired};
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            uint32_t low = 0;
+            if (!isEscapeU(i + 6)) return {i, kUnpaired};
+            if (!hex4(i + 8, low)) return {i + 6, "\\u must be followed by four hexadecimal digits"};
+            if (low < 0xDC00 || low > 0xDFFF) return {i, kUnpaired};
+            i += 6;
+        }
+        i += 5;
     }
+    return {npos, nullptr};
 }
 
-// Number of ',' in [first, last), eight bytes at a time: a byte of x ^ ",,,,,,,," is
-// zero exactly where the text has a comma, and the expression below sets the top bit
-// of each zero byte only.
-size_t countCommas(const char* first, const char* last) {
-    constexpr uint64_t kCommas = 0x2C2C2C2C2C2C2C2Cull;
-    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-    size_t count = 0;
-    for (; last - first >= 8; first += 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, first, 8);
-        const uint64_t x = word ^ kCommas;
-        count += static_cast<size_t>(std::popcount(~(((x & kLow7) + kLow7) | x | kLow7)));
-    }
-    return count + static_cast<size_t>(std::count(first, last, ','));
+// A bare word where true, false or null was expected, for the message.
+std::string wordAt(std::string_view text, size_t offset) {
+    const std::string_view rest = text.substr(std::min(offset, text.size()));
+    size_t end = 0;
+    while (end < std::min<size_t>(rest.size(), 20) && !isDelimiter(rest[end]) && rest[end] != '"') ++end;
+    return std::string(rest.substr(0, end));
 }
+
+// simdjson::validate_utf8 says only whether a text is valid. A prefix is valid exactly
+// when it ends on a character boundary no later than the first bad sequence; every 4
+// bytes hold a boundary, so "a prefix ending in (n-4, n] is valid" holds for n up to 3
+// past that sequence's start and for no n beyond, and halving finds it. Each check
+// validates only what lies past the longest prefix already known to be valid.
+size_t firstInvalidUtf8(std::string_view t) {
+    size_t valid = 0;  // length of the longest prefix known to be valid
+    auto validTo = [&](size_t n) {
+        if (n < valid || (n > valid && !simdjson::validate_utf8(t.data() + valid, n - valid))) return false;
+        valid = n;
+        return true;
+    };
+    auto nearValid = [&](size_t n) {
+        for (size_t k = 0; k < 4 && k <= n; ++k) {
+            if (validTo(n - k)) return true;
+        }
+        return false;
+    };
+    size_t lo = 0;
+    size_t hi = t.size() + 1;
+    while (hi - lo > 1) {
+        const size_t mid = lo + (hi - lo) / 2;
+        (nearValid(mid) ? lo : hi) = mid;
+    }
+    return valid;
+}
+
+// Strings as simdjson's first pass sees them (a backslash takes the next byte with it,
+// inside strings or not): the string open at `limit`, and the first control character
+// inside a string before it.
+struct StringWalk {
+    size_t open = npos;
+    size_t control = npos;
+    size_t controlString = npos;
+};
+
+StringWalk walkStrings(std::string_view t, size_t limit) {
+    StringWalk w;
+    for (size_t i = 0; i < limit; ++i) {
+        const auto c = static_cast<unsigned char>(t[i]);
+        if (c == '\\') {
+            if (i + 1 < limit && static_cast<unsigned char>(t[i + 1]) >= 0x20) ++i;
+        } else if (c == '"') {
+            w.open = w.open == npos ? i : npos;
+        } else if (c < 0x20 && w.open != npos && w.control == npos) {
+            w.control = i;
+            w.controlString = w.open;
+        }
+    }
+    return w;
+}
+
+// What simdjson's first pass refused a text for, where (at), and where to cut the text
+// so that all before the cut passes: the start of the string holding the problem.
+struct TextProblem {
+    size_t at = npos;
+    size_t cut = npos;
+    const char* what = nullptr;
+};
+
+TextProblem findTextProblem(std::string_view t) {
+    TextProblem found;
+    if (!simdjson::validate_utf8(t.data(), t.size())) {
+        const size_t bad = firstInvalidUtf8(t);
+        const size_t string = walkStrings(t, bad).open;
+        found = string == npos ? TextProblem{bad, bad, "invalid UTF-8"} : TextProblem{bad, string, "invalid UTF-8 in a string"};
+    }
+    const StringWalk all = walkStrings(t, t.size());
+    if (all.control < found.at) {
+        found = {all.control, all.controlString, "control character inside a string (write it as an escape)"};
+    }
+    if (!found.what && all.open != npos) found = {all.open, all.open, "unterminated string"};
+    return found;
+}
+
+// ---------------------------------------------------------------------------------
+// Numbers into their destination types.
+// ---------------------------------------------------------------------------------
+
+// Smallest magnitude that rounds to infinity as a float: FLT_MAX plus half its ulp.
+constexpr double kFloatOverflow = 0x1.ffffffp+127;
+
+// Decimal -> double -> float rounds differently from decimal -> float only when the
+// double lands exactly halfway between two floats (the low 29 of its 52 fraction bits
+// are 1000...), or below float's normal range; those few numbers are converted again
+// from their text.
+bool needsDirectFloat(double d) {
+    const uint64_t bits = std::bit_cast<uint64_t>(d);
+    return (bits & 0x1FFFFFFFu) == 0x10000000u || (std::fabs(d) < FLT_MIN && d != 0);
+}
+
+bool toNumber(od::value& v, double& out) { return v.get_double().get(out) == simdjson::SUCCESS && std::isfinite(out); }
+
+bool toNumber(od::value& v, float& out) {
+    double d = 0;
+    if (v.get_double().get(d) != simdjson::SUCCESS || !(std::fabs(d) < kFloatOverflow)) return false;
+    if (needsDirectFloat(d)) {
+        const std::string_view raw = v.raw_json_token();
+        return std::from_chars(raw.data(), raw.data() + raw.size(), out).ec == std::errc();
+    }
+    out = static_cast<float>(d);
+    return true;
+}
+
+bool toNumber(od::value& v, int32_t& out) {
+    int64_t i = 0;
+    if (v.get_int64().get(i) != simdjson::SUCCESS || i < INT32_MIN || i > INT32_MAX) return false;
+    out = static_cast<int32_t>(i);
+    return true;
+}
+
+JsonCursor::Kind kindOf(od::value& v) {
+    od::json_type type{};
+    if (v.type().get(type) != simdjson::SUCCESS) return JsonCursor::Kind::invalid;
+    switch (type) {
+        case od::json_type::array: return JsonCursor::Kind::array;
+        case od::json_type::object: return JsonCursor::Kind::object;
+        case od::json_type::number: return JsonCursor::Kind::number;
+        case od::json_type::string: return JsonCursor::Kind::string;
+        case od::json_type::boolean: return JsonCursor::Kind::boolean;
+        case od::json_type::null: return JsonCursor::Kind::null;
+    }
+    return JsonCursor::Kind::invalid;
+}
+
+}  // namespace
+
+struct JsonNumberWords {
+    const char* expected;    // "a double in the array"
+    const char* outOfRange;  // "number out of the range of a double"
+    const char* fraction;    // for integer reads: "expected an integer"
+};
+
+namespace {
+
+template <typename T>
+constexpr JsonNumberWords kArrayWords{"a double in the array", "number out of the range of a double", nullptr};
+template <>
+constexpr JsonNumberWords kArrayWords<float>{"a float in the array", "number out of the range of a float", nullptr};
+template <>
+constexpr JsonNumberWords kArrayWords<int32_t>{"a 32-bit integer in the array",
+                                               "number out of the range of a 32-bit integer",
+                                               "expected a 32-bit integer in the array"};
+constexpr JsonNumberWords kDoubleWords{"a number", "number out of the range of a double", nullptr};
+constexpr JsonNumberWords kInt64Words{"a number", "integer out of range", "expected an integer"};
 
 }  // namespace
 
@@ -68,21 +267,137 @@ const char* jsonKindName(JsonCursor::Kind kind) {
     return "no value";
 }
 
-void JsonCursor::skipWhitespace() {
-    while (pos_ < text_.size()) {
-        const char c = text_[pos_];
-        if (c != ' ' && c != '\n' && c != '\r' && c != '\t') break;
-        ++pos_;
+// simdjson reads "[" + text + "]": the caller's top-level value is then an element like
+// any other (simdjson treats a scalar document specially), and simdjson sees where the
+// text ends. That closing bracket is ours: a container of the text that it closes ends
+// at the end of the text, which is a failure.
+struct JsonCursor::Parse {
+    struct Frame {
+        bool isArray = true;
+        bool first = true;   // its first element or member is still to come
+        size_t firstAt = 0;  // where that is (the closing bracket if it is empty)
+        od::array_iterator element, elementEnd;
+        od::object_iterator member, memberEnd;
+    };
+
+    simdjson::padded_string buffer;
+    size_t capacity = 0;
+    size_t length = 0;  // of the text simdjson reads: all, or what lies before a problem
+    od::parser parser;
+    od::document document;
+    std::vector<Frame> frames;  // frames[0] is our outer array
+    od::value next;             // the value the caller reads next
+    bool hasNext = false;
+    size_t nextAt = 0;  // where it is, or where one was expected
+    // A problem of the first pass beyond `length`: reported when reading gets there.
+    bool deferred = false;
+    size_t deferredAt = 0;
+    std::string deferredWhat;
+    // Numbers of the array being read, before the caller stores them.
+    std::tuple<std::vector<double>, std::vector<float>, std::vector<int32_t>> numbers;
+
+    explicit Parse(std::string_view text) : buffer(text.size() + 2), capacity(text.size() + 2 + simdjson::SIMDJSON_PADDING) {
+        if (!buffer.data()) return;
+        buffer.data()[0] = '[';
+        std::memcpy(buffer.data() + 1, text.data(), text.size());
+        endAt(text.size());
     }
+
+    // Ends simdjson's input after `n` bytes of the text.
+    void endAt(size_t n) {
+        length = n;
+        buffer.data()[n + 1] = ']';
+        std::memset(buffer.data() + n + 2, 0, simdjson::SIMDJSON_PADDING);
+    }
+
+    size_t offsetOf(const char* p) const { return static_cast<size_t>(p - buffer.data()) - 1; }
+
+    // Offset of the next token; past the end (length + 1) once our bracket is read.
+    size_t here() {
+        const char* at = nullptr;
+        if (document.current_location().get(at) != simdjson::SUCCESS) return length + 1;
+        return offsetOf(at);
+    }
+
+    // Where the token after a value's own starts (the value's first token for a container).
+    size_t after(od::value& v) {
+        const std::string_view raw = v.raw_json_token();
+        return offsetOf(raw.data() + raw.size());
+    }
+
+    simdjson::error_code start() {
+        if (!buffer.data()) return simdjson::MEMALLOC;
+        const simdjson::padded_string_view view(buffer.data(), length + 2, capacity);
+        if (auto error = parser.iterate(view).get(document)) return error;
+        std::string_view first;
+        od::array outer;
+        if (auto error = document.raw_json_token().get(first)) return error;
+        if (auto error = document.get_array().get(outer)) return error;
+        nextAt = offsetOf(first.data() + first.size());
+        Frame frame;
+        frame.first = false;
+        if (auto error = outer.begin().get(frame.element)) return error;
+        if (auto error = outer.end().get(frame.elementEnd)) return error;
+        if (frame.element != frame.elementEnd) {
+            if (auto error = (*frame.element).get(next)) return error;
+            hasNext = true;
+            frames.push_back(frame);
+        }
+        return simdjson::SUCCESS;
+    }
+
+    JsonCursor::Kind kindOfNext() { return hasNext ? kindOf(next) : JsonCursor::Kind::invalid; }
+};
+
+JsonCursor::JsonCursor(std::string_view text) : text_(text), parse_(std::make_unique<Parse>(text)) {
+    Parse& p = *parse_;
+    simdjson::error_code error = p.start();
+    if (error == simdjson::UTF8_ERROR || error == simdjson::UNESCAPED_CHARS || error == simdjson::UNCLOSED_STRING) {
+        TextProblem problem = findTextProblem(text);
+        if (problem.what) {
+            // A bad escape in the same string, up to the problem, comes first.
+            const size_t stringEnd = problem.at == problem.cut ? text.size() : problem.at + 1;
+            if (problem.cut < stringEnd && text[problem.cut] == '"') {
+                const auto [offset, what] = escapeMistake(text.substr(problem.cut + 1, stringEnd - problem.cut - 1));
+                if (what) {
+                    problem.at = problem.cut + 1 + offset;
+                    problem.what = what;
+                }
+            }
+            // Read what comes before, so that the failure is met, and named, in context.
+            p.endAt(problem.cut);
+            p.deferred = true;
+            p.deferredAt = problem.at;
+            p.deferredWhat = problem.what;
+            if (p.start() != simdjson::SUCCESS) failAt(problem.at, problem.what);
+            return;
+        }
+    }
+    if (error) failAt(0, std::string("cannot read the text: ") + simdjson::error_message(error));
 }
 
-bool JsonCursor::fail(std::string what) {
-    if (!failed_) {
-        failed_ = true;
-        error_ = std::move(what);
-        errorOffset_ = std::min(valueStart_, text_.size());
-    }
+JsonCursor::~JsonCursor() = default;
+
+bool JsonCursor::failAt(size_t offset, std::string what) {
+    if (failed_) return false;
+    failed_ = true;
+    error_ = std::move(what);
+    errorOffset_ = std::min(offset, text_.size());
+    valueStart_ = errorOffset_;
     return false;
+}
+
+bool JsonCursor::fail(std::string what) { return failAt(valueStart_, std::move(what)); }
+
+// The text as read ends where more was needed: endWhat says so. When it was cut before
+// a problem of the first pass, the cut is where that problem's string (or byte) starts:
+// out of place where only a separator could come (separatorWhat), else the problem
+// inside it is the first one.
+bool JsonCursor::failAtEnd(const char* endWhat, const char* separatorWhat) {
+    const Parse& p = *parse_;
+    if (!p.deferred) return failAt(p.length, endWhat ? endWhat : "unexpected end of text");
+    if (separatorWhat && text_[p.length] == '"') return failAt(p.length, separatorWhat);
+    return failAt(p.deferredAt, p.deferredWhat);
 }
 
 void JsonCursor::lineAndColumn(size_t offset, size_t& line, size_t& column) const {
@@ -95,291 +410,210 @@ void JsonCursor::lineAndColumn(size_t offset, size_t& line, size_t& column) cons
 
 JsonCursor::Kind JsonCursor::peek() {
     if (failed_) return Kind::invalid;
-    skipWhitespace();
-    valueStart_ = pos_;
-    if (atEnd()) return Kind::invalid;
-    switch (text_[pos_]) {
-        case '{': return Kind::object;
-        case '[': return Kind::array;
-        case '"': return Kind::string;
-        case 't':
-        case 'f': return Kind::boolean;
-        case 'n': return Kind::null;
-        default: break;
-    }
-    const char c = text_[pos_];
-    return c == '-' || isDigit(c) ? Kind::number : Kind::invalid;
+    valueStart_ = parse_->nextAt;
+    return parse_->kindOfNext();
 }
 
-// Positions at the next value; fails at the end of the text.
-bool JsonCursor::expectValueStart() {
+// Positions at the value the caller reads next; fails when there is none.
+bool JsonCursor::startValue() {
     if (failed_) return false;
-    skipWhitespace();
-    valueStart_ = pos_;
-    if (atEnd()) return fail("unexpected end of text, expected a value");
-    return true;
+    Parse& p = *parse_;
+    valueStart_ = p.nextAt;
+    if (p.hasNext) return true;
+    if (p.nextAt >= p.length) return failAtEnd("unexpected end of text, expected a value", nullptr);
+    return failAt(p.nextAt, "expected a value");
 }
 
-bool JsonCursor::beginObject() {
-    if (!expectValueStart()) return false;
-    if (text_[pos_] != '{') return fail(std::string("expected an object, found ") + jsonKindName(peek()));
-    if (open_.size() >= kMaxDepth) return fail("arrays and objects nested too deeply");
-    ++pos_;
-    open_.push_back({'}', true});
-    return true;
+void JsonCursor::consumed() {
+    parse_->hasNext = false;
+    parse_->nextAt = parse_->here();
 }
 
-bool JsonCursor::beginArray() {
-    if (!expectValueStart()) return false;
-    if (text_[pos_] != '[') return fail(std::string("expected an array, found ") + jsonKindName(peek()));
-    if (open_.size() >= kMaxDepth) return fail("arrays and objects nested too deeply");
-    ++pos_;
-    open_.push_back({']', true});
-    return true;
-}
-
-// After an element or member: consumes ',' (more = true) or the closing bracket.
-bool JsonCursor::closeOrComma(char close, bool& more) {
-    more = false;
-    if (failed_) return false;
-    skipWhitespace();
-    valueStart_ = pos_;
-    const bool first = open_.back().first;
-    if (!atEnd() && text_[pos_] == close) {
-        ++pos_;
-        open_.pop_back();
-        return true;
+bool JsonCursor::wrongKind(const char* expected) {
+    const Kind kind = parse_->kindOfNext();
+    if (kind == Kind::invalid && valueStart_ >= parse_->length) {
+        return failAtEnd("unexpected end of text, expected a value", nullptr);
     }
-    if (!first) {
-        if (atEnd() || text_[pos_] != ',') {
-            return fail(close == ']' ? "expected ',' or ']' after an array element"
-                                     : "expected ',' or '}' after an object member");
-        }
-        ++pos_;
-        skipWhitespace();
-        valueStart_ = pos_;
+    return failAt(valueStart_, std::string("expected ") + expected + ", found " + jsonKindName(kind));
+}
+
+bool JsonCursor::beginContainer(Kind kind) {
+    if (!startValue()) return false;
+    Parse& p = *parse_;
+    const bool isArray = kind == Kind::array;
+    if (p.kindOfNext() != kind) return wrongKind(jsonKindName(kind));
+    if (p.frames.size() > kMaxDepth) return fail("arrays and objects nested too deeply");
+    Parse::Frame frame;
+    frame.isArray = isArray;
+    frame.firstAt = p.after(p.next);
+    simdjson::error_code error = simdjson::SUCCESS;
+    if (isArray) {
+        od::array array;
+        if (!(error = p.next.get_array().get(array))) error = array.begin().get(frame.element);
+        if (!error) error = array.end().get(frame.elementEnd);
+    } else {
+        od::object object;
+        if (!(error = p.next.get_object().get(object))) error = object.begin().get(frame.member);
+        if (!error) error = object.end().get(frame.memberEnd);
     }
-    open_.back().first = false;
-    more = true;
+    if (error) return fail(simdjson::error_message(error));
+    p.hasNext = false;
+    p.frames.push_back(frame);
+    return true;
+}
+
+bool JsonCursor::beginObject() { return beginContainer(Kind::object); }
+bool JsonCursor::beginArray() { return beginContainer(Kind::array); }
+
+// After a container's end was read: it must be the text's own bracket, not ours.
+// separatorWhat: what had to come there, or nullptr while the container was empty.
+bool JsonCursor::closed(size_t at, bool isArray, const char* separatorWhat) {
+    Parse& p = *parse_;
+    if (p.here() > p.length) {
+        return failAtEnd(isArray ? "unexpected end of text inside an array" : "unexpected end of text inside an object",
+                         separatorWhat);
+    }
+    p.frames.pop_back();
+    valueStart_ = at;
+    p.nextAt = p.here();
+    return false;
+}
+
+bool JsonCursor::nextElement() {
+    Parse& p = *parse_;
+    if (failed_ || p.frames.size() < 2 || !p.frames.back().isArray) return false;
+    Parse::Frame& f = p.frames.back();
+    const bool wasFirst = f.first;
+    const size_t separator = wasFirst ? f.firstAt : p.here();
+    if (!wasFirst) ++f.element;
+    f.first = false;
+    if (!(f.element != f.elementEnd)) return closed(separator, true, wasFirst ? nullptr : kAfterElement);
+    if ((*f.element).get(p.next)) {
+        if (separator >= p.length) return failAtEnd("unexpected end of text inside an array", kAfterElement);
+        return failAt(separator, kAfterElement);
+    }
+    p.hasNext = true;
+    p.nextAt = p.here();
     return true;
 }
 
 bool JsonCursor::nextMember(std::string& name) {
-    if (failed_ || open_.empty() || open_.back().close != '}') return false;
-    const bool first = open_.back().first;
-    bool more = false;
-    if (!closeOrComma('}', more) || !more) return false;
-    if (atEnd() || text_[pos_] != '"') {
-        return fail(first ? "expected a member name (a string) or '}'" : "expected a member name (a string)");
-    }
-    name.clear();
-    ++pos_;
-    if (!readStringBody(name)) return false;
-    skipWhitespace();
-    if (atEnd() || text_[pos_] != ':') {
-        valueStart_ = pos_;
-        return fail("expected ':' after a member name");
-    }
-    ++pos_;
+    Parse& p = *parse_;
+    if (failed_ || p.frames.size() < 2 || p.frames.back().isArray) return false;
+    Parse::Frame& f = p.frames.back();
+    const bool wasFirst = f.first;
+    const size_t separator = wasFirst ? f.firstAt : p.here();
+    if (!wasFirst) ++f.member;
+    f.first = false;
+    if (!(f.member != f.memberEnd)) return closed(separator, false, wasFirst ? nullptr : kAfterMember);
+    const size_t keyAt = wasFirst ? separator : p.here();
+    od::field field;
+    if ((*f.member).get(field)) return refuseMember(wasFirst, separator, keyAt);
+    std::string_view key;
+    if (field.unescaped_key().get(key)) return refuseString(keyAt);
+    name.assign(key);
+    p.next = std::move(field).value();
+    p.hasNext = true;
+    p.nextAt = p.here();
     return true;
 }
 
-bool JsonCursor::nextElement() {
-    if (failed_ || open_.empty() || open_.back().close != ']') return false;
-    bool more = false;
-    return closeOrComma(']', more) && more;
+// simdjson has given up on an object: its last token read is the offending one, the
+// separator, the name or the ':'.
+bool JsonCursor::refuseMember(bool wasFirst, size_t separator, size_t keyAt) {
+    Parse& p = *parse_;
+    const char* at = nullptr;
+    const size_t bad = p.document.current_location().get(at) ? keyAt : p.offsetOf(at);
+    const bool atName = bad == keyAt && (wasFirst || bad != separator);
+    const char* what = !atName && bad == separator ? kAfterMember
+                       : atName ? (wasFirst ? "expected a member name (a string) or '}'" : "expected a member name (a string)")
+                                : kColon;
+    if (bad >= p.length) return failAtEnd("unexpected end of text inside an object", atName ? nullptr : what);
+    if (what == kColon && text_[keyAt] == '"') {
+        // simdjson looks for the ':' before it reads the name: a bad escape in the name
+        // comes first in the text.
+        const auto [offset, escape] = escapeMistake(text_.substr(keyAt + 1, bad - keyAt - 1));
+        if (escape) return failAt(keyAt + 1 + offset, escape);
+    }
+    return failAt(bad, what);
+}
+
+bool JsonCursor::refuseString(size_t at) {
+    const auto [offset, what] = escapeMistake(text_.substr(std::min(at + 1, text_.size())));
+    if (!what) return failAt(at, "invalid string");
+    return failAt(at + 1 + offset, what);
 }
 
 bool JsonCursor::readString(std::string& out) {
-    if (!expectValueStart()) return false;
-    if (text_[pos_] != '"') return fail(std::string("expected a string, found ") + jsonKindName(peek()));
-    out.clear();
-    ++pos_;
-    return readStringBody(out);
-}
-
-// After the opening quote; reads up to and including the closing quote.
-bool JsonCursor::readStringBody(std::string& out) {
-    while (true) {
-        // Copy the plain run in one step: most strings have no escapes.
-        size_t run = pos_;
-        while (run < text_.size()) {
-            const auto c = static_cast<unsigned char>(text_[run]);
-            if (c == '"' || c == '\\' || c < 0x20 || c >= 0x80) break;
-            ++run;
-        }
-        out.append(text_.data() + pos_, run - pos_);
-        pos_ = run;
-        if (atEnd()) {
-            valueStart_ = pos_;
-            return fail("unterminated string");
-        }
-        const auto c = static_cast<unsigned char>(text_[pos_]);
-        if (c == '"') {
-            ++pos_;
-            return true;
-        }
-        if (c < 0x20) {
-            valueStart_ = pos_;
-            return fail("control character inside a string (write it as an escape)");
-        }
-        if (c == '\\') {
-            if (!readEscape(out)) return false;
-        } else if (!readUtf8(out)) {
-            return false;
-        }
+    if (!startValue()) return false;
+    Parse& p = *parse_;
+    std::string_view s;
+    if (const auto error = p.next.get_string().get(s)) {
+        return error == simdjson::INCORRECT_TYPE ? wrongKind("a string") : refuseString(valueStart_);
     }
-}
-
-bool JsonCursor::readEscape(std::string& out) {
-    valueStart_ = pos_;
-    if (pos_ + 1 >= text_.size()) return fail("unterminated string");
-    const char e = text_[pos_ + 1];
-    pos_ += 2;
-    switch (e) {
-        case '"': out.push_back('"'); return true;
-        case '\\': out.push_back('\\'); return true;
-        case '/': out.push_back('/'); return true;
-        case 'b': out.push_back('\b'); return true;
-        case 'f': out.push_back('\f'); return true;
-        case 'n': out.push_back('\n'); return true;
-        case 'r': out.push_back('\r'); return true;
-        case 't': out.push_back('\t'); return true;
-        case 'u': break;
-        default: return fail("invalid escape sequence in a string");
-    }
-    auto hex4 = [&](uint32_t& v) {
-        if (text_.size() - pos_ < 4) return false;
-        v = 0;
-        for (int i = 0; i < 4; ++i) {
-            const int h = hexValue(text_[pos_ + i]);
-            if (h < 0) return false;
-            v = (v << 4) | static_cast<uint32_t>(h);
-        }
-        pos_ += 4;
-        return true;
-    };
-    uint32_t cp = 0;
-    if (!hex4(cp)) return fail("\\u must be followed by four hexadecimal digits");
-    if (cp >= 0xDC00 && cp <= 0xDFFF) return fail("unpaired surrogate in a \\u escape");
-    if (cp >= 0xD800 && cp <= 0xDBFF) {
-        uint32_t low = 0;
-        if (text_.substr(pos_, 2) != "\\u") return fail("unpaired surrogate in a \\u escape");
-        pos_ += 2;
-        if (!hex4(low)) return fail("\\u must be followed by four hexadecimal digits");
-        if (low < 0xDC00 || low > 0xDFFF) return fail("unpaired surrogate in a \\u escape");
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-    }
-    appendUtf8(out, cp);
+    out.assign(s);
+    consumed();
     return true;
 }
 
-// One multi-byte UTF-8 sequence, checked (no overlong forms, surrogates or values
-// beyond U+10FFFF) and copied.
-bool JsonCursor::readUtf8(std::string& out) {
-    valueStart_ = pos_;
-    const auto lead = static_cast<unsigned char>(text_[pos_]);
+// Why the number (or non-number) at `at` was refused.
+bool JsonCursor::refuseNumber(size_t at, Kind kind, const JsonNumberWords& words, bool inArray) {
+    if (kind != Kind::number) {
+        if (at >= parse_->length) {
+            return failAtEnd(inArray ? "unexpected end of text inside an array" : "unexpected end of text, expected a value",
+                             nullptr);
+        }
+        const bool danglingComma = inArray && text_[at] == ']';
+        return failAt(at, std::string("expected ") + words.expected + ", found " +
+                              (danglingComma ? "']' after ','" : jsonKindName(kind)));
+    }
+    bool integral = false;
     size_t length = 0;
-    uint32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        cp = lead & 0x07;
-    } else {
-        return fail("invalid UTF-8 in a string");
-    }
-    if (text_.size() - pos_ < length) return fail("invalid UTF-8 in a string");
-    for (size_t i = 1; i < length; ++i) {
-        const auto b = static_cast<unsigned char>(text_[pos_ + i]);
-        if ((b & 0xC0) != 0x80) return fail("invalid UTF-8 in a string");
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
-    if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return fail("invalid UTF-8 in a string");
-    out.append(text_.data() + pos_, length);
-    pos_ += length;
-    return true;
+    if (const char* mistake = numberMistake(text_.substr(at), integral, length)) return failAt(at, mistake);
+    const size_t end = at + length;
+    if (end < parse_->length && !isDelimiter(text_[end])) return failAt(end, afterValue());
+    return failAt(at, words.fraction && !integral ? words.fraction : words.outOfRange);
 }
 
-// Checks the JSON number grammar at pos_ (std::from_chars alone would also take
-// "01", "1." or "inf") and finds its end.
-bool JsonCursor::scanNumberToken(size_t& end, bool& integral) {
-    size_t p = pos_;
-    const size_t n = text_.size();
-    integral = true;
-    if (p < n && text_[p] == '-') ++p;
-    if (p > pos_ && (p >= n || !isDigit(text_[p]))) return fail("expected a digit after '-'");
-    if (p >= n || !isDigit(text_[p])) return fail(std::string("expected a number, found ") + jsonKindName(peek()));
-    if (text_[p] == '0') {
-        ++p;
-        if (p < n && isDigit(text_[p])) return fail("numbers must not have leading zeros");
-    } else {
-        while (p < n && isDigit(text_[p])) ++p;
-    }
-    if (p < n && text_[p] == '.') {
-        integral = false;
-        ++p;
-        if (p >= n || !isDigit(text_[p])) return fail("expected a digit after the decimal point");
-        while (p < n && isDigit(text_[p])) ++p;
-    }
-    if (p < n && (text_[p] == 'e' || text_[p] == 'E')) {
-        integral = false;
-        ++p;
-        if (p < n && (text_[p] == '+' || text_[p] == '-')) ++p;
-        if (p >= n || !isDigit(text_[p])) return fail("expected a digit in the exponent");
-        while (p < n && isDigit(text_[p])) ++p;
-    }
-    end = p;
-    return true;
+// What must follow a value where something else does.
+const char* JsonCursor::afterValue() const {
+    const Parse& p = *parse_;
+    if (p.frames.size() < 2) return kAfterDocument;
+    return p.frames.back().isArray ? kAfterElement : kAfterMember;
 }
 
 bool JsonCursor::readDouble(double& out) {
-    if (!expectValueStart()) return false;
-    size_t end = 0;
-    bool integral = false;
-    if (!scanNumberToken(end, integral)) return false;
-    const auto r = std::from_chars(text_.data() + pos_, text_.data() + end, out);
-    if (r.ec != std::errc() || !std::isfinite(out)) return fail("number out of the range of a double");
-    pos_ = end;
+    if (!startValue()) return false;
+    if (!toNumber(parse_->next, out)) return refuseNumber(valueStart_, parse_->kindOfNext(), kDoubleWords, false);
+    consumed();
     return true;
 }
 
 bool JsonCursor::readInt64(int64_t& out) {
-    if (!expectValueStart()) return false;
-    size_t end = 0;
-    bool integral = false;
-    if (!scanNumberToken(end, integral)) return false;
-    if (!integral) return fail("expected an integer");
-    const auto r = std::from_chars(text_.data() + pos_, text_.data() + end, out);
-    if (r.ec != std::errc()) return fail("integer out of range");
-    pos_ = end;
+    if (!startValue()) return false;
+    if (parse_->next.get_int64().get(out)) return refuseNumber(valueStart_, parse_->kindOfNext(), kInt64Words, false);
+    consumed();
     return true;
 }
 
 bool JsonCursor::readBool(bool& out) {
-    if (!expectValueStart()) return false;
-    if (text_.substr(pos_, 4) == "true") {
-        out = true;
-        pos_ += 4;
-        return true;
+    if (!startValue()) return false;
+    if (parse_->next.get_bool().get(out)) {
+        if (parse_->kindOfNext() != Kind::boolean) return wrongKind("true or false");
+        return fail("expected true or false, found \"" + wordAt(text_, valueStart_) + "\"");
     }
-    if (text_.substr(pos_, 5) == "false") {
-        out = false;
-        pos_ += 5;
-        return true;
-    }
-    return fail(std::string("expected true or false, found ") + jsonKindName(peek()));
+    consumed();
+    return true;
 }
 
 bool JsonCursor::readNull() {
-    if (!expectValueStart()) return false;
-    if (text_.substr(pos_, 4) != "null") return fail("expected null");
-    pos_ += 4;
+    if (!startValue()) return false;
+    bool isNull = false;
+    if (parse_->next.is_null().get(isNull) || !isNull) {
+        if (parse_->kindOfNext() != Kind::null) return wrongKind("null");
+        return fail("expected null, found \"" + wordAt(text_, valueStart_) + "\"");
+    }
+    consumed();
     return true;
 }
 
@@ -400,18 +634,19 @@ bool JsonCursor::skipScalar() {
         case Kind::null: return readNull();
         default: break;
     }
-    if (atEnd()) return fail("unexpected end of text, expected a value");
+    if (!startValue()) return false;
+    if (valueStart_ >= parse_->length) return failAtEnd("unexpected end of text, expected a value", nullptr);
     return fail("expected a value");
 }
 
 bool JsonCursor::skipValue() {
-    if (!expectValueStart()) return false;
+    if (!startValue()) return false;
     // Iterative, so hostile nesting cannot exhaust the stack.
-    const size_t base = open_.size();
+    const size_t base = parse_->frames.size();
     std::string name;
     do {
-        if (open_.size() > base) {
-            const bool more = open_.back().close == ']' ? nextElement() : nextMember(name);
+        if (parse_->frames.size() > base) {
+            const bool more = parse_->frames.back().isArray ? nextElement() : nextMember(name);
             if (failed_) return false;
             if (!more) continue;
         }
@@ -423,107 +658,80 @@ bool JsonCursor::skipValue() {
         } else if (!skipScalar()) {
             return false;
         }
-    } while (open_.size() > base);
+    } while (parse_->frames.size() > base);
     return !failed_;
 }
 
-// Consumes '[' and counts the elements: numbers never contain ']', so the array ends
-// at the next one and its commas give the count before anything is stored.
-bool JsonCursor::openNumberArray(size_t& count, bool& more) {
+template <typename T>
+bool JsonCursor::readNumberArray(const T*& numbers, size_t& count) {
+    std::vector<T>& into = std::get<std::vector<T>>(parse_->numbers);
+    into.clear();
+    numbers = into.data();
     count = 0;
-    more = false;
     if (!beginArray()) return false;
-    open_.pop_back();  // readArrayNumber / afterArrayNumber track the commas themselves
-    skipWhitespace();
-    if (!atEnd() && text_[pos_] == ']') {
-        ++pos_;
-        return true;
+    Parse& p = *parse_;
+    Parse::Frame& f = p.frames.back();
+    const size_t arrayStart = valueStart_;
+    for (;; f.first = false) {
+        if (!f.first) ++f.element;
+        if (!(f.element != f.elementEnd)) {
+            closed(arrayStart, true, f.first ? nullptr : kAfterElement);
+            break;
+        }
+        od::value v;
+        if ((*f.element).get(v)) {
+            // simdjson has given up on the array; its last token read is the offending one.
+            const char* at = nullptr;
+            const size_t bad = p.document.current_location().get(at) ? p.length : p.offsetOf(at);
+            if (bad >= p.length) return failAtEnd("unexpected end of text inside an array", kAfterElement);
+            return failAt(bad, kAfterElement);
+        }
+        T number{};
+        if (!toNumber(v, number)) {
+            const std::string_view raw = v.raw_json_token();
+            return refuseNumber(p.offsetOf(raw.data()), kindOf(v), kArrayWords<T>, true);
+        }
+        into.push_back(number);
     }
-    const size_t close = text_.find(']', pos_);
-    if (close != std::string_view::npos) count = 1 + countCommas(text_.data() + pos_, text_.data() + close);
-    more = true;
-    return true;
+    valueStart_ = arrayStart;  // later messages about the whole array point at its start
+    numbers = into.data();
+    count = into.size();
+    return !failed_;
 }
+
+bool JsonCursor::readNumbersInto(const double*& numbers, size_t& count) { return readNumberArray(numbers, count); }
+bool JsonCursor::readNumbersInto(const float*& numbers, size_t& count) { return readNumberArray(numbers, count); }
+bool JsonCursor::readNumbersInto(const int32_t*& numbers, size_t& count) { return readNumberArray(numbers, count); }
 
 template <typename T>
-bool JsonCursor::parseArrayNumber(T& value, bool integral, const char* what) {
-    if (failed_) return false;
-    skipWhitespace();
-    valueStart_ = pos_;
-    if (atEnd()) return fail("unexpected end of text inside an array");
-    if (text_[pos_] != '-' && !isDigit(text_[pos_])) {
-        return fail(std::string("expected ") + what + " in the array, found " +
-                    (text_[pos_] == ']' ? "']' after ','" : jsonKindName(peek())));
-    }
-    size_t end = 0;
-    bool isIntegral = false;
-    if (!scanNumberToken(end, isIntegral)) return false;
-    if (integral && !isIntegral) return fail(std::string("expected ") + what + " in the array");
-    const auto r = std::from_chars(text_.data() + pos_, text_.data() + end, value);
-    if (r.ec != std::errc()) return fail(std::string("number out of the range of ") + what);
-    if constexpr (std::is_floating_point_v<T>) {
-        if (!std::isfinite(value)) return fail(std::string("number out of the range of ") + what);
-    }
-    pos_ = end;
-    return true;
+static bool appendNumbers(JsonCursor& cursor, std::vector<T>& out) {
+    return cursor.readNumbers<T>([&](size_t n) { out.reserve(out.size() + n); }, [&](T v) { out.push_back(v); });
 }
 
-bool JsonCursor::readArrayNumber(double& value) { return parseArrayNumber(value, false, "a double"); }
-bool JsonCursor::readArrayNumber(float& value) { return parseArrayNumber(value, false, "a float"); }
-// Integers are the face indices of meshes, the bulk of most documents: digits are
-// read and checked in one pass instead of the grammar scan plus std::from_chars.
-bool JsonCursor::readArrayNumber(int32_t& value) {
-    if (failed_) return false;
-    skipWhitespace();
-    size_t p = pos_;
-    const size_t n = text_.size();
-    const bool negative = p < n && text_[p] == '-';
-    if (negative) ++p;
-    const size_t digits = p;
-    int64_t v = 0;
-    while (p < n && isDigit(text_[p]) && p - digits < 11) v = v * 10 + (text_[p++] - '0');
-    const bool plain = p > digits && (p == digits + 1 || text_[digits] != '0') &&
-                       (p >= n || (!isDigit(text_[p]) && text_[p] != '.' && text_[p] != 'e' && text_[p] != 'E'));
-    if (negative) v = -v;
-    if (!plain || v < INT32_MIN || v > INT32_MAX) {
-        // Anything unusual takes the general path, which names the problem.
-        return parseArrayNumber(value, true, "a 32-bit integer");
-    }
-    value = static_cast<int32_t>(v);
-    pos_ = p;
-    return true;
-}
-
-bool JsonCursor::afterArrayNumber(bool& more) {
-    skipWhitespace();
-    valueStart_ = pos_;
-    if (atEnd()) return fail("unexpected end of text inside an array");
-    if (text_[pos_] == ']') {
-        ++pos_;
-        more = false;
-        return true;
-    }
-    if (text_[pos_] != ',') return fail("expected ',' or ']' after an array element");
-    ++pos_;
-    more = true;
-    return true;
-}
-
-template <typename T>
-static bool readInto(JsonCursor& cursor, std::vector<T>& out) {
-    return cursor.readNumbers<T>([&](size_t n) { out.reserve(out.size() + n); },
-                                 [&](T v) { out.push_back(v); });
-}
-
-bool JsonCursor::readDoubleArray(std::vector<double>& out) { return readInto(*this, out); }
-bool JsonCursor::readFloatArray(std::vector<float>& out) { return readInto(*this, out); }
-bool JsonCursor::readInt32Array(std::vector<int32_t>& out) { return readInto(*this, out); }
+bool JsonCursor::readDoubleArray(std::vector<double>& out) { return appendNumbers(*this, out); }
+bool JsonCursor::readFloatArray(std::vector<float>& out) { return appendNumbers(*this, out); }
+bool JsonCursor::readInt32Array(std::vector<int32_t>& out) { return appendNumbers(*this, out); }
 
 bool JsonCursor::finish() {
     if (failed_) return false;
-    skipWhitespace();
-    valueStart_ = pos_;
-    if (!atEnd()) return fail("unexpected text after the end of the document");
+    Parse& p = *parse_;
+    if (p.hasNext || p.frames.size() > 1) {
+        const size_t at = p.hasNext ? p.nextAt : p.here();
+        if (at >= p.length) return failAtEnd("unexpected end of text", nullptr);
+        return failAt(at, kAfterDocument);
+    }
+    if (p.frames.empty()) {  // nothing but whitespace before our bracket, or nothing at all
+        if (p.nextAt < p.length) return failAt(p.nextAt, kAfterDocument);
+        return !p.deferred || failAtEnd(nullptr, nullptr);
+    }
+    // Only our outer array is open: its end must be our bracket.
+    Parse::Frame& outer = p.frames.back();
+    const size_t separator = p.here();
+    ++outer.element;
+    if (outer.element != outer.elementEnd || separator < p.length) return failAt(separator, kAfterDocument);
+    if (p.deferred) return failAtEnd(nullptr, kAfterDocument);
+    p.frames.clear();
+    p.nextAt = p.length;
     return true;
 }
 

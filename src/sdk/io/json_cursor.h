@@ -2,24 +2,31 @@
 // JsonCursor: a forward-only JSON reader (RFC 8259) over text in memory, for reading
 // documents straight into their final containers.
 //
-// Why not a DOM parser: documents are mostly long numeric arrays. Reading them in one
-// pass with std::from_chars into the vectors that keep them is faster than building a
-// tree first, needs no memory beyond the result, and lets every error name its line
-// and column.
+// simdjson's On-Demand parser does the reading: structure, strings, numbers, UTF-8.
+// What this class adds is what a reader of files needs on top: the caller asks for
+// values in the order it expects them, and every refusal says what is wrong and where
+// (a text offset, turned into line and column) at the moment the caller reads there, so
+// that the caller can add which entry and field it was reading. Documents are mostly
+// long numeric arrays, read in one pass into the vectors that keep them, without a tree
+// in between.
 //
 // Use: call the read* / begin* functions in the order the caller expects values.
 // Every function returns false on failure; the first failure is kept (error(),
 // errorOffset()) and every later call fails at once, so callers may check once at the
-// end of a block. Nothing is ever read outside the text. Not thread-safe; one cursor
-// per text.
+// end of a block. simdjson reads a padded copy of the text, so nothing is ever read
+// outside the text itself; its index needs about 4 bytes of (mostly untouched) memory
+// per byte of text while the cursor lives. Not thread-safe; one cursor per text.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vantro::docio {
+
+struct JsonNumberWords;  // how a number read words its refusals (json_cursor.cpp)
 
 class JsonCursor {
 public:
@@ -28,11 +35,15 @@ public:
     // Deepest nesting of arrays and objects accepted.
     static constexpr size_t kMaxDepth = 256;
 
-    // text must outlive the cursor.
-    explicit JsonCursor(std::string_view text) : text_(text) {}
+    // text must outlive the cursor. A text simdjson cannot take at all (over 4 GiB, or
+    // no memory for its index) fails at once, at offset 0.
+    explicit JsonCursor(std::string_view text);
+    ~JsonCursor();
+    JsonCursor(const JsonCursor&) = delete;
+    JsonCursor& operator=(const JsonCursor&) = delete;
 
-    // Kind of the next value (whitespace skipped); invalid at the end of the text or
-    // at a character that starts no value. Does not fail by itself.
+    // Kind of the next value; invalid at the end of the text or at a character that
+    // starts no value. Does not fail by itself.
     Kind peek();
 
     // Objects: beginObject consumes '{'. nextMember then reads the next member's name
@@ -60,19 +71,15 @@ public:
     bool readInt32Array(std::vector<int32_t>& out);
 
     // An array of numbers handed one by one to sink(Scalar), for callers that store
-    // them in their own layout. reserve(n) is called first with the element count
-    // (exact for well-formed text). Scalar is double, float or int32_t.
+    // them in their own layout. The whole array is read and checked first; then
+    // reserve(n) is called with its exact count. Scalar is double, float or int32_t.
     template <typename Scalar, typename Reserve, typename Sink>
     bool readNumbers(Reserve&& reserve, Sink&& sink) {
+        const Scalar* numbers = nullptr;
         size_t count = 0;
-        bool more = false;
-        if (!openNumberArray(count, more)) return false;
+        if (!readNumbersInto(numbers, count)) return false;
         reserve(count);
-        while (more) {
-            Scalar value{};
-            if (!readArrayNumber(value) || !afterArrayNumber(more)) return false;
-            sink(value);
-        }
+        for (size_t i = 0; i < count; ++i) sink(numbers[i]);
         return true;
     }
 
@@ -89,33 +96,31 @@ public:
     void lineAndColumn(size_t offset, size_t& line, size_t& column) const;
 
 private:
-    void skipWhitespace();
-    bool atEnd() const { return pos_ >= text_.size(); }
-    bool expectValueStart();
-    bool scanNumberToken(size_t& end, bool& integral);
-    bool readStringBody(std::string& out);
-    bool readEscape(std::string& out);
-    bool readUtf8(std::string& out);
+    struct Parse;  // simdjson's parser and document, and the open containers
+
+    bool failAt(size_t offset, std::string what);
+    bool failAtEnd(const char* endWhat, const char* separatorWhat);
+    bool startValue();
+    void consumed();
+    bool wrongKind(const char* expected);
+    bool beginContainer(Kind kind);
+    bool closed(size_t at, bool isArray, const char* separatorWhat);
+    bool refuseMember(bool wasFirst, size_t separator, size_t keyAt);
+    bool refuseString(size_t at);
+    bool refuseNumber(size_t at, Kind kind, const JsonNumberWords& words, bool inArray);
+    const char* afterValue() const;
     bool skipScalar();
-    bool closeOrComma(char close, bool& more);
-    bool openNumberArray(size_t& count, bool& more);
-    bool readArrayNumber(double& value);
-    bool readArrayNumber(float& value);
-    bool readArrayNumber(int32_t& value);
+    // A whole array of numbers into the cursor's own buffer (valid until the next read),
+    // so that callers learn the exact count before storing anything.
+    bool readNumbersInto(const double*& numbers, size_t& count);
+    bool readNumbersInto(const float*& numbers, size_t& count);
+    bool readNumbersInto(const int32_t*& numbers, size_t& count);
     template <typename T>
-    bool parseArrayNumber(T& value, bool integral, const char* what);
-    bool afterArrayNumber(bool& more);
+    bool readNumberArray(const T*& numbers, size_t& count);
 
     std::string_view text_;
-    size_t pos_ = 0;
+    std::unique_ptr<Parse> parse_;
     size_t valueStart_ = 0;
-    // Per open container: its closing bracket, and whether its first element or
-    // member is still to come.
-    struct Open {
-        char close;
-        bool first;
-    };
-    std::vector<Open> open_;
     bool failed_ = false;
     std::string error_;
     size_t errorOffset_ = 0;
