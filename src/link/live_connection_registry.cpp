@@ -5,10 +5,9 @@
 #include <cstring>
 #include <thread>
 
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 
 #include "link/live_connection.h"
+#include "platform/parallel.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 
@@ -179,10 +178,7 @@ WindowList LiveConnection::FindPeerWindows() {
         examineProcess(ids[0], windows);
         return windows;
     }
-    tbb::parallel_for(tbb::blocked_range<size_t>(0, count), [&](const tbb::blocked_range<size_t>& range) {
-        for (size_t i = range.begin(); i != range.end(); ++i)
-            examineProcess(ids[i], windows);
-    });
+    platform::parallelFor(0, count, [&](size_t i) { examineProcess(ids[i], windows); });
     return windows;
 }
 

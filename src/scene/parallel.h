@@ -1,64 +1,19 @@
 #pragma once
-// The scene's parallel loops: tbb::parallel_for_each run inside one task arena that
-// the scene owns for all of its parallel work.
-//
-// Why an arena of our own: ThreadSanitizer cannot see the hand-over of work between
-// the threads of the system's oneTBB library (it is not instrumented), so every
-// parallel loop looks like a race inside TBB's inline code, and the usual remedy --
-// suppressing every report with a TBB frame -- also hides real races in the loop
-// bodies, which always run below TBB frames. In ThreadSanitizer builds this file
-// instead (1) ignores the memory accesses of TBB's own code: worker threads entering
-// the scene's arena and the calling thread while it is inside a loop, and (2) re-
-// enables them for exactly the loop bodies, with release/acquire annotations for the
-// happens-before edges TBB guarantees (loop start before every body, every body
-// before the loop's end). Races in our bodies are then reported; TBB's internals are
-// not. In other builds the functions are plain tbb calls.
-//
-// Thread-safety: any thread; loops may nest.
+// The scene's parallel loops are the platform's (see platform/parallel.h); these names
+// stay for the code written against them.
 
-#include <functional>
-#include <utility>
-
-#include <tbb/parallel_for_each.h>
-#include <tbb/task_arena.h>
+#include "platform/parallel.h"
 
 namespace vantro::scene {
 
-namespace detail {
-
-// The arena every scene loop runs in (created on first use, lives for the process).
-tbb::task_arena& sceneArena();
-
-// ThreadSanitizer bookkeeping; no-ops in other builds.
-void loopBegin(void* token);      // caller: release, then ignore TBB's accesses
-void loopEnd(void* token);        // caller: stop ignoring, acquire the bodies' work
-void bodyBegin(void* token, int& saved);  // body: stop ignoring, acquire the loop start
-void bodyEnd(void* token, int saved);     // body: release, ignore again
-
-}  // namespace detail
-
-// Calls body(element) for every element of [first, last) in parallel and returns when
-// all calls have finished. body must be safe to run concurrently with itself.
 template <class Iterator, class Body>
 void ParallelForEach(Iterator first, Iterator last, const Body& body) {
-    char token = 0;  // the address names the happens-before edges of this loop
-    detail::loopBegin(&token);
-    detail::sceneArena().execute([&] {
-        tbb::parallel_for_each(first, last, [&](auto&& element) {
-            int saved = 0;
-            detail::bodyBegin(&token, saved);
-            body(std::forward<decltype(element)>(element));
-            detail::bodyEnd(&token, saved);
-        });
-    });
-    detail::loopEnd(&token);
+    platform::parallelForEach(first, last, body);
 }
 
-// Runs fn inside the scene's arena, so that parallel loops started from it (also by
-// other subsystems, e.g. the link's window search) use the arena's threads.
 template <class Fn>
 void RunInSceneArena(const Fn& fn) {
-    detail::sceneArena().execute([&] { fn(); });
+    platform::runInParallelArena(fn);
 }
 
 }  // namespace vantro::scene

@@ -1,4 +1,4 @@
-#include "scene/parallel.h"
+#include "platform/parallel.h"
 
 #include <tbb/task_scheduler_observer.h>
 
@@ -13,7 +13,7 @@ extern "C" void __tsan_ignore_thread_end();
 #define VANTRO_TSAN 0
 #endif
 
-namespace vantro::scene::detail {
+namespace vantro::platform::detail {
 
 #if VANTRO_TSAN
 
@@ -70,7 +70,7 @@ void bodyEnd(void* token, int saved) {
     for (int i = 0; i < saved; ++i) ignoreBegin();
 }
 
-tbb::task_arena& sceneArena() {
+tbb::task_arena& parallelArena() {
     struct Holder {
         tbb::task_arena arena;
         WorkerIgnorer ignorer{arena};
@@ -86,11 +86,11 @@ void loopEnd(void*) {}
 void bodyBegin(void*, int&) {}
 void bodyEnd(void*, int) {}
 
-tbb::task_arena& sceneArena() {
+tbb::task_arena& parallelArena() {
     static tbb::task_arena* arena = new tbb::task_arena;  // never destroyed, like TBB's own
     return *arena;
 }
 
 #endif
 
-}  // namespace vantro::scene::detail
+}  // namespace vantro::platform::detail
