@@ -1,75 +1,13 @@
 #include "sdk/on_mesh.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
-#include <unordered_map>
+#include <span>
+
+#include "sdk/mesh_topology.h"
 
 namespace {
-
-struct PointKey {
-    uint32_t x, y, z;
-    bool operator==(const PointKey&) const = default;
-};
-
-struct PointKeyHash {
-    size_t operator()(const PointKey& k) const {
-        uint64_t h = k.x;
-        h = h * 0x9E3779B97F4A7C15ULL ^ k.y;
-        h = h * 0x9E3779B97F4A7C15ULL ^ k.z;
-        return static_cast<size_t>(h ^ (h >> 29));
-    }
-};
-
-PointKey keyOf(const ON_3fPoint& p) {
-    // Adding 0 turns -0 into +0 so that both count as the same position.
-    return {std::bit_cast<uint32_t>(p.x + 0.0f), std::bit_cast<uint32_t>(p.y + 0.0f),
-            std::bit_cast<uint32_t>(p.z + 0.0f)};
-}
-
-// Vertices at the same position get the same topological index.
-std::vector<int> topologicalVertices(const ON_Mesh& mesh) {
-    std::unordered_map<PointKey, int, PointKeyHash> index;
-    std::vector<int> topo(static_cast<size_t>(mesh.VertexCount()));
-    for (int i = 0; i < mesh.VertexCount(); ++i) {
-        const auto [it, added] = index.emplace(keyOf(mesh.m_V[i]), static_cast<int>(index.size()));
-        topo[static_cast<size_t>(i)] = it->second;
-    }
-    return topo;
-}
-
-struct EdgeUse {
-    int faces = 0;      // faces using the edge
-    int direction = 0;  // +1 per use from low to high index, -1 per use the other way
-};
-
-// Edges of the mesh over topological vertices; empty when a face is out of range.
-std::unordered_map<uint64_t, EdgeUse> edgeUses(const ON_Mesh& mesh, bool& ok) {
-    ok = true;
-    std::unordered_map<uint64_t, EdgeUse> edges;
-    const std::vector<int> topo = topologicalVertices(mesh);
-    const int v = mesh.VertexCount();
-    for (const ON_MeshFace& f : mesh.m_F) {
-        const int n = f.IsQuad() ? 4 : 3;
-        for (int i = 0; i < n; ++i) {
-            if (f.vi[i] < 0 || f.vi[i] >= v) {
-                ok = false;
-                return {};
-            }
-        }
-        for (int i = 0; i < n; ++i) {
-            const int a = topo[static_cast<size_t>(f.vi[i])];
-            const int b = topo[static_cast<size_t>(f.vi[(i + 1) % n])];
-            if (a == b) continue;  // a collapsed edge bounds nothing
-            const uint64_t key = (uint64_t(uint32_t(std::min(a, b))) << 32) | uint32_t(std::max(a, b));
-            EdgeUse& use = edges[key];
-            ++use.faces;
-            use.direction += a < b ? 1 : -1;
-        }
-    }
-    return edges;
-}
 
 ON_3dVector faceNormal(const ON_Mesh& mesh, const ON_MeshFace& f) {
     const ON_3dPoint a(mesh.m_V[f.vi[0]]), b(mesh.m_V[f.vi[1]]), c(mesh.m_V[f.vi[2]]), d(mesh.m_V[f.vi[3]]);
@@ -183,42 +121,29 @@ bool ON_Mesh::IsValid(ON_TextLog*) const {
     return true;
 }
 
-bool ON_Mesh::IsClosed() const {
-    if (m_F.Count() == 0) return false;
-    bool ok = false;
-    const auto edges = edgeUses(*this, ok);
-    if (!ok || edges.empty()) return false;
-    for (const auto& [key, use] : edges)
-        if (use.faces < 2) return false;
-    return true;
+ON_Mesh::Topology ON_Mesh::CachedTopology() const {
+    using namespace vantro::sdk;
+    const std::span<const ON_3fPoint> vertices(m_V.Array(), static_cast<size_t>(m_V.Count()));
+    const std::span<const ON_MeshFace> faces(m_F.Array(), static_cast<size_t>(m_F.Count()));
+    const uint64_t digest = meshShapeDigest(vertices, faces);
+    {
+        std::lock_guard<std::mutex> hold(m_topology.lock);
+        if (m_topology.valid && m_topology.digest == digest) return {m_topology.closed, m_topology.orientation};
+    }
+    // Analysed outside the lock: concurrent first questions may both analyse, and both
+    // store the same answer.
+    const MeshTopologySummary summary = analyseMeshTopology(vertices, faces);
+    std::lock_guard<std::mutex> hold(m_topology.lock);
+    m_topology.valid = true;
+    m_topology.digest = digest;
+    m_topology.closed = summary.closed;
+    m_topology.orientation = summary.orientation;
+    return {summary.closed, summary.orientation};
 }
 
-int ON_Mesh::SolidOrientation() const {
-    if (m_F.Count() == 0) return 0;
-    bool ok = false;
-    const auto edges = edgeUses(*this, ok);
-    if (!ok || edges.empty()) return 0;
-    for (const auto& [key, use] : edges)
-        if (use.faces != 2 || use.direction != 0) return 0;
-    // Divergence theorem: six times the enclosed volume, positive when the winding
-    // (and so the normals) faces outward.
-    double volume6 = 0.0;
-    double extent = 0.0;
-    for (const ON_3fPoint& p : m_V) extent = std::max({extent, std::fabs(double(p.x)), std::fabs(double(p.y)), std::fabs(double(p.z))});
-    for (const ON_MeshFace& f : m_F) {
-        auto at = [&](int k) { return ON_3dVector(m_V[f.vi[k]].x, m_V[f.vi[k]].y, m_V[f.vi[k]].z); };
-        const ON_3dVector a = at(0), b = at(1), c = at(2);
-        volume6 += ON_DotProduct(a, ON_CrossProduct(b, c));
-        if (f.IsQuad()) {
-            const ON_3dVector d = at(3);
-            volume6 += ON_DotProduct(a, ON_CrossProduct(c, d));
-        }
-    }
-    const double tiny = 1e-12 * extent * extent * extent;
-    if (volume6 > tiny) return 1;
-    if (volume6 < -tiny) return -1;
-    return 0;
-}
+bool ON_Mesh::IsClosed() const { return CachedTopology().closed; }
+
+int ON_Mesh::SolidOrientation() const { return CachedTopology().orientation; }
 
 bool ON_Mesh::Transform(const ON_Xform& xform) {
     ON_Xform normalXform = xform;

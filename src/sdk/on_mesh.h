@@ -6,9 +6,11 @@
 //
 // Faces: ON_MeshFace::vi holds four vertex indices; a triangle repeats its third
 // index (vi[2] == vi[3]), a quad has four distinct corners.
-// Thread-safety: a value type; const member functions may run concurrently.
+// Thread-safety: a value type; const member functions may run concurrently (the
+// topology cache below has its own lock).
 
 #include <cstdint>
+#include <mutex>
 
 #include "sdk/on_array.h"
 #include "sdk/on_point.h"
@@ -92,6 +94,11 @@ public:
     // with normals pointing inward; 0: anything else (open, non-manifold, badly
     // oriented, or zero volume).
     int SolidOrientation() const;
+    // IsClosed and SolidOrientation come from one edge analysis, kept with a digest of
+    // the vertex positions and faces it was made from: asking both costs one analysis,
+    // and any change to m_V or m_F (through the builders, Transform or the arrays
+    // themselves) is seen by the next question, which analyses again. Copies start
+    // without the cache.
 
     // Applies the transformation to vertices and (with the inverse transpose) to the
     // normals, which are re-unitised; cached mapping coordinates are dropped. A
@@ -101,4 +108,31 @@ public:
 
     // Drops the coordinates cached for mappings.
     void InvalidateCachedTextureCoordinates() { m_TC.Empty(); }
+
+private:
+    // The last edge analysis. Copying or assigning a mesh leaves the target's cache
+    // empty: the answers belong to the arrays they were computed from.
+    class TopologyCache {
+    public:
+        TopologyCache() = default;
+        TopologyCache(const TopologyCache&) {}
+        TopologyCache& operator=(const TopologyCache&) {
+            std::lock_guard<std::mutex> hold(lock);
+            valid = false;
+            return *this;
+        }
+
+        std::mutex lock;
+        bool valid = false;        // guarded by lock, as are the fields below
+        uint64_t digest = 0;       // meshShapeDigest of m_V and m_F when computed
+        bool closed = false;
+        int orientation = 0;
+    };
+    struct Topology {
+        bool closed;
+        int orientation;
+    };
+    Topology CachedTopology() const;
+
+    mutable TopologyCache m_topology;
 };

@@ -1,0 +1,213 @@
+// The one-pass edge analysis against a plain reference (ordered maps of welded
+// positions and of edges) on thousands of damaged solids, and the digest's sensitivity
+// to every byte it covers.
+
+#include "sdk/mesh_topology.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <random>
+#include <tuple>
+
+#include "sdk_test_support.h"
+
+using namespace vantro::sdk;
+using namespace vantro::sdktest;
+
+namespace {
+
+std::span<const ON_3fPoint> verticesOf(const ON_Mesh& m) {
+    return {m.m_V.Array(), static_cast<size_t>(m.m_V.Count())};
+}
+std::span<const ON_MeshFace> facesOf(const ON_Mesh& m) { return {m.m_F.Array(), static_cast<size_t>(m.m_F.Count())}; }
+
+// The rules written out the slow, obvious way.
+MeshTopologySummary reference(const ON_Mesh& m) {
+    const int n = m.VertexCount();
+    if (m.FaceCount() == 0) return {};
+    for (const ON_MeshFace& f : m.m_F)
+        for (int k = 0; k < (f.IsQuad() ? 4 : 3); ++k)
+            if (f.vi[k] < 0 || f.vi[k] >= n) return {};
+    std::map<std::tuple<float, float, float>, int> first;
+    std::vector<int> topo;
+    for (int i = 0; i < n; ++i) {
+        // Positions compare as numbers, so +0 and -0 are one; the models here hold no NaN.
+        const ON_3fPoint& p = m.m_V[i];
+        topo.push_back(first.emplace(std::make_tuple(p.x, p.y, p.z), i).first->second);
+    }
+    std::map<std::pair<int, int>, std::pair<int, int>> edges;  // (low, high) -> (uses, forward uses)
+    for (const ON_MeshFace& f : m.m_F) {
+        const int corners = f.IsQuad() ? 4 : 3;
+        for (int k = 0; k < corners; ++k) {
+            const int a = topo[static_cast<size_t>(f.vi[k])], b = topo[static_cast<size_t>(f.vi[(k + 1) % corners])];
+            if (a == b) continue;
+            auto& use = edges[{std::min(a, b), std::max(a, b)}];
+            ++use.first;
+            use.second += a < b ? 1 : 0;
+        }
+    }
+    if (edges.empty()) return {};
+    bool oriented = true;
+    for (const auto& [edge, use] : edges) {
+        if (use.first < 2) return {};
+        oriented = oriented && use.first == 2 && use.second == 1;
+    }
+    if (!oriented) return {true, 0};
+    double volume6 = 0, extent = 0;
+    for (const ON_3fPoint& p : m.m_V) extent = std::max({extent, std::fabs(double(p.x)), std::fabs(double(p.y)), std::fabs(double(p.z))});
+    for (const ON_MeshFace& f : m.m_F) {
+        auto at = [&](int k) { return ON_3dVector(ON_3dPoint(m.m_V[f.vi[k]])); };
+        volume6 += ON_DotProduct(at(0), ON_CrossProduct(at(1), at(2)));
+        if (f.IsQuad()) volume6 += ON_DotProduct(at(0), ON_CrossProduct(at(2), at(3)));
+    }
+    const double tiny = 1e-12 * extent * extent * extent;
+    return {true, volume6 > tiny ? 1 : volume6 < -tiny ? -1 : 0};
+}
+
+// A closed torus of quads, or of triangles, with outward winding.
+ON_Mesh torus(int rings, int sides, bool triangles) {
+    ON_Mesh m;
+    for (int j = 0; j < rings; ++j)
+        for (int i = 0; i < sides; ++i) {
+            const double phi = 2 * M_PI * j / rings, theta = 2 * M_PI * i / sides, r = 3 + std::cos(phi);
+            m.AppendVertex({r * std::cos(theta), r * std::sin(theta), std::sin(phi)});
+        }
+    auto at = [&](int i, int j) { return (j % rings) * sides + (i % sides); };
+    for (int j = 0; j < rings; ++j)
+        for (int i = 0; i < sides; ++i) {
+            const int a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
+            if (triangles) {
+                m.SetTriangle(m.FaceCount(), a, b, c);
+                m.SetTriangle(m.FaceCount(), a, c, d);
+            } else {
+                m.SetQuad(m.FaceCount(), a, b, c, d);
+            }
+        }
+    return m;
+}
+
+// Each face gets its own corners (same positions), as meshes split for seams.
+ON_Mesh splitEveryFace(const ON_Mesh& shared) {
+    ON_Mesh m;
+    for (const ON_MeshFace& f : shared.m_F) {
+        ON_MeshFace g = f;
+        for (int k = 0; k < 4; ++k) {
+            if (k == 3 && f.IsTriangle()) {
+                g.vi[3] = g.vi[2];
+                break;
+            }
+            g.vi[k] = m.VertexCount();
+            m.m_V.Append(shared.m_V[f.vi[k]]);
+        }
+        m.m_F.Append(g);
+    }
+    return m;
+}
+
+// One random kind of damage (or none) applied to a solid.
+void damage(ON_Mesh& m, std::mt19937& random) {
+    auto pick = [&](int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); };
+    ON_MeshFace& f = m.m_F[pick(m.FaceCount())];
+    switch (pick(9)) {
+        case 0: break;  // intact
+        case 1: std::swap(f.vi[0], f.vi[1]); break;                  // one face turned (a quad may twist)
+        case 2: m.m_F.Remove(pick(m.FaceCount())); break;            // a hole
+        case 3: m.m_F.Append(f); break;                              // a face twice: non-manifold
+        case 4: f.vi[1] = f.vi[0]; break;                            // a collapsed edge
+        case 5: f.vi[pick(3)] = pick(2) ? m.VertexCount() : -1; break;  // out of range
+        case 6:                                                      // a vertex moved off its twin
+            m.m_V[pick(m.VertexCount())].x += 0.25f;
+            break;
+        case 7:  // the whole solid turned inside out
+            for (ON_MeshFace& g : m.m_F) {
+                if (g.IsQuad()) std::swap(g.vi[1], g.vi[3]);
+                else std::swap(g.vi[0], g.vi[1]);
+            }
+            break;
+        case 8:  // flattened to zero volume
+            for (ON_3fPoint& p : m.m_V) p.z = 0.0f;
+            break;
+    }
+}
+
+}  // namespace
+
+// Known shapes: solids of quads and of triangles, either way round, shared or split
+// corners, and a mesh whose -0 and +0 corners must weld.
+TEST(MeshTopology, KnownShapes) {
+    for (bool triangles : {false, true}) {
+        const ON_Mesh solid = torus(7, 9, triangles);
+        EXPECT_EQ(analyseMeshTopology(verticesOf(solid), facesOf(solid)), (MeshTopologySummary{true, 1}));
+        const ON_Mesh split = splitEveryFace(solid);
+        EXPECT_EQ(analyseMeshTopology(verticesOf(split), facesOf(split)), (MeshTopologySummary{true, 1}));
+    }
+    ON_Mesh box = boxMesh(-1, -1, -1, 0, 0, 0);  // corners on the planes through 0
+    ON_Mesh signedZero = splitEveryFace(box);
+    for (int i = 0; i < signedZero.VertexCount(); i += 2) {
+        ON_3fPoint& p = signedZero.m_V[i];
+        if (p.x == 0.0f) p.x = -0.0f;
+        if (p.z == 0.0f) p.z = -0.0f;
+    }
+    EXPECT_EQ(analyseMeshTopology(verticesOf(signedZero), facesOf(signedZero)), (MeshTopologySummary{true, 1}));
+    const ON_Mesh open = triangleMesh();
+    EXPECT_EQ(analyseMeshTopology(verticesOf(open), facesOf(open)), (MeshTopologySummary{}));
+    ON_Mesh collapsed;
+    collapsed.AppendVertex({0, 0, 0});
+    collapsed.AppendVertex({0, 0, 0});
+    collapsed.SetTriangle(0, 0, 1, 1);  // every edge collapses: no edge at all
+    EXPECT_EQ(analyseMeshTopology(verticesOf(collapsed), facesOf(collapsed)), (MeshTopologySummary{}));
+}
+
+// Thousands of solids, each possibly damaged once or twice, split or shared, agree with
+// the reference on both answers.
+TEST(MeshTopology, AgreesWithReferenceOnDamagedSolids) {
+    std::mt19937 random(20240611);
+    int closed = 0, solids = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const int rings = 3 + static_cast<int>(random() % 6), sides = 3 + static_cast<int>(random() % 6);
+        ON_Mesh m = round % 5 == 0 ? boxMesh(0, 0, 0, 1 + round % 3, 2, 3) : torus(rings, sides, random() % 2 == 0);
+        if (random() % 2 == 0) m = splitEveryFace(m);
+        damage(m, random);
+        if (random() % 3 == 0) damage(m, random);
+        const MeshTopologySummary expected = reference(m);
+        ASSERT_EQ(analyseMeshTopology(verticesOf(m), facesOf(m)), expected) << "round " << round;
+        closed += expected.closed ? 1 : 0;
+        solids += expected.orientation != 0 ? 1 : 0;
+    }
+    // The damage mix must leave every outcome well represented.
+    EXPECT_GT(closed, 1000);
+    EXPECT_GT(solids, 500);
+    EXPECT_GT(3000 - closed, 500);
+}
+
+// Every bit of a position or a face index, and the split between vertex and face
+// bytes, changes the digest; equal meshes give equal digests.
+TEST(MeshTopology, DigestSeesEveryChange) {
+    const ON_Mesh m = torus(4, 5, true);
+    const uint64_t digest = meshShapeDigest(verticesOf(m), facesOf(m));
+    EXPECT_EQ(meshShapeDigest(verticesOf(ON_Mesh(m)), facesOf(ON_Mesh(m))), digest);
+    for (int v = 0; v < m.VertexCount(); ++v) {
+        for (int bit = 0; bit < 96; ++bit) {
+            ON_Mesh changed = m;
+            uint32_t words[3];
+            std::memcpy(words, &changed.m_V[v], sizeof words);
+            words[bit / 32] ^= 1u << (bit % 32);
+            std::memcpy(&changed.m_V[v], words, sizeof words);
+            ASSERT_NE(meshShapeDigest(verticesOf(changed), facesOf(changed)), digest) << v << " " << bit;
+        }
+    }
+    for (int f = 0; f < m.FaceCount(); ++f) {
+        for (int k = 0; k < 4; ++k) {
+            ON_Mesh changed = m;
+            changed.m_F[f].vi[k] ^= 1 << (f % 31);
+            ASSERT_NE(meshShapeDigest(verticesOf(changed), facesOf(changed)), digest) << f << " " << k;
+        }
+    }
+    ON_Mesh shorter = m;
+    shorter.m_F.Remove(shorter.FaceCount() - 1);
+    EXPECT_NE(meshShapeDigest(verticesOf(shorter), facesOf(shorter)), digest);
+    EXPECT_NE(meshShapeDigest({}, {}), digest);
+}
