@@ -4,10 +4,10 @@
 // live_connection_process_test.cpp uses real processes.
 
 #include "link/live_connection.h"
+#include "platform/parallel.h"
 
 #include <gtest/gtest.h>
 #include <tbb/concurrent_vector.h>
-#include <tbb/parallel_for.h>
 
 #include <algorithm>
 #include <chrono>
@@ -270,7 +270,7 @@ TEST_F(LiveConnectionTest, DestroyAndRemoveCloseBuffers) {
 TEST_F(LiveConnectionTest, ConcurrentBufferCreation) {
     ASSERT_EQ(connection.Create(name, 4), 0);
     tbb::concurrent_vector<uint32_t> ids;
-    tbb::parallel_for(0, 64, [&](int i) {
+    vantro::platform::parallelFor(0, 64, [&](size_t i) {
         const uint32_t id = connection.CreateBuffer(static_cast<uint32_t>(i % 4), 4096);
         ids.push_back(id);
         if (auto* bytes = static_cast<uint8_t*>(connection.MapBuffer(id)))
