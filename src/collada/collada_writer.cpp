@@ -278,7 +278,9 @@ void ColladaWriter::writeSource(std::string_view id, std::string_view suffix,
   out_ << "<source id=\"" << id << suffix << "\">\n"
        << "<float_array id=\"" << id << suffix << "-array\" count=\"";
   writeCount(static_cast<std::uint64_t>(stride) * vertexCount);
-  out_ << "\">\n" << numbers << closing
+  out_ << "\">\n";
+  out_.writeLineFree(numbers);
+  out_ << closing
        << "<technique_common>\n"
        << "<accessor source=\"#" << id << suffix << "-array\" count=\"";
   writeCount(vertexCount);
@@ -314,7 +316,9 @@ void ColladaWriter::writeGeometry(const GeometryText& g) {
        << "<input offset=\"0\" semantic=\"VERTEX\" source=\"#" << id << "-vertices\"/>\n"
        << "<input offset=\"0\" semantic=\"NORMAL\" source=\"#" << id << "-normals\"/>\n"
        << "<input offset=\"0\" semantic=\"TEXCOORD\" source=\"#" << id << "-uv\" set=\"0\"/>\n"
-       << "<p>" << g.indices << "</p>\n"
+       << "<p>";
+  out_.writeLineFree(g.indices);
+  out_ << "</p>\n"
        << "</triangles>\n"
        << "</mesh>\n"
        << "</geometry>\n";

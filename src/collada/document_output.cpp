@@ -54,6 +54,11 @@ DocumentOutput& DocumentOutput::operator<<(std::string_view text) {
   return *this;
 }
 
+void DocumentOutput::writeLineFree(std::string_view text) {
+  assert(text.find('\n') == std::string_view::npos);
+  putRaw(text);
+}
+
 void DocumentOutput::flush() {
   if (used_ == 0) return;
   const std::size_t used = used_;

@@ -59,6 +59,11 @@ class DocumentOutput {
   DocumentOutput& operator<<(std::string_view text);
   DocumentOutput& operator<<(char c) { return *this << std::string_view(&c, 1); }
 
+  // The same for a text that holds no line feed (number lists: megabytes that need no
+  // translation), without searching it for one. A line feed in it is a caller's bug
+  // (asserted in debug builds).
+  void writeLineFree(std::string_view text);
+
   // Hands everything buffered to the sink. The destructor does not flush: a document
   // abandoned by an exception is not completed.
   void flush();

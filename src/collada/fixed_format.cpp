@@ -7,49 +7,7 @@
 #include <cstring>
 
 namespace vantro::collada {
-namespace {
-
-constexpr std::array<char, 200> makeDigitPairs() {
-  std::array<char, 200> pairs{};
-  for (int i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}
-constexpr std::array<char, 200> kDigitPairs = makeDigitPairs();
-
-inline void writePair(char* out, unsigned value) { std::memcpy(out, &kDigitPairs[2 * value], 2); }
-
-inline int digitCount(std::uint64_t value) {
-  int count = 1;
-  // Numbers in meshes are mostly short, so test small magnitudes first.
-  while (value >= 100) {
-    value /= 100;
-    count += 2;
-  }
-  return count + (value >= 10 ? 1 : 0);
-}
-
-// Writes the scaled value q / 10^decimals as "<integer>.<decimals digits>".
-template <int Decimals>
-char* writeScaled(char* out, std::uint64_t q) {
-  constexpr std::uint64_t kScale = Decimals == 3 ? 1000 : 1000000;
-  const std::uint64_t integer = q / kScale;
-  auto fraction = static_cast<unsigned>(q - integer * kScale);
-  out = writeUnsigned(out, integer);
-  *out++ = '.';
-  if constexpr (Decimals == 3) {
-    writePair(out, fraction / 10);
-    out[2] = static_cast<char>('0' + fraction % 10);
-    return out + 3;
-  } else {
-    writePair(out, fraction / 10000);
-    writePair(out + 2, (fraction / 100) % 100);
-    writePair(out + 4, fraction % 100);
-    return out + 6;
-  }
-}
+namespace fixed_detail {
 
 char* writeBySnprintf(char* out, double value, int decimals) {
   char text[kMaxFixedChars];
@@ -59,25 +17,18 @@ char* writeBySnprintf(char* out, double value, int decimals) {
   return out + length;
 }
 
-// A float has 24 significant bits and 10^3 = 2^3 * 125, 10^6 = 2^6 * 15625, so the
-// product of a float and the scale needs at most 38 bits and is exact in a double.
-// Adding and removing 2^52 then rounds that exact value to an integer in the current
-// rounding mode (ties to even by default, as the C library rounds); below the limits
-// the scaled value stays under 2^52, where this is exact. No branch depends on the data.
-template <int Decimals>
-char* writeFloatFixed(char* out, float value) {
-  constexpr double kLimit = Decimals == 3 ? kFastLimit3 : kFastLimit6;
-  constexpr double kScale = Decimals == 3 ? 1e3 : 1e6;
-  constexpr double kRounder = 0x1p52;
-  const double x = value;
-  const double magnitude = std::fabs(x);
-  if (!(magnitude < kLimit)) return writeBySnprintf(out, x, Decimals);
-  const double rounded = (magnitude * kScale + kRounder) - kRounder;
-  const auto q = static_cast<std::uint64_t>(static_cast<std::int64_t>(rounded));
-  *out = '-';
-  out += std::signbit(x) ? 1 : 0;
-  return writeScaled<Decimals>(out, q);
+std::size_t lengthBySnprintf(double value, int decimals) {
+  const int length = std::snprintf(nullptr, 0, "%.*f", decimals, value);
+  assert(length > 0);
+  return static_cast<std::size_t>(length);
 }
+
+}  // namespace fixed_detail
+
+namespace {
+
+using fixed_detail::writeBySnprintf;
+using fixed_detail::writeScaled;
 
 // A double's 53 significant bits times 10^6 need up to 73 bits: the exact product is
 // formed in 128-bit integers and shifted by the binary exponent.
@@ -115,35 +66,14 @@ char* writeDoubleFixed(char* out, double value) {
 
 }  // namespace
 
-char* writeUnsigned(char* out, std::uint64_t value) {
-  const int count = digitCount(value);
-  char* end = out + count;
-  char* p = end;
-  while (value >= 100) {
-    p -= 2;
-    writePair(p, static_cast<unsigned>(value % 100));
-    value /= 100;
-  }
-  if (value >= 10) {
-    writePair(p - 2, static_cast<unsigned>(value));
-  } else {
-    p[-1] = static_cast<char>('0' + value);
-  }
-  return end;
-}
-
-char* writeInt(char* out, std::int32_t value) {
-  auto magnitude = static_cast<std::uint32_t>(value);
-  if (value < 0) {
-    *out++ = '-';
-    magnitude = 0u - magnitude;
-  }
-  return writeUnsigned(out, magnitude);
-}
-
 char* writeFixed(char* out, float value, int decimals) {
   assert(decimals == 3 || decimals == 6);
   return decimals == 3 ? writeFloatFixed<3>(out, value) : writeFloatFixed<6>(out, value);
+}
+
+std::size_t fixedLength(float value, int decimals) {
+  assert(decimals == 3 || decimals == 6);
+  return decimals == 3 ? floatFixedLength<3>(value) : floatFixedLength<6>(value);
 }
 
 char* writeFixed(char* out, double value, int decimals) {

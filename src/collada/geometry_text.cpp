@@ -1,69 +1,151 @@
 #include "collada/geometry_text.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <bit>
+#include <cstring>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
-#include "collada/number_list_writer.h"
+#include "collada/fixed_format.h"
 #include "scene/parallel.h"
 
 namespace vantro::collada {
 namespace {
-
-constexpr std::size_t kVertexChars = 36;
-constexpr std::size_t kTexcoordChars = 24;
-constexpr std::size_t kIndexChars = 8;
 
 // A geometry larger than this is formatted in pieces in parallel, so that a model with
 // one big material still uses every core; smaller ones are one task each.
 constexpr std::size_t kVerticesPerPiece = std::size_t{1} << 15;
 constexpr std::size_t kIndicesPerPiece = std::size_t{1} << 16;
 
-// The texts of the vertices [firstVertex, endVertex) and indices [firstIndex, endIndex).
+enum List : std::size_t { kPositions, kNormals, kTexcoords, kIndices, kListCount };
+
+// The vertices [firstVertex, endVertex) and indices [firstIndex, endIndex), the length
+// of their text in each list and where that text starts.
 struct Piece {
   std::size_t firstVertex = 0, endVertex = 0, firstIndex = 0, endIndex = 0;
-  std::string positions, normals, texcoords, indices;
+  std::array<std::size_t, kListCount> length{};
+  std::array<std::size_t, kListCount> offset{};
 };
 
-void writeTriples(std::string& target, const Piece& piece,
-                  float (MergedGeometry::*component)(std::size_t, std::size_t) const,
-                  const MergedGeometry& merged) {
-  target.reserve(kVertexChars * (piece.endVertex - piece.firstVertex));
-  NumberListWriter out(target);
-  for (std::size_t v = piece.firstVertex; v < piece.endVertex; ++v) {
-    out.fixed3((merged.*component)(v, 0));
-    out.fixed3((merged.*component)(v, 2));
-    out.fixed3((merged.*component)(v, 1));
+float floatOf(std::uint32_t word) { return std::bit_cast<float>(word); }
+
+// Calls number(value) for every number of one list of the piece, in document order:
+// the stored components 0, 2, 1 (renderer axes back to model x, y, z), u and 1 - v,
+// indices as signed 32-bit values. Measuring and writing share it, so they cannot
+// disagree on what is written.
+template <List L, class Number>
+void forEachNumber(const MergedGeometry& merged, const Piece& piece, Number&& number) {
+  if constexpr (L == kPositions || L == kNormals) {
+    const std::uint32_t* words = L == kPositions ? merged.positionWords() : merged.normalWords();
+    for (std::size_t v = piece.firstVertex; v < piece.endVertex; ++v) {
+      number(floatOf(words[3 * v]));
+      number(floatOf(words[3 * v + 2]));
+      number(floatOf(words[3 * v + 1]));
+    }
+  } else if constexpr (L == kTexcoords) {
+    const std::uint32_t* words = merged.uvWords();
+    for (std::size_t v = piece.firstVertex; v < piece.endVertex; ++v) {
+      number(floatOf(words[2 * v]));
+      number(1.0f - floatOf(words[2 * v + 1]));
+    }
+  } else {
+    const std::uint32_t* words = merged.indexWords();
+    for (std::size_t i = piece.firstIndex; i < piece.endIndex; ++i) number(static_cast<std::int32_t>(words[i]));
   }
 }
 
-void formatPiece(const MergedGeometry& merged, Piece& piece) {
-  writeTriples(piece.positions, piece, &MergedGeometry::position, merged);
-  writeTriples(piece.normals, piece, &MergedGeometry::normal, merged);
-  {
-    piece.texcoords.reserve(kTexcoordChars * (piece.endVertex - piece.firstVertex));
-    NumberListWriter out(piece.texcoords);
-    for (std::size_t v = piece.firstVertex; v < piece.endVertex; ++v) {
-      out.fixed3(merged.uv(v, 0));
-      out.fixed3(1.0f - merged.uv(v, 1));
+// "%.3f " of a float, "%d " of an index: length and text.
+std::size_t lengthOf(float value) { return floatFixedLength<3>(value) + 1; }
+std::size_t lengthOf(std::int32_t value) { return intLength(value) + 1; }
+char* write(char* out, float value) { return writeFloatFixed<3>(out, value); }
+char* write(char* out, std::int32_t value) { return writeInt(out, value); }
+
+// Writes numbers with their blanks into a range measured for them. Far from the end
+// they are formatted in place; the last few go through a buffer, so that the
+// formatter's worst-case room is never assumed past the range.
+class RangeWriter {
+ public:
+  RangeWriter(char* first, char* last) : pos_(first), end_(last) {}
+
+  template <class Value>
+  void operator()(Value value) {
+    if (static_cast<std::size_t>(end_ - pos_) > kMaxFloatFixedChars) {
+      pos_ = write(pos_, value);
+      *pos_++ = ' ';
+    } else {
+      writeNearEnd(value);
     }
   }
-  piece.indices.reserve(kIndexChars * (piece.endIndex - piece.firstIndex));
-  NumberListWriter out(piece.indices);
-  for (std::size_t i = piece.firstIndex; i < piece.endIndex; ++i) {
-    out.integer(static_cast<std::int32_t>(merged.index(i)));
+
+  bool full() const { return pos_ == end_; }
+
+ private:
+  template <class Value>
+  [[gnu::noinline]] void writeNearEnd(Value value) {
+    char text[kMaxFloatFixedChars + 1];
+    char* end = write(text, value);
+    *end++ = ' ';
+    const auto size = static_cast<std::size_t>(end - text);
+    if (size > static_cast<std::size_t>(end_ - pos_)) throw std::logic_error("number text longer than measured");
+    std::memcpy(pos_, text, size);
+    pos_ += size;
   }
+
+  char* pos_;
+  char* end_;
+};
+
+template <List L>
+void measureList(const MergedGeometry& merged, Piece& piece) {
+  std::size_t length = 0;
+  forEachNumber<L>(merged, piece, [&length](auto value) { length += lengthOf(value); });
+  piece.length[L] = length;
 }
 
-void joinInto(std::string& target, std::vector<Piece>& pieces, std::string Piece::*member) {
-  std::size_t size = 0;
-  for (const Piece& piece : pieces) size += (piece.*member).size();
-  target.reserve(size);
-  for (Piece& piece : pieces) {
-    target += piece.*member;
-    std::string().swap(piece.*member);  // give the piece's memory back at once
+void measurePiece(const MergedGeometry& merged, Piece& piece) {
+  measureList<kPositions>(merged, piece);
+  measureList<kNormals>(merged, piece);
+  measureList<kTexcoords>(merged, piece);
+  measureList<kIndices>(merged, piece);
+}
+
+template <List L>
+void writeList(const MergedGeometry& merged, const Piece& piece, std::string& target) {
+  char* first = target.data() + piece.offset[L];
+  RangeWriter out(first, first + piece.length[L]);
+  forEachNumber<L>(merged, piece, out);
+  if (!out.full()) throw std::logic_error("number text shorter than measured");
+}
+
+void writePiece(const MergedGeometry& merged, const Piece& piece, GeometryText& text) {
+  writeList<kPositions>(merged, piece, text.positions);
+  writeList<kNormals>(merged, piece, text.normals);
+  writeList<kTexcoords>(merged, piece, text.texcoords);
+  writeList<kIndices>(merged, piece, text.indices);
+}
+
+// Runs fn on every piece, in parallel when there are several. Only memory can run out
+// in the bodies (or a measuring bug show); the loop ends whole and the first failure
+// is raised after it.
+template <class Fn>
+void forEachPiece(std::vector<Piece>& pieces, const Fn& fn) {
+  if (pieces.size() == 1) {
+    fn(pieces.front());
+    return;
   }
+  std::exception_ptr failure;
+  std::atomic<bool> failed{false};
+  vantro::scene::ParallelForEach(pieces.begin(), pieces.end(), [&](Piece& piece) {
+    try {
+      fn(piece);
+    } catch (...) {
+      if (!failed.exchange(true)) failure = std::current_exception();
+    }
+  });
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace
@@ -73,48 +155,32 @@ void serializeGeometry(const MergedGeometry& merged, GeometryText& text) {
   text.indexCount = merged.indexCount();
   const std::size_t vertexCount = text.vertexCount;
   const std::size_t indexCount = text.indexCount;
-  text.positions.clear();
-  text.normals.clear();
-  text.texcoords.clear();
-  text.indices.clear();
 
   const std::size_t pieceCount =
       std::max({std::size_t{1}, (vertexCount + kVerticesPerPiece - 1) / kVerticesPerPiece,
                 (indexCount + kIndicesPerPiece - 1) / kIndicesPerPiece});
-  if (pieceCount == 1) {
-    Piece whole{0, vertexCount, 0, indexCount, {}, {}, {}, {}};
-    formatPiece(merged, whole);
-    text.positions = std::move(whole.positions);
-    text.normals = std::move(whole.normals);
-    text.texcoords = std::move(whole.texcoords);
-    text.indices = std::move(whole.indices);
-  } else {
-    std::vector<Piece> pieces(pieceCount);
-    for (std::size_t p = 0; p < pieceCount; ++p) {
-      pieces[p].firstVertex = vertexCount * p / pieceCount;
-      pieces[p].endVertex = vertexCount * (p + 1) / pieceCount;
-      pieces[p].firstIndex = indexCount * p / pieceCount;
-      pieces[p].endIndex = indexCount * (p + 1) / pieceCount;
-    }
-    // Only memory can run out here; the loop ends whole and the failure is raised after it.
-    std::atomic<bool> failed{false};
-    vantro::scene::ParallelForEach(pieces.begin(), pieces.end(), [&](Piece& piece) {
-      try {
-        formatPiece(merged, piece);
-      } catch (...) {
-        failed.store(true);
-      }
-    });
-    if (failed.load()) throw std::bad_alloc();
-    joinInto(text.positions, pieces, &Piece::positions);
-    joinInto(text.normals, pieces, &Piece::normals);
-    joinInto(text.texcoords, pieces, &Piece::texcoords);
-    joinInto(text.indices, pieces, &Piece::indices);
+  std::vector<Piece> pieces(pieceCount);
+  for (std::size_t p = 0; p < pieceCount; ++p) {
+    pieces[p].firstVertex = vertexCount * p / pieceCount;
+    pieces[p].endVertex = vertexCount * (p + 1) / pieceCount;
+    pieces[p].firstIndex = indexCount * p / pieceCount;
+    pieces[p].endIndex = indexCount * (p + 1) / pieceCount;
   }
-  text.positions.shrink_to_fit();
-  text.normals.shrink_to_fit();
-  text.texcoords.shrink_to_fit();
-  text.indices.shrink_to_fit();
+
+  // Measured first, so that every text is allocated once at exactly its size and each
+  // piece formats straight into its place: nothing is joined, grown or trimmed.
+  forEachPiece(pieces, [&merged](Piece& piece) { measurePiece(merged, piece); });
+  std::array<std::string*, kListCount> targets = {&text.positions, &text.normals, &text.texcoords, &text.indices};
+  for (std::size_t list = 0; list < kListCount; ++list) {
+    std::size_t total = 0;
+    for (Piece& piece : pieces) {
+      piece.offset[list] = total;
+      total += piece.length[list];
+    }
+    std::string().swap(*targets[list]);
+    targets[list]->resize(total);
+  }
+  forEachPiece(pieces, [&merged, &text](const Piece& piece) { writePiece(merged, piece, text); });
 }
 
 }  // namespace vantro::collada

@@ -10,6 +10,8 @@
 
 namespace vantro::collada {
 
+// The number lists hold numbers and blanks only, never a line feed: the writer hands
+// them to the output without translating line ends.
 struct GeometryText {
   std::string id;  // UTF-8 name of the material; also the geometry's name
   std::uint32_t vertexCount = 0;
@@ -24,9 +26,9 @@ struct GeometryText {
 // The stored components 0, 2, 1 are written, which turns the renderer's axes back into
 // the model's; the stored v (already flipped for the renderer) is flipped back as
 // 1.0f - v in single precision. Indices are written as signed 32-bit numbers, as "%d"
-// does. Texts are reserved from the counts (36, 36, 24 and 8 characters per item) and
-// trimmed to their length. A large geometry is formatted in pieces in parallel and
-// joined in order. Any thread; touches nothing but text. Throws std::bad_alloc when
+// does. The texts are measured first and allocated once at exactly their length; a
+// large geometry is measured and formatted in pieces in parallel, each piece straight
+// into its place. Any thread; touches nothing but text. Throws std::bad_alloc when
 // memory runs out.
 void serializeGeometry(const MergedGeometry& merged, GeometryText& text);
 

@@ -17,7 +17,8 @@ void copyFloats(std::uint32_t* to, const float* from, std::size_t count) {
 }  // namespace
 
 MergedGeometry::MergedGeometry(std::uint32_t vertexCount, std::uint32_t indexCount)
-    : words_(kHeaderWords + 8 * std::size_t{vertexCount} + indexCount) {
+    : words_(new std::uint32_t[kHeaderWords + 8 * std::size_t{vertexCount} + indexCount]),
+      size_(kHeaderWords + 8 * std::size_t{vertexCount} + indexCount) {
   words_[0] = vertexCount;
   words_[1] = indexCount;
   words_[2] = 1;
@@ -26,10 +27,10 @@ MergedGeometry::MergedGeometry(std::uint32_t vertexCount, std::uint32_t indexCou
 void MergedGeometry::copyMesh(const MeshView& mesh, std::uint32_t vertexOffset,
                               std::uint32_t indexOffset, bool mirrored) {
   const std::size_t v = mesh.vertexCount;
-  std::uint32_t* positions = &words_[positionBase() + 3 * std::size_t{vertexOffset}];
-  std::uint32_t* normals = &words_[normalBase() + 3 * std::size_t{vertexOffset}];
-  std::uint32_t* uvs = &words_[uvBase() + 2 * std::size_t{vertexOffset}];
-  std::uint32_t* indices = &words_[indexBase() + indexOffset];
+  std::uint32_t* positions = words_.get() + positionBase() + 3 * std::size_t{vertexOffset};
+  std::uint32_t* normals = words_.get() + normalBase() + 3 * std::size_t{vertexOffset};
+  std::uint32_t* uvs = words_.get() + uvBase() + 2 * std::size_t{vertexOffset};
+  std::uint32_t* indices = words_.get() + indexBase() + indexOffset;
   copyFloats(positions, mesh.positions, 3 * v);
   copyFloats(uvs, mesh.uvs, 2 * v);
   if (!mirrored) {

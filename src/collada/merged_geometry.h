@@ -31,19 +31,25 @@ class MergedGeometry {
  public:
   static constexpr std::size_t kHeaderWords = 3;
 
-  // Allocates the buffer for V vertices and I indices and writes the header.
-  // Throws std::bad_alloc when the buffer cannot be had.
+  // Allocates the buffer for V vertices and I indices and writes the header; the rest
+  // is left unset for copyMesh to fill (it is not cleared first: every word of it is
+  // written once by the merge). Throws std::bad_alloc when the buffer cannot be had.
   MergedGeometry(std::uint32_t vertexCount, std::uint32_t indexCount);
 
   std::uint32_t vertexCount() const { return words_[0]; }
   std::uint32_t indexCount() const { return words_[1]; }
-  std::span<const std::uint32_t> words() const { return words_; }
+  std::span<const std::uint32_t> words() const { return {words_.get(), size_}; }
 
   // Component c (0..2) of vertex v; the caller keeps v < V.
   float position(std::size_t v, std::size_t c) const { return floatAt(positionBase() + 3 * v + c); }
   float normal(std::size_t v, std::size_t c) const { return floatAt(normalBase() + 3 * v + c); }
   float uv(std::size_t v, std::size_t c) const { return floatAt(uvBase() + 2 * v + c); }
   std::uint32_t index(std::size_t i) const { return words_[indexBase() + i]; }
+  // The four arrays whole: 3V, 3V, 2V float bit patterns and I indices.
+  const std::uint32_t* positionWords() const { return words_.get() + positionBase(); }
+  const std::uint32_t* normalWords() const { return words_.get() + normalBase(); }
+  const std::uint32_t* uvWords() const { return words_.get() + uvBase(); }
+  const std::uint32_t* indexWords() const { return words_.get() + indexBase(); }
 
   // Copies mesh's vertices to vertex slot vertexOffset and its indices, each raised by
   // vertexOffset, to index slot indexOffset. mirrored writes the back side instead:
@@ -59,7 +65,8 @@ class MergedGeometry {
   std::size_t indexBase() const { return kHeaderWords + 8 * std::size_t{vertexCount()}; }
   float floatAt(std::size_t word) const { return std::bit_cast<float>(words_[word]); }
 
-  std::vector<std::uint32_t> words_;
+  std::unique_ptr<std::uint32_t[]> words_;
+  std::size_t size_ = 0;
 };
 
 // Counts of a merge: a two-sided mesh counts twice.

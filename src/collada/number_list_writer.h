@@ -22,14 +22,14 @@ class NumberListWriter {
   // "%.3f " of the float (trailing blank included).
   void fixed3(float value) {
     reserve(kMaxFloatFixedChars + 1);
-    pos_ = writeFixed(pos_, value, 3);
+    pos_ = writeFloatFixed<3>(pos_, value);
     *pos_++ = ' ';
   }
 
   // "%f " of the float (trailing blank included).
   void fixed6(float value) {
     reserve(kMaxFloatFixedChars + 1);
-    pos_ = writeFixed(pos_, value, 6);
+    pos_ = writeFloatFixed<6>(pos_, value);
     *pos_++ = ' ';
   }
 

@@ -39,6 +39,19 @@ TEST(DocumentOutput, BufferingKeepsOrder) {
   EXPECT_EQ(sink.text, "abc0123456789de");
 }
 
+// Line-free text keeps its place among translated text, whether it fits the buffer or
+// goes straight through.
+TEST(DocumentOutput, LineFreeTextKeepsOrder) {
+  StringByteSink sink;
+  DocumentOutput out(sink, 8);
+  out << "<p>\n";
+  out.writeLineFree("1 2 ");
+  out.writeLineFree("3 4 5 6 7 8 9 ");
+  out << "</p>\n";
+  out.flush();
+  EXPECT_EQ(sink.text, "<p>\r\n1 2 3 4 5 6 7 8 9 </p>\r\n");
+}
+
 // A failing sink's exception reaches the writer.
 TEST(DocumentOutput, SinkFailurePropagates) {
   struct FailingSink : ByteSink {

@@ -30,9 +30,12 @@ std::string viaLibrary(double value, int decimals) {
   return std::string(text, static_cast<std::size_t>(length));
 }
 
+// The text, checked against the length measured for it without writing.
 std::string viaFloat(float value, int decimals) {
   char text[kMaxFloatFixedChars + 8];
-  return std::string(text, writeFixed(text, value, decimals));
+  std::string written(text, writeFixed(text, value, decimals));
+  EXPECT_EQ(fixedLength(value, decimals), written.size()) << value << " " << decimals;
+  return written;
 }
 
 std::string viaDouble(double value, int decimals) {
@@ -62,11 +65,13 @@ std::uint64_t compareFloatRange(std::uint32_t last, std::uint32_t stride, int de
         char* end = writeFixed(mine, value, decimals);
         const int length = std::snprintf(theirs, sizeof theirs, "%.*f", decimals, double{value});
         if (std::string_view(mine, static_cast<std::size_t>(end - mine)) !=
-            std::string_view(theirs, static_cast<std::size_t>(length))) {
+                std::string_view(theirs, static_cast<std::size_t>(length)) ||
+            fixedLength(value, decimals) != static_cast<std::size_t>(length)) {
           if (mismatches.fetch_add(1) == 0) {
             std::lock_guard<std::mutex> lock(reportLock);
             ADD_FAILURE() << "bits 0x" << std::hex << (bits | sign) << std::dec << ": got "
-                          << std::string(mine, end) << ", snprintf gives " << theirs;
+                          << std::string(mine, end) << " (measured " << fixedLength(value, decimals)
+                          << " characters), snprintf gives " << theirs;
           }
         }
       }
@@ -98,6 +103,23 @@ TEST(FixedFormat, HalfwayFloatsAndTheirNeighbours) {
   }
   EXPECT_EQ(viaFloat(0.0625f, 3), "0.062");
   EXPECT_EQ(viaFloat(0.1875f, 3), "0.188");
+}
+
+// Where the integer part gains a digit by rounding (9.9995 -> "10.000"), the measured
+// length follows the text: every float within a few steps of each such boundary.
+TEST(FixedFormat, LengthsAtDigitBoundaries) {
+  for (const int decimals : {3, 6}) {
+    const double half = decimals == 3 ? 0.0005 : 0.0000005;
+    for (double power = 1; power <= 1e11; power *= 10) {
+      const auto boundary = static_cast<float>(power - half);
+      float value = boundary;
+      for (int step = 0; step < 8; ++step) value = std::nextafter(value, 0.0f);
+      for (int step = 0; step < 16; ++step, value = std::nextafter(value, INFINITY)) {
+        ASSERT_EQ(viaFloat(value, decimals), viaLibrary(value, decimals)) << value;
+        ASSERT_EQ(viaFloat(-value, decimals), viaLibrary(-value, decimals)) << value;
+      }
+    }
+  }
 }
 
 // The sign survives zero: negative zero and tiny negatives print "-0.000".
@@ -171,7 +193,9 @@ TEST(FixedFormat, ColourChannels) {
 TEST(FixedFormat, Integers) {
   const auto viaInt = [](std::int32_t value) {
     char text[kMaxIntChars];
-    return std::string(text, writeInt(text, value));
+    std::string written(text, writeInt(text, value));
+    EXPECT_EQ(intLength(value), written.size()) << value;
+    return written;
   };
   for (const std::int32_t value : {0, 1, -1, 9, 10, 99, 100, INT_MAX, INT_MIN, INT_MIN + 1}) {
     EXPECT_EQ(viaInt(value), std::to_string(value));
@@ -181,8 +205,15 @@ TEST(FixedFormat, Integers) {
     for (const std::uint64_t value : {power - 1, power, power + 1}) {
       char text[20];
       EXPECT_EQ(std::string(text, writeUnsigned(text, value)), std::to_string(value));
+      EXPECT_EQ(digitCount(value), static_cast<int>(std::to_string(value).size())) << value;
+      if (value <= INT_MAX) {
+        EXPECT_EQ(viaInt(static_cast<std::int32_t>(value)), std::to_string(value));
+        EXPECT_EQ(viaInt(-static_cast<std::int32_t>(value)), std::to_string(-static_cast<std::int64_t>(value)));
+      }
     }
   }
+  EXPECT_EQ(digitCount(0), 1);
+  EXPECT_EQ(digitCount(UINT64_MAX), 20);
   char text[20];
   EXPECT_EQ(std::string(text, writeUnsigned(text, UINT64_MAX)), std::to_string(UINT64_MAX));
 }

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 namespace vantro::collada {
@@ -42,6 +45,29 @@ TEST(GeometryText, IndicesPrintSigned) {
   GeometryText text;
   serializeGeometry(*merged, text);
   EXPECT_EQ(text.indices, "0 -2147483648 -1 ");
+}
+
+// Numbers outside the fast formatter's range (huge, infinite, NaN), also as the last
+// numbers of a list, come out as the C library writes them: the texts are measured and
+// filled exactly.
+TEST(GeometryText, LibraryTextsForUnusualNumbers) {
+  const float unusual[] = {NAN, INFINITY, -FLT_MAX, 1e20f, -0.0f, 123456.78f, -INFINITY, FLT_MAX, -FLT_MAX};
+  std::vector<float> positions(std::begin(unusual), std::end(unusual));
+  const auto merged = mergeOne(positions, positions, std::vector<float>(positions.begin(), positions.begin() + 6),
+                               {0, 2, 1});
+  GeometryText text;
+  serializeGeometry(*merged, text);
+  auto library = [](float value) {
+    char number[64];
+    return std::string(number, static_cast<std::size_t>(std::snprintf(number, sizeof number, "%.3f ", double{value})));
+  };
+  std::string expected, expectedTexcoords;
+  for (std::size_t v = 0; v < 3; ++v)
+    for (const std::size_t c : {0, 2, 1}) expected += library(unusual[3 * v + c]);
+  for (std::size_t v = 0; v < 3; ++v) expectedTexcoords += library(unusual[2 * v]) + library(1.0f - unusual[2 * v + 1]);
+  EXPECT_EQ(text.positions, expected);
+  EXPECT_EQ(text.normals, expected);
+  EXPECT_EQ(text.texcoords, expectedTexcoords);
 }
 
 // A geometry larger than the formatting buffer comes out whole and in order.
