@@ -52,14 +52,6 @@ void weldVertices(std::span<const ON_3fPoint> vertices, int32_t* topo) {
     }
 }
 
-int cornerCount(const ON_MeshFace& f) { return f.IsQuad() ? 4 : 3; }
-
-bool cornersInRange(const ON_MeshFace& f, size_t vertexCount) {
-    for (int k = 0; k < cornerCount(f); ++k)
-        if (f.vi[k] < 0 || static_cast<size_t>(f.vi[k]) >= vertexCount) return false;
-    return true;
-}
-
 // One use of an edge by a face: its low end in the upper half, then the entry
 // (high end << 1) | (1 when the face runs from low to high). Branch-free, because which
 // end is lower is a coin toss from edge to edge.
@@ -170,15 +162,22 @@ int orientationOf(std::span<const ON_3fPoint> vertices, std::span<const ON_MeshF
 MeshTopologySummary analyseMeshTopology(std::span<const ON_3fPoint> vertices, std::span<const ON_MeshFace> faces) {
     const size_t vertexCount = vertices.size();
     if (faces.empty()) return {};
-    for (const ON_MeshFace& f : faces)
-        if (!cornersInRange(f, vertexCount)) return {};
+    // All four indices of every face, a triangle's repeated third one included: the
+    // same verdict as checking its three corners, without a branch per corner. The
+    // corners are counted on the way (three per face, four per quad).
+    bool outside = false;
+    size_t quads = 0;
+    for (const ON_MeshFace& f : faces) {
+        for (int k = 0; k < 4; ++k) outside |= static_cast<uint32_t>(f.vi[k]) >= vertexCount;
+        quads += f.IsQuad() ? 1 : 0;
+    }
+    if (outside) return {};
+    const size_t cornerTotal = 3 * faces.size() + quads;
 
     const std::unique_ptr<int32_t[]> topo(new int32_t[vertexCount]);
     weldVertices(vertices, topo.get());
 
     // Counting sort of the edge uses by their low end: bucket sizes, offsets, scatter.
-    size_t cornerTotal = 0;
-    for (const ON_MeshFace& f : faces) cornerTotal += static_cast<size_t>(cornerCount(f));
     const std::unique_ptr<uint64_t[]> uses(new uint64_t[cornerTotal]);
     const std::unique_ptr<uint32_t[]> bucketEnd(new uint32_t[vertexCount + 1]());
     const size_t useCount = collectEdgeUses(faces, topo.get(), uses.get(), bucketEnd.get());
