@@ -200,34 +200,53 @@ MeshTopologySummary analyseMeshTopology(std::span<const ON_3fPoint> vertices, st
     return {true, verdict.oriented ? orientationOf(vertices, faces) : 0};
 }
 
+namespace {
+
+constexpr uint64_t kDigestPrime = 0x9E3779B97F4A7C15ULL;
+
+uint64_t mixWord(uint64_t lane, uint64_t word) { return std::rotl((lane ^ word) * kDigestPrime, 29); }
+
+uint64_t wordAt(const unsigned char* bytes) {
+    uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    return word;
+}
+
+// Four independent lanes, each a bijective multiply-mix of its own 8-byte words, so
+// that the four multiplications of each 32 bytes overlap; kept in locals (not an array
+// the compiler would keep in memory) so that each lane's chain stays in a register.
+struct DigestLanes {
+    uint64_t a = 0x243F6A8885A308D3ULL, b = 0x13198A2E03707344ULL, c = 0xA4093822299F31D0ULL,
+             d = 0x082EFA98EC4E6C89ULL;
+};
+
+DigestLanes mixBytes(DigestLanes lanes, const unsigned char* bytes, size_t size) {
+    uint64_t a = lanes.a, b = lanes.b, c = lanes.c, d = lanes.d;
+    size_t i = 0;
+    for (; i + 32 <= size; i += 32) {
+        a = mixWord(a, wordAt(bytes + i));
+        b = mixWord(b, wordAt(bytes + i + 8));
+        c = mixWord(c, wordAt(bytes + i + 16));
+        d = mixWord(d, wordAt(bytes + i + 24));
+    }
+    for (; i < size; i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, bytes + i, std::min<size_t>(8, size - i));
+        a = mixWord(a, word);
+    }
+    return {a, b, c, d};
+}
+
+}  // namespace
+
 uint64_t meshShapeDigest(std::span<const ON_3fPoint> vertices, std::span<const ON_MeshFace> faces) {
-    // Four independent multiply-mix lanes over 8-byte words keep the loop at memory
-    // speed; the lanes and the counts are folded together at the end.
     static_assert(sizeof(ON_3fPoint) == 12 && sizeof(ON_MeshFace) == 16);
-    constexpr uint64_t kPrime = 0x9E3779B97F4A7C15ULL;
-    uint64_t lanes[4] = {0x243F6A8885A308D3ULL, 0x13198A2E03707344ULL, 0xA4093822299F31D0ULL,
-                         0x082EFA98EC4E6C89ULL};
-    auto mixBytes = [&](const unsigned char* bytes, size_t size) {
-        size_t i = 0;
-        for (; i + 32 <= size; i += 32) {
-            for (int lane = 0; lane < 4; ++lane) {
-                uint64_t word;
-                std::memcpy(&word, bytes + i + 8 * lane, 8);
-                lanes[lane] = std::rotl((lanes[lane] ^ word) * kPrime, 29);
-            }
-        }
-        for (; i < size; i += 8) {
-            uint64_t word = 0;
-            std::memcpy(&word, bytes + i, std::min<size_t>(8, size - i));
-            lanes[0] = std::rotl((lanes[0] ^ word) * kPrime, 29);
-        }
-    };
-    mixBytes(reinterpret_cast<const unsigned char*>(vertices.data()), vertices.size_bytes());
-    lanes[1] ^= vertices.size();
-    mixBytes(reinterpret_cast<const unsigned char*>(faces.data()), faces.size_bytes());
-    lanes[2] ^= faces.size();
+    DigestLanes lanes = mixBytes({}, reinterpret_cast<const unsigned char*>(vertices.data()), vertices.size_bytes());
+    lanes.b ^= vertices.size();
+    lanes = mixBytes(lanes, reinterpret_cast<const unsigned char*>(faces.data()), faces.size_bytes());
+    lanes.c ^= faces.size();
     uint64_t h = 0;
-    for (uint64_t lane : lanes) h = std::rotl((h ^ lane) * kPrime, 31);
+    for (uint64_t lane : {lanes.a, lanes.b, lanes.c, lanes.d}) h = std::rotl((h ^ lane) * kDigestPrime, 31);
     return h ^ (h >> 32);
 }
 
