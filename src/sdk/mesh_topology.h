@@ -24,8 +24,8 @@ struct MeshTopologySummary {
 // Both answers for the mesh given by its vertices and faces. A face with a corner
 // index outside [0, vertices.size()) makes the mesh neither closed nor solid, as does
 // a mesh without faces or whose edges all collapse. Any thread; reads only its
-// arguments. Throws std::bad_alloc when the scratch arrays (about 4 ints per vertex
-// and 1 per face corner) cannot be had.
+// arguments. Throws std::bad_alloc when the scratch arrays (up to 8 ints per vertex
+// and 3 per face corner, freed on return) cannot be had.
 MeshTopologySummary analyseMeshTopology(std::span<const ON_3fPoint> vertices, std::span<const ON_MeshFace> faces);
 
 // A 64-bit digest of the vertex positions and faces, bit for bit (counts included):

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <span>
 
 #include "sdk/mesh_topology.h"
@@ -132,7 +133,12 @@ ON_Mesh::Topology ON_Mesh::CachedTopology() const {
     }
     // Analysed outside the lock: concurrent first questions may both analyse, and both
     // store the same answer.
-    const MeshTopologySummary summary = analyseMeshTopology(vertices, faces);
+    MeshTopologySummary summary;
+    try {
+        summary = analyseMeshTopology(vertices, faces);
+    } catch (const std::bad_alloc&) {
+        return {false, 0};  // not shown to be closed; nothing cached, the next question tries again
+    }
     std::lock_guard<std::mutex> hold(m_topology.lock);
     m_topology.valid = true;
     m_topology.digest = digest;

@@ -98,7 +98,8 @@ public:
     // the vertex positions and faces it was made from: asking both costs one analysis,
     // and any change to m_V or m_F (through the builders, Transform or the arrays
     // themselves) is seen by the next question, which analyses again. Copies start
-    // without the cache.
+    // without the cache. Never throw: without memory for the analysis the answers are
+    // false and 0.
 
     // Applies the transformation to vertices and (with the inverse transpose) to the
     // normals, which are re-unitised; cached mapping coordinates are dropped. A
