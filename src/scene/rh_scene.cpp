@@ -54,6 +54,10 @@ bool RHScene::Load(CRhinoDoc* document, const PluginSettings* settings, bool for
 void RHScene::Clear() {
     running = false;
     dirty = false;
+    {
+        std::lock_guard<std::mutex> pause(pauseMutex_);
+    }
+    pauseWake_.notify_all();
     if (mainHoldsLock.exchange(false)) sceneLock.unlock();
     if (worker.joinable()) worker.join();
 

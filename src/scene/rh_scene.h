@@ -33,6 +33,7 @@
 // (RhinoApp().Print), the first time that object is added after Load.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -212,10 +213,16 @@ private:
     // Materials too large for a 32-bit buffer, reported once each (per-material steps
     // insert concurrently).
     tbb::concurrent_unordered_set<uint64_t> oversizeReported_;
+    // The worker's pause between cycles: a wait that Clear cuts short, so that stopping
+    // the link or ending an export does not wait out a 50 ms poll. The mutex guards no
+    // data; taking it in Clear before the notification keeps the wake-up from falling
+    // between the worker's check of running and its wait.
+    std::mutex pauseMutex_;
+    std::condition_variable pauseWake_;
 
     // Declared last so that it is destroyed first. Shutdown order (Clear, also from the
-    // destructor): running = false, dirty = false; release a main-thread hold on
-    // sceneLock; join the worker (it finishes its cycle without sending and exits);
+    // destructor): running = false, dirty = false; wake a pausing worker; release a
+    // main-thread hold on sceneLock; join the worker (it finishes its cycle without sending and exits);
     // only then delete the records it was reading.
     std::thread worker;
 };

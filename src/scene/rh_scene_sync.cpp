@@ -99,8 +99,9 @@ void RHScene::WorkerLoop() {
                 }
             }
         }
-        if (!running) return;
-        vantro::platform::sleepMilliseconds(dirty ? kBusyPauseMs : kIdlePauseMs);
+        std::unique_lock<std::mutex> pause(pauseMutex_);
+        const std::chrono::milliseconds pauseFor(dirty ? kBusyPauseMs : kIdlePauseMs);
+        if (pauseWake_.wait_for(pause, pauseFor, [this] { return !running; })) return;
     }
 }
 
