@@ -136,6 +136,8 @@ void ColladaExporter::Prepare() {
     scene->Load(doc, &settings, true);
 
     showStatus(u"Velora Collada exporter: merge geometries\u2026");
+    mergeArena = std::make_unique<vantro::platform::PageArena>();
+    textArena = std::make_unique<vantro::platform::PageArena>();
     geometries.reserve(scene->pendingMaterials.size());
     runParallel(scene->pendingMaterials.begin(), scene->pendingMaterials.end(),
                 [this](uint64_t materialId) { MergeGeometry(materialId); });
@@ -143,6 +145,7 @@ void ColladaExporter::Prepare() {
     showStatus(u"Velora Collada exporter: serialize geometries\u2026");
     runParallel(geometries.begin(), geometries.end(),
                 [this](std::unique_ptr<GeometryInfo>& info) { SerializeGeometry(*info); });
+    mergeArena.reset();
 
     for (const auto& entry : scene->materialMeshes) {
         usedMaterials.insert(&materials->FindById(static_cast<int64_t>(entry.first)));
@@ -163,7 +166,7 @@ void ColladaExporter::MergeGeometry(uint64_t materialId) {
     std::vector<MeshView> views;
     views.reserve(found->second.size());
     for (const MeshInfo* mesh : found->second) views.push_back(viewOf(*mesh));
-    std::unique_ptr<MergedGeometry> merged = mergeMeshes(views);
+    std::unique_ptr<MergedGeometry> merged = mergeMeshes(views, *mergeArena);
     if (!merged) return;
     auto info = std::make_unique<GeometryInfo>();
     info->material = &material;
@@ -173,7 +176,7 @@ void ColladaExporter::MergeGeometry(uint64_t materialId) {
 
 void ColladaExporter::SerializeGeometry(GeometryInfo& info) {
     info.text.id = vantro::platform::toUtf8(info.material->name);
-    if (info.merged) serializeGeometry(*info.merged, info.text);
+    if (info.merged) serializeGeometry(*info.merged, info.text, *textArena);
     info.merged.reset();
 }
 
@@ -242,6 +245,8 @@ void ColladaExporter::Reset() {
     scene.reset();
     materials.reset();
     geometries.clear();
+    mergeArena.reset();
+    textArena.reset();
     // Also cleared here (not only with the exporter) so that a second Export starts clean.
     nodeElements.clear();
 }

@@ -28,6 +28,7 @@
 #include "collada/geometry_text.h"
 #include "collada/merged_geometry.h"
 #include "collada/node_element.h"
+#include "platform/page_arena.h"
 #include "plugin/plugin_settings.h"
 
 class MaterialManager;
@@ -40,8 +41,8 @@ public:
     // One geometry of the document: every mesh of one material, merged, then as text.
     struct GeometryInfo {
         MaterialInfo* material = nullptr;                           // not owned
-        std::unique_ptr<vantro::collada::MergedGeometry> merged;    // freed after serialisation
-        vantro::collada::GeometryText text;                         // id = name = UTF-8 material name
+        std::unique_ptr<vantro::collada::MergedGeometry> merged;    // in mergeArena; freed after serialisation
+        vantro::collada::GeometryText text;                         // id = name = UTF-8 material name; lists in textArena
     };
     using NodeElement = vantro::collada::NodeElement;
 
@@ -98,4 +99,8 @@ private:
     tbb::concurrent_vector<std::unique_ptr<NodeElement>> nodeElements;
     bool exportNodes = true;
     std::u16string path;
+    // The merged buffers (dropped once serialised) and the number texts (kept until
+    // the reset): hundreds of megabytes for a big model, in huge pages.
+    std::unique_ptr<vantro::platform::PageArena> mergeArena;
+    std::unique_ptr<vantro::platform::PageArena> textArena;
 };

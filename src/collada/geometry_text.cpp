@@ -113,18 +113,18 @@ void measurePiece(const MergedGeometry& merged, Piece& piece) {
 }
 
 template <List L>
-void writeList(const MergedGeometry& merged, const Piece& piece, std::string& target) {
-  char* first = target.data() + piece.offset[L];
+void writeList(const MergedGeometry& merged, const Piece& piece, char* target) {
+  char* first = target + piece.offset[L];
   RangeWriter out(first, first + piece.length[L]);
   forEachNumber<L>(merged, piece, out);
   if (!out.full()) throw std::logic_error("number text shorter than measured");
 }
 
-void writePiece(const MergedGeometry& merged, const Piece& piece, GeometryText& text) {
-  writeList<kPositions>(merged, piece, text.positions);
-  writeList<kNormals>(merged, piece, text.normals);
-  writeList<kTexcoords>(merged, piece, text.texcoords);
-  writeList<kIndices>(merged, piece, text.indices);
+void writePiece(const MergedGeometry& merged, const Piece& piece, const std::array<char*, kListCount>& targets) {
+  writeList<kPositions>(merged, piece, targets[kPositions]);
+  writeList<kNormals>(merged, piece, targets[kNormals]);
+  writeList<kTexcoords>(merged, piece, targets[kTexcoords]);
+  writeList<kIndices>(merged, piece, targets[kIndices]);
 }
 
 // Runs fn on every piece, in parallel when there are several. Only memory can run out
@@ -150,7 +150,7 @@ void forEachPiece(std::vector<Piece>& pieces, const Fn& fn) {
 
 }  // namespace
 
-void serializeGeometry(const MergedGeometry& merged, GeometryText& text) {
+void serializeGeometry(const MergedGeometry& merged, GeometryText& text, vantro::platform::PageArena& arena) {
   text.vertexCount = merged.vertexCount();
   text.indexCount = merged.indexCount();
   const std::size_t vertexCount = text.vertexCount;
@@ -170,17 +170,19 @@ void serializeGeometry(const MergedGeometry& merged, GeometryText& text) {
   // Measured first, so that every text is allocated once at exactly its size and each
   // piece formats straight into its place: nothing is joined, grown or trimmed.
   forEachPiece(pieces, [&merged](Piece& piece) { measurePiece(merged, piece); });
-  std::array<std::string*, kListCount> targets = {&text.positions, &text.normals, &text.texcoords, &text.indices};
+  std::array<std::string_view*, kListCount> texts = {&text.positions, &text.normals, &text.texcoords, &text.indices};
+  std::array<char*, kListCount> targets{};
+  std::array<std::size_t, kListCount> totals{};
   for (std::size_t list = 0; list < kListCount; ++list) {
-    std::size_t total = 0;
+    std::size_t& total = totals[list];
     for (Piece& piece : pieces) {
       piece.offset[list] = total;
       total += piece.length[list];
     }
-    std::string().swap(*targets[list]);
-    targets[list]->resize(total);
+    targets[list] = static_cast<char*>(arena.allocate(total));
   }
-  forEachPiece(pieces, [&merged, &text](const Piece& piece) { writePiece(merged, piece, text); });
+  forEachPiece(pieces, [&merged, &targets](const Piece& piece) { writePiece(merged, piece, targets); });
+  for (std::size_t list = 0; list < kListCount; ++list) *texts[list] = std::string_view(targets[list], totals[list]);
 }
 
 }  // namespace vantro::collada

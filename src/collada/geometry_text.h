@@ -5,31 +5,34 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "collada/merged_geometry.h"
+#include "platform/page_arena.h"
 
 namespace vantro::collada {
 
 // The number lists hold numbers and blanks only, never a line feed: the writer hands
-// them to the output without translating line ends.
+// them to the output without translating line ends. serializeGeometry puts their text
+// in an arena, which must outlive the GeometryText.
 struct GeometryText {
   std::string id;  // UTF-8 name of the material; also the geometry's name
   std::uint32_t vertexCount = 0;
   std::uint32_t indexCount = 0;
-  std::string positions;  // "%.3f %.3f %.3f " per vertex, model x, y, z
-  std::string normals;    // the same for normals
-  std::string texcoords;  // "%.3f %.3f " per vertex: u, 1 - v
-  std::string indices;    // "%d " per index
+  std::string_view positions;  // "%.3f %.3f %.3f " per vertex, model x, y, z
+  std::string_view normals;    // the same for normals
+  std::string_view texcoords;  // "%.3f %.3f " per vertex: u, 1 - v
+  std::string_view indices;    // "%d " per index
 };
 
 // Fills text's counts and number lists from merged (the id is left as it is).
 // The stored components 0, 2, 1 are written, which turns the renderer's axes back into
 // the model's; the stored v (already flipped for the renderer) is flipped back as
 // 1.0f - v in single precision. Indices are written as signed 32-bit numbers, as "%d"
-// does. The texts are measured first and allocated once at exactly their length; a
+// does. The texts are measured first and taken from arena once at exactly their length; a
 // large geometry is measured and formatted in pieces in parallel, each piece straight
 // into its place. Any thread; touches nothing but text. Throws std::bad_alloc when
 // memory runs out.
-void serializeGeometry(const MergedGeometry& merged, GeometryText& text);
+void serializeGeometry(const MergedGeometry& merged, GeometryText& text, vantro::platform::PageArena& arena);
 
 }  // namespace vantro::collada

@@ -16,9 +16,10 @@ void copyFloats(std::uint32_t* to, const float* from, std::size_t count) {
 
 }  // namespace
 
-MergedGeometry::MergedGeometry(std::uint32_t vertexCount, std::uint32_t indexCount)
-    : words_(new std::uint32_t[kHeaderWords + 8 * std::size_t{vertexCount} + indexCount]),
-      size_(kHeaderWords + 8 * std::size_t{vertexCount} + indexCount) {
+MergedGeometry::MergedGeometry(vantro::platform::PageArena& arena, std::uint32_t vertexCount,
+                               std::uint32_t indexCount)
+    : size_(kHeaderWords + 8 * std::size_t{vertexCount} + indexCount) {
+  words_ = static_cast<std::uint32_t*>(arena.allocate(size_ * sizeof(std::uint32_t)));
   words_[0] = vertexCount;
   words_[1] = indexCount;
   words_[2] = 1;
@@ -27,10 +28,10 @@ MergedGeometry::MergedGeometry(std::uint32_t vertexCount, std::uint32_t indexCou
 void MergedGeometry::copyMesh(const MeshView& mesh, std::uint32_t vertexOffset,
                               std::uint32_t indexOffset, bool mirrored) {
   const std::size_t v = mesh.vertexCount;
-  std::uint32_t* positions = words_.get() + positionBase() + 3 * std::size_t{vertexOffset};
-  std::uint32_t* normals = words_.get() + normalBase() + 3 * std::size_t{vertexOffset};
-  std::uint32_t* uvs = words_.get() + uvBase() + 2 * std::size_t{vertexOffset};
-  std::uint32_t* indices = words_.get() + indexBase() + indexOffset;
+  std::uint32_t* positions = words_ + positionBase() + 3 * std::size_t{vertexOffset};
+  std::uint32_t* normals = words_ + normalBase() + 3 * std::size_t{vertexOffset};
+  std::uint32_t* uvs = words_ + uvBase() + 2 * std::size_t{vertexOffset};
+  std::uint32_t* indices = words_ + indexBase() + indexOffset;
   copyFloats(positions, mesh.positions, 3 * v);
   copyFloats(uvs, mesh.uvs, 2 * v);
   if (!mirrored) {
@@ -54,14 +55,14 @@ MergeCounts countMerged(std::span<const MeshView> meshes) {
   return {vertices.load(), indices.load()};
 }
 
-std::unique_ptr<MergedGeometry> mergeMeshes(std::span<const MeshView> meshes) {
+std::unique_ptr<MergedGeometry> mergeMeshes(std::span<const MeshView> meshes, vantro::platform::PageArena& arena) {
   const MergeCounts counts = countMerged(meshes);
   if (counts.vertexCount == 0) return nullptr;
   constexpr std::uint64_t kMax = std::numeric_limits<std::uint32_t>::max();
   if (counts.vertexCount > kMax || counts.indexCount > kMax) {
     throw std::length_error("merged geometry exceeds 2^32-1 vertices or indices");
   }
-  auto merged = std::make_unique<MergedGeometry>(static_cast<std::uint32_t>(counts.vertexCount),
+  auto merged = std::make_unique<MergedGeometry>(arena, static_cast<std::uint32_t>(counts.vertexCount),
                                                  static_cast<std::uint32_t>(counts.indexCount));
   std::uint32_t vertexOffset = 0;
   std::uint32_t indexOffset = 0;

@@ -12,6 +12,8 @@
 #include <span>
 #include <vector>
 
+#include "platform/page_arena.h"
+
 namespace vantro::collada {
 
 // One mesh as the scene stores it: positions and normals as f32 triples in the
@@ -31,14 +33,15 @@ class MergedGeometry {
  public:
   static constexpr std::size_t kHeaderWords = 3;
 
-  // Allocates the buffer for V vertices and I indices and writes the header; the rest
-  // is left unset for copyMesh to fill (it is not cleared first: every word of it is
-  // written once by the merge). Throws std::bad_alloc when the buffer cannot be had.
-  MergedGeometry(std::uint32_t vertexCount, std::uint32_t indexCount);
+  // Takes the buffer for V vertices and I indices from arena (it lives as long as the
+  // arena) and writes the header; the rest is left unset for copyMesh to fill (it is
+  // not cleared first: every word of it is written once by the merge). Throws
+  // std::bad_alloc when the buffer cannot be had.
+  MergedGeometry(vantro::platform::PageArena& arena, std::uint32_t vertexCount, std::uint32_t indexCount);
 
   std::uint32_t vertexCount() const { return words_[0]; }
   std::uint32_t indexCount() const { return words_[1]; }
-  std::span<const std::uint32_t> words() const { return {words_.get(), size_}; }
+  std::span<const std::uint32_t> words() const { return {words_, size_}; }
 
   // Component c (0..2) of vertex v; the caller keeps v < V.
   float position(std::size_t v, std::size_t c) const { return floatAt(positionBase() + 3 * v + c); }
@@ -46,10 +49,10 @@ class MergedGeometry {
   float uv(std::size_t v, std::size_t c) const { return floatAt(uvBase() + 2 * v + c); }
   std::uint32_t index(std::size_t i) const { return words_[indexBase() + i]; }
   // The four arrays whole: 3V, 3V, 2V float bit patterns and I indices.
-  const std::uint32_t* positionWords() const { return words_.get() + positionBase(); }
-  const std::uint32_t* normalWords() const { return words_.get() + normalBase(); }
-  const std::uint32_t* uvWords() const { return words_.get() + uvBase(); }
-  const std::uint32_t* indexWords() const { return words_.get() + indexBase(); }
+  const std::uint32_t* positionWords() const { return words_ + positionBase(); }
+  const std::uint32_t* normalWords() const { return words_ + normalBase(); }
+  const std::uint32_t* uvWords() const { return words_ + uvBase(); }
+  const std::uint32_t* indexWords() const { return words_ + indexBase(); }
 
   // Copies mesh's vertices to vertex slot vertexOffset and its indices, each raised by
   // vertexOffset, to index slot indexOffset. mirrored writes the back side instead:
@@ -65,7 +68,7 @@ class MergedGeometry {
   std::size_t indexBase() const { return kHeaderWords + 8 * std::size_t{vertexCount()}; }
   float floatAt(std::size_t word) const { return std::bit_cast<float>(words_[word]); }
 
-  std::unique_ptr<std::uint32_t[]> words_;
+  std::uint32_t* words_ = nullptr;  // in the arena
   std::size_t size_ = 0;
 };
 
@@ -78,10 +81,11 @@ struct MergeCounts {
 // Sums the counts of meshes in parallel (one mesh per task, atomic sums).
 MergeCounts countMerged(std::span<const MeshView> meshes);
 
-// Merges meshes in their order into one buffer; a two-sided mesh is copied twice, the
-// second time mirrored. Returns an empty buffer pointer when there is no vertex at all.
+// Merges meshes in their order into one buffer taken from arena; a two-sided mesh is
+// copied twice, the second time mirrored. Returns an empty pointer when there is no
+// vertex at all.
 // Throws std::length_error when the merged counts do not fit 32 bits, std::bad_alloc
 // when the memory cannot be had. Any thread; meshes are only read.
-std::unique_ptr<MergedGeometry> mergeMeshes(std::span<const MeshView> meshes);
+std::unique_ptr<MergedGeometry> mergeMeshes(std::span<const MeshView> meshes, vantro::platform::PageArena& arena);
 
 }  // namespace vantro::collada

@@ -33,6 +33,9 @@
 namespace vantro::collada {
 namespace {
 
+// The buffers and texts of every case, freed when the program ends.
+vantro::platform::PageArena arena;
+
 namespace fs = std::filesystem;
 
 const std::string kSchema = std::string(VANTRO_TESTDATA_DIR) + "/collada/collada_schema_1_4_1.xsd";
@@ -77,11 +80,11 @@ std::vector<GeometryText> writeFile(const fs::path& file, const std::vector<Mate
   for (const Material& material : materials) {
     std::vector<MeshView> views;
     for (const Mesh& mesh : material.meshes) views.push_back(mesh.view());
-    const auto merged = mergeMeshes(views);
+    const auto merged = mergeMeshes(views, arena);
     if (merged == nullptr) continue;
     GeometryText text;
     text.id = material.row.name;
-    serializeGeometry(*merged, text);
+    serializeGeometry(*merged, text, arena);
     texts.push_back(std::move(text));
   }
   std::vector<NodeElement> nodes;

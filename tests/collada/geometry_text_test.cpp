@@ -13,11 +13,14 @@
 namespace vantro::collada {
 namespace {
 
+// The buffers and texts of every case, freed when the program ends.
+vantro::platform::PageArena arena;
+
 std::unique_ptr<MergedGeometry> mergeOne(const std::vector<float>& positions, const std::vector<float>& normals,
                                          const std::vector<float>& uvs, const std::vector<std::uint32_t>& indices) {
   const MeshView view{static_cast<std::uint32_t>(positions.size() / 3), static_cast<std::uint32_t>(indices.size()),
                       false, positions.data(), normals.data(), uvs.data(), indices.data()};
-  return mergeMeshes(std::span<const MeshView>(&view, 1));
+  return mergeMeshes(std::span<const MeshView>(&view, 1), arena);
 }
 
 // Stored renderer axes (x, z, y) are written back as model x, y, z; v is flipped back;
@@ -29,7 +32,7 @@ TEST(GeometryText, ComponentOrderAndTextureFlip) {
                                {0, 1, 1});
   GeometryText text;
   text.id = "Material-Test";
-  serializeGeometry(*merged, text);
+  serializeGeometry(*merged, text, arena);
   EXPECT_EQ(text.id, "Material-Test");
   EXPECT_EQ(text.vertexCount, 2u);
   EXPECT_EQ(text.indexCount, 3u);
@@ -43,7 +46,7 @@ TEST(GeometryText, ComponentOrderAndTextureFlip) {
 TEST(GeometryText, IndicesPrintSigned) {
   const auto merged = mergeOne({0, 0, 0}, {0, 0, 0}, {0, 0}, {0, 0x80000000u, 0xFFFFFFFFu});
   GeometryText text;
-  serializeGeometry(*merged, text);
+  serializeGeometry(*merged, text, arena);
   EXPECT_EQ(text.indices, "0 -2147483648 -1 ");
 }
 
@@ -56,7 +59,7 @@ TEST(GeometryText, LibraryTextsForUnusualNumbers) {
   const auto merged = mergeOne(positions, positions, std::vector<float>(positions.begin(), positions.begin() + 6),
                                {0, 2, 1});
   GeometryText text;
-  serializeGeometry(*merged, text);
+  serializeGeometry(*merged, text, arena);
   auto library = [](float value) {
     char number[64];
     return std::string(number, static_cast<std::size_t>(std::snprintf(number, sizeof number, "%.3f ", double{value})));
@@ -81,7 +84,7 @@ TEST(GeometryText, LongListsStayInOrder) {
   const auto merged = mergeOne(positions, std::vector<float>(positions.size()),
                                std::vector<float>(2 * 5000), indices);
   GeometryText text;
-  serializeGeometry(*merged, text);
+  serializeGeometry(*merged, text, arena);
   std::string expectedIndices;
   std::string expectedPositions;
   for (int v = 0; v < 5000; ++v) {
@@ -109,7 +112,7 @@ TEST(GeometryText, ParallelPiecesJoinInOrder) {
   for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint32_t>((i * 7919) % vertexCount);
   const auto merged = mergeOne(positions, normals, uvs, indices);
   GeometryText text;
-  serializeGeometry(*merged, text);
+  serializeGeometry(*merged, text, arena);
 
   std::string expectedPositions, expectedNormals, expectedTexcoords, expectedIndices;
   char number[64];

@@ -10,6 +10,9 @@
 namespace vantro::collada {
 namespace {
 
+// The buffers and texts of every case, freed when the program ends.
+vantro::platform::PageArena arena;
+
 // A quad of 4 vertices and 2 triangles whose values tell where they came from.
 struct QuadMesh {
   explicit QuadMesh(float base, bool twoSided) {
@@ -29,7 +32,7 @@ struct QuadMesh {
 // has negated normals and its index list reversed, offset by the first copy.
 TEST(MergedGeometry, TwoSidedMeshIsCopiedMirrored) {
   const QuadMesh quad(0.0f, true);
-  const auto merged = mergeMeshes(std::span<const MeshView>(&quad.view, 1));
+  const auto merged = mergeMeshes(std::span<const MeshView>(&quad.view, 1), arena);
   ASSERT_NE(merged, nullptr);
   ASSERT_EQ(merged->vertexCount(), 8u);
   ASSERT_EQ(merged->indexCount(), 12u);
@@ -52,7 +55,7 @@ TEST(MergedGeometry, MeshesAreConcatenatedInOrder) {
   const QuadMesh first(0.0f, false);
   const QuadMesh second(1000.0f, false);
   const MeshView views[] = {first.view, second.view};
-  const auto merged = mergeMeshes(views);
+  const auto merged = mergeMeshes(views, arena);
   ASSERT_NE(merged, nullptr);
   ASSERT_EQ(merged->vertexCount(), 8u);
   EXPECT_EQ(merged->position(4, 0), 1000.0f);
@@ -64,9 +67,9 @@ TEST(MergedGeometry, MeshesAreConcatenatedInOrder) {
 
 // No vertex at all: no geometry (a material whose meshes are empty or absent).
 TEST(MergedGeometry, NoVerticesGiveNoGeometry) {
-  EXPECT_EQ(mergeMeshes({}), nullptr);
+  EXPECT_EQ(mergeMeshes({}, arena), nullptr);
   const MeshView empty{};
-  EXPECT_EQ(mergeMeshes(std::span<const MeshView>(&empty, 1)), nullptr);
+  EXPECT_EQ(mergeMeshes(std::span<const MeshView>(&empty, 1), arena), nullptr);
 }
 
 // Counting runs in parallel chunks; the sums must equal the sequential ones.
@@ -89,7 +92,7 @@ TEST(MergedGeometry, ParallelCountMatchesSum) {
 // Counts beyond 32 bits are refused before anything is allocated or copied.
 TEST(MergedGeometry, OversizedMergeIsRefused) {
   const MeshView huge{0xFFFFFFFFu, 3, true, nullptr, nullptr, nullptr, nullptr};
-  EXPECT_THROW(mergeMeshes(std::span<const MeshView>(&huge, 1)), std::length_error);
+  EXPECT_THROW(mergeMeshes(std::span<const MeshView>(&huge, 1), arena), std::length_error);
 }
 
 }  // namespace
