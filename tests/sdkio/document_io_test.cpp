@@ -297,6 +297,67 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
     }
 }
 
+// A refused field is named in full: line and column of the value, the entry, and the
+// field's path inside it (array elements by index), for every kind of table entry.
+TEST(DocumentRead, RefusedFieldsAreNamedInFull) {
+    const std::vector<BadCase> cases = {
+        {"layer colour", edited("[10, 20, 30]", "[10, 20, 300]"),
+         "line 15 column 13: layer 0: color: colour components must be integers from 0 to 255"},
+        {"layer material index", edited("\"materialIndex\": 1,", "\"materialIndex\": -2,"),
+         "line 14 column 21: layer 0: materialIndex: -2 is outside -1 to 2147483647"},
+        {"layer flag", edited("\"locked\": true", "\"locked\": 1"),
+         "line 20 column 14: layer 1: locked: expected true or false, found a number"},
+        {"layer parent id", edited("\"parentId\": \"11111111-1111-4111-8111-000000000002\"", "\"parentId\": \"x\""),
+         "line 12 column 16: layer 0: parentId: expected an id (8-4-4-4-12 hexadecimal digits), found \"x\""},
+        {"material id", edited("\"22222222-2222-4222-8222-000000000001\"", "2"),
+         "line 28 column 10: material 0: id: expected a string, found a number"},
+        {"render material id", edited("\"renderMaterialInstanceId\": \"", "\"renderMaterialInstanceId\": \"z"),
+         "line 36 column 32: material 0: renderMaterialInstanceId: expected an id (8-4-4-4-12 hexadecimal digits), "
+         "found \"z33333333-3333-4333-8333-000000000001\""},
+        {"texture path", edited("\"filePath\": \"\"", "\"filePath\": 7"),
+         "line 48 column 18: material 0: textures.1.filePath: expected a string, found a number"},
+        {"texture relative path", edited("\"Maps/oak.jpg\"", "[]"),
+         "line 42 column 22: material 0: textures.0.relativePath: expected a string, found an array"},
+        {"texture without type", edited("\"type\": \"bump\",", ""),
+         "line 52 column 5: material 0: textures.1: missing required field \"type\""},
+        {"mapping name", edited("\"name\": \"Box\"", "\"name\": false"),
+         "line 69 column 12: texture mapping 0: name: expected a string, found true or false"},
+        {"mapping without type", edited("\"type\": \"box\",", ""),
+         "texture mapping 0 \"Box\" (55555555-5555-4555-8555-000000000001): missing required field \"type\""},
+        {"bitmap name", edited("\"name\": \"tiny\"", "\"name\": {}"),
+         "line 80 column 12: bitmap 0: name: expected a string, found an object"},
+        {"bitmap path", edited("\"C:\\\\Maps\\\\tiny.bmp\"", "1"),
+         "line 81 column 16: bitmap 0: filePath: expected a string, found a number"},
+        {"definition description", edited("\"holds Inner twice\"", "true"),
+         "line 92 column 19: instance definition 0: description: expected a string, found true or false"},
+        {"definition member", edited("\"88888888-8888-4888-8888-000000000013\"]", "3]"),
+         "line 93 column 56: instance definition 0: objects: expected a string, found a number"},
+        {"object visibility", edited("\"visible\": false,\n    \"mode\"", "\"visible\": 0,\n    \"mode\""),
+         "line 137 column 16: object 1: attributes.visible: expected true or false, found a number"},
+        {"object mode", edited("\"mode\": \"locked\"", "\"mode\": \"frozen\""),
+         "line 138 column 13: object 1: attributes.mode: \"frozen\" is not one of normal, hidden, locked or "
+         "instanceDefinition"},
+        {"material source", edited("\"materialSource\": \"object\"", "\"materialSource\": \"own\""),
+         "line 108 column 23: object 0: attributes.materialSource: \"own\" is not one of layer, object or parent"},
+        {"channel twice", edited("\"objectTransform\": [1, 0, 0, 5",
+                                 "\"objectTransform\": [1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1]}, "
+                                 "{\"channel\": 2, \"mappingId\": \"55555555-5555-4555-8555-000000000001\", "
+                                 "\"objectTransform\": [1, 0, 0, 5"),
+         "line 118 column 8: object 0: attributes.mappings.0.channels.1: channel 2 appears twice"},
+        {"mapping reference without plug-in", edited("\"pluginId\": ", "\"plugin\": "),
+         "line 120 column 6: object 0: attributes.mappings.0: missing required field \"pluginId\""},
+        {"render mesh without faces", edited("\"faces\": [0, 2, 1, 1]", "\"fices\": [0, 2, 1, 1]"),
+         "line 148 column 5: object 1: renderMeshes.1: missing required field \"faces\""},
+    };
+    for (const BadCase& c : cases) {
+        CRhinoDoc doc;
+        const DocumentLoadResult r = readDocumentJson(c.text, "full.json", doc);
+        EXPECT_FALSE(r.ok) << c.rule;
+        EXPECT_EQ(r.error, "full.json: " + c.message) << c.rule;
+        EXPECT_TRUE(isEmpty(doc)) << c.rule;
+    }
+}
+
 // Hostile input: every prefix of a valid document is refused without a crash (the
 // sanitizer builds check the reads) and without touching the document.
 TEST(DocumentRead, EveryTruncationIsRefused) {
