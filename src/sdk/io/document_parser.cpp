@@ -20,10 +20,13 @@ using Kind = JsonCursor::Kind;
 enum class Handled { ok, failed, unknown };
 Handled result(bool ok) { return ok ? Handled::ok : Handled::failed; }
 // The same for a field whose presence is checked afterwards.
-Handled given(bool& present, bool ok) {
+Handled given(bool& present, Handled h) {
     present = true;
-    return result(ok);
+    return h;
 }
+Handled given(bool& present, bool ok) { return given(present, result(ok)); }
+
+std::string missingField(std::string_view name) { return "missing required field \"" + std::string(name) + "\""; }
 
 std::string numberText(double v) {
     char buf[32];
@@ -43,6 +46,8 @@ struct Range {
     }
 };
 constexpr double kMax = std::numeric_limits<double>::max();
+constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
+constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
 
 // Strict UUID text: 8-4-4-4-12 hexadecimal digits.
 bool isUuidText(std::string_view s) {
@@ -105,16 +110,27 @@ private:
         std::string saved_;
     };
 
+    // While a table entry is read, messages name it by kind and index ("layer 2"); once
+    // it is complete, by its label (entryLabel).
     struct EntryScope {
-        EntryScope(Parser& p, std::string entry) : p_(p), savedEntry_(p.entry_), savedField_(p.field_) {
-            p.entry_ = std::move(entry);
+        EntryScope(Parser& p, std::string_view kind, size_t index = kNoIndex)
+            : p_(p), kind_(kind), index_(index), savedEntry_(p.entry_), savedField_(p.field_) {
+            p.entry_ = index == kNoIndex ? std::string(kind) : std::string(kind) + " " + std::to_string(index);
             p.field_.clear();
         }
         ~EntryScope() {
             p_.entry_ = savedEntry_;
             p_.field_ = savedField_;
         }
+        std::string label(const ON_wString& name, const ON_UUID& id) const {
+            return entryLabel(kind_, index_, name, id);
+        }
+        std::string label(const ON_ModelComponent& c) const { return label(c.Name(), c.Id()); }
+
+        static constexpr size_t kNoIndex = ~size_t{0};
         Parser& p_;
+        std::string_view kind_;
+        size_t index_;
         std::string savedEntry_;
         std::string savedField_;
     };
@@ -194,6 +210,19 @@ private:
         }
         return check(!c_.failed());
     }
+
+    // An array of objects inside an entry: each(index) reads one, and messages add its
+    // index to the field ("textures.1.filePath").
+    template <typename Each>
+    bool records(Each&& each) {
+        return elements([&](size_t i) {
+            FieldScope scope(*this, std::to_string(i));
+            return each(i);
+        });
+    }
+
+    // Checked once the object is closed, so the message points at its end.
+    bool require(bool present, std::string_view name) { return present || fail(missingField(name)); }
 
     // --- values ---
 
@@ -281,6 +310,43 @@ private:
 
     bool point(double (&out)[3]) { return fixedNumbers(out, 3, "[x, y, z]"); }
 
+    // One name for the readers above, so that set() finds the one its setter's type needs.
+    bool read(ON_UUID& out) { return uuid(out); }
+    bool read(ON_wString& out) { return string(out); }
+    bool read(bool& out) { return flag(out); }
+    bool read(ON_Color& out) { return color(out); }
+    bool read(int& out, int64_t lo, int64_t hi) { return integer(out, lo, hi); }
+    template <typename T, size_t N>
+    bool read(T& out, const std::array<Word<T>, N>& words) { return word(words, out); }
+
+    // For the SDK's types that keep a field behind a setter: reads the member's value as
+    // the setter's parameter type and hands it over. extra goes to the reader (an
+    // integer range, a word table).
+    template <typename Target, typename Owner, typename Arg, typename... Extra>
+    Handled set(Target& target, void (Owner::*setter)(Arg), const Extra&... extra) {
+        std::remove_cvref_t<Arg> value{};
+        if (!read(value, extra...)) return Handled::failed;
+        (target.*setter)(value);
+        return Handled::ok;
+    }
+
+    // The members every model component (layer, material, mapping, bitmap, definition)
+    // carries.
+    Handled componentField(std::string_view key, ON_ModelComponent& c) {
+        if (key == "id") return set(c, &ON_ModelComponent::SetId);
+        if (key == "name") return set(c, &ON_ModelComponent::SetName);
+        return Handled::unknown;
+    }
+
+    // Channels are kept unsigned, yet the plug-in's own (its world projections, -14 and
+    // -13) are written signed: both spellings are accepted.
+    bool mappingChannel(unsigned int& out) {
+        int64_t channel = 0;
+        if (!integer(channel, kInt32Min, std::numeric_limits<uint32_t>::max())) return false;
+        out = static_cast<unsigned int>(channel);
+        return true;
+    }
+
     // Numbers grouped N to an element (ON_3fPoint, ON_MeshFace, ...).
     template <typename Tuple, typename Scalar, size_t N>
     bool tuples(ON_SimpleArray<Tuple>& out, const char* per) {
@@ -321,61 +387,30 @@ private:
             if (key == "textureCoordinates") return result(tuples<ON_2fPoint, float, 2>(mesh.m_T, "u v per vertex"));
             return Handled::unknown;
         });
-        if (!ok) return false;
-        if (!hasVertices || !hasFaces) return fail(hasVertices ? "missing required field \"faces\"" : "missing required field \"vertices\"");
-        return true;
+        return ok && require(hasVertices, "vertices") && require(hasFaces, "faces");
     }
 
     bool readTexture(ON_Texture& t) {
         bool hasType = false;
         bool hasPath = false;
+        ON_FileReference& file = t.m_image_file_reference;
         const bool ok = members("texture", [&](std::string_view key) {
             if (key == "id") return result(uuid(t.m_texture_id));
             if (key == "type") return given(hasType, word(kTextureTypeWords, t.m_type));
-            if (key == "filePath") {
-                hasPath = true;
-                ON_wString path;
-                if (!string(path)) return Handled::failed;
-                t.m_image_file_reference.SetFullPath(path);
-                return Handled::ok;
-            }
-            if (key == "relativePath") {
-                ON_wString path;
-                if (!string(path)) return Handled::failed;
-                t.m_image_file_reference.SetRelativePath(path);
-                return Handled::ok;
-            }
+            if (key == "filePath") return given(hasPath, set(file, &ON_FileReference::SetFullPath));
+            if (key == "relativePath") return set(file, &ON_FileReference::SetRelativePath);
             if (key == "on") return result(flag(t.m_bOn));
             if (key == "uvwTransform") return result(xform(t.m_uvw));
-            if (key == "mappingChannel") {
-                int64_t channel = 0;
-                if (!integer(channel, std::numeric_limits<int32_t>::min(), std::numeric_limits<uint32_t>::max())) return Handled::failed;
-                t.m_mapping_channel_id = static_cast<unsigned int>(channel);
-                return Handled::ok;
-            }
+            if (key == "mappingChannel") return result(mappingChannel(t.m_mapping_channel_id));
             if (key == "mode") return result(word(kTextureModeWords, t.m_mode));
             if (key == "blendConstant") return result(number(t.m_blend_constant_A, {0, 1}));
             return Handled::unknown;
         });
-        if (!ok) return false;
-        if (!hasType || !hasPath) return fail(hasType ? "missing required field \"filePath\"" : "missing required field \"type\"");
-        return true;
+        return ok && require(hasType, "type") && require(hasPath, "filePath");
     }
 
     bool readMaterialFields(ON_Material& m, std::string_view path) {
         return members(path, [&](std::string_view key) {
-            if (key == "id") {
-                ON_UUID id;
-                if (!uuid(id)) return Handled::failed;
-                m.SetId(id);
-                return Handled::ok;
-            }
-            if (key == "name") {
-                ON_wString name;
-                if (!string(name)) return Handled::failed;
-                m.SetName(name);
-                return Handled::ok;
-            }
             if (key == "diffuse") return result(color(m.m_diffuse));
             if (key == "ambient") return result(color(m.m_ambient));
             if (key == "emission") return result(color(m.m_emission));
@@ -386,103 +421,58 @@ private:
             if (key == "transparency") return result(number(m.m_transparency, {0, 1}));
             if (key == "reflectivity") return result(number(m.m_reflectivity, {0, 1}));
             if (key == "indexOfRefraction") return result(number(m.m_index_of_refraction, {0, kMax, true}));
-            if (key == "renderMaterialInstanceId") {
-                ON_UUID id;
-                if (!uuid(id)) return Handled::failed;
-                m.SetRdkMaterialInstanceId(id);
-                return Handled::ok;
-            }
+            if (key == "renderMaterialInstanceId") return set(m, &ON_Material::SetRdkMaterialInstanceId);
             if (key == "textures") {
-                return result(elements([&](size_t i) {
-                    FieldScope scope(*this, std::to_string(i));
-                    ON_Texture t;
-                    if (!readTexture(t)) return false;
-                    m.m_textures.Append(t);
-                    return true;
-                }));
+                return result(records([&](size_t) { return readTexture(m.m_textures.AppendNew()); }));
             }
-            return Handled::unknown;
+            return componentField(key, m);
         });
     }
 
-    bool readMaterial(size_t index) {
-        EntryScope entry(*this, "material " + std::to_string(index));
-        ON_Material m;
-        if (!readMaterialFields(m, "material")) return false;
+    // At most one texture of each type.
+    static std::optional<std::string> textureProblem(const ON_Material& m) {
         for (int i = 0; i < m.m_textures.Count(); ++i) {
+            const ON_Texture::TYPE type = m.m_textures[i].m_type;
             for (int j = 0; j < i; ++j) {
-                if (m.m_textures[i].m_type == m.m_textures[j].m_type) {
-                    return refuse(entryLabel("material", index, m.Name(), m.Id()),
-                                  "textures: two textures of type \"" +
-                                      std::string(toWord(kTextureTypeWords, m.m_textures[i].m_type)) + "\"");
+                if (m.m_textures[j].m_type == type) {
+                    return "textures: two textures of type \"" + std::string(toWord(kTextureTypeWords, type)) + "\"";
                 }
             }
         }
+        return std::nullopt;
+    }
+
+    bool readMaterial(size_t index) {
+        EntryScope entry(*this, "material", index);
+        ON_Material m;
+        if (!readMaterialFields(m, "material")) return false;
+        if (auto problem = textureProblem(m)) return refuse(entry.label(m), *problem);
         d_.materials.push_back(std::move(m));
         return true;
     }
 
     bool readLayer(size_t index) {
-        EntryScope entry(*this, "layer " + std::to_string(index));
+        EntryScope entry(*this, "layer", index);
         ON_Layer layer;
         bool hasName = false;
         const bool ok = members("layer", [&](std::string_view key) {
-            if (key == "id") {
-                ON_UUID id;
-                if (!uuid(id)) return Handled::failed;
-                layer.SetId(id);
-                return Handled::ok;
-            }
-            if (key == "name") {
-                ON_wString name;
-                if (!string(name)) return Handled::failed;
-                layer.SetName(name);
-                hasName = true;
-                return Handled::ok;
-            }
-            if (key == "parentId") {
-                ON_UUID id;
-                if (!uuid(id)) return Handled::failed;
-                layer.SetParentLayerId(id);
-                return Handled::ok;
-            }
-            if (key == "visible") {
-                bool v = true;
-                if (!flag(v)) return Handled::failed;
-                layer.SetVisible(v);
-                return Handled::ok;
-            }
-            if (key == "locked") {
-                bool v = false;
-                if (!flag(v)) return Handled::failed;
-                layer.SetLocked(v);
-                return Handled::ok;
-            }
-            if (key == "materialIndex") {
-                int v = -1;
-                if (!integer(v, -1, std::numeric_limits<int32_t>::max())) return Handled::failed;
-                layer.SetRenderMaterialIndex(v);
-                return Handled::ok;
-            }
-            if (key == "color") {
-                ON_Color c;
-                if (!color(c)) return Handled::failed;
-                layer.SetColor(c);
-                return Handled::ok;
-            }
-            return Handled::unknown;
+            if (key == "name") return given(hasName, set(layer, &ON_Layer::SetName));
+            if (key == "parentId") return set(layer, &ON_Layer::SetParentLayerId);
+            if (key == "visible") return set(layer, &ON_Layer::SetVisible);
+            if (key == "locked") return set(layer, &ON_Layer::SetLocked);
+            if (key == "materialIndex") return set(layer, &ON_Layer::SetRenderMaterialIndex, -1, kInt32Max);
+            if (key == "color") return set(layer, &ON_Layer::SetColor);
+            return componentField(key, layer);
         });
         if (!ok) return false;
-        if (!hasName || layer.Name().IsEmpty()) {
-            return refuse(entryLabel("layer", index, layer.Name(), layer.Id()),
-                          hasName ? "name: a layer name must not be empty" : "missing required field \"name\"");
-        }
+        if (!hasName) return refuse(entry.label(layer), missingField("name"));
+        if (layer.Name().IsEmpty()) return refuse(entry.label(layer), "name: a layer name must not be empty");
         d_.layers.push_back(std::move(layer));
         return true;
     }
 
     bool readRenderContent(size_t index) {
-        EntryScope entry(*this, "render content " + std::to_string(index));
+        EntryScope entry(*this, "render content", index);
         RenderContentData rc;
         const bool ok = members("renderContent", [&](std::string_view key) {
             if (key == "id") return result(uuid(rc.id));
@@ -491,31 +481,31 @@ private:
             return Handled::unknown;
         });
         if (!ok) return false;
-        const std::string label = entryLabel("render content", index, rc.name, rc.id);
-        if (ON_UuidIsNil(rc.id)) return refuse(label, "id: required and not nil");
-        if (ON_UuidIsNil(rc.typeId)) return refuse(label, "typeId: required and not nil");
+        if (ON_UuidIsNil(rc.id)) return refuse(entry.label(rc.name, rc.id), "id: required and not nil");
+        if (ON_UuidIsNil(rc.typeId)) return refuse(entry.label(rc.name, rc.id), "typeId: required and not nil");
         d_.renderContents.push_back(std::move(rc));
         return true;
     }
 
+    // What a mapping must carry, and its normal transformation when the file left it out.
+    static std::optional<std::string> completeMapping(ON_TextureMapping& m, bool hasType, bool hasNormal) {
+        if (m.IdIsNil()) return "id: required and not nil";
+        if (!hasType) return missingField("type");
+        if (hasNormal) return std::nullopt;
+        // Normals map with the inverse transpose of the point transformation.
+        ON_Xform n = m.m_Pxyz;
+        if (!n.Invert()) return "pointTransform cannot be inverted; give normalTransform";
+        n.Transpose();
+        m.m_Nxyz = n;
+        return std::nullopt;
+    }
+
     bool readMapping(size_t index) {
-        EntryScope entry(*this, "texture mapping " + std::to_string(index));
+        EntryScope entry(*this, "texture mapping", index);
         ON_TextureMapping m;
         bool hasType = false;
         bool hasNormal = false;
         const bool ok = members("textureMapping", [&](std::string_view key) {
-            if (key == "id") {
-                ON_UUID id;
-                if (!uuid(id)) return Handled::failed;
-                m.SetId(id);
-                return Handled::ok;
-            }
-            if (key == "name") {
-                ON_wString name;
-                if (!string(name)) return Handled::failed;
-                m.SetName(name);
-                return Handled::ok;
-            }
             if (key == "type") return given(hasType, word(kMappingTypeWords, m.m_type));
             if (key == "projection") return result(word(kProjectionWords, m.m_projection));
             if (key == "textureSpace") return result(word(kTextureSpaceWords, m.m_texture_space));
@@ -523,137 +513,99 @@ private:
             if (key == "pointTransform") return result(xform(m.m_Pxyz));
             if (key == "normalTransform") return given(hasNormal, xform(m.m_Nxyz));
             if (key == "uvwTransform") return result(xform(m.m_uvw));
-            return Handled::unknown;
+            return componentField(key, m);
         });
         if (!ok) return false;
-        const std::string label = entryLabel("texture mapping", index, m.Name(), m.Id());
-        if (m.IdIsNil()) return refuse(label, "id: required and not nil");
-        if (!hasType) return refuse(label, "missing required field \"type\"");
-        if (!hasNormal) {
-            // Normals map with the inverse transpose of the point transformation.
-            ON_Xform n = m.m_Pxyz;
-            if (!n.Invert()) return refuse(label, "pointTransform cannot be inverted; give normalTransform");
-            n.Transpose();
-            m.m_Nxyz = n;
-        }
+        if (auto problem = completeMapping(m, hasType, hasNormal)) return refuse(entry.label(m), *problem);
         d_.textureMappings.push_back(std::move(m));
         return true;
     }
 
-    bool readBitmap(size_t index) {
-        EntryScope entry(*this, "bitmap " + std::to_string(index));
-        ON_Bitmap bitmap;
+    struct BitmapImage {
         int width = 0;
         int height = 0;
         int bpp = 0;
         std::optional<std::vector<uint8_t>> pixels;
-        const bool ok = members("bitmap", [&](std::string_view key) {
-            if (key == "id") {
-                ON_UUID id;
-                if (!uuid(id)) return Handled::failed;
-                bitmap.SetId(id);
-                return Handled::ok;
-            }
-            if (key == "name") {
-                ON_wString name;
-                if (!string(name)) return Handled::failed;
-                bitmap.SetName(name);
-                return Handled::ok;
-            }
-            if (key == "filePath") {
-                ON_wString path;
-                if (!string(path)) return Handled::failed;
-                bitmap.m_file_reference.SetFullPath(path);
-                return Handled::ok;
-            }
-            if (key == "width") return result(integer(width, 1, 65536));
-            if (key == "height") return result(integer(height, -65536, 65536));
-            if (key == "bitsPerPixel") return result(integer(bpp, 1, 32));
-            if (key == "pixels") {
-                std::string text;
-                if (!string(text)) return Handled::failed;
-                pixels = decodeBase64(text);
-                if (!pixels) return result(fail("not valid base64"));
-                return Handled::ok;
-            }
-            return Handled::unknown;
-        });
-        if (!ok) return false;
-        const std::string label = entryLabel("bitmap", index, bitmap.Name(), bitmap.Id());
-        if (width == 0 || height == 0 || bpp == 0 || !pixels) {
-            return refuse(label, "width, height (not 0), bitsPerPixel and pixels are required");
+    };
+
+    // Sizes are compared before anything is allocated, so a file cannot make the reader
+    // allocate more than it holds.
+    static std::optional<std::string> createImage(ON_Bitmap& bitmap, BitmapImage& image) {
+        const int width = image.width;
+        const int height = image.height;
+        const int bpp = image.bpp;
+        if (width == 0 || height == 0 || bpp == 0 || !image.pixels) {
+            return "width, height (not 0), bitsPerPixel and pixels are required";
         }
-        // Sizes are compared before anything is allocated, so a file cannot make the
-        // reader allocate more than it holds.
         const uint64_t scan = (static_cast<uint64_t>(width) * static_cast<uint64_t>(bpp) + 31) / 32 * 4;
         const uint64_t expected = scan * static_cast<uint64_t>(height < 0 ? -static_cast<int64_t>(height) : height);
-        if (pixels->size() != expected) {
-            return refuse(label, "pixels: " + std::to_string(pixels->size()) + " bytes, " + std::to_string(expected) +
-                                     " expected (rows padded to 4 bytes)");
+        if (image.pixels->size() != expected) {
+            return "pixels: " + std::to_string(image.pixels->size()) + " bytes, " + std::to_string(expected) +
+                   " expected (rows padded to 4 bytes)";
         }
-        if (!bitmap.Create(width, height, bpp) || !bitmap.SetBits(std::move(*pixels))) {
-            return refuse(label, "cannot hold a " + std::to_string(width) + " x " + std::to_string(height) + " image of " +
-                                     std::to_string(bpp) + " bits per pixel (1, 4, 8, 16, 24 or 32 bits)");
+        if (!bitmap.Create(width, height, bpp) || !bitmap.SetBits(std::move(*image.pixels))) {
+            return "cannot hold a " + std::to_string(width) + " x " + std::to_string(height) + " image of " +
+                   std::to_string(bpp) + " bits per pixel (1, 4, 8, 16, 24 or 32 bits)";
         }
+        return std::nullopt;
+    }
+
+    Handled readPixels(std::optional<std::vector<uint8_t>>& pixels) {
+        std::string text;
+        if (!string(text)) return Handled::failed;
+        pixels = decodeBase64(text);
+        return pixels ? Handled::ok : result(fail("not valid base64"));
+    }
+
+    bool readBitmap(size_t index) {
+        EntryScope entry(*this, "bitmap", index);
+        ON_Bitmap bitmap;
+        BitmapImage image;
+        const bool ok = members("bitmap", [&](std::string_view key) {
+            if (key == "filePath") return set(bitmap.m_file_reference, &ON_FileReference::SetFullPath);
+            if (key == "width") return result(integer(image.width, 1, 65536));
+            if (key == "height") return result(integer(image.height, -65536, 65536));
+            if (key == "bitsPerPixel") return result(integer(image.bpp, 1, 32));
+            if (key == "pixels") return readPixels(image.pixels);
+            return componentField(key, bitmap);
+        });
+        if (!ok) return false;
+        if (auto problem = createImage(bitmap, image)) return refuse(entry.label(bitmap), *problem);
         d_.bitmaps.push_back(std::move(bitmap));
         return true;
     }
 
     bool readDefinition(size_t index) {
-        EntryScope entry(*this, "instance definition " + std::to_string(index));
+        EntryScope entry(*this, "instance definition", index);
         InstanceDefinitionData def;
         const bool ok = members("instanceDefinition", [&](std::string_view key) {
-            if (key == "id") {
-                ON_UUID id;
-                if (!uuid(id)) return Handled::failed;
-                def.definition.SetId(id);
-                return Handled::ok;
-            }
-            if (key == "name") {
-                ON_wString name;
-                if (!string(name)) return Handled::failed;
-                def.definition.SetName(name);
-                return Handled::ok;
-            }
-            if (key == "description") {
-                ON_wString text;
-                if (!string(text)) return Handled::failed;
-                def.definition.SetDescription(text);
-                return Handled::ok;
-            }
-            if (key == "objects") {
-                return result(elements([&](size_t) {
-                    ON_UUID id;
-                    if (!uuid(id)) return false;
-                    def.members.push_back(id);
-                    return true;
-                }));
-            }
-            return Handled::unknown;
+            if (key == "description") return set(def.definition, &ON_InstanceDefinition::SetDescription);
+            if (key == "objects") return result(elements([&](size_t) { return uuid(def.members.emplace_back()); }));
+            return componentField(key, def.definition);
         });
         if (!ok) return false;
-        if (def.definition.IdIsNil()) {
-            return refuse(entryLabel("instance definition", index, def.definition.Name(), def.definition.Id()),
-                          "id: required and not nil");
-        }
+        if (def.definition.IdIsNil()) return refuse(entry.label(def.definition), "id: required and not nil");
         d_.definitions.push_back(std::move(def));
         return true;
     }
 
+    bool readChannel(ON_MappingChannel& ch) {
+        bool hasChannel = false;
+        bool hasMapping = false;
+        const bool ok = members("mappingChannel", [&](std::string_view key) {
+            if (key == "channel") return given(hasChannel, integer(ch.m_mapping_channel_id, kInt32Min, kInt32Max));
+            if (key == "mappingId") return given(hasMapping, uuid(ch.m_mapping_id));
+            if (key == "objectTransform") return result(xform(ch.m_object_xform));
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        return (hasChannel && hasMapping) || fail("a channel needs \"channel\" and \"mappingId\"");
+    }
+
     bool readChannels(ON_MappingRef& ref) {
-        return elements([&](size_t i) {
-            FieldScope scope(*this, std::to_string(i));
+        return records([&](size_t) {
             ON_MappingChannel ch;
-            bool hasChannel = false;
-            bool hasMapping = false;
-            const bool ok = members("mappingChannel", [&](std::string_view key) {
-                if (key == "channel") return given(hasChannel, integer(ch.m_mapping_channel_id, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-                if (key == "mappingId") return given(hasMapping, uuid(ch.m_mapping_id));
-                if (key == "objectTransform") return result(xform(ch.m_object_xform));
-                return Handled::unknown;
-            });
-            if (!ok) return false;
-            if (!hasChannel || !hasMapping) return fail("a channel needs \"channel\" and \"mappingId\"");
+            if (!readChannel(ch)) return false;
             if (ref.MappingChannel(ch.m_mapping_channel_id)) {
                 return fail("channel " + std::to_string(ch.m_mapping_channel_id) + " appears twice");
             }
@@ -662,18 +614,20 @@ private:
         });
     }
 
+    bool readMappingRef(ON_MappingRef& ref) {
+        bool hasPlugin = false;
+        const bool ok = members("mappingRef", [&](std::string_view key) {
+            if (key == "pluginId") return given(hasPlugin, uuid(ref.m_plugin_id));
+            if (key == "channels") return result(readChannels(ref));
+            return Handled::unknown;
+        });
+        return ok && require(hasPlugin, "pluginId");
+    }
+
     bool readMappingRefs(ON_ObjectRenderingAttributes& rendering) {
-        return elements([&](size_t i) {
-            FieldScope scope(*this, std::to_string(i));
+        return records([&](size_t) {
             ON_MappingRef ref;
-            bool hasPlugin = false;
-            const bool ok = members("mappingRef", [&](std::string_view key) {
-                if (key == "pluginId") return given(hasPlugin, uuid(ref.m_plugin_id));
-                if (key == "channels") return result(readChannels(ref));
-                return Handled::unknown;
-            });
-            if (!ok) return false;
-            if (!hasPlugin) return fail("missing required field \"pluginId\"");
+            if (!readMappingRef(ref)) return false;
             if (rendering.MappingRef(ref.m_plugin_id)) return fail("two mapping references for one plug-in id");
             rendering.m_mappings.Append(ref);
             return true;
@@ -681,27 +635,13 @@ private:
     }
 
     bool readAttributes(ON_3dmObjectAttributes& a) {
+        using Attributes = ON_3dmObjectAttributes;
         return members("object.attributes", [&](std::string_view key) {
-            if (key == "layer") return result(integer(a.m_layer_index, 0, std::numeric_limits<int32_t>::max()));
-            if (key == "materialIndex") return result(integer(a.m_material_index, -1, std::numeric_limits<int32_t>::max()));
-            if (key == "materialSource") {
-                ON::object_material_source source = ON::material_from_layer;
-                if (!word(kMaterialSourceWords, source)) return Handled::failed;
-                a.SetMaterialSource(source);
-                return Handled::ok;
-            }
-            if (key == "visible") {
-                bool v = true;
-                if (!flag(v)) return Handled::failed;
-                a.SetVisible(v);
-                return Handled::ok;
-            }
-            if (key == "mode") {
-                ON::object_mode mode = ON::normal_object;
-                if (!word(kModeWords, mode)) return Handled::failed;
-                a.SetMode(mode);
-                return Handled::ok;
-            }
+            if (key == "layer") return result(integer(a.m_layer_index, 0, kInt32Max));
+            if (key == "materialIndex") return result(integer(a.m_material_index, -1, kInt32Max));
+            if (key == "materialSource") return set(a, &Attributes::SetMaterialSource, kMaterialSourceWords);
+            if (key == "visible") return set(a, &Attributes::SetVisible);
+            if (key == "mode") return set(a, &Attributes::SetMode, kModeWords);
             if (key == "mappings") return result(readMappingRefs(a.m_rendering_attributes));
             return Handled::unknown;
         });
@@ -714,8 +654,7 @@ private:
             if (key == "transform") return result(xform(o.instanceXform));
             return Handled::unknown;
         });
-        if (!ok) return false;
-        if (!hasDefinition) return fail("missing required field \"definition\"");
+        if (!ok || !require(hasDefinition, "definition")) return false;
         o.isInstance = true;
         return true;
     }
@@ -735,12 +674,8 @@ private:
                 return result(readMesh(*o.mesh));
             }
             if (key == "renderMeshes") {
-                return result(elements([&](size_t i) {
-                    FieldScope scope(*this, std::to_string(i));
-                    auto mesh = std::make_shared<ON_Mesh>();
-                    if (!readMesh(*mesh)) return false;
-                    o.renderMeshes.push_back(std::move(mesh));
-                    return true;
+                return result(records([&](size_t) {
+                    return readMesh(*o.renderMeshes.emplace_back(std::make_shared<ON_Mesh>()));
                 }));
             }
             if (key == "instance") return result(readInstance(o));
@@ -749,8 +684,8 @@ private:
     }
 
     // What one object must and must not carry, given its type.
-    std::optional<std::string> objectShapeProblem(const ObjectData& o, bool hasType) const {
-        if (!hasType) return "missing required field \"type\"";
+    static std::optional<std::string> objectShapeProblem(const ObjectData& o, bool hasType) {
+        if (!hasType) return missingField("type");
         if (ON_UuidIsNil(o.attributes.m_uuid)) return "id: required and not nil";
         const bool isMesh = o.type == ON::mesh_object;
         const bool isReference = o.type == ON::instance_reference;
@@ -765,21 +700,27 @@ private:
         return std::nullopt;
     }
 
-    bool readObject(size_t index) {
-        EntryScope entry(*this, "object " + std::to_string(index));
-        ObjectData o;
-        bool hasType = false;
-        if (!readObjectMembers(o, hasType)) return false;
-        const std::string label = entryLabel("object", index, o.attributes.m_name, o.attributes.m_uuid);
-        if (auto problem = objectShapeProblem(o, hasType)) return refuse(label, *problem);
+    // The object's meshes, checked once they are complete.
+    static std::optional<std::string> objectMeshProblem(const ObjectData& o) {
         if (o.mesh) {
-            if (auto problem = checkMesh(*o.mesh)) return refuse(label, "mesh: " + *problem);
+            if (auto problem = checkMesh(*o.mesh)) return "mesh: " + *problem;
         }
         for (size_t i = 0; i < o.renderMeshes.size(); ++i) {
             if (auto problem = checkMesh(*o.renderMeshes[i])) {
-                return refuse(label, "render mesh " + std::to_string(i) + ": " + *problem);
+                return "render mesh " + std::to_string(i) + ": " + *problem;
             }
         }
+        return std::nullopt;
+    }
+
+    bool readObject(size_t index) {
+        EntryScope entry(*this, "object", index);
+        ObjectData o;
+        bool hasType = false;
+        if (!readObjectMembers(o, hasType)) return false;
+        auto problem = objectShapeProblem(o, hasType);
+        if (!problem) problem = objectMeshProblem(o);
+        if (problem) return refuse(entry.label(o.attributes.m_name, o.attributes.m_uuid), *problem);
         d_.objects.push_back(std::move(o));
         return true;
     }
@@ -820,7 +761,7 @@ private:
     }
 
     bool readView(size_t index) {
-        EntryScope entry(*this, "view " + std::to_string(index));
+        EntryScope entry(*this, "view", index);
         ViewData view;
         Camera cam;
         const bool ok = members("view", [&](std::string_view key) {
@@ -831,15 +772,14 @@ private:
             if (key == "cameraUp") return given(cam.hasUp, point(cam.up));
             if (key == "target") return given(cam.hasTarget, point(cam.target));
             if (key == "frustum") {
-                cam.hasFrustum = true;
-                return result(fixedNumbers(cam.frustum, 6, "[left, right, bottom, top, near, far]"));
+                return given(cam.hasFrustum, fixedNumbers(cam.frustum, 6, "[left, right, bottom, top, near, far]"));
             }
             if (key == "screenPort") return result(fixedNumbers(cam.port, 4, "[left, right, bottom, top]"));
             return Handled::unknown;
         });
         if (!ok) return false;
         if (auto problem = applyCamera(cam, view.viewport)) {
-            return refuse(entryLabel("view", index, view.name, ON_nil_uuid), *problem);
+            return refuse(entry.label(view.name, ON_nil_uuid), *problem);
         }
         d_.views.push_back(std::move(view));
         return true;
@@ -862,10 +802,7 @@ private:
         AppSettingsData& s = d_.appSettings;
         return members("appSettings", [&](std::string_view key) {
             if (key == "defaultMaterial") {
-                ON_Material m;
-                if (!readMaterialFields(m, "appSettings.defaultMaterial")) return Handled::failed;
-                s.defaultMaterial = std::move(m);
-                return Handled::ok;
+                return result(readMaterialFields(s.defaultMaterial.emplace(), "appSettings.defaultMaterial"));
             }
             if (key == "autoSaveFile") return result(string(s.autoSaveFile.emplace()));
             if (key == "autoSaveEnabled") return result(flag(s.autoSaveEnabled.emplace()));
@@ -912,7 +849,7 @@ private:
             if (key == "instanceDefinitions") return result(elements([&](size_t i) { return readDefinition(i); }));
             if (key == "objects") return result(elements([&](size_t i) { return readObject(i); }));
             if (key == "views") return result(elements([&](size_t i) { return readView(i); }));
-            if (key == "activeView") return result(integer(d_.activeView, -1, std::numeric_limits<int32_t>::max()));
+            if (key == "activeView") return result(integer(d_.activeView, -1, kInt32Max));
             if (key == "appSettings") return result(readAppSettings());
             if (key == "source") return result(check(c_.skipValue()));
             if (key == "warnings") {
@@ -922,7 +859,7 @@ private:
         });
         if (!ok) return false;
         if (!hasFormat) return refuse("document", "missing \"format\": not a vantro document");
-        if (!hasVersion) return refuse("document", "missing required field \"version\"");
+        if (!hasVersion) return refuse("document", missingField("version"));
         return true;
     }
 
