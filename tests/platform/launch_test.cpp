@@ -4,14 +4,13 @@
 #include "platform/utf.h"
 
 #include "support/test_environment.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -20,14 +19,9 @@ namespace vantro::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using test::readFile;
+using test::ScopedEnv;
 using test::TestEnvironment;
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Waits for a file another process writes; the launch itself does not wait.
 bool waitForFile(const std::string& path) {
@@ -35,32 +29,6 @@ bool waitForFile(const std::string& path) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return fs::exists(path);
 }
-
-// Restores an environment variable when the test ends.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        if (had_)
-            old_ = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (had_)
-            ::setenv(name_, old_.c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
 
 // The Windows C runtime's splitting rules, on the documented examples.
 TEST(CommandLine, SplitsLikeWindows) {

@@ -4,15 +4,13 @@
 
 #include "support/child_process.h"
 #include "support/test_environment.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -20,21 +18,12 @@ namespace vantro::platform {
 namespace {
 
 using test::ChildProcess;
+using test::readFile;
 using test::TestEnvironment;
+using test::writeFile;
 namespace fs = std::filesystem;
 
 constexpr RegHive kUser = RegHive::currentUser;
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
 
 uint32_t queryDword(const RegistryKey& key, std::u16string_view name, long* error = nullptr) {
     RegType type = RegType::none;
@@ -402,16 +391,12 @@ TEST(RegistryDisk, CrashLeftoversAreHarmless) {
 TEST(RegistryDisk, RootDirectory) {
     TestEnvironment env;
     EXPECT_EQ(RegistryKey::rootDirectory(), env.registryRoot());
-    const char* oldHome = std::getenv("HOME");
-    std::string savedHome = oldHome ? oldHome : "";
-    ::unsetenv("VANTRO_REGISTRY_ROOT");
-    ::setenv("HOME", env.root().c_str(), 1);
+    test::ScopedEnv noRoot("VANTRO_REGISTRY_ROOT", nullptr);
+    test::ScopedEnv home("HOME", env.root().c_str());
     EXPECT_EQ(RegistryKey::rootDirectory(), env.root() + "/.config/vantro/registry");
     RegistryKey key;
     ASSERT_EQ(RegistryKey::create(kUser, u"X", key), kErrorSuccess);
     EXPECT_TRUE(fs::is_directory(env.root() + "/.config/vantro/registry/HKEY_CURRENT_USER/X"));
-    if (oldHome)
-        ::setenv("HOME", savedHome.c_str(), 1);
 }
 
 // ---- concurrency ----------------------------------------------------------------

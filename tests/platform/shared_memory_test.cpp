@@ -34,14 +34,29 @@ bool onDisk(std::u16string_view name) {
     return ::stat(shmPath(name).c_str(), &info) == 0;
 }
 
-std::vector<std::string> helperArgs(std::initializer_list<std::string> args) { return args; }
-
 // A file the helper waits for before it lets go of what it holds.
 struct ReleaseFile {
     explicit ReleaseFile(const TestEnvironment& env, const char* stem) : path(env.root() + "/" + stem) {}
     void release() const { ::close(::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600)); }
     std::string path;
 };
+
+// The helper process, once it has created name (size bytes of fill) and holds it until
+// release appears.
+std::unique_ptr<ChildProcess> startHolder(std::u16string_view name, size_t size, int fill, const ReleaseFile& release) {
+    auto holder = std::make_unique<ChildProcess>(
+        PLATFORM_TEST_HELPER, std::vector<std::string>{"shm-create", toUtf8(name), std::to_string(size),
+                                                       std::to_string(fill), release.path});
+    EXPECT_NE(holder->waitForLine("ready"), "");
+    return holder;
+}
+
+// Leaves name on disk with no holder: its only holder is killed with SIGKILL.
+void abandon(std::u16string_view name, const ReleaseFile& never) {
+    auto holder = startHolder(name, 4096, 255, never);
+    holder->kill(9);
+    EXPECT_EQ(holder->wait(), 128 + 9);
+}
 
 // ---- names ----------------------------------------------------------------------
 
@@ -239,11 +254,9 @@ TEST(SharedMemoryProcesses, CreateInOneProcessSeenByAnother) {
     TestEnvironment env;
     ReleaseFile release(env, "release");
     std::u16string name = test::uniqueName("cross");
-    std::string utf8 = toUtf8(name);
-    ChildProcess creator(PLATFORM_TEST_HELPER, helperArgs({"shm-create", utf8, "8192", "171", release.path}));
-    ASSERT_NE(creator.waitForLine("ready"), "");
+    auto creator = startHolder(name, 8192, 171, release);
 
-    auto reader = test::runProgram(PLATFORM_TEST_HELPER, {"shm-open", utf8, "100", "7"});
+    auto reader = test::runProgram(PLATFORM_TEST_HELPER, {"shm-open", toUtf8(name), "100", "7"});
     EXPECT_NE(reader.output.find("result ok"), std::string::npos) << reader.output;
     EXPECT_NE(reader.output.find("size 8192 first 171 same 8192"), std::string::npos) << reader.output;
 
@@ -256,7 +269,7 @@ TEST(SharedMemoryProcesses, CreateInOneProcessSeenByAnother) {
     EXPECT_EQ(bytes[8191], 171);
 
     release.release();
-    EXPECT_EQ(creator.wait(), 0);
+    EXPECT_EQ(creator->wait(), 0);
     EXPECT_TRUE(SharedMemory::exists(name));  // we still hold it
     mine.close();
     EXPECT_FALSE(onDisk(name));
@@ -284,38 +297,27 @@ TEST(SharedMemoryProcesses, CreateOfLiveNameFromAnotherProcess) {
     EXPECT_NE(probe.output.find("exists 0"), std::string::npos);
 }
 
-// A sole holder killed with SIGKILL leaves a name that counts as absent, does not
-// block a new create (which starts zero-filled), and is removed from /dev/shm.
+// A sole holder killed with SIGKILL leaves a name on disk (the kernel does not remove
+// it) that counts as absent: each of create (which then starts zero-filled), open and
+// exists reclaims it.
 TEST(SharedMemoryProcesses, KilledHolderDoesNotBlockCreate) {
     TestEnvironment env;
-    ReleaseFile release(env, "never");
+    ReleaseFile never(env, "never");
     std::u16string name = test::uniqueName("killed");
-    {
-        ChildProcess creator(PLATFORM_TEST_HELPER, helperArgs({"shm-create", toUtf8(name), "4096", "255", release.path}));
-        ASSERT_NE(creator.waitForLine("ready"), "");
-        creator.kill(9);
-        EXPECT_EQ(creator.wait(), 128 + 9);
-    }
-    EXPECT_TRUE(onDisk(name));  // the kernel does not remove it on its own
-
-    SharedMemory fresh;
-    ASSERT_EQ(SharedMemory::create(name, 4096, fresh), ShmResult::ok);
-    const auto* bytes = static_cast<const unsigned char*>(fresh.data());
-    EXPECT_EQ(std::count(bytes, bytes + 4096, 0), 4096);
-    fresh.close();
-    EXPECT_FALSE(onDisk(name));
-
-    // Each of open and exists reclaims too.
-    for (const char* how : {"open", "exists"}) {
-        ChildProcess creator(PLATFORM_TEST_HELPER, helperArgs({"shm-create", toUtf8(name), "4096", "1", release.path}));
-        ASSERT_NE(creator.waitForLine("ready"), "");
-        creator.kill(9);
-        creator.wait();
-        ASSERT_TRUE(onDisk(name));
-        if (std::string(how) == "open")
+    for (const std::string how : {"create", "open", "exists"}) {
+        abandon(name, never);
+        ASSERT_TRUE(onDisk(name)) << how;
+        SharedMemory fresh;
+        if (how == "create") {
+            ASSERT_EQ(SharedMemory::create(name, 4096, fresh), ShmResult::ok);
+            const auto* bytes = static_cast<const unsigned char*>(fresh.data());
+            EXPECT_EQ(std::count(bytes, bytes + 4096, 0), 4096);
+            fresh.close();
+        } else if (how == "open") {
             EXPECT_EQ(SharedMemory::open(name, fresh), ShmResult::notFound);
-        else
+        } else {
             EXPECT_FALSE(SharedMemory::exists(name));
+        }
         EXPECT_FALSE(onDisk(name)) << how;
     }
 }
@@ -326,13 +328,10 @@ TEST(SharedMemoryProcesses, SurvivingOpenerKeepsMappingAfterCreatorKilled) {
     ReleaseFile release(env, "never");
     std::u16string name = test::uniqueName("survivor");
     SharedMemory mine;
-    {
-        ChildProcess creator(PLATFORM_TEST_HELPER, helperArgs({"shm-create", toUtf8(name), "4096", "66", release.path}));
-        ASSERT_NE(creator.waitForLine("ready"), "");
-        ASSERT_EQ(SharedMemory::open(name, mine), ShmResult::ok);
-        creator.kill(9);
-        creator.wait();
-    }
+    auto creator = startHolder(name, 4096, 66, release);
+    ASSERT_EQ(SharedMemory::open(name, mine), ShmResult::ok);
+    creator->kill(9);
+    creator->wait();
     EXPECT_TRUE(SharedMemory::exists(name));
     SharedMemory other;
     EXPECT_EQ(SharedMemory::create(name, 4096, other), ShmResult::alreadyExists);
@@ -350,12 +349,7 @@ TEST(SharedMemoryProcesses, ReclaimAbandonedSweepsOnlyDeadNames) {
     std::u16string live = test::uniqueName("sweep-live");
     SharedMemory held;
     ASSERT_EQ(SharedMemory::create(live, 64, held), ShmResult::ok);
-    {
-        ChildProcess creator(PLATFORM_TEST_HELPER, helperArgs({"shm-create", toUtf8(dead), "64", "1", release.path}));
-        ASSERT_NE(creator.waitForLine("ready"), "");
-        creator.kill(9);
-        creator.wait();
-    }
+    abandon(dead, release);
     ASSERT_TRUE(onDisk(dead));
     EXPECT_GE(SharedMemory::reclaimAbandoned(), 1u);
     EXPECT_FALSE(onDisk(dead));
@@ -372,7 +366,8 @@ TEST(SharedMemoryProcesses, ConcurrentProcessesKeepOneMappingPerName) {
     std::vector<std::unique_ptr<ChildProcess>> children;
     for (int i = 0; i < 3; ++i)
         children.push_back(std::make_unique<ChildProcess>(
-            PLATFORM_TEST_HELPER, helperArgs({"shm-stress", toUtf8(control), "3", "400", std::to_string(i + 1)})));
+            PLATFORM_TEST_HELPER,
+            std::vector<std::string>{"shm-stress", toUtf8(control), "3", "400", std::to_string(i + 1)}));
     for (auto& child : children) {
         EXPECT_EQ(child->wait(120000), 0) << child->output();
         EXPECT_NE(child->output().find("stress violations 0"), std::string::npos) << child->output();

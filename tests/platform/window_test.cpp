@@ -5,6 +5,7 @@
 
 #include "support/child_process.h"
 #include "support/test_environment.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,7 @@ namespace vantro::platform {
 namespace {
 
 using test::ChildProcess;
+using test::readFile;
 using test::TestEnvironment;
 namespace fs = std::filesystem;
 
@@ -38,13 +40,6 @@ std::string hex16(WindowHandle handle) {
     char text[17];
     std::snprintf(text, sizeof text, "%016llX", static_cast<unsigned long long>(handle));
     return text;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 WindowHandle handleFromLine(const std::string& line) {
@@ -263,10 +258,8 @@ TEST(WindowLocal, LongRuntimeDirectory) {
 // Without VANTRO_RUNTIME_DIR the directory is $XDG_RUNTIME_DIR/vantro, made private.
 TEST(WindowLocal, RuntimeDirectoryFallbacks) {
     TestEnvironment env;
-    const char* oldXdg = std::getenv("XDG_RUNTIME_DIR");
-    std::string savedXdg = oldXdg ? oldXdg : "";
-    ::unsetenv("VANTRO_RUNTIME_DIR");
-    ::setenv("XDG_RUNTIME_DIR", env.root().c_str(), 1);
+    test::ScopedEnv noRuntime("VANTRO_RUNTIME_DIR", nullptr);
+    test::ScopedEnv xdg("XDG_RUNTIME_DIR", env.root().c_str());
     std::string dir = runtimeDirectory();
     EXPECT_EQ(dir, env.root() + "/vantro");
     struct stat info {};
@@ -277,8 +270,6 @@ TEST(WindowLocal, RuntimeDirectoryFallbacks) {
     EXPECT_EQ(dir, "/tmp/vantro-" + std::to_string(::getuid()));
     ASSERT_EQ(::lstat(dir.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 077, 0u);
-    if (oldXdg)
-        ::setenv("XDG_RUNTIME_DIR", savedXdg.c_str(), 1);
 }
 
 // ---- several processes ----------------------------------------------------------
