@@ -20,19 +20,6 @@ bool parse(std::vector<const char*> args, PeerOptions& options, std::string& err
     return parsePeerOptions(static_cast<int>(args.size()), args.data(), options, error);
 }
 
-// Defaults give a plain listening peer titled with version 8.3.0.
-TEST(PeerOptions, Defaults) {
-    PeerOptions options;
-    std::string error;
-    ASSERT_TRUE(parse({}, options, error));
-    EXPECT_EQ(options.version, "8.3.0");
-    EXPECT_EQ(options.windowClass, "VELORA START");
-    EXPECT_EQ(options.waitConnectionMs, -1);
-    EXPECT_EQ(options.holdLockMs, -1);
-    EXPECT_EQ(options.listenMs, 0);
-    EXPECT_FALSE(options.dump);
-}
-
 // Every option with a value, hexadecimal ids, repeated buffer options.
 TEST(PeerOptions, AllOptions) {
     PeerOptions options;
