@@ -57,30 +57,21 @@ using S = std::set<const CRhinoObject*>;
 
 }  // namespace
 
-// State 7 with active objects: normal, locked and hidden model objects; no deleted,
-// reference or definition objects.
-TEST_F(IteratorTest, UndeletedActiveObjects) {
-    EXPECT_EQ(walk(CRhinoObjectIterator::undeleted_objects, CRhinoObjectIterator::active_objects, false),
-              (S{normal, locked, hidden, onOffLayer, instance}));
-}
-
-// The visible filter drops hidden objects and objects on hidden layers.
-TEST_F(IteratorTest, VisibleFilter) {
-    EXPECT_EQ(walk(CRhinoObjectIterator::undeleted_objects, CRhinoObjectIterator::active_objects, true),
-              (S{normal, locked, instance}));
-}
-
-// Each state bit selects its kind; the defaults are normal active objects.
-TEST_F(IteratorTest, StateAndCategoryBits) {
-    EXPECT_EQ(walk(CRhinoObjectIterator::normal_objects, CRhinoObjectIterator::active_objects, false),
-              (S{normal, onOffLayer, instance}));
-    EXPECT_EQ(walk(CRhinoObjectIterator::locked_objects, CRhinoObjectIterator::active_objects, false), (S{locked}));
-    EXPECT_EQ(walk(CRhinoObjectIterator::hidden_objects, CRhinoObjectIterator::active_objects, false), (S{hidden}));
-    EXPECT_EQ(walk(CRhinoObjectIterator::deleted_objects, CRhinoObjectIterator::active_objects, false), (S{deleted}));
-    EXPECT_EQ(walk(CRhinoObjectIterator::idef_objects, CRhinoObjectIterator::active_objects, false), (S{idefPart}));
-    EXPECT_EQ(walk(CRhinoObjectIterator::normal_objects, CRhinoObjectIterator::reference_objects, false), (S{reference}));
+// Each state bit selects its kind (undeleted = normal, locked and hidden); the active
+// category leaves out reference and definition objects; the visible filter drops hidden
+// objects and objects on hidden layers; the defaults are normal active objects.
+TEST_F(IteratorTest, StateCategoryAndVisibility) {
+    using It = CRhinoObjectIterator;
+    EXPECT_EQ(walk(It::undeleted_objects, It::active_objects, false), (S{normal, locked, hidden, onOffLayer, instance}));
+    EXPECT_EQ(walk(It::undeleted_objects, It::active_objects, true), (S{normal, locked, instance}));
+    EXPECT_EQ(walk(It::normal_objects, It::active_objects, false), (S{normal, onOffLayer, instance}));
+    EXPECT_EQ(walk(It::locked_objects, It::active_objects, false), (S{locked}));
+    EXPECT_EQ(walk(It::hidden_objects, It::active_objects, false), (S{hidden}));
+    EXPECT_EQ(walk(It::deleted_objects, It::active_objects, false), (S{deleted}));
+    EXPECT_EQ(walk(It::idef_objects, It::active_objects, false), (S{idefPart}));
+    EXPECT_EQ(walk(It::normal_objects, It::reference_objects, false), (S{reference}));
     CRhinoObjectIterator defaults(*doc);
-    std::set<const CRhinoObject*> seen;
+    S seen;
     for (CRhinoObject* o = defaults.First(); o; o = defaults.Next()) seen.insert(o);
     EXPECT_EQ(seen, (S{normal, onOffLayer, instance}));
 }
