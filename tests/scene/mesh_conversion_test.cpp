@@ -14,33 +14,12 @@
 #include "sdk/on_mesh.h"
 #include "sdk/rhino_doc.h"
 
+#include "scene_test_support.h"
+
 namespace {
 
-// A box from (0,0,0) to (1,2,3) as 8 shared vertices and 6 quads, outward (or inward
-// when reversed).
-ON_Mesh box(bool inward = false) {
-    ON_Mesh mesh;
-    for (int i = 0; i < 8; ++i) mesh.AppendVertex(ON_3dPoint(i & 1 ? 1 : 0, i & 2 ? 2 : 0, i & 4 ? 3 : 0));
-    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    for (int f = 0; f < 6; ++f) {
-        const int* q = quads[f];
-        if (inward)
-            mesh.SetQuad(f, q[3], q[2], q[1], q[0]);
-        else
-            mesh.SetQuad(f, q[0], q[1], q[2], q[3]);
-    }
-    mesh.ComputeVertexNormals();
-    return mesh;
-}
-
-ON_Mesh openTriangle() {
-    ON_Mesh mesh;
-    mesh.AppendVertex(ON_3dPoint(0, 0, 0));
-    mesh.AppendVertex(ON_3dPoint(1, 0, 0));
-    mesh.AppendVertex(ON_3dPoint(0, 1, 0));
-    mesh.SetTriangle(0, 0, 1, 2);
-    return mesh;
-}
+// The box from (0,0,0) to (1,2,3), outward or inward.
+ON_Mesh box(bool inward = false) { return vantro::test::boxMesh({0, 0, 0}, {1, 2, 3}, inward); }
 
 MeshInfo convert(const ON_Mesh& mesh, float scale = 1.0f, const TexCoordContext* ctx = nullptr,
                  MeshProblems* problems = nullptr) {
@@ -90,7 +69,7 @@ TEST(MeshConversion, QuadsAndOrientation) {
 
 // An open mesh is two-sided; a triangle stored with c = d gives one triangle.
 TEST(MeshConversion, OpenMeshesAndTriangles) {
-    const MeshInfo mi = convert(openTriangle());
+    const MeshInfo mi = convert(vantro::test::triangleMesh());
     EXPECT_TRUE(mi.twoSided);
     EXPECT_EQ(mi.indices, (std::vector<uint32_t>{0, 1, 2}));
     EXPECT_EQ(mi.normals, std::vector<float>(9, 0.0f));  // no normals at all
@@ -118,14 +97,14 @@ TEST(MeshConversion, NormalFallbacks) {
 TEST(MeshConversion, OwnTextureCoordinates) {
     CRhinoDoc doc;
     TexCoordContext ctx(&doc);
-    ON_Mesh mesh = openTriangle();
+    ON_Mesh mesh = vantro::test::triangleMesh();
     mesh.SetTextureCoord(0, 0.25, 0.75);
     mesh.SetTextureCoord(1, 1.0, 0.0);
     mesh.SetTextureCoord(2, 0.5, 0.5);
     ctx.PrepareMesh(&mesh);
     const MeshInfo mi = convert(mesh, 1.0f, &ctx);
     EXPECT_EQ(mi.uvs, (std::vector<float>{0.25f, 0.25f, 1.0f, 1.0f, 0.5f, 0.5f}));
-    const ON_Mesh plain = openTriangle();
+    const ON_Mesh plain = vantro::test::triangleMesh();
     ctx.PrepareMesh(&plain);
     EXPECT_EQ(convert(plain, 1.0f, &ctx).uvs, (std::vector<float>{0, 1, 0, 1, 0, 1}));
 }
@@ -134,7 +113,7 @@ TEST(MeshConversion, OwnTextureCoordinates) {
 // counted, non-finite numbers never reach the result, an unusable mesh gives nothing.
 TEST(MeshConversion, BadGeometryIsLeftOutAndCounted) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    ON_Mesh mesh = openTriangle();
+    ON_Mesh mesh = vantro::test::triangleMesh();
     mesh.AppendVertex(ON_3dPoint(2, 2, 0));
     mesh.m_V.Append(ON_3fPoint(nan, 0, 0));          // vertex 4
     mesh.SetTriangle(1, 1, 3, 2);
@@ -157,7 +136,7 @@ TEST(MeshConversion, BadGeometryIsLeftOutAndCounted) {
     ON_Mesh empty;
     MeshInfo untouched;
     EXPECT_FALSE(ConvertMesh(empty, 1.0f, nullptr, untouched, none));
-    ON_Mesh allBad = openTriangle();
+    ON_Mesh allBad = vantro::test::triangleMesh();
     allBad.SetTriangle(0, 0, 1, 7);
     EXPECT_FALSE(ConvertMesh(allBad, 1.0f, nullptr, untouched, none));
     EXPECT_EQ(none.emptyMeshes, 2u);

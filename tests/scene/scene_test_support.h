@@ -38,6 +38,18 @@ inline ON_Mesh boxMesh(const ON_3dPoint& lo, const ON_3dPoint& hi, bool inward =
     return mesh;
 }
 
+// One open triangle (0,0,0), (1,0,0), (0,1,0); with +z vertex normals when asked.
+inline ON_Mesh triangleMesh(bool normals = false) {
+    ON_Mesh mesh;
+    mesh.AppendVertex(ON_3dPoint(0, 0, 0));
+    mesh.AppendVertex(ON_3dPoint(1, 0, 0));
+    mesh.AppendVertex(ON_3dPoint(0, 1, 0));
+    mesh.SetTriangle(0, 0, 1, 2);
+    if (normals)
+        for (int i = 0; i < 3; ++i) mesh.SetVertexNormal(i, ON_3dVector(0, 0, 1));
+    return mesh;
+}
+
 // An open grid of n x n quads in the plane z = height, with texture coordinates and
 // without normals (or with face normals).
 inline ON_Mesh gridMesh(int n, double size, double height, bool faceNormals = false) {

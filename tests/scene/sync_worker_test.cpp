@@ -21,16 +21,6 @@ using namespace VantroAPI;
 
 namespace {
 
-ON_Mesh triangleMesh() {
-    ON_Mesh mesh;
-    mesh.AppendVertex(ON_3dPoint(0, 0, 0));
-    mesh.AppendVertex(ON_3dPoint(1, 0, 0));
-    mesh.AppendVertex(ON_3dPoint(0, 1, 0));
-    mesh.SetTriangle(0, 0, 1, 2);
-    for (int i = 0; i < 3; ++i) mesh.SetVertexNormal(i, ON_3dVector(0, 0, 1));
-    return mesh;
-}
-
 class SyncWorkerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -92,7 +82,7 @@ protected:
 // 456-byte buffer, front indices reversed, back copy in order with negated normals.
 TEST_F(SyncWorkerTest, OpenTriangleLayout) {
     const int solo = materialOf(u"Solo");
-    add(triangleMesh(), solo);
+    add(triangleMesh(/*normals=*/true), solo);
     loadAndHold();
     const uint32_t updatesBefore = link.GetUpdateCount();
     EXPECT_TRUE(cycle());
