@@ -2,9 +2,7 @@
 // record of a loaded document, as the renderer would.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "image_decode.h"
@@ -12,6 +10,7 @@
 #include "platform/utf.h"
 #include "sdk/io/document_reader.h"
 #include "support/child_process.h"
+#include "support/test_files.h"
 
 using namespace vantro::test;
 namespace fs = std::filesystem;
@@ -19,8 +18,6 @@ using vantro::platform::fromUtf8;
 using vantro::platform::toUtf8;
 
 namespace {
-
-constexpr uint64_t kNewYear2020 = 132223104000000000ull;
 
 // The value of key in a reader line ("key=value", blank separated); empty when absent.
 std::string valueOf(const std::string& line, const std::string& key) {
@@ -66,11 +63,8 @@ protected:
         fs::copy_file(std::string(VANTRO_SOURCE_DIR) + "/tests/materials/data/peer_materials.json",
                       project + "/house.json");
         brick = project + "/brick.bmp";
-        std::ofstream(brick, std::ios::binary) << "BM brick";
-        auto sys = std::chrono::sys_days(std::chrono::year(2020) / 1 / 1);
-        fs::last_write_time(brick, std::chrono::file_clock::from_sys(
-                                       std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-                                           std::chrono::sys_time<std::chrono::seconds>(sys))));
+        writeFile(brick, "BM brick");
+        fs::last_write_time(brick, newYear2020());
         auto result = vantro::docio::readDocumentFile(project + "/house.json", doc);
         ASSERT_TRUE(result.ok) << result.error;
     }
@@ -157,7 +151,7 @@ TEST_F(MaterialPeerTest, PeerReadsEveryMaterialRecord) {
     // The moved texture is found beside the document; the lost one is not sent.
     const std::string brickLine = first.byName["Material-Brick_wall"];
     EXPECT_EQ(decoded(valueOf(brickLine, "path")), brick);
-    EXPECT_EQ(numberOf(brickLine, "stamp"), uint32_t(kNewYear2020));
+    EXPECT_EQ(numberOf(brickLine, "stamp"), uint32_t(kNewYear2020FileTime));
     EXPECT_EQ(valueOf(brickLine, "diffuse"), "0x00ffffff");
     const std::string lost = first.byName["Material-Lost"];
     EXPECT_EQ(valueOf(lost, "path"), "");
@@ -171,9 +165,8 @@ TEST_F(MaterialPeerTest, PeerReadsEveryMaterialRecord) {
     EXPECT_EQ(numberOf(decal, "capacity"), 12u * 2 + 54);
     EXPECT_GE(numberOf(decal, "mapped"), 12u * 2 + 54);
     EXPECT_EQ(valueOf(decal, "path"), "");
-    std::ifstream saved(env.root() + "/" + std::to_string(oldBuffer) + ".bmp", std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(saved)), {});
-    DecodedImage image = DecodeImage(bytes.data(), bytes.size());
+    const std::string bytes = readFile(env.root() + "/" + std::to_string(oldBuffer) + ".bmp");
+    DecodedImage image = DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     ASSERT_EQ(image.width, 3);
     ASSERT_EQ(image.height, 2);
     const ON_Bitmap* bitmap = doc.m_bitmap_table.Bitmap(0);

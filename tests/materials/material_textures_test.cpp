@@ -1,13 +1,15 @@
+// Textures of materials: files sent by path, embedded bitmaps sent as images in buffers
+// the record owns, and the texture copies of an export.
+
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
 
 #include "image_decode.h"
 #include "material_test_support.h"
 #include "materials/texture_paths.h"
 #include "platform/utf.h"
+#include "support/test_files.h"
 
 using namespace vantro::test;
 namespace fs = std::filesystem;
@@ -16,22 +18,16 @@ using vantro::platform::toUtf8;
 
 namespace {
 
-// 2020-01-01T00:00:00Z as a file time.
-constexpr uint64_t kNewYear2020 = 132223104000000000ull;
-
 class MaterialTexturesTest : public MaterialLinkTest {
 protected:
     std::string dir() const { return env.root(); }
 
     // Writes a file under the test's directory and returns its full path.
-    std::string writeFile(const std::string& relative, const std::string& content = "image bytes") {
+    std::string writeTextureFile(const std::string& relative, const std::string& content = "image bytes") {
         fs::path path = fs::path(dir()) / relative;
         fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
-        auto sys = std::chrono::sys_days(std::chrono::year(2020) / 1 / 1);
-        fs::last_write_time(path, std::chrono::file_clock::from_sys(
-                                      std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-                                          std::chrono::sys_time<std::chrono::seconds>(sys))));
+        vantro::test::writeFile(path, content);
+        fs::last_write_time(path, newYear2020());
         return path.string();
     }
 
@@ -77,6 +73,19 @@ protected:
         return m;
     }
 
+    // Loads the document's materials into the linked manager and sends them.
+    void loadAndSend() {
+        linked.LoadMaterials(&doc);
+        send(linked);
+    }
+
+    // Replaces the material at index in the document, then updates and sends it.
+    void modifyAndSend(const ON_Material& m, int index) {
+        ASSERT_TRUE(doc.m_material_table.ModifyMaterial(m, index));
+        linked.UpdateMaterial(&material(index));
+        send(linked);
+    }
+
     // What a reader of the record's buffer decodes, bottom row first as stored.
     DecodedImage decodeBuffer(const MaterialInfo& info) {
         const std::byte* r = recordOf(info);
@@ -88,6 +97,8 @@ protected:
             return {};
         return DecodeImage(bytes, size);
     }
+
+    MaterialManager linked{&link};
 };
 
 }  // namespace
@@ -95,24 +106,22 @@ protected:
 // A texture file is sent by path (platform separators), with its write time as stamp
 // and the texture's transform and channel kept for the export.
 TEST_F(MaterialTexturesTest, FileTextureByPath) {
-    std::string file = writeFile("maps/oak.jpg");
+    std::string file = writeTextureFile("maps/oak.jpg");
     std::u16string windowsStyle = fromUtf8(file);
     for (char16_t& c : windowsStyle)
         if (c == u'/')
             c = u'\\';
     int index = addTextured(u"Oak", windowsStyle);
-    MaterialManager manager(&link);
-    manager.LoadMaterials(&doc);
-    send(manager);
-    const MaterialInfo& info = manager.FindByIndex(index);
+    loadAndSend();
+    const MaterialInfo& info = linked.FindByIndex(index);
     EXPECT_EQ(info.texturePath, fromUtf8(file));
-    EXPECT_EQ(info.textureStamp, kNewYear2020);
+    EXPECT_EQ(info.textureStamp, kNewYear2020FileTime);
     EXPECT_EQ(info.textureChannel, 3u);
     EXPECT_EQ(info.textureTransform[0], 2.0);
     EXPECT_EQ(info.textureTransform[5], 3.0);
     const std::byte* r = recordOf(info);
     EXPECT_EQ(text(r, srfc::kTexturePath), fromUtf8(file));
-    EXPECT_EQ(field(r, srfc::kTextureStamp), uint32_t(kNewYear2020));
+    EXPECT_EQ(field(r, srfc::kTextureStamp), uint32_t(kNewYear2020FileTime));
     EXPECT_EQ(field(r, srfc::kDiffuse), 0x00FFFFFFu);
     EXPECT_EQ(field(r, srfc::kTextureBuffer), 0u);
     EXPECT_EQ(flagsOf(r), 0x301u);
@@ -121,19 +130,17 @@ TEST_F(MaterialTexturesTest, FileTextureByPath) {
 // A moved texture is found beside the document; one found nowhere is sent without
 // texture and with stamp 0; a texture that is off counts as none.
 TEST_F(MaterialTexturesTest, MovedAndMissingFiles) {
-    std::string beside = writeFile("project/brick.png");
+    std::string beside = writeTextureFile("project/brick.png");
     doc.SetPathName(fromUtf8(dir() + "/project/house.3dm"));
     int moved = addTextured(u"Brick", u"C:\\Old\\Maps\\brick.png");
     int lost = addTextured(u"Lost", u"C:\\Old\\Maps\\nowhere.png", true);
     int off = addTextured(u"Off", fromUtf8(beside), false);
-    MaterialManager manager(&link);
-    manager.LoadMaterials(&doc);
-    send(manager);
-    const MaterialInfo& found = manager.FindByIndex(moved);
+    loadAndSend();
+    const MaterialInfo& found = linked.FindByIndex(moved);
     EXPECT_EQ(found.texturePath, fromUtf8(beside));
     EXPECT_EQ(text(recordOf(found), srfc::kTexturePath), fromUtf8(beside));
     for (int index : {lost, off}) {
-        const MaterialInfo& info = manager.FindByIndex(index);
+        const MaterialInfo& info = linked.FindByIndex(index);
         EXPECT_TRUE(info.texturePath.empty());
         EXPECT_EQ(info.textureStamp, 0u);
         const std::byte* r = recordOf(info);
@@ -149,10 +156,8 @@ TEST_F(MaterialTexturesTest, MovedAndMissingFiles) {
 TEST_F(MaterialTexturesTest, EmbeddedBitmapInBuffer) {
     ON_UUID bitmap = addBitmap(5, 3, 77);
     int index = doc.m_material_table.AddMaterial(embedded(u"Decal", bitmap));
-    MaterialManager manager(&link);
-    manager.LoadMaterials(&doc);
-    send(manager);
-    const MaterialInfo& info = manager.FindByIndex(index);
+    loadAndSend();
+    const MaterialInfo& info = linked.FindByIndex(index);
     const std::byte* r = recordOf(info);
     const uint32_t imageSize = 16 * 3 + 54;
     EXPECT_EQ(info.textureImage.size(), imageSize);
@@ -183,27 +188,21 @@ TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
     ON_UUID smaller = addBitmap(2, 2, 2);
     ON_UUID large = addBitmap(16, 16, 3);
     int index = doc.m_material_table.AddMaterial(embedded(u"Decal", small));
-    MaterialManager manager(&link);
-    manager.LoadMaterials(&doc);
-    send(manager);
-    MaterialInfo& info = manager.FindByIndex(index);
+    loadAndSend();
+    MaterialInfo& info = linked.FindByIndex(index);
     const std::byte* r = recordOf(info);
     const uint32_t first = field(r, srfc::kTextureBuffer);
     const uint64_t firstStamp = info.textureStamp;
     ASSERT_NE(first, 0u);
 
     // Keys change with the colour, so the update re-reads the texture.
-    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(embedded(u"Decal", smaller, ON_Color(2, 2, 2)), index));
-    manager.UpdateMaterial(&material(index));
-    send(manager);
+    modifyAndSend(embedded(u"Decal", smaller, ON_Color(2, 2, 2)), index);
     EXPECT_EQ(field(r, srfc::kTextureBuffer), first);
     EXPECT_EQ(field(r, srfc::kTextureCapacity), 12u * 4 + 54);  // capacity is kept
     EXPECT_EQ(info.textureStamp, firstStamp + 1);
     EXPECT_EQ(decodeBuffer(info).width, 2);
 
-    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(embedded(u"Decal", large, ON_Color(3, 3, 3)), index));
-    manager.UpdateMaterial(&material(index));
-    send(manager);
+    modifyAndSend(embedded(u"Decal", large, ON_Color(3, 3, 3)), index);
     const uint32_t second = field(r, srfc::kTextureBuffer);
     EXPECT_NE(second, first);
     EXPECT_EQ(field(r, srfc::kTextureCapacity), 48u * 16 + 54);
@@ -212,9 +211,7 @@ TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
 
     ON_Material plain;
     plain.SetName(u"Decal");
-    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(plain, index));
-    manager.UpdateMaterial(&material(index));
-    send(manager);
+    modifyAndSend(plain, index);
     EXPECT_EQ(field(r, srfc::kTextureBuffer), 0u);
     EXPECT_EQ(field(r, srfc::kTextureCapacity), 0u);
     EXPECT_EQ(field(r, srfc::kTextureStamp), 0u);
@@ -247,8 +244,8 @@ TEST_F(MaterialTexturesTest, ClearTextureSparesDefault) {
 // the relative path is returned; re-exports overwrite; embedded bitmaps and missing
 // files give no path.
 TEST_F(MaterialTexturesTest, ExportTextureFiles) {
-    std::string oak = writeFile("maps/oak.jpg", "oak v1");
-    std::string noDot = writeFile("maps/nodot", "x");
+    std::string oak = writeTextureFile("maps/oak.jpg", "oak v1");
+    std::string noDot = writeTextureFile("maps/nodot", "x");
     int wood = addTextured(u"Wood", fromUtf8(oak));
     int bare = addTextured(u"Bare", fromUtf8(noDot));
     int decal = doc.m_material_table.AddMaterial(embedded(u"Decal", addBitmap(2, 2, 9)));
@@ -284,7 +281,7 @@ TEST_F(MaterialTexturesTest, ExportTextureFiles) {
     EXPECT_EQ(manager.ExportTextureFile(&info), relative);
 
     // A new export re-reads the source and overwrites the copy.
-    writeFile("maps/oak.jpg", "oak v2");
+    writeTextureFile("maps/oak.jpg", "oak v2");
     MaterialManager again(nullptr);
     again.LoadMaterials(&doc);
     again.SetTextureFolder(fromUtf8(out));
@@ -309,7 +306,7 @@ TEST_F(MaterialTexturesTest, ExportTextureFiles) {
 
 // Without a path the folder follows the document; an unsaved document gives none.
 TEST_F(MaterialTexturesTest, TextureFolderFromDocument) {
-    std::string oak = writeFile("maps/oak.jpg");
+    std::string oak = writeTextureFile("maps/oak.jpg");
     int wood = addTextured(u"Wood", fromUtf8(oak));
     MaterialManager manager(nullptr);
     manager.LoadMaterials(&doc);
@@ -328,19 +325,15 @@ TEST_F(MaterialTexturesTest, TextureFolderFromDocument) {
 TEST_F(MaterialTexturesTest, PeerWritesAreNotTrusted) {
     ON_UUID bitmap = addBitmap(4, 4, 5);
     int index = doc.m_material_table.AddMaterial(embedded(u"Decal", bitmap));
-    MaterialManager manager(&link);
-    manager.LoadMaterials(&doc);
-    send(manager);
-    MaterialInfo& info = manager.FindByIndex(index);
+    loadAndSend();
+    MaterialInfo& info = linked.FindByIndex(index);
     auto* r = reinterpret_cast<std::byte*>(info.record);
     const uint32_t buffer = field(r, srfc::kTextureBuffer);
     VantroAPI::store(r, srfc::kTextureBuffer, 0xDEADu);
     VantroAPI::store(r, srfc::kTextureCapacity, 0xFFFFFFFFu);
     VantroAPI::store(r, srfc::kRevision, 999u);
 
-    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(embedded(u"Decal", bitmap, ON_Color(9, 9, 9)), index));
-    manager.UpdateMaterial(&material(index));
-    send(manager);
+    modifyAndSend(embedded(u"Decal", bitmap, ON_Color(9, 9, 9)), index);
     EXPECT_EQ(field(r, srfc::kTextureBuffer), buffer);
     EXPECT_EQ(field(r, srfc::kTextureCapacity), 12u * 4 + 54);
     EXPECT_EQ(field(r, srfc::kRevision), 2u);

@@ -12,7 +12,6 @@ TEST(MaterialType, Names) {
     EXPECT_EQ(MaterialTypeName(MaterialType::none, u"default"), u"default");
     EXPECT_EQ(MaterialTypeName(MaterialType(10), u"fb"), u"fb");
     EXPECT_EQ(MaterialTypeName(MaterialType(-1), u"fb"), u"fb");
-    EXPECT_EQ(MaterialTypeName(MaterialType::invisible, u""), u"invisible");
 }
 
 // Each keyword is found anywhere in the name, in any letter case and script.

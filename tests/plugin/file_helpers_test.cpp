@@ -8,9 +8,12 @@
 
 #include "platform/utf.h"
 #include "support/test_environment.h"
+#include "support/test_files.h"
 
 namespace fs = std::filesystem;
 using vantro::platform::fromUtf8;
+using vantro::test::kNewYear2020FileTime;
+using vantro::test::newYear2020;
 
 namespace {
 
@@ -24,15 +27,6 @@ protected:
 
     vantro::test::TestEnvironment env;
 };
-
-// 2020-01-01T00:00:00Z in FILETIME ticks.
-constexpr uint64_t kNewYear2020 = 132223104000000000ull;
-
-fs::file_time_type newYear2020() {
-    auto sys = std::chrono::sys_days(std::chrono::year(2020) / 1 / 1);
-    return std::chrono::file_clock::from_sys(std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-        std::chrono::sys_time<std::chrono::seconds>(sys)));
-}
 
 }  // namespace
 
@@ -49,12 +43,12 @@ TEST_F(FileHelpersTest, FileExists) {
 TEST_F(FileHelpersTest, LastWriteTimeOnFileTimeScale) {
     std::u16string path = make("stamp.bmp");
     fs::last_write_time(vantro::platform::toUtf8(path), newYear2020());
-    EXPECT_EQ(GetFileTimeValue(path, 2), kNewYear2020);
-    EXPECT_EQ(GetFileTimeValue(path, 7), kNewYear2020);
+    EXPECT_EQ(GetFileTimeValue(path, 2), kNewYear2020FileTime);
+    EXPECT_EQ(GetFileTimeValue(path, 7), kNewYear2020FileTime);
 
     auto later = newYear2020() + std::chrono::milliseconds(1234);
     fs::last_write_time(vantro::platform::toUtf8(path), later);
-    EXPECT_EQ(GetFileTimeValue(path, 2), kNewYear2020 + 12340000);
+    EXPECT_EQ(GetFileTimeValue(path, 2), kNewYear2020FileTime + 12340000);
 }
 
 // Creation and access times are on the same scale: a file just written was created
@@ -71,8 +65,8 @@ TEST_F(FileHelpersTest, CreationAndAccessTimes) {
         EXPECT_LT(value, now + tenSeconds) << which;
     }
     fs::last_write_time(vantro::platform::toUtf8(path), newYear2020());
-    EXPECT_EQ(GetFileTimeValue(path, 2), kNewYear2020);
-    EXPECT_GT(GetFileTimeValue(path, 1), kNewYear2020);  // access time untouched by that
+    EXPECT_EQ(GetFileTimeValue(path, 2), kNewYear2020FileTime);
+    EXPECT_GT(GetFileTimeValue(path, 1), kNewYear2020FileTime);  // access time untouched by that
 }
 
 // Files that cannot be opened give 0 for every kind of time.
