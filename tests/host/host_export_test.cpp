@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <map>
 #include <regex>
@@ -18,6 +16,7 @@
 #include "host_test_support.h"
 #include "schema_findings.h"
 #include "support/child_process.h"
+#include "support/test_files.h"
 
 namespace vantro::host_test {
 namespace {
@@ -25,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using test::readFile;
 
 // Exit statuses of the export action (docs/host.md).
 constexpr int kDocumentUnreadable = 1;
@@ -35,11 +35,6 @@ constexpr int kCancelled = 5;
 
 const std::string kSamples = VANTRO_SAMPLES_DIR;
 const std::string kHelloMesh = std::string(VANTRO_TESTDATA_DIR) + "/3dm/devsamples_hello_mesh.3dm";
-
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 struct Bounds {
     std::array<double, 3> lo{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
