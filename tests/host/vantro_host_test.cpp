@@ -146,8 +146,9 @@ Print </list>
     EXPECT_THAT(list[0], HasSubstr(" deleted box=0,0,0..1,2,3"));
 }
 
-// Layer, material, mapping and block edits raise one table event each.
-TEST_F(HostEventsTest, TableEditsRaiseTableEvents) {
+// Layer, material, mapping and block edits raise one table event each, and the edited
+// values (by name or index, through delete and undelete) land in the tables.
+TEST_F(HostEventsTest, TableEditsRaiseEventsAndChangeTheEntries) {
     const HostRun run = runScript(R"(
 AddBox 0,0,0 1,1,1 name=A
 Print <edits>
@@ -170,6 +171,13 @@ Block Add B A
 Block Set B description=chair
 Block Geometry B A
 Print </edits>
+Material Set 0 transparency=0.25
+Material Texture Red bump /t/b.png
+Layer Add Glass color=1,2,3 material=Red
+Print <list>
+List materials
+List layers
+Print </list>
 )");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(eventsOf(run.between("<edits>", "</edits>")),
@@ -183,25 +191,12 @@ Print </edits>
                             "TextureMappingTableEvent deleted 0 \"Cube\"",
                             "TextureMappingTableEvent undeleted 0 \"Cube\"", "IdefTableEvent added 0 \"B\"",
                             "IdefTableEvent modified 0 \"B\"", "IdefTableEvent modified 0 \"B\""));
-}
-
-// The edited values land in the tables.
-TEST_F(HostEventsTest, TableEditsChangeTheEntries) {
-    const HostRun run = runScript(R"(
-Material Add Red diffuse=255,0,0
-Material Set 0 transparency=0.25 shine=100
-Material Texture Red bump /t/b.png
-Layer Add Glass color=1,2,3 material=Red
-Print <list>
-List materials
-List layers
-Print </list>
-)");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
     const auto list = withoutEvents(run.between("<list>", "</list>"));
-    ASSERT_EQ(list.size(), 3u) << run.output;
-    EXPECT_THAT(list[0], HasSubstr("0 \"Red\" diffuse=255,0,0 transparency=0.25 shine=100 bump=\"/t/b.png\""));
-    EXPECT_THAT(list[2], HasSubstr("1 \"Glass\" visible color=1,2,3 material=0"));
+    ASSERT_EQ(list.size(), 4u) << run.output;
+    EXPECT_THAT(list[0], HasSubstr("0 \"Red\" diffuse=255,0,0 transparency=0.25 shine=100 bitmap=\"/textures/red.png\" "
+                                   "bump=\"/t/b.png\""));
+    EXPECT_THAT(list[2], HasSubstr("1 \"Clear\" off color=0,0,255 material=-1"));
+    EXPECT_THAT(list[3], HasSubstr("2 \"Glass\" visible color=1,2,3 material=0"));
 }
 
 // Units without scaling only change a property; with scaling every object is replaced
