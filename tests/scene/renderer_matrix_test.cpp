@@ -71,16 +71,6 @@ TEST(RendererMatrix, DividesByTheHomogeneousWeight) {
     EXPECT_EQ(ToRendererMatrix(nullptr, 3.0f), RendererMatrix::Identity());
 }
 
-// Multiply(a, b) applies a first: nested blocks place an inner translation, then an
-// outer rotation.
-TEST(RendererMatrix, MultiplyAppliesTheLeftMatrixFirst) {
-    const ON_Xform inner = ON_Xform::TranslationTransformation(10, 0, 0);
-    const ON_Xform outer = ON_Xform::RotationTransformation(M_PI / 2, ON_3dVector::ZAxis, ON_3dPoint::Origin);
-    const RendererMatrix combined = Multiply(ToRendererMatrix(&inner, 1.0f), ToRendererMatrix(&outer, 1.0f));
-    const auto p = apply(combined, 1, 0, 0);     // document (1, 0, 0)
-    expectNear(p, toRenderer(ON_3dPoint(0, 11, 0), 1.0f));  // rotated after the move
-}
-
 // The normal matrix keeps normals perpendicular to transformed surfaces, also under
 // non-uniform scale, and does not exist for a singular matrix.
 TEST(RendererMatrix, NormalMatrixIsTheInverseTransposeOfTheLinearPart) {

@@ -94,17 +94,9 @@ TEST_F(SceneTest, PointsAreSkippedOutsideExportMode) {
     expectConsistent();
 }
 
-// Material from the object, the layer, the parent (outermost instance in a block, the
-// layer at top level), and a layer index outside the table.
-TEST_F(SceneTest, MaterialIndexFollowsTheSources) {
-    CRhinoObject* own = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base, ON::material_from_object, steel));
-    CRhinoObject* fromLayer = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base));
-    CRhinoObject* fromParent = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base, ON::material_from_parent));
-    EXPECT_EQ(scene.MaterialIndexOf(own, nullptr), steel);
-    EXPECT_EQ(scene.MaterialIndexOf(fromLayer, nullptr), wood);
-    EXPECT_EQ(scene.MaterialIndexOf(fromParent, nullptr), wood);
-    EXPECT_EQ(scene.MaterialIndexOf(fromParent, own), steel);
-    EXPECT_EQ(scene.MaterialIndexOf(fromParent, fromLayer), wood);
+// An object whose layer lies outside the table has no material (the sources object,
+// layer and parent are compared with the oracle in scene_sync_process_test.cpp).
+TEST_F(SceneTest, LayerOutsideTheTableGivesNoMaterial) {
     auto odd = std::make_unique<CRhinoObject>(ON::mesh_object, attributesOn(base));
     ON_3dmObjectAttributes badLayer = attributesOn(57);
     ASSERT_TRUE(odd->SetAttributes(badLayer));  // never added: the document would refuse it
@@ -135,22 +127,6 @@ TEST_F(SceneTest, BlockInstancesAreFlattenedPerInstance) {
     // removing one instance leaves the other whole
     EXPECT_TRUE(scene.RemoveObject(a->RuntimeSerialNumber()));
     EXPECT_EQ(scene.meshes.size(), 2u);
-    expectConsistent();
-}
-
-// Nested blocks: an inner translation is applied before the outer rotation.
-TEST_F(SceneTest, NestedBlocksAccumulatePlacements) {
-    const int inner = addBlock(doc, u"Inner", {{boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base)}});
-    const int outer = addNestedBlock(doc, u"Outer", {{inner, ON_Xform::TranslationTransformation(10, 0, 0)}});
-    const ON_Xform rotation = ON_Xform::RotationTransformation(M_PI / 2, ON_3dVector::ZAxis, ON_3dPoint::Origin);
-    CRhinoObject* placed = doc.AddInstanceObject(outer, rotation);
-    load();
-    ASSERT_EQ(meshIdsOf(placed).size(), 1u);
-    const MeshInfo& mi = mesh(meshIdsOf(placed)[0]);
-    // document (0,0,0) -> (10,0,0) -> rotated (0,10,0) -> renderer (0, 0, 10)
-    EXPECT_NEAR(mi.positions[0], 0.0f, 1e-5f);
-    EXPECT_NEAR(mi.positions[1], 0.0f, 1e-5f);
-    EXPECT_NEAR(mi.positions[2], 10.0f, 1e-5f);
     expectConsistent();
 }
 
