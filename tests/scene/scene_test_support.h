@@ -38,15 +38,13 @@ inline ON_Mesh boxMesh(const ON_3dPoint& lo, const ON_3dPoint& hi, bool inward =
     return mesh;
 }
 
-// One open triangle (0,0,0), (1,0,0), (0,1,0); with +z vertex normals when asked.
-inline ON_Mesh triangleMesh(bool normals = false) {
+// One open triangle (0,0,0), (1,0,0), (0,1,0), without normals.
+inline ON_Mesh triangleMesh() {
     ON_Mesh mesh;
     mesh.AppendVertex(ON_3dPoint(0, 0, 0));
     mesh.AppendVertex(ON_3dPoint(1, 0, 0));
     mesh.AppendVertex(ON_3dPoint(0, 1, 0));
     mesh.SetTriangle(0, 0, 1, 2);
-    if (normals)
-        for (int i = 0; i < 3; ++i) mesh.SetVertexNormal(i, ON_3dVector(0, 0, 1));
     return mesh;
 }
 
