@@ -15,6 +15,18 @@
 
 namespace vantro::test {
 
+// Both sides hold count entries, and same(i) compares entry i of each.
+template <typename Count, typename Same>
+void expectSameEntries(Count countA, Count countB, Same&& same) {
+    ASSERT_EQ(countA, countB);
+    for (Count i = 0; i < countA; ++i) same(i);
+}
+
+inline void expectSameComponent(const ON_ModelComponent& a, const ON_ModelComponent& b) {
+    EXPECT_EQ(a.Id(), b.Id());
+    EXPECT_EQ(a.Name(), b.Name());
+}
+
 inline void expectSameMesh(const ON_Mesh& a, const ON_Mesh& b) {
     EXPECT_TRUE(a.m_V == b.m_V);
     EXPECT_TRUE(a.m_F == b.m_F);
@@ -23,9 +35,19 @@ inline void expectSameMesh(const ON_Mesh& a, const ON_Mesh& b) {
     EXPECT_TRUE(a.m_T == b.m_T);
 }
 
+inline void expectSameTexture(const ON_Texture& a, const ON_Texture& b) {
+    EXPECT_EQ(a.m_texture_id, b.m_texture_id);
+    EXPECT_EQ(a.m_type, b.m_type);
+    EXPECT_EQ(a.m_bOn, b.m_bOn);
+    EXPECT_EQ(a.m_mode, b.m_mode);
+    EXPECT_EQ(a.m_blend_constant_A, b.m_blend_constant_A);
+    EXPECT_EQ(a.m_mapping_channel_id, b.m_mapping_channel_id);
+    EXPECT_EQ(a.m_uvw, b.m_uvw);
+    EXPECT_EQ(a.m_image_file_reference, b.m_image_file_reference);
+}
+
 inline void expectSameMaterial(const ON_Material& a, const ON_Material& b) {
-    EXPECT_EQ(a.Id(), b.Id());
-    EXPECT_EQ(a.Name(), b.Name());
+    expectSameComponent(a, b);
     EXPECT_EQ(a.m_diffuse, b.m_diffuse);
     EXPECT_EQ(a.m_ambient, b.m_ambient);
     EXPECT_EQ(a.m_emission, b.m_emission);
@@ -37,19 +59,48 @@ inline void expectSameMaterial(const ON_Material& a, const ON_Material& b) {
     EXPECT_EQ(a.m_reflectivity, b.m_reflectivity);
     EXPECT_EQ(a.m_index_of_refraction, b.m_index_of_refraction);
     EXPECT_EQ(a.RdkMaterialInstanceId(), b.RdkMaterialInstanceId());
-    ASSERT_EQ(a.m_textures.Count(), b.m_textures.Count());
-    for (int i = 0; i < a.m_textures.Count(); ++i) {
-        const ON_Texture& ta = a.m_textures[i];
-        const ON_Texture& tb = b.m_textures[i];
-        EXPECT_EQ(ta.m_texture_id, tb.m_texture_id);
-        EXPECT_EQ(ta.m_type, tb.m_type);
-        EXPECT_EQ(ta.m_bOn, tb.m_bOn);
-        EXPECT_EQ(ta.m_mode, tb.m_mode);
-        EXPECT_EQ(ta.m_blend_constant_A, tb.m_blend_constant_A);
-        EXPECT_EQ(ta.m_mapping_channel_id, tb.m_mapping_channel_id);
-        EXPECT_EQ(ta.m_uvw, tb.m_uvw);
-        EXPECT_EQ(ta.m_image_file_reference, tb.m_image_file_reference);
-    }
+    expectSameEntries(a.m_textures.Count(), b.m_textures.Count(),
+                      [&](int i) { expectSameTexture(a.m_textures[i], b.m_textures[i]); });
+}
+
+// The render content a material stands for, as each document holds it.
+inline void expectSameContent(const CRhinoDoc& a, const CRhinoDoc& b, const ON_UUID& instanceId) {
+    const CRhRdkContent* ca = a.RdkDocument().FindContentInstance(instanceId);
+    const CRhRdkContent* cb = b.RdkDocument().FindContentInstance(instanceId);
+    ASSERT_EQ(ca == nullptr, cb == nullptr);
+    if (!ca) return;
+    EXPECT_EQ(ca->TypeId(), cb->TypeId());
+    EXPECT_EQ(ca->InstanceName(), cb->InstanceName());
+}
+
+inline void expectSameLayer(const ON_Layer& a, const ON_Layer& b) {
+    expectSameComponent(a, b);
+    EXPECT_EQ(a.ParentLayerId(), b.ParentLayerId());
+    EXPECT_EQ(a.IsVisible(), b.IsVisible());
+    EXPECT_EQ(a.IsLocked(), b.IsLocked());
+    EXPECT_EQ(a.Color(), b.Color());
+    EXPECT_EQ(a.RenderMaterialIndex(), b.RenderMaterialIndex());
+}
+
+inline void expectSameMapping(const ON_TextureMapping& a, const ON_TextureMapping& b) {
+    expectSameComponent(a, b);
+    EXPECT_EQ(a.m_type, b.m_type);
+    EXPECT_EQ(a.m_projection, b.m_projection);
+    EXPECT_EQ(a.m_texture_space, b.m_texture_space);
+    EXPECT_EQ(a.m_bCapped, b.m_bCapped);
+    EXPECT_EQ(a.m_Pxyz, b.m_Pxyz);
+    EXPECT_EQ(a.m_Nxyz, b.m_Nxyz);
+    EXPECT_EQ(a.m_uvw, b.m_uvw);
+}
+
+inline void expectSameBitmap(const ON_Bitmap& a, const ON_Bitmap& b) {
+    expectSameComponent(a, b);
+    EXPECT_EQ(a.m_file_reference, b.m_file_reference);
+    ASSERT_EQ(a.SizeofImage(), b.SizeofImage());
+    EXPECT_EQ(a.Width(), b.Width());
+    EXPECT_EQ(a.Height(), b.Height());
+    EXPECT_EQ(a.BitsPerPixel(), b.BitsPerPixel());
+    EXPECT_EQ(0, std::memcmp(a.Bits(0), b.Bits(0), a.SizeofScan()));
 }
 
 inline void expectSameObject(const CRhinoObject& a, const CRhinoObject& b) {
@@ -67,96 +118,63 @@ inline void expectSameObject(const CRhinoObject& a, const CRhinoObject& b) {
         EXPECT_EQ(ia->InstanceDefinitionId(), ib->InstanceDefinitionId());
         EXPECT_EQ(ia->InstanceXform(), ib->InstanceXform());
     }
-    ASSERT_EQ(a.RenderMeshes().size(), b.RenderMeshes().size());
-    for (size_t i = 0; i < a.RenderMeshes().size(); ++i) expectSameMesh(*a.RenderMeshes()[i], *b.RenderMeshes()[i]);
+    const auto& ra = a.RenderMeshes();
+    const auto& rb = b.RenderMeshes();
+    expectSameEntries(ra.size(), rb.size(), [&](size_t i) { expectSameMesh(*ra[i], *rb[i]); });
+}
+
+inline void expectSameDefinition(const CRhinoInstanceDefinition& a, const CRhinoInstanceDefinition& b) {
+    expectSameComponent(a, b);
+    EXPECT_EQ(a.Description(), b.Description());
+    expectSameEntries(a.ObjectCount(), b.ObjectCount(), [&](int k) { expectSameObject(*a.Object(k), *b.Object(k)); });
 }
 
 inline void expectSameTables(const CRhinoDoc& a, const CRhinoDoc& b) {
     EXPECT_EQ(a.UnitSystem(), b.UnitSystem());
-    ASSERT_EQ(a.m_layer_table.LayerCount(), b.m_layer_table.LayerCount());
-    for (int i = 0; i < a.m_layer_table.LayerCount(); ++i) {
-        const ON_Layer& la = a.m_layer_table[i];
-        const ON_Layer& lb = b.m_layer_table[i];
-        EXPECT_EQ(la.Id(), lb.Id());
-        EXPECT_EQ(la.Name(), lb.Name());
-        EXPECT_EQ(la.ParentLayerId(), lb.ParentLayerId());
-        EXPECT_EQ(la.IsVisible(), lb.IsVisible());
-        EXPECT_EQ(la.IsLocked(), lb.IsLocked());
-        EXPECT_EQ(la.Color(), lb.Color());
-        EXPECT_EQ(la.RenderMaterialIndex(), lb.RenderMaterialIndex());
-    }
-    ASSERT_EQ(a.m_material_table.MaterialCount(), b.m_material_table.MaterialCount());
-    for (int i = 0; i < a.m_material_table.MaterialCount(); ++i) {
-        expectSameMaterial(a.m_material_table[i], b.m_material_table[i]);
-        const ON_UUID& rdk = a.m_material_table[i].RdkMaterialInstanceId();
-        const CRhRdkContent* ca = a.RdkDocument().FindContentInstance(rdk);
-        const CRhRdkContent* cb = b.RdkDocument().FindContentInstance(rdk);
-        ASSERT_EQ(ca == nullptr, cb == nullptr);
-        if (ca) {
-            EXPECT_EQ(ca->TypeId(), cb->TypeId());
-            EXPECT_EQ(ca->InstanceName(), cb->InstanceName());
-        }
-    }
-    ASSERT_EQ(a.m_texture_mapping_table.TextureMappingCount(), b.m_texture_mapping_table.TextureMappingCount());
-    for (int i = 0; i < a.m_texture_mapping_table.TextureMappingCount(); ++i) {
-        const ON_TextureMapping& ma = a.m_texture_mapping_table[i];
-        const ON_TextureMapping& mb = b.m_texture_mapping_table[i];
-        EXPECT_EQ(ma.Id(), mb.Id());
-        EXPECT_EQ(ma.Name(), mb.Name());
-        EXPECT_EQ(ma.m_type, mb.m_type);
-        EXPECT_EQ(ma.m_projection, mb.m_projection);
-        EXPECT_EQ(ma.m_texture_space, mb.m_texture_space);
-        EXPECT_EQ(ma.m_bCapped, mb.m_bCapped);
-        EXPECT_EQ(ma.m_Pxyz, mb.m_Pxyz);
-        EXPECT_EQ(ma.m_Nxyz, mb.m_Nxyz);
-        EXPECT_EQ(ma.m_uvw, mb.m_uvw);
-    }
-    ASSERT_EQ(a.m_bitmap_table.BitmapCount(), b.m_bitmap_table.BitmapCount());
-    for (int i = 0; i < a.m_bitmap_table.BitmapCount(); ++i) {
-        const ON_Bitmap& ba = *a.m_bitmap_table.Bitmap(i);
-        const ON_Bitmap& bb = *b.m_bitmap_table.Bitmap(i);
-        EXPECT_EQ(ba.Id(), bb.Id());
-        EXPECT_EQ(ba.Name(), bb.Name());
-        EXPECT_EQ(ba.m_file_reference, bb.m_file_reference);
-        ASSERT_EQ(ba.SizeofImage(), bb.SizeofImage());
-        EXPECT_EQ(ba.Width(), bb.Width());
-        EXPECT_EQ(ba.Height(), bb.Height());
-        EXPECT_EQ(ba.BitsPerPixel(), bb.BitsPerPixel());
-        EXPECT_EQ(0, std::memcmp(ba.Bits(0), bb.Bits(0), ba.SizeofScan()));
-    }
+    const auto& la = a.m_layer_table;
+    const auto& lb = b.m_layer_table;
+    expectSameEntries(la.LayerCount(), lb.LayerCount(), [&](int i) { expectSameLayer(la[i], lb[i]); });
+    const auto& ma = a.m_material_table;
+    const auto& mb = b.m_material_table;
+    expectSameEntries(ma.MaterialCount(), mb.MaterialCount(), [&](int i) {
+        expectSameMaterial(ma[i], mb[i]);
+        expectSameContent(a, b, ma[i].RdkMaterialInstanceId());
+    });
+    const auto& ta = a.m_texture_mapping_table;
+    const auto& tb = b.m_texture_mapping_table;
+    expectSameEntries(ta.TextureMappingCount(), tb.TextureMappingCount(), [&](int i) { expectSameMapping(ta[i], tb[i]); });
+    const auto& ba = a.m_bitmap_table;
+    const auto& bb = b.m_bitmap_table;
+    expectSameEntries(ba.BitmapCount(), bb.BitmapCount(), [&](int i) { expectSameBitmap(*ba.Bitmap(i), *bb.Bitmap(i)); });
+}
+
+// The document's own objects: neither deleted nor block members.
+inline std::vector<const CRhinoObject*> modelObjects(const CRhinoDoc& doc) {
+    std::vector<const CRhinoObject*> objects;
+    for (const CRhinoObject* o : doc.Objects())
+        if (!o->IsDeleted() && !o->IsInstanceDefinitionGeometry()) objects.push_back(o);
+    return objects;
 }
 
 // Everything the format carries, in order.
 inline void expectSameDocuments(const CRhinoDoc& a, const CRhinoDoc& b) {
     expectSameTables(a, b);
-    const auto& ida = a.m_instance_definition_table;
-    const auto& idb = b.m_instance_definition_table;
-    ASSERT_EQ(ida.InstanceDefinitionCount(), idb.InstanceDefinitionCount());
-    for (int i = 0; i < ida.InstanceDefinitionCount(); ++i) {
-        EXPECT_EQ(ida[i].Id(), idb[i].Id());
-        EXPECT_EQ(ida[i].Name(), idb[i].Name());
-        EXPECT_EQ(ida[i].Description(), idb[i].Description());
-        ASSERT_EQ(ida[i].ObjectCount(), idb[i].ObjectCount());
-        for (int k = 0; k < ida[i].ObjectCount(); ++k) expectSameObject(*ida[i].Object(k), *idb[i].Object(k));
-    }
-    std::vector<const CRhinoObject*> oa;
-    std::vector<const CRhinoObject*> ob;
-    for (const CRhinoObject* o : a.Objects())
-        if (!o->IsDeleted() && !o->IsInstanceDefinitionGeometry()) oa.push_back(o);
-    for (const CRhinoObject* o : b.Objects())
-        if (!o->IsDeleted() && !o->IsInstanceDefinitionGeometry()) ob.push_back(o);
-    ASSERT_EQ(oa.size(), ob.size());
-    for (size_t i = 0; i < oa.size(); ++i) expectSameObject(*oa[i], *ob[i]);
+    const auto& da = a.m_instance_definition_table;
+    const auto& db = b.m_instance_definition_table;
+    expectSameEntries(da.InstanceDefinitionCount(), db.InstanceDefinitionCount(),
+                      [&](int i) { expectSameDefinition(da[i], db[i]); });
+    const std::vector<const CRhinoObject*> oa = modelObjects(a);
+    const std::vector<const CRhinoObject*> ob = modelObjects(b);
+    expectSameEntries(oa.size(), ob.size(), [&](size_t i) { expectSameObject(*oa[i], *ob[i]); });
     ON_SimpleArray<CRhinoView*> va;
     ON_SimpleArray<CRhinoView*> vb;
     a.GetViewList(va);
     b.GetViewList(vb);
-    ASSERT_EQ(va.Count(), vb.Count());
-    for (int i = 0; i < va.Count(); ++i) {
+    expectSameEntries(va.Count(), vb.Count(), [&](int i) {
         EXPECT_EQ(va[i]->Viewport().Name(), vb[i]->Viewport().Name());
         EXPECT_TRUE(va[i]->Viewport().VP() == vb[i]->Viewport().VP()) << "view " << i;
         EXPECT_EQ(va[i] == a.ActiveView(), vb[i] == b.ActiveView()) << "view " << i;
-    }
+    });
 }
 
 }  // namespace vantro::test

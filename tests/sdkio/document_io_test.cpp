@@ -216,6 +216,15 @@ struct BadCase {
     std::string message;
 };
 
+// Reads the case's text, which must be refused with the document left empty.
+std::string refusal(const BadCase& c) {
+    CRhinoDoc doc;
+    const DocumentLoadResult r = readDocumentJson(c.text, "full.json", doc);
+    EXPECT_FALSE(r.ok) << c.rule;
+    EXPECT_TRUE(isEmpty(doc)) << c.rule;
+    return r.error;
+}
+
 // Each case breaks one rule; the message must name the entry and the field, and the
 // document must stay empty.
 TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
@@ -289,11 +298,8 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
          "full.json: line 23 column 12: layer 2: name: unterminated string"},
     };
     for (const BadCase& c : cases) {
-        CRhinoDoc doc;
-        const DocumentLoadResult r = readDocumentJson(c.text, "full.json", doc);
-        EXPECT_FALSE(r.ok) << c.rule;
-        EXPECT_NE(r.error.find(c.message), std::string::npos) << c.rule << "\n  got: " << r.error;
-        EXPECT_TRUE(isEmpty(doc)) << c.rule;
+        const std::string error = refusal(c);
+        EXPECT_NE(error.find(c.message), std::string::npos) << c.rule << "\n  got: " << error;
     }
 }
 
@@ -349,13 +355,7 @@ TEST(DocumentRead, RefusedFieldsAreNamedInFull) {
         {"render mesh without faces", edited("\"faces\": [0, 2, 1, 1]", "\"fices\": [0, 2, 1, 1]"),
          "line 148 column 5: object 1: renderMeshes.1: missing required field \"faces\""},
     };
-    for (const BadCase& c : cases) {
-        CRhinoDoc doc;
-        const DocumentLoadResult r = readDocumentJson(c.text, "full.json", doc);
-        EXPECT_FALSE(r.ok) << c.rule;
-        EXPECT_EQ(r.error, "full.json: " + c.message) << c.rule;
-        EXPECT_TRUE(isEmpty(doc)) << c.rule;
-    }
+    for (const BadCase& c : cases) EXPECT_EQ(refusal(c), "full.json: " + c.message) << c.rule;
 }
 
 // Hostile input: every prefix of a valid document is refused without a crash (the
