@@ -7,6 +7,17 @@
 #include "platform/utf.h"
 
 namespace vantro::docio {
+namespace {
+
+// Without a precision to_chars gives the shortest text that reads back exactly.
+template <typename Number>
+void appendNumber(std::string& out, Number value) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, r.ptr);
+}
+
+}  // namespace
 
 void JsonWriter::newline() {
     out_.push_back('\n');
@@ -102,70 +113,34 @@ void JsonWriter::boolean(bool value) {
 
 void JsonWriter::integer(int64_t value) {
     beforeValue();
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
-    out_.append(buf, r.ptr);
-}
-
-void JsonWriter::appendDouble(double value) {
-    assert(std::isfinite(value));
-    char buf[32];
-    // Without a precision to_chars gives the shortest text that reads back exactly.
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
-    out_.append(buf, r.ptr);
-}
-
-void JsonWriter::appendFloat(float value) {
-    assert(std::isfinite(value));
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
-    out_.append(buf, r.ptr);
+    appendNumber(out_, value);
 }
 
 void JsonWriter::number(double value) {
     beforeValue();
-    appendDouble(value);
+    appendScalar(value);
 }
 
 void JsonWriter::number(float value) {
     beforeValue();
-    appendFloat(value);
+    appendScalar(value);
 }
 
-void JsonWriter::numbers(std::span<const double> values) {
-    beforeValue();
-    out_.push_back('[');
-    for (size_t i = 0; i < values.size(); ++i) {
-        if (i) out_.push_back(',');
-        appendDouble(values[i]);
-    }
-    out_.push_back(']');
+// A record of one number is the number itself.
+void JsonWriter::numbers(std::span<const double> values) { flatten<double>(values); }
+void JsonWriter::numbers(std::span<const float> values) { flatten<float>(values); }
+void JsonWriter::integers(std::span<const int32_t> values) { flatten<int32_t>(values); }
+
+void JsonWriter::appendScalar(double value) {
+    assert(std::isfinite(value));
+    appendNumber(out_, value);
 }
 
-void JsonWriter::numbers(std::span<const float> values) {
-    beforeValue();
-    out_.push_back('[');
-    for (size_t i = 0; i < values.size(); ++i) {
-        if (i) out_.push_back(',');
-        appendFloat(values[i]);
-    }
-    out_.push_back(']');
+void JsonWriter::appendScalar(float value) {
+    assert(std::isfinite(value));
+    appendNumber(out_, value);
 }
 
-void JsonWriter::appendScalar(int32_t value) {
-    char buf[16];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
-    out_.append(buf, r.ptr);
-}
-
-void JsonWriter::integers(std::span<const int32_t> values) {
-    beforeValue();
-    out_.push_back('[');
-    for (size_t i = 0; i < values.size(); ++i) {
-        if (i) out_.push_back(',');
-        appendScalar(values[i]);
-    }
-    out_.push_back(']');
-}
+void JsonWriter::appendScalar(int32_t value) { appendNumber(out_, value); }
 
 }  // namespace vantro::docio

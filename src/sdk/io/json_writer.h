@@ -60,9 +60,8 @@ private:
     void beforeValue();
     void newline();
     void appendEscaped(std::string_view utf8);
-    void appendDouble(double value);
-    void appendFloat(float value);
-    void appendScalar(float value) { appendFloat(value); }
+    void appendScalar(double value);
+    void appendScalar(float value);
     void appendScalar(int32_t value);
 
     struct Level {
