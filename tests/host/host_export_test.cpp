@@ -310,6 +310,8 @@ TEST_F(ExportFailureTest, NoOverwriteCancelsAndKeepsTheFile) {
     EXPECT_FALSE(fs::exists(path("boxes_Textures")));
 }
 
+// A missing document or option value, two documents or an unknown option give status 2
+// and the usage, and nothing is written.
 TEST_F(ExportFailureTest, BadCommandLines) {
     const std::string document = boxesDocument("boxes.json").string();
     for (const std::vector<std::string>& args :
@@ -338,6 +340,8 @@ TEST_F(ExportCommandTest, ExportsTheEditedDocument) {
     expectBounds(bounds.begin()->second, Bounds{{2, 0, 0}, {3, 1, 1}}, 1e-9, "moved box");
 }
 
+// An unsaved document, a refused overwrite, a missing folder and extra arguments each
+// fail the command with its reason; the script goes on and nothing is left behind.
 TEST_F(ExportCommandTest, RefusalsAreCommandFailures) {
     write("kept.dae", "keep me");
     const HostRun run = runScript("AddBox 0,0,0 1,1,1\n"

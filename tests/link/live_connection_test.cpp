@@ -443,6 +443,8 @@ public:
     }
 };
 
+// Create, SetView, IsActive, Register and Close reach the overridable operations they
+// are built from, in order.
 TEST_F(LiveConnectionTest, CompositesCallThroughVirtualSlots) {
     RecordingConnection recording;
     ASSERT_EQ(recording.Create(name, 4), 0);
