@@ -12,6 +12,7 @@
 #include "sdk/on_object_attributes.h"
 #include "sdk/rhino_doc.h"
 #include "sdk/rhino_object.h"
+#include "sdk/sdk_test_support.h"
 
 namespace vantro::test {
 
@@ -39,14 +40,7 @@ inline ON_Mesh boxMesh(const ON_3dPoint& lo, const ON_3dPoint& hi, bool inward =
 }
 
 // One open triangle (0,0,0), (1,0,0), (0,1,0), without normals.
-inline ON_Mesh triangleMesh() {
-    ON_Mesh mesh;
-    mesh.AppendVertex(ON_3dPoint(0, 0, 0));
-    mesh.AppendVertex(ON_3dPoint(1, 0, 0));
-    mesh.AppendVertex(ON_3dPoint(0, 1, 0));
-    mesh.SetTriangle(0, 0, 1, 2);
-    return mesh;
-}
+using sdktest::triangleMesh;
 
 // An open grid of n x n quads in the plane z = height, with texture coordinates and
 // without normals (or with face normals).
