@@ -2,8 +2,11 @@
 // purge, change attributes, select, and rebuild render meshes. Every edit goes through
 // CRhinoDoc, which raises the application's events for it.
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
+#include <vector>
 
 #include "attribute_options.h"
 #include "box_mesh.h"
@@ -24,6 +27,19 @@ CRhinoObject* objectArg(HostSession& session, const std::string& ref, Deleted de
     CRhinoObject* object = findObject(*session.document(), ref, deleted, error);
     if (!object) bad = Outcome::bad(error);
     return object;
+}
+
+// Every object the positional arguments name, in their order (a name given twice
+// appears twice), all resolved before the command acts so that a typo anywhere changes
+// nothing; empty with a bad-arguments outcome when a name fits nothing.
+std::vector<CRhinoObject*> objectsArg(HostSession& session, const CommandArgs& args, Outcome& bad) {
+    std::vector<CRhinoObject*> objects;
+    for (const std::string& ref : args.positional()) {
+        CRhinoObject* object = objectArg(session, ref, Deleted::no, bad);
+        if (!object) return {};
+        objects.push_back(object);
+    }
+    return objects;
 }
 
 std::optional<ON_3dPoint> pointArg(const std::string& text, const char* what, Outcome& bad) {
@@ -191,14 +207,12 @@ Outcome replaceObject(HostSession& session, const CommandArgs& args) {
 
 Outcome deleteObjects(HostSession& session, const CommandArgs& args) {
     if (args.count() == 0 || !args.options().empty()) return Outcome::bad("expected one or more objects");
-    // Every name is resolved before anything is deleted, so a typo deletes nothing.
-    std::vector<CRhinoObject*> objects;
     Outcome bad;
-    for (const std::string& ref : args.positional()) {
-        CRhinoObject* object = objectArg(session, ref, Deleted::no, bad);
-        if (!object) return bad;
-        if (std::find(objects.begin(), objects.end(), object) == objects.end()) objects.push_back(object);
-    }
+    std::vector<CRhinoObject*> objects = objectsArg(session, args, bad);
+    if (objects.empty()) return bad;
+    // A name given twice deletes once (and is reported once).
+    for (auto at = objects.begin(); at != objects.end(); ++at)
+        objects.erase(std::remove(std::next(at), objects.end(), *at), objects.end());
     // A locked object would stop the deletion half-way; refuse the whole command instead.
     for (CRhinoObject* object : objects)
         if (object->IsLocked()) return Outcome::fail(describeObject(*object) + " is locked; nothing was deleted");
@@ -284,13 +298,9 @@ Outcome showObject(HostSession& session, const CommandArgs& args) { return showO
 
 Outcome selectObjects(HostSession& session, const CommandArgs& args) {
     if (args.count() == 0 || !args.options().empty()) return Outcome::bad("expected one or more objects");
-    std::vector<CRhinoObject*> objects;
     Outcome bad;
-    for (const std::string& ref : args.positional()) {
-        CRhinoObject* object = objectArg(session, ref, Deleted::no, bad);
-        if (!object) return bad;
-        objects.push_back(object);
-    }
+    const std::vector<CRhinoObject*> objects = objectsArg(session, args, bad);
+    if (objects.empty()) return bad;
     for (CRhinoObject* object : objects) session.document()->SelectObject(CRhinoObjRef(object), true);
     session.message("Selected " + std::to_string(objects.size()) + " object(s).");
     return Outcome::ok();

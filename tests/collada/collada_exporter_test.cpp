@@ -19,6 +19,7 @@
 #include "platform/utf.h"
 #include "scene/mesh_info.h"
 #include "sdk/rhino_sdk.h"
+#include "sdk/sdk_test_support.h"
 #include "support/test_environment.h"
 
 namespace {
@@ -254,25 +255,9 @@ TEST_F(ColladaExporterTest, TexturesAreCopiedBesideTheDocument) {
     const fs::path source = root_ / "maps" / "oak grain.png";
     fs::create_directories(source.parent_path());
     std::ofstream(source, std::ios::binary) << "png bytes";
-    ON_Texture file;
-    file.m_image_file_reference = ON_FileReference::CreateFromFullPath(fromUtf8(source.string()));
-    ON_Material oak;
-    oak.SetName(u"Oak");
-    oak.AddTexture(file);
-    const int oakIndex = doc_->m_material_table.AddMaterial(oak);
-
-    ON_Bitmap bitmap;
-    ASSERT_TRUE(bitmap.Create(2, 2, 24));
-    ASSERT_TRUE(bitmap.SetBits(std::vector<uint8_t>(bitmap.SizeofImage(), 0x7f)));
-    bitmap.SetId();
-    const ON_UUID bitmapId = bitmap.Id();
-    ASSERT_GE(doc_->m_bitmap_table.AddBitmap(bitmap), 0);
-    ON_Texture embedded;
-    embedded.m_texture_id = bitmapId;
-    ON_Material decal;
-    decal.SetName(u"Decal");
-    decal.AddTexture(embedded);
-    const int decalIndex = doc_->m_material_table.AddMaterial(decal);
+    const int oakIndex = vantro::sdktest::addFileTextureMaterial(*doc_, u"Oak", fromUtf8(source.string()));
+    const int decalIndex = vantro::sdktest::addEmbeddedTextureMaterial(*doc_, u"Decal", 0x7f);
+    ASSERT_GE(decalIndex, 0);
 
     addMesh(openQuad(1), oakIndex);
     addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), decalIndex);

@@ -28,6 +28,7 @@
 #include "support/child_process.h"
 #include "platform/utf.h"
 #include "sdk/rhino_sdk.h"
+#include "sdk/sdk_test_support.h"
 #include "support/test_environment.h"
 
 namespace vantro::collada {
@@ -336,24 +337,9 @@ TEST_F(ColladaValidation, ExportedDocument) {
   const fs::path map = dir_ / "maps" / "stone.png";
   fs::create_directories(map.parent_path());
   std::ofstream(map, std::ios::binary) << "png";
-  ON_Texture file;
-  file.m_image_file_reference = ON_FileReference::CreateFromFullPath(platform::fromUtf8(map.string()));
-  ON_Material stone;
-  stone.SetName(u"Stone");
-  stone.AddTexture(file);
-  const int stoneIndex = doc->m_material_table.AddMaterial(stone);
-  ON_Bitmap bitmap;
-  ASSERT_TRUE(bitmap.Create(2, 2, 24));
-  ASSERT_TRUE(bitmap.SetBits(std::vector<uint8_t>(bitmap.SizeofImage(), 9)));
-  bitmap.SetId();
-  const ON_UUID bitmapId = bitmap.Id();
-  ASSERT_GE(doc->m_bitmap_table.AddBitmap(bitmap), 0);
-  ON_Texture embedded;
-  embedded.m_texture_id = bitmapId;
-  ON_Material sign;
-  sign.SetName(u"Sign");
-  sign.AddTexture(embedded);
-  const int signIndex = doc->m_material_table.AddMaterial(sign);
+  const int stoneIndex = sdktest::addFileTextureMaterial(*doc, u"Stone", platform::fromUtf8(map.string()));
+  const int signIndex = sdktest::addEmbeddedTextureMaterial(*doc, u"Sign", 9);
+  ASSERT_GE(signIndex, 0);
   ON_Material pond;
   pond.SetName(u"Pond water");
   const int pondIndex = doc->m_material_table.AddMaterial(pond);

@@ -118,6 +118,32 @@ inline ON_Mesh triangleMesh() {
     return m;
 }
 
+// A material named name whose bitmap texture is the image file at path; its index.
+inline int addFileTextureMaterial(CRhinoDoc& doc, const char16_t* name, const std::u16string& path) {
+    ON_Texture texture;
+    texture.m_image_file_reference = ON_FileReference::CreateFromFullPath(ON_wString(path));
+    ON_Material material;
+    material.SetName(name);
+    material.AddTexture(texture);
+    return doc.m_material_table.AddMaterial(material);
+}
+
+// A material named name whose bitmap texture is a 2 x 2, 24-bit image embedded in the
+// document, every byte fill; its index, or -1 when the bitmap could not be added.
+inline int addEmbeddedTextureMaterial(CRhinoDoc& doc, const char16_t* name, unsigned char fill) {
+    ON_Bitmap bitmap;
+    if (!bitmap.Create(2, 2, 24) || !bitmap.SetBits(std::vector<uint8_t>(bitmap.SizeofImage(), fill))) return -1;
+    bitmap.SetId();
+    const ON_UUID bitmapId = bitmap.Id();
+    if (doc.m_bitmap_table.AddBitmap(bitmap) < 0) return -1;
+    ON_Texture texture;
+    texture.m_texture_id = bitmapId;
+    ON_Material material;
+    material.SetName(name);
+    material.AddTexture(texture);
+    return doc.m_material_table.AddMaterial(material);
+}
+
 inline ON_3dmObjectAttributes onLayer(int layer) {
     ON_3dmObjectAttributes a;
     a.m_layer_index = layer;
