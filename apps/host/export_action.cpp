@@ -32,7 +32,9 @@ ON_wString absoluteDocumentPath(const std::string& document) {
 }
 
 int exportOpenDocument(const HostOptions& options) {
-    const ExportOutcome outcome = exportActiveDocument({options.output, options.overwrite});
+    ExportRequest request{options.output, options.overwrite, std::nullopt};
+    if (options.precision >= 0) request.precision = options.precision;
+    const ExportOutcome outcome = exportActiveDocument(request);
     if (outcome.kind == ExportOutcome::written) {
         for (const std::string& line : exportReport(outcome)) writeTo(stdout, line + "\n");
     } else {

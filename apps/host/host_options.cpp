@@ -8,10 +8,13 @@ const char* hostUsage() {
     return "usage: vantro-host [document.json|document.3dm] [--plugin PATH]... [--script FILE]\n"
            "                   [--command LINE]... [--log-events] [--echo] [--help]\n"
            "       vantro-host export document.json|document.3dm [-o FILE.dae] [--no-overwrite]\n"
+           "                          [--precision N]\n"
            "\n"
            "export writes the document as COLLADA (.dae) with a folder of texture copies beside it;\n"
            "without -o the file is the document's path with .dae for its extension; -o FOLDER/\n"
            "puts that name in FOLDER. --no-overwrite cancels the export when the file exists.\n"
+           "--precision N writes positions, normals and texture coordinates with N decimals (0-6)\n"
+           "instead of the renderer's 3 (metres to the millimetre), for other tools.\n"
            "\n"
            "exit status: 0 done; 1 the document (or script) cannot be read; 2 bad command line;\n"
            "  3 a command or plug-in load failed; export only: 4 the file cannot be written\n"
@@ -34,6 +37,11 @@ bool parseExportOptions(int argc, const char* const* argv, HostOptions& out, std
             if (out.output.empty()) return (error = std::string(arg) + " needs a file name", false);
         } else if (arg == "--no-overwrite") {
             out.overwrite = false;
+        } else if (arg == "--precision") {
+            const std::string_view n = i + 1 < argc ? std::string_view(argv[++i]) : std::string_view();
+            if (n.size() != 1 || n[0] < '0' || n[0] > '6')
+                return (error = "--precision needs a number of decimals from 0 to 6", false);
+            out.precision = n[0] - '0';
         } else if (arg.size() > 1 && arg[0] == '-') {
             return (error = "export: unknown option " + std::string(arg), false);
         } else if (!out.document.empty()) {

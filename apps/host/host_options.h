@@ -3,7 +3,7 @@
 //
 //   vantro-host [document.json|document.3dm] [--plugin PATH]... [--script FILE]
 //               [--command LINE]... [--log-events] [--echo] [--help]
-//   vantro-host export document.(json|3dm) [-o FILE] [--no-overwrite]
+//   vantro-host export document.(json|3dm) [-o FILE] [--no-overwrite] [--precision N]
 //
 // Start-up: the plug-ins load (in the order given), then the document opens (a new,
 // empty one without a document argument), then the --command lines run, then the
@@ -39,6 +39,7 @@ struct HostOptions {
     bool help = false;
     std::string output;                 // export: the file to write (empty: proposed)
     bool overwrite = true;              // export: replace an existing file
+    int precision = -1;                 // export: decimals 0..6 of the numbers; -1: the setting
 };
 
 // Parses argv[1..argc-1]; argv[1] "export" selects the export action, whose document

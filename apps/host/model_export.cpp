@@ -118,9 +118,7 @@ std::optional<std::u16string> answerDialog(Destination& d, const ExportRequest& 
     if (fs::exists(named) && !fs::is_regular_file(named) && !fs::is_directory(named))
         return d.refuse(Kind::unwritable, quoted(*file) + " is not a regular file; the export writes a .dae file "
                                                           "and a texture folder beside it");
-    std::string text = file->string();
-    if (text.find('.') == std::string::npos) text += ".dae";
-    d.file = fs::path(text);
+    d.file = fs::path(platform::toUtf8(collada::WithDefaultExtension(platform::fromUtf8(file->string()), u".dae")));
     return checkDestination(d, request, dialog);
 }
 
@@ -147,11 +145,11 @@ void removeLeftovers(const Destination& d) {
     if (!d.texturesExisted && !d.textures.empty() && fs::exists(d.textures, error)) fs::remove_all(d.textures, error);
 }
 
-ExportOutcome failedExport(const Destination& d) {
+ExportOutcome failedExport(const Destination& d, const ExportSummary& summary) {
     ExportOutcome outcome;
     outcome.path = d.file.string();
     const std::string stage = lastStage();
-    if (stoppedWhileWriting(stage)) {
+    if (summary.writeFailed || stoppedWhileWriting(stage)) {
         outcome.kind = Kind::unwritable;
         outcome.message = "writing " + quoted(d.file) +
                           " failed (the device is full or refuses data); nothing of the export was kept";
@@ -163,7 +161,7 @@ ExportOutcome failedExport(const Destination& d) {
     return outcome;
 }
 
-ExportOutcome finishedExport(const Destination& d) {
+ExportOutcome finishedExport(const Destination& d, const ExportSummary& summary) {
     ExportOutcome outcome;
     outcome.path = d.file.string();
     std::error_code error;
@@ -179,6 +177,7 @@ ExportOutcome finishedExport(const Destination& d) {
         return outcome;
     }
     outcome.kind = Kind::written;
+    outcome.collapse = CollapseReport(summary);
     if (fs::is_regular_file(status)) outcome.bytes = fs::file_size(d.file, error);
     if (fs::is_directory(d.textures, error)) {
         outcome.texturesFolder = d.textures.string();
@@ -204,11 +203,14 @@ public:
 ExportOutcome exportActiveDocument(const ExportRequest& request) {
     Destination destination;
     int result = -1;
+    ExportSummary summary;
     {
         const DialogAnswer answer(destination, request);
         RhinoApp().SetStatusBarMessagePane(ON_wString());
         ColladaExporter exporter;
+        exporter.SetPrecision(request.precision);
         result = exporter.Export();
+        summary = exporter.LastSummary();
     }
     if (destination.refusal) {
         ExportOutcome outcome;
@@ -222,7 +224,7 @@ ExportOutcome exportActiveDocument(const ExportRequest& request) {
         outcome.message = "the export did not ask for a file";
         return outcome;
     }
-    return result == 0 ? finishedExport(destination) : failedExport(destination);
+    return result == 0 ? finishedExport(destination, summary) : failedExport(destination, summary);
 }
 
 std::vector<std::string> exportReport(const ExportOutcome& outcome) {
@@ -235,6 +237,7 @@ std::vector<std::string> exportReport(const ExportOutcome& outcome) {
     else
         lines.push_back("Textures: \"" + outcome.texturesFolder + "\" (" + std::to_string(outcome.textureFiles) +
                         (outcome.textureFiles == 1 ? " file)." : " files)."));
+    if (!outcome.collapse.empty()) lines.push_back("Precision: " + outcome.collapse + "; use --precision for other tools.");
     return lines;
 }
 

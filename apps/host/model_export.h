@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,11 @@ namespace vantro::host {
 struct ExportRequest {
     // The file to write (UTF-8; relative paths are taken from the working directory).
     // Empty: the dialog's proposal. An existing folder: the proposal's file name in it.
-    // Without any "." in the whole path, ".dae" is appended, as the dialog does.
+    // A file name without an extension gets ".dae", as the dialog gives it (a "." in a
+    // folder's name does not count; "\\" is a character of the name, not a separator).
     std::string file;
     bool overwrite = true;  // false: an existing file cancels the export
+    std::optional<int> precision;  // decimals of the number lists; nullopt: the setting
 };
 
 struct ExportOutcome {
@@ -45,13 +48,15 @@ struct ExportOutcome {
     std::uintmax_t bytes = 0;    // size of the written file (regular files only)
     std::size_t textureFiles = 0;
     std::string message;         // why, for every kind but written
+    std::string collapse;        // written: "n of m triangles collapse at 1 mm", or empty
 };
 
 // Exports the active document. Requires an active document.
 ExportOutcome exportActiveDocument(const ExportRequest& request);
 
-// The two lines that report a written export: where the file went and its size, and
-// the texture folder with its file count ("Textures: none." without one).
+// The lines that report a written export: where the file went and its size, the
+// texture folder with its file count ("Textures: none." without one), and, when
+// triangles lost their area to the precision, how many and what to do about it.
 std::vector<std::string> exportReport(const ExportOutcome& outcome);
 
 }  // namespace vantro::host

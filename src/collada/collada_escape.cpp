@@ -7,7 +7,10 @@ namespace vantro::collada {
 namespace {
 
 constexpr std::u16string_view kKeptPunctuation = u"!$&'()+,-./:;=@[\\]_~";
+// What an id may not contain for "#id" to resolve as written.
+constexpr std::string_view kNotInIds = " #$%&/:;<=>?@[\\]^`{|}~";
 constexpr char kHex[] = "0123456789abcdef";
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
 // Unicode classification that does not depend on the process locale; when the C.UTF-8
 // locale is missing only ASCII letters and digits count.
@@ -65,8 +68,18 @@ std::string percentEncodeImagePath(std::u16string_view path) {
   const AlnumClassifier& alnum = classifier();
   std::string out;
   out.reserve(path.size() * 3);
-  for (const char16_t unit : path) {
-    if (alnum.isAlnum(unit)) {
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const char16_t unit = path[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
+      // A character beyond the BMP: the escapes of its four UTF-8 bytes, so that the
+      // reference names the file (escaped surrogates would name no file at all).
+      const char32_t code = 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (char32_t{path[i + 1]} - 0xDC00);
+      appendEscape(out, 0xF0 | (code >> 18));
+      appendEscape(out, 0x80 | ((code >> 12) & 0x3F));
+      appendEscape(out, 0x80 | ((code >> 6) & 0x3F));
+      appendEscape(out, 0x80 | (code & 0x3F));
+      ++i;
+    } else if (alnum.isAlnum(unit)) {
       if (unit < 128) {
         out += static_cast<char>(unit);
       } else {
@@ -91,15 +104,38 @@ std::string percentEncodeImagePath(std::u16string_view path) {
 std::string escapeXml(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     switch (c) {
       case '"': out += "&quot;"; break;
       case '&': out += "&amp;"; break;
       case '\'': out += "&apos;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
-      default: out += c; break;
+      case '\t': out += "&#9;"; break;
+      case '\n': out += "&#10;"; break;
+      case '\r': out += "&#13;"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          out += kReplacement;
+        } else if (c == '\xEF' && i + 2 < text.size() && text[i + 1] == '\xBF' &&
+                   (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+          out += kReplacement;  // U+FFFE, U+FFFF
+          i += 2;
+        } else {
+          out += c;
+        }
+        break;
     }
+  }
+  return out;
+}
+
+std::string idText(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || kNotInIds.find(c) != std::string_view::npos) c = '_';
   }
   return out;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The two escapings the document needs: percent-encoding of an image path and XML
-// escaping of a library id.
+// The escapings the document needs: percent-encoding of an image path, XML escaping of
+// every text and attribute, and the id form of a name.
 
 #include <string>
 #include <string_view>
@@ -12,11 +12,24 @@ namespace vantro::collada {
 // C.UTF-8 locale classifies as alphanumeric, written as its UTF-8 bytes); so are
 // ! $ & ' ( ) + , - . / : ; = @ [ \ ] _ ~; any other unit below 128 becomes "%" and
 // two lower-case hex digits; a unit from 128 to 2047 the two escapes of its two-byte
-// UTF-8 form; any higher unit (surrogates too, each on its own) the three escapes of
-// its three-byte form. The process locale is never consulted. Never fails.
+// UTF-8 form; any higher unit the three escapes of its three-byte form, except a
+// surrogate pair, which becomes the four escapes of its character's UTF-8 form (an
+// unpaired surrogate is escaped on its own). The process locale is never consulted.
+// Never fails.
 std::string percentEncodeImagePath(std::u16string_view path);
 
-// Replaces " & ' < > by &quot; &amp; &apos; &lt; &gt;; everything else is kept.
+// XML text of UTF-8 text, for element text and attribute values alike: " & ' < > become
+// &quot; &amp; &apos; &lt; &gt;; tab, line feed and carriage return become character
+// references (so that an attribute keeps them and the output's CR LF translation does
+// not touch them); characters that XML 1.0 cannot carry at all (the other C0 controls,
+// U+FFFE, U+FFFF) become U+FFFD. Everything else is kept, so text without any of
+// these comes out unchanged.
 std::string escapeXml(std::string_view text);
+
+// The form of a name used in the document's ids: every character that a URI fragment
+// cannot carry unescaped (blank, # $ % & / : ; < = > ? @ [ \ ] ^ ` { | } ~, controls)
+// becomes "_", so that "#id" references resolve as written. Names of letters, digits,
+// non-ASCII characters and - . _ ( ) ! * + , ' " are kept as they are.
+std::string idText(std::string_view name);
 
 }  // namespace vantro::collada

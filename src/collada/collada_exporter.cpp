@@ -9,6 +9,7 @@
 
 #include "collada/collada_writer.h"
 #include "collada/embedded_bitmap_file.h"
+#include "collada/fixed_format.h"
 #include "collada/save_file_dialog.h"
 #include "materials/material_manager.h"
 #include "materials/material_type.h"
@@ -47,6 +48,18 @@ void runParallel(Iterator first, Iterator last, const Fn& fn) {
     if (failure) std::rethrow_exception(failure);
 }
 
+// The chosen path with the platform's separators: on Windows "/" becomes "\\"; elsewhere
+// the path is the file system's as typed, where "\\" is a character of a name.
+std::u16string nativeSeparators(const std::u16string& path) {
+    return kPathSeparator == u'\\' ? NativeSeparators(path) : path;
+}
+
+std::string groupedCount(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
+
 MeshView viewOf(const MeshInfo& mesh) {
     // The scene keeps every array at exactly its count; anything else would be read
     // out of bounds below.
@@ -61,6 +74,14 @@ MeshView viewOf(const MeshInfo& mesh) {
 
 }  // namespace
 
+std::string CollapseReport(const ExportSummary& summary) {
+    if (summary.collapsedTriangles == 0) return {};
+    static constexpr const char* kGrid[] = {"1 m", "10 cm", "1 cm", "1 mm", "0.1 mm", "10 \u00b5m", "1 \u00b5m"};
+    const int decimals = std::clamp(summary.decimals, 0, 6);
+    return groupedCount(summary.collapsedTriangles) + " of " + groupedCount(summary.triangles) +
+           " triangles collapse at " + kGrid[decimals];
+}
+
 bool ColladaExporter::ByMaterialId::operator()(const MaterialInfo* a, const MaterialInfo* b) const {
     return a->id < b->id;
 }
@@ -71,9 +92,10 @@ ColladaExporter::~ColladaExporter() { Reset(); }
 
 int ColladaExporter::Export() {
     Reset();
+    summary = ExportSummary{};
     const std::u16string chosen = SaveDialog();
     if (chosen.empty()) return -1;
-    path = NativeSeparators(chosen);
+    path = nativeSeparators(chosen);
     showStatus(u"Velora Collada exporter: initializing\u2026");
     try {
         materials = std::make_unique<MaterialManager>(nullptr);
@@ -86,8 +108,19 @@ int ColladaExporter::Export() {
             WriteDocument(out);
             out.flush();
             file.close();
+            summary.written = true;
+            if (summary.collapsedTriangles != 0)
+                showStatus(u"Velora Collada exporter: export complete; " +
+                           vantro::platform::fromUtf8(CollapseReport(summary)) + u".");
         }
     } catch (...) {
+        summary.written = false;
+        try {
+            throw;
+        } catch (const FileWriteError&) {
+            summary.writeFailed = true;
+        } catch (...) {
+        }
         std::error_code error;
         const fs::path written = nativePath(path);
         // Only a regular file: the chosen path may name a device or anything else.
@@ -117,9 +150,7 @@ std::u16string ColladaExporter::SaveDialog() const {
                 if (proposal.size() < request.bufferSize) request.initialFile = std::move(proposal);
             }
         }
-        std::u16string chosen = GetSaveFileName(request);
-        if (!chosen.empty() && chosen.find(u'.') == std::u16string::npos) chosen += u".dae";
-        return chosen;
+        return WithDefaultExtension(GetSaveFileName(request), u".dae");
     } catch (...) {
         return {};
     }
@@ -128,6 +159,9 @@ std::u16string ColladaExporter::SaveDialog() const {
 void ColladaExporter::Prepare() {
     settings.Read();
     exportNodes = settings.ExportNodes();
+    decimals = precision.value_or(settings.ExportPrecision());
+    if (decimals < 0 || decimals > kMaxFloatDecimals) throw std::invalid_argument("precision must be 0 to 6 decimals");
+    summary.decimals = decimals;
     CRhinoDoc* doc = RhinoApp().ActiveDoc();
     // Before Load, so that every position and translation arrives in metres.
     scene->unitScale =
@@ -176,7 +210,7 @@ void ColladaExporter::MergeGeometry(uint64_t materialId) {
 
 void ColladaExporter::SerializeGeometry(GeometryInfo& info) {
     info.text.id = vantro::platform::toUtf8(info.material->name);
-    if (info.merged) serializeGeometry(*info.merged, info.text, *textArena);
+    if (info.merged) serializeGeometry(*info.merged, info.text, *textArena, decimals);
     info.merged.reset();
 }
 
@@ -197,17 +231,29 @@ void ColladaExporter::WriteDocument(DocumentOutput& out) {
     const std::tm* local = std::localtime(&now);
     writer.writeStart(local ? asctimeText(*local) : std::string("\n"));
 
-    // An effect is textured exactly when its material got an image entry, so that no
-    // sampler refers to an image the document does not define.
-    writer.beginImages();
+    // The parallel stages appended in scheduling order; the document lists geometries
+    // by material id and nodes by placement id, so that equal documents give equal files.
+    std::vector<const GeometryInfo*> sortedGeometries;
+    for (const auto& info : geometries) sortedGeometries.push_back(info.get());
+    std::sort(sortedGeometries.begin(), sortedGeometries.end(),
+              [](const GeometryInfo* a, const GeometryInfo* b) { return a->material->id < b->material->id; });
+    std::vector<const GeometryText*> geometryTexts;
+    for (const GeometryInfo* info : sortedGeometries) {
+        geometryTexts.push_back(&info->text);
+        summary.triangles += info->text.indexCount / 3;
+        summary.collapsedTriangles += info->text.collapsedTriangles;
+    }
+    std::vector<const NodeElement*> nodes;
+    for (const auto& node : nodeElements) nodes.push_back(node.get());
+    std::sort(nodes.begin(), nodes.end(),
+              [](const NodeElement* a, const NodeElement* b) { return a->nodeId < b->nodeId; });
+
+    std::vector<MaterialInfo*> ordered(usedMaterials.begin(), usedMaterials.end());
     std::vector<MaterialRow> rows;
-    rows.reserve(usedMaterials.size());
-    for (MaterialInfo* material : usedMaterials) {
+    rows.reserve(ordered.size());
+    for (const MaterialInfo* material : ordered) {
         MaterialRow row;
         row.name = vantro::platform::toUtf8(material->name);
-        const std::u16string image = ExportImage(*material);
-        writer.writeImage(row.name, image);
-        row.textured = !image.empty();
         row.typeName = vantro::platform::toUtf8(MaterialTypeName(material->type, u""));
         row.libraryId = vantro::platform::toUtf8(material->libraryId);
         row.diffuse = material->diffuse;
@@ -216,23 +262,19 @@ void ColladaExporter::WriteDocument(DocumentOutput& out) {
         row.opacity = material->opacity;
         rows.push_back(std::move(row));
     }
+    writer.planIds(rows, geometryTexts, nodes);
+
+    // An effect is textured exactly when its material got an image entry, so that no
+    // sampler refers to an image the document does not define.
+    writer.beginImages();
+    for (std::size_t i = 0; i < ordered.size(); ++i) {
+        const std::u16string image = ExportImage(*ordered[i]);
+        writer.writeImage(rows[i].name, image);
+        rows[i].textured = !image.empty();
+    }
     writer.endImages();
     writer.writeEffects(rows);
     writer.writeMaterials(rows);
-
-    // The parallel stages appended in scheduling order; the document lists geometries
-    // by material id and nodes by placement id, so that equal documents give equal files.
-    std::vector<const GeometryInfo*> sortedGeometries;
-    for (const auto& info : geometries) sortedGeometries.push_back(info.get());
-    std::sort(sortedGeometries.begin(), sortedGeometries.end(),
-              [](const GeometryInfo* a, const GeometryInfo* b) { return a->material->id < b->material->id; });
-    std::vector<const GeometryText*> geometryTexts;
-    for (const GeometryInfo* info : sortedGeometries) geometryTexts.push_back(&info->text);
-    std::vector<const NodeElement*> nodes;
-    for (const auto& node : nodeElements) nodes.push_back(node.get());
-    std::sort(nodes.begin(), nodes.end(),
-              [](const NodeElement* a, const NodeElement* b) { return a->nodeId < b->nodeId; });
-
     writer.writeGeometries(geometryTexts);
     writer.writeVisualScene(geometryTexts, nodes);
     writer.writeEnd();

@@ -13,11 +13,19 @@
 //
 // Failures: a cancelled dialog gives -1 and creates nothing; a file that cannot be
 // opened writes nothing and still gives 0; any exception from the creation of the
-// material manager on (preparation or writing, a failed write included) deletes the
-// file at the chosen path when it is a regular file and gives -1.
+// material manager on (preparation or writing) deletes the file at the chosen path
+// when it is a regular file and gives -1. A write that fails (full disk) always ends
+// the export so, even where the document layout would carry on: the file's failure
+// is sticky (FileWriteError), so no later step can complete a document with a hole.
+//
+// Precision: positions, normals and texture coordinates are written with 3 decimals
+// (the renderer's format: metres to the millimetre) unless the ExportPrecision setting
+// or SetPrecision asks for 0 to 6. Triangles that lose their area to the rounding are
+// counted and reported in the closing status text and in LastSummary.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,6 +43,19 @@ class MaterialManager;
 class RHScene;
 struct MaterialInfo;
 struct NodeInfo;
+
+// What the last Export did, kept after its reset (for the host's report).
+struct ExportSummary {
+    bool written = false;                // the document was written and closed
+    bool writeFailed = false;            // the file did not take the document (then -1)
+    int decimals = 3;                    // of the number lists
+    std::uint64_t triangles = 0;         // in the document's geometries
+    std::uint64_t collapsedTriangles = 0;  // of those, had an area and lost it to the rounding
+};
+
+// "12,304 of 24,000 triangles collapse at 1 mm" (UTF-8): the collapse count of summary
+// at its precision's grid; empty when none collapse.
+std::string CollapseReport(const ExportSummary& summary);
 
 class ColladaExporter {
 public:
@@ -80,6 +101,12 @@ public:
     const PluginSettings& Settings() const { return settings; }
     const std::u16string& Path() const { return path; }
 
+    // Decimals for this exporter's number lists (0 to 6), instead of the ExportPrecision
+    // setting; nullopt: the setting. Main thread, before Export.
+    void SetPrecision(std::optional<int> decimals) { precision = decimals; }
+    // What the last Export did; reset when Export begins.
+    const ExportSummary& LastSummary() const { return summary; }
+
 protected:
     // The image of one material (main thread, while the image library is written):
     // the texture file's copy, else the embedded bitmap written as a file; the path
@@ -99,6 +126,9 @@ private:
     tbb::concurrent_vector<std::unique_ptr<NodeElement>> nodeElements;
     bool exportNodes = true;
     std::u16string path;
+    std::optional<int> precision;
+    int decimals = 3;
+    ExportSummary summary;
     // The merged buffers (dropped once serialised) and the number texts (kept until
     // the reset): hundreds of megabytes for a big model, in huge pages.
     std::unique_ptr<vantro::platform::PageArena> mergeArena;

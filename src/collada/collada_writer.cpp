@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <vector>
 
 #include "collada/collada_escape.h"
 #include "collada/fixed_format.h"
@@ -159,10 +160,27 @@ void ColladaWriter::beginImages() {
   out_ << "<library_images>\n";
 }
 
+void ColladaWriter::planIds(std::span<const MaterialRow> materials, std::span<const GeometryText* const> geometries,
+                            std::span<const NodeElement* const> nodes) {
+  std::vector<std::string_view> materialNames, geometryNames, nodeIds;
+  for (const MaterialRow& m : materials) materialNames.push_back(m.name);
+  for (const GeometryText* g : geometries) geometryNames.push_back(g->id);
+  for (const NodeElement* n : nodes) nodeIds.push_back(n->id);
+  ids_ = DocumentIds(materialNames, geometryNames, nodeIds, exportNodes_);
+  materialByName_.clear();
+  for (std::size_t i = 0; i < materials.size(); ++i) materialByName_.emplace(materials[i].name, i);
+}
+
+std::string ColladaWriter::materialKey(std::string_view name) const {
+  const auto found = materialByName_.find(std::string(name));
+  return escapeXml(found == materialByName_.end() ? idText(name) : ids_.material(found->second, name));
+}
+
 void ColladaWriter::writeImage(std::string_view name, std::u16string_view relativePath) {
   if (relativePath.empty()) return;
-  out_ << "<image id=\"image-" << name << "\" name=\"image-" << name << "\">\n"
-       << "<init_from>" << percentEncodeImagePath(relativePath) << "</init_from>\n"
+  const std::string key = materialKey(name);
+  out_ << "<image id=\"image-" << key << "\" name=\"image-" << key << "\">\n"
+       << "<init_from>" << escapeXml(percentEncodeImagePath(relativePath)) << "</init_from>\n"
        << "</image>\n";
 }
 
@@ -171,14 +189,15 @@ void ColladaWriter::endImages() { out_ << "</library_images>\n"; }
 void ColladaWriter::writeEffects(std::span<const MaterialRow> materials) {
   status(u"Velora Collada exporter: processing effects\u2026");
   out_ << "<library_effects>\n";
-  for (const MaterialRow& material : materials) writeEffect(material);
+  for (std::size_t i = 0; i < materials.size(); ++i) {
+    writeEffect(materials[i], escapeXml(ids_.material(i, materials[i].name)));
+  }
   if (exportNodes_) out_ << kNodeEffect;
   out_ << "</library_effects>\n";
 }
 
-void ColladaWriter::writeEffect(const MaterialRow& m) {
-  const std::string_view n = m.name;
-  out_ << "<effect id=\"effect-" << n << "\" name=\"" << n << "\">\n"
+void ColladaWriter::writeEffect(const MaterialRow& m, std::string_view n) {
+  out_ << "<effect id=\"effect-" << n << "\" name=\"" << escapeXml(m.name) << "\">\n"
        << "<profile_COMMON>\n";
   if (m.textured) {
     out_ << " <newparam sid=\"surface-" << n << "\">\n"
@@ -240,7 +259,7 @@ void ColladaWriter::writeEffect(const MaterialRow& m) {
   if (!m.typeName.empty() || !libraryId.empty()) {
     out_ << "<extra>\n"
          << "<technique profile=\"VELORA\">\n";
-    if (!m.typeName.empty()) out_ << "<surface_type>" << m.typeName << "</surface_type>\n";
+    if (!m.typeName.empty()) out_ << "<surface_type>" << escapeXml(m.typeName) << "</surface_type>\n";
     if (!libraryId.empty()) out_ << "<library_id>" << libraryId << "</library_id>\n";
     out_ << "</technique>\n"
          << "</extra>\n";
@@ -251,9 +270,10 @@ void ColladaWriter::writeEffect(const MaterialRow& m) {
 void ColladaWriter::writeMaterials(std::span<const MaterialRow> materials) {
   status(u"Velora Collada exporter: processing materials\u2026");
   out_ << "<library_materials>\n";
-  for (const MaterialRow& m : materials) {
-    out_ << "<material id=\"material-" << m.name << "\" name=\"" << m.name << "\">\n"
-         << "<instance_effect url=\"#effect-" << m.name << "\" />\n"
+  for (std::size_t i = 0; i < materials.size(); ++i) {
+    const std::string key = escapeXml(ids_.material(i, materials[i].name));
+    out_ << "<material id=\"material-" << key << "\" name=\"" << escapeXml(materials[i].name) << "\">\n"
+         << "<instance_effect url=\"#effect-" << key << "\" />\n"
          << "</material>\n";
   }
   if (exportNodes_) out_ << kNodeMaterial;
@@ -264,7 +284,12 @@ void ColladaWriter::writeGeometries(std::span<const GeometryText* const> geometr
   status(u"Velora Collada exporter: processing geometries\u2026");
   out_ << "<library_geometries>\n";
   try {
-    for (const GeometryText* geometry : geometries) writeGeometry(*geometry);
+    for (std::size_t j = 0; j < geometries.size(); ++j) {
+      const GeometryText& g = *geometries[j];
+      writeGeometry(g, escapeXml(ids_.geometry(j, g.id)), escapeXml(ids_.materialOfGeometry(j, g.id)));
+    }
+  } catch (const FileWriteError&) {
+    throw;  // the file is broken: nothing after this may pass for a document
   } catch (const std::exception&) {
     // One broken geometry must not cost the rest of the document.
   }
@@ -299,10 +324,9 @@ void ColladaWriter::writeSource(std::string_view id, std::string_view suffix,
        << "</source>\n";
 }
 
-void ColladaWriter::writeGeometry(const GeometryText& g) {
-  const std::string_view id = g.id;
+void ColladaWriter::writeGeometry(const GeometryText& g, std::string_view id, std::string_view material) {
   const std::uint64_t v = g.vertexCount;
-  out_ << "<geometry id=\"" << id << "\" name=\"" << id << "\">\n"
+  out_ << "<geometry id=\"" << id << "\" name=\"" << escapeXml(g.id) << "\">\n"
        << "<mesh>\n";
   writeSource(id, "-positions", g.positions, "</float_array>\n", v, 3);
   writeSource(id, "-normals", g.normals, "\n</float_array>\n", v, 3);
@@ -312,7 +336,7 @@ void ColladaWriter::writeGeometry(const GeometryText& g) {
        << "</vertices>\n"
        << "<triangles count=\"";
   writeCount(g.indexCount / 3);
-  out_ << "\" material=\"material-" << id << "\">\n"
+  out_ << "\" material=\"material-" << material << "\">\n"
        << "<input offset=\"0\" semantic=\"VERTEX\" source=\"#" << id << "-vertices\"/>\n"
        << "<input offset=\"0\" semantic=\"NORMAL\" source=\"#" << id << "-normals\"/>\n"
        << "<input offset=\"0\" semantic=\"TEXCOORD\" source=\"#" << id << "-uv\" set=\"0\"/>\n"
@@ -330,12 +354,13 @@ void ColladaWriter::writeVisualScene(std::span<const GeometryText* const> geomet
   out_ << "<library_visual_scenes>\n"
        << "<visual_scene id=\"Rhino_project\">\n"
        << "<node id=\"node-veloraModel\" name=\"geometry-veloraModel\">\n";
-  for (const GeometryText* geometry : geometries) {
-    const std::string_view g = geometry->id;
+  for (std::size_t j = 0; j < geometries.size(); ++j) {
+    const std::string g = escapeXml(ids_.geometry(j, geometries[j]->id));
+    const std::string m = escapeXml(ids_.materialOfGeometry(j, geometries[j]->id));
     out_ << "<instance_geometry url=\"#" << g << "\">\n"
          << "<bind_material>\n"
          << "<technique_common>\n"
-         << "<instance_material target=\"#material-" << g << "\" symbol=\"material-" << g
+         << "<instance_material target=\"#material-" << m << "\" symbol=\"material-" << m
          << "\" >\n"
          << "</instance_material>\n"
          << "</technique_common>\n"
@@ -350,7 +375,8 @@ void ColladaWriter::writeVisualScene(std::span<const GeometryText* const> geomet
        << "</node>\n";
   if (exportNodes_) {
     for (const NodeElement* node : nodes) {
-      out_ << "<node id=\"node-" << node->id << "\" name=\"geometry-" << node->id << "\">\n"
+      const std::string id = escapeXml(node->id);
+      out_ << "<node id=\"node-" << id << "\" name=\"geometry-" << id << "\">\n"
            << "<matrix>" << node->matrix << "</matrix>\n"
            << kNodeInstance << "</node>\n";
     }
@@ -374,6 +400,7 @@ void ColladaWriter::writeEnd() {
 
 void writeDocument(DocumentOutput& out, const DocumentInput& input, const StatusSink& status) {
   ColladaWriter writer(out, input.exportNodes, status);
+  writer.planIds(input.materials, input.geometries, input.nodes);
   writer.writeStart(input.createdText);
   writer.beginImages();
   for (std::size_t i = 0; i < input.materials.size(); ++i) {

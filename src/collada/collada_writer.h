@@ -4,8 +4,9 @@
 // geometry texts formatted ahead (in parallel), and node elements. The sections are
 // called in document order; each shows its status text when it begins.
 //
-// The text uses "\n"; the output turns every line feed into CR LF. Names are written
-// as they are: material display names never contain characters that need escaping.
+// The text uses "\n"; the output turns every line feed into CR LF. Every name, id and
+// path is XML-escaped, and ids are the names' id forms made unique (document_ids.h):
+// names without characters that need either come out exactly as given.
 
 #include <cstdint>
 #include <ctime>
@@ -14,6 +15,9 @@
 #include <string>
 #include <string_view>
 
+#include <unordered_map>
+
+#include "collada/document_ids.h"
 #include "collada/document_output.h"
 #include "collada/geometry_text.h"
 #include "collada/node_element.h"
@@ -44,19 +48,27 @@ class ColladaWriter {
   // the placement nodes, and says 1 in the closing extra.
   ColladaWriter(DocumentOutput& out, bool exportNodes, StatusSink status);
 
+  // Gives every material and geometry its ids, before anything is written. The same
+  // materials (in the same order) and geometries must then be passed to the sections
+  // below. Without it, every id is the name's id form as it stands.
+  void planIds(std::span<const MaterialRow> materials, std::span<const GeometryText* const> geometries,
+               std::span<const NodeElement* const> nodes);
+
   // XML declaration, root element and asset; createdText is written as given (asctimeText).
   void writeStart(std::string_view createdText);
 
   // The image library: beginImages, one writeImage per material, endImages.
   void beginImages();
-  // Writes the image of material name when relativePath is not empty (percent-encoded).
+  // Writes the image of the (first) material named name when relativePath is not empty
+  // (percent-encoded).
   void writeImage(std::string_view name, std::u16string_view relativePath);
   void endImages();
 
   void writeEffects(std::span<const MaterialRow> materials);
   void writeMaterials(std::span<const MaterialRow> materials);
   // Geometries in the given order. An exception while they are written ends the list
-  // early; the node geometry and the closing tag are still written.
+  // early and the node geometry and the closing tag are still written, unless it is
+  // the file's own failure (FileWriteError), which goes on to the caller.
   void writeGeometries(std::span<const GeometryText* const> geometries);
   void writeVisualScene(std::span<const GeometryText* const> geometries,
                         std::span<const NodeElement* const> nodes);
@@ -65,8 +77,11 @@ class ColladaWriter {
 
  private:
   void status(std::u16string_view text) const;
-  void writeEffect(const MaterialRow& material);
-  void writeGeometry(const GeometryText& geometry);
+  // The escaped key of the first material named name.
+  std::string materialKey(std::string_view name) const;
+  // key and material: the escaped keys of the geometry and of its material.
+  void writeEffect(const MaterialRow& material, std::string_view key);
+  void writeGeometry(const GeometryText& geometry, std::string_view key, std::string_view material);
   // One source with its float array (closed by closing) and accessor; stride 3 (X Y Z)
   // or 2 (S T).
   void writeSource(std::string_view id, std::string_view suffix, std::string_view numbers,
@@ -78,6 +93,8 @@ class ColladaWriter {
   DocumentOutput& out_;
   bool exportNodes_;
   StatusSink status_;
+  DocumentIds ids_;
+  std::unordered_map<std::string, std::size_t> materialByName_;
 };
 
 // A whole document from plain rows: images are the material rows' relative image paths

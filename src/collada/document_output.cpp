@@ -1,6 +1,7 @@
 #include "collada/document_output.h"
 
 #include <cassert>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -20,10 +21,18 @@ bool FileByteSink::open(const std::filesystem::path& path) {
   return true;
 }
 
+void FileByteSink::fail(const std::string& what) {
+  if (failure_.empty()) failure_ = what;
+  throw FileWriteError(failure_);
+}
+
 void FileByteSink::write(std::string_view bytes) {
-  if (file_ == nullptr) throw std::runtime_error("write to a closed file");
+  if (!failure_.empty()) throw FileWriteError(failure_);
+  if (file_ == nullptr) throw FileWriteError("write to a closed file");
+  errno = 0;
   if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-    throw std::runtime_error("cannot write " + path_.string());
+    const int error = errno;
+    fail("cannot write " + path_.string() + (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
   }
 }
 
@@ -31,7 +40,11 @@ void FileByteSink::close() {
   if (file_ == nullptr) return;
   std::FILE* file = file_;
   file_ = nullptr;
-  if (std::fclose(file) != 0) throw std::runtime_error("cannot close " + path_.string());
+  errno = 0;
+  const bool closed = std::fclose(file) == 0;
+  const int error = errno;
+  if (!failure_.empty()) throw FileWriteError(failure_);
+  if (!closed) fail("cannot close " + path_.string() + (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
 }
 
 DocumentOutput::DocumentOutput(ByteSink& sink, std::size_t bufferSize)

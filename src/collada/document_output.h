@@ -5,11 +5,20 @@
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vantro::collada {
+
+// A file that did not take the bytes handed to it (a full disk, an I/O error). The
+// document is broken from then on: whoever catches this must not carry on as if it
+// were whole.
+class FileWriteError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // Destination of finished bytes. write may throw to abandon the document (a full
 // disk); the caller then deletes what was written.
@@ -26,9 +35,12 @@ class StringByteSink final : public ByteSink {
   std::string text;
 };
 
-// Writes to a file created (or truncated) at open. A failed write or close throws
-// std::runtime_error naming the file, so that a short document is never left as if it
-// were whole. Main thread only.
+// Writes to a file created (or truncated) at open. A failed or short write, or a failed
+// close, throws FileWriteError naming the file and the system's reason. The failure is
+// sticky: once a write failed, every later write and the close throw again, even if
+// the device would take bytes again, so that a document with a hole in it can never be
+// completed and reported as written, whoever catches the first exception. Main thread
+// only.
 class FileByteSink final : public ByteSink {
  public:
   FileByteSink() = default;
@@ -40,12 +52,18 @@ class FileByteSink final : public ByteSink {
   bool open(const std::filesystem::path& path);
   bool isOpen() const { return file_ != nullptr; }
   void write(std::string_view bytes) override;
-  // Closes the file; throws when the data could not be stored. Closing twice is harmless.
+  // Closes the file; throws when the data could not be stored or an earlier write
+  // failed. Closing twice is harmless (the second close does nothing).
   void close();
+  // Whether a write or the close failed.
+  bool failed() const { return !failure_.empty(); }
 
  private:
+  [[noreturn]] void fail(const std::string& what);
+
   std::FILE* file_ = nullptr;
   std::filesystem::path path_;
+  std::string failure_;  // the first failure's message; empty while all is well
 };
 
 // Buffered text output over a sink with line-feed translation. Nothing reaches the

@@ -67,13 +67,29 @@ char* writeDoubleFixed(char* out, double value) {
 }  // namespace
 
 char* writeFixed(char* out, float value, int decimals) {
-  assert(decimals == 3 || decimals == 6);
-  return decimals == 3 ? writeFloatFixed<3>(out, value) : writeFloatFixed<6>(out, value);
+  assert(decimals >= 0 && decimals <= kMaxFloatDecimals);
+  switch (decimals) {
+    case 0: return writeFloatFixed<0>(out, value);
+    case 1: return writeFloatFixed<1>(out, value);
+    case 2: return writeFloatFixed<2>(out, value);
+    case 3: return writeFloatFixed<3>(out, value);
+    case 4: return writeFloatFixed<4>(out, value);
+    case 5: return writeFloatFixed<5>(out, value);
+    default: return writeFloatFixed<6>(out, value);
+  }
 }
 
 std::size_t fixedLength(float value, int decimals) {
-  assert(decimals == 3 || decimals == 6);
-  return decimals == 3 ? floatFixedLength<3>(value) : floatFixedLength<6>(value);
+  assert(decimals >= 0 && decimals <= kMaxFloatDecimals);
+  switch (decimals) {
+    case 0: return floatFixedLength<0>(value);
+    case 1: return floatFixedLength<1>(value);
+    case 2: return floatFixedLength<2>(value);
+    case 3: return floatFixedLength<3>(value);
+    case 4: return floatFixedLength<4>(value);
+    case 5: return floatFixedLength<5>(value);
+    default: return floatFixedLength<6>(value);
+  }
 }
 
 char* writeFixed(char* out, double value, int decimals) {

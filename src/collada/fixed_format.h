@@ -2,6 +2,8 @@
 // Fixed-point number text for the COLLADA document, byte for byte what the C library's
 // snprintf gives for "%.3f", "%.6f" (that is "%f") and "%d", but an order of magnitude
 // faster: a mesh of a million vertices turns into tens of megabytes of such numbers.
+// Floats are also formatted with 0 to 6 decimals ("%.<n>f"), for the export's
+// precision choice.
 //
 // Exactness: the value is rounded from its exact binary value to the nearest multiple of
 // 10^-decimals, ties to even, as the C library does in the default rounding mode. The
@@ -31,13 +33,16 @@ inline constexpr std::size_t kMaxIntChars = 11;
 // (The scaled value must stay below 2^52 for the rounding the fast path uses.)
 inline constexpr double kFastLimit3 = 1e12;
 inline constexpr double kFastLimit6 = 1e9;
+// The most decimals the float formatter takes.
+inline constexpr int kMaxFloatDecimals = 6;
 
 // Writes snprintf("%.<decimals>f", (double)value) at out, without a terminating zero,
-// and returns the end. decimals must be 3 or 6 (asserted). out must have room for
-// kMaxFloatFixedChars characters. Thread-safe (no shared state).
+// and returns the end. decimals must be 0 to kMaxFloatDecimals (asserted). out must
+// have room for kMaxFloatFixedChars characters. Thread-safe (no shared state).
 char* writeFixed(char* out, float value, int decimals);
 
-// The same for a double; out must have room for kMaxFixedChars characters.
+// The same for a double, with 3 or 6 decimals only (asserted); out must have room for
+// kMaxFixedChars characters.
 char* writeFixed(char* out, double value, int decimals);
 
 // Writes snprintf("%d", value); out must have room for kMaxIntChars characters.
@@ -106,13 +111,15 @@ inline constexpr std::array<char, 4000> kPointTriples = makePointTriples();
 char* writeBySnprintf(char* out, double value, int decimals);
 std::size_t lengthBySnprintf(double value, int decimals);
 
+// 10^(15 - decimals): the scaled value stays below 10^15 < 2^52 (1e12 and 1e9 for 3
+// and 6 decimals).
 template <int Decimals>
-inline constexpr double kFloatLimit = Decimals == 3 ? kFastLimit3 : kFastLimit6;
+inline constexpr double kFloatLimit = static_cast<double>(kPowersOfTen[15 - Decimals]);
 template <int Decimals>
-inline constexpr std::uint64_t kScale = Decimals == 3 ? 1000 : 1000000;
+inline constexpr std::uint64_t kScale = kPowersOfTen[Decimals];
 
-// A float has 24 significant bits and 10^3 = 2^3 * 125, 10^6 = 2^6 * 15625, so the
-// product of a float and the scale needs at most 38 bits and is exact in a double.
+// A float has 24 significant bits and 10^n = 2^n * 5^n with 5^6 = 15625 below 2^14, so
+// the product of a float and the scale needs at most 38 bits and is exact in a double.
 // Adding and removing 2^52 then rounds that exact value to an integer in the current
 // rounding mode (ties to even by default, as the C library rounds); below the limits
 // the scaled value stays under 2^52, where this is exact. No branch depends on the data.
@@ -150,7 +157,7 @@ inline char* writeScaled(char* out, std::uint64_t q) {
     }
     std::memcpy(out, &kPointTriples[4 * fraction], 4);
     return out + 4;
-  } else {
+  } else if constexpr (Decimals == 6) {
     const std::uint64_t integer = q / kScale<Decimals>;
     auto fraction = static_cast<unsigned>(q - integer * kScale<Decimals>);
     out = writeUnsigned(out, integer);
@@ -159,6 +166,15 @@ inline char* writeScaled(char* out, std::uint64_t q) {
     writePair(out + 2, (fraction / 100) % 100);
     writePair(out + 4, fraction % 100);
     return out + 6;
+  } else if constexpr (Decimals == 0) {
+    return writeUnsigned(out, q);
+  } else {
+    const std::uint64_t integer = q / kScale<Decimals>;
+    auto fraction = static_cast<unsigned>(q - integer * kScale<Decimals>);
+    out = writeUnsigned(out, integer);
+    *out = '.';
+    for (int d = Decimals; d > 0; --d, fraction /= 10) out[d] = static_cast<char>('0' + fraction % 10);
+    return out + 1 + Decimals;
   }
 }
 
@@ -216,7 +232,7 @@ inline std::size_t intLength(std::int32_t value) {
 
 template <int Decimals>
 inline char* writeFloatFixed(char* out, float value) {
-  static_assert(Decimals == 3 || Decimals == 6);
+  static_assert(Decimals >= 0 && Decimals <= kMaxFloatDecimals);
   const double x = value;
   const double magnitude = std::fabs(x);
   if (!(magnitude < fixed_detail::kFloatLimit<Decimals>)) return fixed_detail::writeBySnprintf(out, x, Decimals);
@@ -228,7 +244,7 @@ inline char* writeFloatFixed(char* out, float value) {
 
 template <int Decimals>
 inline std::size_t floatFixedLength(float value) {
-  static_assert(Decimals == 3 || Decimals == 6);
+  static_assert(Decimals >= 0 && Decimals <= kMaxFloatDecimals);
   const double x = value;
   const double magnitude = std::fabs(x);
   const std::size_t sign = std::signbit(x) ? 1 : 0;
@@ -245,11 +261,12 @@ inline std::size_t floatFixedLength(float value) {
   constexpr double kRounder = 0x1p52;
   constexpr double kScale = static_cast<double>(fixed_detail::kScale<Decimals>);
   const double rounded = (magnitude * kScale + kRounder) - kRounder;
+  constexpr std::size_t kPointAndDecimals = Decimals == 0 ? 0 : 1 + Decimals;
   if (rounded >= 100.0 * kScale) {
     const auto integer = static_cast<std::uint64_t>(rounded) / fixed_detail::kScale<Decimals>;
-    return sign + static_cast<std::size_t>(digitCount(integer)) + 1 + Decimals;
+    return sign + static_cast<std::size_t>(digitCount(integer)) + kPointAndDecimals;
   }
-  return sign + (rounded >= 10.0 * kScale ? 2 : 1) + 1 + Decimals;
+  return sign + (rounded >= 10.0 * kScale ? 2 : 1) + kPointAndDecimals;
 }
 
 }  // namespace vantro::collada

@@ -23,9 +23,18 @@ struct GeometryText {
   std::string_view normals;    // the same for normals
   std::string_view texcoords;  // "%.3f %.3f " per vertex: u, 1 - v
   std::string_view indices;    // "%d " per index
+  // Triangles with an area that have none once their positions are written with the
+  // chosen decimals (their three written points coincide or lie on one line).
+  std::uint64_t collapsedTriangles = 0;
 };
 
-// Fills text's counts and number lists from merged (the id is left as it is).
+// The decimals of the document's number lists: the renderer reads "%.3f" (metres to
+// the millimetre); other tools may want more.
+inline constexpr int kDefaultDecimals = 3;
+
+// Fills text's counts and number lists from merged (the id is left as it is), with
+// decimals (0 to kMaxFloatDecimals) digits after the point for positions, normals and
+// texture coordinates, and counts the triangles that collapse at that precision.
 // The stored components 0, 2, 1 are written, which turns the renderer's axes back into
 // the model's; the stored v (already flipped for the renderer) is flipped back as
 // 1.0f - v in single precision. Indices are written as signed 32-bit numbers, as "%d"
@@ -33,6 +42,13 @@ struct GeometryText {
 // large geometry is measured and formatted in pieces in parallel, each piece straight
 // into its place. Any thread; touches nothing but text. Throws std::bad_alloc when
 // memory runs out.
-void serializeGeometry(const MergedGeometry& merged, GeometryText& text, vantro::platform::PageArena& arena);
+void serializeGeometry(const MergedGeometry& merged, GeometryText& text, vantro::platform::PageArena& arena,
+                       int decimals = kDefaultDecimals);
+
+// Whether the triangle of points a, b, c (three coordinates each) has an area before
+// rounding and none after each coordinate is rounded to decimals digits after the
+// point, as "%.<decimals>f" rounds it. Exact: the rounded points are compared as
+// integers on the grid. Pure; any thread.
+bool collapsesAt(const float* a, const float* b, const float* c, int decimals);
 
 }  // namespace vantro::collada

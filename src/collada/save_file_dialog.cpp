@@ -1,5 +1,7 @@
 #include "collada/save_file_dialog.h"
 
+#include <filesystem>
+
 namespace vantro::collada {
 namespace {
 
@@ -22,6 +24,16 @@ std::u16string GetSaveFileName(const SaveFileRequest& request) {
   } catch (...) {
     return {};
   }
+}
+
+std::u16string WithDefaultExtension(std::u16string path, std::u16string_view extension) {
+  if (path.empty()) return path;
+  const std::u16string_view separators =
+      std::filesystem::path::preferred_separator == '\\' ? std::u16string_view(u"/\\") : std::u16string_view(u"/");
+  const std::size_t slash = path.find_last_of(separators);
+  const std::size_t name = slash == std::u16string::npos ? 0 : slash + 1;
+  if (path.find(u'.', name + 1) == std::u16string::npos) path += extension;
+  return path;
 }
 
 }  // namespace vantro::collada

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,5 +36,11 @@ void SetSaveFileHandler(SaveFileHandler handler);
 // answer does not fit the request's buffer (the Windows dialog fails then), or when
 // the handler throws. Main thread.
 std::u16string GetSaveFileName(const SaveFileRequest& request);
+
+// The dialog's default extension: path with extension appended when its file name
+// (the text after the last folder separator of this platform) has no "." after its
+// first character. A "." in a folder's name does not count, and on POSIX a "\\" is part
+// of the file name, not a separator. Empty stays empty.
+std::u16string WithDefaultExtension(std::u16string path, std::u16string_view extension);
 
 }  // namespace vantro::collada

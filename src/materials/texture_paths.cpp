@@ -11,8 +11,13 @@ std::u16string NativeSeparators(std::u16string_view path) {
 }
 
 TextureFolder TextureFolderFor(std::u16string_view path) {
-    size_t dot = path.rfind(u'.');
-    std::u16string stem = NativeSeparators(dot == std::u16string_view::npos ? path : path.substr(0, dot));
+    // A saved file's path is the file system's own: on POSIX "\\" is part of a name, and
+    // a "." in a folder's name is no extension.
+    const std::u16string native = kPathSeparator == u'\\' ? NativeSeparators(path) : std::u16string(path);
+    const size_t lastSeparator = native.rfind(kPathSeparator);
+    const size_t nameStart = lastSeparator == std::u16string::npos ? 0 : lastSeparator + 1;
+    const size_t dot = native.rfind(u'.');
+    std::u16string stem = dot == std::u16string::npos || dot < nameStart ? native : native.substr(0, dot);
     std::u16string directory = stem;
     std::u16string base = stem;
     size_t slash = stem.rfind(kPathSeparator);

@@ -19,8 +19,9 @@ struct TextureFolder {
 };
 
 // The folder for the texture copies of a document or export saved at path: the stem
-// (path up to its last ".", the whole path without one) split at its last separator
-// into directory and base; without a separator both are the whole stem.
+// (path up to the last "." of its file name, the whole path without one) split at its
+// last separator into directory and base; without a separator both are the whole stem.
+// Separators are the platform's ("\\" and "/" on Windows, "/" elsewhere).
 // "/out/House.dae" gives {"House_Textures", "/out/House_Textures"}.
 TextureFolder TextureFolderFor(std::u16string_view path);
 

@@ -17,6 +17,7 @@ void PluginSettings::Read() {
     ReadRegDword(key, u"ExportNodes", exportNodes, 1);
     ReadRegDword(key, u"SkipVeloraCheck", skipVeloraCheck, 0);
     ReadRegDword(key, u"CheckPluginVersion", checkPluginVersion, 1);
+    ReadRegDword(key, u"ExportPrecision", exportPrecision, 3);
 }
 
 void PluginSettings::Write() {
@@ -53,4 +54,13 @@ void PluginSettings::SetSkipVeloraCheck(bool on) {
 void PluginSettings::SetCheckPluginVersion(bool on) {
     checkPluginVersion = on ? 1 : 0;
     Write();
+}
+
+void PluginSettings::SetExportPrecision(int decimals) {
+    if (decimals < 0 || decimals > 6)
+        return;
+    exportPrecision = static_cast<uint32_t>(decimals);
+    vantro::platform::RegistryKey key = OpenSettingsKey(keyPath);
+    if (key.isOpen())
+        WriteRegDword(key, u"ExportPrecision", exportPrecision);
 }

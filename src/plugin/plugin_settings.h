@@ -30,6 +30,9 @@ public:
     bool ExportNodes() const { return exportNodes != 0; }
     bool SkipVeloraCheck() const { return skipVeloraCheck != 0; }
     bool CheckPluginVersion() const { return checkPluginVersion != 0; }
+    // Decimals of the COLLADA export's number lists: the stored ExportPrecision value
+    // when it is 0 to 6, else 3 (the renderer's format).
+    int ExportPrecision() const { return exportPrecision <= 6 ? static_cast<int>(exportPrecision) : 3; }
 
     // Each stores 1 or 0 in its whole field, then writes all five values.
     void SetCameraAutoSync(bool on);
@@ -37,6 +40,9 @@ public:
     void SetExportNodes(bool on);
     void SetSkipVeloraCheck(bool on);
     void SetCheckPluginVersion(bool on);
+    // Stores decimals (0 to 6, else ignored) and writes only the ExportPrecision value:
+    // an opt-in entry beside the five, absent until a user sets it.
+    void SetExportPrecision(int decimals);
 
     // The raw values; anything other than 0 counts as on.
     std::u16string keyPath;
@@ -45,4 +51,5 @@ public:
     uint32_t exportNodes = 1;
     uint32_t skipVeloraCheck = 0;
     uint32_t checkPluginVersion = 1;
+    uint32_t exportPrecision = 3;  // read by Read, written only by SetExportPrecision
 };

@@ -1,4 +1,4 @@
-// Percent-encoding of image paths and XML escaping of library ids.
+// Percent-encoding of image paths, XML escaping and the id form of names.
 
 #include "collada/collada_escape.h"
 
@@ -24,21 +24,35 @@ TEST(PercentEncode, AsciiRules) {
 }
 
 // Letters and digits of other scripts stay as UTF-8; other units are escaped through
-// their two- or three-byte UTF-8 forms, surrogates one unit at a time.
+// their two- or three-byte UTF-8 forms; a character beyond the BMP through its four
+// bytes, an unpaired surrogate on its own.
 TEST(PercentEncode, NonAsciiUnits) {
   EXPECT_EQ(percentEncodeImagePath(u"\u00e9t\u00e9"), "\xc3\xa9t\xc3\xa9");
   EXPECT_EQ(percentEncodeImagePath(u"\u6c34"), "\xe6\xb0\xb4");
   EXPECT_EQ(percentEncodeImagePath(u"\u00a0"), "%c2%a0");
   EXPECT_EQ(percentEncodeImagePath(u"\u00d7"), "%c3%97");
   EXPECT_EQ(percentEncodeImagePath(u"\u20ac"), "%e2%82%ac");
-  EXPECT_EQ(percentEncodeImagePath(u"\U0001F600"), "%ed%a0%bd%ed%b8%80");
+  EXPECT_EQ(percentEncodeImagePath(u"\U0001F600"), "%f0%9f%98%80");
+  EXPECT_EQ(percentEncodeImagePath(u"a\U0001F600\U00010348b"), "a%f0%9f%98%80%f0%90%8d%88b");
+  EXPECT_EQ(percentEncodeImagePath(std::u16string{u'\xD83D', u'x', u'\xDE00'}), "%ed%a0%bdx%ed%b8%80");
 }
 
-// Only the five XML specials change.
-TEST(EscapeXml, FiveCharacters) {
+// The five XML specials become entities, the three white-space controls character
+// references, characters XML cannot carry U+FFFD; other text, non-ASCII included, stays.
+TEST(EscapeXml, SpecialsAndUnrepresentableCharacters) {
   EXPECT_EQ(escapeXml("a\"b&c'd<e>f"), "a&quot;b&amp;c&apos;d&lt;e&gt;f");
-  EXPECT_EQ(escapeXml("plain \xc3\xa9 text;#"), "plain \xc3\xa9 text;#");
+  EXPECT_EQ(escapeXml("plain \xc3\xa9 text;#\xf0\x9f\x98\x80"), "plain \xc3\xa9 text;#\xf0\x9f\x98\x80");
   EXPECT_EQ(escapeXml(""), "");
+  EXPECT_EQ(escapeXml(std::string("\t\n\r\x01\x1f\0", 6)),
+            "&#9;&#10;&#13;\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
+  EXPECT_EQ(escapeXml("\xef\xbf\xbe\xef\xbf\xbf\xef\xbf\xbd"), "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
+}
+
+// Ids keep what a "#id" reference carries as written and turn the rest into "_".
+TEST(IdText, UriFragmentSafe) {
+  EXPECT_EQ(idText("Material-Wood(1).v2_x"), "Material-Wood(1).v2_x");
+  EXPECT_EQ(idText("!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~ "), "!\"____'()*+,-.___________________");
+  EXPECT_EQ(idText("\xc3\xa9\xf0\x9f\x98\x80\x01"), "\xc3\xa9\xf0\x9f\x98\x80_");
 }
 
 }  // namespace

@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -16,6 +20,7 @@
 
 #include "collada/save_file_dialog.h"
 #include "materials/material_info.h"
+#include "platform/registry.h"
 #include "platform/utf.h"
 #include "scene/mesh_info.h"
 #include "sdk/rhino_sdk.h"
@@ -311,17 +316,220 @@ TEST_F(ColladaExporterTest, ExceptionsDeleteTheFile) {
 }
 
 // A file that cannot be opened writes nothing and still gives 0; a device that refuses
-// the bytes gives -1 and is left alone.
+// the bytes gives -1, says the write failed, and is left alone.
 TEST_F(ColladaExporterTest, UnwritableDestinations) {
     addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), -1);
     EXPECT_EQ(exportAs("missing folder/Out.dae"), 0);
     EXPECT_FALSE(fs::exists(root_ / "missing folder"));
     if (fs::exists("/dev/full")) {
-        answer_ = u"/dev/./full";  // a dot anywhere keeps ".dae" from being appended
+        fs::create_symlink("/dev/full", root_ / "Full.dae");
         ColladaExporter exporter;
-        EXPECT_EQ(exporter.Export(), -1);
+        EXPECT_EQ(exportAs("Full.dae", &exporter), -1);
+        EXPECT_TRUE(exporter.LastSummary().writeFailed);
+        EXPECT_FALSE(exporter.LastSummary().written);
         EXPECT_TRUE(fs::exists("/dev/full"));
+        EXPECT_TRUE(fs::is_symlink(root_ / "Full.dae"));
     }
+}
+
+// The dialog's ".dae" goes to a file name without an extension, whatever its folders
+// hold; on POSIX a backslash is part of the name, and the textures go beside the file.
+TEST_F(ColladaExporterTest, FileNamesAsThisPlatformHasThem) {
+    const std::string image = (root_ / "oak.png").string();
+    std::ofstream(image) << "png";
+    const int oak = vantro::sdktest::addFileTextureMaterial(*doc_, u"Oak", fromUtf8(image));
+    addMesh(openQuad(1), oak);
+    fs::create_directories(root_ / "dir.d");
+    ASSERT_EQ(exportAs("dir.d/model"), 0);
+    ASSERT_TRUE(fs::is_regular_file(root_ / "dir.d" / "model.dae"));
+    EXPECT_TRUE(fs::is_directory(root_ / "dir.d" / "model_Textures"));
+    EXPECT_NE(readFile(root_ / "dir.d" / "model.dae").find("<init_from>model_Textures/"), std::string::npos);
+
+    ASSERT_EQ(exportAs("x\\y"), 0);
+    EXPECT_TRUE(fs::is_regular_file(root_ / "x\\y.dae"));
+    EXPECT_TRUE(fs::is_directory(root_ / "x\\y_Textures"));
+    EXPECT_FALSE(fs::exists(root_ / "x"));
+    EXPECT_NE(readFile(root_ / "x\\y.dae").find("<init_from>x\\y_Textures/"), std::string::npos);
+}
+
+// The effect of each material carries that material's own values: diffuse with the
+// opacity as alpha, specular, shine and opacity, each in its own place (a document's
+// values through translation, the effect and the material that binds it).
+TEST_F(ColladaExporterTest, MaterialsReachTheirEffects) {
+    ON_Material lacquer;
+    lacquer.SetName(u"Lacquer");
+    lacquer.SetDiffuse(ON_Color(10, 20, 30));
+    lacquer.SetSpecular(ON_Color(200, 100, 50));
+    lacquer.SetShine(0.25 * ON_Material::MaxShine);
+    lacquer.SetTransparency(0.4);
+    ON_Material matte;
+    matte.SetName(u"Matte");
+    matte.SetDiffuse(ON_Color(255, 255, 255));
+    matte.SetSpecular(ON_Color(0, 64, 128));
+    matte.SetShine(0.75 * ON_Material::MaxShine);
+    addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), doc_->m_material_table.AddMaterial(lacquer));
+    addMesh(boxMesh(ON_3dPoint(2, 0, 0), ON_3dPoint(3, 1, 1)), doc_->m_material_table.AddMaterial(matte));
+    ASSERT_EQ(exportAs("Effects.dae"), 0);
+
+    const std::string document = readFile(root_ / "Effects.dae");
+    struct Expected {
+        std::string name, diffuse, specular, shininess, transparent;
+    };
+    for (const Expected& e : {Expected{"Material-Lacquer", "0.039 0.078 0.117 0.600", "0.781 0.391 0.195 1.000",
+                                       "0.250", "0.600 0.600 0.600 0.600"},
+                              Expected{"Material-Matte", "0.996 0.996 0.996 1.000", "0.000 0.250 0.500 1.000", "0.750",
+                                       "1.000 1.000 1.000 1.000"}}) {
+        const std::string effect =
+            elementText(document, "<effect id=\"effect-" + e.name + "\" name=\"" + e.name + "\">", "</effect>");
+        EXPECT_EQ(elementText(effect, "<diffuse>", "</diffuse>"), "<color>" + e.diffuse + "</color>") << e.name;
+        EXPECT_EQ(elementText(effect, "<specular>", "</specular>"), "<color>" + e.specular + "</color>") << e.name;
+        EXPECT_EQ(elementText(effect, "<shininess>", "</shininess>"), "<float>" + e.shininess + "</float>") << e.name;
+        EXPECT_EQ(elementText(effect, "<transparent opaque=\"RGB_ZERO\">", "</transparent>"),
+                  "<color>" + e.transparent + "</color>")
+            << e.name;
+        EXPECT_EQ(elementText(effect, "<ambient>", "</ambient>"), "<color>0.1 0.1 0.1 1.0</color>") << e.name;
+        EXPECT_EQ(elementText(document, "<material id=\"material-" + e.name + "\" name=\"" + e.name + "\">",
+                              "</material>"),
+                  "<instance_effect url=\"#effect-" + e.name + "\" />")
+            << e.name;
+        EXPECT_NE(document.find("<instance_material target=\"#material-" + e.name + "\" symbol=\"material-" + e.name),
+                  std::string::npos)
+            << e.name;
+    }
+}
+
+// A block placed rotated a quarter turn about z, scaled twice and moved, in
+// millimetres: the node's matrix is that placement in metres (column vectors, row by
+// row), and the model geometry holds the box's corners placed the same way.
+TEST_F(ColladaExporterTest, RotatedScaledPlacementReachesNodeAndPositions) {
+    setExportNodes(true);
+    const int brick = addMaterial(u"Brick", ON_Color(200, 0, 0));
+    CRhinoInstanceDefinitionTable::Geometry parts;
+    parts.push_back(std::make_unique<CRhinoMeshObject>(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(100, 200, 300)),
+                                                       withMaterial(brick)));
+    ON_InstanceDefinition definition;
+    definition.SetName(u"Crate");
+    const int index = doc_->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts));
+    ASSERT_GE(index, 0);
+    const ON_Xform placement = ON_Xform::TranslationTransformation(1000, 2000, 3000) *
+                               ON_Xform::RotationTransformation(M_PI / 2, ON_3dVector(0, 0, 1), ON_3dPoint(0, 0, 0)) *
+                               ON_Xform::ScaleTransformation(ON_3dPoint(0, 0, 0), 2);
+    ASSERT_NE(doc_->AddInstanceObject(index, placement), nullptr);
+    ASSERT_EQ(exportAs("Placed.dae"), 0);
+
+    const std::string document = readFile(root_ / "Placed.dae");
+    const std::regex node("<matrix>([^<]*)</matrix>");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(document, match, node));
+    const std::vector<double> matrix = numbers(match[1]);
+    const std::vector<double> expected = {0, -2, 0, 1, 2, 0, 0, 2, 0, 0, 2, 3, 0, 0, 0, 1};
+    ASSERT_EQ(matrix.size(), 16u);
+    for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(matrix[i], expected[i], 1e-6) << i;
+
+    const std::vector<double> positions =
+        numbers(elementText(document, "id=\"Material-Brick-positions-array\"", "</float_array>"));
+    ASSERT_EQ(positions.size(), 24u);
+    std::multiset<std::array<long, 3>> written, placed;
+    for (std::size_t v = 0; v < 8; ++v)
+        written.insert({std::lround(positions[3 * v] * 1000), std::lround(positions[3 * v + 1] * 1000),
+                        std::lround(positions[3 * v + 2] * 1000)});
+    for (int i = 0; i < 8; ++i) {
+        const ON_3dPoint p = placement * ON_3dPoint(i & 1 ? 100 : 0, i & 2 ? 200 : 0, i & 4 ? 300 : 0);
+        placed.insert({std::lround(p.x), std::lround(p.y), std::lround(p.z)});
+    }
+    EXPECT_EQ(written, placed);
+    EXPECT_EQ(placed.count({600, 2200, 3600}), 1u);  // the far corner: -2*200+1000, 2*100+2000, 2*300+3000
+}
+
+// An exporter that notes the status pane whenever one of its stages does its work.
+class StatusWatcher : public ColladaExporter {
+public:
+    void MergeGeometry(uint64_t materialId) override {
+        note();
+        ColladaExporter::MergeGeometry(materialId);
+    }
+    void SerializeGeometry(GeometryInfo& info) override {
+        note();
+        ColladaExporter::SerializeGeometry(info);
+    }
+    void CreateNode(const NodeInfo& node) override {
+        note();
+        ColladaExporter::CreateNode(node);
+    }
+    std::vector<std::u16string> seen;
+
+protected:
+    std::u16string ExportImage(MaterialInfo& material) override {
+        note();
+        return ColladaExporter::ExportImage(material);
+    }
+
+private:
+    void note() {
+        const std::lock_guard<std::mutex> lock(lock_);
+        std::u16string text = RhinoApp().StatusBarMessagePane().str();
+        if (seen.empty() || seen.back() != text) seen.push_back(std::move(text));
+    }
+    std::mutex lock_;
+};
+
+// Each preparation stage shows its text while it works, in order; the closing text
+// says how many triangles the precision collapses, and nothing when none do.
+TEST_F(ColladaExporterTest, StageTextsAndTheClosingReport) {
+    setExportNodes(true);
+    const int brick = addMaterial(u"Brick", ON_Color(1, 2, 3));
+    addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1000, 1000, 1000)), brick);
+    addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(0.4, 0.4, 0.4)), brick);  // 12 triangles below a millimetre
+    CRhinoInstanceDefinitionTable::Geometry parts;
+    parts.push_back(std::make_unique<CRhinoMeshObject>(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), withMaterial(brick)));
+    ON_InstanceDefinition definition;
+    definition.SetName(u"Crate");
+    doc_->AddInstanceObject(doc_->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts)),
+                            ON_Xform::TranslationTransformation(5000, 0, 0));
+    StatusWatcher watcher;
+    ASSERT_EQ(exportAs("Stages.dae", &watcher), 0);
+    EXPECT_EQ(watcher.seen, (std::vector<std::u16string>{u"Velora Collada exporter: merge geometries\u2026",
+                                                         u"Velora Collada exporter: serialize geometries\u2026",
+                                                         u"Velora Collada exporter: create nodes\u2026",
+                                                         u"Velora Collada exporter: processing images\u2026"}));
+    EXPECT_EQ(RhinoApp().StatusBarMessagePane().str(),
+              u"Velora Collada exporter: export complete; 12 of 36 triangles collapse at 1 mm.");
+    EXPECT_EQ(watcher.LastSummary().triangles, 36u);
+    EXPECT_EQ(watcher.LastSummary().collapsedTriangles, 12u);
+    EXPECT_EQ(CollapseReport(watcher.LastSummary()), "12 of 36 triangles collapse at 1 mm");
+
+    // At 4 decimals (0.1 mm) nothing collapses and the closing text is the usual one.
+    watcher.SetPrecision(4);
+    ASSERT_EQ(exportAs("Stages.dae", &watcher), 0);
+    EXPECT_EQ(watcher.LastSummary().collapsedTriangles, 0u);
+    EXPECT_EQ(RhinoApp().StatusBarMessagePane().str(), u"Velora Collada exporter: export complete.");
+    EXPECT_NE(readFile(root_ / "Stages.dae").find("0.0004 0.0004 0.0004 "), std::string::npos);
+}
+
+// The ExportPrecision setting chooses the decimals of every number list; a precision
+// given to the exporter wins; an unusable stored value falls back to 3.
+TEST_F(ColladaExporterTest, PrecisionSetting) {
+    addMesh(openQuad(1234.5678), addMaterial(u"Brick", ON_Color(1, 2, 3)));
+    PluginSettings settings;
+    settings.SetExportPrecision(6);
+    ASSERT_EQ(exportAs("Six.dae"), 0);
+    const std::string six = readFile(root_ / "Six.dae");
+    EXPECT_NE(six.find("1.234568 1.234568 0.000000 "), std::string::npos);
+    EXPECT_NE(six.find("<float_array id=\"Material-Brick-uv-array\" count=\"16\">\r\n0.000000 "), std::string::npos);
+    EXPECT_NE(six.find("<color>0.004 0.008 0.012 1.000</color>"), std::string::npos);  // colours keep 3
+    ColladaExporter two;
+    two.SetPrecision(2);
+    ASSERT_EQ(exportAs("Two.dae", &two), 0);
+    EXPECT_NE(readFile(root_ / "Two.dae").find("1.23 1.23 0.00 "), std::string::npos);
+    two.SetPrecision(9);
+    EXPECT_EQ(exportAs("Nine.dae", &two), -1);
+    EXPECT_FALSE(fs::exists(root_ / "Nine.dae"));
+
+    vantro::platform::RegistryKey key;
+    ASSERT_EQ(vantro::platform::RegistryKey::create(vantro::platform::RegHive::currentUser, kSettingsKeyPath, key), 0);
+    ASSERT_EQ(key.setDword(u"ExportPrecision", 77), 0);
+    ASSERT_EQ(exportAs("Default.dae"), 0);
+    EXPECT_NE(readFile(root_ / "Default.dae").find("1.235 1.235 0.000 "), std::string::npos);
 }
 
 // A document whose only material is the default one: one effect, one material, one

@@ -156,6 +156,35 @@ TEST(FixedFormat, LargeAndNonFiniteValues) {
   EXPECT_EQ(viaFloat(-FLT_MAX, 6).size(), 47u);  // the longest float text
 }
 
+// Every precision the export offers gives snprintf's text: a strided sample of floats
+// up to 1000, the exact ties (odd multiples of 2^-(n+1) for n decimals) with their
+// neighbours, the values whose rounding adds a digit, and the fast range's limit.
+TEST(FixedFormat, EveryPrecisionMatchesSnprintf) {
+  const std::uint32_t last = std::bit_cast<std::uint32_t>(1000.0f);
+  for (int decimals = 0; decimals <= kMaxFloatDecimals; ++decimals) {
+    EXPECT_EQ(compareFloatRange(last, exhaustive() ? 1 : 9973, decimals), 0u) << decimals;
+    const int denominator = 2 << decimals;
+    for (int j = -100 * denominator - 1; j <= 100 * denominator + 1; j += 2) {
+      const float tie = static_cast<float>(j) / static_cast<float>(denominator);
+      for (const float value : {tie, std::nextafter(tie, -INFINITY), std::nextafter(tie, INFINITY)}) {
+        ASSERT_EQ(viaFloat(value, decimals), viaLibrary(value, decimals)) << value << " " << decimals;
+      }
+    }
+    const double limit = std::pow(10.0, 15 - decimals);
+    for (double power = 1; power <= limit; power *= 10) {
+      float value = static_cast<float>(power);
+      for (int step = 0; step < 8; ++step) value = std::nextafter(value, 0.0f);
+      for (int step = 0; step < 16; ++step, value = std::nextafter(value, INFINITY)) {
+        ASSERT_EQ(viaFloat(value, decimals), viaLibrary(value, decimals)) << value << " " << decimals;
+        ASSERT_EQ(viaFloat(-value, decimals), viaLibrary(-value, decimals)) << value << " " << decimals;
+      }
+    }
+  }
+  EXPECT_EQ(viaFloat(-0.4f, 0), "-0");
+  EXPECT_EQ(viaFloat(2.5f, 0), "2");
+  EXPECT_EQ(viaFloat(0.25f, 1), "0.2");
+}
+
 // Doubles of every exponent, ordinary magnitudes, ties and subnormals match.
 TEST(FixedFormat, DoublesMatchSnprintf) {
   std::mt19937_64 random(20240611);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <stdexcept>
 #include <vector>
 
 namespace vantro::collada {
@@ -133,6 +134,70 @@ TEST(GeometryText, ParallelPiecesJoinInOrder) {
   EXPECT_TRUE(text.texcoords == expectedTexcoords);
   EXPECT_TRUE(text.indices == expectedIndices);
   EXPECT_EQ(text.indexCount, indices.size());
+
+  // Every triangle is counted once, whichever piece its indices fall in: triangles
+  // whose corners round onto one grid line at 1e-0 m collapse, exactly those.
+  GeometryText coarse;
+  serializeGeometry(*merged, coarse, arena, 0);
+  std::uint64_t expectedCollapsed = 0;
+  for (std::size_t i = 0; i + 2 < indices.size(); i += 3) {
+    expectedCollapsed += collapsesAt(&positions[3 * std::size_t{indices[i]}], &positions[3 * std::size_t{indices[i + 1]}],
+                                     &positions[3 * std::size_t{indices[i + 2]}], 0);
+  }
+  EXPECT_GT(expectedCollapsed, 0u);
+  EXPECT_EQ(coarse.collapsedTriangles, expectedCollapsed);
+  EXPECT_EQ(text.collapsedTriangles, 0u);
+}
+
+// A triangle collapses when its written corners coincide or fall on one line, and only
+// if it had an area before: the precision decides, and the rounding is the text's own
+// (ties to even, the sign of zero ignored).
+TEST(GeometryText, CollapsedTrianglesAtEachPrecision) {
+  const std::vector<float> positions = {
+      0.0f, 0.0f, 0.0f,      1.0f, 0.0f, 0.0f,    0.5f, 0.0f, 0.0004f,  // a sliver 0.4 mm high
+      2.0f, 2.0f, 2.0f,      2.0003f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0004f,  // a 0.4 mm speck
+      5.0f, 5.0f, 5.0f,      5.0f, 5.0f, 5.0f,    6.0f, 5.0f, 5.0f,     // no area to begin with
+      -0.0004f, 0.0f, 0.0f,  0.0004f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f,     // -0 and 0: one point
+  };
+  const std::vector<float> normals(positions.size(), 0.0f);
+  const std::vector<float> uvs(positions.size() / 3 * 2, 0.0f);
+  const std::vector<std::uint32_t> indices = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, 1, 99};
+  const auto merged = mergeOne(positions, normals, uvs, indices);
+  const auto collapsedAt = [&](int decimals) {
+    GeometryText text;
+    serializeGeometry(*merged, text, arena, decimals);
+    return text.collapsedTriangles;
+  };
+  EXPECT_EQ(collapsedAt(3), 3u);  // sliver, speck, the -0/0 pair; never the flat one or the bad index
+  EXPECT_EQ(collapsedAt(4), 0u);
+  EXPECT_EQ(collapsedAt(6), 0u);
+  EXPECT_EQ(collapsedAt(0), 3u);
+  EXPECT_THROW(collapsedAt(7), std::invalid_argument);
+
+  // Far from the origin the grid is the same: a 0.4 mm sliver 10 km away still collapses,
+  // a 2 mm triangle does not.
+  const float far[9] = {10000.0f, 0.0f, 0.0f, 10001.0f, 0.0f, 0.0f, 10000.5f, 0.0004f, 0.0f};
+  EXPECT_TRUE(collapsesAt(far, far + 3, far + 6, 3));
+  const float kept[9] = {10000.0f, 0.0f, 0.0f, 10001.0f, 0.0f, 0.0f, 10000.5f, 0.002f, 0.0f};
+  EXPECT_FALSE(collapsesAt(kept, kept + 3, kept + 6, 3));
+  // Coordinates beyond the products a double holds exactly take the 128-bit path.
+  const float wide[9] = {-9e5f, 0.0f, 0.0f, 9e5f, 1e5f, 0.0f, 0.0f, 5e4f, 0.0001f};
+  EXPECT_FALSE(collapsesAt(wide, wide + 3, wide + 6, 6));
+  EXPECT_TRUE(collapsesAt(wide, wide + 3, wide + 6, 3));
+}
+
+// Other precisions write every list with that many decimals.
+TEST(GeometryText, PrecisionAppliesToEveryFloatList) {
+  const auto merged = mergeOne({1.23456789f, 0.0f, -2.5f}, {0.0f, 1.0f, 0.0f}, {0.125f, 0.25f}, {0, 0, 0});
+  GeometryText six, one;
+  serializeGeometry(*merged, six, arena, 6);
+  serializeGeometry(*merged, one, arena, 1);
+  EXPECT_EQ(six.positions, "1.234568 -2.500000 0.000000 ");
+  EXPECT_EQ(six.normals, "0.000000 0.000000 1.000000 ");
+  EXPECT_EQ(six.texcoords, "0.125000 0.750000 ");
+  EXPECT_EQ(one.positions, "1.2 -2.5 0.0 ");
+  EXPECT_EQ(one.texcoords, "0.1 0.8 ");
+  EXPECT_EQ(one.indices, "0 0 0 ");
 }
 
 }  // namespace

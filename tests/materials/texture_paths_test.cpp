@@ -12,9 +12,17 @@ TEST(TexturePaths, NativeSeparators) {
 // The folder sits beside the saved file and is named after its stem.
 TEST(TexturePaths, TextureFolder) {
     std::u16string s(1, kPathSeparator);
-    TextureFolder doc = TextureFolderFor(u"C:\\Projects\\House.3dm");
-    EXPECT_EQ(doc.name, u"House_Textures");
-    EXPECT_EQ(doc.path, u"C:" + s + u"Projects" + s + u"House_Textures");
+    if (kPathSeparator == u'\\') {
+        TextureFolder doc = TextureFolderFor(u"C:\\Projects\\House.3dm");
+        EXPECT_EQ(doc.name, u"House_Textures");
+        EXPECT_EQ(doc.path, u"C:" + s + u"Projects" + s + u"House_Textures");
+    } else {
+        // A backslash is part of a POSIX file name; a dot in a folder is no extension.
+        TextureFolder backslash = TextureFolderFor(u"/p/x\\y.dae");
+        EXPECT_EQ(backslash.name, u"x\\y_Textures");
+        EXPECT_EQ(backslash.path, u"/p/x\\y_Textures");
+        EXPECT_EQ(TextureFolderFor(u"/p/dir.d/model").path, u"/p/dir.d/model_Textures");
+    }
     TextureFolder out = TextureFolderFor(u"/out/House.dae");
     EXPECT_EQ(out.name, u"House_Textures");
     EXPECT_EQ(out.path, s + u"out" + s + u"House_Textures");

@@ -1,0 +1,30 @@
+#pragma once
+// Outside tools a test needs (xmllint, the reference checker, an importer). On a
+// developer machine a missing tool skips the test with a message naming it; in CI
+// (the environment variable CI is "true") it fails the test, so that no check passes
+// there without having run. Data from ../shared is not a tool: its tests skip
+// everywhere, as a fresh clone has none.
+
+#include <cstdlib>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+namespace vantro::test {
+
+inline bool runningInCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string_view(ci) == "true";
+}
+
+}  // namespace vantro::test
+
+// Ends the calling test (skipped, or failed in CI) unless present; what names the tool.
+#define VANTRO_REQUIRE_TOOL(present, what)                                                          \
+    do {                                                                                            \
+        if (!(present)) {                                                                           \
+            if (::vantro::test::runningInCi())                                                      \
+                FAIL() << (what) << " is missing; CI must have it (scripts/setup.sh installs it)";  \
+            GTEST_SKIP() << (what) << " is needed (scripts/setup.sh installs it)";                  \
+        }                                                                                           \
+    } while (false)
