@@ -6,7 +6,9 @@
 namespace vantro::collada {
 namespace {
 
-constexpr std::u16string_view kKeptPunctuation = u"!$&'()+,-./:;=@[\\]_~";
+// The layout keeps "[" and "]" too, but a URI may carry them only around an IP
+// address (the schema's xs:anyURI refuses them elsewhere): they are escaped.
+constexpr std::u16string_view kKeptPunctuation = u"!$&'()+,-./:;=@\\_~";
 // What an id may not contain for "#id" to resolve as written.
 constexpr std::string_view kNotInIds = " #$%&/:;<=>?@[\\]^`{|}~";
 constexpr char kHex[] = "0123456789abcdef";
@@ -68,9 +70,14 @@ std::string percentEncodeImagePath(std::u16string_view path) {
   const AlnumClassifier& alnum = classifier();
   std::string out;
   out.reserve(path.size() * 3);
+  bool firstSegment = true;
   for (std::size_t i = 0; i < path.size(); ++i) {
     const char16_t unit = path[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
+    if (unit == u'/' || unit == u'\\') firstSegment = false;
+    if (unit == u':' && firstSegment) {
+      // A colon before the first separator would make the folder name a URI scheme.
+      appendEscape(out, unit);
+    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
       // A character beyond the BMP: the escapes of its four UTF-8 bytes, so that the
       // reference names the file (escaped surrogates would name no file at all).
       const char32_t code = 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (char32_t{path[i + 1]} - 0xDC00);

@@ -10,7 +10,9 @@ namespace vantro::collada {
 // Percent-encodes a relative image path, one UTF-16 code unit at a time, into UTF-8:
 // an alphanumeric unit is kept (ASCII letters and digits, and every unit that the
 // C.UTF-8 locale classifies as alphanumeric, written as its UTF-8 bytes); so are
-// ! $ & ' ( ) + , - . / : ; = @ [ \ ] _ ~; any other unit below 128 becomes "%" and
+// ! $ & ' ( ) + , - . / : ; = @ \ _ ~ (a ":" only after the first separator, where it
+// cannot be read as a URI scheme); any other unit below 128 ("[" and "]" too, which a
+// URI holds only around an IP address) becomes "%" and
 // two lower-case hex digits; a unit from 128 to 2047 the two escapes of its two-byte
 // UTF-8 form; any higher unit the three escapes of its three-byte form, except a
 // surrogate pair, which becomes the four escapes of its character's UTF-8 form (an

@@ -13,10 +13,12 @@ TEST(PercentEncode, TextureFolderPath) {
   EXPECT_EQ(percentEncodeImagePath(u""), "");
 }
 
-// The twenty kept punctuation characters pass; every other ASCII non-alphanumeric unit
-// becomes a lower-case escape.
+// The kept punctuation characters pass; every other ASCII non-alphanumeric unit becomes
+// a lower-case escape, brackets too, and a colon in the first segment (a URI scheme).
 TEST(PercentEncode, AsciiRules) {
-  EXPECT_EQ(percentEncodeImagePath(u"!$&'()+,-./:;=@[\\]_~"), "!$&'()+,-./:;=@[\\]_~");
+  EXPECT_EQ(percentEncodeImagePath(u"!$&'()+,-./:;=@[\\]_~"), "!$&'()+,-./:;=@%5b\\%5d_~");
+  EXPECT_EQ(percentEncodeImagePath(u"a:b/c:d"), "a%3ab/c:d");
+  EXPECT_EQ(percentEncodeImagePath(u"a\\b:c"), "a\\b:c");
   EXPECT_EQ(percentEncodeImagePath(u"azAZ09"), "azAZ09");
   EXPECT_EQ(percentEncodeImagePath(u"*\"#%<>?^`{|} "), "%2a%22%23%25%3c%3e%3f%5e%60%7b%7c%7d%20");
   EXPECT_EQ(percentEncodeImagePath(std::u16string(u"\x01\x7f\t", 3)), "%01%7f%09");

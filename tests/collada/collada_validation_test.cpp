@@ -17,6 +17,7 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -128,10 +129,17 @@ constexpr bool kImporterPresent = true;
 constexpr bool kImporterPresent = false;
 #endif
 
+// text as one word of the shell.
+std::string quoted(const std::string& text) {
+  std::string word = "'";
+  for (const char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
 // The strict schema's findings, one entry per finding.
 std::vector<std::string> schemaFindings(const fs::path& file) {
   const test::RunResult result = test::runProgram(
-      "/bin/sh", {"-c", "xmllint --noout --schema '" + kSchema + "' '" + file.string() + "' 2>&1"});
+      "/bin/sh", {"-c", "xmllint --noout --schema " + quoted(kSchema) + " " + quoted(file.string()) + " 2>&1"});
   std::vector<std::string> findings;
   const std::string marker = "Schemas validity error : ";
   for (std::size_t at = result.output.find(marker); at != std::string::npos;) {
@@ -157,6 +165,7 @@ const std::vector<std::pair<std::string, std::regex>>& dictatedFindings() {
       {"node block names have blanks", std::regex("attribute 'name': 'Velora Node (Material|Geometry)' is not a valid value of the atomic type 'xs:NCName'")},
       {"empty library", std::regex("library_(images|effects|materials|geometries)': Missing child element\\(s\\)")},
       {"unique-name suffix", std::regex("attribute '[a-z]+': '[^']*\\([0-9]+\\)[^']*' is not a valid value of the atomic type 'xs:(ID|NCName)'")},
+      {"names beyond XML names", std::regex("(attribute '[a-z]+'|Element '\\{[^}]*\\}(init_from|source)'): '[\\s\\S]*' is not a valid value of the atomic type 'xs:(ID|IDREF|NCName)'")},
   };
   return rules;
 }
@@ -179,7 +188,7 @@ std::vector<std::string> classify(const std::vector<std::string>& findings) {
 }
 
 test::RunResult daeValidator(const fs::path& file, const std::string& check) {
-  return test::runProgram("/bin/sh", {"-c", kDaeValidator + " '" + file.string() + "' " + check + " 2>&1"});
+  return test::runProgram("/bin/sh", {"-c", kDaeValidator + " " + quoted(file.string()) + " " + check + " 2>&1"});
 }
 
 class ColladaValidation : public ::testing::Test {
@@ -276,6 +285,123 @@ TEST_F(ColladaValidation, UniqueNameSuffix) {
   EXPECT_EQ(classify(schemaFindings(file)),
             (std::vector<std::string>{"created is asctime text", "asset has no modified", "empty library",
                                       "unique-name suffix"}));
+}
+
+// xmllint's verdict without the schema: whether the file is well-formed XML.
+test::RunResult wellFormed(const fs::path& file) {
+  return test::runProgram("/bin/sh", {"-c", "xmllint --noout " + quoted(file.string()) + " 2>&1"});
+}
+
+// Names made of every ASCII punctuation character, of characters beyond the BMP, names
+// that meet in one id form, and a name equal to another's source id, with an image
+// folder named the same way: the file is well-formed, every id unique, every link
+// (the image file included) resolves, the schema finds nothing but names that are no
+// XML names, and each name comes back as written.
+TEST_F(ColladaValidation, AnyNamesAndPaths) {
+  const std::string punctuation = "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~";
+  std::vector<Material> materials;
+  const std::vector<std::string> names = {punctuation, "Stone \xF0\x9F\x98\x80\xF0\x9D\x84\x9E", "a&b", "a#b", "a_b",
+                                          "X", "X-positions", "X-positions-array", "Rhino_project", "veloraNode",
+                                          "tab\there"};
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    Material m;
+    m.row.name = names[i];
+    m.row.typeName = i == 0 ? "water" : "";
+    m.row.libraryId = i == 0 ? punctuation : "";
+    m.meshes = {quad(static_cast<float>(i), 0, false)};
+    materials.push_back(m);
+  }
+  // A folder name with every punctuation character a POSIX name may hold, and more.
+  const std::u16string folder = u" !\"#$%&'()*+,-.:;<=>?@[\\]^_`{|}~\U0001F600\u00e9_Textures";
+  fs::create_directories(dir_ / platform::toUtf8(folder));
+  std::ofstream(dir_ / platform::toUtf8(folder) / "0001.png") << "png";
+  materials[0].row.textured = true;
+  materials[0].imagePath = folder + u"/0001.png";
+  materials[1].row.textured = true;
+  materials[1].imagePath = folder + u"/0001.png";
+
+  const fs::path file = dir_ / "Names.dae";
+  writeFile(file, materials, true, {translation(1, 2, 3)});
+  const test::RunResult parsed = wellFormed(file);
+  EXPECT_EQ(parsed.exitCode, 0) << parsed.output;
+  const std::vector<std::string> matched = classify(schemaFindings(file));
+  EXPECT_NE(std::find(matched.begin(), matched.end(), "names beyond XML names"), matched.end());
+  const test::RunResult checks = daeValidator(file, "--check-links --check-unique-ids");
+  EXPECT_EQ(checks.exitCode, 0) << checks.output;
+
+  // Each name is in its effect's, material's and geometry's name attribute, escaped.
+  const std::string document = [&] {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }();
+  for (const std::string& name : names) {
+    std::string escaped;
+    for (const char c : name) {
+      switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        case '\'': escaped += "&apos;"; break;
+        case '\t': escaped += "&#9;"; break;
+        default: escaped += c;
+      }
+    }
+    const std::string attribute = " name=\"" + escaped + "\">";
+    int found = 0;
+    for (std::size_t at = document.find(attribute); at != std::string::npos; at = document.find(attribute, at + 1)) ++found;
+    EXPECT_EQ(found, 3)
+        << name;
+  }
+  // Names without anything to change keep their ids; the later of two that meet moves.
+  EXPECT_NE(document.find("<geometry id=\"X\" name=\"X\">"), std::string::npos);
+  EXPECT_NE(document.find("<geometry id=\"X-positions.1\" name=\"X-positions\">"), std::string::npos);
+  EXPECT_NE(document.find("<instance_material target=\"#material-X-positions\""), std::string::npos);
+  EXPECT_NE(document.find("<geometry id=\"Rhino_project.1\""), std::string::npos);
+}
+
+// A real export to a file whose name needs escaping in a URI and in XML, of materials
+// whose ids would meet: well-formed, unique ids, the image link resolves.
+TEST_F(ColladaValidation, ExportedDocumentWithAwkwardNames) {
+  CRhinoDoc* doc = RhinoApp().NewDocument();
+  const fs::path map = dir_ / "maps" / "stone.png";
+  fs::create_directories(map.parent_path());
+  std::ofstream(map, std::ios::binary) << "png";
+  const int x = sdktest::addFileTextureMaterial(*doc, u"X", platform::fromUtf8(map.string()));
+  ON_Material positions;
+  positions.SetName(u"X-positions");
+  const int xPositions = doc->m_material_table.AddMaterial(positions);
+  for (const int material : {x, xPositions}) {
+    ON_Mesh mesh;
+    for (const ON_3dPoint& p : {ON_3dPoint(material, 0, 0), ON_3dPoint(material + 1, 0, 0), ON_3dPoint(material, 1, 0)})
+      mesh.AppendVertex(p);
+    mesh.SetTriangle(0, 0, 1, 2);
+    ON_3dmObjectAttributes a;
+    a.m_layer_index = 0;
+    a.SetMaterialSource(ON::material_from_object);
+    a.m_material_index = material;
+    doc->AddMeshObject(mesh, &a);
+  }
+  // (No "#" and nothing beyond ASCII here: the checker garbles them in the document's
+  // own name; the writer's case has both in an image folder.)
+  const fs::path exported = dir_ / "Room & Co's [1] 2:3.dae";
+  SetSaveFileHandler([&](const SaveFileRequest&) { return std::optional<std::u16string>(platform::fromUtf8(exported.string())); });
+  ColladaExporter exporter;
+  const int result = exporter.Export();
+  SetSaveFileHandler(nullptr);
+  RhinoApp().CloseDocument();
+  ASSERT_EQ(result, 0);
+
+  const test::RunResult parsed = wellFormed(exported);
+  EXPECT_EQ(parsed.exitCode, 0) << parsed.output;
+  classify(schemaFindings(exported));
+  const test::RunResult checks = daeValidator(exported, "--check-links --check-unique-ids");
+  EXPECT_EQ(checks.exitCode, 0) << checks.output;
+  std::ifstream in(exported, std::ios::binary);
+  const std::string document(std::istreambuf_iterator<char>(in), {});
+  EXPECT_NE(document.find("<init_from>Room%20&amp;%20Co&apos;s%20%5b1%5d%202%3a3_Textures/"),
+            std::string::npos);
+  EXPECT_NE(document.find("<geometry id=\"Material-X-positions.1\" name=\"Material-X-positions\">"), std::string::npos);
 }
 
 #if VANTRO_HAVE_ASSIMP
