@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -105,6 +106,41 @@ void BM_SerializeGeometry(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
 }
 BENCHMARK(BM_SerializeGeometry)->Unit(benchmark::kMillisecond)->UseRealTime();  // pieces run on every core
+
+// The same geometry at every precision the export offers (the collapse count included).
+void BM_SerializeGeometryAtPrecision(benchmark::State& state) {
+  const auto merged = sampleGeometry(1 << 18);
+  const int decimals = static_cast<int>(state.range(0));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    vantro::platform::PageArena texts;
+    GeometryText text;
+    serializeGeometry(*merged, text, texts, decimals);
+    bytes += text.positions.size() + text.normals.size() + text.texcoords.size() + text.indices.size();
+    benchmark::DoNotOptimize(text.positions.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_SerializeGeometryAtPrecision)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The collapse test alone over the same triangles, on one core: what the count adds
+// to the serialisation above (which runs it inside its measuring pass).
+void BM_CountCollapsedTriangles(benchmark::State& state) {
+  const auto merged = sampleGeometry(1 << 18);
+  const std::uint32_t* words = merged->positionWords();
+  std::vector<float> positions(3 * std::size_t{merged->vertexCount()});
+  std::memcpy(positions.data(), words, positions.size() * sizeof(float));
+  const std::uint32_t* indices = merged->indexWords();
+  for (auto _ : state) {
+    std::uint64_t collapsed = 0;
+    for (std::size_t i = 0; i + 2 < merged->indexCount(); i += 3)
+      collapsed += collapsesAt(&positions[3 * std::size_t{indices[i]}], &positions[3 * std::size_t{indices[i + 1]}],
+                               &positions[3 * std::size_t{indices[i + 2]}], 3);
+    benchmark::DoNotOptimize(collapsed);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * (merged->indexCount() / 3)));
+}
+BENCHMARK(BM_CountCollapsedTriangles)->Unit(benchmark::kMillisecond);
 
 // Streaming a finished geometry through the writer (line-feed translation included).
 void BM_WriteGeometries(benchmark::State& state) {

@@ -113,23 +113,24 @@ int ColladaExporter::Export() {
                 showStatus(u"Velora Collada exporter: export complete; " +
                            vantro::platform::fromUtf8(CollapseReport(summary)) + u".");
         }
+    } catch (const FileWriteError&) {
+        summary.writeFailed = true;
+        return Abandon();
     } catch (...) {
-        summary.written = false;
-        try {
-            throw;
-        } catch (const FileWriteError&) {
-            summary.writeFailed = true;
-        } catch (...) {
-        }
-        std::error_code error;
-        const fs::path written = nativePath(path);
-        // Only a regular file: the chosen path may name a device or anything else.
-        if (fs::is_regular_file(written, error)) fs::remove(written, error);
-        Reset();
-        return -1;
+        return Abandon();
     }
     Reset();
     return 0;
+}
+
+int ColladaExporter::Abandon() {
+    summary.written = false;
+    std::error_code error;
+    const fs::path written = nativePath(path);
+    // Only a regular file: the chosen path may name a device or anything else.
+    if (fs::is_regular_file(written, error)) fs::remove(written, error);
+    Reset();
+    return -1;
 }
 
 std::u16string ColladaExporter::SaveDialog() const {

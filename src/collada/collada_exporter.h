@@ -116,6 +116,8 @@ protected:
 private:
     void Prepare();
     void WriteDocument(vantro::collada::DocumentOutput& out);
+    // Deletes the file at path when it is a regular file, resets, and gives -1.
+    int Abandon();
     void Reset();
 
     PluginSettings settings;
