@@ -146,15 +146,23 @@ bool crossIsZero(const std::array<double, 3>& a, const std::array<double, 3>& b,
 
 bool finite(const float* p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
 
-bool hasArea(const float* a, const float* b, const float* c) {
-  const double u[3] = {double{b[0]} - a[0], double{b[1]} - a[1], double{b[2]} - a[2]};
-  const double v[3] = {double{c[0]} - a[0], double{c[1]} - a[1], double{c[2]} - a[2]};
-  return u[1] * v[2] - u[2] * v[1] != 0 || u[2] * v[0] - u[0] * v[2] != 0 || u[0] * v[1] - u[1] * v[0] != 0;
-}
-
 template <int D>
 bool collapses(const float* a, const float* b, const float* c) {
-  if (!finite(a) || !finite(b) || !finite(c) || !hasArea(a, b, c)) return false;
+  if (!finite(a) || !finite(b) || !finite(c)) return false;
+  const double u[3] = {double{b[0]} - a[0], double{b[1]} - a[1], double{b[2]} - a[2]};
+  const double v[3] = {double{c[0]} - a[0], double{c[1]} - a[1], double{c[2]} - a[2]};
+  const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+  const double area2 = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];  // (twice the area)^2
+  if (area2 == 0) return false;  // no area to lose
+  // Rounding moves each corner by at most sqrt(3)/2 of a grid step h, so a triangle
+  // whose smallest altitude (twice its area over its longest edge) exceeds sqrt(3) h
+  // keeps its area. Most triangles are far above that: only the rest, with a margin of
+  // two, are rounded and tested exactly.
+  const double w[3] = {v[0] - u[0], v[1] - u[1], v[2] - u[2]};
+  const double longest2 = std::max({u[0] * u[0] + u[1] * u[1] + u[2] * u[2], v[0] * v[0] + v[1] * v[1] + v[2] * v[2],
+                                    w[0] * w[0] + w[1] * w[1] + w[2] * w[2]});
+  constexpr double kStep = 1.0 / static_cast<double>(fixed_detail::kScale<D>);
+  if (area2 > 12.0 * kStep * kStep * longest2) return false;
   const auto grid = [](const float* p) { return std::array<double, 3>{gridOf<D>(p[0]), gridOf<D>(p[1]), gridOf<D>(p[2])}; };
   return crossIsZero(grid(a), grid(b), grid(c));
 }
