@@ -304,7 +304,11 @@ void MaterialManager::SendMaterial(MaterialInfo* info) {
     store(record, srfc::kZero836, info->zero836);
 
     WriteTexture(*info, record);
-    const bool textured = !info->texturePath.empty() || info->textureBuffer != 0;
+    // What the record shows, not what info holds: an image whose buffer failed and a
+    // path the field could not hold are no texture.
+    const bool textured = info->textureImage.empty()
+                              ? !info->texturePath.empty() && info->texturePath.size() <= srfc::kTexturePath.units
+                              : info->textureBuffer != 0;
     store(record, srfc::kTextureStamp, textured ? uint32_t(info->textureStamp) : 0u);
     if (textured)
         store(record, srfc::kDiffuse, srfc::kTexturedDiffuse);

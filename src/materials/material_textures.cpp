@@ -8,6 +8,7 @@
 #include "materials/bmp_image.h"
 #include "materials/material_manager.h"
 #include "materials/srfc_layout.h"
+#include "materials/texture_file_image.h"
 #include "materials/texture_paths.h"
 #include "platform/utf.h"
 #include "plugin/file_helpers.h"
@@ -89,7 +90,20 @@ bool MaterialManager::ReadFileTexture(MaterialInfo& info, const ON_Texture& text
         info.textureTransform = transformOf(texture.m_uvw);
         info.textureChannel = texture.m_mapping_channel_id;
     }
+    if (link_ && path.size() > srfc::kTexturePath.units)
+        SendPictureInstead(info);
     return info.HasTexture();
+}
+
+void MaterialManager::SendPictureInstead(MaterialInfo& info) {
+    // The record's path field would hold a cut path naming no file; the picture itself
+    // travels in the texture buffer instead, as an embedded image does. The path stays
+    // for the export, which copies the file.
+    info.textureImage = ReadTextureFileImage(info.texturePath);
+    if (!info.textureImage.empty())
+        return;
+    info.texturePath.clear();  // unreadable: the material keeps its own colour
+    info.textureStamp = 0;
 }
 
 const ON_Bitmap* MaterialManager::TextureBitmap(const ON_Material& material, const ON_Texture& texture) const {
@@ -111,7 +125,8 @@ void MaterialManager::ReleaseTextureBuffer(MaterialInfo& info) {
 
 void MaterialManager::WriteTexture(MaterialInfo& info, std::byte* record) {
     if (info.textureImage.empty()) {
-        srfc::storeFixedText(record, srfc::kTexturePath, info.texturePath);
+        const bool fits = info.texturePath.size() <= srfc::kTexturePath.units;
+        srfc::storeFixedText(record, srfc::kTexturePath, fits ? std::u16string_view(info.texturePath) : u"");
         ReleaseTextureBuffer(info);
     } else {
         srfc::storeFixedText(record, srfc::kTexturePath, u"");
