@@ -110,11 +110,10 @@ public:
     // Reads material's first bitmap texture into info: a file (path with platform
     // separators, found again through the document's file search when it moved; its
     // last-write stamp, UVW transform and mapping channel) or an embedded bitmap (BMP
-    // image, stamp from the manager's counter). A file whose path is too long for the
-    // record's path field is read and sent as a 32-bit BMP image instead (path kept
-    // for the export; a file that cannot be decoded gives no texture); the export's
-    // manager (no link) never reads the file. True when info ends up with a path or
-    // an image.
+    // image, stamp from the manager's counter). With a link, a path too long for the
+    // record's path field is replaced by a short alias of the same file
+    // (ShortTextureAlias); no alias, no texture. True when info ends up with a path
+    // or an image.
     bool ReadTexture(MaterialInfo& info, const ON_Material& material);
     // Drops info's texture and marks it changed; nothing for ids 0 and -1.
     void ClearTexture(MaterialInfo& info);
@@ -147,7 +146,6 @@ private:
     const ON_Material* FindMaterialBySerial(uint64_t serial) const;
     const ON_Bitmap* TextureBitmap(const ON_Material& material, const ON_Texture& texture) const;
     bool ReadFileTexture(MaterialInfo& info, const ON_Texture& texture);
-    void SendPictureInstead(MaterialInfo& info);
     void WriteTexture(MaterialInfo& info, std::byte* record);
     void ReleaseTextureBuffer(MaterialInfo& info);
 

@@ -8,7 +8,7 @@
 #include "materials/bmp_image.h"
 #include "materials/material_manager.h"
 #include "materials/srfc_layout.h"
-#include "materials/texture_file_image.h"
+#include "materials/texture_alias.h"
 #include "materials/texture_paths.h"
 #include "platform/utf.h"
 #include "plugin/file_helpers.h"
@@ -84,26 +84,18 @@ bool MaterialManager::ReadFileTexture(MaterialInfo& info, const ON_Texture& text
         else
             path.clear();
     }
-    info.texturePath = path;
     if (!path.empty()) {
         info.textureStamp = GetFileTimeValue(path, kLastWriteTime);
         info.textureTransform = transformOf(texture.m_uvw);
         info.textureChannel = texture.m_mapping_channel_id;
     }
+    // The export copies the file by its own path; only the link needs a short one.
     if (link_ && path.size() > srfc::kTexturePath.units)
-        SendPictureInstead(info);
+        path = ShortTextureAlias(path, srfc::kTexturePath.units);
+    info.texturePath = path;
+    if (path.empty())
+        info.textureStamp = 0;
     return info.HasTexture();
-}
-
-void MaterialManager::SendPictureInstead(MaterialInfo& info) {
-    // The record's path field would hold a cut path naming no file; the picture itself
-    // travels in the texture buffer instead, as an embedded image does. The path stays
-    // for the export, which copies the file.
-    info.textureImage = ReadTextureFileImage(info.texturePath);
-    if (!info.textureImage.empty())
-        return;
-    info.texturePath.clear();  // unreadable: the material keeps its own colour
-    info.textureStamp = 0;
 }
 
 const ON_Bitmap* MaterialManager::TextureBitmap(const ON_Material& material, const ON_Texture& texture) const {

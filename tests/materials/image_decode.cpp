@@ -2,6 +2,7 @@
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
+#define STBI_ONLY_PNG
 #define STBI_NO_STDIO
 #include <stb/stb_image.h>
 #define STB_IMAGE_WRITE_IMPLEMENTATION
