@@ -1,6 +1,19 @@
-# Applied to our own targets only; third-party headers come in as SYSTEM.
+# Applied to our own targets only; third-party headers come in as SYSTEM. Flags one
+# compiler lacks (-Wshadow=local is g++'s; clang's nearest is -Wshadow-uncaptured-local)
+# are checked once, so the tree builds warning-clean with g++ and clang alike.
+include(CheckCXXCompilerFlag)
+set(VANTRO_WARNING_FLAGS -Wall -Wextra -Wnon-virtual-dtor)
+foreach(flag -Wshadow=local -Wshadow-uncaptured-local)
+  string(MAKE_C_IDENTIFIER "VANTRO_HAS${flag}" found)
+  check_cxx_compiler_flag(${flag} ${found})
+  if(${found})
+    list(APPEND VANTRO_WARNING_FLAGS ${flag})
+    break()
+  endif()
+endforeach()
+
 function(vantro_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow=local -Wnon-virtual-dtor)
+  target_compile_options(${target} PRIVATE ${VANTRO_WARNING_FLAGS})
   if(VANTRO_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour: default (warnings as errors, benchmarks),
-# asan (AddressSanitizer + UBSan) or tsan (ThreadSanitizer). Tree: build/<flavour>.
+# asan (AddressSanitizer + UBSan), tsan (ThreadSanitizer) or clang (the default
+# flavour built with clang, to keep the tree warning-clean with both compilers).
+# Tree: build/<flavour>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 flavour=${1:-default}
@@ -8,7 +10,8 @@ case "$flavour" in
   default) opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTRO_BUILD_BENCH=ON) ;;
   asan)    opts=(-DCMAKE_BUILD_TYPE=Debug -DVANTRO_SANITIZE=address -DVANTRO_BUILD_BENCH=OFF) ;;
   tsan)    opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTRO_SANITIZE=thread -DVANTRO_BUILD_BENCH=OFF) ;;
-  *) echo "usage: $0 [default|asan|tsan]" >&2; exit 2 ;;
+  clang)   opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTRO_BUILD_BENCH=ON); export CC=clang CXX=clang++ ;;
+  *) echo "usage: $0 [default|asan|tsan|clang]" >&2; exit 2 ;;
 esac
 generator=(); command -v ninja >/dev/null && generator=(-G Ninja)
 cmake -S . -B "build/$flavour" "${generator[@]}" -DVANTRO_WERROR=ON "${opts[@]}" >/dev/null

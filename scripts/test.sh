@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: sets up, then builds and runs every test three times — the
-# default build, AddressSanitizer+UBSan and ThreadSanitizer. Exits non-zero on the
-# first failing flavour.
+# default build, AddressSanitizer+UBSan and ThreadSanitizer — then fuzzes. Exits
+# non-zero on the first failing flavour. VANTRO_TEST_CLANG=1 also builds the default
+# flavour with clang (build only, warnings as errors; about as long as one more build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -13,5 +14,9 @@ for flavour in default asan tsan; do
   scripts/build.sh "$flavour"
   (cd "build/$flavour" && ctest -j "$(nproc)" --output-on-failure --timeout 600)
 done
+if [ "${VANTRO_TEST_CLANG:-0}" = 1 ]; then
+  echo "== clang build =="
+  scripts/build.sh clang
+fi
 if [ -x scripts/fuzz.sh ]; then scripts/fuzz.sh; fi
 echo "all flavours passed"

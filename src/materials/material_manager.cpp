@@ -24,6 +24,36 @@ uint32_t packColor(const ON_Color& c) {
     return PackColor(uint8_t(c.Red()), uint8_t(c.Green()), uint8_t(c.Blue()), 1.0);
 }
 
+// The document image the material's texture shows when it names no file; the same
+// choice ReadTexture makes.
+const ON_Bitmap* embeddedBitmapOf(const ON_Material& material) {
+    const auto* rhinoMaterial = dynamic_cast<const CRhinoMaterial*>(&material);
+    const ON_Texture* texture = material.m_textures.At(material.FindTexture(nullptr, ON_Texture::bitmap_texture, -1));
+    if (!rhinoMaterial || !texture || !texture->m_bOn || texture->m_image_file_reference.IsSet())
+        return nullptr;
+    return rhinoMaterial->TextureBitmap(ON_Texture::bitmap_texture);
+}
+
+// FNV-1a over the bitmap's size, depth and rows, folded to 32 bits; never 0, so that
+// an image (even an empty one) differs from none.
+uint32_t bitmapHash(const ON_Bitmap& bitmap) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    auto add = [&hash](const unsigned char* bytes, size_t size) {
+        for (size_t i = 0; i < size; ++i) {
+            hash ^= bytes[i];
+            hash *= 0x100000001b3ull;
+        }
+    };
+    const int32_t shape[] = {bitmap.Width(), bitmap.Height(), bitmap.BitsPerPixel()};
+    add(reinterpret_cast<const unsigned char*>(shape), sizeof shape);
+    const int rows = bitmap.Height() < 0 ? -bitmap.Height() : bitmap.Height();
+    for (int row = 0; row < rows; ++row)
+        if (const unsigned char* bits = bitmap.Bits(row))
+            add(bits, bitmap.SizeofScan());
+    const auto folded = uint32_t(hash ^ (hash >> 32));
+    return folded != 0 ? folded : 1u;
+}
+
 }  // namespace
 
 uint64_t MaterialNameKey(const ON_Material* material) {
@@ -41,7 +71,9 @@ uint64_t MaterialRenderCrc(const ON_Material* material) {
     std::unique_ptr<CRhRdkMaterial> content(RhRdkNewBasicMaterial(*material));
     if (!content)
         return 0;
-    return uint64_t(content->RenderCRC(kFlags)) & 0xFFFFFFFFull;
+    const uint64_t crc = uint64_t(content->RenderCRC(kFlags)) & 0xFFFFFFFFull;
+    const ON_Bitmap* bitmap = embeddedBitmapOf(*material);
+    return bitmap ? crc | uint64_t(bitmapHash(*bitmap)) << 32 : crc;
 }
 
 std::u16string MaterialDisplayName(const ON_Material* material) {
@@ -272,7 +304,11 @@ void MaterialManager::SendMaterial(MaterialInfo* info) {
     store(record, srfc::kZero836, info->zero836);
 
     WriteTexture(*info, record);
-    const bool textured = !info->texturePath.empty() || info->textureBuffer != 0;
+    // What the record shows, not what info holds: an image whose buffer failed and a
+    // path the field could not hold are no texture.
+    const bool textured = info->textureImage.empty()
+                              ? !info->texturePath.empty() && info->texturePath.size() <= srfc::kTexturePath.units
+                              : info->textureBuffer != 0;
     store(record, srfc::kTextureStamp, textured ? uint32_t(info->textureStamp) : 0u);
     if (textured)
         store(record, srfc::kDiffuse, srfc::kTexturedDiffuse);

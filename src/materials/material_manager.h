@@ -1,8 +1,8 @@
 #pragma once
 // MaterialManager: mirrors a document's material table as MaterialInfo records and
 // writes each into its "SRFC" record of the live link (the material half; the scene
-// writes the geometry half). Materials with the same name key and render CRC share
-// one record; a record lives until the next LoadMaterials or Clear even when no
+// writes the geometry half). Materials with the same name key and render CRC (which
+// covers an embedded texture image) share one record; a record lives until the next LoadMaterials or Clear even when no
 // material refers to it any more, so a deleted material keeps its record in the link.
 //
 // One manager serves the live link (link set) and one serves each COLLADA export
@@ -39,8 +39,10 @@ class ON_Texture;
 // FNV-1a 64 over the UTF-16LE bytes of the material's raw name, or of its UUID text
 // when the name is empty. 0 for null.
 uint64_t MaterialNameKey(const ON_Material* material);
-// The low 32 bits of the render CRC of a basic RDK material made from material. 0 for
-// null.
+// Low 32 bits: the low 32 bits of the render CRC of a basic RDK material made from
+// material. High 32 bits: a hash of the embedded bitmap its texture shows (0 without
+// one), because the RDK's CRC sees a texture's file name but not an embedded image's
+// pixels, and materials that look different must not share a record. 0 for null.
 uint64_t MaterialRenderCrc(const ON_Material* material);
 // "Material-<name>" with punctuation replaced, or the UUID text for an unnamed
 // material (see DisplayNameOfText). Empty for null.
@@ -108,8 +110,10 @@ public:
     // Reads material's first bitmap texture into info: a file (path with platform
     // separators, found again through the document's file search when it moved; its
     // last-write stamp, UVW transform and mapping channel) or an embedded bitmap (BMP
-    // image, stamp from the manager's counter). True when info ends up with a path or
-    // an image.
+    // image, stamp from the manager's counter). With a link, a path too long for the
+    // record's path field is replaced by a short alias of the same file
+    // (ShortTextureAlias); no alias, no texture. True when info ends up with a path
+    // or an image.
     bool ReadTexture(MaterialInfo& info, const ON_Material& material);
     // Drops info's texture and marks it changed; nothing for ids 0 and -1.
     void ClearTexture(MaterialInfo& info);

@@ -8,6 +8,7 @@
 #include "materials/bmp_image.h"
 #include "materials/material_manager.h"
 #include "materials/srfc_layout.h"
+#include "materials/texture_alias.h"
 #include "materials/texture_paths.h"
 #include "platform/utf.h"
 #include "plugin/file_helpers.h"
@@ -83,12 +84,17 @@ bool MaterialManager::ReadFileTexture(MaterialInfo& info, const ON_Texture& text
         else
             path.clear();
     }
-    info.texturePath = path;
     if (!path.empty()) {
         info.textureStamp = GetFileTimeValue(path, kLastWriteTime);
         info.textureTransform = transformOf(texture.m_uvw);
         info.textureChannel = texture.m_mapping_channel_id;
     }
+    // The export copies the file by its own path; only the link needs a short one.
+    if (link_ && path.size() > srfc::kTexturePath.units)
+        path = ShortTextureAlias(path, srfc::kTexturePath.units);
+    info.texturePath = path;
+    if (path.empty())
+        info.textureStamp = 0;
     return info.HasTexture();
 }
 
@@ -111,7 +117,8 @@ void MaterialManager::ReleaseTextureBuffer(MaterialInfo& info) {
 
 void MaterialManager::WriteTexture(MaterialInfo& info, std::byte* record) {
     if (info.textureImage.empty()) {
-        srfc::storeFixedText(record, srfc::kTexturePath, info.texturePath);
+        const bool fits = info.texturePath.size() <= srfc::kTexturePath.units;
+        srfc::storeFixedText(record, srfc::kTexturePath, fits ? std::u16string_view(info.texturePath) : u"");
         ReleaseTextureBuffer(info);
     } else {
         srfc::storeFixedText(record, srfc::kTexturePath, u"");

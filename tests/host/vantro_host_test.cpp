@@ -9,6 +9,7 @@
 
 #include "host_test_support.h"
 #include "support/child_process.h"
+#include "support/outside_data.h"
 
 namespace vantro::host_test {
 namespace {
@@ -406,7 +407,8 @@ TEST_F(HostFilesTest, SelectedOnlySaveWritesTheSelection) {
 
 // .3dm files are read through the converter.
 TEST_F(HostFilesTest, Opens3dmFiles) {
-    const HostRun run = this->run({VANTRO_TESTDATA_DIR "/3dm/import3dm_nested_blocks.3dm", "--command", "Info"});
+    VANTRO_SKIP_WITHOUT_TESTDATA("3dm/import3dm_nested_blocks.3dm");
+    const HostRun run = this->run({vantro::test::testdataPath("3dm/import3dm_nested_blocks.3dm"), "--command", "Info"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_TRUE(run.has("Instance definitions: 2 (3 objects)")) << run.output;
     EXPECT_TRUE(run.has("Instance references: 4")) << run.output;

@@ -80,6 +80,41 @@ TEST(BmpImage, DecodesToTheBitmapPixels) {
               std::vector<uint8_t>(expectTop.begin() + 12, expectTop.end()));
 }
 
+// Indexed rows decode, with a real decoder, as grey levels from black at index 0 to
+// white at the highest index, for every depth a document's bitmap can have.
+TEST(BmpImage, IndexedRowsDecodeAsGreyLevels) {
+    struct Case {
+        uint16_t bits;
+        std::vector<uint8_t> row;           // one 4-pixel row, padded to 4 bytes
+        std::vector<uint8_t> expectedGrey;  // the 4 pixels
+    };
+    const Case cases[] = {
+        {1, {0b1010'0000, 0, 0, 0}, {255, 0, 255, 0}},
+        {4, {0x0F, 0x37, 0, 0}, {0, 255, 51, 119}},
+        {8, {0, 255, 128, 7}, {0, 255, 128, 7}},
+    };
+    for (const Case& c : cases) {
+        BmpSource s;
+        s.width = 4;
+        s.height = 1;
+        s.bitsPerPixel = c.bits;
+        s.scanSize = 4;
+        s.imageSize = 4;
+        s.row = [&c](uint32_t) { return c.row.data(); };
+        std::vector<uint8_t> bytes = BuildBmpImage(s);
+        ASSERT_EQ(bytes.size(), 54u + (4u << c.bits) + 4u) << c.bits;
+        EXPECT_EQ(u32At(bytes, 10), 54u + (4u << c.bits)) << c.bits;
+        DecodedImage image = DecodeImage(bytes.data(), bytes.size());
+        ASSERT_EQ(image.width, 4) << c.bits << " bits per pixel refused by the decoder";
+        for (size_t x = 0; x < 4; ++x) {
+            const uint8_t* rgba = image.rgba.data() + 4 * x;
+            EXPECT_EQ(rgba[0], c.expectedGrey[x]) << c.bits << " bits, pixel " << x;
+            EXPECT_EQ(rgba[1], c.expectedGrey[x]) << c.bits << " bits, pixel " << x;
+            EXPECT_EQ(rgba[2], c.expectedGrey[x]) << c.bits << " bits, pixel " << x;
+        }
+    }
+}
+
 // Numbers that do not describe an image in its own size give no image at all.
 TEST(BmpImage, RefusesInconsistentNumbers) {
     Rows rows = sampleRows();
@@ -96,6 +131,12 @@ TEST(BmpImage, RefusesInconsistentNumbers) {
     EXPECT_TRUE(BuildBmpImage(s).empty());
     s = rows.source(2);
     s.imageSize = 0xFFFFFFF0u;  // + 54 overflows 32 bits
+    EXPECT_TRUE(BuildBmpImage(s).empty());
+    s = rows.source(2);
+    s.bitsPerPixel = 12;  // no such BMP depth
+    EXPECT_TRUE(BuildBmpImage(s).empty());
+    s = rows.source(2);
+    s.width = 5;  // 15 bytes of pixels in a 12-byte row
     EXPECT_TRUE(BuildBmpImage(s).empty());
     s = rows.source(3);  // a third row the bitmap does not have stays zero
     s.imageSize = 36;

@@ -91,8 +91,8 @@ protected:
         return run;
     }
 
-    // Points the material at index to the embedded bitmap with that id, with a new
-    // colour so that its keys (and so its record's content) change.
+    // Points the material at index to the embedded bitmap with that id and gives it
+    // that colour.
     void useBitmap(int index, const ON_UUID& bitmap, ON_Color diffuse) {
         ON_Material m = material(index);
         m.m_textures.Empty();
@@ -101,6 +101,32 @@ protected:
         m.AddTexture(t);
         m.SetDiffuse(diffuse);
         ASSERT_TRUE(doc.m_material_table.ModifyMaterial(m, index));
+    }
+
+    // Adds a 2 x 2 24-bit bitmap of one colour to the document; returns its id.
+    ON_UUID addSolidBitmap(uint8_t red, uint8_t green, uint8_t blue) {
+        ON_Bitmap bitmap;
+        EXPECT_TRUE(bitmap.Create(2, 2, 24));
+        for (int row = 0; row < 2; ++row)
+            for (int x = 0; x < 2; ++x) {
+                unsigned char* bgr = bitmap.Bits(row) + 3 * x;
+                bgr[0] = blue;
+                bgr[1] = green;
+                bgr[2] = red;
+            }
+        bitmap.SetId();
+        EXPECT_GE(doc.m_bitmap_table.AddBitmap(bitmap), 0);
+        return bitmap.Id();
+    }
+
+    // The first pixel (RGBA) of the buffer the reader saved for a record line; empty
+    // when it does not decode.
+    std::vector<uint8_t> firstPixelOf(const std::string& line) {
+        const std::string bytes = readFile(env.root() + "/" + std::to_string(numberOf(line, "buffer")) + ".bmp");
+        DecodedImage image = DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        if (image.rgba.empty())
+            return {};
+        return std::vector<uint8_t>(image.rgba.begin(), image.rgba.begin() + 4);
     }
 
     std::string project;
@@ -211,4 +237,42 @@ TEST_F(MaterialPeerTest, PeerReadsEveryMaterialRecord) {
         << second.output;
     EXPECT_EQ(second.byName["Material-Stone"], first.byName["Material-Stone"]);
     EXPECT_EQ(second.byName["Material-Lost"], first.byName["Material-Lost"]);
+}
+
+// The renderer tells materials apart by what they show: two materials that differ
+// only in their embedded image get a record each, and replacing nothing but a
+// material's image reaches the other process as a new revision with the new pixels.
+TEST_F(MaterialPeerTest, EmbeddedImageIsPartOfAMaterialsIdentity) {
+    const ON_Color grey(90, 90, 90);
+    const int red = addMaterial(u"Poster", grey);
+    const int blue = addMaterial(u"Poster", grey);
+    useBitmap(red, addSolidBitmap(255, 0, 0), grey);
+    useBitmap(blue, addSolidBitmap(0, 0, 255), grey);
+    MaterialManager manager(&link);
+    manager.LoadMaterials(&doc);
+    send(manager);
+
+    ReaderRun first = read();
+    ASSERT_EQ(first.exitCode, 0) << first.output;
+    ASSERT_EQ(first.byName.count("Material-Poster"), 1u) << first.output;
+    ASSERT_EQ(first.byName.count("Material-Poster(1)"), 1u) << first.output;
+    const std::string redLine = first.byName["Material-Poster"];
+    const std::string blueLine = first.byName["Material-Poster(1)"];
+    EXPECT_NE(valueOf(redLine, "id"), valueOf(blueLine, "id"));
+    EXPECT_EQ(firstPixelOf(redLine), (std::vector<uint8_t>{255, 0, 0, 255}));
+    EXPECT_EQ(firstPixelOf(blueLine), (std::vector<uint8_t>{0, 0, 255, 255}));
+
+    useBitmap(red, addSolidBitmap(0, 255, 0), grey);
+    manager.UpdateMaterial(material(red).RuntimeSerialNumber());
+    send(manager);
+
+    ReaderRun second = read();
+    ASSERT_EQ(second.exitCode, 0) << second.output;
+    const std::string greenLine = second.byName["Material-Poster"];
+    EXPECT_EQ(valueOf(greenLine, "id"), valueOf(redLine, "id"));
+    EXPECT_EQ(valueOf(greenLine, "flags"), "0x301");
+    EXPECT_EQ(numberOf(greenLine, "revision"), numberOf(redLine, "revision") + 1);
+    EXPECT_NE(valueOf(greenLine, "stamp"), valueOf(redLine, "stamp"));
+    EXPECT_EQ(firstPixelOf(greenLine), (std::vector<uint8_t>{0, 255, 0, 255}));
+    EXPECT_EQ(second.byName["Material-Poster(1)"], blueLine);
 }

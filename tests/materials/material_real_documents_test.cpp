@@ -6,6 +6,7 @@
 
 #include "material_test_support.h"
 #include "sdk/io/document_reader.h"
+#include "support/outside_data.h"
 
 using namespace vantro::test;
 
@@ -18,7 +19,7 @@ struct Sent {
 };
 
 bool load(const char* file, CRhinoDoc& doc) {
-    auto result = vantro::docio::readDocumentFile(std::string(VANTRO_TESTDATA_DIR) + "/3dm/" + file, doc);
+    auto result = vantro::docio::readDocumentFile(testdataPath(std::string("3dm/") + file), doc);
     EXPECT_TRUE(result.ok) << result.error;
     return result.ok;
 }
@@ -38,6 +39,9 @@ void send(CRhinoDoc& doc, Sent& sent) {
 // Each material's record carries its colour, opacity and shine; display names are
 // unique across the channel; textures whose files live on other machines are not sent.
 TEST(MaterialRealDocuments, RecordsMirrorTheMaterialTable) {
+    VANTRO_SKIP_WITHOUT_TESTDATA("3dm/devsamples_MockingBirdTest.3dm", "3dm/opennurbs_v3_Speeder.3dm",
+                                 "3dm/opennurbs_v4_DinerMug.3dm", "3dm/rhino3dm_file3dm_stuff.3dm",
+                                 "3dm/opennurbs_v5_dril.3dm");
     TestEnvironment env;
     for (const char* file : {"devsamples_MockingBirdTest.3dm", "opennurbs_v3_Speeder.3dm", "opennurbs_v4_DinerMug.3dm",
                              "rhino3dm_file3dm_stuff.3dm", "opennurbs_v5_dril.3dm"}) {
@@ -82,6 +86,7 @@ TEST(MaterialRealDocuments, RecordsMirrorTheMaterialTable) {
 
 // Names with punctuation, transparent and shiny materials from real files.
 TEST(MaterialRealDocuments, GoldenMaterials) {
+    VANTRO_SKIP_WITHOUT_TESTDATA("3dm/opennurbs_v4_DinerMug.3dm", "3dm/devsamples_MockingBirdTest.3dm");
     TestEnvironment env;
     CRhinoDoc mug;
     ASSERT_TRUE(load("opennurbs_v4_DinerMug.3dm", mug));

@@ -127,6 +127,46 @@ TEST_F(MaterialTexturesTest, FileTextureByPath) {
     EXPECT_EQ(flagsOf(r), 0x301u);
 }
 
+// A texture file whose path does not fit the record's 260-unit path field is sent by
+// a short alias of the same file (a cut path would name no file while the material
+// turns white): what the record names decodes to the picture. The export still copies
+// the file by its own path.
+TEST_F(MaterialTexturesTest, PathTooLongForTheRecordIsSentByAShortAlias) {
+    std::string deep = "maps";
+    while (deep.size() < 300)
+        deep += "/" + std::string(60, 'd');
+    const std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 128, 9, 9, 9, 255};
+    const std::vector<uint8_t> png = EncodePng(2, 2, rgba);
+    ASSERT_FALSE(png.empty());
+    const std::string picture = writeTextureFile(deep + "/wall.png", std::string(png.begin(), png.end()));
+    ASSERT_GT(fromUtf8(picture).size(), size_t(srfc::kTexturePath.units));
+    const int wall = addTextured(u"Wall", fromUtf8(picture));
+    loadAndSend();
+
+    const std::byte* r = recordOf(linked.FindByIndex(wall));
+    const std::u16string named = text(r, srfc::kTexturePath);
+    ASSERT_FALSE(named.empty());
+    EXPECT_LT(named.size(), size_t(srfc::kTexturePath.units));  // terminated: a whole path
+    EXPECT_EQ(fs::path(toUtf8(named)).extension(), ".png");
+    const std::string bytes = readFile(toUtf8(named));
+    DecodedImage image = DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    ASSERT_EQ(image.width, 2);
+    ASSERT_EQ(image.height, 2);
+    EXPECT_EQ(image.rgba, rgba);
+    EXPECT_EQ(field(r, srfc::kDiffuse), 0x00FFFFFFu);
+    EXPECT_EQ(field(r, srfc::kTextureStamp), uint32_t(kNewYear2020FileTime));
+
+    fs::create_directories(dir() + "/out");
+    MaterialManager exporter(nullptr);
+    exporter.LoadMaterials(&doc);
+    exporter.SetTextureFolder(fromUtf8(dir() + "/out/House.dae"));
+    MaterialInfo& exported = exporter.FindByIndex(wall);
+    EXPECT_EQ(exported.texturePath, fromUtf8(picture));
+    const std::u16string copy = exporter.ExportTextureFile(&exported);
+    ASSERT_FALSE(copy.empty());
+    EXPECT_EQ(readFile(dir() + "/out/" + toUtf8(copy)), std::string(png.begin(), png.end()));
+}
+
 // A texture that is switched off counts as none, even with its file in place: no path,
 // stamp 0, the material's own colour. (A moved file found beside the document and one
 // found nowhere: material_peer_test.cpp.)

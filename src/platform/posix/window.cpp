@@ -1,6 +1,7 @@
 #include "platform/window.h"
 
 #include "platform/posix/runtime_directory.h"
+#include "platform/posix/window_description.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/process.h"
 #include "platform/utf.h"
@@ -127,6 +128,10 @@ std::optional<std::u16string> unescapeLine(std::string_view text) {
     return fromUtf8(out);
 }
 
+}  // namespace
+
+namespace posix {
+
 std::string describe(const WindowInfo& info) {
     std::string text = kDescriptionMagic;
     text += "\nhandle " + std::to_string(info.handle);
@@ -183,6 +188,13 @@ std::optional<WindowInfo> parseDescription(std::string_view text) {
         return std::nullopt;
     return info;
 }
+
+}  // namespace posix
+
+namespace {
+
+using posix::describe;
+using posix::parseDescription;
 
 std::optional<std::string> readSmallFile(const std::string& path, size_t limit) {
     UniqueFd fd(retryOnInterrupt([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW); }));

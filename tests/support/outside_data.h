@@ -1,0 +1,43 @@
+#pragma once
+// Files some tests read from outside the repository: the shared sample documents
+// under VANTRO_TESTDATA_DIR (by default ../shared/testdata beside the checkout; set
+// the CMake cache variable of that name to use another folder). A fresh clone does not
+// have them, so a test that needs them skips, naming what is missing:
+//
+//   TEST(Area, ReadsRealDocuments) {
+//       VANTRO_SKIP_WITHOUT_TESTDATA("3dm/house.3dm", "3dm/boat.3dm");
+//       ...
+//   }
+
+#include <filesystem>
+#include <initializer_list>
+#include <optional>
+#include <string>
+
+namespace vantro::test {
+
+// The full path of a file of the shared test data ("3dm/house.3dm").
+inline std::string testdataPath(const std::string& relative) {
+    return std::string(VANTRO_TESTDATA_DIR) + "/" + relative;
+}
+
+// Why the shared test data cannot serve these files (the first one absent), or nothing.
+inline std::optional<std::string> missingTestdata(std::initializer_list<std::string> relatives) {
+    std::error_code ignored;
+    for (const std::string& relative : relatives) {
+        const std::string path = testdataPath(relative);
+        if (!std::filesystem::is_regular_file(path, ignored))
+            return "missing outside test data: " + path +
+                   " (the shared sample documents are not part of the repository; configure with "
+                   "-DVANTRO_TESTDATA_DIR=<folder> to point at them)";
+    }
+    return std::nullopt;
+}
+
+}  // namespace vantro::test
+
+// Skips the running test when any of the named files of the shared test data is
+// absent. Use in a test body (it returns from the function).
+#define VANTRO_SKIP_WITHOUT_TESTDATA(...)                                                      \
+    if (const auto vantroMissingTestdata = ::vantro::test::missingTestdata({__VA_ARGS__})) \
+    GTEST_SKIP() << *vantroMissingTestdata
