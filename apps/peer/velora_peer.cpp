@@ -85,9 +85,10 @@ void VeloraPeer::releaseIfCreatorClosed() {
     const char* reason = creatorClosed();
     if (!reason)
         return;
-    std::printf("RELEASED name=%s reason=%s\n", platform::toUtf8(connection_.GetName()).c_str(), reason);
+    const std::string name = platform::toUtf8(connection_.GetName());
+    connection_.Disconnect();  // before the line: whoever reads it may look at /dev/shm at once
+    std::printf("RELEASED name=%s reason=%s\n", name.c_str(), reason);
     std::fflush(stdout);
-    connection_.Disconnect();
 }
 
 bool VeloraPeer::connect(int64_t waitMs) {

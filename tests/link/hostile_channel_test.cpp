@@ -15,6 +15,7 @@
 #include "link/live_connection.h"
 #include "link_test_support.h"
 #include "platform/shared_memory.h"
+#include "record_decoders.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
 
@@ -248,6 +249,26 @@ TEST_F(HostileChannelTest, TextGettersStayInsideTheirFields) {
     EXPECT_EQ(std::u16string(creator.GetPath2()), std::u16string(259, u'P'));
     EXPECT_TRUE(creator.HasBothPaths());
     creator.Close();
+}
+
+// The decoders also run on a copy of a slot's bytes, unaligned and without a
+// channel (the fuzzing entry point): a buffer the record names is just unmapped.
+TEST(RecordDecoderBytes, DecodesASlotCopyWithoutAChannel) {
+    std::vector<std::byte> bytes(kBlockSize + 1);
+    std::byte* slot = bytes.data() + 1;
+    store(slot, Field<RecordPrefix>{0}, RecordPrefix{kTagStat, 0xFFFFFFFF, 1, 1, 0});
+    store(slot, stat_record::kTextBuffer, uint32_t{5});
+    velora_peer::JsonWriter json;
+    ASSERT_TRUE(velora_peer::decodeRecordBytes({slot, kBlockSize}, nullptr, json));
+    simdjson::dom::parser parser;
+    simdjson::dom::element stat = parser.parse(json.text());
+    EXPECT_EQ(uint64_t(stat["textBuffer"]), 5u);
+    EXPECT_FALSE(bool(stat["bufferMapped"]));
+    velora_peer::JsonWriter none;
+    EXPECT_FALSE(velora_peer::decodeRecordBytes({slot, kBlockSize - 1}, nullptr, none));
+    store(slot, record::kTag, makeTag("ZZZZ"));
+    EXPECT_FALSE(velora_peer::decodeRecordBytes({slot, kBlockSize}, nullptr, none));
+    EXPECT_EQ(none.text(), "");
 }
 
 // Random header and slot bytes, many times over: every operation and the peer's
