@@ -192,11 +192,12 @@ bool LiveConnection::recordMatches(const std::byte* slot, uint32_t tag, uint32_t
 bool LiveConnection::ownsSlot(const RecordPrefix* record) const {
     if (!IsOpen() || !record)
         return false;
-    const auto* bytes = reinterpret_cast<const std::byte*>(record);
-    const std::byte* first = view_ + slotsOffset_;
-    if (bytes < first)
+    // As addresses: the pointer may come from anywhere, even an earlier mapping.
+    const auto address = reinterpret_cast<uintptr_t>(record);
+    const auto first = reinterpret_cast<uintptr_t>(view_ + slotsOffset_);
+    if (address < first)
         return false;
-    const size_t offset = static_cast<size_t>(bytes - first);
+    const uintptr_t offset = address - first;
     return offset % kBlockSize == 0 && offset / kBlockSize < usableSlots_;
 }
 
