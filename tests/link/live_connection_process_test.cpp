@@ -262,10 +262,10 @@ TEST_F(ProcessTest, PeerReleasesTheChannelOfADeadCreator) {
     using vantro::platform::SharedMemory;
     const std::string buffer = SharedMemory::kDirectory + SharedMemory::posixName(bufferName(child.pid(), 2));
     const std::string channel = SharedMemory::kDirectory + SharedMemory::posixName(mappingName(name));
+    ASSERT_TRUE(std::filesystem::exists(channel));
+    ASSERT_TRUE(std::filesystem::exists(buffer));
     child.kill(9);
     EXPECT_EQ(child.wait(), 128 + 9);
-    EXPECT_TRUE(std::filesystem::exists(channel));  // the peer still holds both
-    EXPECT_TRUE(std::filesystem::exists(buffer));
     const std::string released = peer->waitForLine("RELEASED");
     ASSERT_NE(released, "") << peer->output();
     EXPECT_EQ(fieldOf(released, "reason"), "creator-gone");
