@@ -40,7 +40,7 @@ void writeRecord(LiveConnection& connection, const RecordPrefix* record, JsonWri
     json.member("changeCount", load(record, record::kChangeCount));
     if (const RecordDecoderEntry* decoder = findRecordDecoder(tag)) {
         json.key(decoder->member);
-        decoder->decode(connection, record, json);
+        decoder->decode(&connection, record, json);
     }
     json.endObject();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace velora_peer {
 
@@ -18,7 +19,7 @@ void floatArray(JsonWriter& json, std::string_view name, const float (&values)[N
     json.endArray();
 }
 
-void decodeView(LiveConnection&, const RecordPrefix* record, JsonWriter& json) {
+void decodeView(LiveConnection*, const RecordPrefix* record, JsonWriter& json) {
     const ViewData view = load(record, view_record::kView);
     json.beginObject();
     json.member("applyNow", load(record, view_record::kApplyNow));
@@ -33,32 +34,32 @@ void decodeView(LiveConnection&, const RecordPrefix* record, JsonWriter& json) {
     json.endObject();
 }
 
-void decodeStat(LiveConnection& connection, const RecordPrefix* record, JsonWriter& json) {
+void decodeStat(LiveConnection* connection, const RecordPrefix* record, JsonWriter& json) {
     const uint32_t buffer = load(record, stat_record::kTextBuffer);
     const uint32_t capacity = load(record, stat_record::kTextCapacity);
     json.beginObject();
     json.member("textBuffer", buffer);
     json.member("textCapacity", capacity);
-    const void* bytes = buffer != 0 ? connection.MapBuffer(buffer) : nullptr;
+    const void* bytes = buffer != 0 && connection ? connection->MapBuffer(buffer) : nullptr;
     json.member("bufferMapped", bytes != nullptr);
     if (bytes) {
-        const size_t size = connection.MappedBufferSize(buffer);
+        const size_t size = connection->MappedBufferSize(buffer);
         json.member("bufferSize", uint64_t{size});
         json.member("text", readBufferText(bytes, std::min<size_t>(size, capacity)));
     }
     json.endObject();
 }
 
-void decodeSrfc(LiveConnection& connection, const RecordPrefix* record, JsonWriter& json) {
+void decodeSrfc(LiveConnection* connection, const RecordPrefix* record, JsonWriter& json) {
     const uint32_t buffer = load(record, srfc_record::kGeometryBuffer);
     json.beginObject();
     json.member("geometryChangeCount", load(record, srfc_record::kGeometryChangeCount));
     json.member("geometryBuffer", buffer);
     json.member("geometryCapacity", load(record, srfc_record::kGeometryCapacity));
-    const void* bytes = buffer != 0 ? connection.MapBuffer(buffer) : nullptr;
+    const void* bytes = buffer != 0 && connection ? connection->MapBuffer(buffer) : nullptr;
     json.member("geometryMapped", bytes != nullptr);
     if (bytes)
-        json.member("geometryBufferSize", uint64_t{connection.MappedBufferSize(buffer)});
+        json.member("geometryBufferSize", uint64_t{connection->MappedBufferSize(buffer)});
     json.endObject();
 }
 
@@ -80,6 +81,20 @@ const RecordDecoderEntry* findRecordDecoder(uint32_t tag) {
             return &entry;
     }
     return nullptr;
+}
+
+bool decodeRecordBytes(std::span<const std::byte> slot, LiveConnection* connection, JsonWriter& json) {
+    if (slot.size() < kBlockSize)
+        return false;
+    // A whole aligned slot, as the decoders expect of a record in a mapping.
+    alignas(RecordPrefix) std::byte copy[kBlockSize];
+    std::memcpy(copy, slot.data(), kBlockSize);
+    const auto* record = reinterpret_cast<const RecordPrefix*>(copy);
+    const RecordDecoderEntry* decoder = findRecordDecoder(load(record, record::kTag));
+    if (!decoder)
+        return false;
+    decoder->decode(connection, record, json);
+    return true;
 }
 
 std::u16string readBufferText(const void* bytes, size_t maxBytes) {

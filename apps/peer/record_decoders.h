@@ -6,6 +6,9 @@
 //
 // New record types (or more fields of a known one) are added as a decoder function
 // and one line in the table of record_decoders.cpp.
+//
+// decodeRecordBytes runs the same decoders on a copy of a slot's bytes, without a
+// channel: the entry point for fuzzing what a hostile creator can put in a record.
 
 #include <cstdint>
 #include <span>
@@ -15,7 +18,8 @@
 
 namespace velora_peer {
 
-using RecordDecoder = void (*)(VantroAPI::LiveConnection& connection, const VantroAPI::RecordPrefix* record,
+// connection may be null: buffers the record names are then reported unmapped.
+using RecordDecoder = void (*)(VantroAPI::LiveConnection* connection, const VantroAPI::RecordPrefix* record,
                                JsonWriter& json);
 
 struct RecordDecoderEntry {
@@ -29,6 +33,12 @@ std::span<const RecordDecoderEntry> recordDecoders();
 
 // The decoder for a tag, or null for a tag the peer does not know.
 const RecordDecoderEntry* findRecordDecoder(uint32_t tag);
+
+// Writes the payload object of the record in slot (its first kBlockSize bytes are
+// the slot; the bytes need no alignment), mapping its buffers through connection
+// when given. False, writing nothing, when slot is shorter than a slot or its tag
+// has no decoder.
+bool decodeRecordBytes(std::span<const std::byte> slot, VantroAPI::LiveConnection* connection, JsonWriter& json);
 
 // UTF-16 text at the start of a mapped buffer: up to its terminator, never past
 // maxBytes. bytes may be null (gives the empty text).

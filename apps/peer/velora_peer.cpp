@@ -8,6 +8,8 @@
 #include "channel_summary.h"
 #include "platform/clock.h"
 #include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/shared_memory.h"
 #include "platform/utf.h"
 
 namespace velora_peer {
@@ -20,9 +22,22 @@ namespace {
 constexpr uint32_t kSyncLockTimeoutUs = 100'000;
 constexpr uint32_t kHoldLockTimeoutUs = 5'000'000;
 constexpr uint32_t kPollIntervalMs = 20;
+// How often a connected peer looks whether the creator has closed; a creator that
+// stops and starts again waits for the old mapping to go (LiveConnection::Create).
+constexpr int64_t kCreatorCheckMs = 50;
 
 uint64_t nowMs() {
     return platform::monotonicNanoseconds() / 1'000'000;
+}
+
+// False only when the store says the value is absent: a store that cannot be read
+// right now must not make the peer drop a live connection.
+bool isAnnounced(const std::u16string& name) {
+    platform::RegistryKey key;
+    long rc = platform::RegistryKey::open(platform::RegHive::currentUser, kConnectionsKey, key);
+    if (rc == platform::kErrorSuccess)
+        rc = key.queryValue(name, nullptr, nullptr);
+    return rc != platform::kErrorFileNotFound;
 }
 
 uint64_t fnv1a(const uint8_t* bytes, size_t size) {
@@ -37,14 +52,43 @@ uint64_t fnv1a(const uint8_t* bytes, size_t size) {
 VeloraPeer::VeloraPeer(PeerOptions options) : options_(std::move(options)) {}
 
 bool VeloraPeer::tryOpen() {
+    announcementSeen_ = false;
     if (!options_.connection.empty())
         return connection_.Open(platform::fromUtf8(options_.connection)) == 0;
     std::vector<std::u16string> names;
     for (const std::u16string& name : connection_.ListConnections(names, 1)) {
-        if (connection_.Open(name) == 0)
+        if (connection_.Open(name) == 0) {
+            announcementSeen_ = true;
             return true;
+        }
     }
     return false;
+}
+
+const char* VeloraPeer::creatorClosed() {
+    if (connection_.IsBroken())
+        return "broken";
+    if (!platform::isProcessAlive(connection_.CreatorProcessId()))
+        return "creator-gone";
+    // A connection opened by name may not be announced yet: only the removal of an
+    // announcement seen before means that the creator closed it.
+    if (isAnnounced(connection_.GetName()))
+        announcementSeen_ = true;
+    else if (announcementSeen_)
+        return "unannounced";
+    return nullptr;
+}
+
+void VeloraPeer::releaseIfCreatorClosed() {
+    if (!connection_.IsOpen())
+        return;
+    const char* reason = creatorClosed();
+    if (!reason)
+        return;
+    const std::string name = platform::toUtf8(connection_.GetName());
+    connection_.Disconnect();  // before the line: whoever reads it may look at /dev/shm at once
+    std::printf("RELEASED name=%s reason=%s\n", name.c_str(), reason);
+    std::fflush(stdout);
 }
 
 bool VeloraPeer::connect(int64_t waitMs) {
@@ -133,12 +177,15 @@ void VeloraPeer::listen() {
     const bool forever = options_.listenMs < 0;
     const uint64_t deadline = nowMs() + static_cast<uint64_t>(std::max<int64_t>(options_.listenMs, 0));
     while (options_.exitAfterMessages < 0 || messages_ < static_cast<uint64_t>(options_.exitAfterMessages)) {
+        releaseIfCreatorClosed();
         const uint64_t now = nowMs();
         if (!forever && now >= deadline)
             break;
-        const int timeout = forever ? -1 : static_cast<int>(std::min<uint64_t>(deadline - now, INT32_MAX));
+        int64_t timeout = forever ? -1 : static_cast<int64_t>(std::min<uint64_t>(deadline - now, INT32_MAX));
+        if (connection_.IsOpen() && (timeout < 0 || timeout > kCreatorCheckMs))
+            timeout = kCreatorCheckMs;
         platform::WindowMessage message;
-        if (!window_.receive(message, timeout))
+        if (!window_.receive(message, static_cast<int>(timeout)))
             continue;
         ++messages_;
         std::printf("MESSAGE n=%" PRIu64 " id=0x%04" PRIX32 " wParam=%" PRIu64 " lParam=%" PRIu64 "\n", messages_,
@@ -151,7 +198,17 @@ void VeloraPeer::listen() {
     }
 }
 
+void VeloraPeer::sweep() {
+    // A creator killed without closing leaves its mappings (and its announcement)
+    // behind; nobody else would ever remove them.
+    const size_t abandoned = platform::SharedMemory::reclaimAbandoned();
+    std::vector<std::u16string> ignored;
+    connection_.ListConnections(ignored, 0);  // deletes announcements whose mapping is gone
+    std::printf("SWEPT abandoned=%zu\n", abandoned);
+}
+
 int VeloraPeer::run() {
+    sweep();
     platform::WindowInfo info;
     info.className = platform::fromUtf8(options_.windowClass);
     info.title = u"Velora " + platform::fromUtf8(options_.version);

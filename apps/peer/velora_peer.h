@@ -4,6 +4,8 @@
 // (taking it only briefly, with its own process id), reads the records and clears
 // their changed bits, and reports everything it sees on stdout, one line per event:
 //
+//   SWEPT abandoned=<n>          crash leftovers removed at start (shared memory names
+//                                nobody holds, stale announcements)
 //   READY window=<handle> pid=<pid>
 //   OPENED name=<name> creator=<pid> usableSlots=<n> ownerForeground=<0|1>
 //   NO-CONNECTION
@@ -13,8 +15,14 @@
 //   CREATED-BUFFER id=0x<id> record=<id> size=<n>         CREATE-BUFFER failed
 //   LOCKED / UNLOCKED / LOCK-FAILED
 //   CLOSED-LINK
+//   RELEASED name=<name> reason=<unannounced|creator-gone|broken>
 //   MESSAGE n=<count> id=0x<message> wParam=<w> lParam=<l>
 //   EXIT messages=<count>
+//
+// While connected it looks every 50 ms whether the creator has closed: its
+// announcement, once seen, was removed; its process is gone; or the mapping was
+// shrunk under the peer. It then releases the connection (RELEASED) so that the
+// creator can create it again, and opens the next one on the next wake-up message.
 //
 // Buffers it creates are filled with the bytes (id + i) mod 256, i the byte offset.
 
@@ -37,8 +45,11 @@ public:
     int run();
 
 private:
+    void sweep();
     bool connect(int64_t waitMs);
     bool tryOpen();
+    const char* creatorClosed();
+    void releaseIfCreatorClosed();
     void sync();
     void readBuffers();
     void createBuffers();
@@ -49,6 +60,7 @@ private:
     vantro::platform::Window window_;
     VantroAPI::LiveConnection connection_;
     uint64_t messages_ = 0;
+    bool announcementSeen_ = false;  // the open connection was announced at some point
 };
 
 // The byte a peer-created buffer holds at offset i.

@@ -17,6 +17,40 @@ namespace VantroAPI {
 using vantro::platform::SharedMemory;
 using vantro::platform::ShmResult;
 
+namespace {
+
+// How long Create waits for a peer to let go of this process's previous channel of
+// the same name. A peer notices the closing within its polling interval (the test
+// peer looks every 50 ms); one that does not is treated as another owner.
+constexpr uint64_t kEarlierChannelWaitNs = 2'000'000'000;
+constexpr uint32_t kEarlierChannelPollMs = 10;
+
+// Whether the live mapping of that name is a channel that creatorPid made.
+bool isChannelOf(const std::u16string& mapping, uint32_t creatorPid) {
+    SharedMemory existing;
+    if (SharedMemory::open(mapping, existing) != ShmResult::ok || existing.size() < kHeaderSize)
+        return false;
+    return load(existing.data(), header::kTag) == kTagHead && load(existing.data(), header::kCreatorPid) == creatorPid;
+}
+
+// Creates the main mapping. A mapping of the name that this process created before
+// and has closed lives on while a peer still holds it; the peer lets go once it sees
+// the announcement removed, so a stop followed at once by a start waits for that
+// instead of reporting the name as taken.
+ShmResult createMainMapping(const std::u16string& mapping, size_t bytes, uint32_t ownPid, SharedMemory& out) {
+    ShmResult result = SharedMemory::create(mapping, bytes, out);
+    if (result != ShmResult::alreadyExists || !isChannelOf(mapping, ownPid))
+        return result;
+    const uint64_t deadline = vantro::platform::monotonicNanoseconds() + kEarlierChannelWaitNs;
+    while (result == ShmResult::alreadyExists && vantro::platform::monotonicNanoseconds() < deadline) {
+        vantro::platform::sleepMilliseconds(kEarlierChannelPollMs);
+        result = SharedMemory::create(mapping, bytes, out);
+    }
+    return result;
+}
+
+}  // namespace
+
 LiveConnection::LiveConnection() : ownProcessId_(vantro::platform::currentProcessId()) {}
 
 LiveConnection::~LiveConnection() {
@@ -28,11 +62,14 @@ LiveConnection::~LiveConnection() {
 
 void LiveConnection::attach(SharedMemory&& mapping, uint32_t firstSlotOffset) {
     mapping_ = std::move(mapping);
+    broken_.store(false);
+    mapping_.notifyWhenBroken(&broken_);
     view_ = static_cast<std::byte*>(mapping_.data());
     const size_t size = mapping_.size();
     slotsOffset_ = firstSlotOffset;
     usableSlots_ = 0;
     freeSlotHint_ = 0;
+    lockEpoch_.fetch_add(1);
     // Slots must not overlap the header and must stay 4-aligned so that record
     // pointers are valid RecordPrefix addresses; otherwise the channel has no slots.
     if (firstSlotOffset >= kHeaderSize && firstSlotOffset % 4 == 0 && firstSlotOffset <= size) {
@@ -51,7 +88,7 @@ int32_t LiveConnection::Create(const std::u16string& name, uint32_t slotCount) {
     if (bytes > std::numeric_limits<uint32_t>::max())
         return -1;
     SharedMemory mapping;
-    switch (SharedMemory::create(mappingName(name), bytes, mapping)) {
+    switch (createMainMapping(mappingName(name), bytes, ownProcessId_, mapping)) {
         case ShmResult::ok: break;
         case ShmResult::alreadyExists: return -2;
         default: return -1;
@@ -60,6 +97,9 @@ int32_t LiveConnection::Create(const std::u16string& name, uint32_t slotCount) {
     const ConnectionHeader initial = makeInitialHeader(slotCount, ownProcessId_);
     std::memcpy(mapping.data(), &initial, sizeof initial);
     attach(std::move(mapping), kFirstSlotOffset);
+    creatorPid_ = ownProcessId_;
+    statBuffer_ = 0;
+    statCapacity_ = 0;
 
     bufferIdCounter_.store(kCreatorBufferIdBase);
     name_ = name;
@@ -68,6 +108,7 @@ int32_t LiveConnection::Create(const std::u16string& name, uint32_t slotCount) {
 
     viewRecord_ = AddRecord(kTagView);
     statRecord_ = AddRecord(kTagStat);
+    statRecordId_ = statRecord_ ? load(statRecord_, record::kId) : 0;
     return 0;
 }
 
@@ -80,6 +121,7 @@ int32_t LiveConnection::Open(const std::u16string& name) {
     if (mapping.size() < kHeaderSize)
         return -1;  // not a channel: too small to hold the header fields we read
     const uint32_t firstSlotOffset = load(mapping.data(), header::kFirstSlotOffset);
+    creatorPid_ = load(mapping.data(), header::kCreatorPid);
     attach(std::move(mapping), firstSlotOffset);
     bufferIdCounter_.store(kOpenerBufferIdBase);
     name_ = name;
@@ -97,14 +139,19 @@ void LiveConnection::Disconnect() {
     std::atomic_ref<uint32_t> owner(*lockWord());
     uint32_t expected = ownProcessId_;
     owner.compare_exchange_strong(expected, 0, std::memory_order_release);
+    lockEpoch_.fetch_add(1);
 
     bufferTable_.clear();  // each entry unmaps and closes its buffer
     recordBuffers_.clear();
     viewRecord_ = nullptr;
     statRecord_ = nullptr;
+    statRecordId_ = 0;
+    statBuffer_ = 0;
+    statCapacity_ = 0;
     view_ = nullptr;
     slotsOffset_ = 0;
     usableSlots_ = 0;
+    creatorPid_ = 0;
     mapping_.close();
     name_.clear();
 }
@@ -142,24 +189,46 @@ bool LiveConnection::recordMatches(const std::byte* slot, uint32_t tag, uint32_t
     return mask == 0 || (load(slot, record::kFlags) & mask) == (mask & value);
 }
 
+bool LiveConnection::ownsSlot(const RecordPrefix* record) const {
+    if (!IsOpen() || !record)
+        return false;
+    // As addresses: the pointer may come from anywhere, even an earlier mapping.
+    const auto address = reinterpret_cast<uintptr_t>(record);
+    const auto first = reinterpret_cast<uintptr_t>(view_ + slotsOffset_);
+    if (address < first)
+        return false;
+    const uintptr_t offset = address - first;
+    return offset % kBlockSize == 0 && offset / kBlockSize < usableSlots_;
+}
+
+uint32_t LiveConnection::lowestFreeSlot(uint32_t limit) {
+    const uint64_t epoch = lockEpoch_.load();
+    const bool holdingSinceHint =
+        hintLockEpoch_ == epoch && std::atomic_ref<uint32_t>(*lockWord()).load() == ownProcessId_;
+    uint32_t i = holdingSinceHint ? freeSlotHint_ : 0;
+    while (i < limit && load(slotAt(i), record::kTag) != 0)
+        ++i;
+    freeSlotHint_ = i;
+    hintLockEpoch_ = epoch;
+    return i;
+}
+
 RecordPrefix* LiveConnection::AddRecord(uint32_t tag) {
     if (!IsOpen() || tag == kTagHead)
         return nullptr;
     const uint32_t limit = std::min(load(view_, header::kSlotCount), usableSlots_);
-    for (uint32_t i = freeSlotHint_; i < limit; ++i) {
-        std::byte* slot = slotAt(i);
-        if (load(slot, record::kTag) != 0)
-            continue;
-        freeSlotHint_ = i + 1;
-        if (load(view_, header::kHighestSlot) < i)
-            store(view_, header::kHighestSlot, i);
-        std::memset(slot, 0, kBlockSize);
-        const RecordPrefix prefix{tag, recordSizeForTag(tag), ++recordIdCounter_, 0, 0};
-        store(slot, Field<RecordPrefix>{0}, prefix);
-        store(view_, header::kRecordCount, load(view_, header::kRecordCount) + 1);
-        return recordAt(i);
-    }
-    return nullptr;
+    const uint32_t i = lowestFreeSlot(limit);
+    if (i >= limit)
+        return nullptr;
+    freeSlotHint_ = i + 1;
+    std::byte* slot = slotAt(i);
+    if (load(view_, header::kHighestSlot) < i)
+        store(view_, header::kHighestSlot, i);
+    std::memset(slot, 0, kBlockSize);
+    const RecordPrefix prefix{tag, recordSizeForTag(tag), ++recordIdCounter_, 0, 0};
+    store(slot, Field<RecordPrefix>{0}, prefix);
+    store(view_, header::kRecordCount, load(view_, header::kRecordCount) + 1);
+    return recordAt(i);
 }
 
 int32_t LiveConnection::RemoveRecord(uint32_t id) {
@@ -260,8 +329,10 @@ uint32_t* LiveConnection::lockWord() const {
 bool LiveConnection::tryTakeLock() {
     std::atomic_ref<uint32_t> owner(*lockWord());
     uint32_t expected = 0;
-    if (owner.compare_exchange_strong(expected, ownProcessId_, std::memory_order_acquire))
+    if (owner.compare_exchange_strong(expected, ownProcessId_, std::memory_order_acquire)) {
+        lockEpoch_.fetch_add(1);  // the other process may have changed slots meanwhile
         return true;
+    }
     return expected == ownProcessId_;
 }
 
@@ -287,13 +358,23 @@ void LiveConnection::Unlock() {
         return;
     std::atomic_ref<uint32_t> owner(*lockWord());
     uint32_t expected = ownProcessId_;
-    owner.compare_exchange_strong(expected, 0, std::memory_order_release);
+    if (owner.compare_exchange_strong(expected, 0, std::memory_order_release))
+        lockEpoch_.fetch_add(1);
 }
 
 // --- Buffers ----------------------------------------------------------------------------------
 
 std::u16string LiveConnection::ownBufferName(uint32_t id) const {
-    return bufferName(load(view_, header::kCreatorPid), id);
+    return bufferName(creatorPid_, id);
+}
+
+void LiveConnection::keepBuffer(uint32_t id, SharedMemory&& memory) {
+    BufferTable::accessor entry;
+    // Another thread may have opened it meanwhile: keep theirs, ours closes here.
+    if (bufferTable_.insert(entry, id)) {
+        entry->second.memory = std::move(memory);
+        entry->second.memory.notifyWhenBroken(&broken_);
+    }
 }
 
 uint32_t LiveConnection::CreateBuffer(uint32_t recordId, uint32_t size) {
@@ -305,11 +386,7 @@ uint32_t LiveConnection::CreateBuffer(uint32_t recordId, uint32_t size) {
     SharedMemory memory;
     if (SharedMemory::create(ownBufferName(id), size, memory) != ShmResult::ok)
         return 0;
-    {
-        BufferTable::accessor entry;
-        bufferTable_.insert(entry, id);
-        entry->second.memory = std::move(memory);
-    }
+    keepBuffer(id, std::move(memory));
     RecordBufferTable::accessor owner;
     recordBuffers_.insert(owner, recordId);
     owner->second.insert(id);
@@ -327,11 +404,9 @@ void* LiveConnection::MapBuffer(uint32_t id) {
     SharedMemory memory;
     if (SharedMemory::open(ownBufferName(id), memory) != ShmResult::ok)
         return nullptr;
-    BufferTable::accessor entry;
-    // Another thread may have opened it meanwhile: keep theirs, ours closes here.
-    if (bufferTable_.insert(entry, id))
-        entry->second.memory = std::move(memory);
-    return entry->second.memory.data();
+    keepBuffer(id, std::move(memory));
+    BufferTable::const_accessor entry;
+    return bufferTable_.find(entry, id) ? entry->second.memory.data() : nullptr;
 }
 
 size_t LiveConnection::MappedBufferSize(uint32_t id) const {

@@ -14,7 +14,15 @@
 // by the header's totalSize/slotCount/firstSlotOffset/highestSlot: scans cover at
 // most the slots that fit in the mapping, records are whole 2048-byte slots inside
 // it, and buffer contents are bounded by the buffer mapping's real size
-// (MappedBufferSize).
+// (MappedBufferSize). Nothing the object needs to find its own memory is read back
+// from the mapping: the creator's process id, the STAT record's id, text buffer and
+// capacity are kept in the process, so a peer that rewrites them cannot make the
+// creator free or write through a buffer that is not the one it means.
+//
+// Shrinking: the other process may truncate the main mapping or a buffer. The
+// platform then swaps the lost pages for private zero pages instead of letting the
+// process die of SIGBUS, and the connection reports itself broken (IsBroken, and
+// IsActive false); the owner closes it at its next idle moment.
 //
 // Threads: counters and buffer tables are safe for concurrent use; the peer window
 // list is guarded by windowListMutex_. Slot search in AddRecord is not atomic:
@@ -77,7 +85,9 @@ public:
     // ((slotCount + 1) x 2048 bytes, which must stay below 4 GiB). Disconnects first
     // when open, sweeps stale registry values, then adds the "VIEW" and "STAT"
     // records. 0 success; -1 failure (object stays closed); -2 a live mapping of that
-    // name already exists (another process owns it; it is left untouched).
+    // name already exists (another process owns it; it is left untouched). When that
+    // mapping is this process's own earlier channel, still held by a peer that has
+    // not yet seen it closed, Create waits up to 2 s for the peer to let go.
     virtual int32_t Create(const std::u16string& name, uint32_t slotCount);
 
     // Slot 3. UnregisterName(name), then Disconnect.
@@ -125,15 +135,16 @@ public:
     virtual std::vector<RecordPrefix*>& FindRecords(std::vector<RecordPrefix*>& out, uint32_t tag, uint32_t mask,
                                                     uint32_t value);
 
-    // Slot 14. Null record: nothing. Bit 0x1 in flags increments changeCount (even
-    // when the bit is already set); then flags |= flags. record must come from this
-    // connection (AddRecord/FindRecord/FindRecords) and the connection must be open.
+    // Slot 14. Bit 0x1 in flags increments changeCount (even when the bit is
+    // already set); then flags |= flags. Nothing when closed, for a null record or a
+    // pointer that is not the start of a slot of the current mapping (a record of
+    // an earlier connection, say).
     virtual void SetRecordFlags(RecordPrefix* record, uint32_t flags);
 
-    // Slot 15. record.flags &= ~flags. Null record: nothing.
+    // Slot 15. record.flags &= ~flags; nothing where SetRecordFlags does nothing.
     virtual void ClearRecordFlags(RecordPrefix* record, uint32_t flags);
 
-    // Slot 16. record.flags & flags; 0 for a null record.
+    // Slot 16. record.flags & flags; 0 where SetRecordFlags does nothing.
     virtual uint32_t TestRecordFlags(const RecordPrefix* record, uint32_t flags);
 
     // Slot 17. Header: bit 0x1 increments changeCount and updateCount; then
@@ -153,9 +164,10 @@ public:
     // Slot 22. Copies text (null = empty) into header.label, truncated to 63 units.
     virtual void SetLabel(const char16_t* text);
 
-    // Slot 23. Address of header.label (64 units) in the mapping, null when closed.
-    // The other process may leave it unterminated: read at most 64 units (or use
-    // loadText with header::kLabel).
+    // Slot 23. header.label as a zero-terminated text of at most 63 units, null when
+    // closed. The other process may rewrite the field at any time and leave it
+    // unterminated, so this is a copy held by the object (not the mapped field),
+    // valid until the next GetLabel or Disconnect.
     virtual const char16_t* GetLabel();
 
     // Slot 24. Takes the inter-process lock (the header's lockOwner word) for this
@@ -189,7 +201,8 @@ public:
     // ignored). 0, or -1 when there is no name.
     virtual int32_t Register();
 
-    // Slot 31. Open and header flag 0x2 (closed by the peer) clear.
+    // Slot 31. Open, not broken (IsBroken) and header flag 0x2 (closed by the peer)
+    // clear.
     virtual bool IsActive();
 
     // Slot 32. Posts message 0x8729 (wParam = the second argument, lParam = the
@@ -211,7 +224,8 @@ public:
     virtual void SetStatistics(const StatisticsMap& values);
 
     // Slots 35 to 38. header.path1 / path2 (260 units), set truncated to 259 units;
-    // Get returns the field's address (read at most 260 units) or null when closed.
+    // Get returns a zero-terminated copy of at most 259 units like GetLabel (valid
+    // until the next call of the same getter or Disconnect), null when closed.
     virtual void SetPath1(const char16_t* text);
     virtual const char16_t* GetPath1();
     virtual void SetPath2(const char16_t* text);
@@ -267,6 +281,14 @@ public:
     // This process's id as taken at construction.
     uint32_t OwnProcessId() const { return ownProcessId_; }
 
+    // True once another process shrank the main mapping or one of this connection's
+    // buffers under it (see the class comment). Any thread; false when closed.
+    bool IsBroken() const { return IsOpen() && broken_.load(); }
+
+    // The creator's process id as this object uses it for buffer names: its own id
+    // after Create, the header's value as read at Open. 0 when closed.
+    uint32_t CreatorProcessId() const { return creatorPid_; }
+
 private:
     struct BufferEntry {
         vantro::platform::SharedMemory memory;
@@ -275,6 +297,10 @@ private:
     using RecordBufferTable = tbb::concurrent_hash_map<uint32_t, tbb::concurrent_unordered_set<uint32_t>>;
 
     void attach(vantro::platform::SharedMemory&& mapping, uint32_t firstSlotOffset);
+    void keepBuffer(uint32_t id, vantro::platform::SharedMemory&& memory);
+    bool ownsSlot(const RecordPrefix* record) const;
+    uint32_t lowestFreeSlot(uint32_t limit);
+    const char16_t* copyText(TextField field, std::u16string& copy);
     std::byte* slotAt(uint32_t index) const;
     RecordPrefix* recordAt(uint32_t index) const;
     uint32_t scanLimit() const;
@@ -292,13 +318,23 @@ private:
     std::byte* view_ = nullptr;       // start of the main mapping; null while closed
     uint32_t slotsOffset_ = 0;        // where slot 0 begins in this process's view
     uint32_t usableSlots_ = 0;        // slots wholly inside the mapping
-    // No slot below this index is free as far as this process knows: AddRecord starts
-    // its search here and RemoveRecord lowers it, which keeps "lowest free slot" exact
-    // for this process's own records without rescanning thousands of slots per record.
-    // A slot freed by the other process below the hint is not reused.
+    uint32_t creatorPid_ = 0;         // names buffers; never re-read from the header
+    std::atomic<bool> broken_{false}; // set from the SIGBUS handler; see IsBroken
+    // No slot below freeSlotHint_ was free when this process last looked. The other
+    // process may free slots at any time it holds the lock, so the hint is trusted
+    // only while this process has held the lock without a break since the hint was
+    // computed (hintLockEpoch_ == lockEpoch_); otherwise AddRecord scans from slot 0.
+    // The material writer adds its records under one lock, so a batch of thousands
+    // costs one scan, and a slot the peer freed is still the first one re-used.
     uint32_t freeSlotHint_ = 0;
+    uint64_t hintLockEpoch_ = 0;
+    std::atomic<uint64_t> lockEpoch_{1};  // changes whenever this process takes or gives up the lock
     RecordPrefix* viewRecord_ = nullptr;  // made by Create; null for an opener
     RecordPrefix* statRecord_ = nullptr;
+    uint32_t statRecordId_ = 0;           // the STAT record's id, its text buffer and that
+    uint32_t statBuffer_ = 0;             // buffer's capacity as this process made them
+    uint32_t statCapacity_ = 0;
+    std::u16string labelCopy_, path1Copy_, path2Copy_;  // what the text getters hand out
 
     std::atomic<uint32_t> recordIdCounter_{0};  // never reset: ids keep rising across connections
     std::atomic<uint32_t> bufferIdCounter_{0};  // reset by Create and Open

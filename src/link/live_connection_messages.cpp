@@ -33,7 +33,7 @@ std::u16string statisticsText(const StatisticsMap& values) {
 // --- Record flags ---------------------------------------------------------------------------
 
 void LiveConnection::SetRecordFlags(RecordPrefix* record, uint32_t flags) {
-    if (!record)
+    if (!ownsSlot(record))
         return;
     if (flags & kRecordChanged)
         store(record, record::kChangeCount, load(record, record::kChangeCount) + 1);
@@ -41,13 +41,13 @@ void LiveConnection::SetRecordFlags(RecordPrefix* record, uint32_t flags) {
 }
 
 void LiveConnection::ClearRecordFlags(RecordPrefix* record, uint32_t flags) {
-    if (!record)
+    if (!ownsSlot(record))
         return;
     store(record, record::kFlags, load(record, record::kFlags) & ~flags);
 }
 
 uint32_t LiveConnection::TestRecordFlags(const RecordPrefix* record, uint32_t flags) {
-    if (!record)
+    if (!ownsSlot(record))
         return 0;
     return load(record, record::kFlags) & flags;
 }
@@ -90,8 +90,17 @@ void LiveConnection::SetLabel(const char16_t* text) {
         storeText(view_, header::kLabel, text);
 }
 
+const char16_t* LiveConnection::copyText(TextField field, std::u16string& copy) {
+    if (!IsOpen())
+        return nullptr;
+    // loadText stops at the field's end; the last unit is reserved for the terminator
+    // the writer must have left there.
+    copy = loadText(view_, TextField{field.offset, field.units - 1});
+    return copy.c_str();
+}
+
 const char16_t* LiveConnection::GetLabel() {
-    return IsOpen() ? reinterpret_cast<const char16_t*>(view_ + header::kLabel.offset) : nullptr;
+    return copyText(header::kLabel, labelCopy_);
 }
 
 void LiveConnection::SetPath1(const char16_t* text) {
@@ -100,7 +109,7 @@ void LiveConnection::SetPath1(const char16_t* text) {
 }
 
 const char16_t* LiveConnection::GetPath1() {
-    return IsOpen() ? reinterpret_cast<const char16_t*>(view_ + header::kPath1.offset) : nullptr;
+    return copyText(header::kPath1, path1Copy_);
 }
 
 void LiveConnection::SetPath2(const char16_t* text) {
@@ -109,7 +118,7 @@ void LiveConnection::SetPath2(const char16_t* text) {
 }
 
 const char16_t* LiveConnection::GetPath2() {
-    return IsOpen() ? reinterpret_cast<const char16_t*>(view_ + header::kPath2.offset) : nullptr;
+    return copyText(header::kPath2, path2Copy_);
 }
 
 void LiveConnection::SetUserValue(uint32_t value) {
@@ -129,7 +138,7 @@ bool LiveConnection::HasBothPaths() {
 }
 
 bool LiveConnection::IsActive() {
-    return IsOpen() && TestFlags(kHeaderClosedByPeer) == 0;
+    return IsOpen() && !IsBroken() && TestFlags(kHeaderClosedByPeer) == 0;
 }
 
 // --- "VIEW" and "STAT" --------------------------------------------------------------------------
@@ -159,23 +168,18 @@ void LiveConnection::SetStatistics(const StatisticsMap& values) {
     if (2 * byteLength > UINT32_MAX)
         return;  // a caller's bug: statistics are a few hundred bytes
 
-    uint32_t buffer = load(statRecord_, stat_record::kTextBuffer);
-    uint32_t capacity = load(statRecord_, stat_record::kTextCapacity);
-    // The record lives in shared memory: re-use the buffer only when it really is
-    // as large as the record claims.
-    bool reuse = buffer != 0 && capacity >= byteLength && MapBuffer(buffer) != nullptr &&
-                 MappedBufferSize(buffer) >= byteLength;
-    if (!reuse) {
-        if (buffer != 0)
-            DestroyBuffer(buffer);
-        capacity = static_cast<uint32_t>(2 * byteLength);
-        buffer = CreateBuffer(load(statRecord_, record::kId), capacity);
-        store(statRecord_, stat_record::kTextBuffer, buffer);
-        store(statRecord_, stat_record::kTextCapacity, capacity);
+    // The buffer id and capacity are this process's own: the record's copies are
+    // for the peer, which may have rewritten them to name any buffer we hold.
+    if (statBuffer_ == 0 || statCapacity_ < byteLength) {
+        DestroyBuffer(statBuffer_);
+        statCapacity_ = static_cast<uint32_t>(2 * byteLength);
+        statBuffer_ = CreateBuffer(statRecordId_, statCapacity_);
     }
-    if (auto* bytes = static_cast<std::byte*>(MapBuffer(buffer))) {
-        const size_t room = MappedBufferSize(buffer);
-        std::memset(bytes, 0, std::min<size_t>(capacity, room));
+    store(statRecord_, stat_record::kTextBuffer, statBuffer_);
+    store(statRecord_, stat_record::kTextCapacity, statCapacity_);
+    if (auto* bytes = static_cast<std::byte*>(MapBuffer(statBuffer_))) {
+        const size_t room = MappedBufferSize(statBuffer_);
+        std::memset(bytes, 0, std::min<size_t>(statCapacity_, room));
         std::memcpy(bytes, text.c_str(), std::min<size_t>(byteLength, room));
     }
     SetRecordFlags(statRecord_, kRecordChanged);

@@ -15,17 +15,28 @@
 // open, exists and close decide under an exclusive flock on /dev/shm, and the last
 // holder to close removes the name.
 //
+// Shrinking: another process of the user can truncate the object under a live
+// mapping. Touching the lost pages would raise SIGBUS; instead every mapping made
+// here is guarded (see posix/shrunk_mapping_guard.h): the whole mapping is replaced
+// by private zero pages, keeps working as plain memory that nobody else sees, and
+// reports isBroken(). Owners check that and give the mapping up.
+//
 // Thread-safety: the static functions may be called from any thread. One
 // SharedMemory object must not be used from two threads at once. Holds are not
 // passed on by fork (descriptors are close-on-exec and a forked copy shares the
 // parent's hold rather than adding one).
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vantro::platform {
+
+namespace posix {
+struct GuardedRange;
+}
 
 enum class ShmResult {
     ok,
@@ -72,9 +83,12 @@ public:
     // The directory holding the objects (shm_open's namespace on Linux).
     static constexpr const char* kDirectory = "/dev/shm";
 
-    // Removes every name of ours in /dev/shm whose holders all died; returns how
-    // many were removed. Live mappings and other users' names are left alone. For
-    // start-up sweeps and test clean-up; any thread.
+    // Removes every name of ours in /dev/shm whose holders all died (crash
+    // leftovers); returns how many were removed. Live mappings and other users'
+    // names are left alone. Called once at start-up by the plug-in and the test
+    // peer; any thread. With the environment variable VANTRO_KEEP_ABANDONED_SHM set
+    // to a non-empty value it removes nothing and returns 0: leftovers then stay for
+    // inspection (the test suite sets it, so that its leak check sees every leak).
     static size_t reclaimAbandoned();
 
     // Unmaps, releases this process's hold and removes the name when this was the
@@ -82,6 +96,16 @@ public:
     void close();
 
     bool isOpen() const { return data_ != nullptr; }
+
+    // True once another process shrank the object under this mapping: data() then
+    // holds private zero pages (and whatever was written since) that no other
+    // process sees. Stays true until close.
+    bool isBroken() const;
+
+    // Has flag set to true when this mapping breaks (at once if it already has).
+    // The flag is set from a signal handler and must outlive the mapping (or a later
+    // call with null). One flag per mapping; moves keep it.
+    void notifyWhenBroken(std::atomic<bool>* flag);
     void* data() const { return data_; }
     size_t size() const { return size_; }
 
@@ -90,6 +114,7 @@ private:
     size_t size_ = 0;
     int fd_ = -1;
     std::string name_;
+    posix::GuardedRange* guard_ = nullptr;  // null when closed or unguarded
 };
 
 }  // namespace vantro::platform

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -14,6 +15,7 @@
 #include "link/live_connection.h"
 #include "link_test_support.h"
 #include "platform/shared_memory.h"
+#include "record_decoders.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
 
@@ -78,9 +80,6 @@ void exerciseEveryOperation(LiveConnection& c, uint32_t seed) {
 
 class HostileChannelTest : public ::testing::Test {
 protected:
-    // A child killed on a failed check may leave names that nobody holds any more.
-    void TearDown() override { vantro::platform::SharedMemory::reclaimAbandoned(); }
-
     vantro::test::TestEnvironment env;
     std::u16string name = vantro::test::uniqueName("hostile");
 };
@@ -172,6 +171,104 @@ TEST_F(HostileChannelTest, CreatorSurvivesARewrittenChannel) {
     EXPECT_EQ(creator.AddRecord(kTagSrfc), nullptr);
     exerciseEveryOperation(creator, 3);
     creator.Close();
+}
+
+// The peer writes each buffer id the creator owns (the statistics text buffer and
+// two geometry buffers) into each field the creator could read back: the STAT
+// record's text buffer, capacity and id, and the header's creator id. Whatever it
+// writes, the creator keeps writing its statistics into its own text buffer (under
+// the name the other side can open), republishes the right id and capacity, and
+// never frees, shrinks or writes over a geometry buffer.
+TEST_F(HostileChannelTest, RewrittenStatFieldsCannotRedirectTheCreator) {
+    LiveConnection creator;
+    ASSERT_EQ(creator.Create(name, 8), 0);
+    SharedMemory other;
+    ASSERT_EQ(SharedMemory::open(mappingName(name), other), ShmResult::ok);
+    auto* head = static_cast<std::byte*>(other.data());
+    std::byte* stat = head + kFirstSlotOffset + kBlockSize;
+    const uint32_t material = load(creator.AddRecord(kTagSrfc), record::kId);
+    const uint32_t geometry[] = {creator.CreateBuffer(material, 4096), creator.CreateBuffer(material, 64)};
+    for (uint32_t id : geometry)
+        std::memset(creator.MapBuffer(id), 0xA5, creator.MappedBufferSize(id));
+    const uint32_t realPid = creator.OwnProcessId();
+
+    std::u16string text = u"x";
+    creator.SetStatistics({{u"k", {1, text}}});
+    const std::pair<const char*, std::byte*> fields[] = {
+        {"textBuffer", stat + stat_record::kTextBuffer.offset},
+        {"textCapacity", stat + stat_record::kTextCapacity.offset},
+        {"record id", stat + record::kId.offset},
+        {"creatorPid", head + header::kCreatorPid.offset}};
+    for (const auto& [field, where] : fields) {
+        for (int pick = 0; pick < 3; ++pick) {
+            const uint32_t owned = pick < 2 ? geometry[pick] : load(stat, stat_record::kTextBuffer);
+            SCOPED_TRACE(std::string(field) + " = buffer " + std::to_string(owned));
+            std::memcpy(where, &owned, 4);
+            if (where == stat + stat_record::kTextBuffer.offset)
+                store(stat, stat_record::kTextCapacity, uint32_t{0});  // "too small": replace it
+            text += text;  // every other round outgrows the buffer
+            creator.SetStatistics({{u"k", {1, text}}});
+            store(head, header::kCreatorPid, realPid);
+            store(stat, record::kId, uint32_t{2});
+
+            for (uint32_t id : geometry) {
+                ASSERT_NE(creator.MapBuffer(id), nullptr);
+                const auto* bytes = static_cast<const uint8_t*>(creator.MapBuffer(id));
+                const size_t size = creator.MappedBufferSize(id);
+                EXPECT_EQ(size, id == geometry[0] ? 4096u : 64u);
+                EXPECT_EQ(std::count(bytes, bytes + size, 0xA5), static_cast<long>(size));
+            }
+            const uint32_t published = load(stat, stat_record::kTextBuffer);
+            EXPECT_NE(published, geometry[0]);
+            EXPECT_NE(published, geometry[1]);
+            EXPECT_GE(load(stat, stat_record::kTextCapacity), (text.size() + 9) * 2);
+            LiveConnection reader;  // the other side finds the text under the published id
+            ASSERT_EQ(reader.Open(name), 0);
+            const auto* shown = static_cast<const char16_t*>(reader.MapBuffer(published));
+            ASSERT_NE(shown, nullptr);
+            EXPECT_EQ(std::u16string(shown), u"{\"k\":\"" + text + u"\"}");
+            reader.Disconnect();
+        }
+    }
+    creator.Close();
+}
+
+// Header texts the other side left without terminator, with more text right after
+// them: the getters hand out at most the field, terminated.
+TEST_F(HostileChannelTest, TextGettersStayInsideTheirFields) {
+    LiveConnection creator;
+    ASSERT_EQ(creator.Create(name, 2), 0);
+    SharedMemory other;
+    ASSERT_EQ(SharedMemory::open(mappingName(name), other), ShmResult::ok);
+    auto* head = static_cast<std::byte*>(other.data());
+    // Everything from the label to the end of the header block is non-zero.
+    for (uint32_t offset = header::kLabel.offset; offset + 2 <= kBlockSize; offset += 2)
+        store(head, Field<char16_t>{offset}, offset < header::kPath1.offset ? u'L' : u'P');
+    EXPECT_EQ(std::u16string(creator.GetLabel()), std::u16string(63, u'L'));
+    EXPECT_EQ(std::u16string(creator.GetPath1()), std::u16string(259, u'P'));
+    EXPECT_EQ(std::u16string(creator.GetPath2()), std::u16string(259, u'P'));
+    EXPECT_TRUE(creator.HasBothPaths());
+    creator.Close();
+}
+
+// The decoders also run on a copy of a slot's bytes, unaligned and without a
+// channel (the fuzzing entry point): a buffer the record names is just unmapped.
+TEST(RecordDecoderBytes, DecodesASlotCopyWithoutAChannel) {
+    std::vector<std::byte> bytes(kBlockSize + 1);
+    std::byte* slot = bytes.data() + 1;
+    store(slot, Field<RecordPrefix>{0}, RecordPrefix{kTagStat, 0xFFFFFFFF, 1, 1, 0});
+    store(slot, stat_record::kTextBuffer, uint32_t{5});
+    velora_peer::JsonWriter json;
+    ASSERT_TRUE(velora_peer::decodeRecordBytes({slot, kBlockSize}, nullptr, json));
+    simdjson::dom::parser parser;
+    simdjson::dom::element stat = parser.parse(json.text());
+    EXPECT_EQ(uint64_t(stat["textBuffer"]), 5u);
+    EXPECT_FALSE(bool(stat["bufferMapped"]));
+    velora_peer::JsonWriter none;
+    EXPECT_FALSE(velora_peer::decodeRecordBytes({slot, kBlockSize - 1}, nullptr, none));
+    store(slot, record::kTag, makeTag("ZZZZ"));
+    EXPECT_FALSE(velora_peer::decodeRecordBytes({slot, kBlockSize}, nullptr, none));
+    EXPECT_EQ(none.text(), "");
 }
 
 // Random header and slot bytes, many times over: every operation and the peer's

@@ -1,8 +1,10 @@
 // A second process that creates a connection, for the tests that need a creator
-// other than the test process: "link_creator_child NAME SLOTS [--lock] [--register]". Prints
-// "CREATE rc=<result>"; on success it takes the lock (--lock, prints "LOCKED") and
-// announces the connection (--register, prints "REGISTERED") as asked, then stays
-// alive until killed, at most a minute.
+// other than the test process:
+// "link_creator_child NAME SLOTS [--lock] [--register] [--buffers N]". Prints
+// "CREATE rc=<result>"; on success it takes the lock (--lock, prints "LOCKED"),
+// announces the connection (--register, prints "REGISTERED") and creates N buffers
+// of 4096 bytes (--buffers, prints "BUFFERS <first id>-<last id>") as asked, then
+// stays alive until killed, at most a minute.
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +29,15 @@ int main(int argc, char** argv) {
             std::printf(connection.Lock(0) ? "LOCKED\n" : "LOCK-FAILED\n");
         if (std::string(argv[i]) == "--register")
             std::printf(connection.Register() == 0 ? "REGISTERED\n" : "REGISTER-FAILED\n");
+        if (std::string(argv[i]) == "--buffers" && i + 1 < argc) {
+            const unsigned long count = std::strtoul(argv[++i], nullptr, 10);
+            uint32_t first = 0, last = 0;
+            for (unsigned long n = 0; n < count; ++n) {
+                last = connection.CreateBuffer(1, 4096);
+                first = first ? first : last;
+            }
+            std::printf("BUFFERS %u-%u\n", first, last);
+        }
     }
     for (int i = 0; i < 600; ++i)
         vantro::platform::sleepMilliseconds(100);

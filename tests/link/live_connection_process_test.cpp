@@ -31,9 +31,6 @@ using vantro::test::utf8;
 
 class ProcessTest : public ::testing::Test {
 protected:
-    // A child killed on a failed check may leave names that nobody holds any more.
-    void TearDown() override { vantro::platform::SharedMemory::reclaimAbandoned(); }
-
     TestEnvironment env;
     std::u16string name = uniqueName("proc");
     LiveConnection connection;
@@ -226,6 +223,54 @@ TEST_F(ProcessTest, NotifyPeerRecognisesPeerWindows) {
     EXPECT_EQ(velora->wait(), 0);
     EXPECT_EQ(vantro::test::linesWith(velora->output(), "MESSAGE").size(), 1u);
     connection.Close();
+}
+
+// The host stops and starts the link while the peer keeps running: the peer sees
+// the announcement go and lets go of the mapping, so the new Create of the same name
+// succeeds (it was -2 while the peer held the old one), and the next wake-up message
+// makes the peer open the new connection.
+TEST_F(ProcessTest, StopAndRestartWithAPeerThatKeepsRunning) {
+    auto peer = startPeer({"--listen", "30000", "--exit-after-messages", "3"});
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(connection.Create(name, 8), 0);  // -2 while the peer held the old one
+        connection.SetFlags(1);
+        connection.Register();
+        ASSERT_EQ(connection.NotifyPeer(2, 0), 0);
+        ASSERT_NE(peer->waitForLine("SYNC records=2"), "") << peer->output();
+        EXPECT_EQ(vantro::test::linesWith(peer->output(), "OPENED").size(), static_cast<size_t>(round));
+        if (round < 3) {
+            connection.Close();
+            const std::string released = peer->waitForLine("RELEASED");
+            ASSERT_NE(released, "") << peer->output();
+            EXPECT_EQ(fieldOf(released, "reason"), "unannounced");
+            EXPECT_EQ(fieldOf(released, "name"), utf8(name));
+        }
+    }
+    EXPECT_EQ(peer->wait(), 0);
+    connection.Close();
+}
+
+// A creator that dies without closing: the peer notices that its process is gone
+// and lets go, and as it was the last holder the channel and its buffers vanish
+// from /dev/shm with it.
+TEST_F(ProcessTest, PeerReleasesTheChannelOfADeadCreator) {
+    ChildProcess child(vantro::test::creatorChildPath(), {utf8(name), "8", "--buffers", "2"});
+    ASSERT_NE(child.waitForLine("BUFFERS"), "") << child.output();
+    auto peer = startPeer(openArgs({"--read-buffer", "1", "--read-buffer", "2", "--listen", "20000"}));
+    ASSERT_NE(peer->waitForLine("READ-BUFFER id=0x00000002"), "") << peer->output();
+    using vantro::platform::SharedMemory;
+    const std::string buffer = SharedMemory::kDirectory + SharedMemory::posixName(bufferName(child.pid(), 2));
+    const std::string channel = SharedMemory::kDirectory + SharedMemory::posixName(mappingName(name));
+    ASSERT_TRUE(std::filesystem::exists(channel));
+    ASSERT_TRUE(std::filesystem::exists(buffer));
+    child.kill(9);
+    EXPECT_EQ(child.wait(), 128 + 9);
+    const std::string released = peer->waitForLine("RELEASED");
+    ASSERT_NE(released, "") << peer->output();
+    EXPECT_EQ(fieldOf(released, "reason"), "creator-gone");
+    EXPECT_FALSE(std::filesystem::exists(channel));
+    EXPECT_FALSE(std::filesystem::exists(buffer));
 }
 
 // IsActive turns false once the peer sets header flag 0x2.

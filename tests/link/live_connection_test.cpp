@@ -166,6 +166,58 @@ TEST_F(LiveConnectionTest, CountAndFindRecordsByTagAndFlags) {
     connection.Close();
 }
 
+// The lowest free slot is taken also when the other side freed it below every slot
+// this process has handed out, whether or not this process holds the lock; while
+// it holds the lock without a break the search resumes where it stopped.
+TEST_F(LiveConnectionTest, AddRecordTakesASlotThePeerFreed) {
+    ASSERT_EQ(connection.Create(name, 16), 0);
+    std::vector<uint32_t> ids;
+    ASSERT_TRUE(connection.Lock(0));
+    for (int i = 0; i < 6; ++i)
+        ids.push_back(load(connection.AddRecord(kTagSrfc), record::kId));  // slots 2..7
+    connection.Unlock();
+
+    LiveConnection peer;  // the other side, honouring the lock
+    ASSERT_EQ(peer.Open(name), 0);
+    ASSERT_TRUE(peer.Lock(0));
+    peer.RemoveRecord(ids[1]);  // slot 3
+    peer.Unlock();
+    EXPECT_EQ(connection.SlotIndexOf(connection.AddRecord(kTagSrfc)), 3u);  // without the lock
+
+    ASSERT_TRUE(peer.Lock(0));
+    peer.RemoveRecord(ids[0]);  // slot 2
+    peer.RemoveRecord(ids[4]);  // slot 6
+    peer.Unlock();
+    ASSERT_TRUE(connection.Lock(0));
+    EXPECT_EQ(connection.SlotIndexOf(connection.AddRecord(kTagSrfc)), 2u);
+    EXPECT_EQ(connection.SlotIndexOf(connection.AddRecord(kTagSrfc)), 6u);
+    EXPECT_EQ(connection.SlotIndexOf(connection.AddRecord(kTagSrfc)), 8u);
+    connection.Unlock();
+    peer.Disconnect();
+    connection.Close();
+}
+
+// Record flag operations need the open connection the record belongs to: a record
+// pointer kept past Close, or one that is not the start of a slot, changes nothing
+// (before, it wrote into memory that was no longer mapped).
+TEST_F(LiveConnectionTest, RecordFlagsNeedTheRecordsOpenConnection) {
+    ASSERT_EQ(connection.Create(name, 4), 0);
+    RecordPrefix* kept = connection.AddRecord(kTagSrfc);
+    auto* inside = reinterpret_cast<RecordPrefix*>(reinterpret_cast<std::byte*>(kept) + 8);
+    connection.SetRecordFlags(inside, 0x1);
+    EXPECT_EQ(load(kept, Field<uint32_t>{8 + 12}), 0u);  // where that pointer's flags would be
+    EXPECT_EQ(load(kept, Field<uint32_t>{8 + 16}), 0u);
+    EXPECT_EQ(connection.TestRecordFlags(inside, ~0u), 0u);
+    connection.Close();
+    connection.SetRecordFlags(kept, 0x1);
+    connection.ClearRecordFlags(kept, 0x1);
+    EXPECT_EQ(connection.TestRecordFlags(kept, ~0u), 0u);
+    ASSERT_EQ(connection.Create(uniqueName("other"), 1), 0);  // a smaller mapping elsewhere
+    connection.SetRecordFlags(kept, 0x1);
+    EXPECT_EQ(connection.TestRecordFlags(kept, ~0u), 0u);
+    connection.Close();
+}
+
 // Record flags: bit 0x1 counts even when already set; other bits never count.
 TEST_F(LiveConnectionTest, RecordAndHeaderFlags) {
     ASSERT_EQ(connection.Create(name, 4), 0);

@@ -13,6 +13,7 @@
 //   window-post <handle> <count> <message>
 //   window-foreground <releaseFile>
 //   launch-probe <outFile> <args...>
+//   sigbus-foreign <name> <scratchFile> <own|none>
 
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -24,8 +25,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <random>
+#include <sys/mman.h>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -312,6 +316,41 @@ int launchProbe(int argc, char** argv) {
     return 0;
 }
 
+void ownSigbusHandler(int) {
+    static const char text[] = "own handler ran\n";
+    (void)!::write(1, text, sizeof text - 1);
+    ::_exit(0);
+}
+
+// A shrunk mapping of ours survives; a SIGBUS from any other mapping still reaches
+// the handler installed before ours ("own"), or ends the process ("none").
+int sigbusForeign(char** argv) {
+    if (std::string(argv[2]) == "own")
+        std::signal(SIGBUS, ownSigbusHandler);
+    SharedMemory guarded;
+    if (SharedMemory::create(fromUtf8(argv[0]), 8192, guarded) != ShmResult::ok)
+        return 1;
+    const int shm = ::open((std::string(SharedMemory::kDirectory) + SharedMemory::posixName(fromUtf8(argv[0]))).c_str(),
+                           O_RDWR | O_CLOEXEC);
+    if (shm < 0 || ::ftruncate(shm, 0) != 0)
+        return 1;
+    ::close(shm);
+    volatile auto* ours = static_cast<volatile unsigned char*>(guarded.data());
+    ours[4096] = 7;
+    say("survived broken=" + std::to_string(guarded.isBroken()) + " value=" + std::to_string(ours[4096]));
+
+    const int fd = ::open(argv[1], O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0 || ::ftruncate(fd, 4096) != 0)
+        return 1;
+    void* foreign = ::mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (foreign == MAP_FAILED || ::ftruncate(fd, 0) != 0)
+        return 1;
+    say("touching foreign");
+    static_cast<volatile unsigned char*>(foreign)[0] = 1;
+    say("foreign fault was swallowed");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -344,6 +383,8 @@ int main(int argc, char** argv) {
         return windowPost(args);
     if (command == "window-foreground" && count == 1)
         return windowForeground(args);
+    if (command == "sigbus-foreign" && count == 3)
+        return sigbusForeign(args);
     std::fprintf(stderr, "unknown command or wrong arguments: %s\n", command.c_str());
     return 2;
 }

@@ -341,7 +341,9 @@ TEST(SharedMemoryProcesses, SurvivingOpenerKeepsMappingAfterCreatorKilled) {
     EXPECT_FALSE(onDisk(name));
 }
 
-// The start-up sweep removes every abandoned name and leaves live ones alone.
+// The start-up sweep removes every abandoned name and leaves live ones alone; with
+// VANTRO_KEEP_ABANDONED_SHM set it removes nothing. This binary runs alone (SERIAL),
+// so the count is exactly this test's leftover unless an earlier test leaked.
 TEST(SharedMemoryProcesses, ReclaimAbandonedSweepsOnlyDeadNames) {
     TestEnvironment env;
     ReleaseFile release(env, "never");
@@ -351,10 +353,72 @@ TEST(SharedMemoryProcesses, ReclaimAbandonedSweepsOnlyDeadNames) {
     ASSERT_EQ(SharedMemory::create(live, 64, held), ShmResult::ok);
     abandon(dead, release);
     ASSERT_TRUE(onDisk(dead));
-    EXPECT_GE(SharedMemory::reclaimAbandoned(), 1u);
+    {
+        test::ScopedVariable keep("VANTRO_KEEP_ABANDONED_SHM", "1");
+        EXPECT_EQ(SharedMemory::reclaimAbandoned(), 0u);
+        EXPECT_TRUE(onDisk(dead));
+    }
+    test::ScopedVariable sweep("VANTRO_KEEP_ABANDONED_SHM", nullptr);
+    EXPECT_EQ(SharedMemory::reclaimAbandoned(), 1u);
     EXPECT_FALSE(onDisk(dead));
     EXPECT_TRUE(onDisk(live));
     held.close();
+}
+
+// Another process truncates a live object to nothing. The next touch of a lost page
+// does not end this process: the whole mapping turns into private zero pages that
+// keep working as memory, it reports itself broken (also through the flag asked
+// for), other mappings are untouched, and closing still removes the name.
+TEST(SharedMemoryShrunk, TruncatedByAnotherProcessTurnsIntoPrivateZeroPages) {
+    TestEnvironment env;
+    std::u16string name = test::uniqueName("shrunk");
+    SharedMemory memory, intact;
+    ASSERT_EQ(SharedMemory::create(name, 3 * 4096, memory), ShmResult::ok);
+    ASSERT_EQ(SharedMemory::create(test::uniqueName("intact"), 4096, intact), ShmResult::ok);
+    std::memset(memory.data(), 0x5A, memory.size());
+    std::memset(intact.data(), 0x33, intact.size());
+    std::atomic<bool> broken{false};
+    memory.notifyWhenBroken(&broken);
+
+    auto truncate = test::runProgram("/usr/bin/truncate", {"-s", "0", shmPath(name)});
+    ASSERT_EQ(truncate.exitCode, 0) << truncate.output;
+    EXPECT_FALSE(memory.isBroken());  // nothing touched yet
+    auto* bytes = static_cast<volatile unsigned char*>(memory.data());
+    EXPECT_EQ(bytes[2 * 4096 + 5], 0);  // SIGBUS without the guard
+    EXPECT_TRUE(memory.isBroken());
+    EXPECT_TRUE(broken.load());
+    EXPECT_EQ(bytes[0], 0);  // the first page too: the whole mapping was replaced
+    bytes[100] = 9;
+    EXPECT_EQ(bytes[100], 9);
+    EXPECT_FALSE(intact.isBroken());
+    EXPECT_EQ(static_cast<unsigned char*>(intact.data())[4095], 0x33);
+
+    SharedMemory moved = std::move(memory);  // the mark travels with the mapping
+    EXPECT_TRUE(moved.isBroken());
+    moved.close();
+    EXPECT_FALSE(onDisk(name));
+}
+
+// Only faults inside our mappings are ours: a shrunk file mapped by other code still
+// reaches the handler installed before ours, or ends the process as SIGBUS does.
+TEST(SharedMemoryShrunk, ForeignFaultsStillReachTheirHandler) {
+    TestEnvironment env;
+    std::u16string first = test::uniqueName("foreign-own");
+    std::u16string second = test::uniqueName("foreign-none");
+    auto chained = test::runProgram(PLATFORM_TEST_HELPER, {"sigbus-foreign", toUtf8(first), env.root() + "/a", "own"});
+    EXPECT_EQ(chained.exitCode, 0) << chained.output;
+    EXPECT_NE(chained.output.find("survived broken=1 value=7"), std::string::npos) << chained.output;
+    EXPECT_NE(chained.output.find("own handler ran"), std::string::npos) << chained.output;
+
+    auto unhandled =
+        test::runProgram(PLATFORM_TEST_HELPER, {"sigbus-foreign", toUtf8(second), env.root() + "/b", "none"});
+    EXPECT_NE(unhandled.output.find("touching foreign"), std::string::npos) << unhandled.output;
+    EXPECT_EQ(unhandled.output.find("swallowed"), std::string::npos) << unhandled.output;
+    EXPECT_NE(unhandled.exitCode, 0);
+    // Both helpers ended without closing (one killed by the fault): their names have
+    // no holder left, and looking them up reclaims them.
+    EXPECT_FALSE(SharedMemory::exists(first));
+    EXPECT_FALSE(SharedMemory::exists(second));
 }
 
 // Several processes hammering the same names never get a create of a held name.

@@ -44,6 +44,21 @@ TestEnvironment::~TestEnvironment() {
     std::filesystem::remove_all(root_, ignored);
 }
 
+ScopedVariable::ScopedVariable(const char* name, const char* value) : name_(name) {
+    const char* current = std::getenv(name);
+    had_ = current != nullptr;
+    if (had_)
+        old_ = current;
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+ScopedVariable::~ScopedVariable() {
+    restore(name_.c_str(), old_, had_);
+}
+
 std::u16string uniqueName(const char* stem) {
     static std::atomic<int> counter{0};
     std::string text = std::string("C:\\vantro-test\\") + stem + "-" + std::to_string(getpid()) + "-" +

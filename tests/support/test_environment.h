@@ -26,6 +26,20 @@ private:
     bool hadRegistry_ = false, hadRuntime_ = false;
 };
 
+// Sets an environment variable (value null: removes it) for its lifetime, then puts
+// back what was there. Child processes started meanwhile inherit the change.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    std::string name_, old_;
+    bool had_ = false;
+};
+
 // A name unique to this process and call, for shared-memory names in tests.
 std::u16string uniqueName(const char* stem);
 

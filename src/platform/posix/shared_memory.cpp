@@ -1,7 +1,9 @@
 #include "platform/shared_memory.h"
 
+#include "platform/posix/shrunk_mapping_guard.h"
 #include "platform/posix/unique_fd.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -170,7 +172,8 @@ SharedMemory::SharedMemory(SharedMemory&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),
       size_(std::exchange(other.size_, 0)),
       fd_(std::exchange(other.fd_, -1)),
-      name_(std::move(other.name_)) {}
+      name_(std::move(other.name_)),
+      guard_(std::exchange(other.guard_, nullptr)) {}
 
 SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
     if (this != &other) {
@@ -179,6 +182,7 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
         size_ = std::exchange(other.size_, 0);
         fd_ = std::exchange(other.fd_, -1);
         name_ = std::move(other.name_);
+        guard_ = std::exchange(other.guard_, nullptr);
     }
     return *this;
 }
@@ -228,6 +232,7 @@ ShmResult SharedMemory::create(std::u16string_view kernelName, size_t size, Shar
     out.size_ = size;
     out.fd_ = fd.release();
     out.name_ = std::move(leaf);
+    out.guard_ = posix::guardMapping(data, size);
     return ShmResult::ok;
 }
 
@@ -262,6 +267,7 @@ ShmResult SharedMemory::open(std::u16string_view kernelName, SharedMemory& out) 
     out.size_ = size;
     out.fd_ = fd.release();
     out.name_ = std::move(leaf);
+    out.guard_ = posix::guardMapping(data, size);
     return ShmResult::ok;
 }
 
@@ -277,6 +283,8 @@ bool SharedMemory::exists(std::u16string_view kernelName) {
 }
 
 size_t SharedMemory::reclaimAbandoned() {
+    if (const char* keep = std::getenv("VANTRO_KEEP_ABANDONED_SHM"); keep && *keep)
+        return 0;
     DirectoryLock lock;
     if (!lock.acquire())
         return 0;
@@ -310,7 +318,18 @@ size_t SharedMemory::reclaimAbandoned() {
     return removed;
 }
 
+bool SharedMemory::isBroken() const {
+    return posix::isBroken(guard_);
+}
+
+void SharedMemory::notifyWhenBroken(std::atomic<bool>* flag) {
+    posix::notifyWhenBroken(guard_, flag);
+}
+
 void SharedMemory::close() {
+    // The guard must let go before the pages do: its handler would otherwise map
+    // zero pages over whatever takes this address range next.
+    posix::releaseMapping(std::exchange(guard_, nullptr));
     if (data_)
         ::munmap(data_, size_);
     data_ = nullptr;

@@ -1,0 +1,60 @@
+// What a creator killed with SIGKILL leaves behind (its channel, its buffers, its
+// announcement) is swept when the peer starts. This binary runs alone (SERIAL): the
+// sweep removes every abandoned name of the user, and the exact count below would
+// also catch a leak of an earlier test.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "link/live_connection.h"
+#include "link_test_support.h"
+#include "platform/shared_memory.h"
+#include "support/child_process.h"
+#include "support/test_environment.h"
+
+namespace {
+
+using namespace VantroAPI;
+using vantro::platform::SharedMemory;
+using vantro::test::ChildProcess;
+
+std::string shmPath(const std::u16string& kernelName) {
+    return SharedMemory::kDirectory + SharedMemory::posixName(kernelName);
+}
+
+TEST(CrashLeftovers, PeerStartSweepsWhatAKilledCreatorLeft) {
+    vantro::test::TestEnvironment env;
+    const std::u16string name = vantro::test::uniqueName("crash");
+    ChildProcess child(vantro::test::creatorChildPath(), {vantro::test::utf8(name), "8", "--register", "--buffers", "3"});
+    ASSERT_NE(child.waitForLine("BUFFERS 1-3"), "") << child.output();
+    std::vector<std::string> buffers;
+    for (uint32_t id = 1; id <= 3; ++id)
+        buffers.push_back(shmPath(bufferName(static_cast<uint32_t>(child.pid()), id)));
+    child.kill(9);
+    ASSERT_EQ(child.wait(), 128 + 9);
+    ASSERT_TRUE(std::filesystem::exists(shmPath(mappingName(name))));
+    for (const std::string& buffer : buffers)
+        ASSERT_TRUE(std::filesystem::exists(buffer)) << buffer;
+    ASSERT_EQ(vantro::test::announcedValue(name), 1u);
+
+    {
+        // As the suite runs it: abandoned names stay for the leak check. The stale
+        // announcement goes all the same, and with it the channel it names.
+        vantro::test::ScopedVariable keep("VANTRO_KEEP_ABANDONED_SHM", "1");
+        auto kept = vantro::test::runProgram(vantro::test::peerPath(), {});
+        EXPECT_NE(kept.output.find("SWEPT abandoned=0"), std::string::npos) << kept.output;
+        EXPECT_FALSE(vantro::test::announcedValue(name));
+        EXPECT_FALSE(std::filesystem::exists(shmPath(mappingName(name))));
+        for (const std::string& buffer : buffers)
+            EXPECT_TRUE(std::filesystem::exists(buffer)) << buffer;
+    }
+    vantro::test::ScopedVariable sweep("VANTRO_KEEP_ABANDONED_SHM", nullptr);
+    auto swept = vantro::test::runProgram(vantro::test::peerPath(), {});
+    EXPECT_EQ(swept.exitCode, 0);
+    EXPECT_NE(swept.output.find("SWEPT abandoned=3"), std::string::npos) << swept.output;
+    for (const std::string& buffer : buffers)
+        EXPECT_FALSE(std::filesystem::exists(buffer)) << buffer;
+}
+
+}  // namespace
