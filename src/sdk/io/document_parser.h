@@ -23,8 +23,11 @@ struct ParseOutcome {
 };
 
 // Parses text into out (which should be default-constructed; on failure it holds a
-// partial result that must be discarded). Any thread; text and out are not shared.
-ParseOutcome parseDocument(std::string_view text, DocumentData& out);
+// partial result that must be discarded). binary is the document's binary companion
+// (docs/document-format.md), which numeric arrays written {"binary": [offset, count]}
+// refer to; every reference is checked against its size. Any thread; text, binary and
+// out are not shared.
+ParseOutcome parseDocument(std::string_view text, DocumentData& out, std::string_view binary = {});
 
 // "object 12 "Chair" (3f2a…)": how messages name an entry. name may be empty; a nil id
 // is left out.

@@ -86,20 +86,24 @@ public:
         json_ = (ec ? fs::path("/tmp") : dir) / (stem + ".json");
         errors_ = json_;
         errors_.replace_extension(".err");
+        binary_ = json_.string() + ".bin";
     }
     ~TemporaryFiles() {
         std::error_code ec;
         fs::remove(json_, ec);
         fs::remove(errors_, ec);
+        fs::remove(binary_, ec);
     }
     TemporaryFiles(const TemporaryFiles&) = delete;
     TemporaryFiles& operator=(const TemporaryFiles&) = delete;
     const fs::path& json() const { return json_; }
     const fs::path& errors() const { return errors_; }
+    const fs::path& binary() const { return binary_; }
 
 private:
     fs::path json_;
     fs::path errors_;
+    fs::path binary_;
 };
 
 }  // namespace
@@ -132,7 +136,7 @@ Converted3dm convert3dmToJson(const std::string& path) {
     std::string node = environment("VANTRO_NODE");
     if (node.empty()) node = "node";
     TemporaryFiles files;
-    const std::string command = shellQuote(node) + " " + shellQuote(script) + " " + shellQuote(path) + " " +
+    const std::string command = shellQuote(node) + " " + shellQuote(script) + " --binary " + shellQuote(path) + " " +
                                 shellQuote(files.json().string()) + " 2> " + shellQuote(files.errors().string());
     const int status = std::system(command.c_str());
     if (status != 0) {
@@ -141,6 +145,7 @@ Converted3dm convert3dmToJson(const std::string& path) {
         return result;
     }
     result.json = slurp(files.json());
+    result.binary = slurp(files.binary());
     if (result.json.empty()) {
         result.error = "cannot convert: the converter wrote nothing";
         return result;

@@ -9,11 +9,12 @@ namespace vantro::docio {
 struct Converted3dm {
     bool ok = false;
     std::string json;   // the converted document
+    std::string binary; // its binary companion (numeric arrays, docs/document-format.md)
     std::string error;  // when !ok: why, with the converter's own message when it gave one
 };
 
-// Converts the file at path (UTF-8). Runs `node <script> <path> <temporary file>` and
-// waits for it; the temporary file is removed afterwards. Fails when the input is
+// Converts the file at path (UTF-8). Runs `node <script> --binary <path> <temporary
+// file>` and waits for it; the temporary files are removed afterwards. Fails when the input is
 // missing, node or the script cannot be found, or the converter reports an error.
 // Any thread; blocks for as long as the conversion takes.
 Converted3dm convert3dmToJson(const std::string& path);
