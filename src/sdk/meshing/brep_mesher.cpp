@@ -15,6 +15,7 @@
 #include <Poly_Triangulation.hxx>
 #include <ShapeAnalysis_Surface.hxx>
 #include <ShapeFix_Face.hxx>
+#include <ShapeFix_Wire.hxx>
 #include <Standard_Failure.hxx>
 #include <TColStd_Array1OfInteger.hxx>
 #include <TColStd_Array1OfReal.hxx>
@@ -373,9 +374,13 @@ TopoDS_Face trimmedFace(const FaceSurface& fs, const Brep& brep, const BrepFace&
         result = make.Face();
     }
     if (loops.size() == 1 && onDomainBoundary(fs, loops.front())) return result;
-    // Loops of either winding: the fixer makes the outer one outer and holes holes.
+    // Loops of either winding: the outer one is made outer and holes holes. Only that:
+    // the full repair looks for self-intersections between every pair of trim
+    // polylines, which costs seconds per face and finds nothing in valid files.
     ShapeFix_Face fix(result);
     fix.SetPrecision(fs.tolerance * 0.1);
+    fix.FixWireTool()->FixSelfIntersectionMode() = 0;
+    fix.FixIntersectingWiresMode() = 0;
     fix.Perform();
     return fix.Face();
 }
@@ -469,21 +474,102 @@ TriangleMesh extractMesh(const FaceSurface& fs, const TopoDS_Face& face, bool re
     return m;
 }
 
+// The face built the library's own way: the 3D edges joined into wires on the
+// surface, and the shape fixer projecting them to parameter curves (seams and poles
+// included). Slower than trimmedFace, used where that one gives no plausible face.
+TopoDS_Face projectedFace(const FaceSurface& fs, const Brep& brep, const BrepFace& face) {
+    BRep_Builder builder;
+    TopoDS_Face result;
+    builder.MakeFace(result, fs.surface, Precision::Confusion());
+    for (const BrepLoop& loop : face.loops) {
+        TopoDS_Wire wire;
+        builder.MakeWire(wire);
+        for (size_t t = 0; t < loop.trims.size(); t += 2) {
+            if (loop.trims[t] < 0) continue;  // the fixer puts back collapsed edges itself
+            TopoDS_Edge edge = BRepBuilderAPI_MakeEdge(occtCurve(brep.edges[static_cast<size_t>(loop.trims[t])])).Edge();
+            if (loop.trims[t + 1] != 0) edge.Reverse();
+            builder.Add(wire, edge);
+        }
+        builder.Add(result, wire);
+    }
+    ShapeFix_Face fix(result);
+    fix.SetPrecision(fs.tolerance * 0.1);
+    fix.SetMaxTolerance(fs.tolerance);
+    fix.FixWireTool()->FixSelfIntersectionMode() = 0;
+    fix.FixIntersectingWiresMode() = 0;
+    fix.Perform();
+    return fix.Face();
+}
+
+// Whether a mesh covers its trims: every edge of the face's loops lies within the
+// mesh's bounding box (with the tolerance). A wrong side chosen at a seam leaves a
+// mesh of a sliver that fails this.
+bool coversTrims(const TriangleMesh& m, const Brep& brep, const BrepFace& face, double tolerance) {
+    if (m.triangles.empty()) return false;
+    double lo[3] = {1e300, 1e300, 1e300};
+    double hi[3] = {-1e300, -1e300, -1e300};
+    for (size_t i = 0; i < m.vertices.size(); ++i) {
+        lo[i % 3] = std::min(lo[i % 3], double{m.vertices[i]});
+        hi[i % 3] = std::max(hi[i % 3], double{m.vertices[i]});
+    }
+    const double slack = 2 * tolerance;
+    for (const BrepLoop& loop : face.loops) {
+        for (size_t t = 0; t < loop.trims.size(); t += 2) {
+            if (loop.trims[t] < 0) continue;
+            const std::vector<double>& p = brep.edges[static_cast<size_t>(loop.trims[t])].points;
+            // The end points of a clamped edge are its first and last control points.
+            for (const size_t at : {size_t{0}, p.size() - 4}) {
+                for (int k = 0; k < 3; ++k) {
+                    const double x = p[at + static_cast<size_t>(k)];
+                    if (x < lo[k] - slack || x > hi[k] + slack) return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+TriangleMesh meshShape(const FaceSurface& fs, const TopoDS_Face& shape, bool reversed, double angle) {
+    BRepMesh_IncrementalMesh mesher(shape, fs.tolerance, Standard_False, angle, Standard_False);
+    return extractMesh(fs, shape, reversed);
+}
+
+std::string failureText(const Standard_Failure& e) {
+    return e.GetMessageString() && *e.GetMessageString() ? e.GetMessageString() : e.DynamicType()->Name();
+}
+
 FaceMeshResult meshFace(const Brep& brep, const BrepFace& face, double tolerance, double angle) {
     FaceMeshResult result;
+    FaceSurface fs;
     try {
-        FaceSurface fs;
         fs.surface = occtSurface(face.surface);
         fs.analysis = new ShapeAnalysis_Surface(fs.surface);
         fs.tolerance = tolerance;
-        const TopoDS_Face shape = trimmedFace(fs, brep, face);
-        BRepMesh_IncrementalMesh mesher(shape, tolerance, Standard_False, angle, Standard_False);
-        result.mesh = extractMesh(fs, shape, face.reversed);
-        result.ok = true;
     } catch (const Standard_Failure& e) {
-        result.error = e.GetMessageString() && *e.GetMessageString() ? e.GetMessageString() : e.DynamicType()->Name();
+        result.error = "surface: " + failureText(e);
+        return result;
+    }
+    try {
+        result.mesh = meshShape(fs, projectedFace(fs, brep, face), face.reversed, angle);
+        result.ok = coversTrims(result.mesh, brep, face, tolerance);
+        if (result.ok) return result;
+        result.error = "the mesh does not reach the face's trims";
+    } catch (const Standard_Failure& e) {
+        result.error = failureText(e);
     } catch (const std::exception& e) {
         result.error = e.what();
+    }
+    try {
+        TriangleMesh second = meshShape(fs, trimmedFace(fs, brep, face), face.reversed, angle);
+        if (coversTrims(second, brep, face, tolerance)) {
+            result.mesh = std::move(second);
+            result.ok = true;
+            result.error.clear();
+        }
+    } catch (const Standard_Failure& e) {
+        result.error += "; projected trims: " + failureText(e);
+    } catch (const std::exception& e) {
+        result.error += std::string("; projected trims: ") + e.what();
     }
     return result;
 }
