@@ -89,7 +89,7 @@ std::optional<std::string> checkMesh(const ON_Mesh& mesh) {
 
 class Parser {
 public:
-    Parser(std::string_view text, DocumentData& out, std::string_view binary) : c_(text), d_(out), binary_(binary) {}
+    Parser(std::string_view text, DocumentData& out, const BinarySource& binary) : c_(text), d_(out), binary_(binary) {}
 
     ParseOutcome run() {
         ParseOutcome outcome;
@@ -350,8 +350,9 @@ private:
 
     // {"binary": [byteOffset, count]}: count scalars at byteOffset of the binary
     // companion, every one checked like a number in the text (finite, fits its type).
+    // The reference of a binary array: where its numbers are, checked against the size.
     template <typename Scalar>
-    bool binaryNumbers(std::vector<Scalar>& out) {
+    bool binaryReference(uint64_t& offset, uint64_t& count) {
         double ref[2] = {};
         bool hasRef = false;
         const bool ok = members("binary array", [&](std::string_view key) {
@@ -363,21 +364,36 @@ private:
         for (const double v : ref) {
             if (!(v >= 0 && v < kLimit) || v != std::floor(v)) return fail("binary: offset and count must be integers >= 0");
         }
-        const auto offset = static_cast<uint64_t>(ref[0]);
-        const auto count = static_cast<uint64_t>(ref[1]);
-        if (binary_.empty()) return fail("binary: the document has no binary companion");
-        if (offset > binary_.size() || count > (binary_.size() - offset) / sizeof(Scalar)) {
+        offset = static_cast<uint64_t>(ref[0]);
+        count = static_cast<uint64_t>(ref[1]);
+        if (!binary_.read) return fail("binary: the document has no binary companion");
+        if (offset > binary_.size || count > (binary_.size - offset) / sizeof(Scalar)) {
             return fail("binary: " + std::to_string(count) + " numbers at byte " + std::to_string(offset) +
-                        " run past the companion's " + std::to_string(binary_.size()) + " bytes");
+                        " run past the companion's " + std::to_string(binary_.size) + " bytes");
         }
-        out.resize(count);
-        std::memcpy(out.data(), binary_.data() + offset, count * sizeof(Scalar));
+        return true;
+    }
+
+    // The numbers into into[0, count), checked like numbers in the text.
+    template <typename Scalar>
+    bool binaryInto(uint64_t offset, uint64_t count, Scalar* into) {
+        if (count > 0 && !binary_.read(offset, count * sizeof(Scalar), into)) return fail("binary: cannot read the companion");
         if constexpr (std::is_floating_point_v<Scalar>) {
-            for (const Scalar v : out) {
-                if (!std::isfinite(v)) return fail("binary: a number is not finite");
+            for (uint64_t i = 0; i < count; ++i) {
+                if (!std::isfinite(into[i])) return fail("binary: a number is not finite");
             }
         }
         return true;
+    }
+
+    // {"binary": [byteOffset, count]}: count scalars at byteOffset of the binary
+    // companion, every one checked like a number in the text (finite, fits its type).
+    template <typename Scalar>
+    bool binaryNumbers(std::vector<Scalar>& out) {
+        uint64_t offset = 0, count = 0;
+        if (!binaryReference<Scalar>(offset, count)) return false;
+        out.resize(count);
+        return binaryInto(offset, count, out.data());
     }
 
     // A flat array of numbers, as text or in the binary companion.
@@ -395,14 +411,14 @@ private:
         auto& v = out.vector();
         v.clear();
         if (c_.peek() == Kind::object) {
-            std::vector<Scalar> flat;
-            if (!binaryNumbers(flat)) return false;
-            if (flat.size() % N != 0) {
-                return fail(std::to_string(flat.size()) + " numbers, not a multiple of " + std::to_string(N) + " (" + per + ")");
+            // Straight into the array: no second copy of the numbers.
+            uint64_t offset = 0, count = 0;
+            if (!binaryReference<Scalar>(offset, count)) return false;
+            if (count % N != 0) {
+                return fail(std::to_string(count) + " numbers, not a multiple of " + std::to_string(N) + " (" + per + ")");
             }
-            v.resize(flat.size() / N);
-            std::memcpy(static_cast<void*>(v.data()), flat.data(), flat.size() * sizeof(Scalar));
-            return true;
+            v.resize(count / N);
+            return binaryInto(offset, count, reinterpret_cast<Scalar*>(v.data()));
         }
         Scalar buf[N] = {};
         size_t k = 0;
@@ -518,8 +534,8 @@ private:
             return Handled::unknown;
         });
         if (!ok) return false;
-        if (bytes != static_cast<double>(binary_.size())) {
-            return fail("the binary companion has " + std::to_string(binary_.size()) + " bytes, the document says " +
+        if (bytes != static_cast<double>(binary_.size)) {
+            return fail("the binary companion has " + std::to_string(binary_.size) + " bytes, the document says " +
                         numberText(bytes) + " (truncated or from another conversion)");
         }
         return true;
@@ -1039,7 +1055,7 @@ private:
         if (!ok) return false;
         if (!hasFormat) return refuse("document", "missing \"format\": not a vantro document");
         if (!hasVersion) return refuse("document", missingField("version"));
-        if (!hasBinary && !binary_.empty()) return refuse("document", "a binary companion was given but the document names none");
+        if (!hasBinary && binary_.size > 0) return refuse("document", "a binary companion was given but the document names none");
         return true;
     }
 
@@ -1051,7 +1067,7 @@ private:
     std::string errorField_;
     bool contextSaved_ = false;
     std::string semantic_;
-    std::string_view binary_;
+    const BinarySource& binary_;
     std::vector<std::string> warnings_;
     std::set<std::string> unknownSeen_;
 };
@@ -1069,8 +1085,20 @@ std::string entryLabel(std::string_view kind, size_t index, const ON_wString& na
     return label;
 }
 
-ParseOutcome parseDocument(std::string_view text, DocumentData& out, std::string_view binary) {
+BinarySource binaryInMemory(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    return {bytes.size(), [bytes](uint64_t offset, size_t n, void* into) {
+                std::memcpy(into, bytes.data() + offset, n);
+                return true;
+            }};
+}
+
+ParseOutcome parseDocument(std::string_view text, DocumentData& out, const BinarySource& binary) {
     return Parser(text, out, binary).run();
+}
+
+ParseOutcome parseDocument(std::string_view text, DocumentData& out, std::string_view binary) {
+    return parseDocument(text, out, binaryInMemory(binary));
 }
 
 }  // namespace vantro::docio

@@ -63,7 +63,7 @@ bool isEmpty(const CRhinoDoc& doc) {
            doc.m_instance_definition_table.InstanceDefinitionCount() == 0;
 }
 
-DocumentLoadResult readText(std::string_view text, std::string_view binary, std::string_view name,
+DocumentLoadResult readText(std::string_view text, const BinarySource& binary, std::string_view name,
                             const fs::path& baseDir, CRhinoDoc& doc) {
     DocumentLoadResult result;
     const std::string prefix = std::string(name) + ": ";
@@ -125,7 +125,7 @@ std::string_view fileNameOf(std::string_view path) {
 
 DocumentLoadResult readDocumentJson(std::string_view text, std::string_view fileName, CRhinoDoc& doc) {
     std::error_code ec;
-    return readText(text, {}, fileName, fs::current_path(ec), doc);
+    return readText(text, BinarySource{}, fileName, fs::current_path(ec), doc);
 }
 
 DocumentLoadResult readDocumentFile(const std::string& path, CRhinoDoc& doc) {
@@ -134,15 +134,14 @@ DocumentLoadResult readDocumentFile(const std::string& path, CRhinoDoc& doc) {
     DocumentLoadResult result;
     std::string error;
     std::optional<std::string> text;
-    std::string binary;
+    Converted3dm converted;
     if (hasExtension(path, ".3dm")) {
-        Converted3dm converted = convert3dmToJson(path);
+        converted = convert3dmToJson(path);
         if (!converted.ok) {
             result.error = std::string(name) + ": " + converted.error;
             return result;
         }
         text = std::move(converted.json);
-        binary = std::move(converted.binary);
     } else {
         text = readFile(path, error);
         if (!text) {
@@ -150,7 +149,7 @@ DocumentLoadResult readDocumentFile(const std::string& path, CRhinoDoc& doc) {
             return result;
         }
     }
-    result = readText(*text, binary, name, baseDir, doc);
+    result = readText(*text, converted.binary(), name, baseDir, doc);
     if (result.ok) doc.SetPathName(ON_wString::FromUtf8(path));
     return result;
 }

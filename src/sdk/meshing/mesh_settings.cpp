@@ -8,10 +8,10 @@ namespace {
 
 // Chosen against the modelling application's own cached meshes (docs/sdk.md has the
 // table): coarse lands near its default render meshes, smooth a few times finer.
-constexpr double kCoarseShare = 0.002;
-constexpr double kSmoothShare = 0.0004;
-constexpr double kCoarseAngle = 20.0 * std::numbers::pi / 180.0;
-constexpr double kSmoothAngle = 8.0 * std::numbers::pi / 180.0;
+constexpr double kCoarseShare = 0.0007;
+constexpr double kSmoothShare = 0.0002;
+constexpr double kCoarseAngle = 12.0 * std::numbers::pi / 180.0;
+constexpr double kSmoothAngle = 6.0 * std::numbers::pi / 180.0;
 constexpr int kCoarseSubdLevel = 2;
 constexpr int kSmoothSubdLevel = 4;
 
