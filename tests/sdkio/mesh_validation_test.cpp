@@ -154,11 +154,14 @@ std::string tableOf(const std::vector<Row>& rows) {
 TEST(MeshValidation, HostMeshesMatchTheApplicationsOwn) {
     const fs::path dir = SDKIO_TESTDATA_3DM;
     if (!fs::is_directory(dir)) GTEST_SKIP() << "needs " << dir.string() << " (the shared .3dm test files)";
+    // The files whose breps carry cached meshes (SOURCES.md: "Brep n/m" with n > 0).
     std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.path().extension() == ".3dm") files.push_back(entry.path());
+    for (const char* name : {"devsamples_MockingBirdTest.3dm", "opennurbs_v3_Speeder.3dm", "opennurbs_v4_DinerMug.3dm",
+                             "opennurbs_v4_TreeFrog.3dm", "opennurbs_v4_example_file.3dm",
+                             "opennurbs_v8_selective_clipping.3dm", "rhino3dm_file3dm_stuff.3dm",
+                             "rhinoinside_rhino_office.3dm"}) {
+        files.push_back(dir / name);
     }
-    std::sort(files.begin(), files.end());
     std::vector<Row> rows;
     for (const fs::path& file : files) {
         SCOPED_TRACE(file.filename().string());
