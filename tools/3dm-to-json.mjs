@@ -65,15 +65,43 @@ function floatText(x) {
   return String(x);
 }
 
+// Numeric arrays go either into the text as JSON arrays or, when the document is
+// written with a binary companion, into that companion: the text then holds
+// {"binary": [byteOffset, count]} and the reader knows each field's scalar type.
+class BinaryChannel {
+  constructor() { this.parts = []; this.size = 0; }
+  add(typed) {
+    const pad = (8 - (this.size % 8)) % 8;
+    if (pad) { this.parts.push(Buffer.alloc(pad)); this.size += pad; }
+    const offset = this.size;
+    const bytes = Buffer.from(typed.buffer, typed.byteOffset, typed.byteLength);
+    this.parts.push(bytes);
+    this.size += bytes.length;
+    return new Raw(`{"binary":[${offset},${typed.length}]}`);
+  }
+  bytes() { return Buffer.concat(this.parts, this.size); }
+}
+
+let channel = null;
+
 function floatArray(values) {
-  return new Raw('[' + values.map(floatText).join(',') + ']');
+  if (channel) return channel.add(values instanceof Float32Array ? values : Float32Array.from(values));
+  return new Raw('[' + Array.from(values, floatText).join(',') + ']');
 }
 
 function doubleArray(values) {
-  return new Raw('[' + values.map((v) => String(v)).join(',') + ']');
+  if (channel) return channel.add(values instanceof Float64Array ? values : Float64Array.from(values));
+  return new Raw('[' + Array.from(values, (v) => String(v)).join(',') + ']');
+}
+
+// Double-precision mesh vertices: floats in the binary companion (the format stores
+// mesh data as floats), full digits in text.
+function vertexArray(values, doublePrecision) {
+  return doublePrecision && !channel ? doubleArray(values) : floatArray(values);
 }
 
 function intArray(values) {
+  if (channel) return channel.add(values instanceof Int32Array ? values : Int32Array.from(values));
   return new Raw('[' + values.join(',') + ']');
 }
 
@@ -131,25 +159,25 @@ function meshToJson(rh, mesh) {
   const vertexList = mesh.vertices();
   const vertexCount = vertexList.count;
   const doublePrecision = vertexList.useDoublePrecisionVertices;
-  const vertices = new Array(vertexCount * 3);
+  const vertices = new Float64Array(vertexCount * 3);
   for (let i = 0; i < vertexCount; i++) {
     const p = doublePrecision ? vertexList.point3dAt(i) : vertexList.get(i);
     vertices[3 * i] = p[0]; vertices[3 * i + 1] = p[1]; vertices[3 * i + 2] = p[2];
   }
   const faceList = mesh.faces();
   const faceCount = faceList.count;
-  const faces = new Array(faceCount * 4);
+  const faces = new Int32Array(faceCount * 4);
   for (let i = 0; i < faceCount; i++) {
     const f = faceList.get(i);
     faces[4 * i] = f[0]; faces[4 * i + 1] = f[1]; faces[4 * i + 2] = f[2]; faces[4 * i + 3] = f[3];
   }
   const out = {
-    vertices: doublePrecision ? doubleArray(vertices) : floatArray(vertices),
+    vertices: vertexArray(vertices, doublePrecision),
     faces: intArray(faces),
   };
   const normalList = mesh.normals();
   if (normalList.count > 0) {
-    const normals = new Array(normalList.count * 3);
+    const normals = new Float32Array(normalList.count * 3);
     for (let i = 0; i < normalList.count; i++) {
       const n = normalList.get(i);
       normals[3 * i] = n[0]; normals[3 * i + 1] = n[1]; normals[3 * i + 2] = n[2];
@@ -185,20 +213,182 @@ function brepRenderMeshes(rh, brep, label, warn) {
   return meshes;
 }
 
-function geometryFields(rh, geometry, type, label, warn) {
+// ---------------------------------------------------------------------------------
+// Exact geometry, for the host to mesh what carries no cached render mesh. Knot
+// vectors are written as the file keeps them (order + count - 2 knots, without the
+// superfluous end knots); control points as x, y, z, w with Euclidean x, y, z.
+
+function nurbsPoints(list, count, at) {
+  const out = new Float64Array(count * 4);
+  for (let i = 0; i < count; i++) {
+    const p = at(list, i);  // homogeneous: x*w, y*w, z*w, w
+    const w = p.length > 3 ? p[3] : 1;
+    out[4 * i] = p[0] / w; out[4 * i + 1] = p[1] / w; out[4 * i + 2] = p[2] / w; out[4 * i + 3] = w;
+  }
+  return out;
+}
+
+function knotArray(list) {
+  const out = new Float64Array(list.count);
+  for (let i = 0; i < list.count; i++) out[i] = list.get(i);
+  return out;
+}
+
+function nurbsSurfaceJson(surface) {
+  const ns = surface.toNurbsSurface();
+  if (!ns) throw new Error('surface has no NURBS form');
+  const pts = ns.points();
+  const nu = pts.countU; const nv = pts.countV;
+  return {
+    degree: [ns.orderU - 1, ns.orderV - 1],
+    count: [nu, nv],
+    knotsU: doubleArray(knotArray(ns.knotsU())),
+    knotsV: doubleArray(knotArray(ns.knotsV())),
+    // u-major: point (i, j) at i * nv + j
+    points: doubleArray(nurbsPoints(pts, nu * nv, (l, k) => l.get(Math.floor(k / nv), k % nv))),
+  };
+}
+
+function nurbsCurveJson(curve) {
+  const nc = curve.toNurbsCurve();
+  if (!nc) throw new Error('edge has no NURBS form');
+  const pts = nc.points();
+  return {
+    degree: nc.order - 1,
+    knots: doubleArray(knotArray(nc.knots())),
+    points: doubleArray(nurbsPoints(pts, pts.count, (l, k) => l.get(k))),
+  };
+}
+
+// Faces with their surface and loops of trims; a trim names the edge it runs along
+// (-1: a singular trim, collapsed to a point in 3D) and whether it runs against it.
+function brepJson(rh, brep, cachedMeshIndex) {
+  const edgeList = brep.edges();
+  const edges = [];
+  for (let e = 0; e < edgeList.count; e++) edges.push(nurbsCurveJson(edgeList.get(e)));
+  const faceList = brep.faces();
+  const faces = [];
+  for (let k = 0; k < faceList.count; k++) {
+    const face = faceList.get(k);
+    const loops = [];
+    const loopList = face.loops;
+    for (let l = 0; l < loopList.count; l++) {
+      const loop = loopList.get(l);
+      const trimList = loop.trims;
+      const trims = new Int32Array(trimList.count * 2);
+      for (let t = 0; t < trimList.count; t++) {
+        const trim = trimList.get(t);
+        trims[2 * t] = trim.edgeIndex; trims[2 * t + 1] = trim.isReversed ? 1 : 0;
+      }
+      loops.push({ outer: enumValue(loop.loopType) === enumValue(rh.BrepLoopType.Outer), trims: intArray(trims) });
+    }
+    faces.push({
+      surface: nurbsSurfaceJson(face.underlyingSurface()),
+      reversed: face.orientationIsReversed || undefined,
+      loops,
+      cachedMesh: cachedMeshIndex ? cachedMeshIndex[k] : undefined,
+    });
+  }
+  return { edges, faces };
+}
+
+// The control net of a SubD: vertices, faces (counts then vertex indices), creased
+// edges (vertex pairs) and corner vertices.
+function subdJson(subd) {
+  const vertexIndex = new Map();
+  const positions = [];
+  const corners = [];
+  const vi = subd.vertices();
+  for (let k = 0; k < vi.count; k++) {
+    const v = k === 0 ? vi.first() : vi.next();
+    vertexIndex.set(v.id, k);
+    positions.push(...v.controlNetPoint);
+    if (v.isCorner) corners.push(k);
+  }
+  const counts = [];
+  const indices = [];
+  const fi = subd.faces();
+  for (let k = 0; k < fi.count; k++) {
+    const f = k === 0 ? fi.first() : fi.next();
+    counts.push(f.vertexCount);
+    for (let i = 0; i < f.vertexCount; i++) indices.push(vertexIndex.get(f.vertex(i).id));
+  }
+  const creases = [];
+  const ei = subd.edges();
+  for (let k = 0; k < ei.count; k++) {
+    const e = k === 0 ? ei.first() : ei.next();
+    if (e.isCrease) creases.push(vertexIndex.get(e.vertexId(0)), vertexIndex.get(e.vertexId(1)));
+  }
+  if (indices.some((i) => i === undefined) || creases.some((i) => i === undefined)) {
+    throw new Error('SubD control net refers to a vertex it does not list');
+  }
+  return {
+    vertices: doubleArray(positions),
+    faceCounts: intArray(counts),
+    faceVertices: intArray(indices),
+    creases: creases.length ? intArray(creases) : undefined,
+    corners: corners.length ? intArray(corners) : undefined,
+  };
+}
+
+// Cached render meshes of a brep, one per face that has one, and for each face the
+// index of its mesh (-1: none).
+function cachedFaceMeshes(rh, brep) {
+  const faces = brep.faces();
+  const meshes = [];
+  const index = [];
+  for (let k = 0; k < faces.count; k++) {
+    const m = faces.get(k).getMesh(rh.MeshType.Render);
+    index.push(m ? meshes.length : -1);
+    if (m) meshes.push(meshToJson(rh, m));
+  }
+  return { meshes, index };
+}
+
+// Breps and extrusions: cached render meshes when every face has one (the file is the
+// truth), else the exact geometry for the host to mesh. withGeometry adds the exact
+// geometry even when cached meshes are complete (for checking the host's mesher).
+function surfaceFields(rh, brep, label, warn, withGeometry) {
+  const cached = cachedFaceMeshes(rh, brep);
+  const complete = cached.meshes.length === brep.faces().count && cached.meshes.length > 0;
+  if (complete && !withGeometry) return { renderMeshes: cached.meshes };
+  try {
+    return { renderMeshes: complete ? cached.meshes : [], brep: brepJson(rh, brep, complete ? cached.index : null) };
+  } catch (e) {
+    warn(`${label}: geometry not readable (${e.message}); listed without geometry`);
+    return { renderMeshes: cached.meshes };
+  }
+}
+
+function geometryFields(rh, geometry, type, label, warn, withGeometry) {
   switch (type) {
     case 'mesh':
       return { mesh: meshToJson(rh, geometry) };
     case 'brep':
-      return { renderMeshes: brepRenderMeshes(rh, geometry, label, warn) };
+      return surfaceFields(rh, geometry, label, warn, withGeometry);
     case 'extrusion': {
       const m = geometry.getMesh(rh.MeshType.Render);
-      if (!m) warn(`${label}: extrusion has no cached render mesh; listed without geometry`);
-      return { renderMeshes: m ? [meshToJson(rh, m)] : [] };
+      if (m && !withGeometry) return { renderMeshes: [meshToJson(rh, m)] };
+      const brep = geometry.toBrep(true);
+      if (!brep) {
+        warn(`${label}: extrusion has no brep form; listed without geometry`);
+        return { renderMeshes: m ? [meshToJson(rh, m)] : [] };
+      }
+      const renderMeshes = m ? [meshToJson(rh, m)] : [];
+      try {
+        return { renderMeshes, brep: brepJson(rh, brep, null) };
+      } catch (e) {
+        warn(`${label}: geometry not readable (${e.message}); listed without geometry`);
+        return { renderMeshes };
+      }
     }
     case 'subd':
-      warn(`${label}: cached SubD meshes cannot be read; listed without geometry`);
-      return { renderMeshes: [] };
+      try {
+        return { renderMeshes: [], subd: subdJson(geometry) };
+      } catch (e) {
+        warn(`${label}: SubD control net not readable (${e.message}); listed without geometry`);
+        return { renderMeshes: [] };
+      }
     case 'surface':
       warn(`${label}: surface objects carry no readable render mesh; listed without geometry`);
       return { renderMeshes: [] };
@@ -655,7 +845,7 @@ function readSideTables(buf, warn) {
 
 // ---------------------------------------------------------------------------------
 
-function objectsJson(rh, file, warn) {
+function objectsJson(rh, file, warn, withGeometry) {
   const table = file.objects();
   const objects = [];
   for (let i = 0; i < table.count; i++) {
@@ -683,7 +873,7 @@ function objectsJson(rh, file, warn) {
         visible: a.visible,
         mode,
       },
-      ...geometryFields(rh, g, type, label, warn),
+      ...geometryFields(rh, g, type, label, warn, withGeometry),
     });
   }
   return objects;
@@ -711,7 +901,11 @@ function firstPerspective(views) {
   return views.length === 0 ? undefined : Math.max(i, 0);
 }
 
-export async function convert(inputPath) {
+// options.binary: numeric arrays go to a binary companion (the document's "binary"
+// member then says so; main writes it beside the text). options.geometry: exact
+// geometry of breps and extrusions even where cached render meshes are complete.
+export async function convert(inputPath, options = {}) {
+  channel = options.binary ? new BinaryChannel() : null;
   const warnings = [];
   const warn = (text) => warnings.push(text);
   const buf = fs.readFileSync(inputPath);
@@ -744,7 +938,7 @@ export async function convert(inputPath) {
     textureMappings: side.textureMappings,
     bitmaps,
     instanceDefinitions: instanceDefinitionsJson(file),
-    objects: objectsJson(rh, file, warn),
+    objects: objectsJson(rh, file, warn, Boolean(options.geometry)),
     views,
     activeView: firstPerspective(views),
   };
@@ -754,19 +948,36 @@ export async function convert(inputPath) {
       'and objects have no mappings, so the meshes\' own texture coordinates are used');
   }
   doc.warnings = warnings;
+  if (channel) {
+    doc.binary = { bytes: channel.size };
+    Object.defineProperty(doc, 'binaryData', { value: channel.bytes(), enumerable: false });
+    channel = null;
+  }
   return doc;
 }
 
+const kUsage = 'usage: 3dm-to-json.mjs [--binary] [--geometry] <in.3dm> [out.json]\n' +
+  '  --binary    numeric arrays into <out.json>.bin (little-endian, see docs/document-format.md)\n' +
+  '  --geometry  exact brep and extrusion geometry even where cached render meshes exist\n';
+
 async function main(argv) {
-  if (argv.length < 1 || argv.length > 2 || argv[0].startsWith('-')) {
-    process.stderr.write('usage: 3dm-to-json.mjs <in.3dm> [out.json]\n');
+  const options = { binary: false, geometry: false };
+  const args = [];
+  for (const a of argv) {
+    if (a === '--binary') options.binary = true;
+    else if (a === '--geometry') options.geometry = true;
+    else if (a.startsWith('-')) { process.stderr.write(kUsage); return 2; }
+    else args.push(a);
+  }
+  if (args.length < 1 || args.length > 2 || (options.binary && args.length < 2)) {
+    process.stderr.write(kUsage);
     return 2;
   }
-  const [input, output] = argv;
+  const [input, output] = args;
   const name = path.basename(input);
   let doc;
   try {
-    doc = await convert(input);
+    doc = await convert(input, options);
   } catch (e) {
     process.stderr.write(`3dm-to-json: ${name}: ${e.code === 'ENOENT' ? 'file not found' : e.message}\n`);
     return 1;
@@ -774,6 +985,8 @@ async function main(argv) {
   for (const w of doc.warnings) process.stderr.write(`3dm-to-json: ${name}: ${w}\n`);
   const text = serialize(doc) + '\n';
   try {
+    // The companion first: a reader that finds the text finds its arrays.
+    if (doc.binaryData) fs.writeFileSync(`${output}.bin`, doc.binaryData);
     if (output) fs.writeFileSync(output, text);
     else process.stdout.write(text);
   } catch (e) {

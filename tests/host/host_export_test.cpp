@@ -229,6 +229,29 @@ TEST_F(ExportActionTest, ConvertsA3dmDocument) {
     expectOnlyDocumentedFindings(path("hello.dae"));
 }
 
+// A .3dm whose extrusions carry no cached meshes (SOURCES.md: 0 of 7) exports the
+// host's own meshes: triangles in the file, the strict schema content, and an
+// importer (assimp's command-line reader) finds triangle meshes in it.
+TEST_F(ExportActionTest, MeshesA3dmWithoutCachedMeshes) {
+    const std::string file = std::string(VANTRO_TESTDATA_DIR) + "/3dm/opennurbs_v5_extrusions.3dm";
+    if (!fs::exists(file)) GTEST_SKIP() << "needs " << file << " (the shared .3dm test files)";
+    if (!fs::exists("/usr/bin/assimp")) GTEST_SKIP() << "assimp (assimp-utils) is needed";
+    const HostRun run = this->run({"export", file, "-o", path("extrusions.dae")});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_THAT(run.output, ::testing::Not(HasSubstr("not meshed")));
+    int triangles = 0;
+    for (const auto& [material, count] : triangleCounts(readFile(path("extrusions.dae")))) triangles += count;
+    EXPECT_GT(triangles, 500);
+    expectOnlyDocumentedFindings(path("extrusions.dae"));
+    const test::RunResult info = test::runProgram("/usr/bin/assimp", {"info", path("extrusions.dae")});
+    ASSERT_EQ(info.exitCode, 0) << info.output;
+    std::smatch faces;
+    ASSERT_TRUE(std::regex_search(info.output, faces, std::regex("Faces: +([0-9]+)"))) << info.output;
+    // The importer may drop a degenerate sliver or two.
+    EXPECT_GE(std::stoi(faces[1]), triangles * 99 / 100);
+    EXPECT_THAT(info.output, HasSubstr("| triangle]"));
+}
+
 // The file is chosen as the dialog would have it: a folder takes the proposed name, a
 // name without "." gets ".dae", and an existing file is replaced.
 TEST_F(ExportActionTest, ChoosesTheFileLikeTheDialog) {

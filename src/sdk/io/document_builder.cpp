@@ -77,7 +77,8 @@ private:
         if (!o.renderMeshes.empty()) {
             CRhinoObject::MeshList meshes(o.renderMeshes.begin(), o.renderMeshes.end());
             o.renderMeshes.clear();
-            object->SetRenderMeshes(std::move(meshes), true);
+            // Meshes the host made are built on request, like the application's own.
+            object->SetRenderMeshes(std::move(meshes), !o.meshedByHost);
         }
         return object;
     }

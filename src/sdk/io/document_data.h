@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "sdk/meshing/surface_geometry.h"
+#include "sdk/meshing/triangle_mesh.h"
 #include "sdk/on.h"
 #include "sdk/on_bitmap.h"
 #include "sdk/on_instance_definition.h"
@@ -43,6 +45,13 @@ struct ObjectData {
     // mesh objects: their mesh; other meshable types: their cached render meshes.
     std::shared_ptr<ON_Mesh> mesh;
     std::vector<std::shared_ptr<ON_Mesh>> renderMeshes;
+    // breps and extrusions (as breps), SubDs: the exact geometry, for the host to mesh
+    // when the file has no render meshes for them.
+    std::shared_ptr<const meshing::Brep> brep;
+    std::shared_ptr<const meshing::SubD> subd;
+    // The render meshes were made by the host's mesher, not read from the file: the
+    // object carries them as meshes built on request.
+    bool meshedByHost = false;
     // instance references
     bool isInstance = false;
     ON_UUID definitionId;
@@ -64,6 +73,8 @@ struct AppSettingsData {
 
 struct DocumentData {
     ON::LengthUnitSystem units = ON::LengthUnitSystem::Millimeters;
+    double absoluteTolerance = 0;  // 0: none given
+    meshing::MeshSettings meshSettings;
     std::vector<ON_Layer> layers;
     std::vector<ON_Material> materials;
     std::vector<RenderContentData> renderContents;

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "sdk/meshing/triangle_mesh.h"
 #include "sdk/on.h"
 #include "sdk/on_texture.h"
 #include "sdk/on_texture_mapping.h"
@@ -104,6 +105,11 @@ inline constexpr std::array<Word<ON::object_material_source>, 3> kMaterialSource
     {"layer", ON::material_from_layer},
     {"object", ON::material_from_object},
     {"parent", ON::material_from_parent},
+}};
+
+inline constexpr std::array<Word<meshing::MeshSettings::Preset>, 2> kMeshPresetWords{{
+    {"coarse", meshing::MeshSettings::Preset::coarse},
+    {"smooth", meshing::MeshSettings::Preset::smooth},
 }};
 
 inline constexpr std::array<Word<ON::object_mode>, 4> kModeWords{{

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <numbers>
 #include <cstring>
 #include <limits>
 #include <set>
@@ -88,7 +89,7 @@ std::optional<std::string> checkMesh(const ON_Mesh& mesh) {
 
 class Parser {
 public:
-    Parser(std::string_view text, DocumentData& out) : c_(text), d_(out) {}
+    Parser(std::string_view text, DocumentData& out, const BinarySource& binary) : c_(text), d_(out), binary_(binary) {}
 
     ParseOutcome run() {
         ParseOutcome outcome;
@@ -347,12 +348,78 @@ private:
         return true;
     }
 
+    // {"binary": [byteOffset, count]}: count scalars at byteOffset of the binary
+    // companion, every one checked like a number in the text (finite, fits its type).
+    // The reference of a binary array: where its numbers are, checked against the size.
+    template <typename Scalar>
+    bool binaryReference(uint64_t& offset, uint64_t& count) {
+        double ref[2] = {};
+        bool hasRef = false;
+        const bool ok = members("binary array", [&](std::string_view key) {
+            if (key == "binary") return given(hasRef, fixedNumbers(ref, 2, "[byteOffset, count]"));
+            return Handled::unknown;
+        });
+        if (!ok || !require(hasRef, "binary")) return false;
+        constexpr double kLimit = 9007199254740992.0;  // 2^53: every integer below is exact
+        for (const double v : ref) {
+            if (!(v >= 0 && v < kLimit) || v != std::floor(v)) return fail("binary: offset and count must be integers >= 0");
+        }
+        offset = static_cast<uint64_t>(ref[0]);
+        count = static_cast<uint64_t>(ref[1]);
+        if (!binary_.read) return fail("binary: the document has no binary companion");
+        if (offset > binary_.size || count > (binary_.size - offset) / sizeof(Scalar)) {
+            return fail("binary: " + std::to_string(count) + " numbers at byte " + std::to_string(offset) +
+                        " run past the companion's " + std::to_string(binary_.size) + " bytes");
+        }
+        return true;
+    }
+
+    // The numbers into into[0, count), checked like numbers in the text.
+    template <typename Scalar>
+    bool binaryInto(uint64_t offset, uint64_t count, Scalar* into) {
+        if (count > 0 && !binary_.read(offset, count * sizeof(Scalar), into)) return fail("binary: cannot read the companion");
+        if constexpr (std::is_floating_point_v<Scalar>) {
+            for (uint64_t i = 0; i < count; ++i) {
+                if (!std::isfinite(into[i])) return fail("binary: a number is not finite");
+            }
+        }
+        return true;
+    }
+
+    // {"binary": [byteOffset, count]}: count scalars at byteOffset of the binary
+    // companion, every one checked like a number in the text (finite, fits its type).
+    template <typename Scalar>
+    bool binaryNumbers(std::vector<Scalar>& out) {
+        uint64_t offset = 0, count = 0;
+        if (!binaryReference<Scalar>(offset, count)) return false;
+        out.resize(count);
+        return binaryInto(offset, count, out.data());
+    }
+
+    // A flat array of numbers, as text or in the binary companion.
+    template <typename Scalar>
+    bool numbers(std::vector<Scalar>& out) {
+        if (c_.peek() == Kind::object) return binaryNumbers(out);
+        out.clear();
+        return check(c_.readNumbers<Scalar>([&](size_t n) { out.reserve(n); }, [&](Scalar v) { out.push_back(v); }));
+    }
+
     // Numbers grouped N to an element (ON_3fPoint, ON_MeshFace, ...).
     template <typename Tuple, typename Scalar, size_t N>
     bool tuples(ON_SimpleArray<Tuple>& out, const char* per) {
         static_assert(sizeof(Tuple) == N * sizeof(Scalar) && std::is_trivially_copyable_v<Tuple>);
         auto& v = out.vector();
         v.clear();
+        if (c_.peek() == Kind::object) {
+            // Straight into the array: no second copy of the numbers.
+            uint64_t offset = 0, count = 0;
+            if (!binaryReference<Scalar>(offset, count)) return false;
+            if (count % N != 0) {
+                return fail(std::to_string(count) + " numbers, not a multiple of " + std::to_string(N) + " (" + per + ")");
+            }
+            v.resize(count / N);
+            return binaryInto(offset, count, reinterpret_cast<Scalar*>(v.data()));
+        }
         Scalar buf[N] = {};
         size_t k = 0;
         size_t total = 0;
@@ -370,6 +437,106 @@ private:
         if (!check(ok)) return false;
         if (k != 0) {
             return fail(std::to_string(total) + " numbers, not a multiple of " + std::to_string(N) + " (" + per + ")");
+        }
+        return true;
+    }
+
+    // --- exact geometry ---
+
+    bool readCurve(meshing::NurbsCurve& c) {
+        bool hasDegree = false, hasKnots = false, hasPoints = false;
+        const bool ok = members("curve", [&](std::string_view key) {
+            if (key == "degree") return given(hasDegree, integer(c.degree, 1, 64));
+            if (key == "knots") return given(hasKnots, numbers(c.knots));
+            if (key == "points") return given(hasPoints, numbers(c.points));
+            return Handled::unknown;
+        });
+        return ok && require(hasDegree, "degree") && require(hasKnots, "knots") && require(hasPoints, "points");
+    }
+
+    bool readSurface(meshing::NurbsSurface& srf) {
+        bool hasDegree = false, hasCount = false, hasU = false, hasV = false, hasPoints = false;
+        const bool ok = members("surface", [&](std::string_view key) {
+            if (key == "degree") return given(hasDegree, fixedNumbers(srf.degree.data(), 2, "[degreeU, degreeV]"));
+            if (key == "count") return given(hasCount, fixedNumbers(srf.count.data(), 2, "[countU, countV]"));
+            if (key == "knotsU") return given(hasU, numbers(srf.knots[0]));
+            if (key == "knotsV") return given(hasV, numbers(srf.knots[1]));
+            if (key == "points") return given(hasPoints, numbers(srf.points));
+            return Handled::unknown;
+        });
+        return ok && require(hasDegree, "degree") && require(hasCount, "count") && require(hasU, "knotsU") &&
+               require(hasV, "knotsV") && require(hasPoints, "points");
+    }
+
+    bool readFace(meshing::BrepFace& f) {
+        bool hasSurface = false;
+        const bool ok = members("face", [&](std::string_view key) {
+            if (key == "surface") return given(hasSurface, readSurface(f.surface));
+            if (key == "reversed") return result(flag(f.reversed));
+            if (key == "cachedMesh") return result(integer(f.cachedMesh, -1, kInt32Max));
+            if (key == "loops") {
+                return result(records([&](size_t) {
+                    meshing::BrepLoop& loop = f.loops.emplace_back();
+                    return members("loop", [&](std::string_view k) {
+                        if (k == "outer") return result(flag(loop.outer));
+                        if (k == "trims") return result(numbers(loop.trims));
+                        return Handled::unknown;
+                    });
+                }));
+            }
+            return Handled::unknown;
+        });
+        return ok && require(hasSurface, "surface");
+    }
+
+    bool readBrep(meshing::Brep& b) {
+        return members("brep", [&](std::string_view key) {
+            if (key == "edges") return result(records([&](size_t) { return readCurve(b.edges.emplace_back()); }));
+            if (key == "faces") return result(records([&](size_t) { return readFace(b.faces.emplace_back()); }));
+            return Handled::unknown;
+        });
+    }
+
+    bool readSubD(meshing::SubD& sd) {
+        bool hasVertices = false, hasCounts = false, hasIndices = false;
+        const bool ok = members("subd", [&](std::string_view key) {
+            if (key == "vertices") return given(hasVertices, numbers(sd.vertices));
+            if (key == "faceCounts") return given(hasCounts, numbers(sd.faceCounts));
+            if (key == "faceVertices") return given(hasIndices, numbers(sd.faceVertices));
+            if (key == "creases") return result(numbers(sd.creases));
+            if (key == "corners") return result(numbers(sd.corners));
+            return Handled::unknown;
+        });
+        return ok && require(hasVertices, "vertices") && require(hasCounts, "faceCounts") &&
+               require(hasIndices, "faceVertices");
+    }
+
+    bool readMeshing() {
+        EntryScope entry(*this, "meshing");
+        meshing::MeshSettings& m = d_.meshSettings;
+        double angleDegrees = 0;
+        const bool ok = members("meshing", [&](std::string_view key) {
+            if (key == "preset") return result(word(kMeshPresetWords, m.preset));
+            if (key == "tolerance") return result(number(m.tolerance, {0, kMax, true}));
+            if (key == "angle") return result(number(angleDegrees, {0, 90, true}));
+            if (key == "subdLevel") return result(integer(m.subdLevel, 1, 6));
+            return Handled::unknown;
+        });
+        m.angle = angleDegrees * std::numbers::pi / 180.0;
+        return ok;
+    }
+
+    bool readBinaryInfo() {
+        EntryScope entry(*this, "binary");
+        double bytes = -1;
+        const bool ok = members("binary", [&](std::string_view key) {
+            if (key == "bytes") return result(number(bytes, {0, kMax}));
+            return Handled::unknown;
+        });
+        if (!ok) return false;
+        if (bytes != static_cast<double>(binary_.size)) {
+            return fail("the binary companion has " + std::to_string(binary_.size) + " bytes, the document says " +
+                        numberText(bytes) + " (truncated or from another conversion)");
         }
         return true;
     }
@@ -679,6 +846,18 @@ private:
                 }));
             }
             if (key == "instance") return result(readInstance(o));
+            if (key == "brep") {
+                auto brep = std::make_shared<meshing::Brep>();
+                const bool read = readBrep(*brep);
+                o.brep = std::move(brep);
+                return result(read);
+            }
+            if (key == "subd") {
+                auto subd = std::make_shared<meshing::SubD>();
+                const bool read = readSubD(*subd);
+                o.subd = std::move(subd);
+                return result(read);
+            }
             return Handled::unknown;
         });
     }
@@ -694,6 +873,9 @@ private:
         if (!o.renderMeshes.empty() && (isMesh || isReference)) {
             return "\"renderMeshes\" are not for mesh objects or instance references";
         }
+        const bool surfaceLike = o.type == ON::brep_object || o.type == ON::extrusion_object;
+        if (o.brep && !surfaceLike) return "\"brep\" is only for breps and extrusions";
+        if (o.subd && o.type != ON::subd_object) return "\"subd\" is only for SubD objects";
         if (isReference != o.isInstance) {
             return isReference ? "an instance reference needs \"instance\"" : "\"instance\" is only for instance references";
         }
@@ -702,6 +884,12 @@ private:
 
     // The object's meshes, checked once they are complete.
     static std::optional<std::string> objectMeshProblem(const ObjectData& o) {
+        if (o.brep) {
+            if (auto problem = meshing::checkBrep(*o.brep)) return "brep: " + *problem;
+        }
+        if (o.subd) {
+            if (auto problem = meshing::checkSubD(*o.subd)) return "subd: " + *problem;
+        }
         if (o.mesh) {
             if (auto problem = checkMesh(*o.mesh)) return "mesh: " + *problem;
         }
@@ -790,8 +978,9 @@ private:
         return members("units", [&](std::string_view key) {
             if (key == "length") return result(word(kUnitWords, d_.units));
             double ignored = 0;
-            // Tolerances are checked but not kept: the host's documents have none.
-            if (key == "absoluteTolerance" || key == "angleTolerance") return result(number(ignored, {0, kMax, true}));
+            // The absolute tolerance bounds the host's meshes; the others are checked, not kept.
+            if (key == "absoluteTolerance") return result(number(d_.absoluteTolerance, {0, kMax, true}));
+            if (key == "angleTolerance") return result(number(ignored, {0, kMax, true}));
             if (key == "relativeTolerance") return result(number(ignored, {0, kMax}));
             return Handled::unknown;
         });
@@ -837,6 +1026,7 @@ private:
     bool readRoot() {
         bool hasFormat = false;
         bool hasVersion = false;
+        bool hasBinary = false;
         const bool ok = members("document", [&](std::string_view key) {
             if (key == "format") return readFormat(hasFormat);
             if (key == "version") return readVersion(hasVersion);
@@ -852,6 +1042,11 @@ private:
             if (key == "activeView") return result(integer(d_.activeView, -1, kInt32Max));
             if (key == "appSettings") return result(readAppSettings());
             if (key == "source") return result(check(c_.skipValue()));
+            if (key == "meshing") return result(readMeshing());
+            if (key == "binary") {
+                hasBinary = true;
+                return result(readBinaryInfo());
+            }
             if (key == "warnings") {
                 return result(elements([&](size_t) { return string(d_.fileWarnings.emplace_back()); }));
             }
@@ -860,6 +1055,7 @@ private:
         if (!ok) return false;
         if (!hasFormat) return refuse("document", "missing \"format\": not a vantro document");
         if (!hasVersion) return refuse("document", missingField("version"));
+        if (!hasBinary && binary_.size > 0) return refuse("document", "a binary companion was given but the document names none");
         return true;
     }
 
@@ -871,6 +1067,7 @@ private:
     std::string errorField_;
     bool contextSaved_ = false;
     std::string semantic_;
+    const BinarySource& binary_;
     std::vector<std::string> warnings_;
     std::set<std::string> unknownSeen_;
 };
@@ -888,6 +1085,20 @@ std::string entryLabel(std::string_view kind, size_t index, const ON_wString& na
     return label;
 }
 
-ParseOutcome parseDocument(std::string_view text, DocumentData& out) { return Parser(text, out).run(); }
+BinarySource binaryInMemory(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    return {bytes.size(), [bytes](uint64_t offset, size_t n, void* into) {
+                std::memcpy(into, bytes.data() + offset, n);
+                return true;
+            }};
+}
+
+ParseOutcome parseDocument(std::string_view text, DocumentData& out, const BinarySource& binary) {
+    return Parser(text, out, binary).run();
+}
+
+ParseOutcome parseDocument(std::string_view text, DocumentData& out, std::string_view binary) {
+    return parseDocument(text, out, binaryInMemory(binary));
+}
 
 }  // namespace vantro::docio

@@ -4,6 +4,8 @@
 // indices, camera and frustum, bitmap sizes). References between entries are left to
 // checkDocument (document_checker.h).
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,9 +24,24 @@ struct ParseOutcome {
     std::vector<std::string> warnings;
 };
 
+// A document's binary companion as the parser reads it: its size, and a reader of
+// byte ranges inside it (offset + bytes <= size is checked before every call). A
+// file read piece by piece never has to be held whole beside the arrays made of it.
+struct BinarySource {
+    uint64_t size = 0;
+    std::function<bool(uint64_t offset, size_t bytes, void* into)> read;
+};
+
+// The same over bytes in memory (which must outlive the source).
+BinarySource binaryInMemory(std::string_view bytes);
+
 // Parses text into out (which should be default-constructed; on failure it holds a
-// partial result that must be discarded). Any thread; text and out are not shared.
-ParseOutcome parseDocument(std::string_view text, DocumentData& out);
+// partial result that must be discarded). binary is the document's binary companion
+// (docs/document-format.md), which numeric arrays written {"binary": [offset, count]}
+// refer to; every reference is checked against its size. Any thread; text, binary and
+// out are not shared.
+ParseOutcome parseDocument(std::string_view text, DocumentData& out, const BinarySource& binary);
+ParseOutcome parseDocument(std::string_view text, DocumentData& out, std::string_view binary = {});
 
 // "object 12 "Chair" (3f2a…)": how messages name an entry. name may be empty; a nil id
 // is left out.

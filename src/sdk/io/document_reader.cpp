@@ -11,6 +11,7 @@
 
 #include "sdk/io/document_builder.h"
 #include "sdk/io/document_checker.h"
+#include "sdk/io/document_meshing.h"
 #include "sdk/io/document_parser.h"
 #include "sdk/io/import_3dm.h"
 #include "sdk/rhino_app_settings.h"
@@ -62,7 +63,8 @@ bool isEmpty(const CRhinoDoc& doc) {
            doc.m_instance_definition_table.InstanceDefinitionCount() == 0;
 }
 
-DocumentLoadResult readText(std::string_view text, std::string_view name, const fs::path& baseDir, CRhinoDoc& doc) {
+DocumentLoadResult readText(std::string_view text, const BinarySource& binary, std::string_view name,
+                            const fs::path& baseDir, CRhinoDoc& doc) {
     DocumentLoadResult result;
     const std::string prefix = std::string(name) + ": ";
     auto failWith = [&](const std::string& what) {
@@ -72,13 +74,14 @@ DocumentLoadResult readText(std::string_view text, std::string_view name, const 
     };
     if (!isEmpty(doc)) return failWith("the target document is not empty");
     auto data = std::make_unique<DocumentData>();
-    ParseOutcome parsed = parseDocument(text, *data);
+    ParseOutcome parsed = parseDocument(text, *data, binary);
     if (!parsed.ok) return failWith(parsed.error);
     std::vector<std::string> warnings = std::move(data->fileWarnings);
     warnings.insert(warnings.end(), parsed.warnings.begin(), parsed.warnings.end());
     BuildPlan plan;
     if (auto problem = checkDocument(*data, plan, warnings)) return failWith(*problem);
     warnMissingTextures(*data, baseDir, warnings);
+    meshDocumentObjects(*data, warnings);
     if (auto problem = buildDocument(*data, plan, doc)) return failWith(*problem);
     for (const std::string& w : warnings) result.warnings.push_back(prefix + w);
     result.appSettings = std::move(data->appSettings);
@@ -122,7 +125,7 @@ std::string_view fileNameOf(std::string_view path) {
 
 DocumentLoadResult readDocumentJson(std::string_view text, std::string_view fileName, CRhinoDoc& doc) {
     std::error_code ec;
-    return readText(text, fileName, fs::current_path(ec), doc);
+    return readText(text, BinarySource{}, fileName, fs::current_path(ec), doc);
 }
 
 DocumentLoadResult readDocumentFile(const std::string& path, CRhinoDoc& doc) {
@@ -131,8 +134,9 @@ DocumentLoadResult readDocumentFile(const std::string& path, CRhinoDoc& doc) {
     DocumentLoadResult result;
     std::string error;
     std::optional<std::string> text;
+    Converted3dm converted;
     if (hasExtension(path, ".3dm")) {
-        Converted3dm converted = convert3dmToJson(path);
+        converted = convert3dmToJson(path);
         if (!converted.ok) {
             result.error = std::string(name) + ": " + converted.error;
             return result;
@@ -145,7 +149,7 @@ DocumentLoadResult readDocumentFile(const std::string& path, CRhinoDoc& doc) {
             return result;
         }
     }
-    result = readText(*text, name, baseDir, doc);
+    result = readText(*text, converted.binary(), name, baseDir, doc);
     if (result.ok) doc.SetPathName(ON_wString::FromUtf8(path));
     return result;
 }

@@ -43,11 +43,16 @@ std::string shellQuote(const std::string& arg) {
     return out + "'";
 }
 
+// The whole file in one allocation of its size.
 std::string slurp(const fs::path& path) {
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    if (ec || !in) return {};
+    std::string text(static_cast<size_t>(size), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(size));
+    text.resize(static_cast<size_t>(in.gcount()));
+    return text;
 }
 
 // The line of the converter's output that says what went wrong: its own message
@@ -86,20 +91,24 @@ public:
         json_ = (ec ? fs::path("/tmp") : dir) / (stem + ".json");
         errors_ = json_;
         errors_.replace_extension(".err");
+        binary_ = json_.string() + ".bin";
     }
     ~TemporaryFiles() {
         std::error_code ec;
         fs::remove(json_, ec);
         fs::remove(errors_, ec);
+        fs::remove(binary_, ec);
     }
     TemporaryFiles(const TemporaryFiles&) = delete;
     TemporaryFiles& operator=(const TemporaryFiles&) = delete;
     const fs::path& json() const { return json_; }
     const fs::path& errors() const { return errors_; }
+    const fs::path& binary() const { return binary_; }
 
 private:
     fs::path json_;
     fs::path errors_;
+    fs::path binary_;
 };
 
 }  // namespace
@@ -132,7 +141,7 @@ Converted3dm convert3dmToJson(const std::string& path) {
     std::string node = environment("VANTRO_NODE");
     if (node.empty()) node = "node";
     TemporaryFiles files;
-    const std::string command = shellQuote(node) + " " + shellQuote(script) + " " + shellQuote(path) + " " +
+    const std::string command = shellQuote(node) + " " + shellQuote(script) + " --binary " + shellQuote(path) + " " +
                                 shellQuote(files.json().string()) + " 2> " + shellQuote(files.errors().string());
     const int status = std::system(command.c_str());
     if (status != 0) {
@@ -141,12 +150,31 @@ Converted3dm convert3dmToJson(const std::string& path) {
         return result;
     }
     result.json = slurp(files.json());
+    // Opened before the temporary files go: the arrays are read from it as the text is
+    // parsed, so the companion is never held in memory beside them.
+    if (fs::is_regular_file(files.binary(), ec)) {
+        result.binarySize = fs::file_size(files.binary(), ec);
+        result.binaryFile.reset(std::fopen(files.binary().c_str(), "rb"), &std::fclose);
+        if (ec || !result.binaryFile) {
+            result.error = "cannot convert: the converter's binary output cannot be read";
+            return result;
+        }
+    }
     if (result.json.empty()) {
         result.error = "cannot convert: the converter wrote nothing";
         return result;
     }
     result.ok = true;
     return result;
+}
+
+BinarySource Converted3dm::binary() const {
+    if (!binaryFile) return {};
+    std::FILE* file = binaryFile.get();
+    return {binarySize, [file](uint64_t offset, size_t bytes, void* into) {
+                return std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0 &&
+                       std::fread(into, 1, bytes, file) == bytes;
+            }};
 }
 
 }  // namespace vantro::docio

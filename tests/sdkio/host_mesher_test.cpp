@@ -1,0 +1,236 @@
+// The host's meshers on shapes whose area and volume are known: NURBS built here
+// the way the modelling application writes them (rational quadratic circles, singular
+// trims at poles, seams used twice), and SubD control nets.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "sdk/meshing/brep_mesher.h"
+#include "sdk/meshing/subd_mesher.h"
+#include "sdkio/mesh_compare.h"
+
+namespace {
+
+using namespace vantro::meshing;
+using vantro::test::Triangles;
+using vantro::test::Vec3;
+
+constexpr double kPi = std::numbers::pi;
+const double kHalfRoot2 = std::sqrt(0.5);
+
+// A circle of radius r around (cx, cy, z) in a plane z = const, as 9 rational
+// control points (x, y, z, w) with knots 0, 0, pi/2, pi/2, ... 2pi, 2pi.
+NurbsCurve circle(double cx, double cy, double z, double r) {
+    NurbsCurve c;
+    c.degree = 2;
+    const double xs[9] = {1, 1, 0, -1, -1, -1, 0, 1, 1};
+    const double ys[9] = {0, 1, 1, 1, 0, -1, -1, -1, 0};
+    for (int i = 0; i < 9; ++i) {
+        c.points.insert(c.points.end(), {cx + r * xs[i], cy + r * ys[i], z, i % 2 ? kHalfRoot2 : 1.0});
+    }
+    c.knots = {0, 0, kPi / 2, kPi / 2, kPi, kPi, 1.5 * kPi, 1.5 * kPi, 2 * kPi, 2 * kPi};
+    return c;
+}
+
+NurbsCurve line(const Vec3& a, const Vec3& b) {
+    NurbsCurve c;
+    c.degree = 1;
+    c.points = {a.x, a.y, a.z, 1, b.x, b.y, b.z, 1};
+    c.knots = {0, 1};
+    return c;
+}
+
+// The plane z = const over [x0, x1] x [y0, y1].
+NurbsSurface plane(double x0, double y0, double x1, double y1, double z) {
+    NurbsSurface s;
+    s.degree = {1, 1};
+    s.count = {2, 2};
+    s.knots = {std::vector<double>{0, 1}, std::vector<double>{0, 1}};
+    s.points = {x0, y0, z, 1, x0, y1, z, 1, x1, y0, z, 1, x1, y1, z, 1};
+    return s;
+}
+
+BrepLoop loop(bool outer, std::vector<int32_t> trims) { return BrepLoop{outer, std::move(trims)}; }
+
+Triangles trianglesOf(const TriangleMesh& m) {
+    Triangles t;
+    auto at = [&](int32_t i) {
+        const float* p = &m.vertices[3 * static_cast<size_t>(i)];
+        return Vec3{p[0], p[1], p[2]};
+    };
+    for (size_t k = 0; k < m.triangles.size(); k += 3) {
+        t.list.push_back({at(m.triangles[k]), at(m.triangles[k + 1]), at(m.triangles[k + 2])});
+    }
+    return t;
+}
+
+Triangles meshAll(const Brep& b, const MeshSettings& settings = {}) {
+    EXPECT_EQ(checkBrep(b), std::nullopt);
+    Triangles all;
+    const auto faces = meshBrep(b, settings);
+    EXPECT_EQ(faces.size(), b.faces.size());
+    for (size_t i = 0; i < faces.size(); ++i) {
+        EXPECT_TRUE(faces[i].ok) << "face " << i << ": " << faces[i].error;
+        const Triangles t = trianglesOf(faces[i].mesh);
+        all.list.insert(all.list.end(), t.list.begin(), t.list.end());
+    }
+    return all;
+}
+
+// A 10 x 10 square with a round hole of radius 2: the hole is left open.
+TEST(HostMesher, TrimmedPlaneKeepsItsHole) {
+    Brep b;
+    b.edges = {line({0, 0, 0}, {10, 0, 0}), line({10, 0, 0}, {10, 10, 0}), line({10, 10, 0}, {0, 10, 0}),
+               line({0, 10, 0}, {0, 0, 0}), circle(5, 5, 0, 2)};
+    b.faces.push_back({plane(0, 0, 10, 10, 0), false, {loop(true, {0, 0, 1, 0, 2, 0, 3, 0}), loop(false, {4, 1})}});
+    const Triangles t = meshAll(b);
+    EXPECT_NEAR(t.area(), 100 - kPi * 4, 0.01 * (100 - kPi * 4));
+    for (const auto& tri : t.list) {
+        const Vec3 c = (tri[0] + tri[1] + tri[2]) * (1.0 / 3.0);
+        EXPECT_GT(std::hypot(c.x - 5, c.y - 5), 1.9) << "a triangle inside the hole";
+        // Seen from +z: the surface's own normal.
+        EXPECT_GT(vantro::test::cross(tri[1] - tri[0], tri[2] - tri[0]).z, 0);
+    }
+}
+
+// A sphere of radius 3 as the application writes it: one face, a seam edge used twice
+// and two singular trims at the poles.
+TEST(HostMesher, SphereHasItsAreaAndVolume) {
+    const double r = 3;
+    NurbsSurface s;
+    s.degree = {2, 2};
+    s.count = {9, 5};
+    const NurbsCurve ring = circle(0, 0, 0, 1);
+    s.knots = {ring.knots, std::vector<double>{-kPi / 2, -kPi / 2, 0, 0, kPi / 2, kPi / 2}};
+    const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
+    for (int i = 0; i < 9; ++i) {
+        for (int j = 0; j < 5; ++j) {
+            const double* p = &ring.points[4 * static_cast<size_t>(i)];
+            s.points.insert(s.points.end(), {r * p[0] * arcX[j], r * p[1] * arcX[j], r * arcZ[j], p[3] * arcW[j]});
+        }
+    }
+    NurbsCurve seam;
+    seam.degree = 2;
+    for (int j = 0; j < 5; ++j) seam.points.insert(seam.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
+    seam.knots = s.knots[1];
+    Brep b;
+    b.edges = {seam};
+    b.faces.push_back({s, false, {loop(true, {-1, 0, 0, 0, -1, 0, 0, 1})}});
+    const Triangles t = meshAll(b);
+    EXPECT_NEAR(t.area(), 4 * kPi * r * r, 0.01 * 4 * kPi * r * r);
+    EXPECT_NEAR(t.volume(), 4.0 / 3.0 * kPi * r * r * r, 0.01 * 4.0 / 3.0 * kPi * r * r * r);
+}
+
+// An extruded circle (radius 2, height 5) as a closed brep: side, bottom and top.
+TEST(HostMesher, CylinderExtrusionIsClosed) {
+    const double r = 2, h = 5;
+    Brep b;
+    b.edges = {circle(0, 0, 0, r), circle(0, 0, h, r), line({r, 0, 0}, {r, 0, h})};
+    NurbsSurface side;
+    side.degree = {2, 1};
+    side.count = {9, 2};
+    side.knots = {b.edges[0].knots, std::vector<double>{0, h}};
+    for (int i = 0; i < 9; ++i) {
+        const double* p = &b.edges[0].points[4 * static_cast<size_t>(i)];
+        for (const double z : {0.0, h}) side.points.insert(side.points.end(), {p[0], p[1], z, p[3]});
+    }
+    b.faces.push_back({side, false, {loop(true, {0, 0, 2, 0, 1, 1, 2, 1})}});
+    b.faces.push_back({plane(-r, -r, r, r, 0), true, {loop(true, {0, 1})}});
+    b.faces.push_back({plane(-r, -r, r, r, h), false, {loop(true, {1, 0})}});
+    const Triangles t = meshAll(b);
+    EXPECT_NEAR(t.area(), 2 * kPi * r * r + 2 * kPi * r * h, 0.01 * (2 * kPi * r * r + 2 * kPi * r * h));
+    EXPECT_NEAR(t.volume(), kPi * r * r * h, 0.01 * kPi * r * r * h);
+}
+
+// The smooth preset is finer than the coarse one and both stay within their tolerance.
+TEST(HostMesher, PresetsAndTolerances) {
+    Brep b;
+    b.edges = {line({0, 0, 0}, {10, 0, 0}), line({10, 0, 0}, {10, 10, 0}), line({10, 10, 0}, {0, 10, 0}),
+               line({0, 10, 0}, {0, 0, 0}), circle(5, 5, 0, 2)};
+    b.faces.push_back({plane(0, 0, 10, 10, 0), false, {loop(true, {0, 0, 1, 0, 2, 0, 3, 0}), loop(false, {4, 1})}});
+    MeshSettings smooth;
+    smooth.preset = MeshSettings::Preset::smooth;
+    const Triangles coarse = meshAll(b), fine = meshAll(b, smooth);
+    EXPECT_GT(fine.list.size(), coarse.list.size());
+    EXPECT_LT(std::abs(fine.area() - (100 - 4 * kPi)), std::abs(coarse.area() - (100 - 4 * kPi)));
+    MeshSettings floor;
+    floor.tolerance = 1e-9;
+    floor.minimumTolerance = 0.05;  // the document's absolute tolerance wins
+    EXPECT_DOUBLE_EQ(floor.toleranceFor(14.1), 0.05);
+}
+
+// Geometry from a file is checked before any library sees it.
+TEST(HostMesher, BadGeometryIsRefused) {
+    NurbsCurve c = line({0, 0, 0}, {1, 0, 0});
+    c.knots = {1, 0};
+    EXPECT_EQ(checkCurve(c), "knots: knots decrease at 1");
+    c = line({0, 0, 0}, {1, 0, 0});
+    c.points[3] = 0;
+    EXPECT_EQ(checkCurve(c), "control point 0: weight not positive");
+    Brep b;
+    b.edges = {line({0, 0, 0}, {1, 0, 0})};
+    b.faces.push_back({plane(0, 0, 1, 1, 0), false, {loop(true, {5, 0})}});
+    EXPECT_EQ(checkBrep(b), "face 0: loop 0: trim 0 names edge 5 of 1");
+    b.faces[0].surface.points.pop_back();
+    EXPECT_EQ(checkBrep(b), "face 0: surface: 15 control point numbers, 16 expected");
+    SubD s;
+    s.vertices = {0, 0, 0, 1, 0, 0, 1, 1, 0};
+    s.faceCounts = {3};
+    s.faceVertices = {0, 1, 7};
+    EXPECT_EQ(checkSubD(s), "a face refers to vertex 7 of 3");
+}
+
+SubD cube(bool creased) {
+    SubD s;
+    for (int i = 0; i < 8; ++i) s.vertices.insert(s.vertices.end(), {double(i & 1), double((i >> 1) & 1), double(i >> 2)});
+    s.faceCounts = {4, 4, 4, 4, 4, 4};
+    // Outward, counter-clockwise seen from outside.
+    s.faceVertices = {0, 2, 3, 1, 4, 5, 7, 6, 0, 1, 5, 4, 2, 6, 7, 3, 0, 4, 6, 2, 1, 3, 7, 5};
+    if (creased) {
+        s.creases = {0, 1, 2, 3, 4, 5, 6, 7, 0, 2, 1, 3, 4, 6, 5, 7, 0, 4, 1, 5, 2, 6, 3, 7};
+    }
+    return s;
+}
+
+// A SubD cube with every edge creased is the cube itself; smooth, its limit surface
+// lies inside the cage and the levels converge.
+TEST(HostMesher, SubDCubeLimitSurface) {
+    ASSERT_EQ(checkSubD(cube(true)), std::nullopt);
+    const SubDMeshResult sharp = meshSubD(cube(true), MeshSettings{});
+    ASSERT_TRUE(sharp.ok) << sharp.error;
+    const Triangles box = trianglesOf(sharp.mesh);
+    EXPECT_NEAR(box.area(), 6.0, 1e-4);
+    EXPECT_NEAR(box.volume(), 1.0, 1e-4);
+    EXPECT_EQ(box.list.size(), 6u * 16u * 2u);  // level 2: 16 quads per face
+    MeshSettings level4, level5;
+    level4.subdLevel = 4;
+    level5.subdLevel = 5;
+    const Triangles round4 = trianglesOf(meshSubD(cube(false), level4).mesh);
+    const Triangles round5 = trianglesOf(meshSubD(cube(false), level5).mesh);
+    EXPECT_NEAR(round4.volume(), round5.volume(), 0.01 * round5.volume());
+    // Inside the cage and centred in it (the control net, not the limit, would fill it).
+    Vec3 lo, hi;
+    round5.bounds(lo, hi);
+    for (const double x : {lo.x, lo.y, lo.z}) EXPECT_GT(x, 0.05);
+    EXPECT_NEAR(lo.x + hi.x, 1.0, 1e-5);
+    EXPECT_NEAR(lo.z + hi.z, 1.0, 1e-5);
+    EXPECT_LT(round5.volume(), 0.5);
+    // Normals point outwards: from the centre to the vertex.
+    const TriangleMesh& m = sharp.mesh;
+    for (size_t v = 0; v < m.vertexCount(); v += 7) {
+        const double out = (m.vertices[3 * v] - 0.5) * m.normals[3 * v] + (m.vertices[3 * v + 1] - 0.5) * m.normals[3 * v + 1] +
+                           (m.vertices[3 * v + 2] - 0.5) * m.normals[3 * v + 2];
+        EXPECT_GE(out, -1e-6);
+    }
+}
+
+// A control net that is no surface is refused with a reason, not a crash.
+TEST(HostMesher, BrokenSubDIsRefused) {
+    SubD s;
+    s.vertices = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+    EXPECT_FALSE(meshSubD(s, MeshSettings{}).ok);
+}
+
+}  // namespace
