@@ -4,6 +4,7 @@
 #include "link/camera_observer.h"
 #include "link/live_connection.h"
 #include "materials/material_manager.h"
+#include "platform/shared_memory.h"
 #include "plugin/plugin_identity.h"
 #include "plugin/plugin_settings.h"
 #include "scene/idle_observer.h"
@@ -40,6 +41,9 @@ int VeloraPlugin::OnLoadPlugIn() {
         const int allowed = CheckOlderPlugIn();
         if (allowed != 1) return allowed;
     }
+    // Mappings left by crashed hosts or peers would otherwise sit in /dev/shm until
+    // something tried their names; stale announcements are swept by Create.
+    vantro::platform::SharedMemory::reclaimAbandoned();
     connection = new VantroAPI::LiveConnection();
     materials = new MaterialManager(connection);
     scene = new RHScene(connection, materials);
