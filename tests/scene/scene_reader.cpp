@@ -3,6 +3,7 @@
 // program name lets the link's peer search find its window.)
 //
 //   velora-scene-reader --connection NAME --dump-dir DIR [--random-locks SEED]
+//                       [--wake-log FILE]
 //
 // It publishes a peer main window, opens the connection, and then serves messages:
 //   0x8729 (the link's wake-up): takes the lock, reads every "SRFC" record whose
@@ -17,6 +18,11 @@
 //          connection's creator is gone).
 // With --random-locks it also takes the lock at random moments between messages and
 // keeps it for up to 2 ms, now and then for 10 to 15 ms (past the writer's 10 ms budget).
+//
+// With --wake-log it appends one line per wake-up to FILE, after the reads: "wake <n>"
+// and " <record id>:<status>:<FNV-1a of the bytes, hex>" for every mirrored record
+// (scene_reader_protocol.h reads it back), so a test can check every state the
+// renderer was woken for, not only the last.
 //
 // The mirror only changes when a wake-up arrives, so a dump shows what the renderer
 // would show, not a fresh read. Everything read from the channel is bounded by the
@@ -62,6 +68,7 @@ struct Options {
     std::string connection;
     std::string dumpDir;
     uint32_t randomSeed = 0;
+    std::string wakeLog;
 };
 
 bool parse(int argc, char** argv, Options& out) {
@@ -69,6 +76,7 @@ bool parse(int argc, char** argv, Options& out) {
         const std::string key = argv[i], value = argv[i + 1];
         if (key == "--connection") out.connection = value;
         else if (key == "--dump-dir") out.dumpDir = value;
+        else if (key == "--wake-log") out.wakeLog = value;
         else if (key == "--random-locks") out.randomSeed = static_cast<uint32_t>(std::stoul(value));
         else return false;
     }
@@ -157,8 +165,19 @@ private:
         for (RecordPrefix* record : records) connection_.ClearRecordFlags(record, kRecordChanged);
         connection_.ClearFlags(kHeaderChanged);
         connection_.Unlock();
+        logWake();
         std::printf("WAKE n=%u ns=%llu changed=%u\n", wakes_, static_cast<unsigned long long>(received), changed);
         std::fflush(stdout);
+    }
+
+    void logWake() {
+        if (options_.wakeLog.empty()) return;
+        std::ofstream log(options_.wakeLog, std::ios::app);
+        log << "wake " << wakes_;
+        for (const auto& [id, record] : mirror_)
+            log << ' ' << id << ':' << record.status << ':' << std::hex
+                << vantro::test::geometryHash(record.bytes.data(), record.bytes.size()) << std::dec;
+        log << '\n';
     }
 
     void readRecord(const RecordPrefix* record, MirroredRecord& out) {

@@ -31,14 +31,15 @@ namespace vantro::test {
 class SceneSyncFixture {
 public:
     // Creates the connection and starts the reader (with random lock holds when
-    // randomLockSeed is not 0).
-    explicit SceneSyncFixture(uint32_t randomLockSeed = 0)
+    // randomLockSeed is not 0, logging every wake-up to wakeLogPath() when wakeLog).
+    explicit SceneSyncFixture(uint32_t randomLockSeed = 0, bool wakeLog = false)
         : name_(uniqueName("scene-sync")), dumpDir_(env_.root() + "/dumps") {
         std::filesystem::create_directories(dumpDir_);
         created_ = link.Create(name_, 5000) == 0;
         if (!created_) return;
         std::vector<std::string> args{"--connection", platform::toUtf8(name_), "--dump-dir", dumpDir_};
         if (randomLockSeed) args.insert(args.end(), {"--random-locks", std::to_string(randomLockSeed)});
+        if (wakeLog) args.insert(args.end(), {"--wake-log", wakeLogPath()});
         reader = std::make_unique<ChildProcess>(VELORA_SCENE_READER_PATH, args);
         const std::string ready = reader->waitForLine("READY");
         const size_t at = ready.find("window=");
@@ -130,6 +131,25 @@ public:
         }
         for (const auto& [id, geometry] : expected)
             if (!seen.count(id)) out.push_back("expected geometry for unknown material " + std::to_string(id));
+        return out;
+    }
+
+    std::string wakeLogPath() const { return dumpDir_ + "/wakes.log"; }
+
+    // The oracle's scene as the wake log fingerprints it: record id -> geometryHash,
+    // for every material that has a record (no geometry: the hash of nothing).
+    std::map<uint32_t, uint64_t> expectedHashes(const SceneOracle& oracle) {
+        const auto expected = oracle.Expected();
+        std::map<uint32_t, uint64_t> out;
+        std::vector<MaterialInfo*> all = materials.Materials();
+        all.push_back(&materials.DefaultMaterial());
+        for (MaterialInfo* info : all) {
+            if (!info->record) continue;
+            const auto want = expected.find(uint64_t(info->id));
+            const std::vector<uint8_t> none;
+            const std::vector<uint8_t>& bytes = want == expected.end() ? none : want->second.bytes;
+            out[VantroAPI::load(info->record, VantroAPI::record::kId)] = geometryHash(bytes.data(), bytes.size());
+        }
         return out;
     }
 
