@@ -28,6 +28,42 @@
 
 namespace vantro::test {
 
+// Every difference between a reader's mirror and the expected geometry of each
+// material of materials (its records' ids name the mirror's entries), one line each.
+inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
+                                                  const std::map<uint32_t, DumpedRecord>& mirror,
+                                                  const std::map<uint64_t, ExpectedGeometry>& expected,
+                                                  bool exact = true) {
+    std::vector<std::string> out;
+    std::vector<MaterialInfo*> all = materials.Materials();
+    all.push_back(&materials.DefaultMaterial());
+    std::set<uint64_t> seen;
+    for (MaterialInfo* info : all) {
+        const uint64_t id = uint64_t(info->id);
+        seen.insert(id);
+        const auto want = expected.find(id);
+        const std::string who = "material " + std::to_string(info->id) + " " + platform::toUtf8(info->name);
+        if (!info->record) {
+            if (want != expected.end()) out.push_back(who + ": has geometry but no record");
+            continue;
+        }
+        const uint32_t recordId = VantroAPI::load(info->record, VantroAPI::record::kId);
+        const auto got = mirror.find(recordId);
+        const DumpedRecord empty;
+        const DumpedRecord& record = got == mirror.end() ? empty : got->second;
+        if (record.status != 0) out.push_back(who + ": reader status " + std::to_string(record.status));
+        if (want == expected.end()) {
+            if (!record.bytes.empty() || record.buffer != 0) out.push_back(who + ": geometry where none is expected");
+            continue;
+        }
+        if (record.capacity < want->second.bytes.size()) out.push_back(who + ": capacity below the used size");
+        for (const std::string& d : compareGeometry(want->second, record.bytes, exact)) out.push_back(who + ": " + d);
+    }
+    for (const auto& [id, geometry] : expected)
+        if (!seen.count(id)) out.push_back("expected geometry for unknown material " + std::to_string(id));
+    return out;
+}
+
 class SceneSyncFixture {
 public:
     // Creates the connection and starts the reader (with random lock holds when
@@ -101,37 +137,9 @@ public:
 
     // Every difference between the reader's mirror and the oracle, one line each.
     std::vector<std::string> differences(const SceneOracle& oracle, bool exact = true) {
-        std::vector<std::string> out;
         const auto mirror = dump();
         if (!mirror) return {"no dump from the reader"};
-        const auto expected = oracle.Expected();
-        std::vector<MaterialInfo*> all = materials.Materials();
-        all.push_back(&materials.DefaultMaterial());
-        std::set<uint64_t> seen;
-        for (MaterialInfo* info : all) {
-            const uint64_t id = uint64_t(info->id);
-            seen.insert(id);
-            const auto want = expected.find(id);
-            const std::string who = "material " + std::to_string(info->id) + " " + platform::toUtf8(info->name);
-            if (!info->record) {
-                if (want != expected.end()) out.push_back(who + ": has geometry but no record");
-                continue;
-            }
-            const uint32_t recordId = VantroAPI::load(info->record, VantroAPI::record::kId);
-            const auto got = mirror->find(recordId);
-            const DumpedRecord empty;
-            const DumpedRecord& record = got == mirror->end() ? empty : got->second;
-            if (record.status != 0) out.push_back(who + ": reader status " + std::to_string(record.status));
-            if (want == expected.end()) {
-                if (!record.bytes.empty() || record.buffer != 0) out.push_back(who + ": geometry where none is expected");
-                continue;
-            }
-            if (record.capacity < want->second.bytes.size()) out.push_back(who + ": capacity below the used size");
-            for (const std::string& d : compareGeometry(want->second, record.bytes, exact)) out.push_back(who + ": " + d);
-        }
-        for (const auto& [id, geometry] : expected)
-            if (!seen.count(id)) out.push_back("expected geometry for unknown material " + std::to_string(id));
-        return out;
+        return mirrorDifferences(materials, *mirror, oracle.Expected(), exact);
     }
 
     std::string wakeLogPath() const { return dumpDir_ + "/wakes.log"; }
