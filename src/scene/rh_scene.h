@@ -136,6 +136,11 @@ public:
 
     // --- The hand-over to the worker and the worker (Part of the sync cycle) --------
 
+    // The worker's pause between cycles: with work left, and when idle (the poll that
+    // bounds how long a ReleaseScene waits for the worker to notice it).
+    static constexpr uint32_t kBusyPauseMs = 5;
+    static constexpr uint32_t kIdlePauseMs = 50;
+
     // Main thread: pauses the worker (dirty = false) and takes sceneLock, waiting at
     // most timeoutMs. True at once when the main thread already holds it. On timeout
     // writes "\n --- Can't lock mutex! ---\n" to the debug output and returns false;

@@ -22,8 +22,6 @@ namespace {
 
 constexpr uint32_t kLinkLockTimeoutUs = 10'000;
 constexpr uint32_t kUpdateBudgetMs = 100;
-constexpr uint32_t kBusyPauseMs = 5;
-constexpr uint32_t kIdlePauseMs = 50;
 constexpr char16_t kLockFailedLine[] = u"\n --- Can't lock mutex! ---\n";
 
 using SteadyClock = std::chrono::steady_clock;
