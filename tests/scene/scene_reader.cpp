@@ -25,7 +25,8 @@
 //   "VIEW apply=<applyNow> kind=<cameraKind> fov=<f> pos=<x,y,z> dir=<x,y,z> up=<x,y,z>
 //    rows=<16 floats> zero=<1 when all 628 payload bytes are zero>"
 // and the bit cleared. --wait-connection keeps trying to open the connection that long
-// (the reader may start before the link does).
+// (the reader may start before the link does), after printing "WAITING window=<handle>"
+// once its window is up.
 //
 // With --wake-log it appends one line per wake-up to FILE, after the reads: "wake <n>"
 // and " <record id>:<status>:<FNV-1a of the bytes, hex>" for every mirrored record
@@ -135,6 +136,10 @@ public:
 
 private:
     bool open() {
+        if (options_.waitConnectionMs > 0) {
+            std::printf("WAITING window=%llu\n", static_cast<unsigned long long>(window_.handle()));
+            std::fflush(stdout);
+        }
         const uint64_t until =
             platform::monotonicNanoseconds() + uint64_t(options_.waitConnectionMs) * 1'000'000u;
         for (;;) {
