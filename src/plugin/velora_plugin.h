@@ -90,13 +90,31 @@ public:
 
     // --- Change processing (velora_plugin_changes.cpp) ---------------------------------
 
-    // The pending change set, created when missing.
-    ChangeSet& EnsureChangeSet();
+    // Makes sure edits can be recorded: false (the event is dropped) while the link
+    // is not running; otherwise enables the idle observer when it is off and creates
+    // the change set when there is none.
+    bool EnsureChangeSet();
+    // Record one edit by runtime serial number (ChangeSet); nothing while the link
+    // is not running. MarkObjectDeleted also forgets an earlier add or modify.
+    void MarkObjectAdded(uint64_t serial);
+    void MarkObjectModified(uint64_t serial);
+    void MarkObjectDeleted(uint64_t serial);
+    void MarkMaterialAdded(uint64_t serial);
+    void MarkMaterialModified(uint64_t serial);
+    void MarkMaterialDeleted(uint64_t serial);
+    void MarkLayerAdded(uint64_t serial);
+    void MarkLayerModified(uint64_t serial);
+    void MarkLayerDeleted(uint64_t serial);
+    void MarkMappingAdded(uint64_t serial);
+    void MarkMappingModified(uint64_t serial);
+    void MarkMappingDeleted(uint64_t serial);
     // The idle hook: stops the link when the peer closed it, otherwise applies the
     // pending changes.
     void OnIdle();
-    // Applies the pending change set to the scene; keeps it when the scene is busy.
-    void ProcessChanges();
+    // Applies the pending change set to the scene. When the scene cannot be taken
+    // within 50 ms the set is kept, untouched, for the next idle pass. True when a
+    // set was applied.
+    bool ProcessChanges();
     // Grows the change set by what its changes imply (objects of changed layers,
     // materials and blocks).
     void ExpandChanges();

@@ -1,23 +1,190 @@
-// Change processing of the plug-in object: the pending change set, the idle hook and
-// the application of edits to the scene.
-//
-// Until the change tracking lands no edit is recorded: there is never a change set
-// (EnsureChangeSet, ExpandChanges and DependsOnChanges are not defined yet), and the
-// idle hook only stops a link the renderer has closed.
+// Change processing of the plug-in object: recording edits in the pending change set,
+// the idle hook, and applying the set to the scene once the host is idle.
+
+#include <algorithm>
+#include <memory>
+#include <unordered_set>
+#include <vector>
 
 #include "link/live_connection.h"
+#include "materials/material_manager.h"
 #include "plugin/velora_plugin.h"
+#include "scene/change_set.h"
+#include "scene/idle_observer.h"
+#include "scene/rh_scene.h"
+#include "sdk/rhino_app.h"
+#include "sdk/rhino_doc.h"
+#include "sdk/rhino_instance_definition_table.h"
+#include "sdk/rhino_layer_table.h"
+#include "sdk/rhino_material_table.h"
+#include "sdk/rhino_object.h"
+#include "sdk/rhino_object_iterator.h"
+#include "sdk/rhino_texture_mapping_table.h"
+
+namespace {
+
+constexpr uint32_t kSceneLockTimeoutMs = 50;
+// Block definitions nest; a definition that (through a broken document) reaches
+// itself must not recurse for ever. The scene gives up at the same depth.
+constexpr int kMaxBlockDepth = 64;
+
+bool contains(const ChangeSet::Serials& set, uint64_t serial) { return set.count(serial) != 0; }
+
+std::vector<uint64_t> sorted(const ChangeSet::Serials& set) {
+    std::vector<uint64_t> out(set.begin(), set.end());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+bool usesModifiedMapping(const CRhinoObject& object, const CRhinoDoc& doc, const ChangeSet::Serials& mappings) {
+    const ON_MappingRef* ref = object.Attributes().m_rendering_attributes.MappingRef(RhinoApp().GetDefaultRenderApp());
+    if (!ref) return false;
+    const CRhinoTextureMappingTable& table = doc.m_texture_mapping_table;
+    for (const ON_MappingChannel& channel : ref->m_mapping_channels) {
+        const int index = table.FindTextureMapping(&channel, true);
+        if (table.IsValidTextureMappingTableIndex(index) && contains(mappings, table[index].RuntimeSerialNumber()))
+            return true;
+    }
+    return false;
+}
+
+bool dependsOn(const CRhinoObject& object, const CRhinoDoc& doc, const ChangeSet& changes, int depth) {
+    if (contains(changes.modifiedLayers, object.ObjectLayer().RuntimeSerialNumber())) return true;
+    if (contains(changes.modifiedMaterials, object.ObjectMaterial().RuntimeSerialNumber())) return true;
+    if (!changes.modifiedMappings.empty() && usesModifiedMapping(object, doc, changes.modifiedMappings)) return true;
+    const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(&object);
+    const CRhinoInstanceDefinition* definition = instance ? instance->InstanceDefinition() : nullptr;
+    if (!definition || depth >= kMaxBlockDepth) return false;
+    ON_SimpleArray<const CRhinoObject*> members;
+    definition->GetObjects(members);
+    for (const CRhinoObject* member : members)
+        if (member && dependsOn(*member, doc, changes, depth + 1)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool VeloraPlugin::EnsureChangeSet() {
+    if (linkState != kLinkRunning) return false;
+    if (idleObserver && !idleObserver->IsEnabled()) idleObserver->Enable(true);
+    if (!changes) changes = new ChangeSet();
+    return true;
+}
+
+void VeloraPlugin::MarkObjectAdded(uint64_t serial) {
+    if (EnsureChangeSet()) changes->addedObjects.insert(serial);
+}
+void VeloraPlugin::MarkObjectModified(uint64_t serial) {
+    if (EnsureChangeSet()) changes->modifiedObjects.insert(serial);
+}
+void VeloraPlugin::MarkObjectDeleted(uint64_t serial) {
+    if (EnsureChangeSet()) changes->MarkObjectDeleted(serial);
+}
+void VeloraPlugin::MarkMaterialAdded(uint64_t serial) {
+    if (EnsureChangeSet()) changes->addedMaterials.insert(serial);
+}
+void VeloraPlugin::MarkMaterialModified(uint64_t serial) {
+    if (EnsureChangeSet()) changes->modifiedMaterials.insert(serial);
+}
+void VeloraPlugin::MarkMaterialDeleted(uint64_t serial) {
+    if (EnsureChangeSet()) changes->deletedMaterials.insert(serial);
+}
+void VeloraPlugin::MarkLayerAdded(uint64_t serial) {
+    if (EnsureChangeSet()) changes->addedLayers.insert(serial);
+}
+void VeloraPlugin::MarkLayerModified(uint64_t serial) {
+    if (EnsureChangeSet()) changes->modifiedLayers.insert(serial);
+}
+void VeloraPlugin::MarkLayerDeleted(uint64_t serial) {
+    if (EnsureChangeSet()) changes->deletedLayers.insert(serial);
+}
+void VeloraPlugin::MarkMappingAdded(uint64_t serial) {
+    if (EnsureChangeSet()) changes->addedMappings.insert(serial);
+}
+void VeloraPlugin::MarkMappingModified(uint64_t serial) {
+    if (EnsureChangeSet()) changes->modifiedMappings.insert(serial);
+}
+void VeloraPlugin::MarkMappingDeleted(uint64_t serial) {
+    if (EnsureChangeSet()) changes->deletedMappings.insert(serial);
+}
 
 void VeloraPlugin::OnIdle() {
+    if (linkState != kLinkRunning) return;
     // The renderer sets the closed flag when it ends the link; the link stops here,
     // on the main thread, at the next idle.
-    if (linkState == kLinkRunning && connection && !connection->IsActive()) {
+    if (connection && !connection->IsActive()) {
         StopLink();
         return;
     }
     ProcessChanges();
 }
 
-void VeloraPlugin::ProcessChanges() {}
+bool VeloraPlugin::ProcessChanges() {
+    if (!changes) return false;
+    if (changes->Empty()) {
+        DiscardChanges();
+        return false;
+    }
+    if (!scene || !document) return false;
+    // The worker is writing and did not let go in time: changing the scene now would
+    // race with it. The set stays as it is; the next idle pass tries again.
+    if (!scene->LockScene(kSceneLockTimeoutMs)) return false;
+    ExpandChanges();
+    // Taken out before anything is added: whatever the host raises while the scene
+    // asks it for meshes belongs to the next pass, not to this one.
+    const std::unique_ptr<ChangeSet> set(changes);
+    changes = nullptr;
 
-void VeloraPlugin::DiscardChanges() { changes = nullptr; }
+    if (materials) {
+        for (uint64_t serial : set->addedMaterials) materials->AddMaterial(serial);
+        for (uint64_t serial : set->modifiedMaterials) materials->UpdateMaterial(serial);
+        for (uint64_t serial : set->deletedMaterials) materials->RemoveMaterial(serial);
+    }
+    for (uint64_t serial : set->modifiedObjects) scene->RemoveObject(serial);
+    for (uint64_t serial : set->deletedObjects) scene->RemoveObject(serial);
+
+    ON_SimpleArray<const CRhinoObject*> objects;
+    objects.Reserve(static_cast<int>(set->addedObjects.size() + set->modifiedObjects.size()));
+    std::unordered_set<uint64_t> taken;
+    const unsigned int docSerial = document->RuntimeSerialNumber();
+    // Added, then modified, each in serial (creation) order: the meshes go to the end
+    // of their materials' buffers in an order that does not depend on hashing.
+    for (const ChangeSet::Serials* serials : {&set->addedObjects, &set->modifiedObjects})
+        for (uint64_t serial : sorted(*serials)) {
+            if (serial > UINT32_MAX || !taken.insert(serial).second) continue;
+            // Gone (purged, or its document closed) since the event: nothing to add.
+            if (const CRhinoObject* object =
+                    CRhinoObject::FromRuntimeSerialNumber(docSerial, static_cast<unsigned int>(serial)))
+                objects.Append(object);
+        }
+    if (objects.Count() > 0) scene->AddObjects(objects, false);
+    scene->ReleaseScene();
+    return true;
+}
+
+void VeloraPlugin::ExpandChanges() {
+    if (!changes || !document) return;
+    const CRhinoDoc& doc = *document;
+    if (!changes->modifiedMaterials.empty()) {
+        const CRhinoLayerTable& layers = doc.m_layer_table;
+        for (int i = 0; i < layers.LayerCount(); ++i)
+            if (contains(changes->modifiedMaterials, layers[i].LayerMaterial().RuntimeSerialNumber()))
+                changes->modifiedLayers.insert(layers[i].RuntimeSerialNumber());
+    }
+    if (changes->modifiedLayers.empty() && changes->modifiedMaterials.empty() && changes->modifiedMappings.empty())
+        return;
+    CRhinoObjectIterator it(doc, CRhinoObjectIterator::undeleted_objects, CRhinoObjectIterator::active_objects);
+    for (const CRhinoObject* object = it.First(); object; object = it.Next())
+        if (scene && scene->IsRenderable(object) && DependsOnChanges(object))
+            changes->modifiedObjects.insert(object->RuntimeSerialNumber());
+}
+
+bool VeloraPlugin::DependsOnChanges(const CRhinoObject* object) const {
+    if (!object || !changes || !document) return false;
+    return dependsOn(*object, *document, *changes, 0);
+}
+
+void VeloraPlugin::DiscardChanges() {
+    delete changes;
+    changes = nullptr;
+}

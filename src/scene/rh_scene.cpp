@@ -6,6 +6,7 @@
 #include <cassert>
 #include <string>
 
+#include "link/live_connection.h"
 #include "materials/material_manager.h"
 #include "plugin/plugin_settings.h"
 #include "sdk/rdk_custom_render_meshes.h"
@@ -66,6 +67,11 @@ void RHScene::Clear() {
     meshes.clear();
     pendingMaterials.clear();
     nodes.clear();
+    // Replaced buffers that were waiting for a publication nobody will make.
+    if (link)
+        for (uint32_t id : retiredBuffers_) link->DestroyBuffer(id);
+    retiredBuffers_.clear();
+    unpublished_.clear();
     geometry_.clear();
     reportedObjects_.clear();
     oversizeReported_.clear();

@@ -136,6 +136,11 @@ public:
 
     // --- The hand-over to the worker and the worker (Part of the sync cycle) --------
 
+    // The worker's pause between cycles: with work left, and when idle (the poll that
+    // bounds how long a ReleaseScene waits for the worker to notice it).
+    static constexpr uint32_t kBusyPauseMs = 5;
+    static constexpr uint32_t kIdlePauseMs = 50;
+
     // Main thread: pauses the worker (dirty = false) and takes sceneLock, waiting at
     // most timeoutMs. True at once when the main thread already holds it. On timeout
     // writes "\n --- Can't lock mutex! ---\n" to the debug output and returns false;
@@ -148,9 +153,16 @@ public:
     // The worker thread's body (started by Load, ended by Clear).
     void WorkerLoop();
     // Worker thread, holding sceneLock and the link lock: rewrites the geometry buffer
-    // of pending materials in parallel until budgetMs have passed. True when nothing
-    // remains (or the main thread interrupted the pass: dirty false).
-    bool Update(uint32_t budgetMs);
+    // of pending materials in parallel until budgetMs have passed or the main thread
+    // wants the scene (dirty false), then publishes. A material's buffer, once begun,
+    // is written whole. What a pass wrote is published (the records' change counts,
+    // buffer ids, capacities and changed bits, and the header's changed bit; replaced
+    // buffers destroyed) only in the pass that leaves nothing pending but materials
+    // whose buffer could not be made, so the renderer never reads a mix of two scenes;
+    // those materials keep their old buffer and stay pending for the next pass.
+    // *published (may be null) tells whether this pass published. True when nothing
+    // remains to write or publish.
+    bool Update(uint32_t budgetMs, bool* published = nullptr);
 
     // --- Diagnostics -------------------------------------------------------------------
 
@@ -158,8 +170,8 @@ public:
     // tests and debugging: walks the whole scene. Call with the scene held (or the
     // worker stopped).
     std::vector<std::string> CheckInvariants() const;
-    // Process-local view of what the scene last wrote into a material's geometry
-    // fields (buffer id, capacity, change count); zeros when never written.
+    // Process-local view of a material's geometry: the buffer last written and its
+    // capacity, and the change count last published; zeros when never written.
     struct GeometryState {
         uint32_t buffer = 0;
         uint32_t capacity = 0;
@@ -196,8 +208,10 @@ private:
     void addConverted(MeshInfo* mi, ObjectEntry& entry, const RendererMatrix* transform, MeshProblems& problems);
     void reportProblems(const CRhinoObject* object, const MeshProblems& problems);
     bool addObjectAt(const CRhinoObject* object, const CRhinoObject* top, const RendererMatrix& transform, int depth);
+    void writePending(uint32_t budgetMs, MaterialStep& step);
+    void publish();
     void updateMaterial(uint64_t materialId, MaterialStep& step);
-    void writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record, const MeshSet* set,
+    bool writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record, const MeshSet* set,
                        uint64_t vertexCount, uint64_t indexCount, MaterialStep& step);
     void fillBuffer(const GeometryBufferView& view, const MeshSet& set);
     void reportOversize(uint64_t materialId, uint64_t bytes);
@@ -208,6 +222,11 @@ private:
     // Update each per-material step touches only its own entry, so entries are
     // inserted before the parallel pass and only found during it.
     tbb::concurrent_unordered_map<uint64_t, GeometryState> geometry_;
+    // Materials whose buffer was written completely but whose record still shows the
+    // previous geometry, and the buffers their records will stop naming: both wait
+    // for the pass that publishes (worker, under sceneLock).
+    std::set<uint64_t> unpublished_;
+    std::vector<uint32_t> retiredBuffers_;
     // Objects whose problems were reported since Load (main thread only).
     std::unordered_set<uint64_t> reportedObjects_;
     // Materials too large for a 32-bit buffer, reported once each (per-material steps

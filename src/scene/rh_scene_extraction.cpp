@@ -6,6 +6,7 @@
 
 #include "materials/material_manager.h"
 #include "scene/mesh_conversion.h"
+#include "scene/render_mesh_request.h"
 #include "scene/rh_scene.h"
 #include "scene/tex_coord_context.h"
 #include "sdk/on_uuid.h"
@@ -82,6 +83,7 @@ bool RHScene::addObjectMeshes(const CRhinoObject* object, const CRhinoObject* to
     } else {
         ON_SimpleArray<const CRhinoObject*> one;
         one.Append(object);
+        const RenderMeshRequest request;  // the mesh update this raises is ours, not an edit
         sourceMeshes.Reserve(RhinoGetRenderMeshes(one, references, true, false, true));
         for (const CRhinoObjRef& reference : references)
             if (reference.Mesh()) sourceMeshes.Append(reference.Mesh());

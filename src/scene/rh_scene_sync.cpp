@@ -22,8 +22,6 @@ namespace {
 
 constexpr uint32_t kLinkLockTimeoutUs = 10'000;
 constexpr uint32_t kUpdateBudgetMs = 100;
-constexpr uint32_t kBusyPauseMs = 5;
-constexpr uint32_t kIdlePauseMs = 50;
 constexpr char16_t kLockFailedLine[] = u"\n --- Can't lock mutex! ---\n";
 
 using SteadyClock = std::chrono::steady_clock;
@@ -50,8 +48,10 @@ uint64_t nowNs() { return vantro::platform::monotonicNanoseconds(); }
 struct RHScene::MaterialStep {
     uint64_t deadlineNs = 0;
     std::atomic<bool> inTime{true};
-    tbb::concurrent_unordered_set<uint64_t> processed;  // materials written (or skipped for good)
-    tbb::concurrent_unordered_set<uint32_t> released;   // buffers to destroy after the pass
+    tbb::concurrent_unordered_set<uint64_t> processed;  // leave the pending set (written, or skipped for good)
+    tbb::concurrent_unordered_set<uint64_t> written;    // completely written, to be published
+    tbb::concurrent_unordered_set<uint64_t> failed;     // no buffer to write into: retried next cycle
+    tbb::concurrent_unordered_set<uint32_t> released;   // buffers to destroy once the successors are published
 
     bool pastDeadline() const { return nowNs() > deadlineNs; }
 };
@@ -84,15 +84,18 @@ void RHScene::WorkerLoop() {
         if (dirty) {
             std::lock_guard<std::timed_mutex> scene(sceneLock);
             if (link && link->Lock(kLinkLockTimeoutUs)) {
+                bool published = false;
                 if (running) {
                     if (materials) materials->SendPending();
-                    if (Update(kUpdateBudgetMs)) {
+                    if (Update(kUpdateBudgetMs, &published)) {
                         complete = true;
                         dirty = false;
                     }
                 }
                 link->Unlock();
-                if (complete && running) {
+                // A publication that leaves a failed buffer for the next cycle is still a
+                // complete scene: the renderer is told now, not when the retry succeeds.
+                if ((complete || published) && running) {
                     complete = false;
                     link->Register();
                     notifyPeer();
@@ -111,19 +114,51 @@ void RHScene::notifyPeer() {
     vantro::scene::RunInSceneArena([&] { link->NotifyPeer(2, 0); });
 }
 
-bool RHScene::Update(uint32_t budgetMs) {
-    if (pendingMaterials.empty() || !dirty) return true;
+bool RHScene::Update(uint32_t budgetMs, bool* published) {
+    if (published) *published = false;
     MaterialStep step;
+    if (dirty && !pendingMaterials.empty()) writePending(budgetMs, step);
+    // Every write of this cycle was made from the scene as it stands (the main thread
+    // cannot edit it while the worker holds sceneLock), so once nothing but failed
+    // buffers is left the written materials form one consistent scene to publish,
+    // even when the main thread is already waiting.
+    const bool onlyFailuresLeft = std::all_of(pendingMaterials.begin(), pendingMaterials.end(),
+                                              [&](uint64_t m) { return step.failed.count(m) != 0; });
+    if (onlyFailuresLeft && !unpublished_.empty()) {
+        publish();
+        if (published) *published = true;
+    }
+    return pendingMaterials.empty() && unpublished_.empty();
+}
+
+void RHScene::writePending(uint32_t budgetMs, MaterialStep& step) {
     step.deadlineNs = nowNs() + uint64_t(budgetMs) * 1'000'000u;
     std::vector<uint64_t> pending(pendingMaterials.begin(), pendingMaterials.end());
     for (uint64_t m : pending) geometry_[m];  // entries exist before the parallel pass only finds them
     vantro::scene::ParallelForEach(pending.begin(), pending.end(), [&](uint64_t m) { updateMaterial(m, step); });
-    if (link)
-        for (uint32_t id : step.released) link->DestroyBuffer(id);
-    if (!dirty) return true;  // interrupted: the processed materials are written again later
     for (uint64_t m : step.processed) pendingMaterials.unsafe_erase(m);
-    if (link) link->SetFlags(VantroAPI::kHeaderChanged);
-    return pendingMaterials.empty();
+    unpublished_.insert(step.written.begin(), step.written.end());
+    retiredBuffers_.insert(retiredBuffers_.end(), step.released.begin(), step.released.end());
+}
+
+void RHScene::publish() {
+    using namespace VantroAPI;
+    for (uint64_t m : unpublished_) {
+        // The material may have been removed since its buffer was written.
+        MaterialInfo& info = materials->FindById(static_cast<int64_t>(m));
+        if (static_cast<uint64_t>(info.id) != m || !info.record) continue;
+        GeometryState& g = geometry_[m];
+        ++g.changeCount;
+        store(info.record, srfc_record::kGeometryChangeCount, g.changeCount);
+        store(info.record, srfc_record::kGeometryBuffer, g.buffer);
+        store(info.record, srfc_record::kGeometryCapacity, g.capacity);
+        link->SetRecordFlags(info.record, kRecordChanged);
+    }
+    unpublished_.clear();
+    // Only now does no record name the replaced buffers any more.
+    for (uint32_t id : retiredBuffers_) link->DestroyBuffer(id);
+    retiredBuffers_.clear();
+    link->SetFlags(kHeaderChanged);
 }
 
 void RHScene::updateMaterial(uint64_t materialId, MaterialStep& step) {
@@ -140,18 +175,30 @@ void RHScene::updateMaterial(uint64_t materialId, MaterialStep& step) {
             if (step.pastDeadline()) step.inTime = false;
         });
     }
+    // From here on the material is written whole: an interruption would leave a torn
+    // buffer behind the record the renderer is reading from.
     if (!dirty || !step.inTime) return;  // stays pending for the next cycle
-    step.processed.insert(materialId);
-    if (!materials || !link) return;
+    if (!materials || !link) {
+        step.processed.insert(materialId);
+        return;
+    }
     MaterialInfo& info = materials->FindById(static_cast<int64_t>(materialId));
     // FindById falls back to the default material; a material that is gone has no
     // record of its own, and must not write into the default's.
-    if (static_cast<uint64_t>(info.id) != materialId || !info.record) return;
-    writeMaterial(materialId, info.record, set, vertices, indices, step);
+    if (static_cast<uint64_t>(info.id) != materialId || !info.record) {
+        step.processed.insert(materialId);
+        return;
+    }
+    if (writeMaterial(materialId, info.record, set, vertices, indices, step)) {
+        step.processed.insert(materialId);
+        step.written.insert(materialId);
+    } else {
+        step.failed.insert(materialId);
+    }
     if (step.pastDeadline()) step.inTime = false;
 }
 
-void RHScene::writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record, const MeshSet* set,
+bool RHScene::writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record, const MeshSet* set,
                             uint64_t vertexCount, uint64_t indexCount, MaterialStep& step) {
     using namespace VantroAPI;
     GeometryState& g = geometry_.find(materialId)->second;  // made before the pass
@@ -159,29 +206,28 @@ void RHScene::writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record
     const uint64_t limit = std::numeric_limits<uint32_t>::max();
     const bool fits = vertexCount <= limit && indexCount <= limit && 2 * need <= limit;
     if (vertexCount > 0 && !fits) reportOversize(materialId, 2 * need);
-    if (vertexCount > 0 && fits) {
-        if (g.capacity < need) {
-            if (g.buffer) step.released.insert(g.buffer);
-            const uint32_t capacity = static_cast<uint32_t>(2 * need);
-            g.buffer = link->CreateBuffer(load(record, record::kId), capacity);
-            g.capacity = g.buffer ? capacity : 0;  // a failed creation is retried next time
-        }
-        if (void* p = set ? link->MapBuffer(g.buffer) : nullptr) {
-            const GeometryBufferView view{static_cast<std::byte*>(p), link->MappedBufferSize(g.buffer),
-                                          static_cast<uint32_t>(vertexCount), static_cast<uint32_t>(indexCount),
-                                          kTexCoordSets};
-            fillBuffer(view, *set);
-        }
-    } else {
+    if (vertexCount == 0 || !fits || !set) {
         if (g.buffer) step.released.insert(g.buffer);
         g.buffer = 0;
         g.capacity = 0;
+        return true;
     }
-    ++g.changeCount;
-    store(record, srfc_record::kGeometryChangeCount, g.changeCount);
-    store(record, srfc_record::kGeometryBuffer, g.buffer);
-    store(record, srfc_record::kGeometryCapacity, g.capacity);
-    link->SetRecordFlags(record, kRecordChanged);
+    if (g.capacity < need) {
+        const uint32_t capacity = static_cast<uint32_t>(2 * need);
+        const uint32_t created = link->CreateBuffer(load(record, record::kId), capacity);
+        // Without a new buffer the old one (and what the renderer read from it) stays.
+        if (!created) return false;
+        if (g.buffer) step.released.insert(g.buffer);
+        g.buffer = created;
+        g.capacity = capacity;
+    }
+    void* p = link->MapBuffer(g.buffer);
+    if (!p) return false;
+    const GeometryBufferView view{static_cast<std::byte*>(p), link->MappedBufferSize(g.buffer),
+                                  static_cast<uint32_t>(vertexCount), static_cast<uint32_t>(indexCount),
+                                  kTexCoordSets};
+    fillBuffer(view, *set);
+    return true;
 }
 
 void RHScene::fillBuffer(const GeometryBufferView& view, const MeshSet& set) {
@@ -189,7 +235,6 @@ void RHScene::fillBuffer(const GeometryBufferView& view, const MeshSet& set) {
     uint32_t vertexOffset = 0;
     uint32_t indexOffset = 0;
     for (const MeshInfo* mi : set) {
-        if (!dirty) return;  // the main thread wants the scene: stop after this mesh
         for (int side = 0; side < (mi->twoSided ? 2 : 1); ++side) {
             WriteMeshGeometry(view, *mi, side == 1, vertexOffset, indexOffset);
             vertexOffset += mi->vertexCount;

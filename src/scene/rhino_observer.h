@@ -22,6 +22,36 @@ public:
     void OnNewDocument(CRhinoDoc& doc) override;
     void OnBeginOpenDocument(CRhinoDoc& doc, const char16_t* fileName, bool merge, bool reference) override;
     void OnBeginSaveDocument(CRhinoDoc& doc, const char16_t* fileName, bool exportSelected) override;
+    // Camera following moves to the new active view while the link runs with camera
+    // synchronisation on.
+    void OnSetActiveView(CRhinoView* view) override;
+    // Units changed without scaling: meshes added from now on use the new scale.
+    void OnDocumentPropertiesChanged(CRhinoDoc& doc) override;
+    // A projection changed: follow the active view while it is a perspective view,
+    // stop following otherwise; the user interface shows the result.
+    void OnViewModified(CRhinoView* view) override;
+
+    // Object edits, recorded by serial number for the next idle pass.
+    void OnAddObject(CRhinoDoc& doc, CRhinoObject& object) override;
+    void OnDeleteObject(CRhinoDoc& doc, CRhinoObject& object) override;
+    void OnUnDeleteObject(CRhinoDoc& doc, CRhinoObject& object) override;
+    void OnPurgeObject(CRhinoDoc& doc, CRhinoObject& object) override;
+    void OnModifyObjectAttributes(CRhinoDoc& doc, CRhinoObject& object,
+                                  const CRhinoObjectAttributes& oldAttributes) override;
+    // Not while the plug-in itself asks for render meshes (RenderMeshRequest): the
+    // host reports the meshes it builds for that request as an update.
+    void OnUpdateObjectMesh(CRhinoDoc& doc, CRhinoObject& object) override;
+
+    // Table edits: layers, materials and mappings by the entry's serial number (all
+    // ones for an index that is not valid); a modified block definition deletes its
+    // own objects from the mirror (its instances follow only when they change).
+    void LayerTableEvent(layer_event event, const CRhinoLayerTable& table, int index, const ON_Layer* old) override;
+    void IdefTableEvent(idef_event event, const CRhinoInstanceDefinitionTable& table, int index,
+                        const ON_InstanceDefinition* old) override;
+    void MaterialTableEvent(material_event event, const CRhinoMaterialTable& table, int index,
+                            const ON_Material* old) override;
+    void TextureMappingTableEvent(texture_mapping_event event, const CRhinoTextureMappingTable& table, int index,
+                                  const ON_TextureMapping* old) override;
 
     VeloraPlugin* const plugin;
 };

@@ -3,6 +3,7 @@
 // program name lets the link's peer search find its window.)
 //
 //   velora-scene-reader --connection NAME --dump-dir DIR [--random-locks SEED]
+//                       [--wake-log FILE] [--poll-ms MS] [--wait-connection MS]
 //
 // It publishes a peer main window, opens the connection, and then serves messages:
 //   0x8729 (the link's wake-up): takes the lock, reads every "SRFC" record whose
@@ -18,6 +19,20 @@
 // With --random-locks it also takes the lock at random moments between messages and
 // keeps it for up to 2 ms, now and then for 10 to 15 ms (past the writer's 10 ms budget).
 //
+// The "VIEW" record is looked at after every wake-up and every MS milliseconds without
+// a message (--poll-ms, default 500): a camera written since the last look (its changed
+// bit set) is printed as
+//   "VIEW apply=<applyNow> kind=<cameraKind> fov=<f> pos=<x,y,z> dir=<x,y,z> up=<x,y,z>
+//    rows=<16 floats> zero=<1 when all 628 payload bytes are zero>"
+// and the bit cleared. --wait-connection keeps trying to open the connection that long
+// (the reader may start before the link does), after printing "WAITING window=<handle>"
+// once its window is up.
+//
+// With --wake-log it appends one line per wake-up to FILE, after the reads: "wake <n>"
+// and " <record id>:<status>:<FNV-1a of the bytes, hex>" for every mirrored record
+// (scene_reader_protocol.h reads it back), so a test can check every state the
+// renderer was woken for, not only the last.
+//
 // The mirror only changes when a wake-up arrives, so a dump shows what the renderer
 // would show, not a fresh read. Everything read from the channel is bounded by the
 // sizes this process actually mapped.
@@ -26,6 +41,7 @@
 // order: record id, geometry change count, buffer id, capacity, status (0 read,
 // 1 buffer missing, 2 counts larger than the buffer), byte count n, then n bytes.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -62,6 +78,9 @@ struct Options {
     std::string connection;
     std::string dumpDir;
     uint32_t randomSeed = 0;
+    std::string wakeLog;
+    int pollMs = 500;
+    int waitConnectionMs = 0;
 };
 
 bool parse(int argc, char** argv, Options& out) {
@@ -69,6 +88,9 @@ bool parse(int argc, char** argv, Options& out) {
         const std::string key = argv[i], value = argv[i + 1];
         if (key == "--connection") out.connection = value;
         else if (key == "--dump-dir") out.dumpDir = value;
+        else if (key == "--wake-log") out.wakeLog = value;
+        else if (key == "--poll-ms") out.pollMs = std::max(1, std::stoi(value));
+        else if (key == "--wait-connection") out.waitConnectionMs = std::max(0, std::stoi(value));
         else if (key == "--random-locks") out.randomSeed = static_cast<uint32_t>(std::stoul(value));
         else return false;
     }
@@ -84,21 +106,25 @@ public:
         info.className = u"VELORA START";
         info.title = u"Velora 8.3.0";
         if (!platform::Window::publish(info, window_)) return 1;
-        if (connection_.Open(platform::fromUtf8(options_.connection)) != 0) return 3;
+        if (!open()) return 3;
         creator_ = load(connection_.HeaderBlock(), header::kCreatorPid);
         std::printf("READY window=%llu pid=%u\n", static_cast<unsigned long long>(window_.handle()),
                     platform::currentProcessId());
         std::fflush(stdout);
         for (;;) {
             platform::WindowMessage message;
-            const int wait = options_.randomSeed ? static_cast<int>(random_() % 20) : 500;
+            const int wait = options_.randomSeed ? static_cast<int>(random_() % 20) : options_.pollMs;
             if (!window_.receive(message, wait)) {
                 // A test that died without telling us leaves no one to read for.
                 if (!platform::isProcessAlive(creator_)) break;
                 if (options_.randomSeed) holdLockAtRandom();
+                lookAtView();
                 continue;
             }
-            if (message.message == kWakeMessage) wake();
+            if (message.message == kWakeMessage) {
+                wake();
+                lookAtView();
+            }
             else if (message.message == kDumpMessage) dump(static_cast<uint32_t>(message.wParam));
             else if (message.message == kHoldLockMessage) holdLock(static_cast<uint32_t>(message.wParam));
             else if (message.message == kQuitMessage) break;
@@ -109,6 +135,46 @@ public:
     }
 
 private:
+    bool open() {
+        if (options_.waitConnectionMs > 0) {
+            std::printf("WAITING window=%llu\n", static_cast<unsigned long long>(window_.handle()));
+            std::fflush(stdout);
+        }
+        const uint64_t until =
+            platform::monotonicNanoseconds() + uint64_t(options_.waitConnectionMs) * 1'000'000u;
+        for (;;) {
+            if (connection_.Open(platform::fromUtf8(options_.connection)) == 0) return true;
+            if (platform::monotonicNanoseconds() >= until) return false;
+            platform::sleepMilliseconds(20);
+        }
+    }
+
+    void lookAtView() {
+        if (!connection_.Lock(2'000'000)) return;
+        std::vector<RecordPrefix*> records;
+        for (RecordPrefix* record : connection_.AllRecords(records)) {
+            if (load(record, record::kTag) != kTagView || !connection_.TestRecordFlags(record, kRecordChanged)) continue;
+            const uint32_t apply = load(record, view_record::kApplyNow);
+            const ViewData view = load(record, view_record::kView);
+            connection_.ClearRecordFlags(record, kRecordChanged);
+            printView(apply, view);
+        }
+        connection_.Unlock();
+    }
+
+    static void printView(uint32_t apply, const ViewData& v) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(&v);
+        bool zero = true;
+        for (size_t i = 0; i < sizeof v; ++i) zero = zero && bytes[i] == 0;
+        std::printf("VIEW apply=%u kind=%u fov=%.9g pos=%.9g,%.9g,%.9g dir=%.9g,%.9g,%.9g up=%.9g,%.9g,%.9g rows=", apply,
+                    v.cameraKind, double(v.fieldOfView), double(v.position[0]), double(v.position[1]),
+                    double(v.position[2]), double(v.direction[0]), double(v.direction[1]), double(v.direction[2]),
+                    double(v.up[0]), double(v.up[1]), double(v.up[2]));
+        for (int i = 0; i < 16; ++i) std::printf(i ? ",%.9g" : "%.9g", double(v.viewMatrix[i]));
+        std::printf(" zero=%d\n", zero ? 1 : 0);
+        std::fflush(stdout);
+    }
+
     void holdLockAtRandom() {
         if (!connection_.Lock(0)) return;
         ++randomLocks_;
@@ -154,11 +220,24 @@ private:
             readRecord(record, mirror_[id]);
             ++changed;
         }
-        for (RecordPrefix* record : records) connection_.ClearRecordFlags(record, kRecordChanged);
+        // The camera's bit is lookAtView's, which reports what it finds.
+        for (RecordPrefix* record : records)
+            if (load(record, record::kTag) != kTagView) connection_.ClearRecordFlags(record, kRecordChanged);
         connection_.ClearFlags(kHeaderChanged);
         connection_.Unlock();
+        logWake();
         std::printf("WAKE n=%u ns=%llu changed=%u\n", wakes_, static_cast<unsigned long long>(received), changed);
         std::fflush(stdout);
+    }
+
+    void logWake() {
+        if (options_.wakeLog.empty()) return;
+        std::ofstream log(options_.wakeLog, std::ios::app);
+        log << "wake " << wakes_;
+        for (const auto& [id, record] : mirror_)
+            log << ' ' << id << ':' << record.status << ':' << std::hex
+                << vantro::test::geometryHash(record.bytes.data(), record.bytes.size()) << std::dec;
+        log << '\n';
     }
 
     void readRecord(const RecordPrefix* record, MirroredRecord& out) {

@@ -2,6 +2,7 @@
 // What the scene tests and velora-scene-reader agree on: the messages the tests post
 // to the reader's window, and the dump file it writes (see scene_reader.cpp).
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -16,6 +17,14 @@ namespace vantro::test {
 constexpr uint32_t kDumpMessage = 0x8730;  // wParam: sequence number of the dump
 constexpr uint32_t kQuitMessage = 0x8731;
 constexpr uint32_t kHoldLockMessage = 0x8732;  // wParam: milliseconds to keep the lock
+
+// FNV-1a over a record's geometry bytes: the wake log's fingerprint of what the
+// reader held after each wake-up (an empty buffer has the offset basis).
+inline uint64_t geometryHash(const uint8_t* bytes, size_t size) {
+    uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i < size; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
+    return h;
+}
 
 struct DumpedRecord {
     uint32_t changeCount = 0;
@@ -52,6 +61,40 @@ inline std::optional<std::map<uint32_t, DumpedRecord>> readDump(const std::strin
         records[id] = std::move(r);
     }
     return records;
+}
+
+// One line of the wake log: the reader's mirror right after wake-up n.
+struct WakeState {
+    uint32_t wake = 0;
+    std::map<uint32_t, uint64_t> hashes;  // record id -> geometryHash of its bytes
+    std::map<uint32_t, uint32_t> status;  // record id -> status (as in DumpedRecord)
+};
+
+// The wake log: lines "wake <n>" then " <record id>:<status>:<hash hex>" per record.
+inline std::vector<WakeState> readWakeLog(const std::string& path) {
+    std::vector<WakeState> out;
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+        WakeState state;
+        size_t at = 0;
+        if (line.rfind("wake ", 0) != 0) continue;
+        state.wake = static_cast<uint32_t>(std::stoul(line.substr(5), &at));
+        at += 5;
+        while (at < line.size()) {
+            const size_t next = line.find(' ', at + 1);
+            const std::string item = line.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1);
+            const size_t c1 = item.find(':'), c2 = item.rfind(':');
+            if (c1 == std::string::npos || c2 == c1) break;
+            const uint32_t id = static_cast<uint32_t>(std::stoul(item.substr(0, c1)));
+            state.status[id] = static_cast<uint32_t>(std::stoul(item.substr(c1 + 1, c2 - c1 - 1)));
+            state.hashes[id] = std::stoull(item.substr(c2 + 1), nullptr, 16);
+            if (next == std::string::npos) break;
+            at = next;
+        }
+        out.push_back(std::move(state));
+    }
+    return out;
 }
 
 }  // namespace vantro::test

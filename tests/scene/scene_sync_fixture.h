@@ -28,17 +28,54 @@
 
 namespace vantro::test {
 
+// Every difference between a reader's mirror and the expected geometry of each
+// material of materials (its records' ids name the mirror's entries), one line each.
+inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
+                                                  const std::map<uint32_t, DumpedRecord>& mirror,
+                                                  const std::map<uint64_t, ExpectedGeometry>& expected,
+                                                  bool exact = true) {
+    std::vector<std::string> out;
+    std::vector<MaterialInfo*> all = materials.Materials();
+    all.push_back(&materials.DefaultMaterial());
+    std::set<uint64_t> seen;
+    for (MaterialInfo* info : all) {
+        const uint64_t id = uint64_t(info->id);
+        seen.insert(id);
+        const auto want = expected.find(id);
+        const std::string who = "material " + std::to_string(info->id) + " " + platform::toUtf8(info->name);
+        if (!info->record) {
+            if (want != expected.end()) out.push_back(who + ": has geometry but no record");
+            continue;
+        }
+        const uint32_t recordId = VantroAPI::load(info->record, VantroAPI::record::kId);
+        const auto got = mirror.find(recordId);
+        const DumpedRecord empty;
+        const DumpedRecord& record = got == mirror.end() ? empty : got->second;
+        if (record.status != 0) out.push_back(who + ": reader status " + std::to_string(record.status));
+        if (want == expected.end()) {
+            if (!record.bytes.empty() || record.buffer != 0) out.push_back(who + ": geometry where none is expected");
+            continue;
+        }
+        if (record.capacity < want->second.bytes.size()) out.push_back(who + ": capacity below the used size");
+        for (const std::string& d : compareGeometry(want->second, record.bytes, exact)) out.push_back(who + ": " + d);
+    }
+    for (const auto& [id, geometry] : expected)
+        if (!seen.count(id)) out.push_back("expected geometry for unknown material " + std::to_string(id));
+    return out;
+}
+
 class SceneSyncFixture {
 public:
     // Creates the connection and starts the reader (with random lock holds when
-    // randomLockSeed is not 0).
-    explicit SceneSyncFixture(uint32_t randomLockSeed = 0)
+    // randomLockSeed is not 0, logging every wake-up to wakeLogPath() when wakeLog).
+    explicit SceneSyncFixture(uint32_t randomLockSeed = 0, bool wakeLog = false)
         : name_(uniqueName("scene-sync")), dumpDir_(env_.root() + "/dumps") {
         std::filesystem::create_directories(dumpDir_);
         created_ = link.Create(name_, 5000) == 0;
         if (!created_) return;
         std::vector<std::string> args{"--connection", platform::toUtf8(name_), "--dump-dir", dumpDir_};
         if (randomLockSeed) args.insert(args.end(), {"--random-locks", std::to_string(randomLockSeed)});
+        if (wakeLog) args.insert(args.end(), {"--wake-log", wakeLogPath()});
         reader = std::make_unique<ChildProcess>(VELORA_SCENE_READER_PATH, args);
         const std::string ready = reader->waitForLine("READY");
         const size_t at = ready.find("window=");
@@ -100,36 +137,27 @@ public:
 
     // Every difference between the reader's mirror and the oracle, one line each.
     std::vector<std::string> differences(const SceneOracle& oracle, bool exact = true) {
-        std::vector<std::string> out;
         const auto mirror = dump();
         if (!mirror) return {"no dump from the reader"};
+        return mirrorDifferences(materials, *mirror, oracle.Expected(), exact);
+    }
+
+    std::string wakeLogPath() const { return dumpDir_ + "/wakes.log"; }
+
+    // The oracle's scene as the wake log fingerprints it: record id -> geometryHash,
+    // for every material that has a record (no geometry: the hash of nothing).
+    std::map<uint32_t, uint64_t> expectedHashes(const SceneOracle& oracle) {
         const auto expected = oracle.Expected();
+        std::map<uint32_t, uint64_t> out;
         std::vector<MaterialInfo*> all = materials.Materials();
         all.push_back(&materials.DefaultMaterial());
-        std::set<uint64_t> seen;
         for (MaterialInfo* info : all) {
-            const uint64_t id = uint64_t(info->id);
-            seen.insert(id);
-            const auto want = expected.find(id);
-            const std::string who = "material " + std::to_string(info->id) + " " + platform::toUtf8(info->name);
-            if (!info->record) {
-                if (want != expected.end()) out.push_back(who + ": has geometry but no record");
-                continue;
-            }
-            const uint32_t recordId = VantroAPI::load(info->record, VantroAPI::record::kId);
-            const auto got = mirror->find(recordId);
-            const DumpedRecord empty;
-            const DumpedRecord& record = got == mirror->end() ? empty : got->second;
-            if (record.status != 0) out.push_back(who + ": reader status " + std::to_string(record.status));
-            if (want == expected.end()) {
-                if (!record.bytes.empty() || record.buffer != 0) out.push_back(who + ": geometry where none is expected");
-                continue;
-            }
-            if (record.capacity < want->second.bytes.size()) out.push_back(who + ": capacity below the used size");
-            for (const std::string& d : compareGeometry(want->second, record.bytes, exact)) out.push_back(who + ": " + d);
+            if (!info->record) continue;
+            const auto want = expected.find(uint64_t(info->id));
+            const std::vector<uint8_t> none;
+            const std::vector<uint8_t>& bytes = want == expected.end() ? none : want->second.bytes;
+            out[VantroAPI::load(info->record, VantroAPI::record::kId)] = geometryHash(bytes.data(), bytes.size());
         }
-        for (const auto& [id, geometry] : expected)
-            if (!seen.count(id)) out.push_back("expected geometry for unknown material " + std::to_string(id));
         return out;
     }
 

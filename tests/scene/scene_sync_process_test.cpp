@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <random>
 
 #include "scene_documents.h"
@@ -127,6 +129,64 @@ TEST(SceneSyncProcess, RandomEditsUnderContentionEndInTheOraclesState) {
     EXPECT_TRUE(differences.empty()) << editor.log << joined(differences);
     EXPECT_TRUE(f.scene.CheckInvariants().empty());
     EXPECT_GT(applied, 100) << "refused " << refused;
+}
+
+// Every state the reader is woken for is a whole scene: the one the main thread
+// handed over at some ReleaseScene, never a mix of two, never a half-written buffer,
+// while the main thread interrupts running passes with its edits.
+TEST(SceneSyncProcess, EveryWakeShowsAConsistentScene) {
+    SceneSyncFixture f(/*randomLockSeed=*/0, /*wakeLog=*/true);
+    ASSERT_TRUE(f.ready());
+    CRhinoDoc doc;
+    generateLargeDocument(doc, 12, 24000);
+    ASSERT_TRUE(f.start(doc, 1.0f));
+    SceneOracle oracle(doc, f.materials, 1.0f);
+    oracle.LoadAll();
+    std::vector<std::map<uint32_t, uint64_t>> handedOver{f.expectedHashes(oracle)};
+    SceneEditor editor(doc, f, oracle, 77);
+    std::mt19937 random(5);
+    // Edits that touch every material (re-adding all objects) make passes long enough
+    // to be interrupted; moves between materials make a mix of scenes detectable.
+    const SceneEditor::Edit kinds[] = {SceneEditor::Edit::layerMaterial, SceneEditor::Edit::objectMaterial,
+                                       SceneEditor::Edit::move, SceneEditor::Edit::hide, SceneEditor::Edit::show};
+    // The worker holds the link lock while it writes: an edit made as soon as it is
+    // taken interrupts a pass in the middle.
+    auto* lockWord = static_cast<uint32_t*>(const_cast<void*>(f.link.HeaderBlock())) +
+                     VantroAPI::header::kLockOwner.offset / 4;
+    auto waitForPass = [&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(120);
+        while (std::atomic_ref<uint32_t>(*lockWord).load() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+    };
+    int applied = 0;
+    for (int i = 0; i < 40; ++i) {
+        waitForPass();
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 1500));
+        if (!editor.apply(kinds[random() % std::size(kinds)])) continue;
+        ++applied;
+        editor.release();
+        handedOver.push_back(f.expectedHashes(oracle));
+    }
+    ASSERT_TRUE(f.waitUntilSent());
+    ASSERT_TRUE(f.dump());  // the reader has handled every wake-up before this
+    const std::vector<WakeState> wakes = readWakeLog(f.wakeLogPath());
+    ASSERT_FALSE(wakes.empty());
+    auto shows = [](const WakeState& wake, const std::map<uint32_t, uint64_t>& scene) {
+        for (const auto& [id, hash] : scene) {
+            const auto got = wake.hashes.find(id);
+            if ((got == wake.hashes.end() ? geometryHash(nullptr, 0) : got->second) != hash) return false;
+        }
+        return true;
+    };
+    for (const WakeState& wake : wakes) {
+        for (const auto& [id, status] : wake.status) EXPECT_EQ(status, 0u) << "wake " << wake.wake;
+        const bool consistent = std::any_of(handedOver.begin(), handedOver.end(),
+                                            [&](const auto& scene) { return shows(wake, scene); });
+        EXPECT_TRUE(consistent) << "wake " << wake.wake << " shows no scene that was handed over";
+    }
+    EXPECT_TRUE(shows(wakes.back(), handedOver.back()));
+    EXPECT_GT(applied, 20);
+    RecordProperty("wakes", int(wakes.size()));
 }
 
 // Real documents through the loader: the same comparison, floats within 1e-5 where

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -20,6 +22,25 @@ using namespace vantro::test;
 using namespace VantroAPI;
 
 namespace {
+
+// A connection whose buffer operations can be made to fail or to run something first
+// (the main thread arriving in the middle of a pass).
+class ScriptedConnection : public LiveConnection {
+public:
+    uint32_t CreateBuffer(uint32_t recordId, uint32_t size) override {
+        if (failCreates > 0) {
+            --failCreates;
+            return 0;
+        }
+        return LiveConnection::CreateBuffer(recordId, size);
+    }
+    void* MapBuffer(uint32_t id) override {
+        if (beforeMap) beforeMap();
+        return LiveConnection::MapBuffer(id);
+    }
+    std::atomic<int> failCreates{0};
+    std::function<void()> beforeMap;
+};
 
 class SyncWorkerTest : public ::testing::Test {
 protected:
@@ -69,7 +90,7 @@ protected:
     TestEnvironment env;
     std::u16string name = uniqueName("sync-worker");
     uint32_t slots = 5000;
-    LiveConnection link;
+    ScriptedConnection link;
     MaterialManager materials{&link};
     RHScene scene{&link, &materials};
     CRhinoDoc doc;
@@ -171,9 +192,112 @@ TEST_F(SyncWorkerTest, TheBudgetSplitsLargeUpdates) {
     RecordProperty("passes", passes);
 
     reAdd(doc.Objects().front());
-    EXPECT_TRUE(scene.Update(100));  // dirty is false here
+    EXPECT_FALSE(scene.Update(100));  // dirty is false here
     EXPECT_FALSE(scene.pendingMaterials.empty());
     EXPECT_EQ(field(indices[0], srfc_record::kGeometryChangeCount), 1u);
+}
+
+// The main thread arriving in the middle of a pass: the material being written is
+// finished, nothing is published (every record keeps its previous buffer, change
+// count and bytes), and the next pass writes the rest and publishes all of it at once.
+TEST_F(SyncWorkerTest, AnInterruptedPassPublishesNothingAndResumes) {
+    std::vector<int> indices;
+    std::vector<CRhinoObject*> objects;
+    for (int m = 0; m < 6; ++m) {
+        indices.push_back(materialOf((u"Part" + std::u16string(1, char16_t(u'A' + m))).c_str()));
+        objects.push_back(add(gridMesh(4, 1, 0), indices.back()));
+    }
+    loadAndHold();
+    ASSERT_TRUE(cycle());
+    std::vector<std::vector<uint32_t>> before;
+    for (int index : indices) before.push_back(words(index));
+    const uint32_t updatesBefore = link.GetUpdateCount();
+
+    for (size_t k = 0; k < objects.size(); ++k) {
+        CRhinoObject* moved = doc.ReplaceObject(CRhinoObjRef(objects[k]), gridMesh(4, 1, 1));
+        scene.RemoveObject(objects[k]->RuntimeSerialNumber());
+        reAdd(moved);
+    }
+    scene.dirty = true;
+    ASSERT_TRUE(link.Lock(0));
+    materials.SendPending();
+    int maps = 0;
+    link.beforeMap = [&] {
+        if (++maps == 1) scene.dirty = false;  // LockScene from the main thread
+    };
+    bool published = true;
+    EXPECT_FALSE(scene.Update(100, &published));
+    link.Unlock();
+    link.beforeMap = nullptr;
+    EXPECT_FALSE(published);
+    EXPECT_EQ(link.GetUpdateCount(), updatesBefore);
+    EXPECT_FALSE(scene.pendingMaterials.empty());
+    for (size_t k = 0; k < indices.size(); ++k)
+        EXPECT_EQ(field(indices[k], srfc_record::kGeometryChangeCount), 1u) << k;
+    // Materials not yet begun still hold their previous bytes.
+    int unchanged = 0;
+    for (size_t k = 0; k < indices.size(); ++k) unchanged += words(indices[k]) == before[k];
+    EXPECT_GE(unchanged, int(indices.size()) - 2);  // at most the ones in flight on two cores
+
+    EXPECT_TRUE(cycle());
+    EXPECT_TRUE(scene.pendingMaterials.empty());
+    for (size_t k = 0; k < indices.size(); ++k) {
+        EXPECT_EQ(field(indices[k], srfc_record::kGeometryChangeCount), 2u) << k;
+        EXPECT_NE(words(indices[k]), before[k]) << k;
+    }
+}
+
+// A buffer that cannot be created: the record keeps what it had (here no geometry),
+// the other materials are published, and the next pass creates the buffer and
+// publishes it, without another edit.
+TEST_F(SyncWorkerTest, AFailedBufferIsRetriedNextPass) {
+    const int first = materialOf(u"First"), second = materialOf(u"Second");
+    add(boxMesh({0, 0, 0}, {1, 1, 1}), first);
+    add(boxMesh({0, 0, 0}, {2, 2, 2}), second);
+    loadAndHold();
+    link.failCreates = 1;
+    bool published = false;
+    scene.dirty = true;
+    ASSERT_TRUE(link.Lock(0));
+    materials.SendPending();
+    EXPECT_FALSE(scene.Update(100, &published));
+    link.Unlock();
+    EXPECT_TRUE(published);
+    EXPECT_EQ(scene.pendingMaterials.size(), 1u);
+    const int failed = field(first, srfc_record::kGeometryBuffer) == 0 ? first : second;
+    const int succeeded = failed == first ? second : first;
+    EXPECT_EQ(field(failed, srfc_record::kGeometryBuffer), 0u);
+    EXPECT_EQ(field(failed, srfc_record::kGeometryChangeCount), 0u);
+    EXPECT_EQ(field(succeeded, srfc_record::kGeometryChangeCount), 1u);
+    EXPECT_NE(field(succeeded, srfc_record::kGeometryBuffer), 0u);
+
+    EXPECT_TRUE(cycle());
+    EXPECT_NE(field(failed, srfc_record::kGeometryBuffer), 0u);
+    EXPECT_EQ(field(failed, srfc_record::kGeometryChangeCount), 1u);
+    EXPECT_EQ(words(failed)[0], 8u);  // a closed box: 8 vertices, one side
+    EXPECT_EQ(field(succeeded, srfc_record::kGeometryChangeCount), 1u);
+}
+
+// A failed growth keeps the old, smaller buffer published with its old bytes.
+TEST_F(SyncWorkerTest, AFailedGrowthKeepsTheOldBuffer) {
+    const int wood = materialOf(u"Wood");
+    CRhinoObject* small = add(gridMesh(1, 1, 0), wood);
+    loadAndHold();
+    ASSERT_TRUE(cycle());
+    const uint32_t buffer = field(wood, srfc_record::kGeometryBuffer);
+    const std::vector<uint32_t> before = words(wood);
+    CRhinoObject* big = doc.ReplaceObject(CRhinoObjRef(small), gridMesh(20, 1, 0));
+    scene.RemoveObject(small->RuntimeSerialNumber());
+    reAdd(big);
+    link.failCreates = 1;
+    EXPECT_FALSE(cycle());
+    EXPECT_EQ(field(wood, srfc_record::kGeometryBuffer), buffer);
+    EXPECT_EQ(field(wood, srfc_record::kGeometryChangeCount), 1u);
+    EXPECT_EQ(words(wood), before);
+    EXPECT_TRUE(cycle());
+    EXPECT_NE(field(wood, srfc_record::kGeometryBuffer), buffer);
+    EXPECT_EQ(field(wood, srfc_record::kGeometryChangeCount), 2u);
+    EXPECT_EQ(link.MappedBufferSize(buffer), 0u);
 }
 
 // A material whose record could not be made (the channel is full) leaves the pending

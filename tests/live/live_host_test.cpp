@@ -1,0 +1,173 @@
+// The whole product path: vantro-host with libvantro.so runs a script of the host's
+// own view and edit commands on the sample document while velora-scene-reader, in a
+// third process, plays the renderer. The "VIEW" records it finds follow the view
+// commands one for one; every geometry state it is woken for is readable, and the
+// edit commands reach it.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "plugin/plugin_settings.h"
+#include "scene_reader_protocol.h"
+#include "sdk/on_viewport.h"
+#include "support/child_process.h"
+#include "support/test_environment.h"
+
+using namespace vantro::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct SeenView {
+    unsigned apply = 0, kind = 0;
+    int zero = 0;
+    float fov = 0, pos[3] = {}, dir[3] = {}, up[3] = {}, rows[16] = {};
+};
+
+bool floats(const std::string& line, const std::string& key, float* out, int n) {
+    const size_t at = line.find(" " + key + "=");
+    if (at == std::string::npos) return false;
+    std::istringstream in(line.substr(at + key.size() + 2));
+    for (int i = 0; i < n; ++i) {
+        if (i) in.ignore(1);
+        if (!(in >> out[i])) return false;
+    }
+    return true;
+}
+
+std::vector<SeenView> viewsIn(const std::string& output) {
+    std::vector<SeenView> out;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("VIEW ", 0) != 0) continue;
+        SeenView v;
+        const size_t z = line.find(" zero=");
+        if (std::sscanf(line.c_str(), "VIEW apply=%u kind=%u", &v.apply, &v.kind) != 2 || z == std::string::npos ||
+            std::sscanf(line.c_str() + z, " zero=%d", &v.zero) != 1 || !floats(line, "fov", &v.fov, 1) ||
+            !floats(line, "pos", v.pos, 3) || !floats(line, "dir", v.dir, 3) || !floats(line, "up", v.up, 3) ||
+            !floats(line, "rows", v.rows, 16)) {
+            ADD_FAILURE() << "unreadable: " << line;
+            continue;
+        }
+        out.push_back(v);
+    }
+    return out;
+}
+
+void near3(const float* got, double x, double y, double z, double tolerance, const std::string& what) {
+    EXPECT_NEAR(got[0], x, tolerance) << what;
+    EXPECT_NEAR(got[1], y, tolerance) << what;
+    EXPECT_NEAR(got[2], z, tolerance) << what;
+}
+
+// A camera looking from (0, -d, 0) mm at the origin with up z, as the renderer gets
+// it: on its negative z axis d / 1000 m away, looking along +z, the identity frame.
+void expectOnNegativeY(const SeenView& v, double metres, const std::string& what) {
+    EXPECT_EQ(v.apply, 1u) << what;
+    EXPECT_EQ(v.kind, 6u) << what;
+    near3(v.pos, 0, 0, -metres, 1e-6, what + " position");
+    near3(v.dir, 0, 0, -1, 1e-6, what + " direction");
+    near3(v.up, 0, 1, 0, 1e-6, what + " up");
+    const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    for (int i = 0; i < 12; ++i) EXPECT_NEAR(v.rows[i], identity[i], 1e-6) << what << " row word " << i;
+    near3(v.rows + 12, 0, 0, -metres, 1e-6, what + " row 3");
+}
+
+}  // namespace
+
+TEST(LiveHost, ViewCommandsAndEditsReachTheRenderer) {
+    TestEnvironment env;
+    const fs::path docs = fs::path(env.root()) / "docs";
+    fs::create_directories(docs);
+    for (const char* name : {"living-room.json", "oak.bmp"})
+        fs::copy_file(fs::path(VANTRO_SOURCE_DIR) / "resources/samples" / name, docs / name);
+    const std::string document = (docs / "living-room.json").string();
+    PluginSettings settings;
+    settings.Read();
+    settings.SetSkipVeloraCheck(true);
+    settings.SetCameraAutoSync(false);
+    settings.SetCheckPluginVersion(false);
+
+    fs::create_directories(env.root() + "/dumps");
+    const std::string wakeLog = env.root() + "/wakes.log";
+    ChildProcess reader(VELORA_SCENE_READER_PATH,
+                        {"--connection", document.substr(0, document.rfind('.')) + ".dae", "--dump-dir",
+                         env.root() + "/dumps", "--wait-connection", "60000", "--poll-ms", "5", "--wake-log", wakeLog});
+    ASSERT_FALSE(reader.waitForLine("WAITING").empty());
+
+    const std::vector<std::string> lines = {
+        "Vantro Start", "Wait 1000",
+        "Vantro CameraSync", "Wait 300",
+        "View Camera 0,-10000,0 0,0,0", "Wait 300",
+        "View Lens 100", "Wait 300",
+        "View Size 600 1000", "Wait 300",
+        "View Projection parallel", "Wait 300",
+        "View Camera 0,-20000,0 0,0,0", "Wait 300",
+        "View Projection perspective", "Wait 300",
+        "View Active Top", "Wait 300",
+        "View Active Perspective", "Wait 300",
+        "Move \"Dining table\" 0,500,0", "Wait 300",
+        "Hide Sofa", "Wait 300",
+        "Layer Set Furniture color=10,20,30", "Wait 300",
+        "Vantro Stop"};
+    const std::string script = env.root() + "/script.txt";
+    {
+        std::ofstream out(script);
+        for (const std::string& line : lines) out << line << '\n';
+    }
+    const RunResult host =
+        runProgram(VANTRO_HOST_PATH, {document, "--plugin", VANTRO_PLUGIN_PATH, "--script", script}, 120000);
+    ASSERT_EQ(host.exitCode, 0) << host.output;
+    EXPECT_NE(host.output.find("Vantro started."), std::string::npos) << host.output;
+    // The reader ends once the link's creator is gone.
+    EXPECT_EQ(reader.wait(20000), 0);
+
+    const std::vector<SeenView> views = viewsIn(reader.output());
+    ASSERT_EQ(views.size(), 7u) << reader.output();
+    // The sample's perspective camera: (4600, -2500, 2200) mm looking at
+    // (2000, 2500, 900) with up z; frustum 0.0714 x 0.0429 at 0.1.
+    ON_Viewport start;
+    ASSERT_TRUE(start.SetCameraLocation({4600, -2500, 2200}));
+    ASSERT_TRUE(start.SetCameraDirection({-2600, 5000, -1300}));
+    ASSERT_TRUE(start.SetCameraUp({0, 0, 1}));
+    ON_3dVector x, y, z;
+    ASSERT_TRUE(start.GetCameraFrame(&x, &y, &z));
+    EXPECT_EQ(views[0].apply, 1u);
+    EXPECT_EQ(views[0].kind, 6u);
+    near3(views[0].pos, 4.6, 2.2, -2.5, 1e-6, "start position");
+    near3(views[0].rows + 0, x.x, x.z, x.y, 1e-5, "start row 0");
+    near3(views[0].rows + 4, y.x, y.z, y.y, 1e-5, "start row 1");
+    near3(views[0].rows + 8, -z.x, -z.z, -z.y, 1e-5, "start row 2");
+    near3(views[0].dir, z.x, z.z, z.y, 1e-5, "start direction");
+    const double startFov = 2 * std::atan(0.042857142857142864 / 0.1) * 180 / M_PI;
+    EXPECT_NEAR(views[0].fov, startFov, 1e-3);
+
+    expectOnNegativeY(views[1], 10, "View Camera");
+    EXPECT_NEAR(views[1].fov, startFov, 1e-3);
+    // A 100 mm lens: 12 mm of film over the smaller side at 100 mm.
+    expectOnNegativeY(views[2], 10, "View Lens");
+    EXPECT_NEAR(views[2].fov, 2 * std::atan(12.0 / 100) * 180 / M_PI, 1e-3);
+    expectOnNegativeY(views[3], 10, "View Size");
+    // The switch to parallel: one empty camera, nothing for the move while parallel.
+    EXPECT_EQ(views[4].apply, 0u);
+    EXPECT_EQ(views[4].kind, 0u);
+    EXPECT_EQ(views[4].zero, 1);
+    expectOnNegativeY(views[5], 20, "View Projection perspective");
+    // Top (parallel) made active is not followed; Perspective again is.
+    expectOnNegativeY(views[6], 20, "View Active Perspective");
+
+    // Every state the reader was woken for is readable; the move and the hide each
+    // changed what it holds (a layer's colour re-adds its objects, which may leave the
+    // bytes as they were).
+    const std::vector<WakeState> wakes = readWakeLog(wakeLog);
+    ASSERT_FALSE(wakes.empty());
+    for (const WakeState& wake : wakes)
+        for (const auto& [id, status] : wake.status) EXPECT_EQ(status, 0u) << "wake " << wake.wake << " record " << id;
+    int changes = 0;
+    for (size_t k = 1; k < wakes.size(); ++k) changes += wakes[k].hashes != wakes[k - 1].hashes;
+    EXPECT_GE(changes, 2) << reader.output();
+}
