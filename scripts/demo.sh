@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # The main job: sets up and builds, exports the bundled sample document as COLLADA with
-# `vantro-host export` (into build/demo/), then shows the live link between two real
-# processes. velora-peer (the renderer's side) publishes its window and waits;
-# vantro-link-demo (the plug-in's side) creates a connection named after a sample
-# document, writes a batch under the lock, publishes statistics and a camera,
-# announces the connection and wakes the peer, which opens it, reads it and prints
-# what it saw. Runs with a private registry and window directory and leaves nothing
-# in /dev/shm.
+# `vantro-host export` (into build/demo/), then links the same document live to the
+# renderer's side: velora-peer (the test renderer) shows its window and waits for an
+# announced connection; vantro-host opens the sample with the plug-in (libvantro.so)
+# and runs "Vantro Start"; the peer opens the link, reads what the plug-in wrote and
+# prints it; a second look at the geometry buffers counts the triangles per material.
+# Runs with a private registry and window directory and leaves nothing in /dev/shm.
 #
 #   scripts/demo.sh                         set up, build build/default, run the demo
 #   scripts/demo.sh --skip-setup [BUILD]    run it with programs already built in BUILD
@@ -19,23 +18,33 @@ else
   scripts/setup.sh
 fi
 peer=$build/apps/peer/velora-peer
-demo=$build/apps/host/vantro-link-demo
 host=$build/apps/host/vantro-host
+module=$build/src/plugin/libvantro.so
 room=resources/samples/living-room.json
 out=build/demo
-sample=$(ls ../shared/testdata/3dm/*.3dm 2>/dev/null | head -n 1 || true)
-sample=${sample:-/samples/house.3dm}
-sample=$(realpath -m "$sample")
 
 work=$(mktemp -d)
 peer_pid=""
+host_pid=""
 cleanup() {
+  exec 3>&- 2>/dev/null || true
   [ -n "$peer_pid" ] && kill "$peer_pid" 2>/dev/null || true
+  [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 export VANTRO_REGISTRY_ROOT=$work/registry VANTRO_RUNTIME_DIR=$work/runtime
 mkdir -p "$VANTRO_REGISTRY_ROOT" "$VANTRO_RUNTIME_DIR"
+
+# Waits up to 20 s for a line matching $2 in file $1.
+wait_for() {
+  for _ in $(seq 400); do
+    grep -q "$2" "$1" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  echo "demo: timed out waiting for \"$2\" in $1"
+  return 1
+}
 
 # The export answers the save dialog with the folder: the file takes the document's
 # name, and its texture copies go beside it.
@@ -51,27 +60,48 @@ summary=$(awk '/veloraNode/ { next }
 echo "The model went to $(realpath "$dae") ($summary)."
 echo
 
-echo "== live link demo: $(basename "$sample") =="
-"$peer" --version 8.3.0 --listen 20000 --exit-after-messages 2 --dump --pretty > "$work/peer.log" &
-peer_pid=$!
-for _ in $(seq 100); do
-  grep -q '^READY' "$work/peer.log" && break
-  sleep 0.05
-done
-grep '^READY' "$work/peer.log" || { echo "demo: the peer did not start"; exit 1; }
+# The link is named after the document; a copy keeps the sample's folder clean.
+doc=$work/living-room.json
+cp resources/samples/living-room.json resources/samples/oak.bmp "$work/"
+link=${doc%.*}.dae
 
+echo "== live link: $(basename "$room") in vantro-host with the plug-in, to velora-peer =="
+"$peer" --version 8.3.0 --wait-connection 20000 --listen 20000 --exit-after-messages 1 --dump \
+  > "$work/peer.log" &
+peer_pid=$!
+wait_for "$work/peer.log" '^READY'
+
+# The host reads its commands from a pipe, so the link stays up while the peer reads.
+mkfifo "$work/host.in"
+"$host" "$doc" --plugin "$module" --echo < "$work/host.in" > "$work/host.log" 2>&1 &
+host_pid=$!
+exec 3> "$work/host.in"
+echo "Vantro Start" >&3
+wait_for "$work/host.log" 'Vantro started\.'
 status=0
-"$demo" --document "$sample" || status=$?
 wait "$peer_pid" || status=$?
 peer_pid=""
 
-echo "== what velora-peer saw =="
-grep -v '^READY' "$work/peer.log"
+buffers=$(grep '^{' "$work/peer.log" | tail -n 1 | grep -o '"geometryBuffer":[1-9][0-9]*' | cut -d: -f2 || true)
+args=()
+for id in $buffers; do args+=(--read-buffer "$id"); done
+"$peer" --connection "$link" "${args[@]}" > "$work/buffers.log" || status=$?
+
+echo "Vantro Stop" >&3
+echo "Quit" >&3
+exec 3>&-
+wait "$host_pid" || status=$?
+host_pid=""
+
+echo "-- vantro-host --"
+cat "$work/host.log"
+echo "-- what velora-peer received --"
+node scripts/demo-report.mjs "$work/peer.log" "$work/buffers.log" || status=1
 
 if ls /dev/shm | grep -q '^vantro\.'; then
   echo "demo: shared memory left behind in /dev/shm"
   status=1
 fi
-[ "$status" -eq 0 ] && echo "== demo finished: the model is in $dae; the peer took the batch and the camera ==" \
+[ "$status" -eq 0 ] && echo "== demo finished: the model is in $dae; the peer received the linked document ==" \
   || echo "demo failed ($status)"
 exit "$status"

@@ -1,5 +1,7 @@
 #include "support/child_process.h"
 
+#include <fcntl.h>
+
 #include <chrono>
 #include <csignal>
 #include <poll.h>
@@ -29,6 +31,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    // A child never reads the terminal a test was started from (a host would ask it).
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
 

@@ -1,0 +1,85 @@
+// Where the renderer's version comes from: window titles of running peers (cleaned to
+// digits and dots, compared as versions) and Uninstall entries (compared as text).
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "discovery/velora_versions.h"
+#include "platform/clock.h"
+#include "platform/registry.h"
+#include "support/child_process.h"
+#include "support/test_environment.h"
+
+namespace vantro::discovery {
+namespace {
+
+using platform::RegHive;
+using platform::RegistryKey;
+
+class VeloraVersionsTest : public ::testing::Test {
+protected:
+    void addEntry(const std::u16string& subKey, const std::u16string& name, const std::u16string& version,
+                  const std::u16string& location = u"") {
+        RegistryKey key;
+        ASSERT_EQ(RegistryKey::create(RegHive::localMachine, std::u16string(kUninstallKey) + u"\\" + subKey, key), 0);
+        key.setString(u"DisplayName", name);
+        key.setString(u"DisplayVersion", version);
+        if (!location.empty()) key.setString(u"InstallLocation", location);
+    }
+    test::TestEnvironment env_;
+};
+
+// Only digits and full stops survive the cleaning.
+TEST(VersionDigits, KeepsDigitsAndFullStops) {
+    EXPECT_EQ(VersionDigits(u"Velora 9 Pro 2"), u"92");
+    EXPECT_EQ(VersionDigits(u"Velora 8.3.0 (build 7)"), u"8.3.07");
+    EXPECT_EQ(VersionDigits(u"Velora"), u"");
+}
+
+// Without entries or windows the defaults come back.
+TEST_F(VeloraVersionsTest, NothingFoundGivesTheDefaults) {
+    EXPECT_EQ(GetInstalledVersion(), u"0.0");
+    EXPECT_EQ(GetRunningVersion(), u"0.0.0.0");
+    EXPECT_TRUE(LaunchVelora(u"8.4.0"));
+}
+
+// Installed versions compare as text (8.9.0 beats 8.10.0); entries whose display name
+// lacks "Velora" (case-sensitive) and missing versions are ignored.
+TEST_F(VeloraVersionsTest, InstalledVersionIsTheGreatestText) {
+    addEntry(u"Velora 8.10", u"Velora 8.10", u"8.10.0");
+    addEntry(u"Velora 8.9", u"Velora 8.9", u"v8.9.0");
+    addEntry(u"Other", u"Other renderer", u"99.0");
+    addEntry(u"lower", u"velora lower case", u"98.0");
+    EXPECT_EQ(GetInstalledVersion(), u"8.9.0");
+}
+
+// The launch uses the install location followed directly by "Velora.exe": an
+// installed velora-peer copy starts and shows its window.
+TEST_F(VeloraVersionsTest, LaunchStartsTheMatchingInstallation) {
+    const std::string dir = env_.root() + "/Velora 8.4.0";
+    const test::RunResult install = test::runProgram(
+        VELORA_PEER_PATH, {"--install", dir, "--version", "8.4.0", "--listen", "3000"});
+    ASSERT_EQ(install.exitCode, 0) << install.output;
+    addEntry(u"Broken", u"Velora broken", u"8.4.0", u"/nonexistent/");  // earlier in order: the later entry wins
+    EXPECT_TRUE(LaunchVelora(u"8.4.0"));
+    std::u16string running;
+    for (int i = 0; i < 200 && running != u"8.4.0"; ++i) {
+        running = GetRunningVersion();
+        platform::sleepMilliseconds(25);
+    }
+    EXPECT_EQ(running, u"8.4.0");
+}
+
+// The running version is the highest cleaned title among peer windows, compared as
+// versions; windows of other programs do not count.
+TEST_F(VeloraVersionsTest, RunningVersionIsTheHighestTitle) {
+    test::ChildProcess older(VELORA_PEER_PATH, {"--version", "8.2.9", "--listen", "30000"});
+    test::ChildProcess pro(VELORA_PEER_PATH, {"--version", "9 Pro 2", "--listen", "30000"});
+    test::ChildProcess other(VELORA_PEER_PATH, {"--version", "99", "--class", "OTHER", "--listen", "30000"});
+    for (test::ChildProcess* p : {&older, &pro, &other}) ASSERT_NE(p->waitForLine("READY"), "");
+    EXPECT_EQ(GetRunningVersion(), u"92");
+}
+
+}  // namespace
+}  // namespace vantro::discovery

@@ -1,0 +1,158 @@
+// The start/stop flows of the link through the real host and peer: refusals, the
+// save-name check, a second host on the same document, the peer ending the link, the
+// unload, camera requests, and the statistics the peer reads back.
+
+#include <filesystem>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "platform/utf.h"
+#include "plugin/link_statistics.h"
+#include "plugin_process_support.h"
+
+namespace vantro::plugin_test {
+namespace {
+
+class PluginLinkTest : public PluginProcessTest {
+protected:
+    PluginLinkTest() {
+        // These flows are about the link, not about finding a renderer.
+        setSetting(u"SkipVeloraCheck", 1);
+        setSetting(u"CameraAutoSync", 0);
+    }
+};
+
+// An unsaved document asks to save first, starting twice says so, stopping twice is
+// silent; the link's own texts reach the command area and the status bar.
+TEST_F(PluginLinkTest, RefusalsAndRepeatsAreReported) {
+    const test::RunResult unsaved = host({"-c", "Vantro Start", "-c", "StatusBar"});
+    EXPECT_NE(unsaved.output.find("[message box] Velora Vantro - Save project first (information, OK)\n"
+                                  "Please save your project before starting Velora Vantro.\n[answer] OK\n"),
+              std::string::npos)
+        << unsaved.output;
+    EXPECT_EQ(unsaved.output.find("initializing"), std::string::npos) << unsaved.output;
+
+    const std::string doc = copySample();
+    const test::RunResult run = host({doc, "--script",
+                                      script("twice.txt", {"Vantro Start", "StatusBar", "Vantro Start", "Menu 31771",
+                                                           "Vantro Stop", "StatusBar", "Print -- stopped",
+                                                           "Vantro Stop", "Menu 31772", "Print -- end"})});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(countOf(run.output, "Velora Vantro: initializing\u2026\nVantro started.\n"), 1) << run.output;
+    EXPECT_EQ(countOf(run.output, "Vantro is running now.\n"), 2) << run.output;
+    EXPECT_NE(run.output.find("Velora Vantro: started."), std::string::npos) << run.output;
+    EXPECT_EQ(countOf(run.output, "Vantro stopped.\n"), 1) << run.output;
+    const size_t stopped = run.output.find("-- stopped");
+    EXPECT_EQ(run.output.substr(stopped).find("Vantro stopped"), std::string::npos) << run.output;
+}
+
+// Save As under another name stops the link; saving under the same name and the
+// host's auto-save do not.
+TEST_F(PluginLinkTest, OnlyASaveUnderAnotherNameStopsTheLink) {
+    const std::string doc = copySample();
+    const test::RunResult run = host(
+        {doc, "--script",
+         script("saves.txt", {"Vantro Start", "Save", "AutoSave", "SaveAs " + doc, "Print -- still running",
+                              "Vantro Start", "SaveAs " + path("docs/selected.json") + " selected=on", "Print -- after export",
+                              "SaveAs " + path("docs/other.json"), "Print -- after save as", "Vantro Stop"})});
+    const std::string beforeSaveAs = run.output.substr(0, run.output.find("-- after export"));
+    EXPECT_EQ(beforeSaveAs.find("Vantro stopped."), std::string::npos) << run.output;
+    EXPECT_EQ(countOf(beforeSaveAs, "Vantro is running now."), 1) << run.output;
+    const std::string afterSaveAs = run.output.substr(run.output.find("-- after export"));
+    EXPECT_EQ(countOf(afterSaveAs, "Vantro stopped.\n"), 1) << run.output;
+    EXPECT_LT(afterSaveAs.find("Vantro stopped."), afterSaveAs.find("-- after save as")) << run.output;
+}
+
+// A second host on the same document cannot create the link: the file-in-use message
+// names the .dae file. The peer then ends the first host's link (header flag 0x2),
+// which stops at its next idle.
+TEST_F(PluginLinkTest, SecondHostIsRefusedAndThePeerEndsTheLink) {
+    const std::string doc = copySample();
+    std::vector<std::string> lines{"Vantro Start"};
+    for (const std::string& line : idleFor(60)) lines.push_back(line);
+    auto first = startHost({doc, "--script", script("long.txt", lines)});
+    ASSERT_NE(first->waitForLine("Vantro started.", 60000), "") << first->output();
+
+    const test::RunResult second = host({doc, "-c", "Vantro Start"});
+    EXPECT_NE(second.output.find("[message box] Velora Vantro - File already open (error, OK)\n"
+                                 "Cannot start the Vantro connection.\n\nFile \"living-room.dae\" is being used by "
+                                 "another instance of Rhino.\n\nSave the file with a different name or stop other "
+                                 "connections.\n"),
+              std::string::npos)
+        << second.output;
+    EXPECT_EQ(second.output.find("Vantro started."), std::string::npos) << second.output;
+
+    const test::RunResult closer = peer({"--connection", linkNameOf(doc), "--close-link"});
+    EXPECT_NE(closer.output.find("CLOSED-LINK"), std::string::npos) << closer.output;
+    EXPECT_NE(first->waitForLine("Vantro stopped.", 30000), "") << first->output();
+    first->kill();
+}
+
+// Leaving the host with the link running stops it at unload, before the process ends.
+TEST_F(PluginLinkTest, UnloadStopsARunningLink) {
+    const std::string doc = copySample();
+    const test::RunResult run = host({doc, "-c", "Vantro Start", "-c", "Print -- leaving"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const size_t leaving = run.output.find("-- leaving");
+    ASSERT_NE(leaving, std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Vantro stopped.\n", leaving), std::string::npos) << run.output;
+}
+
+// Camera requests: while stopped the request is refused but remembered; "CameraSync"
+// from the command starts the link first; toggling from the menu flips it.
+TEST_F(PluginLinkTest, CameraRequestsFollowTheLinkState) {
+    const std::string doc = copySample();
+    const test::RunResult run = host(
+        {doc, "--script",
+         script("camera.txt", {"Menu 31773", "Vantro CameraStop", "Vantro CameraSync", "Menu 31773", "Menu 31773",
+                               "Vantro CameraStop", "Vantro Stop"})});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // The plug-in's lines only; the host's own "Menu command ..." lines left out.
+    std::string printed;
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && line.rfind("Menu command", 0) != 0) printed += line + "\n";
+    const std::string expected =
+        "ERROR: You need to start Vantro first\n"
+        "Vantro: camera synchronization disabled.\n"
+        "Velora Vantro: initializing\u2026\nVantro started.\n"
+        "Vantro: camera synchronization enabled.\n"
+        "Vantro: camera synchronization disabled.\n"
+        "Vantro: camera synchronization enabled.\n"
+        "Vantro: camera synchronization disabled.\n"
+        "Vantro stopped.\n";
+    EXPECT_NE(printed.find(expected), std::string::npos) << run.output;
+}
+
+// The peer reads the statistics JSON in key order, with the link name's hash, the
+// build version encoded, and the camera flag of the moment.
+TEST_F(PluginLinkTest, PeerReadsTheStatistics) {
+    setSetting(u"CameraAutoSync", 1);
+    const std::string doc = copySample();
+    std::vector<std::string> lines{"Vantro Start"};
+    for (const std::string& line : idleFor(60)) lines.push_back(line);
+    auto run = startHost({doc, "--script", script("long.txt", lines)});
+    ASSERT_NE(run->waitForLine("Vantro started.", 60000), "") << run->output();
+    const test::RunResult reader = peer({"--connection", linkNameOf(doc), "--dump", "--close-link"});
+    EXPECT_NE(run->waitForLine("Vantro stopped.", 30000), "") << run->output();
+    run->kill();
+
+    const std::string hash =
+        std::to_string(plugin::LinkNameHash(platform::fromUtf8(linkNameOf(doc))));
+    const std::string prefix = R"({\"cameraSync\":\"1\",\"fileNameCrc\":\")" + hash +
+                               R"(\",\"format\":\"VL\",\"pluginVersion\":\"3%2e50rc%2e52\",\"time\":\")";
+    const size_t at = reader.output.find(prefix);
+    ASSERT_NE(at, std::string::npos) << reader.output;
+    const size_t time = at + prefix.size();
+    const size_t digits = reader.output.find_first_not_of("0123456789", time);
+    EXPECT_GT(digits, time) << reader.output;
+    const std::string next = R"(\",\"toolName\")";
+    EXPECT_EQ(reader.output.substr(digits, next.size()), next) << reader.output;
+    EXPECT_NE(reader.output.find(R"(\"toolVersion\":\"6%2e9%2e18271%2e20591\",\"vertexCount\":\"0\"})"),
+              std::string::npos)
+        << reader.output;
+}
+
+}  // namespace
+}  // namespace vantro::plugin_test
