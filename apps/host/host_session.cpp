@@ -2,6 +2,7 @@
 
 #include "sdk/rhino_app.h"
 #include "sdk/rhino_doc.h"
+#include "sdk/rhino_ui_dialog.h"
 
 namespace vantro::host {
 
@@ -31,10 +32,15 @@ HostSession::HostSession(HostOutput& output) : output_(output) {
     addViewCommands(table_);
     addFileCommands(table_);
     addSessionCommands(table_);
+    addUiCommands(table_);
+    installDialogDriver(*this);
     RhinoApp().SetPrintSink([this](const ON_wString& text) { output_.write(text.ToUtf8()); });
 }
 
-HostSession::~HostSession() { RhinoApp().SetPrintSink(nullptr); }
+HostSession::~HostSession() {
+    RhinoApp().SetPrintSink(nullptr);
+    RhinoSetDialogDriver(nullptr);
+}
 
 CRhinoDoc* HostSession::document() const { return RhinoApp().ActiveDoc(); }
 

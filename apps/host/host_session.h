@@ -80,5 +80,12 @@ void addBlockCommands(CommandTable& table);
 void addViewCommands(CommandTable& table);
 void addFileCommands(CommandTable& table);
 void addSessionCommands(CommandTable& table);
+void addUiCommands(CommandTable& table);
+
+// The plug-in menus as a user sees them once opened (ui_commands.cpp).
+CommandOutcome showMenus(HostSession& session);
+// Prints every dialog a plug-in opens and closes it as Escape would, unless the
+// Dialog command has clicks for it.
+void installDialogDriver(HostSession& session);
 
 }  // namespace vantro::host

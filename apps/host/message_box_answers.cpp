@@ -45,7 +45,7 @@ MessageBoxAnswers::MessageBoxAnswers(HostOutput& output, std::deque<bool> answer
 
 int MessageBoxAnswers::answer(const RhinoMessageBox& box) {
     output_.line("[message box] " + box.title.ToUtf8() + " (" + messageBoxIconName(box.flags) + ", " +
-                 messageBoxButtonsName(box.flags) + ")");
+                 messageBoxButtonsName(box.flags) + (box.smallIcon ? ", plug-in icon" : "") + ")");
     output_.line(box.text.ToUtf8());
     const std::vector<int> buttons = RhinoMessageBoxButtons(box.flags);
     const bool yesNo = std::find(buttons.begin(), buttons.end(), IDYES) != buttons.end();

@@ -122,6 +122,7 @@ Outcome plugins(HostSession& session, const CommandArgs& args) {
 
 Outcome menu(HostSession& session, const CommandArgs& args) {
     std::string error;
+    if (args.count() == 0 && args.options().empty()) return showMenus(session);
     if (args.count() != 1 || !args.options().empty()) return Outcome::bad("expected a command identifier");
     const auto id = parseInteger(args[0], 0, 65535, error);
     if (!id) return Outcome::bad(error);
@@ -185,7 +186,10 @@ void addSessionCommands(CommandTable& table) {
     table.add({"Wait", "<milliseconds>", "Waits (the idle pump runs once afterwards).", wait, false});
     table.add({"Idle", "[count]", "Runs the idle pump (once, or count times).", idle, false, false});
     table.add({"Plugins", "", "Lists the plug-in modules and whether they loaded.", plugins, false});
-    table.add({"Menu", "<command id>", "Runs a plug-in menu or dock-bar command (31771-31781).", menu, false});
+    table.add({"Menu", "[command id]",
+               "Shows the plug-in menus as opened; with an id, runs that menu or dock-bar command (31771-31781) "
+               "whatever its state.",
+               menu, false});
     table.add({"MenuOpen", "", "Opens the plug-in menus (they refresh their items).", menuOpen, false});
     table.add({"Help", "[command]", "Lists the commands, or shows one command's arguments.", help, false});
     table.add({"Quit", "", "Ends vantro-host.", quit, false});

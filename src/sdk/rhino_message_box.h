@@ -18,6 +18,7 @@
 
 #include "platform/window.h"
 #include "sdk/on_string.h"
+#include "sdk/rhino_ui_image.h"
 
 // Button sets, icons, default buttons (MB_*), and the results (ID*).
 enum RhinoMessageBoxFlags : uint32_t {
@@ -40,6 +41,9 @@ struct RhinoMessageBox {
     ON_wString title;
     uint32_t flags = 0;
     int result = 0;  // filled once answered
+    // The box's window icon when a hook set one (WM_SETICON); null: the system's own.
+    // Not owned: the hook's owner keeps the picture alive.
+    const CRhinoUiImage* smallIcon = nullptr;
 };
 
 // The handler answers a box (returns one of the ID* results of its button set). A
@@ -53,6 +57,19 @@ void RhinoSetMessageBoxHandler(RhinoMessageBoxHandler handler);
 // button pressed. The box and its result are appended to the history.
 int RhinoShowMessageBox(vantro::platform::WindowHandle owner, const char16_t* text, const char16_t* title,
                         uint32_t flags);
+
+// The stand-in of a thread's WH_CBT hook, as far as message boxes reach it: when a box
+// is activated (before it is answered) the latest hook installed is called with
+// HCBT_ACTIVATE (5) and the box, and may set the box's window icon (smallIcon, as
+// WM_SETICON does). A hook passes the call on with RhinoCallNextCbtHook or keeps it.
+inline constexpr int HCBT_ACTIVATE = 5;
+using RhinoCbtHook = std::function<intptr_t(int code, RhinoMessageBox& box)>;
+// SetWindowsHookExW(WH_CBT): a handle (never 0) for unhooking. Null hook: 0.
+uintptr_t RhinoSetCbtHook(RhinoCbtHook hook);
+// UnhookWindowsHookEx: false for an unknown handle.
+bool RhinoUnhookCbtHook(uintptr_t handle);
+// CallNextHookEx: calls the hook installed before handle; 0 when there is none.
+intptr_t RhinoCallNextCbtHook(uintptr_t handle, int code, RhinoMessageBox& box);
 
 // The buttons a box offers, in order (e.g. {IDYES, IDNO}), and its default button.
 std::vector<int> RhinoMessageBoxButtons(uint32_t flags);

@@ -7,6 +7,7 @@ bool CRhinoUiImageList::Create(int width, int height) {
     width_ = width;
     height_ = height;
     count_ = 0;
+    images_.clear();
     return true;
 }
 
@@ -14,7 +15,21 @@ int CRhinoUiImageList::AddStrip(int stripWidth, int stripHeight) {
     if (width_ <= 0 || stripHeight != height_ || stripWidth < width_) return -1;
     const int first = count_;
     count_ += stripWidth / width_;
+    images_.resize(size_t(count_));
     return first;
+}
+
+int CRhinoUiImageList::Add(const CRhinoUiImage& strip) {
+    if (strip.IsEmpty()) return -1;
+    const int first = AddStrip(strip.width, strip.height);
+    for (int i = first; first >= 0 && i < count_; ++i)
+        images_[size_t(i)] = strip.Crop((i - first) * width_, 0, width_, height_);
+    return first;
+}
+
+const CRhinoUiImage* CRhinoUiImageList::Image(int index) const {
+    if (index < 0 || index >= count_ || images_[size_t(index)].IsEmpty()) return nullptr;
+    return &images_[size_t(index)];
 }
 
 CRhinoUiButton::~CRhinoUiButton() {

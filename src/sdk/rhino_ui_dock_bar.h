@@ -19,6 +19,7 @@
 
 #include "sdk/on_string.h"
 #include "sdk/on_uuid.h"
+#include "sdk/rhino_ui_image.h"
 
 struct CRhinoUiRect {
     int left = 0, top = 0, right = 0, bottom = 0;
@@ -37,20 +38,25 @@ struct CRhinoUiPoint {
 };
 
 // A list of images of one size, filled from strips (a strip of width n * w holds n
-// images). The pixels themselves are not kept.
+// images; a remainder narrower than one image is ignored).
 class CRhinoUiImageList {
 public:
     // width, height > 0; false otherwise.
     bool Create(int width, int height);
     // Adds the images of a strip; returns the index of the first one added, -1 (nothing
     // added) when the strip's height differs or it is narrower than one image.
+    // AddStrip counts images without pixels; Add keeps the pixels of each image.
     int AddStrip(int stripWidth, int stripHeight);
+    int Add(const CRhinoUiImage& strip);
     int ImageCount() const { return count_; }
     int ImageWidth() const { return width_; }
     int ImageHeight() const { return height_; }
+    // The pixels of image index; null when out of range or added without pixels.
+    const CRhinoUiImage* Image(int index) const;
 
 private:
     int width_ = 0, height_ = 0, count_ = 0;
+    std::vector<CRhinoUiImage> images_;  // index -> pixels (empty: added without)
 };
 
 class CRhinoUiDockBar;
@@ -215,6 +221,10 @@ public:
     // The plug-in that created a bar; nil for an unknown bar.
     ON_UUID DockBarPlugIn(const ON_UUID& dockBarId) const;
     int DockBarCount() const { return static_cast<int>(bars_.size()); }
+    // The bar at index, in creation order (host side: to show every bar); null out of range.
+    CRhinoUiDockBar* DockBarAt(int index) const {
+        return index >= 0 && index < DockBarCount() ? bars_[size_t(index)].bar.get() : nullptr;
+    }
 
 private:
     struct Entry {

@@ -8,13 +8,27 @@ PluginUi::PluginUi(VeloraPlugin* plugin, void* instance)
     : aboutVersionText(ON_wString::FormatToString(u"version: %ls", vantro::plugin::kDisplayVersion)),
       plugin(plugin),
       instance(instance),
-      mainWindow(RhinoApp().MainWnd()) {}
+      mainWindow(RhinoApp().MainWnd()) {
+    loadResources();
+}
 
 PluginUi::~PluginUi() = default;
 
 int PluginUi::ShowMessage(const ON_wString& text, const ON_wString& title, uint32_t flags) {
     if (mainWindow == 0) mainWindow = RhinoApp().MainWnd();
-    return RhinoShowMessageBox(mainWindow, text.Array(), title.Array(), flags);
+    if (hookHandle == 0)
+        hookHandle = RhinoSetCbtHook([this](int code, RhinoMessageBox& box) { return messageBoxHook(code, box); });
+    const int result = RhinoShowMessageBox(mainWindow, text.Array(), title.Array(), flags);
+    RhinoUnhookCbtHook(hookHandle);
+    hookHandle = 0;
+    return result;
+}
+
+intptr_t PluginUi::messageBoxHook(int code, RhinoMessageBox& box) {
+    if (code != HCBT_ACTIVATE || smallIcon.IsEmpty()) return RhinoCallNextCbtHook(hookHandle, code, box);
+    // A title is read as a window's text, at most 256 characters.
+    if (box.title.Left(256).Find(u"Velora Vantro") >= 0) box.smallIcon = &smallIcon;
+    return 0;
 }
 
 void PluginUi::ShowSaveFirst() {
@@ -51,5 +65,3 @@ bool PluginUi::AskNewerVelora() {
         kMinimumVeloraVersion);
     return ShowMessage(text, u"Velora Vantro - Newer Velora version required", MB_ICONQUESTION | MB_YESNO) == IDYES;
 }
-
-void PluginUi::RefreshUi() { menuDirty = true; }
