@@ -6,12 +6,16 @@ namespace vantro::host {
 
 const char* hostUsage() {
     return "usage: vantro-host [document.json|document.3dm] [--plugin PATH]... [--script FILE]\n"
-           "                   [--command LINE]... [--log-events] [--echo] [--help]\n"
+           "                   [--command LINE]... [--answer yes|no]... [--log-events] [--echo]\n"
+           "                   [--help]\n"
            "       vantro-host export document.json|document.3dm [-o FILE.dae] [--no-overwrite]\n"
            "\n"
            "export writes the document as COLLADA (.dae) with a folder of texture copies beside it;\n"
            "without -o the file is the document's path with .dae for its extension; -o FOLDER/\n"
            "puts that name in FOLDER. --no-overwrite cancels the export when the file exists.\n"
+           "\n"
+           "--answer answers the plug-ins' Yes/No message boxes in order; when the answers run\n"
+           "out a box is answered at the terminal, or else takes its default button.\n"
            "\n"
            "exit status: 0 done; 1 the document (or script) cannot be read; 2 bad command line;\n"
            "  3 a command or plug-in load failed; export only: 4 the file cannot be written\n"
@@ -75,6 +79,12 @@ bool parseHostOptions(int argc, const char* const* argv, HostOptions& out, std::
         } else if (arg == "--command" || arg == "-c") {
             if (!(v = value())) return false;
             out.commands.emplace_back(v);
+        } else if (arg == "--answer") {
+            if (!(v = value())) return false;
+            const std::string_view answer = v;
+            if (answer != "yes" && answer != "no")
+                return (error = "--answer takes yes or no, not \"" + std::string(answer) + "\"", false);
+            out.answers.push_back(answer == "yes");
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + std::string(arg);
             return false;

@@ -2,7 +2,7 @@
 // Command line of vantro-host.
 //
 //   vantro-host [document.json|document.3dm] [--plugin PATH]... [--script FILE]
-//               [--command LINE]... [--log-events] [--echo] [--help]
+//               [--command LINE]... [--answer yes|no]... [--log-events] [--echo] [--help]
 //   vantro-host export document.(json|3dm) [-o FILE] [--no-overwrite]
 //
 // Start-up: the plug-ins load (in the order given), then the document opens (a new,
@@ -34,6 +34,7 @@ struct HostOptions {
     std::vector<std::string> plugins;   // module files to load
     std::string script;                 // empty: read standard input
     std::vector<std::string> commands;  // lines run before the script
+    std::vector<bool> answers;          // Yes (true) / No answers to message boxes, in order
     bool logEvents = false;             // log every application event (EventLog)
     bool echo = false;                  // print each line before running it
     bool help = false;

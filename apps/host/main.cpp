@@ -12,6 +12,8 @@
 // adds 4 (file cannot be written), 5 (cancelled) and 6 (failed before writing).
 
 #include <cstdio>
+#include <deque>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -23,9 +25,11 @@
 #include "export_action.h"
 #include "host_options.h"
 #include "host_session.h"
+#include "message_box_answers.h"
 #include "plugin_module.h"
 #include "sdk/io/document_formats.h"
 #include "sdk/rhino_app.h"
+#include "sdk/rhino_message_box.h"
 
 namespace {
 
@@ -108,6 +112,11 @@ int run(const HostOptions& options) {
     vantro::docio::registerDocumentFormats(RhinoApp());
     std::unique_ptr<EventLog> eventLog = options.logEvents ? std::make_unique<EventLog>(output) : nullptr;
     HostSession session(output);
+    std::function<bool(std::string&)> readLine;
+    if (standardInputIsTerminal())
+        readLine = [](std::string& line) { return static_cast<bool>(std::getline(std::cin, line)); };
+    MessageBoxAnswers boxes(output, std::deque<bool>(options.answers.begin(), options.answers.end()), readLine);
+    RhinoSetMessageBoxHandler([&boxes](const RhinoMessageBox& box) { return boxes.answer(box); });
     int failures = 0;
     loadPlugins(session, options, failures);
     RhinoApp().InitRhino();
@@ -124,6 +133,7 @@ int run(const HostOptions& options) {
         status = kExitStartFailed;
     }
     RhinoApp().CloseRhino();
+    RhinoSetMessageBoxHandler(nullptr);
     std::fflush(stdout);
     return status;
 }

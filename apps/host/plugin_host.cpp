@@ -37,9 +37,20 @@ int PluginHost::load(const std::string& path, std::string& error) {
     RhinoApp().BeginPlugInModuleLoad();
     std::unique_ptr<PluginModule> module = PluginModule::open(path, error);
     if (!module) {
+        RhinoApp().CancelPlugInModuleLoad();
         modules_.push_back(std::move(loaded));
         return 0;
     }
+    // The system hands out the same module again for a file already open, without
+    // constructing its objects anew: there is nothing to load a second time.
+    for (const LoadedPlugin& earlier : modules_)
+        if (earlier.module && earlier.module->handle() == module->handle()) {
+            RhinoApp().CancelPlugInModuleLoad();
+            error = "this module is already loaded (from " + earlier.path + ")";
+            loaded.identity = earlier.identity;
+            modules_.push_back(std::move(loaded));
+            return 0;
+        }
 
     loaded.identity.name = wideExport(*module, "RhinoPlugInName");
     loaded.identity.id = wideExport(*module, "RhinoPlugInId");
@@ -47,11 +58,23 @@ int PluginHost::load(const std::string& path, std::string& error) {
     loaded.identity.description = wideExport(*module, "RhinoPlugInDescription");
     loaded.identity.organization = wideExport(*module, "RhinoPlugInDeveloperOrganization");
     if (loaded.identity.name.empty() || ON_UuidIsNil(ON_UuidFromString(std::string_view(loaded.identity.id)))) {
+        RhinoApp().CancelPlugInModuleLoad();
         error = path + " is not a plug-in module: it needs the exports RhinoPlugInName and RhinoPlugInId";
         modules_.push_back(std::move(loaded));
         modules_.back().module = std::move(module);
         return 0;
     }
+    // A copy of a loaded plug-in (another file, the same id) would take over the
+    // first one's record and commands; the host keeps the first.
+    for (const LoadedPlugin& earlier : modules_)
+        if (earlier.loadResult == 1 && earlier.identity.id == loaded.identity.id && pluginObject(earlier)) {
+            RhinoApp().CancelPlugInModuleLoad();
+            error = "the plug-in " + loaded.identity.name + " (id " + loaded.identity.id + ") is already loaded from " +
+                    earlier.path;
+            loaded.module = std::move(module);
+            modules_.push_back(std::move(loaded));
+            return 0;
+        }
     loaded.loadResult = RhinoApp().LoadPlugIn(ON_wString::FromUtf8(path), module->handle());
     loaded.module = std::move(module);
     modules_.push_back(std::move(loaded));

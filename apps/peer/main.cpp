@@ -6,7 +6,9 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "peer_install.h"
 #include "peer_options.h"
 #include "velora_peer.h"
 
@@ -20,9 +22,12 @@ int main(int argc, char** argv) {
     }
     velora_peer::PeerOptions options;
     std::string error;
-    if (!velora_peer::parsePeerOptions(argc, argv, options, error)) {
+    std::vector<std::string> saved;
+    const std::vector<const char*> args = velora_peer::startArguments(argc, argv, saved);
+    if (!velora_peer::parsePeerOptions(static_cast<int>(args.size()), args.data(), options, error)) {
         std::fprintf(stderr, "velora-peer: %s\n%s", error.c_str(), velora_peer::peerUsage());
         return 2;
     }
+    if (!options.installDir.empty()) return velora_peer::installPeer(options, argc, argv);
     return velora_peer::VeloraPeer(std::move(options)).run();
 }

@@ -49,7 +49,8 @@ const char* peerUsage() {
            "                   [--connection NAME] [--wait-connection MS]\n"
            "                   [--read-buffer ID]... [--create-buffer RECORD:SIZE]...\n"
            "                   [--hold-lock MS] [--close-link]\n"
-           "                   [--listen MS] [--exit-after-messages N] [--dump] [--pretty]\n";
+           "                   [--listen MS] [--exit-after-messages N] [--dump] [--pretty]\n"
+           "       velora-peer --install DIR [--version V] [options the installed copy starts with]\n";
 }
 
 bool parsePeerOptions(int argc, const char* const* argv, PeerOptions& out, std::string& error) {
@@ -92,6 +93,12 @@ bool parsePeerOptions(int argc, const char* const* argv, PeerOptions& out, std::
                                                          : out.exitAfterMessages;
             if (!parseDuration(v, target))
                 return bad(v);
+        } else if (flag("--install")) {
+            if (!(v = needsValue()))
+                return false;
+            if (*v == '\0')
+                return bad(v);
+            out.installDir = v;
         } else if (flag("--read-buffer")) {
             uint32_t id = 0;
             if (!(v = needsValue()))

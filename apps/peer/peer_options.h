@@ -6,6 +6,7 @@
 //               [--read-buffer ID]... [--create-buffer RECORD:SIZE]...
 //               [--hold-lock MS] [--close-link]
 //               [--listen MS] [--exit-after-messages N] [--dump] [--pretty]
+//   velora-peer --install DIR [--version V] [options]     (peer_install.h)
 //
 // Numbers are decimal or 0x-prefixed hexadecimal. See main.cpp for the order in
 // which the actions run.
@@ -31,6 +32,7 @@ struct PeerOptions {
     int64_t exitAfterMessages = -1;        // stop listening after this many messages; -1: no limit
     bool dump = false;                     // print the channel summary after every sync
     bool pretty = false;                   // indent that summary
+    std::string installDir;                // --install: install a copy there instead of running
 };
 
 // Parses argv[1..argc-1]. False with a message in error for unknown options, missing

@@ -356,6 +356,13 @@ int CRhinoApp::LoadPlugIn(const ON_wString& fileName, RhinoModuleHandle module) 
     return result;
 }
 
+void CRhinoApp::CancelPlugInModuleLoad() {
+    for (CRhinoCommand* command : pendingCommands_) eraseOne(commands_, command);
+    pendingCommands_.clear();
+    pendingPlugIns_.clear();
+    loadingModule_ = false;
+}
+
 void CRhinoApp::UnloadPlugIns() {
     std::vector<CRhinoPlugIn*> loaded;
     loaded.swap(loadedPlugIns_);

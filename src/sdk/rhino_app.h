@@ -153,6 +153,10 @@ public:
     // LoadPlugIn belong to that plug-in (commands constructed at any other time are
     // the host program's own).
     void BeginPlugInModuleLoad() { loadingModule_ = true; }
+    // Ends a module load that will not reach LoadPlugIn (the module could not be
+    // opened, or the host refuses it): the plug-in objects and commands it constructed
+    // are forgotten and its commands are not run by name.
+    void CancelPlugInModuleLoad();
     // SaveProfile and OnUnloadPlugIn for every loaded plug-in, latest first.
     void UnloadPlugIns();
     // Adds (or updates) a record for a plug-in that is registered but not loaded.

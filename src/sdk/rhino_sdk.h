@@ -38,6 +38,7 @@
 #include "sdk/rhino_get_option.h"
 #include "sdk/rhino_instance_definition_table.h"
 #include "sdk/rhino_layer_table.h"
+#include "sdk/rhino_message_box.h"
 #include "sdk/rhino_material_table.h"
 #include "sdk/rhino_obj_ref.h"
 #include "sdk/rhino_object.h"

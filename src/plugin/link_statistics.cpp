@@ -1,0 +1,42 @@
+#include "plugin/link_statistics.h"
+
+#include <string>
+
+#include "plugin/plugin_identity.h"
+#include "sdk/on_string.h"
+
+namespace vantro::plugin {
+
+namespace {
+
+std::u16string decimal(std::string_view digits) { return std::u16string(digits.begin(), digits.end()); }
+
+}  // namespace
+
+uint64_t LinkNameHash(std::u16string_view linkName) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (char16_t unit : linkName) {
+        for (uint8_t byte : {static_cast<uint8_t>(unit & 0xFF), static_cast<uint8_t>(unit >> 8)}) {
+            hash ^= byte;
+            hash *= 0x100000001b3ull;
+        }
+    }
+    return hash;
+}
+
+VantroAPI::StatisticsMap BuildLinkStatistics(std::string_view toolName, std::string_view toolVersion,
+                                             std::u16string_view linkName, int32_t elapsedMicroseconds,
+                                             bool cameraSync) {
+    VantroAPI::StatisticsMap values;
+    values[u"toolName"] = {0, ON_wString::FromUtf8(toolName).Array()};
+    values[u"toolVersion"] = {0, ON_wString::FromUtf8(toolVersion).Array()};
+    values[u"format"] = {0, kLinkFormatCode};
+    values[u"pluginVersion"] = {0, kBuildVersion};
+    values[u"fileNameCrc"] = {1, decimal(std::to_string(LinkNameHash(linkName)))};
+    values[u"vertexCount"] = {1, u"0"};
+    values[u"time"] = {1, decimal(std::to_string(elapsedMicroseconds))};
+    values[u"cameraSync"] = {1, cameraSync ? u"1" : u"0"};
+    return values;
+}
+
+}  // namespace vantro::plugin

@@ -1,0 +1,5 @@
+#include "plugin/plugin_app.h"
+
+bool CPluginApp::InitInstance() { return true; }
+
+int CPluginApp::ExitInstance() { return 0; }

@@ -1,0 +1,123 @@
+#include "plugin/velora_plugin.h"
+
+#include "collada/collada_exporter.h"
+#include "link/camera_observer.h"
+#include "link/live_connection.h"
+#include "materials/material_manager.h"
+#include "platform/shared_memory.h"
+#include "plugin/plugin_identity.h"
+#include "plugin/plugin_settings.h"
+#include "scene/idle_observer.h"
+#include "scene/rh_scene.h"
+#include "scene/rhino_observer.h"
+#include "sdk/rhino_app.h"
+#include "sdk/rhino_doc.h"
+#include "sdk/rhino_profile_context.h"
+#include "sdk/rhino_view.h"
+#include "ui/plugin_ui.h"
+
+using namespace vantro::plugin;
+
+namespace {
+
+constexpr char16_t kProfileVersion[] = u"PlugInVersion";
+constexpr char16_t kProfileLoadedOnce[] = u"LoadedOnce";
+
+}  // namespace
+
+VeloraPlugin::VeloraPlugin() : versionText(ON_wString::FromUtf8(kBuildDateTime)) {}
+
+VeloraPlugin::~VeloraPlugin() = default;
+
+ON_UUID VeloraPlugin::PlugInID() const { return ON_UuidFromString(std::u16string_view(kPlugInIdText)); }
+
+const char16_t* VeloraPlugin::PlugInName() const { return kPlugInName; }
+
+const char16_t* VeloraPlugin::PlugInVersion() const { return versionText.Array(); }
+
+int VeloraPlugin::OnLoadPlugIn() {
+    settings = new PluginSettings();
+    if (settings->CheckPluginVersion()) {
+        const int allowed = CheckOlderPlugIn();
+        if (allowed != 1) return allowed;
+    }
+    // Mappings left by crashed hosts or peers would otherwise sit in /dev/shm until
+    // something tried their names; stale announcements are swept by Create.
+    vantro::platform::SharedMemory::reclaimAbandoned();
+    connection = new VantroAPI::LiveConnection();
+    materials = new MaterialManager(connection);
+    scene = new RHScene(connection, materials);
+    ui = new PluginUi(this, PlugInInstance());
+    cameraObserver = new CameraObserver(this);
+    documentObserver = new RhinoObserver(this);
+    idleObserver = new IdleObserver(this, PlugInID());
+    if (void* menu = ui->CreatePluginMenu()) InsertPlugInMenuToRhinoMenu(menu, 0);
+    ui->CreateDockBar();
+    if (!loadedOnce) {
+        ui->ShowToolbar();
+        loadedOnce = true;
+    }
+    return 1;
+}
+
+void VeloraPlugin::OnUnloadPlugIn() { StopLink(); }
+
+void VeloraPlugin::LoadProfile(const char16_t* section, CRhinoProfileContext& pc) {
+    pc.LoadProfileString(section, kProfileVersion, storedVersion);
+    pc.LoadProfileBool(section, kProfileLoadedOnce, &loadedOnce);
+}
+
+void VeloraPlugin::SaveProfile(const char16_t* section, CRhinoProfileContext& pc) {
+    pc.SaveProfileString(section, kProfileVersion, versionText.Array());
+    pc.SaveProfileBool(section, kProfileLoadedOnce, loadedOnce);
+}
+
+void VeloraPlugin::OnSaveAllSettings() {}
+
+bool VeloraPlugin::CallWriteDocument(const CRhinoFileWriteOptions&) { return true; }
+
+void VeloraPlugin::OnInitPlugInMenuPopups(uintptr_t wParam, intptr_t) {
+    if (wParam != 0 && ui) ui->UpdateMenu(reinterpret_cast<void*>(wParam));
+}
+
+bool VeloraPlugin::OnPlugInMenuCommand(uintptr_t wParam) {
+    switch (wParam) {
+    case kMenuStart: StartLink(RhinoApp().ActiveDoc()); return true;
+    case kMenuStop: StopLink(); return true;
+    case kMenuCameraSync: ToggleCameraSync(); return true;
+    case kMenuSettings:
+        if (linkState == kLinkStopped && ui) ui->ShowSettingsDialog();
+        return true;
+    case kMenuAbout:
+        if (ui) ui->ShowAboutDialog();
+        return true;
+    case kMenuToolbar:
+        if (ui) ui->IsToolbarVisible() ? ui->HideToolbar() : ui->ShowToolbar();
+        return true;
+    case kMenuExportCollada: {
+        ColladaExporter exporter;
+        exporter.Export();
+        return true;
+    }
+    default: return false;  // the status line, the camera and status buttons, unknown ids
+    }
+}
+
+bool VeloraPlugin::AddToPlugInHelpMenu() const { return false; }
+
+bool VeloraPlugin::WriteDocument(CRhinoDoc&, ON_BinaryArchive&, const CRhinoFileWriteOptions&) { return true; }
+
+bool VeloraPlugin::ReadDocument(CRhinoDoc&, ON_BinaryArchive&, const CRhinoFileReadOptions&) { return true; }
+
+void VeloraPlugin::UpdateUnitScale(const CRhinoDoc* doc) {
+    if (!doc) return;
+    const ON::LengthUnitSystem units = doc->UnitSystem();
+    unitSystem = static_cast<uint8_t>(units);
+    unitScale = static_cast<float>(ON::UnitScale(units, ON::LengthUnitSystem::Meters));
+    if (scene) scene->unitScale = unitScale;
+}
+
+bool VeloraPlugin::IsPerspectiveActive() const {
+    const CRhinoView* view = RhinoApp().ActiveView();
+    return view && view->ActiveViewport().VP().IsPerspectiveProjection();
+}

@@ -1,0 +1,151 @@
+// The start and stop of the link, camera requests and the save-name check.
+
+#include <algorithm>
+
+#include "discovery/check_velora.h"
+#include "link/camera_observer.h"
+#include "link/live_connection.h"
+#include "materials/material_manager.h"
+#include "platform/clock.h"
+#include "plugin/link_name.h"
+#include "plugin/link_statistics.h"
+#include "plugin/plugin_settings.h"
+#include "plugin/velora_plugin.h"
+#include "scene/idle_observer.h"
+#include "scene/rh_scene.h"
+#include "scene/rhino_observer.h"
+#include "sdk/rhino_app.h"
+#include "sdk/rhino_doc.h"
+#include "sdk/rhino_material_table.h"
+#include "ui/plugin_ui.h"
+
+using namespace vantro::plugin;
+
+namespace {
+
+constexpr uint32_t kMinimumSlots = 5000;
+
+constexpr char16_t kRunningNow[] = u"Vantro is running now.\n";
+constexpr char16_t kStartFirst[] = u"ERROR: You need to start Vantro first";
+constexpr char16_t kCameraEnabled[] = u"Vantro: camera synchronization enabled.\n";
+constexpr char16_t kCameraDisabled[] = u"Vantro: camera synchronization disabled.\n";
+
+uint32_t slotCountFor(const CRhinoDoc& doc) {
+    const uint64_t wanted = 4ull * static_cast<uint64_t>(std::max(0, doc.m_material_table.MaterialCount()));
+    return static_cast<uint32_t>(std::clamp<uint64_t>(wanted, kMinimumSlots, UINT32_MAX));
+}
+
+}  // namespace
+
+bool VeloraPlugin::StartLink(CRhinoDoc* doc) {
+    if (linkState != kLinkStopped) {
+        RhinoApp().Print(kRunningNow);
+        return false;
+    }
+    // Loading refused by the older-copy check leaves nothing to start with.
+    if (!connection || !settings || !ui) return false;
+    document = doc;
+    const ON_wString path = doc ? doc->GetPathName() : ON_wString();
+    if (path.IsEmpty()) {
+        ui->ShowSaveFirst();
+        return false;
+    }
+    const std::u16string linkName = LinkNameFromPath(path.Array());
+    settings->Read();
+    if (!settings->SkipVeloraCheck() && vantro::discovery::CheckVelora(*ui) == 0) return false;
+
+    const uint64_t t0 = vantro::platform::monotonicNanoseconds();
+    RhinoApp().Print(u"Velora Vantro: initializing\u2026\n");
+    if (connection->Create(linkName, slotCountFor(*doc)) != 0) {
+        ui->ShowFileInUse(ON_wString(LinkFileName(linkName).c_str()));
+        return false;
+    }
+    linkState = kLinkRunning;
+    UpdateUnitScale(doc);
+    RhinoApp().SetStatusBarMessagePane(u"");
+    materials->LoadMaterials(doc);
+    scene->Load(doc, settings, false);
+    scene->ReleaseScene();
+    RhinoApp().SetStatusBarMessagePane(u"Velora Vantro: started.");
+    RhinoApp().Print(u"Vantro started.\n");
+    if (settings->CameraAutoSync()) {
+        cameraSync = true;
+        cameraObserver->FollowView(RhinoApp().ActiveView());
+    }
+    ui->RefreshUi();
+    documentObserver->Enable(true);
+    idleObserver->Enable(true);
+    const uint64_t elapsedNs = vantro::platform::monotonicNanoseconds() - t0;
+    SendLinkStatistics(ON_wString(linkName.c_str()), static_cast<int32_t>(elapsedNs / 1000));
+    return true;
+}
+
+bool VeloraPlugin::StopLink() {
+    if (linkState == kLinkStopped) return false;
+    linkState = kLinkStopped;
+    cameraSync = false;
+    cameraObserver->StopFollowing();
+    documentObserver->Enable(false);
+    idleObserver->Enable(false);
+    scene->Clear();
+    materials->Clear();
+    connection->Close();
+    DiscardChanges();
+    RhinoApp().Print(u"Vantro stopped.\n");
+    RhinoApp().SetStatusBarMessagePane(u"Vantro stopped.");
+    ui->RefreshUi();
+    return true;
+}
+
+void VeloraPlugin::SetCameraSync(bool on) {
+    cameraSync = on;
+    if (on) {
+        if (linkState != kLinkRunning) {
+            RhinoApp().Print(kStartFirst);
+            return;
+        }
+        if (cameraObserver) cameraObserver->FollowView(RhinoApp().ActiveView());
+        RhinoApp().Print(kCameraEnabled);
+    } else {
+        if (cameraObserver) cameraObserver->StopFollowing();
+        RhinoApp().Print(kCameraDisabled);
+    }
+    if (ui) ui->RefreshUi();
+}
+
+void VeloraPlugin::ToggleCameraSync() {
+    const bool previous = cameraSync;
+    cameraSync = !previous;
+    if (previous) {
+        if (cameraObserver) cameraObserver->StopFollowing();
+        RhinoApp().Print(kCameraDisabled);
+    } else if (linkState != kLinkRunning) {
+        RhinoApp().Print(kStartFirst);
+        return;
+    } else {
+        if (cameraObserver) cameraObserver->FollowView(RhinoApp().ActiveView());
+        RhinoApp().Print(kCameraEnabled);
+    }
+    if (ui) ui->RefreshUi();
+}
+
+void VeloraPlugin::CheckSavedName(CRhinoDoc*, const char16_t* fileName) {
+    if (!connection || !connection->IsOpen() || !fileName) return;
+    const std::u16string_view saved(fileName);
+    const CRhinoAppFileSettings& files = RhinoApp().AppSettings().FileSettings();
+    if (files.AutoSaveEnabled()) {
+        std::u16string autoSave = files.AutoSaveFile().Array();
+        std::replace(autoSave.begin(), autoSave.end(), u'\\', u'/');
+        const size_t slash = autoSave.rfind(u'/');
+        const std::u16string autoSaveName = slash == std::u16string::npos ? autoSave : autoSave.substr(slash + 1);
+        // A folder path without a file name names no auto-save file to recognise.
+        if (!autoSaveName.empty() && saved.find(autoSaveName) != std::u16string_view::npos) return;
+    }
+    if (LinkNameFromPath(saved) != connection->GetName()) StopLink();
+}
+
+void VeloraPlugin::SendLinkStatistics(const ON_wString& linkName, int32_t elapsedMicroseconds) {
+    if (!connection) return;
+    connection->SetStatistics(BuildLinkStatistics(RhinoAppVersionBuildDescription(), RhinoAppVersionQuartetAsString(),
+                                                  linkName.Array(), elapsedMicroseconds, cameraSync));
+}
