@@ -5,7 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include <filesystem>
+
 #include "channel_summary.h"
+#include "obj_writer.h"
+#include "picture_renderer.h"
+#include "png_file.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -50,6 +55,7 @@ uint64_t fnv1a(const uint8_t* bytes, size_t size) {
 }  // namespace
 
 VeloraPeer::VeloraPeer(PeerOptions options) : options_(std::move(options)) {}
+VeloraPeer::~VeloraPeer() = default;
 
 bool VeloraPeer::tryOpen() {
     announcementSeen_ = false;
@@ -88,6 +94,7 @@ void VeloraPeer::releaseIfCreatorClosed() {
     std::printf("RELEASED name=%s reason=%s\n", platform::toUtf8(connection_.GetName()).c_str(), reason);
     std::fflush(stdout);
     connection_.Disconnect();
+    mirror_.clear();
 }
 
 bool VeloraPeer::connect(int64_t waitMs) {
@@ -112,6 +119,7 @@ void VeloraPeer::sync() {
     JsonWriter json(options_.pretty);
     if (options_.dump)
         writeChannelSummary(connection_, json);
+    const MirrorUpdate update = mirror_.update(connection_);
     std::vector<RecordPrefix*> records;
     uint32_t changed = 0;
     for (RecordPrefix* record : connection_.AllRecords(records)) {
@@ -125,6 +133,58 @@ void VeloraPeer::sync() {
     std::printf("SYNC records=%zu changed=%" PRIu32 "\n", records.size(), changed);
     if (options_.dump)
         std::printf("%s\n", json.text().c_str());
+    showMirror(update);
+    if (!options_.previewDir.empty())
+        writePicture();
+    if (!options_.objFile.empty())
+        writeObjFile();
+}
+
+void VeloraPeer::showMirror(const MirrorUpdate& update) {
+    const auto& camera = mirror_.camera();
+    const char* kind = !camera                                                  ? "absent"
+                       : camera->view.cameraKind == kCameraPerspective ? "perspective"
+                                                                              : "none";
+    std::printf("MIRROR materials=%zu textured=%zu triangles=%zu camera=%s read=%" PRIu32 "/%" PRIu32 "/%" PRIu32
+                " removed=%" PRIu32 " statistics=%d\n",
+                mirror_.materials().size(), mirror_.texturedCount(), mirror_.triangleCount(), kind, update.materials,
+                update.textures, update.geometries, update.removed, update.statistics ? 1 : 0);
+    for (const std::string& problem : update.problems)
+        std::printf("PROBLEM %s\n", problem.c_str());
+}
+
+void VeloraPeer::writePicture() {
+    std::error_code ignored;
+    std::filesystem::create_directories(options_.previewDir, ignored);
+    if (!renderer_)
+        renderer_ = std::make_unique<PictureRenderer>();
+    const uint64_t started = nowMs();
+    Image picture;
+    std::string error;
+    if (!renderer_->render(mirror_, options_.pictureWidth, options_.pictureHeight, picture, error)) {
+        std::printf("PICTURE failed: %s\n", error.c_str());
+        return;
+    }
+    const uint64_t elapsed = nowMs() - started;
+    char name[32];
+    std::snprintf(name, sizeof name, "picture-%04" PRIu64 ".png", pictures_ + 1);
+    const std::string file = (std::filesystem::path(options_.previewDir) / name).string();
+    if (!writePng(file, picture)) {
+        std::printf("PICTURE failed: cannot write %s\n", file.c_str());
+        return;
+    }
+    ++pictures_;
+    std::printf("PICTURE n=%" PRIu64 " file=%s triangles=%zu ms=%" PRIu64 "\n", pictures_, file.c_str(),
+                mirror_.triangleCount(), elapsed);
+}
+
+void VeloraPeer::writeObjFile() {
+    std::string error;
+    if (writeObj(mirror_, options_.objFile, error))
+        std::printf("OBJ file=%s materials=%zu triangles=%zu\n", options_.objFile.c_str(), mirror_.materials().size(),
+                    mirror_.triangleCount());
+    else
+        std::printf("OBJ failed: %s\n", error.c_str());
 }
 
 void VeloraPeer::readBuffers() {

@@ -10,6 +10,12 @@
 //   OPENED name=<name> creator=<pid> usableSlots=<n> ownerForeground=<0|1>
 //   NO-CONNECTION
 //   SYNC records=<n> changed=<n>                          SYNC busy
+//   MIRROR materials=<n> textured=<n> triangles=<n> camera=<perspective|none|absent>
+//          read=<materials>/<textures>/<geometries> removed=<n> statistics=<0|1>
+//   PROBLEM record=<id> <what>: <why>                     (a refused buffer or texture)
+//   PICTURE n=<k> file=<DIR/picture-000k.png> triangles=<n> ms=<render time>
+//   PICTURE failed: <why>
+//   OBJ file=<FILE> materials=<n> triangles=<n>           OBJ failed: <why>
 //   <channel summary JSON>                                (with --dump)
 //   READ-BUFFER id=0x<id> size=<n> fnv=<hash> head=<hex>  READ-BUFFER id=0x<id> missing
 //   CREATED-BUFFER id=0x<id> record=<id> size=<n>         CREATE-BUFFER failed
@@ -24,12 +30,21 @@
 // shrunk under the peer. It then releases the connection (RELEASED) so that the
 // creator can create it again, and opens the next one on the next wake-up message.
 //
+// Every sync updates the peer's mirror (peer_mirror.h) before the changed bits are
+// cleared; with --preview DIR a picture of it (picture_renderer.h) is written after
+// every sync, numbered from 1 for the whole session, so that a script can list one
+// picture per wake-up; with --obj FILE the mirror is rewritten as OBJ + MTL. The
+// mirror is emptied when the connection is released.
+//
 // Buffers it creates are filled with the bytes (id + i) mod 256, i the byte offset.
 
 #include <cstdint>
 #include <string>
 
+#include <memory>
+
 #include "link/live_connection.h"
+#include "peer_mirror.h"
 #include "peer_options.h"
 #include "platform/window.h"
 
@@ -38,6 +53,7 @@ namespace velora_peer {
 class VeloraPeer {
 public:
     explicit VeloraPeer(PeerOptions options);
+    ~VeloraPeer();
 
     // Runs the whole session: window, connection, actions, listening. Returns the
     // process exit code: 0, 1 when the window cannot be published, 3 when a
@@ -55,10 +71,16 @@ private:
     void createBuffers();
     void holdLock();
     void listen();
+    void showMirror(const MirrorUpdate& update);
+    void writePicture();
+    void writeObjFile();
 
     PeerOptions options_;
     vantro::platform::Window window_;
     VantroAPI::LiveConnection connection_;
+    PeerMirror mirror_;
+    std::unique_ptr<class PictureRenderer> renderer_;  // made at the first picture
+    uint64_t pictures_ = 0;
     uint64_t messages_ = 0;
     bool announcementSeen_ = false;  // the open connection was announced at some point
 };
