@@ -6,6 +6,7 @@
 #include <set>
 
 #include "materials/srfc_layout.h"
+#include "mesh_normals.h"
 #include "platform/utf.h"
 
 namespace velora_peer {
@@ -64,6 +65,7 @@ MeshData readGeometry(uint32_t buffer, const PeerMirror::BufferMap& map, uint32_
     }
     if (const GeometryError error = decodeGeometry(bytes, mesh))
         update.problems.push_back(problem(id, "geometry buffer refused: " + error.text));
+    fillMissingNormals(mesh);
     return mesh;
 }
 
