@@ -33,10 +33,10 @@ struct PeerOptions {
     int64_t exitAfterMessages = -1;        // stop listening after this many messages; -1: no limit
     bool dump = false;                     // print the channel summary after every sync
     bool pretty = false;                   // indent that summary
-    std::string previewDir;                // write a numbered PNG of the mirror here after every sync
+    std::string previewDir;                // write a numbered PNG of the mirror here after every wake-up
     int pictureWidth = 1280;               // --size of those pictures, 1..8192 each
     int pictureHeight = 720;
-    std::string objFile;                   // rewrite the mirror as OBJ + MTL here after every sync
+    std::string objFile;                   // rewrite the mirror as OBJ + MTL here after every wake-up
     std::string installDir;                // --install: install a copy there instead of running
 };
 

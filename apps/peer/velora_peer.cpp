@@ -134,6 +134,9 @@ void VeloraPeer::sync() {
     if (options_.dump)
         std::printf("%s\n", json.text().c_str());
     showMirror(update);
+}
+
+void VeloraPeer::showOutputs() {
     if (!options_.previewDir.empty())
         writePicture();
     if (!options_.objFile.empty())
@@ -253,6 +256,7 @@ void VeloraPeer::listen() {
             continue;
         if (connection_.IsOpen() || connect(0))
             sync();
+        showOutputs();
         std::fflush(stdout);
     }
 }
@@ -286,6 +290,7 @@ int VeloraPeer::run() {
             return 3;
         }
         sync();
+        showOutputs();
         readBuffers();
         createBuffers();
         if (options_.holdLockMs >= 0)

@@ -31,10 +31,13 @@
 // creator can create it again, and opens the next one on the next wake-up message.
 //
 // Every sync updates the peer's mirror (peer_mirror.h) before the changed bits are
-// cleared; with --preview DIR a picture of it (picture_renderer.h) is written after
-// every sync, numbered from 1 for the whole session, so that a script can list one
-// picture per wake-up; with --obj FILE the mirror is rewritten as OBJ + MTL. The
-// mirror is emptied when the connection is released.
+// cleared. With --preview DIR a picture of the mirror (picture_renderer.h) is written
+// after every wake-up message and after the first sync of a connection opened by
+// name, numbered from 1 for the whole session, so that a script can list one picture
+// per wake-up: a wake-up that finds the channel busy or no connection still gives its
+// picture, of the mirror as it stands. With --obj FILE the mirror is rewritten as
+// OBJ + MTL at the same moments. The mirror is emptied when the connection is
+// released.
 //
 // Buffers it creates are filled with the bytes (id + i) mod 256, i the byte offset.
 
@@ -72,6 +75,7 @@ private:
     void holdLock();
     void listen();
     void showMirror(const MirrorUpdate& update);
+    void showOutputs();
     void writePicture();
     void writeObjFile();
 
