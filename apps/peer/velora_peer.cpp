@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "channel_summary.h"
+#include "creator_leftovers.h"
 #include "obj_writer.h"
 #include "picture_renderer.h"
 #include "png_file.h"
@@ -91,10 +92,15 @@ void VeloraPeer::releaseIfCreatorClosed() {
     const char* reason = creatorClosed();
     if (!reason)
         return;
-    std::printf("RELEASED name=%s reason=%s\n", platform::toUtf8(connection_.GetName()).c_str(), reason);
-    std::fflush(stdout);
+    const std::string name = platform::toUtf8(connection_.GetName());
+    const uint32_t creator = connection_.CreatorProcessId();
     connection_.Disconnect();
     mirror_.clear();
+    // Buffers made just before a creator died were never mapped here; nobody else
+    // would remove them until some program's next start.
+    const size_t reclaimed = platform::isProcessAlive(creator) ? 0 : reclaimCreatorBuffers(creator);
+    std::printf("RELEASED name=%s reason=%s reclaimed=%zu\n", name.c_str(), reason, reclaimed);
+    std::fflush(stdout);
 }
 
 bool VeloraPeer::connect(int64_t waitMs) {

@@ -21,7 +21,7 @@
 //   CREATED-BUFFER id=0x<id> record=<id> size=<n>         CREATE-BUFFER failed
 //   LOCKED / UNLOCKED / LOCK-FAILED
 //   CLOSED-LINK
-//   RELEASED name=<name> reason=<unannounced|creator-gone|broken>
+//   RELEASED name=<name> reason=<unannounced|creator-gone|broken> reclaimed=<n>
 //   MESSAGE n=<count> id=0x<message> wParam=<w> lParam=<l>
 //   EXIT messages=<count>
 //
@@ -29,6 +29,8 @@
 // announcement, once seen, was removed; its process is gone; or the mapping was
 // shrunk under the peer. It then releases the connection (RELEASED) so that the
 // creator can create it again, and opens the next one on the next wake-up message.
+// reclaimed counts the buffer names of a dead creator that nobody held and that the
+// peer removed (creator_leftovers.h).
 //
 // Every sync updates the peer's mirror (peer_mirror.h) before the changed bits are
 // cleared. With --preview DIR a picture of the mirror (picture_renderer.h) is written
