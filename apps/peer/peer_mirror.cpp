@@ -35,25 +35,6 @@ std::string problem(uint32_t id, const std::string& text) {
     return "record=" + std::to_string(id) + " " + text;
 }
 
-Image readTexture(const MaterialFields& fields, const PeerMirror::BufferMap& map, uint32_t id,
-                  MirrorUpdate& update) {
-    if (fields.textureBuffer != 0) {
-        const Bytes bytes = map(fields.textureBuffer);
-        Image image = bytes.empty() ? Image{} : decodeImage(bytes);
-        if (image.empty())
-            update.problems.push_back(problem(id, bytes.empty() ? "texture buffer: cannot be mapped"
-                                                                : "texture buffer: no image the peer can read"));
-        return image;
-    }
-    if (fields.texturePath.empty())
-        return {};
-    const std::string path = vantro::platform::toUtf8(fields.texturePath);
-    Image image = loadImageFile(path);
-    if (image.empty())
-        update.problems.push_back(problem(id, "texture file " + path + ": cannot be read"));
-    return image;
-}
-
 MeshData readGeometry(uint32_t buffer, const PeerMirror::BufferMap& map, uint32_t id, MirrorUpdate& update) {
     MeshData mesh;
     if (buffer == 0)
@@ -93,7 +74,8 @@ void PeerMirror::applyMaterial(Bytes record, uint32_t recordFlags, const BufferM
         now.texturePath != old.texturePath || now.textureBuffer != old.textureBuffer) {
         if (old.textureBuffer != 0 && old.textureBuffer != now.textureBuffer)
             unusedBuffers_.push_back(old.textureBuffer);
-        material.texture = readTexture(now, map, id, update);
+        material.texture = Image{};
+        takeTexture(id, now, map, update);
         update.textures += now.hasTexture() || old.hasTexture() ? 1 : 0;
     }
     if (fresh || now.geometryChangeCount != old.geometryChangeCount || now.geometryBuffer != old.geometryBuffer) {
@@ -102,6 +84,34 @@ void PeerMirror::applyMaterial(Bytes record, uint32_t recordFlags, const BufferM
         material.mesh = readGeometry(now.geometryBuffer, map, id, update);
         ++update.geometries;
     }
+}
+
+void PeerMirror::takeTexture(uint32_t id, const MaterialFields& fields, const BufferMap& map, MirrorUpdate& update) {
+    if (fields.textureBuffer != 0) {
+        const Bytes bytes = map(fields.textureBuffer);
+        if (bytes.empty()) {
+            update.problems.push_back(problem(id, "texture buffer: cannot be mapped"));
+            return;
+        }
+        pendingTextures_.push_back({id, std::vector<std::byte>(bytes.begin(), bytes.end()), {}});
+    } else if (!fields.texturePath.empty()) {
+        pendingTextures_.push_back({id, {}, vantro::platform::toUtf8(fields.texturePath)});
+    }
+}
+
+void PeerMirror::loadTextures(MirrorUpdate& update) {
+    for (PendingTexture& pending : pendingTextures_) {
+        const auto it = materials_.find(pending.recordId);
+        if (it == materials_.end())
+            continue;
+        const bool fromBuffer = pending.path.empty();
+        it->second.texture = fromBuffer ? decodeImage(pending.bytes) : loadImageFile(pending.path);
+        if (it->second.texture.empty())
+            update.problems.push_back(problem(pending.recordId, fromBuffer
+                                                                    ? "texture buffer: no image the peer can read"
+                                                                    : "texture file " + pending.path + ": cannot be read"));
+    }
+    pendingTextures_.clear();
 }
 
 void PeerMirror::readCamera(const RecordPrefix* record, MirrorUpdate& update) {
@@ -173,6 +183,7 @@ void PeerMirror::clear() {
     statisticsChangeCount_ = 0;
     statisticsBuffer_ = 0;
     unusedBuffers_.clear();
+    pendingTextures_.clear();
 }
 
 size_t PeerMirror::triangleCount() const {

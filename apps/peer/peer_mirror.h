@@ -45,7 +45,13 @@ public:
     // Reads what changed in an open connection. Call with the channel lock held and
     // before the changed bits are cleared. Buffers the mirror no longer uses are
     // unmapped here (CloseBuffer), so that the creator's dropped buffers go away.
+    // Textures are only taken here (a buffer's bytes copied, a file's path noted):
+    // decoding them is loadTextures' work, after the lock is given back.
     MirrorUpdate update(VantroAPI::LiveConnection& connection);
+
+    // Decodes the textures the last update took and reports those it cannot read in
+    // update.problems. Call without the channel lock, after update().
+    void loadTextures(MirrorUpdate& update);
 
     // Forgets everything (the link ended); the connection's mappings are the
     // connection's to release.
@@ -67,6 +73,7 @@ public:
     void applyMaterial(Bytes record, uint32_t recordFlags, const BufferMap& map, MirrorUpdate& update);
 
 private:
+    void takeTexture(uint32_t id, const MaterialFields& fields, const BufferMap& map, MirrorUpdate& update);
     void readCamera(const VantroAPI::RecordPrefix* record, MirrorUpdate& update);
     void readStatistics(VantroAPI::LiveConnection& connection, const VantroAPI::RecordPrefix* record,
                         MirrorUpdate& update);
@@ -78,6 +85,12 @@ private:
     uint32_t statisticsChangeCount_ = 0;
     uint32_t statisticsBuffer_ = 0;
     std::vector<uint32_t> unusedBuffers_;  // to unmap after the update
+    struct PendingTexture {
+        uint32_t recordId;
+        std::vector<std::byte> bytes;  // a buffer's image, copied
+        std::string path;              // or a file's path (empty for a buffer)
+    };
+    std::vector<PendingTexture> pendingTextures_;  // taken by update, decoded by loadTextures
 };
 
 }  // namespace velora_peer

@@ -125,7 +125,7 @@ void VeloraPeer::sync() {
     JsonWriter json(options_.pretty);
     if (options_.dump)
         writeChannelSummary(connection_, json);
-    const MirrorUpdate update = mirror_.update(connection_);
+    MirrorUpdate update = mirror_.update(connection_);
     std::vector<RecordPrefix*> records;
     uint32_t changed = 0;
     for (RecordPrefix* record : connection_.AllRecords(records)) {
@@ -136,6 +136,7 @@ void VeloraPeer::sync() {
     }
     connection_.ClearFlags(kHeaderChanged);
     connection_.Unlock();
+    mirror_.loadTextures(update);
     std::printf("SYNC records=%zu changed=%" PRIu32 "\n", records.size(), changed);
     if (options_.dump)
         std::printf("%s\n", json.text().c_str());
@@ -167,6 +168,8 @@ void VeloraPeer::writePicture() {
     std::filesystem::create_directories(options_.previewDir, ignored);
     if (!renderer_)
         renderer_ = std::make_unique<PictureRenderer>();
+    // Numbered by wake-up: a picture that fails leaves a gap, not a shift.
+    const uint64_t number = ++pictures_;
     const uint64_t started = nowMs();
     Image picture;
     std::string error;
@@ -176,14 +179,13 @@ void VeloraPeer::writePicture() {
     }
     const uint64_t elapsed = nowMs() - started;
     char name[32];
-    std::snprintf(name, sizeof name, "picture-%04" PRIu64 ".png", pictures_ + 1);
+    std::snprintf(name, sizeof name, "picture-%04" PRIu64 ".png", number);
     const std::string file = (std::filesystem::path(options_.previewDir) / name).string();
     if (!writePng(file, picture)) {
         std::printf("PICTURE failed: cannot write %s\n", file.c_str());
         return;
     }
-    ++pictures_;
-    std::printf("PICTURE n=%" PRIu64 " file=%s triangles=%zu ms=%" PRIu64 "\n", pictures_, file.c_str(),
+    std::printf("PICTURE n=%" PRIu64 " file=%s triangles=%zu ms=%" PRIu64 "\n", number, file.c_str(),
                 mirror_.triangleCount(), elapsed);
 }
 

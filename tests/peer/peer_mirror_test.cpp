@@ -59,6 +59,7 @@ protected:
         std::vector<RecordPrefix*> records;
         for (RecordPrefix* record : peer_.AllRecords(records))
             peer_.ClearRecordFlags(record, ~0u);
+        mirror_.loadTextures(update);
         return update;
     }
 
