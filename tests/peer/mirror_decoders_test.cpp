@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "materials/srfc_layout.h"
@@ -149,6 +150,46 @@ TEST(DecodeImage, BmpAndGarbage) {
     const std::vector<uint8_t> garbage(500, 0x42);
     EXPECT_TRUE(decodeImage(std::as_bytes(std::span(garbage))).empty());
     EXPECT_TRUE(loadImageFile("/nonexistent/texture.png").empty());
+}
+
+// Random headers over random bodies, and a valid image with random bytes flipped:
+// whatever is accepted is consistent and inside its arrays (ASan builds check the
+// reads).
+TEST(Decoders, RandomBytesAreRefusedOrConsistent) {
+    std::mt19937 random(13);
+    size_t accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::byte> buffer(4 * (3 + random() % 64));
+        for (std::byte& b : buffer)
+            b = std::byte(random());
+        const uint32_t header[3] = {uint32_t(random() % 8), uint32_t(3 * (random() % 8)), uint32_t(random() % 3)};
+        std::memcpy(buffer.data(), header, sizeof header);
+        MeshData mesh;
+        if (decodeGeometry(buffer, mesh))
+            continue;
+        ++accepted;
+        EXPECT_EQ(mesh.normals.size(), mesh.positions.size());
+        EXPECT_EQ(mesh.texCoords.size() * 3, mesh.positions.size() * 2);
+        for (uint32_t index : mesh.indices)
+            EXPECT_LT(index, mesh.vertexCount());
+    }
+    EXPECT_GT(accepted, 0u);
+
+    std::vector<uint8_t> bmp(54 + 4 * 4 * 3, 0x80);
+    auto u32 = [&](size_t at, uint32_t value) { std::memcpy(&bmp[at], &value, 4); };
+    std::memset(bmp.data(), 0, 54);
+    bmp[0] = 'B', bmp[1] = 'M';
+    u32(2, uint32_t(bmp.size())), u32(10, 54), u32(14, 40), u32(18, 4), u32(22, 4), u32(34, 48);
+    bmp[26] = 1, bmp[28] = 24;
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<uint8_t> mutated = bmp;
+        for (int flips = 0; flips < 4; ++flips)
+            mutated[random() % 54] = uint8_t(random());
+        const Image image = decodeImage(std::as_bytes(std::span(mutated)));
+        if (!image.empty()) {
+            EXPECT_EQ(image.rgba.size(), size_t(image.width) * size_t(image.height) * 4);
+        }
+    }
 }
 
 }  // namespace
