@@ -50,6 +50,7 @@ const char* peerUsage() {
            "                   [--read-buffer ID]... [--create-buffer RECORD:SIZE]...\n"
            "                   [--hold-lock MS] [--close-link]\n"
            "                   [--listen MS] [--exit-after-messages N] [--dump] [--pretty]\n"
+           "                   [--preview DIR] [--size WxH] [--obj FILE]\n"
            "       velora-peer --install DIR [--version V] [options the installed copy starts with]\n";
 }
 
@@ -93,6 +94,23 @@ bool parsePeerOptions(int argc, const char* const* argv, PeerOptions& out, std::
                                                          : out.exitAfterMessages;
             if (!parseDuration(v, target))
                 return bad(v);
+        } else if (flag("--preview") || flag("--obj")) {
+            if (!(v = needsValue()))
+                return false;
+            if (*v == '\0')
+                return bad(v);
+            (flag("--preview") ? out.previewDir : out.objFile) = v;
+        } else if (flag("--size")) {
+            if (!(v = needsValue()))
+                return false;
+            const std::string_view text = v;
+            const size_t x = text.find('x');
+            uint32_t width = 0, height = 0;
+            if (x == std::string_view::npos || !parseU32(text.substr(0, x), width) ||
+                !parseU32(text.substr(x + 1), height) || width < 1 || height < 1 || width > 8192 || height > 8192)
+                return bad(v);
+            out.pictureWidth = static_cast<int>(width);
+            out.pictureHeight = static_cast<int>(height);
         } else if (flag("--install")) {
             if (!(v = needsValue()))
                 return false;

@@ -6,6 +6,7 @@
 //               [--read-buffer ID]... [--create-buffer RECORD:SIZE]...
 //               [--hold-lock MS] [--close-link]
 //               [--listen MS] [--exit-after-messages N] [--dump] [--pretty]
+//               [--preview DIR] [--size WxH] [--obj FILE]
 //   velora-peer --install DIR [--version V] [options]     (peer_install.h)
 //
 // Numbers are decimal or 0x-prefixed hexadecimal. See main.cpp for the order in
@@ -32,6 +33,10 @@ struct PeerOptions {
     int64_t exitAfterMessages = -1;        // stop listening after this many messages; -1: no limit
     bool dump = false;                     // print the channel summary after every sync
     bool pretty = false;                   // indent that summary
+    std::string previewDir;                // write a numbered PNG of the mirror here after every wake-up
+    int pictureWidth = 1280;               // --size of those pictures, 1..8192 each
+    int pictureHeight = 720;
+    std::string objFile;                   // rewrite the mirror as OBJ + MTL here after every wake-up
     std::string installDir;                // --install: install a copy there instead of running
 };
 

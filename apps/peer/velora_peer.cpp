@@ -5,7 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include <filesystem>
+
 #include "channel_summary.h"
+#include "creator_leftovers.h"
+#include "obj_writer.h"
+#include "picture_renderer.h"
+#include "png_file.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -50,6 +56,7 @@ uint64_t fnv1a(const uint8_t* bytes, size_t size) {
 }  // namespace
 
 VeloraPeer::VeloraPeer(PeerOptions options) : options_(std::move(options)) {}
+VeloraPeer::~VeloraPeer() = default;
 
 bool VeloraPeer::tryOpen() {
     announcementSeen_ = false;
@@ -86,8 +93,13 @@ void VeloraPeer::releaseIfCreatorClosed() {
     if (!reason)
         return;
     const std::string name = platform::toUtf8(connection_.GetName());
+    const uint32_t creator = connection_.CreatorProcessId();
     connection_.Disconnect();  // before the line: whoever reads it may look at /dev/shm at once
-    std::printf("RELEASED name=%s reason=%s\n", name.c_str(), reason);
+    mirror_.clear();
+    // Buffers made just before a creator died were never mapped here; nobody else
+    // would remove them until some program's next start.
+    const size_t reclaimed = platform::isProcessAlive(creator) ? 0 : reclaimCreatorBuffers(creator);
+    std::printf("RELEASED name=%s reason=%s reclaimed=%zu\n", name.c_str(), reason, reclaimed);
     std::fflush(stdout);
 }
 
@@ -113,6 +125,7 @@ void VeloraPeer::sync() {
     JsonWriter json(options_.pretty);
     if (options_.dump)
         writeChannelSummary(connection_, json);
+    MirrorUpdate update = mirror_.update(connection_);
     std::vector<RecordPrefix*> records;
     uint32_t changed = 0;
     for (RecordPrefix* record : connection_.AllRecords(records)) {
@@ -123,9 +136,66 @@ void VeloraPeer::sync() {
     }
     connection_.ClearFlags(kHeaderChanged);
     connection_.Unlock();
+    mirror_.loadTextures(update);
     std::printf("SYNC records=%zu changed=%" PRIu32 "\n", records.size(), changed);
     if (options_.dump)
         std::printf("%s\n", json.text().c_str());
+    showMirror(update);
+}
+
+void VeloraPeer::showOutputs() {
+    if (!options_.previewDir.empty())
+        writePicture();
+    if (!options_.objFile.empty())
+        writeObjFile();
+}
+
+void VeloraPeer::showMirror(const MirrorUpdate& update) {
+    const auto& camera = mirror_.camera();
+    const char* kind = !camera                                                  ? "absent"
+                       : camera->view.cameraKind == kCameraPerspective ? "perspective"
+                                                                              : "none";
+    std::printf("MIRROR materials=%zu textured=%zu triangles=%zu camera=%s read=%" PRIu32 "/%" PRIu32 "/%" PRIu32
+                " removed=%" PRIu32 " statistics=%d\n",
+                mirror_.materials().size(), mirror_.texturedCount(), mirror_.triangleCount(), kind, update.materials,
+                update.textures, update.geometries, update.removed, update.statistics ? 1 : 0);
+    for (const std::string& problem : update.problems)
+        std::printf("PROBLEM %s\n", problem.c_str());
+}
+
+void VeloraPeer::writePicture() {
+    std::error_code ignored;
+    std::filesystem::create_directories(options_.previewDir, ignored);
+    if (!renderer_)
+        renderer_ = std::make_unique<PictureRenderer>();
+    // Numbered by wake-up: a picture that fails leaves a gap, not a shift.
+    const uint64_t number = ++pictures_;
+    const uint64_t started = nowMs();
+    Image picture;
+    std::string error;
+    if (!renderer_->render(mirror_, options_.pictureWidth, options_.pictureHeight, picture, error)) {
+        std::printf("PICTURE failed: %s\n", error.c_str());
+        return;
+    }
+    const uint64_t elapsed = nowMs() - started;
+    char name[32];
+    std::snprintf(name, sizeof name, "picture-%04" PRIu64 ".png", number);
+    const std::string file = (std::filesystem::path(options_.previewDir) / name).string();
+    if (!writePng(file, picture)) {
+        std::printf("PICTURE failed: cannot write %s\n", file.c_str());
+        return;
+    }
+    std::printf("PICTURE n=%" PRIu64 " file=%s triangles=%zu ms=%" PRIu64 "\n", number, file.c_str(),
+                mirror_.triangleCount(), elapsed);
+}
+
+void VeloraPeer::writeObjFile() {
+    std::string error;
+    if (writeObj(mirror_, options_.objFile, error))
+        std::printf("OBJ file=%s materials=%zu triangles=%zu\n", options_.objFile.c_str(), mirror_.materials().size(),
+                    mirror_.triangleCount());
+    else
+        std::printf("OBJ failed: %s\n", error.c_str());
 }
 
 void VeloraPeer::readBuffers() {
@@ -194,6 +264,7 @@ void VeloraPeer::listen() {
             continue;
         if (connection_.IsOpen() || connect(0))
             sync();
+        showOutputs();
         std::fflush(stdout);
     }
 }
@@ -227,6 +298,7 @@ int VeloraPeer::run() {
             return 3;
         }
         sync();
+        showOutputs();
         readBuffers();
         createBuffers();
         if (options_.holdLockMs >= 0)

@@ -10,12 +10,18 @@
 //   OPENED name=<name> creator=<pid> usableSlots=<n> ownerForeground=<0|1>
 //   NO-CONNECTION
 //   SYNC records=<n> changed=<n>                          SYNC busy
+//   MIRROR materials=<n> textured=<n> triangles=<n> camera=<perspective|none|absent>
+//          read=<materials>/<textures>/<geometries> removed=<n> statistics=<0|1>
+//   PROBLEM record=<id> <what>: <why>                     (a refused buffer or texture)
+//   PICTURE n=<k> file=<DIR/picture-000k.png> triangles=<n> ms=<render time>
+//   PICTURE failed: <why>
+//   OBJ file=<FILE> materials=<n> triangles=<n>           OBJ failed: <why>
 //   <channel summary JSON>                                (with --dump)
 //   READ-BUFFER id=0x<id> size=<n> fnv=<hash> head=<hex>  READ-BUFFER id=0x<id> missing
 //   CREATED-BUFFER id=0x<id> record=<id> size=<n>         CREATE-BUFFER failed
 //   LOCKED / UNLOCKED / LOCK-FAILED
 //   CLOSED-LINK
-//   RELEASED name=<name> reason=<unannounced|creator-gone|broken>
+//   RELEASED name=<name> reason=<unannounced|creator-gone|broken> reclaimed=<n>
 //   MESSAGE n=<count> id=0x<message> wParam=<w> lParam=<l>
 //   EXIT messages=<count>
 //
@@ -23,13 +29,27 @@
 // announcement, once seen, was removed; its process is gone; or the mapping was
 // shrunk under the peer. It then releases the connection (RELEASED) so that the
 // creator can create it again, and opens the next one on the next wake-up message.
+// reclaimed counts the buffer names of a dead creator that nobody held and that the
+// peer removed (creator_leftovers.h).
+//
+// Every sync updates the peer's mirror (peer_mirror.h) before the changed bits are
+// cleared. With --preview DIR a picture of the mirror (picture_renderer.h) is written
+// after every wake-up message and after the first sync of a connection opened by
+// name, numbered from 1 for the whole session, so that a script can list one picture
+// per wake-up: a wake-up that finds the channel busy or no connection still gives its
+// picture, of the mirror as it stands. With --obj FILE the mirror is rewritten as
+// OBJ + MTL at the same moments. The mirror is emptied when the connection is
+// released.
 //
 // Buffers it creates are filled with the bytes (id + i) mod 256, i the byte offset.
 
 #include <cstdint>
 #include <string>
 
+#include <memory>
+
 #include "link/live_connection.h"
+#include "peer_mirror.h"
 #include "peer_options.h"
 #include "platform/window.h"
 
@@ -38,6 +58,7 @@ namespace velora_peer {
 class VeloraPeer {
 public:
     explicit VeloraPeer(PeerOptions options);
+    ~VeloraPeer();
 
     // Runs the whole session: window, connection, actions, listening. Returns the
     // process exit code: 0, 1 when the window cannot be published, 3 when a
@@ -55,10 +76,17 @@ private:
     void createBuffers();
     void holdLock();
     void listen();
+    void showMirror(const MirrorUpdate& update);
+    void showOutputs();
+    void writePicture();
+    void writeObjFile();
 
     PeerOptions options_;
     vantro::platform::Window window_;
     VantroAPI::LiveConnection connection_;
+    PeerMirror mirror_;
+    std::unique_ptr<class PictureRenderer> renderer_;  // made at the first picture
+    uint64_t pictures_ = 0;
     uint64_t messages_ = 0;
     bool announcementSeen_ = false;  // the open connection was announced at some point
 };

@@ -1,0 +1,17 @@
+#pragma once
+// Buffers a dead creator leaves behind. A creator killed between creating a buffer
+// and the peer's next read leaves names that nobody holds: the peer never mapped
+// them, so its own release cannot remove them, and the start-up sweeps run only at
+// the next start. Once the creator is known to be gone, the peer clears them.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace velora_peer {
+
+// Removes every buffer name of the creator creatorPid ("VantroAPI/<pid>/<id>") that
+// no live process holds; a name somebody still maps is left alone. Returns how many
+// were removed. Call only once that process is gone; any thread.
+size_t reclaimCreatorBuffers(uint32_t creatorPid);
+
+}  // namespace velora_peer
