@@ -100,8 +100,8 @@ void summarizeUnrendered(const DocumentData& d, std::vector<std::string>& warnin
 
 }  // namespace
 
-void meshDocumentObjects(DocumentData& d, std::vector<std::string>& warnings) {
-    summarizeUnrendered(d, warnings);
+void meshDocumentObjects(DocumentData& d, std::vector<std::string>& warnings, bool summarize) {
+    if (summarize) summarizeUnrendered(d, warnings);
     std::vector<size_t> todo;
     for (size_t i = 0; i < d.objects.size(); ++i) {
         if (needsMeshing(d.objects[i])) todo.push_back(i);

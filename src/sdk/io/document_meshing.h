@@ -12,9 +12,10 @@
 namespace vantro::docio {
 
 // Meshes every object of d that needs it, objects in parallel. An object (or face)
-// that cannot be meshed gets a warning naming it and why; the others go on. Adds one
-// warning counting the objects of kinds that are never rendered (curves, points,
-// annotations, ...). Any thread; d is not shared while this runs.
-void meshDocumentObjects(DocumentData& d, std::vector<std::string>& warnings);
+// that cannot be meshed gets a warning naming it and why; the others go on. With
+// summarize (files of the modelling application), adds one warning counting the
+// objects of kinds that are never rendered (curves, points, annotations, ...). Any
+// thread; d is not shared while this runs.
+void meshDocumentObjects(DocumentData& d, std::vector<std::string>& warnings, bool summarize = true);
 
 }  // namespace vantro::docio

@@ -63,7 +63,9 @@ bool isEmpty(const CRhinoDoc& doc) {
            doc.m_instance_definition_table.InstanceDefinitionCount() == 0;
 }
 
-DocumentLoadResult readText(std::string_view text, const BinarySource& binary, std::string_view name,
+// foreign: converted from another application's file (its unrendered kinds are
+// counted for the user).
+DocumentLoadResult readText(std::string_view text, const BinarySource& binary, bool foreign, std::string_view name,
                             const fs::path& baseDir, CRhinoDoc& doc) {
     DocumentLoadResult result;
     const std::string prefix = std::string(name) + ": ";
@@ -81,7 +83,7 @@ DocumentLoadResult readText(std::string_view text, const BinarySource& binary, s
     BuildPlan plan;
     if (auto problem = checkDocument(*data, plan, warnings)) return failWith(*problem);
     warnMissingTextures(*data, baseDir, warnings);
-    meshDocumentObjects(*data, warnings);
+    meshDocumentObjects(*data, warnings, foreign);
     if (auto problem = buildDocument(*data, plan, doc)) return failWith(*problem);
     for (const std::string& w : warnings) result.warnings.push_back(prefix + w);
     result.appSettings = std::move(data->appSettings);
@@ -125,7 +127,7 @@ std::string_view fileNameOf(std::string_view path) {
 
 DocumentLoadResult readDocumentJson(std::string_view text, std::string_view fileName, CRhinoDoc& doc) {
     std::error_code ec;
-    return readText(text, BinarySource{}, fileName, fs::current_path(ec), doc);
+    return readText(text, BinarySource{}, false, fileName, fs::current_path(ec), doc);
 }
 
 DocumentLoadResult readDocumentFile(const std::string& path, CRhinoDoc& doc) {
@@ -149,7 +151,7 @@ DocumentLoadResult readDocumentFile(const std::string& path, CRhinoDoc& doc) {
             return result;
         }
     }
-    result = readText(*text, converted.binary(), name, baseDir, doc);
+    result = readText(*text, converted.binary(), hasExtension(path, ".3dm"), name, baseDir, doc);
     if (result.ok) doc.SetPathName(ON_wString::FromUtf8(path));
     return result;
 }
