@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <latch>
 #include <mutex>
 #include <thread>
 
@@ -230,14 +231,13 @@ TEST_F(ChangeTrackingTest, MeshUpdates) {
 TEST_F(ChangeTrackingTest, ABusySceneKeepsTheChanges) {
     RHScene& scene = *s.plugin.scene;
     if (scene.mainHoldsLock.exchange(false)) scene.sceneLock.unlock();
-    std::mutex started;
-    started.lock();
+    std::latch started(1);
     std::thread worker([&] {
         std::lock_guard<std::timed_mutex> busy(scene.sceneLock);
-        started.unlock();
+        started.count_down();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
     });
-    started.lock();
+    started.wait();
     const CRhinoObject* moved = doc.TransformObject(CRhinoObjRef(x), ON_Xform::TranslationTransformation(0, 0, 4));
     ASSERT_NE(moved, nullptr);
     s.idle();
@@ -246,7 +246,6 @@ TEST_F(ChangeTrackingTest, ABusySceneKeepsTheChanges) {
     EXPECT_EQ(s.plugin.changes->deletedObjects.count(x->RuntimeSerialNumber()), 1u);
     EXPECT_TRUE(s.plugin.changes->modifiedObjects.empty());  // nothing expanded yet
     worker.join();
-    started.unlock();
     removed(x);
     reAdded({moved});
     step("the retry");

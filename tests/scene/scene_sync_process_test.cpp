@@ -142,6 +142,8 @@ TEST(SceneSyncProcess, EveryWakeShowsAConsistentScene) {
     ASSERT_TRUE(f.start(doc, 1.0f));
     SceneOracle oracle(doc, f.materials, 1.0f);
     oracle.LoadAll();
+    // The material records are made by the worker: read them with the scene held.
+    ASSERT_TRUE(f.waitUntilSent());
     std::vector<std::map<uint32_t, uint64_t>> handedOver{f.expectedHashes(oracle)};
     SceneEditor editor(doc, f, oracle, 77);
     std::mt19937 random(5);
