@@ -47,7 +47,7 @@ protected:
 TEST_F(PluginDiscoveryTest, NoVeloraAsksForANewerOneAndDoesNotStart) {
     const std::string doc = copySample();
     const test::RunResult no = host({doc, "--answer", "no", "-c", "Vantro Start"});
-    EXPECT_NE(no.output.find("[message box] Velora Vantro - Newer Velora version required (question, Yes/No)\n"
+    EXPECT_NE(no.output.find("[message box] Velora Vantro - Newer Velora version required (question, Yes/No, plug-in icon)\n"
                              "You need to have Velora\u00ae 8.3.0 or newer to start Vantro.\n"
                              "Are you interested in learning more about the current version of Velora?\n"
                              "[answer] No (--answer)\n"),
@@ -78,7 +78,7 @@ TEST_F(PluginDiscoveryTest, OlderRunningNewerInstalledTellsTheUserAndStarts) {
     install("8.4.0", {"--listen", "100"});
     auto older = running("8.2.9");
     const test::RunResult run = host({copySample(), "--answer", "yes", "-c", "Vantro Start"});
-    EXPECT_NE(run.output.find("[message box] Velora Vantro - Velora is not running (information, OK)\n"
+    EXPECT_NE(run.output.find("[message box] Velora Vantro - Velora is not running (information, OK, plug-in icon)\n"
                               "Velora 8.3.0 or newer is not running.\n"
                               "Please close your current version and start Velora 8.3.0 or newer.\n[answer] OK\n"),
               std::string::npos)
@@ -93,7 +93,7 @@ TEST_F(PluginDiscoveryTest, InstalledVeloraIsLaunchedOnYes) {
     install("8.4.0", {"--wait-connection", "30000", "--close-link"});
     const std::string doc = copySample();
     const test::RunResult no = host({doc, "--answer", "no", "-c", "Vantro Start"});
-    EXPECT_NE(no.output.find("[message box] Velora Vantro - Velora is not running (question, Yes/No)\n"
+    EXPECT_NE(no.output.find("[message box] Velora Vantro - Velora is not running (question, Yes/No, plug-in icon)\n"
                              "Velora 8.3.0 or newer is not running.\nWould you like to start Velora now?\n"
                              "[answer] No (--answer)\n"),
               std::string::npos)

@@ -27,7 +27,7 @@ protected:
 // silent; the link's own texts reach the command area and the status bar.
 TEST_F(PluginLinkTest, RefusalsAndRepeatsAreReported) {
     const test::RunResult unsaved = host({"-c", "Vantro Start", "-c", "StatusBar"});
-    EXPECT_NE(unsaved.output.find("[message box] Velora Vantro - Save project first (information, OK)\n"
+    EXPECT_NE(unsaved.output.find("[message box] Velora Vantro - Save project first (information, OK, plug-in icon)\n"
                                   "Please save your project before starting Velora Vantro.\n[answer] OK\n"),
               std::string::npos)
         << unsaved.output;
@@ -75,7 +75,7 @@ TEST_F(PluginLinkTest, SecondHostIsRefusedAndThePeerEndsTheLink) {
     ASSERT_NE(first->waitForLine("Vantro started.", 60000), "") << first->output();
 
     const test::RunResult second = host({doc, "-c", "Vantro Start"});
-    EXPECT_NE(second.output.find("[message box] Velora Vantro - File already open (error, OK)\n"
+    EXPECT_NE(second.output.find("[message box] Velora Vantro - File already open (error, OK, plug-in icon)\n"
                                  "Cannot start the Vantro connection.\n\nFile \"living-room.dae\" is being used by "
                                  "another instance of Rhino.\n\nSave the file with a different name or stop other "
                                  "connections.\n"),
