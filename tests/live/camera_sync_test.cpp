@@ -17,47 +17,11 @@
 #include "sdk/rhino_app.h"
 #include "sdk/rhino_doc.h"
 #include "sdk/rhino_view.h"
+#include "view_line.h"
 
 using namespace vantro::test;
 
 namespace {
-
-// One "VIEW ..." line of the reader.
-struct SeenView {
-    unsigned apply = 0, kind = 0;
-    bool zero = false;
-    float fov = 0, pos[3] = {}, dir[3] = {}, up[3] = {}, rows[16] = {};
-};
-
-bool readFloats(const std::string& line, const std::string& key, float* out, int n) {
-    const size_t at = line.find(" " + key + "=");
-    if (at == std::string::npos) return false;
-    std::istringstream in(line.substr(at + key.size() + 2));
-    for (int i = 0; i < n; ++i) {
-        if (i) in.ignore(1);
-        if (!(in >> out[i])) return false;
-    }
-    return true;
-}
-
-std::optional<SeenView> parseView(const std::string& line) {
-    SeenView v;
-    int zero = 0;
-    if (std::sscanf(line.c_str(), "VIEW apply=%u kind=%u", &v.apply, &v.kind) != 2) return std::nullopt;
-    const size_t z = line.find(" zero=");
-    if (z == std::string::npos || std::sscanf(line.c_str() + z, " zero=%d", &zero) != 1) return std::nullopt;
-    v.zero = zero != 0;
-    if (!readFloats(line, "fov", &v.fov, 1) || !readFloats(line, "pos", v.pos, 3) ||
-        !readFloats(line, "dir", v.dir, 3) || !readFloats(line, "up", v.up, 3) || !readFloats(line, "rows", v.rows, 16))
-        return std::nullopt;
-    return v;
-}
-
-void expectNear3(const float* got, double x, double y, double z, double tolerance, const char* what) {
-    EXPECT_NEAR(got[0], x, tolerance) << what;
-    EXPECT_NEAR(got[1], y, tolerance) << what;
-    EXPECT_NEAR(got[2], z, tolerance) << what;
-}
 
 // The camera of vp as the renderer must receive it, worked out from the viewport's
 // own frame (right, up, back) with y and z exchanged.
@@ -94,7 +58,7 @@ protected:
     std::optional<SeenView> next(int timeoutMs = 5000) {
         const std::string line = s.reader->waitForLine("VIEW ", timeoutMs);
         if (line.empty()) return std::nullopt;
-        auto v = parseView(line.substr(line.find("VIEW ")));
+        auto v = parseViewLine(line.substr(line.find("VIEW ")));
         EXPECT_TRUE(v) << line;
         return v;
     }

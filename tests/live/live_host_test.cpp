@@ -16,52 +16,26 @@
 #include "sdk/on_viewport.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
+#include "view_line.h"
 
 using namespace vantro::test;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct SeenView {
-    unsigned apply = 0, kind = 0;
-    int zero = 0;
-    float fov = 0, pos[3] = {}, dir[3] = {}, up[3] = {}, rows[16] = {};
-};
-
-bool floats(const std::string& line, const std::string& key, float* out, int n) {
-    const size_t at = line.find(" " + key + "=");
-    if (at == std::string::npos) return false;
-    std::istringstream in(line.substr(at + key.size() + 2));
-    for (int i = 0; i < n; ++i) {
-        if (i) in.ignore(1);
-        if (!(in >> out[i])) return false;
-    }
-    return true;
-}
-
 std::vector<SeenView> viewsIn(const std::string& output) {
     std::vector<SeenView> out;
     std::istringstream in(output);
     for (std::string line; std::getline(in, line);) {
         if (line.rfind("VIEW ", 0) != 0) continue;
-        SeenView v;
-        const size_t z = line.find(" zero=");
-        if (std::sscanf(line.c_str(), "VIEW apply=%u kind=%u", &v.apply, &v.kind) != 2 || z == std::string::npos ||
-            std::sscanf(line.c_str() + z, " zero=%d", &v.zero) != 1 || !floats(line, "fov", &v.fov, 1) ||
-            !floats(line, "pos", v.pos, 3) || !floats(line, "dir", v.dir, 3) || !floats(line, "up", v.up, 3) ||
-            !floats(line, "rows", v.rows, 16)) {
+        const std::optional<SeenView> v = parseViewLine(line);
+        if (!v) {
             ADD_FAILURE() << "unreadable: " << line;
             continue;
         }
-        out.push_back(v);
+        out.push_back(*v);
     }
     return out;
-}
-
-void near3(const float* got, double x, double y, double z, double tolerance, const std::string& what) {
-    EXPECT_NEAR(got[0], x, tolerance) << what;
-    EXPECT_NEAR(got[1], y, tolerance) << what;
-    EXPECT_NEAR(got[2], z, tolerance) << what;
 }
 
 // A camera looking from (0, -d, 0) mm at the origin with up z, as the renderer gets
@@ -69,12 +43,12 @@ void near3(const float* got, double x, double y, double z, double tolerance, con
 void expectOnNegativeY(const SeenView& v, double metres, const std::string& what) {
     EXPECT_EQ(v.apply, 1u) << what;
     EXPECT_EQ(v.kind, 6u) << what;
-    near3(v.pos, 0, 0, -metres, 1e-6, what + " position");
-    near3(v.dir, 0, 0, -1, 1e-6, what + " direction");
-    near3(v.up, 0, 1, 0, 1e-6, what + " up");
+    expectNear3(v.pos, 0, 0, -metres, 1e-6, what + " position");
+    expectNear3(v.dir, 0, 0, -1, 1e-6, what + " direction");
+    expectNear3(v.up, 0, 1, 0, 1e-6, what + " up");
     const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
     for (int i = 0; i < 12; ++i) EXPECT_NEAR(v.rows[i], identity[i], 1e-6) << what << " row word " << i;
-    near3(v.rows + 12, 0, 0, -metres, 1e-6, what + " row 3");
+    expectNear3(v.rows + 12, 0, 0, -metres, 1e-6, what + " row 3");
 }
 
 }  // namespace
@@ -138,11 +112,11 @@ TEST(LiveHost, ViewCommandsAndEditsReachTheRenderer) {
     ASSERT_TRUE(start.GetCameraFrame(&x, &y, &z));
     EXPECT_EQ(views[0].apply, 1u);
     EXPECT_EQ(views[0].kind, 6u);
-    near3(views[0].pos, 4.6, 2.2, -2.5, 1e-6, "start position");
-    near3(views[0].rows + 0, x.x, x.z, x.y, 1e-5, "start row 0");
-    near3(views[0].rows + 4, y.x, y.z, y.y, 1e-5, "start row 1");
-    near3(views[0].rows + 8, -z.x, -z.z, -z.y, 1e-5, "start row 2");
-    near3(views[0].dir, z.x, z.z, z.y, 1e-5, "start direction");
+    expectNear3(views[0].pos, 4.6, 2.2, -2.5, 1e-6, "start position");
+    expectNear3(views[0].rows + 0, x.x, x.z, x.y, 1e-5, "start row 0");
+    expectNear3(views[0].rows + 4, y.x, y.z, y.y, 1e-5, "start row 1");
+    expectNear3(views[0].rows + 8, -z.x, -z.z, -z.y, 1e-5, "start row 2");
+    expectNear3(views[0].dir, z.x, z.z, z.y, 1e-5, "start direction");
     const double startFov = 2 * std::atan(0.042857142857142864 / 0.1) * 180 / M_PI;
     EXPECT_NEAR(views[0].fov, startFov, 1e-3);
 
@@ -155,7 +129,7 @@ TEST(LiveHost, ViewCommandsAndEditsReachTheRenderer) {
     // The switch to parallel: one empty camera, nothing for the move while parallel.
     EXPECT_EQ(views[4].apply, 0u);
     EXPECT_EQ(views[4].kind, 0u);
-    EXPECT_EQ(views[4].zero, 1);
+    EXPECT_TRUE(views[4].zero);
     expectOnNegativeY(views[5], 20, "View Projection perspective");
     // Top (parallel) made active is not followed; Perspective again is.
     expectOnNegativeY(views[6], 20, "View Active Perspective");
