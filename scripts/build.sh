@@ -13,6 +13,12 @@ case "$flavour" in
   clang)   opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTRO_BUILD_BENCH=ON); export CC=clang CXX=clang++ ;;
   *) echo "usage: $0 [default|asan|tsan|clang]" >&2; exit 2 ;;
 esac
+# An unchanged file is not compiled again when ccache is installed, whatever folder the
+# tree was cloned into: paths are taken relative to the tree and its folder is not hashed.
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=true
+  opts+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 generator=(); command -v ninja >/dev/null && generator=(-G Ninja)
 cmake -S . -B "build/$flavour" "${generator[@]}" -DVANTRO_WERROR=ON "${opts[@]}" >/dev/null
 cmake --build "build/$flavour" -j "$(nproc)"
