@@ -2,6 +2,7 @@
 // class writes itself ("VIEW" and "STAT").
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstring>
 
@@ -52,6 +53,19 @@ uint32_t LiveConnection::TestRecordFlags(const RecordPrefix* record, uint32_t fl
     return load(record, record::kFlags) & flags;
 }
 
+namespace {
+
+// The header's flags word is changed by threads of this process and by the other
+// process at the same time without the link lock (the peer sets "closed", the main
+// thread tests it while the worker raises "changed"): it is read and changed
+// atomically so no bit is lost and no reader sees a torn value. Header words are
+// 4-byte aligned (the mapping starts on a page).
+std::atomic_ref<uint32_t> headerFlags(std::byte* view) {
+    return std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(view + header::kFlags.offset));
+}
+
+}  // namespace
+
 // --- Header fields ----------------------------------------------------------------------------
 
 void LiveConnection::SetFlags(uint32_t flags) {
@@ -61,19 +75,19 @@ void LiveConnection::SetFlags(uint32_t flags) {
         store(view_, header::kChangeCount, load(view_, header::kChangeCount) + 1);
         store(view_, header::kUpdateCount, load(view_, header::kUpdateCount) + 1);
     }
-    store(view_, header::kFlags, load(view_, header::kFlags) | flags);
+    headerFlags(view_).fetch_or(flags);
 }
 
 void LiveConnection::ClearFlags(uint32_t flags) {
     if (!IsOpen())
         return;
-    store(view_, header::kFlags, load(view_, header::kFlags) & ~flags);
+    headerFlags(view_).fetch_and(~flags);
 }
 
 uint32_t LiveConnection::TestFlags(uint32_t flags) {
     if (!IsOpen())
         return 0;
-    return load(view_, header::kFlags) & flags;
+    return headerFlags(view_).load() & flags;
 }
 
 void LiveConnection::SetUpdateCount(uint32_t value) {

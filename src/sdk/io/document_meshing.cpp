@@ -1,11 +1,11 @@
 #include "sdk/io/document_meshing.h"
 
-#include <tbb/parallel_for.h>
 
 #include <cstring>
 #include <map>
 #include <optional>
 
+#include "platform/parallel.h"
 #include "sdk/io/document_format.h"
 #include "sdk/io/document_parser.h"
 #include "sdk/meshing/brep_mesher.h"
@@ -112,7 +112,7 @@ void meshDocumentObjects(DocumentData& d, std::vector<std::string>& warnings, bo
     std::vector<Outcome> outcomes(todo.size());
     // Objects are independent and meshing dominates opening files without cached
     // meshes: one task per object.
-    tbb::parallel_for(size_t{0}, todo.size(), [&](size_t k) {
+    vantro::platform::parallelFor(0, todo.size(), [&](size_t k) {
         const ObjectData& o = d.objects[todo[k]];
         outcomes[k] = o.brep ? meshBrepObject(*o.brep, settings) : meshSubDObject(*o.subd, settings);
     });
