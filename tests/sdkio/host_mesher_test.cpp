@@ -15,6 +15,7 @@ namespace {
 
 using namespace vantro::meshing;
 using vantro::test::Triangles;
+using vantro::test::trianglesOf;
 using vantro::test::Vec3;
 
 constexpr double kPi = std::numbers::pi;
@@ -53,18 +54,6 @@ NurbsSurface plane(double x0, double y0, double x1, double y1, double z) {
 }
 
 BrepLoop loop(bool outer, std::vector<int32_t> trims) { return BrepLoop{outer, std::move(trims)}; }
-
-Triangles trianglesOf(const TriangleMesh& m) {
-    Triangles t;
-    auto at = [&](int32_t i) {
-        const float* p = &m.vertices[3 * static_cast<size_t>(i)];
-        return Vec3{p[0], p[1], p[2]};
-    };
-    for (size_t k = 0; k < m.triangles.size(); k += 3) {
-        t.list.push_back({at(m.triangles[k]), at(m.triangles[k + 1]), at(m.triangles[k + 2])});
-    }
-    return t;
-}
 
 Triangles meshAll(const Brep& b, const MeshSettings& settings = {}) {
     EXPECT_EQ(checkBrep(b), std::nullopt);

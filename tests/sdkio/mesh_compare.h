@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "sdk/meshing/triangle_mesh.h"
+
 namespace vantro::test {
 
 struct Vec3 {
@@ -152,6 +154,18 @@ inline double directedHausdorff(const Triangles& from, const Triangles& to) {
 
 inline double hausdorff(const Triangles& a, const Triangles& b) {
     return std::max(directedHausdorff(a, b), directedHausdorff(b, a));
+}
+
+// The host mesher's output as triangles to measure.
+inline Triangles trianglesOf(const vantro::meshing::TriangleMesh& m) {
+    Triangles t;
+    auto at = [&](int32_t i) {
+        const float* p = &m.vertices[3 * static_cast<size_t>(i)];
+        return Vec3{p[0], p[1], p[2]};
+    };
+    for (size_t k = 0; k + 2 < m.triangles.size(); k += 3)
+        t.list.push_back({at(m.triangles[k]), at(m.triangles[k + 1]), at(m.triangles[k + 2])});
+    return t;
 }
 
 }  // namespace vantro::test

@@ -44,18 +44,6 @@ Triangles fromOnMesh(const ON_Mesh& m) {
     return t;
 }
 
-Triangles fromTriangleMesh(const vantro::meshing::TriangleMesh& m) {
-    Triangles t;
-    auto at = [&](int32_t i) {
-        const float* p = &m.vertices[3 * static_cast<size_t>(i)];
-        return Vec3{p[0], p[1], p[2]};
-    };
-    for (size_t k = 0; k < m.triangles.size(); k += 3) {
-        t.list.push_back({at(m.triangles[k]), at(m.triangles[k + 1]), at(m.triangles[k + 2])});
-    }
-    return t;
-}
-
 double diagonal(const Triangles& t) {
     Vec3 lo, hi;
     t.bounds(lo, hi);
@@ -123,7 +111,7 @@ void compareObject(const std::string& file, size_t index, const vantro::docio::O
             rows.push_back(row);
             continue;
         }
-        const Triangles mine = fromTriangleMesh(ours[f].mesh);
+        const Triangles mine = vantro::test::trianglesOf(ours[f].mesh);
         row.ourTriangles = mine.list.size();
         const double refArea = reference.area();
         row.areaError = refArea > 0 ? std::abs(mine.area() - refArea) / refArea : 0;
