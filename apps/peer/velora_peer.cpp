@@ -97,10 +97,25 @@ void VeloraPeer::releaseIfCreatorClosed() {
     connection_.Disconnect();  // before the line: whoever reads it may look at /dev/shm at once
     mirror_.clear();
     // Buffers made just before a creator died were never mapped here; nobody else
-    // would remove them until some program's next start.
-    const size_t reclaimed = platform::isProcessAlive(creator) ? 0 : reclaimCreatorBuffers(creator);
+    // would remove them until some program's next start. A killed creator's lock
+    // reports its death while the process is still being torn down, so a creator
+    // that looks alive is checked again until it has ended.
+    size_t reclaimed = 0;
+    if (platform::isProcessAlive(creator))
+        endingCreator_ = creator;
+    else
+        reclaimed = reclaimCreatorBuffers(creator);
     std::printf("RELEASED name=%s reason=%s reclaimed=%zu\n", name.c_str(), reason, reclaimed);
     std::fflush(stdout);
+}
+
+void VeloraPeer::reclaimOnceCreatorEnded() {
+    if (endingCreator_ == 0 || platform::isProcessAlive(endingCreator_))
+        return;
+    const size_t reclaimed = reclaimCreatorBuffers(endingCreator_);
+    std::printf("RECLAIMED creator=%" PRIu32 " buffers=%zu\n", endingCreator_, reclaimed);
+    std::fflush(stdout);
+    endingCreator_ = 0;
 }
 
 bool VeloraPeer::connect(int64_t waitMs) {
@@ -248,11 +263,13 @@ void VeloraPeer::listen() {
     const uint64_t deadline = nowMs() + static_cast<uint64_t>(std::max<int64_t>(options_.listenMs, 0));
     while (options_.exitAfterMessages < 0 || messages_ < static_cast<uint64_t>(options_.exitAfterMessages)) {
         releaseIfCreatorClosed();
+        reclaimOnceCreatorEnded();
         const uint64_t now = nowMs();
         if (!forever && now >= deadline)
             break;
         int64_t timeout = forever ? -1 : static_cast<int64_t>(std::min<uint64_t>(deadline - now, INT32_MAX));
-        if (connection_.IsOpen() && (timeout < 0 || timeout > kCreatorCheckMs))
+        const bool watching = connection_.IsOpen() || endingCreator_ != 0;
+        if (watching && (timeout < 0 || timeout > kCreatorCheckMs))
             timeout = kCreatorCheckMs;
         platform::WindowMessage message;
         if (!window_.receive(message, static_cast<int>(timeout)))
@@ -311,6 +328,7 @@ int VeloraPeer::run() {
     }
     listen();
     connection_.Disconnect();
+    reclaimOnceCreatorEnded();
     std::printf("EXIT messages=%" PRIu64 "\n", messages_);
     return 0;
 }

@@ -22,6 +22,7 @@
 //   LOCKED / UNLOCKED / LOCK-FAILED
 //   CLOSED-LINK
 //   RELEASED name=<name> reason=<unannounced|creator-gone|broken> reclaimed=<n>
+//   RECLAIMED creator=<pid> buffers=<n>                   (the creator ended after RELEASED)
 //   MESSAGE n=<count> id=0x<message> wParam=<w> lParam=<l>
 //   EXIT messages=<count>
 //
@@ -71,6 +72,7 @@ private:
     bool tryOpen();
     const char* creatorClosed();
     void releaseIfCreatorClosed();
+    void reclaimOnceCreatorEnded();
     void sync();
     void readBuffers();
     void createBuffers();
@@ -89,6 +91,7 @@ private:
     uint64_t pictures_ = 0;
     uint64_t messages_ = 0;
     bool announcementSeen_ = false;  // the open connection was announced at some point
+    uint32_t endingCreator_ = 0;     // released while its process was still ending
 };
 
 // The byte a peer-created buffer holds at offset i.
