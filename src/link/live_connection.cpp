@@ -5,6 +5,7 @@
 #include "link/live_connection.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstring>
 #include <limits>
@@ -31,6 +32,13 @@ bool isChannelOf(const std::u16string& mapping, uint32_t creatorPid) {
     if (SharedMemory::open(mapping, existing) != ShmResult::ok || existing.size() < kHeaderSize)
         return false;
     return load(existing.data(), header::kTag) == kTagHead && load(existing.data(), header::kCreatorPid) == creatorPid;
+}
+
+// The header's tag: written last by the creator, so that a peer opening the name
+// between its creation and the header being written sees no channel yet rather
+// than a header of zeros (no creator, no slots).
+std::atomic_ref<uint32_t> headerTag(void* view) {
+    return std::atomic_ref<uint32_t>(*static_cast<uint32_t*>(view));
 }
 
 // Creates the main mapping. A mapping of the name that this process created before
@@ -94,8 +102,11 @@ int32_t LiveConnection::Create(const std::u16string& name, uint32_t slotCount) {
         default: return -1;
     }
     // The platform hands out zero-filled memory, so only the header needs writing.
-    const ConnectionHeader initial = makeInitialHeader(slotCount, ownProcessId_);
+    ConnectionHeader initial = makeInitialHeader(slotCount, ownProcessId_);
+    const uint32_t tag = initial.prefix.tag;
+    initial.prefix.tag = 0;
     std::memcpy(mapping.data(), &initial, sizeof initial);
+    headerTag(mapping.data()).store(tag, std::memory_order_release);
     attach(std::move(mapping), kFirstSlotOffset);
     creatorPid_ = ownProcessId_;
     statBuffer_ = 0;
@@ -120,6 +131,8 @@ int32_t LiveConnection::Open(const std::u16string& name) {
         return -1;
     if (mapping.size() < kHeaderSize)
         return -1;  // not a channel: too small to hold the header fields we read
+    if (headerTag(mapping.data()).load(std::memory_order_acquire) != kTagHead)
+        return -1;  // not a channel, or its creator has not finished writing the header
     const uint32_t firstSlotOffset = load(mapping.data(), header::kFirstSlotOffset);
     creatorPid_ = load(mapping.data(), header::kCreatorPid);
     attach(std::move(mapping), firstSlotOffset);

@@ -94,7 +94,8 @@ public:
     virtual void Close();
 
     // Slot 4. Opens the connection another process created. 0 success; -1 when no
-    // such mapping exists or it is too small to hold a header. Disconnects first.
+    // such mapping exists, it is too small to hold a header, or its header tag is not
+    // "HEAD" (its creator has not finished writing it: try again). Disconnects first.
     virtual int32_t Open(const std::u16string& name);
 
     // Slot 5. Releases the lock if this process holds it, closes every buffer and the

@@ -289,6 +289,9 @@ TEST_F(HostileChannelTest, RandomHeaderBytesFuzz) {
             store(&h, Field<uint32_t>{4 * uint32_t(random() % 13)}, lie);
         }
         raw.putHeader(h);
+        // A header whose tag is not "HEAD" is not opened at all (a creator still
+        // writing it); everything else is.
+        const bool channel = h.prefix.tag == kTagHead;
         // Slot bytes: random tags among the known ones, random sizes and ids.
         for (uint32_t i = 0; i < 3; ++i) {
             const uint32_t tags[] = {0, kTagView, kTagStat, kTagSrfc, uint32_t(random())};
@@ -298,7 +301,9 @@ TEST_F(HostileChannelTest, RandomHeaderBytesFuzz) {
             store(raw.slot(i), srfc_record::kGeometryBuffer, uint32_t(random() % 4));
         }
         LiveConnection opener;
-        ASSERT_EQ(opener.Open(name), 0);
+        ASSERT_EQ(opener.Open(name), channel ? 0 : -1);
+        if (!channel)
+            continue;
         exerciseEveryOperation(opener, uint32_t(random()));
         opener.Disconnect();
     }
