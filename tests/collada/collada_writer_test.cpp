@@ -130,35 +130,6 @@ TEST(ColladaWriter, GoldenDocumentWithoutNodes) {
   EXPECT_NE(document.find("\t\t\t<export_nodes>0</export_nodes>\r\n"), std::string::npos);
 }
 
-// The normals array is the only one whose closing tag starts a new line.
-TEST(ColladaWriter, OnlyNormalsCloseOnANewLine) {
-  const SampleDocument sample;
-  const std::string document = sample.write(false);
-  std::size_t onNewLine = 0;
-  for (std::size_t at = document.find("\r\n</float_array>"); at != std::string::npos;
-       at = document.find("\r\n</float_array>", at + 1)) {
-    ++onNewLine;
-    EXPECT_EQ(document.rfind("-normals-array", at) > document.rfind("-positions-array", at), true);
-  }
-  EXPECT_EQ(onNewLine, 2u);  // one per geometry
-}
-
-// Each stage shows its text when it begins, in document order.
-TEST(ColladaWriter, StatusTexts) {
-  const SampleDocument sample;
-  std::vector<std::u16string> statuses;
-  sample.write(true, &statuses);
-  const std::vector<std::u16string> expected = {
-      u"Velora Collada exporter: processing assets\u2026",
-      u"Velora Collada exporter: processing images\u2026",
-      u"Velora Collada exporter: processing effects\u2026",
-      u"Velora Collada exporter: processing materials\u2026",
-      u"Velora Collada exporter: processing geometries\u2026",
-      u"Velora Collada exporter: processing nodes\u2026",
-      u"Velora Collada exporter: export complete."};
-  EXPECT_EQ(statuses, expected);
-}
-
 // The created text is the C library's asctime form: day of month padded with a blank.
 TEST(ColladaWriter, AsctimeText) {
   std::tm time{};

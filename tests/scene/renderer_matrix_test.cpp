@@ -29,18 +29,6 @@ void expectNear(const std::array<float, 3>& a, const std::array<float, 3>& b) {
 
 }  // namespace
 
-// Every entry lands where the fixed index table puts it: transpose with y/z swapped.
-TEST(RendererMatrix, EntriesFollowTheIndexTable) {
-    double m[4][4];
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) m[i][j] = 10 * i + j + 1;
-    m[3][3] = 1.0;
-    const ON_Xform x(m);
-    const RendererMatrix r = ToRendererMatrix(&x, 1.0f);
-    const int table[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
-    for (int k = 0; k < 16; ++k) EXPECT_EQ(r.m[size_t(table[k])], float(m[k / 4][k % 4])) << k;
-}
-
 // Moving a document point with the xform and converting gives the same as converting
 // and moving with the renderer matrix; the translation is scaled to metres.
 TEST(RendererMatrix, AgreesWithTheDocumentTransformation) {
