@@ -1,5 +1,5 @@
-// The scene model's cases the oracle comparison does not reach: export-mode nodes,
-// custom meshes, removal and re-adding, bad geometry and Clear, with the invariants
+// The scene model's cases the oracle comparison does not reach: points that carry
+// meshes, export-mode nodes, custom meshes, removal and re-adding, bad geometry and Clear, with the invariants
 // checked after every operation. (What Load mirrors, blocks and materials are compared
 // with the oracle in scene_sync_process_test.cpp.)
 
@@ -51,6 +51,18 @@ protected:
 };
 
 }  // namespace
+
+// Points and point clouds give nothing in the live link even when they carry meshes.
+TEST_F(SceneTest, PointsAreSkippedOutsideExportMode) {
+    auto point = std::make_unique<CRhinoObject>(ON::point_object, attributesOn(base));
+    point->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1}))});
+    CRhinoObject* added = doc.AddObject(std::move(point));
+    load();
+    const RendererMatrix identity;
+    EXPECT_FALSE(scene.AddObject(added, nullptr, &identity));
+    EXPECT_TRUE(scene.meshes.empty());
+    expectConsistent();
+}
 
 // An object whose layer lies outside the table has no material (the sources object,
 // layer and parent are compared with the oracle in scene_sync_process_test.cpp).
