@@ -1,5 +1,5 @@
-// LiveConnection within one process: records, flags, buffers, the lock, the two
-// records the class writes and the registry. The
+// LiveConnection within one process: records, flags, header texts, buffers, the lock,
+// the two records the class writes and the registry. The
 // "other process" is simulated by a second mapping of the same name where needed;
 // live_connection_process_test.cpp uses real processes.
 
@@ -222,6 +222,25 @@ TEST_F(LiveConnectionTest, RecordAndHeaderFlags) {
     EXPECT_TRUE(connection.IsActive());
     connection.SetUpdateCount(77);
     EXPECT_EQ(connection.GetUpdateCount(), 77u);
+    connection.Close();
+}
+
+// Header texts are truncated to their field and read back; userValue round-trips.
+TEST_F(LiveConnectionTest, HeaderTextsAndUserValue) {
+    ASSERT_EQ(connection.Create(name, 4), 0);
+    EXPECT_FALSE(connection.HasBothPaths());
+    connection.SetLabel(std::u16string(100, u'L').c_str());
+    EXPECT_EQ(loadText(connection.HeaderBlock(), header::kLabel), std::u16string(63, u'L'));
+    EXPECT_EQ(std::u16string(connection.GetLabel()), std::u16string(63, u'L'));
+    connection.SetPath1(u"C:\\a\u00e9.3dm");
+    EXPECT_FALSE(connection.HasBothPaths());
+    connection.SetPath2(std::u16string(300, u'p').c_str());
+    EXPECT_TRUE(connection.HasBothPaths());
+    EXPECT_EQ(std::u16string(connection.GetPath1()), u"C:\\a\u00e9.3dm");
+    EXPECT_EQ(std::u16string(connection.GetPath2()).size(), 259u);
+    EXPECT_EQ(headerField(connection, header::kUserValue), 0u);  // path2 did not spill over
+    connection.SetUserValue(0xDEADBEEF);
+    EXPECT_EQ(connection.GetUserValue(), 0xDEADBEEFu);
     connection.Close();
 }
 
