@@ -159,6 +159,23 @@ TEST_F(InterfaceTest, StatesFollowLinkViewAndCamera) {
     }
 }
 
+// The menu keeps its resource texts and creation bitmaps where no rule changes them.
+TEST_F(InterfaceTest, MenuHasItsItemsAndBitmaps) {
+    const std::vector<std::pair<uint32_t, uint32_t>> bitmaps = {
+        {31771, 1005}, {31772, 1006}, {31781, 1012}, {31775, 1004}, {31777, 1007}, {31776, 1007}};
+    for (const auto& [id, bitmap] : bitmaps) {
+        EXPECT_EQ(item(id).bitmapId, bitmap) << id;
+        ASSERT_NE(item(id).bitmap, nullptr) << id;
+        EXPECT_EQ(item(id).bitmap->width, 22);
+    }
+    EXPECT_EQ(s.menu->title, ON_wString(u"Velora\u00ae"));
+    EXPECT_EQ(item(31781).text, ON_wString(u"Export as COLLADA (.DAE) file"));
+    EXPECT_EQ(item(31776).text, ON_wString(u"About Velora\u00ae Vantro\u00ae"));
+    int separators = 0;
+    for (const CRhinoUiMenuItem& i : s.menu->items) separators += i.separator;
+    EXPECT_EQ(separators, 3);
+}
+
 // The menu is recomputed only when marked: a state change that nobody reported is
 // not seen, and showing or hiding the toolbar (through the bar's own hook) marks it.
 TEST_F(InterfaceTest, MenuIsRecomputedOnlyWhenMarked) {
