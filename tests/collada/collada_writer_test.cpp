@@ -130,6 +130,22 @@ TEST(ColladaWriter, GoldenDocumentWithoutNodes) {
   EXPECT_NE(document.find("\t\t\t<export_nodes>0</export_nodes>\r\n"), std::string::npos);
 }
 
+// Each stage shows its text when it begins, in document order.
+TEST(ColladaWriter, StatusTexts) {
+  const SampleDocument sample;
+  std::vector<std::u16string> statuses;
+  sample.write(true, &statuses);
+  const std::vector<std::u16string> expected = {
+      u"Velora Collada exporter: processing assets\u2026",
+      u"Velora Collada exporter: processing images\u2026",
+      u"Velora Collada exporter: processing effects\u2026",
+      u"Velora Collada exporter: processing materials\u2026",
+      u"Velora Collada exporter: processing geometries\u2026",
+      u"Velora Collada exporter: processing nodes\u2026",
+      u"Velora Collada exporter: export complete."};
+  EXPECT_EQ(statuses, expected);
+}
+
 // The created text is the C library's asctime form: day of month padded with a blank.
 TEST(ColladaWriter, AsctimeText) {
   std::tm time{};
