@@ -1,6 +1,7 @@
-// Splitting command lines into words: Windows paths keep their backslashes, quotes
-// group blanks, and an open quote is refused. (The argument parsers' refusals are
-// checked through the program, in vantro_host_test.cpp.)
+// Splitting command lines into words and options: Windows paths keep their
+// backslashes, quotes group blanks and keep "=" in a positional word, and an open quote
+// is refused. (The argument parsers' refusals are checked through the program, in
+// vantro_host_test.cpp.)
 
 #include "command_args.h"
 
@@ -39,6 +40,23 @@ TEST(SplitWords, UnterminatedQuoteIsRefused) {
     std::string error;
     EXPECT_FALSE(splitWords("Print \"open", words, error));
     EXPECT_FALSE(error.empty());
+}
+
+// Unquoted key=value words with a letters-only key are options; the last one counts.
+TEST(CommandArgs, SortsOptionsFromPositionalWords) {
+    const CommandArgs args(split("Box 1,2,3 Name=A layer=Glass \"x=y\" 2=3 =v name=B"));
+    ASSERT_EQ(args.count(), 5u);
+    EXPECT_EQ(args[0], "Box");
+    EXPECT_EQ(args[2], "x=y");
+    EXPECT_EQ(args[3], "2=3");
+    EXPECT_EQ(args[4], "=v");
+    ASSERT_NE(args.option("NAME"), nullptr);
+    EXPECT_EQ(*args.option("name"), "B");
+    EXPECT_EQ(args.option("colour"), nullptr);
+    std::string error;
+    EXPECT_TRUE(args.onlyOptions({"name", "layer"}, error));
+    EXPECT_FALSE(args.onlyOptions({"name"}, error));
+    EXPECT_EQ(error, "unknown option \"layer=\"");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// How commands name deleted objects and table entries: deleted ones only where asked
-// for, ambiguous names refused. (Bad object references are checked through the
-// program, in vantro_host_test.cpp.)
+// How commands name objects, table entries and views: by serial, id, index or name,
+// with deleted ones only where asked for, and ambiguous names refused.
 
 #include "references.h"
 
@@ -21,7 +20,9 @@ protected:
             doc.m_layer_table.AddLayer(layer, true);
         }
         doc.m_layer_table.DeleteLayer(3, true);
-        add(u"Box");
+        box = add(u"Box");
+        twin1 = add(u"Twin");
+        twin2 = add(u"twin");
         gone = add(u"Gone");
         doc.DeleteObject(CRhinoObjRef(gone));
     }
@@ -32,10 +33,32 @@ protected:
         return doc.AddMeshObject(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), &attributes);
     }
 
+    static std::string serial(const CRhinoObject* object) {
+        return "@" + std::to_string(object->RuntimeSerialNumber());
+    }
+
     CRhinoDoc doc;
+    CRhinoObject* box = nullptr;
+    CRhinoObject* twin1 = nullptr;
+    CRhinoObject* twin2 = nullptr;
     CRhinoObject* gone = nullptr;
     std::string error;
 };
+
+// Serial, id and name (any case) all find the same object.
+TEST_F(ReferencesTest, ObjectsBySerialIdAndName) {
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(findObject(doc, serial(box), Deleted::no, error), box);
+    EXPECT_EQ(findObject(doc, ON_UuidToString(box->Id()).ToUtf8(), Deleted::no, error), box);
+    EXPECT_EQ(findObject(doc, "bOX", Deleted::no, error), box);
+}
+
+// A name two objects share is refused; the serial still tells them apart.
+TEST_F(ReferencesTest, AmbiguousNamesAreRefused) {
+    EXPECT_EQ(findObject(doc, "Twin", Deleted::no, error), nullptr);
+    EXPECT_EQ(error, "2 objects are named \"Twin\"; use @serial");
+    EXPECT_EQ(findObject(doc, serial(twin2), Deleted::no, error), twin2);
+}
 
 // Deleted objects are found only when the command asks for them, and say why not.
 TEST_F(ReferencesTest, DeletedObjectsOnlyWhenAsked) {
@@ -62,6 +85,17 @@ TEST_F(ReferencesTest, TableEntries) {
     EXPECT_EQ(findMaterial(doc, "0", Deleted::no, error), -1);
     EXPECT_EQ(findBlock(doc, "Chair", Deleted::no, error), -1);
     EXPECT_EQ(error, "no block named \"Chair\"");
+}
+
+// Views by position or name.
+TEST_F(ReferencesTest, Views) {
+    doc.AddDefaultViews();
+    const CRhinoView* top = findView(doc, "top", error);
+    ASSERT_NE(top, nullptr) << error;
+    EXPECT_EQ(top->Viewport().Name(), u"Top");
+    EXPECT_EQ(findView(doc, "3", error), doc.ActiveView());
+    EXPECT_EQ(findView(doc, "4", error), nullptr);
+    EXPECT_EQ(findView(doc, "Side", error), nullptr);
 }
 
 }  // namespace
