@@ -1,5 +1,6 @@
-// ON_Mesh: the cached closedness and solid orientation see every change, in copies
-// too, and concurrent first questions.
+// ON_Mesh: transformation (mirrors keep solids facing out), and the cached closedness
+// and solid orientation seeing every change, in copies too, and concurrent first
+// questions.
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,21 @@ ON_Mesh flipped(ON_Mesh m) {
 }
 
 }  // namespace
+
+// Transforming moves vertices, turns normals with the inverse transpose, and a mirror
+// keeps the solid's outward orientation.
+TEST(OnMesh, TransformAndMirror) {
+    ON_Mesh box = boxMesh(0, 0, 0, 1, 1, 1);
+    ASSERT_TRUE(box.Transform(ON_Xform::DiagonalTransformation(2, 1, 1)));
+    EXPECT_EQ(box.m_V[7], ON_3fPoint(2, 1, 1));
+    EXPECT_EQ(box.SolidOrientation(), 1);
+    ASSERT_TRUE(box.Transform(ON_Xform::DiagonalTransformation(-1, 1, 1)));
+    EXPECT_EQ(box.m_V[7], ON_3fPoint(-2, 1, 1));
+    EXPECT_EQ(box.SolidOrientation(), 1);
+    // Vertex 7 is the (+x,+y,+z) corner before the mirror; its normal now points to -x.
+    EXPECT_LT(box.m_N[7].x, 0.0f);
+    EXPECT_FALSE(box.Transform(ON_Xform::ZeroTransformation));
+}
 
 // The answers follow every change made after a question, whichever way it is made:
 // the arrays edited directly, the builders, and whole-mesh assignment.
