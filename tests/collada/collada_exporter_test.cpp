@@ -193,38 +193,6 @@ TEST_F(ColladaExporterTest, OpenMeshIsTwoSided) {
     EXPECT_LT(document.find("<geometry id=\"Material-Pane\""), document.find("<geometry id=\"Material-Water\""));
 }
 
-// With ExportNodes on, a block placement becomes a node whose matrix is the placement
-// in metres, and the node blocks are written; the merged geometry already contains the
-// placed meshes.
-TEST_F(ColladaExporterTest, BlockPlacementsBecomeNodes) {
-    setExportNodes(true);
-    const int brick = addMaterial(u"Brick", ON_Color(200, 0, 0));
-    CRhinoInstanceDefinitionTable::Geometry parts;
-    parts.push_back(std::make_unique<CRhinoMeshObject>(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(500, 500, 500)),
-                                                       withMaterial(brick)));
-    ON_InstanceDefinition definition;
-    definition.SetName(u"Crate");
-    const int index = doc_->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts));
-    ASSERT_GE(index, 0);
-    ASSERT_NE(doc_->AddInstanceObject(index, ON_Xform::TranslationTransformation(1000, 2000, 3000)), nullptr);
-    ASSERT_EQ(exportAs("Nodes.dae"), 0);
-
-    const std::string document = readFile(root_ / "Nodes.dae");
-    const std::regex node("<node id=\"node-(ln-[0-9]{4,})\" name=\"geometry-ln-[0-9]{4,}\">\r\n<matrix>([^<]*)</matrix>\r\n");
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(document, match, node));
-    EXPECT_EQ(match[2], "1.000000 0.000000 0.000000 1.000000 0.000000 1.000000 0.000000 2.000000 "
-                        "0.000000 0.000000 1.000000 3.000000 0.000000 0.000000 0.000000 1.000000");
-    EXPECT_NE(document.find("\t<geometry id=\"veloraNode\" name=\"Velora Node Geometry\">\r\n"), std::string::npos);
-    EXPECT_NE(document.find("<export_nodes>1</export_nodes>"), std::string::npos);
-    const std::vector<double> positions =
-        numbers(elementText(document, "id=\"Material-Brick-positions-array\"", "</float_array>"));
-    ASSERT_EQ(positions.size(), 24u);
-    EXPECT_EQ(positions[0], 1.0);  // the first corner, placed
-    EXPECT_EQ(positions[1], 2.0);
-    EXPECT_EQ(positions[2], 3.0);
-}
-
 // The dialog: its texts, the proposal from the document's path, ".dae" appended to a
 // name without any dot; cancelling returns -1 and leaves no file and no folder.
 TEST_F(ColladaExporterTest, SaveDialog) {
@@ -330,26 +298,6 @@ TEST_F(ColladaExporterTest, UnwritableDestinations) {
         EXPECT_TRUE(fs::exists("/dev/full"));
         EXPECT_TRUE(fs::is_symlink(root_ / "Full.dae"));
     }
-}
-
-// The dialog's ".dae" goes to a file name without an extension, whatever its folders
-// hold; on POSIX a backslash is part of the name, and the textures go beside the file.
-TEST_F(ColladaExporterTest, FileNamesAsThisPlatformHasThem) {
-    const std::string image = (root_ / "oak.png").string();
-    std::ofstream(image) << "png";
-    const int oak = vantro::sdktest::addFileTextureMaterial(*doc_, u"Oak", fromUtf8(image));
-    addMesh(openQuad(1), oak);
-    fs::create_directories(root_ / "dir.d");
-    ASSERT_EQ(exportAs("dir.d/model"), 0);
-    ASSERT_TRUE(fs::is_regular_file(root_ / "dir.d" / "model.dae"));
-    EXPECT_TRUE(fs::is_directory(root_ / "dir.d" / "model_Textures"));
-    EXPECT_NE(readFile(root_ / "dir.d" / "model.dae").find("<init_from>model_Textures/"), std::string::npos);
-
-    ASSERT_EQ(exportAs("x\\y"), 0);
-    EXPECT_TRUE(fs::is_regular_file(root_ / "x\\y.dae"));
-    EXPECT_TRUE(fs::is_directory(root_ / "x\\y_Textures"));
-    EXPECT_FALSE(fs::exists(root_ / "x"));
-    EXPECT_NE(readFile(root_ / "x\\y.dae").find("<init_from>x\\y_Textures/"), std::string::npos);
 }
 
 // The effect of each material carries that material's own values: diffuse with the

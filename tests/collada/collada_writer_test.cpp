@@ -130,19 +130,6 @@ TEST(ColladaWriter, GoldenDocumentWithoutNodes) {
   EXPECT_NE(document.find("\t\t\t<export_nodes>0</export_nodes>\r\n"), std::string::npos);
 }
 
-// The normals array is the only one whose closing tag starts a new line.
-TEST(ColladaWriter, OnlyNormalsCloseOnANewLine) {
-  const SampleDocument sample;
-  const std::string document = sample.write(false);
-  std::size_t onNewLine = 0;
-  for (std::size_t at = document.find("\r\n</float_array>"); at != std::string::npos;
-       at = document.find("\r\n</float_array>", at + 1)) {
-    ++onNewLine;
-    EXPECT_EQ(document.rfind("-normals-array", at) > document.rfind("-positions-array", at), true);
-  }
-  EXPECT_EQ(onNewLine, 2u);  // one per geometry
-}
-
 // Each stage shows its text when it begins, in document order.
 TEST(ColladaWriter, StatusTexts) {
   const SampleDocument sample;

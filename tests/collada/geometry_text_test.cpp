@@ -24,25 +24,6 @@ std::unique_ptr<MergedGeometry> mergeOne(const std::vector<float>& positions, co
   return mergeMeshes(std::span<const MeshView>(&view, 1), arena);
 }
 
-// Stored renderer axes (x, z, y) are written back as model x, y, z; v is flipped back;
-// every number carries its trailing blank.
-TEST(GeometryText, ComponentOrderAndTextureFlip) {
-  const auto merged = mergeOne({1.0f, 3.0f, 2.0f, -0.5f, 0.0625f, 10.0f},
-                               {0.0f, 1.0f, 0.0f, -0.0f, 0.0f, -1.0f},
-                               {0.25f, 0.75f, 1.0f, 0.0f},
-                               {0, 1, 1});
-  GeometryText text;
-  text.id = "Material-Test";
-  serializeGeometry(*merged, text, arena);
-  EXPECT_EQ(text.id, "Material-Test");
-  EXPECT_EQ(text.vertexCount, 2u);
-  EXPECT_EQ(text.indexCount, 3u);
-  EXPECT_EQ(text.positions, "1.000 2.000 3.000 -0.500 10.000 0.062 ");
-  EXPECT_EQ(text.normals, "0.000 0.000 1.000 -0.000 -1.000 0.000 ");
-  EXPECT_EQ(text.texcoords, "0.250 0.250 1.000 1.000 ");
-  EXPECT_EQ(text.indices, "0 1 1 ");
-}
-
 // Indices go through "%d": a value above 2^31-1 prints as its signed reading.
 TEST(GeometryText, IndicesPrintSigned) {
   const auto merged = mergeOne({0, 0, 0}, {0, 0, 0}, {0, 0}, {0, 0x80000000u, 0xFFFFFFFFu});
@@ -184,20 +165,6 @@ TEST(GeometryText, CollapsedTrianglesAtEachPrecision) {
   const float wide[9] = {-9e5f, 0.0f, 0.0f, 9e5f, 1e5f, 0.0f, 0.0f, 5e4f, 0.0001f};
   EXPECT_FALSE(collapsesAt(wide, wide + 3, wide + 6, 6));
   EXPECT_TRUE(collapsesAt(wide, wide + 3, wide + 6, 3));
-}
-
-// Other precisions write every list with that many decimals.
-TEST(GeometryText, PrecisionAppliesToEveryFloatList) {
-  const auto merged = mergeOne({1.23456789f, 0.0f, -2.5f}, {0.0f, 1.0f, 0.0f}, {0.125f, 0.25f}, {0, 0, 0});
-  GeometryText six, one;
-  serializeGeometry(*merged, six, arena, 6);
-  serializeGeometry(*merged, one, arena, 1);
-  EXPECT_EQ(six.positions, "1.234568 -2.500000 0.000000 ");
-  EXPECT_EQ(six.normals, "0.000000 0.000000 1.000000 ");
-  EXPECT_EQ(six.texcoords, "0.125000 0.750000 ");
-  EXPECT_EQ(one.positions, "1.2 -2.5 0.0 ");
-  EXPECT_EQ(one.texcoords, "0.1 0.8 ");
-  EXPECT_EQ(one.indices, "0 0 0 ");
 }
 
 }  // namespace

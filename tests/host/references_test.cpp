@@ -70,16 +70,6 @@ TEST_F(ReferencesTest, DeletedObjectsOnlyWhenAsked) {
     EXPECT_EQ(findObject(doc, "Gone", Deleted::also, error), gone);
 }
 
-// Malformed and unknown references give messages, never a wrong object.
-TEST_F(ReferencesTest, BadObjectReferences) {
-    for (const char* ref : {"@", "@x", "@-1", "@99999999999999999999", "Nothing", "", "@0"}) {
-        error.clear();
-        EXPECT_EQ(findObject(doc, ref, Deleted::also, error), nullptr) << ref;
-        EXPECT_FALSE(error.empty()) << ref;
-    }
-    EXPECT_EQ(findObject(doc, ON_UuidToString(ON_CreateUuid()).ToUtf8(), Deleted::also, error), nullptr);
-}
-
 // Table entries by index, id and name; deleted and ambiguous entries as for objects.
 TEST_F(ReferencesTest, TableEntries) {
     EXPECT_EQ(findLayer(doc, "0", Deleted::no, error), 0);

@@ -201,14 +201,14 @@ Print </list>
 }
 
 // Units without scaling only change a property; with scaling every object is replaced
-// by a scaled one, then the scale is announced.
+// by a scaled one, then the scale is announced. Words and option names take any case.
 TEST_F(HostEventsTest, UnitsWithAndWithoutScaling) {
     const HostRun run = runScript(R"(
 AddBox 0,0,0 1,1,1 name=A
 Print <plain>
-Units meters
+Units Meters
 Print <scaled>
-Units millimeters scale=on
+Units MILLIMETERS Scale=On
 Print <end>
 List objects
 Info
@@ -297,6 +297,10 @@ TEST_F(HostErrorsTest, BadCommandsChangeNothing) {
         "Move Twin 1,0,0",
         "Move @1 1,0",
         "Move @x 1,0,0",
+        "Move Single 1x,0,0",
+        "Move Single inf,0,0",
+        "Scale Single nan",
+        "Layer Set Default color=1.5,0,0",
         "Delete Single Missing",
         "Undelete Single",
         "Rotate Single 90 axis=0,0,0",

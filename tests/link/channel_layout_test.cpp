@@ -117,17 +117,6 @@ TEST(ChannelLayout, Names) {
     EXPECT_EQ(bufferName(0xFFFFFFFFu, 0xABCDEFu), u"VantroAPI/-1/00ABCDEF");
 }
 
-// Tags are four characters in memory order; record sizes follow the tag.
-TEST(ChannelLayout, TagsAndRecordSizes) {
-    EXPECT_EQ(kTagHead, 0x44414548u);
-    EXPECT_EQ(tagText(kTagSrfc), "SRFC");
-    EXPECT_EQ(tagText(0x00414201u), "?BA?");
-    EXPECT_EQ(recordSizeForTag(kTagSrfc), 1932u);
-    EXPECT_EQ(recordSizeForTag(kTagStat), 28u);
-    EXPECT_EQ(recordSizeForTag(kTagView), 652u);
-    EXPECT_EQ(recordSizeForTag(makeTag("MESH")), 20u);
-}
-
 // Text fields: writes truncate and terminate; reads stop at the field's end even
 // without terminator.
 TEST(ChannelLayout, TextFieldsStayInsideTheirField) {

@@ -335,4 +335,17 @@ TEST_F(HostileChannelTest, PeerProcessReadsNonsenseSafely) {
     EXPECT_EQ(vantro::test::linesWith(result.output, "READ-BUFFER id=0x00001234 missing").size(), 1u);
 }
 
+// Buffer text stops at the terminator or at the byte limit, an odd limit included;
+// only known tags have a decoder.
+TEST(RecordDecoders, BufferTextIsBounded) {
+    const char16_t text[] = u"abc\0def";
+    EXPECT_EQ(velora_peer::readBufferText(text, sizeof text), u"abc");
+    const char16_t full[] = {u'x', u'y', u'z'};
+    EXPECT_EQ(velora_peer::readBufferText(full, sizeof full), u"xyz");
+    EXPECT_EQ(velora_peer::readBufferText(full, 5), u"xy");
+    EXPECT_EQ(velora_peer::readBufferText(nullptr, 100), u"");
+    EXPECT_NE(velora_peer::findRecordDecoder(kTagSrfc), nullptr);
+    EXPECT_EQ(velora_peer::findRecordDecoder(makeTag("ZZZZ")), nullptr);
+}
+
 }  // namespace

@@ -1,5 +1,5 @@
-// LiveConnection within one process: records, flags, header fields, buffers, the
-// lock, the two records the class writes, the registry and virtual dispatch. The
+// LiveConnection within one process: records, flags, header texts, buffers, the lock,
+// the two records the class writes and the registry. The
 // "other process" is simulated by a second mapping of the same name where needed;
 // live_connection_process_test.cpp uses real processes.
 
@@ -42,29 +42,6 @@ protected:
     std::u16string name = uniqueName("conn");
     LiveConnection connection;
 };
-
-// A 5000-slot channel has the documented size and header, VIEW in slot 0, STAT in slot 1.
-TEST_F(LiveConnectionTest, CreateLaysOutHeaderAndInitialRecords) {
-    ASSERT_EQ(connection.Create(name, 5000), 0);
-    EXPECT_TRUE(connection.IsOpen());
-    EXPECT_EQ(connection.GetName(), name);
-    SharedMemory view = otherView(name);
-    EXPECT_EQ(view.size(), 10242048u);
-    EXPECT_EQ(headerField(connection, header::kTotalSize), 10242048u);
-    EXPECT_EQ(headerField(connection, header::kFirstSlotOffset), 2048u);
-    EXPECT_EQ(headerField(connection, header::kSlotCount), 5000u);
-    EXPECT_EQ(headerField(connection, header::kRecordCount), 3u);
-    EXPECT_EQ(headerField(connection, header::kHighestSlot), 1u);
-    EXPECT_EQ(headerField(connection, header::kCreatorPid), connection.OwnProcessId());
-    EXPECT_EQ(connection.UsableSlotCount(), 5000u);
-    std::vector<RecordPrefix*> all;
-    ASSERT_EQ(connection.AllRecords(all).size(), 2u);
-    EXPECT_EQ(load(all[0], record::kTag), kTagView);
-    EXPECT_EQ(load(all[1], record::kTag), kTagStat);
-    connection.Close();
-    EXPECT_FALSE(connection.IsOpen());
-    EXPECT_EQ(connection.GetName(), u"");
-}
 
 // Every operation on a closed connection gives its empty result.
 TEST_F(LiveConnectionTest, ClosedConnectionGivesEmptyResults) {
@@ -459,57 +436,6 @@ TEST_F(LiveConnectionTest, ObjectIsReusedAcrossConnections) {
     EXPECT_EQ(connection.CreateBuffer(1, 8), 1u);  // buffer ids restart
     EXPECT_EQ(connection.Open(name), -1);
     EXPECT_FALSE(connection.IsOpen());
-}
-
-// Composite operations go through the virtual slots.
-class RecordingConnection : public LiveConnection {
-public:
-    std::vector<std::string> calls;
-    int32_t UnregisterName(const std::u16string& n) override {
-        calls.push_back("UnregisterName:" + vantro::test::utf8(n));
-        return LiveConnection::UnregisterName(n);
-    }
-    void Disconnect() override {
-        calls.push_back("Disconnect");
-        LiveConnection::Disconnect();
-    }
-    std::vector<std::u16string>& ListConnections(std::vector<std::u16string>& out, uint32_t filter) override {
-        calls.push_back("ListConnections:" + std::to_string(filter));
-        return LiveConnection::ListConnections(out, filter);
-    }
-    RecordPrefix* AddRecord(uint32_t tag) override {
-        calls.push_back("AddRecord:" + tagText(tag));
-        return LiveConnection::AddRecord(tag);
-    }
-    int32_t NotifyPeer(uint64_t lParam, uint64_t wParam) override {
-        calls.push_back("NotifyPeer:" + std::to_string(lParam) + "," + std::to_string(wParam));
-        return -1;
-    }
-    uint32_t TestFlags(uint32_t flags) override {
-        calls.push_back("TestFlags:" + std::to_string(flags));
-        return LiveConnection::TestFlags(flags);
-    }
-    int32_t RegisterName(const std::u16string&) override {
-        calls.push_back("RegisterName");
-        return 0;
-    }
-};
-
-// Create, SetView, IsActive, Register and Close reach the overridable operations they
-// are built from, in order.
-TEST_F(LiveConnectionTest, CompositesCallThroughVirtualSlots) {
-    RecordingConnection recording;
-    ASSERT_EQ(recording.Create(name, 4), 0);
-    EXPECT_EQ(recording.calls, (std::vector<std::string>{"ListConnections:0", "AddRecord:VIEW", "AddRecord:STAT"}));
-    recording.calls.clear();
-    ViewData data{};
-    recording.SetView(true, &data);
-    recording.IsActive();
-    recording.Register();
-    recording.Close();
-    EXPECT_EQ(recording.calls, (std::vector<std::string>{"NotifyPeer:2,0", "TestFlags:2", "RegisterName",
-                                                         "UnregisterName:" + vantro::test::utf8(name),
-                                                         "Disconnect"}));
 }
 
 }  // namespace

@@ -93,21 +93,6 @@ TEST(GeometryBuffer, OpenTriangleIsWrittenFrontThenBack) {
     EXPECT_TRUE(buffer.guardsIntact(456));
 }
 
-// A second mesh's indices are offset by the vertices before it.
-TEST(GeometryBuffer, LaterMeshesAreOffset) {
-    const MeshInfo a = closedMesh(8, 6), b = closedMesh(4, 3);
-    const uint64_t bytes = GeometryBufferBytes(12, 9);
-    Guarded buffer(bytes);
-    const GeometryBufferView view{buffer.base(), bytes, 12, 9, 1};
-    ASSERT_TRUE(WriteGeometryHeader(view));
-    ASSERT_TRUE(WriteMeshGeometry(view, a, false, 0, 0));
-    ASSERT_TRUE(WriteMeshGeometry(view, b, false, 8, 6));
-    const size_t idx = 3 + 8 * 12;
-    const uint32_t expected[9] = {5 % 8, 4, 3, 2, 1, 0, 8 + 2, 8 + 1, 8 + 0};
-    for (size_t i = 0; i < 9; ++i) EXPECT_EQ(buffer.word(idx + i), expected[i]) << i;
-    EXPECT_TRUE(buffer.guardsIntact(bytes));
-}
-
 // Counts that do not fit the mapped size, meshes past the end and short arrays write
 // nothing at all.
 TEST(GeometryBuffer, RefusesEveryWriteOutsideTheBuffer) {

@@ -23,26 +23,22 @@ std::array<float, 3> toRenderer(const ON_3dPoint& p, float s) {
     return {float(p.x) * s, float(p.z) * s, float(p.y) * s};
 }
 
+// (p, 1) x M divided by its fourth component: a projective placement's point.
+std::array<float, 3> applyProjective(const RendererMatrix& m, float x, float y, float z) {
+    const auto a = apply(m, x, y, z);
+    const float w = x * m.at(0, 3) + y * m.at(1, 3) + z * m.at(2, 3) + m.at(3, 3);
+    return {a[0] / w, a[1] / w, a[2] / w};
+}
+
 void expectNear(const std::array<float, 3>& a, const std::array<float, 3>& b) {
     for (int i = 0; i < 3; ++i) EXPECT_NEAR(a[size_t(i)], b[size_t(i)], 1e-5f) << "component " << i;
 }
 
 }  // namespace
 
-// Every entry lands where the fixed index table puts it: transpose with y/z swapped.
-TEST(RendererMatrix, EntriesFollowTheIndexTable) {
-    double m[4][4];
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) m[i][j] = 10 * i + j + 1;
-    m[3][3] = 1.0;
-    const ON_Xform x(m);
-    const RendererMatrix r = ToRendererMatrix(&x, 1.0f);
-    const int table[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
-    for (int k = 0; k < 16; ++k) EXPECT_EQ(r.m[size_t(table[k])], float(m[k / 4][k % 4])) << k;
-}
-
 // Moving a document point with the xform and converting gives the same as converting
-// and moving with the renderer matrix; the translation is scaled to metres.
+// and moving with the renderer matrix; the translation is scaled to metres, and a
+// projective placement's bottom row lands where the renderer divides by it.
 TEST(RendererMatrix, AgreesWithTheDocumentTransformation) {
     ON_Xform x = ON_Xform::RotationTransformation(0.7, ON_3dVector(1, 2, 3), ON_3dPoint(4, -1, 2));
     x = ON_Xform::TranslationTransformation(5, -6, 7) * x;
@@ -52,6 +48,15 @@ TEST(RendererMatrix, AgreesWithTheDocumentTransformation) {
     const auto moved = toRenderer(x * p, s);
     const auto viaMatrix = toRenderer(p, s);
     expectNear(apply(r, viaMatrix[0], viaMatrix[1], viaMatrix[2]), moved);
+
+    // A projective placement: every entry of the bottom row reaches its place too.
+    ON_Xform projective = x;
+    projective.m_xform[3][0] = 0.01;
+    projective.m_xform[3][1] = -0.02;
+    projective.m_xform[3][2] = 0.03;
+    const RendererMatrix rp = ToRendererMatrix(&projective, 1.0f);
+    const auto q = toRenderer(p, 1.0f);
+    expectNear(applyProjective(rp, q[0], q[1], q[2]), toRenderer(projective * p, 1.0f));
 }
 
 // m[3][3] = 2 divides every entry (before the translation is scaled); 0 leaves them.

@@ -1,5 +1,7 @@
-// The scene model: what Load mirrors, the material of an object, blocks, custom
-// meshes, removal and re-adding, with the invariants checked after every operation.
+// The scene model's cases the oracle comparison does not reach: points that carry
+// meshes, export-mode nodes, custom meshes, removal and re-adding, bad geometry and Clear, with the invariants
+// checked after every operation. (What Load mirrors, blocks and materials are compared
+// with the oracle in scene_sync_process_test.cpp.)
 
 #include "scene/rh_scene.h"
 
@@ -24,7 +26,6 @@ protected:
         wood = addMaterial(doc, u"Wood", 200, 100, 50);
         steel = addMaterial(doc, u"Steel", 90, 90, 90);
         base = addLayer(doc, u"Base", wood);
-        hidden = addLayer(doc, u"Hidden", -1, false);
     }
     ~SceneTest() override { scene.Clear(); }
 
@@ -46,41 +47,10 @@ protected:
     CRhinoDoc doc;
     MaterialManager materials{nullptr};
     RHScene scene{nullptr, &materials};
-    int wood = -1, steel = -1, base = -1, hidden = -1;
+    int wood = -1, steel = -1, base = -1;
 };
 
 }  // namespace
-
-// Hidden objects, objects on hidden layers and objects without meshes are left out;
-// the others get an entry with their meshes, and the progress meter counts the
-// candidates.
-TEST_F(SceneTest, LoadMirrorsVisibleRenderableObjects) {
-    CRhinoObject* box = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base));
-    ON_3dmObjectAttributes hiddenMode = attributesOn(base);
-    hiddenMode.SetMode(ON::hidden_object);
-    CRhinoObject* hiddenBox = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), hiddenMode);
-    CRhinoObject* onHiddenLayer = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(hidden));
-    CRhinoObject* curve = doc.AddObject(std::make_unique<CRhinoObject>(ON::curve_object, attributesOn(base)));
-    RhinoApp().ClearProgressMeterHistory();
-    load();
-    EXPECT_EQ(scene.objects.size(), 1u);
-    ASSERT_TRUE(scene.objects.count(box->RuntimeSerialNumber()));
-    EXPECT_FALSE(scene.objects.count(hiddenBox->RuntimeSerialNumber()));
-    EXPECT_FALSE(scene.objects.count(onHiddenLayer->RuntimeSerialNumber()));
-    EXPECT_FALSE(scene.objects.count(curve->RuntimeSerialNumber()));
-    EXPECT_EQ(meshIdsOf(box).size(), 1u);
-    EXPECT_TRUE(scene.IsRenderable(box));
-    EXPECT_FALSE(scene.IsRenderable(curve));
-    const auto& meters = RhinoApp().ProgressMeterHistory();
-    ASSERT_EQ(meters.size(), 2u);  // the materials' meter, then the scene's
-    EXPECT_EQ(meters[1].label, ON_wString(u"Velora Vantro: loading scene"));
-    EXPECT_EQ(meters[1].upper, 1);
-    EXPECT_EQ(meters[1].positions, std::vector<int>{0});
-    EXPECT_TRUE(meters[1].showPercent);
-    EXPECT_TRUE(meters[1].ended);
-    EXPECT_TRUE(scene.running);
-    EXPECT_FALSE(scene.dirty);
-}
 
 // Points and point clouds give nothing in the live link even when they carry meshes.
 TEST_F(SceneTest, PointsAreSkippedOutsideExportMode) {
@@ -101,33 +71,6 @@ TEST_F(SceneTest, LayerOutsideTheTableGivesNoMaterial) {
     ON_3dmObjectAttributes badLayer = attributesOn(57);
     ASSERT_TRUE(odd->SetAttributes(badLayer));  // never added: the document would refuse it
     EXPECT_EQ(scene.MaterialIndexOf(odd.get(), nullptr), -1);
-}
-
-// A block placed twice gives two complete sets of meshes, each under its own
-// instance, none for the definition's objects; parts take the outermost instance's
-// material when their source is the parent, and are placed by the instance.
-TEST_F(SceneTest, BlockInstancesAreFlattenedPerInstance) {
-    const int block = addBlock(doc, u"Chair",
-                               {{boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base, ON::material_from_parent)},
-                                {boxMesh({2, 0, 0}, {3, 1, 1}), attributesOn(base)}});
-    ON_3dmObjectAttributes steelInstance = attributesOn(base, ON::material_from_object, steel);
-    CRhinoObject* a = doc.AddInstanceObject(block, ON_Xform::TranslationTransformation(10, 0, 0), &steelInstance);
-    CRhinoObject* b = doc.AddInstanceObject(block, ON_Xform::TranslationTransformation(0, 0, 20));
-    load();
-    EXPECT_EQ(scene.objects.size(), 2u);
-    ASSERT_EQ(meshIdsOf(a).size(), 2u);
-    ASSERT_EQ(meshIdsOf(b).size(), 2u);
-    EXPECT_EQ(mesh(meshIdsOf(a)[0]).materialId, materialIdOf(steel));
-    EXPECT_EQ(mesh(meshIdsOf(a)[1]).materialId, materialIdOf(wood));
-    EXPECT_EQ(mesh(meshIdsOf(b)[0]).materialId, materialIdOf(wood));
-    // vertex 0 of the first part: document (0,0,0) moved by (10,0,0) / (0,0,20)
-    EXPECT_EQ(mesh(meshIdsOf(a)[0]).positions[0], 10.0f);
-    EXPECT_EQ(mesh(meshIdsOf(b)[0]).positions[1], 20.0f);  // document z is renderer y
-    EXPECT_NE(meshIdsOf(a)[0], meshIdsOf(b)[0]);
-    // removing one instance leaves the other whole
-    EXPECT_TRUE(scene.RemoveObject(a->RuntimeSerialNumber()));
-    EXPECT_EQ(scene.meshes.size(), 2u);
-    expectConsistent();
 }
 
 // Export mode records a node for every object reached through an instance, also for a

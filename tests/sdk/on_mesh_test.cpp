@@ -1,5 +1,6 @@
-// ON_Mesh: closedness and solid orientation on real shapes (and their cache seeing
-// every change), normals, validation and transformation.
+// ON_Mesh: transformation (mirrors keep solids facing out), and the cached closedness
+// and solid orientation seeing every change, in copies too, and concurrent first
+// questions.
 
 #include <gtest/gtest.h>
 
@@ -38,45 +39,6 @@ ON_Mesh flipped(ON_Mesh m) {
 }
 
 }  // namespace
-
-// Triangles repeat their third index; quads have four distinct corners; a face whose
-// index lies past the vertices makes the mesh invalid. (Which shapes are closed and how
-// they face is the edge analysis's, checked in mesh_topology_test.cpp; the questions
-// below check that ON_Mesh asks it about its current arrays.)
-TEST(OnMesh, TrianglesAndQuads) {
-    ON_MeshFace tri{{0, 1, 2, 2}}, quad{{0, 1, 2, 3}};
-    EXPECT_TRUE(tri.IsTriangle());
-    EXPECT_FALSE(tri.IsQuad());
-    EXPECT_TRUE(quad.IsQuad());
-    EXPECT_TRUE(quad.IsValid(4));
-    EXPECT_FALSE(quad.IsValid(3));
-    EXPECT_FALSE((ON_MeshFace{{0, 0, 1, 1}}).IsValid(3));
-    ON_Mesh box = boxMesh(0, 0, 0, 1, 1, 1);
-    EXPECT_EQ(box.QuadCount(), 6);
-    EXPECT_EQ(splitBox().TriangleCount(), 12);
-    EXPECT_TRUE(box.IsValid());
-    box.m_F[2].vi[0] = 99;
-    EXPECT_FALSE(box.IsValid());
-}
-
-// Normals: face normals follow the winding, vertex normals average them; counts that
-// do not match the vertices or faces do not count as normals.
-TEST(OnMesh, NormalsAndCounts) {
-    ON_Mesh m = triangleMesh();
-    EXPECT_FALSE(m.HasVertexNormals());
-    ASSERT_TRUE(m.ComputeVertexNormals());
-    EXPECT_TRUE(m.HasFaceNormals());
-    EXPECT_EQ(m.m_FN[0], ON_3fVector(0, 0, 1));
-    EXPECT_EQ(m.m_N[2], ON_3fVector(0, 0, 1));
-    m.m_N.Append(ON_3fVector(1, 0, 0));
-    EXPECT_FALSE(m.HasVertexNormals());
-    EXPECT_FALSE(m.IsValid());
-    m.m_N.SetCount(3);
-    m.SetTextureCoord(0, 0, 0);
-    EXPECT_FALSE(m.HasTextureCoordinates());
-    m.SetTextureCoord(2, 0, 1);
-    EXPECT_TRUE(m.HasTextureCoordinates());
-}
 
 // Transforming moves vertices, turns normals with the inverse transpose, and a mirror
 // keeps the solid's outward orientation.

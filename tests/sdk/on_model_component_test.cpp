@@ -9,23 +9,6 @@
 #include "sdk/on_layer.h"
 #include "sdk/on_material.h"
 
-// A copy is a new component (new serial); assignment changes contents, not identity.
-TEST(OnModelComponent, CopiesAndAssignment) {
-    ON_Material a;
-    a.SetName(u"Wood");
-    a.SetId();
-    const ON_Material b = a;
-    EXPECT_NE(a.RuntimeSerialNumber(), b.RuntimeSerialNumber());
-    EXPECT_EQ(a.Id(), b.Id());
-    EXPECT_EQ(b.Name(), a.Name());
-    ON_Material c;
-    const uint64_t cSerial = c.RuntimeSerialNumber();
-    c = a;
-    EXPECT_EQ(c.RuntimeSerialNumber(), cSerial);
-    EXPECT_EQ(c.Name(), a.Name());
-    EXPECT_GT(ON_Layer().RuntimeSerialNumber(), cSerial);
-}
-
 // Components made concurrently on several threads get distinct serial numbers and ids.
 TEST(OnModelComponent, ConcurrentCreationIsUnique) {
     constexpr int kThreads = 4, kEach = 2000;

@@ -1,5 +1,7 @@
-// Texture mappings: evaluation of the mapping kinds, cached coordinates for a mesh
-// and a mapping channel, and textures sticking to moved objects.
+// Texture mappings the documents bring: box, sphere and cylinder evaluation, refusals,
+// cached coordinates for a mapping channel, and textures sticking to moved objects.
+// (Planar mapping, world projections and surface parameters are checked through the
+// scene's texture coordinates, in tex_coord_context_test.cpp.)
 
 #include <gtest/gtest.h>
 
@@ -24,17 +26,6 @@ void expectNear(const ON_3dPoint& a, const ON_3dPoint& b) {
 }
 
 }  // namespace
-
-// A planar mapping maps its rectangle onto [0,1]^2; m_uvw then transforms the result.
-TEST(TextureMapping, Planar) {
-    ON_TextureMapping m;
-    ASSERT_TRUE(m.SetPlaneMapping(ON_Plane(ON_3dPoint(10, 0, 0), {1, 0, 0}, {0, 1, 0}), ON_Interval(0, 4),
-                                  ON_Interval(-2, 2), ON_Interval(0, 1)));
-    expectNear(eval(m, {12, 1, 0}), {0.5, 0.75, 0});
-    m.m_uvw = ON_Xform::DiagonalTransformation(2, 2, 1);
-    expectNear(eval(m, {12, 1, 0}), {1.0, 1.5, 0});
-    EXPECT_FALSE(m.SetPlaneMapping(ON_Plane::World_xy, ON_Interval(1, 1), ON_Interval(0, 1), ON_Interval(0, 1)));
-}
 
 // A box mapping picks the side by the normal and orients it as seen from outside.
 TEST(TextureMapping, BoxSides) {
@@ -74,15 +65,6 @@ TEST(TextureMapping, Refusals) {
     EXPECT_EQ(m.Evaluate({NAN, 0, 0}, {}, &t), 0);
     EXPECT_EQ(m.Evaluate({0, 0, 0}, {}, nullptr), 0);
     EXPECT_EQ(t, ON_3dPoint(7, 7, 7));
-}
-
-// World box projection: the dominant normal axis chooses the plane.
-TEST(TextureMapping, WcsBoxMapping) {
-    EXPECT_EQ(CRhRdkTexture::WcsBoxMapping({1, 2, 3}, {0, 0, 1}), ON_2dPoint(1, 2));
-    EXPECT_EQ(CRhRdkTexture::WcsBoxMapping({1, 2, 3}, {0, 0, -1}), ON_2dPoint(1, -2));
-    EXPECT_EQ(CRhRdkTexture::WcsBoxMapping({1, 2, 3}, {1, 0.2, 0}), ON_2dPoint(2, 3));
-    EXPECT_EQ(CRhRdkTexture::WcsBoxMapping({1, 2, 3}, {0, -1, 0}), ON_2dPoint(1, 3));
-    EXPECT_EQ(CRhRdkTexture::WcsBoxMapping({1, 2, 3}, {0, 0, 0}), ON_2dPoint(1, 2));
 }
 
 // The table computes coordinates for a channel once, caches them on the mesh, and
@@ -129,16 +111,4 @@ TEST(TextureMapping, CachedCoordinatesFollowMappingAndObject) {
     EXPECT_EQ(doc->m_texture_mapping_table.CachedTextureCoordinates(nullptr, &mesh), nullptr);
     EXPECT_EQ(doc->m_texture_mapping_table.FindTextureMapping(channel.m_mapping_id, false), mi);
     RhinoApp().CloseDocument();
-}
-
-// Surface-parameter mapping uses the mesh's own coordinates and needs them.
-TEST(TextureMapping, SurfaceParameters) {
-    ON_TextureMapping m;
-    m.SetSurfaceParameterMapping();
-    ON_Mesh mesh = triangleMesh();
-    ON_SimpleArray<ON_3fPoint> t;
-    EXPECT_FALSE(m.GetTextureCoordinates(mesh, t));
-    for (int i = 0; i < 3; ++i) mesh.SetTextureCoord(i, i * 0.5, 1.0 - i * 0.5);
-    ASSERT_TRUE(m.GetTextureCoordinates(mesh, t));
-    EXPECT_EQ(t[2], ON_3fPoint(1.0f, 0.0f, 0.0f));
 }

@@ -1,5 +1,6 @@
-// Document objects: serial numbers and lookups, material resolution, meshability and
-// the render meshes objects give (own, built on request, custom).
+// Document objects: serial numbers and lookups that must fail once an object is gone,
+// replaced duplicate ids, material resolution. (Render meshes are checked through the
+// scene that asks for them.)
 
 #include <gtest/gtest.h>
 
@@ -17,8 +18,6 @@ protected:
     void TearDown() override { RhinoApp().CloseDocument(); }
     CRhinoDoc* doc = nullptr;
 };
-
-std::shared_ptr<const ON_Mesh> shared(const ON_Mesh& m) { return std::make_shared<ON_Mesh>(m); }
 
 }  // namespace
 
@@ -100,111 +99,4 @@ TEST_F(ObjectTest, MaterialResolution) {
     CRhinoObject* brep = doc->AddObject(std::move(withFaces));
     EXPECT_EQ(brep->ObjectMaterial(ON_COMPONENT_INDEX(ON_COMPONENT_INDEX::brep_face, 0)).Index(), b);
     EXPECT_EQ(brep->ObjectMaterial(ON_COMPONENT_INDEX(ON_COMPONENT_INDEX::brep_face, 1), RhinoDefaultRendererId()).Index(), r);
-}
-
-// Meshes and surface-like objects are meshable, curves and points are not, and a block
-// instance is when something in its definition is.
-TEST_F(ObjectTest, Meshability) {
-    CRhinoObject* mesh = doc->AddMeshObject(triangleMesh());
-    CRhinoObject* point = doc->AddObject(std::make_unique<CRhinoObject>(ON::point_object, onLayer(0)));
-    CRhinoObject* brep = doc->AddObject(std::make_unique<CRhinoObject>(ON::brep_object, onLayer(0)));
-    EXPECT_TRUE(mesh->IsMeshable(ON::render_mesh));
-    EXPECT_FALSE(point->IsMeshable(ON::render_mesh));
-    EXPECT_TRUE(brep->IsMeshable(ON::render_mesh));
-
-    CRhinoInstanceDefinitionTable::Geometry curves;
-    curves.push_back(std::make_unique<CRhinoObject>(ON::curve_object, onLayer(0)));
-    const int curveBlock = doc->m_instance_definition_table.AddInstanceDefinition(ON_InstanceDefinition(), std::move(curves));
-    CRhinoInstanceDefinitionTable::Geometry nested;
-    nested.push_back(std::make_unique<CRhinoInstanceObject>(doc->m_instance_definition_table[curveBlock].Id(), ON_Xform()));
-    nested.push_back(std::make_unique<CRhinoMeshObject>(triangleMesh()));
-    const int meshBlock = doc->m_instance_definition_table.AddInstanceDefinition(ON_InstanceDefinition(), std::move(nested));
-    EXPECT_FALSE(doc->AddInstanceObject(curveBlock, ON_Xform())->IsMeshable(ON::render_mesh));
-    EXPECT_TRUE(doc->AddInstanceObject(meshBlock, ON_Xform())->IsMeshable(ON::render_mesh));
-}
-
-// Meshes carried but not built count only after RhinoGetRenderMeshes builds them
-// (which reports a mesh update); hidden objects are skipped on request; objects without
-// meshes give a mesh-less reference only when all objects are asked for.
-TEST_F(ObjectTest, RenderMeshesBuiltOnRequest) {
-    auto brep = std::make_unique<CRhinoObject>(ON::brep_object, onLayer(0));
-    brep->SetRenderMeshes({shared(boxMesh(0, 0, 0, 1, 1, 1)), shared(triangleMesh())}, false);
-    CRhinoObject* b = doc->AddObject(std::move(brep));
-    CRhinoObject* curve = doc->AddObject(std::make_unique<CRhinoObject>(ON::curve_object, onLayer(0)));
-    CRhinoObject* hidden = doc->AddMeshObject(triangleMesh());
-    doc->HideObject(hidden);
-    RecordingWatcher watcher;
-
-    EXPECT_EQ(b->MeshCount(ON::render_mesh), 0);
-    ON_SimpleArray<const CRhinoObject*> objects;
-    objects.Append(b);
-    objects.Append(curve);
-    objects.Append(hidden);
-    objects.Append(nullptr);
-    ON_ClassArray<CRhinoObjRef> refs;
-    EXPECT_EQ(RhinoGetRenderMeshes(objects, refs, false, false, true), 0);
-    EXPECT_TRUE(watcher.take().empty());
-
-    EXPECT_EQ(RhinoGetRenderMeshes(objects, refs, true, false, true), 2);
-    EXPECT_EQ(watcher.take(), std::vector<std::string>{"UpdateObjectMesh " + std::to_string(b->RuntimeSerialNumber())});
-    EXPECT_EQ(refs[0].Object(), b);
-    EXPECT_EQ(refs[1].Mesh()->FaceCount(), 1);
-    EXPECT_EQ(b->MeshCount(ON::render_mesh), 2);
-    ON_SimpleArray<const ON_Mesh*> meshes;
-    EXPECT_EQ(b->GetMeshes(ON::render_mesh, meshes), 2);
-    EXPECT_EQ(meshes[0]->FaceCount(), 6);
-
-    refs.Empty();
-    EXPECT_EQ(RhinoGetRenderMeshes(objects, refs, true, true, false), 4);  // 2 + curve + hidden mesh
-    EXPECT_EQ(refs[2].Object(), curve);
-    EXPECT_EQ(refs[2].Mesh(), nullptr);
-    EXPECT_NE(refs[3].Mesh(), nullptr);
-    EXPECT_TRUE(watcher.take().empty());  // already built: no new update
-}
-
-// The custom render mesh manager serves the meshes and placement an object carries,
-// and fails when their provider fails.
-TEST_F(ObjectTest, CustomRenderMeshes) {
-    auto object = std::make_unique<CRhinoObject>(ON::brep_object, onLayer(0));
-    object->SetCustomRenderMeshes({shared(triangleMesh()), shared(boxMesh(0, 0, 0, 1, 1, 1)), shared(triangleMesh())},
-                                  ON_Xform::TranslationTransformation(0, 0, 7));
-    CRhinoObject* custom = doc->AddObject(std::move(object));
-    CRhinoObject* plain = doc->AddMeshObject(triangleMesh());
-    const ON_Viewport& vp = RhinoApp().ActiveView()->Viewport().VP();
-    CRhRdkCustomRenderMeshManager& manager = RhRdkCustomRenderMeshManager();
-    EXPECT_TRUE(manager.HasCustomRenderMeshes(vp, custom, *doc, ON_nil_uuid, 0, nullptr));
-    EXPECT_FALSE(manager.HasCustomRenderMeshes(vp, plain, *doc, ON_nil_uuid, 0, nullptr));
-    EXPECT_FALSE(manager.HasCustomRenderMeshes(vp, nullptr, *doc, ON_nil_uuid, 0, nullptr));
-
-    CRhRdkCustomRenderMeshes meshes(custom);
-    ASSERT_TRUE(manager.CustomMeshes(vp, ON_nil_uuid, *doc, meshes, 0, nullptr));
-    EXPECT_EQ(meshes.Count(), 3);
-    EXPECT_EQ(meshes.Mesh(1)->FaceCount(), 6);
-    EXPECT_EQ(meshes.Mesh(3), nullptr);
-    EXPECT_EQ(meshes.GetInstanceTransform().m_xform[2][3], 7.0);
-
-    auto failing = std::make_unique<CRhinoObject>(ON::brep_object, onLayer(0));
-    failing->SetCustomRenderMeshes({shared(triangleMesh())}, ON_Xform(), false);
-    CRhinoObject* f = doc->AddObject(std::move(failing));
-    CRhRdkCustomRenderMeshes none(f);
-    EXPECT_TRUE(manager.HasCustomRenderMeshes(vp, f, *doc, ON_nil_uuid, 0, nullptr));
-    EXPECT_FALSE(manager.CustomMeshes(vp, ON_nil_uuid, *doc, none, 0, nullptr));
-    EXPECT_EQ(none.Count(), 0);
-}
-
-// Block instances compose placements when moved; duplicates keep geometry and
-// attributes but not the serial number.
-TEST_F(ObjectTest, InstanceTransformAndDuplicates) {
-    CRhinoInstanceDefinitionTable::Geometry g;
-    g.push_back(std::make_unique<CRhinoMeshObject>(triangleMesh()));
-    const int di = doc->m_instance_definition_table.AddInstanceDefinition(ON_InstanceDefinition(), std::move(g));
-    CRhinoInstanceObject* instance = doc->AddInstanceObject(di, ON_Xform::TranslationTransformation(1, 0, 0));
-    const ON_Xform rotate = ON_Xform::RotationTransformation(M_PI / 2, ON_3dVector::ZAxis, ON_3dPoint::Origin);
-    const auto* moved = CRhinoInstanceObject::Cast(doc->TransformObject(instance, rotate));
-    ASSERT_NE(moved, nullptr);
-    const ON_3dPoint p = moved->InstanceXform() * ON_3dPoint(0, 0, 0);
-    EXPECT_NEAR(p.x, 0.0, 1e-12);
-    EXPECT_NEAR(p.y, 1.0, 1e-12);
-    EXPECT_EQ(moved->InstanceDefinition(), instance->InstanceDefinition());
-    EXPECT_EQ(CRhinoMeshObject::Cast(moved), nullptr);
 }

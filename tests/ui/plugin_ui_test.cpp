@@ -75,15 +75,6 @@ TEST_F(PluginUiTest, QuestionsAreTrueOnlyForYes) {
     EXPECT_TRUE(ui.AskNewerVelora());
 }
 
-// Without a handler a box takes its default button.
-TEST(MessageBox, WithoutAHandlerTheDefaultButtonAnswers) {
-    RhinoSetMessageBoxHandler(nullptr);
-    EXPECT_EQ(RhinoShowMessageBox(0, u"t", u"T", MB_YESNO | MB_ICONQUESTION), IDYES);
-    EXPECT_EQ(RhinoShowMessageBox(0, u"t", u"T", MB_YESNO | MB_DEFBUTTON2), IDNO);
-    EXPECT_EQ(RhinoShowMessageBox(0, u"t", u"T", MB_OK | MB_DEFBUTTON3), IDOK);
-    EXPECT_EQ(RhinoShowMessageBox(0, u"t", u"T", MB_YESNOCANCEL | MB_DEFBUTTON3), IDCANCEL);
-}
-
 // The tracking query encodes the host's version and service release, the build
 // version and the campaign; the three pages share it.
 TEST(WebAddresses, CarryTheTrackingQuery) {
