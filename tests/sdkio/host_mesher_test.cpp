@@ -160,6 +160,31 @@ TEST(HostMesher, CapBoundedBySeamAndPole) {
     }
 }
 
+// A small ball on a large plate, in one brep: the ball is meshed to its own size,
+// not to a tolerance made for the plate (which is as large as the ball's radius).
+TEST(HostMesher, SmallFaceKeepsItsShapeOnALargeObject) {
+    const double r = 0.5;
+    NurbsCurve seam;
+    seam.degree = 2;
+    const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
+    for (int j = 0; j < 5; ++j) seam.points.insert(seam.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
+    seam.knots = {-kPi / 2, -kPi / 2, 0, 0, kPi / 2, kPi / 2};
+    Brep b;
+    b.edges = {seam, line({-500, -500, -1}, {500, -500, -1}), line({500, -500, -1}, {500, 500, -1}),
+               line({500, 500, -1}, {-500, 500, -1}), line({-500, 500, -1}, {-500, -500, -1})};
+    b.faces.push_back({sphere(r), false, {loop(true, {-1, 0, 0, 0, -1, 0, 0, 1})}});
+    b.faces.push_back({plane(-500, -500, 500, 500, -1), false, {loop(true, {1, 0, 2, 0, 3, 0, 4, 0})}});
+    MeshSettings settings;
+    ASSERT_GT(settings.toleranceFor(controlBoxDiagonal(b)), r) << "the plate no longer dwarfs the ball";
+    const auto faces = meshBrep(b, settings);
+    ASSERT_TRUE(faces[0].ok) << faces[0].error;
+    const Triangles ball = trianglesOf(faces[0].mesh);
+    EXPECT_NEAR(ball.area(), 4 * kPi * r * r, 0.01 * 4 * kPi * r * r);
+    // The document's own tolerance is still a floor.
+    settings.minimumTolerance = 0.2;
+    EXPECT_DOUBLE_EQ(settings.toleranceForFace(settings.toleranceFor(controlBoxDiagonal(b)), 2 * r), 0.2);
+}
+
 // An extruded circle (radius 2, height 5) as a closed brep: side, bottom and top.
 TEST(HostMesher, CylinderExtrusionIsClosed) {
     const double r = 2, h = 5;

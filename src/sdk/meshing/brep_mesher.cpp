@@ -636,6 +636,27 @@ FaceMeshResult meshFace(const Brep& brep, const BrepFace& face, double tolerance
     return result;
 }
 
+// The diagonal of the box around the control points of a face's trim edges: the
+// trimmed face's size (its surface may reach far beyond it), 0 for an untrimmed one.
+double trimBoxDiagonal(const Brep& brep, const BrepFace& face) {
+    double lo[3] = {1e300, 1e300, 1e300};
+    double hi[3] = {-1e300, -1e300, -1e300};
+    for (const BrepLoop& loop : face.loops) {
+        for (size_t t = 0; t < loop.trims.size(); t += 2) {
+            if (loop.trims[t] < 0) continue;
+            const std::vector<double>& p = brep.edges[static_cast<size_t>(loop.trims[t])].points;
+            for (size_t i = 0; i + 3 < p.size(); i += 4) {
+                for (int k = 0; k < 3; ++k) {
+                    lo[k] = std::min(lo[k], p[i + static_cast<size_t>(k)]);
+                    hi[k] = std::max(hi[k], p[i + static_cast<size_t>(k)]);
+                }
+            }
+        }
+    }
+    if (lo[0] > hi[0]) return 0;
+    return std::hypot(hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]);
+}
+
 }  // namespace
 
 double controlBoxDiagonal(const Brep& brep) {
@@ -659,7 +680,9 @@ std::vector<FaceMeshResult> meshBrep(const Brep& brep, const MeshSettings& setti
     const double angle = settings.angleOrDefault();
     std::vector<FaceMeshResult> out;
     out.reserve(brep.faces.size());
-    for (const BrepFace& face : brep.faces) out.push_back(meshFace(brep, face, tolerance, angle));
+    for (const BrepFace& face : brep.faces) {
+        out.push_back(meshFace(brep, face, settings.toleranceForFace(tolerance, trimBoxDiagonal(brep, face)), angle));
+    }
     return out;
 }
 
