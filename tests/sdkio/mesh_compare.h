@@ -86,8 +86,9 @@ class TriangleGrid {
 public:
     TriangleGrid(const Triangles& t, const Vec3& lo, const Vec3& hi) : t_(t), lo_(lo) {
         const Vec3 size = hi - lo;
-        const double volume = std::max(size.x, 1e-12) * std::max(size.y, 1e-12) * std::max(size.z, 1e-12);
-        cell_ = std::max(std::cbrt(volume / std::max<double>(1.0, double(t.list.size()))), 1e-9);
+        // Cells about as large as the triangles: a surface fills few cells of its box,
+        // so cells sized by the box's volume leave a query searching empty ones.
+        cell_ = std::max(2 * std::sqrt(t.area() / std::max<double>(1.0, double(t.list.size()))), 1e-9);
         cell_ = std::max(cell_, std::max({size.x, size.y, size.z}) / 256);
         n_[0] = cells(size.x), n_[1] = cells(size.y), n_[2] = cells(size.z);
         buckets_.resize(size_t(n_[0]) * n_[1] * n_[2]);
