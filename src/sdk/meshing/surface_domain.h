@@ -19,9 +19,9 @@ public:
 
     // A projected polyline made continuous: a point on a seam takes the side of the
     // point after it when that one leaves the seam, else of the point before it (of
-    // before, for the first point, when given), a point on a pole takes its neighbour's parameter along the
-    // pole. Projection puts such points on either side at random; a trim that jumps
-    // across the domain encloses the wrong region.
+    // before, for the first point, when given); a point on a pole takes its
+    // neighbour's parameter along the pole. Projection puts such points on either
+    // side at random; a trim that jumps across the domain encloses the wrong region.
     void settle(std::vector<gp_Pnt2d>& points, const gp_Pnt2d* before) const;
 
     // For a trim that runs along a seam side (points at a pole aside): the move that
@@ -30,10 +30,8 @@ public:
 
     // On a side collapsed to a point; along: the direction free along it.
     bool onPole(const gp_Pnt2d& p, int& along) const;
+    // The surface meets itself across this direction (0: u, 1: v).
     bool closed(int direction) const { return closed_[direction]; }
-    // A distance in parameters small against the domain: two projections of one
-    // point land this close.
-    double nearby() const { return 1e-3 * ((u1_ - u0_) + (v1_ - v0_)); }
 
 private:
     // Side s: 0 u = low, 1 u = high, 2 v = low, 3 v = high.
