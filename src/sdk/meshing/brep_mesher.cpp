@@ -219,8 +219,6 @@ struct Piece {
     int edge = -1;  // the brep edge it runs along; -1: a joint
 };
 
-// A loop's pieces: each trim's polyline and, where the next piece does not start
-// where one ends (a singular trim, a small gap), a straight piece between them.
 // Junctions between trims where the loop leaps across a closed direction's whole
 // domain: a trim put on the wrong side of a seam.
 size_t seamJumps(const FaceSurface& fs, const std::vector<Piece>& trims) {
