@@ -84,10 +84,9 @@ TEST(HostMesher, TrimmedPlaneKeepsItsHole) {
     }
 }
 
-// A sphere of radius 3 as the application writes it: one face, a seam edge used twice
-// and two singular trims at the poles.
-TEST(HostMesher, SphereHasItsAreaAndVolume) {
-    const double r = 3;
+// The unit sphere scaled by r as the application writes it: u around the z axis
+// (0..2pi, its seam at +x), v from the south pole to the north pole.
+NurbsSurface sphere(double r) {
     NurbsSurface s;
     s.degree = {2, 2};
     s.count = {9, 5};
@@ -100,6 +99,15 @@ TEST(HostMesher, SphereHasItsAreaAndVolume) {
             s.points.insert(s.points.end(), {r * p[0] * arcX[j], r * p[1] * arcX[j], r * arcZ[j], p[3] * arcW[j]});
         }
     }
+    return s;
+}
+
+// A sphere of radius 3 as the application writes it: one face, a seam edge used twice
+// and two singular trims at the poles.
+TEST(HostMesher, SphereHasItsAreaAndVolume) {
+    const double r = 3;
+    const NurbsSurface s = sphere(r);
+    const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
     NurbsCurve seam;
     seam.degree = 2;
     for (int j = 0; j < 5; ++j) seam.points.insert(seam.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
@@ -110,6 +118,71 @@ TEST(HostMesher, SphereHasItsAreaAndVolume) {
     const Triangles t = meshAll(b);
     EXPECT_NEAR(t.area(), 4 * kPi * r * r, 0.01 * 4 * kPi * r * r);
     EXPECT_NEAR(t.volume(), 4.0 / 3.0 * kPi * r * r * r, 0.01 * 4.0 / 3.0 * kPi * r * r * r);
+}
+
+// An arc of radius r in the xz plane from angle a0 to a1 (from +x towards +z), as one
+// rational quadratic span.
+NurbsCurve meridianArc(double r, double a0, double a1) {
+    const double half = 0.5 * (a1 - a0), mid = 0.5 * (a0 + a1), reach = r / std::cos(half);
+    NurbsCurve c;
+    c.degree = 2;
+    c.points = {r * std::cos(a0), 0, r * std::sin(a0), 1, reach * std::cos(mid), 0, reach * std::sin(mid), std::cos(half),
+                r * std::cos(a1), 0, r * std::sin(a1), 1};
+    c.knots = {0, 0, 1, 1};
+    return c;
+}
+
+// The cap of a sphere south of a latitude: a loop of a seam edge down to the pole,
+// the pole, the same edge back up on the seam's other side, and the latitude circle.
+// Projection alone cannot say on which side of the seam a point of it lies, nor
+// where along the pole; whichever trim the loop starts with, the cap is meshed, and
+// small caps too, where the tolerance is a fair share of the cap's size.
+TEST(HostMesher, CapBoundedBySeamAndPole) {
+    const double r = 2;
+    for (const double latitude : {0.0, -1.243}) {
+        const double z = r * std::sin(latitude), radius = r * std::cos(latitude);
+        Brep b;
+        b.edges = {meridianArc(r, latitude, -kPi / 2), circle(0, 0, z, radius)};
+        const double area = 2 * kPi * r * (r + z);
+        MeshSettings settings;
+        settings.tolerance = 0.006 * radius;
+        for (const auto& trims : std::vector<std::vector<int32_t>>{
+                 {0, 0, -1, 0, 0, 1, 1, 1}, {0, 1, 1, 1, 0, 0, -1, 0}, {1, 1, 0, 0, -1, 0, 0, 1}}) {
+            b.faces = {{sphere(r), false, {loop(true, trims)}}};
+            SCOPED_TRACE("latitude " + std::to_string(latitude) + ", loop starting with " + std::to_string(trims[0]));
+            const Triangles t = meshAll(b, settings);
+            EXPECT_NEAR(t.area(), area, 0.01 * area);
+            Vec3 lo, hi;
+            t.bounds(lo, hi);
+            EXPECT_LT(hi.z, z + 1e-6) << "the mesh reaches north of the cut";
+            EXPECT_NEAR(lo.z, -r, 1e-3) << "the mesh misses the pole";
+        }
+    }
+}
+
+// A small ball on a large plate, in one brep: the ball is meshed to its own size,
+// not to a tolerance made for the plate (which is as large as the ball's radius).
+TEST(HostMesher, SmallFaceKeepsItsShapeOnALargeObject) {
+    const double r = 0.5;
+    NurbsCurve seam;
+    seam.degree = 2;
+    const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
+    for (int j = 0; j < 5; ++j) seam.points.insert(seam.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
+    seam.knots = {-kPi / 2, -kPi / 2, 0, 0, kPi / 2, kPi / 2};
+    Brep b;
+    b.edges = {seam, line({-500, -500, -1}, {500, -500, -1}), line({500, -500, -1}, {500, 500, -1}),
+               line({500, 500, -1}, {-500, 500, -1}), line({-500, 500, -1}, {-500, -500, -1})};
+    b.faces.push_back({sphere(r), false, {loop(true, {-1, 0, 0, 0, -1, 0, 0, 1})}});
+    b.faces.push_back({plane(-500, -500, 500, 500, -1), false, {loop(true, {1, 0, 2, 0, 3, 0, 4, 0})}});
+    MeshSettings settings;
+    ASSERT_GT(settings.toleranceFor(controlBoxDiagonal(b)), r) << "the plate no longer dwarfs the ball";
+    const auto faces = meshBrep(b, settings);
+    ASSERT_TRUE(faces[0].ok) << faces[0].error;
+    const Triangles ball = trianglesOf(faces[0].mesh);
+    EXPECT_NEAR(ball.area(), 4 * kPi * r * r, 0.01 * 4 * kPi * r * r);
+    // The document's own tolerance is still a floor.
+    settings.minimumTolerance = 0.2;
+    EXPECT_DOUBLE_EQ(settings.toleranceForFace(settings.toleranceFor(controlBoxDiagonal(b)), 2 * r), 0.2);
 }
 
 // An extruded circle (radius 2, height 5) as a closed brep: side, bottom and top.

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <tuple>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -84,8 +86,9 @@ class TriangleGrid {
 public:
     TriangleGrid(const Triangles& t, const Vec3& lo, const Vec3& hi) : t_(t), lo_(lo) {
         const Vec3 size = hi - lo;
-        const double volume = std::max(size.x, 1e-12) * std::max(size.y, 1e-12) * std::max(size.z, 1e-12);
-        cell_ = std::max(std::cbrt(volume / std::max<double>(1.0, double(t.list.size()))), 1e-9);
+        // Cells about as large as the triangles: a surface fills few cells of its box,
+        // so cells sized by the box's volume leave a query searching empty ones.
+        cell_ = std::max(2 * std::sqrt(t.area() / std::max<double>(1.0, double(t.list.size()))), 1e-9);
         cell_ = std::max(cell_, std::max({size.x, size.y, size.z}) / 256);
         n_[0] = cells(size.x), n_[1] = cells(size.y), n_[2] = cells(size.z);
         buckets_.resize(size_t(n_[0]) * n_[1] * n_[2]);
@@ -154,6 +157,35 @@ inline double directedHausdorff(const Triangles& from, const Triangles& to) {
 
 inline double hausdorff(const Triangles& a, const Triangles& b) {
     return std::max(directedHausdorff(a, b), directedHausdorff(b, a));
+}
+
+// The length of a mesh's boundary: edges that only one triangle has. Vertices are
+// matched by position, so a mesh split along a seam or a crease has no boundary there.
+inline double boundaryLength(const Triangles& t) {
+    struct Key {
+        std::array<double, 6> c;
+        bool operator==(const Key& o) const { return c == o.c; }
+    };
+    struct Hash {
+        size_t operator()(const Key& k) const {
+            size_t h = 0;
+            for (const double x : k.c) h = h * 1000003u ^ std::hash<double>()(x);
+            return h;
+        }
+    };
+    std::unordered_map<Key, int, Hash> uses;
+    for (const auto& tri : t.list) {
+        for (int i = 0; i < 3; ++i) {
+            Vec3 a = tri[i], b = tri[(i + 1) % 3];
+            if (std::tie(b.x, b.y, b.z) < std::tie(a.x, a.y, a.z)) std::swap(a, b);
+            ++uses[Key{{a.x, a.y, a.z, b.x, b.y, b.z}}];
+        }
+    }
+    double sum = 0;
+    for (const auto& [k, n] : uses) {
+        if (n == 1) sum += length(Vec3{k.c[0], k.c[1], k.c[2]} - Vec3{k.c[3], k.c[4], k.c[5]});
+    }
+    return sum;
 }
 
 // The host mesher's output as triangles to measure.

@@ -32,7 +32,10 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <optional>
 #include <string>
+
+#include "sdk/meshing/surface_domain.h"
 
 namespace vantro::meshing {
 namespace {
@@ -110,6 +113,7 @@ struct FaceSurface {
     Handle(Geom_BSplineSurface) surface;
     Handle(ShapeAnalysis_Surface) analysis;
     double tolerance = 0;  // the mesh tolerance: trims follow their edges this closely
+    std::optional<SurfaceDomain> domain;
 };
 
 // One trim's image in the surface's parameters: points in loop direction.
@@ -154,6 +158,7 @@ UvPolyline trimPolyline(const FaceSurface& fs, const Handle(Geom_Curve)& curve, 
     UvPolyline out;
     out.reserve(samples.size());
     for (const auto& s : samples) out.push_back(s.second);
+    fs.domain->settle(out, start);
     return out;
 }
 
@@ -195,27 +200,93 @@ UvPolyline withoutRepeats(const UvPolyline& in) {
     return out;
 }
 
+UvPolyline shifted(const UvPolyline& points, const gp_Vec2d& by) {
+    UvPolyline out;
+    out.reserve(points.size());
+    for (const gp_Pnt2d& p : points) out.push_back(p.Translated(by));
+    return out;
+}
+
+gp_XY meanOf(const UvPolyline& points) {
+    gp_XY sum(0, 0);
+    for (const gp_Pnt2d& p : points) sum += p.XY();
+    return sum / static_cast<double>(points.size());
+}
+
 // A piece of a loop: a trim along an edge, or a straight joint between trims.
 struct Piece {
     UvPolyline points;
     int edge = -1;  // the brep edge it runs along; -1: a joint
 };
 
-// A loop's pieces: each trim's polyline and, where the next piece does not start
-// where one ends (a singular trim, a small gap), a straight piece between them.
-std::vector<Piece> loopPieces(const FaceSurface& fs, const Brep& brep, const BrepLoop& loop,
-                              std::vector<Handle(Geom_Curve)>& edgeCurves) {
+// Junctions between trims where the loop leaps across a closed direction's whole
+// domain: a trim put on the wrong side of a seam.
+size_t seamJumps(const FaceSurface& fs, const std::vector<Piece>& trims) {
+    double u0 = 0, u1 = 0, v0 = 0, v1 = 0;
+    fs.surface->Bounds(u0, u1, v0, v1);
+    size_t jumps = 0;
+    for (size_t i = 0; i < trims.size(); ++i) {
+        const gp_Pnt2d& end = trims[i].points.back();
+        const gp_Pnt2d& next = trims[(i + 1) % trims.size()].points.front();
+        int along = 0;
+        if (fs.domain->onPole(end, along) && fs.domain->onPole(next, along)) continue;
+        jumps += (fs.domain->closed(0) && std::abs(end.X() - next.X()) > 0.5 * (u1 - u0)) ||
+                 (fs.domain->closed(1) && std::abs(end.Y() - next.Y()) > 0.5 * (v1 - v0));
+    }
+    return jumps;
+}
+
+// A loop's trims in order, the first one starting at start.
+std::vector<Piece> loopTrims(const FaceSurface& fs, const Brep& brep, const BrepLoop& loop,
+                             std::vector<Handle(Geom_Curve)>& edgeCurves, std::map<int, UvPolyline>& trimmed,
+                             gp_Pnt2d previous) {
     std::vector<Piece> trims;
-    gp_Pnt2d previous;
     for (size_t t = 0; t < loop.trims.size(); t += 2) {
         const int edge = loop.trims[t];
         if (edge < 0) continue;
         Handle(Geom_Curve)& curve = edgeCurves[static_cast<size_t>(edge)];
         if (curve.IsNull()) curve = occtCurve(brep.edges[static_cast<size_t>(edge)]);
         const bool reversed = loop.trims[t + 1] != 0;
-        if (trims.empty()) previous = loopStart(fs, curve, reversed);
-        trims.push_back({trimPolyline(fs, curve, reversed, &previous), edge});
+        UvPolyline points = trimPolyline(fs, curve, reversed, &previous);
+        // An edge met twice on one face is a seam: its second trim lies on the other
+        // side of the domain, which projection cannot tell from the first.
+        const auto before = trimmed.find(edge);
+        if (before != trimmed.end()) {
+            const gp_Vec2d across = fs.domain->acrossSeam(points);
+            if (across.Magnitude() > 0 && across.IsEqual(fs.domain->acrossSeam(before->second), 1e-12, 1e-12)) {
+                points = shifted(points, across);
+            }
+        }
+        trimmed.emplace(edge, points);
+        trims.push_back({std::move(points), edge});
         previous = trims.back().points.back();
+    }
+    return trims;
+}
+
+// A loop's pieces: each trim's polyline and, where the next piece does not start
+// where one ends (a singular trim, a small gap), a straight piece between them.
+std::vector<Piece> loopPieces(const FaceSurface& fs, const Brep& brep, const BrepLoop& loop,
+                              std::vector<Handle(Geom_Curve)>& edgeCurves, std::map<int, UvPolyline>& trimmed) {
+    size_t first = 0;
+    while (first < loop.trims.size() && loop.trims[first] < 0) first += 2;
+    if (first >= loop.trims.size()) return {};
+    Handle(Geom_Curve)& firstCurve = edgeCurves[static_cast<size_t>(loop.trims[first])];
+    if (firstCurve.IsNull()) firstCurve = occtCurve(brep.edges[static_cast<size_t>(loop.trims[first])]);
+    const gp_Pnt2d start = loopStart(fs, firstCurve, loop.trims[first + 1] != 0);
+    std::map<int, UvPolyline> trimmedBefore = trimmed;
+    std::vector<Piece> trims = loopTrims(fs, brep, loop, edgeCurves, trimmed, start);
+    // A loop that starts on a seam may have started on the wrong side of it: it then
+    // jumps across the domain somewhere. Started on the other side, it may not.
+    const gp_Vec2d across = fs.domain->acrossSeam(trims.front().points);
+    if (across.Magnitude() > 0 && seamJumps(fs, trims) > 0) {
+        std::map<int, UvPolyline> otherTrimmed = trimmedBefore;
+        std::vector<Piece> other =
+            loopTrims(fs, brep, loop, edgeCurves, otherTrimmed, start.Translated(across));
+        if (seamJumps(fs, other) < seamJumps(fs, trims)) {
+            trims = std::move(other);
+            trimmed = std::move(otherTrimmed);
+        }
     }
     // Close every junction: a piece ends exactly where the next begins.
     std::vector<Piece> pieces;
@@ -240,19 +311,6 @@ std::vector<Piece> loopPieces(const FaceSurface& fs, const Brep& brep, const Bre
     }
     std::erase_if(pieces, [](const Piece& p) { return p.points.size() < 2; });
     return pieces;
-}
-
-UvPolyline shifted(const UvPolyline& points, const gp_Vec2d& by) {
-    UvPolyline out;
-    out.reserve(points.size());
-    for (const gp_Pnt2d& p : points) out.push_back(p.Translated(by));
-    return out;
-}
-
-gp_XY meanOf(const UvPolyline& points) {
-    gp_XY sum(0, 0);
-    for (const gp_Pnt2d& p : points) sum += p.XY();
-    return sum / static_cast<double>(points.size());
 }
 
 // Edges made so far for a face, by brep edge: a trim along an edge met before (a
@@ -348,9 +406,10 @@ TopoDS_Face trimmedFace(const FaceSurface& fs, const Brep& brep, const BrepFace&
     std::vector<Handle(Geom_Curve)> edgeCurves(brep.edges.size());
     std::vector<std::vector<Piece>> loops;
     FaceEdges made;
+    std::map<int, UvPolyline> trimmed;
     int outer = -1;
     for (const BrepLoop& loop : face.loops) {
-        std::vector<Piece> pieces = loopPieces(fs, brep, loop, edgeCurves);
+        std::vector<Piece> pieces = loopPieces(fs, brep, loop, edgeCurves, trimmed);
         if (pieces.empty()) continue;
         if (loop.outer && outer < 0) outer = static_cast<int>(loops.size());
         loops.push_back(std::move(pieces));
@@ -545,6 +604,7 @@ FaceMeshResult meshFace(const Brep& brep, const BrepFace& face, double tolerance
         fs.surface = occtSurface(face.surface);
         fs.analysis = new ShapeAnalysis_Surface(fs.surface);
         fs.tolerance = tolerance;
+        fs.domain.emplace(fs.surface, 0.01 * tolerance);
     } catch (const Standard_Failure& e) {
         result.error = "surface: " + failureText(e);
         return result;
@@ -574,6 +634,27 @@ FaceMeshResult meshFace(const Brep& brep, const BrepFace& face, double tolerance
     return result;
 }
 
+// The diagonal of the box around the control points of a face's trim edges: the
+// trimmed face's size (its surface may reach far beyond it), 0 for an untrimmed one.
+double trimBoxDiagonal(const Brep& brep, const BrepFace& face) {
+    double lo[3] = {1e300, 1e300, 1e300};
+    double hi[3] = {-1e300, -1e300, -1e300};
+    for (const BrepLoop& loop : face.loops) {
+        for (size_t t = 0; t < loop.trims.size(); t += 2) {
+            if (loop.trims[t] < 0) continue;
+            const std::vector<double>& p = brep.edges[static_cast<size_t>(loop.trims[t])].points;
+            for (size_t i = 0; i + 3 < p.size(); i += 4) {
+                for (int k = 0; k < 3; ++k) {
+                    lo[k] = std::min(lo[k], p[i + static_cast<size_t>(k)]);
+                    hi[k] = std::max(hi[k], p[i + static_cast<size_t>(k)]);
+                }
+            }
+        }
+    }
+    if (lo[0] > hi[0]) return 0;
+    return std::hypot(hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]);
+}
+
 }  // namespace
 
 double controlBoxDiagonal(const Brep& brep) {
@@ -597,7 +678,9 @@ std::vector<FaceMeshResult> meshBrep(const Brep& brep, const MeshSettings& setti
     const double angle = settings.angleOrDefault();
     std::vector<FaceMeshResult> out;
     out.reserve(brep.faces.size());
-    for (const BrepFace& face : brep.faces) out.push_back(meshFace(brep, face, tolerance, angle));
+    for (const BrepFace& face : brep.faces) {
+        out.push_back(meshFace(brep, face, settings.toleranceForFace(tolerance, trimBoxDiagonal(brep, face)), angle));
+    }
     return out;
 }
 

@@ -36,6 +36,10 @@ struct MeshSettings {
     static const char* presetName(Preset p) { return p == Preset::coarse ? "coarse" : "smooth"; }
     // The tolerance for an object whose bounding box has this diagonal.
     double toleranceFor(double diagonal) const;
+    // The tolerance for one face of such an object, of this size (0: unknown): never
+    // more than the preset's share of the face itself, so that a small face on a large
+    // object keeps its shape, nor less than minimumTolerance.
+    double toleranceForFace(double objectTolerance, double faceDiagonal) const;
     double angleOrDefault() const;
     int subdLevelOrDefault() const;
 };
