@@ -41,8 +41,13 @@ void RhinoObserver::OnSetActiveView(CRhinoView*) {
 }
 
 void RhinoObserver::OnDocumentPropertiesChanged(CRhinoDoc& doc) {
-    if (plugin && plugin->linkState == VeloraPlugin::kLinkRunning && plugin->document == &doc)
-        plugin->UpdateUnitScale(&doc);
+    if (!plugin || plugin->linkState != VeloraPlugin::kLinkRunning || plugin->document != &doc) return;
+    const float before = plugin->unitScale;
+    plugin->UpdateUnitScale(&doc);
+    // Scaling units moves the views' cameras before the new units are announced, so the
+    // camera sent then was measured with the old scale: the followed view is sent again.
+    if (plugin->unitScale != before && plugin->cameraSync && plugin->cameraObserver && plugin->IsPerspectiveActive())
+        plugin->cameraObserver->FollowView(RhinoApp().ActiveView());
 }
 
 void RhinoObserver::OnViewModified(CRhinoView*) {
