@@ -23,6 +23,7 @@
 #include "sdk/io/import_3dm.h"
 #include "story_model.h"
 #include "support/child_process.h"
+#include "support/outside_data.h"
 #include "support/test_environment.h"
 
 namespace {
@@ -33,14 +34,6 @@ namespace fs = std::filesystem;
 const fs::path kSamples = fs::path(VANTRO_SOURCE_DIR) / "resources/samples";
 // Process tests run slowly under sanitizers: waits are generous and never asserted.
 constexpr int kStepMs = 120000;
-
-std::string missingReader() {
-    if (!fs::exists(fs::path(VANTRO_SOURCE_DIR) / "tools/node_modules/rhino3dm"))
-        return "tools/node_modules (rhino3dm) is missing: run npm ci in tools/";
-    if (std::system("node --version > /dev/null 2>&1") != 0)
-        return "node is not on PATH";
-    return {};
-}
 
 std::string fileText(const fs::path& path) {
     std::ifstream in(path);
@@ -180,8 +173,7 @@ double drawnShare(const velora_peer::Image& image) {
 }
 
 TEST(DemoStory, ThePredictionOfTheSampleCountsWhatItHolds) {
-    if (const std::string why = missingReader(); !why.empty())
-        GTEST_SKIP() << why;
+    VANTRO_SKIP_WITHOUT_3DM_READER();
     vantro::docio::DocumentData data;
     std::string why;
     ASSERT_TRUE(readDocument(kSamples / "showroom.3dm", data, why)) << why;
@@ -211,8 +203,7 @@ TEST(DemoStory, ThePredictionOfTheSampleCountsWhatItHolds) {
 }
 
 TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
-    if (const std::string why = missingReader(); !why.empty())
-        GTEST_SKIP() << why;
+    VANTRO_SKIP_WITHOUT_3DM_READER();
     const std::vector<StoryStep> steps = parseStory(fileText(kSamples / "showroom-story.txt"));
     ASSERT_GE(steps.size(), 2u);
     TestEnvironment environment;

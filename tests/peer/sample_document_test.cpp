@@ -12,6 +12,7 @@
 
 #include "png_file.h"
 #include "support/child_process.h"
+#include "support/outside_data.h"
 #include "support/test_environment.h"
 
 namespace {
@@ -21,21 +22,11 @@ namespace fs = std::filesystem;
 
 const fs::path kSample = fs::path(VANTRO_SOURCE_DIR) / "resources/samples/showroom.3dm";
 
-// Why .3dm files cannot be read here, or empty when they can.
-std::string missingReader() {
-    if (!fs::exists(fs::path(VANTRO_SOURCE_DIR) / "tools/node_modules/rhino3dm"))
-        return "tools/node_modules (rhino3dm) is missing: run npm ci in tools/";
-    if (std::system("node --version > /dev/null 2>&1") != 0)
-        return "node is not on PATH";
-    return {};
-}
-
 // The host reports the model as the script authored it: millimetres, ten objects of
 // which four are placements of the one block, one hidden object, three layers with
 // "Hidden props" switched off, five materials, one view in perspective.
 TEST(SampleDocument, OpensInTheHost) {
-    if (const std::string why = missingReader(); !why.empty())
-        GTEST_SKIP() << why;
+    VANTRO_SKIP_WITHOUT_3DM_READER();
     const vantro::test::RunResult run = vantro::test::runProgram(VANTRO_HOST_PATH, {kSample.string(), "--command", "Info"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     for (const char* line : {"Units: millimeters", "Objects: 10 (instanceReference 4, mesh 6)", "Hidden objects: 1",
@@ -61,8 +52,7 @@ std::string infoWithoutPaths(const fs::path& document) {
 // The checked-in sample is what the script makes today: rebuilt into a folder of its
 // own, it reads the same, and the texture image comes out byte for byte the same.
 TEST(SampleDocument, TheScriptMakesIt) {
-    if (const std::string why = missingReader(); !why.empty())
-        GTEST_SKIP() << why;
+    VANTRO_SKIP_WITHOUT_3DM_READER();
     vantro::test::TestEnvironment environment;
     const fs::path folder = fs::path(environment.root()) / "made";
     const vantro::test::RunResult made = vantro::test::runProgram(
@@ -84,8 +74,7 @@ TEST(SampleDocument, TheScriptMakesIt) {
 // each stool is five closed boxes (60) placed four times (240); the pyramid has 6 and
 // the wedge 8; the hidden column and the crate on the switched-off layer send none.
 TEST(SampleDocument, ReachesThePeerThroughThePlugin) {
-    if (const std::string why = missingReader(); !why.empty())
-        GTEST_SKIP() << why;
+    VANTRO_SKIP_WITHOUT_3DM_READER();
     vantro::test::TestEnvironment environment;
     const fs::path out = fs::path(environment.root()) / "pictures";
     const fs::path document = fs::path(environment.root()) / "showroom.3dm";

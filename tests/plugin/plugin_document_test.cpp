@@ -14,6 +14,7 @@
 #include "platform/window.h"
 #include "plugin_process_support.h"
 #include "scene/scene_reader_protocol.h"
+#include "support/outside_data.h"
 
 namespace vantro::plugin_test {
 namespace {
@@ -122,8 +123,7 @@ TEST_F(PluginDocumentTest, SampleReachesThePeerWhole) { expectWholeDocument(copy
 TEST_F(PluginDocumentTest, RealDocumentReachesThePeerWhole) {
     const fs::path source = fs::path(VANTRO_TESTDATA_DIR) / "3dm" / "devsamples_hello_mesh.3dm";
     if (!fs::exists(source)) GTEST_SKIP() << "missing " << source << " (../shared/testdata is not here)";
-    if (!fs::exists(fs::path(VANTRO_SOURCE_DIR) / "tools/node_modules/rhino3dm"))
-        GTEST_SKIP() << "missing tools/node_modules/rhino3dm (scripts/setup.sh installs it)";
+    VANTRO_SKIP_WITHOUT_3DM_READER();
     fs::create_directories(path("docs"));
     const std::string doc = path("docs/hello.3dm");
     fs::copy_file(source, doc);

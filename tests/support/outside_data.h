@@ -9,6 +9,7 @@
 //       ...
 //   }
 
+#include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
 #include <optional>
@@ -34,6 +35,17 @@ inline std::optional<std::string> missingTestdata(std::initializer_list<std::str
     return std::nullopt;
 }
 
+// Why .3dm documents cannot be read here (the converter needs node and the rhino3dm
+// package that scripts/setup.sh installs into tools/), or nothing.
+inline std::optional<std::string> missing3dmReader() {
+    std::error_code ignored;
+    if (!std::filesystem::exists(std::string(VANTRO_SOURCE_DIR) + "/tools/node_modules/rhino3dm", ignored))
+        return "tools/node_modules (rhino3dm) is missing: scripts/setup.sh installs it";
+    if (std::system("node --version > /dev/null 2>&1") != 0)
+        return "node is not on PATH";
+    return std::nullopt;
+}
+
 }  // namespace vantro::test
 
 // Skips the running test when any of the named files of the shared test data is
@@ -41,3 +53,8 @@ inline std::optional<std::string> missingTestdata(std::initializer_list<std::str
 #define VANTRO_SKIP_WITHOUT_TESTDATA(...)                                                      \
     if (const auto vantroMissingTestdata = ::vantro::test::missingTestdata({__VA_ARGS__})) \
     GTEST_SKIP() << *vantroMissingTestdata
+
+// Skips the running test when .3dm documents cannot be read on this machine.
+#define VANTRO_SKIP_WITHOUT_3DM_READER()                                        \
+    if (const auto vantroMissingReader = ::vantro::test::missing3dmReader()) \
+    GTEST_SKIP() << *vantroMissingReader
