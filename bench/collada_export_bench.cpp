@@ -36,7 +36,6 @@
 #include "support/heap_accounting.h"
 #include "support/ratio_report.h"
 
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -152,7 +151,8 @@ void appendNumber(std::string& out, double value) {
 // coordinates, one group per material (in model axes, as the .dae has them).
 void writeObj() {
     std::string mtl;
-    for (int m = 0; m < kMaterials; ++m) mtl += "newmtl Mat" + std::to_string(m) + "\nKd 0.5 0.5 0.5\n";
+    for (int m = 0; m < kMaterials; ++m)
+        mtl += "newmtl Mat" + std::to_string(m) + "\nKd 0.5 0.5 0.5\n";
     std::ofstream(workspace().folder / "model.mtl", std::ios::binary) << mtl;
     std::string text = "mtllib model.mtl\n";
     text.reserve(size_t{200} << 20);
@@ -193,7 +193,8 @@ void writeObj() {
 size_t residentPeak() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0) return std::stoull(line.substr(6)) * 1024;
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stoull(line.substr(6)) * 1024;
     return 0;
 }
 
@@ -202,7 +203,8 @@ void resetResidentPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 std::optional<std::string> assimpTool() {
     for (const char* candidate : {"/usr/bin/assimp", "/usr/local/bin/assimp"})
-        if (fs::exists(candidate)) return std::string(candidate);
+        if (fs::exists(candidate))
+            return std::string(candidate);
     return std::nullopt;
 }
 
@@ -240,7 +242,8 @@ double exportOnce() {
 void BM_ColladaExport2M(benchmark::State& state) {
     const std::u16string target = vantro::platform::fromUtf8(workspace().dae.string());
     vantro::collada::SetSaveFileHandler([&](const vantro::collada::SaveFileRequest&) { return target; });
-    if (figures.firstExportSeconds == 0) figures.firstExportSeconds = exportOnce();
+    if (figures.firstExportSeconds == 0)
+        figures.firstExportSeconds = exportOnce();
     double total = 0;
     for (auto _ : state) {
         resetResidentPeak();
@@ -252,7 +255,8 @@ void BM_ColladaExport2M(benchmark::State& state) {
         total += seconds;
         figures.exportHeapPeak = std::max(figures.exportHeapPeak, heap::peak.load() - heapBefore);
         figures.exportResidentPeak = std::max(figures.exportResidentPeak, residentPeak());
-        if (seconds < 0) state.SkipWithError("the export failed");
+        if (seconds < 0)
+            state.SkipWithError("the export failed");
     }
     vantro::collada::SetSaveFileHandler(nullptr);
     std::error_code error;
@@ -276,7 +280,8 @@ void BM_SceneLoadForExport2M(benchmark::State& state) {
         RHScene scene(nullptr, &materials);
         scene.unitScale = static_cast<float>(kMetresPerUnit);
         materials.LoadMaterials(doc);
-        if (!scene.Load(doc, &settings, true)) state.SkipWithError("the scene did not load");
+        if (!scene.Load(doc, &settings, true))
+            state.SkipWithError("the scene did not load");
         state.PauseTiming();
         scene.Clear();
         state.ResumeTiming();
@@ -290,7 +295,8 @@ size_t trianglesIn(const std::string& document) {
     const std::string opening = "<triangles count=\"";
     for (size_t at = document.find(opening); at != std::string::npos; at = document.find(opening, at + 1)) {
         const size_t line = document.find('\n', at);
-        if (document.substr(at, line - at).find("material-veloraNode") != std::string::npos) continue;
+        if (document.substr(at, line - at).find("material-veloraNode") != std::string::npos)
+            continue;
         total += std::stoull(document.substr(at + opening.size(), 20));
     }
     return total;
@@ -320,7 +326,8 @@ void BM_WriteSameBytesFloor(benchmark::State& state) {
         const double seconds = writeOnce();
         state.SetIterationTime(std::max(seconds, 0.0));
         total += seconds;
-        if (seconds < 0) state.SkipWithError("the floor's file could not be written");
+        if (seconds < 0)
+            state.SkipWithError("the floor's file could not be written");
     }
     figures.floorSeconds = total / static_cast<double>(state.iterations());
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
@@ -335,15 +342,16 @@ void BM_AssimpExportObj2M(benchmark::State& state, const std::string& tool) {
     // (profiling) does not wait for it; not timed.
     writeObj();
     const bool timeTool = fs::exists("/usr/bin/time");
-    const std::string command = (timeTool ? "/usr/bin/time -f %M -o '" + w.assimpMemory.string() + "' " : "") +
-                                "'" + tool + "' export '" + w.obj.string() + "' '" + w.assimpDae.string() +
-                                "' -jiv > '" + w.assimpLog.string() + "' 2>&1";
+    const std::string command = (timeTool ? "/usr/bin/time -f %M -o '" + w.assimpMemory.string() + "' " : "") + "'" +
+                                tool + "' export '" + w.obj.string() + "' '" + w.assimpDae.string() + "' -jiv > '" +
+                                w.assimpLog.string() + "' 2>&1";
     double total = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const int status = std::system(command.c_str());
         total += secondsSince(start);
-        if (status != 0 || !fs::exists(w.assimpDae)) state.SkipWithError(("assimp failed: see " + w.assimpLog.string()).c_str());
+        if (status != 0 || !fs::exists(w.assimpDae))
+            state.SkipWithError(("assimp failed: see " + w.assimpLog.string()).c_str());
     }
     figures.assimpSeconds = total / static_cast<double>(state.iterations());
     std::error_code error;
@@ -359,38 +367,43 @@ void printSummary(bool assimpFound) {
     const double mb = 1e6;
     std::printf("\nmodel: %d triangles, %d vertices, %d materials, %d mesh objects (millimetres)\n", kTriangles,
                 kVertices, kMaterials, kObjects);
-    if (figures.exportSeconds <= 0) return;
+    if (figures.exportSeconds <= 0)
+        return;
     std::printf("export (ColladaExporter): %.3f s wall, .dae %.1f MB (%.0f MB/s), %.3f s per million triangles\n",
                 figures.exportSeconds, static_cast<double>(figures.daeBytes) / mb,
                 static_cast<double>(figures.daeBytes) / mb / figures.exportSeconds,
                 figures.exportSeconds / (kTriangles / 1e6));
-    std::printf("first export of the process (not timed above: topology not yet cached in the meshes, "
-                "pages new to the process): %.3f s\n",
-                figures.firstExportSeconds);
-    if (figures.daeTriangles > 0) std::printf("the .dae holds %zu triangles\n", figures.daeTriangles);
-    std::printf("export memory: resident peak %.1f MB, %.1f MB above the %.1f MB before it (the document); "
-                "of that %.1f MB from the heap, the rest the merged buffers and number text in huge pages\n",
-                static_cast<double>(figures.exportResidentPeak) / mb,
-                static_cast<double>(figures.exportResidentPeak - figures.residentBefore) / mb,
-                static_cast<double>(figures.residentBefore) / mb, static_cast<double>(figures.exportHeapPeak) / mb);
+    std::printf(
+        "first export of the process (not timed above: topology not yet cached in the meshes, "
+        "pages new to the process): %.3f s\n",
+        figures.firstExportSeconds);
+    if (figures.daeTriangles > 0)
+        std::printf("the .dae holds %zu triangles\n", figures.daeTriangles);
+    std::printf(
+        "export memory: resident peak %.1f MB, %.1f MB above the %.1f MB before it (the document); "
+        "of that %.1f MB from the heap, the rest the merged buffers and number text in huge pages\n",
+        static_cast<double>(figures.exportResidentPeak) / mb,
+        static_cast<double>(figures.exportResidentPeak - figures.residentBefore) / mb,
+        static_cast<double>(figures.residentBefore) / mb, static_cast<double>(figures.exportHeapPeak) / mb);
     if (assimpFound && figures.assimpSeconds > 0) {
-        std::printf("assimp export .obj -> .dae (-jiv): %.3f s wall, .dae %.1f MB, resident peak %s; "
-                    "the export is %.1fx faster (goal: at least 10x)\n",
-                    figures.assimpSeconds, static_cast<double>(figures.assimpDaeBytes) / mb,
-                    figures.assimpResidentPeak
-                        ? (std::to_string(figures.assimpResidentPeak / 1000000) + " MB").c_str()
-                        : "not measured (no /usr/bin/time)",
-                    figures.assimpSeconds / figures.exportSeconds);
+        std::printf(
+            "assimp export .obj -> .dae (-jiv): %.3f s wall, .dae %.1f MB, resident peak %s; "
+            "the export is %.1fx faster (goal: at least 10x)\n",
+            figures.assimpSeconds, static_cast<double>(figures.assimpDaeBytes) / mb,
+            figures.assimpResidentPeak ? (std::to_string(figures.assimpResidentPeak / 1000000) + " MB").c_str()
+                                       : "not measured (no /usr/bin/time)",
+            figures.assimpSeconds / figures.exportSeconds);
     } else if (assimpFound) {
         std::printf("assimp: not measured (filtered out, or it failed)\n");
     } else {
         std::printf("assimp: not run (the assimp tool is missing: install assimp-utils)\n");
     }
     if (figures.floorSeconds > 0)
-        std::printf("I/O floor (%.1f MB written in the same folder): %.3f s; the export takes %.2fx the floor "
-                    "(goal: within 2x)\n",
-                    static_cast<double>(figures.daeBytes) / mb, figures.floorSeconds,
-                    figures.exportSeconds / figures.floorSeconds);
+        std::printf(
+            "I/O floor (%.1f MB written in the same folder): %.3f s; the export takes %.2fx the floor "
+            "(goal: within 2x)\n",
+            static_cast<double>(figures.daeBytes) / mb, figures.floorSeconds,
+            figures.exportSeconds / figures.floorSeconds);
 }
 
 }  // namespace

@@ -26,7 +26,6 @@
 #include "support/heap_accounting.h"
 #include "support/ratio_report.h"
 
-
 namespace {
 
 constexpr int kObjects = 4;
@@ -102,13 +101,15 @@ void BM_ReadDocument2M(benchmark::State& state) {
     for (auto _ : state) {
         auto doc = std::make_unique<CRhinoDoc>();
         const auto result = vantro::docio::readDocumentJson(t.json, "bench.json", *doc);
-        if (!result.ok) state.SkipWithError(result.error.c_str());
+        if (!result.ok)
+            state.SkipWithError(result.error.c_str());
         state.PauseTiming();
         doc.reset();
         state.ResumeTiming();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * t.json.size()));
-    state.counters["triangles/s"] = benchmark::Counter(static_cast<double>(kTriangles), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["triangles/s"] =
+        benchmark::Counter(static_cast<double>(kTriangles), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_ReadDocument2M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
@@ -134,7 +135,8 @@ void BM_FromCharsEveryNumber2M(benchmark::State& state) {
         const char* end = p + text.size();
         while (p < end) {
             if (*p == '"') {
-                for (++p; p < end && *p != '"'; ++p) p += *p == '\\';
+                for (++p; p < end && *p != '"'; ++p)
+                    p += *p == '\\';
                 ++p;
             } else if (*p == '-' || (*p >= '0' && *p <= '9')) {
                 double v = 0;
@@ -182,17 +184,20 @@ void printSummary() {
         return;
     }
     const double raw = static_cast<double>(t.rawArrayBytes);
-    std::printf("\ndocument: %d triangles in %d mesh objects; JSON %.1f MB, raw arrays %.1f MB (text is %.2fx the raw bytes)\n",
-                kTriangles, kObjects, static_cast<double>(t.json.size()) / mb, raw / mb,
-                static_cast<double>(t.json.size()) / raw);
+    std::printf(
+        "\ndocument: %d triangles in %d mesh objects; JSON %.1f MB, raw arrays %.1f MB (text is %.2fx the raw bytes)\n",
+        kTriangles, kObjects, static_cast<double>(t.json.size()) / mb, raw / mb,
+        static_cast<double>(t.json.size()) / raw);
     // Processor time as well: on a shared machine the wall clock includes waiting.
-    std::printf("load: %.3f s (%.3f s of processor time), %.0f MB/s of JSON (%.0f MB/s by processor time), "
-                "%.3f s per million triangles (%.3f s)\n",
-                seconds, cpu, static_cast<double>(t.json.size()) / mb / seconds,
-                static_cast<double>(t.json.size()) / mb / cpu, seconds / (kTriangles / 1e6), cpu / (kTriangles / 1e6));
-    std::printf("memory: peak %.1f MB allocated during the load (%.2fx the raw arrays); "
-                "the loaded document keeps %.1f MB (%.2fx)\n\n",
-                peakExtra / mb, peakExtra / raw, kept / mb, kept / raw);
+    std::printf(
+        "load: %.3f s (%.3f s of processor time), %.0f MB/s of JSON (%.0f MB/s by processor time), "
+        "%.3f s per million triangles (%.3f s)\n",
+        seconds, cpu, static_cast<double>(t.json.size()) / mb / seconds, static_cast<double>(t.json.size()) / mb / cpu,
+        seconds / (kTriangles / 1e6), cpu / (kTriangles / 1e6));
+    std::printf(
+        "memory: peak %.1f MB allocated during the load (%.2fx the raw arrays); "
+        "the loaded document keeps %.1f MB (%.2fx)\n\n",
+        peakExtra / mb, peakExtra / raw, kept / mb, kept / raw);
 }
 
 }  // namespace

@@ -173,12 +173,11 @@ BENCHMARK(BM_MemcpyFreshMalloc256MiB)->Unit(benchmark::kMillisecond)->UseRealTim
 }  // namespace
 
 int main(int argc, char** argv) {
-    return vantro::bench::runWithRatios(
-        argc, argv,
-        {{"BM_WriteFreshBuffer256MiB", "BM_MemcpyFreshMalloc256MiB",
-          "256 MiB into a fresh shared buffer vs memcpy into fresh malloc"},
-         {"BM_AddRecordFill5000Locked", "BM_AddRecordFill500Locked",
-          "filling 5000 slots vs 500 under the lock (10 = linear)"},
-         {"BM_AddRecordFill5000Unlocked", "BM_AddRecordFill5000Locked",
-          "filling 5000 slots without the lock vs under it"}});
+    return vantro::bench::runWithRatios(argc, argv,
+                                        {{"BM_WriteFreshBuffer256MiB", "BM_MemcpyFreshMalloc256MiB",
+                                          "256 MiB into a fresh shared buffer vs memcpy into fresh malloc"},
+                                         {"BM_AddRecordFill5000Locked", "BM_AddRecordFill500Locked",
+                                          "filling 5000 slots vs 500 under the lock (10 = linear)"},
+                                         {"BM_AddRecordFill5000Unlocked", "BM_AddRecordFill5000Locked",
+                                          "filling 5000 slots without the lock vs under it"}});
 }

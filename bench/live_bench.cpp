@@ -41,7 +41,8 @@ constexpr int kMaterials = 100;
 double ms(uint64_t ns) { return double(ns) / 1e6; }
 
 double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0.0;
+    if (values.empty())
+        return 0.0;
     std::sort(values.begin(), values.end());
     const size_t index = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
     return values[index];
@@ -57,9 +58,11 @@ uint64_t wakeAfter(LiveSession& s, uint64_t since) {
     for (int tries = 0; tries < 20; ++tries) {
         const std::string line = s.reader->waitForLine("WAKE n=", 5000);
         const size_t at = line.find("ns=");
-        if (at == std::string::npos) return 0;
+        if (at == std::string::npos)
+            return 0;
         const uint64_t received = std::stoull(line.substr(at + 3));
-        if (received >= since) return received;
+        if (received >= since)
+            return received;
     }
     return 0;
 }
@@ -67,7 +70,8 @@ uint64_t wakeAfter(LiveSession& s, uint64_t since) {
 void edits(LiveSession& s) {
     std::vector<const CRhinoObject*> objects;
     for (const CRhinoObject* o : s.doc.Objects())
-        if (!o->IsDeleted()) objects.push_back(o);
+        if (!o->IsDeleted())
+            objects.push_back(o);
     std::mt19937 random(5);
     std::vector<double> total, idlePass, rest, wait;
     for (int k = 0; k < kEdits; ++k) {
@@ -75,17 +79,20 @@ void edits(LiveSession& s) {
         const uint64_t t0 = platform::monotonicNanoseconds();
         const CRhinoObject* moved =
             s.doc.TransformObject(CRhinoObjRef(objects[pick]), ON_Xform::TranslationTransformation(0, 0, 0.125));
-        if (!moved) continue;
+        if (!moved)
+            continue;
         objects[pick] = moved;
         // The wait the idle pass's LockScene would see (it then finds the scene held).
         const uint64_t w0 = platform::monotonicNanoseconds();
         const bool held = s.plugin.scene->LockScene(50);
         const uint64_t w1 = platform::monotonicNanoseconds();
-        if (held) wait.push_back(ms(w1 - w0));
+        if (held)
+            wait.push_back(ms(w1 - w0));
         s.idle();
         const uint64_t t1 = platform::monotonicNanoseconds();
         const uint64_t received = wakeAfter(s, t1);
-        if (!received) continue;
+        if (!received)
+            continue;
         total.push_back(ms(received - t0));
         idlePass.push_back(ms(t1 - t0));
         rest.push_back(ms(received - t1));
@@ -108,9 +115,11 @@ void camera(LiveSession& s) {
         const double angle = 0.03 * k;
         const ON_3dPoint location(400 * std::cos(angle), 400 * std::sin(angle), 150);
         const uint64_t t0 = platform::monotonicNanoseconds();
-        if (!view->Viewport().SetCamera(location, ON_3dPoint(0, 0, 0), ON_3dVector(0, 0, 1))) continue;
+        if (!view->Viewport().SetCamera(location, ON_3dPoint(0, 0, 0), ON_3dVector(0, 0, 1)))
+            continue;
         const uint64_t received = wakeAfter(s, t0);
-        if (received) latencies.push_back(ms(received - t0));
+        if (received)
+            latencies.push_back(ms(received - t0));
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     std::printf("camera move -> VIEW record -> reader wake-up, %d moves:\n", kEdits);

@@ -78,7 +78,8 @@ PeerMirror mirrorOf(const std::vector<std::byte>* geometry) {
     PeerMirror mirror;
     MirrorUpdate update;
     const std::vector<std::byte> record = materialRecord(geometry ? 1 : 0);
-    mirror.applyMaterial(record, kRecordChanged, [&](uint32_t) { return Bytes(*geometry); }, update);
+    mirror.applyMaterial(
+        record, kRecordChanged, [&](uint32_t) { return Bytes(*geometry); }, update);
     return mirror;
 }
 
@@ -107,9 +108,7 @@ void renderLoop(benchmark::State& state, const PeerMirror& mirror) {
     state.counters["cpu_ms_all_threads"] = (processCpuMs() - cpuBefore) / double(state.iterations());
 }
 
-void BM_RenderEmptyMirror(benchmark::State& state) {
-    renderLoop(state, mirrorOf(nullptr));
-}
+void BM_RenderEmptyMirror(benchmark::State& state) { renderLoop(state, mirrorOf(nullptr)); }
 BENCHMARK(BM_RenderEmptyMirror)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Render2MTriangles(benchmark::State& state) {

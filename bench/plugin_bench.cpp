@@ -120,7 +120,8 @@ Setting& setting() {
 
 // The renderer's window, listening for wake-ups.
 void startPeer(Setting& s) {
-    if (s.peer) return;
+    if (s.peer)
+        return;
     s.peer = std::make_unique<vantro::test::ChildProcess>(VELORA_WAKE_LISTENER_PATH, std::vector<std::string>{});
     s.peer->waitForLine("READY");
 }
@@ -144,18 +145,21 @@ bool openInHost(Setting& s, benchmark::State& state) {
         RhinoApp().RunScript(u"Vantro About");
         return RhinoApp().OpenDocument(ON_wString::FromUtf8(s.document));
     }();
-    if (!ready) state.SkipWithError("no host with the plug-in");
+    if (!ready)
+        state.SkipWithError("no host with the plug-in");
     return ready;
 }
 
 void BM_VantroStart2M(benchmark::State& state) {
     Setting& s = setting();
     startPeer(s);
-    if (!openInHost(s, state)) return;
+    if (!openInHost(s, state))
+        return;
     for (auto _ : state) {
         const uint64_t t0 = platform::monotonicNanoseconds();
         RhinoApp().RunScript(u"Vantro Start");
-        if (!waitForWakeUp(s)) state.SkipWithError("no wake-up");
+        if (!waitForWakeUp(s))
+            state.SkipWithError("no wake-up");
         state.SetIterationTime(static_cast<double>(platform::monotonicNanoseconds() - t0) * 1e-9);
         RhinoApp().RunScript(u"Vantro Stop");
     }
@@ -166,19 +170,22 @@ BENCHMARK(BM_VantroStart2M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseMa
 void BM_FirstFullSync2M(benchmark::State& state) {
     Setting& s = setting();
     startPeer(s);
-    if (!openInHost(s, state)) return;
+    if (!openInHost(s, state))
+        return;
     CRhinoDoc* doc = RhinoApp().ActiveDoc();
     for (auto _ : state) {
         VantroAPI::LiveConnection link;
         MaterialManager materials(&link);
         RHScene scene(&link, &materials);
         const uint64_t t0 = platform::monotonicNanoseconds();
-        if (link.Create(u"bench-plugin-baseline.dae", 5000) != 0) state.SkipWithError("no connection");
+        if (link.Create(u"bench-plugin-baseline.dae", 5000) != 0)
+            state.SkipWithError("no connection");
         materials.LoadMaterials(doc);
         scene.unitScale = 0.001f;
         scene.Load(doc, nullptr, false);
         scene.ReleaseScene();
-        if (!waitForWakeUp(s)) state.SkipWithError("no wake-up");
+        if (!waitForWakeUp(s))
+            state.SkipWithError("no wake-up");
         state.SetIterationTime(static_cast<double>(platform::monotonicNanoseconds() - t0) * 1e-9);
         scene.Clear();
         materials.Clear();
@@ -189,22 +196,26 @@ BENCHMARK(BM_FirstFullSync2M)->Unit(benchmark::kMillisecond)->Iterations(3)->Use
 
 double runSeconds(const std::string& command) {
     const uint64_t t0 = platform::monotonicNanoseconds();
-    if (std::system(command.c_str()) != 0) return -1;
+    if (std::system(command.c_str()) != 0)
+        return -1;
     return static_cast<double>(platform::monotonicNanoseconds() - t0) * 1e-9;
 }
 
 // Whole host processes on an empty document: start-up, plug-in load (when given), exit.
 void BM_HostStartupWithPlugin(benchmark::State& state) {
     setting();
-    const std::string command = std::string(VANTRO_HOST_PATH) + " --plugin " + VANTRO_PLUGIN_PATH + " -c Quit >/dev/null";
-    for (auto _ : state) state.SetIterationTime(runSeconds(command));
+    const std::string command =
+        std::string(VANTRO_HOST_PATH) + " --plugin " + VANTRO_PLUGIN_PATH + " -c Quit >/dev/null";
+    for (auto _ : state)
+        state.SetIterationTime(runSeconds(command));
 }
 BENCHMARK(BM_HostStartupWithPlugin)->Unit(benchmark::kMillisecond)->Iterations(10)->UseManualTime();
 
 void BM_HostStartup(benchmark::State& state) {
     setting();
     const std::string command = std::string(VANTRO_HOST_PATH) + " -c Quit >/dev/null";
-    for (auto _ : state) state.SetIterationTime(runSeconds(command));
+    for (auto _ : state)
+        state.SetIterationTime(runSeconds(command));
 }
 BENCHMARK(BM_HostStartup)->Unit(benchmark::kMillisecond)->Iterations(10)->UseManualTime();
 
@@ -212,7 +223,8 @@ BENCHMARK(BM_HostStartup)->Unit(benchmark::kMillisecond)->Iterations(10)->UseMan
 uint64_t statusBytes(const std::string& field) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-        if (line.rfind(field + ":", 0) == 0) return std::stoull(line.substr(field.size() + 1)) * 1024;
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stoull(line.substr(field.size() + 1)) * 1024;
     return 0;
 }
 
@@ -220,20 +232,22 @@ uint64_t statusBytes(const std::string& field) {
 // the link) and the buffers (named after this process).
 uint64_t mappingBytes(const std::string& linkName) {
     const std::string main = platform::SharedMemory::posixName(platform::fromUtf8(linkName)).substr(1);
-    std::string buffers = platform::SharedMemory::posixName(u"VantroAPI/" +
-                                                            platform::fromUtf8(std::to_string(::getpid())) + u"/");
+    std::string buffers =
+        platform::SharedMemory::posixName(u"VantroAPI/" + platform::fromUtf8(std::to_string(::getpid())) + u"/");
     buffers = buffers.substr(1);
     uint64_t bytes = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(platform::SharedMemory::kDirectory)) {
         const std::string name = entry.path().filename().string();
-        if (name == main || name.rfind(buffers, 0) == 0) bytes += entry.file_size();
+        if (name == main || name.rfind(buffers, 0) == 0)
+            bytes += entry.file_size();
     }
     return bytes;
 }
 
 void reportMemory() {
     Setting& s = setting();
-    if (!s.peer || !RhinoApp().ActiveDoc()) return;
+    if (!s.peer || !RhinoApp().ActiveDoc())
+        return;
     // Peak resident memory is reset (clear_refs 5) so that it covers the link only.
     std::ofstream("/proc/self/clear_refs") << "5";
     const uint64_t before = statusBytes("VmRSS");
@@ -243,10 +257,11 @@ void reportMemory() {
     const uint64_t mapped = mappingBytes(link);
     const uint64_t peak = statusBytes("VmHWM");
     RhinoApp().RunScript(u"Vantro Stop");
-    std::printf("\nrunning link, 2 M triangles: peak resident %.1f MB; document open before the start %.1f MB + "
-                "link mappings %.1f MB = %.1f MB; peak / (document + mappings) = %.2fx (goal <= 1.2x)\n",
-                peak / 1e6, before / 1e6, mapped / 1e6, (before + mapped) / 1e6,
-                static_cast<double>(peak) / static_cast<double>(before + mapped));
+    std::printf(
+        "\nrunning link, 2 M triangles: peak resident %.1f MB; document open before the start %.1f MB + "
+        "link mappings %.1f MB = %.1f MB; peak / (document + mappings) = %.2fx (goal <= 1.2x)\n",
+        peak / 1e6, before / 1e6, mapped / 1e6, (before + mapped) / 1e6,
+        static_cast<double>(peak) / static_cast<double>(before + mapped));
 }
 
 }  // namespace
@@ -254,7 +269,8 @@ void reportMemory() {
 int main(int argc, char** argv) {
     const int status = vantro::bench::runWithRatios(
         argc, argv,
-        {{"BM_VantroStart2M", "BM_FirstFullSync2M", "Vantro Start until the wake-up vs the first full sync alone (goal <= 1.3x)"},
+        {{"BM_VantroStart2M", "BM_FirstFullSync2M",
+          "Vantro Start until the wake-up vs the first full sync alone (goal <= 1.3x)"},
          {"BM_HostStartupWithPlugin", "BM_HostStartup", "host start-up with the plug-in vs without it"}});
     reportMemory();
     RhinoApp().CloseRhino();

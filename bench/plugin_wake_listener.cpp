@@ -18,7 +18,8 @@ int main() {
     info.className = u"VELORA START";
     info.title = u"Velora 8.3.0";
     platform::Window window;
-    if (!platform::Window::publish(info, window)) return 1;
+    if (!platform::Window::publish(info, window))
+        return 1;
     std::printf("READY window=%llu\n", static_cast<unsigned long long>(window.handle()));
     const uint32_t parent = static_cast<uint32_t>(getppid());
     unsigned wakes = 0;
@@ -28,7 +29,8 @@ int main() {
             ++idle;
             continue;
         }
-        if (message.message == 0x8729) std::printf("WAKE %u\n", ++wakes);
+        if (message.message == 0x8729)
+            std::printf("WAKE %u\n", ++wakes);
     }
     return 0;
 }

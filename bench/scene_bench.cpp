@@ -132,7 +132,8 @@ void BM_MemcpySourceArrays(benchmark::State& state) {
             benchmark::DoNotOptimize(targets[i]);
         }
         benchmark::ClobberMemory();
-        for (void* t : targets) std::free(t);
+        for (void* t : targets)
+            std::free(t);
     }
     state.SetItemsProcessed(state.iterations() * mesh.VertexCount());
 }
@@ -158,21 +159,22 @@ void dropLoadedScene() { loadedSceneHolder().reset(); }
 
 LoadedScene& loadedScene() {
     std::unique_ptr<LoadedScene>& holder = loadedSceneHolder();
-    if (!holder) holder = [] {
-        auto l = std::make_unique<LoadedScene>();
-        generateLargeDocument(l->doc, 100, 20000);
-        l->fixture = std::make_unique<SceneSyncFixture>();
-        SceneSyncFixture& f = *l->fixture;
-        f.materials.LoadMaterials(&l->doc);
-        f.scene.Load(&l->doc, nullptr, false);
-        f.scene.LockScene(1000);
-        f.link.Lock(1'000'000);
-        f.materials.SendPending();
-        f.link.Unlock();
-        while (!updatePass(f)) {}
-        l->sizes = geometrySizes(f.scene);
-        return l;
-    }();
+    if (!holder)
+        holder = [] {
+            auto l = std::make_unique<LoadedScene>();
+            generateLargeDocument(l->doc, 100, 20000);
+            l->fixture = std::make_unique<SceneSyncFixture>();
+            SceneSyncFixture& f = *l->fixture;
+            f.materials.LoadMaterials(&l->doc);
+            f.scene.Load(&l->doc, nullptr, false);
+            f.scene.LockScene(1000);
+            f.link.Lock(1'000'000);
+            f.materials.SendPending();
+            f.link.Unlock();
+            while (!updatePass(f)) {}
+            l->sizes = geometrySizes(f.scene);
+            return l;
+        }();
     return *holder;
 }
 
@@ -182,12 +184,14 @@ void BM_FullRewriteWarm(benchmark::State& state) {
     SceneSyncFixture& f = *l.fixture;
     for (auto _ : state) {
         state.PauseTiming();
-        for (const auto& [material, set] : f.scene.materialMeshes) f.scene.pendingMaterials.insert(material);
+        for (const auto& [material, set] : f.scene.materialMeshes)
+            f.scene.pendingMaterials.insert(material);
         state.ResumeTiming();
         while (!updatePass(f)) {}
     }
     uint64_t bytes = 0;
-    for (uint64_t s : l.sizes) bytes += s;
+    for (uint64_t s : l.sizes)
+        bytes += s;
     state.SetBytesProcessed(int64_t(state.iterations() * bytes));
 }
 BENCHMARK(BM_FullRewriteWarm)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -197,9 +201,11 @@ void BM_MemcpyWarm(benchmark::State& state) {
     LoadedScene& l = loadedScene();
     std::vector<std::vector<uint8_t>> sources, targets;
     uint64_t bytes = 0;
-    for (uint64_t s : l.sizes) sources.emplace_back(s, 7), targets.emplace_back(s, 1), bytes += s;
+    for (uint64_t s : l.sizes)
+        sources.emplace_back(s, 7), targets.emplace_back(s, 1), bytes += s;
     for (auto _ : state) {
-        for (size_t k = 0; k < l.sizes.size(); ++k) std::memcpy(targets[k].data(), sources[k].data(), l.sizes[k]);
+        for (size_t k = 0; k < l.sizes.size(); ++k)
+            std::memcpy(targets[k].data(), sources[k].data(), l.sizes[k]);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(int64_t(state.iterations() * bytes));
@@ -207,7 +213,8 @@ void BM_MemcpyWarm(benchmark::State& state) {
 BENCHMARK(BM_MemcpyWarm)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0.0;
+    if (values.empty())
+        return 0.0;
     std::sort(values.begin(), values.end());
     const size_t index = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
     return values[index];
@@ -234,8 +241,10 @@ std::vector<uint64_t> geometrySizes(RHScene& scene) {
     std::vector<uint64_t> sizes;
     for (const auto& [material, set] : scene.materialMeshes) {
         uint64_t v = 0, i = 0;
-        for (const MeshInfo* mi : set) v += mi->vertexCount * (mi->twoSided ? 2 : 1), i += mi->indexCount * (mi->twoSided ? 2 : 1);
-        if (v) sizes.push_back(GeometryBufferBytes(v, i));
+        for (const MeshInfo* mi : set)
+            v += mi->vertexCount * (mi->twoSided ? 2 : 1), i += mi->indexCount * (mi->twoSided ? 2 : 1);
+        if (v)
+            sizes.push_back(GeometryBufferBytes(v, i));
     }
     return sizes;
 }
@@ -255,13 +264,16 @@ void fullSync() {
         f.link.Unlock();
         const std::vector<uint64_t> sizes = geometrySizes(f.scene);
         bytes = 0;
-        for (uint64_t s : sizes) bytes += s;
+        for (uint64_t s : sizes)
+            bytes += s;
         triangles = 0;
-        for (const auto& [id, mi] : f.scene.meshes) triangles += mi->indexCount / 3;
+        for (const auto& [id, mi] : f.scene.meshes)
+            triangles += mi->indexCount / 3;
         // One source per material, as the scene copies from each material's own meshes
         // (a single reused source would sit in the cache and flatter the baseline).
         std::vector<std::vector<uint8_t>> sources;
-        for (uint64_t s : sizes) sources.emplace_back(s, 7);
+        for (uint64_t s : sizes)
+            sources.emplace_back(s, 7);
 
         fresh.push_back(updateUntilComplete(f));
         // Baseline: the same bytes into shared mappings created for them (twice the
@@ -274,14 +286,18 @@ void fullSync() {
             ids.push_back(id);
         }
         freshBase.push_back(nowMs() - start);
-        for (uint32_t id : ids) f.link.DestroyBuffer(id);
+        for (uint32_t id : ids)
+            f.link.DestroyBuffer(id);
 
-        for (const auto& [material, set] : f.scene.materialMeshes) f.scene.pendingMaterials.insert(material);
+        for (const auto& [material, set] : f.scene.materialMeshes)
+            f.scene.pendingMaterials.insert(material);
         warm.push_back(updateUntilComplete(f));
         std::vector<std::vector<uint8_t>> targets;
-        for (uint64_t s : sizes) targets.emplace_back(s, 1);  // touched: warm
+        for (uint64_t s : sizes)
+            targets.emplace_back(s, 1);  // touched: warm
         start = nowMs();
-        for (size_t k = 0; k < sizes.size(); ++k) std::memcpy(targets[k].data(), sources[k].data(), sizes[k]);
+        for (size_t k = 0; k < sizes.size(); ++k)
+            std::memcpy(targets[k].data(), sources[k].data(), sizes[k]);
         benchmark::ClobberMemory();
         warmBase.push_back(nowMs() - start);
     }
@@ -289,8 +305,10 @@ void fullSync() {
     const double c = percentile(warm, 0.5), d = percentile(warmBase, 0.5);
     std::printf("full sync: %llu triangles, %.1f MB over 100 materials (median of 3)\n",
                 static_cast<unsigned long long>(triangles), double(bytes) / 1e6);
-    std::printf("  first sync (buffers created): %.1f ms; memcpy into fresh shared mappings: %.1f ms; ratio %.2f (goal <= 1.5)\n",
-                a, b, a / b);
+    std::printf(
+        "  first sync (buffers created): %.1f ms; memcpy into fresh shared mappings: %.1f ms; ratio %.2f (goal <= "
+        "1.5)\n",
+        a, b, a / b);
     std::printf("  second full rewrite: %.1f ms; memcpy into warm memory: %.1f ms; ratio %.2f (goal <= 1.5)\n", c, d,
                 c / d);
 }
@@ -313,7 +331,7 @@ void editLatency() {
     std::mt19937 random(5);
     std::vector<double> latencies;
     for (int edit = 0; edit < 200; ++edit) {
-        f.waitUntilSent();  // holds the scene
+        f.waitUntilSent();                 // holds the scene
         f.reader->waitForLine("WAKE", 1);  // drain a stray wake-up
         const CRhinoObject* o = objects[random() % objects.size()];
         f.reAdd(unused, {o});
@@ -324,18 +342,20 @@ void editLatency() {
         for (int tries = 0; tries < 10; ++tries) {
             const std::string line = f.reader->waitForLine("WAKE n=", 5000);
             const size_t at = line.find("ns=");
-            if (at == std::string::npos) break;
+            if (at == std::string::npos)
+                break;
             const uint64_t received = std::stoull(line.substr(at + 3));
-            if (received < released) continue;
+            if (received < released)
+                continue;
             latencies.push_back(double(received - released) / 1e6);
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % 40));
     }
-    std::printf("edit latency (ReleaseScene to the reader's wake-up), %zu edits: p50 %.1f ms, p99 %.1f ms, max %.1f ms "
-                "(goal p99 < 60 ms)\n",
-                latencies.size(), percentile(latencies, 0.5), percentile(latencies, 0.99),
-                percentile(latencies, 1.0));
+    std::printf(
+        "edit latency (ReleaseScene to the reader's wake-up), %zu edits: p50 %.1f ms, p99 %.1f ms, max %.1f ms "
+        "(goal p99 < 60 ms)\n",
+        latencies.size(), percentile(latencies, 0.5), percentile(latencies, 0.99), percentile(latencies, 1.0));
 }
 
 void lockSceneWait() {
@@ -348,7 +368,8 @@ void lockSceneWait() {
     std::mt19937 random(9);
     std::vector<double> waits;
     for (int k = 0; k < 200; ++k) {
-        for (const auto& [material, set] : f.scene.materialMeshes) f.scene.pendingMaterials.insert(material);
+        for (const auto& [material, set] : f.scene.materialMeshes)
+            f.scene.pendingMaterials.insert(material);
         f.scene.ReleaseScene();
         // Wait for the worker to be inside a cycle (it holds the link lock then).
         const double give = nowMs() + 1000;
@@ -356,12 +377,14 @@ void lockSceneWait() {
             platform::yieldThread();
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
         const double start = nowMs();
-        if (!f.scene.LockScene(1000)) continue;
+        if (!f.scene.LockScene(1000))
+            continue;
         waits.push_back(nowMs() - start);
     }
-    std::printf("LockScene wait while the worker is mid-cycle, %zu samples: p50 %.2f ms, p99 %.2f ms, max %.2f ms "
-                "(goal p99 < 10 ms)\n",
-                waits.size(), percentile(waits, 0.5), percentile(waits, 0.99), percentile(waits, 1.0));
+    std::printf(
+        "LockScene wait while the worker is mid-cycle, %zu samples: p50 %.2f ms, p99 %.2f ms, max %.2f ms "
+        "(goal p99 < 10 ms)\n",
+        waits.size(), percentile(waits, 0.5), percentile(waits, 0.99), percentile(waits, 1.0));
 }
 
 }  // namespace
@@ -381,12 +404,15 @@ int main(int argc, char** argv) {
         {{"BM_CreateMeshInfo", "BM_MemcpySourceArrays", "mesh conversion vs memcpy of the source arrays (goal <= 3)"},
          {"BM_ConvertMeshKnownTopology", "BM_MemcpySourceArrays",
           "conversion without the SDK's topology queries vs memcpy of the source arrays"},
-         {"BM_SdkTopologyQueries", "BM_MemcpySourceArrays", "the SDK's SolidOrientation + IsClosed alone, analysed before"},
-         {"BM_SdkTopologyQueriesFirst", "BM_MemcpySourceArrays", "the SDK's SolidOrientation + IsClosed, first analysis"},
+         {"BM_SdkTopologyQueries", "BM_MemcpySourceArrays",
+          "the SDK's SolidOrientation + IsClosed alone, analysed before"},
+         {"BM_SdkTopologyQueriesFirst", "BM_MemcpySourceArrays",
+          "the SDK's SolidOrientation + IsClosed, first analysis"},
          {"BM_FullRewriteWarm", "BM_MemcpyWarm",
           "second full rewrite of 2M triangles into existing buffers vs memcpy into warm memory (goal <= 1.5)"}});
     dropLoadedScene();
-    if (code != 0 || !endToEnd) return code;
+    if (code != 0 || !endToEnd)
+        return code;
     fullSync();
     editLatency();
     lockSceneWait();

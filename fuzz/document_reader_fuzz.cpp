@@ -16,8 +16,8 @@ namespace {
 
 bool isEmpty(const CRhinoDoc& doc) {
     ON_SimpleArray<CRhinoView*> views;
-    return doc.m_layer_table.LayerCount() == 0 && doc.m_material_table.MaterialCount() == 0 &&
-           doc.Objects().empty() && doc.m_instance_definition_table.InstanceDefinitionCount() == 0 &&
+    return doc.m_layer_table.LayerCount() == 0 && doc.m_material_table.MaterialCount() == 0 && doc.Objects().empty() &&
+           doc.m_instance_definition_table.InstanceDefinitionCount() == 0 &&
            doc.m_texture_mapping_table.TextureMappingCount() == 0 && doc.m_bitmap_table.BitmapCount() == 0 &&
            doc.GetViewList(views) == 0;
 }
@@ -29,12 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CRhinoDoc doc;
     const vantro::docio::DocumentLoadResult result = vantro::docio::readDocumentJson(text, "fuzz.json", doc);
     if (!result.ok) {
-        if (result.error.empty() || !isEmpty(doc)) std::abort();
+        if (result.error.empty() || !isEmpty(doc))
+            std::abort();
         return 0;
     }
     const std::string written = vantro::docio::writeDocumentJson(doc);
     CRhinoDoc again;
-    if (!vantro::docio::readDocumentJson(written, "written.json", again).ok) std::abort();
-    if (vantro::docio::writeDocumentJson(again) != written) std::abort();
+    if (!vantro::docio::readDocumentJson(written, "written.json", again).ok)
+        std::abort();
+    if (vantro::docio::writeDocumentJson(again) != written)
+        std::abort();
     return 0;
 }

@@ -43,7 +43,8 @@ ON_Mesh boxMesh(const ON_3dPoint& a, const ON_3dPoint& b) {
     ON_3dPoint lo, hi;
     ordered(a, b, lo, hi);
     ON_Mesh mesh;
-    for (const Side& side : kSides) appendSide(mesh, lo, hi, side);
+    for (const Side& side : kSides)
+        appendSide(mesh, lo, hi, side);
     mesh.ComputeFaceNormals();
     return mesh;
 }

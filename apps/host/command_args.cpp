@@ -16,9 +16,8 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool isOptionKey(std::string_view key) {
-    return !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    });
+    return !key.empty() &&
+           std::all_of(key.begin(), key.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
 }
 
 // Splits "a,b,c" into exactly n parts; false when the count differs.
@@ -28,7 +27,8 @@ bool splitCommas(std::string_view text, size_t n, std::vector<std::string_view>&
     while (true) {
         const size_t comma = text.find(',', start);
         parts.push_back(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-        if (comma == std::string_view::npos) break;
+        if (comma == std::string_view::npos)
+            break;
         start = comma + 1;
     }
     return parts.size() == n;
@@ -42,7 +42,8 @@ std::optional<std::array<double, 3>> parseTriple(std::string_view text, const ch
     for (size_t i = 0; ok && i < 3; ++i) {
         const auto v = parseNumber(parts[i], partError);
         ok = v.has_value();
-        if (ok) values[i] = *v;
+        if (ok)
+            values[i] = *v;
     }
     if (!ok) {
         error = std::string("expected ") + what + " x,y,z (three numbers), got " + inQuotes(text);
@@ -96,7 +97,8 @@ CommandArgs::CommandArgs(const std::vector<Word>& words) {
 
 const std::string* CommandArgs::option(std::string_view key) const {
     for (auto it = options_.rbegin(); it != options_.rend(); ++it)
-        if (sameWord(it->key, key)) return &it->value;
+        if (sameWord(it->key, key))
+            return &it->value;
     return nullptr;
 }
 
@@ -123,7 +125,8 @@ std::optional<double> parseNumber(std::string_view text, std::string& error) {
     double value = 0.0;
     const char* end = text.data() + text.size();
     const char* begin = text.data();
-    if (!text.empty() && text.front() == '+') ++begin;
+    if (!text.empty() && text.front() == '+')
+        ++begin;
     const auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::general);
     if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) {
         error = "expected a number, got " + inQuotes(text);
@@ -146,13 +149,15 @@ std::optional<long long> parseInteger(std::string_view text, long long min, long
 
 std::optional<ON_3dPoint> parsePoint(std::string_view text, std::string& error) {
     const auto v = parseTriple(text, "a point", error);
-    if (!v) return std::nullopt;
+    if (!v)
+        return std::nullopt;
     return ON_3dPoint((*v)[0], (*v)[1], (*v)[2]);
 }
 
 std::optional<ON_3dVector> parseVector(std::string_view text, std::string& error) {
     const auto v = parseTriple(text, "a vector", error);
-    if (!v) return std::nullopt;
+    if (!v)
+        return std::nullopt;
     return ON_3dVector((*v)[0], (*v)[1], (*v)[2]);
 }
 
@@ -164,7 +169,8 @@ std::optional<ON_Color> parseColor(std::string_view text, std::string& error) {
     for (size_t i = 0; ok && i < 3; ++i) {
         const auto v = parseInteger(parts[i], 0, 255, partError);
         ok = v.has_value();
-        if (ok) rgb[i] = static_cast<int>(*v);
+        if (ok)
+            rgb[i] = static_cast<int>(*v);
     }
     if (!ok) {
         error = "expected a colour r,g,b (three whole numbers 0 to 255), got " + inQuotes(text);
@@ -175,31 +181,35 @@ std::optional<ON_Color> parseColor(std::string_view text, std::string& error) {
 
 std::optional<bool> parseSwitch(std::string_view text, std::string& error) {
     for (std::string_view on : {"on", "yes", "true", "1"})
-        if (sameWord(text, on)) return true;
+        if (sameWord(text, on))
+            return true;
     for (std::string_view off : {"off", "no", "false", "0"})
-        if (sameWord(text, off)) return false;
+        if (sameWord(text, off))
+            return false;
     error = "expected on or off, got " + inQuotes(text);
     return std::nullopt;
 }
 
 std::optional<ON::LengthUnitSystem> parseUnits(std::string_view text, std::string& error) {
     for (const auto& word : docio::kUnitWords)
-        if (sameWord(word.text, text)) return word.value;
+        if (sameWord(word.text, text))
+            return word.value;
     error = "expected a unit (" + docio::wordList(docio::kUnitWords) + "), got " + inQuotes(text);
     return std::nullopt;
 }
 
-std::optional<size_t> parseChoice(std::string_view text, std::span<const std::string_view> words,
-                                  std::string& error) {
+std::optional<size_t> parseChoice(std::string_view text, std::span<const std::string_view> words, std::string& error) {
     size_t index = 0;
     for (std::string_view word : words) {
-        if (sameWord(word, text)) return index;
+        if (sameWord(word, text))
+            return index;
         ++index;
     }
     std::string list;
     index = 0;
     for (std::string_view word : words) {
-        if (index > 0) list += index + 1 == words.size() ? " or " : ", ";
+        if (index > 0)
+            list += index + 1 == words.size() ? " or " : ", ";
         list += word;
         ++index;
     }

@@ -83,8 +83,7 @@ std::optional<bool> parseSwitch(std::string_view text, std::string& error);
 std::optional<ON::LengthUnitSystem> parseUnits(std::string_view text, std::string& error);
 
 // One of the words (case ignored); the index of the match. The message lists them.
-std::optional<size_t> parseChoice(std::string_view text, std::span<const std::string_view> words,
-                                  std::string& error);
+std::optional<size_t> parseChoice(std::string_view text, std::span<const std::string_view> words, std::string& error);
 inline std::optional<size_t> parseChoice(std::string_view text, std::initializer_list<std::string_view> words,
                                          std::string& error) {
     return parseChoice(text, std::span<const std::string_view>(words.begin(), words.size()), error);

@@ -16,9 +16,11 @@ std::string_view verbOf(std::string_view name) {
 
 const CommandSpec* CommandTable::find(const std::vector<Word>& words, size_t& consumed) const {
     consumed = 0;
-    if (words.empty() || words[0].quoted) return nullptr;
+    if (words.empty() || words[0].quoted)
+        return nullptr;
     for (const CommandSpec& spec : specs_) {
-        if (!sameWord(familyOf(spec.name), words[0].text)) continue;
+        if (!sameWord(familyOf(spec.name), words[0].text))
+            continue;
         const std::string_view verb = verbOf(spec.name);
         if (verb.empty()) {
             consumed = 1;
@@ -35,13 +37,15 @@ const CommandSpec* CommandTable::find(const std::vector<Word>& words, size_t& co
 std::vector<const CommandSpec*> CommandTable::family(std::string_view word) const {
     std::vector<const CommandSpec*> members;
     for (const CommandSpec& spec : specs_)
-        if (!verbOf(spec.name).empty() && sameWord(familyOf(spec.name), word)) members.push_back(&spec);
+        if (!verbOf(spec.name).empty() && sameWord(familyOf(spec.name), word))
+            members.push_back(&spec);
     return members;
 }
 
 const CommandSpec* CommandTable::byName(std::string_view name) const {
     for (const CommandSpec& spec : specs_)
-        if (sameWord(spec.name, name)) return &spec;
+        if (sameWord(spec.name, name))
+            return &spec;
     return nullptr;
 }
 

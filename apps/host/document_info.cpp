@@ -36,10 +36,13 @@ template <class Entry>
 std::string tableLine(const char* label, int count, Entry entry, std::string detail = {}) {
     int live = 0;
     for (int i = 0; i < count; ++i)
-        if (!entry(i).IsDeleted()) ++live;
+        if (!entry(i).IsDeleted())
+            ++live;
     std::string line = std::string(label) + ": " + std::to_string(live);
-    if (!detail.empty()) line += " (" + detail + ")";
-    if (live < count) line += "; deleted " + std::to_string(count - live);
+    if (!detail.empty())
+        line += " (" + detail + ")";
+    if (live < count)
+        line += "; deleted " + std::to_string(count - live);
     return line;
 }
 
@@ -47,12 +50,14 @@ std::string objectsLine(const CRhinoDoc& doc) {
     std::map<std::string, int> byType;
     int total = 0;
     for (const CRhinoObject* object : doc.Objects()) {
-        if (!isModelObject(*object) || object->IsDeleted()) continue;
+        if (!isModelObject(*object) || object->IsDeleted())
+            continue;
         ++byType[std::string(objectTypeWord(object->ObjectType()))];
         ++total;
     }
     std::string line = "Objects: " + std::to_string(total);
-    if (byType.empty()) return line;
+    if (byType.empty())
+        return line;
     line += " (";
     for (auto it = byType.begin(); it != byType.end(); ++it)
         line += (it == byType.begin() ? "" : ", ") + it->first + " " + std::to_string(it->second);
@@ -62,7 +67,8 @@ std::string objectsLine(const CRhinoDoc& doc) {
 std::string countLine(const CRhinoDoc& doc, const char* label, bool (*counts)(const CRhinoObject&)) {
     int n = 0;
     for (const CRhinoObject* object : doc.Objects())
-        if (isModelObject(*object) && counts(*object)) ++n;
+        if (isModelObject(*object) && counts(*object))
+            ++n;
     return std::string(label) + ": " + std::to_string(n);
 }
 
@@ -70,20 +76,23 @@ std::string layersLine(const CRhinoDoc& doc) {
     const CRhinoLayerTable& table = doc.m_layer_table;
     std::string hidden;
     for (int i = 0; i < table.LayerCount(); ++i) {
-        if (table[i].IsDeleted() || table.LayerIsVisible(i)) continue;
+        if (table[i].IsDeleted() || table.LayerIsVisible(i))
+            continue;
         hidden += (hidden.empty() ? "hidden: " : ", ") + name(table[i].Name());
     }
-    return tableLine("Layers", table.LayerCount(), [&](int i) -> const ON_Layer& { return table[i]; }, hidden);
+    return tableLine(
+        "Layers", table.LayerCount(), [&](int i) -> const ON_Layer& { return table[i]; }, hidden);
 }
 
 std::string blocksLine(const CRhinoDoc& doc) {
     const CRhinoInstanceDefinitionTable& table = doc.m_instance_definition_table;
     int members = 0;
     for (int i = 0; i < table.InstanceDefinitionCount(); ++i)
-        if (!table[i].IsDeleted()) members += table[i].ObjectCount();
-    return tableLine("Instance definitions", table.InstanceDefinitionCount(),
-                     [&](int i) -> const ON_InstanceDefinition& { return table[i]; },
-                     std::to_string(members) + " objects");
+        if (!table[i].IsDeleted())
+            members += table[i].ObjectCount();
+    return tableLine(
+        "Instance definitions", table.InstanceDefinitionCount(),
+        [&](int i) -> const ON_InstanceDefinition& { return table[i]; }, std::to_string(members) + " objects");
 }
 
 std::string viewsLine(const CRhinoDoc& doc) {
@@ -106,8 +115,10 @@ std::string unitsWord(ON::LengthUnitSystem units) {
 // "box=x0,y0,z0..x1,y1,z1" over the meshes the object carries; empty without vertices.
 std::string boundingBox(const CRhinoObject& object) {
     std::vector<const ON_Mesh*> meshes;
-    if (const CRhinoMeshObject* meshObject = CRhinoMeshObject::Cast(&object)) meshes.push_back(meshObject->Mesh());
-    for (const auto& mesh : object.RenderMeshes()) meshes.push_back(mesh.get());
+    if (const CRhinoMeshObject* meshObject = CRhinoMeshObject::Cast(&object))
+        meshes.push_back(meshObject->Mesh());
+    for (const auto& mesh : object.RenderMeshes())
+        meshes.push_back(mesh.get());
     bool any = false;
     ON_3dPoint lo, hi;
     for (const ON_Mesh* mesh : meshes) {
@@ -118,7 +129,8 @@ std::string boundingBox(const CRhinoObject& object) {
             any = true;
         }
     }
-    if (!any) return {};
+    if (!any)
+        return {};
     return " box=" + numberText(lo.x) + "," + numberText(lo.y) + "," + numberText(lo.z) + ".." + numberText(hi.x) +
            "," + numberText(hi.y) + "," + numberText(hi.z);
 }
@@ -158,14 +170,20 @@ std::vector<std::string> documentSummary(const CRhinoDoc& doc) {
 std::vector<std::string> objectListing(const CRhinoDoc& doc) {
     std::vector<std::string> lines;
     for (const CRhinoObject* object : doc.Objects()) {
-        if (!isModelObject(*object)) continue;
+        if (!isModelObject(*object))
+            continue;
         const ON_3dmObjectAttributes& a = object->Attributes();
         std::string line = describeObject(*object) + " layer=" + std::to_string(a.m_layer_index) + " " + materialRef(a);
-        if (object->IsHidden()) line += " hidden";
-        if (!a.IsVisible()) line += " invisible";
-        if (object->IsLocked()) line += " locked";
-        if (object->IsSelected()) line += " selected";
-        if (object->IsDeleted()) line += " deleted";
+        if (object->IsHidden())
+            line += " hidden";
+        if (!a.IsVisible())
+            line += " invisible";
+        if (object->IsLocked())
+            line += " locked";
+        if (object->IsSelected())
+            line += " selected";
+        if (object->IsDeleted())
+            line += " deleted";
         if (const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(object))
             line += " block=" + ON_UuidToString(instance->InstanceDefinitionId()).ToUtf8();
         line += boundingBox(*object);
@@ -180,8 +198,10 @@ std::vector<std::string> layerListing(const CRhinoDoc& doc) {
     for (int i = 0; i < table.LayerCount(); ++i) {
         const CRhinoLayer& layer = table[i];
         std::string line = std::to_string(i) + " " + name(layer.Name()) + (layer.IsVisible() ? " visible" : " off");
-        if (layer.IsLocked()) line += " locked";
-        if (layer.IsDeleted()) line += " deleted";
+        if (layer.IsLocked())
+            line += " locked";
+        if (layer.IsDeleted())
+            line += " deleted";
         line += " color=" + colorText(layer.Color()) + " material=" + std::to_string(layer.RenderMaterialIndex());
         if (ON_UuidIsNotNil(layer.ParentLayerId()))
             line += " parent=" + std::to_string(table.FindLayerFromId(layer.ParentLayerId(), false));
@@ -225,9 +245,10 @@ std::vector<std::string> blockListing(const CRhinoDoc& doc) {
     for (int i = 0; i < table.InstanceDefinitionCount(); ++i) {
         const CRhinoInstanceDefinition& block = table[i];
         std::string line = std::to_string(i) + " " + name(block.Name()) + (block.IsDeleted() ? " deleted" : "") +
-                           " objects=" + std::to_string(block.ObjectCount()) + " uses=" +
-                           std::to_string(block.UseCount());
-        for (int k = 0; k < block.ObjectCount(); ++k) line += " @" + std::to_string(block.Object(k)->RuntimeSerialNumber());
+                           " objects=" + std::to_string(block.ObjectCount()) +
+                           " uses=" + std::to_string(block.UseCount());
+        for (int k = 0; k < block.ObjectCount(); ++k)
+            line += " @" + std::to_string(block.Object(k)->RuntimeSerialNumber());
         lines.push_back(line + " " + idText(block.Id()));
     }
     return lines;
@@ -244,11 +265,13 @@ std::vector<std::string> viewListing(const CRhinoDoc& doc) {
         const ON_3dPoint target = vp.TargetPoint();
         std::string line = std::to_string(i) + " " + name(viewport.Name()) +
                            (vp.IsPerspectiveProjection() ? " perspective" : " parallel");
-        if (views[i] == doc.ActiveView()) line += " active";
+        if (views[i] == doc.ActiveView())
+            line += " active";
         line += " camera=" + numberText(at.x) + "," + numberText(at.y) + "," + numberText(at.z);
         line += " target=" + numberText(target.x) + "," + numberText(target.y) + "," + numberText(target.z);
         double lens = 0.0;
-        if (vp.IsPerspectiveProjection() && vp.GetCamera35mmLensLength(&lens)) line += " lens=" + numberText(lens);
+        if (vp.IsPerspectiveProjection() && vp.GetCamera35mmLensLength(&lens))
+            line += " lens=" + numberText(lens);
         lines.push_back(line);
     }
     return lines;

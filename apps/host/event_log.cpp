@@ -49,7 +49,8 @@ std::string modeWord(ON::object_mode mode) { return std::string(docio::toWord(do
 std::string attributeChanges(const ON_3dmObjectAttributes& before, const ON_3dmObjectAttributes& after) {
     std::string changes;
     auto add = [&](const char* what, const std::string& from, const std::string& to) {
-        if (from == to) return;
+        if (from == to)
+            return;
         changes += (changes.empty() ? "" : ", ") + std::string(what) + " " + from + " -> " + to;
     };
     add("name", inQuotes(before.m_name.ToUtf8()), inQuotes(after.m_name.ToUtf8()));
@@ -58,7 +59,8 @@ std::string attributeChanges(const ON_3dmObjectAttributes& before, const ON_3dmO
     add("source", sourceWord(before.MaterialSource()), sourceWord(after.MaterialSource()));
     add("visible", onOff(before.IsVisible()), onOff(after.IsVisible()));
     add("mode", modeWord(before.Mode()), modeWord(after.Mode()));
-    if (!(before.m_rendering_attributes == after.m_rendering_attributes)) add("mappings", "old", "new");
+    if (!(before.m_rendering_attributes == after.m_rendering_attributes))
+        add("mappings", "old", "new");
     return changes;
 }
 
@@ -160,8 +162,8 @@ void EventLog::MaterialTableEvent(material_event event, const CRhinoMaterialTabl
     log("MaterialTableEvent " + tableEventWord(event) + " " + entryText(index, name));
 }
 
-void EventLog::TextureMappingTableEvent(texture_mapping_event event, const CRhinoTextureMappingTable& table,
-                                        int index, const ON_TextureMapping*) {
+void EventLog::TextureMappingTableEvent(texture_mapping_event event, const CRhinoTextureMappingTable& table, int index,
+                                        const ON_TextureMapping*) {
     log("TextureMappingTableEvent " + tableEventWord(event) + " " + entryText(index, table[index].Name()));
 }
 

@@ -17,10 +17,10 @@ void writeTo(std::FILE* stream, std::string_view text) { std::fwrite(text.data()
 
 int exitStatusOf(ExportOutcome::Kind kind) {
     switch (kind) {
-    case ExportOutcome::written: return kExitOk;
-    case ExportOutcome::cancelled: return kExitExportCancelled;
-    case ExportOutcome::unwritable: return kExitUnwritable;
-    case ExportOutcome::failed: break;
+        case ExportOutcome::written: return kExitOk;
+        case ExportOutcome::cancelled: return kExitExportCancelled;
+        case ExportOutcome::unwritable: return kExitUnwritable;
+        case ExportOutcome::failed: break;
     }
     return kExitExportFailed;
 }
@@ -33,10 +33,12 @@ ON_wString absoluteDocumentPath(const std::string& document) {
 
 int exportOpenDocument(const HostOptions& options) {
     ExportRequest request{options.output, options.overwrite, std::nullopt};
-    if (options.precision >= 0) request.precision = options.precision;
+    if (options.precision >= 0)
+        request.precision = options.precision;
     const ExportOutcome outcome = exportActiveDocument(request);
     if (outcome.kind == ExportOutcome::written) {
-        for (const std::string& line : exportReport(outcome)) writeTo(stdout, line + "\n");
+        for (const std::string& line : exportReport(outcome))
+            writeTo(stdout, line + "\n");
     } else {
         writeTo(stderr, "vantro-host export: " + outcome.message + "\n");
     }
@@ -52,7 +54,7 @@ int runExportAction(const HostOptions& options) {
     RhinoApp().InitRhino();
     // OpenDocument prints why a file cannot be read (to standard error, above).
     const int status = RhinoApp().OpenDocument(absoluteDocumentPath(options.document)) ? exportOpenDocument(options)
-                                                                                        : kExitStartFailed;
+                                                                                       : kExitStartFailed;
     RhinoApp().CloseRhino();
     RhinoApp().SetPrintSink(nullptr);
     std::fflush(stdout);

@@ -1,7 +1,7 @@
 // File commands: New, Open (with merge), Save, SaveAs (with the selected-only flag of
-// an export), Close, AutoSave and Export (the COLLADA export, model_export.h). The application raises the document events; the
-// formats (.json read and written, .3dm read) are those registered at start-up.
-// Paths are made absolute first: the document's path names its live link.
+// an export), Close, AutoSave and Export (the COLLADA export, model_export.h). The application raises the document
+// events; the formats (.json read and written, .3dm read) are those registered at start-up. Paths are made absolute
+// first: the document's path names its live link.
 
 #include <filesystem>
 
@@ -25,12 +25,14 @@ ON_wString absolutePath(const std::string& path) {
 std::string describeDocument(const CRhinoDoc& doc) {
     int objects = 0;
     for (const CRhinoObject* object : doc.Objects())
-        if (!object->IsDeleted() && !object->IsInstanceDefinitionGeometry()) ++objects;
+        if (!object->IsDeleted() && !object->IsInstanceDefinitionGeometry())
+            ++objects;
     return std::to_string(objects) + " object(s)";
 }
 
 Outcome newDocument(HostSession& session, const CommandArgs& args) {
-    if (args.count() != 0 || !args.options().empty()) return Outcome::bad("expected no arguments");
+    if (args.count() != 0 || !args.options().empty())
+        return Outcome::bad("expected no arguments");
     RhinoApp().NewDocument();
     session.message("New document.");
     return Outcome::ok();
@@ -38,51 +40,62 @@ Outcome newDocument(HostSession& session, const CommandArgs& args) {
 
 Outcome openDocument(HostSession& session, const CommandArgs& args) {
     std::string error;
-    if (args.count() != 1 || args[0].empty()) return Outcome::bad("expected a file");
-    if (!args.onlyOptions({"merge"}, error)) return Outcome::bad(error);
+    if (args.count() != 1 || args[0].empty())
+        return Outcome::bad("expected a file");
+    if (!args.onlyOptions({"merge"}, error))
+        return Outcome::bad(error);
     bool merge = false;
     if (const std::string* text = args.option("merge")) {
         const auto on = parseSwitch(*text, error);
-        if (!on) return Outcome::bad("merge: " + error);
+        if (!on)
+            return Outcome::bad("merge: " + error);
         merge = *on;
     }
     const ON_wString path = absolutePath(args[0]);
     // The application prints why an open failed; the active document stays as it was.
-    if (!RhinoApp().OpenDocument(path, merge)) return Outcome::fail();
-    session.message(std::string(merge ? "Merged \"" : "Opened \"") + path.ToUtf8() + "\": " +
-                    describeDocument(*session.document()) + " in the document.");
+    if (!RhinoApp().OpenDocument(path, merge))
+        return Outcome::fail();
+    session.message(std::string(merge ? "Merged \"" : "Opened \"") + path.ToUtf8() +
+                    "\": " + describeDocument(*session.document()) + " in the document.");
     return Outcome::ok();
 }
 
 Outcome saveTo(HostSession& session, const ON_wString& path, bool selectedOnly) {
-    if (!RhinoApp().SaveDocument(*session.document(), path, selectedOnly)) return Outcome::fail();
+    if (!RhinoApp().SaveDocument(*session.document(), path, selectedOnly))
+        return Outcome::fail();
     session.message(std::string(selectedOnly ? "Exported the selected objects to \"" : "Saved \"") + path.ToUtf8() +
                     "\".");
     return Outcome::ok();
 }
 
 Outcome saveDocument(HostSession& session, const CommandArgs& args) {
-    if (args.count() != 0 || !args.options().empty()) return Outcome::bad("expected no arguments");
+    if (args.count() != 0 || !args.options().empty())
+        return Outcome::bad("expected no arguments");
     const ON_wString path = session.document()->GetPathName();
-    if (path.IsEmpty()) return Outcome::fail("the document has never been saved; use SaveAs <file>");
+    if (path.IsEmpty())
+        return Outcome::fail("the document has never been saved; use SaveAs <file>");
     return saveTo(session, path, false);
 }
 
 Outcome saveDocumentAs(HostSession& session, const CommandArgs& args) {
     std::string error;
-    if (args.count() != 1 || args[0].empty()) return Outcome::bad("expected a file");
-    if (!args.onlyOptions({"selected"}, error)) return Outcome::bad(error);
+    if (args.count() != 1 || args[0].empty())
+        return Outcome::bad("expected a file");
+    if (!args.onlyOptions({"selected"}, error))
+        return Outcome::bad(error);
     bool selected = false;
     if (const std::string* text = args.option("selected")) {
         const auto on = parseSwitch(*text, error);
-        if (!on) return Outcome::bad("selected: " + error);
+        if (!on)
+            return Outcome::bad("selected: " + error);
         selected = *on;
     }
     return saveTo(session, absolutePath(args[0]), selected);
 }
 
 Outcome closeDocument(HostSession& session, const CommandArgs& args) {
-    if (args.count() != 0 || !args.options().empty()) return Outcome::bad("expected no arguments");
+    if (args.count() != 0 || !args.options().empty())
+        return Outcome::bad("expected no arguments");
     RhinoApp().CloseDocument();
     session.message("Closed the document.");
     return Outcome::ok();
@@ -90,15 +103,20 @@ Outcome closeDocument(HostSession& session, const CommandArgs& args) {
 
 Outcome autoSave(HostSession& session, const CommandArgs& args) {
     std::string error;
-    if (args.count() != 0) return Outcome::bad("expected no positional arguments");
-    if (!args.onlyOptions({"file"}, error)) return Outcome::bad(error);
+    if (args.count() != 0)
+        return Outcome::bad("expected no positional arguments");
+    if (!args.onlyOptions({"file"}, error))
+        return Outcome::bad(error);
     CRhinoAppFileSettings& settings = RhinoApp().AppSettings().FileSettings();
     if (const std::string* file = args.option("file")) {
-        if (file->empty()) return Outcome::bad("file: expected a path");
+        if (file->empty())
+            return Outcome::bad("file: expected a path");
         settings.SetAutoSaveFile(absolutePath(*file));
     }
-    if (!settings.AutoSaveEnabled()) return Outcome::fail("auto-save is switched off");
-    if (!RhinoApp().AutoSave()) return Outcome::fail();
+    if (!settings.AutoSaveEnabled())
+        return Outcome::fail("auto-save is switched off");
+    if (!RhinoApp().AutoSave())
+        return Outcome::fail();
     session.message("Auto-saved to \"" + settings.AutoSaveFile().ToUtf8() + "\".");
     return Outcome::ok();
 }
@@ -107,13 +125,17 @@ Outcome autoSave(HostSession& session, const CommandArgs& args) {
 // or with the document's proposal, as `vantro-host export` answers it.
 Outcome exportDocument(HostSession& session, const CommandArgs& args) {
     std::string error;
-    if (args.count() > 1 || (args.count() == 1 && args[0].empty())) return Outcome::bad("expected at most one file");
-    if (!args.onlyOptions({"overwrite"}, error)) return Outcome::bad(error);
+    if (args.count() > 1 || (args.count() == 1 && args[0].empty()))
+        return Outcome::bad("expected at most one file");
+    if (!args.onlyOptions({"overwrite"}, error))
+        return Outcome::bad(error);
     ExportRequest request;
-    if (args.count() == 1) request.file = args[0];
+    if (args.count() == 1)
+        request.file = args[0];
     if (const std::string* text = args.option("overwrite")) {
         const auto on = parseSwitch(*text, error);
-        if (!on) return Outcome::bad("overwrite: " + error);
+        if (!on)
+            return Outcome::bad("overwrite: " + error);
         request.overwrite = *on;
     }
     const ExportOutcome outcome = exportActiveDocument(request);
@@ -121,7 +143,8 @@ Outcome exportDocument(HostSession& session, const CommandArgs& args) {
         const char* what = outcome.kind == ExportOutcome::cancelled ? "cancelled: " : "nothing was exported: ";
         return Outcome::fail(what + outcome.message);
     }
-    for (const std::string& line : exportReport(outcome)) session.message(line);
+    for (const std::string& line : exportReport(outcome))
+        session.message(line);
     return Outcome::ok();
 }
 
@@ -129,8 +152,8 @@ Outcome exportDocument(HostSession& session, const CommandArgs& args) {
 
 void addFileCommands(CommandTable& table) {
     table.add({"New", "", "Closes the document and starts a new, empty one.", newDocument, false});
-    table.add({"Open", "<file> [merge=on|off]",
-               "Opens a document (.json, .3dm), or merges it into the open one.", openDocument, false});
+    table.add({"Open", "<file> [merge=on|off]", "Opens a document (.json, .3dm), or merges it into the open one.",
+               openDocument, false});
     table.add({"Save", "", "Saves the document under its name.", saveDocument});
     table.add({"SaveAs", "<file> [selected=on|off]",
                "Saves the document under a new name, or exports only the selected objects.", saveDocumentAs});

@@ -35,10 +35,13 @@ bool parseExportOptions(int argc, const char* const* argv, HostOptions& out, std
         if (arg == "--help" || arg == "-h") {
             out.help = true;
         } else if (arg == "-o" || arg == "--output") {
-            if (i + 1 >= argc) return (error = std::string(arg) + " needs a value", false);
-            if (!out.output.empty()) return (error = "only one " + std::string(arg) + " may be given", false);
+            if (i + 1 >= argc)
+                return (error = std::string(arg) + " needs a value", false);
+            if (!out.output.empty())
+                return (error = "only one " + std::string(arg) + " may be given", false);
             out.output = argv[++i];
-            if (out.output.empty()) return (error = std::string(arg) + " needs a file name", false);
+            if (out.output.empty())
+                return (error = std::string(arg) + " needs a file name", false);
         } else if (arg == "--no-overwrite") {
             out.overwrite = false;
         } else if (arg == "--precision") {
@@ -55,18 +58,21 @@ bool parseExportOptions(int argc, const char* const* argv, HostOptions& out, std
             out.document = arg;
         }
     }
-    if (out.document.empty() && !out.help) return (error = "export: which document? (.json or .3dm)", false);
+    if (out.document.empty() && !out.help)
+        return (error = "export: which document? (.json or .3dm)", false);
     return true;
 }
 
 }  // namespace
 
 bool parseHostOptions(int argc, const char* const* argv, HostOptions& out, std::string& error) {
-    if (argc > 1 && std::string_view(argv[1]) == "export") return parseExportOptions(argc, argv, out, error);
+    if (argc > 1 && std::string_view(argv[1]) == "export")
+        return parseExportOptions(argc, argv, out, error);
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         auto value = [&]() -> const char* {
-            if (i + 1 < argc) return argv[++i];
+            if (i + 1 < argc)
+                return argv[++i];
             error = std::string(arg) + " needs a value";
             return nullptr;
         };
@@ -78,17 +84,22 @@ bool parseHostOptions(int argc, const char* const* argv, HostOptions& out, std::
         } else if (arg == "--echo") {
             out.echo = true;
         } else if (arg == "--plugin") {
-            if (!(v = value())) return false;
+            if (!(v = value()))
+                return false;
             out.plugins.emplace_back(v);
         } else if (arg == "--script") {
-            if (!(v = value())) return false;
-            if (!out.script.empty()) return (error = "only one --script may be given", false);
+            if (!(v = value()))
+                return false;
+            if (!out.script.empty())
+                return (error = "only one --script may be given", false);
             out.script = v;
         } else if (arg == "--command" || arg == "-c") {
-            if (!(v = value())) return false;
+            if (!(v = value()))
+                return false;
             out.commands.emplace_back(v);
         } else if (arg == "--answer") {
-            if (!(v = value())) return false;
+            if (!(v = value()))
+                return false;
             const std::string_view answer = v;
             if (answer != "yes" && answer != "no")
                 return (error = "--answer takes yes or no, not \"" + std::string(answer) + "\"", false);

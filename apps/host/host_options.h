@@ -21,10 +21,10 @@ enum HostExit : int {
     kExitOk = 0,
     kExitStartFailed = 1,  // the document (or the script) cannot be read
     kExitBadCommandLine = 2,
-    kExitCommandFailed = 3,     // a command or a plug-in load failed
-    kExitUnwritable = 4,        // export: the file cannot be written
-    kExitExportCancelled = 5,   // export: no file to write, or --no-overwrite and it exists
-    kExitExportFailed = 6,      // export: stopped before writing
+    kExitCommandFailed = 3,    // a command or a plug-in load failed
+    kExitUnwritable = 4,       // export: the file cannot be written
+    kExitExportCancelled = 5,  // export: no file to write, or --no-overwrite and it exists
+    kExitExportFailed = 6,     // export: stopped before writing
 };
 
 struct HostOptions {
@@ -38,9 +38,9 @@ struct HostOptions {
     bool logEvents = false;             // log every application event (EventLog)
     bool echo = false;                  // print each line before running it
     bool help = false;
-    std::string output;                 // export: the file to write (empty: proposed)
-    bool overwrite = true;              // export: replace an existing file
-    int precision = -1;                 // export: decimals 0..6 of the numbers; -1: the setting
+    std::string output;     // export: the file to write (empty: proposed)
+    bool overwrite = true;  // export: replace an existing file
+    int precision = -1;     // export: decimals 0..6 of the numbers; -1: the setting
 };
 
 // Parses argv[1..argc-1]; argv[1] "export" selects the export action, whose document

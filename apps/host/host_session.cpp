@@ -17,7 +17,8 @@ bool isCommentOrBlank(std::string_view line) {
 // '-' that scripts may put before it.
 ON_wString applicationCommandName(const std::string& word) {
     size_t start = 0;
-    while (start < word.size() && (word[start] == '_' || word[start] == '-')) ++start;
+    while (start < word.size() && (word[start] == '_' || word[start] == '-'))
+        ++start;
     return ON_wString::FromUtf8(std::string_view(word).substr(start));
 }
 
@@ -56,13 +57,15 @@ std::string HostSession::currentArguments() const {
     const size_t first = line.find_first_not_of(" \t");
     const size_t end = first == std::string_view::npos ? first : line.find_first_of(" \t", first);
     const size_t start = end == std::string_view::npos ? end : line.find_first_not_of(" \t\r\n", end);
-    if (start == std::string_view::npos) return {};
+    if (start == std::string_view::npos)
+        return {};
     const size_t last = line.find_last_not_of(" \t\r\n");
     return std::string(line.substr(start, last + 1 - start));
 }
 
 CommandOutcome::Kind HostSession::runLine(std::string_view line) {
-    if (isCommentOrBlank(line)) return CommandOutcome::done;
+    if (isCommentOrBlank(line))
+        return CommandOutcome::done;
     currentLine_ = line;
     std::vector<Word> words;
     std::string error;
@@ -73,7 +76,8 @@ CommandOutcome::Kind HostSession::runLine(std::string_view line) {
         return CommandOutcome::badArguments;
     }
     size_t consumed = 0;
-    if (const CommandSpec* spec = table_.find(words, consumed)) return runHostCommand(*spec, words, consumed);
+    if (const CommandSpec* spec = table_.find(words, consumed))
+        return runHostCommand(*spec, words, consumed);
     if (!words[0].quoted && RhinoApp().FindCommand(applicationCommandName(words[0].text)))
         return runApplicationCommand(line);
     reportUnknown(words);
@@ -90,11 +94,16 @@ CommandOutcome::Kind HostSession::runHostCommand(const CommandSpec& spec, const 
         outcome = CommandOutcome::fail("no document is open (use New or Open)");
     else
         outcome = spec.run(*this, args);
-    if (!outcome.message.empty()) message(std::string(spec.name) + ": " + outcome.message);
-    if (outcome.kind == CommandOutcome::badArguments) printUsage(spec);
-    if (outcome.kind == CommandOutcome::failed || outcome.kind == CommandOutcome::badArguments) ++failures_;
-    if (outcome.kind == CommandOutcome::quit) quit_ = true;
-    else if (spec.idleAfter) RhinoApp().OnIdle();
+    if (!outcome.message.empty())
+        message(std::string(spec.name) + ": " + outcome.message);
+    if (outcome.kind == CommandOutcome::badArguments)
+        printUsage(spec);
+    if (outcome.kind == CommandOutcome::failed || outcome.kind == CommandOutcome::badArguments)
+        ++failures_;
+    if (outcome.kind == CommandOutcome::quit)
+        quit_ = true;
+    else if (spec.idleAfter)
+        RhinoApp().OnIdle();
     return outcome.kind;
 }
 
@@ -121,12 +130,14 @@ void HostSession::reportUnknown(const std::vector<Word>& words) {
     }
     const std::string given = words.size() > 1 ? ", got " + inQuotes(words[1].text) : std::string();
     message(std::string(familyOf(members[0]->name)) + ": expected " + verbs + given + "; nothing was done.");
-    for (const CommandSpec* member : members) printUsage(*member);
+    for (const CommandSpec* member : members)
+        printUsage(*member);
 }
 
 void HostSession::printUsage(const CommandSpec& spec) {
     std::string line = "Usage: " + std::string(spec.name);
-    if (!spec.usage.empty()) line += " " + std::string(spec.usage);
+    if (!spec.usage.empty())
+        line += " " + std::string(spec.usage);
     message(line);
 }
 

@@ -37,8 +37,10 @@ using namespace vantro::host;
 
 bool readLines(const std::string& path, std::vector<std::string>& lines) {
     std::ifstream in(path);
-    if (!in) return false;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    if (!in)
+        return false;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return !in.bad();
 }
 
@@ -51,8 +53,10 @@ void loadPlugins(HostSession& session, const HostOptions& options, int& failures
             session.message("Loaded plug-in " + inQuotes(module.identity.name) + " from " + inQuotes(path) + ".");
         else if (result == -1)
             session.message("The plug-in " + inQuotes(module.identity.name) + " declined to load.");
-        if (!error.empty()) session.message("Plug-in " + inQuotes(path) + ": " + error);
-        if (result == 0) ++failures;
+        if (!error.empty())
+            session.message("Plug-in " + inQuotes(path) + ": " + error);
+        if (result == 0)
+            ++failures;
     }
 }
 
@@ -65,7 +69,8 @@ bool openStartDocument(HostSession& session, const HostOptions& options) {
     const std::filesystem::path absolute = std::filesystem::absolute(options.document, ec);
     const std::string path = ec ? options.document : absolute.lexically_normal().string();
     // OpenDocument prints why a file could not be opened.
-    if (!RhinoApp().OpenDocument(ON_wString::FromUtf8(path))) return false;
+    if (!RhinoApp().OpenDocument(ON_wString::FromUtf8(path)))
+        return false;
     session.message("Opened " + inQuotes(path) + ".");
     return true;
 }
@@ -73,9 +78,11 @@ bool openStartDocument(HostSession& session, const HostOptions& options) {
 // Runs lines until one quits.
 void runLines(HostSession& session, const std::vector<std::string>& lines, bool echo) {
     for (const std::string& line : lines) {
-        if (echo) session.output().line("> " + line);
+        if (echo)
+            session.output().line("> " + line);
         session.runLine(line);
-        if (session.quitRequested()) return;
+        if (session.quitRequested())
+            return;
     }
 }
 
@@ -86,19 +93,24 @@ void runStandardInput(HostSession& session, bool echo) {
         RhinoApp().SetCommandInput([&session](const ON_wString& prompt, ON_wString& line) {
             session.output().write(prompt.ToUtf8() + " ");
             std::string answer;
-            if (!std::getline(std::cin, answer)) return false;
+            if (!std::getline(std::cin, answer))
+                return false;
             line = ON_wString::FromUtf8(answer);
             return true;
         });
     }
     std::string line;
     while (!session.quitRequested()) {
-        if (interactive) session.output().write(session.output().atLineStart() ? "Command: " : "\nCommand: ");
-        if (!std::getline(std::cin, line)) break;
-        if (echo) session.output().line("> " + line);
+        if (interactive)
+            session.output().write(session.output().atLineStart() ? "Command: " : "\nCommand: ");
+        if (!std::getline(std::cin, line))
+            break;
+        if (echo)
+            session.output().line("> " + line);
         session.runLine(line);
     }
-    if (interactive) session.output().line("");
+    if (interactive)
+        session.output().line("");
     RhinoApp().SetCommandInput(nullptr);
 }
 

@@ -9,10 +9,10 @@ namespace {
 
 std::string buttonName(int button) {
     switch (button) {
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    case IDCANCEL: return "Cancel";
-    default: return "OK";
+        case IDYES: return "Yes";
+        case IDNO: return "No";
+        case IDCANCEL: return "Cancel";
+        default: return "OK";
     }
 }
 
@@ -25,17 +25,18 @@ std::string lowerCase(std::string text) {
 
 std::string messageBoxIconName(uint32_t flags) {
     switch (flags & 0xF0) {
-    case MB_ICONERROR: return "error";
-    case MB_ICONQUESTION: return "question";
-    case MB_ICONWARNING: return "warning";
-    case MB_ICONINFORMATION: return "information";
-    default: return "no icon";
+        case MB_ICONERROR: return "error";
+        case MB_ICONQUESTION: return "question";
+        case MB_ICONWARNING: return "warning";
+        case MB_ICONINFORMATION: return "information";
+        default: return "no icon";
     }
 }
 
 std::string messageBoxButtonsName(uint32_t flags) {
     std::string names;
-    for (int button : RhinoMessageBoxButtons(flags)) names += (names.empty() ? "" : "/") + buttonName(button);
+    for (int button : RhinoMessageBoxButtons(flags))
+        names += (names.empty() ? "" : "/") + buttonName(button);
     return names;
 }
 
@@ -61,19 +62,22 @@ int MessageBoxAnswers::answer(const RhinoMessageBox& box) {
     }
     bool answered = false;
     const int fromTerminal = askTerminal(box, answered);
-    if (answered) return fromTerminal;
+    if (answered)
+        return fromTerminal;
     const int result = RhinoMessageBoxDefault(box.flags);
     output_.line("[answer] " + buttonName(result) + " (default: no answer given)");
     return result;
 }
 
 int MessageBoxAnswers::askTerminal(const RhinoMessageBox& box, bool& answered) {
-    if (!readLine_) return 0;
+    if (!readLine_)
+        return 0;
     const std::vector<int> buttons = RhinoMessageBoxButtons(box.flags);
     for (;;) {
         output_.write(messageBoxButtonsName(box.flags) + "? ");
         std::string line;
-        if (!readLine_(line)) return 0;
+        if (!readLine_(line))
+            return 0;
         const std::string word = lowerCase(line);
         for (int button : buttons) {
             const std::string name = lowerCase(buttonName(button));

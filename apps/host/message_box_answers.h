@@ -23,8 +23,7 @@ class MessageBoxAnswers {
 public:
     // readLine reads one line from the terminal (false at end of input); null when
     // standard input is not a terminal.
-    MessageBoxAnswers(HostOutput& output, std::deque<bool> answers,
-                      std::function<bool(std::string& line)> readLine);
+    MessageBoxAnswers(HostOutput& output, std::deque<bool> answers, std::function<bool(std::string& line)> readLine);
 
     // The handler for RhinoSetMessageBoxHandler.
     int answer(const RhinoMessageBox& box);

@@ -49,16 +49,20 @@ bool endsWithSeparator(const std::string& text) {
 std::optional<fs::path> namedFile(const ExportRequest& request, const std::u16string& proposal) {
     const fs::path proposed(platform::toUtf8(proposal));
     if (request.file.empty()) {
-        if (proposal.empty()) return std::nullopt;
+        if (proposal.empty())
+            return std::nullopt;
         return proposed;
     }
     std::error_code error;
     fs::path named = fs::absolute(fs::path(request.file), error);
-    if (error) named = fs::path(request.file);
+    if (error)
+        named = fs::path(request.file);
     named = named.lexically_normal();
-    if (!endsWithSeparator(request.file) && !fs::is_directory(named, error)) return named;
+    if (!endsWithSeparator(request.file) && !fs::is_directory(named, error))
+        return named;
     // A folder: the proposed file's name in it.
-    if (proposal.empty()) return std::nullopt;
+    if (proposal.empty())
+        return std::nullopt;
     return named / proposed.filename();
 }
 
@@ -67,10 +71,12 @@ std::optional<fs::path> namedFile(const ExportRequest& request, const std::u16st
 std::string probeWrite(const fs::path& file, bool existed) {
     errno = 0;
     std::FILE* probe = std::fopen(file.c_str(), "ab");
-    if (probe == nullptr) return errno != 0 ? std::strerror(errno) : "it cannot be opened for writing";
+    if (probe == nullptr)
+        return errno != 0 ? std::strerror(errno) : "it cannot be opened for writing";
     std::fclose(probe);
     std::error_code error;
-    if (!existed) fs::remove(file, error);
+    if (!existed)
+        fs::remove(file, error);
     return {};
 }
 
@@ -85,16 +91,19 @@ std::optional<std::u16string> checkDestination(Destination& d, const ExportReque
                                               std::to_string(dialog.bufferSize - 1));
     const fs::file_status status = fs::status(d.file, error);
     d.fileExisted = fs::exists(status);
-    if (fs::is_directory(status)) return d.refuse(Kind::unwritable, quoted(d.file) + " is a folder");
+    if (fs::is_directory(status))
+        return d.refuse(Kind::unwritable, quoted(d.file) + " is a folder");
     if (d.fileExisted && !request.overwrite)
         return d.refuse(Kind::cancelled, quoted(d.file) + " exists and is not to be replaced");
     const fs::path folder = d.file.parent_path();
     if (!fs::exists(folder, error))
         return d.refuse(Kind::unwritable, "the folder " + quoted(folder) + " does not exist");
-    if (!fs::is_directory(folder, error)) return d.refuse(Kind::unwritable, quoted(folder) + " is not a folder");
+    if (!fs::is_directory(folder, error))
+        return d.refuse(Kind::unwritable, quoted(folder) + " is not a folder");
     if (const std::string why = probeWrite(d.file, d.fileExisted); !why.empty())
         return d.refuse(Kind::unwritable, "cannot write " + quoted(d.file) + ": " + why);
-    if (fs::is_regular_file(status)) d.fileTimeBefore = fs::last_write_time(d.file, error);
+    if (fs::is_regular_file(status))
+        d.fileTimeBefore = fs::last_write_time(d.file, error);
     d.textures = fs::path(platform::toUtf8(TextureFolderFor(answer).path));
     d.texturesExisted = fs::exists(d.textures, error);
     return answer;
@@ -106,8 +115,9 @@ std::optional<std::u16string> answerDialog(Destination& d, const ExportRequest& 
     d.asked = true;
     std::optional<fs::path> file = namedFile(request, dialog.initialFile);
     if (!file)
-        return d.refuse(Kind::cancelled, "the document has never been saved, so the export proposes no file; "
-                                         "name the file to write");
+        return d.refuse(Kind::cancelled,
+                        "the document has never been saved, so the export proposes no file; "
+                        "name the file to write");
     // The dialog appends ".dae" to an answer without any "."; the answer gets it here
     // already so that the checks below see the file that will be written.
     std::error_code error;
@@ -116,8 +126,9 @@ std::optional<std::u16string> answerDialog(Destination& d, const ExportRequest& 
     // and, without a "." in its path, the dialog's rule would turn it into a new file
     // next to the device.
     if (fs::exists(named) && !fs::is_regular_file(named) && !fs::is_directory(named))
-        return d.refuse(Kind::unwritable, quoted(*file) + " is not a regular file; the export writes a .dae file "
-                                                          "and a texture folder beside it");
+        return d.refuse(Kind::unwritable, quoted(*file) +
+                                              " is not a regular file; the export writes a .dae file "
+                                              "and a texture folder beside it");
     d.file = fs::path(platform::toUtf8(collada::WithDefaultExtension(platform::fromUtf8(file->string()), u".dae")));
     return checkDestination(d, request, dialog);
 }
@@ -127,9 +138,11 @@ std::optional<std::u16string> answerDialog(Destination& d, const ExportRequest& 
 std::string lastStage() {
     std::string stage = platform::toUtf8(RhinoApp().StatusBarMessagePane().str());
     const std::string prefix = "exporter: ";
-    if (const size_t at = stage.find(prefix); at != std::string::npos) stage.erase(0, at + prefix.size());
+    if (const size_t at = stage.find(prefix); at != std::string::npos)
+        stage.erase(0, at + prefix.size());
     const std::string ellipsis = "\xE2\x80\xA6";
-    if (stage.size() >= ellipsis.size() && stage.compare(stage.size() - ellipsis.size(), ellipsis.size(), ellipsis) == 0)
+    if (stage.size() >= ellipsis.size() &&
+        stage.compare(stage.size() - ellipsis.size(), ellipsis.size(), ellipsis) == 0)
         stage.erase(stage.size() - ellipsis.size());
     return stage;
 }
@@ -141,8 +154,10 @@ bool stoppedWhileWriting(const std::string& stage) {
 
 void removeLeftovers(const Destination& d) {
     std::error_code error;
-    if (!d.fileExisted && fs::is_regular_file(d.file, error)) fs::remove(d.file, error);
-    if (!d.texturesExisted && !d.textures.empty() && fs::exists(d.textures, error)) fs::remove_all(d.textures, error);
+    if (!d.fileExisted && fs::is_regular_file(d.file, error))
+        fs::remove(d.file, error);
+    if (!d.texturesExisted && !d.textures.empty() && fs::exists(d.textures, error))
+        fs::remove_all(d.textures, error);
 }
 
 ExportOutcome failedExport(const Destination& d, const ExportSummary& summary) {
@@ -167,9 +182,8 @@ ExportOutcome finishedExport(const Destination& d, const ExportSummary& summary)
     std::error_code error;
     const fs::file_status status = fs::status(d.file, error);
     // The exporter reports success also when the file could not be opened at all.
-    const bool untouched = !fs::exists(status) ||
-                           (d.fileExisted && fs::is_regular_file(status) &&
-                            fs::last_write_time(d.file, error) == d.fileTimeBefore);
+    const bool untouched = !fs::exists(status) || (d.fileExisted && fs::is_regular_file(status) &&
+                                                   fs::last_write_time(d.file, error) == d.fileTimeBefore);
     if (untouched) {
         outcome.kind = Kind::unwritable;
         outcome.message = "the file " + quoted(d.file) + " could not be opened for writing";
@@ -178,10 +192,12 @@ ExportOutcome finishedExport(const Destination& d, const ExportSummary& summary)
     }
     outcome.kind = Kind::written;
     outcome.collapse = CollapseReport(summary);
-    if (fs::is_regular_file(status)) outcome.bytes = fs::file_size(d.file, error);
+    if (fs::is_regular_file(status))
+        outcome.bytes = fs::file_size(d.file, error);
     if (fs::is_directory(d.textures, error)) {
         outcome.texturesFolder = d.textures.string();
-        for (const auto& entry : fs::directory_iterator(d.textures, error)) outcome.textureFiles += entry.is_regular_file();
+        for (const auto& entry : fs::directory_iterator(d.textures, error))
+            outcome.textureFiles += entry.is_regular_file();
     }
     return outcome;
 }
@@ -230,14 +246,16 @@ ExportOutcome exportActiveDocument(const ExportRequest& request) {
 std::vector<std::string> exportReport(const ExportOutcome& outcome) {
     std::vector<std::string> lines;
     std::string written = "Exported \"" + outcome.path + "\"";
-    if (outcome.bytes > 0) written += " (" + std::to_string(outcome.bytes) + " bytes)";
+    if (outcome.bytes > 0)
+        written += " (" + std::to_string(outcome.bytes) + " bytes)";
     lines.push_back(written + ".");
     if (outcome.texturesFolder.empty())
         lines.push_back("Textures: none.");
     else
         lines.push_back("Textures: \"" + outcome.texturesFolder + "\" (" + std::to_string(outcome.textureFiles) +
                         (outcome.textureFiles == 1 ? " file)." : " files)."));
-    if (!outcome.collapse.empty()) lines.push_back("Precision: " + outcome.collapse + "; use --precision for other tools.");
+    if (!outcome.collapse.empty())
+        lines.push_back("Precision: " + outcome.collapse + "; use --precision for other tools.");
     return lines;
 }
 

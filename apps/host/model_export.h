@@ -31,7 +31,7 @@ struct ExportRequest {
     // A file name without an extension gets ".dae", as the dialog gives it (a "." in a
     // folder's name does not count; "\\" is a character of the name, not a separator).
     std::string file;
-    bool overwrite = true;  // false: an existing file cancels the export
+    bool overwrite = true;         // false: an existing file cancels the export
     std::optional<int> precision;  // decimals of the number lists; nullopt: the setting
 };
 
@@ -47,8 +47,8 @@ struct ExportOutcome {
     std::string texturesFolder;  // the texture folder, when the export left one
     std::uintmax_t bytes = 0;    // size of the written file (regular files only)
     std::size_t textureFiles = 0;
-    std::string message;         // why, for every kind but written
-    std::string collapse;        // written: "n of m triangles collapse at 1 mm", or empty
+    std::string message;   // why, for every kind but written
+    std::string collapse;  // written: "n of m triangles collapse at 1 mm", or empty
 };
 
 // Exports the active document. Requires an active document.

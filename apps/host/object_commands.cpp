@@ -25,7 +25,8 @@ using Outcome = CommandOutcome;
 CRhinoObject* objectArg(HostSession& session, const std::string& ref, Deleted deleted, Outcome& bad) {
     std::string error;
     CRhinoObject* object = findObject(*session.document(), ref, deleted, error);
-    if (!object) bad = Outcome::bad(error);
+    if (!object)
+        bad = Outcome::bad(error);
     return object;
 }
 
@@ -36,7 +37,8 @@ std::vector<CRhinoObject*> objectsArg(HostSession& session, const CommandArgs& a
     std::vector<CRhinoObject*> objects;
     for (const std::string& ref : args.positional()) {
         CRhinoObject* object = objectArg(session, ref, Deleted::no, bad);
-        if (!object) return {};
+        if (!object)
+            return {};
         objects.push_back(object);
     }
     return objects;
@@ -45,7 +47,8 @@ std::vector<CRhinoObject*> objectsArg(HostSession& session, const CommandArgs& a
 std::optional<ON_3dPoint> pointArg(const std::string& text, const char* what, Outcome& bad) {
     std::string error;
     auto point = parsePoint(text, error);
-    if (!point) bad = Outcome::bad(std::string(what) + ": " + error);
+    if (!point)
+        bad = Outcome::bad(std::string(what) + ": " + error);
     return point;
 }
 
@@ -54,58 +57,73 @@ bool hasVolume(const ON_3dPoint& a, const ON_3dPoint& b) { return a.x != b.x && 
 // A new object of the given kind carrying the box between a and b.
 std::unique_ptr<CRhinoObject> boxObject(size_t kind, const ON_3dPoint& a, const ON_3dPoint& b,
                                         const ON_3dmObjectAttributes& attributes) {
-    if (kind == 0) return std::make_unique<CRhinoMeshObject>(boxMesh(a, b), attributes);
+    if (kind == 0)
+        return std::make_unique<CRhinoMeshObject>(boxMesh(a, b), attributes);
     auto object = std::make_unique<CRhinoObject>(kind == 1 ? ON::brep_object : ON::extrusion_object, attributes);
-    if (kind == 1) object->SetRenderMeshes(boxSideMeshes(a, b));
-    else object->SetRenderMeshes({std::make_shared<const ON_Mesh>(boxMesh(a, b))});
+    if (kind == 1)
+        object->SetRenderMeshes(boxSideMeshes(a, b));
+    else
+        object->SetRenderMeshes({std::make_shared<const ON_Mesh>(boxMesh(a, b))});
     return object;
 }
 
 Outcome addBox(HostSession& session, const CommandArgs& args) {
     std::string error;
-    if (args.count() != 2) return Outcome::bad("expected two corners");
+    if (args.count() != 2)
+        return Outcome::bad("expected two corners");
     if (!args.onlyOptions({"name", "layer", "material", "source", "visible", "mode", "type"}, error))
         return Outcome::bad(error);
     Outcome bad;
     const auto a = pointArg(args[0], "first corner", bad);
     const auto b = a ? pointArg(args[1], "second corner", bad) : std::nullopt;
-    if (!b) return bad;
-    if (!hasVolume(*a, *b)) return Outcome::bad("the corners must differ in x, y and z");
+    if (!b)
+        return bad;
+    if (!hasVolume(*a, *b))
+        return Outcome::bad("the corners must differ in x, y and z");
     size_t kind = 0;
     if (const std::string* type = args.option("type")) {
         const auto choice = parseChoice(*type, {"mesh", "brep", "extrusion"}, error);
-        if (!choice) return Outcome::bad("type: " + error);
+        if (!choice)
+            return Outcome::bad("type: " + error);
         kind = *choice;
     }
     CRhinoDoc& doc = *session.document();
     ON_3dmObjectAttributes attributes;
     attributes.m_layer_index = doc.m_layer_table.CurrentLayerIndex();
-    if (!applyAttributeOptions(doc, args, attributes, error)) return Outcome::bad(error);
+    if (!applyAttributeOptions(doc, args, attributes, error))
+        return Outcome::bad(error);
     CRhinoObject* added = doc.AddObject(boxObject(kind, *a, *b, attributes));
-    if (!added) return Outcome::fail("the document refused the box");
+    if (!added)
+        return Outcome::fail("the document refused the box");
     session.message("Added " + describeObject(*added) + ".");
     return Outcome::ok();
 }
 
 Outcome copyObject(HostSession& session, const CommandArgs& args) {
     std::string error;
-    if (args.count() < 1 || args.count() > 2) return Outcome::bad("expected an object and an optional offset");
-    if (!args.onlyOptions(kAttributeOptionKeys, error)) return Outcome::bad(error);
+    if (args.count() < 1 || args.count() > 2)
+        return Outcome::bad("expected an object and an optional offset");
+    if (!args.onlyOptions(kAttributeOptionKeys, error))
+        return Outcome::bad(error);
     Outcome bad;
     const CRhinoObject* source = objectArg(session, args[0], Deleted::no, bad);
-    if (!source) return bad;
+    if (!source)
+        return bad;
     std::optional<ON_3dPoint> offset = ON_3dPoint::Origin;
-    if (args.count() == 2 && !(offset = pointArg(args[1], "offset", bad))) return bad;
+    if (args.count() == 2 && !(offset = pointArg(args[1], "offset", bad)))
+        return bad;
     CRhinoDoc& doc = *session.document();
     ON_3dmObjectAttributes attributes = source->Attributes();
     attributes.m_uuid = ON_nil_uuid;  // the copy gets an id of its own
-    if (!applyAttributeOptions(doc, args, attributes, error)) return Outcome::bad(error);
+    if (!applyAttributeOptions(doc, args, attributes, error))
+        return Outcome::bad(error);
     std::unique_ptr<CRhinoObject> copy = source->DuplicateObject();
     copy->SetAttributes(attributes);
     if (*offset != ON_3dPoint::Origin)
         copy->Transform(ON_Xform::TranslationTransformation(ON_3dVector(offset->x, offset->y, offset->z)));
     CRhinoObject* added = doc.AddObject(std::move(copy));
-    if (!added) return Outcome::fail("the document refused the copy");
+    if (!added)
+        return Outcome::fail("the document refused the copy");
     session.message("Added " + describeObject(*added) + " (a copy of @" +
                     std::to_string(source->RuntimeSerialNumber()) + ").");
     return Outcome::ok();
@@ -116,34 +134,42 @@ Outcome copyObject(HostSession& session, const CommandArgs& args) {
 Outcome transformObject(HostSession& session, const CommandArgs& args, const ON_Xform& xform, const char* verb) {
     Outcome bad;
     CRhinoObject* object = objectArg(session, args[0], Deleted::no, bad);
-    if (!object) return bad;
+    if (!object)
+        return bad;
     const std::string before = describeObject(*object);
     CRhinoObject* moved = session.document()->TransformObject(CRhinoObjRef(object), xform);
-    if (!moved) return Outcome::fail("the object could not be transformed");
-    session.message(std::string(verb) + " " + before + "; it is now @" +
-                    std::to_string(moved->RuntimeSerialNumber()) + ".");
+    if (!moved)
+        return Outcome::fail("the object could not be transformed");
+    session.message(std::string(verb) + " " + before + "; it is now @" + std::to_string(moved->RuntimeSerialNumber()) +
+                    ".");
     return Outcome::ok();
 }
 
 Outcome moveObject(HostSession& session, const CommandArgs& args) {
-    if (args.count() != 2 || !args.options().empty()) return Outcome::bad("expected an object and an offset");
+    if (args.count() != 2 || !args.options().empty())
+        return Outcome::bad("expected an object and an offset");
     std::string error;
     const auto offset = parseVector(args[1], error);
-    if (!offset) return Outcome::bad("offset: " + error);
+    if (!offset)
+        return Outcome::bad("offset: " + error);
     return transformObject(session, args, ON_Xform::TranslationTransformation(*offset), "Moved");
 }
 
 Outcome rotateObject(HostSession& session, const CommandArgs& args) {
     std::string error;
-    if (args.count() != 2) return Outcome::bad("expected an object and an angle in degrees");
-    if (!args.onlyOptions({"axis", "center"}, error)) return Outcome::bad(error);
+    if (args.count() != 2)
+        return Outcome::bad("expected an object and an angle in degrees");
+    if (!args.onlyOptions({"axis", "center"}, error))
+        return Outcome::bad(error);
     const auto degrees = parseNumber(args[1], error);
-    if (!degrees) return Outcome::bad("angle: " + error);
+    if (!degrees)
+        return Outcome::bad("angle: " + error);
     std::optional<ON_3dVector> axis = ON_3dVector::ZAxis;
     std::optional<ON_3dPoint> center = ON_3dPoint::Origin;
     if (const std::string* text = args.option("axis"); text && !(axis = parseVector(*text, error)))
         return Outcome::bad("axis: " + error);
-    if (axis->IsZero()) return Outcome::bad("axis: must not be zero");
+    if (axis->IsZero())
+        return Outcome::bad("axis: must not be zero");
     if (const std::string* text = args.option("center"); text && !(center = parsePoint(*text, error)))
         return Outcome::bad("center: " + error);
     const double radians = *degrees * std::numbers::pi / 180.0;
@@ -152,11 +178,15 @@ Outcome rotateObject(HostSession& session, const CommandArgs& args) {
 
 Outcome scaleObject(HostSession& session, const CommandArgs& args) {
     std::string error;
-    if (args.count() != 2) return Outcome::bad("expected an object and a factor");
-    if (!args.onlyOptions({"center"}, error)) return Outcome::bad(error);
+    if (args.count() != 2)
+        return Outcome::bad("expected an object and a factor");
+    if (!args.onlyOptions({"center"}, error))
+        return Outcome::bad(error);
     const auto factor = parseNumber(args[1], error);
-    if (!factor) return Outcome::bad("factor: " + error);
-    if (*factor == 0.0) return Outcome::bad("factor: must not be 0");
+    if (!factor)
+        return Outcome::bad("factor: " + error);
+    if (*factor == 0.0)
+        return Outcome::bad("factor: must not be 0");
     std::optional<ON_3dPoint> center = ON_3dPoint::Origin;
     if (const std::string* text = args.option("center"); text && !(center = parsePoint(*text, error)))
         return Outcome::bad("center: " + error);
@@ -178,7 +208,8 @@ Outcome transformByMatrix(HostSession& session, const CommandArgs& args) {
         text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     }
     const ON_Xform xform(m);
-    if (xform.Determinant() == 0.0) return Outcome::bad("matrix: not invertible");
+    if (xform.Determinant() == 0.0)
+        return Outcome::bad("matrix: not invertible");
     return transformObject(session, args, xform, "Transformed");
 }
 
@@ -187,38 +218,46 @@ Outcome replaceObject(HostSession& session, const CommandArgs& args) {
         return Outcome::bad("expected an object and optionally two corners of a new box");
     Outcome bad;
     CRhinoObject* object = objectArg(session, args[0], Deleted::no, bad);
-    if (!object) return bad;
+    if (!object)
+        return bad;
     CRhinoDoc& doc = *session.document();
     const std::string before = describeObject(*object);
     CRhinoObject* replacement = nullptr;
     if (args.count() == 3) {
         const auto a = pointArg(args[1], "first corner", bad);
         const auto b = a ? pointArg(args[2], "second corner", bad) : std::nullopt;
-        if (!b) return bad;
-        if (!hasVolume(*a, *b)) return Outcome::bad("the corners must differ in x, y and z");
+        if (!b)
+            return bad;
+        if (!hasVolume(*a, *b))
+            return Outcome::bad("the corners must differ in x, y and z");
         replacement = doc.ReplaceObject(CRhinoObjRef(object), boxMesh(*a, *b));
     } else {
         replacement = doc.ReplaceObject(CRhinoObjRef(object), object->DuplicateObject());
     }
-    if (!replacement) return Outcome::fail("the object could not be replaced");
+    if (!replacement)
+        return Outcome::fail("the object could not be replaced");
     session.message("Replaced " + before + " by " + describeObject(*replacement) + ".");
     return Outcome::ok();
 }
 
 Outcome deleteObjects(HostSession& session, const CommandArgs& args) {
-    if (args.count() == 0 || !args.options().empty()) return Outcome::bad("expected one or more objects");
+    if (args.count() == 0 || !args.options().empty())
+        return Outcome::bad("expected one or more objects");
     Outcome bad;
     std::vector<CRhinoObject*> objects = objectsArg(session, args, bad);
-    if (objects.empty()) return bad;
+    if (objects.empty())
+        return bad;
     // A name given twice deletes once (and is reported once).
     for (auto at = objects.begin(); at != objects.end(); ++at)
         objects.erase(std::remove(std::next(at), objects.end(), *at), objects.end());
     // A locked object would stop the deletion half-way; refuse the whole command instead.
     for (CRhinoObject* object : objects)
-        if (object->IsLocked()) return Outcome::fail(describeObject(*object) + " is locked; nothing was deleted");
+        if (object->IsLocked())
+            return Outcome::fail(describeObject(*object) + " is locked; nothing was deleted");
     int deleted = 0;
     for (CRhinoObject* object : objects) {
-        if (!session.document()->DeleteObject(CRhinoObjRef(object), false)) continue;
+        if (!session.document()->DeleteObject(CRhinoObjRef(object), false))
+            continue;
         session.message("Deleted " + describeObject(*object) + ".");
         ++deleted;
     }
@@ -226,22 +265,28 @@ Outcome deleteObjects(HostSession& session, const CommandArgs& args) {
 }
 
 Outcome undeleteObject(HostSession& session, const CommandArgs& args) {
-    if (args.count() != 1 || !args.options().empty()) return Outcome::bad("expected a deleted object");
+    if (args.count() != 1 || !args.options().empty())
+        return Outcome::bad("expected a deleted object");
     Outcome bad;
     CRhinoObject* object = objectArg(session, args[0], Deleted::only, bad);
-    if (!object) return bad;
-    if (!session.document()->UndeleteObject(object)) return Outcome::fail("the object could not be undeleted");
+    if (!object)
+        return bad;
+    if (!session.document()->UndeleteObject(object))
+        return Outcome::fail("the object could not be undeleted");
     session.message("Undeleted " + describeObject(*object) + ".");
     return Outcome::ok();
 }
 
 Outcome purgeObject(HostSession& session, const CommandArgs& args) {
-    if (args.count() != 1 || !args.options().empty()) return Outcome::bad("expected an object");
+    if (args.count() != 1 || !args.options().empty())
+        return Outcome::bad("expected an object");
     Outcome bad;
     CRhinoObject* object = objectArg(session, args[0], Deleted::also, bad);
-    if (!object) return bad;
+    if (!object)
+        return bad;
     const std::string before = describeObject(*object);
-    if (!session.document()->PurgeObject(object)) return Outcome::fail("the object could not be purged");
+    if (!session.document()->PurgeObject(object))
+        return Outcome::fail("the object could not be purged");
     session.message("Purged " + before + ".");
     return Outcome::ok();
 }
@@ -262,33 +307,41 @@ Outcome setAttributes(HostSession& session, const CommandArgs& args) {
     std::string error;
     if (args.count() != 1 || args.options().empty())
         return Outcome::bad("expected an object and at least one attribute option");
-    if (!args.onlyOptions(kAttributeOptionKeys, error)) return Outcome::bad(error);
+    if (!args.onlyOptions(kAttributeOptionKeys, error))
+        return Outcome::bad(error);
     Outcome bad;
     CRhinoObject* object = objectArg(session, args[0], Deleted::no, bad);
-    if (!object) return bad;
+    if (!object)
+        return bad;
     ON_3dmObjectAttributes attributes = object->Attributes();
-    if (!applyAttributeOptions(*session.document(), args, attributes, error)) return Outcome::bad(error);
+    if (!applyAttributeOptions(*session.document(), args, attributes, error))
+        return Outcome::bad(error);
     return modifyAttributes(session, *object, attributes);
 }
 
 Outcome renameObject(HostSession& session, const CommandArgs& args) {
-    if (args.count() != 2 || !args.options().empty()) return Outcome::bad("expected an object and its new name");
+    if (args.count() != 2 || !args.options().empty())
+        return Outcome::bad("expected an object and its new name");
     Outcome bad;
     CRhinoObject* object = objectArg(session, args[0], Deleted::no, bad);
-    if (!object) return bad;
+    if (!object)
+        return bad;
     ON_3dmObjectAttributes attributes = object->Attributes();
     attributes.m_name = ON_wString::FromUtf8(args[1]);
     return modifyAttributes(session, *object, attributes);
 }
 
 Outcome showOrHide(HostSession& session, const CommandArgs& args, bool show) {
-    if (args.count() != 1 || !args.options().empty()) return Outcome::bad("expected an object");
+    if (args.count() != 1 || !args.options().empty())
+        return Outcome::bad("expected an object");
     Outcome bad;
     CRhinoObject* object = objectArg(session, args[0], Deleted::no, bad);
-    if (!object) return bad;
+    if (!object)
+        return bad;
     CRhinoDoc& doc = *session.document();
     const bool ok = show ? doc.ShowObject(CRhinoObjRef(object)) : doc.HideObject(CRhinoObjRef(object));
-    if (!ok) return Outcome::fail(std::string("the object could not be ") + (show ? "shown" : "hidden"));
+    if (!ok)
+        return Outcome::fail(std::string("the object could not be ") + (show ? "shown" : "hidden"));
     session.message((show ? "Shown " : "Hidden ") + describeObject(*object) + ".");
     return Outcome::ok();
 }
@@ -297,26 +350,32 @@ Outcome hideObject(HostSession& session, const CommandArgs& args) { return showO
 Outcome showObject(HostSession& session, const CommandArgs& args) { return showOrHide(session, args, true); }
 
 Outcome selectObjects(HostSession& session, const CommandArgs& args) {
-    if (args.count() == 0 || !args.options().empty()) return Outcome::bad("expected one or more objects");
+    if (args.count() == 0 || !args.options().empty())
+        return Outcome::bad("expected one or more objects");
     Outcome bad;
     const std::vector<CRhinoObject*> objects = objectsArg(session, args, bad);
-    if (objects.empty()) return bad;
-    for (CRhinoObject* object : objects) session.document()->SelectObject(CRhinoObjRef(object), true);
+    if (objects.empty())
+        return bad;
+    for (CRhinoObject* object : objects)
+        session.document()->SelectObject(CRhinoObjRef(object), true);
     session.message("Selected " + std::to_string(objects.size()) + " object(s).");
     return Outcome::ok();
 }
 
 Outcome selectNone(HostSession& session, const CommandArgs& args) {
-    if (args.count() != 0 || !args.options().empty()) return Outcome::bad("expected no arguments");
+    if (args.count() != 0 || !args.options().empty())
+        return Outcome::bad("expected no arguments");
     session.document()->UnselectAll();
     return Outcome::ok();
 }
 
 Outcome updateMesh(HostSession& session, const CommandArgs& args) {
-    if (args.count() != 1 || !args.options().empty()) return Outcome::bad("expected an object");
+    if (args.count() != 1 || !args.options().empty())
+        return Outcome::bad("expected an object");
     Outcome bad;
     CRhinoObject* object = objectArg(session, args[0], Deleted::no, bad);
-    if (!object) return bad;
+    if (!object)
+        return bad;
     if (!session.document()->SetObjectRenderMeshes(CRhinoObjRef(object), object->RenderMeshes()))
         return Outcome::fail("the object's render meshes could not be set");
     session.message("Updated the render meshes of " + describeObject(*object) + ".");
@@ -326,8 +385,9 @@ Outcome updateMesh(HostSession& session, const CommandArgs& args) {
 }  // namespace
 
 void addObjectCommands(CommandTable& table) {
-    table.add({"AddBox", "<corner x,y,z> <corner x,y,z> [type=mesh|brep|extrusion] [name=] [layer=] [material=] "
-                         "[source=] [visible=] [mode=]",
+    table.add({"AddBox",
+               "<corner x,y,z> <corner x,y,z> [type=mesh|brep|extrusion] [name=] [layer=] [material=] "
+               "[source=] [visible=] [mode=]",
                "Adds a box (a mesh, or a brep or extrusion with render meshes).", addBox});
     table.add({"Copy", "<object> [offset x,y,z] [name=] [layer=] [material=] [source=] [visible=] [mode=]",
                "Adds a copy of an object, optionally moved.", copyObject});

@@ -89,13 +89,15 @@ int PluginHost::load(const std::string& path, std::string& error) {
 std::vector<CRhinoPlugIn*> PluginHost::loadedPlugIns() const {
     std::vector<CRhinoPlugIn*> plugIns;
     for (const LoadedPlugin& module : modules_)
-        if (CRhinoPlugIn* plugIn = module.loadResult == 1 ? pluginObject(module) : nullptr) plugIns.push_back(plugIn);
+        if (CRhinoPlugIn* plugIn = module.loadResult == 1 ? pluginObject(module) : nullptr)
+            plugIns.push_back(plugIn);
     return plugIns;
 }
 
 bool PluginHost::menuCommand(uintptr_t id) {
     for (CRhinoPlugIn* plugIn : loadedPlugIns())
-        if (plugIn->OnPlugInMenuCommand(id)) return true;
+        if (plugIn->OnPlugInMenuCommand(id))
+            return true;
     return false;
 }
 

@@ -25,7 +25,8 @@ std::string stateProblem(Deleted deleted) { return deleted == Deleted::only ? " 
 std::optional<long long> wholeNumber(std::string_view text) {
     long long value = 0;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || value < 0) return std::nullopt;
+    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || value < 0)
+        return std::nullopt;
     return value;
 }
 
@@ -56,9 +57,11 @@ int findEntry(const char* kind, int count, Entry entry, std::string_view ref, De
     for (int i = 0; i < count; ++i) {
         const auto& component = entry(i);
         const bool match = ON_UuidIsNotNil(id) ? component.Id() == id : component.Name().EqualOrdinal(name, true);
-        if (match) (accepts(deleted, component.IsDeleted()) ? matches : wrongState).push_back(i);
+        if (match)
+            (accepts(deleted, component.IsDeleted()) ? matches : wrongState).push_back(i);
     }
-    if (matches.size() == 1) return matches[0];
+    if (matches.size() == 1)
+        return matches[0];
     const std::string what = ON_UuidIsNotNil(id) ? "with id " + std::string(ref) : "named " + inQuotes(ref);
     if (matches.size() > 1)
         error = std::to_string(matches.size()) + " " + kind + "s are " + what + "; use the index";
@@ -79,7 +82,8 @@ std::string_view objectTypeWord(unsigned int type) {
 std::string describeObject(const CRhinoObject& object) {
     std::string text = "@" + std::to_string(object.RuntimeSerialNumber()) + " ";
     text += objectTypeWord(object.ObjectType());
-    if (object.Attributes().m_name.IsNotEmpty()) text += " " + nameOf(object.Attributes().m_name);
+    if (object.Attributes().m_name.IsNotEmpty())
+        text += " " + nameOf(object.Attributes().m_name);
     return text;
 }
 
@@ -97,16 +101,23 @@ CRhinoObject* findObject(const CRhinoDoc& doc, std::string_view ref, Deleted del
     std::vector<CRhinoObject*> matches;
     std::vector<CRhinoObject*> wrongState;
     for (CRhinoObject* object : doc.Objects()) {
-        if (object->IsInstanceDefinitionGeometry()) continue;
+        if (object->IsInstanceDefinitionGeometry())
+            continue;
         bool match = false;
-        if (serial) match = object->RuntimeSerialNumber() == *serial;
-        else if (ON_UuidIsNotNil(id)) match = object->Id() == id;
-        else match = object->Attributes().m_name.EqualOrdinal(name, true);
-        if (match) (accepts(deleted, object->IsDeleted()) ? matches : wrongState).push_back(object);
+        if (serial)
+            match = object->RuntimeSerialNumber() == *serial;
+        else if (ON_UuidIsNotNil(id))
+            match = object->Id() == id;
+        else
+            match = object->Attributes().m_name.EqualOrdinal(name, true);
+        if (match)
+            (accepts(deleted, object->IsDeleted()) ? matches : wrongState).push_back(object);
     }
-    if (matches.size() == 1) return matches[0];
-    const std::string what = serial ? std::string(ref) : ON_UuidIsNotNil(id) ? "with id " + std::string(ref)
-                                                                             : "named " + inQuotes(ref);
+    if (matches.size() == 1)
+        return matches[0];
+    const std::string what = serial                ? std::string(ref)
+                             : ON_UuidIsNotNil(id) ? "with id " + std::string(ref)
+                                                   : "named " + inQuotes(ref);
     if (matches.size() > 1)
         error = std::to_string(matches.size()) + " objects are " + what + "; use @serial";
     else if (!wrongState.empty())
@@ -118,47 +129,52 @@ CRhinoObject* findObject(const CRhinoDoc& doc, std::string_view ref, Deleted del
 
 int findLayer(const CRhinoDoc& doc, std::string_view ref, Deleted deleted, std::string& error) {
     const CRhinoLayerTable& table = doc.m_layer_table;
-    return findEntry("layer", table.LayerCount(), [&](int i) -> const ON_Layer& { return table[i]; }, ref, deleted,
-                     error);
+    return findEntry(
+        "layer", table.LayerCount(), [&](int i) -> const ON_Layer& { return table[i]; }, ref, deleted, error);
 }
 
 int findMaterial(const CRhinoDoc& doc, std::string_view ref, Deleted deleted, std::string& error) {
     const CRhinoMaterialTable& table = doc.m_material_table;
-    return findEntry("material", table.MaterialCount(), [&](int i) -> const ON_Material& { return table[i]; }, ref,
-                     deleted, error);
+    return findEntry(
+        "material", table.MaterialCount(), [&](int i) -> const ON_Material& { return table[i]; }, ref, deleted, error);
 }
 
 int findMapping(const CRhinoDoc& doc, std::string_view ref, Deleted deleted, std::string& error) {
     const CRhinoTextureMappingTable& table = doc.m_texture_mapping_table;
-    return findEntry("mapping", table.TextureMappingCount(),
-                     [&](int i) -> const ON_TextureMapping& { return table[i]; }, ref, deleted, error);
+    return findEntry(
+        "mapping", table.TextureMappingCount(), [&](int i) -> const ON_TextureMapping& { return table[i]; }, ref,
+        deleted, error);
 }
 
 int findBlock(const CRhinoDoc& doc, std::string_view ref, Deleted deleted, std::string& error) {
     const CRhinoInstanceDefinitionTable& table = doc.m_instance_definition_table;
-    return findEntry("block", table.InstanceDefinitionCount(),
-                     [&](int i) -> const ON_InstanceDefinition& { return table[i]; }, ref, deleted, error);
+    return findEntry(
+        "block", table.InstanceDefinitionCount(), [&](int i) -> const ON_InstanceDefinition& { return table[i]; }, ref,
+        deleted, error);
 }
 
 CRhinoView* findView(const CRhinoDoc& doc, std::string_view ref, std::string& error) {
     ON_SimpleArray<CRhinoView*> views;
     doc.GetViewList(views);
     if (const auto index = wholeNumber(ref)) {
-        if (*index < views.Count()) return views[static_cast<int>(*index)];
+        if (*index < views.Count())
+            return views[static_cast<int>(*index)];
         error = "view " + std::string(ref) + " does not exist (there are " + std::to_string(views.Count()) + ")";
         return nullptr;
     }
     const ON_wString name = ON_wString::FromUtf8(ref);
     CRhinoView* found = nullptr;
     for (CRhinoView* view : views) {
-        if (!view->Viewport().Name().EqualOrdinal(name, true)) continue;
+        if (!view->Viewport().Name().EqualOrdinal(name, true))
+            continue;
         if (found) {
             error = "several views are named " + inQuotes(ref) + "; use the view's number";
             return nullptr;
         }
         found = view;
     }
-    if (!found) error = "no view named " + inQuotes(ref);
+    if (!found)
+        error = "no view named " + inQuotes(ref);
     return found;
 }
 

@@ -14,10 +14,12 @@ namespace {
 constexpr uint8_t kBackground[3] = {240, 240, 240};  // the system's face colour
 
 void blendPixel(CRhinoUiImage& target, int x, int y, const uint8_t* rgba) {
-    if (x < 0 || y < 0 || x >= target.width || y >= target.height) return;
+    if (x < 0 || y < 0 || x >= target.width || y >= target.height)
+        return;
     uint8_t* p = &target.rgba[(size_t(y) * size_t(target.width) + size_t(x)) * 4];
     const int a = rgba[3];
-    for (int c = 0; c < 3; ++c) p[c] = uint8_t((rgba[c] * a + p[c] * (255 - a) + 127) / 255);
+    for (int c = 0; c < 3; ++c)
+        p[c] = uint8_t((rgba[c] * a + p[c] * (255 - a) + 127) / 255);
 }
 
 // Draws the image at rect's top-left corner; an image narrower or shorter than the
@@ -33,7 +35,8 @@ const CRhinoUiImage* controlImage(const CRhinoUiButton& control) {
     const int first = control.IsWindowEnabled() ? 0 : 1;
     for (int kind : {first, 1 - first})
         if (const CRhinoUiImageList* list = control.ImageList(kind))
-            if (const CRhinoUiImage* image = list->Image(control.ImageIndex(kind))) return image;
+            if (const CRhinoUiImage* image = list->Image(control.ImageIndex(kind)))
+                return image;
     return nullptr;
 }
 
@@ -42,7 +45,8 @@ const CRhinoUiImage* controlImage(const CRhinoUiButton& control) {
 CRhinoUiImage renderToolbar(const CRhinoUiDockBar& bar) {
     CRhinoUiImage picture;
     const CRhinoUiSize size = bar.Size();
-    if (size.cx <= 0 || size.cy <= 0) return picture;
+    if (size.cx <= 0 || size.cy <= 0)
+        return picture;
     picture.width = size.cx;
     picture.height = size.cy;
     picture.rgba.resize(size_t(size.cx) * size_t(size.cy) * 4);
@@ -51,10 +55,13 @@ CRhinoUiImage renderToolbar(const CRhinoUiDockBar& bar) {
         picture.rgba[i + 3] = 255;
     }
     const CRhinoUiDockBarDialog* dialog = bar.DockBarClientWnd();
-    if (!dialog) return picture;
+    if (!dialog)
+        return picture;
     for (const CRhinoUiButton* control : dialog->Controls()) {
-        if (!control->IsWindowVisible()) continue;
-        if (const CRhinoUiImage* image = controlImage(*control)) drawImage(picture, *image, control->WindowRect());
+        if (!control->IsWindowVisible())
+            continue;
+        if (const CRhinoUiImage* image = controlImage(*control))
+            drawImage(picture, *image, control->WindowRect());
     }
     return picture;
 }

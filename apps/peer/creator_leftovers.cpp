@@ -34,9 +34,8 @@ size_t reclaimCreatorBuffers(uint32_t creatorPid) {
         const std::u16string name = VantroAPI::bufferName(creatorPid, id);
         // A probe removes a name whose holders all died.
         if (!SharedMemory::exists(name))
-            removed += std::filesystem::exists(std::string(SharedMemory::kDirectory) + SharedMemory::posixName(name))
-                           ? 0
-                           : 1;
+            removed +=
+                std::filesystem::exists(std::string(SharedMemory::kDirectory) + SharedMemory::posixName(name)) ? 0 : 1;
     }
     return removed;
 }

@@ -85,9 +85,7 @@ void JsonWriter::value(std::string_view text) {
     appendEscaped(text);
 }
 
-void JsonWriter::value(std::u16string_view text) {
-    value(std::string_view(vantro::platform::toUtf8(text)));
-}
+void JsonWriter::value(std::u16string_view text) { value(std::string_view(vantro::platform::toUtf8(text))); }
 
 void JsonWriter::value(uint64_t number) {
     beforeValue();

@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velora-peer: %s\n%s", error.c_str(), velora_peer::peerUsage());
         return 2;
     }
-    if (!options.installDir.empty()) return velora_peer::installPeer(options, argc, argv);
+    if (!options.installDir.empty())
+        return velora_peer::installPeer(options, argc, argv);
     return velora_peer::VeloraPeer(std::move(options)).run();
 }

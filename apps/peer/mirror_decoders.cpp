@@ -24,9 +24,7 @@ using namespace VantroAPI;
 
 namespace {
 
-float finiteOr(float value, float fallback) {
-    return std::isfinite(value) ? value : fallback;
-}
+float finiteOr(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
 
 uint32_t word(Bytes bytes, size_t index) {
     uint32_t value;

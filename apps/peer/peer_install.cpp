@@ -28,7 +28,8 @@ int fail(const std::string& message) {
 // This program's own file: the image of the running process.
 fs::path ownExecutable() {
     std::u16string path;
-    if (!platform::queryProcessImagePath(platform::currentProcessId(), path, 4096)) return {};
+    if (!platform::queryProcessImagePath(platform::currentProcessId(), path, 4096))
+        return {};
     return fs::path(platform::toUtf8(path));
 }
 
@@ -70,8 +71,10 @@ int installPeer(const PeerOptions& options, int argc, const char* const* argv) {
     if (!saveOptions(target.string() + kOptionsSuffix, argc, argv))
         return fail("cannot write " + target.string() + kOptionsSuffix);
     std::string location = dir.string();
-    if (location.back() != '/') location += '/';
-    if (!writeUninstallEntry(options.version, location)) return fail("cannot write the Uninstall entry");
+    if (location.back() != '/')
+        location += '/';
+    if (!writeUninstallEntry(options.version, location))
+        return fail("cannot write the Uninstall entry");
     std::printf("INSTALLED version=%s location=%s\n", options.version.c_str(), location.c_str());
     return 0;
 }
@@ -79,11 +82,14 @@ int installPeer(const PeerOptions& options, int argc, const char* const* argv) {
 std::vector<const char*> startArguments(int argc, const char* const* argv, std::vector<std::string>& storage) {
     std::vector<const char*> args(argv, argv + argc);
     const fs::path self = ownExecutable();
-    if (argc != 1 || self.filename() != kExecutableName) return args;
+    if (argc != 1 || self.filename() != kExecutableName)
+        return args;
     std::ifstream in(self.string() + kOptionsSuffix);
     for (std::string line; std::getline(in, line);)
-        if (!line.empty()) storage.push_back(line);
-    for (const std::string& arg : storage) args.push_back(arg.c_str());
+        if (!line.empty())
+            storage.push_back(line);
+    for (const std::string& arg : storage)
+        args.push_back(arg.c_str());
     return args;
 }
 

@@ -31,9 +31,7 @@ bool recordMoved(const Block& block, bool fresh, uint32_t seenChangeCount) {
            load(block.data(), record::kChangeCount) != seenChangeCount;
 }
 
-std::string problem(uint32_t id, const std::string& text) {
-    return "record=" + std::to_string(id) + " " + text;
-}
+std::string problem(uint32_t id, const std::string& text) { return "record=" + std::to_string(id) + " " + text; }
 
 MeshData readGeometry(uint32_t buffer, const PeerMirror::BufferMap& map, uint32_t id, MirrorUpdate& update) {
     MeshData mesh;
@@ -107,9 +105,9 @@ void PeerMirror::loadTextures(MirrorUpdate& update) {
         const bool fromBuffer = pending.path.empty();
         it->second.texture = fromBuffer ? decodeImage(pending.bytes) : loadImageFile(pending.path);
         if (it->second.texture.empty())
-            update.problems.push_back(problem(pending.recordId, fromBuffer
-                                                                    ? "texture buffer: no image the peer can read"
-                                                                    : "texture file " + pending.path + ": cannot be read"));
+            update.problems.push_back(
+                problem(pending.recordId, fromBuffer ? "texture buffer: no image the peer can read"
+                                                     : "texture file " + pending.path + ": cannot be read"));
     }
     pendingTextures_.clear();
 }

@@ -24,7 +24,7 @@ struct MirrorMaterial {
     uint32_t recordId = 0;
     uint32_t changeCount = 0;  // record change count when last read
     MaterialFields fields;
-    Image texture;             // decoded texture; empty without one or when unreadable
+    Image texture;  // decoded texture; empty without one or when unreadable
     MeshData mesh;
 };
 

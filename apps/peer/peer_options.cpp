@@ -89,9 +89,9 @@ bool parsePeerOptions(int argc, const char* const* argv, PeerOptions& out, std::
             if (!(v = needsValue()))
                 return false;
             int64_t& target = flag("--wait-connection") ? out.waitConnectionMs
-                              : flag("--hold-lock")      ? out.holdLockMs
-                              : flag("--listen")         ? out.listenMs
-                                                         : out.exitAfterMessages;
+                              : flag("--hold-lock")     ? out.holdLockMs
+                              : flag("--listen")        ? out.listenMs
+                                                        : out.exitAfterMessages;
             if (!parseDuration(v, target))
                 return bad(v);
         } else if (flag("--preview") || flag("--obj")) {

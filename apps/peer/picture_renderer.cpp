@@ -11,9 +11,7 @@
 // Mesa's off-screen driver keeps a few hundred bytes of a framebuffer past the
 // destruction of its context, out of our reach; leak-checking builds are told so.
 // (Only a sanitizer runtime ever calls this.)
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libOSMesa.so\n";
-}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libOSMesa.so\n"; }
 
 namespace velora_peer {
 
@@ -25,9 +23,7 @@ Vec3 sub(Vec3 a, Vec3 b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
 Vec3 add(Vec3 a, Vec3 b) { return {a[0] + b[0], a[1] + b[1], a[2] + b[2]}; }
 Vec3 scale(Vec3 a, float s) { return {a[0] * s, a[1] * s, a[2] * s}; }
 float dot(Vec3 a, Vec3 b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec3 cross(Vec3 a, Vec3 b) {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
+Vec3 cross(Vec3 a, Vec3 b) { return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]}; }
 Vec3 normalise(Vec3 a) {
     const float length = std::sqrt(dot(a, a));
     return length > 0 && std::isfinite(length) ? scale(a, 1 / length) : Vec3{0, 0, 0};
@@ -41,8 +37,7 @@ struct Bounds {
 };
 
 Bounds modelBounds(const PeerMirror& mirror) {
-    Vec3 low{std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
-             std::numeric_limits<float>::max()};
+    Vec3 low{std::numeric_limits<float>::max(), std::numeric_limits<float>::max(), std::numeric_limits<float>::max()};
     Vec3 high = scale(low, -1);
     bool any = false;
     for (const auto& [id, material] : mirror.materials()) {
@@ -109,8 +104,8 @@ Camera framingCamera(const Bounds& bounds) {
 // the sender's frame is left-handed, which this mirror turns right-handed again.
 std::array<float, 16> viewMatrix(const Camera& c) {
     const Vec3 back = scale(c.forward, -1);
-    return {c.right[0], c.up[0], back[0], 0, c.right[1], c.up[1], back[1], 0, c.right[2], c.up[2], back[2], 0,
-            -dot(c.right, c.eye), -dot(c.up, c.eye), -dot(back, c.eye), 1};
+    return {c.right[0], c.up[0], back[0], 0, c.right[1],           c.up[1],           back[1],           0,
+            c.right[2], c.up[2], back[2], 0, -dot(c.right, c.eye), -dot(c.up, c.eye), -dot(back, c.eye), 1};
 }
 
 void setProjection(const Camera& camera, const Bounds& bounds, int width, int height) {
@@ -155,8 +150,7 @@ GLuint uploadTexture(const Image& image) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     // Rows go up top row first, so t = 0 is the image's top: the sender's v is
     // already flipped to that convention.
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 image.rgba.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.rgba.data());
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     return name;
 }
@@ -178,8 +172,8 @@ void drawMaterial(const MirrorMaterial& material) {
     glNormalPointer(GL_FLOAT, 0, mesh.normals.data());
     glTexCoordPointer(2, GL_FLOAT, 0, mesh.texCoords.data());
     // The range spares the driver a scan of millions of indices for their bounds.
-    glDrawRangeElements(GL_TRIANGLES, 0, GLuint(mesh.vertexCount() - 1), GLsizei(mesh.indices.size()),
-                        GL_UNSIGNED_INT, mesh.indices.data());
+    glDrawRangeElements(GL_TRIANGLES, 0, GLuint(mesh.vertexCount() - 1), GLsizei(mesh.indices.size()), GL_UNSIGNED_INT,
+                        mesh.indices.data());
     if (texture) {
         glDisable(GL_TEXTURE_2D);
         glDeleteTextures(1, &texture);

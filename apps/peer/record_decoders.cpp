@@ -29,8 +29,8 @@ void decodeView(LiveConnection*, const RecordPrefix* record, JsonWriter& json) {
     floatArray(json, "position", view.position);
     floatArray(json, "direction", view.direction);
     floatArray(json, "up", view.up);
-    json.member("reservedZero", std::all_of(std::begin(view.reserved), std::end(view.reserved),
-                                            [](uint8_t b) { return b == 0; }));
+    json.member("reservedZero",
+                std::all_of(std::begin(view.reserved), std::end(view.reserved), [](uint8_t b) { return b == 0; }));
     json.endObject();
 }
 
@@ -71,9 +71,7 @@ constexpr std::array kDecoders{
 
 }  // namespace
 
-std::span<const RecordDecoderEntry> recordDecoders() {
-    return kDecoders;
-}
+std::span<const RecordDecoderEntry> recordDecoders() { return kDecoders; }
 
 const RecordDecoderEntry* findRecordDecoder(uint32_t tag) {
     for (const RecordDecoderEntry& entry : kDecoders) {

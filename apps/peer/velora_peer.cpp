@@ -32,9 +32,7 @@ constexpr uint32_t kPollIntervalMs = 20;
 // stops and starts again waits for the old mapping to go (LiveConnection::Create).
 constexpr int64_t kCreatorCheckMs = 50;
 
-uint64_t nowMs() {
-    return platform::monotonicNanoseconds() / 1'000'000;
-}
+uint64_t nowMs() { return platform::monotonicNanoseconds() / 1'000'000; }
 
 // False only when the store says the value is absent: a store that cannot be read
 // right now must not make the peer drop a live connection.
@@ -126,9 +124,8 @@ bool VeloraPeer::connect(int64_t waitMs) {
         platform::sleepMilliseconds(kPollIntervalMs);
     }
     std::printf("OPENED name=%s creator=%" PRIu32 " usableSlots=%" PRIu32 " ownerForeground=%d\n",
-                platform::toUtf8(connection_.GetName()).c_str(),
-                load(connection_.HeaderBlock(), header::kCreatorPid), connection_.UsableSlotCount(),
-                connection_.IsOwnerForeground() ? 1 : 0);
+                platform::toUtf8(connection_.GetName()).c_str(), load(connection_.HeaderBlock(), header::kCreatorPid),
+                connection_.UsableSlotCount(), connection_.IsOwnerForeground() ? 1 : 0);
     return true;
 }
 
@@ -167,9 +164,7 @@ void VeloraPeer::showOutputs() {
 
 void VeloraPeer::showMirror(const MirrorUpdate& update) {
     const auto& camera = mirror_.camera();
-    const char* kind = !camera                                                  ? "absent"
-                       : camera->view.cameraKind == kCameraPerspective ? "perspective"
-                                                                              : "none";
+    const char* kind = !camera ? "absent" : camera->view.cameraKind == kCameraPerspective ? "perspective" : "none";
     std::printf("MIRROR materials=%zu textured=%zu triangles=%zu camera=%s read=%" PRIu32 "/%" PRIu32 "/%" PRIu32
                 " removed=%" PRIu32 " statistics=%d\n",
                 mirror_.materials().size(), mirror_.texturedCount(), mirror_.triangleCount(), kind, update.materials,

@@ -95,8 +95,6 @@ private:
 };
 
 // The byte a peer-created buffer holds at offset i.
-inline uint8_t peerBufferByte(uint32_t id, size_t i) {
-    return static_cast<uint8_t>(id + i);
-}
+inline uint8_t peerBufferByte(uint32_t id, size_t i) { return static_cast<uint8_t>(id + i); }
 
 }  // namespace velora_peer

@@ -13,16 +13,17 @@ constexpr size_t kHeader = alignof(std::max_align_t);
 
 void* allocate(size_t size) {
     void* block = std::malloc(size + kHeader);
-    if (!block) throw std::bad_alloc();
+    if (!block)
+        throw std::bad_alloc();
     std::memcpy(block, &size, sizeof size);
     const size_t now = current.fetch_add(size) + size;
-    for (size_t seen = peak.load(); now > seen && !peak.compare_exchange_weak(seen, now);) {
-    }
+    for (size_t seen = peak.load(); now > seen && !peak.compare_exchange_weak(seen, now);) {}
     return static_cast<char*>(block) + kHeader;
 }
 
 void release(void* p) {
-    if (!p) return;
+    if (!p)
+        return;
     char* block = static_cast<char*>(p) - kHeader;
     size_t size = 0;
     std::memcpy(&size, block, sizeof size);

@@ -35,8 +35,7 @@ int runWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios) {
     for (const Ratio& ratio : ratios) {
         auto measured = reporter.realSeconds.find(ratio.measured);
         auto baseline = reporter.realSeconds.find(ratio.baseline);
-        if (measured == reporter.realSeconds.end() || baseline == reporter.realSeconds.end() ||
-            baseline->second <= 0)
+        if (measured == reporter.realSeconds.end() || baseline == reporter.realSeconds.end() || baseline->second <= 0)
             continue;
         std::printf("ratio %s: %.3f (%s / %s)\n", ratio.label.c_str(), measured->second / baseline->second,
                     ratio.measured.c_str(), ratio.baseline.c_str());

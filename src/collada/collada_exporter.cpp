@@ -42,10 +42,12 @@ void runParallel(Iterator first, Iterator last, const Fn& fn) {
             fn(element);
         } catch (...) {
             std::lock_guard<std::mutex> lock(failureLock);
-            if (!failure) failure = std::current_exception();
+            if (!failure)
+                failure = std::current_exception();
         }
     });
-    if (failure) std::rethrow_exception(failure);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 // The chosen path with the platform's separators: on Windows "/" becomes "\\"; elsewhere
@@ -56,7 +58,8 @@ std::u16string nativeSeparators(const std::u16string& path) {
 
 std::string groupedCount(std::uint64_t value) {
     std::string digits = std::to_string(value);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
     return digits;
 }
 
@@ -68,14 +71,15 @@ MeshView viewOf(const MeshInfo& mesh) {
         mesh.indices.size() != mesh.indexCount) {
         throw std::logic_error("mesh arrays do not match their counts");
     }
-    return {mesh.vertexCount, mesh.indexCount,       mesh.twoSided,     mesh.positions.data(),
+    return {mesh.vertexCount,    mesh.indexCount, mesh.twoSided,      mesh.positions.data(),
             mesh.normals.data(), mesh.uvs.data(), mesh.indices.data()};
 }
 
 }  // namespace
 
 std::string CollapseReport(const ExportSummary& summary) {
-    if (summary.collapsedTriangles == 0) return {};
+    if (summary.collapsedTriangles == 0)
+        return {};
     static constexpr const char* kGrid[] = {"1 m", "10 cm", "1 cm", "1 mm", "0.1 mm", "10 \u00b5m", "1 \u00b5m"};
     const int decimals = std::clamp(summary.decimals, 0, 6);
     return groupedCount(summary.collapsedTriangles) + " of " + groupedCount(summary.triangles) +
@@ -94,7 +98,8 @@ int ColladaExporter::Export() {
     Reset();
     summary = ExportSummary{};
     const std::u16string chosen = SaveDialog();
-    if (chosen.empty()) return -1;
+    if (chosen.empty())
+        return -1;
     path = nativeSeparators(chosen);
     showStatus(u"Velora Collada exporter: initializing\u2026");
     try {
@@ -128,7 +133,8 @@ int ColladaExporter::Abandon() {
     std::error_code error;
     const fs::path written = nativePath(path);
     // Only a regular file: the chosen path may name a device or anything else.
-    if (fs::is_regular_file(written, error)) fs::remove(written, error);
+    if (fs::is_regular_file(written, error))
+        fs::remove(written, error);
     Reset();
     return -1;
 }
@@ -145,10 +151,10 @@ std::u16string ColladaExporter::SaveDialog() const {
             const std::u16string document = doc->GetPathName().str();
             if (!document.empty()) {
                 const std::size_t dot = document.rfind(u'.');
-                std::u16string proposal =
-                    (dot == std::u16string::npos ? document : document.substr(0, dot)) + u".dae";
+                std::u16string proposal = (dot == std::u16string::npos ? document : document.substr(0, dot)) + u".dae";
                 // A proposal that does not fit the dialog's buffer is not proposed.
-                if (proposal.size() < request.bufferSize) request.initialFile = std::move(proposal);
+                if (proposal.size() < request.bufferSize)
+                    request.initialFile = std::move(proposal);
             }
         }
         return WithDefaultExtension(GetSaveFileName(request), u".dae");
@@ -161,12 +167,12 @@ void ColladaExporter::Prepare() {
     settings.Read();
     exportNodes = settings.ExportNodes();
     decimals = precision.value_or(settings.ExportPrecision());
-    if (decimals < 0 || decimals > kMaxFloatDecimals) throw std::invalid_argument("precision must be 0 to 6 decimals");
+    if (decimals < 0 || decimals > kMaxFloatDecimals)
+        throw std::invalid_argument("precision must be 0 to 6 decimals");
     summary.decimals = decimals;
     CRhinoDoc* doc = RhinoApp().ActiveDoc();
     // Before Load, so that every position and translation arrives in metres.
-    scene->unitScale =
-        doc ? static_cast<float>(ON::UnitScale(doc->UnitSystem(), ON::LengthUnitSystem::Meters)) : 1.0f;
+    scene->unitScale = doc ? static_cast<float>(ON::UnitScale(doc->UnitSystem(), ON::LengthUnitSystem::Meters)) : 1.0f;
     materials->LoadMaterials(doc);
     scene->Load(doc, &settings, true);
 
@@ -197,12 +203,15 @@ void ColladaExporter::Prepare() {
 void ColladaExporter::MergeGeometry(uint64_t materialId) {
     MaterialInfo& material = materials->FindById(static_cast<int64_t>(materialId));
     const auto found = scene->materialMeshes.find(materialId);
-    if (found == scene->materialMeshes.end()) return;
+    if (found == scene->materialMeshes.end())
+        return;
     std::vector<MeshView> views;
     views.reserve(found->second.size());
-    for (const MeshInfo* mesh : found->second) views.push_back(viewOf(*mesh));
+    for (const MeshInfo* mesh : found->second)
+        views.push_back(viewOf(*mesh));
     std::unique_ptr<MergedGeometry> merged = mergeMeshes(views, *mergeArena);
-    if (!merged) return;
+    if (!merged)
+        return;
     auto info = std::make_unique<GeometryInfo>();
     info->material = &material;
     info->merged = std::move(merged);
@@ -211,7 +220,8 @@ void ColladaExporter::MergeGeometry(uint64_t materialId) {
 
 void ColladaExporter::SerializeGeometry(GeometryInfo& info) {
     info.text.id = vantro::platform::toUtf8(info.material->name);
-    if (info.merged) serializeGeometry(*info.merged, info.text, *textArena, decimals);
+    if (info.merged)
+        serializeGeometry(*info.merged, info.text, *textArena, decimals);
     info.merged.reset();
 }
 
@@ -221,7 +231,8 @@ void ColladaExporter::CreateNode(const NodeInfo& node) {
 
 std::u16string ColladaExporter::ExportImage(MaterialInfo& material) {
     std::u16string relative = materials->ExportTextureFile(&material);
-    if (relative.empty() && !material.textureImage.empty()) relative = ExportEmbeddedBitmap(*materials, material);
+    if (relative.empty() && !material.textureImage.empty())
+        relative = ExportEmbeddedBitmap(*materials, material);
     return relative;
 }
 
@@ -235,7 +246,8 @@ void ColladaExporter::WriteDocument(DocumentOutput& out) {
     // The parallel stages appended in scheduling order; the document lists geometries
     // by material id and nodes by placement id, so that equal documents give equal files.
     std::vector<const GeometryInfo*> sortedGeometries;
-    for (const auto& info : geometries) sortedGeometries.push_back(info.get());
+    for (const auto& info : geometries)
+        sortedGeometries.push_back(info.get());
     std::sort(sortedGeometries.begin(), sortedGeometries.end(),
               [](const GeometryInfo* a, const GeometryInfo* b) { return a->material->id < b->material->id; });
     std::vector<const GeometryText*> geometryTexts;
@@ -245,7 +257,8 @@ void ColladaExporter::WriteDocument(DocumentOutput& out) {
         summary.collapsedTriangles += info->text.collapsedTriangles;
     }
     std::vector<const NodeElement*> nodes;
-    for (const auto& node : nodeElements) nodes.push_back(node.get());
+    for (const auto& node : nodeElements)
+        nodes.push_back(node.get());
     std::sort(nodes.begin(), nodes.end(),
               [](const NodeElement* a, const NodeElement* b) { return a->nodeId < b->nodeId; });
 
@@ -282,7 +295,8 @@ void ColladaExporter::WriteDocument(DocumentOutput& out) {
 }
 
 void ColladaExporter::Reset() {
-    for (MaterialInfo* material : usedMaterials) material->texturePath.clear();
+    for (MaterialInfo* material : usedMaterials)
+        material->texturePath.clear();
     usedMaterials.clear();
     // The scene refers to the manager: it goes first (its Clear joins the worker).
     scene.reset();

@@ -46,10 +46,10 @@ struct NodeInfo;
 
 // What the last Export did, kept after its reset (for the host's report).
 struct ExportSummary {
-    bool written = false;                // the document was written and closed
-    bool writeFailed = false;            // the file did not take the document (then -1)
-    int decimals = 3;                    // of the number lists
-    std::uint64_t triangles = 0;         // in the document's geometries
+    bool written = false;                  // the document was written and closed
+    bool writeFailed = false;              // the file did not take the document (then -1)
+    int decimals = 3;                      // of the number lists
+    std::uint64_t triangles = 0;           // in the document's geometries
     std::uint64_t collapsedTriangles = 0;  // of those, had an area and lost it to the rounding
 };
 
@@ -61,9 +61,9 @@ class ColladaExporter {
 public:
     // One geometry of the document: every mesh of one material, merged, then as text.
     struct GeometryInfo {
-        MaterialInfo* material = nullptr;                           // not owned
-        std::unique_ptr<vantro::collada::MergedGeometry> merged;    // in mergeArena; freed after serialisation
-        vantro::collada::GeometryText text;                         // id = name = UTF-8 material name; lists in textArena
+        MaterialInfo* material = nullptr;                         // not owned
+        std::unique_ptr<vantro::collada::MergedGeometry> merged;  // in mergeArena; freed after serialisation
+        vantro::collada::GeometryText text;                       // id = name = UTF-8 material name; lists in textArena
     };
     using NodeElement = vantro::collada::NodeElement;
 

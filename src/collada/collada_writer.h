@@ -26,14 +26,14 @@ namespace vantro::collada {
 
 // One material of the document as its effect and material entries need it.
 struct MaterialRow {
-  std::string name;       // N: UTF-8 display name
-  std::string typeName;   // the material type's word ("water", ...); empty for none
-  std::string libraryId;  // UTF-8, unescaped; empty for none
-  std::uint32_t diffuse = 0xFFAAAAAA;   // 0xAARRGGBB
-  std::uint32_t specular = 0xFFAAAAAA;  // 0xAARRGGBB
-  float shine = 1.0f;                   // 0..1
-  float opacity = 1.0f;                 // 1 - transparency
-  bool textured = false;  // the material holds a texture path or image when effects are written
+    std::string name;                     // N: UTF-8 display name
+    std::string typeName;                 // the material type's word ("water", ...); empty for none
+    std::string libraryId;                // UTF-8, unescaped; empty for none
+    std::uint32_t diffuse = 0xFFAAAAAA;   // 0xAARRGGBB
+    std::uint32_t specular = 0xFFAAAAAA;  // 0xAARRGGBB
+    float shine = 1.0f;                   // 0..1
+    float opacity = 1.0f;                 // 1 - transparency
+    bool textured = false;                // the material holds a texture path or image when effects are written
 };
 
 // Receives the status texts of the stages as they begin (may be empty: no status).
@@ -43,70 +43,69 @@ using StatusSink = std::function<void(std::u16string_view)>;
 std::string asctimeText(const std::tm& time);
 
 class ColladaWriter {
- public:
-  // out must outlive the writer. exportNodes adds the node effect, material and geometry,
-  // the placement nodes, and says 1 in the closing extra.
-  ColladaWriter(DocumentOutput& out, bool exportNodes, StatusSink status);
+public:
+    // out must outlive the writer. exportNodes adds the node effect, material and geometry,
+    // the placement nodes, and says 1 in the closing extra.
+    ColladaWriter(DocumentOutput& out, bool exportNodes, StatusSink status);
 
-  // Gives every material and geometry its ids, before anything is written. The same
-  // materials (in the same order) and geometries must then be passed to the sections
-  // below. Without it, every id is the name's id form as it stands.
-  void planIds(std::span<const MaterialRow> materials, std::span<const GeometryText* const> geometries,
-               std::span<const NodeElement* const> nodes);
+    // Gives every material and geometry its ids, before anything is written. The same
+    // materials (in the same order) and geometries must then be passed to the sections
+    // below. Without it, every id is the name's id form as it stands.
+    void planIds(std::span<const MaterialRow> materials, std::span<const GeometryText* const> geometries,
+                 std::span<const NodeElement* const> nodes);
 
-  // XML declaration, root element and asset; createdText is written as given (asctimeText).
-  void writeStart(std::string_view createdText);
+    // XML declaration, root element and asset; createdText is written as given (asctimeText).
+    void writeStart(std::string_view createdText);
 
-  // The image library: beginImages, one writeImage per material, endImages.
-  void beginImages();
-  // Writes the image of the (first) material named name when relativePath is not empty
-  // (percent-encoded).
-  void writeImage(std::string_view name, std::u16string_view relativePath);
-  void endImages();
+    // The image library: beginImages, one writeImage per material, endImages.
+    void beginImages();
+    // Writes the image of the (first) material named name when relativePath is not empty
+    // (percent-encoded).
+    void writeImage(std::string_view name, std::u16string_view relativePath);
+    void endImages();
 
-  void writeEffects(std::span<const MaterialRow> materials);
-  void writeMaterials(std::span<const MaterialRow> materials);
-  // Geometries in the given order. An exception while they are written ends the list
-  // early and the node geometry and the closing tag are still written, unless it is
-  // the file's own failure (FileWriteError), which goes on to the caller.
-  void writeGeometries(std::span<const GeometryText* const> geometries);
-  void writeVisualScene(std::span<const GeometryText* const> geometries,
-                        std::span<const NodeElement* const> nodes);
-  // The closing extra and the end of the root element; shows "export complete".
-  void writeEnd();
+    void writeEffects(std::span<const MaterialRow> materials);
+    void writeMaterials(std::span<const MaterialRow> materials);
+    // Geometries in the given order. An exception while they are written ends the list
+    // early and the node geometry and the closing tag are still written, unless it is
+    // the file's own failure (FileWriteError), which goes on to the caller.
+    void writeGeometries(std::span<const GeometryText* const> geometries);
+    void writeVisualScene(std::span<const GeometryText* const> geometries, std::span<const NodeElement* const> nodes);
+    // The closing extra and the end of the root element; shows "export complete".
+    void writeEnd();
 
- private:
-  void status(std::u16string_view text) const;
-  // The escaped key of the first material named name.
-  std::string materialKey(std::string_view name) const;
-  // key and material: the escaped keys of the geometry and of its material.
-  void writeEffect(const MaterialRow& material, std::string_view key);
-  void writeGeometry(const GeometryText& geometry, std::string_view key, std::string_view material);
-  // One source with its float array (closed by closing) and accessor; stride 3 (X Y Z)
-  // or 2 (S T).
-  void writeSource(std::string_view id, std::string_view suffix, std::string_view numbers,
-                   std::string_view closing, std::uint64_t vertexCount, int stride);
-  void writeColor(std::uint32_t argb, double alpha);
-  void writeFixed3(double value);
-  void writeCount(std::uint64_t value);
+private:
+    void status(std::u16string_view text) const;
+    // The escaped key of the first material named name.
+    std::string materialKey(std::string_view name) const;
+    // key and material: the escaped keys of the geometry and of its material.
+    void writeEffect(const MaterialRow& material, std::string_view key);
+    void writeGeometry(const GeometryText& geometry, std::string_view key, std::string_view material);
+    // One source with its float array (closed by closing) and accessor; stride 3 (X Y Z)
+    // or 2 (S T).
+    void writeSource(std::string_view id, std::string_view suffix, std::string_view numbers, std::string_view closing,
+                     std::uint64_t vertexCount, int stride);
+    void writeColor(std::uint32_t argb, double alpha);
+    void writeFixed3(double value);
+    void writeCount(std::uint64_t value);
 
-  DocumentOutput& out_;
-  bool exportNodes_;
-  StatusSink status_;
-  DocumentIds ids_;
-  std::unordered_map<std::string, std::size_t> materialByName_;
+    DocumentOutput& out_;
+    bool exportNodes_;
+    StatusSink status_;
+    DocumentIds ids_;
+    std::unordered_map<std::string, std::size_t> materialByName_;
 };
 
 // A whole document from plain rows: images are the material rows' relative image paths
 // (same order as materials; an empty path writes no image). For tests and benchmarks;
 // the exporter calls the sections itself so that texture files are copied in between.
 struct DocumentInput {
-  std::string createdText;
-  bool exportNodes = false;
-  std::span<const MaterialRow> materials;
-  std::span<const std::u16string> imagePaths;
-  std::span<const GeometryText* const> geometries;
-  std::span<const NodeElement* const> nodes;
+    std::string createdText;
+    bool exportNodes = false;
+    std::span<const MaterialRow> materials;
+    std::span<const std::u16string> imagePaths;
+    std::span<const GeometryText* const> geometries;
+    std::span<const NodeElement* const> nodes;
 };
 void writeDocument(DocumentOutput& out, const DocumentInput& input, const StatusSink& status);
 

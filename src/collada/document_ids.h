@@ -18,34 +18,34 @@
 namespace vantro::collada {
 
 class DocumentIds {
- public:
-  // No names: every query answers the name's id form.
-  DocumentIds() = default;
+public:
+    // No names: every query answers the name's id form.
+    DocumentIds() = default;
 
-  // materialNames and geometryNames in document order; a geometry's name is its
-  // material's name. nodeIds are the placement ids (L); with exportNodes the node
-  // blocks' fixed ids are taken too.
-  DocumentIds(const std::vector<std::string_view>& materialNames, const std::vector<std::string_view>& geometryNames,
-              const std::vector<std::string_view>& nodeIds, bool exportNodes);
+    // materialNames and geometryNames in document order; a geometry's name is its
+    // material's name. nodeIds are the placement ids (L); with exportNodes the node
+    // blocks' fixed ids are taken too.
+    DocumentIds(const std::vector<std::string_view>& materialNames, const std::vector<std::string_view>& geometryNames,
+                const std::vector<std::string_view>& nodeIds, bool exportNodes);
 
-  // The key of material i (ids "effect-", "material-", "image-" + key).
-  std::string material(std::size_t index, std::string_view name) const;
-  // The key of geometry j (ids key, key + "-positions", ...).
-  std::string geometry(std::size_t index, std::string_view name) const;
-  // The key of the material geometry j belongs to: the first material of that name, or
-  // the name's id form when there is none.
-  std::string materialOfGeometry(std::size_t index, std::string_view name) const;
+    // The key of material i (ids "effect-", "material-", "image-" + key).
+    std::string material(std::size_t index, std::string_view name) const;
+    // The key of geometry j (ids key, key + "-positions", ...).
+    std::string geometry(std::size_t index, std::string_view name) const;
+    // The key of the material geometry j belongs to: the first material of that name, or
+    // the name's id form when there is none.
+    std::string materialOfGeometry(std::size_t index, std::string_view name) const;
 
- private:
-  // The first of base, base.1, base.2, ... whose ids (base with each affix) are all
-  // free; takes them.
-  std::string claim(const std::string& base, const std::vector<std::string_view>& prefixes,
-                    const std::vector<std::string_view>& suffixes);
+private:
+    // The first of base, base.1, base.2, ... whose ids (base with each affix) are all
+    // free; takes them.
+    std::string claim(const std::string& base, const std::vector<std::string_view>& prefixes,
+                      const std::vector<std::string_view>& suffixes);
 
-  std::unordered_set<std::string> taken_;
-  std::vector<std::string> materials_;
-  std::vector<std::string> geometries_;
-  std::vector<std::string> geometryMaterials_;
+    std::unordered_set<std::string> taken_;
+    std::vector<std::string> materials_;
+    std::vector<std::string> geometries_;
+    std::vector<std::string> geometryMaterials_;
 };
 
 }  // namespace vantro::collada

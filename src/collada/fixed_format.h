@@ -75,20 +75,21 @@ std::size_t floatFixedLength(float value);
 namespace fixed_detail {
 
 constexpr std::array<char, 200> makeDigitPairs() {
-  std::array<char, 200> pairs{};
-  for (int i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
 }
 inline constexpr std::array<char, 200> kDigitPairs = makeDigitPairs();
 
 constexpr std::array<std::uint64_t, 20> makePowersOfTen() {
-  std::array<std::uint64_t, 20> powers{};
-  std::uint64_t power = 1;
-  for (std::size_t i = 0; i < powers.size(); ++i, power *= 10) powers[i] = power;
-  return powers;
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (std::size_t i = 0; i < powers.size(); ++i, power *= 10)
+        powers[i] = power;
+    return powers;
 }
 inline constexpr std::array<std::uint64_t, 20> kPowersOfTen = makePowersOfTen();
 
@@ -96,14 +97,14 @@ inline void writePair(char* out, unsigned value) { std::memcpy(out, &kDigitPairs
 
 // ".000" to ".999": the point and three decimals in one store.
 constexpr std::array<char, 4000> makePointTriples() {
-  std::array<char, 4000> triples{};
-  for (int i = 0; i < 1000; ++i) {
-    triples[4 * i] = '.';
-    triples[4 * i + 1] = static_cast<char>('0' + i / 100);
-    triples[4 * i + 2] = static_cast<char>('0' + i / 10 % 10);
-    triples[4 * i + 3] = static_cast<char>('0' + i % 10);
-  }
-  return triples;
+    std::array<char, 4000> triples{};
+    for (int i = 0; i < 1000; ++i) {
+        triples[4 * i] = '.';
+        triples[4 * i + 1] = static_cast<char>('0' + i / 100);
+        triples[4 * i + 2] = static_cast<char>('0' + i / 10 % 10);
+        triples[4 * i + 3] = static_cast<char>('0' + i % 10);
+    }
+    return triples;
 }
 inline constexpr std::array<char, 4000> kPointTriples = makePointTriples();
 
@@ -126,147 +127,153 @@ inline constexpr std::uint64_t kScale = kPowersOfTen[Decimals];
 // magnitude must be below kFloatLimit<Decimals>.
 template <int Decimals>
 inline std::uint64_t scaledMagnitude(double magnitude) {
-  constexpr double kRounder = 0x1p52;
-  const double rounded = (magnitude * static_cast<double>(kScale<Decimals>) + kRounder) - kRounder;
-  return static_cast<std::uint64_t>(static_cast<std::int64_t>(rounded));
+    constexpr double kRounder = 0x1p52;
+    const double rounded = (magnitude * static_cast<double>(kScale<Decimals>) + kRounder) - kRounder;
+    return static_cast<std::uint64_t>(static_cast<std::int64_t>(rounded));
 }
 
 // Writes the scaled value q / 10^decimals as "<integer>.<decimals digits>".
 template <int Decimals>
 inline char* writeScaled(char* out, std::uint64_t q) {
-  if constexpr (Decimals == 3) {
-    // Mesh numbers are mostly below 100 in their integer part: short paths for those,
-    // and 32-bit arithmetic below 2^32, ahead of the general case.
-    std::uint64_t integer = 0;
-    unsigned fraction = 0;
-    if (q < (std::uint64_t{1} << 32)) {
-      const auto q32 = static_cast<std::uint32_t>(q);
-      integer = q32 / 1000;
-      fraction = q32 - static_cast<std::uint32_t>(integer) * 1000;
+    if constexpr (Decimals == 3) {
+        // Mesh numbers are mostly below 100 in their integer part: short paths for those,
+        // and 32-bit arithmetic below 2^32, ahead of the general case.
+        std::uint64_t integer = 0;
+        unsigned fraction = 0;
+        if (q < (std::uint64_t{1} << 32)) {
+            const auto q32 = static_cast<std::uint32_t>(q);
+            integer = q32 / 1000;
+            fraction = q32 - static_cast<std::uint32_t>(integer) * 1000;
+        } else {
+            integer = q / 1000;
+            fraction = static_cast<unsigned>(q - integer * 1000);
+        }
+        if (integer < 10) {
+            *out++ = static_cast<char>('0' + integer);
+        } else if (integer < 100) {
+            writePair(out, static_cast<unsigned>(integer));
+            out += 2;
+        } else {
+            out = writeUnsigned(out, integer);
+        }
+        std::memcpy(out, &kPointTriples[4 * fraction], 4);
+        return out + 4;
+    } else if constexpr (Decimals == 6) {
+        const std::uint64_t integer = q / kScale<Decimals>;
+        auto fraction = static_cast<unsigned>(q - integer * kScale<Decimals>);
+        out = writeUnsigned(out, integer);
+        *out++ = '.';
+        writePair(out, fraction / 10000);
+        writePair(out + 2, (fraction / 100) % 100);
+        writePair(out + 4, fraction % 100);
+        return out + 6;
+    } else if constexpr (Decimals == 0) {
+        return writeUnsigned(out, q);
     } else {
-      integer = q / 1000;
-      fraction = static_cast<unsigned>(q - integer * 1000);
+        const std::uint64_t integer = q / kScale<Decimals>;
+        auto fraction = static_cast<unsigned>(q - integer * kScale<Decimals>);
+        out = writeUnsigned(out, integer);
+        *out = '.';
+        for (int d = Decimals; d > 0; --d, fraction /= 10)
+            out[d] = static_cast<char>('0' + fraction % 10);
+        return out + 1 + Decimals;
     }
-    if (integer < 10) {
-      *out++ = static_cast<char>('0' + integer);
-    } else if (integer < 100) {
-      writePair(out, static_cast<unsigned>(integer));
-      out += 2;
-    } else {
-      out = writeUnsigned(out, integer);
-    }
-    std::memcpy(out, &kPointTriples[4 * fraction], 4);
-    return out + 4;
-  } else if constexpr (Decimals == 6) {
-    const std::uint64_t integer = q / kScale<Decimals>;
-    auto fraction = static_cast<unsigned>(q - integer * kScale<Decimals>);
-    out = writeUnsigned(out, integer);
-    *out++ = '.';
-    writePair(out, fraction / 10000);
-    writePair(out + 2, (fraction / 100) % 100);
-    writePair(out + 4, fraction % 100);
-    return out + 6;
-  } else if constexpr (Decimals == 0) {
-    return writeUnsigned(out, q);
-  } else {
-    const std::uint64_t integer = q / kScale<Decimals>;
-    auto fraction = static_cast<unsigned>(q - integer * kScale<Decimals>);
-    out = writeUnsigned(out, integer);
-    *out = '.';
-    for (int d = Decimals; d > 0; --d, fraction /= 10) out[d] = static_cast<char>('0' + fraction % 10);
-    return out + 1 + Decimals;
-  }
 }
 
 }  // namespace fixed_detail
 
 inline int digitCount(std::uint64_t value) {
-  // (bit width * 1233) >> 12 is floor(log10(2^width)): the count or one less. Setting
-  // the low bit changes neither the width nor the comparison (powers of ten above 1
-  // are even) and makes 0 count as one digit.
-  const std::uint64_t v = value | 1;
-  const int estimate = (std::bit_width(v) * 1233) >> 12;
-  return estimate + (v >= fixed_detail::kPowersOfTen[static_cast<std::size_t>(estimate)] ? 1 : 0);
+    // (bit width * 1233) >> 12 is floor(log10(2^width)): the count or one less. Setting
+    // the low bit changes neither the width nor the comparison (powers of ten above 1
+    // are even) and makes 0 count as one digit.
+    const std::uint64_t v = value | 1;
+    const int estimate = (std::bit_width(v) * 1233) >> 12;
+    return estimate + (v >= fixed_detail::kPowersOfTen[static_cast<std::size_t>(estimate)] ? 1 : 0);
 }
 
 inline char* writeUnsigned(char* out, std::uint64_t value) {
-  // Counted by comparisons here, not with digitCount: where each number of a list goes
-  // depends on the one before, and predicted branches on a mesh's mostly short numbers
-  // let the next number start before this count is known, where digitCount's
-  // arithmetic would chain every position to the previous number's whole computation.
-  int count = 1;
-  std::uint64_t rest = value;
-  for (; rest >= 100; rest /= 100) count += 2;
-  char* const end = out + count + (rest >= 10 ? 1 : 0);
-  char* p = end;
-  while (value >= 100) {
-    p -= 2;
-    fixed_detail::writePair(p, static_cast<unsigned>(value % 100));
-    value /= 100;
-  }
-  if (value >= 10) {
-    fixed_detail::writePair(p - 2, static_cast<unsigned>(value));
-  } else {
-    p[-1] = static_cast<char>('0' + value);
-  }
-  return end;
+    // Counted by comparisons here, not with digitCount: where each number of a list goes
+    // depends on the one before, and predicted branches on a mesh's mostly short numbers
+    // let the next number start before this count is known, where digitCount's
+    // arithmetic would chain every position to the previous number's whole computation.
+    int count = 1;
+    std::uint64_t rest = value;
+    for (; rest >= 100; rest /= 100)
+        count += 2;
+    char* const end = out + count + (rest >= 10 ? 1 : 0);
+    char* p = end;
+    while (value >= 100) {
+        p -= 2;
+        fixed_detail::writePair(p, static_cast<unsigned>(value % 100));
+        value /= 100;
+    }
+    if (value >= 10) {
+        fixed_detail::writePair(p - 2, static_cast<unsigned>(value));
+    } else {
+        p[-1] = static_cast<char>('0' + value);
+    }
+    return end;
 }
 
 inline char* writeInt(char* out, std::int32_t value) {
-  auto magnitude = static_cast<std::uint32_t>(value);
-  if (value < 0) {
-    *out++ = '-';
-    magnitude = 0u - magnitude;
-  }
-  return writeUnsigned(out, magnitude);
+    auto magnitude = static_cast<std::uint32_t>(value);
+    if (value < 0) {
+        *out++ = '-';
+        magnitude = 0u - magnitude;
+    }
+    return writeUnsigned(out, magnitude);
 }
 
 inline std::size_t intLength(std::int32_t value) {
-  // Comparisons only, no branch: a list is measured by summing these, which
-  // vectorises.
-  const std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-  const auto at = [magnitude](std::uint32_t power) -> std::size_t { return magnitude >= power ? 1 : 0; };
-  return 1 + (value < 0 ? 1 : 0) + at(10) + at(100) + at(1000) + at(10000) + at(100000) + at(1000000) +
-         at(10000000) + at(100000000) + at(1000000000);
+    // Comparisons only, no branch: a list is measured by summing these, which
+    // vectorises.
+    const std::uint32_t magnitude =
+        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    const auto at = [magnitude](std::uint32_t power) -> std::size_t { return magnitude >= power ? 1 : 0; };
+    return 1 + (value < 0 ? 1 : 0) + at(10) + at(100) + at(1000) + at(10000) + at(100000) + at(1000000) + at(10000000) +
+           at(100000000) + at(1000000000);
 }
 
 template <int Decimals>
 inline char* writeFloatFixed(char* out, float value) {
-  static_assert(Decimals >= 0 && Decimals <= kMaxFloatDecimals);
-  const double x = value;
-  const double magnitude = std::fabs(x);
-  if (!(magnitude < fixed_detail::kFloatLimit<Decimals>)) return fixed_detail::writeBySnprintf(out, x, Decimals);
-  const std::uint64_t q = fixed_detail::scaledMagnitude<Decimals>(magnitude);
-  *out = '-';
-  out += std::signbit(x) ? 1 : 0;
-  return fixed_detail::writeScaled<Decimals>(out, q);
+    static_assert(Decimals >= 0 && Decimals <= kMaxFloatDecimals);
+    const double x = value;
+    const double magnitude = std::fabs(x);
+    if (!(magnitude < fixed_detail::kFloatLimit<Decimals>))
+        return fixed_detail::writeBySnprintf(out, x, Decimals);
+    const std::uint64_t q = fixed_detail::scaledMagnitude<Decimals>(magnitude);
+    *out = '-';
+    out += std::signbit(x) ? 1 : 0;
+    return fixed_detail::writeScaled<Decimals>(out, q);
 }
 
 template <int Decimals>
 inline std::size_t floatFixedLength(float value) {
-  static_assert(Decimals >= 0 && Decimals <= kMaxFloatDecimals);
-  const double x = value;
-  const double magnitude = std::fabs(x);
-  const std::size_t sign = std::signbit(x) ? 1 : 0;
-  if constexpr (Decimals == 3) {
-    // Integer parts below 100, the usual case, in two comparisons of the exact product:
-    // a value rounds to at least 10 (10000 thousandths) exactly when the product
-    // reaches 9999.5, the tie rounding up to the even 10000; NaN fails both.
-    const double thousandths = magnitude * 1e3;
-    if (thousandths < 99999.5) return sign + (thousandths >= 9999.5 ? 2 : 1) + 4;
-  }
-  if (!(magnitude < fixed_detail::kFloatLimit<Decimals>)) return fixed_detail::lengthBySnprintf(x, Decimals);
-  // The rounded scaled value is an integer held exactly in a double: the digits of the
-  // integer part are counted there, by comparisons for the usual one or two.
-  constexpr double kRounder = 0x1p52;
-  constexpr double kScale = static_cast<double>(fixed_detail::kScale<Decimals>);
-  const double rounded = (magnitude * kScale + kRounder) - kRounder;
-  constexpr std::size_t kPointAndDecimals = Decimals == 0 ? 0 : 1 + Decimals;
-  if (rounded >= 100.0 * kScale) {
-    const auto integer = static_cast<std::uint64_t>(rounded) / fixed_detail::kScale<Decimals>;
-    return sign + static_cast<std::size_t>(digitCount(integer)) + kPointAndDecimals;
-  }
-  return sign + (rounded >= 10.0 * kScale ? 2 : 1) + kPointAndDecimals;
+    static_assert(Decimals >= 0 && Decimals <= kMaxFloatDecimals);
+    const double x = value;
+    const double magnitude = std::fabs(x);
+    const std::size_t sign = std::signbit(x) ? 1 : 0;
+    if constexpr (Decimals == 3) {
+        // Integer parts below 100, the usual case, in two comparisons of the exact product:
+        // a value rounds to at least 10 (10000 thousandths) exactly when the product
+        // reaches 9999.5, the tie rounding up to the even 10000; NaN fails both.
+        const double thousandths = magnitude * 1e3;
+        if (thousandths < 99999.5)
+            return sign + (thousandths >= 9999.5 ? 2 : 1) + 4;
+    }
+    if (!(magnitude < fixed_detail::kFloatLimit<Decimals>))
+        return fixed_detail::lengthBySnprintf(x, Decimals);
+    // The rounded scaled value is an integer held exactly in a double: the digits of the
+    // integer part are counted there, by comparisons for the usual one or two.
+    constexpr double kRounder = 0x1p52;
+    constexpr double kScale = static_cast<double>(fixed_detail::kScale<Decimals>);
+    const double rounded = (magnitude * kScale + kRounder) - kRounder;
+    constexpr std::size_t kPointAndDecimals = Decimals == 0 ? 0 : 1 + Decimals;
+    if (rounded >= 100.0 * kScale) {
+        const auto integer = static_cast<std::uint64_t>(rounded) / fixed_detail::kScale<Decimals>;
+        return sign + static_cast<std::size_t>(digitCount(integer)) + kPointAndDecimals;
+    }
+    return sign + (rounded >= 10.0 * kScale ? 2 : 1) + kPointAndDecimals;
 }
 
 }  // namespace vantro::collada

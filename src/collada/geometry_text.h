@@ -16,16 +16,16 @@ namespace vantro::collada {
 // them to the output without translating line ends. serializeGeometry puts their text
 // in an arena, which must outlive the GeometryText.
 struct GeometryText {
-  std::string id;  // UTF-8 name of the material; also the geometry's name
-  std::uint32_t vertexCount = 0;
-  std::uint32_t indexCount = 0;
-  std::string_view positions;  // "%.3f %.3f %.3f " per vertex, model x, y, z
-  std::string_view normals;    // the same for normals
-  std::string_view texcoords;  // "%.3f %.3f " per vertex: u, 1 - v
-  std::string_view indices;    // "%d " per index
-  // Triangles with an area that have none once their positions are written with the
-  // chosen decimals (their three written points coincide or lie on one line).
-  std::uint64_t collapsedTriangles = 0;
+    std::string id;  // UTF-8 name of the material; also the geometry's name
+    std::uint32_t vertexCount = 0;
+    std::uint32_t indexCount = 0;
+    std::string_view positions;  // "%.3f %.3f %.3f " per vertex, model x, y, z
+    std::string_view normals;    // the same for normals
+    std::string_view texcoords;  // "%.3f %.3f " per vertex: u, 1 - v
+    std::string_view indices;    // "%d " per index
+    // Triangles with an area that have none once their positions are written with the
+    // chosen decimals (their three written points coincide or lie on one line).
+    std::uint64_t collapsedTriangles = 0;
 };
 
 // The decimals of the document's number lists: the renderer reads "%.3f" (metres to

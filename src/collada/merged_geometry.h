@@ -20,62 +20,61 @@ namespace vantro::collada {
 // renderer's axes, texture coordinates as f32 pairs, a triangle index list.
 // The pointers must hold 3V, 3V, 2V and I values (they may be null when the count is 0).
 struct MeshView {
-  std::uint32_t vertexCount = 0;
-  std::uint32_t indexCount = 0;
-  bool twoSided = false;
-  const float* positions = nullptr;
-  const float* normals = nullptr;
-  const float* uvs = nullptr;
-  const std::uint32_t* indices = nullptr;
+    std::uint32_t vertexCount = 0;
+    std::uint32_t indexCount = 0;
+    bool twoSided = false;
+    const float* positions = nullptr;
+    const float* normals = nullptr;
+    const float* uvs = nullptr;
+    const std::uint32_t* indices = nullptr;
 };
 
 class MergedGeometry {
- public:
-  static constexpr std::size_t kHeaderWords = 3;
+public:
+    static constexpr std::size_t kHeaderWords = 3;
 
-  // Takes the buffer for V vertices and I indices from arena (it lives as long as the
-  // arena) and writes the header; the rest is left unset for copyMesh to fill (it is
-  // not cleared first: every word of it is written once by the merge). Throws
-  // std::bad_alloc when the buffer cannot be had.
-  MergedGeometry(vantro::platform::PageArena& arena, std::uint32_t vertexCount, std::uint32_t indexCount);
+    // Takes the buffer for V vertices and I indices from arena (it lives as long as the
+    // arena) and writes the header; the rest is left unset for copyMesh to fill (it is
+    // not cleared first: every word of it is written once by the merge). Throws
+    // std::bad_alloc when the buffer cannot be had.
+    MergedGeometry(vantro::platform::PageArena& arena, std::uint32_t vertexCount, std::uint32_t indexCount);
 
-  std::uint32_t vertexCount() const { return words_[0]; }
-  std::uint32_t indexCount() const { return words_[1]; }
-  std::span<const std::uint32_t> words() const { return {words_, size_}; }
+    std::uint32_t vertexCount() const { return words_[0]; }
+    std::uint32_t indexCount() const { return words_[1]; }
+    std::span<const std::uint32_t> words() const { return {words_, size_}; }
 
-  // Component c (0..2) of vertex v; the caller keeps v < V.
-  float position(std::size_t v, std::size_t c) const { return floatAt(positionBase() + 3 * v + c); }
-  float normal(std::size_t v, std::size_t c) const { return floatAt(normalBase() + 3 * v + c); }
-  float uv(std::size_t v, std::size_t c) const { return floatAt(uvBase() + 2 * v + c); }
-  std::uint32_t index(std::size_t i) const { return words_[indexBase() + i]; }
-  // The four arrays whole: 3V, 3V, 2V float bit patterns and I indices.
-  const std::uint32_t* positionWords() const { return words_ + positionBase(); }
-  const std::uint32_t* normalWords() const { return words_ + normalBase(); }
-  const std::uint32_t* uvWords() const { return words_ + uvBase(); }
-  const std::uint32_t* indexWords() const { return words_ + indexBase(); }
+    // Component c (0..2) of vertex v; the caller keeps v < V.
+    float position(std::size_t v, std::size_t c) const { return floatAt(positionBase() + 3 * v + c); }
+    float normal(std::size_t v, std::size_t c) const { return floatAt(normalBase() + 3 * v + c); }
+    float uv(std::size_t v, std::size_t c) const { return floatAt(uvBase() + 2 * v + c); }
+    std::uint32_t index(std::size_t i) const { return words_[indexBase() + i]; }
+    // The four arrays whole: 3V, 3V, 2V float bit patterns and I indices.
+    const std::uint32_t* positionWords() const { return words_ + positionBase(); }
+    const std::uint32_t* normalWords() const { return words_ + normalBase(); }
+    const std::uint32_t* uvWords() const { return words_ + uvBase(); }
+    const std::uint32_t* indexWords() const { return words_ + indexBase(); }
 
-  // Copies mesh's vertices to vertex slot vertexOffset and its indices, each raised by
-  // vertexOffset, to index slot indexOffset. mirrored writes the back side instead:
-  // every normal component negated and the index list in reverse order, which reverses
-  // the winding of every triangle. The caller keeps both ranges inside the buffer.
-  void copyMesh(const MeshView& mesh, std::uint32_t vertexOffset, std::uint32_t indexOffset,
-                bool mirrored);
+    // Copies mesh's vertices to vertex slot vertexOffset and its indices, each raised by
+    // vertexOffset, to index slot indexOffset. mirrored writes the back side instead:
+    // every normal component negated and the index list in reverse order, which reverses
+    // the winding of every triangle. The caller keeps both ranges inside the buffer.
+    void copyMesh(const MeshView& mesh, std::uint32_t vertexOffset, std::uint32_t indexOffset, bool mirrored);
 
- private:
-  std::size_t positionBase() const { return kHeaderWords; }
-  std::size_t normalBase() const { return kHeaderWords + 3 * std::size_t{vertexCount()}; }
-  std::size_t uvBase() const { return kHeaderWords + 6 * std::size_t{vertexCount()}; }
-  std::size_t indexBase() const { return kHeaderWords + 8 * std::size_t{vertexCount()}; }
-  float floatAt(std::size_t word) const { return std::bit_cast<float>(words_[word]); }
+private:
+    std::size_t positionBase() const { return kHeaderWords; }
+    std::size_t normalBase() const { return kHeaderWords + 3 * std::size_t{vertexCount()}; }
+    std::size_t uvBase() const { return kHeaderWords + 6 * std::size_t{vertexCount()}; }
+    std::size_t indexBase() const { return kHeaderWords + 8 * std::size_t{vertexCount()}; }
+    float floatAt(std::size_t word) const { return std::bit_cast<float>(words_[word]); }
 
-  std::uint32_t* words_ = nullptr;  // in the arena
-  std::size_t size_ = 0;
+    std::uint32_t* words_ = nullptr;  // in the arena
+    std::size_t size_ = 0;
 };
 
 // Counts of a merge: a two-sided mesh counts twice.
 struct MergeCounts {
-  std::uint64_t vertexCount = 0;
-  std::uint64_t indexCount = 0;
+    std::uint64_t vertexCount = 0;
+    std::uint64_t indexCount = 0;
 };
 
 // Sums the counts of meshes in parallel (one mesh per task, atomic sums).

@@ -9,9 +9,9 @@
 namespace vantro::collada {
 
 struct NodeElement {
-  std::uint64_t nodeId = 0;  // the placement's id (keeps the document's order stable)
-  std::string id;      // "ln-%04lld" of the placement's id
-  std::string matrix;  // sixteen "%f" numbers, single blanks between
+    std::uint64_t nodeId = 0;  // the placement's id (keeps the document's order stable)
+    std::string id;            // "ln-%04lld" of the placement's id
+    std::string matrix;        // sixteen "%f" numbers, single blanks between
 };
 
 // Builds the element of placement nodeId with transform, a renderer matrix (row-major,

@@ -18,12 +18,12 @@ namespace vantro::collada {
 
 // What the dialog shows, as the Windows save dialog would be given it.
 struct SaveFileRequest {
-  std::u16string title;
-  std::vector<std::pair<std::u16string, std::u16string>> filters;  // (description, pattern)
-  platform::WindowHandle owner = 0;
-  std::u16string initialFile;       // proposed full path; empty proposes nothing
-  std::size_t bufferSize = 260;     // characters, terminating zero included
-  bool overwritePrompt = true;      // the user confirms replacing an existing file
+    std::u16string title;
+    std::vector<std::pair<std::u16string, std::u16string>> filters;  // (description, pattern)
+    platform::WindowHandle owner = 0;
+    std::u16string initialFile;    // proposed full path; empty proposes nothing
+    std::size_t bufferSize = 260;  // characters, terminating zero included
+    bool overwritePrompt = true;   // the user confirms replacing an existing file
 };
 
 // Plays the user: the chosen full path, or nullopt for cancel.

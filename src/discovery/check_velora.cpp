@@ -10,14 +10,17 @@ namespace vantro::discovery {
 
 int CheckVelora(PluginUi& ui) {
     const std::u16string running = GetRunningVersion();
-    if (CompareVersions(running, kMinimumVeloraVersion) >= 0) return 1;
+    if (CompareVersions(running, kMinimumVeloraVersion) >= 0)
+        return 1;
     const std::u16string installed = GetInstalledVersion();
     if (CompareVersions(installed, kMinimumVeloraVersion) < 0) {
-        if (ui.AskNewerVelora()) platform::shellOpen(HomePageUrl().Array());
+        if (ui.AskNewerVelora())
+            platform::shellOpen(HomePageUrl().Array());
         return 0;
     }
     if (running == u"0.0.0.0") {
-        if (ui.AskStartVelora(true)) LaunchVelora(installed);
+        if (ui.AskStartVelora(true))
+            LaunchVelora(installed);
     } else {
         ui.AskStartVelora(false);
     }

@@ -15,7 +15,7 @@ namespace {
 using platform::RegHive;
 using platform::RegistryKey;
 
-constexpr size_t kTitleCapacity = 520;   // units, terminator included
+constexpr size_t kTitleCapacity = 520;  // units, terminator included
 constexpr size_t kSubKeyNameLimit = 260;
 
 struct InstalledEntry {
@@ -32,13 +32,15 @@ void forEachInstalledVelora(const std::function<void(const InstalledEntry&)>& vi
         return;
     for (uint32_t i = 0; i < subKeys; ++i) {
         std::u16string name;
-        if (uninstall.enumSubKey(i, name) != platform::kErrorSuccess || name.size() > kSubKeyNameLimit) continue;
+        if (uninstall.enumSubKey(i, name) != platform::kErrorSuccess || name.size() > kSubKeyNameLimit)
+            continue;
         RegistryKey entry;
         if (RegistryKey::open(RegHive::localMachine, std::u16string(kUninstallKey) + u"\\" + name, entry) !=
             platform::kErrorSuccess)
             continue;
         std::u16string displayName;
-        if (ReadRegString(entry, u"DisplayName", displayName) != 0 || displayName.find(u"Velora") == std::u16string::npos)
+        if (ReadRegString(entry, u"DisplayName", displayName) != 0 ||
+            displayName.find(u"Velora") == std::u16string::npos)
             continue;
         InstalledEntry found;
         std::u16string version;
@@ -54,7 +56,8 @@ void forEachInstalledVelora(const std::function<void(const InstalledEntry&)>& vi
 std::u16string VersionDigits(const std::u16string& text) {
     std::u16string digits;
     for (char16_t c : text)
-        if ((c >= u'0' && c <= u'9') || c == u'.') digits += c;
+        if ((c >= u'0' && c <= u'9') || c == u'.')
+            digits += c;
     return digits;
 }
 
@@ -62,12 +65,16 @@ std::u16string GetRunningVersion() {
     std::u16string result = u"0.0.0.0";
     for (const VantroAPI::WindowHandle window : VantroAPI::LiveConnection::FindPeerWindows()) {
         platform::WindowInfo info;
-        if (!platform::getWindowInfo(window, info)) continue;
+        if (!platform::getWindowInfo(window, info))
+            continue;
         const std::u16string title = info.title.substr(0, kTitleCapacity - 1);
-        if (title.find(u"Velora ") == std::u16string::npos) continue;
+        if (title.find(u"Velora ") == std::u16string::npos)
+            continue;
         const std::u16string candidate = VersionDigits(title);
-        if (candidate.empty()) continue;
-        if (CompareVersions(candidate, result) == 1) result = candidate;
+        if (candidate.empty())
+            continue;
+        if (CompareVersions(candidate, result) == 1)
+            result = candidate;
     }
     return result;
 }
@@ -75,7 +82,8 @@ std::u16string GetRunningVersion() {
 std::u16string GetInstalledVersion() {
     std::u16string result = u"0.0";
     forEachInstalledVelora([&](const InstalledEntry& entry) {
-        if (entry.version > result) result = entry.version;
+        if (entry.version > result)
+            result = entry.version;
     });
     return result;
 }
@@ -84,11 +92,13 @@ bool LaunchVelora(const std::u16string& version) {
     std::u16string location;
     bool found = false;
     forEachInstalledVelora([&](const InstalledEntry& entry) {
-        if (entry.version != version) return;
+        if (entry.version != version)
+            return;
         location = entry.location;
         found = true;
     });
-    if (found) platform::createProcess(location + kVeloraExecutable, location);
+    if (found)
+        platform::createProcess(location + kVeloraExecutable, location);
     return true;
 }
 

@@ -10,15 +10,19 @@ CameraObserver::CameraObserver(VeloraPlugin* plugin) : CRhinoDisplayConduit(kCha
 
 void CameraObserver::FollowView(CRhinoView* followed) {
     StopFollowing();
-    if (!followed) followed = RhinoApp().ActiveView();
-    if (!followed) return;
+    if (!followed)
+        followed = RhinoApp().ActiveView();
+    if (!followed)
+        return;
     CRhinoViewport& viewport = followed->Viewport();
-    if (!viewport.VP().IsPerspectiveProjection()) return;
+    if (!viewport.VP().IsPerspectiveProjection())
+        return;
     bound = true;
     view = followed;
     Bind(viewport);
     Enable(followed->DocumentRuntimeSerialNumber());
-    if (plugin) SendCamera(*plugin, viewport.VP());
+    if (plugin)
+        SendCamera(*plugin, viewport.VP());
 }
 
 void CameraObserver::StopFollowing() {
@@ -35,9 +39,11 @@ bool CameraObserver::ExecConduit(CRhinoDisplayPipeline&, unsigned int, bool&) {
 }
 
 void CameraObserver::NotifyConduit(EConduitNotifiers notifier, CRhinoDisplayPipeline& pipeline) {
-    if (notifier != CN_PIPELINECLOSED && notifier != CN_PROJECTIONCHANGED && notifier != CN_CAMERACHANGED) return;
+    if (notifier != CN_PIPELINECLOSED && notifier != CN_PROJECTIONCHANGED && notifier != CN_CAMERACHANGED)
+        return;
     const CRhinoViewport* viewport = pipeline.GetRhinoVP();
-    if (!viewport || !IsBound(pipeline)) return;
+    if (!viewport || !IsBound(pipeline))
+        return;
     if (notifier == CN_PIPELINECLOSED)
         StopFollowing();
     else if (notifier == CN_CAMERACHANGED && plugin)

@@ -36,6 +36,6 @@ public:
     void NotifyConduit(EConduitNotifiers notifier, CRhinoDisplayPipeline& pipeline) override;
 
     VeloraPlugin* const plugin;
-    bool bound = false;           // bound to a viewport and enabled
-    CRhinoView* view = nullptr;   // the view followed while bound
+    bool bound = false;          // bound to a viewport and enabled
+    CRhinoView* view = nullptr;  // the view followed while bound
 };

@@ -43,9 +43,9 @@ std::string tagText(uint32_t tag);
 
 // --- Geometry of the main mapping ---------------------------------------------------
 
-constexpr uint32_t kBlockSize = 2048;         // the header block and every slot
-constexpr uint32_t kFirstSlotOffset = 2048;   // where the creator puts slot 0
-constexpr uint32_t kHeaderSize = 1244;        // bytes of the header in use
+constexpr uint32_t kBlockSize = 2048;        // the header block and every slot
+constexpr uint32_t kFirstSlotOffset = 2048;  // where the creator puts slot 0
+constexpr uint32_t kHeaderSize = 1244;       // bytes of the header in use
 constexpr uint32_t kRecordPrefixSize = 20;
 constexpr uint32_t kViewRecordSize = 652;
 constexpr uint32_t kStatRecordSize = 28;
@@ -127,20 +127,19 @@ static_assert(offsetof(RecordPrefix, tag) == record::kTag.offset && record::kTag
 static_assert(offsetof(RecordPrefix, size) == record::kSize.offset && record::kSize.offset == 4);
 static_assert(offsetof(RecordPrefix, id) == record::kId.offset && record::kId.offset == 8);
 static_assert(offsetof(RecordPrefix, flags) == record::kFlags.offset && record::kFlags.offset == 12);
-static_assert(offsetof(RecordPrefix, changeCount) == record::kChangeCount.offset &&
-              record::kChangeCount.offset == 16);
+static_assert(offsetof(RecordPrefix, changeCount) == record::kChangeCount.offset && record::kChangeCount.offset == 16);
 
 // --- ConnectionHeader: tag "HEAD", 1244 bytes at offset 0 of the main mapping -------
 
 struct ConnectionHeader {
-    RecordPrefix prefix;        // "HEAD", 1244, id 0, flags, changeCount
-    uint32_t unnamed;           // 1 at creation, never used afterwards
-    uint32_t lockOwner;         // pid of the lock holder, 0 = free
-    uint32_t totalSize;         // bytes of the main mapping (informative only)
-    uint32_t firstSlotOffset;   // where slot 0 begins
+    RecordPrefix prefix;       // "HEAD", 1244, id 0, flags, changeCount
+    uint32_t unnamed;          // 1 at creation, never used afterwards
+    uint32_t lockOwner;        // pid of the lock holder, 0 = free
+    uint32_t totalSize;        // bytes of the main mapping (informative only)
+    uint32_t firstSlotOffset;  // where slot 0 begins
     uint32_t slotCount;
-    uint32_t recordCount;       // records in use, header included
-    uint32_t highestSlot;       // high-water slot index, searches cover 0..highestSlot
+    uint32_t recordCount;  // records in use, header included
+    uint32_t highestSlot;  // high-water slot index, searches cover 0..highestSlot
     uint32_t creatorPid;
     char16_t label[64];
     uint8_t reserved[16];
@@ -183,8 +182,7 @@ static_assert(offsetof(ConnectionHeader, recordCount) == header::kRecordCount.of
               header::kRecordCount.offset == 40);
 static_assert(offsetof(ConnectionHeader, highestSlot) == header::kHighestSlot.offset &&
               header::kHighestSlot.offset == 44);
-static_assert(offsetof(ConnectionHeader, creatorPid) == header::kCreatorPid.offset &&
-              header::kCreatorPid.offset == 48);
+static_assert(offsetof(ConnectionHeader, creatorPid) == header::kCreatorPid.offset && header::kCreatorPid.offset == 48);
 static_assert(offsetof(ConnectionHeader, label) == header::kLabel.offset && header::kLabel.offset == 52);
 static_assert(sizeof(ConnectionHeader::label) == header::kLabel.units * 2 && header::kLabel.units == 64);
 static_assert(offsetof(ConnectionHeader, reserved) == header::kReservedOffset && header::kReservedOffset == 180);
@@ -193,8 +191,7 @@ static_assert(offsetof(ConnectionHeader, updateCount) == header::kUpdateCount.of
 static_assert(offsetof(ConnectionHeader, path1) == header::kPath1.offset && header::kPath1.offset == 200);
 static_assert(offsetof(ConnectionHeader, path2) == header::kPath2.offset && header::kPath2.offset == 720);
 static_assert(sizeof(ConnectionHeader::path1) == 520 && sizeof(ConnectionHeader::path2) == 520);
-static_assert(offsetof(ConnectionHeader, userValue) == header::kUserValue.offset &&
-              header::kUserValue.offset == 1240);
+static_assert(offsetof(ConnectionHeader, userValue) == header::kUserValue.offset && header::kUserValue.offset == 1240);
 
 // The header a creator writes for slotCount slots (totalSize = (slotCount + 1) x 2048).
 ConnectionHeader makeInitialHeader(uint32_t slotCount, uint32_t creatorPid);

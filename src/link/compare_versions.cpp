@@ -7,13 +7,9 @@
 namespace vantro {
 namespace {
 
-bool isSpace(char16_t c) {
-    return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
+bool isSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
-bool isDigit(char16_t c) {
-    return c >= u'0' && c <= u'9';
-}
+bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // One "%d": white space, optional sign, at least one digit. False when no number
 // could be read at pos (pos is then left where the reading stopped).

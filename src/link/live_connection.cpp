@@ -37,9 +37,7 @@ bool isChannelOf(const std::u16string& mapping, uint32_t creatorPid) {
 // The header's tag: written last by the creator, so that a peer opening the name
 // between its creation and the header being written sees no channel yet rather
 // than a header of zeros (no creator, no slots).
-std::atomic_ref<uint32_t> headerTag(void* view) {
-    return std::atomic_ref<uint32_t>(*static_cast<uint32_t*>(view));
-}
+std::atomic_ref<uint32_t> headerTag(void* view) { return std::atomic_ref<uint32_t>(*static_cast<uint32_t*>(view)); }
 
 // Creates the main mapping. A mapping of the name that this process created before
 // and has closed lives on while a peer still holds it; the peer lets go once it sees
@@ -169,13 +167,9 @@ void LiveConnection::Disconnect() {
     name_.clear();
 }
 
-bool LiveConnection::IsOpen() const {
-    return view_ != nullptr;
-}
+bool LiveConnection::IsOpen() const { return view_ != nullptr; }
 
-std::u16string LiveConnection::GetName() const {
-    return name_;
-}
+std::u16string LiveConnection::GetName() const { return name_; }
 
 // --- Records ------------------------------------------------------------------------------
 
@@ -377,9 +371,7 @@ void LiveConnection::Unlock() {
 
 // --- Buffers ----------------------------------------------------------------------------------
 
-std::u16string LiveConnection::ownBufferName(uint32_t id) const {
-    return bufferName(creatorPid_, id);
-}
+std::u16string LiveConnection::ownBufferName(uint32_t id) const { return bufferName(creatorPid_, id); }
 
 void LiveConnection::keepBuffer(uint32_t id, SharedMemory&& memory) {
     BufferTable::accessor entry;

@@ -316,11 +316,11 @@ private:
     std::atomic<bool> resetWindowList_{false};
 
     vantro::platform::SharedMemory mapping_;
-    std::byte* view_ = nullptr;       // start of the main mapping; null while closed
-    uint32_t slotsOffset_ = 0;        // where slot 0 begins in this process's view
-    uint32_t usableSlots_ = 0;        // slots wholly inside the mapping
-    uint32_t creatorPid_ = 0;         // names buffers; never re-read from the header
-    std::atomic<bool> broken_{false}; // set from the SIGBUS handler; see IsBroken
+    std::byte* view_ = nullptr;        // start of the main mapping; null while closed
+    uint32_t slotsOffset_ = 0;         // where slot 0 begins in this process's view
+    uint32_t usableSlots_ = 0;         // slots wholly inside the mapping
+    uint32_t creatorPid_ = 0;          // names buffers; never re-read from the header
+    std::atomic<bool> broken_{false};  // set from the SIGBUS handler; see IsBroken
     // No slot below freeSlotHint_ was free when this process last looked. The other
     // process may free slots at any time it holds the lock, so the hint is trusted
     // only while this process has held the lock without a break since the hint was
@@ -332,8 +332,8 @@ private:
     std::atomic<uint64_t> lockEpoch_{1};  // changes whenever this process takes or gives up the lock
     RecordPrefix* viewRecord_ = nullptr;  // made by Create; null for an opener
     RecordPrefix* statRecord_ = nullptr;
-    uint32_t statRecordId_ = 0;           // the STAT record's id, its text buffer and that
-    uint32_t statBuffer_ = 0;             // buffer's capacity as this process made them
+    uint32_t statRecordId_ = 0;  // the STAT record's id, its text buffer and that
+    uint32_t statBuffer_ = 0;    // buffer's capacity as this process made them
     uint32_t statCapacity_ = 0;
     std::u16string labelCopy_, path1Copy_, path2Copy_;  // what the text getters hand out
 

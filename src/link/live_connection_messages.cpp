@@ -95,9 +95,7 @@ void LiveConnection::SetUpdateCount(uint32_t value) {
         store(view_, header::kUpdateCount, value);
 }
 
-uint32_t LiveConnection::GetUpdateCount() {
-    return IsOpen() ? load(view_, header::kUpdateCount) : 0;
-}
+uint32_t LiveConnection::GetUpdateCount() { return IsOpen() ? load(view_, header::kUpdateCount) : 0; }
 
 void LiveConnection::SetLabel(const char16_t* text) {
     if (IsOpen())
@@ -113,36 +111,28 @@ const char16_t* LiveConnection::copyText(TextField field, std::u16string& copy) 
     return copy.c_str();
 }
 
-const char16_t* LiveConnection::GetLabel() {
-    return copyText(header::kLabel, labelCopy_);
-}
+const char16_t* LiveConnection::GetLabel() { return copyText(header::kLabel, labelCopy_); }
 
 void LiveConnection::SetPath1(const char16_t* text) {
     if (IsOpen())
         storeText(view_, header::kPath1, text);
 }
 
-const char16_t* LiveConnection::GetPath1() {
-    return copyText(header::kPath1, path1Copy_);
-}
+const char16_t* LiveConnection::GetPath1() { return copyText(header::kPath1, path1Copy_); }
 
 void LiveConnection::SetPath2(const char16_t* text) {
     if (IsOpen())
         storeText(view_, header::kPath2, text);
 }
 
-const char16_t* LiveConnection::GetPath2() {
-    return copyText(header::kPath2, path2Copy_);
-}
+const char16_t* LiveConnection::GetPath2() { return copyText(header::kPath2, path2Copy_); }
 
 void LiveConnection::SetUserValue(uint32_t value) {
     if (IsOpen())
         store(view_, header::kUserValue, value);
 }
 
-uint32_t LiveConnection::GetUserValue() {
-    return IsOpen() ? load(view_, header::kUserValue) : 0;
-}
+uint32_t LiveConnection::GetUserValue() { return IsOpen() ? load(view_, header::kUserValue) : 0; }
 
 bool LiveConnection::HasBothPaths() {
     if (!IsOpen())
@@ -151,9 +141,7 @@ bool LiveConnection::HasBothPaths() {
            load(view_, Field<char16_t>{header::kPath2.offset}) != 0;
 }
 
-bool LiveConnection::IsActive() {
-    return IsOpen() && !IsBroken() && TestFlags(kHeaderClosedByPeer) == 0;
-}
+bool LiveConnection::IsActive() { return IsOpen() && !IsBroken() && TestFlags(kHeaderClosedByPeer) == 0; }
 
 // --- "VIEW" and "STAT" --------------------------------------------------------------------------
 

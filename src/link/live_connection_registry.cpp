@@ -5,7 +5,6 @@
 #include <cstring>
 #include <thread>
 
-
 #include "link/live_connection.h"
 #include "platform/parallel.h"
 #include "platform/process.h"

@@ -26,7 +26,8 @@ Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.
 
 Vec3 normalise(Vec3 a) {
     const float length = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
-    if (!(length > 0.0f)) return {};
+    if (!(length > 0.0f))
+        return {};
     return (1.0f / length) * a;
 }
 
@@ -47,10 +48,12 @@ void putRow(ViewData& data, int row, Vec3 v, float w) {
 }
 
 void withdraw(VeloraPlugin& plugin, const ViewData* data) {
-    if (!plugin.cameraPending) return;
+    if (!plugin.cameraPending)
+        return;
     plugin.connection->SetView(false, data);
     plugin.cameraPending = 0;
-    if (plugin.ui) plugin.ui->RefreshUi();
+    if (plugin.ui)
+        plugin.ui->RefreshUi();
 }
 
 }  // namespace
@@ -61,7 +64,8 @@ ViewData MakeViewData(const ON_Viewport& viewport, float unitScale) {
     const ON_3dPoint target = viewport.TargetPoint();
     const ON_3dVector upVector = viewport.CameraUp();
     double halfVertical = kFallbackHalfAngle;
-    if (!viewport.GetCameraAngle(nullptr, &halfVertical, nullptr)) halfVertical = kFallbackHalfAngle;
+    if (!viewport.GetCameraAngle(nullptr, &halfVertical, nullptr))
+        halfVertical = kFallbackHalfAngle;
 
     const Vec3 eye = rendererAxes(location.x, location.y, location.z);
     const Vec3 at = rendererAxes(target.x, target.y, target.z);
@@ -83,7 +87,8 @@ ViewData MakeViewData(const ON_Viewport& viewport, float unitScale) {
 }
 
 void SendCamera(VeloraPlugin& plugin, const ON_Viewport& viewport) {
-    if (!plugin.connection || !plugin.connection->IsOpen()) return;
+    if (!plugin.connection || !plugin.connection->IsOpen())
+        return;
     if (plugin.linkState != VeloraPlugin::kLinkRunning || !plugin.cameraSync) {
         withdraw(plugin, nullptr);  // the last camera stays in the record
         return;
@@ -93,7 +98,8 @@ void SendCamera(VeloraPlugin& plugin, const ON_Viewport& viewport) {
         withdraw(plugin, &none);
         return;
     }
-    if (!plugin.cameraPending && plugin.ui) plugin.ui->RefreshUi();
+    if (!plugin.cameraPending && plugin.ui)
+        plugin.ui->RefreshUi();
     plugin.cameraPending = 1;
     const ViewData data = MakeViewData(viewport, plugin.unitScale);
     plugin.connection->SetView(true, &data);

@@ -5,9 +5,7 @@
 namespace vantro {
 namespace {
 
-bool isKept(char16_t c) {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
-}
+bool isKept(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'); }
 
 void appendByte(std::u16string& out, uint32_t byte) {
     constexpr char16_t kHex[] = u"0123456789abcdef";

@@ -16,9 +16,7 @@ void put32(uint8_t* at, uint32_t v) {
         at[i] = uint8_t(v >> (8 * i));
 }
 
-bool isBmpDepth(uint16_t bits) {
-    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
+bool isBmpDepth(uint16_t bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
 // Grey ramp: entry i is (i * 255 / (n - 1)) in blue, green and red, reserved byte 0.
 void putGreyRamp(uint8_t* at, uint32_t entries) {
@@ -30,9 +28,7 @@ void putGreyRamp(uint8_t* at, uint32_t entries) {
 
 }  // namespace
 
-uint32_t BmpColourTableSize(uint16_t bitsPerPixel) {
-    return bitsPerPixel <= 8 ? 4u << bitsPerPixel : 0u;
-}
+uint32_t BmpColourTableSize(uint16_t bitsPerPixel) { return bitsPerPixel <= 8 ? 4u << bitsPerPixel : 0u; }
 
 std::vector<uint8_t> BuildBmpImage(const BmpSource& source) {
     const uint64_t rows = source.height < 0 ? uint64_t(-int64_t(source.height)) : uint64_t(source.height);

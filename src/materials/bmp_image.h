@@ -21,10 +21,10 @@ uint32_t BmpColourTableSize(uint16_t bitsPerPixel);
 // What the image is built from; the numbers come from the document's bitmap.
 struct BmpSource {
     int32_t width = 0;
-    int32_t height = 0;          // sign kept: negative means rows run top-down
-    uint16_t bitsPerPixel = 0;   // 1, 4, 8, 16, 24 or 32
-    uint32_t scanSize = 0;       // bytes of one row
-    uint32_t imageSize = 0;      // bytes of all rows
+    int32_t height = 0;         // sign kept: negative means rows run top-down
+    uint16_t bitsPerPixel = 0;  // 1, 4, 8, 16, 24 or 32
+    uint32_t scanSize = 0;      // bytes of one row
+    uint32_t imageSize = 0;     // bytes of all rows
     // Start of row i (0 <= i < |height|), scanSize bytes; null for a missing row.
     std::function<const uint8_t*(uint32_t row)> row;
 };

@@ -15,10 +15,8 @@ bool isWordCharacter(UChar32 c) {
         case U_COMBINING_SPACING_MARK:
         case U_ENCLOSING_MARK:
         case U_DECIMAL_DIGIT_NUMBER:
-        case U_CONNECTOR_PUNCTUATION:
-            return true;
-        default:
-            return false;
+        case U_CONNECTOR_PUNCTUATION: return true;
+        default: return false;
     }
 }
 
@@ -52,9 +50,7 @@ bool ContainsIgnoringCase(std::u16string_view haystack, std::u16string_view need
     return UpperCaseText(haystack).find(UpperCaseText(needle)) != std::u16string::npos;
 }
 
-bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
-    return UpperCaseText(a) == UpperCaseText(b);
-}
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) { return UpperCaseText(a) == UpperCaseText(b); }
 
 std::vector<std::u16string_view> SplitWords(std::u16string_view text) {
     std::vector<std::u16string_view> words;

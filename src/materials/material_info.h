@@ -47,9 +47,9 @@ struct MaterialInfo {
     const float one = 1.0f;
     const uint32_t zero836 = 0;
 
-    bool textureChanged = false;  // texture must be re-sent (flag 0x200)
-    uint64_t textureStamp = 0;    // file: last-write FILETIME; bitmap: manager's counter
-    std::u16string texturePath;   // platform separators; empty when none
+    bool textureChanged = false;        // texture must be re-sent (flag 0x200)
+    uint64_t textureStamp = 0;          // file: last-write FILETIME; bitmap: manager's counter
+    std::u16string texturePath;         // platform separators; empty when none
     std::vector<uint8_t> textureImage;  // whole BMP file image of an embedded bitmap
     TextureTransform textureTransform = kIdentityTransform;
     uint32_t textureChannel = 0;

@@ -16,9 +16,7 @@ namespace {
 
 constexpr const char16_t* kProgressLabel = u"Velora Vantro: loading materials\u2026 ";
 
-std::u16string uuidText(const ON_UUID& id) {
-    return ON_UuidToString(id).str();
-}
+std::u16string uuidText(const ON_UUID& id) { return ON_UuidToString(id).str(); }
 
 uint32_t packColor(const ON_Color& c) {
     return PackColor(uint8_t(c.Red()), uint8_t(c.Green()), uint8_t(c.Blue()), 1.0);
@@ -83,7 +81,8 @@ std::u16string MaterialDisplayName(const ON_Material* material) {
 }
 
 MaterialManager::MaterialManager(VantroAPI::LiveConnection* link)
-    : link_(link), glassTypeId_(ON_UuidFromString(std::string_view(kGlassTypeId))),
+    : link_(link),
+      glassTypeId_(ON_UuidFromString(std::string_view(kGlassTypeId))),
       default_(std::make_unique<MaterialInfo>()) {
     default_->id = -1;
 }
@@ -153,9 +152,7 @@ MaterialInfo* MaterialManager::AddMaterial(const ON_Material* material) {
     return info;
 }
 
-MaterialInfo* MaterialManager::AddMaterial(uint64_t serial) {
-    return AddMaterial(FindMaterialBySerial(serial));
-}
+MaterialInfo* MaterialManager::AddMaterial(uint64_t serial) { return AddMaterial(FindMaterialBySerial(serial)); }
 
 MaterialInfo* MaterialManager::UpdateMaterial(const ON_Material* material) {
     if (!material)
@@ -181,13 +178,9 @@ MaterialInfo* MaterialManager::UpdateMaterial(const ON_Material* material) {
     return old;
 }
 
-MaterialInfo* MaterialManager::UpdateMaterial(uint64_t serial) {
-    return UpdateMaterial(FindMaterialBySerial(serial));
-}
+MaterialInfo* MaterialManager::UpdateMaterial(uint64_t serial) { return UpdateMaterial(FindMaterialBySerial(serial)); }
 
-bool MaterialManager::RemoveMaterial(uint64_t /*serial*/) {
-    return true;
-}
+bool MaterialManager::RemoveMaterial(uint64_t /*serial*/) { return true; }
 
 MaterialInfo& MaterialManager::FindByIndex(int index) {
     if (!doc_ || !doc_->m_material_table.IsValidMaterialTableIndex(index))

@@ -20,8 +20,7 @@ namespace {
 bool isReplaced(char16_t c) {
     if (c == u'-' || c == u'.' || c == u'_')
         return false;
-    return (c >= 0x20 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
-           (c >= 0x7B && c <= 0x7E);
+    return (c >= 0x20 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) || (c >= 0x7B && c <= 0x7E);
 }
 
 }  // namespace

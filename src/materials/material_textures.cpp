@@ -23,9 +23,7 @@ namespace {
 
 constexpr uint32_t kLastWriteTime = 2;
 
-fs::path fsPath(std::u16string_view path) {
-    return fs::path(vantro::platform::toUtf8(path));
-}
+fs::path fsPath(std::u16string_view path) { return fs::path(vantro::platform::toUtf8(path)); }
 
 TextureTransform transformOf(const ON_Xform& xform) {
     TextureTransform t;

@@ -6,8 +6,8 @@
 
 std::u16string MaterialTypeName(MaterialType type, std::u16string_view fallback) {
     static constexpr std::array<std::u16string_view, 10> kWords = {
-        u"",          u"water",    u"glass",     u"landscape", u"standard",
-        u"color",     u"billboard", u"invisible", u"lightmap",  u"waterfall",
+        u"",      u"water",     u"glass",     u"landscape", u"standard",
+        u"color", u"billboard", u"invisible", u"lightmap",  u"waterfall",
     };
     const auto index = static_cast<int32_t>(type);
     if (index < 1 || index >= int32_t(kWords.size()))
@@ -19,8 +19,8 @@ namespace {
 
 // Tried in this order; "eau" is handled by the word rule.
 constexpr std::array<std::u16string_view, 11> kWaterKeywords = {
-    u"water", u"agua", u"wasser", u"acqua", u"vatten", u"\u0432\u043e\u0434\u0430",
-    u"\u6c34", u"\u00e1gua", u"\ubb3c", u"mizu", u"woda",
+    u"water",  u"agua",      u"wasser", u"acqua", u"vatten", u"\u0432\u043e\u0434\u0430",
+    u"\u6c34", u"\u00e1gua", u"\ubb3c", u"mizu",  u"woda",
 };
 
 // Upper-cased once, on first use; the static's initialisation is thread-safe.

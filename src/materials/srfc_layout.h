@@ -23,27 +23,27 @@ struct SrfcRecord {
     VantroAPI::RecordPrefix prefix;  // tag "SRFC", size 1932
     uint32_t revision;               // +1 each time the material's properties are re-sent
     char16_t name[260];
-    int32_t type;                    // MaterialType
+    int32_t type;  // MaterialType
     char16_t libraryId[128];
-    uint32_t diffuse;                // 0xAARRGGBB; 0x00FFFFFF when a texture travels
-    float half;                      // 0.5
-    float shine;                     // 0..1
-    float zeroFloat;                 // 0.0
+    uint32_t diffuse;  // 0xAARRGGBB; 0x00FFFFFF when a texture travels
+    float half;        // 0.5
+    float shine;       // 0..1
+    float zeroFloat;   // 0.0
     uint32_t zero820;
-    float opacity;                   // 1 - transparency
+    float opacity;  // 1 - transparency
     uint32_t zero828;
-    float one;                       // 1.0
+    float one;  // 1.0
     uint32_t zero836;
     uint8_t unwritten840[16];
-    uint32_t textureStamp;           // low 32 bits of the texture stamp; 0 without texture
-    char16_t texturePath[260];       // all zero when the texture travels in a buffer
-    uint32_t textureBuffer;          // buffer id of the BMP image, 0 = none
-    uint32_t textureCapacity;        // bytes of that buffer
-    int32_t minusOne;                // -1
+    uint32_t textureStamp;      // low 32 bits of the texture stamp; 0 without texture
+    char16_t texturePath[260];  // all zero when the texture travels in a buffer
+    uint32_t textureBuffer;     // buffer id of the BMP image, 0 = none
+    uint32_t textureCapacity;   // bytes of that buffer
+    int32_t minusOne;           // -1
     uint8_t zero1392[520];
     uint32_t zero1912;
     uint8_t unwritten1916[4];
-    uint32_t geometryChangeCount;    // geometry half: the scene's
+    uint32_t geometryChangeCount;  // geometry half: the scene's
     uint32_t geometryBuffer;
     uint32_t geometryCapacity;
 };
@@ -112,7 +112,8 @@ static_assert(offsetof(SrfcRecord, zero836) == srfc::kZero836.offset && srfc::kZ
 static_assert(offsetof(SrfcRecord, unwritten840) == 840 && sizeof(SrfcRecord::unwritten840) == 16);
 static_assert(offsetof(SrfcRecord, textureStamp) == srfc::kTextureStamp.offset && srfc::kTextureStamp.offset == 856);
 static_assert(offsetof(SrfcRecord, texturePath) == srfc::kTexturePath.offset && srfc::kTexturePath.offset == 860);
-static_assert(sizeof(SrfcRecord::texturePath) == srfc::kTexturePath.units * 2 && sizeof(SrfcRecord::texturePath) == 520);
+static_assert(sizeof(SrfcRecord::texturePath) == srfc::kTexturePath.units * 2 &&
+              sizeof(SrfcRecord::texturePath) == 520);
 static_assert(offsetof(SrfcRecord, textureBuffer) == srfc::kTextureBuffer.offset &&
               srfc::kTextureBuffer.offset == 1380);
 static_assert(offsetof(SrfcRecord, textureCapacity) == srfc::kTextureCapacity.offset &&

@@ -8,7 +8,7 @@
 namespace vantro::platform {
 
 struct FileTimes {
-    uint64_t creation = 0;    // birth time where the file system records it, else last write
+    uint64_t creation = 0;  // birth time where the file system records it, else last write
     uint64_t lastAccess = 0;
     uint64_t lastWrite = 0;
 };

@@ -40,10 +40,12 @@ public:
     explicit WorkerIgnorer(tbb::task_arena& arena) : tbb::task_scheduler_observer(arena) { observe(true); }
     ~WorkerIgnorer() override { observe(false); }
     void on_scheduler_entry(bool isWorker) override {
-        if (isWorker) ignoreBegin();
+        if (isWorker)
+            ignoreBegin();
     }
     void on_scheduler_exit(bool isWorker) override {
-        if (isWorker) ignoreEnd();
+        if (isWorker)
+            ignoreEnd();
     }
 };
 
@@ -61,13 +63,15 @@ void loopEnd(void* token) {
 
 void bodyBegin(void* token, int& saved) {
     saved = ignoreDepth;
-    for (int i = 0; i < saved; ++i) ignoreEnd();
+    for (int i = 0; i < saved; ++i)
+        ignoreEnd();
     __tsan_acquire(token);
 }
 
 void bodyEnd(void* token, int saved) {
     __tsan_release(token);
-    for (int i = 0; i < saved; ++i) ignoreBegin();
+    for (int i = 0; i < saved; ++i)
+        ignoreBegin();
 }
 
 tbb::task_arena& parallelArena() {

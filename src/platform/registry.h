@@ -44,9 +44,9 @@ constexpr long kErrorInvalidHandle = 6;      // the RegistryKey is not open
 constexpr long kErrorInvalidParameter = 87;  // bad path or name, null data with a size
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
-constexpr long kErrorBadDb = 1009;           // a values file on disk is malformed
-constexpr long kErrorIoFailed = 1016;        // ERROR_REGISTRY_IO_FAILED: any other I/O error
-constexpr long kErrorKeyDeleted = 1018;      // the open key was deleted meanwhile
+constexpr long kErrorBadDb = 1009;       // a values file on disk is malformed
+constexpr long kErrorIoFailed = 1016;    // ERROR_REGISTRY_IO_FAILED: any other I/O error
+constexpr long kErrorKeyDeleted = 1018;  // the open key was deleted meanwhile
 
 struct RegValue {
     std::u16string name;

@@ -11,9 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path toPath(std::u16string_view path) {
-    return fs::path(vantro::platform::toUtf8(path));
-}
+fs::path toPath(std::u16string_view path) { return fs::path(vantro::platform::toUtf8(path)); }
 
 }  // namespace
 

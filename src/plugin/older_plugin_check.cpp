@@ -29,14 +29,16 @@ std::u16string withBackslashes(std::u16string_view path) {
 std::u16string registeredFileName(RegHive hive, const ON_wString& key) {
     CRhinoUiRegistry registry;
     ON_wString value;
-    if (!registry.Open(hive, key, false) || !registry.QueryStringValue(u"FileName", value)) return {};
+    if (!registry.Open(hive, key, false) || !registry.QueryStringValue(u"FileName", value))
+        return {};
     return value.Array();
 }
 
 std::u16string lowerAscii(std::u16string_view text) {
     std::u16string lower(text);
     for (char16_t& c : lower)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c - u'A' + u'a');
     return lower;
 }
 
@@ -51,7 +53,8 @@ void takeOverRegistration(const ON_wString& key, const ON_wString& plugInKey, bo
     }
     if (registry.Open(userInstall ? RegHive::currentUser : RegHive::localMachine, key, true)) {
         uint32_t serial = 0;
-        if (!registry.QueryDWORDValue(u"InstallSerialNumber", serial)) serial = 0;
+        if (!registry.QueryDWORDValue(u"InstallSerialNumber", serial))
+            serial = 0;
         registry.SetDWORDValue(u"InstallSerialNumber", serial + 1);
         registry.Flush();
         registry.Close();
@@ -67,9 +70,11 @@ void takeOverRegistration(const ON_wString& key, const ON_wString& plugInKey, bo
 std::u16string VersionFromInstallPath(std::u16string_view path) {
     const std::u16string text = withBackslashes(path);
     const size_t velora = text.rfind(u"\\Velora\\");
-    if (velora == std::u16string::npos || velora == 0) return {};
+    if (velora == std::u16string::npos || velora == 0)
+        return {};
     const size_t before = text.rfind(u'\\', velora - 1);
-    if (before == std::u16string::npos) return {};
+    if (before == std::u16string::npos)
+        return {};
     return text.substr(before + 1, velora - before - 1);
 }
 
@@ -85,17 +90,22 @@ int VeloraPlugin::CheckOlderPlugIn() {
     std::u16string registeredPath = registeredFileName(RegHive::localMachine, plugInKey);
 
     const std::u16string ownVersion = VersionFromInstallPath(ownPath);
-    if (ownVersion.empty()) return 1;
+    if (ownVersion.empty())
+        return 1;
     if (!userPath.empty() && userPath != ownPath) {
-        if (vantro::CompareVersions(ownVersion, VersionFromInstallPath(userPath)) != 1) return -1;
+        if (vantro::CompareVersions(ownVersion, VersionFromInstallPath(userPath)) != 1)
+            return -1;
     } else if (!machinePath.empty() && machinePath != ownPath) {
-        if (vantro::CompareVersions(ownVersion, VersionFromInstallPath(machinePath)) != 1) return -1;
+        if (vantro::CompareVersions(ownVersion, VersionFromInstallPath(machinePath)) != 1)
+            return -1;
     }
 
     const CRhinoPlugInRecord* record = CRhinoPlugIn::GetPlugIn(PlugInID());
-    if (!record || !record->PlugIn()) return 1;
+    if (!record || !record->PlugIn())
+        return 1;
     std::u16string registeredVersion = VersionFromInstallPath(registeredPath);
-    if (registeredVersion.empty()) registeredVersion = VersionFromInstallPath(record->PlugIn()->PlugInFileName().Array());
+    if (registeredVersion.empty())
+        registeredVersion = VersionFromInstallPath(record->PlugIn()->PlugInFileName().Array());
     if (vantro::CompareVersions(ownVersion, registeredVersion) != 1)
         return lowerAscii(ownPath).find(lowerAscii(registeredPath)) != std::u16string::npos ? 1 : -1;
 

@@ -4,9 +4,7 @@
 
 #include "plugin/registry_helpers.h"
 
-PluginSettings::PluginSettings(std::u16string path) : keyPath(std::move(path)) {
-    Read();
-}
+PluginSettings::PluginSettings(std::u16string path) : keyPath(std::move(path)) { Read(); }
 
 void PluginSettings::Read() {
     vantro::platform::RegistryKey key = OpenSettingsKey(keyPath);

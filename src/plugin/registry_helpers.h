@@ -19,7 +19,8 @@ vantro::platform::RegistryKey OpenSettingsKey(std::u16string_view path);
 // "1" with its terminator is 0x00000031). Data shorter than 4 bytes is zero-extended.
 // On any failure (closed key, missing value, data longer than 4 bytes) value becomes
 // defaultValue and the Windows error code is returned; 0 on success.
-long ReadRegDword(const vantro::platform::RegistryKey& key, std::u16string_view name, uint32_t& value, uint32_t defaultValue);
+long ReadRegDword(const vantro::platform::RegistryKey& key, std::u16string_view name, uint32_t& value,
+                  uint32_t defaultValue);
 
 // Writes a REG_DWORD of 4 bytes. Callers ignore the result; a closed key does nothing.
 long WriteRegDword(vantro::platform::RegistryKey& key, std::u16string_view name, uint32_t value);

@@ -16,29 +16,33 @@ constexpr std::array<const char16_t*, 6> kOptionNames = {u"About",      u"Start"
                                                          u"CameraSync", u"CameraStop", u"Settings"};
 
 void regenerate(CRhinoDoc* doc) {
-    if (doc) doc->Regen();
+    if (doc)
+        doc->Regen();
 }
 
 CRhinoCommand::result runOption(VantroOption option, CRhinoDoc* doc) {
     VeloraPlugin& plugIn = ThePlugIn();
     switch (option) {
-    case VantroOption::about:
-        if (plugIn.ui) plugIn.ui->ShowAboutDialog();
-        break;
-    case VantroOption::start: plugIn.StartLink(doc); break;
-    case VantroOption::stop: plugIn.StopLink(); break;
-    case VantroOption::cameraSync:
-        if (plugIn.linkState != VeloraPlugin::kLinkRunning) plugIn.StartLink(doc);
-        plugIn.SetCameraSync(true);
-        regenerate(doc);
-        break;
-    case VantroOption::cameraStop:
-        plugIn.SetCameraSync(false);
-        regenerate(doc);
-        break;
-    case VantroOption::settings:
-        if (plugIn.linkState == VeloraPlugin::kLinkStopped && plugIn.ui) plugIn.ui->ShowSettingsDialog();
-        break;
+        case VantroOption::about:
+            if (plugIn.ui)
+                plugIn.ui->ShowAboutDialog();
+            break;
+        case VantroOption::start: plugIn.StartLink(doc); break;
+        case VantroOption::stop: plugIn.StopLink(); break;
+        case VantroOption::cameraSync:
+            if (plugIn.linkState != VeloraPlugin::kLinkRunning)
+                plugIn.StartLink(doc);
+            plugIn.SetCameraSync(true);
+            regenerate(doc);
+            break;
+        case VantroOption::cameraStop:
+            plugIn.SetCameraSync(false);
+            regenerate(doc);
+            break;
+        case VantroOption::settings:
+            if (plugIn.linkState == VeloraPlugin::kLinkStopped && plugIn.ui)
+                plugIn.ui->ShowSettingsDialog();
+            break;
     }
     return CRhinoCommand::success;
 }
@@ -61,10 +65,13 @@ CRhinoCommand::result CVantroCommand::RunCommand(const CRhinoCommandContext& con
     for (size_t i = 0; i < kOptionNames.size(); ++i)
         indices[i] = get.AddCommandOption(CRhinoCommandOptionName(kOptionNames[i], kOptionNames[i]));
     const CRhinoGet::result answer = get.GetOption();
-    if (answer == CRhinoGet::nothing) return success;
-    if (answer == CRhinoGet::cancel) return cancel;
+    if (answer == CRhinoGet::nothing)
+        return success;
+    if (answer == CRhinoGet::cancel)
+        return cancel;
     const CRhinoCommandOption* option = get.Option();
-    if (answer != CRhinoGet::option || !option) return failure;
+    if (answer != CRhinoGet::option || !option)
+        return failure;
     for (size_t i = 0; i < indices.size(); ++i)
         if (indices[i] != 0 && option->m_option_index == indices[i])
             return runOption(static_cast<VantroOption>(i), context.Document());

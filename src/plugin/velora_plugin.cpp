@@ -39,7 +39,8 @@ int VeloraPlugin::OnLoadPlugIn() {
     settings = new PluginSettings();
     if (settings->CheckPluginVersion()) {
         const int allowed = CheckOlderPlugIn();
-        if (allowed != 1) return allowed;
+        if (allowed != 1)
+            return allowed;
     }
     // Mappings left by crashed hosts or peers would otherwise sit in /dev/shm until
     // something tried their names; stale announcements are swept by Create.
@@ -51,7 +52,8 @@ int VeloraPlugin::OnLoadPlugIn() {
     cameraObserver = new CameraObserver(this);
     documentObserver = new RhinoObserver(this);
     idleObserver = new IdleObserver(this, PlugInID());
-    if (void* menu = ui->CreatePluginMenu()) InsertPlugInMenuToRhinoMenu(menu, 0);
+    if (void* menu = ui->CreatePluginMenu())
+        InsertPlugInMenuToRhinoMenu(menu, 0);
     ui->CreateDockBar();
     if (!loadedOnce) {
         ui->ShowToolbar();
@@ -77,29 +79,33 @@ void VeloraPlugin::OnSaveAllSettings() {}
 bool VeloraPlugin::CallWriteDocument(const CRhinoFileWriteOptions&) { return true; }
 
 void VeloraPlugin::OnInitPlugInMenuPopups(uintptr_t wParam, intptr_t) {
-    if (wParam != 0 && ui) ui->UpdateMenu(reinterpret_cast<void*>(wParam));
+    if (wParam != 0 && ui)
+        ui->UpdateMenu(reinterpret_cast<void*>(wParam));
 }
 
 bool VeloraPlugin::OnPlugInMenuCommand(uintptr_t wParam) {
     switch (wParam) {
-    case kMenuStart: StartLink(RhinoApp().ActiveDoc()); return true;
-    case kMenuStop: StopLink(); return true;
-    case kMenuCameraSync: ToggleCameraSync(); return true;
-    case kMenuSettings:
-        if (linkState == kLinkStopped && ui) ui->ShowSettingsDialog();
-        return true;
-    case kMenuAbout:
-        if (ui) ui->ShowAboutDialog();
-        return true;
-    case kMenuToolbar:
-        if (ui) ui->IsToolbarVisible() ? ui->HideToolbar() : ui->ShowToolbar();
-        return true;
-    case kMenuExportCollada: {
-        ColladaExporter exporter;
-        exporter.Export();
-        return true;
-    }
-    default: return false;  // the status line, the camera and status buttons, unknown ids
+        case kMenuStart: StartLink(RhinoApp().ActiveDoc()); return true;
+        case kMenuStop: StopLink(); return true;
+        case kMenuCameraSync: ToggleCameraSync(); return true;
+        case kMenuSettings:
+            if (linkState == kLinkStopped && ui)
+                ui->ShowSettingsDialog();
+            return true;
+        case kMenuAbout:
+            if (ui)
+                ui->ShowAboutDialog();
+            return true;
+        case kMenuToolbar:
+            if (ui)
+                ui->IsToolbarVisible() ? ui->HideToolbar() : ui->ShowToolbar();
+            return true;
+        case kMenuExportCollada: {
+            ColladaExporter exporter;
+            exporter.Export();
+            return true;
+        }
+        default: return false;  // the status line, the camera and status buttons, unknown ids
     }
 }
 
@@ -110,11 +116,13 @@ bool VeloraPlugin::WriteDocument(CRhinoDoc&, ON_BinaryArchive&, const CRhinoFile
 bool VeloraPlugin::ReadDocument(CRhinoDoc&, ON_BinaryArchive&, const CRhinoFileReadOptions&) { return true; }
 
 void VeloraPlugin::UpdateUnitScale(const CRhinoDoc* doc) {
-    if (!doc) return;
+    if (!doc)
+        return;
     const ON::LengthUnitSystem units = doc->UnitSystem();
     unitSystem = static_cast<uint8_t>(units);
     unitScale = static_cast<float>(ON::UnitScale(units, ON::LengthUnitSystem::Meters));
-    if (scene) scene->unitScale = unitScale;
+    if (scene)
+        scene->unitScale = unitScale;
 }
 
 bool VeloraPlugin::IsPerspectiveActive() const {

@@ -136,24 +136,24 @@ public:
 
     // --- Fields, in the documented order ------------------------------------------------
 
-    ON_wString versionText;      // the build date and time, as RhinoPlugInVersion
-    ON_wString storedVersion;    // "PlugInVersion" from the profile; never acted on
-    bool loadedOnce = false;     // "LoadedOnce": the toolbar has been shown once
-    float unitScale = 1.0f;      // metres per document unit, set at link start
-    uint8_t unitSystem = 0;      // ON::LengthUnitSystem at link start
-    ChangeSet* changes = nullptr;                       // owned; only while the link runs
-    PluginSettings* settings = nullptr;                 // owned
-    PluginUi* ui = nullptr;                             // owned
-    CRhinoDoc* document = nullptr;                      // not owned: the linked document
-    VantroAPI::LiveConnection* connection = nullptr;    // owned; created unopened
-    RHScene* scene = nullptr;                           // owned
-    MaterialManager* materials = nullptr;               // owned
-    CameraObserver* cameraObserver = nullptr;           // owned
-    RhinoObserver* documentObserver = nullptr;          // owned
-    IdleObserver* idleObserver = nullptr;               // owned
-    uint32_t linkState = 0;      // kLinkStopped or kLinkRunning, nothing else
-    bool cameraSync = false;     // camera following requested
-    uint8_t cameraPending = 0;   // camera synchronisation's own flag
+    ON_wString versionText;                           // the build date and time, as RhinoPlugInVersion
+    ON_wString storedVersion;                         // "PlugInVersion" from the profile; never acted on
+    bool loadedOnce = false;                          // "LoadedOnce": the toolbar has been shown once
+    float unitScale = 1.0f;                           // metres per document unit, set at link start
+    uint8_t unitSystem = 0;                           // ON::LengthUnitSystem at link start
+    ChangeSet* changes = nullptr;                     // owned; only while the link runs
+    PluginSettings* settings = nullptr;               // owned
+    PluginUi* ui = nullptr;                           // owned
+    CRhinoDoc* document = nullptr;                    // not owned: the linked document
+    VantroAPI::LiveConnection* connection = nullptr;  // owned; created unopened
+    RHScene* scene = nullptr;                         // owned
+    MaterialManager* materials = nullptr;             // owned
+    CameraObserver* cameraObserver = nullptr;         // owned
+    RhinoObserver* documentObserver = nullptr;        // owned
+    IdleObserver* idleObserver = nullptr;             // owned
+    uint32_t linkState = 0;                           // kLinkStopped or kLinkRunning, nothing else
+    bool cameraSync = false;                          // camera following requested
+    uint8_t cameraPending = 0;                        // camera synchronisation's own flag
 
     static constexpr uint32_t kLinkStopped = 0;
     static constexpr uint32_t kLinkRunning = 2;

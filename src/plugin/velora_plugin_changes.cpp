@@ -38,7 +38,8 @@ std::vector<uint64_t> sorted(const ChangeSet::Serials& set) {
 
 bool usesModifiedMapping(const CRhinoObject& object, const CRhinoDoc& doc, const ChangeSet::Serials& mappings) {
     const ON_MappingRef* ref = object.Attributes().m_rendering_attributes.MappingRef(RhinoApp().GetDefaultRenderApp());
-    if (!ref) return false;
+    if (!ref)
+        return false;
     const CRhinoTextureMappingTable& table = doc.m_texture_mapping_table;
     for (const ON_MappingChannel& channel : ref->m_mapping_channels) {
         const int index = table.FindTextureMapping(&channel, true);
@@ -49,67 +50,88 @@ bool usesModifiedMapping(const CRhinoObject& object, const CRhinoDoc& doc, const
 }
 
 bool dependsOn(const CRhinoObject& object, const CRhinoDoc& doc, const ChangeSet& changes, int depth) {
-    if (contains(changes.modifiedLayers, object.ObjectLayer().RuntimeSerialNumber())) return true;
-    if (contains(changes.modifiedMaterials, object.ObjectMaterial().RuntimeSerialNumber())) return true;
-    if (!changes.modifiedMappings.empty() && usesModifiedMapping(object, doc, changes.modifiedMappings)) return true;
+    if (contains(changes.modifiedLayers, object.ObjectLayer().RuntimeSerialNumber()))
+        return true;
+    if (contains(changes.modifiedMaterials, object.ObjectMaterial().RuntimeSerialNumber()))
+        return true;
+    if (!changes.modifiedMappings.empty() && usesModifiedMapping(object, doc, changes.modifiedMappings))
+        return true;
     const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(&object);
     const CRhinoInstanceDefinition* definition = instance ? instance->InstanceDefinition() : nullptr;
-    if (!definition || depth >= kMaxBlockDepth) return false;
+    if (!definition || depth >= kMaxBlockDepth)
+        return false;
     ON_SimpleArray<const CRhinoObject*> members;
     definition->GetObjects(members);
     for (const CRhinoObject* member : members)
-        if (member && dependsOn(*member, doc, changes, depth + 1)) return true;
+        if (member && dependsOn(*member, doc, changes, depth + 1))
+            return true;
     return false;
 }
 
 }  // namespace
 
 bool VeloraPlugin::EnsureChangeSet() {
-    if (linkState != kLinkRunning) return false;
-    if (idleObserver && !idleObserver->IsEnabled()) idleObserver->Enable(true);
-    if (!changes) changes = new ChangeSet();
+    if (linkState != kLinkRunning)
+        return false;
+    if (idleObserver && !idleObserver->IsEnabled())
+        idleObserver->Enable(true);
+    if (!changes)
+        changes = new ChangeSet();
     return true;
 }
 
 void VeloraPlugin::MarkObjectAdded(uint64_t serial) {
-    if (EnsureChangeSet()) changes->addedObjects.insert(serial);
+    if (EnsureChangeSet())
+        changes->addedObjects.insert(serial);
 }
 void VeloraPlugin::MarkObjectModified(uint64_t serial) {
-    if (EnsureChangeSet()) changes->modifiedObjects.insert(serial);
+    if (EnsureChangeSet())
+        changes->modifiedObjects.insert(serial);
 }
 void VeloraPlugin::MarkObjectDeleted(uint64_t serial) {
-    if (EnsureChangeSet()) changes->MarkObjectDeleted(serial);
+    if (EnsureChangeSet())
+        changes->MarkObjectDeleted(serial);
 }
 void VeloraPlugin::MarkMaterialAdded(uint64_t serial) {
-    if (EnsureChangeSet()) changes->addedMaterials.insert(serial);
+    if (EnsureChangeSet())
+        changes->addedMaterials.insert(serial);
 }
 void VeloraPlugin::MarkMaterialModified(uint64_t serial) {
-    if (EnsureChangeSet()) changes->modifiedMaterials.insert(serial);
+    if (EnsureChangeSet())
+        changes->modifiedMaterials.insert(serial);
 }
 void VeloraPlugin::MarkMaterialDeleted(uint64_t serial) {
-    if (EnsureChangeSet()) changes->deletedMaterials.insert(serial);
+    if (EnsureChangeSet())
+        changes->deletedMaterials.insert(serial);
 }
 void VeloraPlugin::MarkLayerAdded(uint64_t serial) {
-    if (EnsureChangeSet()) changes->addedLayers.insert(serial);
+    if (EnsureChangeSet())
+        changes->addedLayers.insert(serial);
 }
 void VeloraPlugin::MarkLayerModified(uint64_t serial) {
-    if (EnsureChangeSet()) changes->modifiedLayers.insert(serial);
+    if (EnsureChangeSet())
+        changes->modifiedLayers.insert(serial);
 }
 void VeloraPlugin::MarkLayerDeleted(uint64_t serial) {
-    if (EnsureChangeSet()) changes->deletedLayers.insert(serial);
+    if (EnsureChangeSet())
+        changes->deletedLayers.insert(serial);
 }
 void VeloraPlugin::MarkMappingAdded(uint64_t serial) {
-    if (EnsureChangeSet()) changes->addedMappings.insert(serial);
+    if (EnsureChangeSet())
+        changes->addedMappings.insert(serial);
 }
 void VeloraPlugin::MarkMappingModified(uint64_t serial) {
-    if (EnsureChangeSet()) changes->modifiedMappings.insert(serial);
+    if (EnsureChangeSet())
+        changes->modifiedMappings.insert(serial);
 }
 void VeloraPlugin::MarkMappingDeleted(uint64_t serial) {
-    if (EnsureChangeSet()) changes->deletedMappings.insert(serial);
+    if (EnsureChangeSet())
+        changes->deletedMappings.insert(serial);
 }
 
 void VeloraPlugin::OnIdle() {
-    if (linkState != kLinkRunning) return;
+    if (linkState != kLinkRunning)
+        return;
     // The renderer sets the closed flag when it ends the link; the link stops here,
     // on the main thread, at the next idle.
     if (connection && !connection->IsActive()) {
@@ -120,15 +142,18 @@ void VeloraPlugin::OnIdle() {
 }
 
 bool VeloraPlugin::ProcessChanges() {
-    if (!changes) return false;
+    if (!changes)
+        return false;
     if (changes->Empty()) {
         DiscardChanges();
         return false;
     }
-    if (!scene || !document) return false;
+    if (!scene || !document)
+        return false;
     // The worker is writing and did not let go in time: changing the scene now would
     // race with it. The set stays as it is; the next idle pass tries again.
-    if (!scene->LockScene(kSceneLockTimeoutMs)) return false;
+    if (!scene->LockScene(kSceneLockTimeoutMs))
+        return false;
     ExpandChanges();
     // Taken out before anything is added: whatever the host raises while the scene
     // asks it for meshes belongs to the next pass, not to this one.
@@ -136,12 +161,17 @@ bool VeloraPlugin::ProcessChanges() {
     changes = nullptr;
 
     if (materials) {
-        for (uint64_t serial : set->addedMaterials) materials->AddMaterial(serial);
-        for (uint64_t serial : set->modifiedMaterials) materials->UpdateMaterial(serial);
-        for (uint64_t serial : set->deletedMaterials) materials->RemoveMaterial(serial);
+        for (uint64_t serial : set->addedMaterials)
+            materials->AddMaterial(serial);
+        for (uint64_t serial : set->modifiedMaterials)
+            materials->UpdateMaterial(serial);
+        for (uint64_t serial : set->deletedMaterials)
+            materials->RemoveMaterial(serial);
     }
-    for (uint64_t serial : set->modifiedObjects) scene->RemoveObject(serial);
-    for (uint64_t serial : set->deletedObjects) scene->RemoveObject(serial);
+    for (uint64_t serial : set->modifiedObjects)
+        scene->RemoveObject(serial);
+    for (uint64_t serial : set->deletedObjects)
+        scene->RemoveObject(serial);
 
     ON_SimpleArray<const CRhinoObject*> objects;
     objects.Reserve(static_cast<int>(set->addedObjects.size() + set->modifiedObjects.size()));
@@ -151,19 +181,22 @@ bool VeloraPlugin::ProcessChanges() {
     // of their materials' buffers in an order that does not depend on hashing.
     for (const ChangeSet::Serials* serials : {&set->addedObjects, &set->modifiedObjects})
         for (uint64_t serial : sorted(*serials)) {
-            if (serial > UINT32_MAX || !taken.insert(serial).second) continue;
+            if (serial > UINT32_MAX || !taken.insert(serial).second)
+                continue;
             // Gone (purged, or its document closed) since the event: nothing to add.
             if (const CRhinoObject* object =
                     CRhinoObject::FromRuntimeSerialNumber(docSerial, static_cast<unsigned int>(serial)))
                 objects.Append(object);
         }
-    if (objects.Count() > 0) scene->AddObjects(objects, false);
+    if (objects.Count() > 0)
+        scene->AddObjects(objects, false);
     scene->ReleaseScene();
     return true;
 }
 
 void VeloraPlugin::ExpandChanges() {
-    if (!changes || !document) return;
+    if (!changes || !document)
+        return;
     const CRhinoDoc& doc = *document;
     if (!changes->modifiedMaterials.empty()) {
         const CRhinoLayerTable& layers = doc.m_layer_table;
@@ -180,7 +213,8 @@ void VeloraPlugin::ExpandChanges() {
 }
 
 bool VeloraPlugin::DependsOnChanges(const CRhinoObject* object) const {
-    if (!object || !changes || !document) return false;
+    if (!object || !changes || !document)
+        return false;
     return dependsOn(*object, *document, *changes, 0);
 }
 

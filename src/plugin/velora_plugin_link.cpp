@@ -43,7 +43,8 @@ bool VeloraPlugin::StartLink(CRhinoDoc* doc) {
         return false;
     }
     // Loading refused by the older-copy check leaves nothing to start with.
-    if (!connection || !settings || !ui) return false;
+    if (!connection || !settings || !ui)
+        return false;
     document = doc;
     const ON_wString path = doc ? doc->GetPathName() : ON_wString();
     if (path.IsEmpty()) {
@@ -52,7 +53,8 @@ bool VeloraPlugin::StartLink(CRhinoDoc* doc) {
     }
     const std::u16string linkName = LinkNameFromPath(path.Array());
     settings->Read();
-    if (!settings->SkipVeloraCheck() && vantro::discovery::CheckVelora(*ui) == 0) return false;
+    if (!settings->SkipVeloraCheck() && vantro::discovery::CheckVelora(*ui) == 0)
+        return false;
 
     const uint64_t t0 = vantro::platform::monotonicNanoseconds();
     RhinoApp().Print(u"Velora Vantro: initializing\u2026\n");
@@ -81,7 +83,8 @@ bool VeloraPlugin::StartLink(CRhinoDoc* doc) {
 }
 
 bool VeloraPlugin::StopLink() {
-    if (linkState == kLinkStopped) return false;
+    if (linkState == kLinkStopped)
+        return false;
     linkState = kLinkStopped;
     cameraSync = false;
     cameraObserver->StopFollowing();
@@ -104,33 +107,40 @@ void VeloraPlugin::SetCameraSync(bool on) {
             RhinoApp().Print(kStartFirst);
             return;
         }
-        if (cameraObserver) cameraObserver->FollowView(RhinoApp().ActiveView());
+        if (cameraObserver)
+            cameraObserver->FollowView(RhinoApp().ActiveView());
         RhinoApp().Print(kCameraEnabled);
     } else {
-        if (cameraObserver) cameraObserver->StopFollowing();
+        if (cameraObserver)
+            cameraObserver->StopFollowing();
         RhinoApp().Print(kCameraDisabled);
     }
-    if (ui) ui->RefreshUi();
+    if (ui)
+        ui->RefreshUi();
 }
 
 void VeloraPlugin::ToggleCameraSync() {
     const bool previous = cameraSync;
     cameraSync = !previous;
     if (previous) {
-        if (cameraObserver) cameraObserver->StopFollowing();
+        if (cameraObserver)
+            cameraObserver->StopFollowing();
         RhinoApp().Print(kCameraDisabled);
     } else if (linkState != kLinkRunning) {
         RhinoApp().Print(kStartFirst);
         return;
     } else {
-        if (cameraObserver) cameraObserver->FollowView(RhinoApp().ActiveView());
+        if (cameraObserver)
+            cameraObserver->FollowView(RhinoApp().ActiveView());
         RhinoApp().Print(kCameraEnabled);
     }
-    if (ui) ui->RefreshUi();
+    if (ui)
+        ui->RefreshUi();
 }
 
 void VeloraPlugin::CheckSavedName(CRhinoDoc*, const char16_t* fileName) {
-    if (!connection || !connection->IsOpen() || !fileName) return;
+    if (!connection || !connection->IsOpen() || !fileName)
+        return;
     const std::u16string_view saved(fileName);
     const CRhinoAppFileSettings& files = RhinoApp().AppSettings().FileSettings();
     if (files.AutoSaveEnabled()) {
@@ -139,13 +149,16 @@ void VeloraPlugin::CheckSavedName(CRhinoDoc*, const char16_t* fileName) {
         const size_t slash = autoSave.rfind(u'/');
         const std::u16string autoSaveName = slash == std::u16string::npos ? autoSave : autoSave.substr(slash + 1);
         // A folder path without a file name names no auto-save file to recognise.
-        if (!autoSaveName.empty() && saved.find(autoSaveName) != std::u16string_view::npos) return;
+        if (!autoSaveName.empty() && saved.find(autoSaveName) != std::u16string_view::npos)
+            return;
     }
-    if (LinkNameFromPath(saved) != connection->GetName()) StopLink();
+    if (LinkNameFromPath(saved) != connection->GetName())
+        StopLink();
 }
 
 void VeloraPlugin::SendLinkStatistics(const ON_wString& linkName, int32_t elapsedMicroseconds) {
-    if (!connection) return;
+    if (!connection)
+        return;
     connection->SetStatistics(BuildLinkStatistics(RhinoAppVersionBuildDescription(), RhinoAppVersionQuartetAsString(),
                                                   linkName.Array(), elapsedMicroseconds, cameraSync));
 }

@@ -7,9 +7,10 @@ void ChangeSet::MarkObjectDeleted(uint64_t serial) {
 }
 
 bool ChangeSet::Empty() const {
-    for (const Serials* s : {&addedObjects, &modifiedObjects, &deletedObjects, &addedMaterials, &modifiedMaterials,
-                             &deletedMaterials, &addedLayers, &modifiedLayers, &deletedLayers, &addedMappings,
-                             &modifiedMappings, &deletedMappings})
-        if (!s->empty()) return false;
+    for (const Serials* s :
+         {&addedObjects, &modifiedObjects, &deletedObjects, &addedMaterials, &modifiedMaterials, &deletedMaterials,
+          &addedLayers, &modifiedLayers, &deletedLayers, &addedMappings, &modifiedMappings, &deletedMappings})
+        if (!s->empty())
+            return false;
     return true;
 }

@@ -54,7 +54,8 @@ void copyNegated(const GeometryBufferView& buffer, uint64_t word, const float* s
     float tile[kTile];
     for (size_t done = 0; done < count; done += kTile) {
         const size_t n = std::min(kTile, count - done);
-        for (size_t j = 0; j < n; ++j) tile[j] = -src[done + j];
+        for (size_t j = 0; j < n; ++j)
+            tile[j] = -src[done + j];
         copyWords(buffer, word + done, tile, n);
     }
 }
@@ -76,7 +77,8 @@ bool GeometryBufferView::Fits() const {
 }
 
 bool WriteGeometryHeader(const GeometryBufferView& buffer) {
-    if (!buffer.Fits()) return false;
+    if (!buffer.Fits())
+        return false;
     const uint32_t header[kGeometryHeaderWords] = {buffer.vertexCount, buffer.indexCount, buffer.texCoordSets};
     copyWords(buffer, 0, header, kGeometryHeaderWords);
     return true;
@@ -86,11 +88,14 @@ bool WriteMeshGeometry(const GeometryBufferView& buffer, const MeshInfo& mesh, b
                        uint32_t indexOffset) {
     const uint64_t n = mesh.vertexCount;
     const uint64_t k = mesh.indexCount;
-    if (n == 0) return true;
-    if (!buffer.Fits() || !meshArraysComplete(mesh)) return false;
+    if (n == 0)
+        return true;
+    if (!buffer.Fits() || !meshArraysComplete(mesh))
+        return false;
     const uint64_t vt = buffer.vertexCount;
     const uint64_t s = buffer.texCoordSets;
-    if (uint64_t(vertexOffset) + n > vt || uint64_t(indexOffset) + k > buffer.indexCount) return false;
+    if (uint64_t(vertexOffset) + n > vt || uint64_t(indexOffset) + k > buffer.indexCount)
+        return false;
 
     const uint64_t positionWord = kGeometryHeaderWords + 3 * uint64_t(vertexOffset);
     const uint64_t normalWord = kGeometryHeaderWords + 3 * vt + 3 * uint64_t(vertexOffset);

@@ -24,8 +24,10 @@ std::vector<uint8_t> badVertexFlags(const ON_Mesh& mesh, MeshProblems& problems)
     const int v = mesh.VertexCount();
     const ON_3fPoint* p = mesh.m_V.Array();
     for (int i = 0; i < v; ++i) {
-        if (finite3(p[i].x, p[i].y, p[i].z)) continue;
-        if (bad.empty()) bad.assign(static_cast<size_t>(v), 0);
+        if (finite3(p[i].x, p[i].y, p[i].z))
+            continue;
+        if (bad.empty())
+            bad.assign(static_cast<size_t>(v), 0);
         bad[static_cast<size_t>(i)] = 1;
         ++problems.badVertices;
     }
@@ -45,13 +47,13 @@ struct FaceCheck {
     int operator()(const ON_MeshFace& f) const {
         const bool inRange = (uint32_t(f.vi[0]) < vertexCount) & (uint32_t(f.vi[1]) < vertexCount) &
                              (uint32_t(f.vi[2]) < vertexCount) & (uint32_t(f.vi[3]) < vertexCount);
-        if (!inRange) return 1;
+        if (!inRange)
+            return 1;
         if (badVertex && (badVertex[f.vi[0]] | badVertex[f.vi[1]] | badVertex[f.vi[2]] | badVertex[f.vi[3]]))
             return 2;
         return 0;
     }
 };
-
 
 // One pass over the faces: checks each, appends its triangles to out and, when
 // faceNormals is given, gives its corners the face's normal (later faces win).
@@ -73,10 +75,12 @@ void convertFaces(const ON_Mesh& mesh, const FaceCheck& check, bool flipped, ON_
         const bool quad = c != d;
         if (!flipped) {
             tile[n] = a, tile[n + 1] = b, tile[n + 2] = c;
-            if (quad) tile[n + 3] = a, tile[n + 4] = c, tile[n + 5] = d;
+            if (quad)
+                tile[n + 3] = a, tile[n + 4] = c, tile[n + 5] = d;
         } else {
             tile[n] = c, tile[n + 1] = b, tile[n + 2] = a;
-            if (quad) tile[n + 3] = d, tile[n + 4] = c, tile[n + 5] = a;
+            if (quad)
+                tile[n + 3] = d, tile[n + 4] = c, tile[n + 5] = a;
         }
         n += quad ? 6 : 3;
         if (faceNormals) {
@@ -112,7 +116,8 @@ void convertVertices(const ON_Mesh& mesh, float s, float sign, const ON_3fVector
             ON_3fPoint p = points[i];
             if (detect ? !finite3(p.x, p.y, p.z) : !badVertex.empty() && badVertex[size_t(i)]) {
                 if (detect) {
-                    if (badVertex.empty()) badVertex.assign(size_t(v), 0);
+                    if (badVertex.empty())
+                        badVertex.assign(size_t(v), 0);
                     badVertex[size_t(i)] = 1;
                     ++problems.badVertices;
                 }
@@ -124,8 +129,10 @@ void convertVertices(const ON_Mesh& mesh, float s, float sign, const ON_3fVector
                 ++problems.badNormals;
             }
             ON_2fPoint t(0.0f, 1.0f);
-            if constexpr (kUv == UvSource::own) t = ON_2fPoint(own[i].x, float(1.0 - double(own[i].y)));
-            if constexpr (kUv == UvSource::context) t = ctx->TexCoordAt(i, &p, &n);
+            if constexpr (kUv == UvSource::own)
+                t = ON_2fPoint(own[i].x, float(1.0 - double(own[i].y)));
+            if constexpr (kUv == UvSource::context)
+                t = ctx->TexCoordAt(i, &p, &n);
             if constexpr (kUv != UvSource::none) {
                 if (!std::isfinite(t.x) || !std::isfinite(t.y)) {
                     t = ON_2fPoint(0.0f, 1.0f);
@@ -143,9 +150,12 @@ void convertVertices(const ON_Mesh& mesh, float s, float sign, const ON_3fVector
 }
 
 void appendCount(std::u16string& text, uint32_t count, const char16_t* one, const char16_t* many) {
-    if (count == 0) return;
-    if (!text.empty()) text += u", ";
-    for (char c : std::to_string(count)) text += static_cast<char16_t>(c);
+    if (count == 0)
+        return;
+    if (!text.empty())
+        text += u", ";
+    for (char c : std::to_string(count))
+        text += static_cast<char16_t>(c);
     text += u' ';
     text += count == 1 ? one : many;
 }
@@ -169,7 +179,8 @@ std::u16string MeshProblems::Describe() const {
     appendCount(text, badTexCoords, u"non-finite texture coordinate sent as (0, 1)",
                 u"non-finite texture coordinates sent as (0, 1)");
     appendCount(text, emptyMeshes, u"empty mesh left out", u"empty meshes left out");
-    appendCount(text, tooLargeMeshes, u"mesh too large for the link left out", u"meshes too large for the link left out");
+    appendCount(text, tooLargeMeshes, u"mesh too large for the link left out",
+                u"meshes too large for the link left out");
     appendCount(text, badPlacements, u"placement that is not finite or not invertible",
                 u"placements that are not finite or not invertible");
     return text;
@@ -251,7 +262,8 @@ bool ConvertMesh(const ON_Mesh& mesh, const MeshTopology& topology, float unitSc
         mi.positions = {}, mi.normals = {}, mi.uvs = {};
         return false;
     }
-    if (indices.size() != indices.capacity()) indices.shrink_to_fit();
+    if (indices.size() != indices.capacity())
+        indices.shrink_to_fit();
     mi.indices = std::move(indices);
     mi.vertexCount = static_cast<uint32_t>(v);
     mi.indexCount = static_cast<uint32_t>(mi.indices.size());
@@ -260,7 +272,8 @@ bool ConvertMesh(const ON_Mesh& mesh, const MeshTopology& topology, float unitSc
 }
 
 bool TransformMeshInfo(MeshInfo* mi, const RendererMatrix* m) {
-    if (!mi || !m) return false;
+    if (!mi || !m)
+        return false;
     const RendererMatrix& a = *m;
     float* p = mi->positions.data();
     for (uint32_t i = 0; i < mi->vertexCount; ++i, p += 3) {

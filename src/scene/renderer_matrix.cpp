@@ -42,12 +42,14 @@ bool invert4(const double a[16], double inv[16]) {
              a[8] * a[2] * a[7] - a[8] * a[3] * a[6];
     inv[11] = -a[0] * a[5] * a[11] + a[0] * a[7] * a[9] + a[4] * a[1] * a[11] - a[4] * a[3] * a[9] -
               a[8] * a[1] * a[7] + a[8] * a[3] * a[5];
-    inv[15] = a[0] * a[5] * a[10] - a[0] * a[6] * a[9] - a[4] * a[1] * a[10] + a[4] * a[2] * a[9] +
-              a[8] * a[1] * a[6] - a[8] * a[2] * a[5];
+    inv[15] = a[0] * a[5] * a[10] - a[0] * a[6] * a[9] - a[4] * a[1] * a[10] + a[4] * a[2] * a[9] + a[8] * a[1] * a[6] -
+              a[8] * a[2] * a[5];
     const double det = a[0] * inv[0] + a[1] * inv[4] + a[2] * inv[8] + a[3] * inv[12];
-    if (det == 0.0 || !std::isfinite(det)) return false;
+    if (det == 0.0 || !std::isfinite(det))
+        return false;
     const double f = 1.0 / det;
-    for (int i = 0; i < 16; ++i) inv[i] *= f;
+    for (int i = 0; i < 16; ++i)
+        inv[i] *= f;
     return true;
 }
 
@@ -55,13 +57,15 @@ bool invert4(const double a[16], double inv[16]) {
 
 RendererMatrix ToRendererMatrix(const ON_Xform* x, float unitScale) {
     RendererMatrix out;
-    if (!x) return out;
+    if (!x)
+        return out;
     const float w = static_cast<float>(x->m_xform[3][3]);
     const float f = w == 0.0f ? 1.0f : 1.0f / w;
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
             out.m[static_cast<size_t>(kRendererIndex[4 * i + j])] = static_cast<float>(x->m_xform[i][j]) * f;
-    for (int c = 0; c < 3; ++c) out.at(3, c) *= unitScale;
+    for (int c = 0; c < 3; ++c)
+        out.at(3, c) *= unitScale;
     return out;
 }
 
@@ -70,7 +74,8 @@ RendererMatrix Multiply(const RendererMatrix& a, const RendererMatrix& b) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) {
             float sum = 0.0f;
-            for (int k = 0; k < 4; ++k) sum += a.at(i, k) * b.at(k, j);
+            for (int k = 0; k < 4; ++k)
+                sum += a.at(i, k) * b.at(k, j);
             out.at(i, j) = sum;
         }
     return out;
@@ -78,21 +83,26 @@ RendererMatrix Multiply(const RendererMatrix& a, const RendererMatrix& b) {
 
 bool NormalMatrix(const RendererMatrix& m, RendererMatrix& out) {
     double a[16];
-    for (int i = 0; i < 16; ++i) a[i] = m.m[static_cast<size_t>(i)];
+    for (int i = 0; i < 16; ++i)
+        a[i] = m.m[static_cast<size_t>(i)];
     a[12] = a[13] = a[14] = 0.0;
     a[15] = 1.0;
     double inv[16];
-    if (!invert4(a, inv)) return false;
+    if (!invert4(a, inv))
+        return false;
     RendererMatrix n;
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) n.at(i, j) = static_cast<float>(inv[4 * j + i]);
-    if (!IsFinite(n)) return false;
+        for (int j = 0; j < 4; ++j)
+            n.at(i, j) = static_cast<float>(inv[4 * j + i]);
+    if (!IsFinite(n))
+        return false;
     out = n;
     return true;
 }
 
 bool IsFinite(const RendererMatrix& m) {
     for (float v : m.m)
-        if (!std::isfinite(v)) return false;
+        if (!std::isfinite(v))
+            return false;
     return true;
 }

@@ -55,7 +55,7 @@
 namespace VantroAPI {
 class LiveConnection;
 struct RecordPrefix;
-}
+}  // namespace VantroAPI
 class CRhinoDoc;
 class CRhinoObject;
 class MaterialManager;
@@ -181,16 +181,16 @@ public:
 
     // --- Fields (lock: sceneLock unless said otherwise) ------------------------------
 
-    VantroAPI::LiveConnection* const link;  // not owned; null for the export's scene
-    MaterialManager* const materials;       // not owned
-    CRhinoDoc* doc = nullptr;               // set by Load, null after Clear
-    std::unordered_map<uint64_t, ObjectEntry> objects;                // by top-level object serial
+    VantroAPI::LiveConnection* const link;                           // not owned; null for the export's scene
+    MaterialManager* const materials;                                // not owned
+    CRhinoDoc* doc = nullptr;                                        // set by Load, null after Clear
+    std::unordered_map<uint64_t, ObjectEntry> objects;               // by top-level object serial
     std::unordered_map<uint64_t, std::unique_ptr<MeshInfo>> meshes;  // owning, by mesh id
     std::unordered_map<uint64_t, MeshSet> materialMeshes;            // by material id, not owning
-    tbb::concurrent_unordered_set<uint64_t> pendingMaterials;         // material ids to rewrite
+    tbb::concurrent_unordered_set<uint64_t> pendingMaterials;        // material ids to rewrite
     bool exportNodes = false;
     tbb::concurrent_vector<std::unique_ptr<NodeInfo>> nodes;  // export mode only
-    float unitScale = 1.0f;  // document units to metres; kept by Clear
+    float unitScale = 1.0f;                                   // document units to metres; kept by Clear
 
     std::atomic<bool> running{false};        // the worker keeps looping while set
     std::atomic<bool> dirty{false};          // something to send; see LockScene/ReleaseScene
@@ -211,8 +211,8 @@ private:
     void writePending(uint32_t budgetMs, MaterialStep& step);
     void publish();
     void updateMaterial(uint64_t materialId, MaterialStep& step);
-    bool writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record, const MeshSet* set,
-                       uint64_t vertexCount, uint64_t indexCount, MaterialStep& step);
+    bool writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record, const MeshSet* set, uint64_t vertexCount,
+                       uint64_t indexCount, MaterialStep& step);
     void fillBuffer(const GeometryBufferView& view, const MeshSet& set);
     void reportOversize(uint64_t materialId, uint64_t bytes);
     void notifyPeer();

@@ -34,16 +34,20 @@ bool RHScene::AddObject(const CRhinoObject* object, const CRhinoObject* top, con
 
 bool RHScene::addObjectAt(const CRhinoObject* object, const CRhinoObject* top, const RendererMatrix& transform,
                           int depth) {
-    if (!object || !object->IsVisible()) return false;
+    if (!object || !object->IsVisible())
+        return false;
     const ON::object_type type = object->ObjectType();
-    if (!exportNodes && (type == ON::point_object || type == ON::pointset_object)) return false;
+    if (!exportNodes && (type == ON::point_object || type == ON::pointset_object))
+        return false;
     const CRhinoObject* topObject = top ? top : object;
-    if (type == ON::instance_reference) return addBlockInstance(object, topObject, transform, depth);
+    if (type == ON::instance_reference)
+        return addBlockInstance(object, topObject, transform, depth);
 
     MeshProblems problems;
     const bool added = addObjectMeshes(object, topObject, transform, problems);
     reportProblems(object, problems);
-    if (!added) return false;
+    if (!added)
+        return false;
     if (exportNodes && object != topObject)
         nodes.push_back(std::make_unique<NodeInfo>(NodeInfo{NextNodeId(), object->Id(), transform}));
     return true;
@@ -54,7 +58,8 @@ bool RHScene::addBlockInstance(const CRhinoObject* object, const CRhinoObject* t
     const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(object);
     const CRhinoInstanceDefinition* definition = instance ? instance->InstanceDefinition() : nullptr;
     ON_SimpleArray<const CRhinoObject*> children;
-    if (!definition || definition->GetObjects(children) == 0) return true;
+    if (!definition || definition->GetObjects(children) == 0)
+        return true;
     const ON_Xform placement = instance->InstanceXform();
     const RendererMatrix combined = Multiply(ToRendererMatrix(&placement), transform);
     if (!IsFinite(combined) || depth >= kMaxBlockDepth) {
@@ -63,14 +68,16 @@ bool RHScene::addBlockInstance(const CRhinoObject* object, const CRhinoObject* t
         reportProblems(object, problems);
         return true;
     }
-    for (const CRhinoObject* child : children) addObjectAt(child, topObject, combined, depth + 1);
+    for (const CRhinoObject* child : children)
+        addObjectAt(child, topObject, combined, depth + 1);
     return true;
 }
 
 bool RHScene::addObjectMeshes(const CRhinoObject* object, const CRhinoObject* topObject,
                               const RendererMatrix& transform, MeshProblems& problems) {
     ObjectEntry& entry = objects[topObject->RuntimeSerialNumber()];
-    if (HasCustomMeshes(object)) return addCustomMeshes(object, entry, transform, problems);
+    if (HasCustomMeshes(object))
+        return addCustomMeshes(object, entry, transform, problems);
 
     // The object path: its current render meshes, else meshes built on request. The
     // references keep built meshes alive while they are converted.
@@ -86,9 +93,11 @@ bool RHScene::addObjectMeshes(const CRhinoObject* object, const CRhinoObject* to
         const RenderMeshRequest request;  // the mesh update this raises is ours, not an edit
         sourceMeshes.Reserve(RhinoGetRenderMeshes(one, references, true, false, true));
         for (const CRhinoObjRef& reference : references)
-            if (reference.Mesh()) sourceMeshes.Append(reference.Mesh());
+            if (reference.Mesh())
+                sourceMeshes.Append(reference.Mesh());
     }
-    if (!materials) return true;
+    if (!materials)
+        return true;
     MaterialInfo& material = materials->FindByIndex(MaterialIndexOf(object, topObject));
     pendingMaterials.insert(static_cast<uint64_t>(material.id));
     TexCoordContext ctx(doc);
@@ -113,14 +122,16 @@ bool RHScene::addCustomMeshes(const CRhinoObject* object, ObjectEntry& entry, co
         ++problems.badPlacements;
         return true;
     }
-    if (!materials) return true;
+    if (!materials)
+        return true;
     TexCoordContext ctx(doc);
     for (int i = 0; i < collection.Count(); ++i) {
         const CRhinoMaterial& component =
             object->ObjectMaterial(ON_COMPONENT_INDEX(ON_COMPONENT_INDEX::brep_face, i), RhinoDefaultRendererId());
         MaterialInfo* material =
             materials->FindByKeys(MaterialNameKey(&component), MaterialRenderCrc(&component), true);
-        if (!material) material = &materials->DefaultMaterial();
+        if (!material)
+            material = &materials->DefaultMaterial();
         pendingMaterials.insert(static_cast<uint64_t>(material->id));
         ctx.SetMaterial(object, material);
         addConverted(CreateMeshInfo(collection.Mesh(i), material, &ctx, &problems), entry, &combined, problems);
@@ -128,22 +139,26 @@ bool RHScene::addCustomMeshes(const CRhinoObject* object, ObjectEntry& entry, co
     return true;
 }
 
-void RHScene::addConverted(MeshInfo* mi, ObjectEntry& entry, const RendererMatrix* transform,
-                           MeshProblems& problems) {
-    if (!mi) return;
+void RHScene::addConverted(MeshInfo* mi, ObjectEntry& entry, const RendererMatrix* transform, MeshProblems& problems) {
+    if (!mi)
+        return;
     entry.meshIds.push_back(static_cast<uint64_t>(mi->id));
-    if (transform && !TransformMeshInfo(mi, transform)) ++problems.badPlacements;
+    if (transform && !TransformMeshInfo(mi, transform))
+        ++problems.badPlacements;
 }
 
 MeshInfo* RHScene::CreateMeshInfo(const ON_Mesh* mesh, const MaterialInfo* material, TexCoordContext* ctx,
                                   MeshProblems* problems) {
-    if (!mesh || !material) return nullptr;
-    if (ctx) ctx->PrepareMesh(mesh);
+    if (!mesh || !material)
+        return nullptr;
+    if (ctx)
+        ctx->PrepareMesh(mesh);
     auto mi = std::make_unique<MeshInfo>();
     mi->id = NextMeshId();
     mi->materialId = static_cast<uint64_t>(material->id);
     MeshProblems ignored;
-    if (!ConvertMesh(*mesh, unitScale, ctx, *mi, problems ? *problems : ignored)) return nullptr;
+    if (!ConvertMesh(*mesh, unitScale, ctx, *mi, problems ? *problems : ignored))
+        return nullptr;
     MeshInfo* raw = mi.get();
     materialMeshes[raw->materialId].insert(raw);
     meshes.emplace(static_cast<uint64_t>(raw->id), std::move(mi));
@@ -151,8 +166,10 @@ MeshInfo* RHScene::CreateMeshInfo(const ON_Mesh* mesh, const MaterialInfo* mater
 }
 
 void RHScene::reportProblems(const CRhinoObject* object, const MeshProblems& problems) {
-    if (!problems.Any() || !object) return;
-    if (!reportedObjects_.insert(object->RuntimeSerialNumber()).second) return;
+    if (!problems.Any() || !object)
+        return;
+    if (!reportedObjects_.insert(object->RuntimeSerialNumber()).second)
+        return;
     ON_wString line(u"Velora Vantro: object ");
     line += ON_UuidToString(object->Id());
     line += u": ";

@@ -61,7 +61,8 @@ bool RHScene::LockScene(uint32_t timeoutMs) {
     if (!mainHoldsLock) {
         const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
         mainHoldsLock = tryLockUntil(sceneLock, deadline);
-        if (!mainHoldsLock) vantro::platform::outputDebugString(kLockFailedLine);
+        if (!mainHoldsLock)
+            vantro::platform::outputDebugString(kLockFailedLine);
     }
     return mainHoldsLock;
 }
@@ -70,23 +71,28 @@ void RHScene::ReleaseScene() {
     // Without the scene held, reading the pending sets is only safe while the worker
     // is idle: once dirty is set the worker may be pruning them, and it will send
     // whatever is there anyway.
-    if (!mainHoldsLock && dirty) return;
+    if (!mainHoldsLock && dirty)
+        return;
     const bool materialsPending = materials && materials->HasPending();
-    if (!materialsPending && pendingMaterials.empty()) return;
+    if (!materialsPending && pendingMaterials.empty())
+        return;
     dirty = true;
-    if (mainHoldsLock.exchange(false)) sceneLock.unlock();
+    if (mainHoldsLock.exchange(false))
+        sceneLock.unlock();
 }
 
 void RHScene::WorkerLoop() {
     bool complete = false;
     for (;;) {
-        if (!running) return;
+        if (!running)
+            return;
         if (dirty) {
             std::lock_guard<std::timed_mutex> scene(sceneLock);
             if (link && link->Lock(kLinkLockTimeoutUs)) {
                 bool published = false;
                 if (running) {
-                    if (materials) materials->SendPending();
+                    if (materials)
+                        materials->SendPending();
                     if (Update(kUpdateBudgetMs, &published)) {
                         complete = true;
                         dirty = false;
@@ -104,7 +110,8 @@ void RHScene::WorkerLoop() {
         }
         std::unique_lock<std::mutex> pause(pauseMutex_);
         const std::chrono::milliseconds pauseFor(dirty ? kBusyPauseMs : kIdlePauseMs);
-        if (pauseWake_.wait_for(pause, pauseFor, [this] { return !running; })) return;
+        if (pauseWake_.wait_for(pause, pauseFor, [this] { return !running; }))
+            return;
     }
 }
 
@@ -115,9 +122,11 @@ void RHScene::notifyPeer() {
 }
 
 bool RHScene::Update(uint32_t budgetMs, bool* published) {
-    if (published) *published = false;
+    if (published)
+        *published = false;
     MaterialStep step;
-    if (dirty && !pendingMaterials.empty()) writePending(budgetMs, step);
+    if (dirty && !pendingMaterials.empty())
+        writePending(budgetMs, step);
     // Every write of this cycle was made from the scene as it stands (the main thread
     // cannot edit it while the worker holds sceneLock), so once nothing but failed
     // buffers is left the written materials form one consistent scene to publish,
@@ -126,7 +135,8 @@ bool RHScene::Update(uint32_t budgetMs, bool* published) {
                                               [&](uint64_t m) { return step.failed.count(m) != 0; });
     if (onlyFailuresLeft && !unpublished_.empty()) {
         publish();
-        if (published) *published = true;
+        if (published)
+            *published = true;
     }
     return pendingMaterials.empty() && unpublished_.empty();
 }
@@ -134,9 +144,11 @@ bool RHScene::Update(uint32_t budgetMs, bool* published) {
 void RHScene::writePending(uint32_t budgetMs, MaterialStep& step) {
     step.deadlineNs = nowNs() + uint64_t(budgetMs) * 1'000'000u;
     std::vector<uint64_t> pending(pendingMaterials.begin(), pendingMaterials.end());
-    for (uint64_t m : pending) geometry_[m];  // entries exist before the parallel pass only finds them
+    for (uint64_t m : pending)
+        geometry_[m];  // entries exist before the parallel pass only finds them
     vantro::scene::ParallelForEach(pending.begin(), pending.end(), [&](uint64_t m) { updateMaterial(m, step); });
-    for (uint64_t m : step.processed) pendingMaterials.unsafe_erase(m);
+    for (uint64_t m : step.processed)
+        pendingMaterials.unsafe_erase(m);
     unpublished_.insert(step.written.begin(), step.written.end());
     retiredBuffers_.insert(retiredBuffers_.end(), step.released.begin(), step.released.end());
 }
@@ -146,7 +158,8 @@ void RHScene::publish() {
     for (uint64_t m : unpublished_) {
         // The material may have been removed since its buffer was written.
         MaterialInfo& info = materials->FindById(static_cast<int64_t>(m));
-        if (static_cast<uint64_t>(info.id) != m || !info.record) continue;
+        if (static_cast<uint64_t>(info.id) != m || !info.record)
+            continue;
         GeometryState& g = geometry_[m];
         ++g.changeCount;
         store(info.record, srfc_record::kGeometryChangeCount, g.changeCount);
@@ -156,28 +169,33 @@ void RHScene::publish() {
     }
     unpublished_.clear();
     // Only now does no record name the replaced buffers any more.
-    for (uint32_t id : retiredBuffers_) link->DestroyBuffer(id);
+    for (uint32_t id : retiredBuffers_)
+        link->DestroyBuffer(id);
     retiredBuffers_.clear();
     link->SetFlags(kHeaderChanged);
 }
 
 void RHScene::updateMaterial(uint64_t materialId, MaterialStep& step) {
-    if (!dirty || !step.inTime) return;
+    if (!dirty || !step.inTime)
+        return;
     const auto found = materialMeshes.find(materialId);  // find: other steps read the map too
     const MeshSet* set = found == materialMeshes.end() ? nullptr : &found->second;
     std::atomic<uint64_t> vertices{0}, indices{0};
     if (set) {
         vantro::scene::ParallelForEach(set->begin(), set->end(), [&](const MeshInfo* mi) {
-            if (!dirty || !step.inTime) return;
+            if (!dirty || !step.inTime)
+                return;
             const uint64_t copies = mi->twoSided ? 2 : 1;
             vertices += copies * mi->vertexCount;
             indices += copies * mi->indexCount;
-            if (step.pastDeadline()) step.inTime = false;
+            if (step.pastDeadline())
+                step.inTime = false;
         });
     }
     // From here on the material is written whole: an interruption would leave a torn
     // buffer behind the record the renderer is reading from.
-    if (!dirty || !step.inTime) return;  // stays pending for the next cycle
+    if (!dirty || !step.inTime)
+        return;  // stays pending for the next cycle
     if (!materials || !link) {
         step.processed.insert(materialId);
         return;
@@ -195,7 +213,8 @@ void RHScene::updateMaterial(uint64_t materialId, MaterialStep& step) {
     } else {
         step.failed.insert(materialId);
     }
-    if (step.pastDeadline()) step.inTime = false;
+    if (step.pastDeadline())
+        step.inTime = false;
 }
 
 bool RHScene::writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record, const MeshSet* set,
@@ -205,9 +224,11 @@ bool RHScene::writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record
     const uint64_t need = GeometryBufferBytes(vertexCount, indexCount);
     const uint64_t limit = std::numeric_limits<uint32_t>::max();
     const bool fits = vertexCount <= limit && indexCount <= limit && 2 * need <= limit;
-    if (vertexCount > 0 && !fits) reportOversize(materialId, 2 * need);
+    if (vertexCount > 0 && !fits)
+        reportOversize(materialId, 2 * need);
     if (vertexCount == 0 || !fits || !set) {
-        if (g.buffer) step.released.insert(g.buffer);
+        if (g.buffer)
+            step.released.insert(g.buffer);
         g.buffer = 0;
         g.capacity = 0;
         return true;
@@ -216,22 +237,25 @@ bool RHScene::writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record
         const uint32_t capacity = static_cast<uint32_t>(2 * need);
         const uint32_t created = link->CreateBuffer(load(record, record::kId), capacity);
         // Without a new buffer the old one (and what the renderer read from it) stays.
-        if (!created) return false;
-        if (g.buffer) step.released.insert(g.buffer);
+        if (!created)
+            return false;
+        if (g.buffer)
+            step.released.insert(g.buffer);
         g.buffer = created;
         g.capacity = capacity;
     }
     void* p = link->MapBuffer(g.buffer);
-    if (!p) return false;
+    if (!p)
+        return false;
     const GeometryBufferView view{static_cast<std::byte*>(p), link->MappedBufferSize(g.buffer),
-                                  static_cast<uint32_t>(vertexCount), static_cast<uint32_t>(indexCount),
-                                  kTexCoordSets};
+                                  static_cast<uint32_t>(vertexCount), static_cast<uint32_t>(indexCount), kTexCoordSets};
     fillBuffer(view, *set);
     return true;
 }
 
 void RHScene::fillBuffer(const GeometryBufferView& view, const MeshSet& set) {
-    if (!WriteGeometryHeader(view)) return;
+    if (!WriteGeometryHeader(view))
+        return;
     uint32_t vertexOffset = 0;
     uint32_t indexOffset = 0;
     for (const MeshInfo* mi : set) {
@@ -244,7 +268,10 @@ void RHScene::fillBuffer(const GeometryBufferView& view, const MeshSet& set) {
 }
 
 void RHScene::reportOversize(uint64_t materialId, uint64_t bytes) {
-    if (!oversizeReported_.insert(materialId).second) return;
-    RhinoApp().Print(u"Velora Vantro: the geometry of material %lld needs %llu bytes, more than a link buffer can hold; it is not sent.\n",
-                     static_cast<long long>(static_cast<int64_t>(materialId)), static_cast<unsigned long long>(bytes));
+    if (!oversizeReported_.insert(materialId).second)
+        return;
+    RhinoApp().Print(
+        u"Velora Vantro: the geometry of material %lld needs %llu bytes, more than a link buffer can hold; it is not "
+        u"sent.\n",
+        static_cast<long long>(static_cast<int64_t>(materialId)), static_cast<unsigned long long>(bytes));
 }

@@ -17,31 +17,37 @@
 RhinoObserver::RhinoObserver(VeloraPlugin* plugin) : plugin(plugin) { Register(); }
 
 void RhinoObserver::OnCloseDocument(CRhinoDoc&) {
-    if (plugin) plugin->StopLink();
+    if (plugin)
+        plugin->StopLink();
 }
 
 void RhinoObserver::OnNewDocument(CRhinoDoc&) {
-    if (plugin) plugin->StopLink();
+    if (plugin)
+        plugin->StopLink();
 }
 
 void RhinoObserver::OnBeginOpenDocument(CRhinoDoc&, const char16_t*, bool merge, bool) {
     // A merge imports into the linked document, which stays linked.
-    if (plugin && !merge) plugin->StopLink();
+    if (plugin && !merge)
+        plugin->StopLink();
 }
 
 void RhinoObserver::OnBeginSaveDocument(CRhinoDoc& doc, const char16_t* fileName, bool exportSelected) {
     // Exporting the selection leaves the document's name as it is.
-    if (plugin && !exportSelected) plugin->CheckSavedName(&doc, fileName);
+    if (plugin && !exportSelected)
+        plugin->CheckSavedName(&doc, fileName);
 }
 
 void RhinoObserver::OnSetActiveView(CRhinoView*) {
-    if (!plugin || !plugin->connection || !plugin->cameraObserver) return;
+    if (!plugin || !plugin->connection || !plugin->cameraObserver)
+        return;
     if (plugin->connection->IsOpen() && plugin->linkState == VeloraPlugin::kLinkRunning && plugin->cameraSync)
         plugin->cameraObserver->FollowView(RhinoApp().ActiveView());
 }
 
 void RhinoObserver::OnDocumentPropertiesChanged(CRhinoDoc& doc) {
-    if (!plugin || plugin->linkState != VeloraPlugin::kLinkRunning || plugin->document != &doc) return;
+    if (!plugin || plugin->linkState != VeloraPlugin::kLinkRunning || plugin->document != &doc)
+        return;
     const float before = plugin->unitScale;
     plugin->UpdateUnitScale(&doc);
     // Scaling units moves the views' cameras before the new units are announced, so the
@@ -51,51 +57,63 @@ void RhinoObserver::OnDocumentPropertiesChanged(CRhinoDoc& doc) {
 }
 
 void RhinoObserver::OnViewModified(CRhinoView*) {
-    if (!plugin || !plugin->cameraSync || !plugin->cameraObserver) return;
+    if (!plugin || !plugin->cameraSync || !plugin->cameraObserver)
+        return;
     if (plugin->IsPerspectiveActive())
         plugin->cameraObserver->FollowView(RhinoApp().ActiveView());
     else
         plugin->cameraObserver->StopFollowing();
-    if (plugin->ui) plugin->ui->RefreshUi();
+    if (plugin->ui)
+        plugin->ui->RefreshUi();
 }
 
 void RhinoObserver::OnAddObject(CRhinoDoc&, CRhinoObject& object) {
-    if (plugin) plugin->MarkObjectAdded(object.RuntimeSerialNumber());
+    if (plugin)
+        plugin->MarkObjectAdded(object.RuntimeSerialNumber());
 }
 
 void RhinoObserver::OnDeleteObject(CRhinoDoc&, CRhinoObject& object) {
-    if (plugin) plugin->MarkObjectDeleted(object.RuntimeSerialNumber());
+    if (plugin)
+        plugin->MarkObjectDeleted(object.RuntimeSerialNumber());
 }
 
 void RhinoObserver::OnUnDeleteObject(CRhinoDoc&, CRhinoObject& object) {
-    if (plugin) plugin->MarkObjectAdded(object.RuntimeSerialNumber());
+    if (plugin)
+        plugin->MarkObjectAdded(object.RuntimeSerialNumber());
 }
 
 void RhinoObserver::OnPurgeObject(CRhinoDoc&, CRhinoObject& object) {
-    if (plugin) plugin->MarkObjectDeleted(object.RuntimeSerialNumber());
+    if (plugin)
+        plugin->MarkObjectDeleted(object.RuntimeSerialNumber());
 }
 
 void RhinoObserver::OnModifyObjectAttributes(CRhinoDoc&, CRhinoObject& object, const CRhinoObjectAttributes&) {
-    if (plugin) plugin->MarkObjectModified(object.RuntimeSerialNumber());
+    if (plugin)
+        plugin->MarkObjectModified(object.RuntimeSerialNumber());
 }
 
 void RhinoObserver::OnUpdateObjectMesh(CRhinoDoc&, CRhinoObject& object) {
-    if (plugin && !RenderMeshRequest::Active()) plugin->MarkObjectModified(object.RuntimeSerialNumber());
+    if (plugin && !RenderMeshRequest::Active())
+        plugin->MarkObjectModified(object.RuntimeSerialNumber());
 }
 
 void RhinoObserver::LayerTableEvent(layer_event event, const CRhinoLayerTable& table, int index, const ON_Layer* old) {
-    if (!plugin) return;
+    if (!plugin)
+        return;
     const bool valid = table.IsValidLayerTableIndex(index);
     switch (event) {
         case layer_added:
         case layer_undeleted:
-            if (valid) plugin->MarkLayerAdded(table[index].RuntimeSerialNumber());
+            if (valid)
+                plugin->MarkLayerAdded(table[index].RuntimeSerialNumber());
             break;
         case layer_deleted:
-            if (old) plugin->MarkLayerDeleted(old->RuntimeSerialNumber());
+            if (old)
+                plugin->MarkLayerDeleted(old->RuntimeSerialNumber());
             break;
         case layer_modified:
-            if (valid) plugin->MarkLayerModified(table[index].RuntimeSerialNumber());
+            if (valid)
+                plugin->MarkLayerModified(table[index].RuntimeSerialNumber());
             break;
         default: break;
     }
@@ -103,16 +121,19 @@ void RhinoObserver::LayerTableEvent(layer_event event, const CRhinoLayerTable& t
 
 void RhinoObserver::IdefTableEvent(idef_event event, const CRhinoInstanceDefinitionTable& table, int index,
                                    const ON_InstanceDefinition*) {
-    if (!plugin || event != idef_modified_event || !table.IsValidInstanceDefinitionTableIndex(index)) return;
+    if (!plugin || event != idef_modified_event || !table.IsValidInstanceDefinitionTableIndex(index))
+        return;
     ON_SimpleArray<const CRhinoObject*> members;
     table[index].GetObjects(members);
     for (const CRhinoObject* member : members)
-        if (member) plugin->MarkObjectDeleted(member->RuntimeSerialNumber());
+        if (member)
+            plugin->MarkObjectDeleted(member->RuntimeSerialNumber());
 }
 
 void RhinoObserver::MaterialTableEvent(material_event event, const CRhinoMaterialTable& table, int index,
                                        const ON_Material*) {
-    if (!plugin) return;
+    if (!plugin)
+        return;
     const uint64_t serial =
         table.IsValidMaterialTableIndex(index) ? table[index].RuntimeSerialNumber() : ChangeSet::kInvalidSerial;
     switch (event) {
@@ -126,9 +147,10 @@ void RhinoObserver::MaterialTableEvent(material_event event, const CRhinoMateria
 
 void RhinoObserver::TextureMappingTableEvent(texture_mapping_event event, const CRhinoTextureMappingTable& table,
                                              int index, const ON_TextureMapping*) {
-    if (!plugin) return;
-    const uint64_t serial = table.IsValidTextureMappingTableIndex(index) ? table[index].RuntimeSerialNumber()
-                                                                         : ChangeSet::kInvalidSerial;
+    if (!plugin)
+        return;
+    const uint64_t serial =
+        table.IsValidTextureMappingTableIndex(index) ? table[index].RuntimeSerialNumber() : ChangeSet::kInvalidSerial;
     switch (event) {
         case tm_added_event:
         case tm_undeleted_event: plugin->MarkMappingAdded(serial); break;

@@ -11,7 +11,8 @@ namespace {
 ON_Xform toXform(const TextureTransform& t) {
     double m[4][4];
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) m[i][j] = t[static_cast<size_t>(4 * i + j)];
+        for (int j = 0; j < 4; ++j)
+            m[i][j] = t[static_cast<size_t>(4 * i + j)];
     return ON_Xform(m);
 }
 
@@ -30,9 +31,11 @@ void TexCoordContext::Reset() {
 
 void TexCoordContext::SetMaterial(const CRhinoObject* object, const MaterialInfo* material) {
     Reset();
-    if (!object || !material) return;
+    if (!object || !material)
+        return;
     channel = static_cast<int32_t>(material->textureChannel);
-    if (!material->HasTexture()) return;
+    if (!material->HasTexture())
+        return;
     if (channel != 0) {
         const ON_MappingRef* ref = object->Attributes().m_rendering_attributes.MappingRef(pluginId);
         mappingChannel = ref ? ref->MappingChannel(channel) : nullptr;
@@ -61,17 +64,23 @@ ON_2fPoint TexCoordContext::TexCoordAt(int i, const ON_3fPoint* p, const ON_3fVe
     if (enabled && channel != 0) {
         bool have = false;
         if (channel == kWorldProjection) {
-            if (p) q = ON_3dPoint(*p), have = true;
+            if (p)
+                q = ON_3dPoint(*p), have = true;
         } else if (channel == kWorldBoxProjection) {
-            if (p && n) q = CRhRdkTexture::WcsBoxMapping(ON_3dPoint(*p), ON_3dVector(*n)), have = true;
+            if (p && n)
+                q = CRhRdkTexture::WcsBoxMapping(ON_3dPoint(*p), ON_3dVector(*n)), have = true;
         } else if (cached) {
-            if (const ON_3fPoint* t = cached->m_T.At(i)) q = ON_3dPoint(*t), have = true;
+            if (const ON_3fPoint* t = cached->m_T.At(i))
+                q = ON_3dPoint(*t), have = true;
         } else if (mesh) {
-            if (const ON_2fPoint* t = mesh->m_T.At(i)) q = ON_3dPoint(t->x, t->y, 0.0), have = true;
+            if (const ON_2fPoint* t = mesh->m_T.At(i))
+                q = ON_3dPoint(t->x, t->y, 0.0), have = true;
         }
-        if (have) q = transform * q;
+        if (have)
+            q = transform * q;
     } else if (enabled && mesh) {
-        if (const ON_2fPoint* t = mesh->m_T.At(i)) q = ON_3dPoint(t->x, t->y, 0.0);
+        if (const ON_2fPoint* t = mesh->m_T.At(i))
+            q = ON_3dPoint(t->x, t->y, 0.0);
     }
     return ON_2fPoint(static_cast<float>(q.x), static_cast<float>(1.0 - q.y));
 }

@@ -28,7 +28,8 @@ struct IndexMaps {
         for (ON_MappingRef& ref : a.m_rendering_attributes.m_mappings) {
             for (ON_MappingChannel& channel : ref.m_mapping_channels) {
                 for (const auto& [from, to] : mappingIds)
-                    if (channel.m_mapping_id == from) channel.m_mapping_id = to;
+                    if (channel.m_mapping_id == from)
+                        channel.m_mapping_id = to;
                 channel.m_mapping_index = at(mappings, channel.m_mapping_index, -1);
             }
         }
@@ -47,7 +48,8 @@ struct IndexMaps {
 // True when every block the object (an instance) places exists in target.
 bool placeable(const CRhinoObject& object, const CRhinoDoc& target) {
     const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(&object);
-    return !instance || target.m_instance_definition_table.FindInstanceDefinition(instance->InstanceDefinitionId()) >= 0;
+    return !instance ||
+           target.m_instance_definition_table.FindInstanceDefinition(instance->InstanceDefinitionId()) >= 0;
 }
 
 }  // namespace
@@ -64,12 +66,14 @@ bool CRhinoApp::mergeDocument(CRhinoDoc& target, CRhinoDoc& source) {
     for (int i = 0; i < mappings.TextureMappingCount(); ++i) {
         const int added = mappings[i].IsDeleted() ? -1 : target.m_texture_mapping_table.AddTextureMapping(mappings[i]);
         maps.mappings.push_back(added);
-        if (added >= 0) maps.mappingIds.emplace_back(mappings[i].Id(), target.m_texture_mapping_table[added].Id());
+        if (added >= 0)
+            maps.mappingIds.emplace_back(mappings[i].Id(), target.m_texture_mapping_table[added].Id());
     }
 
     for (int i = 0; i < source.m_bitmap_table.BitmapCount(); ++i) {
         const ON_Bitmap* bitmap = source.m_bitmap_table.Bitmap(i);
-        if (target.m_bitmap_table.FindBitmapFromId(bitmap->Id()) < 0) target.m_bitmap_table.AddBitmap(*bitmap);
+        if (target.m_bitmap_table.FindBitmapFromId(bitmap->Id()) < 0)
+            target.m_bitmap_table.AddBitmap(*bitmap);
     }
     for (int i = 0; i < source.RdkDocument().ContentCount(); ++i)
         target.RdkDocument().AddContent(source.RdkDocument().Content(i)->Clone());
@@ -92,7 +96,8 @@ bool CRhinoApp::mergeDocument(CRhinoDoc& target, CRhinoDoc& source) {
     // no more can be added.
     std::vector<int> pending;
     for (int i = 0; i < source.m_instance_definition_table.InstanceDefinitionCount(); ++i)
-        if (!source.m_instance_definition_table[i].IsDeleted()) pending.push_back(i);
+        if (!source.m_instance_definition_table[i].IsDeleted())
+            pending.push_back(i);
     for (bool progress = true; progress && !pending.empty();) {
         progress = false;
         for (auto it = pending.begin(); it != pending.end();) {
@@ -100,10 +105,12 @@ bool CRhinoApp::mergeDocument(CRhinoDoc& target, CRhinoDoc& source) {
             bool ready = target.m_instance_definition_table.FindInstanceDefinition(idef.Id()) >= 0;
             if (!ready) {
                 bool all = true;
-                for (int k = 0; k < idef.ObjectCount(); ++k) all = all && placeable(*idef.Object(k), target);
+                for (int k = 0; k < idef.ObjectCount(); ++k)
+                    all = all && placeable(*idef.Object(k), target);
                 if (all) {
                     CRhinoInstanceDefinitionTable::Geometry geometry;
-                    for (int k = 0; k < idef.ObjectCount(); ++k) geometry.push_back(maps.copy(*idef.Object(k)));
+                    for (int k = 0; k < idef.ObjectCount(); ++k)
+                        geometry.push_back(maps.copy(*idef.Object(k)));
                     ready = target.m_instance_definition_table.AddInstanceDefinition(idef, std::move(geometry)) >= 0;
                 }
             }
@@ -118,8 +125,10 @@ bool CRhinoApp::mergeDocument(CRhinoDoc& target, CRhinoDoc& source) {
 
     bool complete = pending.empty();
     for (const CRhinoObject* object : source.Objects()) {
-        if (object->IsDeleted() || object->IsInstanceDefinitionGeometry()) continue;
-        if (!target.AddObject(maps.copy(*object), object->IsReference())) complete = false;
+        if (object->IsDeleted() || object->IsInstanceDefinitionGeometry())
+            continue;
+        if (!target.AddObject(maps.copy(*object), object->IsReference()))
+            complete = false;
     }
     return complete;
 }

@@ -65,11 +65,11 @@ uint64_t edgeUse(int32_t a, int32_t b) {
 // Every use of every edge of the faces over topological vertices, collapsed edges left
 // out (they bound nothing), with the bucket sizes counted into bucketEnd[low + 1]. The
 // faces are known to be in range. Returns the number of uses written.
-size_t collectEdgeUses(std::span<const ON_MeshFace> faces, const int32_t* topo, uint64_t* uses,
-                       uint32_t* bucketEnd) {
+size_t collectEdgeUses(std::span<const ON_MeshFace> faces, const int32_t* topo, uint64_t* uses, uint32_t* bucketEnd) {
     size_t count = 0;
     auto add = [&](int32_t a, int32_t b) {
-        if (a == b) return;
+        if (a == b)
+            return;
         const uint64_t use = edgeUse(a, b);
         uses[count++] = use;
         ++bucketEnd[(use >> 32) + 1];
@@ -107,8 +107,7 @@ struct EdgeTally {
 // face runs from low to high). Tallies each edge, then reads each edge's tally; both
 // loops are free of data-dependent branches, as the buckets are short and the outcomes
 // of such branches would be random.
-void judgeBucket(uint32_t low, const uint32_t* first, const uint32_t* last, EdgeTally* tallies,
-                 EdgeVerdict& verdict) {
+void judgeBucket(uint32_t low, const uint32_t* first, const uint32_t* last, EdgeTally* tallies, EdgeVerdict& verdict) {
     for (const uint32_t* e = first; e < last; ++e) {
         EdgeTally& t = tallies[*e >> 1];
         const uint16_t same = t.low == low ? 1 : 0;
@@ -148,11 +147,14 @@ int orientationOf(std::span<const ON_3fPoint> vertices, std::span<const ON_MeshF
     for (const ON_MeshFace& f : faces) {
         const D3 a = at(f.vi[0]), b = at(f.vi[1]), c = at(f.vi[2]);
         volume6 += tripleProduct(a, b, c);
-        if (f.IsQuad()) volume6 += tripleProduct(a, c, at(f.vi[3]));
+        if (f.IsQuad())
+            volume6 += tripleProduct(a, c, at(f.vi[3]));
     }
     const double tiny = 1e-12 * extent * extent * extent;
-    if (volume6 > tiny) return 1;
-    if (volume6 < -tiny) return -1;
+    if (volume6 > tiny)
+        return 1;
+    if (volume6 < -tiny)
+        return -1;
     return 0;
 }
 
@@ -160,17 +162,20 @@ int orientationOf(std::span<const ON_3fPoint> vertices, std::span<const ON_MeshF
 
 MeshTopologySummary analyseMeshTopology(std::span<const ON_3fPoint> vertices, std::span<const ON_MeshFace> faces) {
     const size_t vertexCount = vertices.size();
-    if (faces.empty()) return {};
+    if (faces.empty())
+        return {};
     // All four indices of every face, a triangle's repeated third one included: the
     // same verdict as checking its three corners, without a branch per corner. The
     // corners are counted on the way (three per face, four per quad).
     bool outside = false;
     size_t quads = 0;
     for (const ON_MeshFace& f : faces) {
-        for (int k = 0; k < 4; ++k) outside |= static_cast<uint32_t>(f.vi[k]) >= vertexCount;
+        for (int k = 0; k < 4; ++k)
+            outside |= static_cast<uint32_t>(f.vi[k]) >= vertexCount;
         quads += f.IsQuad() ? 1 : 0;
     }
-    if (outside) return {};
+    if (outside)
+        return {};
     const size_t cornerTotal = 3 * faces.size() + quads;
 
     const std::unique_ptr<int32_t[]> topo(new int32_t[vertexCount]);
@@ -180,12 +185,15 @@ MeshTopologySummary analyseMeshTopology(std::span<const ON_3fPoint> vertices, st
     const std::unique_ptr<uint64_t[]> uses(new uint64_t[cornerTotal]);
     const std::unique_ptr<uint32_t[]> bucketEnd(new uint32_t[vertexCount + 1]());
     const size_t useCount = collectEdgeUses(faces, topo.get(), uses.get(), bucketEnd.get());
-    if (useCount == 0) return {};
+    if (useCount == 0)
+        return {};
     // Four corners per face at most and fewer than 2^31 faces: the sums fit 32 bits.
-    for (size_t v = 0; v < vertexCount; ++v) bucketEnd[v + 1] += bucketEnd[v];
+    for (size_t v = 0; v < vertexCount; ++v)
+        bucketEnd[v + 1] += bucketEnd[v];
     const std::unique_ptr<uint32_t[]> entries(new uint32_t[useCount]);
     // bucketEnd[low] runs up from the bucket's start to its end (the next one's start).
-    for (size_t i = 0; i < useCount; ++i) entries[bucketEnd[uses[i] >> 32]++] = static_cast<uint32_t>(uses[i]);
+    for (size_t i = 0; i < useCount; ++i)
+        entries[bucketEnd[uses[i] >> 32]++] = static_cast<uint32_t>(uses[i]);
 
     EdgeVerdict verdict;
     const std::unique_ptr<EdgeTally[]> tallies(new EdgeTally[vertexCount]);
@@ -195,7 +203,8 @@ MeshTopologySummary analyseMeshTopology(std::span<const ON_3fPoint> vertices, st
         judgeBucket(static_cast<uint32_t>(v), &entries[start], &entries[end], tallies.get(), verdict);
         start = end;
     }
-    if (!verdict.closed) return {};
+    if (!verdict.closed)
+        return {};
     return {true, verdict.oriented ? orientationOf(vertices, faces) : 0};
 }
 
@@ -215,8 +224,7 @@ uint64_t wordAt(const unsigned char* bytes) {
 // that the four multiplications of each 32 bytes overlap; kept in locals (not an array
 // the compiler would keep in memory) so that each lane's chain stays in a register.
 struct DigestLanes {
-    uint64_t a = 0x243F6A8885A308D3ULL, b = 0x13198A2E03707344ULL, c = 0xA4093822299F31D0ULL,
-             d = 0x082EFA98EC4E6C89ULL;
+    uint64_t a = 0x243F6A8885A308D3ULL, b = 0x13198A2E03707344ULL, c = 0xA4093822299F31D0ULL, d = 0x082EFA98EC4E6C89ULL;
 };
 
 DigestLanes mixBytes(DigestLanes lanes, const unsigned char* bytes, size_t size) {
@@ -245,7 +253,8 @@ uint64_t meshShapeDigest(std::span<const ON_3fPoint> vertices, std::span<const O
     lanes = mixBytes(lanes, reinterpret_cast<const unsigned char*>(faces.data()), faces.size_bytes());
     lanes.c ^= faces.size();
     uint64_t h = 0;
-    for (uint64_t lane : {lanes.a, lanes.b, lanes.c, lanes.d}) h = std::rotl((h ^ lane) * kDigestPrime, 31);
+    for (uint64_t lane : {lanes.a, lanes.b, lanes.c, lanes.d})
+        h = std::rotl((h ^ lane) * kDigestPrime, 31);
     return h ^ (h >> 32);
 }
 

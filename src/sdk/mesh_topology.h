@@ -16,8 +16,8 @@
 namespace vantro::sdk {
 
 struct MeshTopologySummary {
-    bool closed = false;   // every edge used by at least two faces, and at least one edge
-    int orientation = 0;   // ON_Mesh::SolidOrientation's +1 / -1 / 0
+    bool closed = false;  // every edge used by at least two faces, and at least one edge
+    int orientation = 0;  // ON_Mesh::SolidOrientation's +1 / -1 / 0
     friend bool operator==(const MeshTopologySummary&, const MeshTopologySummary&) = default;
 };
 

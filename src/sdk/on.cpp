@@ -42,15 +42,18 @@ long double metresPer(ON::LengthUnitSystem units) {
 ON::LengthUnitSystem ON::LengthUnitSystemFromUnsigned(unsigned int value) {
     if (value <= 23) {
         const auto units = static_cast<LengthUnitSystem>(value);
-        if (metresPer(units) != 0.0L || value == 0 || value == 11) return units;
+        if (metresPer(units) != 0.0L || value == 0 || value == 11)
+            return units;
     }
     return LengthUnitSystem::Unset;
 }
 
 double ON::UnitScale(LengthUnitSystem from, LengthUnitSystem to) {
-    if (from == to) return 1.0;
+    if (from == to)
+        return 1.0;
     const long double a = metresPer(from);
     const long double b = metresPer(to);
-    if (a == 0.0L || b == 0.0L) return 1.0;
+    if (a == 0.0L || b == 0.0L)
+        return 1.0;
     return static_cast<double>(a / b);
 }

@@ -20,13 +20,20 @@ public:
     int Count() const { return static_cast<int>(v_.size()); }
     unsigned int UnsignedCount() const { return static_cast<unsigned int>(v_.size()); }
     int Capacity() const { return static_cast<int>(v_.capacity()); }
-    void Reserve(int capacity) { if (capacity > 0) v_.reserve(static_cast<size_t>(capacity)); }
+    void Reserve(int capacity) {
+        if (capacity > 0)
+            v_.reserve(static_cast<size_t>(capacity));
+    }
     // Grows with default-constructed elements or shrinks; a negative count is ignored.
-    void SetCount(int count) { if (count >= 0) v_.resize(static_cast<size_t>(count)); }
+    void SetCount(int count) {
+        if (count >= 0)
+            v_.resize(static_cast<size_t>(count));
+    }
 
     void Append(const T& value) { v_.push_back(value); }
     void Append(int count, const T* values) {
-        if (count > 0 && values) v_.insert(v_.end(), values, values + count);
+        if (count > 0 && values)
+            v_.insert(v_.end(), values, values + count);
     }
     T& AppendNew() { return v_.emplace_back(); }
     void Insert(int index, const T& value) {
@@ -40,8 +47,14 @@ public:
     void Empty() { v_.clear(); }
     void Destroy() { std::vector<T>().swap(v_); }
 
-    T& operator[](int index) { assert(index >= 0 && index < Count()); return v_[static_cast<size_t>(index)]; }
-    const T& operator[](int index) const { assert(index >= 0 && index < Count()); return v_[static_cast<size_t>(index)]; }
+    T& operator[](int index) {
+        assert(index >= 0 && index < Count());
+        return v_[static_cast<size_t>(index)];
+    }
+    const T& operator[](int index) const {
+        assert(index >= 0 && index < Count());
+        return v_[static_cast<size_t>(index)];
+    }
     T* At(int index) { return index >= 0 && index < Count() ? &v_[static_cast<size_t>(index)] : nullptr; }
     const T* At(int index) const { return index >= 0 && index < Count() ? &v_[static_cast<size_t>(index)] : nullptr; }
     T* Array() { return v_.data(); }

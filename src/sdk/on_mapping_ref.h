@@ -12,9 +12,9 @@
 
 struct ON_MappingChannel {
     int m_mapping_channel_id = 0;
-    ON_UUID m_mapping_id;       // the mapping's id in the document's texture-mapping table
-    int m_mapping_index = -1;   // its table index when known; the id decides
-    ON_Xform m_object_xform;    // identity by default
+    ON_UUID m_mapping_id;      // the mapping's id in the document's texture-mapping table
+    int m_mapping_index = -1;  // its table index when known; the id decides
+    ON_Xform m_object_xform;   // identity by default
     friend bool operator==(const ON_MappingChannel&, const ON_MappingChannel&) = default;
 };
 

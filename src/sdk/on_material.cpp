@@ -6,7 +6,8 @@
 const ON_Material ON_Material::Default;
 
 bool ON_Texture::IsValid() const {
-    if (!m_uvw.IsValid() || !std::isfinite(m_blend_constant_A)) return false;
+    if (!m_uvw.IsValid() || !std::isfinite(m_blend_constant_A))
+        return false;
     switch (m_type) {
         case no_texture_type:
         case bitmap_texture:
@@ -25,8 +26,10 @@ int ON_Material::FindTexture(const char16_t* fileName, ON_Texture::TYPE type, in
     const ON_wString wanted(fileName);
     for (int i = std::max(i0 + 1, 0); i < m_textures.Count(); ++i) {
         const ON_Texture& t = m_textures[i];
-        if (t.m_type != type) continue;
-        if (fileName && !t.m_image_file_reference.FullPath().EqualOrdinal(wanted, true)) continue;
+        if (t.m_type != type)
+            continue;
+        if (fileName && !t.m_image_file_reference.FullPath().EqualOrdinal(wanted, true))
+            continue;
         return i;
     }
     return -1;
@@ -39,10 +42,14 @@ int ON_Material::AddTexture(const ON_Texture& texture) {
 
 bool ON_Material::IsValid(ON_TextLog*) const {
     auto inUnit = [](double v) { return std::isfinite(v) && v >= 0.0 && v <= 1.0; };
-    if (!std::isfinite(m_shine) || m_shine < 0.0 || m_shine > MaxShine) return false;
-    if (!inUnit(m_transparency) || !inUnit(m_reflectivity)) return false;
-    if (!std::isfinite(m_index_of_refraction)) return false;
+    if (!std::isfinite(m_shine) || m_shine < 0.0 || m_shine > MaxShine)
+        return false;
+    if (!inUnit(m_transparency) || !inUnit(m_reflectivity))
+        return false;
+    if (!std::isfinite(m_index_of_refraction))
+        return false;
     for (const ON_Texture& t : m_textures)
-        if (!t.IsValid()) return false;
+        if (!t.IsValid())
+            return false;
     return true;
 }

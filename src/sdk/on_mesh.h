@@ -43,17 +43,17 @@ struct ON_MappingTag {
 class ON_TextureCoordinates {
 public:
     ON_MappingTag m_tag;
-    int m_dim = 2;                    // 2 or 3 meaningful components
-    ON_SimpleArray<ON_3fPoint> m_T;   // one per mesh vertex
+    int m_dim = 2;                   // 2 or 3 meaningful components
+    ON_SimpleArray<ON_3fPoint> m_T;  // one per mesh vertex
 };
 
 class ON_Mesh {
 public:
-    ON_SimpleArray<ON_3fPoint> m_V;    // vertices
-    ON_SimpleArray<ON_MeshFace> m_F;   // faces
-    ON_SimpleArray<ON_3fVector> m_N;   // vertex normals (used when count == vertex count)
-    ON_SimpleArray<ON_3fVector> m_FN;  // face normals (used when count == face count)
-    ON_SimpleArray<ON_2fPoint> m_T;    // texture coordinates (used when count == vertex count)
+    ON_SimpleArray<ON_3fPoint> m_V;             // vertices
+    ON_SimpleArray<ON_MeshFace> m_F;            // faces
+    ON_SimpleArray<ON_3fVector> m_N;            // vertex normals (used when count == vertex count)
+    ON_SimpleArray<ON_3fVector> m_FN;           // face normals (used when count == face count)
+    ON_SimpleArray<ON_2fPoint> m_T;             // texture coordinates (used when count == vertex count)
     ON_ClassArray<ON_TextureCoordinates> m_TC;  // coordinates cached for texture mappings
 
     int VertexCount() const { return m_V.Count(); }
@@ -124,8 +124,8 @@ private:
         }
 
         std::mutex lock;
-        bool valid = false;        // guarded by lock, as are the fields below
-        uint64_t digest = 0;       // meshShapeDigest of m_V and m_F when computed
+        bool valid = false;   // guarded by lock, as are the fields below
+        uint64_t digest = 0;  // meshShapeDigest of m_V and m_F when computed
         bool closed = false;
         int orientation = 0;
     };

@@ -9,7 +9,8 @@ const ON_Plane ON_Plane::World_xy;
 
 bool ON_3dVector::Unitize() {
     const double length = Length();
-    if (!(length > 0.0) || !std::isfinite(length)) return false;
+    if (!(length > 0.0) || !std::isfinite(length))
+        return false;
     x /= length;
     y /= length;
     z /= length;

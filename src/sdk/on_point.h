@@ -35,7 +35,11 @@ struct ON_3dVector {
     double Length() const { return std::sqrt(x * x + y * y + z * z); }
     // Scales to length 1; false (and unchanged) for a zero or non-finite vector.
     bool Unitize();
-    ON_3dVector UnitVector() const { ON_3dVector v = *this; v.Unitize(); return v; }
+    ON_3dVector UnitVector() const {
+        ON_3dVector v = *this;
+        v.Unitize();
+        return v;
+    }
     bool IsZero() const { return x == 0.0 && y == 0.0 && z == 0.0; }
 
     ON_3dVector operator-() const { return {-x, -y, -z}; }

@@ -15,14 +15,17 @@ char16_t asciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<
 char16_t asciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
 
 void appendAscii(std::u16string& out, const char* text) {
-    for (; *text; ++text) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*text)));
+    for (; *text; ++text)
+        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*text)));
 }
 
 void appendPadded(std::u16string& out, std::u16string_view text, int width, bool left) {
     const int pad = width > static_cast<int>(text.size()) ? width - static_cast<int>(text.size()) : 0;
-    if (!left) out.append(static_cast<size_t>(pad), u' ');
+    if (!left)
+        out.append(static_cast<size_t>(pad), u' ');
     out.append(text);
-    if (left) out.append(static_cast<size_t>(pad), u' ');
+    if (left)
+        out.append(static_cast<size_t>(pad), u' ');
 }
 
 // One conversion specification as printf reads it.
@@ -38,13 +41,16 @@ struct Spec {
 template <class T>
 void appendNumber(std::u16string& out, const Spec& spec, T value) {
     std::string fmt = "%" + spec.flags;
-    if (spec.width >= 0) fmt += std::to_string(spec.width);
-    if (spec.precision >= 0) fmt += "." + std::to_string(spec.precision);
+    if (spec.width >= 0)
+        fmt += std::to_string(spec.width);
+    if (spec.precision >= 0)
+        fmt += "." + std::to_string(spec.precision);
     fmt += spec.length;
     fmt.push_back(spec.conversion);
     char small[128];
     const int n = std::snprintf(small, sizeof small, fmt.c_str(), value);
-    if (n < 0) return;
+    if (n < 0)
+        return;
     if (static_cast<size_t>(n) < sizeof small) {
         appendAscii(out, small);
         return;
@@ -56,7 +62,8 @@ void appendNumber(std::u16string& out, const Spec& spec, T value) {
 }
 
 bool formatInto(std::u16string& out, const char16_t* format, va_list args) {
-    if (!format) return false;
+    if (!format)
+        return false;
     for (const char16_t* p = format; *p; ++p) {
         if (*p != u'%') {
             out.push_back(*p);
@@ -68,7 +75,8 @@ bool formatInto(std::u16string& out, const char16_t* format, va_list args) {
             continue;
         }
         Spec spec;
-        while (*p == u'-' || *p == u'+' || *p == u' ' || *p == u'#' || *p == u'0') spec.flags.push_back(static_cast<char>(*p++));
+        while (*p == u'-' || *p == u'+' || *p == u' ' || *p == u'#' || *p == u'0')
+            spec.flags.push_back(static_cast<char>(*p++));
         if (*p == u'*') {
             spec.width = va_arg(args, int);
             if (spec.width < 0) {
@@ -78,46 +86,62 @@ bool formatInto(std::u16string& out, const char16_t* format, va_list args) {
             ++p;
         } else if (*p >= u'0' && *p <= u'9') {
             spec.width = 0;
-            while (*p >= u'0' && *p <= u'9') spec.width = spec.width * 10 + (*p++ - u'0');
+            while (*p >= u'0' && *p <= u'9')
+                spec.width = spec.width * 10 + (*p++ - u'0');
         }
         if (*p == u'.') {
             ++p;
             spec.precision = 0;
             if (*p == u'*') {
                 spec.precision = va_arg(args, int);
-                if (spec.precision < 0) spec.precision = -1;
+                if (spec.precision < 0)
+                    spec.precision = -1;
                 ++p;
             } else {
-                while (*p >= u'0' && *p <= u'9') spec.precision = spec.precision * 10 + (*p++ - u'0');
+                while (*p >= u'0' && *p <= u'9')
+                    spec.precision = spec.precision * 10 + (*p++ - u'0');
             }
         }
         while (*p == u'h' || *p == u'l' || *p == u'z' || *p == u'j' || *p == u't' || *p == u'L') {
             spec.length.push_back(static_cast<char>(*p++));
         }
-        if (!*p) return false;
+        if (!*p)
+            return false;
         spec.conversion = static_cast<char>(*p);
         const std::string& len = spec.length;
         const bool left = spec.flags.find('-') != std::string::npos;
         switch (*p) {
             case u'd':
             case u'i':
-                if (len == "ll") appendNumber(out, spec, va_arg(args, long long));
-                else if (len == "l") appendNumber(out, spec, va_arg(args, long));
-                else if (len == "z" || len == "t") appendNumber(out, spec, va_arg(args, ptrdiff_t));
-                else if (len == "j") appendNumber(out, spec, va_arg(args, intmax_t));
-                else if (len.empty() || len == "h" || len == "hh") appendNumber(out, spec, va_arg(args, int));
-                else return false;
+                if (len == "ll")
+                    appendNumber(out, spec, va_arg(args, long long));
+                else if (len == "l")
+                    appendNumber(out, spec, va_arg(args, long));
+                else if (len == "z" || len == "t")
+                    appendNumber(out, spec, va_arg(args, ptrdiff_t));
+                else if (len == "j")
+                    appendNumber(out, spec, va_arg(args, intmax_t));
+                else if (len.empty() || len == "h" || len == "hh")
+                    appendNumber(out, spec, va_arg(args, int));
+                else
+                    return false;
                 break;
             case u'u':
             case u'o':
             case u'x':
             case u'X':
-                if (len == "ll") appendNumber(out, spec, va_arg(args, unsigned long long));
-                else if (len == "l") appendNumber(out, spec, va_arg(args, unsigned long));
-                else if (len == "z" || len == "t") appendNumber(out, spec, va_arg(args, size_t));
-                else if (len == "j") appendNumber(out, spec, va_arg(args, uintmax_t));
-                else if (len.empty() || len == "h" || len == "hh") appendNumber(out, spec, va_arg(args, unsigned int));
-                else return false;
+                if (len == "ll")
+                    appendNumber(out, spec, va_arg(args, unsigned long long));
+                else if (len == "l")
+                    appendNumber(out, spec, va_arg(args, unsigned long));
+                else if (len == "z" || len == "t")
+                    appendNumber(out, spec, va_arg(args, size_t));
+                else if (len == "j")
+                    appendNumber(out, spec, va_arg(args, uintmax_t));
+                else if (len.empty() || len == "h" || len == "hh")
+                    appendNumber(out, spec, va_arg(args, unsigned int));
+                else
+                    return false;
                 break;
             case u'e':
             case u'E':
@@ -127,11 +151,13 @@ bool formatInto(std::u16string& out, const char16_t* format, va_list args) {
             case u'G':
             case u'a':
             case u'A':
-                if (len == "L") appendNumber(out, spec, va_arg(args, long double));
+                if (len == "L")
+                    appendNumber(out, spec, va_arg(args, long double));
                 else if (len.empty() || len == "l") {
                     spec.length.clear();
                     appendNumber(out, spec, va_arg(args, double));
-                } else return false;
+                } else
+                    return false;
                 break;
             case u'p':
                 spec.length.clear();
@@ -160,8 +186,7 @@ bool formatInto(std::u16string& out, const char16_t* format, va_list args) {
                 appendPadded(out, text, spec.width, left);
                 break;
             }
-            default:
-                return false;
+            default: return false;
         }
     }
     return true;
@@ -170,19 +195,23 @@ bool formatInto(std::u16string& out, const char16_t* format, va_list args) {
 }  // namespace
 
 ON_wString::ON_wString(const char16_t* text) {
-    if (text) s_ = text;
+    if (text)
+        s_ = text;
 }
 
 ON_wString::ON_wString(const char16_t* text, int count) {
-    if (text && count > 0) s_.assign(text, static_cast<size_t>(count));
+    if (text && count > 0)
+        s_.assign(text, static_cast<size_t>(count));
 }
 
 ON_wString::ON_wString(char16_t c, int repeat) {
-    if (repeat > 0) s_.assign(static_cast<size_t>(repeat), c);
+    if (repeat > 0)
+        s_.assign(static_cast<size_t>(repeat), c);
 }
 
 ON_wString::ON_wString(const char* utf8) {
-    if (utf8) s_ = vantro::platform::fromUtf8(utf8);
+    if (utf8)
+        s_ = vantro::platform::fromUtf8(utf8);
 }
 
 ON_wString ON_wString::FromUtf8(std::string_view utf8) { return ON_wString(vantro::platform::fromUtf8(utf8)); }
@@ -205,7 +234,8 @@ ON_wString& ON_wString::operator+=(const ON_wString& other) {
 }
 
 ON_wString& ON_wString::operator+=(const char16_t* other) {
-    if (other) s_ += other;
+    if (other)
+        s_ += other;
     return *this;
 }
 
@@ -222,20 +252,24 @@ int ON_wString::CompareOrdinal(const ON_wString& a, const ON_wString& b, bool ig
             x = asciiLower(x);
             y = asciiLower(y);
         }
-        if (x != y) return x < y ? -1 : 1;
+        if (x != y)
+            return x < y ? -1 : 1;
     }
-    if (a.s_.size() == b.s_.size()) return 0;
+    if (a.s_.size() == b.s_.size())
+        return 0;
     return a.s_.size() < b.s_.size() ? -1 : 1;
 }
 
 int ON_wString::Find(char16_t c, int start) const {
-    if (start < 0 || start >= Length()) return -1;
+    if (start < 0 || start >= Length())
+        return -1;
     const size_t at = s_.find(c, static_cast<size_t>(start));
     return at == std::u16string::npos ? -1 : static_cast<int>(at);
 }
 
 int ON_wString::Find(const char16_t* needle, int start) const {
-    if (!needle || !*needle || start < 0 || start > Length()) return -1;
+    if (!needle || !*needle || start < 0 || start > Length())
+        return -1;
     const size_t at = s_.find(needle, static_cast<size_t>(start));
     return at == std::u16string::npos ? -1 : static_cast<int>(at);
 }
@@ -246,19 +280,23 @@ int ON_wString::ReverseFind(char16_t c) const {
 }
 
 int ON_wString::ReverseFind(const char16_t* needle) const {
-    if (!needle || !*needle) return -1;
+    if (!needle || !*needle)
+        return -1;
     const size_t at = s_.rfind(needle);
     return at == std::u16string::npos ? -1 : static_cast<int>(at);
 }
 
 ON_wString ON_wString::Left(int count) const {
-    if (count <= 0) return {};
+    if (count <= 0)
+        return {};
     return ON_wString(s_.substr(0, static_cast<size_t>(count)));
 }
 
 ON_wString ON_wString::Right(int count) const {
-    if (count <= 0) return {};
-    if (count >= Length()) return *this;
+    if (count <= 0)
+        return {};
+    if (count >= Length())
+        return *this;
     return ON_wString(s_.substr(s_.size() - static_cast<size_t>(count)));
 }
 
@@ -267,14 +305,16 @@ ON_wString ON_wString::Mid(int start, int count) const {
         count += start;
         start = 0;
     }
-    if (count <= 0 || start >= Length()) return {};
+    if (count <= 0 || start >= Length())
+        return {};
     return ON_wString(s_.substr(static_cast<size_t>(start), static_cast<size_t>(count)));
 }
 
 ON_wString ON_wString::Mid(int start) const { return Mid(start, Length()); }
 
 int ON_wString::Replace(const char16_t* token, const char16_t* replacement) {
-    if (!token || !*token) return 0;
+    if (!token || !*token)
+        return 0;
     const std::u16string_view from(token);
     const std::u16string_view to(replacement ? replacement : u"");
     int count = 0;
@@ -299,19 +339,25 @@ int ON_wString::Replace(char16_t token, char16_t replacement) {
 }
 
 void ON_wString::TrimLeftAndRight() {
-    auto space = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f'; };
+    auto space = [](char16_t c) {
+        return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f';
+    };
     size_t b = 0, e = s_.size();
-    while (b < e && space(s_[b])) ++b;
-    while (e > b && space(s_[e - 1])) --e;
+    while (b < e && space(s_[b]))
+        ++b;
+    while (e > b && space(s_[e - 1]))
+        --e;
     s_ = s_.substr(b, e - b);
 }
 
 void ON_wString::MakeLowerOrdinal() {
-    for (char16_t& c : s_) c = asciiLower(c);
+    for (char16_t& c : s_)
+        c = asciiLower(c);
 }
 
 void ON_wString::MakeUpperOrdinal() {
-    for (char16_t& c : s_) c = asciiUpper(c);
+    for (char16_t& c : s_)
+        c = asciiUpper(c);
 }
 
 bool ON_wString::Format(const char16_t* format, ...) {
@@ -320,8 +366,10 @@ bool ON_wString::Format(const char16_t* format, ...) {
     std::u16string out;
     const bool ok = formatInto(out, format, args);
     va_end(args);
-    if (ok) s_ = std::move(out);
-    else s_.clear();
+    if (ok)
+        s_ = std::move(out);
+    else
+        s_.clear();
     return ok;
 }
 

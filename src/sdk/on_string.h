@@ -14,7 +14,7 @@
 class ON_wString {
 public:
     ON_wString() = default;
-    ON_wString(const char16_t* text);  // null gives the empty string
+    ON_wString(const char16_t* text);             // null gives the empty string
     ON_wString(const char16_t* text, int count);  // count < 0 or null text gives empty
     ON_wString(std::u16string text) : s_(std::move(text)) {}
     ON_wString(std::u16string_view text) : s_(text) {}

@@ -32,16 +32,19 @@ ON_Xform frameToUnit(const ON_Plane& plane, const ON_Interval& dx, const ON_Inte
 
 ON_Xform normalXformOf(const ON_Xform& p) {
     ON_Xform n = p;
-    for (int i = 0; i < 3; ++i) n.m_xform[i][3] = n.m_xform[3][i] = 0.0;
+    for (int i = 0; i < 3; ++i)
+        n.m_xform[i][3] = n.m_xform[3][i] = 0.0;
     n.m_xform[3][3] = 1.0;
-    if (!n.Invert()) return ON_Xform::ZeroTransformation;
+    if (!n.Invert())
+        return ON_Xform::ZeroTransformation;
     n.Transpose();
     return n;
 }
 
 double wrapUnit(double angle) {
     double u = angle / kTwoPi;
-    if (u < 0.0) u += 1.0;
+    if (u < 0.0)
+        u += 1.0;
     return u >= 1.0 ? 0.0 : u;
 }
 
@@ -49,14 +52,18 @@ ON_3dPoint boxSide(const ON_3dPoint& p, const ON_3dVector& n, bool divided) {
     int side;  // 0 -x, 1 +x, 2 -y, 3 +y, 4 -z, 5 +z
     if (!n.IsZero()) {
         const double ax = std::fabs(n.x), ay = std::fabs(n.y), az = std::fabs(n.z);
-        if (az >= ax && az >= ay) side = n.z < 0 ? 4 : 5;
-        else if (ay >= ax) side = n.y < 0 ? 2 : 3;
-        else side = n.x < 0 ? 0 : 1;
+        if (az >= ax && az >= ay)
+            side = n.z < 0 ? 4 : 5;
+        else if (ay >= ax)
+            side = n.y < 0 ? 2 : 3;
+        else
+            side = n.x < 0 ? 0 : 1;
     } else {
         const double d[6] = {p.x, 1.0 - p.x, p.y, 1.0 - p.y, p.z, 1.0 - p.z};
         side = 0;
         for (int i = 1; i < 6; ++i)
-            if (d[i] < d[side]) side = i;
+            if (d[i] < d[side])
+                side = i;
     }
     ON_3dPoint t;
     switch (side) {
@@ -67,7 +74,8 @@ ON_3dPoint boxSide(const ON_3dPoint& p, const ON_3dVector& n, bool divided) {
         case 4: t = {p.x, 1.0 - p.y, p.z}; break;
         default: t = {p.x, p.y, 1.0 - p.z}; break;
     }
-    if (divided) t.x = (side + t.x) / 6.0;
+    if (divided)
+        t.x = (side + t.x) / 6.0;
     return t;
 }
 
@@ -80,7 +88,8 @@ void crcOf(uint32_t& crc, const T& value) {
 
 bool ON_TextureMapping::SetPlaneMapping(const ON_Plane& plane, const ON_Interval& dx, const ON_Interval& dy,
                                         const ON_Interval& dz) {
-    if (!plane.IsValid() || dx.Length() == 0.0 || dy.Length() == 0.0) return false;
+    if (!plane.IsValid() || dx.Length() == 0.0 || dy.Length() == 0.0)
+        return false;
     m_type = TYPE::plane_mapping;
     m_Pxyz = frameToUnit(plane, dx, dy, dz);
     m_Nxyz = normalXformOf(m_Pxyz);
@@ -90,7 +99,8 @@ bool ON_TextureMapping::SetPlaneMapping(const ON_Plane& plane, const ON_Interval
 
 bool ON_TextureMapping::SetBoxMapping(const ON_Plane& plane, const ON_Interval& dx, const ON_Interval& dy,
                                       const ON_Interval& dz, bool capped) {
-    if (!plane.IsValid() || dx.Length() == 0.0 || dy.Length() == 0.0 || dz.Length() == 0.0) return false;
+    if (!plane.IsValid() || dx.Length() == 0.0 || dy.Length() == 0.0 || dz.Length() == 0.0)
+        return false;
     m_type = TYPE::box_mapping;
     m_bCapped = capped;
     m_Pxyz = frameToUnit(plane, dx, dy, dz);
@@ -100,7 +110,8 @@ bool ON_TextureMapping::SetBoxMapping(const ON_Plane& plane, const ON_Interval& 
 }
 
 bool ON_TextureMapping::SetSphereMapping(const ON_3dPoint& center, double radius) {
-    if (!(radius > 0.0) || !std::isfinite(radius) || !center.IsValid()) return false;
+    if (!(radius > 0.0) || !std::isfinite(radius) || !center.IsValid())
+        return false;
     m_type = TYPE::sphere_mapping;
     m_Pxyz = ON_Xform::DiagonalTransformation(1.0 / radius) *
              ON_Xform::TranslationTransformation(-center.x, -center.y, -center.z);
@@ -128,7 +139,8 @@ bool ON_TextureMapping::SetSurfaceParameterMapping() {
 }
 
 int ON_TextureMapping::Evaluate(const ON_3dPoint& P, const ON_3dVector& N, ON_3dPoint* T) const {
-    if (!T || !P.IsValid()) return 0;
+    if (!T || !P.IsValid())
+        return 0;
     ON_3dPoint rst;
     switch (m_type) {
         case TYPE::plane_mapping: rst = m_Pxyz * P; break;
@@ -156,7 +168,8 @@ int ON_TextureMapping::Evaluate(const ON_3dPoint& P, const ON_3dVector& N, ON_3d
         default: return 0;
     }
     const ON_3dPoint t = m_uvw * rst;
-    if (!t.IsValid()) return 0;
+    if (!t.IsValid())
+        return 0;
     *T = t;
     return 1;
 }
@@ -166,27 +179,32 @@ bool ON_TextureMapping::GetTextureCoordinates(const ON_Mesh& mesh, ON_SimpleArra
     T.Empty();
     const int v = mesh.VertexCount();
     if (m_type == TYPE::srfp_mapping) {
-        if (!mesh.HasTextureCoordinates()) return false;
+        if (!mesh.HasTextureCoordinates())
+            return false;
         T.Reserve(v);
-        for (const ON_2fPoint& st : mesh.m_T) T.Append(ON_3fPoint(m_uvw * ON_3dPoint(st.x, st.y, 0.0)));
+        for (const ON_2fPoint& st : mesh.m_T)
+            T.Append(ON_3fPoint(m_uvw * ON_3dPoint(st.x, st.y, 0.0)));
         return true;
     }
     ON_Xform pointBack, normalBack;
     if (objectXform && !objectXform->IsIdentity()) {
         pointBack = objectXform->Inverse();
-        if (pointBack == ON_Xform::ZeroTransformation) return false;
+        if (pointBack == ON_Xform::ZeroTransformation)
+            return false;
         // Normals go back with the inverse transpose of the inverse: the transpose.
         normalBack = *objectXform;
         normalBack.Transpose();
     }
     std::vector<ON_3dVector> normals(static_cast<size_t>(v));
     if (mesh.HasVertexNormals()) {
-        for (int i = 0; i < v; ++i) normals[static_cast<size_t>(i)] = ON_3dVector(mesh.m_N[i]);
+        for (int i = 0; i < v; ++i)
+            normals[static_cast<size_t>(i)] = ON_3dVector(mesh.m_N[i]);
     } else if (mesh.HasFaceNormals()) {
         for (int f = 0; f < mesh.FaceCount(); ++f) {
             const ON_MeshFace& face = mesh.m_F[f];
             for (int k = 0; k < (face.IsQuad() ? 4 : 3); ++k) {
-                if (face.vi[k] < 0 || face.vi[k] >= v) return false;
+                if (face.vi[k] < 0 || face.vi[k] >= v)
+                    return false;
                 auto& n = normals[static_cast<size_t>(face.vi[k])];
                 n = n + ON_3dVector(mesh.m_FN[f]);
             }

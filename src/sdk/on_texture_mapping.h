@@ -63,7 +63,8 @@ public:
     // m_uvw to the identity. False (mapping unchanged) for an invalid plane, a zero
     // interval, a non-positive radius or height.
     bool SetPlaneMapping(const ON_Plane& plane, const ON_Interval& dx, const ON_Interval& dy, const ON_Interval& dz);
-    bool SetBoxMapping(const ON_Plane& plane, const ON_Interval& dx, const ON_Interval& dy, const ON_Interval& dz, bool capped);
+    bool SetBoxMapping(const ON_Plane& plane, const ON_Interval& dx, const ON_Interval& dy, const ON_Interval& dz,
+                       bool capped);
     bool SetSphereMapping(const ON_3dPoint& center, double radius);
     // plane.origin is the centre of the bottom, plane.zaxis the axis.
     bool SetCylinderMapping(const ON_Plane& plane, double radius, double height, bool capped);

@@ -8,9 +8,12 @@
 namespace {
 
 int hexValue(char32_t c) {
-    if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
-    if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
-    if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
+    if (c >= '0' && c <= '9')
+        return static_cast<int>(c - '0');
+    if (c >= 'a' && c <= 'f')
+        return static_cast<int>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F')
+        return static_cast<int>(c - 'A' + 10);
     return -1;
 }
 
@@ -21,17 +24,20 @@ ON_UUID parse(const Char* text, size_t length) {
         ++text;
         length = 36;
     }
-    if (length != 36) return ON_nil_uuid;
+    if (length != 36)
+        return ON_nil_uuid;
     uint8_t bytes[16] = {};
     size_t nibble = 0;
     for (size_t i = 0; i < 36; ++i) {
         const bool hyphenPlace = (i == 8 || i == 13 || i == 18 || i == 23);
         if (hyphenPlace) {
-            if (text[i] != '-') return ON_nil_uuid;
+            if (text[i] != '-')
+                return ON_nil_uuid;
             continue;
         }
         const int v = hexValue(static_cast<char32_t>(text[i]));
-        if (v < 0) return ON_nil_uuid;
+        if (v < 0)
+            return ON_nil_uuid;
         bytes[nibble / 2] = static_cast<uint8_t>(bytes[nibble / 2] | (nibble % 2 == 0 ? v << 4 : v));
         ++nibble;
     }
@@ -46,14 +52,16 @@ ON_UUID parse(const Char* text, size_t length) {
 }  // namespace
 
 bool operator==(const ON_UUID& a, const ON_UUID& b) {
-    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
-           std::memcmp(a.Data4, b.Data4, 8) == 0;
+    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 && std::memcmp(a.Data4, b.Data4, 8) == 0;
 }
 
 bool operator<(const ON_UUID& a, const ON_UUID& b) {
-    if (a.Data1 != b.Data1) return a.Data1 < b.Data1;
-    if (a.Data2 != b.Data2) return a.Data2 < b.Data2;
-    if (a.Data3 != b.Data3) return a.Data3 < b.Data3;
+    if (a.Data1 != b.Data1)
+        return a.Data1 < b.Data1;
+    if (a.Data2 != b.Data2)
+        return a.Data2 < b.Data2;
+    if (a.Data3 != b.Data3)
+        return a.Data3 < b.Data3;
     return std::memcmp(a.Data4, b.Data4, 8) < 0;
 }
 
@@ -70,7 +78,8 @@ ON_UUID ON_CreateUuid() {
         id.Data1 = static_cast<uint32_t>(hi >> 32);
         id.Data2 = static_cast<uint16_t>(hi >> 16);
         id.Data3 = static_cast<uint16_t>((hi & 0x0FFF) | 0x4000);  // version 4
-        for (int i = 0; i < 8; ++i) id.Data4[i] = static_cast<uint8_t>(lo >> (56 - 8 * i));
+        for (int i = 0; i < 8; ++i)
+            id.Data4[i] = static_cast<uint8_t>(lo >> (56 - 8 * i));
         id.Data4[0] = static_cast<uint8_t>((id.Data4[0] & 0x3F) | 0x80);  // RFC 4122 variant
     } while (ON_UuidIsNil(id));
     return id;
@@ -82,7 +91,8 @@ bool ON_CreateUuid(ON_UUID& id) {
 }
 
 ON_UUID ON_UuidFromString(const char16_t* text) {
-    if (!text) return ON_nil_uuid;
+    if (!text)
+        return ON_nil_uuid;
     return ON_UuidFromString(std::u16string_view(text));
 }
 
@@ -105,7 +115,8 @@ ON_wString ON_UuidToString(const ON_UUID& id) {
     std::u16string text;
     text.reserve(36);
     for (int i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) text.push_back(u'-');
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            text.push_back(u'-');
         text.push_back(digits[bytes[i] >> 4]);
         text.push_back(digits[bytes[i] & 0xF]);
     }

@@ -11,7 +11,7 @@ class ON_Xform {
 public:
     double m_xform[4][4];
 
-    ON_Xform();  // identity
+    ON_Xform();                          // identity
     explicit ON_Xform(double diagonal);  // diagonal d, d, d, 1
     explicit ON_Xform(const double m[4][4]);
 

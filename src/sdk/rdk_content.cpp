@@ -41,7 +41,8 @@ unsigned int CRhRdkMaterial::RenderCRC(const CRenderCRCFlags&) const {
     add(crc, TypeId());
     for (const ON_Color& c : {m.m_ambient, m.m_diffuse, m.m_emission, m.m_specular, m.m_reflection, m.m_transparent})
         add(crc, c);
-    for (double d : {m.m_index_of_refraction, m.m_reflectivity, m.m_shine, m.m_transparency}) add(crc, d);
+    for (double d : {m.m_index_of_refraction, m.m_reflectivity, m.m_shine, m.m_transparency})
+        add(crc, d);
     for (const ON_Texture& t : m.m_textures) {
         add(crc, t.m_type);
         add(crc, t.m_bOn);

@@ -3,7 +3,8 @@
 #include "sdk/rhino_object.h"
 
 const ON_Mesh* CRhRdkCustomRenderMeshes::Mesh(int index) const {
-    if (index < 0 || index >= Count()) return nullptr;
+    if (index < 0 || index >= Count())
+        return nullptr;
     return meshes_[static_cast<size_t>(index)].get();
 }
 
@@ -18,8 +19,10 @@ bool CRhRdkCustomRenderMeshManager::CustomMeshes(const ON_Viewport&, const ON_UU
                                                  const CDisplayPipelineAttributes*) const {
     meshes.Clear();
     const CRhinoObject* object = meshes.Object();
-    if (!object || !object->HasCustomRenderMeshData() || !object->CustomRenderMeshesDeliverable()) return false;
-    for (const auto& mesh : object->CustomRenderMeshes()) meshes.Add(mesh);
+    if (!object || !object->HasCustomRenderMeshData() || !object->CustomRenderMeshesDeliverable())
+        return false;
+    for (const auto& mesh : object->CustomRenderMeshes())
+        meshes.Add(mesh);
     meshes.SetInstanceTransform(object->CustomRenderMeshXform());
     return true;
 }

@@ -32,7 +32,10 @@ public:
 
     void Add(std::shared_ptr<const ON_Mesh> mesh) { meshes_.push_back(std::move(mesh)); }
     void SetInstanceTransform(const ON_Xform& xform) { xform_ = xform; }
-    void Clear() { meshes_.clear(); xform_ = ON_Xform(); }
+    void Clear() {
+        meshes_.clear();
+        xform_ = ON_Xform();
+    }
 
 private:
     const CRhinoObject* object_;

@@ -38,7 +38,8 @@ std::vector<ON_wString> tokenize(const ON_wString& script) {
             quoted = !quoted;
             any = true;
         } else if (!quoted && (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n')) {
-            if (any) tokens.push_back(current);
+            if (any)
+                tokens.push_back(current);
             current.Empty();
             any = false;
         } else {
@@ -46,7 +47,8 @@ std::vector<ON_wString> tokenize(const ON_wString& script) {
             any = true;
         }
     }
-    if (any) tokens.push_back(current);
+    if (any)
+        tokens.push_back(current);
     return tokens;
 }
 
@@ -119,8 +121,10 @@ CRhinoDoc* CRhinoApp::NewDocument() {
     raise([&](CRhinoEventWatcher& w) { w.OnActiveDocumentChanged(d); });
     ON_SimpleArray<CRhinoView*> views;
     d.GetViewList(views);
-    for (CRhinoView* view : views) raise([&](CRhinoEventWatcher& w) { w.OnCreateView(view); });
-    if (CRhinoView* active = d.ActiveView()) raise([&](CRhinoEventWatcher& w) { w.OnSetActiveView(active); });
+    for (CRhinoView* view : views)
+        raise([&](CRhinoEventWatcher& w) { w.OnCreateView(view); });
+    if (CRhinoView* active = d.ActiveView())
+        raise([&](CRhinoEventWatcher& w) { w.OnSetActiveView(active); });
     return &d;
 }
 
@@ -129,14 +133,17 @@ bool CRhinoApp::OpenDocument(const ON_wString& path, bool merge, ON_wString* err
     auto failWith = [&](const ON_wString& why) {
         message = why;
         Print(u"Unable to open \"%ls\": %ls\n", path.Array(), why.Array());
-        if (error) *error = message;
+        if (error)
+            *error = message;
         return false;
     };
     const DocumentReader* reader = readerFor(path);
-    if (!reader) return failWith(u"no reader for this kind of file.");
+    if (!reader)
+        return failWith(u"no reader for this kind of file.");
     auto doc = std::make_unique<CRhinoDoc>();
     ON_wString why;
-    if (!(*reader)(*doc, path, why)) return failWith(why.IsEmpty() ? ON_wString(u"the file could not be read.") : why);
+    if (!(*reader)(*doc, path, why))
+        return failWith(why.IsEmpty() ? ON_wString(u"the file could not be read.") : why);
 
     const std::u16string name = path.str();
     if (merge && activeDoc_) {
@@ -158,9 +165,11 @@ bool CRhinoApp::OpenDocument(const ON_wString& path, bool merge, ON_wString* err
     raise([&](CRhinoEventWatcher& w) { w.OnNewDocument(d); });
     raise([&](CRhinoEventWatcher& w) { w.OnActiveDocumentChanged(d); });
     raise([&](CRhinoEventWatcher& w) { w.OnBeginOpenDocument(d, name.c_str(), false, false); });
-    for (CRhinoView* view : views) raise([&](CRhinoEventWatcher& w) { w.OnCreateView(view); });
+    for (CRhinoView* view : views)
+        raise([&](CRhinoEventWatcher& w) { w.OnCreateView(view); });
     raise([&](CRhinoEventWatcher& w) { w.OnEndOpenDocument(d, name.c_str(), false, false); });
-    if (CRhinoView* active = d.ActiveView()) raise([&](CRhinoEventWatcher& w) { w.OnSetActiveView(active); });
+    if (CRhinoView* active = d.ActiveView())
+        raise([&](CRhinoEventWatcher& w) { w.OnSetActiveView(active); });
     return true;
 }
 
@@ -169,21 +178,26 @@ bool CRhinoApp::SaveDocument(CRhinoDoc& doc, const ON_wString& path, bool select
     doc.raise([&](CRhinoEventWatcher& w) { w.OnBeginSaveDocument(doc, name.c_str(), selectedOnly); });
     ON_wString why;
     const DocumentWriter* writer = writerFor(path);
-    if (!writer) why = u"no writer for this kind of file.";
-    else if (!(*writer)(doc, path, selectedOnly, why) && why.IsEmpty()) why = u"the file could not be written.";
+    if (!writer)
+        why = u"no writer for this kind of file.";
+    else if (!(*writer)(doc, path, selectedOnly, why) && why.IsEmpty())
+        why = u"the file could not be written.";
     if (writer && why.IsEmpty()) {
-        if (!selectedOnly) doc.SetPathName(path);
+        if (!selectedOnly)
+            doc.SetPathName(path);
         doc.raise([&](CRhinoEventWatcher& w) { w.OnEndSaveDocument(doc, name.c_str(), selectedOnly); });
         return true;
     }
     Print(u"Unable to save \"%ls\": %ls\n", path.Array(), why.Array());
-    if (error) *error = why;
+    if (error)
+        *error = why;
     return false;
 }
 
 bool CRhinoApp::AutoSave(ON_wString* error) {
     const CRhinoAppFileSettings& file = settings_.FileSettings();
-    if (!activeDoc_ || !file.AutoSaveEnabled() || file.AutoSaveFile().IsEmpty()) return false;
+    if (!activeDoc_ || !file.AutoSaveEnabled() || file.AutoSaveFile().IsEmpty())
+        return false;
     CRhinoDoc& doc = *activeDoc_;
     const ON_wString keep = doc.GetPathName();
     // An auto-save writes a copy; the document keeps its own name.
@@ -193,7 +207,8 @@ bool CRhinoApp::AutoSave(ON_wString* error) {
 }
 
 void CRhinoApp::CloseDocument() {
-    if (!activeDoc_) return;
+    if (!activeDoc_)
+        return;
     CRhinoDoc& doc = *activeDoc_;
     raise([&](CRhinoEventWatcher& w) { w.OnCloseDocument(doc); });
     doc.closeViews();
@@ -213,7 +228,8 @@ void CRhinoApp::InitRhino() {
 CRhinoView* CRhinoApp::ActiveView() const { return activeDoc_ ? activeDoc_->ActiveView() : nullptr; }
 
 bool CRhinoApp::SetActiveView(CRhinoView* view) {
-    if (!view || !activeDoc_ || view->Document() != activeDoc_.get()) return false;
+    if (!view || !activeDoc_ || view->Document() != activeDoc_.get())
+        return false;
     return activeDoc_->SetActiveView(view);
 }
 
@@ -225,13 +241,15 @@ void CRhinoApp::Print(const char16_t* format, ...) {
     std::u16string text;
     const bool ok = vantro::sdk::formatWide(text, format, args);
     va_end(args);
-    if (ok) PrintText(ON_wString(std::move(text)));
+    if (ok)
+        PrintText(ON_wString(std::move(text)));
 }
 
 void CRhinoApp::PrintText(const ON_wString& text) {
     std::lock_guard lock(printMutex_);
     history_ += text;
-    if (printSink_) printSink_(text);
+    if (printSink_)
+        printSink_(text);
 }
 
 ON_wString CRhinoApp::CommandHistoryWindowText() const {
@@ -251,8 +269,10 @@ void CRhinoApp::SetPrintSink(std::function<void(const ON_wString&)> sink) {
 
 int CRhinoApp::StatusBarProgressMeterStart(int lower, int upper, const char16_t* label, bool embedLabel,
                                            bool showPercent) {
-    if (lower > upper) return 0;
-    if (meterRunning_ && !meters_.empty()) meters_.back().ended = true;
+    if (lower > upper)
+        return 0;
+    if (meterRunning_ && !meters_.empty())
+        meters_.back().ended = true;
     RhinoProgressMeterRun run;
     run.lower = lower;
     run.upper = upper;
@@ -266,7 +286,8 @@ int CRhinoApp::StatusBarProgressMeterStart(int lower, int upper, const char16_t*
 }
 
 int CRhinoApp::StatusBarProgressMeterPos(int position, bool absolute) {
-    if (!meterRunning_ || meters_.empty()) return 0;
+    if (!meterRunning_ || meters_.empty())
+        return 0;
     RhinoProgressMeterRun& run = meters_.back();
     const long long wanted = absolute ? position : static_cast<long long>(meterPos_) + position;
     meterPos_ = static_cast<int>(std::clamp<long long>(wanted, run.lower, run.upper));
@@ -275,7 +296,8 @@ int CRhinoApp::StatusBarProgressMeterPos(int position, bool absolute) {
 }
 
 void CRhinoApp::StatusBarProgressMeterEnd() {
-    if (meterRunning_ && !meters_.empty()) meters_.back().ended = true;
+    if (meterRunning_ && !meters_.empty())
+        meters_.back().ended = true;
     meterRunning_ = false;
 }
 
@@ -285,7 +307,8 @@ void CRhinoApp::SetExeVersion(int version, int serviceRelease) {
 }
 
 ON_wString CRhinoApp::GetRhinoPlugInsRegistryPath(bool versioned) const {
-    return versioned ? ON_wString(u"Software\\Rhinoceros\\6.0\\Plug-ins") : ON_wString(u"Software\\Rhinoceros\\Plug-ins");
+    return versioned ? ON_wString(u"Software\\Rhinoceros\\6.0\\Plug-ins")
+                     : ON_wString(u"Software\\Rhinoceros\\Plug-ins");
 }
 
 // --- plug-ins ---
@@ -304,7 +327,8 @@ CRhinoPlugInRecord* CRhinoApp::AddPlugInRecord(const ON_UUID& id, const ON_wStri
 
 CRhinoPlugInRecord* CRhinoApp::PlugInRecord(const ON_UUID& id) {
     for (const auto& record : records_)
-        if (record->Id() == id) return record.get();
+        if (record->Id() == id)
+            return record.get();
     return nullptr;
 }
 
@@ -312,7 +336,8 @@ std::vector<std::pair<CRhinoPlugIn*, void*>> CRhinoApp::PlugInMenus() const {
     std::vector<std::pair<CRhinoPlugIn*, void*>> menus;
     for (const auto& record : records_)
         if (record->PlugIn())
-            for (void* menu : record->Menus()) menus.emplace_back(record->PlugIn(), menu);
+            for (void* menu : record->Menus())
+                menus.emplace_back(record->PlugIn(), menu);
     return menus;
 }
 
@@ -335,7 +360,8 @@ int CRhinoApp::LoadPlugIn(const ON_wString& fileName, RhinoModuleHandle module) 
         plugIn->fileName_ = fileName;
         plugIn->module_ = module;
         for (CRhinoCommand* command : commands)
-            if (!command->plugIn_) command->plugIn_ = plugIn;
+            if (!command->plugIn_)
+                command->plugIn_ = plugIn;
         CRhinoPlugInRecord* record = AddPlugInRecord(plugIn->PlugInID(), plugIn->PlugInName(), fileName);
         record->plugIn_ = plugIn;
         record->menus_.clear();
@@ -348,7 +374,8 @@ int CRhinoApp::LoadPlugIn(const ON_wString& fileName, RhinoModuleHandle module) 
             loadedPlugIns_.push_back(plugIn);
             continue;
         }
-        if (result == 0) Print(u"Unable to load %ls plug-in: initialization failed.\n", plugIn->PlugInName());
+        if (result == 0)
+            Print(u"Unable to load %ls plug-in: initialization failed.\n", plugIn->PlugInName());
         record->plugIn_ = nullptr;
         record->menus_.clear();
         std::erase_if(commands_, [&](CRhinoCommand* c) { return c->plugIn_ == plugIn; });
@@ -357,7 +384,8 @@ int CRhinoApp::LoadPlugIn(const ON_wString& fileName, RhinoModuleHandle module) 
 }
 
 void CRhinoApp::CancelPlugInModuleLoad() {
-    for (CRhinoCommand* command : pendingCommands_) eraseOne(commands_, command);
+    for (CRhinoCommand* command : pendingCommands_)
+        eraseOne(commands_, command);
     pendingCommands_.clear();
     pendingPlugIns_.clear();
     loadingModule_ = false;
@@ -392,12 +420,15 @@ bool CRhinoApp::WriteProfileString(const char16_t* section, const char16_t* entr
 
 CRhinoCommand* CRhinoApp::FindCommand(const ON_wString& name) const {
     for (CRhinoCommand* command : commands_)
-        if (name.EqualOrdinal(command->EnglishCommandName(), true) || name.EqualOrdinal(command->LocalCommandName(), true))
+        if (name.EqualOrdinal(command->EnglishCommandName(), true) ||
+            name.EqualOrdinal(command->LocalCommandName(), true))
             return command;
     return nullptr;
 }
 
-void CRhinoApp::SetCommandInput(std::function<bool(const ON_wString&, ON_wString&)> input) { input_ = std::move(input); }
+void CRhinoApp::SetCommandInput(std::function<bool(const ON_wString&, ON_wString&)> input) {
+    input_ = std::move(input);
+}
 
 bool CRhinoApp::nextCommandToken(const ON_wString& prompt, ON_wString& token) {
     if (tokenPos_ < tokens_.size()) {
@@ -427,13 +458,15 @@ CRhinoCommand::result CRhinoApp::RunScript(const ON_wString& script, bool echo) 
     CRhinoCommand::result last = CRhinoCommand::unknown_command;
     while (tokenPos_ < tokens_.size()) {
         ON_wString name = tokens_[tokenPos_++];
-        while (name.Length() > 0 && (name[0] == u'_' || name[0] == u'-')) name = name.Mid(1);
+        while (name.Length() > 0 && (name[0] == u'_' || name[0] == u'-'))
+            name = name.Mid(1);
         CRhinoCommand* command = FindCommand(name);
         if (!command) {
             Print(u"Unknown command: %ls\n", name.Array());
             continue;
         }
-        if (echo) Print(u"Command: %ls\n", command->EnglishCommandName());
+        if (echo)
+            Print(u"Command: %ls\n", command->EnglishCommandName());
         runCommand(*command);
         last = lastResult_;
     }
@@ -450,9 +483,12 @@ void CRhinoApp::OnIdle() {
     parameters.m_idle_count = idleCount_;
     const std::vector<CRhinoEventWatcherEx*> snapshot = watchersEx_;
     for (CRhinoEventWatcherEx* watcher : snapshot) {
-        if (std::find(watchersEx_.begin(), watchersEx_.end(), watcher) == watchersEx_.end()) continue;
-        if (!watcher->IsEnabled()) continue;
-        if (auto* idle = dynamic_cast<CRhinoIsIdle*>(watcher)) idle->Notify(parameters);
+        if (std::find(watchersEx_.begin(), watchersEx_.end(), watcher) == watchersEx_.end())
+            continue;
+        if (!watcher->IsEnabled())
+            continue;
+        if (auto* idle = dynamic_cast<CRhinoIsIdle*>(watcher))
+            idle->Notify(parameters);
     }
 }
 
@@ -467,7 +503,8 @@ void CRhinoApp::unregisterConduit(CRhinoDisplayConduit* conduit) { eraseOne(cond
 
 void CRhinoApp::registerCommand(CRhinoCommand* command) {
     commands_.push_back(command);
-    if (loadingModule_ && !command->plugIn_) pendingCommands_.push_back(command);
+    if (loadingModule_ && !command->plugIn_)
+        pendingCommands_.push_back(command);
 }
 
 void CRhinoApp::unregisterCommand(CRhinoCommand* command) {
@@ -492,7 +529,9 @@ const CRhinoPlugIn* CRhinoApp::loadingPlugIn() const { return loading_; }
 void CRhinoApp::raise(const std::function<void(CRhinoEventWatcher&)>& call) {
     const std::vector<CRhinoEventWatcher*> snapshot = watchers_;
     for (CRhinoEventWatcher* watcher : snapshot) {
-        if (std::find(watchers_.begin(), watchers_.end(), watcher) == watchers_.end()) continue;
-        if (watcher->IsEnabled()) call(*watcher);
+        if (std::find(watchers_.begin(), watchers_.end(), watcher) == watchers_.end())
+            continue;
+        if (watcher->IsEnabled())
+            call(*watcher);
     }
 }

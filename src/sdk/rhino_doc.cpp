@@ -26,7 +26,8 @@ std::unordered_map<unsigned int, CRhinoObject*>& objectsBySerial() {
 // Moving an object moves the texture mappings it uses with it.
 void moveMappings(ON_3dmObjectAttributes& attributes, const ON_Xform& xform) {
     for (ON_MappingRef& ref : attributes.m_rendering_attributes.m_mappings)
-        for (ON_MappingChannel& channel : ref.m_mapping_channels) channel.m_object_xform = xform * channel.m_object_xform;
+        for (ON_MappingChannel& channel : ref.m_mapping_channels)
+            channel.m_object_xform = xform * channel.m_object_xform;
 }
 
 }  // namespace
@@ -43,7 +44,8 @@ CRhinoDoc::CRhinoDoc()
 
 CRhinoDoc::~CRhinoDoc() {
     views_.clear();
-    for (const auto& object : objects_) objectsBySerial().erase(object->RuntimeSerialNumber());
+    for (const auto& object : objects_)
+        objectsBySerial().erase(object->RuntimeSerialNumber());
     documents().erase(serial_);
 }
 
@@ -54,7 +56,8 @@ CRhinoDoc* CRhinoDoc::FromRuntimeSerialNumber(unsigned int docSerial) {
 
 const CRhinoObject* CRhinoObject::FromRuntimeSerialNumber(unsigned int docSerial, unsigned int objectSerial) {
     const auto it = objectsBySerial().find(objectSerial);
-    if (it == objectsBySerial().end()) return nullptr;
+    if (it == objectsBySerial().end())
+        return nullptr;
     const CRhinoDoc* doc = it->second->Document();
     return doc && doc->RuntimeSerialNumber() == docSerial ? it->second : nullptr;
 }
@@ -62,11 +65,13 @@ const CRhinoObject* CRhinoObject::FromRuntimeSerialNumber(unsigned int docSerial
 ON_wString CRhinoDoc::GetTitle() const { return vantro::sdk::fileNamePart(path_); }
 
 void CRhinoDoc::raise(const std::function<void(CRhinoEventWatcher&)>& call) const {
-    if (events_) RhinoApp().raise(call);
+    if (events_)
+        RhinoApp().raise(call);
 }
 
 void CRhinoDoc::fail(bool quiet, const ON_wString& message) const {
-    if (!quiet) RhinoApp().PrintText(message);
+    if (!quiet)
+        RhinoApp().PrintText(message);
 }
 
 bool CRhinoDoc::checkAttributes(const ON_3dmObjectAttributes& attributes, bool quiet) const {
@@ -82,7 +87,8 @@ bool CRhinoDoc::checkAttributes(const ON_3dmObjectAttributes& attributes, bool q
 }
 
 bool CRhinoDoc::checkObject(const CRhinoObject& object, bool quiet) const {
-    if (!checkAttributes(object.Attributes(), quiet)) return false;
+    if (!checkAttributes(object.Attributes(), quiet))
+        return false;
     if (const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(&object)) {
         if (m_instance_definition_table.FindInstanceDefinition(instance->InstanceDefinitionId(), true) < 0) {
             fail(quiet, u"The block definition of an instance does not exist.\n");
@@ -112,7 +118,8 @@ CRhinoObject* CRhinoDoc::adopt(std::unique_ptr<CRhinoObject> object, bool idefGe
 
 void CRhinoDoc::destroy(CRhinoObject* object) {
     const auto it = byId_.find(object->Id());
-    if (it != byId_.end() && it->second == object) byId_.erase(it);
+    if (it != byId_.end() && it->second == object)
+        byId_.erase(it);
     objectsBySerial().erase(object->RuntimeSerialNumber());
     std::erase(order_, object);
     std::erase_if(objects_, [&](const std::unique_ptr<CRhinoObject>& o) { return o.get() == object; });
@@ -128,7 +135,8 @@ CRhinoObject* CRhinoDoc::liveModelObject(const CRhinoObjRef& objRef, bool quiet,
 }
 
 CRhinoObject* CRhinoDoc::AddObject(std::unique_ptr<CRhinoObject> object, bool reference) {
-    if (!object || object->Document() || !checkObject(*object, false)) return nullptr;
+    if (!object || object->Document() || !checkObject(*object, false))
+        return nullptr;
     CRhinoObject* added = adopt(std::move(object), false);
     added->reference_ = reference;
     raise([&](CRhinoEventWatcher& w) { w.OnAddObject(*this, *added); });
@@ -141,7 +149,8 @@ CRhinoMeshObject* CRhinoDoc::AddMeshObject(const ON_Mesh& mesh, const ON_3dmObje
         return nullptr;
     }
     ON_3dmObjectAttributes a = attributes ? *attributes : ON_3dmObjectAttributes();
-    if (!attributes) a.m_layer_index = m_layer_table.CurrentLayerIndex();
+    if (!attributes)
+        a.m_layer_index = m_layer_table.CurrentLayerIndex();
     return static_cast<CRhinoMeshObject*>(AddObject(std::make_unique<CRhinoMeshObject>(mesh, a)));
 }
 
@@ -153,13 +162,15 @@ CRhinoInstanceObject* CRhinoDoc::AddInstanceObject(int idefIndex, const ON_Xform
         return nullptr;
     }
     ON_3dmObjectAttributes a = attributes ? *attributes : ON_3dmObjectAttributes();
-    if (!attributes) a.m_layer_index = m_layer_table.CurrentLayerIndex();
+    if (!attributes)
+        a.m_layer_index = m_layer_table.CurrentLayerIndex();
     return static_cast<CRhinoInstanceObject*>(AddObject(std::make_unique<CRhinoInstanceObject>(idef->Id(), xform, a)));
 }
 
 bool CRhinoDoc::DeleteObject(const CRhinoObjRef& objRef, bool quiet, bool ignoreModes) {
     CRhinoObject* object = liveModelObject(objRef, quiet, u"delete");
-    if (!object) return false;
+    if (!object)
+        return false;
     if (object->IsLocked() && !ignoreModes) {
         fail(quiet, u"Cannot delete a locked object.\n");
         return false;
@@ -173,9 +184,11 @@ bool CRhinoDoc::DeleteObject(const CRhinoObjRef& objRef, bool quiet, bool ignore
 
 bool CRhinoDoc::UndeleteObject(const CRhinoObject* constObject) {
     CRhinoObject* object = const_cast<CRhinoObject*>(constObject);
-    if (!object || object->doc_ != this || !object->deleted_ || object->idefGeometry_) return false;
+    if (!object || object->doc_ != this || !object->deleted_ || object->idefGeometry_)
+        return false;
     // A replacement took over the id: the old object cannot come back beside it.
-    if (byId_.count(object->Id())) return false;
+    if (byId_.count(object->Id()))
+        return false;
     object->deleted_ = false;
     byId_[object->Id()] = object;
     raise([&](CRhinoEventWatcher& w) { w.OnUnDeleteObject(*this, *object); });
@@ -183,7 +196,8 @@ bool CRhinoDoc::UndeleteObject(const CRhinoObject* constObject) {
 }
 
 bool CRhinoDoc::PurgeObject(CRhinoObject*& object) {
-    if (!object || object->doc_ != this || object->idefGeometry_) return false;
+    if (!object || object->doc_ != this || object->idefGeometry_)
+        return false;
     CRhinoObject* purged = object;
     raise([&](CRhinoEventWatcher& w) { w.OnPurgeObject(*this, *purged); });
     destroy(purged);
@@ -194,20 +208,24 @@ bool CRhinoDoc::PurgeObject(CRhinoObject*& object) {
 bool CRhinoDoc::ModifyObjectAttributes(const CRhinoObjRef& objRef, const ON_3dmObjectAttributes& attributes,
                                        bool quiet) {
     CRhinoObject* object = liveModelObject(objRef, quiet, u"modify attributes");
-    if (!object || !checkAttributes(attributes, quiet)) return false;
+    if (!object || !checkAttributes(attributes, quiet))
+        return false;
     ON_3dmObjectAttributes updated = attributes;
     updated.m_uuid = object->Id();
-    if (updated == object->attributes_) return true;
+    if (updated == object->attributes_)
+        return true;
     const ON_3dmObjectAttributes old = object->attributes_;
     object->attributes_ = updated;
-    if (updated.Mode() == ON::hidden_object) object->selected_ = false;
+    if (updated.Mode() == ON::hidden_object)
+        object->selected_ = false;
     raise([&](CRhinoEventWatcher& w) { w.OnModifyObjectAttributes(*this, *object, old); });
     return true;
 }
 
 bool CRhinoDoc::HideObject(const CRhinoObjRef& objRef, bool) {
     const CRhinoObject* object = liveModelObject(objRef, true, u"hide");
-    if (!object) return false;
+    if (!object)
+        return false;
     ON_3dmObjectAttributes a = object->Attributes();
     a.SetMode(ON::hidden_object);
     return ModifyObjectAttributes(objRef, a, true);
@@ -215,17 +233,21 @@ bool CRhinoDoc::HideObject(const CRhinoObjRef& objRef, bool) {
 
 bool CRhinoDoc::ShowObject(const CRhinoObjRef& objRef, bool) {
     const CRhinoObject* object = liveModelObject(objRef, true, u"show");
-    if (!object) return false;
+    if (!object)
+        return false;
     ON_3dmObjectAttributes a = object->Attributes();
-    if (a.Mode() == ON::hidden_object) a.SetMode(ON::normal_object);
+    if (a.Mode() == ON::hidden_object)
+        a.SetMode(ON::normal_object);
     return ModifyObjectAttributes(objRef, a, true);
 }
 
 CRhinoObject* CRhinoDoc::ReplaceObject(const CRhinoObjRef& objRef, std::unique_ptr<CRhinoObject> newObject) {
     CRhinoObject* old = liveModelObject(objRef, false, u"replace");
-    if (!old || !newObject || newObject->Document()) return nullptr;
+    if (!old || !newObject || newObject->Document())
+        return nullptr;
     newObject->attributes_.m_uuid = old->Id();
-    if (!checkObject(*newObject, false)) return nullptr;
+    if (!checkObject(*newObject, false))
+        return nullptr;
     old->deleted_ = true;
     old->selected_ = false;
     byId_.erase(old->Id());
@@ -239,7 +261,8 @@ CRhinoObject* CRhinoDoc::ReplaceObject(const CRhinoObjRef& objRef, std::unique_p
 
 CRhinoObject* CRhinoDoc::ReplaceObject(const CRhinoObjRef& objRef, const ON_Mesh& mesh) {
     const CRhinoObject* old = liveModelObject(objRef, false, u"replace");
-    if (!old) return nullptr;
+    if (!old)
+        return nullptr;
     if (!mesh.IsValid()) {
         fail(false, u"The mesh is not valid.\n");
         return nullptr;
@@ -249,7 +272,8 @@ CRhinoObject* CRhinoDoc::ReplaceObject(const CRhinoObjRef& objRef, const ON_Mesh
 
 CRhinoObject* CRhinoDoc::TransformObject(const CRhinoObjRef& objRef, const ON_Xform& xform) {
     const CRhinoObject* old = liveModelObject(objRef, false, u"transform");
-    if (!old) return nullptr;
+    if (!old)
+        return nullptr;
     std::unique_ptr<CRhinoObject> moved = old->DuplicateObject();
     if (!xform.IsValid() || !moved->Transform(xform)) {
         fail(false, u"The transformation is not valid.\n");
@@ -261,19 +285,23 @@ CRhinoObject* CRhinoDoc::TransformObject(const CRhinoObjRef& objRef, const ON_Xf
 
 bool CRhinoDoc::SelectObject(const CRhinoObjRef& objRef, bool select) {
     CRhinoObject* object = liveModelObject(objRef, true, u"select");
-    if (!object) return false;
-    if (select && object->IsHidden()) return false;
+    if (!object)
+        return false;
+    if (select && object->IsHidden())
+        return false;
     object->selected_ = select;
     return true;
 }
 
 void CRhinoDoc::UnselectAll() {
-    for (CRhinoObject* object : order_) object->selected_ = false;
+    for (CRhinoObject* object : order_)
+        object->selected_ = false;
 }
 
 bool CRhinoDoc::SetObjectRenderMeshes(const CRhinoObjRef& objRef, CRhinoObject::MeshList meshes) {
     CRhinoObject* object = const_cast<CRhinoObject*>(objRef.Object());
-    if (!object || object->doc_ != this || object->deleted_) return false;
+    if (!object || object->doc_ != this || object->deleted_)
+        return false;
     object->SetRenderMeshes(std::move(meshes), true);
     raise([&](CRhinoEventWatcher& w) { w.OnUpdateObjectMesh(*this, *object); });
     return true;
@@ -298,22 +326,27 @@ std::unique_ptr<CRhinoObject> CRhinoDoc::scaledForUnits(const CRhinoObject& obje
 }
 
 bool CRhinoDoc::SetUnitSystem(ON::LengthUnitSystem units, bool scaleObjects) {
-    if (units == ON::LengthUnitSystem::Unset) return false;
-    if (units == units_) return true;
+    if (units == ON::LengthUnitSystem::Unset)
+        return false;
+    if (units == units_)
+        return true;
     const double s = ON::UnitScale(units_, units);
     units_ = units;
     if (scaleObjects && s != 1.0) {
         const ON_Xform scale = ON_Xform::DiagonalTransformation(s);
         for (int i = 0; i < m_instance_definition_table.InstanceDefinitionCount(); ++i) {
             const CRhinoInstanceDefinition& idef = m_instance_definition_table[i];
-            if (idef.IsDeleted()) continue;
+            if (idef.IsDeleted())
+                continue;
             CRhinoInstanceDefinitionTable::Geometry geometry;
-            for (int k = 0; k < idef.ObjectCount(); ++k) geometry.push_back(scaledForUnits(*idef.Object(k), scale));
+            for (int k = 0; k < idef.ObjectCount(); ++k)
+                geometry.push_back(scaledForUnits(*idef.Object(k), scale));
             m_instance_definition_table.ModifyInstanceDefinitionGeometry(i, std::move(geometry));
         }
         const std::vector<CRhinoObject*> model = order_;
         for (CRhinoObject* object : model) {
-            if (object->deleted_ || object->idefGeometry_) continue;
+            if (object->deleted_ || object->idefGeometry_)
+                continue;
             ReplaceObject(object, scaledForUnits(*object, scale));
         }
         for (const auto& view : views_) {
@@ -333,7 +366,8 @@ CRhinoView* CRhinoDoc::AddView(const ON_Viewport& vp, const ON_wString& name) {
     }
     views_.push_back(std::unique_ptr<CRhinoView>(new CRhinoView(*this, vp, name)));
     CRhinoView* view = views_.back().get();
-    if (!active_) active_ = view;
+    if (!active_)
+        active_ = view;
     raise([&](CRhinoEventWatcher& w) { w.OnCreateView(view); });
     view->DisplayPipeline().NotifyConduits(1);
     return view;
@@ -358,25 +392,31 @@ void CRhinoDoc::AddDefaultViews() {
 }
 
 int CRhinoDoc::GetViewList(ON_SimpleArray<CRhinoView*>& views) const {
-    for (const auto& view : views_) views.Append(view.get());
+    for (const auto& view : views_)
+        views.Append(view.get());
     return static_cast<int>(views_.size());
 }
 
 bool CRhinoDoc::SetActiveView(CRhinoView* view) {
     const bool ours = std::any_of(views_.begin(), views_.end(), [&](const auto& v) { return v.get() == view; });
-    if (!view || !ours) return false;
-    if (view == active_) return true;
+    if (!view || !ours)
+        return false;
+    if (view == active_)
+        return true;
     active_ = view;
-    if (RhinoApp().ActiveDoc() == this) raise([&](CRhinoEventWatcher& w) { w.OnSetActiveView(view); });
+    if (RhinoApp().ActiveDoc() == this)
+        raise([&](CRhinoEventWatcher& w) { w.OnSetActiveView(view); });
     return true;
 }
 
 void CRhinoDoc::Regen() {
-    for (const auto& view : views_) view->Redraw();
+    for (const auto& view : views_)
+        view->Redraw();
 }
 
 void CRhinoDoc::closeViews() {
-    for (const auto& view : views_) view->DisplayPipeline().NotifyConduits(2);
+    for (const auto& view : views_)
+        view->DisplayPipeline().NotifyConduits(2);
     active_ = nullptr;
     views_.clear();
 }

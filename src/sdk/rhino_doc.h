@@ -156,8 +156,8 @@ private:
     friend class CRhinoInstanceDefinitionTable;
     friend class CRhinoObject;
     friend class CRhinoViewport;
-    friend int RhinoGetRenderMeshes(const ON_SimpleArray<const CRhinoObject*>&, ON_ClassArray<CRhinoObjRef>&,
-                                    bool, bool, bool);
+    friend int RhinoGetRenderMeshes(const ON_SimpleArray<const CRhinoObject*>&, ON_ClassArray<CRhinoObjRef>&, bool,
+                                    bool, bool);
 
     CRhinoObject* liveModelObject(const CRhinoObjRef& objRef, bool quiet, const char16_t* action) const;
     bool checkAttributes(const ON_3dmObjectAttributes& attributes, bool quiet) const;

@@ -6,13 +6,15 @@
 CRhinoEventWatcher::~CRhinoEventWatcher() { UnRegister(); }
 
 void CRhinoEventWatcher::Register() {
-    if (registered_) return;
+    if (registered_)
+        return;
     RhinoApp().registerEventWatcher(this);
     registered_ = true;
 }
 
 void CRhinoEventWatcher::UnRegister() {
-    if (!registered_) return;
+    if (!registered_)
+        return;
     RhinoApp().unregisterEventWatcher(this);
     registered_ = false;
 }
@@ -51,13 +53,15 @@ void CRhinoEventWatcher::TextureMappingTableEvent(texture_mapping_event, const C
 CRhinoEventWatcherEx::~CRhinoEventWatcherEx() { UnRegister(); }
 
 void CRhinoEventWatcherEx::Register() {
-    if (registered_) return;
+    if (registered_)
+        return;
     RhinoApp().registerEventWatcherEx(this);
     registered_ = true;
 }
 
 void CRhinoEventWatcherEx::UnRegister() {
-    if (!registered_) return;
+    if (!registered_)
+        return;
     RhinoApp().unregisterEventWatcherEx(this);
     registered_ = false;
 }

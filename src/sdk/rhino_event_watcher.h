@@ -115,7 +115,8 @@ public:
     virtual void OnReplaceObject(CRhinoDoc& doc, CRhinoObject& oldObject, CRhinoObject& newObject);
     virtual void OnUnDeleteObject(CRhinoDoc& doc, CRhinoObject& object);
     virtual void OnPurgeObject(CRhinoDoc& doc, CRhinoObject& object);
-    virtual void OnModifyObjectAttributes(CRhinoDoc& doc, CRhinoObject& object, const CRhinoObjectAttributes& oldAttributes);
+    virtual void OnModifyObjectAttributes(CRhinoDoc& doc, CRhinoObject& object,
+                                          const CRhinoObjectAttributes& oldAttributes);
     virtual void OnUpdateObjectMesh(CRhinoDoc& doc, CRhinoObject& object);
     // 24-27: table events. index is the entry's table index; old is the entry as it
     // was for modified and deleted events, null otherwise.

@@ -8,11 +8,13 @@
 namespace {
 
 bool validOptionName(const ON_wString& name) {
-    if (name.IsEmpty()) return false;
+    if (name.IsEmpty())
+        return false;
     for (int i = 0; i < name.Length(); ++i) {
         const char16_t c = name[i];
         const bool ok = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
-        if (!ok) return false;
+        if (!ok)
+            return false;
     }
     return true;
 }
@@ -31,11 +33,13 @@ bool parseNumber(const ON_wString& token, double& value) {
 }  // namespace
 
 int CRhinoGet::AddCommandOption(const CRhinoCommandOptionName& name, const CRhinoCommandOptionValue& value) {
-    if (!validOptionName(name.m_english_option_name)) return 0;
+    if (!validOptionName(name.m_english_option_name))
+        return 0;
     CRhinoCommandOption option;
     option.m_option_index = static_cast<int>(options_.size()) + 1;
     option.m_english_option_name = name.m_english_option_name;
-    option.m_local_option_name = name.m_local_option_name.IsEmpty() ? name.m_english_option_name : name.m_local_option_name;
+    option.m_local_option_name =
+        name.m_local_option_name.IsEmpty() ? name.m_english_option_name : name.m_local_option_name;
     option.m_english_option_value = value.m_english_option_value;
     option.m_local_option_value = value.m_local_option_value;
     options_.push_back(option);
@@ -43,7 +47,8 @@ int CRhinoGet::AddCommandOption(const CRhinoCommandOptionName& name, const CRhin
 }
 
 const CRhinoCommandOption* CRhinoGet::Option() const {
-    if (result_ != option || chosen_ < 1 || chosen_ > static_cast<int>(options_.size())) return nullptr;
+    if (result_ != option || chosen_ < 1 || chosen_ > static_cast<int>(options_.size()))
+        return nullptr;
     return &options_[static_cast<size_t>(chosen_ - 1)];
 }
 
@@ -60,14 +65,18 @@ CRhinoGet::result CRhinoGet::getAnswer() {
     }
     for (;;) {
         ON_wString token;
-        if (!RhinoApp().nextCommandToken(prompt, token)) return result_ = acceptNothing_ ? nothing : cancel;
+        if (!RhinoApp().nextCommandToken(prompt, token))
+            return result_ = acceptNothing_ ? nothing : cancel;
         token.TrimLeftAndRight();
-        while (token.Length() > 0 && (token[0] == u'_' || token[0] == u'-')) token = token.Mid(1);
+        while (token.Length() > 0 && (token[0] == u'_' || token[0] == u'-'))
+            token = token.Mid(1);
         if (token.IsEmpty() || token.EqualOrdinal(u"Enter", true)) {
-            if (acceptNothing_) return result_ = nothing;
+            if (acceptNothing_)
+                return result_ = nothing;
             continue;
         }
-        if (token.EqualOrdinal(u"Cancel", true) || token.EqualOrdinal(u"Escape", true)) return result_ = cancel;
+        if (token.EqualOrdinal(u"Cancel", true) || token.EqualOrdinal(u"Escape", true))
+            return result_ = cancel;
         int exact = 0, prefixMatches = 0, prefixChoice = 0;
         for (const CRhinoCommandOption& o : options_) {
             if (token.EqualOrdinal(o.m_english_option_name, true) || token.EqualOrdinal(o.m_local_option_name, true))
@@ -77,12 +86,14 @@ CRhinoGet::result CRhinoGet::getAnswer() {
                 prefixChoice = o.m_option_index;
             }
         }
-        if (exact == 0 && prefixMatches == 1) exact = prefixChoice;
+        if (exact == 0 && prefixMatches == 1)
+            exact = prefixChoice;
         if (exact != 0) {
             chosen_ = exact;
             return result_ = option;
         }
-        if (acceptNumber_ && parseNumber(token, number_)) return result_ = number;
+        if (acceptNumber_ && parseNumber(token, number_))
+            return result_ = number;
         RhinoApp().Print(u"Unknown command option \"%ls\".\n", token.Array());
     }
 }

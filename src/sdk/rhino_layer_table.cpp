@@ -26,30 +26,37 @@ const CRhinoLayer& CRhinoLayerTable::operator[](int index) const {
 }
 
 int CRhinoLayerTable::FindLayerFromId(const ON_UUID& id, bool ignoreDeleted) const {
-    if (ON_UuidIsNil(id)) return -1;
+    if (ON_UuidIsNil(id))
+        return -1;
     for (const auto& layer : layers_)
-        if (layer->Id() == id && !(ignoreDeleted && layer->IsDeleted())) return layer->Index();
+        if (layer->Id() == id && !(ignoreDeleted && layer->IsDeleted()))
+            return layer->Index();
     return -1;
 }
 
 int CRhinoLayerTable::FindLayerFromName(const ON_wString& name) const {
     for (const auto& layer : layers_)
-        if (!layer->IsDeleted() && layer->Name().EqualOrdinal(name, true)) return layer->Index();
+        if (!layer->IsDeleted() && layer->Name().EqualOrdinal(name, true))
+            return layer->Index();
     return -1;
 }
 
 bool CRhinoLayerTable::SetCurrentLayerIndex(int index) {
-    if (!IsValidLayerTableIndex(index) || (*this)[index].IsDeleted()) return false;
+    if (!IsValidLayerTableIndex(index) || (*this)[index].IsDeleted())
+        return false;
     current_ = index;
     return true;
 }
 
 bool CRhinoLayerTable::LayerIsVisible(int index) const {
     for (int depth = 0; depth < kMaxLayerDepth; ++depth) {
-        if (!IsValidLayerTableIndex(index)) return false;
+        if (!IsValidLayerTableIndex(index))
+            return false;
         const CRhinoLayer& layer = (*this)[index];
-        if (!layer.IsVisible()) return false;
-        if (ON_UuidIsNil(layer.ParentLayerId())) return true;
+        if (!layer.IsVisible())
+            return false;
+        if (ON_UuidIsNil(layer.ParentLayerId()))
+            return true;
         index = FindLayerFromId(layer.ParentLayerId(), false);
     }
     return false;
@@ -74,37 +81,47 @@ int CRhinoLayerTable::AddLayer(const ON_Layer& layer, bool quiet) {
     static_cast<ON_Layer&>(*entry) = layer;
     entry->SetIndex(index);
     entry->SetDeletedModelComponentState(false);
-    if (entry->IdIsNil() || FindLayerFromId(entry->Id(), false) >= 0) entry->SetId();
+    if (entry->IdIsNil() || FindLayerFromId(entry->Id(), false) >= 0)
+        entry->SetId();
     layers_.push_back(std::move(entry));
-    if (current_ < 0) current_ = index;
-    doc_->raise([&](CRhinoEventWatcher& w) { w.LayerTableEvent(CRhinoEventWatcher::layer_added, *this, index, nullptr); });
+    if (current_ < 0)
+        current_ = index;
+    doc_->raise(
+        [&](CRhinoEventWatcher& w) { w.LayerTableEvent(CRhinoEventWatcher::layer_added, *this, index, nullptr); });
     return index;
 }
 
 bool CRhinoLayerTable::ModifyLayer(const ON_Layer& layer, int index, bool quiet) {
-    if (!IsValidLayerTableIndex(index) || (*this)[index].IsDeleted()) return refuse(quiet, u"no such layer.", index);
+    if (!IsValidLayerTableIndex(index) || (*this)[index].IsDeleted())
+        return refuse(quiet, u"no such layer.", index);
     CRhinoLayer& entry = *layers_[static_cast<size_t>(index)];
     // The new parent must exist and must not be the layer or one of its descendants.
     int parent = ON_UuidIsNil(layer.ParentLayerId()) ? -1 : FindLayerFromId(layer.ParentLayerId());
-    if (!ON_UuidIsNil(layer.ParentLayerId()) && parent < 0) return refuse(quiet, u"the parent layer does not exist.", index);
+    if (!ON_UuidIsNil(layer.ParentLayerId()) && parent < 0)
+        return refuse(quiet, u"the parent layer does not exist.", index);
     for (int depth = 0; parent >= 0 && depth < kMaxLayerDepth; ++depth) {
-        if (parent == index) return refuse(quiet, u"a layer cannot be its own ancestor.", index);
+        if (parent == index)
+            return refuse(quiet, u"a layer cannot be its own ancestor.", index);
         const ON_UUID& up = (*this)[parent].ParentLayerId();
         parent = ON_UuidIsNil(up) ? -1 : FindLayerFromId(up, false);
     }
-    if (layer.RenderMaterialIndex() < -1) return refuse(quiet, u"the render material index is not valid.", index);
+    if (layer.RenderMaterialIndex() < -1)
+        return refuse(quiet, u"the render material index is not valid.", index);
     const ON_Layer old = entry;
     static_cast<ON_Layer&>(entry) = layer;
     entry.SetIndex(index);
     entry.SetId(old.Id());
     entry.SetDeletedModelComponentState(false);
-    doc_->raise([&](CRhinoEventWatcher& w) { w.LayerTableEvent(CRhinoEventWatcher::layer_modified, *this, index, &old); });
+    doc_->raise(
+        [&](CRhinoEventWatcher& w) { w.LayerTableEvent(CRhinoEventWatcher::layer_modified, *this, index, &old); });
     return true;
 }
 
 bool CRhinoLayerTable::DeleteLayer(int index, bool quiet) {
-    if (!IsValidLayerTableIndex(index) || (*this)[index].IsDeleted()) return refuse(quiet, u"no such layer.", index);
-    if (index == current_) return refuse(quiet, u"the current layer cannot be deleted.", index);
+    if (!IsValidLayerTableIndex(index) || (*this)[index].IsDeleted())
+        return refuse(quiet, u"no such layer.", index);
+    if (index == current_)
+        return refuse(quiet, u"the current layer cannot be deleted.", index);
     CRhinoLayer& entry = *layers_[static_cast<size_t>(index)];
     for (const auto& other : layers_)
         if (!other->IsDeleted() && other->ParentLayerId() == entry.Id())
@@ -114,15 +131,19 @@ bool CRhinoLayerTable::DeleteLayer(int index, bool quiet) {
             return refuse(quiet, u"the layer has objects.", index);
     entry.SetDeletedModelComponentState(true);
     // The entry itself is the old value: deleting changes nothing else about it.
-    doc_->raise([&](CRhinoEventWatcher& w) { w.LayerTableEvent(CRhinoEventWatcher::layer_deleted, *this, index, &entry); });
+    doc_->raise(
+        [&](CRhinoEventWatcher& w) { w.LayerTableEvent(CRhinoEventWatcher::layer_deleted, *this, index, &entry); });
     return true;
 }
 
 bool CRhinoLayerTable::UndeleteLayer(int index) {
-    if (!IsValidLayerTableIndex(index) || !(*this)[index].IsDeleted()) return false;
+    if (!IsValidLayerTableIndex(index) || !(*this)[index].IsDeleted())
+        return false;
     CRhinoLayer& entry = *layers_[static_cast<size_t>(index)];
-    if (!ON_UuidIsNil(entry.ParentLayerId()) && FindLayerFromId(entry.ParentLayerId()) < 0) return false;
+    if (!ON_UuidIsNil(entry.ParentLayerId()) && FindLayerFromId(entry.ParentLayerId()) < 0)
+        return false;
     entry.SetDeletedModelComponentState(false);
-    doc_->raise([&](CRhinoEventWatcher& w) { w.LayerTableEvent(CRhinoEventWatcher::layer_undeleted, *this, index, nullptr); });
+    doc_->raise(
+        [&](CRhinoEventWatcher& w) { w.LayerTableEvent(CRhinoEventWatcher::layer_undeleted, *this, index, nullptr); });
     return true;
 }

@@ -7,9 +7,11 @@
 #include "sdk/sdk_internal.h"
 
 const ON_Bitmap* CRhinoMaterial::TextureBitmap(ON_Texture::TYPE type) const {
-    if (!doc_) return nullptr;
+    if (!doc_)
+        return nullptr;
     const int t = FindTexture(nullptr, type, -1);
-    if (t < 0) return nullptr;
+    if (t < 0)
+        return nullptr;
     const ON_Texture& texture = m_textures[t];
     const CRhinoBitmapTable& bitmaps = doc_->m_bitmap_table;
     int index = ON_UuidIsNil(texture.m_texture_id) ? -1 : bitmaps.FindBitmapFromId(texture.m_texture_id);
@@ -23,7 +25,8 @@ CRhinoMaterialTable::CRhinoMaterialTable(CRhinoDoc& doc) : doc_(&doc), default_(
 CRhinoMaterialTable::~CRhinoMaterialTable() = default;
 
 const CRhinoMaterial& CRhinoMaterialTable::operator[](int index) const {
-    if (IsValidMaterialTableIndex(index)) return *materials_[static_cast<size_t>(index)];
+    if (IsValidMaterialTableIndex(index))
+        return *materials_[static_cast<size_t>(index)];
     return DefaultMaterial();
 }
 
@@ -35,15 +38,18 @@ const CRhinoMaterial& CRhinoMaterialTable::DefaultMaterial() const {
 }
 
 int CRhinoMaterialTable::FindMaterialFromId(const ON_UUID& id, bool ignoreDeleted) const {
-    if (ON_UuidIsNil(id)) return -1;
+    if (ON_UuidIsNil(id))
+        return -1;
     for (const auto& m : materials_)
-        if (m->Id() == id && !(ignoreDeleted && m->IsDeleted())) return m->Index();
+        if (m->Id() == id && !(ignoreDeleted && m->IsDeleted()))
+            return m->Index();
     return -1;
 }
 
 int CRhinoMaterialTable::FindMaterialFromName(const ON_wString& name) const {
     for (const auto& m : materials_)
-        if (!m->IsDeleted() && m->Name().EqualOrdinal(name, true)) return m->Index();
+        if (!m->IsDeleted() && m->Name().EqualOrdinal(name, true))
+            return m->Index();
     return -1;
 }
 
@@ -57,7 +63,8 @@ int CRhinoMaterialTable::AddMaterial(const ON_Material& material) {
     static_cast<ON_Material&>(*entry) = material;
     entry->SetIndex(index);
     entry->SetDeletedModelComponentState(false);
-    if (entry->IdIsNil() || FindMaterialFromId(entry->Id(), false) >= 0) entry->SetId();
+    if (entry->IdIsNil() || FindMaterialFromId(entry->Id(), false) >= 0)
+        entry->SetId();
     materials_.push_back(std::move(entry));
     doc_->raise([&](CRhinoEventWatcher& w) {
         w.MaterialTableEvent(CRhinoEventWatcher::material_added, *this, index, nullptr);
@@ -87,7 +94,8 @@ bool CRhinoMaterialTable::ModifyMaterial(const ON_Material& material, int index,
 }
 
 bool CRhinoMaterialTable::DeleteMaterial(int index) {
-    if (!IsValidMaterialTableIndex(index) || (*this)[index].IsDeleted()) return false;
+    if (!IsValidMaterialTableIndex(index) || (*this)[index].IsDeleted())
+        return false;
     CRhinoMaterial& entry = *materials_[static_cast<size_t>(index)];
     entry.SetDeletedModelComponentState(true);
     doc_->raise([&](CRhinoEventWatcher& w) {
@@ -97,7 +105,8 @@ bool CRhinoMaterialTable::DeleteMaterial(int index) {
 }
 
 bool CRhinoMaterialTable::UndeleteMaterial(int index) {
-    if (!IsValidMaterialTableIndex(index) || !(*this)[index].IsDeleted()) return false;
+    if (!IsValidMaterialTableIndex(index) || !(*this)[index].IsDeleted())
+        return false;
     materials_[static_cast<size_t>(index)]->SetDeletedModelComponentState(false);
     doc_->raise([&](CRhinoEventWatcher& w) {
         w.MaterialTableEvent(CRhinoEventWatcher::material_undeleted, *this, index, nullptr);

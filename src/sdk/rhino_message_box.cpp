@@ -28,7 +28,8 @@ std::vector<CbtHook>& cbtHooks() {
 
 uintptr_t RhinoSetCbtHook(RhinoCbtHook hook) {
     static uintptr_t next = 0;
-    if (!hook) return 0;
+    if (!hook)
+        return 0;
     cbtHooks().push_back({++next, std::move(hook)});
     return next;
 }
@@ -40,7 +41,8 @@ bool RhinoUnhookCbtHook(uintptr_t handle) {
 intptr_t RhinoCallNextCbtHook(uintptr_t handle, int code, RhinoMessageBox& box) {
     std::vector<CbtHook>& hooks = cbtHooks();
     auto it = std::find_if(hooks.begin(), hooks.end(), [handle](const CbtHook& h) { return h.handle == handle; });
-    if (it == hooks.end() || it == hooks.begin()) return 0;
+    if (it == hooks.end() || it == hooks.begin())
+        return 0;
     const RhinoCbtHook previous = std::prev(it)->hook;  // a copy: the hook may unhook itself
     return previous(code, box);
 }
@@ -49,10 +51,10 @@ void RhinoSetMessageBoxHandler(RhinoMessageBoxHandler newHandler) { handler() = 
 
 std::vector<int> RhinoMessageBoxButtons(uint32_t flags) {
     switch (flags & 0xF) {
-    case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO: return {IDYES, IDNO};
-    default: return {IDOK};
+        case MB_OKCANCEL: return {IDOK, IDCANCEL};
+        case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
+        case MB_YESNO: return {IDYES, IDNO};
+        default: return {IDOK};
     }
 }
 
@@ -76,7 +78,8 @@ int RhinoShowMessageBox(vantro::platform::WindowHandle owner, const char16_t* te
     }
     const std::vector<int> buttons = RhinoMessageBoxButtons(flags);
     int answer = handler() ? handler()(box) : 0;
-    if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) answer = RhinoMessageBoxDefault(flags);
+    if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end())
+        answer = RhinoMessageBoxDefault(flags);
     box.result = answer;
     history().push_back(box);
     return answer;

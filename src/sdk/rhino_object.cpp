@@ -30,11 +30,14 @@ bool objectMeshable(const CRhinoObject& object, int depth) {
 }
 
 bool instanceMeshable(const CRhinoInstanceObject& instance, int depth) {
-    if (depth > kMaxNesting) return false;
+    if (depth > kMaxNesting)
+        return false;
     const CRhinoInstanceDefinition* idef = instance.InstanceDefinition();
-    if (!idef) return false;
+    if (!idef)
+        return false;
     for (int i = 0; i < idef->ObjectCount(); ++i)
-        if (objectMeshable(*idef->Object(i), depth + 1)) return true;
+        if (objectMeshable(*idef->Object(i), depth + 1))
+            return true;
     return false;
 }
 
@@ -59,8 +62,10 @@ CRhinoObject::~CRhinoObject() = default;
 unsigned int CRhinoObject::DocumentRuntimeSerialNumber() const { return doc_ ? doc_->RuntimeSerialNumber() : 0; }
 
 bool CRhinoObject::IsVisible() const {
-    if (deleted_ || !doc_ || !attributes_.IsVisible()) return false;
-    if (!idefGeometry_ && attributes_.Mode() == ON::hidden_object) return false;
+    if (deleted_ || !doc_ || !attributes_.IsVisible())
+        return false;
+    if (!idefGeometry_ && attributes_.Mode() == ON::hidden_object)
+        return false;
     return doc_->m_layer_table.LayerIsVisible(attributes_.m_layer_index);
 }
 
@@ -96,18 +101,21 @@ const CRhinoMaterial& CRhinoObject::ObjectMaterial(const ON_COMPONENT_INDEX& ci,
 }
 
 bool CRhinoObject::IsMeshable(ON::mesh_type type) const {
-    if (!countsAsRender(type) && type != ON::default_mesh) return !renderMeshes_.empty();
+    if (!countsAsRender(type) && type != ON::default_mesh)
+        return !renderMeshes_.empty();
     return objectMeshable(*this, 0);
 }
 
 int CRhinoObject::MeshCount(ON::mesh_type type, const ON_MeshParameters*) const {
-    if (!countsAsRender(type) || !meshesCached_) return 0;
+    if (!countsAsRender(type) || !meshesCached_)
+        return 0;
     return static_cast<int>(renderMeshes_.size());
 }
 
 int CRhinoObject::GetMeshes(ON::mesh_type type, ON_SimpleArray<const ON_Mesh*>& meshes) const {
     const int n = MeshCount(type);
-    for (int i = 0; i < n; ++i) meshes.Append(renderMeshes_[static_cast<size_t>(i)].get());
+    for (int i = 0; i < n; ++i)
+        meshes.Append(renderMeshes_[static_cast<size_t>(i)].get());
     return n;
 }
 
@@ -118,7 +126,8 @@ void CRhinoObject::SetRenderMeshes(MeshList meshes, bool cached) {
 }
 
 bool CRhinoObject::BuildRenderMeshes() {
-    if (meshesCached_ || renderMeshes_.empty()) return false;
+    if (meshesCached_ || renderMeshes_.empty())
+        return false;
     meshesCached_ = true;
     return true;
 }
@@ -139,8 +148,10 @@ void CRhinoObject::ClearCustomRenderMeshes() {
 }
 
 void CRhinoObject::SetComponentMaterialIndex(const ON_COMPONENT_INDEX& ci, int materialIndex) {
-    if (materialIndex < 0) componentMaterials_.erase(ci);
-    else componentMaterials_[ci] = materialIndex;
+    if (materialIndex < 0)
+        componentMaterials_.erase(ci);
+    else
+        componentMaterials_[ci] = materialIndex;
 }
 
 int CRhinoObject::ComponentMaterialIndex(const ON_COMPONENT_INDEX& ci) const {
@@ -149,7 +160,8 @@ int CRhinoObject::ComponentMaterialIndex(const ON_COMPONENT_INDEX& ci) const {
 }
 
 bool CRhinoObject::SetAttributes(const ON_3dmObjectAttributes& attributes) {
-    if (doc_) return false;
+    if (doc_)
+        return false;
     attributes_ = attributes;
     return true;
 }
@@ -172,11 +184,13 @@ std::unique_ptr<CRhinoObject> CRhinoObject::DuplicateObject() const {
 }
 
 bool CRhinoObject::Transform(const ON_Xform& xform) {
-    if (xform.Inverse() == ON_Xform::ZeroTransformation) return false;
+    if (xform.Inverse() == ON_Xform::ZeroTransformation)
+        return false;
     bool ok = true;
     MeshList meshes = transformed(renderMeshes_, xform, ok);
     MeshList custom = transformed(customMeshes_, xform, ok);
-    if (!ok) return false;
+    if (!ok)
+        return false;
     renderMeshes_ = std::move(meshes);
     customMeshes_ = std::move(custom);
     return true;
@@ -201,7 +215,8 @@ std::unique_ptr<CRhinoObject> CRhinoMeshObject::DuplicateObject() const {
 
 bool CRhinoMeshObject::Transform(const ON_Xform& xform) {
     auto copy = std::make_shared<ON_Mesh>(*mesh_);
-    if (!copy->Transform(xform) || !CRhinoObject::Transform(xform)) return false;
+    if (!copy->Transform(xform) || !CRhinoObject::Transform(xform))
+        return false;
     mesh_ = std::move(copy);
     SetRenderMeshes({mesh_}, true);
     return true;
@@ -217,13 +232,15 @@ const CRhinoInstanceObject* CRhinoInstanceObject::Cast(const CRhinoObject* objec
 
 const CRhinoInstanceDefinition* CRhinoInstanceObject::InstanceDefinition() const {
     const CRhinoDoc* doc = Document();
-    if (!doc) return nullptr;
+    if (!doc)
+        return nullptr;
     const CRhinoInstanceDefinitionTable& table = doc->m_instance_definition_table;
     return table.InstanceDefinition(table.FindInstanceDefinition(definitionId_, true));
 }
 
 bool CRhinoInstanceObject::IsMeshable(ON::mesh_type type) const {
-    if (!countsAsRender(type) && type != ON::default_mesh) return false;
+    if (!countsAsRender(type) && type != ON::default_mesh)
+        return false;
     return instanceMeshable(*this, 0);
 }
 
@@ -234,7 +251,8 @@ std::unique_ptr<CRhinoObject> CRhinoInstanceObject::DuplicateObject() const {
 }
 
 bool CRhinoInstanceObject::Transform(const ON_Xform& xform) {
-    if (xform.Inverse() == ON_Xform::ZeroTransformation) return false;
+    if (xform.Inverse() == ON_Xform::ZeroTransformation)
+        return false;
     xform_ = xform * xform_;
     return true;
 }

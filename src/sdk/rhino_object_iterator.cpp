@@ -10,19 +10,27 @@ CRhinoObjectIterator::CRhinoObjectIterator(const CRhinoDoc& doc, object_state st
 
 bool CRhinoObjectIterator::accepts(const CRhinoObject& object) const {
     if (object.IsDeleted()) {
-        if (!(state_ & deleted_objects)) return false;
+        if (!(state_ & deleted_objects))
+            return false;
     } else if (object.IsInstanceDefinitionGeometry()) {
-        if (!(state_ & idef_objects)) return false;
+        if (!(state_ & idef_objects))
+            return false;
     } else {
         unsigned int bit = normal_objects;
-        if (object.IsLocked()) bit = locked_objects;
-        else if (object.IsHidden()) bit = hidden_objects;
-        if (!(state_ & bit)) return false;
+        if (object.IsLocked())
+            bit = locked_objects;
+        else if (object.IsHidden())
+            bit = hidden_objects;
+        if (!(state_ & bit))
+            return false;
     }
     const unsigned int category = object.IsReference() ? reference_objects : active_objects;
-    if (!(category_ & category)) return false;
-    if (visible_ && !object.IsVisible()) return false;
-    if (selected_ && !object.IsSelected()) return false;
+    if (!(category_ & category))
+        return false;
+    if (visible_ && !object.IsVisible())
+        return false;
+    if (selected_ && !object.IsSelected())
+        return false;
     return true;
 }
 
@@ -36,7 +44,8 @@ CRhinoObject* CRhinoObjectIterator::First() {
 CRhinoObject* CRhinoObjectIterator::Next() {
     while (next_ < snapshot_.size()) {
         CRhinoObject* object = snapshot_[next_++];
-        if (accepts(*object)) return object;
+        if (accepts(*object))
+            return object;
     }
     return nullptr;
 }

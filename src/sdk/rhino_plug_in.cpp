@@ -23,9 +23,11 @@ bool CRhinoPlugIn::WriteDocument(CRhinoDoc&, ON_BinaryArchive&, const CRhinoFile
 bool CRhinoPlugIn::ReadDocument(CRhinoDoc&, ON_BinaryArchive&, const CRhinoFileReadOptions&) { return true; }
 
 bool CRhinoPlugIn::InsertPlugInMenuToRhinoMenu(void* menu, int index) {
-    if (!menu) return false;
+    if (!menu)
+        return false;
     CRhinoPlugInRecord* record = RhinoApp().PlugInRecord(PlugInID());
-    if (!record || record->PlugIn() != this) return false;
+    if (!record || record->PlugIn() != this)
+        return false;
     auto& menus = record->menus_;
     const auto at = menus.begin() + std::clamp<ptrdiff_t>(index, 0, static_cast<ptrdiff_t>(menus.size()));
     menus.insert(at, menu);

@@ -8,8 +8,10 @@ int RhinoGetRenderMeshes(const ON_SimpleArray<const CRhinoObject*>& objects, ON_
                          bool okToCreate, bool returnAllObjects, bool skipHiddenObjects) {
     const int before = meshes.Count();
     for (const CRhinoObject* constObject : objects) {
-        if (!constObject) continue;
-        if (skipHiddenObjects && !constObject->IsVisible()) continue;
+        if (!constObject)
+            continue;
+        if (skipHiddenObjects && !constObject->IsVisible())
+            continue;
         CRhinoObject* object = const_cast<CRhinoObject*>(constObject);
         const bool isInstance = object->ObjectType() == ON::instance_reference;
         if (!isInstance && okToCreate && object->BuildRenderMeshes()) {
@@ -23,7 +25,8 @@ int RhinoGetRenderMeshes(const ON_SimpleArray<const CRhinoObject*>& objects, ON_
                 ++given;
             }
         }
-        if (given == 0 && returnAllObjects) meshes.Append(CRhinoObjRef(object));
+        if (given == 0 && returnAllObjects)
+            meshes.Append(CRhinoObjRef(object));
     }
     return meshes.Count() - before;
 }

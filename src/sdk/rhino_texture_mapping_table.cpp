@@ -13,15 +13,18 @@ const ON_TextureMapping& CRhinoTextureMappingTable::operator[](int index) const 
 }
 
 bool CRhinoTextureMappingTable::GetTextureMapping(int index, ON_TextureMapping& mapping) const {
-    if (!IsValidTextureMappingTableIndex(index)) return false;
+    if (!IsValidTextureMappingTableIndex(index))
+        return false;
     mapping = (*this)[index];
     return true;
 }
 
 int CRhinoTextureMappingTable::FindTextureMapping(const ON_UUID& mappingId, bool ignoreDeleted) const {
-    if (ON_UuidIsNil(mappingId)) return -1;
+    if (ON_UuidIsNil(mappingId))
+        return -1;
     for (const auto& m : mappings_)
-        if (m->Id() == mappingId && !(ignoreDeleted && m->IsDeleted())) return m->Index();
+        if (m->Id() == mappingId && !(ignoreDeleted && m->IsDeleted()))
+            return m->Index();
     return -1;
 }
 
@@ -30,13 +33,15 @@ int CRhinoTextureMappingTable::FindTextureMapping(const ON_MappingChannel* chann
 }
 
 int CRhinoTextureMappingTable::AddTextureMapping(const ON_TextureMapping& mapping) {
-    if (!mapping.IsValid()) return -1;
+    if (!mapping.IsValid())
+        return -1;
     const int index = TextureMappingCount();
     auto entry = std::make_unique<ON_TextureMapping>();
     *entry = mapping;
     entry->SetIndex(index);
     entry->SetDeletedModelComponentState(false);
-    if (entry->IdIsNil() || FindTextureMapping(entry->Id(), false) >= 0) entry->SetId();
+    if (entry->IdIsNil() || FindTextureMapping(entry->Id(), false) >= 0)
+        entry->SetId();
     mappings_.push_back(std::move(entry));
     doc_->raise([&](CRhinoEventWatcher& w) {
         w.TextureMappingTableEvent(CRhinoEventWatcher::tm_added_event, *this, index, nullptr);
@@ -45,7 +50,8 @@ int CRhinoTextureMappingTable::AddTextureMapping(const ON_TextureMapping& mappin
 }
 
 bool CRhinoTextureMappingTable::ModifyTextureMapping(const ON_TextureMapping& mapping, int index) {
-    if (!IsValidTextureMappingTableIndex(index) || (*this)[index].IsDeleted() || !mapping.IsValid()) return false;
+    if (!IsValidTextureMappingTableIndex(index) || (*this)[index].IsDeleted() || !mapping.IsValid())
+        return false;
     ON_TextureMapping& entry = *mappings_[static_cast<size_t>(index)];
     const ON_TextureMapping old = entry;
     entry = mapping;
@@ -59,7 +65,8 @@ bool CRhinoTextureMappingTable::ModifyTextureMapping(const ON_TextureMapping& ma
 }
 
 bool CRhinoTextureMappingTable::DeleteTextureMapping(int index) {
-    if (!IsValidTextureMappingTableIndex(index) || (*this)[index].IsDeleted()) return false;
+    if (!IsValidTextureMappingTableIndex(index) || (*this)[index].IsDeleted())
+        return false;
     ON_TextureMapping& entry = *mappings_[static_cast<size_t>(index)];
     entry.SetDeletedModelComponentState(true);
     doc_->raise([&](CRhinoEventWatcher& w) {
@@ -69,7 +76,8 @@ bool CRhinoTextureMappingTable::DeleteTextureMapping(int index) {
 }
 
 bool CRhinoTextureMappingTable::UndeleteTextureMapping(int index) {
-    if (!IsValidTextureMappingTableIndex(index) || !(*this)[index].IsDeleted()) return false;
+    if (!IsValidTextureMappingTableIndex(index) || !(*this)[index].IsDeleted())
+        return false;
     mappings_[static_cast<size_t>(index)]->SetDeletedModelComponentState(false);
     doc_->raise([&](CRhinoEventWatcher& w) {
         w.TextureMappingTableEvent(CRhinoEventWatcher::tm_undeleted_event, *this, index, nullptr);
@@ -80,7 +88,8 @@ bool CRhinoTextureMappingTable::UndeleteTextureMapping(int index) {
 const ON_TextureCoordinates* CRhinoTextureMappingTable::CachedTextureCoordinates(const ON_MappingChannel& channel,
                                                                                  ON_Mesh& mesh) const {
     const int index = FindTextureMapping(channel.m_mapping_id, true);
-    if (index < 0) return nullptr;
+    if (index < 0)
+        return nullptr;
     const ON_TextureMapping& mapping = (*this)[index];
     ON_MappingTag tag;
     tag.m_mapping_id = mapping.Id();
@@ -88,17 +97,20 @@ const ON_TextureCoordinates* CRhinoTextureMappingTable::CachedTextureCoordinates
     tag.m_mapping_crc = mapping.MappingCRC();
     tag.m_mesh_xform = channel.m_object_xform;
     for (const ON_TextureCoordinates& cached : mesh.m_TC)
-        if (cached.m_tag == tag && cached.m_T.Count() == mesh.VertexCount()) return &cached;
+        if (cached.m_tag == tag && cached.m_T.Count() == mesh.VertexCount())
+            return &cached;
     ON_TextureCoordinates computed;
     computed.m_tag = tag;
     computed.m_dim = 2;
-    if (!mapping.GetTextureCoordinates(mesh, computed.m_T, &channel.m_object_xform)) return nullptr;
+    if (!mapping.GetTextureCoordinates(mesh, computed.m_T, &channel.m_object_xform))
+        return nullptr;
     mesh.m_TC.Append(computed);
     return mesh.m_TC.Last();
 }
 
 const ON_TextureCoordinates* CRhinoTextureMappingTable::CachedTextureCoordinates(const ON_MappingChannel* channel,
                                                                                  ON_Mesh* mesh) const {
-    if (!channel || !mesh) return nullptr;
+    if (!channel || !mesh)
+        return nullptr;
     return CachedTextureCoordinates(*channel, *mesh);
 }

@@ -49,8 +49,8 @@ struct CRhinoUiFont {
 struct CRhinoUiStaticColors {
     bool transparent = false;  // SetBkMode(TRANSPARENT)
     bool hasTextColor = false;
-    uint32_t textColor = 0;    // COLORREF 0x00BBGGRR
-    intptr_t brush = 0;        // what the procedure returned (a system colour index + 1 here)
+    uint32_t textColor = 0;  // COLORREF 0x00BBGGRR
+    intptr_t brush = 0;      // what the procedure returned (a system colour index + 1 here)
 };
 
 enum class CRhinoUiControlKind { checkBox, pushButton, defaultPushButton, text, bitmap };
@@ -59,9 +59,9 @@ struct CRhinoUiDialogControl {
     int id = -1;  // -1: a static without id
     CRhinoUiControlKind kind = CRhinoUiControlKind::text;
     ON_wString text;
-    CRhinoUiRect rect;      // dialog units
-    bool notify = false;    // a static that reports clicks (SS_NOTIFY)
-    bool checked = false;   // check boxes
+    CRhinoUiRect rect;                     // dialog units
+    bool notify = false;                   // a static that reports clicks (SS_NOTIFY)
+    bool checked = false;                  // check boxes
     const CRhinoUiFont* font = nullptr;    // WM_SETFONT; not owned; null: the dialog's
     const CRhinoUiImage* image = nullptr;  // STM_SETIMAGE; not owned
 };

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 bool CRhinoUiImageList::Create(int width, int height) {
-    if (width <= 0 || height <= 0) return false;
+    if (width <= 0 || height <= 0)
+        return false;
     width_ = width;
     height_ = height;
     count_ = 0;
@@ -12,7 +13,8 @@ bool CRhinoUiImageList::Create(int width, int height) {
 }
 
 int CRhinoUiImageList::AddStrip(int stripWidth, int stripHeight) {
-    if (width_ <= 0 || stripHeight != height_ || stripWidth < width_) return -1;
+    if (width_ <= 0 || stripHeight != height_ || stripWidth < width_)
+        return -1;
     const int first = count_;
     count_ += stripWidth / width_;
     images_.resize(size_t(count_));
@@ -20,7 +22,8 @@ int CRhinoUiImageList::AddStrip(int stripWidth, int stripHeight) {
 }
 
 int CRhinoUiImageList::Add(const CRhinoUiImage& strip) {
-    if (strip.IsEmpty()) return -1;
+    if (strip.IsEmpty())
+        return -1;
     const int first = AddStrip(strip.width, strip.height);
     for (int i = first; first >= 0 && i < count_; ++i)
         images_[size_t(i)] = strip.Crop((i - first) * width_, 0, width_, height_);
@@ -28,17 +31,20 @@ int CRhinoUiImageList::Add(const CRhinoUiImage& strip) {
 }
 
 const CRhinoUiImage* CRhinoUiImageList::Image(int index) const {
-    if (index < 0 || index >= count_ || images_[size_t(index)].IsEmpty()) return nullptr;
+    if (index < 0 || index >= count_ || images_[size_t(index)].IsEmpty())
+        return nullptr;
     return &images_[size_t(index)];
 }
 
 CRhinoUiButton::~CRhinoUiButton() {
-    if (parent_) std::erase(parent_->controls_, this);
+    if (parent_)
+        std::erase(parent_->controls_, this);
 }
 
 bool CRhinoUiButton::Create(const ON_wString& text, bool visible, const CRhinoUiRect& rect,
                             CRhinoUiDockBarDialog* parent, unsigned int id) {
-    if (!parent || parent_) return false;
+    if (!parent || parent_)
+        return false;
     parent_ = parent;
     text_ = text;
     visible_ = visible;
@@ -49,23 +55,28 @@ bool CRhinoUiButton::Create(const ON_wString& text, bool visible, const CRhinoUi
 }
 
 void CRhinoUiButton::SetImageList(int kind, CRhinoUiImageList* list, int index) {
-    if (kind < 0 || kind > 1) return;
+    if (kind < 0 || kind > 1)
+        return;
     lists_[kind] = list;
     indices_[kind] = list ? index : -1;
 }
 
-const CRhinoUiImageList* CRhinoUiButton::ImageList(int kind) const { return kind == 0 || kind == 1 ? lists_[kind] : nullptr; }
+const CRhinoUiImageList* CRhinoUiButton::ImageList(int kind) const {
+    return kind == 0 || kind == 1 ? lists_[kind] : nullptr;
+}
 
 int CRhinoUiButton::ImageIndex(int kind) const { return kind == 0 || kind == 1 ? indices_[kind] : -1; }
 
 bool CRhinoUiButton::Click() {
-    if (!parent_ || !visible_ || !enabled_) return false;
+    if (!parent_ || !visible_ || !enabled_)
+        return false;
     return parent_->OnCommand(static_cast<uintptr_t>(id_) | (uintptr_t{BN_CLICKED} << 16), 0);
 }
 
 CRhinoUiDockBarDialog::~CRhinoUiDockBarDialog() {
     // Buttons may outlive the dialog (it does not own them); they forget it.
-    for (CRhinoUiButton* button : controls_) button->parent_ = nullptr;
+    for (CRhinoUiButton* button : controls_)
+        button->parent_ = nullptr;
 }
 
 bool CRhinoUiDockBarDialog::OnInitDialog() { return true; }
@@ -74,7 +85,8 @@ bool CRhinoUiDockBarDialog::OnCommand(uintptr_t, intptr_t) { return false; }
 
 CRhinoUiButton* CRhinoUiDockBarDialog::GetDlgItem(unsigned int id) const {
     for (CRhinoUiButton* button : controls_)
-        if (button->GetDlgCtrlID() == id) return button;
+        if (button->GetDlgCtrlID() == id)
+            return button;
     return nullptr;
 }
 
@@ -87,13 +99,16 @@ CRhinoUiSize CRhinoUiDockBar::OnCalcFixedLayout(CRhinoUiSize size, bool, bool) {
 CRhinoUiSize CRhinoUiDockBar::OnCalcSize(CRhinoUiSize size) { return size; }
 
 bool CRhinoUiDockBar::CreateDockBarClientDialog(unsigned int templateId, const DialogFactory& factory, void*) {
-    if (dialog_ || !factory) return false;
+    if (dialog_ || !factory)
+        return false;
     std::unique_ptr<CRhinoUiDockBarDialog> dialog = factory();
-    if (!dialog) return false;
+    if (!dialog)
+        return false;
     dialog->bar_ = this;
     dialog->templateId_ = templateId;
     dialog->size_ = size_;
-    if (!dialog->OnInitDialog()) return false;
+    if (!dialog->OnInitDialog())
+        return false;
     dialog_ = std::move(dialog);
     return true;
 }
@@ -111,21 +126,26 @@ CRhinoUiSize CRhinoUiDockBar::Resize(int cx, int cy) {
 CRhinoUiDockBar* CRhinoUiDockBarManager::CreateRhinoDockBar(const BarFactory& factory, const ON_UUID& plugInId,
                                                             bool createVisible, unsigned int location, unsigned int,
                                                             const CRhinoUiPoint*, unsigned int) {
-    if (!factory) return nullptr;
+    if (!factory)
+        return nullptr;
     std::unique_ptr<CRhinoUiDockBar> bar = factory();
-    if (!bar || FindDockBar(bar->DockBarID())) return nullptr;
+    if (!bar || FindDockBar(bar->DockBarID()))
+        return nullptr;
     bar->docked_ = location != kFloating;
     bar->size_ = bar->defaultSize_;
-    if (!bar->CreateDockBarControls()) return nullptr;
+    if (!bar->CreateDockBarControls())
+        return nullptr;
     CRhinoUiDockBar* raw = bar.get();
     bars_.push_back({std::move(bar), plugInId});
-    if (createVisible) ShowDockBar(raw->DockBarID(), true, false);
+    if (createVisible)
+        ShowDockBar(raw->DockBarID(), true, false);
     return raw;
 }
 
 bool CRhinoUiDockBarManager::ShowDockBar(const ON_UUID& dockBarId, bool show, bool) {
     CRhinoUiDockBar* bar = FindDockBar(dockBarId);
-    if (!bar) return false;
+    if (!bar)
+        return false;
     bar->OnShowingDockBar(show);
     bar->visible_ = show;
     bar->OnShowDockBar(show);
@@ -134,13 +154,15 @@ bool CRhinoUiDockBarManager::ShowDockBar(const ON_UUID& dockBarId, bool show, bo
 
 CRhinoUiDockBar* CRhinoUiDockBarManager::FindDockBar(const ON_UUID& dockBarId) const {
     for (const Entry& e : bars_)
-        if (e.bar->DockBarID() == dockBarId) return e.bar.get();
+        if (e.bar->DockBarID() == dockBarId)
+            return e.bar.get();
     return nullptr;
 }
 
 ON_UUID CRhinoUiDockBarManager::DockBarPlugIn(const ON_UUID& dockBarId) const {
     for (const Entry& e : bars_)
-        if (e.bar->DockBarID() == dockBarId) return e.plugInId;
+        if (e.bar->DockBarID() == dockBarId)
+            return e.plugInId;
     return ON_nil_uuid;
 }
 

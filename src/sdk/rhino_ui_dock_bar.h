@@ -203,8 +203,8 @@ public:
     using BarFactory = std::function<std::unique_ptr<CRhinoUiDockBar>()>;
 
     // Docking places and sides (the values the host uses).
-    static constexpr unsigned int kFloating = 59423;   // AFX_IDW_DOCKBAR_FLOAT
-    static constexpr unsigned int kAllowAny = 61440;   // CBRS_ALIGN_ANY
+    static constexpr unsigned int kFloating = 59423;  // AFX_IDW_DOCKBAR_FLOAT
+    static constexpr unsigned int kAllowAny = 61440;  // CBRS_ALIGN_ANY
 
     // Creates a bar with the factory, calls CreateDockBarControls and keeps the bar
     // (owned until the process ends). It starts floating unless location is another

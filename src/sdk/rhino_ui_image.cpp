@@ -5,10 +5,12 @@
 
 CRhinoUiImage CRhinoUiImage::Crop(int x, int y, int w, int h) const {
     CRhinoUiImage part;
-    if (IsEmpty()) return part;
+    if (IsEmpty())
+        return part;
     const int x0 = std::clamp(x, 0, width), y0 = std::clamp(y, 0, height);
     const int x1 = std::clamp(x + std::max(w, 0), 0, width), y1 = std::clamp(y + std::max(h, 0), 0, height);
-    if (x1 <= x0 || y1 <= y0) return part;
+    if (x1 <= x0 || y1 <= y0)
+        return part;
     part.width = x1 - x0;
     part.height = y1 - y0;
     part.rgba.resize(size_t(part.width) * size_t(part.height) * 4);

@@ -15,7 +15,8 @@ struct CRhinoUiImage {
     bool IsEmpty() const { return width <= 0 || height <= 0 || rgba.size() != size_t(width) * size_t(height) * 4; }
     // The pixel at x, y (RGBA); null outside the picture.
     const uint8_t* Pixel(int x, int y) const {
-        if (IsEmpty() || x < 0 || y < 0 || x >= width || y >= height) return nullptr;
+        if (IsEmpty() || x < 0 || y < 0 || x >= width || y >= height)
+            return nullptr;
         return &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4];
     }
     // The part of the picture at x, y of size w x h (clipped to the picture).

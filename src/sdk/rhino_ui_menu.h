@@ -24,11 +24,11 @@ enum RhinoMenuFlags : uint32_t {
 };
 
 struct CRhinoUiMenuItem {
-    uint32_t id = 0;             // command identifier; 0 for a separator
+    uint32_t id = 0;  // command identifier; 0 for a separator
     ON_wString text;
     bool separator = false;
-    uint32_t state = MF_ENABLED; // MF_GRAYED, MF_DISABLED, MF_CHECKED bits
-    uint32_t bitmapId = 0;       // the resource id of the item's bitmap, 0: none
+    uint32_t state = MF_ENABLED;            // MF_GRAYED, MF_DISABLED, MF_CHECKED bits
+    uint32_t bitmapId = 0;                  // the resource id of the item's bitmap, 0: none
     const CRhinoUiImage* bitmap = nullptr;  // not owned; null: none
 
     bool IsEnabled() const { return !separator && (state & (MF_GRAYED | MF_DISABLED)) == 0; }
@@ -36,8 +36,8 @@ struct CRhinoUiMenuItem {
 
 class CRhinoUiMenu {
 public:
-    ON_wString title;                    // the pop-up's title in the menu bar
-    std::vector<CRhinoUiMenuItem> items; // in order
+    ON_wString title;                     // the pop-up's title in the menu bar
+    std::vector<CRhinoUiMenuItem> items;  // in order
 
     // The item with that command identifier; null when none.
     CRhinoUiMenuItem* FindItem(uint32_t id);

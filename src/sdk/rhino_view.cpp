@@ -31,11 +31,15 @@ CRhinoViewport::CRhinoViewport(CRhinoView& view, const ON_Viewport& vp, const ON
 
 CRhinoDisplayPipeline* CRhinoViewport::DisplayPipeline() const { return &view_->DisplayPipeline(); }
 
-void CRhinoViewport::notifyCameraChanged() { view_->DisplayPipeline().NotifyConduits(CRhinoDisplayConduit::CN_CAMERACHANGED); }
+void CRhinoViewport::notifyCameraChanged() {
+    view_->DisplayPipeline().NotifyConduits(CRhinoDisplayConduit::CN_CAMERACHANGED);
+}
 
 bool CRhinoViewport::SetVP(const ON_Viewport& vp) {
-    if (!vp.IsValidCamera()) return false;
-    if (vp == vp_) return true;
+    if (!vp.IsValidCamera())
+        return false;
+    if (vp == vp_)
+        return true;
     const bool projectionChanged = vp.Projection() != vp_.Projection();
     vp_ = vp;
     if (projectionChanged) {
@@ -50,7 +54,8 @@ bool CRhinoViewport::SetVP(const ON_Viewport& vp) {
 
 bool CRhinoViewport::SetCamera(const ON_3dPoint& location, const ON_3dPoint& target, const ON_3dVector& up) {
     ON_Viewport vp = vp_;
-    if (!location.IsValid() || !target.IsValid() || location == target) return false;
+    if (!location.IsValid() || !target.IsValid() || location == target)
+        return false;
     if (!vp.SetCameraLocation(location) || !vp.SetCameraDirection(target - location) || !vp.SetTargetPoint(target) ||
         !vp.SetCameraUp(up) || !vp.IsValidCamera())
         return false;
@@ -59,14 +64,17 @@ bool CRhinoViewport::SetCamera(const ON_3dPoint& location, const ON_3dPoint& tar
 
 bool CRhinoViewport::SetProjection(ON::view_projection projection) {
     ON_Viewport vp = vp_;
-    if (!vp.SetProjection(projection)) return false;
+    if (!vp.SetProjection(projection))
+        return false;
     return SetVP(vp);
 }
 
 bool CRhinoViewport::SetScreenPort(int left, int right, int bottom, int top) {
     ON_Viewport vp = vp_;
-    if (!vp.SetScreenPort(left, right, bottom, top)) return false;
-    if (vp == vp_) return true;
+    if (!vp.SetScreenPort(left, right, bottom, top))
+        return false;
+    if (vp == vp_)
+        return true;
     vp_ = vp;
     view_->DisplayPipeline().NotifyConduits(CRhinoDisplayConduit::CN_FRAMESIZECHANGED);
     notifyCameraChanged();
@@ -78,7 +86,8 @@ void CRhinoDisplayPipeline::NotifyConduits(unsigned int notifier) {
     for (CRhinoDisplayConduit* conduit : snapshot) {
         // A conduit destroyed or unregistered by an earlier one is skipped.
         const auto& live = RhinoApp().conduits();
-        if (std::find(live.begin(), live.end(), conduit) == live.end()) continue;
+        if (std::find(live.begin(), live.end(), conduit) == live.end())
+            continue;
         if (conduit->AppliesTo(*this))
             conduit->NotifyConduit(static_cast<CRhinoDisplayConduit::EConduitNotifiers>(notifier), *this);
     }
@@ -90,12 +99,16 @@ void CRhinoDisplayPipeline::DrawFrame() {
     for (unsigned int channel = 1; channel <= CRhinoDisplayConduit::SC_DRAWOVERLAY; channel <<= 1) {
         for (CRhinoDisplayConduit* conduit : snapshot) {
             const auto& live = RhinoApp().conduits();
-            if (std::find(live.begin(), live.end(), conduit) == live.end()) continue;
-            if (!(conduit->ChannelMask() & channel) || !conduit->AppliesTo(*this)) continue;
-            if (std::find(done.begin(), done.end(), conduit) != done.end()) continue;
+            if (std::find(live.begin(), live.end(), conduit) == live.end())
+                continue;
+            if (!(conduit->ChannelMask() & channel) || !conduit->AppliesTo(*this))
+                continue;
+            if (std::find(done.begin(), done.end(), conduit) != done.end())
+                continue;
             bool terminate = false;
             conduit->ExecConduit(*this, channel, terminate);
-            if (terminate) done.push_back(conduit);
+            if (terminate)
+                done.push_back(conduit);
         }
     }
 }
@@ -125,13 +138,15 @@ bool CRhinoDisplayConduit::IsBound(const CRhinoDisplayPipeline& pipeline) const 
 }
 
 bool CRhinoDisplayConduit::Enable(unsigned int docSerial) {
-    if (docSerial == 0) return false;
+    if (docSerial == 0)
+        return false;
     docSerial_ = docSerial;
     return true;
 }
 
 bool CRhinoDisplayConduit::AppliesTo(const CRhinoDisplayPipeline& pipeline) const {
     const CRhinoViewport* viewport = pipeline.GetRhinoVP();
-    if (!viewport || docSerial_ == 0 || viewport->View().DocumentRuntimeSerialNumber() != docSerial_) return false;
+    if (!viewport || docSerial_ == 0 || viewport->View().DocumentRuntimeSerialNumber() != docSerial_)
+        return false;
     return bound_.empty() || IsBound(*viewport);
 }

@@ -10,7 +10,8 @@ std::array<uint32_t, 256> makeCrcTable() {
     std::array<uint32_t, 256> table{};
     for (uint32_t i = 0; i < 256; ++i) {
         uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
         table[i] = c;
     }
     return table;
@@ -23,19 +24,24 @@ uint32_t crc32(uint32_t crc, const void* data, size_t size) {
     static const std::array<uint32_t, 256> table = makeCrcTable();
     const auto* p = static_cast<const uint8_t*>(data);
     crc = ~crc;
-    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    for (size_t i = 0; i < size; ++i)
+        crc = table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
 bool samePath(const ON_wString& a, const ON_wString& b) {
-    if (a.Length() != b.Length()) return false;
+    if (a.Length() != b.Length())
+        return false;
     auto norm = [](char16_t c) -> char16_t {
-        if (c == u'\\') return u'/';
-        if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
+        if (c == u'\\')
+            return u'/';
+        if (c >= u'A' && c <= u'Z')
+            return static_cast<char16_t>(c + 32);
         return c;
     };
     for (int i = 0; i < a.Length(); ++i)
-        if (norm(a[i]) != norm(b[i])) return false;
+        if (norm(a[i]) != norm(b[i]))
+            return false;
     return true;
 }
 

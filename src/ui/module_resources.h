@@ -11,10 +11,10 @@
 namespace vantro::ui {
 
 struct MenuItemResource {
-    uint32_t id;            // 0 for a separator
-    const char16_t* text;   // empty for a separator
+    uint32_t id;           // 0 for a separator
+    const char16_t* text;  // empty for a separator
     bool separator;
-    bool inactive;          // disabled without being greyed
+    bool inactive;  // disabled without being greyed
     bool grayed;
 };
 
@@ -28,12 +28,12 @@ struct MenuResource {
 enum class ControlKind { checkBox, pushButton, defaultPushButton, text, bitmap };
 
 struct ControlResource {
-    int id;                 // -1: IDC_STATIC
+    int id;  // -1: IDC_STATIC
     ControlKind kind;
-    const char16_t* text;   // empty for a bitmap
-    uint32_t imageId;       // a bitmap's picture, 0 otherwise
-    int x, y, cx, cy;       // dialog units
-    bool notify;            // reports clicks (SS_NOTIFY)
+    const char16_t* text;  // empty for a bitmap
+    uint32_t imageId;      // a bitmap's picture, 0 otherwise
+    int x, y, cx, cy;      // dialog units
+    bool notify;           // reports clicks (SS_NOTIFY)
 };
 
 struct DialogResource {
@@ -41,8 +41,8 @@ struct DialogResource {
     const char16_t* caption;
     const char16_t* fontName;
     int fontPoints;
-    int x, y, cx, cy;       // dialog units
-    bool child;             // WS_CHILD: a client dialog, not a modal pop-up
+    int x, y, cx, cy;  // dialog units
+    bool child;        // WS_CHILD: a client dialog, not a modal pop-up
     const ControlResource* controls;
     size_t controlCount;
 };

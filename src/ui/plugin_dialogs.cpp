@@ -19,11 +19,11 @@ constexpr uint32_t kLinkTextColor = 0x00FF0000;  // COLORREF: blue
 
 CRhinoUiControlKind controlKind(ControlKind kind) {
     switch (kind) {
-    case ControlKind::checkBox: return CRhinoUiControlKind::checkBox;
-    case ControlKind::pushButton: return CRhinoUiControlKind::pushButton;
-    case ControlKind::defaultPushButton: return CRhinoUiControlKind::defaultPushButton;
-    case ControlKind::bitmap: return CRhinoUiControlKind::bitmap;
-    case ControlKind::text: break;
+        case ControlKind::checkBox: return CRhinoUiControlKind::checkBox;
+        case ControlKind::pushButton: return CRhinoUiControlKind::pushButton;
+        case ControlKind::defaultPushButton: return CRhinoUiControlKind::defaultPushButton;
+        case ControlKind::bitmap: return CRhinoUiControlKind::bitmap;
+        case ControlKind::text: break;
     }
     return CRhinoUiControlKind::text;
 }
@@ -31,7 +31,8 @@ CRhinoUiControlKind controlKind(ControlKind kind) {
 // The dialog resource as the SDK's template; false when the module lacks it.
 bool loadTemplate(uint32_t id, CRhinoUiDialogTemplate& out) {
     const DialogResource* r = FindDialogResource(id);
-    if (!r) return false;
+    if (!r)
+        return false;
     out.id = r->id;
     out.caption = r->caption;
     out.fontName = r->fontName;
@@ -60,22 +61,28 @@ intptr_t settingsProc(CRhinoUiDialog& dialog, uint32_t message, uintptr_t wParam
     PluginUi& ui = uiOf(dialog);
     PluginSettings* settings = ui.plugin ? ui.plugin->settings : nullptr;
     if (message == WM_INITDIALOG) {
-        if (!ui.smallIcon.IsEmpty()) dialog.SendMessage(WM_SETICON, 0, reinterpret_cast<intptr_t>(&ui.smallIcon));
+        if (!ui.smallIcon.IsEmpty())
+            dialog.SendMessage(WM_SETICON, 0, reinterpret_cast<intptr_t>(&ui.smallIcon));
         if (settings) {
-            dialog.SendDlgItemMessage(kAutoSyncBox, BM_SETCHECK, settings->CameraAutoSync() ? BST_CHECKED : BST_UNCHECKED, 0);
-            dialog.SendDlgItemMessage(kExportNodesBox, BM_SETCHECK, settings->ExportNodes() ? BST_CHECKED : BST_UNCHECKED, 0);
+            dialog.SendDlgItemMessage(kAutoSyncBox, BM_SETCHECK,
+                                      settings->CameraAutoSync() ? BST_CHECKED : BST_UNCHECKED, 0);
+            dialog.SendDlgItemMessage(kExportNodesBox, BM_SETCHECK,
+                                      settings->ExportNodes() ? BST_CHECKED : BST_UNCHECKED, 0);
         }
         return 1;
     }
-    if (message != WM_COMMAND) return 0;
+    if (message != WM_COMMAND)
+        return 0;
     const int id = commandId(wParam);
     const bool checked = dialog.SendDlgItemMessage(id, BM_GETCHECK, 0, 0) == BST_CHECKED;
     if (isClose(id)) {
         dialog.End(0);
     } else if (id == kAutoSyncBox) {
-        if (settings) settings->SetCameraAutoSync(checked);
+        if (settings)
+            settings->SetCameraAutoSync(checked);
     } else if (id == kExportNodesBox) {
-        if (settings) settings->SetExportNodes(checked);
+        if (settings)
+            settings->SetExportNodes(checked);
     } else {
         return 0;
     }
@@ -84,44 +91,48 @@ intptr_t settingsProc(CRhinoUiDialog& dialog, uint32_t message, uintptr_t wParam
 
 ON_wString linkOf(int id) {
     switch (id) {
-    case kPicture: return HomePageUrl();
-    case kSupportLink: return SupportPageUrl();
-    case kExportersLink: return ExportersPageUrl();
-    default: return {};
+        case kPicture: return HomePageUrl();
+        case kSupportLink: return SupportPageUrl();
+        case kExportersLink: return ExportersPageUrl();
+        default: return {};
     }
 }
 
 intptr_t aboutProc(CRhinoUiDialog& dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     PluginUi& ui = uiOf(dialog);
     switch (message) {
-    case WM_INITDIALOG:
-        dialog.SetDlgItemText(kVersion, ui.aboutVersionText);
-        if (!ui.aboutBitmap.IsEmpty())
-            dialog.SendDlgItemMessage(kPicture, STM_SETIMAGE, 0, reinterpret_cast<intptr_t>(&ui.aboutBitmap));
-        if (ui.titleFont) dialog.SendDlgItemMessage(kTitle, WM_SETFONT, reinterpret_cast<uintptr_t>(ui.titleFont.get()), 1);
-        for (int link : {kSupportLink, kExportersLink})
-            if (ui.linkFont) dialog.SendDlgItemMessage(link, WM_SETFONT, reinterpret_cast<uintptr_t>(ui.linkFont.get()), 1);
-        return 1;
-    case WM_COMMAND: {
-        const int id = commandId(wParam);
-        if (isClose(id)) {
-            dialog.End(0);
+        case WM_INITDIALOG:
+            dialog.SetDlgItemText(kVersion, ui.aboutVersionText);
+            if (!ui.aboutBitmap.IsEmpty())
+                dialog.SendDlgItemMessage(kPicture, STM_SETIMAGE, 0, reinterpret_cast<intptr_t>(&ui.aboutBitmap));
+            if (ui.titleFont)
+                dialog.SendDlgItemMessage(kTitle, WM_SETFONT, reinterpret_cast<uintptr_t>(ui.titleFont.get()), 1);
+            for (int link : {kSupportLink, kExportersLink})
+                if (ui.linkFont)
+                    dialog.SendDlgItemMessage(link, WM_SETFONT, reinterpret_cast<uintptr_t>(ui.linkFont.get()), 1);
+            return 1;
+        case WM_COMMAND: {
+            const int id = commandId(wParam);
+            if (isClose(id)) {
+                dialog.End(0);
+                return 1;
+            }
+            const ON_wString url = linkOf(id);
+            if (url.IsEmpty())
+                return 0;
+            vantro::platform::shellOpen(std::u16string_view(url.Array(), size_t(url.Length())));
             return 1;
         }
-        const ON_wString url = linkOf(id);
-        if (url.IsEmpty()) return 0;
-        vantro::platform::shellOpen(std::u16string_view(url.Array(), size_t(url.Length())));
-        return 1;
-    }
-    case WM_CTLCOLORSTATIC: {
-        if (lParam != kSupportLink && lParam != kExportersLink) return 0;
-        auto* colors = reinterpret_cast<CRhinoUiStaticColors*>(wParam);
-        colors->transparent = true;
-        colors->hasTextColor = true;
-        colors->textColor = kLinkTextColor;
-        return COLOR_MENU + 1;  // the system brush of COLOR_MENU
-    }
-    default: return 0;
+        case WM_CTLCOLORSTATIC: {
+            if (lParam != kSupportLink && lParam != kExportersLink)
+                return 0;
+            auto* colors = reinterpret_cast<CRhinoUiStaticColors*>(wParam);
+            colors->transparent = true;
+            colors->hasTextColor = true;
+            colors->textColor = kLinkTextColor;
+            return COLOR_MENU + 1;  // the system brush of COLOR_MENU
+        }
+        default: return 0;
     }
 }
 
@@ -129,14 +140,18 @@ intptr_t aboutProc(CRhinoUiDialog& dialog, uint32_t message, uintptr_t wParam, i
 
 void PluginUi::ShowSettingsDialog() {
     CRhinoUiDialogTemplate dialog;
-    if (!loadTemplate(101, dialog)) return;
-    if (mainWindow == 0) mainWindow = RhinoApp().MainWnd();
+    if (!loadTemplate(101, dialog))
+        return;
+    if (mainWindow == 0)
+        mainWindow = RhinoApp().MainWnd();
     RhinoDialogBox(dialog, mainWindow, settingsProc, this);
 }
 
 void PluginUi::ShowAboutDialog() {
     CRhinoUiDialogTemplate dialog;
-    if (!loadTemplate(102, dialog)) return;
-    if (mainWindow == 0) mainWindow = RhinoApp().MainWnd();
+    if (!loadTemplate(102, dialog))
+        return;
+    if (mainWindow == 0)
+        mainWindow = RhinoApp().MainWnd();
     RhinoDialogBox(dialog, mainWindow, aboutProc, this);
 }

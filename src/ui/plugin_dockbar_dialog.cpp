@@ -17,7 +17,8 @@ constexpr CRhinoUiRect kFirstPlace{4, 4, 4 + kButtonSize, 4 + kButtonSize};
 
 // The About tooltip carries the display version.
 const ON_wString& aboutTooltip() {
-    static const ON_wString text = ON_wString::FormatToString(u"About Velora\u00ae Vantro\u00ae v.%ls", kDisplayVersion);
+    static const ON_wString text =
+        ON_wString::FormatToString(u"About Velora\u00ae Vantro\u00ae v.%ls", kDisplayVersion);
     return text;
 }
 
@@ -29,7 +30,8 @@ std::unique_ptr<CRhinoUiImageList> imageList(ImageKind kind, uint32_t id, int wi
     const CRhinoUiImage strip = LoadImageResource(kind, id);
     auto list = std::make_unique<CRhinoUiImageList>();
     const int w = width > 0 ? width : strip.width, h = height > 0 ? height : strip.height;
-    if (!list->Create(w, h)) return list;  // a missing picture leaves the list empty
+    if (!list->Create(w, h))
+        return list;  // a missing picture leaves the list empty
     list->Add(strip);
     return list;
 }
@@ -81,14 +83,17 @@ bool PluginDockbarDialog::OnInitDialog() {
             control->Create(u"", true, place, this, entry.id);
             control->SetSuppressButtonFrameWhenNotHot(true);
             control->SetToolTipText(entry.tooltip ? ON_wString(entry.tooltip) : aboutTooltip());
-            if (entry.advance == 1) place = shifted(place, kStep, 0);
+            if (entry.advance == 1)
+                place = shifted(place, kStep, 0);
         }
         buttons[int(i)] = std::move(control);
     }
     for (uint32_t id : {kMenuStop, kMenuCameraSync, kMenuStatus, kMenuStatusRunning})
-        if (CRhinoUiButton* b = button(id)) b->EnableWindow(false);
+        if (CRhinoUiButton* b = button(id))
+            b->EnableWindow(false);
     for (uint32_t id : {kMenuStartCamera, kMenuStopCamera, kMenuStatusRunning})
-        if (CRhinoUiButton* b = button(id)) b->ShowWindow(false);
+        if (CRhinoUiButton* b = button(id))
+            b->ShowWindow(false);
     return true;
 }
 
@@ -100,7 +105,8 @@ void PluginDockbarDialog::OnSize(unsigned int type, int cx, int cy) {
     CRhinoUiRect place = kFirstPlace;
     for (size_t i = 0; i < Row().size(); ++i) {
         auto it = buttons.find(int(i));
-        if (it == buttons.end()) continue;
+        if (it == buttons.end())
+            continue;
         CRhinoUiButton& control = *it->second;
         const RowEntry& entry = Row()[i];
         if (entry.advance == kAdvanceSeparator) {
@@ -114,27 +120,30 @@ void PluginDockbarDialog::OnSize(unsigned int type, int cx, int cy) {
             continue;
         }
         control.MoveWindow(place);
-        if (entry.advance == 1) place = horizontal ? shifted(place, kStep, 0) : shifted(place, 0, kStep);
+        if (entry.advance == 1)
+            place = horizontal ? shifted(place, kStep, 0) : shifted(place, 0, kStep);
     }
 }
 
 bool PluginDockbarDialog::OnCommand(uintptr_t wParam, intptr_t) {
     const uint32_t id = uint32_t(wParam & 0xFFFF);
     const uint32_t code = uint32_t(wParam >> 16) & 0xFFFF;
-    if (code != CRhinoUiButton::BN_CLICKED) return false;
+    if (code != CRhinoUiButton::BN_CLICKED)
+        return false;
     uint32_t command = 0;
     switch (id) {
-    case kMenuStart:
-    case kMenuStop:
-    case kMenuSettings:
-    case kMenuAbout:
-    case kMenuExportCollada: command = id; break;
-    // Both camera buttons toggle: the one shown already says which way.
-    case kMenuStartCamera:
-    case kMenuStopCamera: command = kMenuCameraSync; break;
-    default: return false;
+        case kMenuStart:
+        case kMenuStop:
+        case kMenuSettings:
+        case kMenuAbout:
+        case kMenuExportCollada: command = id; break;
+        // Both camera buttons toggle: the one shown already says which way.
+        case kMenuStartCamera:
+        case kMenuStopCamera: command = kMenuCameraSync; break;
+        default: return false;
     }
-    if (!ui_ || !ui_->plugin) return false;
+    if (!ui_ || !ui_->plugin)
+        return false;
     CRhinoPlugIn& plugIn = *ui_->plugin;
     plugIn.OnPlugInMenuCommand(command);
     return true;
@@ -144,10 +153,12 @@ void PluginDockbarDialog::Refresh(uint32_t linkState, bool perspective, bool syn
     const bool running = linkState == VeloraPlugin::kLinkRunning;
     const bool unavailable = !running || !perspective;
     auto show = [this](uint32_t id, bool visible) {
-        if (CRhinoUiButton* b = button(id)) b->ShowWindow(visible);
+        if (CRhinoUiButton* b = button(id))
+            b->ShowWindow(visible);
     };
     auto enable = [this](uint32_t id, bool enabled) {
-        if (CRhinoUiButton* b = button(id)) b->EnableWindow(enabled);
+        if (CRhinoUiButton* b = button(id))
+            b->EnableWindow(enabled);
     };
     show(kMenuStatus, !running);
     show(kMenuStatusRunning, running);

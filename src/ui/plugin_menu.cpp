@@ -20,13 +20,14 @@ struct ItemBitmap {
     uint32_t bitmap;
 };
 constexpr ItemBitmap kInitialBitmaps[] = {
-    {kMenuStart, 1005},    {kMenuStop, 1006},     {kMenuStatus, 1011}, {kMenuExportCollada, 1012},
-    {kMenuSettings, 1004}, {kMenuToolbar, 1007},  {kMenuAbout, 1007},
+    {kMenuStart, 1005},    {kMenuStop, 1006},    {kMenuStatus, 1011}, {kMenuExportCollada, 1012},
+    {kMenuSettings, 1004}, {kMenuToolbar, 1007}, {kMenuAbout, 1007},
 };
 
 std::unique_ptr<CRhinoUiMenu> loadMenu(uint32_t id) {
     const MenuResource* resource = FindMenuResource(id);
-    if (!resource) return nullptr;
+    if (!resource)
+        return nullptr;
     auto menu = std::make_unique<CRhinoUiMenu>();
     menu->title = resource->title;
     for (size_t i = 0; i < resource->itemCount; ++i) {
@@ -45,16 +46,19 @@ std::unique_ptr<CRhinoUiMenu> loadMenu(uint32_t id) {
 
 const CRhinoUiImage* PluginUi::menuBitmap(uint32_t id) const {
     for (size_t i = 0; i < menuBitmaps.size(); ++i)
-        if (kMenuBitmapIds[i] == id) return menuBitmaps[i].IsEmpty() ? nullptr : &menuBitmaps[i];
+        if (kMenuBitmapIds[i] == id)
+            return menuBitmaps[i].IsEmpty() ? nullptr : &menuBitmaps[i];
     return nullptr;
 }
 
 void* PluginUi::CreatePluginMenu() {
-    if (!menu) menu = loadMenu(13002);
+    if (!menu)
+        menu = loadMenu(13002);
     if (menu) {
         for (size_t i = 0; i < menuBitmaps.size(); ++i)
             menuBitmaps[i] = LoadImageResource(ImageKind::bitmap, kMenuBitmapIds[i]);
-        for (const ItemBitmap& b : kInitialBitmaps) menu->SetItemBitmap(b.item, b.bitmap, menuBitmap(b.bitmap));
+        for (const ItemBitmap& b : kInitialBitmaps)
+            menu->SetItemBitmap(b.item, b.bitmap, menuBitmap(b.bitmap));
         menu->EnableItem(kMenuStatus, MF_DISABLED);
     }
     menuDirty = true;
@@ -62,7 +66,8 @@ void* PluginUi::CreatePluginMenu() {
 }
 
 void PluginUi::UpdateMenu(void* handle) {
-    if (!menuDirty || !handle) return;
+    if (!menuDirty || !handle)
+        return;
     menuDirty = false;
     CRhinoUiMenu& m = *static_cast<CRhinoUiMenu*>(handle);
     auto set = [&](uint32_t item, const char16_t* text, uint32_t bitmap, uint32_t state) {

@@ -19,15 +19,18 @@ bool PluginToolbar::CreateDockBarControls() {
 }
 
 void PluginToolbar::OnShowingDockBar(bool) {
-    if (ui_) ui_->MarkMenuDirty();
+    if (ui_)
+        ui_->MarkMenuDirty();
 }
 
 CRhinoUiSize PluginToolbar::OnCalcFixedLayout(CRhinoUiSize size, bool, bool horizontal) {
-    if (horizontal) return {std::max(size.cx, 278), std::max(size.cy, 42)};
+    if (horizontal)
+        return {std::max(size.cx, 278), std::max(size.cy, 42)};
     return {std::max(size.cx, 42), std::max(size.cy, 278)};
 }
 
 CRhinoUiSize PluginToolbar::OnCalcSize(CRhinoUiSize size) {
-    if (size.cx > size.cy) return {std::max(size.cx, 254), std::max(size.cy, 42)};
+    if (size.cx > size.cy)
+        return {std::max(size.cx, 254), std::max(size.cy, 42)};
     return {std::max(size.cx, 42), std::max(size.cy, 254)};
 }

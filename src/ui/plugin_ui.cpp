@@ -15,7 +15,8 @@ PluginUi::PluginUi(VeloraPlugin* plugin, void* instance)
 PluginUi::~PluginUi() = default;
 
 int PluginUi::ShowMessage(const ON_wString& text, const ON_wString& title, uint32_t flags) {
-    if (mainWindow == 0) mainWindow = RhinoApp().MainWnd();
+    if (mainWindow == 0)
+        mainWindow = RhinoApp().MainWnd();
     if (hookHandle == 0)
         hookHandle = RhinoSetCbtHook([this](int code, RhinoMessageBox& box) { return messageBoxHook(code, box); });
     const int result = RhinoShowMessageBox(mainWindow, text.Array(), title.Array(), flags);
@@ -25,9 +26,11 @@ int PluginUi::ShowMessage(const ON_wString& text, const ON_wString& title, uint3
 }
 
 intptr_t PluginUi::messageBoxHook(int code, RhinoMessageBox& box) {
-    if (code != HCBT_ACTIVATE || smallIcon.IsEmpty()) return RhinoCallNextCbtHook(hookHandle, code, box);
+    if (code != HCBT_ACTIVATE || smallIcon.IsEmpty())
+        return RhinoCallNextCbtHook(hookHandle, code, box);
     // A title is read as a window's text, at most 256 characters.
-    if (box.title.Left(256).Find(u"Velora Vantro") >= 0) box.smallIcon = &smallIcon;
+    if (box.title.Left(256).Find(u"Velora Vantro") >= 0)
+        box.smallIcon = &smallIcon;
     return 0;
 }
 

@@ -71,19 +71,19 @@ public:
 
     // --- Fields ------------------------------------------------------------------------
 
-    ON_wString aboutVersionText;                 // "version: 3.50.52"
-    VeloraPlugin* const plugin;                  // not owned; may be null
-    void* const instance;                        // the module, for its resources
+    ON_wString aboutVersionText;                    // "version: 3.50.52"
+    VeloraPlugin* const plugin;                     // not owned; may be null
+    void* const instance;                           // the module, for its resources
     vantro::platform::WindowHandle mainWindow = 0;  // fetched again while 0
-    CRhinoUiImage aboutBitmap;                   // bitmap 107 at the screen's resolution
-    std::unique_ptr<CRhinoUiFont> titleFont;     // bold, 12 px at 96 dpi
-    std::unique_ptr<CRhinoUiFont> linkFont;      // bold, underlined, 10 px at 96 dpi
-    std::unique_ptr<CRhinoUiMenu> menu;          // menu 13002 once created
+    CRhinoUiImage aboutBitmap;                      // bitmap 107 at the screen's resolution
+    std::unique_ptr<CRhinoUiFont> titleFont;        // bold, 12 px at 96 dpi
+    std::unique_ptr<CRhinoUiFont> linkFont;         // bold, underlined, 10 px at 96 dpi
+    std::unique_ptr<CRhinoUiMenu> menu;             // menu 13002 once created
     bool menuDirty = false;
-    std::array<CRhinoUiImage, 10> menuBitmaps;   // 1005, 1006, 1004, 1007, 1010, 1011, 1003, 1008, 1009, 1012
-    PluginToolbar* dockBar = nullptr;            // owned by the host's dock-bar manager
-    CRhinoUiImage smallIcon;                     // icon 110 at the small-icon size
-    uintptr_t hookHandle = 0;                    // the message-box hook while a box is open
+    std::array<CRhinoUiImage, 10> menuBitmaps;  // 1005, 1006, 1004, 1007, 1010, 1011, 1003, 1008, 1009, 1012
+    PluginToolbar* dockBar = nullptr;           // owned by the host's dock-bar manager
+    CRhinoUiImage smallIcon;                    // icon 110 at the small-icon size
+    uintptr_t hookHandle = 0;                   // the message-box hook while a box is open
 
 private:
     // Construction: the small icon, the About picture scaled to the screen, the fonts.

@@ -51,7 +51,8 @@ bool PluginUi::cameraSyncOn() const { return plugin && plugin->IsCameraSyncOn();
 
 void PluginUi::RefreshUi() {
     menuDirty = true;
-    if (!dockBar) return;
+    if (!dockBar)
+        return;
     if (auto* dialog = dynamic_cast<PluginDockbarDialog*>(dockBar->DockBarClientWnd()))
         dialog->Refresh(linkState(), PerspectiveViewActive(), cameraSyncOn());
 }

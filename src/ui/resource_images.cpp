@@ -17,11 +17,13 @@ namespace {
 
 CRhinoUiImage decode(const ImageResource* resource) {
     CRhinoUiImage image;
-    if (!resource) return image;
+    if (!resource)
+        return image;
     int channels = 0;
-    stbi_uc* pixels = stbi_load_from_memory(resource->bytes, int(resource->size), &image.width, &image.height,
-                                            &channels, 4);
-    if (!pixels) return {};
+    stbi_uc* pixels =
+        stbi_load_from_memory(resource->bytes, int(resource->size), &image.width, &image.height, &channels, 4);
+    if (!pixels)
+        return {};
     image.rgba.assign(pixels, pixels + size_t(image.width) * size_t(image.height) * 4);
     stbi_image_free(pixels);
     return image;
@@ -37,18 +39,22 @@ CRhinoUiImage LoadIconResource(uint32_t id, int size) {
     CRhinoUiImage best;
     for (size_t i = 0; i < count; ++i) {
         CRhinoUiImage image = decode(first + i);
-        if (image.IsEmpty()) continue;
-        if (image.width == size) return image;
+        if (image.IsEmpty())
+            continue;
+        if (image.width == size)
+            return image;
         const bool better = best.IsEmpty() || (image.width > size && (best.width < size || image.width < best.width)) ||
                             (best.width < size && image.width > best.width);
-        if (better) best = std::move(image);
+        if (better)
+            best = std::move(image);
     }
     return best.IsEmpty() ? best : StretchHalftone(best, size, size);
 }
 
 CRhinoUiImage StretchHalftone(const CRhinoUiImage& image, int width, int height) {
     CRhinoUiImage out;
-    if (image.IsEmpty() || width < 1 || height < 1) return out;
+    if (image.IsEmpty() || width < 1 || height < 1)
+        return out;
     out.width = width;
     out.height = height;
     out.rgba.resize(size_t(width) * size_t(height) * 4);
@@ -63,19 +69,22 @@ CRhinoUiImage StretchHalftone(const CRhinoUiImage& image, int width, int height)
                 for (int u = int(x0); u < std::min(image.width, int(std::ceil(x1))); ++u) {
                     const double w = wy * (std::min(x1, u + 1.0) - std::max(x0, double(u)));
                     const uint8_t* p = image.Pixel(u, v);
-                    for (int c = 0; c < 4; ++c) sum[c] += w * p[c];
+                    for (int c = 0; c < 4; ++c)
+                        sum[c] += w * p[c];
                     area += w;
                 }
             }
             uint8_t* q = &out.rgba[(size_t(y) * size_t(width) + size_t(x)) * 4];
-            for (int c = 0; c < 4; ++c) q[c] = uint8_t(std::lround(area > 0 ? sum[c] / area : 0));
+            for (int c = 0; c < 4; ++c)
+                q[c] = uint8_t(std::lround(area > 0 ? sum[c] / area : 0));
         }
     }
     return out;
 }
 
 int MulDiv(int value, int numerator, int denominator) {
-    if (denominator == 0) return -1;
+    if (denominator == 0)
+        return -1;
     return int(std::llround(double(value) * numerator / denominator));
 }
 

@@ -16,9 +16,8 @@ ON_wString UtmQuery() {
     static const ON_wString query = [] {
         const ON_wString source =
             ON_wString::FormatToString(u"Rhino %d SR%d", RhinoApp().ExeVersion(), RhinoApp().ExeServiceRelease());
-        return ON_wString::FormatToString(u"?utm_source=%ls&utm_medium=%ls&utm_campaign=%ls",
-                                          encoded(source).Array(), encoded(kBuildVersion).Array(),
-                                          encoded(u"Rhino6 Vantro").Array());
+        return ON_wString::FormatToString(u"?utm_source=%ls&utm_medium=%ls&utm_campaign=%ls", encoded(source).Array(),
+                                          encoded(kBuildVersion).Array(), encoded(u"Rhino6 Vantro").Array());
     }();
     return query;
 }

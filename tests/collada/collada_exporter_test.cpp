@@ -40,8 +40,10 @@ ON_Mesh boxMesh(const ON_3dPoint& lo, const ON_3dPoint& hi) {
     for (int i = 0; i < 8; ++i)
         mesh.AppendVertex(ON_3dPoint(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z));
     const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    for (int f = 0; f < 6; ++f) mesh.SetQuad(f, quads[f][0], quads[f][1], quads[f][2], quads[f][3]);
-    for (int i = 0; i < 8; ++i) mesh.SetVertexNormal(i, ON_3dVector(i & 1 ? 1 : -1, i & 2 ? 1 : -1, i & 4 ? 1 : -1));
+    for (int f = 0; f < 6; ++f)
+        mesh.SetQuad(f, quads[f][0], quads[f][1], quads[f][2], quads[f][3]);
+    for (int i = 0; i < 8; ++i)
+        mesh.SetVertexNormal(i, ON_3dVector(i & 1 ? 1 : -1, i & 2 ? 1 : -1, i & 4 ? 1 : -1));
     return mesh;
 }
 
@@ -77,7 +79,8 @@ std::string readFile(const fs::path& file) {
 // its closing tag, CR LF removed.
 std::string elementText(const std::string& document, const std::string& opening, const std::string& closing) {
     const std::size_t start = document.find(opening);
-    if (start == std::string::npos) return "<missing>";
+    if (start == std::string::npos)
+        return "<missing>";
     const std::size_t from = document.find('>', start) + 1;
     std::string text = document.substr(from, document.find(closing, from) - from);
     std::erase(text, '\r');
@@ -88,7 +91,8 @@ std::string elementText(const std::string& document, const std::string& opening,
 std::vector<double> numbers(const std::string& text) {
     std::istringstream in(text);
     std::vector<double> values;
-    for (double v = 0; in >> v;) values.push_back(v);
+    for (double v = 0; in >> v;)
+        values.push_back(v);
     return values;
 }
 
@@ -142,8 +146,7 @@ protected:
 TEST_F(ColladaExporterTest, MillimetreCubeInMetres) {
     ASSERT_EQ(doc_->UnitSystem(), ON::LengthUnitSystem::Millimeters);
     const int brick = addMaterial(u"Brick", ON_Color(255, 0, 128));
-    ASSERT_NE(addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1000, 1000, 1000)), brick),
-              nullptr);
+    ASSERT_NE(addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1000, 1000, 1000)), brick), nullptr);
     ASSERT_EQ(exportAs("Cube.dae"), 0);
 
     const std::string document = readFile(root_ / "Cube.dae");
@@ -153,7 +156,8 @@ TEST_F(ColladaExporterTest, MillimetreCubeInMetres) {
     const std::vector<double> positions =
         numbers(elementText(document, "id=\"Material-Brick-positions-array\"", "</float_array>"));
     ASSERT_EQ(positions.size(), 24u);
-    for (const double p : positions) EXPECT_TRUE(p == 0.0 || p == 1.0) << p;
+    for (const double p : positions)
+        EXPECT_TRUE(p == 0.0 || p == 1.0) << p;
     EXPECT_NE(document.find("<float_array id=\"Material-Brick-positions-array\" count=\"24\">\r\n0.000 0.000 0.000 "),
               std::string::npos);
     EXPECT_NE(document.find("<triangles count=\"12\" material=\"material-Material-Brick\">"), std::string::npos);
@@ -182,14 +186,16 @@ TEST_F(ColladaExporterTest, OpenMeshIsTwoSided) {
     ASSERT_NE(triangles, std::string::npos);
     const std::vector<double> indices = numbers(elementText(document.substr(triangles), "<p>", "</p>"));
     ASSERT_EQ(indices.size(), 12u);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(indices[6 + i], indices[5 - i] + 4) << i;  // reversed, offset
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(indices[6 + i], indices[5 - i] + 4) << i;  // reversed, offset
     EXPECT_EQ(document.find("<texture "), std::string::npos);
     // Water gets its extra; the pane (type 0) has none.
     const std::size_t waterEffect = document.find("<effect id=\"effect-Material-Water\"");
     const std::size_t paneEffect = document.find("<effect id=\"effect-Material-Pane\"");
     ASSERT_NE(waterEffect, std::string::npos);
     ASSERT_LT(paneEffect, waterEffect);
-    EXPECT_EQ(document.find("<surface_type>", paneEffect), document.find("<surface_type>water</surface_type>", waterEffect));
+    EXPECT_EQ(document.find("<surface_type>", paneEffect),
+              document.find("<surface_type>water</surface_type>", waterEffect));
     EXPECT_LT(document.find("<geometry id=\"Material-Pane\""), document.find("<geometry id=\"Material-Water\""));
 }
 
@@ -237,8 +243,9 @@ TEST_F(ColladaExporterTest, TexturesAreCopiedBesideTheDocument) {
     ASSERT_EQ(exportAs("My Export.dae"), 0);
 
     const std::string document = readFile(root_ / "My Export.dae");
-    const std::regex image("<image id=\"image-(Material-[A-Za-z]+)\" name=\"image-Material-[A-Za-z]+\">\r\n"
-                           "<init_from>My%20Export_Textures/([0-9a-f]{4,}\\.(png|bmp))</init_from>");
+    const std::regex image(
+        "<image id=\"image-(Material-[A-Za-z]+)\" name=\"image-Material-[A-Za-z]+\">\r\n"
+        "<init_from>My%20Export_Textures/([0-9a-f]{4,}\\.(png|bmp))</init_from>");
     std::vector<std::string> found;
     for (auto it = std::sregex_iterator(document.begin(), document.end(), image); it != std::sregex_iterator(); ++it) {
         found.push_back((*it)[1].str() + ":" + (*it)[3].str());
@@ -246,7 +253,8 @@ TEST_F(ColladaExporterTest, TexturesAreCopiedBesideTheDocument) {
     }
     EXPECT_EQ(found, (std::vector<std::string>{"Material-Oak:png", "Material-Decal:bmp"}));
     EXPECT_NE(document.find("<texture texture=\"sampler2d-Material-Oak\" texcoord=\"CHANNEL0\"/>"), std::string::npos);
-    EXPECT_NE(document.find("<texture texture=\"sampler2d-Material-Decal\" texcoord=\"CHANNEL0\"/>"), std::string::npos);
+    EXPECT_NE(document.find("<texture texture=\"sampler2d-Material-Decal\" texcoord=\"CHANNEL0\"/>"),
+              std::string::npos);
     EXPECT_EQ(readFile(source), "png bytes");
 }
 
@@ -336,9 +344,9 @@ TEST_F(ColladaExporterTest, MaterialsReachTheirEffects) {
                   "<color>" + e.transparent + "</color>")
             << e.name;
         EXPECT_EQ(elementText(effect, "<ambient>", "</ambient>"), "<color>0.1 0.1 0.1 1.0</color>") << e.name;
-        EXPECT_EQ(elementText(document, "<material id=\"material-" + e.name + "\" name=\"" + e.name + "\">",
-                              "</material>"),
-                  "<instance_effect url=\"#effect-" + e.name + "\" />")
+        EXPECT_EQ(
+            elementText(document, "<material id=\"material-" + e.name + "\" name=\"" + e.name + "\">", "</material>"),
+            "<instance_effect url=\"#effect-" + e.name + "\" />")
             << e.name;
         EXPECT_NE(document.find("<instance_material target=\"#material-" + e.name + "\" symbol=\"material-" + e.name),
                   std::string::npos)
@@ -372,7 +380,8 @@ TEST_F(ColladaExporterTest, RotatedScaledPlacementReachesNodeAndPositions) {
     const std::vector<double> matrix = numbers(match[1]);
     const std::vector<double> expected = {0, -2, 0, 1, 2, 0, 0, 2, 0, 0, 2, 3, 0, 0, 0, 1};
     ASSERT_EQ(matrix.size(), 16u);
-    for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(matrix[i], expected[i], 1e-6) << i;
+    for (std::size_t i = 0; i < 16; ++i)
+        EXPECT_NEAR(matrix[i], expected[i], 1e-6) << i;
 
     const std::vector<double> positions =
         numbers(elementText(document, "id=\"Material-Brick-positions-array\"", "</float_array>"));
@@ -416,7 +425,8 @@ private:
     void note() {
         const std::lock_guard<std::mutex> lock(lock_);
         std::u16string text = RhinoApp().StatusBarMessagePane().str();
-        if (seen.empty() || seen.back() != text) seen.push_back(std::move(text));
+        if (seen.empty() || seen.back() != text)
+            seen.push_back(std::move(text));
     }
     std::mutex lock_;
 };
@@ -429,7 +439,8 @@ TEST_F(ColladaExporterTest, StageTextsAndTheClosingReport) {
     addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1000, 1000, 1000)), brick);
     addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(0.4, 0.4, 0.4)), brick);  // 12 triangles below a millimetre
     CRhinoInstanceDefinitionTable::Geometry parts;
-    parts.push_back(std::make_unique<CRhinoMeshObject>(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), withMaterial(brick)));
+    parts.push_back(
+        std::make_unique<CRhinoMeshObject>(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), withMaterial(brick)));
     ON_InstanceDefinition definition;
     definition.SetName(u"Crate");
     doc_->AddInstanceObject(doc_->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts)),
@@ -493,7 +504,8 @@ TEST_F(ColladaExporterTest, DefaultMaterialOnly) {
     EXPECT_EQ(match[2], name);
     auto count = [&](const std::string& text) {
         std::size_t n = 0;
-        for (std::size_t at = document.find(text); at != std::string::npos; at = document.find(text, at + 1)) ++n;
+        for (std::size_t at = document.find(text); at != std::string::npos; at = document.find(text, at + 1))
+            ++n;
         return n;
     };
     EXPECT_EQ(count("<effect id=\"effect-" + name + "\""), 1u);

@@ -19,152 +19,164 @@ vantro::platform::PageArena arena;
 
 std::unique_ptr<MergedGeometry> mergeOne(const std::vector<float>& positions, const std::vector<float>& normals,
                                          const std::vector<float>& uvs, const std::vector<std::uint32_t>& indices) {
-  const MeshView view{static_cast<std::uint32_t>(positions.size() / 3), static_cast<std::uint32_t>(indices.size()),
-                      false, positions.data(), normals.data(), uvs.data(), indices.data()};
-  return mergeMeshes(std::span<const MeshView>(&view, 1), arena);
+    const MeshView view{static_cast<std::uint32_t>(positions.size() / 3),
+                        static_cast<std::uint32_t>(indices.size()),
+                        false,
+                        positions.data(),
+                        normals.data(),
+                        uvs.data(),
+                        indices.data()};
+    return mergeMeshes(std::span<const MeshView>(&view, 1), arena);
 }
 
 // Indices go through "%d": a value above 2^31-1 prints as its signed reading.
 TEST(GeometryText, IndicesPrintSigned) {
-  const auto merged = mergeOne({0, 0, 0}, {0, 0, 0}, {0, 0}, {0, 0x80000000u, 0xFFFFFFFFu});
-  GeometryText text;
-  serializeGeometry(*merged, text, arena);
-  EXPECT_EQ(text.indices, "0 -2147483648 -1 ");
+    const auto merged = mergeOne({0, 0, 0}, {0, 0, 0}, {0, 0}, {0, 0x80000000u, 0xFFFFFFFFu});
+    GeometryText text;
+    serializeGeometry(*merged, text, arena);
+    EXPECT_EQ(text.indices, "0 -2147483648 -1 ");
 }
 
 // Numbers outside the fast formatter's range (huge, infinite, NaN), also as the last
 // numbers of a list, come out as the C library writes them: the texts are measured and
 // filled exactly.
 TEST(GeometryText, LibraryTextsForUnusualNumbers) {
-  const float unusual[] = {NAN, INFINITY, -FLT_MAX, 1e20f, -0.0f, 123456.78f, -INFINITY, FLT_MAX, -FLT_MAX};
-  std::vector<float> positions(std::begin(unusual), std::end(unusual));
-  const auto merged = mergeOne(positions, positions, std::vector<float>(positions.begin(), positions.begin() + 6),
-                               {0, 2, 1});
-  GeometryText text;
-  serializeGeometry(*merged, text, arena);
-  auto library = [](float value) {
-    char number[64];
-    return std::string(number, static_cast<std::size_t>(std::snprintf(number, sizeof number, "%.3f ", double{value})));
-  };
-  std::string expected, expectedTexcoords;
-  for (std::size_t v = 0; v < 3; ++v)
-    for (const std::size_t c : {0, 2, 1}) expected += library(unusual[3 * v + c]);
-  for (std::size_t v = 0; v < 3; ++v) expectedTexcoords += library(unusual[2 * v]) + library(1.0f - unusual[2 * v + 1]);
-  EXPECT_EQ(text.positions, expected);
-  EXPECT_EQ(text.normals, expected);
-  EXPECT_EQ(text.texcoords, expectedTexcoords);
+    const float unusual[] = {NAN, INFINITY, -FLT_MAX, 1e20f, -0.0f, 123456.78f, -INFINITY, FLT_MAX, -FLT_MAX};
+    std::vector<float> positions(std::begin(unusual), std::end(unusual));
+    const auto merged =
+        mergeOne(positions, positions, std::vector<float>(positions.begin(), positions.begin() + 6), {0, 2, 1});
+    GeometryText text;
+    serializeGeometry(*merged, text, arena);
+    auto library = [](float value) {
+        char number[64];
+        return std::string(number,
+                           static_cast<std::size_t>(std::snprintf(number, sizeof number, "%.3f ", double{value})));
+    };
+    std::string expected, expectedTexcoords;
+    for (std::size_t v = 0; v < 3; ++v)
+        for (const std::size_t c : {0, 2, 1})
+            expected += library(unusual[3 * v + c]);
+    for (std::size_t v = 0; v < 3; ++v)
+        expectedTexcoords += library(unusual[2 * v]) + library(1.0f - unusual[2 * v + 1]);
+    EXPECT_EQ(text.positions, expected);
+    EXPECT_EQ(text.normals, expected);
+    EXPECT_EQ(text.texcoords, expectedTexcoords);
 }
 
 // A geometry larger than the formatting buffer comes out whole and in order.
 TEST(GeometryText, LongListsStayInOrder) {
-  std::vector<float> positions;
-  std::vector<std::uint32_t> indices;
-  for (int v = 0; v < 5000; ++v) {
-    positions.insert(positions.end(), {static_cast<float>(v), 0.0f, 0.0f});
-    indices.push_back(static_cast<std::uint32_t>(v));
-  }
-  const auto merged = mergeOne(positions, std::vector<float>(positions.size()),
-                               std::vector<float>(2 * 5000), indices);
-  GeometryText text;
-  serializeGeometry(*merged, text, arena);
-  std::string expectedIndices;
-  std::string expectedPositions;
-  for (int v = 0; v < 5000; ++v) {
-    expectedIndices += std::to_string(v) + " ";
-    expectedPositions += std::to_string(v) + ".000 0.000 0.000 ";
-  }
-  EXPECT_EQ(text.indices, expectedIndices);
-  EXPECT_EQ(text.positions, expectedPositions);
-  EXPECT_EQ(text.texcoords.size(), 5000u * 12);  // "0.000 1.000 " per vertex
+    std::vector<float> positions;
+    std::vector<std::uint32_t> indices;
+    for (int v = 0; v < 5000; ++v) {
+        positions.insert(positions.end(), {static_cast<float>(v), 0.0f, 0.0f});
+        indices.push_back(static_cast<std::uint32_t>(v));
+    }
+    const auto merged =
+        mergeOne(positions, std::vector<float>(positions.size()), std::vector<float>(2 * 5000), indices);
+    GeometryText text;
+    serializeGeometry(*merged, text, arena);
+    std::string expectedIndices;
+    std::string expectedPositions;
+    for (int v = 0; v < 5000; ++v) {
+        expectedIndices += std::to_string(v) + " ";
+        expectedPositions += std::to_string(v) + ".000 0.000 0.000 ";
+    }
+    EXPECT_EQ(text.indices, expectedIndices);
+    EXPECT_EQ(text.positions, expectedPositions);
+    EXPECT_EQ(text.texcoords.size(), 5000u * 12);  // "0.000 1.000 " per vertex
 }
 
 // A geometry big enough to be formatted in parallel pieces gives exactly the text of
 // formatting it number by number with the C library.
 TEST(GeometryText, ParallelPiecesJoinInOrder) {
-  const std::uint32_t vertexCount = 100003;  // not a multiple of the piece size
-  std::vector<float> positions(3 * std::size_t{vertexCount});
-  std::vector<float> normals(positions.size());
-  std::vector<float> uvs(2 * std::size_t{vertexCount});
-  std::vector<std::uint32_t> indices(3 * std::size_t{vertexCount} + 3);
-  for (std::size_t i = 0; i < positions.size(); ++i) {
-    positions[i] = static_cast<float>(i) * 0.37f - 5000.0f;
-    normals[i] = static_cast<float>(i % 2001) / 1000.0f - 1.0f;
-  }
-  for (std::size_t i = 0; i < uvs.size(); ++i) uvs[i] = static_cast<float>(i % 997) / 996.0f;
-  for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint32_t>((i * 7919) % vertexCount);
-  const auto merged = mergeOne(positions, normals, uvs, indices);
-  GeometryText text;
-  serializeGeometry(*merged, text, arena);
-
-  std::string expectedPositions, expectedNormals, expectedTexcoords, expectedIndices;
-  char number[64];
-  auto append = [&number](std::string& to, const char* pattern, auto value) {
-    to.append(number, static_cast<std::size_t>(std::snprintf(number, sizeof number, pattern, value)));
-  };
-  for (std::size_t v = 0; v < vertexCount; ++v) {
-    for (const std::size_t c : {0, 2, 1}) {
-      append(expectedPositions, "%0.3f ", double{positions[3 * v + c]});
-      append(expectedNormals, "%0.3f ", double{normals[3 * v + c]});
+    const std::uint32_t vertexCount = 100003;  // not a multiple of the piece size
+    std::vector<float> positions(3 * std::size_t{vertexCount});
+    std::vector<float> normals(positions.size());
+    std::vector<float> uvs(2 * std::size_t{vertexCount});
+    std::vector<std::uint32_t> indices(3 * std::size_t{vertexCount} + 3);
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        positions[i] = static_cast<float>(i) * 0.37f - 5000.0f;
+        normals[i] = static_cast<float>(i % 2001) / 1000.0f - 1.0f;
     }
-    append(expectedTexcoords, "%0.3f ", double{uvs[2 * v]});
-    append(expectedTexcoords, "%0.3f ", double{1.0f - uvs[2 * v + 1]});
-  }
-  for (const std::uint32_t index : indices) append(expectedIndices, "%d ", static_cast<int>(index));
-  EXPECT_TRUE(text.positions == expectedPositions);
-  EXPECT_TRUE(text.normals == expectedNormals);
-  EXPECT_TRUE(text.texcoords == expectedTexcoords);
-  EXPECT_TRUE(text.indices == expectedIndices);
-  EXPECT_EQ(text.indexCount, indices.size());
+    for (std::size_t i = 0; i < uvs.size(); ++i)
+        uvs[i] = static_cast<float>(i % 997) / 996.0f;
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<std::uint32_t>((i * 7919) % vertexCount);
+    const auto merged = mergeOne(positions, normals, uvs, indices);
+    GeometryText text;
+    serializeGeometry(*merged, text, arena);
 
-  // Every triangle is counted once, whichever piece its indices fall in: triangles
-  // whose corners round onto one grid line at 1e-0 m collapse, exactly those.
-  GeometryText coarse;
-  serializeGeometry(*merged, coarse, arena, 0);
-  std::uint64_t expectedCollapsed = 0;
-  for (std::size_t i = 0; i + 2 < indices.size(); i += 3) {
-    expectedCollapsed += collapsesAt(&positions[3 * std::size_t{indices[i]}], &positions[3 * std::size_t{indices[i + 1]}],
-                                     &positions[3 * std::size_t{indices[i + 2]}], 0);
-  }
-  EXPECT_GT(expectedCollapsed, 0u);
-  EXPECT_EQ(coarse.collapsedTriangles, expectedCollapsed);
-  EXPECT_EQ(text.collapsedTriangles, 0u);
+    std::string expectedPositions, expectedNormals, expectedTexcoords, expectedIndices;
+    char number[64];
+    auto append = [&number](std::string& to, const char* pattern, auto value) {
+        to.append(number, static_cast<std::size_t>(std::snprintf(number, sizeof number, pattern, value)));
+    };
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        for (const std::size_t c : {0, 2, 1}) {
+            append(expectedPositions, "%0.3f ", double{positions[3 * v + c]});
+            append(expectedNormals, "%0.3f ", double{normals[3 * v + c]});
+        }
+        append(expectedTexcoords, "%0.3f ", double{uvs[2 * v]});
+        append(expectedTexcoords, "%0.3f ", double{1.0f - uvs[2 * v + 1]});
+    }
+    for (const std::uint32_t index : indices)
+        append(expectedIndices, "%d ", static_cast<int>(index));
+    EXPECT_TRUE(text.positions == expectedPositions);
+    EXPECT_TRUE(text.normals == expectedNormals);
+    EXPECT_TRUE(text.texcoords == expectedTexcoords);
+    EXPECT_TRUE(text.indices == expectedIndices);
+    EXPECT_EQ(text.indexCount, indices.size());
+
+    // Every triangle is counted once, whichever piece its indices fall in: triangles
+    // whose corners round onto one grid line at 1e-0 m collapse, exactly those.
+    GeometryText coarse;
+    serializeGeometry(*merged, coarse, arena, 0);
+    std::uint64_t expectedCollapsed = 0;
+    for (std::size_t i = 0; i + 2 < indices.size(); i += 3) {
+        expectedCollapsed +=
+            collapsesAt(&positions[3 * std::size_t{indices[i]}], &positions[3 * std::size_t{indices[i + 1]}],
+                        &positions[3 * std::size_t{indices[i + 2]}], 0);
+    }
+    EXPECT_GT(expectedCollapsed, 0u);
+    EXPECT_EQ(coarse.collapsedTriangles, expectedCollapsed);
+    EXPECT_EQ(text.collapsedTriangles, 0u);
 }
 
 // A triangle collapses when its written corners coincide or fall on one line, and only
 // if it had an area before: the precision decides, and the rounding is the text's own
 // (ties to even, the sign of zero ignored).
 TEST(GeometryText, CollapsedTrianglesAtEachPrecision) {
-  const std::vector<float> positions = {
-      0.0f, 0.0f, 0.0f,      1.0f, 0.0f, 0.0f,    0.5f, 0.0f, 0.0004f,  // a sliver 0.4 mm high
-      2.0f, 2.0f, 2.0f,      2.0003f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0004f,  // a 0.4 mm speck
-      5.0f, 5.0f, 5.0f,      5.0f, 5.0f, 5.0f,    6.0f, 5.0f, 5.0f,     // no area to begin with
-      -0.0004f, 0.0f, 0.0f,  0.0004f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f,     // -0 and 0: one point
-  };
-  const std::vector<float> normals(positions.size(), 0.0f);
-  const std::vector<float> uvs(positions.size() / 3 * 2, 0.0f);
-  const std::vector<std::uint32_t> indices = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, 1, 99};
-  const auto merged = mergeOne(positions, normals, uvs, indices);
-  const auto collapsedAt = [&](int decimals) {
-    GeometryText text;
-    serializeGeometry(*merged, text, arena, decimals);
-    return text.collapsedTriangles;
-  };
-  EXPECT_EQ(collapsedAt(3), 3u);  // sliver, speck, the -0/0 pair; never the flat one or the bad index
-  EXPECT_EQ(collapsedAt(4), 0u);
-  EXPECT_EQ(collapsedAt(6), 0u);
-  EXPECT_EQ(collapsedAt(0), 3u);
-  EXPECT_THROW(collapsedAt(7), std::invalid_argument);
+    const std::vector<float> positions = {
+        0.0f,     0.0f, 0.0f, 1.0f,    0.0f, 0.0f, 0.5f, 0.0f, 0.0004f,  // a sliver 0.4 mm high
+        2.0f,     2.0f, 2.0f, 2.0003f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0004f,  // a 0.4 mm speck
+        5.0f,     5.0f, 5.0f, 5.0f,    5.0f, 5.0f, 6.0f, 5.0f, 5.0f,     // no area to begin with
+        -0.0004f, 0.0f, 0.0f, 0.0004f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f,     // -0 and 0: one point
+    };
+    const std::vector<float> normals(positions.size(), 0.0f);
+    const std::vector<float> uvs(positions.size() / 3 * 2, 0.0f);
+    const std::vector<std::uint32_t> indices = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, 1, 99};
+    const auto merged = mergeOne(positions, normals, uvs, indices);
+    const auto collapsedAt = [&](int decimals) {
+        GeometryText text;
+        serializeGeometry(*merged, text, arena, decimals);
+        return text.collapsedTriangles;
+    };
+    EXPECT_EQ(collapsedAt(3), 3u);  // sliver, speck, the -0/0 pair; never the flat one or the bad index
+    EXPECT_EQ(collapsedAt(4), 0u);
+    EXPECT_EQ(collapsedAt(6), 0u);
+    EXPECT_EQ(collapsedAt(0), 3u);
+    EXPECT_THROW(collapsedAt(7), std::invalid_argument);
 
-  // Far from the origin the grid is the same: a 0.4 mm sliver 10 km away still collapses,
-  // a 2 mm triangle does not.
-  const float far[9] = {10000.0f, 0.0f, 0.0f, 10001.0f, 0.0f, 0.0f, 10000.5f, 0.0004f, 0.0f};
-  EXPECT_TRUE(collapsesAt(far, far + 3, far + 6, 3));
-  const float kept[9] = {10000.0f, 0.0f, 0.0f, 10001.0f, 0.0f, 0.0f, 10000.5f, 0.002f, 0.0f};
-  EXPECT_FALSE(collapsesAt(kept, kept + 3, kept + 6, 3));
-  // Coordinates beyond the products a double holds exactly take the 128-bit path.
-  const float wide[9] = {-9e5f, 0.0f, 0.0f, 9e5f, 1e5f, 0.0f, 0.0f, 5e4f, 0.0001f};
-  EXPECT_FALSE(collapsesAt(wide, wide + 3, wide + 6, 6));
-  EXPECT_TRUE(collapsesAt(wide, wide + 3, wide + 6, 3));
+    // Far from the origin the grid is the same: a 0.4 mm sliver 10 km away still collapses,
+    // a 2 mm triangle does not.
+    const float far[9] = {10000.0f, 0.0f, 0.0f, 10001.0f, 0.0f, 0.0f, 10000.5f, 0.0004f, 0.0f};
+    EXPECT_TRUE(collapsesAt(far, far + 3, far + 6, 3));
+    const float kept[9] = {10000.0f, 0.0f, 0.0f, 10001.0f, 0.0f, 0.0f, 10000.5f, 0.002f, 0.0f};
+    EXPECT_FALSE(collapsesAt(kept, kept + 3, kept + 6, 3));
+    // Coordinates beyond the products a double holds exactly take the 128-bit path.
+    const float wide[9] = {-9e5f, 0.0f, 0.0f, 9e5f, 1e5f, 0.0f, 0.0f, 5e4f, 0.0001f};
+    EXPECT_FALSE(collapsesAt(wide, wide + 3, wide + 6, 6));
+    EXPECT_TRUE(collapsesAt(wide, wide + 3, wide + 6, 3));
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ protected:
         ASSERT_EQ(RegistryKey::create(RegHive::localMachine, std::u16string(kUninstallKey) + u"\\" + subKey, key), 0);
         key.setString(u"DisplayName", name);
         key.setString(u"DisplayVersion", version);
-        if (!location.empty()) key.setString(u"InstallLocation", location);
+        if (!location.empty())
+            key.setString(u"InstallLocation", location);
     }
     test::TestEnvironment env_;
 };
@@ -58,8 +59,8 @@ TEST_F(VeloraVersionsTest, InstalledVersionIsTheGreatestText) {
 // installed velora-peer copy starts and shows its window.
 TEST_F(VeloraVersionsTest, LaunchStartsTheMatchingInstallation) {
     const std::string dir = env_.root() + "/Velora 8.4.0";
-    const test::RunResult install = test::runProgram(
-        VELORA_PEER_PATH, {"--install", dir, "--version", "8.4.0", "--listen", "3000"});
+    const test::RunResult install =
+        test::runProgram(VELORA_PEER_PATH, {"--install", dir, "--version", "8.4.0", "--listen", "3000"});
     ASSERT_EQ(install.exitCode, 0) << install.output;
     addEntry(u"Broken", u"Velora broken", u"8.4.0", u"/nonexistent/");  // earlier in order: the later entry wins
     EXPECT_TRUE(LaunchVelora(u"8.4.0"));
@@ -77,7 +78,8 @@ TEST_F(VeloraVersionsTest, RunningVersionIsTheHighestTitle) {
     test::ChildProcess older(VELORA_PEER_PATH, {"--version", "8.2.9", "--listen", "30000"});
     test::ChildProcess pro(VELORA_PEER_PATH, {"--version", "9 Pro 2", "--listen", "30000"});
     test::ChildProcess other(VELORA_PEER_PATH, {"--version", "99", "--class", "OTHER", "--listen", "30000"});
-    for (test::ChildProcess* p : {&older, &pro, &other}) ASSERT_NE(p->waitForLine("READY"), "");
+    for (test::ChildProcess* p : {&older, &pro, &other})
+        ASSERT_NE(p->waitForLine("READY"), "");
     EXPECT_EQ(GetRunningVersion(), u"92");
 }
 

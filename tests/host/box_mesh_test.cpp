@@ -44,7 +44,8 @@ TEST(BoxMesh, SidesAreOneMeshEach) {
         const ON_3fVector n = side->m_FN[0];
         const float c[3] = {n.x, n.y, n.z};
         for (int axis = 0; axis < 3; ++axis)
-            if (c[axis] != 0.0f) ++facing[axis][c[axis] > 0 ? 1 : 0];
+            if (c[axis] != 0.0f)
+                ++facing[axis][c[axis] > 0 ? 1 : 0];
     }
     for (int axis = 0; axis < 3; ++axis) {
         EXPECT_EQ(facing[axis][0], 1) << axis;

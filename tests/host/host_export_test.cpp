@@ -23,9 +23,9 @@ namespace vantro::host_test {
 namespace {
 
 namespace fs = std::filesystem;
+using test::readFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using test::readFile;
 
 // Exit statuses of the export action (docs/host.md).
 constexpr int kDocumentUnreadable = 1;
@@ -43,7 +43,8 @@ struct Bounds {
     std::array<double, 3> hi{std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest(),
                              std::numeric_limits<double>::lowest()};
     void add(const std::array<double, 3>& p) {
-        for (int i = 0; i < 3; ++i) lo[i] = std::min(lo[i], p[i]), hi[i] = std::max(hi[i], p[i]);
+        for (int i = 0; i < 3; ++i)
+            lo[i] = std::min(lo[i], p[i]), hi[i] = std::max(hi[i], p[i]);
     }
 };
 
@@ -61,11 +62,13 @@ std::map<std::string, Bounds> geometryBounds(const std::string& document) {
     for (auto it = std::sregex_iterator(document.begin(), document.end(), opening); it != std::sregex_iterator();
          ++it) {
         const std::string id = (*it)[1];
-        if (id == "veloraNode") continue;
+        if (id == "veloraNode")
+            continue;
         const std::size_t from = static_cast<std::size_t>(it->position() + it->length());
         std::istringstream numbers(document.substr(from, document.find("</float_array>", from) - from));
         Bounds& bounds = result[id];
-        for (std::array<double, 3> p{}; numbers >> p[0] >> p[1] >> p[2];) bounds.add(p);
+        for (std::array<double, 3> p{}; numbers >> p[0] >> p[1] >> p[2];)
+            bounds.add(p);
     }
     return result;
 }
@@ -92,7 +95,8 @@ Bounds listedBounds(const std::string& listing) {
 }
 
 Bounds scaled(Bounds b, double factor) {
-    for (int i = 0; i < 3; ++i) b.lo[i] *= factor, b.hi[i] *= factor;
+    for (int i = 0; i < 3; ++i)
+        b.lo[i] *= factor, b.hi[i] *= factor;
     return b;
 }
 
@@ -101,24 +105,27 @@ std::vector<std::string> expectOnlyDocumentedFindings(const fs::path& file) {
     const test::SchemaVerdict verdict = test::checkSchema(file.string());
     EXPECT_TRUE(verdict.validates || !verdict.findings.empty()) << verdict.output;
     const test::ClassifiedFindings sorted = test::classifyFindings(verdict.findings);
-    for (const std::string& finding : sorted.unexplained) ADD_FAILURE() << file << ": undocumented finding: " << finding;
+    for (const std::string& finding : sorted.unexplained)
+        ADD_FAILURE() << file << ": undocumented finding: " << finding;
     return sorted.rules;
 }
 
 // Every file below folder, as paths relative to it.
 std::vector<std::string> filesBelow(const fs::path& folder) {
     std::vector<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) files.push_back(fs::relative(entry.path(), folder));
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        files.push_back(fs::relative(entry.path(), folder));
     std::sort(files.begin(), files.end());
     return files;
 }
 
 // The strict schema check needs the shared schema (skipped without it, as on a fresh
 // clone) and xmllint (a missing tool fails in CI).
-#define REQUIRE_SCHEMA()                                                                               \
-    do {                                                                                               \
-        if (!fs::exists(test::colladaSchemaPath())) GTEST_SKIP() << "missing " << test::colladaSchemaPath(); \
-        VANTRO_REQUIRE_TOOL(fs::exists("/usr/bin/xmllint"), "xmllint");                                \
+#define REQUIRE_SCHEMA()                                                \
+    do {                                                                \
+        if (!fs::exists(test::colladaSchemaPath()))                     \
+            GTEST_SKIP() << "missing " << test::colladaSchemaPath();    \
+        VANTRO_REQUIRE_TOOL(fs::exists("/usr/bin/xmllint"), "xmllint"); \
     } while (false)
 
 // A document of one flat grid mesh of n by n quads, one metre apart, in metres: a
@@ -126,9 +133,11 @@ std::vector<std::string> filesBelow(const fs::path& folder) {
 std::string gridDocument(int n) {
     std::ostringstream json;
     json << "{\"format\": \"vantro-document\", \"version\": 1, \"units\": {\"length\": \"meters\"},\n"
-         << "\"objects\": [{\"id\": \"3f2a9c1e-0b6a-4b2f-a481-518c6f9602e5\", \"type\": \"mesh\", \"mesh\": {\"vertices\": [";
+         << "\"objects\": [{\"id\": \"3f2a9c1e-0b6a-4b2f-a481-518c6f9602e5\", \"type\": \"mesh\", \"mesh\": "
+            "{\"vertices\": [";
     for (int y = 0; y <= n; ++y)
-        for (int x = 0; x <= n; ++x) json << (x + y == 0 ? "" : ",") << x << "," << y << ",0";
+        for (int x = 0; x <= n; ++x)
+            json << (x + y == 0 ? "" : ",") << x << "," << y << ",0";
     json << "], \"faces\": [";
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x) {
@@ -150,16 +159,16 @@ protected:
     }
     // The bundled sample and its texture, copied into the test's folder.
     fs::path copySample() const {
-        for (const char* name : {"living-room.json", "oak.bmp"}) fs::copy_file(kSamples + "/" + name, path(name));
+        for (const char* name : {"living-room.json", "oak.bmp"})
+            fs::copy_file(kSamples + "/" + name, path(name));
         return path("living-room.json");
     }
     // A millimetre document of two boxes with a material each, saved as name.
     fs::path boxesDocument(const std::string& name) const {
-        const HostRun built = run({"--command", "Material Add Red diffuse=255,0,0", "--command",
-                                   "Material Add Blue diffuse=0,0,255", "--command",
-                                   "AddBox 0,0,0 1000,2000,3000 name=Tall material=Red", "--command",
-                                   "AddBox 5000,0,0 6000,1000,1000 name=Cube material=Blue", "--command",
-                                   "SaveAs " + path(name)});
+        const HostRun built =
+            run({"--command", "Material Add Red diffuse=255,0,0", "--command", "Material Add Blue diffuse=0,0,255",
+                 "--command", "AddBox 0,0,0 1000,2000,3000 name=Tall material=Red", "--command",
+                 "AddBox 5000,0,0 6000,1000,1000 name=Cube material=Blue", "--command", "SaveAs " + path(name)});
         EXPECT_EQ(built.exitCode, 0) << built.output;
         return path(name);
     }
@@ -177,9 +186,9 @@ TEST_F(ExportActionTest, WritesTheSampleBesideItWithItsTexture) {
     const fs::path dae = path("living-room.dae");
     const fs::path textures = path("living-room_Textures");
     ASSERT_TRUE(fs::is_regular_file(dae));
-    EXPECT_THAT(run.lines(), ElementsAre("Exported \"" + dae.string() + "\" (" + std::to_string(fs::file_size(dae)) +
-                                             " bytes).",
-                                         "Textures: \"" + textures.string() + "\" (1 file)."));
+    EXPECT_THAT(run.lines(),
+                ElementsAre("Exported \"" + dae.string() + "\" (" + std::to_string(fs::file_size(dae)) + " bytes).",
+                            "Textures: \"" + textures.string() + "\" (1 file)."));
     const std::vector<std::string> copies = filesBelow(textures);
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_EQ(readFile(textures / copies[0]), readFile(path("oak.bmp")));
@@ -200,7 +209,8 @@ TEST_F(ExportActionTest, BoxesArriveInMetresOneGeometryPerMaterial) {
     const auto bounds = geometryBounds(text);
     ASSERT_EQ(bounds.size(), 2u) << text;
     std::vector<Bounds> found;
-    for (const auto& [id, b] : bounds) found.push_back(b);
+    for (const auto& [id, b] : bounds)
+        found.push_back(b);
     std::sort(found.begin(), found.end(), [](const Bounds& a, const Bounds& b) { return a.lo[0] < b.lo[0]; });
     expectBounds(found[0], Bounds{{0, 0, 0}, {1, 2, 3}}, 1e-9, "tall box");
     expectBounds(found[1], Bounds{{5, 0, 0}, {6, 1, 1}}, 1e-9, "cube");
@@ -214,7 +224,8 @@ TEST_F(ExportActionTest, BoxesArriveInMetresOneGeometryPerMaterial) {
 // A .3dm goes through the converter: the geometry spans the objects' boxes, millimetres
 // in metres, the model's axes kept.
 TEST_F(ExportActionTest, ConvertsA3dmDocument) {
-    if (!fs::exists(kHelloMesh)) GTEST_SKIP() << "missing " << kHelloMesh;
+    if (!fs::exists(kHelloMesh))
+        GTEST_SKIP() << "missing " << kHelloMesh;
     REQUIRE_SCHEMA();
     const HostRun listing = run({kHelloMesh, "--command", "List objects"});
     ASSERT_EQ(listing.exitCode, 0) << listing.output;
@@ -222,7 +233,8 @@ TEST_F(ExportActionTest, ConvertsA3dmDocument) {
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::string text = readFile(path("hello.dae"));
     Bounds exported;
-    for (const auto& [id, b] : geometryBounds(text)) exported.add(b.lo), exported.add(b.hi);
+    for (const auto& [id, b] : geometryBounds(text))
+        exported.add(b.lo), exported.add(b.hi);
     // Three decimals of a metre: half a millimetre of rounding.
     expectBounds(exported, scaled(listedBounds(listing.output), 0.001), 0.0005 + 1e-9, "all geometry");
     EXPECT_FALSE(triangleCounts(text).empty());
@@ -234,13 +246,16 @@ TEST_F(ExportActionTest, ConvertsA3dmDocument) {
 // importer (assimp's command-line reader) finds triangle meshes in it.
 TEST_F(ExportActionTest, MeshesA3dmWithoutCachedMeshes) {
     const std::string file = std::string(VANTRO_TESTDATA_DIR) + "/3dm/opennurbs_v5_extrusions.3dm";
-    if (!fs::exists(file)) GTEST_SKIP() << "needs " << file << " (the shared .3dm test files)";
-    if (!fs::exists("/usr/bin/assimp")) GTEST_SKIP() << "assimp (assimp-utils) is needed";
+    if (!fs::exists(file))
+        GTEST_SKIP() << "needs " << file << " (the shared .3dm test files)";
+    if (!fs::exists("/usr/bin/assimp"))
+        GTEST_SKIP() << "assimp (assimp-utils) is needed";
     const HostRun run = this->run({"export", file, "-o", path("extrusions.dae")});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(run.output, ::testing::Not(HasSubstr("not meshed")));
     int triangles = 0;
-    for (const auto& [material, count] : triangleCounts(readFile(path("extrusions.dae")))) triangles += count;
+    for (const auto& [material, count] : triangleCounts(readFile(path("extrusions.dae"))))
+        triangles += count;
     EXPECT_GT(triangles, 500);
     expectOnlyDocumentedFindings(path("extrusions.dae"));
     const test::RunResult info = test::runProgram("/usr/bin/assimp", {"info", path("extrusions.dae")});
@@ -331,8 +346,9 @@ protected:
 // give status 4 and a message; nothing is left behind.
 TEST_F(ExportFailureTest, UnwritableDestinationsLeaveNothing) {
     const std::string document = copySample().string();
-    EXPECT_THAT(expectRefused({"export", document, "-o", path("missing/room.dae")}, kUnwritable, path("missing/room.dae")),
-                HasSubstr("the folder \"" + path("missing") + "\" does not exist"));
+    EXPECT_THAT(
+        expectRefused({"export", document, "-o", path("missing/room.dae")}, kUnwritable, path("missing/room.dae")),
+        HasSubstr("the folder \"" + path("missing") + "\" does not exist"));
     EXPECT_THAT(expectRefused({"export", document, "-o", "/dev/full"}, kUnwritable, "/dev/full.dae"),
                 HasSubstr("\"/dev/full\" is not a regular file"));
     fs::create_symlink("/dev/full", path("full.dae"));
@@ -390,7 +406,8 @@ TEST_F(ExportFailureTest, FolderWithoutPermission) {
                                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     std::vector<std::string> args = {"export", document, "-o", path("locked/room.dae")};
     if (test::runProgram("/usr/bin/id", {"-u"}).output == "0\n") {
-        if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "setpriv is needed to drop root's rights";
+        if (!fs::exists("/usr/bin/setpriv"))
+            GTEST_SKIP() << "setpriv is needed to drop root's rights";
         // The unprivileged user must reach the document through the test's folder.
         fs::permissions(fs::path(document).parent_path(), fs::perms::others_read | fs::perms::others_exec,
                         fs::perm_options::add);
@@ -435,9 +452,10 @@ TEST_F(ExportFailureTest, NoOverwriteCancelsAndKeepsTheFile) {
 // and the usage, and nothing is written.
 TEST_F(ExportFailureTest, BadCommandLines) {
     const std::string document = boxesDocument("boxes.json").string();
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"export"}, {"export", document, "-o"}, {"export", document, document},
-          {"export", document, "--nodes"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"export"},
+                                                 {"export", document, "-o"},
+                                                 {"export", document, document},
+                                                 {"export", document, "--nodes"}}) {
         const HostRun run = runJoined(args);
         EXPECT_EQ(run.exitCode, kBadCommandLine) << run.output;
         EXPECT_THAT(run.output, HasSubstr("usage: vantro-host"));
@@ -450,9 +468,11 @@ class ExportCommandTest : public HostExportTest {};
 // The command exports the document as it stands after the script's edits, and its
 // failures are command failures that leave nothing behind.
 TEST_F(ExportCommandTest, ExportsTheEditedDocument) {
-    const std::string script = "AddBox 0,0,0 1000,1000,1000 name=Box\n"
-                               "Move Box 2000,0,0\n"
-                               "Export " + path("moved.dae") + "\n";
+    const std::string script =
+        "AddBox 0,0,0 1000,1000,1000 name=Box\n"
+        "Move Box 2000,0,0\n"
+        "Export " +
+        path("moved.dae") + "\n";
     const HostRun run = runScript(script);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_TRUE(run.has("Exported \"" + path("moved.dae") + "\""));
@@ -465,12 +485,17 @@ TEST_F(ExportCommandTest, ExportsTheEditedDocument) {
 // fail the command with its reason; the script goes on and nothing is left behind.
 TEST_F(ExportCommandTest, RefusalsAreCommandFailures) {
     write("kept.dae", "keep me");
-    const HostRun run = runScript("AddBox 0,0,0 1,1,1\n"
-                                  "Export\n"
-                                  "Export " + path("kept.dae") + " overwrite=no\n"
-                                  "Export " + path("missing/x.dae") + "\n"
-                                  "Export a.dae b.dae\n"
-                                  "Print done\n");
+    const HostRun run = runScript(
+        "AddBox 0,0,0 1,1,1\n"
+        "Export\n"
+        "Export " +
+        path("kept.dae") +
+        " overwrite=no\n"
+        "Export " +
+        path("missing/x.dae") +
+        "\n"
+        "Export a.dae b.dae\n"
+        "Print done\n");
     EXPECT_EQ(run.exitCode, kCommandFailed) << run.output;
     EXPECT_TRUE(run.has("Export: cancelled: the document has never been saved")) << run.output;
     EXPECT_TRUE(run.has("Export: cancelled: \"" + path("kept.dae") + "\" exists and is not to be replaced"));

@@ -10,7 +10,8 @@ namespace vantro::host_test {
 std::vector<std::string> HostRun::lines() const {
     std::vector<std::string> result;
     std::istringstream in(output);
-    for (std::string line; std::getline(in, line);) result.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
     return result;
 }
 
@@ -18,9 +19,12 @@ std::vector<std::string> HostRun::between(const std::string& from, const std::st
     std::vector<std::string> result;
     bool inside = false;
     for (const std::string& line : lines()) {
-        if (line == from) inside = true;
-        else if (line == to && inside) return result;
-        else if (inside) result.push_back(line);
+        if (line == from)
+            inside = true;
+        else if (line == to && inside)
+            return result;
+        else if (inside)
+            result.push_back(line);
     }
     ADD_FAILURE() << "markers " << from << " / " << to << " not found in:\n" << output;
     return {};
@@ -30,9 +34,11 @@ std::vector<std::string> eventsOf(const std::vector<std::string>& lines, bool wi
     const std::string prefix = "[event] ";
     std::vector<std::string> result;
     for (const std::string& line : lines) {
-        if (line.rfind(prefix, 0) != 0) continue;
+        if (line.rfind(prefix, 0) != 0)
+            continue;
         const std::string event = line.substr(prefix.size());
-        if (withIdle || event.rfind("Idle ", 0) != 0) result.push_back(event);
+        if (withIdle || event.rfind("Idle ", 0) != 0)
+            result.push_back(event);
     }
     return result;
 }
@@ -42,14 +48,16 @@ std::vector<std::string> HostRun::events(bool withIdle) const { return eventsOf(
 std::vector<std::string> withoutEvents(const std::vector<std::string>& lines) {
     std::vector<std::string> result;
     for (const std::string& line : lines)
-        if (line.rfind("[event] ", 0) != 0) result.push_back(line);
+        if (line.rfind("[event] ", 0) != 0)
+            result.push_back(line);
     return result;
 }
 
 std::vector<std::string> infoWithoutPath(const std::vector<std::string>& lines) {
     std::vector<std::string> result;
     for (const std::string& line : lines)
-        if (line.rfind("Document: ", 0) != 0 && line.rfind("[event] ", 0) != 0) result.push_back(line);
+        if (line.rfind("Document: ", 0) != 0 && line.rfind("[event] ", 0) != 0)
+            result.push_back(line);
     return result;
 }
 

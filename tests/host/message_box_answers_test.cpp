@@ -43,7 +43,8 @@ TEST(MessageBoxAnswers, TerminalAnswersByPrefix) {
     Printed printed;
     std::vector<std::string> typed{"maybe", "", "N"};
     MessageBoxAnswers answers(printed.output, {}, [&](std::string& line) {
-        if (typed.empty()) return false;
+        if (typed.empty())
+            return false;
         line = typed.front();
         typed.erase(typed.begin());
         return true;

@@ -34,7 +34,8 @@ const std::vector<std::pair<std::string, std::regex>>& documentedFindings() {
 
 std::string quotedForShell(const std::string& text) {
     std::string quoted = "'";
-    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
@@ -47,9 +48,9 @@ bool schemaToolsPresent() {
 }
 
 SchemaVerdict checkSchema(const std::string& file) {
-    const RunResult result = runProgram(
-        "/bin/sh", {"-c", "xmllint --noout --schema " + quotedForShell(colladaSchemaPath()) + " " +
-                              quotedForShell(file) + " 2>&1"});
+    const RunResult result =
+        runProgram("/bin/sh", {"-c", "xmllint --noout --schema " + quotedForShell(colladaSchemaPath()) + " " +
+                                         quotedForShell(file) + " 2>&1"});
     SchemaVerdict verdict;
     verdict.output = result.output;
     verdict.validates = result.exitCode == 0 && result.output.find(" validates") != std::string::npos;

@@ -29,7 +29,8 @@ bool isDae(int fd) {
 bool cutShort(int fd, size_t size) {
     const char* setting = std::getenv("VANTRO_SHORT_WRITE_BYTES");
     const size_t threshold = setting != nullptr ? std::strtoul(setting, nullptr, 10) : 65536;
-    if (fired.load() || size < threshold || size < 2 || !isDae(fd)) return false;
+    if (fired.load() || size < threshold || size < 2 || !isDae(fd))
+        return false;
     return !fired.exchange(true);
 }
 
@@ -55,7 +56,8 @@ extern "C" ssize_t write(int fd, const void* data, size_t size) {
     static const auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
     if (cutShort(fd, size)) {
         const ssize_t written = real(fd, data, size / 2);
-        if (written >= 0) errno = ENOSPC;
+        if (written >= 0)
+            errno = ENOSPC;
         return written;
     }
     return real(fd, data, size);

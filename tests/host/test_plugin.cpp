@@ -39,7 +39,8 @@ class Idle : public CRhinoIsIdle {
 public:
     explicit Idle(Watcher& watcher) : CRhinoIsIdle(plugInId()), watcher_(watcher) {}
     void Notify(const CParameters&) override {
-        if (watcher_.added == 0 && watcher_.deleted == 0) return;
+        if (watcher_.added == 0 && watcher_.deleted == 0)
+            return;
         RhinoApp().Print(u"TestPlugIn: idle after %d added, %d deleted\n", watcher_.added, watcher_.deleted);
         watcher_.added = watcher_.deleted = 0;
     }
@@ -59,7 +60,8 @@ public:
     int OnLoadPlugIn() override {
         const char* forced = std::getenv("VANTRO_TEST_PLUGIN_LOAD");
         const int result = forced ? std::atoi(forced) : 1;
-        if (result != 1) return result;
+        if (result != 1)
+            return result;
         watcher.Register();
         idle.Register();
         InsertPlugInMenuToRhinoMenu(&menuHandle, 0);
@@ -69,11 +71,12 @@ public:
     void OnUnloadPlugIn() override { RhinoApp().Print(u"TestPlugIn: unloaded\n"); }
 
     void OnInitPlugInMenuPopups(uintptr_t wParam, intptr_t) override {
-        RhinoApp().Print(u"TestPlugIn: menu %ls\n", wParam == reinterpret_cast<uintptr_t>(&menuHandle) ? u"opened"
-                                                                                                       : u"unknown");
+        RhinoApp().Print(u"TestPlugIn: menu %ls\n",
+                         wParam == reinterpret_cast<uintptr_t>(&menuHandle) ? u"opened" : u"unknown");
     }
     bool OnPlugInMenuCommand(uintptr_t wParam) override {
-        if (wParam < 31771 || wParam > 31773) return false;
+        if (wParam < 31771 || wParam > 31773)
+            return false;
         RhinoApp().Print(u"TestPlugIn: menu command %d\n", static_cast<int>(wParam));
         return true;
     }
@@ -92,7 +95,9 @@ TestPlugIn thePlugIn;
 
 class TestCommand : public CRhinoCommand {
 public:
-    ON_UUID CommandUUID() override { return ON_UuidFromString(std::string_view("1c5e8b32-7a04-4d9f-8e61-3b2a9d0f4c18")); }
+    ON_UUID CommandUUID() override {
+        return ON_UuidFromString(std::string_view("1c5e8b32-7a04-4d9f-8e61-3b2a9d0f4c18"));
+    }
     const char16_t* EnglishCommandName() override { return u"TestPlugIn"; }
 
     result RunCommand(const CRhinoCommandContext& context) override {
@@ -103,12 +108,17 @@ public:
         const int stop = get.AddCommandOption(CRhinoCommandOptionName(u"Stop", u"Stop"));
         const int count = get.AddCommandOption(CRhinoCommandOptionName(u"Count", u"Count"));
         const CRhinoGet::result answer = get.GetOption();
-        if (answer == CRhinoGet::nothing) return success;
-        if (answer == CRhinoGet::cancel) return cancel;
-        if (answer != CRhinoGet::option || !get.Option()) return failure;
+        if (answer == CRhinoGet::nothing)
+            return success;
+        if (answer == CRhinoGet::cancel)
+            return cancel;
+        if (answer != CRhinoGet::option || !get.Option())
+            return failure;
         const int chosen = get.Option()->m_option_index;
-        if (chosen == start || chosen == stop) thePlugIn.start(chosen == start);
-        if (chosen == count) countObjects(context);
+        if (chosen == start || chosen == stop)
+            thePlugIn.start(chosen == start);
+        if (chosen == count)
+            countObjects(context);
         return success;
     }
 
@@ -117,10 +127,12 @@ private:
         const CRhinoDoc* doc = context.Document();
         int n = 0;
         for (const CRhinoObject* object : doc ? doc->Objects() : std::vector<CRhinoObject*>())
-            if (!object->IsDeleted() && !object->IsInstanceDefinitionGeometry()) ++n;
+            if (!object->IsDeleted() && !object->IsInstanceDefinitionGeometry())
+                ++n;
         RhinoApp().Print(u"TestPlugIn: %d objects\n", n);
         RhinoApp().StatusBarProgressMeterStart(0, n, u"Counting", true, true);
-        for (int i = 1; i <= n; ++i) RhinoApp().StatusBarProgressMeterPos(i);
+        for (int i = 1; i <= n; ++i)
+            RhinoApp().StatusBarProgressMeterPos(i);
         RhinoApp().StatusBarProgressMeterEnd();
         RhinoApp().SetStatusBarMessagePane(u"TestPlugIn: counted");
     }

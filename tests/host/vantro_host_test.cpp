@@ -214,7 +214,8 @@ List objects
 Info
 )");
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_THAT(eventsOf(run.between("<plain>", "<scaled>")), ElementsAre("OnDocumentPropertiesChanged document 1 (untitled)"));
+    EXPECT_THAT(eventsOf(run.between("<plain>", "<scaled>")),
+                ElementsAre("OnDocumentPropertiesChanged document 1 (untitled)"));
     EXPECT_THAT(eventsOf(run.between("<scaled>", "<end>")),
                 ElementsAre("OnReplaceObject @1 mesh \"A\" -> @2 mesh \"A\"", "OnDeleteObject @1 mesh \"A\"",
                             "OnAddObject @2 mesh \"A\"", "OnUnitsChangedWithScaling scale=1000",
@@ -257,10 +258,11 @@ TEST_F(HostEventsTest, ProjectionChangeModifiesTheView) {
 TEST_F(HostEventsTest, FileCommands) {
     const std::string full = path("full.json");
     const std::string part = path("part.json");
-    const HostRun run = runScript("AddBox 0,0,0 1,1,1 name=A\nAddBox 0,0,0 1,1,1 name=B\nSelect B\n"
-                                  "Print <save>\nSaveAs " + full + "\nSaveAs " + part + " selected=on\n" +
-                                  "Print <merge>\nOpen " + part + " merge=on\n" +
-                                  "Print <new>\nNew\nPrint <end>\nInfo\n");
+    const HostRun run = runScript(
+        "AddBox 0,0,0 1,1,1 name=A\nAddBox 0,0,0 1,1,1 name=B\nSelect B\n"
+        "Print <save>\nSaveAs " +
+        full + "\nSaveAs " + part + " selected=on\n" + "Print <merge>\nOpen " + part + " merge=on\n" +
+        "Print <new>\nNew\nPrint <end>\nInfo\n");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(eventsOf(run.between("<save>", "<merge>")),
                 ElementsAre("OnBeginSaveDocument \"" + full + "\" selected=no",
@@ -333,9 +335,11 @@ TEST_F(HostErrorsTest, BadCommandsChangeNothing) {
         "Print \"unterminated",
         "Menu 31771",
     };
-    std::string script = "AddBox 0,0,0 1,1,1 name=Single\nAddBox 0,0,0 1,1,1 name=Twin\n"
-                         "AddBox 5,5,5 6,6,6 name=Twin\nMaterial Add Red\nPrint <before>\nInfo\nList\nPrint <bad>\n";
-    for (const std::string& line : bad) script += line + "\n";
+    std::string script =
+        "AddBox 0,0,0 1,1,1 name=Single\nAddBox 0,0,0 1,1,1 name=Twin\n"
+        "AddBox 5,5,5 6,6,6 name=Twin\nMaterial Add Red\nPrint <before>\nInfo\nList\nPrint <bad>\n";
+    for (const std::string& line : bad)
+        script += line + "\n";
     script += "Print <after>\nInfo\nList\nPrint <end>\n";
     const HostRun run = runScript(script);
     EXPECT_EQ(run.exitCode, 3);
@@ -346,11 +350,13 @@ TEST_F(HostErrorsTest, BadCommandsChangeNothing) {
     // One message per bad line; every argument error shows the command's usage.
     int messages = 0;
     for (const std::string& line : badOutput)
-        if (line.rfind("[event]", 0) != 0 && line.rfind("Usage: ", 0) != 0) ++messages;
+        if (line.rfind("[event]", 0) != 0 && line.rfind("Usage: ", 0) != 0)
+            ++messages;
     EXPECT_EQ(messages, static_cast<int>(bad.size())) << run.output;
     EXPECT_THAT(badOutput, ::testing::Contains("Usage: Move <object> <offset x,y,z>"));
     EXPECT_THAT(badOutput, ::testing::Contains("Move: 2 objects are named \"Twin\"; use @serial"));
-    EXPECT_THAT(badOutput, ::testing::Contains("Unknown command \"Frob\"; nothing was done. Type Help for the commands."));
+    EXPECT_THAT(badOutput,
+                ::testing::Contains("Unknown command \"Frob\"; nothing was done. Type Help for the commands."));
 }
 
 // A command that the document refuses reports why and changes nothing.
@@ -384,11 +390,15 @@ TEST_F(HostFilesTest, SaveRoundTripKeepsTheDocument) {
     const HostRun first = runScript(std::string(kBuildScript) +
                                     "Mapping Add sphere name=Ball\nMaterial Texture Wood bitmap /tex/wood.jpg\n"
                                     "Units inches\nView Projection parallel view=Front\n"
-                                    "SaveAs " + file + "\nPrint <info>\nInfo\nList layers\nList materials\n"
+                                    "SaveAs " +
+                                    file +
+                                    "\nPrint <info>\nInfo\nList layers\nList materials\n"
                                     "List mappings\nList views\nPrint </info>\n");
     ASSERT_EQ(first.exitCode, 0) << first.output;
-    const HostRun second = runScript("Print <info>\nInfo\nList layers\nList materials\nList mappings\nList views\n"
-                                     "Print </info>\n", {file});
+    const HostRun second = runScript(
+        "Print <info>\nInfo\nList layers\nList materials\nList mappings\nList views\n"
+        "Print </info>\n",
+        {file});
     ASSERT_EQ(second.exitCode, 0) << second.output;
     const auto before = infoWithoutPath(first.between("<info>", "</info>"));
     EXPECT_EQ(infoWithoutPath(second.between("<info>", "</info>")), before);
@@ -399,8 +409,10 @@ TEST_F(HostFilesTest, SaveRoundTripKeepsTheDocument) {
 // An export of the selection writes only the selected objects.
 TEST_F(HostFilesTest, SelectedOnlySaveWritesTheSelection) {
     const std::string file = path("selection.json");
-    const HostRun first = runScript("AddBox 0,0,0 1,1,1 name=A\nAddBox 0,0,0 1,1,1 name=B\nSelect B\n"
-                                    "SaveAs " + file + " selected=on\nInfo\n");
+    const HostRun first = runScript(
+        "AddBox 0,0,0 1,1,1 name=A\nAddBox 0,0,0 1,1,1 name=B\nSelect B\n"
+        "SaveAs " +
+        file + " selected=on\nInfo\n");
     ASSERT_EQ(first.exitCode, 0) << first.output;
     EXPECT_TRUE(first.has("Document: (never saved)")) << first.output;
     const HostRun second = run({file, "--command", "List"});
@@ -470,14 +482,18 @@ TestPlugIn
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::string plugin = VANTRO_TEST_PLUGIN_PATH;
     EXPECT_TRUE(run.has("TestPlugIn: loaded from " + plugin)) << run.output;
-    EXPECT_TRUE(run.has("\"Host Test Plug-in\" id=7d4f2a90-61c3-4e8b-b5a2-0f9e3c1d6a47 "
-                        "version=\"Jan  2 2024  10:11:12\"")) << run.output;
+    EXPECT_TRUE(
+        run.has("\"Host Test Plug-in\" id=7d4f2a90-61c3-4e8b-b5a2-0f9e3c1d6a47 "
+                "version=\"Jan  2 2024  10:11:12\""))
+        << run.output;
     EXPECT_TRUE(run.has("TestPlugIn: started")) << run.output;
     // Each command is followed by one idle notification that reports what it saw.
     EXPECT_TRUE(run.has("TestPlugIn: idle after 0 added, 1 deleted")) << run.output;
     EXPECT_TRUE(run.has("TestPlugIn: 1 objects")) << run.output;
-    EXPECT_TRUE(run.has("Status bar: \"TestPlugIn: counted\"\n"
-                        "Progress meters: 1 (last: \"Counting\" 0..1, 1 positions, ended)")) << run.output;
+    EXPECT_TRUE(
+        run.has("Status bar: \"TestPlugIn: counted\"\n"
+                "Progress meters: 1 (last: \"Counting\" 0..1, 1 positions, ended)"))
+        << run.output;
     EXPECT_TRUE(run.has("TestPlugIn: menu command 31771\n")) << run.output;
     EXPECT_TRUE(run.has("Menu command 31771: handled.")) << run.output;
     EXPECT_TRUE(run.has("Menu command 31774: not handled.")) << run.output;
@@ -489,7 +505,8 @@ TestPlugIn
     const auto lines = run.lines();
     int idleReports = 0;
     for (const std::string& line : lines)
-        if (line.rfind("TestPlugIn: idle after", 0) == 0) ++idleReports;
+        if (line.rfind("TestPlugIn: idle after", 0) == 0)
+            ++idleReports;
     EXPECT_EQ(idleReports, 3) << run.output;
 }
 
@@ -538,8 +555,8 @@ TEST_F(HostCommandLineTest, ExitCodes) {
 
 // Without a script, commands come from standard input (no prompt when it is a pipe).
 TEST_F(HostCommandLineTest, ReadsStandardInput) {
-    const std::string command = "printf 'AddBox 0,0,0 1,1,1\\nInfo\\nQuit\\nPrint after\\n' | '" +
-                                std::string(VANTRO_HOST_PATH) + "' --echo";
+    const std::string command =
+        "printf 'AddBox 0,0,0 1,1,1\\nInfo\\nQuit\\nPrint after\\n' | '" + std::string(VANTRO_HOST_PATH) + "' --echo";
     const vantro::test::RunResult r = vantro::test::runProgram("/bin/sh", {"-c", command});
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("> AddBox 0,0,0 1,1,1\nAdded @1 mesh."), std::string::npos) << r.output;

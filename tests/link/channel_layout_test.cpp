@@ -37,10 +37,10 @@ TEST(ChannelLayout, FreshHeaderGoldenBytes) {
     ASSERT_EQ(connection.Create(vantro::test::uniqueName("golden-head"), 4), 0);
 
     Bytes expected(kBlockSize, 0);
-    put(expected, 0, {'H', 'E', 'A', 'D', 0xDC, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // tag, 1244, id 0, flags 0
-                      1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,                          // changeCount 1, unnamed 1, lock 0
-                      0x00, 0x28, 0, 0, 0x00, 0x08, 0, 0, 4, 0, 0, 0,              // totalSize 10240, 2048, 4 slots
-                      3, 0, 0, 0, 1, 0, 0, 0});                                    // recordCount 3, highestSlot 1
+    put(expected, 0, {'H',  'E',  'A', 'D', 0xDC, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // tag, 1244, id 0, flags 0
+                      1,    0,    0,   0,   1,    0,    0, 0, 0, 0, 0, 0,  // changeCount 1, unnamed 1, lock 0
+                      0x00, 0x28, 0,   0,   0x00, 0x08, 0, 0, 4, 0, 0, 0,  // totalSize 10240, 2048, 4 slots
+                      3,    0,    0,   0,   1,    0,    0, 0});            // recordCount 3, highestSlot 1
     put32(expected, 48, connection.OwnProcessId());
     put(expected, 196, {1, 0, 0, 0});  // updateCount
     EXPECT_EQ(copyOut(connection.HeaderBlock(), kBlockSize), expected);
@@ -73,10 +73,10 @@ TEST(ChannelLayout, ViewRecordGoldenBytes) {
     constexpr uint8_t kOne[] = {0x00, 0x00, 0x80, 0x3F};
     for (int i = 0; i < 4; ++i)
         put(expected, 24 + 4 * (i * 5), {kOne[0], kOne[1], kOne[2], kOne[3]});
-    put(expected, 24 + 584, {6, 0, 0, 0, 0x00, 0x00, 0x34, 0x42});  // cameraKind 6, fieldOfView 45
+    put(expected, 24 + 584, {6, 0, 0, 0, 0x00, 0x00, 0x34, 0x42});              // cameraKind 6, fieldOfView 45
     put(expected, 24 + 592, {0, 0, 0x80, 0x3F, 0, 0, 0, 0x40, 0, 0, 0, 0x3F});  // position 1, 2, 0.5
-    put(expected, 24 + 604, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xBF});      // direction 0, 0, -1
-    put(expected, 24 + 616, {0, 0, 0, 0, 0, 0, 0x80, 0x3F, 0, 0, 0, 0});      // up 0, 1, 0
+    put(expected, 24 + 604, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xBF});        // direction 0, 0, -1
+    put(expected, 24 + 616, {0, 0, 0, 0, 0, 0, 0x80, 0x3F, 0, 0, 0, 0});        // up 0, 1, 0
     EXPECT_EQ(copyOut(views[0], kBlockSize), expected);
     connection.Close();
 }

@@ -26,7 +26,8 @@ std::string shmPath(const std::u16string& kernelName) {
 TEST(CrashLeftovers, PeerStartSweepsWhatAKilledCreatorLeft) {
     vantro::test::TestEnvironment env;
     const std::u16string name = vantro::test::uniqueName("crash");
-    ChildProcess child(vantro::test::creatorChildPath(), {vantro::test::utf8(name), "8", "--register", "--buffers", "3"});
+    ChildProcess child(vantro::test::creatorChildPath(),
+                       {vantro::test::utf8(name), "8", "--register", "--buffers", "3"});
     ASSERT_NE(child.waitForLine("BUFFERS 1-3"), "") << child.output();
     std::vector<std::string> buffers;
     for (uint32_t id = 1; id <= 3; ++id)

@@ -105,7 +105,7 @@ TEST_F(HostileChannelTest, HugeSlotCountIsClampedToTheMapping) {
     EXPECT_NE(opener.AddRecord(kTagSrfc), nullptr);
     EXPECT_NE(opener.AddRecord(kTagSrfc), nullptr);
     EXPECT_EQ(opener.AddRecord(kTagSrfc), nullptr);  // the mapping is full, whatever slotCount says
-    EXPECT_EQ(opener.MapBuffer(0x1234), nullptr);     // a buffer id of nothing
+    EXPECT_EQ(opener.MapBuffer(0x1234), nullptr);    // a buffer id of nothing
     exerciseEveryOperation(opener, 77);
     opener.Disconnect();
 }
@@ -194,11 +194,10 @@ TEST_F(HostileChannelTest, RewrittenStatFieldsCannotRedirectTheCreator) {
 
     std::u16string text = u"x";
     creator.SetStatistics({{u"k", {1, text}}});
-    const std::pair<const char*, std::byte*> fields[] = {
-        {"textBuffer", stat + stat_record::kTextBuffer.offset},
-        {"textCapacity", stat + stat_record::kTextCapacity.offset},
-        {"record id", stat + record::kId.offset},
-        {"creatorPid", head + header::kCreatorPid.offset}};
+    const std::pair<const char*, std::byte*> fields[] = {{"textBuffer", stat + stat_record::kTextBuffer.offset},
+                                                         {"textCapacity", stat + stat_record::kTextCapacity.offset},
+                                                         {"record id", stat + record::kId.offset},
+                                                         {"creatorPid", head + header::kCreatorPid.offset}};
     for (const auto& [field, where] : fields) {
         for (int pick = 0; pick < 3; ++pick) {
             const uint32_t owned = pick < 2 ? geometry[pick] : load(stat, stat_record::kTextBuffer);
@@ -206,7 +205,7 @@ TEST_F(HostileChannelTest, RewrittenStatFieldsCannotRedirectTheCreator) {
             std::memcpy(where, &owned, 4);
             if (where == stat + stat_record::kTextBuffer.offset)
                 store(stat, stat_record::kTextCapacity, uint32_t{0});  // "too small": replace it
-            text += text;  // every other round outgrows the buffer
+            text += text;                                              // every other round outgrows the buffer
             creator.SetStatistics({{u"k", {1, text}}});
             store(head, header::kCreatorPid, realPid);
             store(stat, record::kId, uint32_t{2});
@@ -282,10 +281,10 @@ TEST_F(HostileChannelTest, RandomHeaderBytesFuzz) {
         ConnectionHeader h = makeInitialHeader(random() % 8, random() % 3);
         for (int k = 0; k < 6; ++k) {
             const uint32_t pick = random() % 6;
-            const uint32_t lie = pick == 0 ? uint32_t(random())
-                               : pick == 1 ? 0xFFFFFFFFu
-                               : pick == 2 ? size - (random() % 64)
-                                           : uint32_t(random() % 4096);
+            const uint32_t lie = pick == 0   ? uint32_t(random())
+                                 : pick == 1 ? 0xFFFFFFFFu
+                                 : pick == 2 ? size - (random() % 64)
+                                             : uint32_t(random() % 4096);
             store(&h, Field<uint32_t>{4 * uint32_t(random() % 13)}, lie);
         }
         raw.putHeader(h);
@@ -321,9 +320,8 @@ TEST_F(HostileChannelTest, PeerProcessReadsNonsenseSafely) {
     store(raw.slot(0), stat_record::kTextBuffer, uint32_t{0x1234});
     store(raw.slot(0), stat_record::kTextCapacity, uint32_t{0xFFFFFFFF});
 
-    auto result = vantro::test::runProgram(vantro::test::peerPath(),
-                                           {"--connection", vantro::test::utf8(name), "--dump",
-                                            "--read-buffer", "0x1234"});
+    auto result = vantro::test::runProgram(
+        vantro::test::peerPath(), {"--connection", vantro::test::utf8(name), "--dump", "--read-buffer", "0x1234"});
     EXPECT_EQ(result.exitCode, 0) << result.output;
     auto json = vantro::test::linesWith(result.output, "{\"connection\"");
     ASSERT_EQ(json.size(), 1u) << result.output;

@@ -117,9 +117,9 @@ TEST_F(ProcessTest, BuffersCrossBothWays) {
         for (uint32_t i = 0; i < 1000 * id; ++i)
             bytes[i] = static_cast<uint8_t>(3 * i + id);
     }
-    auto peer = startPeer(openArgs({"--read-buffer", "1", "--read-buffer", "2", "--read-buffer", "3",
-                                    "--read-buffer", "9", "--create-buffer", "7:4096", "--create-buffer",
-                                    "7:10", "--listen", "20000", "--exit-after-messages", "1"}));
+    auto peer = startPeer(openArgs({"--read-buffer", "1", "--read-buffer", "2", "--read-buffer", "3", "--read-buffer",
+                                    "9", "--create-buffer", "7:4096", "--create-buffer", "7:10", "--listen", "20000",
+                                    "--exit-after-messages", "1"}));
     ASSERT_NE(peer->waitForLine("CREATED-BUFFER id=0x80000002"), "") << peer->output();
     for (uint32_t id = 1; id <= 3; ++id) {
         char prefix[40];
@@ -212,8 +212,8 @@ TEST_F(ProcessTest, NotifyPeerRecognisesPeerWindows) {
         ASSERT_NE(wrongClass.waitForLine("READY"), "");
         EXPECT_EQ(connection.NotifyPeer(2, 0), -1);  // "VELORA START" is not an editor window
     }
-    ChildProcess pendrax(copy.string(), {"--class", "Pendrax Editor Main", "--listen", "5000",
-                                         "--exit-after-messages", "1"});
+    ChildProcess pendrax(copy.string(),
+                         {"--class", "Pendrax Editor Main", "--listen", "5000", "--exit-after-messages", "1"});
     ASSERT_NE(pendrax.waitForLine("READY"), "");
     EXPECT_EQ(connection.NotifyPeer(2, 0), 0);
     EXPECT_EQ(pendrax.wait(), 0);

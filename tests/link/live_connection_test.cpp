@@ -32,9 +32,7 @@ SharedMemory otherView(const std::u16string& name) {
     return view;
 }
 
-uint32_t headerField(const LiveConnection& c, Field<uint32_t> field) {
-    return load(c.HeaderBlock(), field);
-}
+uint32_t headerField(const LiveConnection& c, Field<uint32_t> field) { return load(c.HeaderBlock(), field); }
 
 class LiveConnectionTest : public ::testing::Test {
 protected:
@@ -316,7 +314,7 @@ TEST_F(LiveConnectionTest, LockWord) {
     store(otherHead, header::kLockOwner, uint32_t{0x7FFFFFF0});
     EXPECT_FALSE(connection.Lock(0));
     EXPECT_FALSE(connection.Lock(10000));  // (that it waits first: live_connection_process_test.cpp)
-    connection.Unlock();  // not ours: unchanged
+    connection.Unlock();                   // not ours: unchanged
     EXPECT_EQ(load(otherHead, header::kLockOwner), 0x7FFFFFF0u);
     connection.Disconnect();
     EXPECT_EQ(load(otherHead, header::kLockOwner), 0x7FFFFFF0u);

@@ -57,7 +57,8 @@ protected:
     // The next camera the reader finds, or nothing within timeoutMs.
     std::optional<SeenView> next(int timeoutMs = 5000) {
         const std::string line = s.reader->waitForLine("VIEW ", timeoutMs);
-        if (line.empty()) return std::nullopt;
+        if (line.empty())
+            return std::nullopt;
         auto v = parseViewLine(line.substr(line.find("VIEW ")));
         EXPECT_TRUE(v) << line;
         return v;
@@ -172,7 +173,8 @@ TEST_F(CameraSyncTest, ParallelViewsAndClosedPipelinesAreNotFollowed) {
     doc.GetViewList(views);
     CRhinoView* top = nullptr;
     for (CRhinoView* v : views)
-        if (v->Viewport().VP().IsParallelProjection()) top = v;
+        if (v->Viewport().VP().IsParallelProjection())
+            top = v;
     ASSERT_NE(top, nullptr);
     ASSERT_TRUE(RhinoApp().SetActiveView(top));
     s.plugin.SetCameraSync(true);

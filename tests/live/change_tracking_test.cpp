@@ -73,7 +73,8 @@ protected:
     std::vector<const CRhinoObject*> on(int layer) const {
         std::vector<const CRhinoObject*> out;
         for (const CRhinoObject* o : order)
-            if (o->Attributes().m_layer_index == layer) out.push_back(o);
+            if (o->Attributes().m_layer_index == layer)
+                out.push_back(o);
         return out;
     }
 
@@ -182,7 +183,8 @@ TEST_F(ChangeTrackingTest, Units) {
     ASSERT_TRUE(doc.SetUnitSystem(ON::LengthUnitSystem::Millimeters, false));
     EXPECT_FLOAT_EQ(s.plugin.scene->unitScale, 0.001f);
     const int solo = addMaterial(doc, u"Solo", 9, 9, 9);
-    const CRhinoObject* f = addMeshObject(doc, boxMesh({0, 0, 0}, {100, 200, 300}), attributesOn(base, ON::material_from_object, solo));
+    const CRhinoObject* f =
+        addMeshObject(doc, boxMesh({0, 0, 0}, {100, 200, 300}), attributesOn(base, ON::material_from_object, solo));
     s.idle();
     ASSERT_TRUE(s.waitUntilSent());
     auto want = metres;
@@ -196,7 +198,8 @@ TEST_F(ChangeTrackingTest, Units) {
     EXPECT_FLOAT_EQ(s.plugin.scene->unitScale, 1.0f);
     std::vector<const CRhinoObject*> now;
     CRhinoObjectIterator it(doc, CRhinoObjectIterator::undeleted_objects);
-    for (const CRhinoObject* o = it.First(); o; o = it.Next()) now.push_back(o);
+    for (const CRhinoObject* o = it.First(); o; o = it.Next())
+        now.push_back(o);
     order.clear();
     reAdded(now);
     s.idle();
@@ -230,7 +233,8 @@ TEST_F(ChangeTrackingTest, MeshUpdates) {
 // keeps every recorded edit; the next idle pass applies them.
 TEST_F(ChangeTrackingTest, ABusySceneKeepsTheChanges) {
     RHScene& scene = *s.plugin.scene;
-    if (scene.mainHoldsLock.exchange(false)) scene.sceneLock.unlock();
+    if (scene.mainHoldsLock.exchange(false))
+        scene.sceneLock.unlock();
     std::latch started(1);
     std::thread worker([&] {
         std::lock_guard<std::timed_mutex> busy(scene.sceneLock);

@@ -27,7 +27,8 @@ std::vector<SeenView> viewsIn(const std::string& output) {
     std::vector<SeenView> out;
     std::istringstream in(output);
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("VIEW ", 0) != 0) continue;
+        if (line.rfind("VIEW ", 0) != 0)
+            continue;
         const std::optional<SeenView> v = parseViewLine(line);
         if (!v) {
             ADD_FAILURE() << "unreadable: " << line;
@@ -47,7 +48,8 @@ void expectOnNegativeY(const SeenView& v, double metres, const std::string& what
     expectNear3(v.dir, 0, 0, -1, 1e-6, what + " direction");
     expectNear3(v.up, 0, 1, 0, 1e-6, what + " up");
     const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
-    for (int i = 0; i < 12; ++i) EXPECT_NEAR(v.rows[i], identity[i], 1e-6) << what << " row word " << i;
+    for (int i = 0; i < 12; ++i)
+        EXPECT_NEAR(v.rows[i], identity[i], 1e-6) << what << " row word " << i;
     expectNear3(v.rows + 12, 0, 0, -metres, 1e-6, what + " row 3");
 }
 
@@ -73,25 +75,38 @@ TEST(LiveHost, ViewCommandsAndEditsReachTheRenderer) {
                          env.root() + "/dumps", "--wait-connection", "60000", "--poll-ms", "5", "--wake-log", wakeLog});
     ASSERT_FALSE(reader.waitForLine("WAITING").empty());
 
-    const std::vector<std::string> lines = {
-        "Vantro Start", "Wait 1000",
-        "Vantro CameraSync", "Wait 300",
-        "View Camera 0,-10000,0 0,0,0", "Wait 300",
-        "View Lens 100", "Wait 300",
-        "View Size 600 1000", "Wait 300",
-        "View Projection parallel", "Wait 300",
-        "View Camera 0,-20000,0 0,0,0", "Wait 300",
-        "View Projection perspective", "Wait 300",
-        "View Active Top", "Wait 300",
-        "View Active Perspective", "Wait 300",
-        "Move \"Dining table\" 0,500,0", "Wait 300",
-        "Hide Sofa", "Wait 300",
-        "Layer Set Furniture color=10,20,30", "Wait 300",
-        "Vantro Stop"};
+    const std::vector<std::string> lines = {"Vantro Start",
+                                            "Wait 1000",
+                                            "Vantro CameraSync",
+                                            "Wait 300",
+                                            "View Camera 0,-10000,0 0,0,0",
+                                            "Wait 300",
+                                            "View Lens 100",
+                                            "Wait 300",
+                                            "View Size 600 1000",
+                                            "Wait 300",
+                                            "View Projection parallel",
+                                            "Wait 300",
+                                            "View Camera 0,-20000,0 0,0,0",
+                                            "Wait 300",
+                                            "View Projection perspective",
+                                            "Wait 300",
+                                            "View Active Top",
+                                            "Wait 300",
+                                            "View Active Perspective",
+                                            "Wait 300",
+                                            "Move \"Dining table\" 0,500,0",
+                                            "Wait 300",
+                                            "Hide Sofa",
+                                            "Wait 300",
+                                            "Layer Set Furniture color=10,20,30",
+                                            "Wait 300",
+                                            "Vantro Stop"};
     const std::string script = env.root() + "/script.txt";
     {
         std::ofstream out(script);
-        for (const std::string& line : lines) out << line << '\n';
+        for (const std::string& line : lines)
+            out << line << '\n';
     }
     const RunResult host =
         runProgram(VANTRO_HOST_PATH, {document, "--plugin", VANTRO_PLUGIN_PATH, "--script", script}, 120000);
@@ -140,8 +155,10 @@ TEST(LiveHost, ViewCommandsAndEditsReachTheRenderer) {
     const std::vector<WakeState> wakes = readWakeLog(wakeLog);
     ASSERT_FALSE(wakes.empty());
     for (const WakeState& wake : wakes)
-        for (const auto& [id, status] : wake.status) EXPECT_EQ(status, 0u) << "wake " << wake.wake << " record " << id;
+        for (const auto& [id, status] : wake.status)
+            EXPECT_EQ(status, 0u) << "wake " << wake.wake << " record " << id;
     int changes = 0;
-    for (size_t k = 1; k < wakes.size(); ++k) changes += wakes[k].hashes != wakes[k - 1].hashes;
+    for (size_t k = 1; k < wakes.size(); ++k)
+        changes += wakes[k].hashes != wakes[k - 1].hashes;
     EXPECT_GE(changes, 2) << reader.output();
 }

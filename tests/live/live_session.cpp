@@ -37,7 +37,8 @@ VeloraPlugin& loadedPlugin() {
     settings.SetCheckPluginVersion(false);
     settings.SetCameraAutoSync(false);
     VeloraPlugin& plugin = ThePlugIn();
-    if (!plugin.scene) plugin.OnLoadPlugIn();
+    if (!plugin.scene)
+        plugin.OnLoadPlugIn();
     return plugin;
 }
 
@@ -76,11 +77,13 @@ bool LiveSession::start() {
                                  env_.root() + "/dumps", "--poll-ms", "5"});
     const std::string ready = reader->waitForLine("READY");
     const size_t at = ready.find("window=");
-    if (at == std::string::npos) return false;
+    if (at == std::string::npos)
+        return false;
     readerWindow_ = std::stoull(ready.substr(at + 7));
     // The first scene went out before the reader's window existed: wake it once, as
     // the link would, after the worker is done.
-    if (!waitUntilSent()) return false;
+    if (!waitUntilSent())
+        return false;
     return platform::postMessage(readerWindow_, VantroAPI::kWakeMessage, 2, 0);
 }
 
@@ -95,7 +98,8 @@ bool LiveSession::waitUntilSent(int timeoutMs) {
             continue;
         }
         if (scene.LockScene(1000)) {
-            if (scene.pendingMaterials.empty() && !plugin.materials->HasPending()) return true;
+            if (scene.pendingMaterials.empty() && !plugin.materials->HasPending())
+                return true;
             scene.ReleaseScene();
         }
     }
@@ -104,15 +108,18 @@ bool LiveSession::waitUntilSent(int timeoutMs) {
 
 std::optional<std::map<uint32_t, DumpedRecord>> LiveSession::dump() {
     const uint32_t sequence = ++dumpSequence_;
-    if (!platform::postMessage(readerWindow_, kDumpMessage, sequence, 0)) return std::nullopt;
-    if (reader->waitForLine("DUMPED seq=" + std::to_string(sequence) + " ", 20000).empty()) return std::nullopt;
+    if (!platform::postMessage(readerWindow_, kDumpMessage, sequence, 0))
+        return std::nullopt;
+    if (reader->waitForLine("DUMPED seq=" + std::to_string(sequence) + " ", 20000).empty())
+        return std::nullopt;
     return readDump(env_.root() + "/dumps/dump-" + std::to_string(sequence) + ".bin");
 }
 
 std::map<uint64_t, ExpectedGeometry> LiveSession::expected(const std::vector<const CRhinoObject*>& order,
                                                            float unitScale) const {
     SceneOracle oracle(doc, *plugin.materials, unitScale);
-    for (const CRhinoObject* object : order) oracle.Add(object);
+    for (const CRhinoObject* object : order)
+        oracle.Add(object);
     return oracle.Expected();
 }
 
@@ -120,7 +127,8 @@ std::vector<std::string> LiveSession::differences(const std::map<uint64_t, Expec
     // The worker's wake-up may still be on its way to the reader: the dump message
     // queues behind it.
     const auto mirror = dump();
-    if (!mirror) return {"no dump from the reader"};
+    if (!mirror)
+        return {"no dump from the reader"};
     return mirrorDifferences(*plugin.materials, *mirror, want, exact);
 }
 
@@ -130,7 +138,8 @@ std::vector<std::string> LiveSession::differences(const std::vector<const CRhino
 
 std::string joined(const std::vector<std::string>& lines) {
     std::string text;
-    for (size_t i = 0; i < lines.size() && i < 12; ++i) text += lines[i] + "\n";
+    for (size_t i = 0; i < lines.size() && i < 12; ++i)
+        text += lines[i] + "\n";
     return text;
 }
 

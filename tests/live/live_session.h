@@ -52,8 +52,7 @@ public:
     std::vector<std::string> differences(const std::vector<const CRhinoObject*>& order, float unitScale);
     // Differences against an explicit expectation.
     std::vector<std::string> differences(const std::map<uint64_t, ExpectedGeometry>& expected, bool exact = true);
-    std::map<uint64_t, ExpectedGeometry> expected(const std::vector<const CRhinoObject*>& order,
-                                                  float unitScale) const;
+    std::map<uint64_t, ExpectedGeometry> expected(const std::vector<const CRhinoObject*>& order, float unitScale) const;
 
     std::unique_ptr<ChildProcess> reader;
     std::string root() const { return env_.root(); }

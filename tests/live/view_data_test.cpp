@@ -44,12 +44,14 @@ ON_Viewport camera(ON_3dPoint location, ON_3dPoint target, ON_3dVector up) {
 TEST(ViewData, KnownCamera) {
     const ViewData d = MakeViewData(camera({0, -10, 0}, {0, 0, 0}, {0, 0, 1}), 1.0f);
     const float rows[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -10, 1};
-    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(d.viewMatrix[i], rows[i]) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_FLOAT_EQ(d.viewMatrix[i], rows[i]) << i;
     expectNear(d.direction, {0, 0, -1}, 0, "direction");
     expectNear(d.up, {0, 1, 0}, 0, "up");
     expectNear(d.position, {0, 0, -10}, 0, "position");
     EXPECT_EQ(d.cameraKind, VantroAPI::kCameraPerspective);
-    for (uint8_t b : d.reserved) ASSERT_EQ(b, 0);
+    for (uint8_t b : d.reserved)
+        ASSERT_EQ(b, 0);
 }
 
 // Millimetres: the position is scaled to metres, the orientation is not.
@@ -89,7 +91,8 @@ TEST(ViewData, RandomCamerasMatchTheViewportsFrame) {
         // Keep the up vector clearly away from the direction.
         up = up - direction * ((up.x * direction.x + up.y * direction.y + up.z * direction.z) /
                                (direction.x * direction.x + direction.y * direction.y + direction.z * direction.z));
-        if (up.Length() < 1e-3 || direction.Length() < 1e-3) continue;
+        if (up.Length() < 1e-3 || direction.Length() < 1e-3)
+            continue;
         up = up * (1 + i % 5);  // not normalised
         const ON_Viewport vp = camera(location, target, up);
         ON_3dVector x, y, z;

@@ -20,11 +20,14 @@ struct SeenView {
 // n comma-separated numbers after " key=" in line; false when any is missing.
 inline bool readViewFloats(const std::string& line, const std::string& key, float* out, int n) {
     const size_t at = line.find(" " + key + "=");
-    if (at == std::string::npos) return false;
+    if (at == std::string::npos)
+        return false;
     std::istringstream in(line.substr(at + key.size() + 2));
     for (int i = 0; i < n; ++i) {
-        if (i) in.ignore(1);
-        if (!(in >> out[i])) return false;
+        if (i)
+            in.ignore(1);
+        if (!(in >> out[i]))
+            return false;
     }
     return true;
 }
@@ -33,9 +36,11 @@ inline bool readViewFloats(const std::string& line, const std::string& key, floa
 inline std::optional<SeenView> parseViewLine(const std::string& line) {
     SeenView v;
     int zero = 0;
-    if (std::sscanf(line.c_str(), "VIEW apply=%u kind=%u", &v.apply, &v.kind) != 2) return std::nullopt;
+    if (std::sscanf(line.c_str(), "VIEW apply=%u kind=%u", &v.apply, &v.kind) != 2)
+        return std::nullopt;
     const size_t z = line.find(" zero=");
-    if (z == std::string::npos || std::sscanf(line.c_str() + z, " zero=%d", &zero) != 1) return std::nullopt;
+    if (z == std::string::npos || std::sscanf(line.c_str() + z, " zero=%d", &zero) != 1)
+        return std::nullopt;
     v.zero = zero != 0;
     if (!readViewFloats(line, "fov", &v.fov, 1) || !readViewFloats(line, "pos", v.pos, 3) ||
         !readViewFloats(line, "dir", v.dir, 3) || !readViewFloats(line, "up", v.up, 3) ||

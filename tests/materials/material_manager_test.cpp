@@ -242,13 +242,15 @@ TEST_F(MaterialManagerTest, DeletedMaterialKeepsRecord) {
     manager.LoadMaterials(&doc);
     send(manager);
     MaterialInfo& info = manager.FindByIndex(index);
-    std::vector<uint8_t> before(reinterpret_cast<uint8_t*>(info.record), reinterpret_cast<uint8_t*>(info.record) + 1932);
+    std::vector<uint8_t> before(reinterpret_cast<uint8_t*>(info.record),
+                                reinterpret_cast<uint8_t*>(info.record) + 1932);
     ASSERT_TRUE(doc.m_material_table.DeleteMaterial(index));
     EXPECT_TRUE(manager.RemoveMaterial(material(index).RuntimeSerialNumber()));
     EXPECT_FALSE(manager.HasPending());
     send(manager);
-    EXPECT_EQ(std::vector<uint8_t>(reinterpret_cast<uint8_t*>(info.record), reinterpret_cast<uint8_t*>(info.record) + 1932),
-              before);
+    EXPECT_EQ(
+        std::vector<uint8_t>(reinterpret_cast<uint8_t*>(info.record), reinterpret_cast<uint8_t*>(info.record) + 1932),
+        before);
     EXPECT_EQ(&manager.FindByIndex(index), &info);
 
     // A reload skips deleted materials; the old record stays in the link.

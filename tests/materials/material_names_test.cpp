@@ -16,15 +16,12 @@ TEST(MaterialNames, NameKeyGolden) {
 TEST(MaterialNames, DisplayName) {
     EXPECT_EQ(DisplayNameOfText(u"a/b c", u"x"), u"Material-a_b_c");
     EXPECT_EQ(DisplayNameOfText(u"Wood", u"x"), u"Material-Wood");
-    EXPECT_EQ(DisplayNameOfText(u" !\"#$%&'()*+,/:;<=>?@[\\]^`{|}~", u"x"),
-              u"Material-" + std::u16string(30, u'_'));
+    EXPECT_EQ(DisplayNameOfText(u" !\"#$%&'()*+,/:;<=>?@[\\]^`{|}~", u"x"), u"Material-" + std::u16string(30, u'_'));
     EXPECT_EQ(DisplayNameOfText(u"a-b.c_d9", u"x"), u"Material-a-b.c_d9");
     EXPECT_EQ(DisplayNameOfText(u"\u0412\u043e\u0434\u0430\u00e9\u6c34", u"x"),
               u"Material-\u0412\u043e\u0434\u0430\u00e9\u6c34");
-    EXPECT_EQ(DisplayNameOfText(u"", u"3f2504e0-4f89-11d3-9a0c-0305e82c3301"),
-              u"af2504e0-4f89-11d3-9a0c-0305e82c3301");
-    EXPECT_EQ(DisplayNameOfText(u"", u"f2504e03-4f89-11d3-9a0c-0305e82c3301"),
-              u"f2504e03-4f89-11d3-9a0c-0305e82c3301");
+    EXPECT_EQ(DisplayNameOfText(u"", u"3f2504e0-4f89-11d3-9a0c-0305e82c3301"), u"af2504e0-4f89-11d3-9a0c-0305e82c3301");
+    EXPECT_EQ(DisplayNameOfText(u"", u"f2504e03-4f89-11d3-9a0c-0305e82c3301"), u"f2504e03-4f89-11d3-9a0c-0305e82c3301");
 }
 
 // Duplicates get (1), (2), ... appended to the base; freed names are handed out again

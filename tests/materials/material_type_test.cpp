@@ -4,7 +4,7 @@
 
 // Every type has its word; none and unknown values give the caller's fallback.
 TEST(MaterialType, Names) {
-    const char16_t* expected[] = {u"water",    u"glass",     u"landscape", u"standard", u"color",
+    const char16_t* expected[] = {u"water",     u"glass",     u"landscape", u"standard", u"color",
                                   u"billboard", u"invisible", u"lightmap",  u"waterfall"};
     for (int32_t i = 1; i <= 9; ++i)
         EXPECT_EQ(MaterialTypeName(MaterialType(i), u"x"), expected[i - 1]) << i;
@@ -17,8 +17,8 @@ TEST(MaterialType, Names) {
 // Each keyword is found anywhere in the name, in any letter case and script.
 TEST(MaterialType, WaterKeywords) {
     for (const char16_t* name :
-         {u"Material-Seawater", u"Material-WATER_1", u"Material-Wasserfall", u"AGUA", u"acqua_di_mare",
-          u"Vatten", u"\u0412\u041e\u0414\u0410", u"\u041c\u0430\u0442\u0435\u0440\u0438\u0430\u043b-\u0432\u043e\u0434\u0430",
+         {u"Material-Seawater", u"Material-WATER_1", u"Material-Wasserfall", u"AGUA", u"acqua_di_mare", u"Vatten",
+          u"\u0412\u041e\u0414\u0410", u"\u041c\u0430\u0442\u0435\u0440\u0438\u0430\u043b-\u0432\u043e\u0434\u0430",
           u"\u6c34\u9762", u"\u00c1GUA", u"\ubb3c\uac10", u"MIZU", u"Woda-1"})
         EXPECT_TRUE(IsWaterName(name)) << std::string(name, name + std::char_traits<char16_t>::length(name));
     for (const char16_t* name : {u"Material-Wood", u"", u"wate", u"AGU A", u"Material-Stone"})

@@ -68,7 +68,8 @@ void printRecord(LiveConnection& link, const RecordPrefix* prefix, const std::st
         mapped = link.MappedBufferSize(buffer);
         if (!saveDir.empty()) {
             std::ofstream file(saveDir + "/" + std::to_string(buffer) + ".bmp", std::ios::binary);
-            file.write(static_cast<const char*>(link.MapBuffer(buffer)), std::streamsize(std::min<size_t>(capacity, mapped)));
+            file.write(static_cast<const char*>(link.MapBuffer(buffer)),
+                       std::streamsize(std::min<size_t>(capacity, mapped)));
         }
     }
     std::printf(

@@ -33,11 +33,11 @@ std::vector<std::byte> twoSidedTriangle() {
     std::initializer_list<uint32_t> w = {
         6, 6, 1,
         // positions
-        bits(0), bits(0), bits(0), bits(1), bits(0), bits(0), bits(0), bits(0), bits(1),
-        bits(0), bits(0), bits(0), bits(1), bits(0), bits(0), bits(0), bits(0), bits(1),
+        bits(0), bits(0), bits(0), bits(1), bits(0), bits(0), bits(0), bits(0), bits(1), bits(0), bits(0), bits(0),
+        bits(1), bits(0), bits(0), bits(0), bits(0), bits(1),
         // normals
-        bits(0), bits(1), bits(0), bits(0), bits(1), bits(0), bits(0), bits(1), bits(0),
-        bits(0), bits(-1), bits(0), bits(0), bits(-1), bits(0), bits(0), bits(-1), bits(0),
+        bits(0), bits(1), bits(0), bits(0), bits(1), bits(0), bits(0), bits(1), bits(0), bits(0), bits(-1), bits(0),
+        bits(0), bits(-1), bits(0), bits(0), bits(-1), bits(0),
         // texture coordinates
         bits(0), bits(1), bits(1), bits(1), bits(0), bits(0), bits(0), bits(1), bits(1), bits(1), bits(0), bits(0),
         // indices

@@ -29,9 +29,9 @@ TEST(PeerPictureOptions, Values) {
 }
 
 TEST(PeerPictureOptions, Refusals) {
-    const std::vector<std::vector<const char*>> bad = {
-        {"--preview"}, {"--preview", ""}, {"--obj", ""}, {"--size", "640"}, {"--size", "0x480"},
-        {"--size", "640x8193"}, {"--size", "x480"}, {"--size", "640x-1"}, {"--size", "640X480"}};
+    const std::vector<std::vector<const char*>> bad = {{"--preview"},      {"--preview", ""},    {"--obj", ""},
+                                                       {"--size", "640"},  {"--size", "0x480"},  {"--size", "640x8193"},
+                                                       {"--size", "x480"}, {"--size", "640x-1"}, {"--size", "640X480"}};
     for (const auto& args : bad) {
         PeerOptions options;
         std::string error;

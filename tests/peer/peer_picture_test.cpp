@@ -23,8 +23,8 @@ using vantro::test::ChildProcess;
 namespace fs = std::filesystem;
 
 struct PictureDifference {
-    double meanChannel = 0;   // mean absolute difference per channel, 0..255
-    double farPixels = 0;     // fraction of pixels with a channel more than 48 apart
+    double meanChannel = 0;  // mean absolute difference per channel, 0..255
+    double farPixels = 0;    // fraction of pixels with a channel more than 48 apart
 };
 
 PictureDifference compare(const velora_peer::Image& a, const velora_peer::Image& b) {

@@ -27,18 +27,20 @@ const fs::path kSample = fs::path(VANTRO_SOURCE_DIR) / "resources/samples/showro
 // "Hidden props" switched off, five materials, one view in perspective.
 TEST(SampleDocument, OpensInTheHost) {
     VANTRO_SKIP_WITHOUT_3DM_READER();
-    const vantro::test::RunResult run = vantro::test::runProgram(VANTRO_HOST_PATH, {kSample.string(), "--command", "Info"});
+    const vantro::test::RunResult run =
+        vantro::test::runProgram(VANTRO_HOST_PATH, {kSample.string(), "--command", "Info"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    for (const char* line : {"Units: millimeters", "Objects: 10 (instanceReference 4, mesh 6)", "Hidden objects: 1",
-                             "Layers: 3 (hidden: \"Hidden props\")", "Materials: 5",
-                             "Instance definitions: 1 (5 objects)", "Instance references: 4",
-                             "Views: 1 (active: \"Perspective\", perspective)"})
+    for (const char* line :
+         {"Units: millimeters", "Objects: 10 (instanceReference 4, mesh 6)", "Hidden objects: 1",
+          "Layers: 3 (hidden: \"Hidden props\")", "Materials: 5", "Instance definitions: 1 (5 objects)",
+          "Instance references: 4", "Views: 1 (active: \"Perspective\", perspective)"})
         EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
 }
 
 // What Info reports, without the lines that name the file.
 std::string infoWithoutPaths(const fs::path& document) {
-    const vantro::test::RunResult run = vantro::test::runProgram(VANTRO_HOST_PATH, {document.string(), "--command", "Info"});
+    const vantro::test::RunResult run =
+        vantro::test::runProgram(VANTRO_HOST_PATH, {document.string(), "--command", "Info"});
     EXPECT_EQ(run.exitCode, 0) << run.output;
     std::istringstream lines(run.output);
     std::string kept;
@@ -56,7 +58,8 @@ TEST(SampleDocument, TheScriptMakesIt) {
     vantro::test::TestEnvironment environment;
     const fs::path folder = fs::path(environment.root()) / "made";
     const vantro::test::RunResult made = vantro::test::runProgram(
-        "/bin/sh", {"-c", "node \"$0\" \"$1\"", std::string(VANTRO_SOURCE_DIR) + "/tools/make-sample.mjs", folder.string()});
+        "/bin/sh",
+        {"-c", "node \"$0\" \"$1\"", std::string(VANTRO_SOURCE_DIR) + "/tools/make-sample.mjs", folder.string()});
     ASSERT_EQ(made.exitCode, 0) << made.output;
     EXPECT_EQ(infoWithoutPaths(folder / "showroom.3dm"), infoWithoutPaths(kSample));
     auto bytes = [](const fs::path& path) {

@@ -178,7 +178,7 @@ public:
     // Camera at eye looking at target, modeller's axes, up z; as the camera sender
     // builds it.
     void camera(const float (&eye)[3], const float (&target)[3], float fovDegrees) {
-        auto swap = [](const float (&p)[3]) { return std::vector<float>{p[0], p[2], p[1]}; };
+        auto swap = [](const float(&p)[3]) { return std::vector<float>{p[0], p[2], p[1]}; };
         auto normalise = [](std::vector<float> v) {
             const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
             for (float& x : v)
@@ -214,7 +214,8 @@ private:
 };
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 }  // namespace

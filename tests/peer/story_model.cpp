@@ -111,8 +111,10 @@ StoryModel::StoryModel(const docio::DocumentData& document) {
         for (int i = 0; i < m.m_textures.Count(); ++i)
             textured = textured || m.m_textures[i].m_type == ON_Texture::bitmap_texture;
         const ON_Color c = m.Diffuse();
-        materials_.push_back({m.Name().ToUtf8(), {c.Red() / 255.0, c.Green() / 255.0, c.Blue() / 255.0},
-                              1.0 - m.Transparency(), textured});
+        materials_.push_back({m.Name().ToUtf8(),
+                              {c.Red() / 255.0, c.Green() / 255.0, c.Blue() / 255.0},
+                              1.0 - m.Transparency(),
+                              textured});
     }
     for (const ON_Layer& layer : document.layers)
         layers_.push_back({layer.Name().ToUtf8(), layer.IsVisible(), layer.RenderMaterialIndex()});
@@ -166,16 +168,15 @@ void StoryModel::addPieces(const docio::ObjectData& object, const ON_Xform& plac
 
 int StoryModel::resolveMaterial(const ON_3dmObjectAttributes& attributes, int parentMaterial) const {
     switch (attributes.MaterialSource()) {
-    case ON::material_from_object:
-        return attributes.m_material_index;
-    case ON::material_from_parent:
-        if (parentMaterial >= 0)
-            return parentMaterial;
-        [[fallthrough]];
-    default:
-        return attributes.m_layer_index >= 0 && size_t(attributes.m_layer_index) < layers_.size()
-                   ? layers_[size_t(attributes.m_layer_index)].material
-                   : -1;
+        case ON::material_from_object: return attributes.m_material_index;
+        case ON::material_from_parent:
+            if (parentMaterial >= 0)
+                return parentMaterial;
+            [[fallthrough]];
+        default:
+            return attributes.m_layer_index >= 0 && size_t(attributes.m_layer_index) < layers_.size()
+                       ? layers_[size_t(attributes.m_layer_index)].material
+                       : -1;
     }
 }
 

@@ -30,8 +30,7 @@ TEST(DebugOutput, WritesUtf8ToStderr) {
     ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
     ::close(pipeFds[0]);
     ASSERT_GT(n, 0);
-    EXPECT_EQ(std::string(buffer, static_cast<size_t>(n)),
-              "\n --- Can't lock mutex! ---\n\xC3\xA9\xF0\x9F\x98\x80");
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(n)), "\n --- Can't lock mutex! ---\n\xC3\xA9\xF0\x9F\x98\x80");
 }
 
 // An installed sink gets every message from every thread, whole; once it has been

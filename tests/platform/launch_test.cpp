@@ -59,8 +59,8 @@ TEST(Launch, CreateProcessLikeWindows) {
     ASSERT_TRUE(waitForFile(out));
     fs::path expectedCwd = fs::canonical(install);
     // argv[0] is the module as the command line wrote it.
-    EXPECT_EQ(readFile(out), "cwd=" + expectedCwd.string() + "\narg=" + install + "Velora.exe\narg=launch-probe\narg=" +
-                                 out + "\narg=two words\narg=a\"b\n");
+    EXPECT_EQ(readFile(out), "cwd=" + expectedCwd.string() + "\narg=" + install +
+                                 "Velora.exe\narg=launch-probe\narg=" + out + "\narg=two words\narg=a\"b\n");
     // Gone completely (reaped) once it has ended: no zombie stays behind.
     for (int i = 0; i < 2000 && fs::exists("/proc/" + std::to_string(pid)); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -18,7 +18,8 @@ struct Piece {
 
 bool holds(const Piece& piece) {
     for (std::size_t i = 0; i < piece.size; ++i)
-        if (piece.data[i] != piece.pattern) return false;
+        if (piece.data[i] != piece.pattern)
+            return false;
     return true;
 }
 
@@ -41,7 +42,8 @@ TEST(PageArena, ConcurrentPiecesAreDisjoint) {
             }
         });
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
     std::size_t total = 0;
     for (const auto& pieces : taken) {
         for (const Piece& piece : pieces) {

@@ -42,14 +42,10 @@ namespace {
 
 const char* resultName(ShmResult result) {
     switch (result) {
-    case ShmResult::ok:
-        return "ok";
-    case ShmResult::alreadyExists:
-        return "alreadyExists";
-    case ShmResult::notFound:
-        return "notFound";
-    case ShmResult::failed:
-        return "failed";
+        case ShmResult::ok: return "ok";
+        case ShmResult::alreadyExists: return "alreadyExists";
+        case ShmResult::notFound: return "notFound";
+        case ShmResult::failed: return "failed";
     }
     return "?";
 }
@@ -137,15 +133,11 @@ int shmStress(char** argv) {
             change();
             spin.store(0);
         };
-        locked([&] {
-            violations += objectHolders.fetch_add(1) != holders.fetch_add(1);
-        });
+        locked([&] { violations += objectHolders.fetch_add(1) != holders.fetch_add(1); });
         (created ? creates : opens)++;
         if (random() % 4 == 0)
             std::this_thread::yield();
-        locked([&] {
-            violations += objectHolders.fetch_sub(1) != holders.fetch_sub(1);
-        });
+        locked([&] { violations += objectHolders.fetch_sub(1) != holders.fetch_sub(1); });
         memory.close();
     }
     say("stress violations " + std::to_string(violations) + " creates " + std::to_string(creates) + " opens " +

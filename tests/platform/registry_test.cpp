@@ -91,8 +91,14 @@ TEST(RegistryValues, AwkwardNamesAndDataSurvive) {
     TestEnvironment env;
     RegistryKey key;
     ASSERT_EQ(RegistryKey::create(kUser, u"Odd", key), kErrorSuccess);
-    const std::u16string names[] = {u"",           u"a=b",         u"q\"uote\\",       u"line\nbreak\ttab\r",
-                                    u"\u00e9t\u00e9 \u4e2d", u"lone\xD800!", u"\U0001F600", std::u16string(u"n\0l", 3),
+    const std::u16string names[] = {u"",
+                                    u"a=b",
+                                    u"q\"uote\\",
+                                    u"line\nbreak\ttab\r",
+                                    u"\u00e9t\u00e9 \u4e2d",
+                                    u"lone\xD800!",
+                                    u"\U0001F600",
+                                    std::u16string(u"n\0l", 3),
                                     std::u16string(16383, u'x')};
     uint32_t n = 0;
     for (const auto& name : names)
@@ -143,8 +149,8 @@ TEST(RegistryValues, CaseInsensitiveNamesKeepFirstCase) {
     ASSERT_EQ(RegistryKey::create(kUser, u"Software\\Orvane", key), kErrorSuccess);
     ASSERT_EQ(key.setDword(u"CameraSync", 1), kErrorSuccess);
     ASSERT_EQ(key.setDword(u"camerasync", 2), kErrorSuccess);
-    ASSERT_EQ(key.setDword(u"\u00c9t\u00e9", 3), kErrorSuccess);       // Été
-    ASSERT_EQ(key.setDword(u"\u00e9T\u00c9", 4), kErrorSuccess);       // éTÉ: the same name
+    ASSERT_EQ(key.setDword(u"\u00c9t\u00e9", 3), kErrorSuccess);                         // Été
+    ASSERT_EQ(key.setDword(u"\u00e9T\u00c9", 4), kErrorSuccess);                         // éTÉ: the same name
     ASSERT_EQ(key.setDword(u"\u044f\u0431\u043b\u043e\u043a\u043e", 5), kErrorSuccess);  // яблоко
     EXPECT_EQ(queryDword(key, u"CAMERASYNC"), 2u);
     EXPECT_EQ(queryDword(key, u"\u00c9T\u00c9"), 4u);
@@ -273,7 +279,8 @@ TEST(RegistryKeys, AwkwardKeyNamesOnDisk) {
     const std::u16string names[] = {u"a/b", u"100%", u".hidden", u"..", u"tab\there", u"{3B1A-uuid}", u"\u00e9\u4e2d"};
     for (const auto& name : names)
         ASSERT_EQ(RegistryKey::create(kUser, u"Awk\\" + name, key), kErrorSuccess) << toUtf8(name);
-    for (const char* onDisk : {"a%2Fb", "100%25", "%2Ehidden", "%2E.", "tab%09here", "{3B1A-uuid}", "\xC3\xA9\xE4\xB8\xAD"})
+    for (const char* onDisk :
+         {"a%2Fb", "100%25", "%2Ehidden", "%2E.", "tab%09here", "{3B1A-uuid}", "\xC3\xA9\xE4\xB8\xAD"})
         EXPECT_TRUE(fs::is_directory(keyDir(env, std::string("Awk/") + onDisk))) << onDisk;
     ASSERT_EQ(RegistryKey::open(kUser, u"Awk", key), kErrorSuccess);
     uint32_t count = 0;
@@ -314,7 +321,7 @@ TEST(RegistryDisk, HostileValuesFilesGiveErrors) {
         "\"a\"dword:00000001\n",
         "\"A\"=dword:00000001\n\"a\"=dword:00000002\n",  // the same name twice
         "\"\xff\xfe\"=dword:00000001\n",                 // not UTF-8
-        "\"a\"=sz:\"\xed\xa0\x80\"\n",                     // an encoded surrogate is not UTF-8
+        "\"a\"=sz:\"\xed\xa0\x80\"\n",                   // an encoded surrogate is not UTF-8
         "\"a\tb\"=dword:00000001\n",                     // raw control character
         std::string("\"a\"=dword:00000001\n\0\n", 21),
         "\"" + std::string(16384, 'n') + "\"=dword:00000001\n",
@@ -357,7 +364,7 @@ TEST(RegistryDisk, ForeignEntriesAreNotKeys) {
     RegistryKey key;
     ASSERT_EQ(RegistryKey::create(kUser, u"Mixed\\Real", key), kErrorSuccess);
     std::string dir = keyDir(env, "Mixed/");
-    fs::create_directory(dir + "bad%zz");   // not an escape
+    fs::create_directory(dir + "bad%zz");    // not an escape
     fs::create_directory(dir + "low%2fer");  // escapes are upper-case
     fs::create_directory(dir + "back\\slash");
     fs::create_directory(dir + "\xff\xfe");
@@ -466,9 +473,9 @@ TEST(RegistryProcesses, ConcurrentThreadsLoseNothing) {
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&key, t] {
             for (int i = 0; i < 25; ++i)
-                EXPECT_EQ(key.setDword(u"t" + fromUtf8(std::to_string(t)) + u"-" + fromUtf8(std::to_string(i)),
-                                       uint32_t(i)),
-                          kErrorSuccess);
+                EXPECT_EQ(
+                    key.setDword(u"t" + fromUtf8(std::to_string(t)) + u"-" + fromUtf8(std::to_string(i)), uint32_t(i)),
+                    kErrorSuccess);
         });
     for (auto& thread : threads)
         thread.join();

@@ -45,8 +45,8 @@ struct ReleaseFile {
 // release appears.
 std::unique_ptr<ChildProcess> startHolder(std::u16string_view name, size_t size, int fill, const ReleaseFile& release) {
     auto holder = std::make_unique<ChildProcess>(
-        PLATFORM_TEST_HELPER, std::vector<std::string>{"shm-create", toUtf8(name), std::to_string(size),
-                                                       std::to_string(fill), release.path});
+        PLATFORM_TEST_HELPER,
+        std::vector<std::string>{"shm-create", toUtf8(name), std::to_string(size), std::to_string(fill), release.path});
     EXPECT_NE(holder->waitForLine("ready"), "");
     return holder;
 }
@@ -73,8 +73,8 @@ TEST(SharedMemoryNames, GoldenEncodings) {
 
 // Slashes, backslashes and text that looks like an escape never collide; case counts.
 TEST(SharedMemoryNames, LookalikesStayDistinct) {
-    std::vector<std::u16string> names = {u"a/b",   u"a\\b",   u"a%2Fb", u"a%2fb", u"A/b",  u"a:b",
-                                         u"a%u002Fb", u"a/%", u"a/",   u"a",     u"a~b", u"a.b"};
+    std::vector<std::u16string> names = {u"a/b",      u"a\\b", u"a%2Fb", u"a%2fb", u"A/b", u"a:b",
+                                         u"a%u002Fb", u"a/%",  u"a/",    u"a",     u"a~b", u"a.b"};
     std::set<std::string> seen;
     for (const auto& name : names)
         EXPECT_TRUE(seen.insert(SharedMemory::posixName(name)).second) << toUtf8(name);

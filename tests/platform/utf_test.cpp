@@ -24,7 +24,7 @@ TEST(Utf, UnpairedSurrogatesBecomeReplacement) {
     EXPECT_EQ(toUtf8(u"a\xDC00z"), "a\xEF\xBF\xBDz");
     EXPECT_EQ(toUtf8(u"\xD800\xD800\xDC00"), "\xEF\xBF\xBD\xF0\x90\x80\x80");  // lone high, then a pair
     EXPECT_EQ(toUtf8(u"\xDC00\xD800"), "\xEF\xBF\xBD\xEF\xBF\xBD");            // reversed pair
-    EXPECT_EQ(toUtf8(u"x\xDBFF"), "x\xEF\xBF\xBD");                          // high at the end
+    EXPECT_EQ(toUtf8(u"x\xDBFF"), "x\xEF\xBF\xBD");                            // high at the end
 }
 
 // Each malformed UTF-8 sequence becomes one U+FFFD per maximal invalid part, and
@@ -35,14 +35,14 @@ TEST(Utf, InvalidUtf8BecomesReplacement) {
         std::u16string out;
     };
     const Case cases[] = {
-        {"\x80", u"\uFFFD"},                               // stray continuation
-        {"a\xC3", u"a\uFFFD"},                             // cut at the end
-        {"\xC3z", u"\uFFFDz"},                             // cut before ASCII
-        {"\xC0\xAF", u"\uFFFD\uFFFD"},                     // overlong '/'
-        {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},           // overlong, three bytes
-        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},           // encoded surrogate
-        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // above U+10FFFF
-        {"\xF0\x9F\x98", u"\uFFFD"},                       // cut four-byte sequence
+        {"\x80", u"\uFFFD"},                                // stray continuation
+        {"a\xC3", u"a\uFFFD"},                              // cut at the end
+        {"\xC3z", u"\uFFFDz"},                              // cut before ASCII
+        {"\xC0\xAF", u"\uFFFD\uFFFD"},                      // overlong '/'
+        {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},            // overlong, three bytes
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // encoded surrogate
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
+        {"\xF0\x9F\x98", u"\uFFFD"},                        // cut four-byte sequence
         {"\xFF\xFEok", u"\uFFFD\uFFFDok"},
         {"\xE4\xB8\xAD\xE4\xB8", u"\u4e2d\uFFFD"},
     };

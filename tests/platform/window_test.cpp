@@ -127,9 +127,8 @@ TEST(WindowLocal, PostAndReceiveInOrder) {
 TEST(WindowLocal, WireFormatGolden) {
     unsigned char bytes[kWindowMessageSize];
     encodeWindowMessage(WindowMessage{0x8729, 0x0102030405060708ull, 0x1112131415161718ull}, bytes);
-    const unsigned char expected[kWindowMessageSize] = {0x29, 0x87, 0x00, 0x00, 0x08, 0x07, 0x06,
-                                                        0x05, 0x04, 0x03, 0x02, 0x01, 0x18, 0x17,
-                                                        0x16, 0x15, 0x14, 0x13, 0x12, 0x11};
+    const unsigned char expected[kWindowMessageSize] = {0x29, 0x87, 0x00, 0x00, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03,
+                                                        0x02, 0x01, 0x18, 0x17, 0x16, 0x15, 0x14, 0x13, 0x12, 0x11};
     EXPECT_EQ(std::memcmp(bytes, expected, sizeof bytes), 0);
     WindowMessage back = decodeWindowMessage(expected);
     EXPECT_EQ(back.message, 0x8729u);
@@ -210,12 +209,12 @@ TEST(WindowLocal, HostileDescriptionsAreIgnored) {
     const std::vector<std::string> bad = {
         "",
         "garbage",
-        good.substr(0, good.size() - 1),                         // cut before the last LF
-        "vantro-window 2\n" + good.substr(16),                   // unknown version
-        good.substr(0, good.find("visible")),                    // keys missing
-        std::string(70000, 'x'),                                 // far too long
-        "vantro-window 1\nhandle 99999999999999999999999\n",     // overflow
-        "vantro-window 1\nhandle 4096\nownerPid -1\n",           // negative
+        good.substr(0, good.size() - 1),                      // cut before the last LF
+        "vantro-window 2\n" + good.substr(16),                // unknown version
+        good.substr(0, good.find("visible")),                 // keys missing
+        std::string(70000, 'x'),                              // far too long
+        "vantro-window 1\nhandle 99999999999999999999999\n",  // overflow
+        "vantro-window 1\nhandle 4096\nownerPid -1\n",        // negative
         good.substr(0, good.find("title")) + "title bad\\escape\n",
         good.substr(0, good.find("visible")) + "visible 2\nclassName X\ntitle T\n",
         std::string("vantro-window 1\nhandle 4096\0\n", 29),

@@ -47,11 +47,12 @@ protected:
 TEST_F(PluginDiscoveryTest, NoVeloraAsksForANewerOneAndDoesNotStart) {
     const std::string doc = copySample();
     const test::RunResult no = host({doc, "--answer", "no", "-c", "Vantro Start"});
-    EXPECT_NE(no.output.find("[message box] Velora Vantro - Newer Velora version required (question, Yes/No, plug-in icon)\n"
-                             "You need to have Velora\u00ae 8.3.0 or newer to start Vantro.\n"
-                             "Are you interested in learning more about the current version of Velora?\n"
-                             "[answer] No (--answer)\n"),
-              std::string::npos)
+    EXPECT_NE(
+        no.output.find("[message box] Velora Vantro - Newer Velora version required (question, Yes/No, plug-in icon)\n"
+                       "You need to have Velora\u00ae 8.3.0 or newer to start Vantro.\n"
+                       "Are you interested in learning more about the current version of Velora?\n"
+                       "[answer] No (--answer)\n"),
+        std::string::npos)
         << no.output;
     EXPECT_EQ(opened(), "");
 
@@ -102,7 +103,8 @@ TEST_F(PluginDiscoveryTest, InstalledVeloraIsLaunchedOnYes) {
     EXPECT_EQ(no.output.find("READY"), std::string::npos) << no.output;
 
     std::vector<std::string> lines{"Vantro Start"};
-    for (const std::string& line : idleFor(60)) lines.push_back(line);
+    for (const std::string& line : idleFor(60))
+        lines.push_back(line);
     auto yes = startHost({doc, "--answer", "yes", "--script", script("long.txt", lines)});
     // The launched copy writes to the host's output, which it inherits.
     EXPECT_NE(yes->waitForLine("OPENED name=" + linkNameOf(doc), 60000), "") << yes->output();

@@ -25,12 +25,13 @@ constexpr uint32_t kWakeMessage = 0x8729;
 
 struct LinkContents {
     std::map<uint32_t, uint64_t> trianglesByRecord;  // records whose geometry the reader mirrored
-    int materialRecords = 0;                          // "SRFC" records the peer listed
+    int materialRecords = 0;                         // "SRFC" records the peer listed
     int recordsWithBuffer = 0;
     int buffersMapped = 0;
     uint64_t triangles() const {
         uint64_t n = 0;
-        for (const auto& [id, count] : trianglesByRecord) n += count;
+        for (const auto& [id, count] : trianglesByRecord)
+            n += count;
         return n;
     }
 };
@@ -75,10 +76,12 @@ protected:
             for (const auto& [id, record] : *dump) {
                 EXPECT_EQ(record.status, 0u) << "record " << id;
                 uint32_t indices = 0;
-                if (record.bytes.size() >= 8) std::memcpy(&indices, record.bytes.data() + 4, 4);
+                if (record.bytes.size() >= 8)
+                    std::memcpy(&indices, record.bytes.data() + 4, 4);
                 out.trianglesByRecord[id] = indices / 3;
             }
-            if (out.triangles() > 0 && out.triangles() == previous) break;
+            if (out.triangles() > 0 && out.triangles() == previous)
+                break;
             previous = out.triangles();
             platform::sleepMilliseconds(100);
         }
@@ -90,7 +93,8 @@ protected:
     LinkContents linkDocument(const std::string& doc) const {
         LinkContents contents;
         std::vector<std::string> lines{"Vantro Start"};
-        for (const std::string& line : idleFor(120)) lines.push_back(line);
+        for (const std::string& line : idleFor(120))
+            lines.push_back(line);
         auto hostProcess = startHost({doc, "--script", script("long.txt", lines)});
         EXPECT_NE(hostProcess->waitForLine("Vantro started.", 120000), "") << hostProcess->output();
         readGeometry(linkNameOf(doc), contents);
@@ -109,7 +113,8 @@ protected:
         EXPECT_GT(link.materialRecords, 0);
         EXPECT_EQ(link.buffersMapped, link.recordsWithBuffer);
         size_t withGeometry = 0;
-        for (const auto& [id, count] : link.trianglesByRecord) withGeometry += count > 0;
+        for (const auto& [id, count] : link.trianglesByRecord)
+            withGeometry += count > 0;
         EXPECT_EQ(withGeometry, static_cast<size_t>(link.recordsWithBuffer));
         EXPECT_GT(exported, 0u);
         EXPECT_EQ(link.triangles(), exported);
@@ -122,7 +127,8 @@ TEST_F(PluginDocumentTest, SampleReachesThePeerWhole) { expectWholeDocument(copy
 // A document written by the modelling application.
 TEST_F(PluginDocumentTest, RealDocumentReachesThePeerWhole) {
     const fs::path source = fs::path(VANTRO_TESTDATA_DIR) / "3dm" / "devsamples_hello_mesh.3dm";
-    if (!fs::exists(source)) GTEST_SKIP() << "missing " << source << " (../shared/testdata is not here)";
+    if (!fs::exists(source))
+        GTEST_SKIP() << "missing " << source << " (../shared/testdata is not here)";
     VANTRO_SKIP_WITHOUT_3DM_READER();
     fs::create_directories(path("docs"));
     const std::string doc = path("docs/hello.3dm");

@@ -34,10 +34,10 @@ TEST_F(PluginLinkTest, RefusalsAndRepeatsAreReported) {
     EXPECT_EQ(unsaved.output.find("initializing"), std::string::npos) << unsaved.output;
 
     const std::string doc = copySample();
-    const test::RunResult run = host({doc, "--script",
-                                      script("twice.txt", {"Vantro Start", "StatusBar", "Vantro Start", "Menu 31771",
-                                                           "Vantro Stop", "StatusBar", "Print -- stopped",
-                                                           "Vantro Stop", "Menu 31772", "Print -- end"})});
+    const test::RunResult run =
+        host({doc, "--script",
+              script("twice.txt", {"Vantro Start", "StatusBar", "Vantro Start", "Menu 31771", "Vantro Stop",
+                                   "StatusBar", "Print -- stopped", "Vantro Stop", "Menu 31772", "Print -- end"})});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(countOf(run.output, "Velora Vantro: initializing\u2026\nVantro started.\n"), 1) << run.output;
     EXPECT_EQ(countOf(run.output, "Vantro is running now.\n"), 2) << run.output;
@@ -51,11 +51,12 @@ TEST_F(PluginLinkTest, RefusalsAndRepeatsAreReported) {
 // host's auto-save do not.
 TEST_F(PluginLinkTest, OnlyASaveUnderAnotherNameStopsTheLink) {
     const std::string doc = copySample();
-    const test::RunResult run = host(
-        {doc, "--script",
-         script("saves.txt", {"Vantro Start", "Save", "AutoSave", "SaveAs " + doc, "Print -- still running",
-                              "Vantro Start", "SaveAs " + path("docs/selected.json") + " selected=on", "Print -- after export",
-                              "SaveAs " + path("docs/other.json"), "Print -- after save as", "Vantro Stop"})});
+    const test::RunResult run =
+        host({doc, "--script",
+              script("saves.txt",
+                     {"Vantro Start", "Save", "AutoSave", "SaveAs " + doc, "Print -- still running", "Vantro Start",
+                      "SaveAs " + path("docs/selected.json") + " selected=on", "Print -- after export",
+                      "SaveAs " + path("docs/other.json"), "Print -- after save as", "Vantro Stop"})});
     const std::string beforeSaveAs = run.output.substr(0, run.output.find("-- after export"));
     EXPECT_EQ(beforeSaveAs.find("Vantro stopped."), std::string::npos) << run.output;
     EXPECT_EQ(countOf(beforeSaveAs, "Vantro is running now."), 1) << run.output;
@@ -70,7 +71,8 @@ TEST_F(PluginLinkTest, OnlyASaveUnderAnotherNameStopsTheLink) {
 TEST_F(PluginLinkTest, SecondHostIsRefusedAndThePeerEndsTheLink) {
     const std::string doc = copySample();
     std::vector<std::string> lines{"Vantro Start"};
-    for (const std::string& line : idleFor(60)) lines.push_back(line);
+    for (const std::string& line : idleFor(60))
+        lines.push_back(line);
     auto first = startHost({doc, "--script", script("long.txt", lines)});
     ASSERT_NE(first->waitForLine("Vantro started.", 60000), "") << first->output();
 
@@ -105,16 +107,17 @@ TEST_F(PluginLinkTest, UnloadStopsARunningLink) {
 // in any case, and cut to an unambiguous start.
 TEST_F(PluginLinkTest, CameraRequestsFollowTheLinkState) {
     const std::string doc = copySample();
-    const test::RunResult run = host(
-        {doc, "--script",
-         script("camera.txt", {"Menu 31773", "_Vantro _CameraStop", "-vantro CAMERASY", "Menu 31773", "Menu 31773",
-                               "Vantro camerast", "_Vantro _sto"})});
+    const test::RunResult run =
+        host({doc, "--script",
+              script("camera.txt", {"Menu 31773", "_Vantro _CameraStop", "-vantro CAMERASY", "Menu 31773", "Menu 31773",
+                                    "Vantro camerast", "_Vantro _sto"})});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     // The plug-in's lines only; the host's own "Menu command ..." lines left out.
     std::string printed;
     std::istringstream lines(run.output);
     for (std::string line; std::getline(lines, line);)
-        if (!line.empty() && line.rfind("Menu command", 0) != 0) printed += line + "\n";
+        if (!line.empty() && line.rfind("Menu command", 0) != 0)
+            printed += line + "\n";
     const std::string expected =
         "ERROR: You need to start Vantro first\n"
         "Vantro: camera synchronization disabled.\n"
@@ -133,15 +136,15 @@ TEST_F(PluginLinkTest, PeerReadsTheStatistics) {
     setSetting(u"CameraAutoSync", 1);
     const std::string doc = copySample();
     std::vector<std::string> lines{"Vantro Start"};
-    for (const std::string& line : idleFor(60)) lines.push_back(line);
+    for (const std::string& line : idleFor(60))
+        lines.push_back(line);
     auto run = startHost({doc, "--script", script("long.txt", lines)});
     ASSERT_NE(run->waitForLine("Vantro started.", 60000), "") << run->output();
     const test::RunResult reader = peer({"--connection", linkNameOf(doc), "--dump", "--close-link"});
     EXPECT_NE(run->waitForLine("Vantro stopped.", 30000), "") << run->output();
     run->kill();
 
-    const std::string hash =
-        std::to_string(plugin::LinkNameHash(platform::fromUtf8(linkNameOf(doc))));
+    const std::string hash = std::to_string(plugin::LinkNameHash(platform::fromUtf8(linkNameOf(doc))));
     const std::string prefix = R"({\"cameraSync\":\"1\",\"fileNameCrc\":\")" + hash +
                                R"(\",\"format\":\"VL\",\"pluginVersion\":\"3%2e50rc%2e52\",\"time\":\")";
     const size_t at = reader.output.find(prefix);

@@ -18,18 +18,20 @@ namespace fs = std::filesystem;
 using platform::RegHive;
 using platform::RegistryKey;
 
-const std::u16string kProfileKey = std::u16string(u"Software\\Rhinoceros\\6.0\\Profile\\Plug-ins\\") +
-                                   plugin::kPlugInIdText;
-const std::u16string kRegistrationKey = std::u16string(u"Software\\Rhinoceros\\6.0\\Plug-ins\\") +
-                                        plugin::kPlugInIdText;
+const std::u16string kProfileKey =
+    std::u16string(u"Software\\Rhinoceros\\6.0\\Profile\\Plug-ins\\") + plugin::kPlugInIdText;
+const std::u16string kRegistrationKey =
+    std::u16string(u"Software\\Rhinoceros\\6.0\\Plug-ins\\") + plugin::kPlugInIdText;
 
 std::u16string readString(RegHive hive, const std::u16string& key, const char16_t* name) {
     RegistryKey k;
     std::vector<uint8_t> data;
-    if (RegistryKey::open(hive, key, k) != 0 || k.queryValue(name, nullptr, &data) != 0) return u"<missing>";
+    if (RegistryKey::open(hive, key, k) != 0 || k.queryValue(name, nullptr, &data) != 0)
+        return u"<missing>";
     std::u16string text(data.size() / 2, u'\0');
     std::memcpy(text.data(), data.data(), text.size() * 2);
-    while (!text.empty() && text.back() == u'\0') text.pop_back();
+    while (!text.empty() && text.back() == u'\0')
+        text.pop_back();
     return text;
 }
 
@@ -59,7 +61,8 @@ protected:
     }
     test::RunResult hostWith(const std::string& module, const std::vector<std::string>& commands) const {
         std::vector<std::string> args{"--plugin", module};
-        for (const std::string& c : commands) args.insert(args.end(), {"-c", c});
+        for (const std::string& c : commands)
+            args.insert(args.end(), {"-c", c});
         return test::runProgram(VANTRO_HOST_PATH, args, 60000);
     }
 };
@@ -88,8 +91,9 @@ TEST_F(PluginLoadTest, ProfileEntriesAreKeptAcrossRuns) {
 // The same module twice, or a copy of it, is refused with a message naming the first;
 // the host goes on with the plug-in it has.
 TEST_F(PluginLoadTest, SecondLoadIsRefusedAndTheHostRunsOn) {
-    const test::RunResult twice = test::runProgram(
-        VANTRO_HOST_PATH, {"--plugin", VANTRO_PLUGIN_PATH, "--plugin", VANTRO_PLUGIN_PATH, "-c", "Vantro About"}, 60000);
+    const test::RunResult twice =
+        test::runProgram(VANTRO_HOST_PATH,
+                         {"--plugin", VANTRO_PLUGIN_PATH, "--plugin", VANTRO_PLUGIN_PATH, "-c", "Vantro About"}, 60000);
     EXPECT_EQ(twice.exitCode, 3) << twice.output;
     EXPECT_NE(twice.output.find("this module is already loaded (from " + std::string(VANTRO_PLUGIN_PATH) + ")"),
               std::string::npos)
@@ -98,7 +102,8 @@ TEST_F(PluginLoadTest, SecondLoadIsRefusedAndTheHostRunsOn) {
 
     const std::string copy = installedCopy("copy");
     const test::RunResult copied = test::runProgram(
-        VANTRO_HOST_PATH, {"--plugin", VANTRO_PLUGIN_PATH, "--plugin", copy, "-c", "Vantro About", "-c", "Plugins"}, 60000);
+        VANTRO_HOST_PATH, {"--plugin", VANTRO_PLUGIN_PATH, "--plugin", copy, "-c", "Vantro About", "-c", "Plugins"},
+        60000);
     EXPECT_EQ(copied.exitCode, 3) << copied.output;
     EXPECT_NE(copied.output.find("is already loaded from " + std::string(VANTRO_PLUGIN_PATH)), std::string::npos)
         << copied.output;

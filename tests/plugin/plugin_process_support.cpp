@@ -29,7 +29,8 @@ void PluginProcessTest::setSetting(const char16_t* name, uint32_t value) const {
 
 std::string PluginProcessTest::script(const std::string& name, const std::vector<std::string>& lines) const {
     std::ofstream out(path(name));
-    for (const std::string& line : lines) out << line << '\n';
+    for (const std::string& line : lines)
+        out << line << '\n';
     return path(name);
 }
 
@@ -65,14 +66,16 @@ std::vector<std::string> PluginProcessTest::idleFor(int seconds) {
 
 int countOf(const std::string& output, const std::string& text) {
     int n = 0;
-    for (size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + text.size())) ++n;
+    for (size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + text.size()))
+        ++n;
     return n;
 }
 
 std::string lineWith(const std::string& output, const std::string& text) {
     std::istringstream in(output);
     for (std::string line; std::getline(in, line);)
-        if (line.find(text) != std::string::npos) return line;
+        if (line.find(text) != std::string::npos)
+            return line;
     return {};
 }
 

@@ -87,9 +87,9 @@ TEST_F(PluginSettingsTest, UnopenableKeyKeepsValuesInMemory) {
 TEST_F(PluginSettingsTest, ReadTakesRawBytesAndFallsBackPerValue) {
     RegistryKey key = settingsKey();
     ASSERT_EQ(key.setDword(u"CameraAutoSync", 256), 0);
-    ASSERT_EQ(key.setString(u"MemoryTextures", u"1"), 0);       // 4 bytes with terminator
-    ASSERT_EQ(key.setString(u"ExportNodes", u"0"), 0);          // 0x30: still on
-    ASSERT_EQ(key.setString(u"SkipVeloraCheck", u"yes"), 0);    // 8 bytes: default 0
+    ASSERT_EQ(key.setString(u"MemoryTextures", u"1"), 0);     // 4 bytes with terminator
+    ASSERT_EQ(key.setString(u"ExportNodes", u"0"), 0);        // 0x30: still on
+    ASSERT_EQ(key.setString(u"SkipVeloraCheck", u"yes"), 0);  // 8 bytes: default 0
     ASSERT_EQ(key.setDword(u"CheckPluginVersion", 0), 0);
     PluginSettings settings;
     EXPECT_EQ(fields(settings), (std::vector<uint32_t>{256, 0x31, 0x30, 0, 0}));

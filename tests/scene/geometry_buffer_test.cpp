@@ -28,7 +28,8 @@ MeshInfo closedMesh(uint32_t vertices, uint32_t indices) {
     MeshInfo mi;
     mi.vertexCount = vertices;
     mi.indexCount = indices;
-    for (uint32_t i = 0; i < indices; ++i) mi.indices.push_back(i % vertices);
+    for (uint32_t i = 0; i < indices; ++i)
+        mi.indices.push_back(i % vertices);
     mi.positions.assign(3 * vertices, 1.0f);
     mi.normals.assign(3 * vertices, 0.0f);
     mi.uvs.assign(2 * vertices, 0.5f);
@@ -47,7 +48,8 @@ struct Guarded {
     }
     bool guardsIntact(size_t bytes) const {
         for (size_t i = 0; i < kGuard; ++i)
-            if (words[i] != kPattern || words[kGuard + bytes / 4 + i] != kPattern) return false;
+            if (words[i] != kPattern || words[kGuard + bytes / 4 + i] != kPattern)
+                return false;
         return true;
     }
     static constexpr size_t kGuard = 16;
@@ -88,7 +90,8 @@ TEST(GeometryBuffer, OpenTriangleIsWrittenFrontThenBack) {
         EXPECT_EQ(buffer.real(uv + 6 + i), mi.uvs[i]);
     }
     const uint32_t expected[6] = {2, 1, 0, 3, 4, 5};
-    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(buffer.word(idx + i), expected[i]) << i;
+    for (size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(buffer.word(idx + i), expected[i]) << i;
     EXPECT_EQ(buffer.word(idx + 6), Guarded::kPattern);  // 228 bytes used of 456
     EXPECT_TRUE(buffer.guardsIntact(456));
 }
@@ -110,7 +113,8 @@ TEST(GeometryBuffer, RefusesEveryWriteOutsideTheBuffer) {
     EXPECT_FALSE(WriteMeshGeometry(view, shortArrays, false, 0, 0));
     const GeometryBufferView nowhere{nullptr, bytes, 4, 6, 1};
     EXPECT_FALSE(WriteGeometryHeader(nowhere));
-    for (size_t i = 0; i < bytes / 4; ++i) EXPECT_EQ(buffer.word(i), Guarded::kPattern);
+    for (size_t i = 0; i < bytes / 4; ++i)
+        EXPECT_EQ(buffer.word(i), Guarded::kPattern);
     EXPECT_TRUE(buffer.guardsIntact(bytes));
     MeshInfo empty;
     EXPECT_TRUE(WriteMeshGeometry(view, empty, false, 4, 6));  // nothing to write is fine
@@ -121,7 +125,8 @@ TEST(GeometryBuffer, RefusesEveryWriteOutsideTheBuffer) {
 TEST(GeometryBuffer, LongIndexListsAreReversedAndOffset) {
     for (uint32_t k : {4u, 5u, 7u, 8u, 9u, 999u, 1002u}) {
         MeshInfo mi = closedMesh(1000, k);
-        for (uint32_t i = 0; i < k; ++i) mi.indices[i] = (i * 37) % 1000;
+        for (uint32_t i = 0; i < k; ++i)
+            mi.indices[i] = (i * 37) % 1000;
         const uint64_t bytes = GeometryBufferBytes(2000, 2 * k);
         Guarded buffer(bytes);
         const GeometryBufferView view{buffer.base(), bytes, 2000, 2 * k, 1};

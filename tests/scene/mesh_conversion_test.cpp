@@ -35,7 +35,8 @@ MeshInfo convert(const ON_Mesh& mesh, float scale = 1.0f, const TexCoordContext*
 // shared corner, and a vertex no face uses gets zero.
 TEST(MeshConversion, NormalFallbacks) {
     ON_Mesh mesh;
-    for (int i = 0; i < 5; ++i) mesh.AppendVertex(ON_3dPoint(i, i * i, 0));
+    for (int i = 0; i < 5; ++i)
+        mesh.AppendVertex(ON_3dPoint(i, i * i, 0));
     mesh.SetTriangle(0, 0, 1, 2);
     mesh.SetTriangle(1, 2, 3, 0);
     mesh.m_N.Append(ON_3fVector(9, 9, 9));  // one normal for five vertices: unusable
@@ -54,12 +55,13 @@ TEST(MeshConversion, BadGeometryIsLeftOutAndCounted) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     ON_Mesh mesh = vantro::test::triangleMesh();
     mesh.AppendVertex(ON_3dPoint(2, 2, 0));
-    mesh.m_V.Append(ON_3fPoint(nan, 0, 0));          // vertex 4
+    mesh.m_V.Append(ON_3fPoint(nan, 0, 0));  // vertex 4
     mesh.SetTriangle(1, 1, 3, 2);
-    mesh.SetTriangle(2, 0, 1, 9);                    // out of range
-    mesh.SetQuad(3, 0, -1, 2, 3);                    // negative index
-    mesh.SetTriangle(4, 4, 1, 2);                    // on the NaN vertex
-    for (int i = 0; i < 5; ++i) mesh.SetVertexNormal(i, ON_3dVector(0, 0, i == 1 ? NAN : 0));
+    mesh.SetTriangle(2, 0, 1, 9);  // out of range
+    mesh.SetQuad(3, 0, -1, 2, 3);  // negative index
+    mesh.SetTriangle(4, 4, 1, 2);  // on the NaN vertex
+    for (int i = 0; i < 5; ++i)
+        mesh.SetVertexNormal(i, ON_3dVector(0, 0, i == 1 ? NAN : 0));
     MeshProblems problems;
     const MeshInfo mi = convert(mesh, 1.0f, nullptr, &problems);
     EXPECT_EQ(mi.indices, (std::vector<uint32_t>{0, 1, 2, 1, 3, 2}));
@@ -67,8 +69,10 @@ TEST(MeshConversion, BadGeometryIsLeftOutAndCounted) {
     EXPECT_EQ(problems.facesOnBadVertices, 1u);
     EXPECT_EQ(problems.badVertices, 1u);
     EXPECT_EQ(problems.badNormals, 1u);
-    for (float v : mi.positions) EXPECT_TRUE(std::isfinite(v));
-    for (float v : mi.normals) EXPECT_TRUE(std::isfinite(v));
+    for (float v : mi.positions)
+        EXPECT_TRUE(std::isfinite(v));
+    for (float v : mi.normals)
+        EXPECT_TRUE(std::isfinite(v));
     EXPECT_NE(problems.Describe().find(u"2 faces with vertex indices out of range"), std::u16string::npos);
 
     MeshProblems none;

@@ -31,7 +31,8 @@ std::array<float, 3> applyProjective(const RendererMatrix& m, float x, float y, 
 }
 
 void expectNear(const std::array<float, 3>& a, const std::array<float, 3>& b) {
-    for (int i = 0; i < 3; ++i) EXPECT_NEAR(a[size_t(i)], b[size_t(i)], 1e-5f) << "component " << i;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(a[size_t(i)], b[size_t(i)], 1e-5f) << "component " << i;
 }
 
 }  // namespace

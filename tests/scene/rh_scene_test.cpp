@@ -99,8 +99,8 @@ TEST_F(SceneTest, ExportModeRecordsNodes) {
     curves.push_back(std::make_unique<CRhinoObject>(ON::curve_object, attributesOn(base)));
     ON_InstanceDefinition curveDef;
     curveDef.SetName(u"Curves");
-    CRhinoObject* bare =
-        doc.AddInstanceObject(doc.m_instance_definition_table.AddInstanceDefinition(curveDef, std::move(curves)), ON_Xform());
+    CRhinoObject* bare = doc.AddInstanceObject(
+        doc.m_instance_definition_table.AddInstanceDefinition(curveDef, std::move(curves)), ON_Xform());
     ASSERT_NE(bare, nullptr);
     EXPECT_TRUE(scene.IsRenderable(bare));
     scene.Clear();
@@ -112,7 +112,8 @@ TEST_F(SceneTest, ExportModeRecordsNodes) {
 // Removing puts every removed mesh's material into pendingMaterials, also when no
 // other mesh uses it; unknown serials and ids change nothing.
 TEST_F(SceneTest, RemoveAndReAddKeepTheInvariants) {
-    CRhinoObject* box = addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base, ON::material_from_object, steel));
+    CRhinoObject* box =
+        addMeshObject(doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base, ON::material_from_object, steel));
     CRhinoObject* other = addMeshObject(doc, boxMesh({0, 0, 0}, {2, 2, 2}), attributesOn(base));
     load();
     scene.pendingMaterials.clear();
@@ -159,7 +160,8 @@ TEST_F(SceneTest, BadGeometryIsReportedOncePerObject) {
     CRhinoObject* object = doc.AddObject(std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(base)));
     ASSERT_NE(object, nullptr);
     // The document refuses invalid meshes through its readers; carried meshes are data.
-    const_cast<CRhinoObject*>(object)->SetRenderMeshes({std::make_shared<ON_Mesh>(broken), std::make_shared<ON_Mesh>()});
+    const_cast<CRhinoObject*>(object)->SetRenderMeshes(
+        {std::make_shared<ON_Mesh>(broken), std::make_shared<ON_Mesh>()});
     RhinoApp().ClearCommandHistoryWindow();
     load();
     ASSERT_EQ(meshIdsOf(object).size(), 1u);
@@ -168,7 +170,8 @@ TEST_F(SceneTest, BadGeometryIsReportedOncePerObject) {
     const RendererMatrix identity;
     scene.AddObject(object, nullptr, &identity);
     const std::string history = RhinoApp().CommandHistoryWindowText().ToUtf8();
-    EXPECT_NE(history.find("1 face with vertex indices out of range left out, 1 empty mesh left out"), std::string::npos)
+    EXPECT_NE(history.find("1 face with vertex indices out of range left out, 1 empty mesh left out"),
+              std::string::npos)
         << history;
     EXPECT_EQ(history.find("Velora Vantro: object"), history.rfind("Velora Vantro: object"));
     expectConsistent();

@@ -28,7 +28,8 @@ ON_Mesh randomMesh(std::mt19937& random) {
         }
         default: {
             ON_Mesh grid = gridMesh(1 + int(random() % 3), 4.0, z);
-            for (int i = 0; i < grid.VertexCount(); ++i) grid.SetVertexNormal(i, ON_3dVector(0, 0, i % 2 ? 1 : -0.5));
+            for (int i = 0; i < grid.VertexCount(); ++i)
+                grid.SetVertexNormal(i, ON_3dVector(0, 0, i % 2 ? 1 : -0.5));
             return grid;
         }
     }
@@ -88,8 +89,8 @@ void buildVariedDocument(CRhinoDoc& doc) {
                                {gridMesh(2, 2, 0.25), attributesOn(metal)}});
     ON_3dmObjectAttributes plasticInstance = attributesOn(base, ON::material_from_object, plastic);
     doc.AddInstanceObject(pair, ON_Xform::TranslationTransformation(4, 0, 0), &plasticInstance);
-    const ON_Xform turned = ON_Xform::TranslationTransformation(0, 3, -2) * ON_Xform::DiagonalTransformation(2.0) *
-                            quarterTurn(2, 1);
+    const ON_Xform turned =
+        ON_Xform::TranslationTransformation(0, 3, -2) * ON_Xform::DiagonalTransformation(2.0) * quarterTurn(2, 1);
     doc.AddInstanceObject(pair, turned);
     const int group = addNestedBlock(doc, u"Group",
                                      {{pair, ON_Xform::TranslationTransformation(0, 8, 0)},
@@ -118,8 +119,8 @@ void generateDocument(CRhinoDoc& doc, uint32_t seed, int materials, int objects)
     std::mt19937 random(seed);
     doc.SetUnitSystem(ON::LengthUnitSystem::Meters, false);
     for (int m = 0; m < materials; ++m) {
-        const std::u16string name = u"Generated" + std::u16string(1, char16_t(u'A' + m % 26)) +
-                                    std::u16string(1, char16_t(u'a' + m / 26));
+        const std::u16string name =
+            u"Generated" + std::u16string(1, char16_t(u'A' + m % 26)) + std::u16string(1, char16_t(u'a' + m / 26));
         addMaterial(doc, name.c_str(), int(random() % 256), int(random() % 256), int(random() % 256));
     }
     const int layers = 4;
@@ -135,7 +136,8 @@ void generateDocument(CRhinoDoc& doc, uint32_t seed, int materials, int objects)
         const std::u16string name = u"Block" + std::u16string(1, char16_t(u'0' + b));
         blocks.push_back(addBlock(doc, name.c_str(), parts));
     }
-    blocks.push_back(addNestedBlock(doc, u"Nest", {{blocks[0], randomPlacement(random)}, {blocks[1], randomPlacement(random)}},
+    blocks.push_back(addNestedBlock(doc, u"Nest",
+                                    {{blocks[0], randomPlacement(random)}, {blocks[1], randomPlacement(random)}},
                                     randomAttributes(random, layers, materials)));
     for (int o = 0; o < objects; ++o) {
         const ON_3dmObjectAttributes a = randomAttributes(random, layers, materials);
@@ -156,8 +158,8 @@ void generateLargeDocument(CRhinoDoc& doc, int materialCount, int trianglesPerMa
     const int quadsPerMesh = trianglesPerMaterial / (2 * meshesPerMaterial);
     const int n = std::max(1, int(std::sqrt(double(quadsPerMesh) / 6.0)));
     for (int m = 0; m < materialCount; ++m) {
-        const std::u16string name = u"Large" + std::u16string(1, char16_t(u'A' + m % 26)) +
-                                    std::u16string(1, char16_t(u'a' + (m / 26) % 26));
+        const std::u16string name =
+            u"Large" + std::u16string(1, char16_t(u'A' + m % 26)) + std::u16string(1, char16_t(u'a' + (m / 26) % 26));
         const int material = addMaterial(doc, name.c_str(), m % 256, (m * 7) % 256, (m * 13) % 256);
         for (int k = 0; k < meshesPerMaterial; ++k) {
             ON_Mesh mesh;
@@ -199,7 +201,8 @@ SceneEditor::SceneEditor(CRhinoDoc& doc, SceneSyncFixture& fixture, SceneOracle&
 std::vector<const CRhinoObject*> SceneEditor::liveObjects() const {
     std::vector<const CRhinoObject*> live;
     for (const CRhinoObject* o : doc_.Objects())
-        if (!o->IsDeleted() && !o->IsInstanceDefinitionGeometry()) live.push_back(o);
+        if (!o->IsDeleted() && !o->IsInstanceDefinitionGeometry())
+            live.push_back(o);
     return live;
 }
 
@@ -213,9 +216,11 @@ void SceneEditor::reAddAll() { fixture_.reAdd(oracle_, liveObjects()); }
 void SceneEditor::release() { fixture_.scene.ReleaseScene(); }
 
 bool SceneEditor::apply(Edit edit) {
-    if (!fixture_.scene.LockScene(50)) return false;
+    if (!fixture_.scene.LockScene(50))
+        return false;
     const CRhinoObject* object = pick();
-    if (!object) return true;
+    if (!object)
+        return true;
     const CRhinoObjRef ref(object);
     switch (edit) {
         case Edit::move: {

@@ -17,22 +17,24 @@ using Matrix = double[4][4];
 
 void identity(Matrix m) {
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) m[i][j] = i == j ? 1.0 : 0.0;
+        for (int j = 0; j < 4; ++j)
+            m[i][j] = i == j ? 1.0 : 0.0;
 }
 
 void product(const Matrix a, const Matrix b, Matrix out) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) {
             double sum = 0.0;
-            for (int k = 0; k < 4; ++k) sum += a[i][k] * b[k][j];
+            for (int k = 0; k < 4; ++k)
+                sum += a[i][k] * b[k][j];
             out[i][j] = sum;
         }
 }
 
 // Inverse transpose of the upper 3x3 part, as a 4x4 acting on (n, 1).
 void normalMatrix(const Matrix m, Matrix out) {
-    const double a = m[0][0], b = m[0][1], c = m[0][2], d = m[1][0], e = m[1][1], f = m[1][2], g = m[2][0],
-                 h = m[2][1], k = m[2][2];
+    const double a = m[0][0], b = m[0][1], c = m[0][2], d = m[1][0], e = m[1][1], f = m[1][2], g = m[2][0], h = m[2][1],
+                 k = m[2][2];
     const double det = a * (e * k - f * h) - b * (d * k - f * g) + c * (d * h - e * g);
     identity(out);
     // cofactor matrix / det = inverse transpose
@@ -64,29 +66,36 @@ bool convert(const ON_Mesh& mesh, const Matrix xform, bool placed, double scale,
         bool ok = true;
         for (int c = 0; c < corners; ++c)
             ok = ok && face.vi[c] >= 0 && face.vi[c] < v && finite(mesh.m_V[face.vi[c]]);
-        if (ok) faceOf.push_back(f);
+        if (ok)
+            faceOf.push_back(f);
     }
-    if (v == 0 || faceOf.empty()) return false;
+    if (v == 0 || faceOf.empty())
+        return false;
     const bool inward = mesh.SolidOrientation() == -1;
     out.open = !mesh.IsClosed();
 
     std::vector<ON_3fVector> normal(static_cast<size_t>(v));
     if (mesh.m_N.Count() == v) {
-        for (int i = 0; i < v; ++i) normal[size_t(i)] = mesh.m_N[i];
+        for (int i = 0; i < v; ++i)
+            normal[size_t(i)] = mesh.m_N[i];
     } else if (mesh.m_FN.Count() == mesh.FaceCount()) {
         for (int f : faceOf) {
             const ON_MeshFace& face = mesh.m_F[f];
-            for (int c = 0; c < (face.vi[2] == face.vi[3] ? 3 : 4); ++c) normal[size_t(face.vi[c])] = mesh.m_FN[f];
+            for (int c = 0; c < (face.vi[2] == face.vi[3] ? 3 : 4); ++c)
+                normal[size_t(face.vi[c])] = mesh.m_FN[f];
         }
     }
     for (int f : faceOf) {
         const int* q = mesh.m_F[f].vi;
         const bool quad = q[2] != q[3];
         const std::vector<int> tri = inward ? std::vector<int>{q[2], q[1], q[0]} : std::vector<int>{q[0], q[1], q[2]};
-        for (int i : tri) out.triangles.push_back(uint32_t(i));
+        for (int i : tri)
+            out.triangles.push_back(uint32_t(i));
         if (quad) {
-            const std::vector<int> second = inward ? std::vector<int>{q[3], q[2], q[0]} : std::vector<int>{q[0], q[2], q[3]};
-            for (int i : second) out.triangles.push_back(uint32_t(i));
+            const std::vector<int> second =
+                inward ? std::vector<int>{q[3], q[2], q[0]} : std::vector<int>{q[0], q[2], q[3]};
+            for (int i : second)
+                out.triangles.push_back(uint32_t(i));
         }
     }
     Matrix nm;
@@ -94,26 +103,32 @@ bool convert(const ON_Mesh& mesh, const Matrix xform, bool placed, double scale,
     const bool hasOwnCoordinates = mesh.m_T.Count() == v;
     for (int i = 0; i < v; ++i) {
         ON_3fPoint p = mesh.m_V[i];
-        if (!finite(p)) p = ON_3fPoint();
+        if (!finite(p))
+            p = ON_3fPoint();
         double world[3];
         for (int r = 0; r < 3; ++r)
             world[r] = xform[r][0] * p.x + xform[r][1] * p.y + xform[r][2] * p.z + xform[r][3];
-        out.positions.insert(out.positions.end(), {float(world[0] * scale), float(world[2] * scale), float(world[1] * scale)});
+        out.positions.insert(out.positions.end(),
+                             {float(world[0] * scale), float(world[2] * scale), float(world[1] * scale)});
 
         ON_3fVector n = normal[size_t(i)];
-        if (!finite(n)) n = ON_3fVector();
+        if (!finite(n))
+            n = ON_3fVector();
         const double sign = inward ? -1.0 : 1.0;
         double m[3] = {sign * n.x, sign * n.y, sign * n.z};
         if (placed) {
             double moved[3];
-            for (int r = 0; r < 3; ++r) moved[r] = nm[r][0] * m[0] + nm[r][1] * m[1] + nm[r][2] * m[2] + nm[r][3] * 1.0;
+            for (int r = 0; r < 3; ++r)
+                moved[r] = nm[r][0] * m[0] + nm[r][1] * m[1] + nm[r][2] * m[2] + nm[r][3] * 1.0;
             std::copy(moved, moved + 3, m);
         }
         out.normals.insert(out.normals.end(), {float(m[0]), float(m[2]), float(m[1])});
 
         float u = 0.0f, w = 1.0f;
-        if (hasOwnCoordinates) u = mesh.m_T[i].x, w = float(1.0 - double(mesh.m_T[i].y));
-        if (!std::isfinite(u) || !std::isfinite(w)) u = 0.0f, w = 1.0f;
+        if (hasOwnCoordinates)
+            u = mesh.m_T[i].x, w = float(1.0 - double(mesh.m_T[i].y));
+        if (!std::isfinite(u) || !std::isfinite(w))
+            u = 0.0f, w = 1.0f;
         out.uvs.insert(out.uvs.end(), {u, w});
     }
     return true;
@@ -149,26 +164,34 @@ void SceneOracle::Add(const CRhinoObject* object) {
 
 int SceneOracle::materialIndexOf(const CRhinoObject* object, const CRhinoObject* top) const {
     const ON_3dmObjectAttributes* a = &object->Attributes();
-    if (a->MaterialSource() == ON::material_from_parent && top != object) a = &top->Attributes();
-    if (a->MaterialSource() == ON::material_from_object) return a->m_material_index;
-    if (a->MaterialSource() != ON::material_from_layer && a->MaterialSource() != ON::material_from_parent) return -1;
-    if (a->m_layer_index < 0 || a->m_layer_index >= doc_.m_layer_table.LayerCount()) return -1;
+    if (a->MaterialSource() == ON::material_from_parent && top != object)
+        a = &top->Attributes();
+    if (a->MaterialSource() == ON::material_from_object)
+        return a->m_material_index;
+    if (a->MaterialSource() != ON::material_from_layer && a->MaterialSource() != ON::material_from_parent)
+        return -1;
+    if (a->m_layer_index < 0 || a->m_layer_index >= doc_.m_layer_table.LayerCount())
+        return -1;
     return doc_.m_layer_table[a->m_layer_index].RenderMaterialIndex();
 }
 
 void SceneOracle::collect(const CRhinoObject* object, const CRhinoObject* top, const double xform[4][4], int depth,
                           std::vector<Placed>& out) const {
-    if (!object->IsVisible() || depth > 64) return;
+    if (!object->IsVisible() || depth > 64)
+        return;
     const ON::object_type type = object->ObjectType();
-    if (type == ON::point_object || type == ON::pointset_object) return;
+    if (type == ON::point_object || type == ON::pointset_object)
+        return;
     if (type == ON::instance_reference) {
         const auto* instance = CRhinoInstanceObject::Cast(object);
         const CRhinoInstanceDefinition* definition = instance->InstanceDefinition();
-        if (!definition) return;
+        if (!definition)
+            return;
         const ON_Xform placement = instance->InstanceXform();
         Matrix combined;
         product(xform, placement.m_xform, combined);  // outer placement applied after this one
-        for (int i = 0; i < definition->ObjectCount(); ++i) collect(definition->Object(i), top, combined, depth + 1, out);
+        for (int i = 0; i < definition->ObjectCount(); ++i)
+            collect(definition->Object(i), top, combined, depth + 1, out);
         return;
     }
     const uint64_t materialId = uint64_t(materials_.FindByIndex(materialIndexOf(object, top)).id);
@@ -184,10 +207,12 @@ std::map<uint64_t, ExpectedGeometry> SceneOracle::Expected() const {
     std::vector<Placed> all;
     Matrix id;
     identity(id);
-    for (const CRhinoObject* object : order_) collect(object, object, id, 0, all);
+    for (const CRhinoObject* object : order_)
+        collect(object, object, id, 0, all);
 
     std::map<uint64_t, std::vector<const Placed*>> byMaterial;
-    for (const Placed& p : all) byMaterial[p.materialId].push_back(&p);
+    for (const Placed& p : all)
+        byMaterial[p.materialId].push_back(&p);
     std::map<uint64_t, ExpectedGeometry> result;
     for (const auto& [materialId, list] : byMaterial) {
         uint64_t v = 0, k = 0;
@@ -213,7 +238,8 @@ std::map<uint64_t, ExpectedGeometry> SceneOracle::Expected() const {
                     putFloat(g.bytes, 3 + 3 * vertex + i, m.positions[i]);
                     putFloat(g.bytes, 3 + 3 * v + 3 * vertex + i, side == 0 ? m.normals[i] : nsign * m.normals[i]);
                 }
-                for (size_t i = 0; i < 2 * n; ++i) putFloat(g.bytes, 3 + 6 * v + 2 * vertex + i, m.uvs[i]);
+                for (size_t i = 0; i < 2 * n; ++i)
+                    putFloat(g.bytes, 3 + 6 * v + 2 * vertex + i, m.uvs[i]);
                 const size_t t = m.triangles.size();
                 for (size_t j = 0; j < t; ++j) {
                     const uint32_t source = side == 0 ? m.triangles[t - 1 - j] : m.triangles[j];
@@ -241,15 +267,20 @@ std::vector<std::string> compareGeometry(const ExpectedGeometry& expected, const
         uint32_t a, e;
         std::memcpy(&a, &actual[4 * w], 4);
         std::memcpy(&e, &expected.bytes[4 * w], 4);
-        if (a == e) continue;
+        if (a == e)
+            continue;
         if (!exact && w >= 3 && w < floatsEnd) {
             float fa, fe;
             std::memcpy(&fa, &a, 4);
             std::memcpy(&fe, &e, 4);
-            if (std::fabs(fa - fe) <= 1e-5f * std::max(1.0f, std::fabs(fe))) continue;
+            if (std::fabs(fa - fe) <= 1e-5f * std::max(1.0f, std::fabs(fe)))
+                continue;
         }
-        const char* area = w < 3 ? "header" : w < 3 + 3 * v ? "position" : w < 3 + 6 * v ? "normal"
-                                            : w < floatsEnd ? "uv" : "index";
+        const char* area = w < 3           ? "header"
+                           : w < 3 + 3 * v ? "position"
+                           : w < 3 + 6 * v ? "normal"
+                           : w < floatsEnd ? "uv"
+                                           : "index";
         float fa, fe;
         std::memcpy(&fa, &a, 4);
         std::memcpy(&fe, &e, 4);

@@ -61,8 +61,8 @@
 using namespace VantroAPI;
 namespace platform = vantro::platform;
 using vantro::test::kDumpMessage;
-using vantro::test::kQuitMessage;
 using vantro::test::kHoldLockMessage;
+using vantro::test::kQuitMessage;
 
 namespace {
 
@@ -86,13 +86,20 @@ struct Options {
 bool parse(int argc, char** argv, Options& out) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string key = argv[i], value = argv[i + 1];
-        if (key == "--connection") out.connection = value;
-        else if (key == "--dump-dir") out.dumpDir = value;
-        else if (key == "--wake-log") out.wakeLog = value;
-        else if (key == "--poll-ms") out.pollMs = std::max(1, std::stoi(value));
-        else if (key == "--wait-connection") out.waitConnectionMs = std::max(0, std::stoi(value));
-        else if (key == "--random-locks") out.randomSeed = static_cast<uint32_t>(std::stoul(value));
-        else return false;
+        if (key == "--connection")
+            out.connection = value;
+        else if (key == "--dump-dir")
+            out.dumpDir = value;
+        else if (key == "--wake-log")
+            out.wakeLog = value;
+        else if (key == "--poll-ms")
+            out.pollMs = std::max(1, std::stoi(value));
+        else if (key == "--wait-connection")
+            out.waitConnectionMs = std::max(0, std::stoi(value));
+        else if (key == "--random-locks")
+            out.randomSeed = static_cast<uint32_t>(std::stoul(value));
+        else
+            return false;
     }
     return !out.connection.empty() && !out.dumpDir.empty();
 }
@@ -105,8 +112,10 @@ public:
         platform::WindowInfo info;
         info.className = u"VELORA START";
         info.title = u"Velora 8.3.0";
-        if (!platform::Window::publish(info, window_)) return 1;
-        if (!open()) return 3;
+        if (!platform::Window::publish(info, window_))
+            return 1;
+        if (!open())
+            return 3;
         creator_ = load(connection_.HeaderBlock(), header::kCreatorPid);
         std::printf("READY window=%llu pid=%u\n", static_cast<unsigned long long>(window_.handle()),
                     platform::currentProcessId());
@@ -116,18 +125,22 @@ public:
             const int wait = options_.randomSeed ? static_cast<int>(random_() % 20) : options_.pollMs;
             if (!window_.receive(message, wait)) {
                 // A test that died without telling us leaves no one to read for.
-                if (!platform::isProcessAlive(creator_)) break;
-                if (options_.randomSeed) holdLockAtRandom();
+                if (!platform::isProcessAlive(creator_))
+                    break;
+                if (options_.randomSeed)
+                    holdLockAtRandom();
                 lookAtView();
                 continue;
             }
             if (message.message == kWakeMessage) {
                 wake();
                 lookAtView();
-            }
-            else if (message.message == kDumpMessage) dump(static_cast<uint32_t>(message.wParam));
-            else if (message.message == kHoldLockMessage) holdLock(static_cast<uint32_t>(message.wParam));
-            else if (message.message == kQuitMessage) break;
+            } else if (message.message == kDumpMessage)
+                dump(static_cast<uint32_t>(message.wParam));
+            else if (message.message == kHoldLockMessage)
+                holdLock(static_cast<uint32_t>(message.wParam));
+            else if (message.message == kQuitMessage)
+                break;
         }
         std::printf("EXIT wakes=%u locks=%u\n", wakes_, randomLocks_);
         std::fflush(stdout);
@@ -140,20 +153,23 @@ private:
             std::printf("WAITING window=%llu\n", static_cast<unsigned long long>(window_.handle()));
             std::fflush(stdout);
         }
-        const uint64_t until =
-            platform::monotonicNanoseconds() + uint64_t(options_.waitConnectionMs) * 1'000'000u;
+        const uint64_t until = platform::monotonicNanoseconds() + uint64_t(options_.waitConnectionMs) * 1'000'000u;
         for (;;) {
-            if (connection_.Open(platform::fromUtf8(options_.connection)) == 0) return true;
-            if (platform::monotonicNanoseconds() >= until) return false;
+            if (connection_.Open(platform::fromUtf8(options_.connection)) == 0)
+                return true;
+            if (platform::monotonicNanoseconds() >= until)
+                return false;
             platform::sleepMilliseconds(20);
         }
     }
 
     void lookAtView() {
-        if (!connection_.Lock(2'000'000)) return;
+        if (!connection_.Lock(2'000'000))
+            return;
         std::vector<RecordPrefix*> records;
         for (RecordPrefix* record : connection_.AllRecords(records)) {
-            if (load(record, record::kTag) != kTagView || !connection_.TestRecordFlags(record, kRecordChanged)) continue;
+            if (load(record, record::kTag) != kTagView || !connection_.TestRecordFlags(record, kRecordChanged))
+                continue;
             const uint32_t apply = load(record, view_record::kApplyNow);
             const ViewData view = load(record, view_record::kView);
             connection_.ClearRecordFlags(record, kRecordChanged);
@@ -165,23 +181,27 @@ private:
     static void printView(uint32_t apply, const ViewData& v) {
         const auto* bytes = reinterpret_cast<const uint8_t*>(&v);
         bool zero = true;
-        for (size_t i = 0; i < sizeof v; ++i) zero = zero && bytes[i] == 0;
-        std::printf("VIEW apply=%u kind=%u fov=%.9g pos=%.9g,%.9g,%.9g dir=%.9g,%.9g,%.9g up=%.9g,%.9g,%.9g rows=", apply,
-                    v.cameraKind, double(v.fieldOfView), double(v.position[0]), double(v.position[1]),
+        for (size_t i = 0; i < sizeof v; ++i)
+            zero = zero && bytes[i] == 0;
+        std::printf("VIEW apply=%u kind=%u fov=%.9g pos=%.9g,%.9g,%.9g dir=%.9g,%.9g,%.9g up=%.9g,%.9g,%.9g rows=",
+                    apply, v.cameraKind, double(v.fieldOfView), double(v.position[0]), double(v.position[1]),
                     double(v.position[2]), double(v.direction[0]), double(v.direction[1]), double(v.direction[2]),
                     double(v.up[0]), double(v.up[1]), double(v.up[2]));
-        for (int i = 0; i < 16; ++i) std::printf(i ? ",%.9g" : "%.9g", double(v.viewMatrix[i]));
+        for (int i = 0; i < 16; ++i)
+            std::printf(i ? ",%.9g" : "%.9g", double(v.viewMatrix[i]));
         std::printf(" zero=%d\n", zero ? 1 : 0);
         std::fflush(stdout);
     }
 
     void holdLockAtRandom() {
-        if (!connection_.Lock(0)) return;
+        if (!connection_.Lock(0))
+            return;
         ++randomLocks_;
         // Mostly short holds, now and then one past the writer's 10 ms budget.
         const uint64_t holdUs = random_() % 8 == 0 ? 10'000 + random_() % 5'000 : random_() % 2'000;
         const uint64_t until = platform::monotonicNanoseconds() + holdUs * 1000;
-        while (platform::monotonicNanoseconds() < until) platform::yieldThread();
+        while (platform::monotonicNanoseconds() < until)
+            platform::yieldThread();
         connection_.Unlock();
     }
 
@@ -212,17 +232,20 @@ private:
         uint32_t changed = 0;
         std::vector<RecordPrefix*> records;
         for (RecordPrefix* record : connection_.AllRecords(records)) {
-            if (load(record, record::kTag) != kTagSrfc) continue;
+            if (load(record, record::kTag) != kTagSrfc)
+                continue;
             const uint32_t id = load(record, record::kId);
             const uint32_t count = load(record, srfc_record::kGeometryChangeCount);
             auto found = mirror_.find(id);
-            if (found != mirror_.end() && found->second.changeCount == count) continue;
+            if (found != mirror_.end() && found->second.changeCount == count)
+                continue;
             readRecord(record, mirror_[id]);
             ++changed;
         }
         // The camera's bit is lookAtView's, which reports what it finds.
         for (RecordPrefix* record : records)
-            if (load(record, record::kTag) != kTagView) connection_.ClearRecordFlags(record, kRecordChanged);
+            if (load(record, record::kTag) != kTagView)
+                connection_.ClearRecordFlags(record, kRecordChanged);
         connection_.ClearFlags(kHeaderChanged);
         connection_.Unlock();
         logWake();
@@ -231,7 +254,8 @@ private:
     }
 
     void logWake() {
-        if (options_.wakeLog.empty()) return;
+        if (options_.wakeLog.empty())
+            return;
         std::ofstream log(options_.wakeLog, std::ios::app);
         log << "wake " << wakes_;
         for (const auto& [id, record] : mirror_)
@@ -242,13 +266,15 @@ private:
 
     void readRecord(const RecordPrefix* record, MirroredRecord& out) {
         const uint32_t buffer = load(record, srfc_record::kGeometryBuffer);
-        if (out.buffer != 0 && out.buffer != buffer) connection_.CloseBuffer(out.buffer);
+        if (out.buffer != 0 && out.buffer != buffer)
+            connection_.CloseBuffer(out.buffer);
         out.changeCount = load(record, srfc_record::kGeometryChangeCount);
         out.buffer = buffer;
         out.capacity = load(record, srfc_record::kGeometryCapacity);
         out.status = 0;
         out.bytes.clear();
-        if (buffer == 0) return;
+        if (buffer == 0)
+            return;
         const auto* base = static_cast<const uint8_t*>(connection_.MapBuffer(buffer));
         const size_t mapped = connection_.MappedBufferSize(buffer);
         if (!base || mapped < 12) {

@@ -22,7 +22,8 @@ constexpr uint32_t kHoldLockMessage = 0x8732;  // wParam: milliseconds to keep t
 // reader held after each wake-up (an empty buffer has the offset basis).
 inline uint64_t geometryHash(const uint8_t* bytes, size_t size) {
     uint64_t h = 14695981039346656037ull;
-    for (size_t i = 0; i < size; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
+    for (size_t i = 0; i < size; ++i)
+        h = (h ^ bytes[i]) * 1099511628211ull;
     return h;
 }
 
@@ -38,18 +39,21 @@ struct DumpedRecord {
 // malformed file.
 inline std::optional<std::map<uint32_t, DumpedRecord>> readDump(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
+    if (!file)
+        return std::nullopt;
     const std::vector<uint8_t> data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     size_t at = 0;
     auto word = [&](uint32_t& out) {
-        if (data.size() - at < 4) return false;
+        if (data.size() - at < 4)
+            return false;
         std::memcpy(&out, data.data() + at, 4);
         at += 4;
         return true;
     };
     std::map<uint32_t, DumpedRecord> records;
     uint32_t count = 0;
-    if (!word(count)) return std::nullopt;
+    if (!word(count))
+        return std::nullopt;
     for (uint32_t k = 0; k < count; ++k) {
         uint32_t id = 0, size = 0;
         DumpedRecord r;
@@ -78,18 +82,21 @@ inline std::vector<WakeState> readWakeLog(const std::string& path) {
     while (std::getline(file, line)) {
         WakeState state;
         size_t at = 0;
-        if (line.rfind("wake ", 0) != 0) continue;
+        if (line.rfind("wake ", 0) != 0)
+            continue;
         state.wake = static_cast<uint32_t>(std::stoul(line.substr(5), &at));
         at += 5;
         while (at < line.size()) {
             const size_t next = line.find(' ', at + 1);
             const std::string item = line.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1);
             const size_t c1 = item.find(':'), c2 = item.rfind(':');
-            if (c1 == std::string::npos || c2 == c1) break;
+            if (c1 == std::string::npos || c2 == c1)
+                break;
             const uint32_t id = static_cast<uint32_t>(std::stoul(item.substr(0, c1)));
             state.status[id] = static_cast<uint32_t>(std::stoul(item.substr(c1 + 1, c2 - c1 - 1)));
             state.hashes[id] = std::stoull(item.substr(c2 + 1), nullptr, 16);
-            if (next == std::string::npos) break;
+            if (next == std::string::npos)
+                break;
             at = next;
         }
         out.push_back(std::move(state));

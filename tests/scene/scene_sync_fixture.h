@@ -44,23 +44,29 @@ inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
         const auto want = expected.find(id);
         const std::string who = "material " + std::to_string(info->id) + " " + platform::toUtf8(info->name);
         if (!info->record) {
-            if (want != expected.end()) out.push_back(who + ": has geometry but no record");
+            if (want != expected.end())
+                out.push_back(who + ": has geometry but no record");
             continue;
         }
         const uint32_t recordId = VantroAPI::load(info->record, VantroAPI::record::kId);
         const auto got = mirror.find(recordId);
         const DumpedRecord empty;
         const DumpedRecord& record = got == mirror.end() ? empty : got->second;
-        if (record.status != 0) out.push_back(who + ": reader status " + std::to_string(record.status));
+        if (record.status != 0)
+            out.push_back(who + ": reader status " + std::to_string(record.status));
         if (want == expected.end()) {
-            if (!record.bytes.empty() || record.buffer != 0) out.push_back(who + ": geometry where none is expected");
+            if (!record.bytes.empty() || record.buffer != 0)
+                out.push_back(who + ": geometry where none is expected");
             continue;
         }
-        if (record.capacity < want->second.bytes.size()) out.push_back(who + ": capacity below the used size");
-        for (const std::string& d : compareGeometry(want->second, record.bytes, exact)) out.push_back(who + ": " + d);
+        if (record.capacity < want->second.bytes.size())
+            out.push_back(who + ": capacity below the used size");
+        for (const std::string& d : compareGeometry(want->second, record.bytes, exact))
+            out.push_back(who + ": " + d);
     }
     for (const auto& [id, geometry] : expected)
-        if (!seen.count(id)) out.push_back("expected geometry for unknown material " + std::to_string(id));
+        if (!seen.count(id))
+            out.push_back("expected geometry for unknown material " + std::to_string(id));
     return out;
 }
 
@@ -72,14 +78,18 @@ public:
         : name_(uniqueName("scene-sync")), dumpDir_(env_.root() + "/dumps") {
         std::filesystem::create_directories(dumpDir_);
         created_ = link.Create(name_, 5000) == 0;
-        if (!created_) return;
+        if (!created_)
+            return;
         std::vector<std::string> args{"--connection", platform::toUtf8(name_), "--dump-dir", dumpDir_};
-        if (randomLockSeed) args.insert(args.end(), {"--random-locks", std::to_string(randomLockSeed)});
-        if (wakeLog) args.insert(args.end(), {"--wake-log", wakeLogPath()});
+        if (randomLockSeed)
+            args.insert(args.end(), {"--random-locks", std::to_string(randomLockSeed)});
+        if (wakeLog)
+            args.insert(args.end(), {"--wake-log", wakeLogPath()});
         reader = std::make_unique<ChildProcess>(VELORA_SCENE_READER_PATH, args);
         const std::string ready = reader->waitForLine("READY");
         const size_t at = ready.find("window=");
-        if (at != std::string::npos) readerWindow_ = std::stoull(ready.substr(at + 7));
+        if (at != std::string::npos)
+            readerWindow_ = std::stoull(ready.substr(at + 7));
     }
 
     ~SceneSyncFixture() {
@@ -97,7 +107,8 @@ public:
     bool start(CRhinoDoc& doc, float unitScale) {
         materials.LoadMaterials(&doc);
         scene.unitScale = unitScale;
-        if (!scene.Load(&doc, nullptr, false)) return false;
+        if (!scene.Load(&doc, nullptr, false))
+            return false;
         scene.ReleaseScene();
         return true;
     }
@@ -114,7 +125,8 @@ public:
                 continue;
             }
             if (scene.LockScene(1000)) {
-                if (scene.pendingMaterials.empty() && !materials.HasPending()) return true;
+                if (scene.pendingMaterials.empty() && !materials.HasPending())
+                    return true;
                 scene.ReleaseScene();
             }
         }
@@ -124,21 +136,25 @@ public:
     // Asks the reader for its mirror.
     std::optional<std::map<uint32_t, DumpedRecord>> dump() {
         const uint32_t sequence = ++dumpSequence_;
-        if (!platform::postMessage(readerWindow_, kDumpMessage, sequence, 0)) return std::nullopt;
-        if (reader->waitForLine("DUMPED seq=" + std::to_string(sequence) + " ", 20000).empty()) return std::nullopt;
+        if (!platform::postMessage(readerWindow_, kDumpMessage, sequence, 0))
+            return std::nullopt;
+        if (reader->waitForLine("DUMPED seq=" + std::to_string(sequence) + " ", 20000).empty())
+            return std::nullopt;
         return readDump(dumpDir_ + "/dump-" + std::to_string(sequence) + ".bin");
     }
 
     // Makes the reader take the link lock and keep it for ms; returns once it holds it.
     bool holdReaderLock(uint32_t ms) {
-        if (!platform::postMessage(readerWindow_, kHoldLockMessage, ms, 0)) return false;
+        if (!platform::postMessage(readerWindow_, kHoldLockMessage, ms, 0))
+            return false;
         return !reader->waitForLine("HELD ms=" + std::to_string(ms), 10000).empty();
     }
 
     // Every difference between the reader's mirror and the oracle, one line each.
     std::vector<std::string> differences(const SceneOracle& oracle, bool exact = true) {
         const auto mirror = dump();
-        if (!mirror) return {"no dump from the reader"};
+        if (!mirror)
+            return {"no dump from the reader"};
         return mirrorDifferences(materials, *mirror, oracle.Expected(), exact);
     }
 
@@ -152,7 +168,8 @@ public:
         std::vector<MaterialInfo*> all = materials.Materials();
         all.push_back(&materials.DefaultMaterial());
         for (MaterialInfo* info : all) {
-            if (!info->record) continue;
+            if (!info->record)
+                continue;
             const auto want = expected.find(uint64_t(info->id));
             const std::vector<uint8_t> none;
             const std::vector<uint8_t>& bytes = want == expected.end() ? none : want->second.bytes;

@@ -20,7 +20,8 @@ namespace {
 
 std::string joined(const std::vector<std::string>& lines) {
     std::string text;
-    for (size_t i = 0; i < lines.size() && i < 20; ++i) text += lines[i] + "\n";
+    for (size_t i = 0; i < lines.size() && i < 20; ++i)
+        text += lines[i] + "\n";
     return text;
 }
 
@@ -61,8 +62,8 @@ TEST(SceneSyncProcess, ScriptedEditsMatchTheOracleAfterEach) {
     oracle.LoadAll();
     SceneEditor editor(doc, f, oracle, 7);
     const SceneEditor::Edit script[] = {
-        SceneEditor::Edit::move,           SceneEditor::Edit::hide,          SceneEditor::Edit::show,
-        SceneEditor::Edit::remove,         SceneEditor::Edit::replace,       SceneEditor::Edit::objectMaterial,
+        SceneEditor::Edit::move,           SceneEditor::Edit::hide,           SceneEditor::Edit::show,
+        SceneEditor::Edit::remove,         SceneEditor::Edit::replace,        SceneEditor::Edit::objectMaterial,
         SceneEditor::Edit::layerMaterial,  SceneEditor::Edit::modifyMaterial, SceneEditor::Edit::move,
         SceneEditor::Edit::objectMaterial, SceneEditor::Edit::remove,         SceneEditor::Edit::replace};
     ASSERT_TRUE(f.waitUntilSent());
@@ -92,7 +93,8 @@ TEST(SceneSyncProcess, GeneratedDocumentsFollowRandomEdits) {
         ASSERT_TRUE(differences.empty()) << joined(differences);
         SceneEditor editor(doc, f, oracle, seed * 31);
         for (int burst = 0; burst < 4; ++burst) {
-            for (int i = 0; i < 5; ++i) ASSERT_TRUE(editor.applyRandom());
+            for (int i = 0; i < 5; ++i)
+                ASSERT_TRUE(editor.applyRandom());
             editor.release();
             ASSERT_TRUE(f.waitUntilSent());
             differences = f.differences(oracle);
@@ -153,8 +155,8 @@ TEST(SceneSyncProcess, EveryWakeShowsAConsistentScene) {
                                        SceneEditor::Edit::move, SceneEditor::Edit::hide, SceneEditor::Edit::show};
     // The worker holds the link lock while it writes: an edit made as soon as it is
     // taken interrupts a pass in the middle.
-    auto* lockWord = static_cast<uint32_t*>(const_cast<void*>(f.link.HeaderBlock())) +
-                     VantroAPI::header::kLockOwner.offset / 4;
+    auto* lockWord =
+        static_cast<uint32_t*>(const_cast<void*>(f.link.HeaderBlock())) + VantroAPI::header::kLockOwner.offset / 4;
     auto waitForPass = [&] {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(120);
         while (std::atomic_ref<uint32_t>(*lockWord).load() == 0 && std::chrono::steady_clock::now() < deadline)
@@ -164,7 +166,8 @@ TEST(SceneSyncProcess, EveryWakeShowsAConsistentScene) {
     for (int i = 0; i < 40; ++i) {
         waitForPass();
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 1500));
-        if (!editor.apply(kinds[random() % std::size(kinds)])) continue;
+        if (!editor.apply(kinds[random() % std::size(kinds)]))
+            continue;
         ++applied;
         editor.release();
         handedOver.push_back(f.expectedHashes(oracle));
@@ -176,14 +179,16 @@ TEST(SceneSyncProcess, EveryWakeShowsAConsistentScene) {
     auto shows = [](const WakeState& wake, const std::map<uint32_t, uint64_t>& scene) {
         for (const auto& [id, hash] : scene) {
             const auto got = wake.hashes.find(id);
-            if ((got == wake.hashes.end() ? geometryHash(nullptr, 0) : got->second) != hash) return false;
+            if ((got == wake.hashes.end() ? geometryHash(nullptr, 0) : got->second) != hash)
+                return false;
         }
         return true;
     };
     for (const WakeState& wake : wakes) {
-        for (const auto& [id, status] : wake.status) EXPECT_EQ(status, 0u) << "wake " << wake.wake;
-        const bool consistent = std::any_of(handedOver.begin(), handedOver.end(),
-                                            [&](const auto& scene) { return shows(wake, scene); });
+        for (const auto& [id, status] : wake.status)
+            EXPECT_EQ(status, 0u) << "wake " << wake.wake;
+        const bool consistent =
+            std::any_of(handedOver.begin(), handedOver.end(), [&](const auto& scene) { return shows(wake, scene); });
         EXPECT_TRUE(consistent) << "wake " << wake.wake << " shows no scene that was handed over";
     }
     EXPECT_TRUE(shows(wakes.back(), handedOver.back()));

@@ -61,7 +61,8 @@ inline ON_Mesh gridMesh(int n, double size, double height, bool faceNormals = fa
                 mesh.SetQuad(f++, a, a + 1, a + n + 2, a + n + 1);
         }
     if (faceNormals)
-        for (int k = 0; k < f; ++k) mesh.m_FN.Append(ON_3fVector(0, 0, k % 2 ? 1.0f : 0.5f));
+        for (int k = 0; k < f; ++k)
+            mesh.m_FN.Append(ON_3fVector(0, 0, k % 2 ? 1.0f : 0.5f));
     return mesh;
 }
 
@@ -94,22 +95,23 @@ inline CRhinoObject* addMeshObject(CRhinoDoc& doc, const ON_Mesh& mesh, const ON
 }
 
 // A block definition of mesh objects; returns its index.
-inline int addBlock(CRhinoDoc& doc, const char16_t* name, const std::vector<std::pair<ON_Mesh, ON_3dmObjectAttributes>>& parts) {
+inline int addBlock(CRhinoDoc& doc, const char16_t* name,
+                    const std::vector<std::pair<ON_Mesh, ON_3dmObjectAttributes>>& parts) {
     CRhinoInstanceDefinitionTable::Geometry geometry;
-    for (const auto& [mesh, attributes] : parts) geometry.push_back(std::make_unique<CRhinoMeshObject>(mesh, attributes));
+    for (const auto& [mesh, attributes] : parts)
+        geometry.push_back(std::make_unique<CRhinoMeshObject>(mesh, attributes));
     ON_InstanceDefinition idef;
     idef.SetName(name);
     return doc.m_instance_definition_table.AddInstanceDefinition(idef, std::move(geometry));
 }
 
 // A block definition made of instances of other definitions (nested blocks).
-inline int addNestedBlock(CRhinoDoc& doc, const char16_t* name,
-                          const std::vector<std::pair<int, ON_Xform>>& instances,
+inline int addNestedBlock(CRhinoDoc& doc, const char16_t* name, const std::vector<std::pair<int, ON_Xform>>& instances,
                           const ON_3dmObjectAttributes& attributes = attributesOn(0)) {
     CRhinoInstanceDefinitionTable::Geometry geometry;
     for (const auto& [index, xform] : instances)
-        geometry.push_back(std::make_unique<CRhinoInstanceObject>(doc.m_instance_definition_table[index].Id(), xform,
-                                                                  attributes));
+        geometry.push_back(
+            std::make_unique<CRhinoInstanceObject>(doc.m_instance_definition_table[index].Id(), xform, attributes));
     ON_InstanceDefinition idef;
     idef.SetName(name);
     return doc.m_instance_definition_table.AddInstanceDefinition(idef, std::move(geometry));

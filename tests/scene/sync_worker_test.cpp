@@ -35,7 +35,8 @@ public:
         return LiveConnection::CreateBuffer(recordId, size);
     }
     void* MapBuffer(uint32_t id) override {
-        if (beforeMap) beforeMap();
+        if (beforeMap)
+            beforeMap();
         return LiveConnection::MapBuffer(id);
     }
     std::atomic<int> failCreates{0};
@@ -83,7 +84,8 @@ protected:
     std::vector<uint32_t> words(int index) {
         const uint32_t id = field(index, srfc_record::kGeometryBuffer);
         const auto* p = static_cast<const uint32_t*>(link.MapBuffer(id));
-        if (!p) return {};
+        if (!p)
+            return {};
         return std::vector<uint32_t>(p, p + link.MappedBufferSize(id) / 4);
     }
 
@@ -180,15 +182,17 @@ TEST_F(SyncWorkerTest, OnlyPendingMaterialsAreRewritten) {
 TEST_F(SyncWorkerTest, TheBudgetSplitsLargeUpdates) {
     std::vector<int> indices;
     for (int m = 0; m < 120; ++m) {
-        const std::u16string materialName = u"M" + std::u16string(1, char16_t(u'A' + m % 26)) +
-                                            std::u16string(1, char16_t(u'a' + m / 26));
+        const std::u16string materialName =
+            u"M" + std::u16string(1, char16_t(u'A' + m % 26)) + std::u16string(1, char16_t(u'a' + m / 26));
         indices.push_back(materialOf(materialName.c_str()));
         add(gridMesh(8, 1, 0), indices.back());
     }
     loadAndHold();
     int passes = 1;
-    while (!cycle(1)) ASSERT_LT(++passes, 10000);
-    for (int index : indices) EXPECT_EQ(field(index, srfc_record::kGeometryChangeCount), 1u) << index;
+    while (!cycle(1))
+        ASSERT_LT(++passes, 10000);
+    for (int index : indices)
+        EXPECT_EQ(field(index, srfc_record::kGeometryChangeCount), 1u) << index;
     RecordProperty("passes", passes);
 
     reAdd(doc.Objects().front());
@@ -210,7 +214,8 @@ TEST_F(SyncWorkerTest, AnInterruptedPassPublishesNothingAndResumes) {
     loadAndHold();
     ASSERT_TRUE(cycle());
     std::vector<std::vector<uint32_t>> before;
-    for (int index : indices) before.push_back(words(index));
+    for (int index : indices)
+        before.push_back(words(index));
     const uint32_t updatesBefore = link.GetUpdateCount();
 
     for (size_t k = 0; k < objects.size(); ++k) {
@@ -223,7 +228,8 @@ TEST_F(SyncWorkerTest, AnInterruptedPassPublishesNothingAndResumes) {
     materials.SendPending();
     int maps = 0;
     link.beforeMap = [&] {
-        if (++maps == 1) scene.dirty = false;  // LockScene from the main thread
+        if (++maps == 1)
+            scene.dirty = false;  // LockScene from the main thread
     };
     bool published = true;
     EXPECT_FALSE(scene.Update(100, &published));
@@ -236,7 +242,8 @@ TEST_F(SyncWorkerTest, AnInterruptedPassPublishesNothingAndResumes) {
         EXPECT_EQ(field(indices[k], srfc_record::kGeometryChangeCount), 1u) << k;
     // Materials not yet begun still hold their previous bytes.
     int unchanged = 0;
-    for (size_t k = 0; k < indices.size(); ++k) unchanged += words(indices[k]) == before[k];
+    for (size_t k = 0; k < indices.size(); ++k)
+        unchanged += words(indices[k]) == before[k];
     EXPECT_GE(unchanged, int(indices.size()) - 2);  // at most the ones in flight on two cores
 
     EXPECT_TRUE(cycle());
@@ -361,7 +368,8 @@ TEST_F(SyncWorkerTest, TheWorkerSendsAndAnnounces) {
     ASSERT_TRUE(scene.Load(&doc, nullptr, false));
     scene.ReleaseScene();
     EXPECT_FALSE(scene.mainHoldsLock);
-    for (int i = 0; i < 500 && scene.dirty; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500 && scene.dirty; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(scene.LockScene(1000));
     EXPECT_TRUE(scene.pendingMaterials.empty());
     EXPECT_EQ(field(box, srfc_record::kGeometryChangeCount), 1u);

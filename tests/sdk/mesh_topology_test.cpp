@@ -19,18 +19,18 @@ using namespace vantro::sdktest;
 
 namespace {
 
-std::span<const ON_3fPoint> verticesOf(const ON_Mesh& m) {
-    return {m.m_V.Array(), static_cast<size_t>(m.m_V.Count())};
-}
+std::span<const ON_3fPoint> verticesOf(const ON_Mesh& m) { return {m.m_V.Array(), static_cast<size_t>(m.m_V.Count())}; }
 std::span<const ON_MeshFace> facesOf(const ON_Mesh& m) { return {m.m_F.Array(), static_cast<size_t>(m.m_F.Count())}; }
 
 // The rules written out the slow, obvious way.
 MeshTopologySummary reference(const ON_Mesh& m) {
     const int n = m.VertexCount();
-    if (m.FaceCount() == 0) return {};
+    if (m.FaceCount() == 0)
+        return {};
     for (const ON_MeshFace& f : m.m_F)
         for (int k = 0; k < (f.IsQuad() ? 4 : 3); ++k)
-            if (f.vi[k] < 0 || f.vi[k] >= n) return {};
+            if (f.vi[k] < 0 || f.vi[k] >= n)
+                return {};
     std::map<std::tuple<float, float, float>, int> first;
     std::vector<int> topo;
     for (int i = 0; i < n; ++i) {
@@ -43,25 +43,31 @@ MeshTopologySummary reference(const ON_Mesh& m) {
         const int corners = f.IsQuad() ? 4 : 3;
         for (int k = 0; k < corners; ++k) {
             const int a = topo[static_cast<size_t>(f.vi[k])], b = topo[static_cast<size_t>(f.vi[(k + 1) % corners])];
-            if (a == b) continue;
+            if (a == b)
+                continue;
             auto& use = edges[{std::min(a, b), std::max(a, b)}];
             ++use.first;
             use.second += a < b ? 1 : 0;
         }
     }
-    if (edges.empty()) return {};
+    if (edges.empty())
+        return {};
     bool oriented = true;
     for (const auto& [edge, use] : edges) {
-        if (use.first < 2) return {};
+        if (use.first < 2)
+            return {};
         oriented = oriented && use.first == 2 && use.second == 1;
     }
-    if (!oriented) return {true, 0};
+    if (!oriented)
+        return {true, 0};
     double volume6 = 0, extent = 0;
-    for (const ON_3fPoint& p : m.m_V) extent = std::max({extent, std::fabs(double(p.x)), std::fabs(double(p.y)), std::fabs(double(p.z))});
+    for (const ON_3fPoint& p : m.m_V)
+        extent = std::max({extent, std::fabs(double(p.x)), std::fabs(double(p.y)), std::fabs(double(p.z))});
     for (const ON_MeshFace& f : m.m_F) {
         auto at = [&](int k) { return ON_3dVector(ON_3dPoint(m.m_V[f.vi[k]])); };
         volume6 += ON_DotProduct(at(0), ON_CrossProduct(at(1), at(2)));
-        if (f.IsQuad()) volume6 += ON_DotProduct(at(0), ON_CrossProduct(at(2), at(3)));
+        if (f.IsQuad())
+            volume6 += ON_DotProduct(at(0), ON_CrossProduct(at(2), at(3)));
     }
     const double tiny = 1e-12 * extent * extent * extent;
     return {true, volume6 > tiny ? 1 : volume6 < -tiny ? -1 : 0};
@@ -112,23 +118,26 @@ void damage(ON_Mesh& m, std::mt19937& random) {
     auto pick = [&](int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); };
     ON_MeshFace& f = m.m_F[pick(m.FaceCount())];
     switch (pick(9)) {
-        case 0: break;  // intact
-        case 1: std::swap(f.vi[0], f.vi[1]); break;                  // one face turned (a quad may twist)
-        case 2: m.m_F.Remove(pick(m.FaceCount())); break;            // a hole
-        case 3: m.m_F.Append(f); break;                              // a face twice: non-manifold
-        case 4: f.vi[1] = f.vi[0]; break;                            // a collapsed edge
+        case 0: break;                                                  // intact
+        case 1: std::swap(f.vi[0], f.vi[1]); break;                     // one face turned (a quad may twist)
+        case 2: m.m_F.Remove(pick(m.FaceCount())); break;               // a hole
+        case 3: m.m_F.Append(f); break;                                 // a face twice: non-manifold
+        case 4: f.vi[1] = f.vi[0]; break;                               // a collapsed edge
         case 5: f.vi[pick(3)] = pick(2) ? m.VertexCount() : -1; break;  // out of range
-        case 6:                                                      // a vertex moved off its twin
+        case 6:                                                         // a vertex moved off its twin
             m.m_V[pick(m.VertexCount())].x += 0.25f;
             break;
         case 7:  // the whole solid turned inside out
             for (ON_MeshFace& g : m.m_F) {
-                if (g.IsQuad()) std::swap(g.vi[1], g.vi[3]);
-                else std::swap(g.vi[0], g.vi[1]);
+                if (g.IsQuad())
+                    std::swap(g.vi[1], g.vi[3]);
+                else
+                    std::swap(g.vi[0], g.vi[1]);
             }
             break;
         case 8:  // flattened to zero volume
-            for (ON_3fPoint& p : m.m_V) p.z = 0.0f;
+            for (ON_3fPoint& p : m.m_V)
+                p.z = 0.0f;
             break;
     }
 }
@@ -148,8 +157,10 @@ TEST(MeshTopology, KnownShapes) {
     ON_Mesh signedZero = splitEveryFace(box);
     for (int i = 0; i < signedZero.VertexCount(); i += 2) {
         ON_3fPoint& p = signedZero.m_V[i];
-        if (p.x == 0.0f) p.x = -0.0f;
-        if (p.z == 0.0f) p.z = -0.0f;
+        if (p.x == 0.0f)
+            p.x = -0.0f;
+        if (p.z == 0.0f)
+            p.z = -0.0f;
     }
     EXPECT_EQ(analyseMeshTopology(verticesOf(signedZero), facesOf(signedZero)), (MeshTopologySummary{true, 1}));
     const ON_Mesh open = triangleMesh();
@@ -169,9 +180,11 @@ TEST(MeshTopology, AgreesWithReferenceOnDamagedSolids) {
     for (int round = 0; round < 3000; ++round) {
         const int rings = 3 + static_cast<int>(random() % 6), sides = 3 + static_cast<int>(random() % 6);
         ON_Mesh m = round % 5 == 0 ? boxMesh(0, 0, 0, 1 + round % 3, 2, 3) : torus(rings, sides, random() % 2 == 0);
-        if (random() % 2 == 0) m = splitEveryFace(m);
+        if (random() % 2 == 0)
+            m = splitEveryFace(m);
         damage(m, random);
-        if (random() % 3 == 0) damage(m, random);
+        if (random() % 3 == 0)
+            damage(m, random);
         const MeshTopologySummary expected = reference(m);
         ASSERT_EQ(analyseMeshTopology(verticesOf(m), facesOf(m)), expected) << "round " << round;
         closed += expected.closed ? 1 : 0;

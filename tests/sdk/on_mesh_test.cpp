@@ -20,7 +20,8 @@ ON_Mesh splitBox() {
     ON_Mesh m;
     for (const ON_MeshFace& f : shared.m_F) {
         const int base = m.VertexCount();
-        for (int k = 0; k < 4; ++k) m.m_V.Append(shared.m_V[f.vi[k]]);
+        for (int k = 0; k < 4; ++k)
+            m.m_V.Append(shared.m_V[f.vi[k]]);
         m.SetTriangle(m.FaceCount(), base, base + 1, base + 2);
         m.SetTriangle(m.FaceCount(), base, base + 2, base + 3);
     }
@@ -29,7 +30,8 @@ ON_Mesh splitBox() {
 
 ON_Mesh flipped(ON_Mesh m) {
     for (ON_MeshFace& f : m.m_F) {
-        if (f.IsQuad()) std::swap(f.vi[1], f.vi[3]);
+        if (f.IsQuad())
+            std::swap(f.vi[1], f.vi[3]);
         else {
             std::swap(f.vi[1], f.vi[2]);
             f.vi[3] = f.vi[2];
@@ -68,7 +70,8 @@ TEST(OnMesh, AnswersFollowChangesAfterAQuestion) {
     ASSERT_TRUE(box.IsClosed());
     box = flipped(box);  // assignment, same counts, other winding
     EXPECT_EQ(box.SolidOrientation(), -1);
-    for (ON_MeshFace& f : box.m_F) std::swap(f.vi[0], f.vi[1]);  // back, in place
+    for (ON_MeshFace& f : box.m_F)
+        std::swap(f.vi[0], f.vi[1]);  // back, in place
     EXPECT_EQ(box.SolidOrientation(), 1);
 
     // A split corner moved off its twins opens the solid; moved back, it closes again.
@@ -111,9 +114,12 @@ TEST(OnMesh, ConcurrentQuestions) {
     for (size_t t = 0; t < answers.size(); ++t)
         threads.emplace_back([&, t] {
             int sum = 0;
-            for (int i = 0; i < 200; ++i) sum += box.SolidOrientation() + (box.IsClosed() ? 1 : 0);
+            for (int i = 0; i < 200; ++i)
+                sum += box.SolidOrientation() + (box.IsClosed() ? 1 : 0);
             answers[t] = sum;
         });
-    for (std::thread& t : threads) t.join();
-    for (int a : answers) EXPECT_EQ(a, 400);
+    for (std::thread& t : threads)
+        t.join();
+    for (int a : answers)
+        EXPECT_EQ(a, 400);
 }

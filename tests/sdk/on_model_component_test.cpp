@@ -25,7 +25,8 @@ TEST(OnModelComponent, ConcurrentCreationIsUnique) {
             }
         });
     }
-    for (std::thread& th : threads) th.join();
+    for (std::thread& th : threads)
+        th.join();
     std::vector<uint64_t> all;
     std::vector<ON_UUID> allIds;
     for (int t = 0; t < kThreads; ++t) {

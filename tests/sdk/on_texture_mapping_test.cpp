@@ -31,11 +31,11 @@ void expectNear(const ON_3dPoint& a, const ON_3dPoint& b) {
 TEST(TextureMapping, BoxSides) {
     ON_TextureMapping m;
     ASSERT_TRUE(m.SetBoxMapping(ON_Plane::World_xy, ON_Interval(0, 1), ON_Interval(0, 1), ON_Interval(0, 1), false));
-    expectNear(eval(m, {0.25, 0.5, 1}, {0, 0, 1}), {0.25, 0.5, 0});        // top
-    expectNear(eval(m, {0.25, 0.5, 0}, {0, 0, -1}), {0.25, 0.5, 0});       // bottom: v flipped
-    expectNear(eval(m, {1, 0.25, 0.75}, {1, 0, 0}), {0.25, 0.75, 0});      // +x
-    expectNear(eval(m, {0, 0.25, 0.75}, {-1, 0, 0}), {0.75, 0.75, 0});     // -x
-    expectNear(eval(m, {0.25, 0.5, 0.999}), {0.25, 0.5, 0.001});          // nearest side without normal
+    expectNear(eval(m, {0.25, 0.5, 1}, {0, 0, 1}), {0.25, 0.5, 0});     // top
+    expectNear(eval(m, {0.25, 0.5, 0}, {0, 0, -1}), {0.25, 0.5, 0});    // bottom: v flipped
+    expectNear(eval(m, {1, 0.25, 0.75}, {1, 0, 0}), {0.25, 0.75, 0});   // +x
+    expectNear(eval(m, {0, 0.25, 0.75}, {-1, 0, 0}), {0.75, 0.75, 0});  // -x
+    expectNear(eval(m, {0.25, 0.5, 0.999}), {0.25, 0.5, 0.001});        // nearest side without normal
     m.m_texture_space = ON_TextureMapping::TEXTURE_SPACE::divided;
     expectNear(eval(m, {1, 0.25, 0.75}, {1, 0, 0}), {(1 + 0.25) / 6.0, 0.75, 0});
 }

@@ -29,7 +29,8 @@ bool readTestDoc(CRhinoDoc& doc, const ON_wString&, ON_wString&) {
     mapping.SetSphereMapping(ON_3dPoint::Origin, 1.0);
     const int mi = doc.m_texture_mapping_table.AddTextureMapping(mapping);
     ON_3dmObjectAttributes a = onLayer(1);
-    a.m_rendering_attributes.AddMappingChannel(RhinoApp().GetDefaultRenderApp(), 1, doc.m_texture_mapping_table[mi].Id());
+    a.m_rendering_attributes.AddMappingChannel(RhinoApp().GetDefaultRenderApp(), 1,
+                                               doc.m_texture_mapping_table[mi].Id());
     doc.AddMeshObject(boxMesh(0, 0, 0, 1, 1, 1), &a);
     const ON_3dmObjectAttributes b = onLayer(0);
     doc.AddMeshObject(triangleMesh(), &b);
@@ -74,7 +75,8 @@ TEST_F(AppTest, MergeAddsContentWithEvents) {
     const CRhinoObject* box = nullptr;
     CRhinoObjectIterator it(*doc);
     for (CRhinoObject* o = it.First(); o; o = it.Next())
-        if (o->Attributes().m_layer_index == 2) box = o;
+        if (o->Attributes().m_layer_index == 2)
+            box = o;
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(utf8(box->ObjectLayer().Name()), "Detail");
     EXPECT_EQ(box->ObjectLayer().RenderMaterialIndex(), 0);
@@ -89,9 +91,11 @@ TEST_F(AppTest, PrintFromManyThreads) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t] {
-            for (int i = 0; i < 250; ++i) RhinoApp().Print(u"[%d:%03d]", t, i);
+            for (int i = 0; i < 250; ++i)
+                RhinoApp().Print(u"[%d:%03d]", t, i);
         });
-    for (std::thread& th : threads) th.join();
+    for (std::thread& th : threads)
+        th.join();
     const std::string text = utf8(RhinoApp().CommandHistoryWindowText());
     EXPECT_EQ(text.size(), 1000u * 7u);
     EXPECT_NE(text.find("[3:249]"), std::string::npos);

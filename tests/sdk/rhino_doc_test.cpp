@@ -45,7 +45,7 @@ TEST_F(DocTest, RefusedEditsChangeNothing) {
     EXPECT_FALSE(doc->DeleteObject(a));
     EXPECT_FALSE(a->IsDeleted());
     EXPECT_TRUE(doc->DeleteObject(a, true, true));  // ignoring modes
-    EXPECT_FALSE(doc->DeleteObject(a));              // already deleted
+    EXPECT_FALSE(doc->DeleteObject(a));             // already deleted
     EXPECT_EQ(doc->AddInstanceObject(3, ON_Xform()), nullptr);
     EXPECT_EQ(watcher->take(), Events{"DeleteObject " + s(a)});
     EXPECT_NE(RhinoApp().CommandHistoryWindowText().Find(u"Layer index 7 is not valid."), -1);

@@ -98,5 +98,7 @@ TEST_F(ObjectTest, MaterialResolution) {
     withFaces->SetComponentMaterialIndex(ON_COMPONENT_INDEX(ON_COMPONENT_INDEX::brep_face, 1), r);
     CRhinoObject* brep = doc->AddObject(std::move(withFaces));
     EXPECT_EQ(brep->ObjectMaterial(ON_COMPONENT_INDEX(ON_COMPONENT_INDEX::brep_face, 0)).Index(), b);
-    EXPECT_EQ(brep->ObjectMaterial(ON_COMPONENT_INDEX(ON_COMPONENT_INDEX::brep_face, 1), RhinoDefaultRendererId()).Index(), r);
+    EXPECT_EQ(
+        brep->ObjectMaterial(ON_COMPONENT_INDEX(ON_COMPONENT_INDEX::brep_face, 1), RhinoDefaultRendererId()).Index(),
+        r);
 }

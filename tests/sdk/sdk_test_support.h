@@ -30,8 +30,12 @@ public:
 
     void OnInitRhino(CRhinoApp&) override { events.push_back("InitRhino"); }
     void OnCloseRhino(CRhinoApp&) override { events.push_back("CloseRhino"); }
-    void OnCloseDocument(CRhinoDoc& d) override { events.push_back("CloseDocument " + std::to_string(d.RuntimeSerialNumber())); }
-    void OnNewDocument(CRhinoDoc& d) override { events.push_back("NewDocument " + std::to_string(d.RuntimeSerialNumber())); }
+    void OnCloseDocument(CRhinoDoc& d) override {
+        events.push_back("CloseDocument " + std::to_string(d.RuntimeSerialNumber()));
+    }
+    void OnNewDocument(CRhinoDoc& d) override {
+        events.push_back("NewDocument " + std::to_string(d.RuntimeSerialNumber()));
+    }
     void OnActiveDocumentChanged(CRhinoDoc& d) override {
         events.push_back("ActiveDocumentChanged " + std::to_string(d.RuntimeSerialNumber()));
     }
@@ -52,7 +56,9 @@ public:
     void OnUnitsChangedWithScaling(CRhinoDoc&, double s) override {
         events.push_back("UnitsChangedWithScaling " + std::to_string(s));
     }
-    void OnBeginCommand(const CRhinoCommand&, const CRhinoCommandContext&) override { events.push_back("BeginCommand"); }
+    void OnBeginCommand(const CRhinoCommand&, const CRhinoCommandContext&) override {
+        events.push_back("BeginCommand");
+    }
     void OnEndCommand(const CRhinoCommand&, const CRhinoCommandContext&, int r) override {
         events.push_back("EndCommand " + std::to_string(r));
     }
@@ -71,22 +77,22 @@ public:
     }
     void OnUpdateObjectMesh(CRhinoDoc&, CRhinoObject& o) override { events.push_back("UpdateObjectMesh " + sn(o)); }
     void LayerTableEvent(layer_event e, const CRhinoLayerTable&, int index, const ON_Layer* old) override {
-        events.push_back("Layer " + std::to_string(e) + " " + std::to_string(index) + " old=" +
-                         (old ? utf8(old->Name()) : std::string("null")));
+        events.push_back("Layer " + std::to_string(e) + " " + std::to_string(index) +
+                         " old=" + (old ? utf8(old->Name()) : std::string("null")));
     }
     void IdefTableEvent(idef_event e, const CRhinoInstanceDefinitionTable&, int index,
                         const ON_InstanceDefinition* old) override {
-        events.push_back("Idef " + std::to_string(e) + " " + std::to_string(index) + " old=" +
-                         (old ? utf8(old->Name()) : std::string("null")));
+        events.push_back("Idef " + std::to_string(e) + " " + std::to_string(index) +
+                         " old=" + (old ? utf8(old->Name()) : std::string("null")));
     }
     void MaterialTableEvent(material_event e, const CRhinoMaterialTable&, int index, const ON_Material* old) override {
-        events.push_back("Material " + std::to_string(e) + " " + std::to_string(index) + " old=" +
-                         (old ? utf8(old->Name()) : std::string("null")));
+        events.push_back("Material " + std::to_string(e) + " " + std::to_string(index) +
+                         " old=" + (old ? utf8(old->Name()) : std::string("null")));
     }
     void TextureMappingTableEvent(texture_mapping_event e, const CRhinoTextureMappingTable&, int index,
                                   const ON_TextureMapping* old) override {
-        events.push_back("Mapping " + std::to_string(e) + " " + std::to_string(index) + " old=" +
-                         (old ? utf8(old->Name()) : std::string("null")));
+        events.push_back("Mapping " + std::to_string(e) + " " + std::to_string(index) +
+                         " old=" + (old ? utf8(old->Name()) : std::string("null")));
     }
 };
 
@@ -96,7 +102,8 @@ inline ON_Mesh boxMesh(double x0, double y0, double z0, double x1, double y1, do
     const double xs[2] = {x0, x1}, ys[2] = {y0, y1}, zs[2] = {z0, z1};
     for (int k = 0; k < 2; ++k)
         for (int j = 0; j < 2; ++j)
-            for (int i = 0; i < 2; ++i) m.AppendVertex(ON_3dPoint(xs[i], ys[j], zs[k]));
+            for (int i = 0; i < 2; ++i)
+                m.AppendVertex(ON_3dPoint(xs[i], ys[j], zs[k]));
     auto v = [](int i, int j, int k) { return i + 2 * j + 4 * k; };
     int f = 0;
     m.SetQuad(f++, v(0, 0, 0), v(0, 1, 0), v(1, 1, 0), v(1, 0, 0));  // bottom, -z
@@ -132,10 +139,12 @@ inline int addFileTextureMaterial(CRhinoDoc& doc, const char16_t* name, const st
 // document, every byte fill; its index, or -1 when the bitmap could not be added.
 inline int addEmbeddedTextureMaterial(CRhinoDoc& doc, const char16_t* name, unsigned char fill) {
     ON_Bitmap bitmap;
-    if (!bitmap.Create(2, 2, 24) || !bitmap.SetBits(std::vector<uint8_t>(bitmap.SizeofImage(), fill))) return -1;
+    if (!bitmap.Create(2, 2, 24) || !bitmap.SetBits(std::vector<uint8_t>(bitmap.SizeofImage(), fill)))
+        return -1;
     bitmap.SetId();
     const ON_UUID bitmapId = bitmap.Id();
-    if (doc.m_bitmap_table.AddBitmap(bitmap) < 0) return -1;
+    if (doc.m_bitmap_table.AddBitmap(bitmap) < 0)
+        return -1;
     ON_Texture texture;
     texture.m_texture_id = bitmapId;
     ON_Material material;

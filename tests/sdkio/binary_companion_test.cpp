@@ -18,7 +18,8 @@ using vantro::docio::parseDocument;
 
 template <typename T>
 void append(std::string& bytes, const std::vector<T>& values) {
-    while (bytes.size() % 8) bytes.push_back('\0');
+    while (bytes.size() % 8)
+        bytes.push_back('\0');
     bytes.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
 }
 
@@ -40,7 +41,8 @@ std::string companion() {
 TEST(BinaryCompanion, ArraysReadFromTheCompanion) {
     const std::string bytes = companion();
     DocumentData d;
-    const auto r = parseDocument(triangleDocument(R"({"binary": [0, 9]})", R"({"binary": [40, 4]})", bytes.size()), d, bytes);
+    const auto r =
+        parseDocument(triangleDocument(R"({"binary": [0, 9]})", R"({"binary": [40, 4]})", bytes.size()), d, bytes);
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_EQ(d.objects.size(), 1u);
     const ON_Mesh& m = *d.objects[0].mesh;
@@ -68,8 +70,10 @@ TEST(BinaryCompanion, HostileReferencesAreRefused) {
             "offset and count must be integers");
     refused(triangleDocument(R"({"binary": [0, 1099511627776]})", faces, bytes.size()), bytes, "run past");
     refused(triangleDocument(R"({"binary": [0.5, 9]})", faces, bytes.size()), bytes, "must be integers");
-    refused(triangleDocument(vertices, faces, bytes.size()), "", "the binary companion has 0 bytes, the document says 56");
-    refused(triangleDocument(vertices, faces, bytes.size() + 8), bytes, "the binary companion has 56 bytes, the document says 64");
+    refused(triangleDocument(vertices, faces, bytes.size()), "",
+            "the binary companion has 0 bytes, the document says 56");
+    refused(triangleDocument(vertices, faces, bytes.size() + 8), bytes,
+            "the binary companion has 56 bytes, the document says 64");
     refused(triangleDocument(R"({"binary": [0, 8]})", faces, bytes.size()), bytes, "not a multiple of 3");
     std::string nan = bytes;
     const float notANumber = std::numeric_limits<float>::quiet_NaN();
@@ -80,7 +84,8 @@ TEST(BinaryCompanion, HostileReferencesAreRefused) {
     std::memcpy(farIndex.data() + 40, &far, sizeof far);
     refused(triangleDocument(vertices, faces, bytes.size()), farIndex, "refers to vertex 7");
     // Geometry from the companion is checked like the rest: a trim naming a missing edge.
-    const std::string brep = R"({"format": "vantro-document", "version": 1, "objects": [{"id": "3f2a9c1e-0b6a-4b2f-a481-518c6f9602e5", "type": "brep",
+    const std::string brep =
+        R"({"format": "vantro-document", "version": 1, "objects": [{"id": "3f2a9c1e-0b6a-4b2f-a481-518c6f9602e5", "type": "brep",
         "brep": {"edges": [], "faces": [{"surface": {"degree": [1, 1], "count": [2, 2], "knotsU": [0, 1], "knotsV": [0, 1],
         "points": [0,0,0,1, 0,1,0,1, 1,0,0,1, 1,1,0,1]}, "loops": [{"outer": true, "trims": [3, 0]}]}]}}]})";
     refused(brep, "", "brep: face 0: loop 0: trim 0 names edge 3 of 0");

@@ -19,7 +19,8 @@ namespace vantro::test {
 template <typename Count, typename Same>
 void expectSameEntries(Count countA, Count countB, Same&& same) {
     ASSERT_EQ(countA, countB);
-    for (Count i = 0; i < countA; ++i) same(i);
+    for (Count i = 0; i < countA; ++i)
+        same(i);
 }
 
 inline void expectSameComponent(const ON_ModelComponent& a, const ON_ModelComponent& b) {
@@ -68,7 +69,8 @@ inline void expectSameContent(const CRhinoDoc& a, const CRhinoDoc& b, const ON_U
     const CRhRdkContent* ca = a.RdkDocument().FindContentInstance(instanceId);
     const CRhRdkContent* cb = b.RdkDocument().FindContentInstance(instanceId);
     ASSERT_EQ(ca == nullptr, cb == nullptr);
-    if (!ca) return;
+    if (!ca)
+        return;
     EXPECT_EQ(ca->TypeId(), cb->TypeId());
     EXPECT_EQ(ca->InstanceName(), cb->InstanceName());
 }
@@ -110,7 +112,8 @@ inline void expectSameObject(const CRhinoObject& a, const CRhinoObject& b) {
     const auto* ma = CRhinoMeshObject::Cast(&a);
     const auto* mb = CRhinoMeshObject::Cast(&b);
     ASSERT_EQ(ma == nullptr, mb == nullptr);
-    if (ma) expectSameMesh(*ma->Mesh(), *mb->Mesh());
+    if (ma)
+        expectSameMesh(*ma->Mesh(), *mb->Mesh());
     const auto* ia = CRhinoInstanceObject::Cast(&a);
     const auto* ib = CRhinoInstanceObject::Cast(&b);
     ASSERT_EQ(ia == nullptr, ib == nullptr);
@@ -142,17 +145,20 @@ inline void expectSameTables(const CRhinoDoc& a, const CRhinoDoc& b) {
     });
     const auto& ta = a.m_texture_mapping_table;
     const auto& tb = b.m_texture_mapping_table;
-    expectSameEntries(ta.TextureMappingCount(), tb.TextureMappingCount(), [&](int i) { expectSameMapping(ta[i], tb[i]); });
+    expectSameEntries(ta.TextureMappingCount(), tb.TextureMappingCount(),
+                      [&](int i) { expectSameMapping(ta[i], tb[i]); });
     const auto& ba = a.m_bitmap_table;
     const auto& bb = b.m_bitmap_table;
-    expectSameEntries(ba.BitmapCount(), bb.BitmapCount(), [&](int i) { expectSameBitmap(*ba.Bitmap(i), *bb.Bitmap(i)); });
+    expectSameEntries(ba.BitmapCount(), bb.BitmapCount(),
+                      [&](int i) { expectSameBitmap(*ba.Bitmap(i), *bb.Bitmap(i)); });
 }
 
 // The document's own objects: neither deleted nor block members.
 inline std::vector<const CRhinoObject*> modelObjects(const CRhinoDoc& doc) {
     std::vector<const CRhinoObject*> objects;
     for (const CRhinoObject* o : doc.Objects())
-        if (!o->IsDeleted() && !o->IsInstanceDefinitionGeometry()) objects.push_back(o);
+        if (!o->IsDeleted() && !o->IsInstanceDefinitionGeometry())
+            objects.push_back(o);
     return objects;
 }
 

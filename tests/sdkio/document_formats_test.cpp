@@ -57,8 +57,9 @@ TEST_F(DocumentFormats, RefusedFileLeavesTheOpenDocument) {
     EXPECT_EQ(RhinoApp().ActiveDoc(), before);
     EXPECT_EQ(before->m_layer_table.LayerCount(), layers);
     EXPECT_TRUE(before->Objects().empty());
-    EXPECT_EQ(error.ToUtf8(), "broken.json: object 0 \"Quad and triangle\" (88888888-8888-4888-8888-000000000001): "
-                              "mesh: face 1 refers to vertex 5 of 5");
+    EXPECT_EQ(error.ToUtf8(),
+              "broken.json: object 0 \"Quad and triangle\" (88888888-8888-4888-8888-000000000001): "
+              "mesh: face 1 refers to vertex 5 of 5");
 }
 
 // A good file becomes the open document; its application settings take effect and

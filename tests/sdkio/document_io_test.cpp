@@ -43,7 +43,8 @@ const std::string& fullDocument() {
 std::string edited(std::string text, std::string_view from, std::string_view to) {
     const size_t at = text.find(from);
     EXPECT_NE(at, std::string::npos) << "test text not found: " << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
+    if (at != std::string::npos)
+        text.replace(at, from.size(), to);
     return text;
 }
 
@@ -231,65 +232,85 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
     const std::string quad = R"(object 0 "Quad and triangle" (88888888-8888-4888-8888-000000000001))";
     const std::vector<BadCase> cases = {
         {"face index beyond the vertices", edited("[0, 1, 2, 3, 3, 2, 4, 4]", "[0, 1, 2, 3, 3, 2, 9001, 9001]"),
-         "full.json: object 0 \"Quad and triangle\" (88888888-8888-4888-8888-000000000001): mesh: face 1 refers to vertex 9001 of 5"},
-        {"negative face index", edited("[0, 1, 2, 3, 3, 2, 4, 4]", "[0, 1, 2, 3, 3, 2, -1, -1]"), "face 1 refers to vertex -1 of 5"},
+         "full.json: object 0 \"Quad and triangle\" (88888888-8888-4888-8888-000000000001): mesh: face 1 refers to "
+         "vertex 9001 of 5"},
+        {"negative face index", edited("[0, 1, 2, 3, 3, 2, 4, 4]", "[0, 1, 2, 3, 3, 2, -1, -1]"),
+         "face 1 refers to vertex -1 of 5"},
         {"normals not one per vertex", edited("\"normals\": [0, 0, 1, ", "\"normals\": ["),
          "mesh: normals: 12 numbers given, 3 per vertex (5 vertices) expected"},
         {"vertices not in threes", edited("\"vertices\": [0, 0, 0, ", "\"vertices\": [0, 0, "),
          "object 0: mesh.vertices: 14 numbers, not a multiple of 3"},
-        {"render mesh face index", edited("[0, 2, 1, 1]", "[0, 2, 3, 3]"), "render mesh 1: face 0 refers to vertex 3 of 3"},
+        {"render mesh face index", edited("[0, 2, 1, 1]", "[0, 2, 3, 3]"),
+         "render mesh 1: face 0 refers to vertex 3 of 3"},
         {"wrong type", edited("\"layer\": 1,", "\"layer\": \"1\","),
          "object 1: attributes.layer: expected a number, found a string"},
         {"number too large", edited("\"shine\": 127.5", "\"shine\": 1e999"),
          "material 0: shine: number out of the range of a double"},
-        {"value out of range", edited("\"shine\": 127.5", "\"shine\": 300"), "material 0: shine: 300 is not from 0 to 255"},
+        {"value out of range", edited("\"shine\": 127.5", "\"shine\": 300"),
+         "material 0: shine: 300 is not from 0 to 255"},
         {"integer expected", edited("\"layer\": 1,", "\"layer\": 1.5,"), "attributes.layer: expected an integer"},
-        {"unknown unit", edited("\"inches\"", "\"furlongs\""), "units: length: \"furlongs\" is not one of none, angstroms"},
+        {"unknown unit", edited("\"inches\"", "\"furlongs\""),
+         "units: length: \"furlongs\" is not one of none, angstroms"},
         {"material index", edited("\"materialIndex\": 0", "\"materialIndex\": 7"),
          "attributes.materialIndex: 7 is not a material index (2 materials)"},
-        {"layer index", edited("\"layer\": 2,", "\"layer\": 3,"), "attributes.layer: 3 is not a layer index (3 layers)"},
+        {"layer index", edited("\"layer\": 2,", "\"layer\": 3,"),
+         "attributes.layer: 3 is not a layer index (3 layers)"},
         {"duplicate object id", edited("88888888-8888-4888-8888-000000000003", "88888888-8888-4888-8888-000000000001"),
          "id is also the id of object 0"},
-        {"missing parent layer", edited("\"parentId\": \"11111111-1111-4111-8111-000000000002\"",
-                                        "\"parentId\": \"11111111-1111-4111-8111-000000000009\""),
-         "layer 0 \"Child\" (11111111-1111-4111-8111-000000000001): parentId: no layer has id 11111111-1111-4111-8111-000000000009"},
-        {"layer parent cycle", edited("\"name\": \"Parent\",", "\"name\": \"Parent\", \"parentId\": \"11111111-1111-4111-8111-000000000001\","),
+        {"missing parent layer",
+         edited("\"parentId\": \"11111111-1111-4111-8111-000000000002\"",
+                "\"parentId\": \"11111111-1111-4111-8111-000000000009\""),
+         "layer 0 \"Child\" (11111111-1111-4111-8111-000000000001): parentId: no layer has id "
+         "11111111-1111-4111-8111-000000000009"},
+        {"layer parent cycle",
+         edited("\"name\": \"Parent\",",
+                "\"name\": \"Parent\", \"parentId\": \"11111111-1111-4111-8111-000000000001\","),
          "is its own ancestor"},
-        {"block placing itself", edited("\"definition\": \"77777777-7777-4777-8777-000000000001\"\n",
-                                        "\"definition\": \"77777777-7777-4777-8777-000000000002\"\n"),
+        {"block placing itself",
+         edited("\"definition\": \"77777777-7777-4777-8777-000000000001\"\n",
+                "\"definition\": \"77777777-7777-4777-8777-000000000002\"\n"),
          "places itself through its members"},
         {"member not a block object", edited("\"mode\": \"instanceDefinition\",", "\"mode\": \"normal\","),
          "is a member but its mode is not \"instanceDefinition\""},
-        {"unknown definition", edited("\"definition\": \"77777777-7777-4777-8777-000000000002\"",
-                                      "\"definition\": \"77777777-7777-4777-8777-000000000009\""),
+        {"unknown definition",
+         edited("\"definition\": \"77777777-7777-4777-8777-000000000002\"",
+                "\"definition\": \"77777777-7777-4777-8777-000000000009\""),
          "instance.definition: no instance definition has id 77777777-7777-4777-8777-000000000009"},
-        {"unknown mapping", edited("\"mappingId\": \"55555555-5555-4555-8555-000000000001\"",
-                                   "\"mappingId\": \"55555555-5555-4555-8555-000000000009\""),
+        {"unknown mapping",
+         edited("\"mappingId\": \"55555555-5555-4555-8555-000000000001\"",
+                "\"mappingId\": \"55555555-5555-4555-8555-000000000009\""),
          quad + ": attributes.mappings: channel 2 names mapping 55555555-5555-4555-8555-000000000009"},
         {"bad id text", edited("\"88888888-8888-4888-8888-000000000005\"", "\"88888888-8888-4888-8888\""),
          "id: expected an id (8-4-4-4-12 hexadecimal digits)"},
-        {"mesh on a brep", edited("\"renderMeshes\": [", "\"mesh\": {\"vertices\": [], \"faces\": []}, \"renderMeshes\": ["),
+        {"mesh on a brep",
+         edited("\"renderMeshes\": [", "\"mesh\": {\"vertices\": [], \"faces\": []}, \"renderMeshes\": ["),
          "\"mesh\" is only for mesh objects"},
         {"reference without placement", edited("\"instance\": {", "\"x\": {"),
          "an instance reference needs \"instance\""},
-        {"two textures of a type", edited("\"type\": \"bump\"", "\"type\": \"bitmap\""), "two textures of type \"bitmap\""},
+        {"two textures of a type", edited("\"type\": \"bump\"", "\"type\": \"bitmap\""),
+         "two textures of type \"bitmap\""},
         {"bitmap size", edited("\"width\": 2", "\"width\": 3"), "pixels: 16 bytes, 24 expected"},
         {"bitmap base64", edited("\"pixels\": \"", "\"pixels\": \"!"), "bitmap 0: pixels: not valid base64"},
         {"perspective near plane", edited("[-0.5, 0.5, -0.3, 0.3, 1, 1000]", "[-0.5, 0.5, -0.3, 0.3, 0, 1000]"),
          "view 1 \"Perspective\": frustum: needs left < right, bottom < top and 0 < near < far"},
         {"camera up along direction", edited("\"cameraUp\": [0, 0, 1]", "\"cameraUp\": [0, 2, 0]"),
          "cameraUp: must not be zero or parallel to the direction"},
-        {"active view", edited("\"activeView\": 1", "\"activeView\": 2"), "activeView: 2 is not a view index (2 views)"},
-        {"nil render content", edited("\"typeId\": \"51b4af08-9dec-4744-86f9-546fbacb800d\"",
-                                      "\"typeId\": \"00000000-0000-0000-0000-000000000000\""),
+        {"active view", edited("\"activeView\": 1", "\"activeView\": 2"),
+         "activeView: 2 is not a view index (2 views)"},
+        {"nil render content",
+         edited("\"typeId\": \"51b4af08-9dec-4744-86f9-546fbacb800d\"",
+                "\"typeId\": \"00000000-0000-0000-0000-000000000000\""),
          "typeId: required and not nil"},
         {"newer version", edited("\"version\": 1", "\"version\": 2"),
          "version: version 2 was written by a newer program (this one reads 1)"},
-        {"other format", edited("\"vantro-document\"", "\"something-else\""), "format: \"something-else\" is not a vantro document"},
+        {"other format", edited("\"vantro-document\"", "\"something-else\""),
+         "format: \"something-else\" is not a vantro document"},
         {"no format", edited("\"format\": \"vantro-document\",", ""), "full.json: document: missing \"format\""},
-        {"malformed JSON", edited("\"version\": 1,", "\"version\": 1"), "full.json: line 4 column 2: expected ',' or '}' after an object member"},
+        {"malformed JSON", edited("\"version\": 1,", "\"version\": 1"),
+         "full.json: line 4 column 2: expected ',' or '}' after an object member"},
         {"text after the document", fullDocument() + "x", "unexpected text after the end of the document"},
-        {"empty layer name", edited("\"name\": \"Loose\"", "\"name\": \"\""), "layer 2: name: a layer name must not be empty"},
+        {"empty layer name", edited("\"name\": \"Loose\"", "\"name\": \"\""),
+         "layer 2: name: a layer name must not be empty"},
         {"raw tab in a name", edited("\"name\": \"Loose\"", "\"name\": \"Lo\tose\""),
          "full.json: line 23 column 15: layer 2: name: control character inside a string (write it as an escape)"},
         {"invalid UTF-8 in a name", edited("\"name\": \"Loose\"", "\"name\": \"Lo\xffse\""),
@@ -345,17 +366,19 @@ TEST(DocumentRead, RefusedFieldsAreNamedInFull) {
          "instanceDefinition"},
         {"material source", edited("\"materialSource\": \"object\"", "\"materialSource\": \"own\""),
          "line 108 column 23: object 0: attributes.materialSource: \"own\" is not one of layer, object or parent"},
-        {"channel twice", edited("\"objectTransform\": [1, 0, 0, 5",
-                                 "\"objectTransform\": [1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1]}, "
-                                 "{\"channel\": 2, \"mappingId\": \"55555555-5555-4555-8555-000000000001\", "
-                                 "\"objectTransform\": [1, 0, 0, 5"),
+        {"channel twice",
+         edited("\"objectTransform\": [1, 0, 0, 5",
+                "\"objectTransform\": [1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1]}, "
+                "{\"channel\": 2, \"mappingId\": \"55555555-5555-4555-8555-000000000001\", "
+                "\"objectTransform\": [1, 0, 0, 5"),
          "line 118 column 8: object 0: attributes.mappings.0.channels.1: channel 2 appears twice"},
         {"mapping reference without plug-in", edited("\"pluginId\": ", "\"plugin\": "),
          "line 120 column 6: object 0: attributes.mappings.0: missing required field \"pluginId\""},
         {"render mesh without faces", edited("\"faces\": [0, 2, 1, 1]", "\"fices\": [0, 2, 1, 1]"),
          "line 148 column 5: object 1: renderMeshes.1: missing required field \"faces\""},
     };
-    for (const BadCase& c : cases) EXPECT_EQ(refusal(c), "full.json: " + c.message) << c.rule;
+    for (const BadCase& c : cases)
+        EXPECT_EQ(refusal(c), "full.json: " + c.message) << c.rule;
 }
 
 // Hostile input: every prefix of a valid document is refused without a crash (the
@@ -388,11 +411,14 @@ TEST(DocumentRead, WarningsNameTheirSource) {
     const std::string text = edited("\"materialIndex\": 1,", "\"materialIndex\": 1, \"colour\": [1, 2, 3],");
     const DocumentLoadResult r = readDocumentJson(text, "full.json", doc);
     ASSERT_TRUE(r.ok) << r.error;
-    auto has = [&](const std::string& w) { return std::find(r.warnings.begin(), r.warnings.end(), w) != r.warnings.end(); };
+    auto has = [&](const std::string& w) {
+        return std::find(r.warnings.begin(), r.warnings.end(), w) != r.warnings.end();
+    };
     EXPECT_TRUE(has("full.json: written by hand"));
     EXPECT_TRUE(has("full.json: unknown field \"layer.colour\" ignored"));
-    EXPECT_TRUE(has("full.json: material 0 \"Wood\" (22222222-2222-4222-8222-000000000001): texture file "
-                    "\"C:\\Maps\\oak.jpg\" not found"));
+    EXPECT_TRUE(
+        has("full.json: material 0 \"Wood\" (22222222-2222-4222-8222-000000000001): texture file "
+            "\"C:\\Maps\\oak.jpg\" not found"));
     EXPECT_EQ(r.warnings.size(), 3u);
 }
 
@@ -406,7 +432,8 @@ TEST(DocumentRead, TextureBesideTheDocumentIsFound) {
     const DocumentLoadResult r = readDocumentFile((dir / "house.json").string(), doc);
     std::filesystem::remove_all(dir);
     ASSERT_TRUE(r.ok) << r.error;
-    for (const std::string& w : r.warnings) EXPECT_EQ(w.find("not found"), std::string::npos) << w;
+    for (const std::string& w : r.warnings)
+        EXPECT_EQ(w.find("not found"), std::string::npos) << w;
     EXPECT_EQ(doc.GetPathName(), ON_wString::FromUtf8((dir / "house.json").string()));
 }
 
@@ -467,7 +494,9 @@ TEST(DocumentRoundTrip, DeletedEntriesAreLeftOut) {
     ASSERT_EQ(back.m_material_table.MaterialCount(), 1);
     EXPECT_EQ(back.m_material_table[0].Name(), u"Plain");
     EXPECT_EQ(back.m_layer_table[1].RenderMaterialIndex(), 0);  // was 1 ("Plain")
-    EXPECT_EQ(CRhinoMeshObject::Cast(object(back, "88888888-8888-4888-8888-000000000001"))->Attributes().m_material_index, -1);
+    EXPECT_EQ(
+        CRhinoMeshObject::Cast(object(back, "88888888-8888-4888-8888-000000000001"))->Attributes().m_material_index,
+        -1);
     EXPECT_EQ(object(back, "88888888-8888-4888-8888-000000000003"), nullptr);
 }
 

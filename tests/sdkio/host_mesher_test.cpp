@@ -110,7 +110,8 @@ TEST(HostMesher, SphereHasItsAreaAndVolume) {
     const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
     NurbsCurve seam;
     seam.degree = 2;
-    for (int j = 0; j < 5; ++j) seam.points.insert(seam.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
+    for (int j = 0; j < 5; ++j)
+        seam.points.insert(seam.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
     seam.knots = s.knots[1];
     Brep b;
     b.edges = {seam};
@@ -126,8 +127,9 @@ NurbsCurve meridianArc(double r, double a0, double a1) {
     const double half = 0.5 * (a1 - a0), mid = 0.5 * (a0 + a1), reach = r / std::cos(half);
     NurbsCurve c;
     c.degree = 2;
-    c.points = {r * std::cos(a0), 0, r * std::sin(a0), 1, reach * std::cos(mid), 0, reach * std::sin(mid), std::cos(half),
-                r * std::cos(a1), 0, r * std::sin(a1), 1};
+    c.points = {r * std::cos(a0),      0, r * std::sin(a0),      1,
+                reach * std::cos(mid), 0, reach * std::sin(mid), std::cos(half),
+                r * std::cos(a1),      0, r * std::sin(a1),      1};
     c.knots = {0, 0, 1, 1};
     return c;
 }
@@ -167,7 +169,8 @@ TEST(HostMesher, SmallFaceKeepsItsShapeOnALargeObject) {
     NurbsCurve seam;
     seam.degree = 2;
     const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
-    for (int j = 0; j < 5; ++j) seam.points.insert(seam.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
+    for (int j = 0; j < 5; ++j)
+        seam.points.insert(seam.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
     seam.knots = {-kPi / 2, -kPi / 2, 0, 0, kPi / 2, kPi / 2};
     Brep b;
     b.edges = {seam, line({-500, -500, -1}, {500, -500, -1}), line({500, -500, -1}, {500, 500, -1}),
@@ -196,7 +199,8 @@ TEST(HostMesher, CylinderExtrusionIsClosed) {
     side.knots = {b.edges[0].knots, std::vector<double>{0, h}};
     for (int i = 0; i < 9; ++i) {
         const double* p = &b.edges[0].points[4 * static_cast<size_t>(i)];
-        for (const double z : {0.0, h}) side.points.insert(side.points.end(), {p[0], p[1], z, p[3]});
+        for (const double z : {0.0, h})
+            side.points.insert(side.points.end(), {p[0], p[1], z, p[3]});
     }
     b.faces.push_back({side, false, {loop(true, {0, 0, 2, 0, 1, 1, 2, 1})}});
     b.faces.push_back({plane(-r, -r, r, r, 0), true, {loop(true, {0, 1})}});
@@ -246,7 +250,8 @@ TEST(HostMesher, BadGeometryIsRefused) {
 
 SubD cube(bool creased) {
     SubD s;
-    for (int i = 0; i < 8; ++i) s.vertices.insert(s.vertices.end(), {double(i & 1), double((i >> 1) & 1), double(i >> 2)});
+    for (int i = 0; i < 8; ++i)
+        s.vertices.insert(s.vertices.end(), {double(i & 1), double((i >> 1) & 1), double(i >> 2)});
     s.faceCounts = {4, 4, 4, 4, 4, 4};
     // Outward, counter-clockwise seen from outside.
     s.faceVertices = {0, 2, 3, 1, 4, 5, 7, 6, 0, 1, 5, 4, 2, 6, 7, 3, 0, 4, 6, 2, 1, 3, 7, 5};
@@ -275,14 +280,16 @@ TEST(HostMesher, SubDCubeLimitSurface) {
     // Inside the cage and centred in it (the control net, not the limit, would fill it).
     Vec3 lo, hi;
     round5.bounds(lo, hi);
-    for (const double x : {lo.x, lo.y, lo.z}) EXPECT_GT(x, 0.05);
+    for (const double x : {lo.x, lo.y, lo.z})
+        EXPECT_GT(x, 0.05);
     EXPECT_NEAR(lo.x + hi.x, 1.0, 1e-5);
     EXPECT_NEAR(lo.z + hi.z, 1.0, 1e-5);
     EXPECT_LT(round5.volume(), 0.5);
     // Normals point outwards: from the centre to the vertex.
     const TriangleMesh& m = sharp.mesh;
     for (size_t v = 0; v < m.vertexCount(); v += 7) {
-        const double out = (m.vertices[3 * v] - 0.5) * m.normals[3 * v] + (m.vertices[3 * v + 1] - 0.5) * m.normals[3 * v + 1] +
+        const double out = (m.vertices[3 * v] - 0.5) * m.normals[3 * v] +
+                           (m.vertices[3 * v + 1] - 0.5) * m.normals[3 * v + 1] +
                            (m.vertices[3 * v + 2] - 0.5) * m.normals[3 * v + 2];
         EXPECT_GE(out, -1e-6);
     }

@@ -53,26 +53,89 @@ using U = ON::LengthUnitSystem;
 
 const Expected kFiles[] = {
     {"opennurbs_v3_Speeder.3dm", U::Millimeters, {{kBrep, 2}, {kDot, 8}, {kCurve, 15}}, 0, 11068, 1, 0, 9, 7, 0, 0, 0},
-    {"opennurbs_v3_Soccer.3dm", U::Millimeters,
-     {{kPoint, 28}, {kCurve, 117}, {kMesh, 1202}, {kBrep, 22}, {kLight, 2}}, 0, 96564, 21, 19, 1202, 0, 0, 0, 0},
-    {"opennurbs_v4_example_file.3dm", U::Millimeters,
-     {{kReference, 2}, {kHatch, 1}, {kCurve, 7}, {kAnnotation, 6}, {kMesh, 2}, {kBrep, 3}, {kPoint, 3}, {kCloud, 1}, {kLight, 2}},
-     3, 17780 + 196, 9, 0, 3, 1, 2, 1, 1},
+    {"opennurbs_v3_Soccer.3dm",
+     U::Millimeters,
+     {{kPoint, 28}, {kCurve, 117}, {kMesh, 1202}, {kBrep, 22}, {kLight, 2}},
+     0,
+     96564,
+     21,
+     19,
+     1202,
+     0,
+     0,
+     0,
+     0},
+    {"opennurbs_v4_example_file.3dm",
+     U::Millimeters,
+     {{kReference, 2},
+      {kHatch, 1},
+      {kCurve, 7},
+      {kAnnotation, 6},
+      {kMesh, 2},
+      {kBrep, 3},
+      {kPoint, 3},
+      {kCloud, 1},
+      {kLight, 2}},
+     3,
+     17780 + 196,
+     9,
+     0,
+     3,
+     1,
+     2,
+     1,
+     1},
     {"opennurbs_v4_TreeFrog.3dm", U::Inches, {{kBrep, 1}}, 0, 116070, 1, 0, 1, 0, 0, 0, 0},
     {"opennurbs_v4_DinerMug.3dm", U::Millimeters, {{kBrep, 1}}, 0, 48586, 1, 0, 2, 0, 0, 0, 0},
-    {"opennurbs_v5_example_file.3dm", U::Millimeters,
+    {"opennurbs_v5_example_file.3dm",
+     U::Millimeters,
      {{kAnnotation, 7}, {kDetail, 1}, {kCurve, 11}, {kMesh, 7}, {kBrep, 4}, {kExtrusion, 3}, {kCloud, 1}, {kPoint, 1}},
-     0, 1188, 8, 0, 0, 0, 0, 0, 0},
+     0,
+     1188,
+     8,
+     0,
+     0,
+     0,
+     0,
+     0,
+     0},
     {"opennurbs_v5_extrusions.3dm", U::Millimeters, {{kCurve, 10}, {kExtrusion, 7}}, 0, 0, 2, 0, 13, 7, 0, 0, 0},
     {"opennurbs_v5_dril.3dm", U::Millimeters, {{kMesh, 23}}, 0, 142626, 8, 0, 23, 0, 0, 0, 0},
     {"opennurbs_v6_rhino_subd_logo.3dm", U::Millimeters, {{kMesh, 6}, {kSubD, 6}}, 0, 1538, 3, 1, 0, 0, 0, 0, 0},
     {"opennurbs_v7_rhino_logo_subd.3dm", U::Millimeters, {{kSubD, 6}}, 0, 0, 1, 0, 6, 6, 0, 0, 1},
-    {"opennurbs_v8_selective_clipping.3dm", U::Millimeters,
-     {{kBrep, 3}, {kCurve, 3}, {kMesh, 3}, {kExtrusion, 3}, {kHatch, 3}, {kAnnotation, 3}, {kSubD, 3}, {kCloud, 3},
-      {kPoint, 3}, {kClip, 2}},
-     0, 56256 + 36 + 540, 3, 0, 0, 0, 0, 0, 0},
-    {"rhino3dm_file3dm_stuff.3dm", U::Millimeters,
-     {{kExtrusion, 2}, {kCurve, 3}, {kBrep, 3}, {kPoint, 8}, {kCloud, 1}, {kReference, 2}}, 3, 2, 6, 0, 2, 1, 1, 0, 1},
+    {"opennurbs_v8_selective_clipping.3dm",
+     U::Millimeters,
+     {{kBrep, 3},
+      {kCurve, 3},
+      {kMesh, 3},
+      {kExtrusion, 3},
+      {kHatch, 3},
+      {kAnnotation, 3},
+      {kSubD, 3},
+      {kCloud, 3},
+      {kPoint, 3},
+      {kClip, 2}},
+     0,
+     56256 + 36 + 540,
+     3,
+     0,
+     0,
+     0,
+     0,
+     0,
+     0},
+    {"rhino3dm_file3dm_stuff.3dm",
+     U::Millimeters,
+     {{kExtrusion, 2}, {kCurve, 3}, {kBrep, 3}, {kPoint, 8}, {kCloud, 1}, {kReference, 2}},
+     3,
+     2,
+     6,
+     0,
+     2,
+     1,
+     1,
+     0,
+     1},
     {"rhino3dm_light.3dm", U::Millimeters, {{kLight, 1}}, 0, 0, 6, 0, 0, 0, 0, 0, 0},
     {"import3dm_nested_blocks.3dm", U::Millimeters, {{kReference, 4}, {kExtrusion, 1}}, 3, 0, 1, 0, 0, 0, 2, 0, 0},
     {"import3dm_boxes_in_in.3dm", U::Inches, {{kExtrusion, 2}}, 0, 24, 6, 0, 0, 0, 0, 0, 0},
@@ -80,8 +143,18 @@ const Expected kFiles[] = {
     {"devsamples_MockingBirdTest.3dm", U::Millimeters, {{kBrep, 2}}, 0, 18092, 1, 0, 4, 1, 0, 0, 0},
     {"devsamples_hello_mesh.3dm", U::Millimeters, {{kMesh, 6}}, 0, 27434, 4, 1, 6, 0, 0, 0, 0},
     {"devsamples_decal_r8.3dm", U::Millimeters, {{kMesh, 1}}, 0, 180, 6, 0, 0, 0, 0, 1, 1},
-    {"rhinoinside_rhino_office.3dm", U::Inches, {{kCurve, 39}, {kPoint, 7}, {kExtrusion, 3}, {kBrep, 1}}, 0, 28 + 300, 6, 0,
-     0, 0, 0, 0, 0},
+    {"rhinoinside_rhino_office.3dm",
+     U::Inches,
+     {{kCurve, 39}, {kPoint, 7}, {kExtrusion, 3}, {kBrep, 1}},
+     0,
+     28 + 300,
+     6,
+     0,
+     0,
+     0,
+     0,
+     0,
+     0},
     {"devsamples_unassignedmaterials.3dm", U::Millimeters, {}, 0, 0, 6, 0, 0, 0, 0, 0, 0},
 };
 
@@ -97,9 +170,7 @@ struct Loaded {
 
 class Import3dm : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ::setenv("VANTRO_3DM_CONVERTER", SDKIO_CONVERTER, 1);
-    }
+    static void SetUpTestSuite() { ::setenv("VANTRO_3DM_CONVERTER", SDKIO_CONVERTER, 1); }
     void SetUp() override {
         if (!std::filesystem::is_directory(SDKIO_TESTDATA_3DM)) {
             GTEST_SKIP() << "needs " << SDKIO_TESTDATA_3DM << " (the shared .3dm test files)";
@@ -108,7 +179,8 @@ protected:
     static const Loaded& load(const char* file) {
         static std::map<std::string, Loaded> cache;
         auto [it, added] = cache.try_emplace(file);
-        if (added) it->second.result = vantro::docio::readDocumentFile(dataPath(file), *it->second.doc);
+        if (added)
+            it->second.result = vantro::docio::readDocumentFile(dataPath(file), *it->second.doc);
         return it->second;
     }
 };
@@ -126,14 +198,17 @@ TEST_F(Import3dm, EveryFileMatchesItsFigures) {
         int members = 0;
         int tris = 0;
         for (const CRhinoObject* o : doc.Objects()) {
-            if (o->IsInstanceDefinitionGeometry()) ++members;
-            else ++types[static_cast<unsigned int>(o->ObjectType())];
+            if (o->IsInstanceDefinitionGeometry())
+                ++members;
+            else
+                ++types[static_cast<unsigned int>(o->ObjectType())];
             // A mesh object's mesh is also its render mesh; meshes the host made (not
             // yet built on request) are not the file's.
             if (const auto* meshObject = CRhinoMeshObject::Cast(o)) {
                 tris += triangles(*meshObject->Mesh());
             } else if (o->RenderMeshesCached()) {
-                for (const auto& m : o->RenderMeshes()) tris += triangles(*m);
+                for (const auto& m : o->RenderMeshes())
+                    tris += triangles(*m);
             }
         }
         EXPECT_EQ(types, e.types);
@@ -141,14 +216,16 @@ TEST_F(Import3dm, EveryFileMatchesItsFigures) {
         EXPECT_EQ(tris, e.triangles);
         EXPECT_EQ(doc.m_layer_table.LayerCount(), e.layers);
         int hidden = 0;
-        for (int i = 0; i < doc.m_layer_table.LayerCount(); ++i) hidden += doc.m_layer_table[i].IsVisible() ? 0 : 1;
+        for (int i = 0; i < doc.m_layer_table.LayerCount(); ++i)
+            hidden += doc.m_layer_table[i].IsVisible() ? 0 : 1;
         EXPECT_EQ(hidden, e.hiddenLayers);
         EXPECT_EQ(doc.m_material_table.MaterialCount(), e.materials);
         int textured = 0;
         for (int i = 0; i < doc.m_material_table.MaterialCount(); ++i) {
             const ON_Material& m = doc.m_material_table[i];
             bool hasFile = false;
-            for (const ON_Texture& t : m.m_textures) hasFile |= t.m_image_file_reference.FullPath().IsNotEmpty();
+            for (const ON_Texture& t : m.m_textures)
+                hasFile |= t.m_image_file_reference.FullPath().IsNotEmpty();
             textured += hasFile ? 1 : 0;
         }
         EXPECT_EQ(textured, e.texturedMaterials);
@@ -157,7 +234,8 @@ TEST_F(Import3dm, EveryFileMatchesItsFigures) {
         EXPECT_EQ(doc.m_bitmap_table.BitmapCount(), e.bitmaps);
         EXPECT_EQ(doc.GetPathName(), ON_wString::FromUtf8(dataPath(e.file)));
         // The converter writes only fields the reader knows.
-        for (const std::string& w : loaded.result.warnings) EXPECT_EQ(w.find("unknown field"), std::string::npos) << w;
+        for (const std::string& w : loaded.result.warnings)
+            EXPECT_EQ(w.find("unknown field"), std::string::npos) << w;
     }
 }
 
@@ -176,7 +254,8 @@ std::string nodeProgram() {
     std::string dir;
     while (std::getline(dirs, dir, ':')) {
         const auto candidate = std::filesystem::path(dir) / "node";
-        if (std::filesystem::exists(candidate)) return candidate.string();
+        if (std::filesystem::exists(candidate))
+            return candidate.string();
     }
     return "node";
 }
@@ -199,10 +278,14 @@ Probe probe(const char* file) {
             c.readDoubleArray(p.vertices);
         } else {
             c.readInt64(v);
-            if (key == "index") p.index = static_cast<int>(v);
-            if (key == "vertexCount") p.vertexCount = static_cast<int>(v);
-            if (key == "faceCount") p.faceCount = static_cast<int>(v);
-            if (key == "normalCount") p.normalCount = static_cast<int>(v);
+            if (key == "index")
+                p.index = static_cast<int>(v);
+            if (key == "vertexCount")
+                p.vertexCount = static_cast<int>(v);
+            if (key == "faceCount")
+                p.faceCount = static_cast<int>(v);
+            if (key == "normalCount")
+                p.normalCount = static_cast<int>(v);
         }
     }
     EXPECT_TRUE(c.finish()) << "probe output: " << text;
@@ -216,14 +299,17 @@ TEST_F(Import3dm, MeshesArriveIntact) {
     for (const Expected& e : kFiles) {
         SCOPED_TRACE(e.file);
         const Probe p = probe(e.file);
-        if (p.index < 0) continue;
+        if (p.index < 0)
+            continue;
         const Loaded& loaded = load(e.file);
         ASSERT_TRUE(loaded.result.ok) << loaded.result.error;
         const CRhinoObject* o = loaded.doc->LookupObject(p.id);
         ASSERT_NE(o, nullptr);
         const ON_Mesh* mesh = nullptr;
-        if (const auto* m = CRhinoMeshObject::Cast(o)) mesh = m->Mesh();
-        else if (!o->RenderMeshes().empty()) mesh = o->RenderMeshes()[0].get();
+        if (const auto* m = CRhinoMeshObject::Cast(o))
+            mesh = m->Mesh();
+        else if (!o->RenderMeshes().empty())
+            mesh = o->RenderMeshes()[0].get();
         ASSERT_NE(mesh, nullptr);
         EXPECT_EQ(mesh->VertexCount(), p.vertexCount);
         EXPECT_EQ(mesh->FaceCount(), p.faceCount);
@@ -268,9 +354,11 @@ TEST_F(Import3dm, EveryObjectReachesTheScene) {
         ASSERT_TRUE(loaded.result.ok) << loaded.result.error;
         for (const CRhinoObject* o : loaded.doc->Objects()) {
             const auto type = static_cast<unsigned int>(o->ObjectType());
-            if (type != kBrep && type != kExtrusion && type != kSubD && type != kMesh) continue;
+            if (type != kBrep && type != kExtrusion && type != kSubD && type != kMesh)
+                continue;
             const bool hasGeometry = CRhinoMeshObject::Cast(o) || !o->RenderMeshes().empty();
-            EXPECT_TRUE(hasGeometry) << "object " << ON_UuidToString(o->Attributes().m_uuid).ToUtf8() << " has nothing to render";
+            EXPECT_TRUE(hasGeometry) << "object " << ON_UuidToString(o->Attributes().m_uuid).ToUtf8()
+                                     << " has nothing to render";
             meshedByHost += !o->RenderMeshesCached();
         }
         for (const std::string& w : loaded.result.warnings) {
@@ -293,10 +381,12 @@ TEST_F(Import3dm, WarningsNameMissingTextures) {
     ASSERT_TRUE(subd.result.ok);
     // The logo's AtoZ.bmp travels in the file, so no texture is missing there; the
     // speeder's map1.bmp does not.
-    for (const std::string& w : subd.result.warnings) EXPECT_EQ(w.find("not found"), std::string::npos) << w;
+    for (const std::string& w : subd.result.warnings)
+        EXPECT_EQ(w.find("not found"), std::string::npos) << w;
     const Loaded& speeder = load("opennurbs_v3_Speeder.3dm");
     int missingTextures = 0;
-    for (const std::string& w : speeder.result.warnings) missingTextures += w.find("map1.bmp\" not found") != std::string::npos;
+    for (const std::string& w : speeder.result.warnings)
+        missingTextures += w.find("map1.bmp\" not found") != std::string::npos;
     EXPECT_EQ(missingTextures, 7);
 }
 
@@ -321,7 +411,8 @@ TEST_F(Import3dm, FailuresAreReported) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error.rfind("rhino3dm_light.3dm: cannot convert: ", 0), 0u) << r.error;
     ::setenv("VANTRO_3DM_CONVERTER", "/nonexistent/3dm-to-json.mjs", 1);
-    fails(dataPath("rhino3dm_light.3dm"), "rhino3dm_light.3dm: cannot convert: Error: Cannot find module '/nonexistent/3dm-to-json.mjs'");
+    fails(dataPath("rhino3dm_light.3dm"),
+          "rhino3dm_light.3dm: cannot convert: Error: Cannot find module '/nonexistent/3dm-to-json.mjs'");
     ::setenv("VANTRO_3DM_CONVERTER", SDKIO_CONVERTER, 1);
     std::filesystem::remove(notModel);
     // A real file cut short, at several lengths: refused with the file's name, nothing kept.

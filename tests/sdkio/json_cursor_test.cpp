@@ -18,7 +18,8 @@ using vantro::docio::JsonCursor;
 // "line:column what".
 std::string verdict(std::string_view text) {
     JsonCursor c(text);
-    if (c.skipValue() && c.finish()) return "";
+    if (c.skipValue() && c.finish())
+        return "";
     size_t line = 0;
     size_t column = 0;
     c.lineAndColumn(c.errorOffset(), line, column);
@@ -61,7 +62,8 @@ TEST(JsonCursor, RefusesMalformedTextWithItsPosition) {
         {"{\"a\\q\" 1}", "1:4 invalid escape sequence in a string"},
         {"[\"ab\\", "1:2 unterminated string"},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(verdict(text), expected) << text;
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(verdict(text), expected) << text;
 }
 
 // Invalid UTF-8, raw control characters and open strings are found for the whole text
@@ -76,7 +78,8 @@ TEST(JsonCursor, TextProblemsAreReportedWhereReadingMeetsThem) {
         {"[1] \"a\tb\"", "1:5 unexpected text after the end of the document"},
         {"[1, 2] x \"a\tb\"", "1:8 unexpected text after the end of the document"},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(verdict(text), expected) << text;
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(verdict(text), expected) << text;
 
     // One after everything the caller reads still fails the text, in finish().
     JsonCursor c("{\"a\": 1} \xff");
@@ -110,12 +113,18 @@ TEST(JsonCursor, ReadsTypedValues) {
     ASSERT_TRUE(c.beginObject());
     while (c.nextMember(name)) {
         bool ok = false;
-        if (name == "s") ok = c.readString(s);
-        if (name == "i") ok = c.readInt64(i);
-        if (name == "d") ok = c.readDouble(d);
-        if (name == "b") ok = c.readBool(b);
-        if (name == "f") ok = c.readFloatArray(f);
-        if (name == "n") ok = c.readInt32Array(n);
+        if (name == "s")
+            ok = c.readString(s);
+        if (name == "i")
+            ok = c.readInt64(i);
+        if (name == "d")
+            ok = c.readDouble(d);
+        if (name == "b")
+            ok = c.readBool(b);
+        if (name == "f")
+            ok = c.readFloatArray(f);
+        if (name == "n")
+            ok = c.readInt32Array(n);
         ASSERT_TRUE(ok) << name << ": " << c.error();
     }
     ASSERT_TRUE(c.finish()) << c.error();
@@ -148,17 +157,49 @@ TEST(JsonCursor, TypedReadsRefuseOtherKinds) {
         EXPECT_FALSE(read(c)) << text;
         return c.error();
     };
-    EXPECT_EQ(refusal("\"1\"", [](JsonCursor& c) { int64_t v; return c.readInt64(v); }), "expected a number, found a string");
-    EXPECT_EQ(refusal("1.0", [](JsonCursor& c) { int64_t v; return c.readInt64(v); }), "expected an integer");
-    EXPECT_EQ(refusal("9223372036854775808", [](JsonCursor& c) { int64_t v; return c.readInt64(v); }), "integer out of range");
-    EXPECT_EQ(refusal("[1, 2147483648]", [](JsonCursor& c) { std::vector<int32_t> v; return c.readInt32Array(v); }),
+    EXPECT_EQ(refusal("\"1\"",
+                      [](JsonCursor& c) {
+                          int64_t v;
+                          return c.readInt64(v);
+                      }),
+              "expected a number, found a string");
+    EXPECT_EQ(refusal("1.0",
+                      [](JsonCursor& c) {
+                          int64_t v;
+                          return c.readInt64(v);
+                      }),
+              "expected an integer");
+    EXPECT_EQ(refusal("9223372036854775808",
+                      [](JsonCursor& c) {
+                          int64_t v;
+                          return c.readInt64(v);
+                      }),
+              "integer out of range");
+    EXPECT_EQ(refusal("[1, 2147483648]",
+                      [](JsonCursor& c) {
+                          std::vector<int32_t> v;
+                          return c.readInt32Array(v);
+                      }),
               "number out of the range of a 32-bit integer");
-    EXPECT_EQ(refusal("[1e39]", [](JsonCursor& c) { std::vector<float> v; return c.readFloatArray(v); }),
+    EXPECT_EQ(refusal("[1e39]",
+                      [](JsonCursor& c) {
+                          std::vector<float> v;
+                          return c.readFloatArray(v);
+                      }),
               "number out of the range of a float");
-    EXPECT_EQ(refusal("[1, \"2\"]", [](JsonCursor& c) { std::vector<double> v; return c.readDoubleArray(v); }),
+    EXPECT_EQ(refusal("[1, \"2\"]",
+                      [](JsonCursor& c) {
+                          std::vector<double> v;
+                          return c.readDoubleArray(v);
+                      }),
               "expected a double in the array, found a string");
     EXPECT_EQ(refusal("{}", [](JsonCursor& c) { return c.beginArray(); }), "expected an array, found an object");
-    EXPECT_EQ(refusal("null", [](JsonCursor& c) { bool v; return c.readBool(v); }), "expected true or false, found null");
+    EXPECT_EQ(refusal("null",
+                      [](JsonCursor& c) {
+                          bool v;
+                          return c.readBool(v);
+                      }),
+              "expected true or false, found null");
 }
 
 // The first failure stays: later calls fail at once and do not move the error.

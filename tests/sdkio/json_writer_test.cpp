@@ -53,19 +53,22 @@ TEST(JsonWriter, LaysOutDocuments) {
 // Shortest digits that still read back bit for bit, doubles and floats alike.
 TEST(JsonWriter, NumbersReadBackExactly) {
     std::mt19937_64 random(42);
-    std::vector<double> doubles = {0.1, 1.0 / 3.0, std::numeric_limits<double>::max(),
-                                   std::numeric_limits<double>::denorm_min(), -0.0, 123456789012345678.0};
+    std::vector<double> doubles = {
+        0.1,  1.0 / 3.0,           std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min(),
+        -0.0, 123456789012345678.0};
     std::vector<float> floats = {0.1f, 1.0f / 3.0f, std::numeric_limits<float>::max(),
                                  std::numeric_limits<float>::denorm_min(), 16777217.0f};
     for (int i = 0; i < 1000; ++i) {
         const uint64_t bits = random();
         double d;
         std::memcpy(&d, &bits, sizeof d);
-        if (std::isfinite(d)) doubles.push_back(d);
+        if (std::isfinite(d))
+            doubles.push_back(d);
         float f;
         const uint32_t fbits = static_cast<uint32_t>(bits >> 7);
         std::memcpy(&f, &fbits, sizeof f);
-        if (std::isfinite(f)) floats.push_back(f);
+        if (std::isfinite(f))
+            floats.push_back(f);
     }
     std::string out;
     JsonWriter w(out);
@@ -78,7 +81,8 @@ TEST(JsonWriter, NumbersReadBackExactly) {
     std::vector<float> f2;
     ASSERT_TRUE(c.beginArray() && c.nextElement() && c.readDoubleArray(d2) && c.nextElement() && c.readFloatArray(f2));
     ASSERT_EQ(d2.size(), doubles.size());
-    for (size_t i = 0; i < doubles.size(); ++i) EXPECT_EQ(std::memcmp(&d2[i], &doubles[i], sizeof(double)), 0) << doubles[i];
+    for (size_t i = 0; i < doubles.size(); ++i)
+        EXPECT_EQ(std::memcmp(&d2[i], &doubles[i], sizeof(double)), 0) << doubles[i];
     EXPECT_EQ(f2, floats);
     EXPECT_NE(out.find("0.1,"), std::string::npos);  // not 0.10000000000000001
 }

@@ -35,13 +35,15 @@ struct Triangles {
 
     double area() const {
         double sum = 0;
-        for (const auto& t : list) sum += 0.5 * length(cross(t[1] - t[0], t[2] - t[0]));
+        for (const auto& t : list)
+            sum += 0.5 * length(cross(t[1] - t[0], t[2] - t[0]));
         return sum;
     }
     // Volume enclosed by a closed, outward-wound mesh (divergence theorem).
     double volume() const {
         double sum = 0;
-        for (const auto& t : list) sum += dot(t[0], cross(t[1], t[2])) / 6.0;
+        for (const auto& t : list)
+            sum += dot(t[0], cross(t[1], t[2])) / 6.0;
         return sum;
     }
     void bounds(Vec3& lo, Vec3& hi) const {
@@ -62,17 +64,22 @@ inline double pointTriangleDistance(const Vec3& p, const std::array<Vec3, 3>& t)
     const Vec3 &a = t[0], &b = t[1], &c = t[2];
     const Vec3 ab = b - a, ac = c - a, ap = p - a;
     const double d1 = dot(ab, ap), d2 = dot(ac, ap);
-    if (d1 <= 0 && d2 <= 0) return length(ap);
+    if (d1 <= 0 && d2 <= 0)
+        return length(ap);
     const Vec3 bp = p - b;
     const double d3 = dot(ab, bp), d4 = dot(ac, bp);
-    if (d3 >= 0 && d4 <= d3) return length(bp);
+    if (d3 >= 0 && d4 <= d3)
+        return length(bp);
     const double vc = d1 * d4 - d3 * d2;
-    if (vc <= 0 && d1 >= 0 && d3 <= 0) return length(p - (a + ab * (d1 / (d1 - d3))));
+    if (vc <= 0 && d1 >= 0 && d3 <= 0)
+        return length(p - (a + ab * (d1 / (d1 - d3))));
     const Vec3 cp = p - c;
     const double d5 = dot(ab, cp), d6 = dot(ac, cp);
-    if (d6 >= 0 && d5 <= d6) return length(cp);
+    if (d6 >= 0 && d5 <= d6)
+        return length(cp);
     const double vb = d5 * d2 - d1 * d6;
-    if (vb <= 0 && d2 >= 0 && d6 <= 0) return length(p - (a + ac * (d2 / (d2 - d6))));
+    if (vb <= 0 && d2 >= 0 && d6 <= 0)
+        return length(p - (a + ac * (d2 / (d2 - d6))));
     const double va = d3 * d6 - d5 * d4;
     if (va <= 0 && (d4 - d3) >= 0 && (d5 - d6) >= 0) {
         return length(p - (b + (c - b) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)))));
@@ -96,12 +103,14 @@ public:
             int a[3], b[3];
             for (int k = 0; k < 3; ++k) {
                 double mn = coord(t.list[i][0], k), mx = mn;
-                for (const Vec3& p : t.list[i]) mn = std::min(mn, coord(p, k)), mx = std::max(mx, coord(p, k));
+                for (const Vec3& p : t.list[i])
+                    mn = std::min(mn, coord(p, k)), mx = std::max(mx, coord(p, k));
                 a[k] = index(mn, k), b[k] = index(mx, k);
             }
             for (int x = a[0]; x <= b[0]; ++x)
                 for (int y = a[1]; y <= b[1]; ++y)
-                    for (int z = a[2]; z <= b[2]; ++z) buckets_[flat(x, y, z)].push_back(i);
+                    for (int z = a[2]; z <= b[2]; ++z)
+                        buckets_[flat(x, y, z)].push_back(i);
         }
     }
     // Distance from p (inside the grid's box) to the nearest triangle.
@@ -113,12 +122,16 @@ public:
             for (int x = c[0] - r; x <= c[0] + r; ++x)
                 for (int y = c[1] - r; y <= c[1] + r; ++y)
                     for (int z = c[2] - r; z <= c[2] + r; ++z) {
-                        const bool shell = std::abs(x - c[0]) == r || std::abs(y - c[1]) == r || std::abs(z - c[2]) == r;
-                        if (!shell || x < 0 || y < 0 || z < 0 || x >= n_[0] || y >= n_[1] || z >= n_[2]) continue;
-                        for (const size_t i : buckets_[flat(x, y, z)]) best = std::min(best, pointTriangleDistance(p, t_.list[i]));
+                        const bool shell =
+                            std::abs(x - c[0]) == r || std::abs(y - c[1]) == r || std::abs(z - c[2]) == r;
+                        if (!shell || x < 0 || y < 0 || z < 0 || x >= n_[0] || y >= n_[1] || z >= n_[2])
+                            continue;
+                        for (const size_t i : buckets_[flat(x, y, z)])
+                            best = std::min(best, pointTriangleDistance(p, t_.list[i]));
                     }
             // Anything in a farther ring is at least r cells away.
-            if (best <= r * cell_) break;
+            if (best <= r * cell_)
+                break;
         }
         return best;
     }
@@ -139,7 +152,8 @@ private:
 // One-sided: the largest distance from samples of `from` (vertices, an edge midpoint,
 // centroids) to the triangles of `to`.
 inline double directedHausdorff(const Triangles& from, const Triangles& to) {
-    if (from.list.empty() || to.list.empty()) return std::numeric_limits<double>::infinity();
+    if (from.list.empty() || to.list.empty())
+        return std::numeric_limits<double>::infinity();
     Vec3 lo1, hi1, lo2, hi2;
     from.bounds(lo1, hi1);
     to.bounds(lo2, hi2);
@@ -169,7 +183,8 @@ inline double boundaryLength(const Triangles& t) {
     struct Hash {
         size_t operator()(const Key& k) const {
             size_t h = 0;
-            for (const double x : k.c) h = h * 1000003u ^ std::hash<double>()(x);
+            for (const double x : k.c)
+                h = h * 1000003u ^ std::hash<double>()(x);
             return h;
         }
     };
@@ -177,13 +192,15 @@ inline double boundaryLength(const Triangles& t) {
     for (const auto& tri : t.list) {
         for (int i = 0; i < 3; ++i) {
             Vec3 a = tri[i], b = tri[(i + 1) % 3];
-            if (std::tie(b.x, b.y, b.z) < std::tie(a.x, a.y, a.z)) std::swap(a, b);
+            if (std::tie(b.x, b.y, b.z) < std::tie(a.x, a.y, a.z))
+                std::swap(a, b);
             ++uses[Key{{a.x, a.y, a.z, b.x, b.y, b.z}}];
         }
     }
     double sum = 0;
     for (const auto& [k, n] : uses) {
-        if (n == 1) sum += length(Vec3{k.c[0], k.c[1], k.c[2]} - Vec3{k.c[3], k.c[4], k.c[5]});
+        if (n == 1)
+            sum += length(Vec3{k.c[0], k.c[1], k.c[2]} - Vec3{k.c[3], k.c[4], k.c[5]});
     }
     return sum;
 }

@@ -46,7 +46,8 @@ Triangles fromOnMesh(const ON_Mesh& m) {
     };
     for (const ON_MeshFace& f : m.m_F) {
         t.list.push_back({at(f.vi[0]), at(f.vi[1]), at(f.vi[2])});
-        if (f.IsQuad()) t.list.push_back({at(f.vi[0]), at(f.vi[2]), at(f.vi[3])});
+        if (f.IsQuad())
+            t.list.push_back({at(f.vi[0]), at(f.vi[2]), at(f.vi[3])});
     }
     return t;
 }
@@ -60,8 +61,8 @@ double diagonal(const Triangles& t) {
 // The file converted with exact geometry beside its cached meshes, parsed.
 bool convertWithGeometry(const fs::path& file, vantro::docio::DocumentData& data, std::string& error) {
     const fs::path out = fs::temp_directory_path() / ("mesh-validation-" + file.stem().string() + ".json");
-    const auto run = vantro::test::runProgram("/usr/bin/env", {"node", SDKIO_CONVERTER, "--binary", "--geometry", file.string(),
-                                                       out.string()}, 120000);
+    const auto run = vantro::test::runProgram(
+        "/usr/bin/env", {"node", SDKIO_CONVERTER, "--binary", "--geometry", file.string(), out.string()}, 120000);
     if (run.exitCode != 0) {
         error = run.output;
         return false;
@@ -81,14 +82,14 @@ struct Row {
     size_t face = 0;
     size_t cachedTriangles = 0;
     size_t ourTriangles = 0;
-    double areaError = 0;   // relative
-    double distance = 0;    // symmetric Hausdorff
+    double areaError = 0;  // relative
+    double distance = 0;   // symmetric Hausdorff
     double limit = 0;
     // The share of the cached mesh's area within the document's absolute tolerance of
     // its boundary: how far the face's area is known at all, its trims being
     // accurate to that tolerance only.
     double band = 0;
-    std::string failure;    // the mesher's own, when it failed
+    std::string failure;  // the mesher's own, when it failed
 
     double ratio() const { return cachedTriangles ? double(ourTriangles) / double(cachedTriangles) : 0; }
     bool countOk() const { return ratio() >= 0.5 && ratio() <= 2.0; }
@@ -124,7 +125,8 @@ void compareObject(const std::string& file, size_t index, const vantro::docio::O
     for (size_t k = 0; k < some.faces.size(); ++k) {
         const size_t f = faceIndex[k];
         const int cached = o.brep->faces[f].cachedMesh;
-        if (cached < 0 || static_cast<size_t>(cached) >= o.renderMeshes.size()) continue;
+        if (cached < 0 || static_cast<size_t>(cached) >= o.renderMeshes.size())
+            continue;
         Row row;
         row.file = file;
         row.object = index;
@@ -149,17 +151,19 @@ void compareObject(const std::string& file, size_t index, const vantro::docio::O
 
 std::string tableOf(const std::vector<Row>& rows) {
     std::string out =
-        "| file | object | face | cached triangles | host triangles | ratio | area error | area band | Hausdorff / limit |\n"
+        "| file | object | face | cached triangles | host triangles | ratio | area error | area band | Hausdorff / "
+        "limit |\n"
         "|---|---|---|---|---|---|---|---|---|\n";
     char line[512];
     for (const Row& r : rows) {
         if (!r.failure.empty()) {
-            std::snprintf(line, sizeof line, "| %s | %zu | %zu | %zu | failed: %s | | | | |\n", r.file.c_str(), r.object,
-                          r.face, r.cachedTriangles, r.failure.c_str());
+            std::snprintf(line, sizeof line, "| %s | %zu | %zu | %zu | failed: %s | | | | |\n", r.file.c_str(),
+                          r.object, r.face, r.cachedTriangles, r.failure.c_str());
         } else {
-            std::snprintf(line, sizeof line, "| %s | %zu | %zu | %zu | %zu | %.2f | %.3f %% | %.2f %% | %.3g / %.3g |%s\n",
-                          r.file.c_str(), r.object, r.face, r.cachedTriangles, r.ourTriangles, r.ratio(),
-                          100 * r.areaError, 100 * r.band, r.distance, r.limit, r.ok() ? "" : " **out**");
+            std::snprintf(line, sizeof line,
+                          "| %s | %zu | %zu | %zu | %zu | %.2f | %.3f %% | %.2f %% | %.3g / %.3g |%s\n", r.file.c_str(),
+                          r.object, r.face, r.cachedTriangles, r.ourTriangles, r.ratio(), 100 * r.areaError,
+                          100 * r.band, r.distance, r.limit, r.ok() ? "" : " **out**");
         }
         out += line;
     }
@@ -169,13 +173,14 @@ std::string tableOf(const std::vector<Row>& rows) {
 // Every cached brep-face mesh of the data set, met again by the host's mesher.
 TEST(MeshValidation, HostMeshesMatchTheApplicationsOwn) {
     const fs::path dir = SDKIO_TESTDATA_3DM;
-    if (!fs::is_directory(dir)) GTEST_SKIP() << "needs " << dir.string() << " (the shared .3dm test files)";
+    if (!fs::is_directory(dir))
+        GTEST_SKIP() << "needs " << dir.string() << " (the shared .3dm test files)";
     // The files whose breps carry cached meshes (SOURCES.md: "Brep n/m" with n > 0).
     std::vector<fs::path> files;
-    for (const char* name : {"devsamples_MockingBirdTest.3dm", "opennurbs_v3_Speeder.3dm", "opennurbs_v4_DinerMug.3dm",
-                             "opennurbs_v4_TreeFrog.3dm", "opennurbs_v4_example_file.3dm",
-                             "opennurbs_v8_selective_clipping.3dm", "rhino3dm_file3dm_stuff.3dm",
-                             "rhinoinside_rhino_office.3dm"}) {
+    for (const char* name :
+         {"devsamples_MockingBirdTest.3dm", "opennurbs_v3_Speeder.3dm", "opennurbs_v4_DinerMug.3dm",
+          "opennurbs_v4_TreeFrog.3dm", "opennurbs_v4_example_file.3dm", "opennurbs_v8_selective_clipping.3dm",
+          "rhino3dm_file3dm_stuff.3dm", "rhinoinside_rhino_office.3dm"}) {
         files.push_back(dir / name);
     }
     std::vector<Row> rows;
@@ -195,13 +200,16 @@ TEST(MeshValidation, HostMeshesMatchTheApplicationsOwn) {
     size_t count = 0, area = 0, distance = 0, failed = 0;
     for (const Row& r : rows) {
         failed += !r.failure.empty();
-        if (!r.failure.empty()) continue;
+        if (!r.failure.empty())
+            continue;
         count += r.countOk();
         area += r.areaOk();
         distance += r.distanceOk();
     }
-    std::printf("faces %zu: meshed %zu, triangle count within 0.5-2x %zu, area within 1 %% %zu, "
-                "Hausdorff within limit %zu\n", rows.size(), rows.size() - failed, count, area, distance);
+    std::printf(
+        "faces %zu: meshed %zu, triangle count within 0.5-2x %zu, area within 1 %% %zu, "
+        "Hausdorff within limit %zu\n",
+        rows.size(), rows.size() - failed, count, area, distance);
     // The figures the mesher reached when docs/meshing-validation.md was written; a
     // change that loses faces, area or closeness fails here. Every face is meshed; an
     // area off by more than 1 % is at least within what the file's tolerance leaves

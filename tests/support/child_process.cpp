@@ -106,8 +106,7 @@ int ChildProcess::wait(int timeoutMs) {
         else if (remainingMs(deadline) == 0)
             return -1;
     }
-    while (readSome(100)) {
-    }
+    while (readSome(100)) {}
     if (WIFEXITED(status_))
         return WEXITSTATUS(status_);
     return 128 + WTERMSIG(status_);

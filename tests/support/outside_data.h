@@ -50,11 +50,11 @@ inline std::optional<std::string> missing3dmReader() {
 
 // Skips the running test when any of the named files of the shared test data is
 // absent. Use in a test body (it returns from the function).
-#define VANTRO_SKIP_WITHOUT_TESTDATA(...)                                                      \
+#define VANTRO_SKIP_WITHOUT_TESTDATA(...)                                                  \
     if (const auto vantroMissingTestdata = ::vantro::test::missingTestdata({__VA_ARGS__})) \
     GTEST_SKIP() << *vantroMissingTestdata
 
 // Skips the running test when .3dm documents cannot be read on this machine.
-#define VANTRO_SKIP_WITHOUT_3DM_READER()                                        \
+#define VANTRO_SKIP_WITHOUT_3DM_READER()                                     \
     if (const auto vantroMissingReader = ::vantro::test::missing3dmReader()) \
     GTEST_SKIP() << *vantroMissingReader

@@ -20,11 +20,11 @@ inline bool runningInCi() {
 }  // namespace vantro::test
 
 // Ends the calling test (skipped, or failed in CI) unless present; what names the tool.
-#define VANTRO_REQUIRE_TOOL(present, what)                                                          \
-    do {                                                                                            \
-        if (!(present)) {                                                                           \
-            if (::vantro::test::runningInCi())                                                      \
-                FAIL() << (what) << " is missing; CI must have it (scripts/setup.sh installs it)";  \
-            GTEST_SKIP() << (what) << " is needed (scripts/setup.sh installs it)";                  \
-        }                                                                                           \
+#define VANTRO_REQUIRE_TOOL(present, what)                                                         \
+    do {                                                                                           \
+        if (!(present)) {                                                                          \
+            if (::vantro::test::runningInCi())                                                     \
+                FAIL() << (what) << " is missing; CI must have it (scripts/setup.sh installs it)"; \
+            GTEST_SKIP() << (what) << " is needed (scripts/setup.sh installs it)";                 \
+        }                                                                                          \
     } while (false)

@@ -55,9 +55,7 @@ ScopedVariable::ScopedVariable(const char* name, const char* value) : name_(name
         unsetenv(name);
 }
 
-ScopedVariable::~ScopedVariable() {
-    restore(name_.c_str(), old_, had_);
-}
+ScopedVariable::~ScopedVariable() { restore(name_.c_str(), old_, had_); }
 
 std::u16string uniqueName(const char* stem) {
     static std::atomic<int> counter{0};

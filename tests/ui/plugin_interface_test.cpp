@@ -58,7 +58,8 @@ CRhinoView* viewNamed(const char16_t* name) {
     ON_SimpleArray<CRhinoView*> views;
     RhinoApp().ActiveDoc()->GetViewList(views);
     for (int i = 0; i < views.Count(); ++i)
-        if (views[i]->ActiveViewport().Name() == ON_wString(name)) return views[i];
+        if (views[i]->ActiveViewport().Name() == ON_wString(name))
+            return views[i];
     return nullptr;
 }
 
@@ -90,7 +91,8 @@ protected:
 std::vector<uint32_t> visibleIds(const PluginDockbarDialog& d) {
     std::vector<uint32_t> ids;
     for (const CRhinoUiButton* b : d.Controls())
-        if (b->IsWindowVisible() && !b->ToolTipText().IsEmpty()) ids.push_back(b->GetDlgCtrlID());
+        if (b->IsWindowVisible() && !b->ToolTipText().IsEmpty())
+            ids.push_back(b->GetDlgCtrlID());
     return ids;
 }
 
@@ -161,8 +163,8 @@ TEST_F(InterfaceTest, StatesFollowLinkViewAndCamera) {
 
 // The menu keeps its resource texts and creation bitmaps where no rule changes them.
 TEST_F(InterfaceTest, MenuHasItsItemsAndBitmaps) {
-    const std::vector<std::pair<uint32_t, uint32_t>> bitmaps = {
-        {31771, 1005}, {31772, 1006}, {31781, 1012}, {31775, 1004}, {31777, 1007}, {31776, 1007}};
+    const std::vector<std::pair<uint32_t, uint32_t>> bitmaps = {{31771, 1005}, {31772, 1006}, {31781, 1012},
+                                                                {31775, 1004}, {31777, 1007}, {31776, 1007}};
     for (const auto& [id, bitmap] : bitmaps) {
         EXPECT_EQ(item(id).bitmapId, bitmap) << id;
         ASSERT_NE(item(id).bitmap, nullptr) << id;
@@ -172,7 +174,8 @@ TEST_F(InterfaceTest, MenuHasItsItemsAndBitmaps) {
     EXPECT_EQ(item(31781).text, ON_wString(u"Export as COLLADA (.DAE) file"));
     EXPECT_EQ(item(31776).text, ON_wString(u"About Velora\u00ae Vantro\u00ae"));
     int separators = 0;
-    for (const CRhinoUiMenuItem& i : s.menu->items) separators += i.separator;
+    for (const CRhinoUiMenuItem& i : s.menu->items)
+        separators += i.separator;
     EXPECT_EQ(separators, 3);
 }
 
@@ -283,7 +286,8 @@ TEST_F(InterfaceTest, AboutDialogShowsVersionAndOpensLinks) {
         EXPECT_EQ(link.textColor, 0x00FF0000u);
         EXPECT_FALSE(d.StaticColors(1005).hasTextColor);
         EXPECT_FALSE(d.Click(1005)) << "the title does not respond";
-        for (int id : {1004, 1009, 1011}) EXPECT_TRUE(d.Click(id));
+        for (int id : {1004, 1009, 1011})
+            EXPECT_TRUE(d.Click(id));
         EXPECT_TRUE(d.Click(kDialogOk));
     });
     s.ui->ShowAboutDialog();

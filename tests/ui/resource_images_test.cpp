@@ -42,7 +42,8 @@ TEST(ResourceImages, ImageListCutsTheStrip) {
     ASSERT_TRUE(list.Create(28, 28));
     EXPECT_EQ(list.Add(strip), 0);
     ASSERT_EQ(list.ImageCount(), 10);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(list.Image(i)->rgba, strip.Crop(28 * i, 0, 28, 28).rgba) << i;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(list.Image(i)->rgba, strip.Crop(28 * i, 0, 28, 28).rgba) << i;
     EXPECT_NE(list.Image(0)->rgba, list.Image(1)->rgba);
     EXPECT_EQ(list.Add(strip.Crop(0, 0, 56, 20)), -1);
     EXPECT_EQ(list.Image(10), nullptr);
@@ -57,7 +58,8 @@ TEST(ResourceImages, HalftoneAveragesCoveredPixels) {
     for (auto [x, y] : {std::pair{0, 0}, std::pair{55, 70}, std::pair{109, 139}}) {
         int sum = 0;
         for (int v = 0; v < 4; ++v)
-            for (int u = 0; u < 4; ++u) sum += about.Pixel(4 * x + u, 4 * y + v)[1];
+            for (int u = 0; u < 4; ++u)
+                sum += about.Pixel(4 * x + u, 4 * y + v)[1];
         EXPECT_NEAR(small.Pixel(x, y)[1], sum / 16.0, 0.5) << x << "," << y;
     }
     CRhinoUiImage two;

@@ -33,7 +33,8 @@ Picture readPng(const std::string& path) {
     Picture p;
     int channels = 0;
     unsigned char* pixels = stbi_load(path.c_str(), &p.width, &p.height, &channels, 4);
-    if (!pixels) return {};
+    if (!pixels)
+        return {};
     p.rgba.assign(pixels, pixels + size_t(p.width) * size_t(p.height) * 4);
     stbi_image_free(pixels);
     return p;
@@ -64,7 +65,8 @@ protected:
     std::string dir(const std::string& name) const { return env_.root() + "/" + name; }
     RunResult host(std::vector<std::string> lines, bool withDocument = true) const {
         std::vector<std::string> args = {"--plugin", VANTRO_PLUGIN_PATH};
-        if (withDocument) args.push_back(dir("docs") + "/living-room.json");
+        if (withDocument)
+            args.push_back(dir("docs") + "/living-room.json");
         for (const std::string& line : lines) {
             args.push_back("-c");
             args.push_back(line);
@@ -83,10 +85,11 @@ protected:
 // Start, camera and stop buttons drive the real link; the toolbar and the menu follow,
 // and what the link forbids stays out of reach.
 TEST_F(UiHostTest, ButtonsDriveTheLinkAndTheMenuFollows) {
-    const RunResult run = host({"Click 31771", "Toolbar", "Print ---", "Menu", "Print ---", "Click 31779",
-                                "Menu", "Print ---", "Click 31775", "Dialog settings", "Click 31772", "Toolbar"});
+    const RunResult run = host({"Click 31771", "Toolbar", "Print ---", "Menu", "Print ---", "Click 31779", "Menu",
+                                "Print ---", "Click 31775", "Dialog settings", "Click 31772", "Toolbar"});
     const std::string& out = run.output;
-    EXPECT_NE(out.find("Clicked toolbar button 31771 \"Start Vantro\".\nVelora Vantro: initializing"), std::string::npos)
+    EXPECT_NE(out.find("Clicked toolbar button 31771 \"Start Vantro\".\nVelora Vantro: initializing"),
+              std::string::npos)
         << out;
     EXPECT_NE(out.find("Vantro started."), std::string::npos) << out;
     const std::string running = section(out, "Toolbar \"Velora Vantro", "---");

@@ -26,12 +26,15 @@ std::unique_ptr<PluginModule> PluginModule::open(const std::string& path, std::s
 void* PluginModule::symbol(const char* name) const {
     // The module's own export only, not a symbol of the same name found elsewhere.
     void* address = dlsym(handle_, name);
-    if (!address) return nullptr;
+    if (!address)
+        return nullptr;
     Dl_info info{};
     void* self = nullptr;
-    if (dladdr(address, &info) != 0 && info.dli_fname) self = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+    if (dladdr(address, &info) != 0 && info.dli_fname)
+        self = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
     const bool own = self == handle_;
-    if (self) dlclose(self);
+    if (self)
+        dlclose(self);
     return own ? address : nullptr;
 }
 

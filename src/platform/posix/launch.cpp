@@ -95,8 +95,7 @@ bool spawnDetached(const std::string& path, const std::vector<std::string>& args
         return false;
     std::thread([pid] {
         int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     }).detach();
     if (processId)
         *processId = static_cast<uint32_t>(pid);
@@ -105,8 +104,8 @@ bool spawnDetached(const std::string& path, const std::vector<std::string>& args
 
 bool appendLine(const std::string& path, std::u16string_view text) {
     std::string line = toUtf8(text) + "\n";
-    posix::UniqueFd fd(posix::retryOnInterrupt(
-        [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600); }));
+    posix::UniqueFd fd(
+        posix::retryOnInterrupt([&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600); }));
     if (!fd.valid())
         return false;
     // One write with O_APPEND: concurrent writers' lines do not interleave.
@@ -166,7 +165,8 @@ bool createProcess(std::u16string_view commandLine, std::u16string_view currentD
     std::u16string_view rest;
     if (line[0] == u'"') {
         size_t close = line.find(u'"', 1);
-        module = std::u16string(line.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos : close - 1));
+        module =
+            std::u16string(line.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos : close - 1));
         rest = close == std::u16string_view::npos ? std::u16string_view() : line.substr(close + 1);
         path = resolveModule(toUtf8(module));
     } else {

@@ -38,18 +38,22 @@ PageArena::~PageArena() {
 }
 
 void PageArena::addBlock(std::size_t minimumBytes) {
-    if (minimumBytes > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
+    if (minimumBytes > SIZE_MAX - 2 * kHugePage)
+        throw std::bad_alloc();
     const std::size_t size = std::max(blockBytes_, roundUp(minimumBytes, kHugePage));
     // One huge page more than needed, so that the block can start on a huge-page
     // boundary; the kernel only backs whole aligned 2 MiB ranges with huge pages.
     const std::size_t mapped = size + kHugePage;
     void* address = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (address == MAP_FAILED) throw std::bad_alloc();
+    if (address == MAP_FAILED)
+        throw std::bad_alloc();
     char* raw = static_cast<char*>(address);
     char* base = reinterpret_cast<char*>(roundUp(reinterpret_cast<std::uintptr_t>(raw), kHugePage));
-    if (base != raw) munmap(raw, static_cast<std::size_t>(base - raw));
+    if (base != raw)
+        munmap(raw, static_cast<std::size_t>(base - raw));
     const std::size_t tail = static_cast<std::size_t>(raw + mapped - (base + size));
-    if (tail != 0) munmap(base + size, tail);
+    if (tail != 0)
+        munmap(base + size, tail);
     // Only advice: where huge pages are off or exhausted the block works with small ones.
     madvise(base, size, MADV_HUGEPAGE);
     try {
@@ -63,10 +67,12 @@ void PageArena::addBlock(std::size_t minimumBytes) {
 }
 
 void* PageArena::allocate(std::size_t bytes) {
-    if (bytes > SIZE_MAX - 2 * kAlignment - kRedZone) throw std::bad_alloc();
+    if (bytes > SIZE_MAX - 2 * kAlignment - kRedZone)
+        throw std::bad_alloc();
     const std::size_t taken = roundUp(bytes == 0 ? 1 : bytes, kAlignment) + kRedZone;
     std::lock_guard<std::mutex> guard(lock_);
-    if (blocks_.empty() || blocks_.back().size - used_ < taken) addBlock(taken);
+    if (blocks_.empty() || blocks_.back().size - used_ < taken)
+        addBlock(taken);
     char* piece = blocks_.back().base + used_;
     used_ += taken;
     allocated_ += taken;

@@ -41,15 +41,12 @@ const char* hiveDirectory(RegHive hive) {
 
 long errorFromErrno(int error) {
     switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return kErrorAccessDenied;
-    case ENOENT:
-    case ENOTDIR:
-        return kErrorFileNotFound;
-    default:
-        return kErrorIoFailed;
+        case EACCES:
+        case EPERM:
+        case EROFS: return kErrorAccessDenied;
+        case ENOENT:
+        case ENOTDIR: return kErrorFileNotFound;
+        default: return kErrorIoFailed;
     }
 }
 

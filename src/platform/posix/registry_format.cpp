@@ -62,8 +62,12 @@ std::string quote(std::u16string_view text) {
         pending.clear();
     };
     for (char16_t unit : text) {
-        const char* escape = unit == u'\\' ? "\\\\" : unit == u'"' ? "\\\"" : unit == u'\n' ? "\\n"
-                           : unit == u'\r' ? "\\r" : unit == u'\t' ? "\\t" : nullptr;
+        const char* escape = unit == u'\\'   ? "\\\\"
+                             : unit == u'"'  ? "\\\""
+                             : unit == u'\n' ? "\\n"
+                             : unit == u'\r' ? "\\r"
+                             : unit == u'\t' ? "\\t"
+                                             : nullptr;
         if (!escape && unit >= 0x20 && unit != 0x7F) {
             pending.push_back(unit);
             continue;
@@ -114,27 +118,26 @@ std::optional<std::u16string> unquote(std::string_view text, size_t& pos) {
         if (!flush() || ++pos >= text.size())
             return std::nullopt;
         switch (text[pos]) {
-        case '\\': out.push_back(u'\\'); break;
-        case '"': out.push_back(u'"'); break;
-        case 'n': out.push_back(u'\n'); break;
-        case 'r': out.push_back(u'\r'); break;
-        case 't': out.push_back(u'\t'); break;
-        case 'u': {
-            if (pos + 4 >= text.size())
-                return std::nullopt;
-            char16_t unit = 0;
-            for (int k = 1; k <= 4; ++k) {
-                int digit = hexValue(text[pos + k]);
-                if (digit < 0)
+            case '\\': out.push_back(u'\\'); break;
+            case '"': out.push_back(u'"'); break;
+            case 'n': out.push_back(u'\n'); break;
+            case 'r': out.push_back(u'\r'); break;
+            case 't': out.push_back(u'\t'); break;
+            case 'u': {
+                if (pos + 4 >= text.size())
                     return std::nullopt;
-                unit = static_cast<char16_t>(unit << 4 | digit);
+                char16_t unit = 0;
+                for (int k = 1; k <= 4; ++k) {
+                    int digit = hexValue(text[pos + k]);
+                    if (digit < 0)
+                        return std::nullopt;
+                    unit = static_cast<char16_t>(unit << 4 | digit);
+                }
+                out.push_back(unit);
+                pos += 4;
+                break;
             }
-            out.push_back(unit);
-            pos += 4;
-            break;
-        }
-        default:
-            return std::nullopt;
+            default: return std::nullopt;
         }
     }
     return std::nullopt;  // no closing quote
@@ -281,7 +284,8 @@ std::optional<std::vector<RegValue>> parseValues(std::string_view text) {
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
-        std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        std::string_view line =
+            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         start = end == std::string_view::npos ? text.size() : end + 1;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);  // tolerate files saved by an editor with CRLF

@@ -23,7 +23,7 @@ using posix::UniqueFd;
 
 namespace {
 
-constexpr size_t kMaxFileName = 255;      // NAME_MAX of /dev/shm
+constexpr size_t kMaxFileName = 255;         // NAME_MAX of /dev/shm
 constexpr size_t kHashedPrefixLength = 160;  // readable part kept of a hashed name
 constexpr int kCreateAttempts = 4;
 
@@ -84,7 +84,8 @@ std::string fileName(std::u16string_view kernelName) {
 class DirectoryLock {
 public:
     bool acquire() {
-        dir_.reset(retryOnInterrupt([] { return ::open(SharedMemory::kDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+        dir_.reset(
+            retryOnInterrupt([] { return ::open(SharedMemory::kDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
         if (!dir_.valid())
             return false;
         if (retryOnInterrupt([&] { return ::flock(dir_.get(), LOCK_EX); }) != 0) {
@@ -130,17 +131,13 @@ enum class Probe { absent, live, unusable };
 // Looks at an existing name under the directory lock: opens it, and unlinks it when
 // nobody holds it. On live, fd is the open object.
 Probe probeExisting(int dirFd, const std::string& leaf, UniqueFd& fd) {
-    fd.reset(retryOnInterrupt(
-        [&] { return ::openat(dirFd, leaf.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW); }));
+    fd.reset(retryOnInterrupt([&] { return ::openat(dirFd, leaf.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW); }));
     if (!fd.valid())
         return errno == ENOENT ? Probe::absent : Probe::unusable;
     switch (otherHolders(fd.get())) {
-    case Holders::some:
-        return Probe::live;
-    case Holders::unknown:
-        return Probe::unusable;
-    case Holders::none:
-        break;
+        case Holders::some: return Probe::live;
+        case Holders::unknown: return Probe::unusable;
+        case Holders::none: break;
     }
     fd.reset();
     if (::unlinkat(dirFd, leaf.c_str(), 0) != 0 && errno != ENOENT)
@@ -209,12 +206,9 @@ ShmResult SharedMemory::create(std::u16string_view kernelName, size_t size, Shar
             return ShmResult::failed;
         UniqueFd existing;
         switch (probeExisting(lock.dirFd(), leaf, existing)) {
-        case Probe::live:
-            return ShmResult::alreadyExists;
-        case Probe::unusable:
-            return ShmResult::failed;
-        case Probe::absent:
-            break;  // reclaimed (or vanished): try the exclusive create again
+            case Probe::live: return ShmResult::alreadyExists;
+            case Probe::unusable: return ShmResult::failed;
+            case Probe::absent: break;  // reclaimed (or vanished): try the exclusive create again
         }
     }
     if (!fd.valid())
@@ -247,12 +241,9 @@ ShmResult SharedMemory::open(std::u16string_view kernelName, SharedMemory& out) 
 
     UniqueFd fd;
     switch (probeExisting(lock.dirFd(), leaf, fd)) {
-    case Probe::absent:
-        return ShmResult::notFound;
-    case Probe::unusable:
-        return ShmResult::failed;
-    case Probe::live:
-        break;
+        case Probe::absent: return ShmResult::notFound;
+        case Probe::unusable: return ShmResult::failed;
+        case Probe::live: break;
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || info.st_size <= 0)
@@ -318,13 +309,9 @@ size_t SharedMemory::reclaimAbandoned() {
     return removed;
 }
 
-bool SharedMemory::isBroken() const {
-    return posix::isBroken(guard_);
-}
+bool SharedMemory::isBroken() const { return posix::isBroken(guard_); }
 
-void SharedMemory::notifyWhenBroken(std::atomic<bool>* flag) {
-    posix::notifyWhenBroken(guard_, flag);
-}
+void SharedMemory::notifyWhenBroken(std::atomic<bool>* flag) { posix::notifyWhenBroken(guard_, flag); }
 
 void SharedMemory::close() {
     // The guard must let go before the pages do: its handler would otherwise map
@@ -350,7 +337,8 @@ void SharedMemory::close() {
         return;
     // Unlink only if the name still refers to our object; someone outside the
     // protocol may have replaced it.
-    struct stat mine {}, named {};
+    struct stat mine {
+    }, named{};
     if (::fstat(fd.get(), &mine) == 0 && ::fstatat(lock.dirFd(), leaf.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
         mine.st_dev == named.st_dev && mine.st_ino == named.st_ino)
         ::unlinkat(lock.dirFd(), leaf.c_str(), 0);

@@ -24,7 +24,7 @@ struct GuardedRange {
     std::atomic<int> state{kFree};
     std::atomic<int> handlersInside{0};  // handlers looking at this range right now
     std::atomic<uintptr_t> begin{0};
-    std::atomic<uintptr_t> length{0};    // whole pages
+    std::atomic<uintptr_t> length{0};  // whole pages
     std::atomic<int> repair{kIntact};
     std::atomic<std::atomic<bool>*> notify{nullptr};
 };
@@ -165,9 +165,7 @@ void releaseMapping(GuardedRange* range) {
     range->state.store(kFree);
 }
 
-bool isBroken(const GuardedRange* range) {
-    return range && range->repair.load() != kIntact;
-}
+bool isBroken(const GuardedRange* range) { return range && range->repair.load() != kIntact; }
 
 void notifyWhenBroken(GuardedRange* range, std::atomic<bool>* flag) {
     if (!range)

@@ -119,10 +119,10 @@ std::optional<std::u16string> unescapeLine(std::string_view text) {
         if (++i == text.size())
             return std::nullopt;
         switch (text[i]) {
-        case '\\': out.push_back('\\'); break;
-        case 'n': out.push_back('\n'); break;
-        case 'r': out.push_back('\r'); break;
-        default: return std::nullopt;
+            case '\\': out.push_back('\\'); break;
+            case 'n': out.push_back('\n'); break;
+            case 'r': out.push_back('\r'); break;
+            default: return std::nullopt;
         }
     }
     return fromUtf8(out);
@@ -309,7 +309,8 @@ std::optional<WindowInfo> loadLiveWindow(const std::string& dir, WindowHandle ha
 // never reused while the runtime directory lives, and rise in publication order.
 WindowHandle allocateHandle(const std::string& dir) {
     std::string path = dir + "/" + kSequenceFile;
-    UniqueFd fd(retryOnInterrupt([&] { return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); }));
+    UniqueFd fd(
+        retryOnInterrupt([&] { return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); }));
     if (!fd.valid() || retryOnInterrupt([&] { return ::flock(fd.get(), LOCK_EX); }) != 0)
         return 0;
     char text[32] = {};

@@ -10,8 +10,10 @@ constexpr uint8_t kInvalid = 0xFF;
 
 constexpr std::array<uint8_t, 256> makeDecodeTable() {
     std::array<uint8_t, 256> table{};
-    for (auto& v : table) v = kInvalid;
-    for (uint8_t i = 0; i < 64; ++i) table[static_cast<uint8_t>(kAlphabet[i])] = i;
+    for (auto& v : table)
+        v = kInvalid;
+    for (uint8_t i = 0; i < 64; ++i)
+        table[static_cast<uint8_t>(kAlphabet[i])] = i;
     return table;
 }
 
@@ -42,9 +44,11 @@ std::string encodeBase64(const uint8_t* data, size_t size) {
 }
 
 std::optional<std::vector<uint8_t>> decodeBase64(std::string_view text) {
-    if (text.size() % 4 != 0) return std::nullopt;
+    if (text.size() % 4 != 0)
+        return std::nullopt;
     size_t padding = 0;
-    if (!text.empty() && text.back() == '=') padding = text[text.size() - 2] == '=' ? 2 : 1;
+    if (!text.empty() && text.back() == '=')
+        padding = text[text.size() - 2] == '=' ? 2 : 1;
     std::vector<uint8_t> out;
     out.reserve(text.size() / 4 * 3 - padding);
     for (size_t i = 0; i < text.size(); i += 4) {
@@ -55,15 +59,19 @@ std::optional<std::vector<uint8_t>> decodeBase64(std::string_view text) {
             uint8_t d = 0;
             if (k < valid) {
                 d = kDecode[static_cast<uint8_t>(text[i + k])];
-                if (d == kInvalid) return std::nullopt;
+                if (d == kInvalid)
+                    return std::nullopt;
             }
             v = (v << 6) | d;
         }
         out.push_back(static_cast<uint8_t>(v >> 16));
-        if (valid >= 3) out.push_back(static_cast<uint8_t>(v >> 8));
-        if (valid == 4) out.push_back(static_cast<uint8_t>(v));
+        if (valid >= 3)
+            out.push_back(static_cast<uint8_t>(v >> 8));
+        if (valid == 4)
+            out.push_back(static_cast<uint8_t>(v));
         // Canonical form only: the bits past the last byte must be zero.
-        if ((valid == 3 && (v & 0xFF) != 0) || (valid == 2 && (v & 0xFFFF) != 0)) return std::nullopt;
+        if ((valid == 3 && (v & 0xFF) != 0) || (valid == 2 && (v & 0xFFFF) != 0))
+            return std::nullopt;
     }
     return out;
 }

@@ -18,13 +18,20 @@ public:
         : d_(d), plan_(plan), warnings_(warnings) {}
 
     std::optional<std::string> run() {
-        if (auto e = checkTables()) return e;
-        if (auto e = checkLayers()) return e;
-        if (auto e = checkMaterials()) return e;
-        if (auto e = indexObjects()) return e;
-        if (auto e = checkDefinitions()) return e;
-        if (auto e = checkObjects()) return e;
-        if (auto e = orderDefinitions()) return e;
+        if (auto e = checkTables())
+            return e;
+        if (auto e = checkLayers())
+            return e;
+        if (auto e = checkMaterials())
+            return e;
+        if (auto e = indexObjects())
+            return e;
+        if (auto e = checkDefinitions())
+            return e;
+        if (auto e = checkObjects())
+            return e;
+        if (auto e = orderDefinitions())
+            return e;
         if (d_.activeView >= static_cast<int>(d_.views.size())) {
             return "activeView: " + std::to_string(d_.activeView) + " is not a view index (" +
                    std::to_string(d_.views.size()) + " views)";
@@ -51,48 +58,57 @@ private:
                                          Label&& label) {
         for (size_t i = 0; i < count; ++i) {
             const ON_UUID id = idOf(i);
-            if (ON_UuidIsNil(id)) continue;
+            if (ON_UuidIsNil(id))
+                continue;
             const auto [it, added] = index.emplace(id, i);
-            if (!added) return label(i) + ": id " + idText(id) + " is also the id of entry " + std::to_string(it->second);
+            if (!added)
+                return label(i) + ": id " + idText(id) + " is also the id of entry " + std::to_string(it->second);
         }
         return std::nullopt;
     }
 
     std::optional<std::string> checkTables() {
-        if (auto e = uniqueIds(d_.layers.size(), [&](size_t i) { return d_.layers[i].Id(); }, layerIds_,
-                               [&](size_t i) { return layerLabel(i); })) {
+        if (auto e = uniqueIds(
+                d_.layers.size(), [&](size_t i) { return d_.layers[i].Id(); }, layerIds_,
+                [&](size_t i) { return layerLabel(i); })) {
             return e;
         }
-        if (auto e = uniqueIds(d_.materials.size(), [&](size_t i) { return d_.materials[i].Id(); }, materialIds_,
-                               [&](size_t i) { return materialLabel(i); })) {
+        if (auto e = uniqueIds(
+                d_.materials.size(), [&](size_t i) { return d_.materials[i].Id(); }, materialIds_,
+                [&](size_t i) { return materialLabel(i); })) {
             return e;
         }
         IdIndex ids;
-        if (auto e = uniqueIds(d_.renderContents.size(), [&](size_t i) { return d_.renderContents[i].id; }, contentIds_,
-                               [&](size_t i) {
-                                   return entryLabel("render content", i, d_.renderContents[i].name, d_.renderContents[i].id);
-                               })) {
+        if (auto e = uniqueIds(
+                d_.renderContents.size(), [&](size_t i) { return d_.renderContents[i].id; }, contentIds_,
+                [&](size_t i) {
+                    return entryLabel("render content", i, d_.renderContents[i].name, d_.renderContents[i].id);
+                })) {
             return e;
         }
-        if (auto e = uniqueIds(d_.textureMappings.size(), [&](size_t i) { return d_.textureMappings[i].Id(); }, mappingIds_,
-                               [&](size_t i) {
-                                   const auto& m = d_.textureMappings[i];
-                                   return entryLabel("texture mapping", i, m.Name(), m.Id());
-                               })) {
+        if (auto e = uniqueIds(
+                d_.textureMappings.size(), [&](size_t i) { return d_.textureMappings[i].Id(); }, mappingIds_,
+                [&](size_t i) {
+                    const auto& m = d_.textureMappings[i];
+                    return entryLabel("texture mapping", i, m.Name(), m.Id());
+                })) {
             return e;
         }
-        if (auto e = uniqueIds(d_.bitmaps.size(), [&](size_t i) { return d_.bitmaps[i].Id(); }, ids,
-                               [&](size_t i) { return entryLabel("bitmap", i, d_.bitmaps[i].Name(), d_.bitmaps[i].Id()); })) {
+        if (auto e = uniqueIds(
+                d_.bitmaps.size(), [&](size_t i) { return d_.bitmaps[i].Id(); }, ids,
+                [&](size_t i) { return entryLabel("bitmap", i, d_.bitmaps[i].Name(), d_.bitmaps[i].Id()); })) {
             return e;
         }
-        return uniqueIds(d_.definitions.size(), [&](size_t i) { return d_.definitions[i].definition.Id(); }, definitionIds_,
-                         [&](size_t i) { return definitionLabel(i); });
+        return uniqueIds(
+            d_.definitions.size(), [&](size_t i) { return d_.definitions[i].definition.Id(); }, definitionIds_,
+            [&](size_t i) { return definitionLabel(i); });
     }
 
     std::optional<std::string> checkMaterialIndex(const std::string& label, int index) const {
-        if (index < static_cast<int>(d_.materials.size())) return std::nullopt;
-        return label + ": " + std::to_string(index) + " is not a material index (" + std::to_string(d_.materials.size()) +
-               " materials)";
+        if (index < static_cast<int>(d_.materials.size()))
+            return std::nullopt;
+        return label + ": " + std::to_string(index) + " is not a material index (" +
+               std::to_string(d_.materials.size()) + " materials)";
     }
 
     // Parents must exist and must not lead back to the layer.
@@ -100,18 +116,22 @@ private:
         const size_t n = d_.layers.size();
         parentOf_.assign(n, n);
         for (size_t i = 0; i < n; ++i) {
-            if (auto e = checkMaterialIndex(layerLabel(i) + ": materialIndex", d_.layers[i].RenderMaterialIndex())) return e;
+            if (auto e = checkMaterialIndex(layerLabel(i) + ": materialIndex", d_.layers[i].RenderMaterialIndex()))
+                return e;
             const ON_UUID& parentId = d_.layers[i].ParentLayerId();
-            if (ON_UuidIsNil(parentId)) continue;
+            if (ON_UuidIsNil(parentId))
+                continue;
             const auto parent = layerIds_.find(parentId);
-            if (parent == layerIds_.end()) return layerLabel(i) + ": parentId: no layer has id " + idText(parentId);
+            if (parent == layerIds_.end())
+                return layerLabel(i) + ": parentId: no layer has id " + idText(parentId);
             parentOf_[i] = parent->second;
         }
         for (size_t i = 0; i < n; ++i) {
             size_t at = i;
             for (size_t steps = 0; parentOf_[at] != n; ++steps) {
                 at = parentOf_[at];
-                if (at == i || steps > n) return layerLabel(i) + ": parentId: the layer is its own ancestor";
+                if (at == i || steps > n)
+                    return layerLabel(i) + ": parentId: the layer is its own ancestor";
             }
         }
         orderLayers();
@@ -125,14 +145,16 @@ private:
         std::vector<bool> placed(n, false);
         for (size_t i = 0; i < n; ++i) {
             std::vector<size_t> chain;
-            for (size_t at = i; at != n && !placed[at]; at = parentOf_[at]) chain.push_back(at);
+            for (size_t at = i; at != n && !placed[at]; at = parentOf_[at])
+                chain.push_back(at);
             for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
                 placed[*it] = true;
                 plan_.layerOrder.push_back(*it);
             }
         }
         plan_.layerIndex.assign(n, -1);
-        for (size_t k = 0; k < n; ++k) plan_.layerIndex[plan_.layerOrder[k]] = static_cast<int>(k);
+        for (size_t k = 0; k < n; ++k)
+            plan_.layerIndex[plan_.layerOrder[k]] = static_cast<int>(k);
         plan_.addDefaultLayer = n == 0;
     }
 
@@ -162,7 +184,8 @@ private:
         for (size_t i = 0; i < d_.definitions.size(); ++i) {
             for (const ON_UUID& member : d_.definitions[i].members) {
                 const auto it = objectIds_.find(member);
-                if (it == objectIds_.end()) return definitionLabel(i) + ": objects: no object has id " + idText(member);
+                if (it == objectIds_.end())
+                    return definitionLabel(i) + ": objects: no object has id " + idText(member);
                 const size_t o = it->second;
                 if (d_.objects[o].attributes.Mode() != ON::idef_object) {
                     return definitionLabel(i) + ": objects: " + objectLabel(o) +
@@ -186,12 +209,14 @@ private:
             return objectLabel(i) + ": attributes.layer: " + std::to_string(layer) + " is not a layer index (" +
                    std::to_string(layers) + " layers)";
         }
-        if (auto e = checkMaterialIndex(objectLabel(i) + ": attributes.materialIndex", o.attributes.m_material_index)) return e;
+        if (auto e = checkMaterialIndex(objectLabel(i) + ": attributes.materialIndex", o.attributes.m_material_index))
+            return e;
         for (const ON_MappingRef& ref : o.attributes.m_rendering_attributes.m_mappings) {
             for (const ON_MappingChannel& ch : ref.m_mapping_channels) {
                 if (!mappingIds_.count(ch.m_mapping_id)) {
-                    return objectLabel(i) + ": attributes.mappings: channel " + std::to_string(ch.m_mapping_channel_id) +
-                           " names mapping " + idText(ch.m_mapping_id) + ", which the file does not have";
+                    return objectLabel(i) + ": attributes.mappings: channel " +
+                           std::to_string(ch.m_mapping_channel_id) + " names mapping " + idText(ch.m_mapping_id) +
+                           ", which the file does not have";
                 }
             }
         }
@@ -203,8 +228,10 @@ private:
 
     std::optional<std::string> checkObjects() {
         for (size_t i = 0; i < d_.objects.size(); ++i) {
-            if (auto e = checkObject(i)) return e;
-            if (d_.objects[i].attributes.Mode() == ON::idef_object && plan_.definitionOf[i] == BuildPlan::kModelObject) {
+            if (auto e = checkObject(i))
+                return e;
+            if (d_.objects[i].attributes.Mode() == ON::idef_object &&
+                plan_.definitionOf[i] == BuildPlan::kModelObject) {
                 plan_.definitionOf[i] = BuildPlan::kSkipped;
                 warnings_.push_back(objectLabel(i) + ": a block member that no instance definition lists; not loaded");
             }
@@ -217,7 +244,8 @@ private:
         std::vector<size_t> out;
         for (const ON_UUID& member : d_.definitions[def].members) {
             const ObjectData& o = d_.objects[objectIds_.at(member)];
-            if (o.isInstance) out.push_back(definitionIds_.at(o.definitionId));
+            if (o.isInstance)
+                out.push_back(definitionIds_.at(o.definitionId));
         }
         return out;
     }
@@ -228,7 +256,8 @@ private:
         enum class State { unvisited, open, done };
         std::vector<State> state(d_.definitions.size(), State::unvisited);
         for (size_t root = 0; root < d_.definitions.size(); ++root) {
-            if (state[root] != State::unvisited) continue;
+            if (state[root] != State::unvisited)
+                continue;
             std::vector<std::pair<size_t, std::vector<size_t>>> stack;
             stack.emplace_back(root, nestedDefinitions(root));
             state[root] = State::open;
@@ -242,8 +271,10 @@ private:
                 }
                 const size_t next = pending.back();
                 pending.pop_back();
-                if (state[next] == State::open) return definitionLabel(next) + ": places itself through its members";
-                if (state[next] == State::done) continue;
+                if (state[next] == State::open)
+                    return definitionLabel(next) + ": places itself through its members";
+                if (state[next] == State::done)
+                    continue;
                 state[next] = State::open;
                 stack.emplace_back(next, nestedDefinitions(next));
             }

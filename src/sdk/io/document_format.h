@@ -27,7 +27,8 @@ struct Word {
 template <typename T, size_t N>
 std::optional<T> fromWord(const std::array<Word<T>, N>& words, std::string_view text) {
     for (const auto& w : words) {
-        if (w.text == text) return w.value;
+        if (w.text == text)
+            return w.value;
     }
     return std::nullopt;
 }
@@ -36,7 +37,8 @@ std::optional<T> fromWord(const std::array<Word<T>, N>& words, std::string_view 
 template <typename T, size_t N>
 std::string_view toWord(const std::array<Word<T>, N>& words, T value) {
     for (const auto& w : words) {
-        if (w.value == value) return w.text;
+        if (w.value == value)
+            return w.text;
     }
     return {};
 }
@@ -46,7 +48,8 @@ template <typename T, size_t N>
 std::string wordList(const std::array<Word<T>, N>& words) {
     std::string out;
     for (size_t i = 0; i < N; ++i) {
-        if (i > 0) out += i + 1 == N ? " or " : ", ";
+        if (i > 0)
+            out += i + 1 == N ? " or " : ", ";
         out += words[i].text;
     }
     return out;

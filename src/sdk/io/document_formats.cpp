@@ -14,7 +14,8 @@ bool read(CRhinoApp& app, CRhinoDoc& doc, const ON_wString& path, ON_wString& er
         return false;
     }
     applyAppSettings(result.appSettings, app.AppSettings());
-    for (const std::string& warning : result.warnings) app.PrintText(ON_wString::FromUtf8(warning + "\n"));
+    for (const std::string& warning : result.warnings)
+        app.PrintText(ON_wString::FromUtf8(warning + "\n"));
     return true;
 }
 
@@ -26,16 +27,17 @@ void registerDocumentFormats(CRhinoApp& app) {
     };
     app.SetDocumentReader(u"json", reader);
     app.SetDocumentReader(u"3dm", reader);
-    app.SetDocumentWriter(u"json", [&app](const CRhinoDoc& doc, const ON_wString& path, bool selectedOnly,
-                                          ON_wString& error) {
-        WriteOptions options;
-        options.selectedOnly = selectedOnly;
-        options.appSettings = &app.AppSettings();
-        std::string reason;
-        if (writeDocumentFile(doc, path.ToUtf8(), options, reason)) return true;
-        error = ON_wString::FromUtf8(reason);
-        return false;
-    });
+    app.SetDocumentWriter(u"json",
+                          [&app](const CRhinoDoc& doc, const ON_wString& path, bool selectedOnly, ON_wString& error) {
+                              WriteOptions options;
+                              options.selectedOnly = selectedOnly;
+                              options.appSettings = &app.AppSettings();
+                              std::string reason;
+                              if (writeDocumentFile(doc, path.ToUtf8(), options, reason))
+                                  return true;
+                              error = ON_wString::FromUtf8(reason);
+                              return false;
+                          });
 }
 
 }  // namespace vantro::docio

@@ -1,6 +1,5 @@
 #include "sdk/io/document_meshing.h"
 
-
 #include <cstring>
 #include <map>
 #include <optional>
@@ -55,10 +54,12 @@ Outcome meshBrepObject(const meshing::Brep& brep, const meshing::MeshSettings& s
             out.meshes.push_back(toOnMesh(faces[i].mesh));
             continue;
         }
-        if (failed++ == 0) first = "face " + std::to_string(i) + ": " + faces[i].error;
+        if (failed++ == 0)
+            first = "face " + std::to_string(i) + ": " + faces[i].error;
     }
     if (failed > 0) {
-        out.problem = std::to_string(failed) + " of " + std::to_string(faces.size()) + " faces not meshed (" + first + ")";
+        out.problem =
+            std::to_string(failed) + " of " + std::to_string(faces.size()) + " faces not meshed (" + first + ")";
     }
     return out;
 }
@@ -66,8 +67,10 @@ Outcome meshBrepObject(const meshing::Brep& brep, const meshing::MeshSettings& s
 Outcome meshSubDObject(const meshing::SubD& subd, const meshing::MeshSettings& settings) {
     Outcome out;
     meshing::SubDMeshResult r = meshing::meshSubD(subd, settings);
-    if (r.ok) out.meshes.push_back(toOnMesh(r.mesh));
-    else out.problem = "not meshed (" + r.error + ")";
+    if (r.ok)
+        out.meshes.push_back(toOnMesh(r.mesh));
+    else
+        out.problem = "not meshed (" + r.error + ")";
     return out;
 }
 
@@ -81,14 +84,17 @@ bool rendered(unsigned int type) {
 void summarizeUnrendered(const DocumentData& d, std::vector<std::string>& warnings) {
     std::map<std::string, size_t> counts;
     for (const ObjectData& o : d.objects) {
-        if (rendered(o.type)) continue;
+        if (rendered(o.type))
+            continue;
         const char* name = "other";
         for (const auto& w : kObjectTypeWords) {
-            if (w.value == o.type) name = w.text.data();
+            if (w.value == o.type)
+                name = w.text.data();
         }
         ++counts[name];
     }
-    if (counts.empty()) return;
+    if (counts.empty())
+        return;
     std::string text = "not rendered (kinds without surfaces):";
     const char* separator = " ";
     for (const auto& [name, count] : counts) {
@@ -101,12 +107,15 @@ void summarizeUnrendered(const DocumentData& d, std::vector<std::string>& warnin
 }  // namespace
 
 void meshDocumentObjects(DocumentData& d, std::vector<std::string>& warnings, bool summarize) {
-    if (summarize) summarizeUnrendered(d, warnings);
+    if (summarize)
+        summarizeUnrendered(d, warnings);
     std::vector<size_t> todo;
     for (size_t i = 0; i < d.objects.size(); ++i) {
-        if (needsMeshing(d.objects[i])) todo.push_back(i);
+        if (needsMeshing(d.objects[i]))
+            todo.push_back(i);
     }
-    if (todo.empty()) return;
+    if (todo.empty())
+        return;
     meshing::MeshSettings settings = d.meshSettings;
     settings.minimumTolerance = std::max(settings.minimumTolerance, d.absoluteTolerance);
     std::vector<Outcome> outcomes(todo.size());

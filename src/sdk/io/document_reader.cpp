@@ -32,9 +32,11 @@ bool fileExists(const fs::path& path) {
 // own name beside the document.
 bool textureFileFound(const ON_Texture& t, const fs::path& baseDir) {
     std::string full = t.m_image_file_reference.FullPath().ToUtf8();
-    if (fileExists(full)) return true;
+    if (fileExists(full))
+        return true;
     const std::string relative = t.m_image_file_reference.RelativePath().ToUtf8();
-    if (!relative.empty() && fileExists(baseDir / relative)) return true;
+    if (!relative.empty() && fileExists(baseDir / relative))
+        return true;
     std::replace(full.begin(), full.end(), '\\', '/');
     const std::string name(fileNameOf(full));
     return !name.empty() && fileExists(baseDir / name);
@@ -42,8 +44,10 @@ bool textureFileFound(const ON_Texture& t, const fs::path& baseDir) {
 
 bool embedded(const DocumentData& d, const ON_Texture& t) {
     for (const ON_Bitmap& b : d.bitmaps) {
-        if (ON_UuidIsNotNil(t.m_texture_id) && b.Id() == t.m_texture_id) return true;
-        if (b.m_file_reference.FullPath() == t.m_image_file_reference.FullPath()) return true;
+        if (ON_UuidIsNotNil(t.m_texture_id) && b.Id() == t.m_texture_id)
+            return true;
+        if (b.m_file_reference.FullPath() == t.m_image_file_reference.FullPath())
+            return true;
     }
     return false;
 }
@@ -51,9 +55,10 @@ bool embedded(const DocumentData& d, const ON_Texture& t) {
 void warnMissingTextures(const DocumentData& d, const fs::path& baseDir, std::vector<std::string>& warnings) {
     for (size_t i = 0; i < d.materials.size(); ++i) {
         for (const ON_Texture& t : d.materials[i].m_textures) {
-            if (t.m_image_file_reference.FullPath().IsEmpty() || embedded(d, t) || textureFileFound(t, baseDir)) continue;
-            warnings.push_back(entryLabel("material", i, d.materials[i].Name(), d.materials[i].Id()) + ": texture file \"" +
-                               t.m_image_file_reference.FullPath().ToUtf8() + "\" not found");
+            if (t.m_image_file_reference.FullPath().IsEmpty() || embedded(d, t) || textureFileFound(t, baseDir))
+                continue;
+            warnings.push_back(entryLabel("material", i, d.materials[i].Name(), d.materials[i].Id()) +
+                               ": texture file \"" + t.m_image_file_reference.FullPath().ToUtf8() + "\" not found");
         }
     }
 }
@@ -74,28 +79,35 @@ DocumentLoadResult readText(std::string_view text, const BinarySource& binary, b
         result.warnings.clear();
         return result;
     };
-    if (!isEmpty(doc)) return failWith("the target document is not empty");
+    if (!isEmpty(doc))
+        return failWith("the target document is not empty");
     auto data = std::make_unique<DocumentData>();
     ParseOutcome parsed = parseDocument(text, *data, binary);
-    if (!parsed.ok) return failWith(parsed.error);
+    if (!parsed.ok)
+        return failWith(parsed.error);
     std::vector<std::string> warnings = std::move(data->fileWarnings);
     warnings.insert(warnings.end(), parsed.warnings.begin(), parsed.warnings.end());
     BuildPlan plan;
-    if (auto problem = checkDocument(*data, plan, warnings)) return failWith(*problem);
+    if (auto problem = checkDocument(*data, plan, warnings))
+        return failWith(*problem);
     warnMissingTextures(*data, baseDir, warnings);
     meshDocumentObjects(*data, warnings, foreign);
-    if (auto problem = buildDocument(*data, plan, doc)) return failWith(*problem);
-    for (const std::string& w : warnings) result.warnings.push_back(prefix + w);
+    if (auto problem = buildDocument(*data, plan, doc))
+        return failWith(*problem);
+    for (const std::string& w : warnings)
+        result.warnings.push_back(prefix + w);
     result.appSettings = std::move(data->appSettings);
     result.ok = true;
     return result;
 }
 
 bool hasExtension(std::string_view path, std::string_view ext) {
-    if (path.size() < ext.size()) return false;
+    if (path.size() < ext.size())
+        return false;
     const std::string_view tail = path.substr(path.size() - ext.size());
     for (size_t i = 0; i < ext.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(tail[i])) != ext[i]) return false;
+        if (std::tolower(static_cast<unsigned char>(tail[i])) != ext[i])
+            return false;
     }
     return true;
 }
@@ -110,7 +122,8 @@ std::optional<std::string> readFile(const std::string& path, std::string& error)
     std::string text;
     char buf[1 << 16];
     size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, file.get())) > 0) text.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, file.get())) > 0)
+        text.append(buf, n);
     if (std::ferror(file.get())) {
         error = "read error";
         return std::nullopt;
@@ -152,15 +165,20 @@ DocumentLoadResult readDocumentFile(const std::string& path, CRhinoDoc& doc) {
         }
     }
     result = readText(*text, converted.binary(), hasExtension(path, ".3dm"), name, baseDir, doc);
-    if (result.ok) doc.SetPathName(ON_wString::FromUtf8(path));
+    if (result.ok)
+        doc.SetPathName(ON_wString::FromUtf8(path));
     return result;
 }
 
 void applyAppSettings(const AppSettingsData& settings, CRhinoAppSettings& target) {
-    if (settings.defaultMaterial) target.SetDefaultMaterial(*settings.defaultMaterial);
-    if (settings.autoSaveFile) target.FileSettings().SetAutoSaveFile(*settings.autoSaveFile);
-    if (settings.autoSaveEnabled) target.FileSettings().SetAutoSaveEnabled(*settings.autoSaveEnabled);
-    if (settings.searchPaths) target.FileSettings().SetSearchPaths(*settings.searchPaths);
+    if (settings.defaultMaterial)
+        target.SetDefaultMaterial(*settings.defaultMaterial);
+    if (settings.autoSaveFile)
+        target.FileSettings().SetAutoSaveFile(*settings.autoSaveFile);
+    if (settings.autoSaveEnabled)
+        target.FileSettings().SetAutoSaveEnabled(*settings.autoSaveEnabled);
+    if (settings.searchPaths)
+        target.FileSettings().SetSearchPaths(*settings.searchPaths);
 }
 
 }  // namespace vantro::docio

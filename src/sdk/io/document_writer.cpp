@@ -50,7 +50,8 @@ public:
         writeDefinitions();
         writeObjects();
         writeViews();
-        if (options_.appSettings) writeAppSettings(*options_.appSettings);
+        if (options_.appSettings)
+            writeAppSettings(*options_.appSettings);
         w_.endObject();
     }
 
@@ -61,19 +62,23 @@ private:
         const auto& layers = doc_.m_layer_table;
         layerIndex_.assign(static_cast<size_t>(layers.LayerCount()), -1);
         for (int i = 0, next = 0; i < layers.LayerCount(); ++i) {
-            if (!layers[i].IsDeleted()) layerIndex_[static_cast<size_t>(i)] = next++;
+            if (!layers[i].IsDeleted())
+                layerIndex_[static_cast<size_t>(i)] = next++;
         }
         const auto& materials = doc_.m_material_table;
         materialIndex_.assign(static_cast<size_t>(materials.MaterialCount()), -1);
         for (int i = 0, next = 0; i < materials.MaterialCount(); ++i) {
-            if (!materials[i].IsDeleted()) materialIndex_[static_cast<size_t>(i)] = next++;
+            if (!materials[i].IsDeleted())
+                materialIndex_[static_cast<size_t>(i)] = next++;
         }
         const auto& defs = doc_.m_instance_definition_table;
         for (int i = 0; i < defs.InstanceDefinitionCount(); ++i) {
-            if (defs[i].IsDeleted()) continue;
+            if (defs[i].IsDeleted())
+                continue;
             ON_SimpleArray<const CRhinoObject*> members;
             defs[i].GetObjects(members);
-            for (const CRhinoObject* m : members) liveMembers_.insert(m);
+            for (const CRhinoObject* m : members)
+                liveMembers_.insert(m);
         }
     }
 
@@ -85,7 +90,8 @@ private:
 
     void xform(const ON_Xform& x) {
         double m[16];
-        for (int i = 0; i < 16; ++i) m[i] = x.m_xform[i / 4][i % 4];
+        for (int i = 0; i < 16; ++i)
+            m[i] = x.m_xform[i / 4][i % 4];
         w_.numbers(std::span<const double>(m, 16));
     }
 
@@ -116,7 +122,8 @@ private:
         const auto& table = doc_.m_layer_table;
         for (int i = 0; i < table.LayerCount(); ++i) {
             const ON_Layer& l = table[i];
-            if (l.IsDeleted()) continue;
+            if (l.IsDeleted())
+                continue;
             w_.beginObject();
             idAndName(l);
             if (ON_UuidIsNotNil(l.ParentLayerId())) {
@@ -183,7 +190,8 @@ private:
         w_.beginArray();
         for (const ON_Texture& t : m.m_textures) {
             // Types the format has no word for cannot be written (nor read back).
-            if (!toWord(kTextureTypeWords, t.m_type).empty()) texture(t);
+            if (!toWord(kTextureTypeWords, t.m_type).empty())
+                texture(t);
         }
         w_.endArray();
         w_.endObject();
@@ -194,7 +202,8 @@ private:
         w_.beginArray();
         const auto& table = doc_.m_material_table;
         for (int i = 0; i < table.MaterialCount(); ++i) {
-            if (!table[i].IsDeleted()) material(table[i]);
+            if (!table[i].IsDeleted())
+                material(table[i]);
         }
         w_.endArray();
     }
@@ -209,7 +218,8 @@ private:
         for (int i = 0; i < table.MaterialCount(); ++i) {
             const ON_UUID& id = table[i].RdkMaterialInstanceId();
             const CRhRdkContent* content = doc_.RdkDocument().FindContentInstance(id);
-            if (!content || !written.insert(id).second) continue;
+            if (!content || !written.insert(id).second)
+                continue;
             w_.beginObject();
             w_.key("id");
             uuid(content->InstanceId());
@@ -228,7 +238,8 @@ private:
         const auto& table = doc_.m_texture_mapping_table;
         for (int i = 0; i < table.TextureMappingCount(); ++i) {
             const ON_TextureMapping& m = table[i];
-            if (m.IsDeleted()) continue;
+            if (m.IsDeleted())
+                continue;
             w_.beginObject();
             idAndName(m);
             w_.key("type");
@@ -256,11 +267,13 @@ private:
         const auto& table = doc_.m_bitmap_table;
         for (int i = 0; i < table.BitmapCount(); ++i) {
             const ON_Bitmap* b = table.Bitmap(i);
-            if (!b || b->IsEmpty()) continue;
+            if (!b || b->IsEmpty())
+                continue;
             std::vector<uint8_t> pixels;
             pixels.reserve(b->SizeofImage());
             const int rows = b->Height() < 0 ? -b->Height() : b->Height();
-            for (int r = 0; r < rows; ++r) pixels.insert(pixels.end(), b->Bits(r), b->Bits(r) + b->SizeofScan());
+            for (int r = 0; r < rows; ++r)
+                pixels.insert(pixels.end(), b->Bits(r), b->Bits(r) + b->SizeofScan());
             w_.beginObject();
             idAndName(*b);
             w_.key("filePath");
@@ -284,7 +297,8 @@ private:
         const auto& table = doc_.m_instance_definition_table;
         for (int i = 0; i < table.InstanceDefinitionCount(); ++i) {
             const CRhinoInstanceDefinition& def = table[i];
-            if (def.IsDeleted()) continue;
+            if (def.IsDeleted())
+                continue;
             w_.beginObject();
             idAndName(def);
             w_.key("description");
@@ -293,7 +307,8 @@ private:
             w_.beginArray();
             ON_SimpleArray<const CRhinoObject*> members;
             def.GetObjects(members);
-            for (const CRhinoObject* m : members) uuid(m->Id());
+            for (const CRhinoObject* m : members)
+                uuid(m->Id());
             w_.endArray();
             w_.endObject();
         }
@@ -366,7 +381,8 @@ private:
 
     void object(const CRhinoObject& o) {
         std::string_view type = toWord(kObjectTypeWords, static_cast<unsigned int>(o.ObjectType()));
-        if (type.empty()) type = "other";
+        if (type.empty())
+            type = "other";
         w_.beginObject();
         w_.key("id");
         uuid(o.Id());
@@ -390,15 +406,18 @@ private:
         } else {
             w_.key("renderMeshes");
             w_.beginArray();
-            for (const auto& renderMesh : o.RenderMeshes()) mesh(*renderMesh);
+            for (const auto& renderMesh : o.RenderMeshes())
+                mesh(*renderMesh);
             w_.endArray();
         }
         w_.endObject();
     }
 
     bool written(const CRhinoObject& o) const {
-        if (o.IsDeleted()) return false;
-        if (o.IsInstanceDefinitionGeometry()) return liveMembers_.count(&o) > 0;
+        if (o.IsDeleted())
+            return false;
+        if (o.IsInstanceDefinitionGeometry())
+            return liveMembers_.count(&o) > 0;
         return !options_.selectedOnly || o.IsSelected();
     }
 
@@ -406,7 +425,8 @@ private:
         w_.key("objects");
         w_.beginArray();
         for (const CRhinoObject* o : doc_.Objects()) {
-            if (written(*o)) object(*o);
+            if (written(*o))
+                object(*o);
         }
         w_.endArray();
     }
@@ -452,7 +472,8 @@ private:
         w_.beginArray();
         for (int i = 0; i < views.Count(); ++i) {
             view(*views[i]);
-            if (views[i] == doc_.ActiveView()) active = i;
+            if (views[i] == doc_.ActiveView())
+                active = i;
         }
         w_.endArray();
         w_.key("activeView");
@@ -470,7 +491,8 @@ private:
         w_.boolean(s.FileSettings().AutoSaveEnabled());
         w_.key("searchPaths");
         w_.beginArray();
-        for (const ON_wString& p : s.FileSettings().SearchPaths()) w_.string(p.view());
+        for (const ON_wString& p : s.FileSettings().SearchPaths())
+            w_.string(p.view());
         w_.endArray();
         w_.endObject();
     }

@@ -27,8 +27,10 @@ std::string searchUpward(fs::path start) {
     std::error_code ec;
     for (fs::path dir = start; !dir.empty(); dir = dir.parent_path()) {
         const fs::path candidate = dir / kScriptRelative;
-        if (fs::is_regular_file(candidate, ec)) return candidate.string();
-        if (dir == dir.parent_path()) break;
+        if (fs::is_regular_file(candidate, ec))
+            return candidate.string();
+        if (dir == dir.parent_path())
+            break;
     }
     return {};
 }
@@ -37,8 +39,10 @@ std::string searchUpward(fs::path start) {
 std::string shellQuote(const std::string& arg) {
     std::string out = "'";
     for (const char c : arg) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }
@@ -48,7 +52,8 @@ std::string slurp(const fs::path& path) {
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
     std::ifstream in(path, std::ios::binary);
-    if (ec || !in) return {};
+    if (ec || !in)
+        return {};
     std::string text(static_cast<size_t>(size), '\0');
     in.read(text.data(), static_cast<std::streamsize>(size));
     text.resize(static_cast<size_t>(in.gcount()));
@@ -65,17 +70,20 @@ std::string reason(const std::string& output) {
     std::string last;
     const std::string prefix = "3dm-to-json: ";
     while (std::getline(in, line)) {
-        if (line.empty()) continue;
+        if (line.empty())
+            continue;
         if (line.rfind(prefix, 0) == 0) {
             const size_t afterFile = line.find(": ", prefix.size());
             return afterFile == std::string::npos ? line.substr(prefix.size()) : line.substr(afterFile + 2);
         }
-        if (firstError.empty() && line.find("Error") != std::string::npos) firstError = line;
+        if (firstError.empty() && line.find("Error") != std::string::npos)
+            firstError = line;
         last = line;
     }
     std::string text = firstError.empty() ? last : firstError;
     constexpr size_t kMax = 300;
-    if (text.size() > kMax) text = text.substr(0, kMax) + "...";
+    if (text.size() > kMax)
+        text = text.substr(0, kMax) + "...";
     return text;
 }
 
@@ -86,8 +94,8 @@ public:
         static std::atomic<unsigned> counter{0};
         std::error_code ec;
         const fs::path dir = fs::temp_directory_path(ec);
-        const std::string stem = "vantro-3dm-" + std::to_string(platform::currentProcessId()) + "-" +
-                                 std::to_string(counter.fetch_add(1));
+        const std::string stem =
+            "vantro-3dm-" + std::to_string(platform::currentProcessId()) + "-" + std::to_string(counter.fetch_add(1));
         json_ = (ec ? fs::path("/tmp") : dir) / (stem + ".json");
         errors_ = json_;
         errors_.replace_extension(".err");
@@ -115,11 +123,13 @@ private:
 
 std::string findConverterScript() {
     const std::string configured = environment("VANTRO_3DM_CONVERTER");
-    if (!configured.empty()) return configured;
+    if (!configured.empty())
+        return configured;
     std::u16string image;
     if (platform::queryProcessImagePath(platform::currentProcessId(), image, 4096)) {
         std::string found = searchUpward(fs::path(platform::toUtf8(image)).parent_path());
-        if (!found.empty()) return found;
+        if (!found.empty())
+            return found;
     }
     std::error_code ec;
     return searchUpward(fs::current_path(ec));
@@ -139,7 +149,8 @@ Converted3dm convert3dmToJson(const std::string& path) {
         return result;
     }
     std::string node = environment("VANTRO_NODE");
-    if (node.empty()) node = "node";
+    if (node.empty())
+        node = "node";
     TemporaryFiles files;
     const std::string command = shellQuote(node) + " " + shellQuote(script) + " --binary " + shellQuote(path) + " " +
                                 shellQuote(files.json().string()) + " 2> " + shellQuote(files.errors().string());
@@ -169,7 +180,8 @@ Converted3dm convert3dmToJson(const std::string& path) {
 }
 
 BinarySource Converted3dm::binary() const {
-    if (!binaryFile) return {};
+    if (!binaryFile)
+        return {};
     std::FILE* file = binaryFile.get();
     return {binarySize, [file](uint64_t offset, size_t bytes, void* into) {
                 return std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0 &&

@@ -12,7 +12,7 @@ namespace vantro::docio {
 
 struct Converted3dm {
     bool ok = false;
-    std::string json;   // the converted document
+    std::string json;  // the converted document
     // Its binary companion (numeric arrays, docs/document-format.md), open for reading
     // piece by piece; its file is already removed.
     std::shared_ptr<std::FILE> binaryFile;

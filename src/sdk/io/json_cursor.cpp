@@ -37,24 +37,31 @@ const char* numberMistake(std::string_view s, bool& integral, size_t& length) {
     size_t i = 0;
     auto digits = [&] {
         const size_t from = i;
-        while (i < s.size() && isDigit(s[i])) ++i;
+        while (i < s.size() && isDigit(s[i]))
+            ++i;
         return i > from;
     };
     integral = true;
-    if (i < s.size() && s[i] == '-') ++i;
+    if (i < s.size() && s[i] == '-')
+        ++i;
     const size_t first = i;
-    if (!digits()) return "expected a digit after '-'";
-    if (s[first] == '0' && i - first > 1) return "numbers must not have leading zeros";
+    if (!digits())
+        return "expected a digit after '-'";
+    if (s[first] == '0' && i - first > 1)
+        return "numbers must not have leading zeros";
     if (i < s.size() && s[i] == '.') {
         integral = false;
         ++i;
-        if (!digits()) return "expected a digit after the decimal point";
+        if (!digits())
+            return "expected a digit after the decimal point";
     }
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         integral = false;
         ++i;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-        if (!digits()) return "expected a digit in the exponent";
+        if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+            ++i;
+        if (!digits())
+            return "expected a digit in the exponent";
     }
     length = i;
     return nullptr;
@@ -70,27 +77,36 @@ constexpr const char* kAfterDocument = "unexpected text after the end of the doc
 // Returns the escape's offset in s and what is wrong, or npos.
 std::pair<size_t, const char*> escapeMistake(std::string_view s) {
     auto hex4 = [&](size_t at, uint32_t& v) {
-        if (s.size() < at + 4) return false;
+        if (s.size() < at + 4)
+            return false;
         const auto r = std::from_chars(s.data() + at, s.data() + at + 4, v, 16);
         return r.ec == std::errc() && r.ptr == s.data() + at + 4;
     };
     auto isEscapeU = [&](size_t at) { return s.size() > at + 1 && s[at] == '\\' && s[at + 1] == 'u'; };
     for (size_t i = 0; i < s.size() && s[i] != '"'; ++i) {
-        if (s[i] != '\\') continue;
-        if (i + 1 == s.size()) break;  // cut off, not wrong
+        if (s[i] != '\\')
+            continue;
+        if (i + 1 == s.size())
+            break;  // cut off, not wrong
         if (s[i + 1] != '\0' && std::strchr("\"\\/bfnrt", s[i + 1])) {
             ++i;
             continue;
         }
-        if (!isEscapeU(i)) return {i, "invalid escape sequence in a string"};
+        if (!isEscapeU(i))
+            return {i, "invalid escape sequence in a string"};
         uint32_t cp = 0;
-        if (!hex4(i + 2, cp)) return {i, "\\u must be followed by four hexadecimal digits"};
-        if (cp >= 0xDC00 && cp <= 0xDFFF) return {i, kUnpaired};
+        if (!hex4(i + 2, cp))
+            return {i, "\\u must be followed by four hexadecimal digits"};
+        if (cp >= 0xDC00 && cp <= 0xDFFF)
+            return {i, kUnpaired};
         if (cp >= 0xD800 && cp <= 0xDBFF) {
             uint32_t low = 0;
-            if (!isEscapeU(i + 6)) return {i, kUnpaired};
-            if (!hex4(i + 8, low)) return {i + 6, "\\u must be followed by four hexadecimal digits"};
-            if (low < 0xDC00 || low > 0xDFFF) return {i, kUnpaired};
+            if (!isEscapeU(i + 6))
+                return {i, kUnpaired};
+            if (!hex4(i + 8, low))
+                return {i + 6, "\\u must be followed by four hexadecimal digits"};
+            if (low < 0xDC00 || low > 0xDFFF)
+                return {i, kUnpaired};
             i += 6;
         }
         i += 5;
@@ -102,7 +118,8 @@ std::pair<size_t, const char*> escapeMistake(std::string_view s) {
 std::string wordAt(std::string_view text, size_t offset) {
     const std::string_view rest = text.substr(std::min(offset, text.size()));
     size_t end = 0;
-    while (end < std::min<size_t>(rest.size(), 20) && !isDelimiter(rest[end]) && rest[end] != '"') ++end;
+    while (end < std::min<size_t>(rest.size(), 20) && !isDelimiter(rest[end]) && rest[end] != '"')
+        ++end;
     return std::string(rest.substr(0, end));
 }
 
@@ -114,13 +131,15 @@ std::string wordAt(std::string_view text, size_t offset) {
 size_t firstInvalidUtf8(std::string_view t) {
     size_t valid = 0;  // length of the longest prefix known to be valid
     auto validTo = [&](size_t n) {
-        if (n < valid || (n > valid && !simdjson::validate_utf8(t.data() + valid, n - valid))) return false;
+        if (n < valid || (n > valid && !simdjson::validate_utf8(t.data() + valid, n - valid)))
+            return false;
         valid = n;
         return true;
     };
     auto nearValid = [&](size_t n) {
         for (size_t k = 0; k < 4 && k <= n; ++k) {
-            if (validTo(n - k)) return true;
+            if (validTo(n - k))
+                return true;
         }
         return false;
     };
@@ -147,7 +166,8 @@ StringWalk walkStrings(std::string_view t, size_t limit) {
     for (size_t i = 0; i < limit; ++i) {
         const auto c = static_cast<unsigned char>(t[i]);
         if (c == '\\') {
-            if (i + 1 < limit && static_cast<unsigned char>(t[i + 1]) >= 0x20) ++i;
+            if (i + 1 < limit && static_cast<unsigned char>(t[i + 1]) >= 0x20)
+                ++i;
         } else if (c == '"') {
             w.open = w.open == npos ? i : npos;
         } else if (c < 0x20 && w.open != npos && w.control == npos) {
@@ -171,13 +191,15 @@ TextProblem findTextProblem(std::string_view t) {
     if (!simdjson::validate_utf8(t.data(), t.size())) {
         const size_t bad = firstInvalidUtf8(t);
         const size_t string = walkStrings(t, bad).open;
-        found = string == npos ? TextProblem{bad, bad, "invalid UTF-8"} : TextProblem{bad, string, "invalid UTF-8 in a string"};
+        found = string == npos ? TextProblem{bad, bad, "invalid UTF-8"}
+                               : TextProblem{bad, string, "invalid UTF-8 in a string"};
     }
     const StringWalk all = walkStrings(t, t.size());
     if (all.control < found.at) {
         found = {all.control, all.controlString, "control character inside a string (write it as an escape)"};
     }
-    if (!found.what && all.open != npos) found = {all.open, all.open, "unterminated string"};
+    if (!found.what && all.open != npos)
+        found = {all.open, all.open, "unterminated string"};
     return found;
 }
 
@@ -201,7 +223,8 @@ bool toNumber(od::value& v, double& out) { return v.get_double().get(out) == sim
 
 bool toNumber(od::value& v, float& out) {
     double d = 0;
-    if (v.get_double().get(d) != simdjson::SUCCESS || !(std::fabs(d) < kFloatOverflow)) return false;
+    if (v.get_double().get(d) != simdjson::SUCCESS || !(std::fabs(d) < kFloatOverflow))
+        return false;
     if (needsDirectFloat(d)) {
         const std::string_view raw = v.raw_json_token();
         return std::from_chars(raw.data(), raw.data() + raw.size(), out).ec == std::errc();
@@ -212,14 +235,16 @@ bool toNumber(od::value& v, float& out) {
 
 bool toNumber(od::value& v, int32_t& out) {
     int64_t i = 0;
-    if (v.get_int64().get(i) != simdjson::SUCCESS || i < INT32_MIN || i > INT32_MAX) return false;
+    if (v.get_int64().get(i) != simdjson::SUCCESS || i < INT32_MIN || i > INT32_MAX)
+        return false;
     out = static_cast<int32_t>(i);
     return true;
 }
 
 JsonCursor::Kind kindOf(od::value& v) {
     od::json_type type{};
-    if (v.type().get(type) != simdjson::SUCCESS) return JsonCursor::Kind::invalid;
+    if (v.type().get(type) != simdjson::SUCCESS)
+        return JsonCursor::Kind::invalid;
     switch (type) {
         case od::json_type::array: return JsonCursor::Kind::array;
         case od::json_type::object: return JsonCursor::Kind::object;
@@ -296,8 +321,10 @@ struct JsonCursor::Parse {
     // Numbers of the array being read, before the caller stores them.
     std::tuple<std::vector<double>, std::vector<float>, std::vector<int32_t>> numbers;
 
-    explicit Parse(std::string_view text) : buffer(text.size() + 2), capacity(text.size() + 2 + simdjson::SIMDJSON_PADDING) {
-        if (!buffer.data()) return;
+    explicit Parse(std::string_view text)
+        : buffer(text.size() + 2), capacity(text.size() + 2 + simdjson::SIMDJSON_PADDING) {
+        if (!buffer.data())
+            return;
         buffer.data()[0] = '[';
         std::memcpy(buffer.data() + 1, text.data(), text.size());
         endAt(text.size());
@@ -315,7 +342,8 @@ struct JsonCursor::Parse {
     // Offset of the next token; past the end (length + 1) once our bracket is read.
     size_t here() {
         const char* at = nullptr;
-        if (document.current_location().get(at) != simdjson::SUCCESS) return length + 1;
+        if (document.current_location().get(at) != simdjson::SUCCESS)
+            return length + 1;
         return offsetOf(at);
     }
 
@@ -326,20 +354,27 @@ struct JsonCursor::Parse {
     }
 
     simdjson::error_code start() {
-        if (!buffer.data()) return simdjson::MEMALLOC;
+        if (!buffer.data())
+            return simdjson::MEMALLOC;
         const simdjson::padded_string_view view(buffer.data(), length + 2, capacity);
-        if (auto error = parser.iterate(view).get(document)) return error;
+        if (auto error = parser.iterate(view).get(document))
+            return error;
         std::string_view first;
         od::array outer;
-        if (auto error = document.raw_json_token().get(first)) return error;
-        if (auto error = document.get_array().get(outer)) return error;
+        if (auto error = document.raw_json_token().get(first))
+            return error;
+        if (auto error = document.get_array().get(outer))
+            return error;
         nextAt = offsetOf(first.data() + first.size());
         Frame frame;
         frame.first = false;
-        if (auto error = outer.begin().get(frame.element)) return error;
-        if (auto error = outer.end().get(frame.elementEnd)) return error;
+        if (auto error = outer.begin().get(frame.element))
+            return error;
+        if (auto error = outer.end().get(frame.elementEnd))
+            return error;
         if (frame.element != frame.elementEnd) {
-            if (auto error = (*frame.element).get(next)) return error;
+            if (auto error = (*frame.element).get(next))
+                return error;
             hasNext = true;
             frames.push_back(frame);
         }
@@ -369,17 +404,20 @@ JsonCursor::JsonCursor(std::string_view text) : text_(text), parse_(std::make_un
             p.deferred = true;
             p.deferredAt = problem.at;
             p.deferredWhat = problem.what;
-            if (p.start() != simdjson::SUCCESS) failAt(problem.at, problem.what);
+            if (p.start() != simdjson::SUCCESS)
+                failAt(problem.at, problem.what);
             return;
         }
     }
-    if (error) failAt(0, std::string("cannot read the text: ") + simdjson::error_message(error));
+    if (error)
+        failAt(0, std::string("cannot read the text: ") + simdjson::error_message(error));
 }
 
 JsonCursor::~JsonCursor() = default;
 
 bool JsonCursor::failAt(size_t offset, std::string what) {
-    if (failed_) return false;
+    if (failed_)
+        return false;
     failed_ = true;
     error_ = std::move(what);
     errorOffset_ = std::min(offset, text_.size());
@@ -395,8 +433,10 @@ bool JsonCursor::fail(std::string what) { return failAt(valueStart_, std::move(w
 // inside it is the first one.
 bool JsonCursor::failAtEnd(const char* endWhat, const char* separatorWhat) {
     const Parse& p = *parse_;
-    if (!p.deferred) return failAt(p.length, endWhat ? endWhat : "unexpected end of text");
-    if (separatorWhat && text_[p.length] == '"') return failAt(p.length, separatorWhat);
+    if (!p.deferred)
+        return failAt(p.length, endWhat ? endWhat : "unexpected end of text");
+    if (separatorWhat && text_[p.length] == '"')
+        return failAt(p.length, separatorWhat);
     return failAt(p.deferredAt, p.deferredWhat);
 }
 
@@ -409,18 +449,22 @@ void JsonCursor::lineAndColumn(size_t offset, size_t& line, size_t& column) cons
 }
 
 JsonCursor::Kind JsonCursor::peek() {
-    if (failed_) return Kind::invalid;
+    if (failed_)
+        return Kind::invalid;
     valueStart_ = parse_->nextAt;
     return parse_->kindOfNext();
 }
 
 // Positions at the value the caller reads next; fails when there is none.
 bool JsonCursor::startValue() {
-    if (failed_) return false;
+    if (failed_)
+        return false;
     Parse& p = *parse_;
     valueStart_ = p.nextAt;
-    if (p.hasNext) return true;
-    if (p.nextAt >= p.length) return failAtEnd("unexpected end of text, expected a value", nullptr);
+    if (p.hasNext)
+        return true;
+    if (p.nextAt >= p.length)
+        return failAtEnd("unexpected end of text, expected a value", nullptr);
     return failAt(p.nextAt, "expected a value");
 }
 
@@ -438,25 +482,33 @@ bool JsonCursor::wrongKind(const char* expected) {
 }
 
 bool JsonCursor::beginContainer(Kind kind) {
-    if (!startValue()) return false;
+    if (!startValue())
+        return false;
     Parse& p = *parse_;
     const bool isArray = kind == Kind::array;
-    if (p.kindOfNext() != kind) return wrongKind(jsonKindName(kind));
-    if (p.frames.size() > kMaxDepth) return fail("arrays and objects nested too deeply");
+    if (p.kindOfNext() != kind)
+        return wrongKind(jsonKindName(kind));
+    if (p.frames.size() > kMaxDepth)
+        return fail("arrays and objects nested too deeply");
     Parse::Frame frame;
     frame.isArray = isArray;
     frame.firstAt = p.after(p.next);
     simdjson::error_code error = simdjson::SUCCESS;
     if (isArray) {
         od::array array;
-        if (!(error = p.next.get_array().get(array))) error = array.begin().get(frame.element);
-        if (!error) error = array.end().get(frame.elementEnd);
+        if (!(error = p.next.get_array().get(array)))
+            error = array.begin().get(frame.element);
+        if (!error)
+            error = array.end().get(frame.elementEnd);
     } else {
         od::object object;
-        if (!(error = p.next.get_object().get(object))) error = object.begin().get(frame.member);
-        if (!error) error = object.end().get(frame.memberEnd);
+        if (!(error = p.next.get_object().get(object)))
+            error = object.begin().get(frame.member);
+        if (!error)
+            error = object.end().get(frame.memberEnd);
     }
-    if (error) return fail(simdjson::error_message(error));
+    if (error)
+        return fail(simdjson::error_message(error));
     p.hasNext = false;
     p.frames.push_back(frame);
     return true;
@@ -481,15 +533,19 @@ bool JsonCursor::closed(size_t at, bool isArray, const char* separatorWhat) {
 
 bool JsonCursor::nextElement() {
     Parse& p = *parse_;
-    if (failed_ || p.frames.size() < 2 || !p.frames.back().isArray) return false;
+    if (failed_ || p.frames.size() < 2 || !p.frames.back().isArray)
+        return false;
     Parse::Frame& f = p.frames.back();
     const bool wasFirst = f.first;
     const size_t separator = wasFirst ? f.firstAt : p.here();
-    if (!wasFirst) ++f.element;
+    if (!wasFirst)
+        ++f.element;
     f.first = false;
-    if (!(f.element != f.elementEnd)) return closed(separator, true, wasFirst ? nullptr : kAfterElement);
+    if (!(f.element != f.elementEnd))
+        return closed(separator, true, wasFirst ? nullptr : kAfterElement);
     if ((*f.element).get(p.next)) {
-        if (separator >= p.length) return failAtEnd("unexpected end of text inside an array", kAfterElement);
+        if (separator >= p.length)
+            return failAtEnd("unexpected end of text inside an array", kAfterElement);
         return failAt(separator, kAfterElement);
     }
     p.hasNext = true;
@@ -499,18 +555,23 @@ bool JsonCursor::nextElement() {
 
 bool JsonCursor::nextMember(std::string& name) {
     Parse& p = *parse_;
-    if (failed_ || p.frames.size() < 2 || p.frames.back().isArray) return false;
+    if (failed_ || p.frames.size() < 2 || p.frames.back().isArray)
+        return false;
     Parse::Frame& f = p.frames.back();
     const bool wasFirst = f.first;
     const size_t separator = wasFirst ? f.firstAt : p.here();
-    if (!wasFirst) ++f.member;
+    if (!wasFirst)
+        ++f.member;
     f.first = false;
-    if (!(f.member != f.memberEnd)) return closed(separator, false, wasFirst ? nullptr : kAfterMember);
+    if (!(f.member != f.memberEnd))
+        return closed(separator, false, wasFirst ? nullptr : kAfterMember);
     const size_t keyAt = wasFirst ? separator : p.here();
     od::field field;
-    if ((*f.member).get(field)) return refuseMember(wasFirst, separator, keyAt);
+    if ((*f.member).get(field))
+        return refuseMember(wasFirst, separator, keyAt);
     std::string_view key;
-    if (field.unescaped_key().get(key)) return refuseString(keyAt);
+    if (field.unescaped_key().get(key))
+        return refuseString(keyAt);
     name.assign(key);
     p.next = std::move(field).value();
     p.hasNext = true;
@@ -525,27 +586,32 @@ bool JsonCursor::refuseMember(bool wasFirst, size_t separator, size_t keyAt) {
     const char* at = nullptr;
     const size_t bad = p.document.current_location().get(at) ? keyAt : p.offsetOf(at);
     const bool atName = bad == keyAt && (wasFirst || bad != separator);
-    const char* what = !atName && bad == separator ? kAfterMember
-                       : atName ? (wasFirst ? "expected a member name (a string) or '}'" : "expected a member name (a string)")
-                                : kColon;
-    if (bad >= p.length) return failAtEnd("unexpected end of text inside an object", atName ? nullptr : what);
+    const char* what =
+        !atName && bad == separator ? kAfterMember
+        : atName ? (wasFirst ? "expected a member name (a string) or '}'" : "expected a member name (a string)")
+                 : kColon;
+    if (bad >= p.length)
+        return failAtEnd("unexpected end of text inside an object", atName ? nullptr : what);
     if (what == kColon && text_[keyAt] == '"') {
         // simdjson looks for the ':' before it reads the name: a bad escape in the name
         // comes first in the text.
         const auto [offset, escape] = escapeMistake(text_.substr(keyAt + 1, bad - keyAt - 1));
-        if (escape) return failAt(keyAt + 1 + offset, escape);
+        if (escape)
+            return failAt(keyAt + 1 + offset, escape);
     }
     return failAt(bad, what);
 }
 
 bool JsonCursor::refuseString(size_t at) {
     const auto [offset, what] = escapeMistake(text_.substr(std::min(at + 1, text_.size())));
-    if (!what) return failAt(at, "invalid string");
+    if (!what)
+        return failAt(at, "invalid string");
     return failAt(at + 1 + offset, what);
 }
 
 bool JsonCursor::readString(std::string& out) {
-    if (!startValue()) return false;
+    if (!startValue())
+        return false;
     Parse& p = *parse_;
     std::string_view s;
     if (const auto error = p.next.get_string().get(s)) {
@@ -560,8 +626,9 @@ bool JsonCursor::readString(std::string& out) {
 bool JsonCursor::refuseNumber(size_t at, Kind kind, const JsonNumberWords& words, bool inArray) {
     if (kind != Kind::number) {
         if (at >= parse_->length) {
-            return failAtEnd(inArray ? "unexpected end of text inside an array" : "unexpected end of text, expected a value",
-                             nullptr);
+            return failAtEnd(
+                inArray ? "unexpected end of text inside an array" : "unexpected end of text, expected a value",
+                nullptr);
         }
         const bool danglingComma = inArray && text_[at] == ']';
         return failAt(at, std::string("expected ") + words.expected + ", found " +
@@ -569,37 +636,46 @@ bool JsonCursor::refuseNumber(size_t at, Kind kind, const JsonNumberWords& words
     }
     bool integral = false;
     size_t length = 0;
-    if (const char* mistake = numberMistake(text_.substr(at), integral, length)) return failAt(at, mistake);
+    if (const char* mistake = numberMistake(text_.substr(at), integral, length))
+        return failAt(at, mistake);
     const size_t end = at + length;
-    if (end < parse_->length && !isDelimiter(text_[end])) return failAt(end, afterValue());
+    if (end < parse_->length && !isDelimiter(text_[end]))
+        return failAt(end, afterValue());
     return failAt(at, words.fraction && !integral ? words.fraction : words.outOfRange);
 }
 
 // What must follow a value where something else does.
 const char* JsonCursor::afterValue() const {
     const Parse& p = *parse_;
-    if (p.frames.size() < 2) return kAfterDocument;
+    if (p.frames.size() < 2)
+        return kAfterDocument;
     return p.frames.back().isArray ? kAfterElement : kAfterMember;
 }
 
 bool JsonCursor::readDouble(double& out) {
-    if (!startValue()) return false;
-    if (!toNumber(parse_->next, out)) return refuseNumber(valueStart_, parse_->kindOfNext(), kDoubleWords, false);
+    if (!startValue())
+        return false;
+    if (!toNumber(parse_->next, out))
+        return refuseNumber(valueStart_, parse_->kindOfNext(), kDoubleWords, false);
     consumed();
     return true;
 }
 
 bool JsonCursor::readInt64(int64_t& out) {
-    if (!startValue()) return false;
-    if (parse_->next.get_int64().get(out)) return refuseNumber(valueStart_, parse_->kindOfNext(), kInt64Words, false);
+    if (!startValue())
+        return false;
+    if (parse_->next.get_int64().get(out))
+        return refuseNumber(valueStart_, parse_->kindOfNext(), kInt64Words, false);
     consumed();
     return true;
 }
 
 bool JsonCursor::readBool(bool& out) {
-    if (!startValue()) return false;
+    if (!startValue())
+        return false;
     if (parse_->next.get_bool().get(out)) {
-        if (parse_->kindOfNext() != Kind::boolean) return wrongKind("true or false");
+        if (parse_->kindOfNext() != Kind::boolean)
+            return wrongKind("true or false");
         return fail("expected true or false, found \"" + wordAt(text_, valueStart_) + "\"");
     }
     consumed();
@@ -607,10 +683,12 @@ bool JsonCursor::readBool(bool& out) {
 }
 
 bool JsonCursor::readNull() {
-    if (!startValue()) return false;
+    if (!startValue())
+        return false;
     bool isNull = false;
     if (parse_->next.is_null().get(isNull) || !isNull) {
-        if (parse_->kindOfNext() != Kind::null) return wrongKind("null");
+        if (parse_->kindOfNext() != Kind::null)
+            return wrongKind("null");
         return fail("expected null, found \"" + wordAt(text_, valueStart_) + "\"");
     }
     consumed();
@@ -634,27 +712,34 @@ bool JsonCursor::skipScalar() {
         case Kind::null: return readNull();
         default: break;
     }
-    if (!startValue()) return false;
-    if (valueStart_ >= parse_->length) return failAtEnd("unexpected end of text, expected a value", nullptr);
+    if (!startValue())
+        return false;
+    if (valueStart_ >= parse_->length)
+        return failAtEnd("unexpected end of text, expected a value", nullptr);
     return fail("expected a value");
 }
 
 bool JsonCursor::skipValue() {
-    if (!startValue()) return false;
+    if (!startValue())
+        return false;
     // Iterative, so hostile nesting cannot exhaust the stack.
     const size_t base = parse_->frames.size();
     std::string name;
     do {
         if (parse_->frames.size() > base) {
             const bool more = parse_->frames.back().isArray ? nextElement() : nextMember(name);
-            if (failed_) return false;
-            if (!more) continue;
+            if (failed_)
+                return false;
+            if (!more)
+                continue;
         }
         const Kind k = peek();
         if (k == Kind::object) {
-            if (!beginObject()) return false;
+            if (!beginObject())
+                return false;
         } else if (k == Kind::array) {
-            if (!beginArray()) return false;
+            if (!beginArray())
+                return false;
         } else if (!skipScalar()) {
             return false;
         }
@@ -668,12 +753,14 @@ bool JsonCursor::readNumberArray(const T*& numbers, size_t& count) {
     into.clear();
     numbers = into.data();
     count = 0;
-    if (!beginArray()) return false;
+    if (!beginArray())
+        return false;
     Parse& p = *parse_;
     Parse::Frame& f = p.frames.back();
     const size_t arrayStart = valueStart_;
     for (;; f.first = false) {
-        if (!f.first) ++f.element;
+        if (!f.first)
+            ++f.element;
         if (!(f.element != f.elementEnd)) {
             closed(arrayStart, true, f.first ? nullptr : kAfterElement);
             break;
@@ -683,7 +770,8 @@ bool JsonCursor::readNumberArray(const T*& numbers, size_t& count) {
             // simdjson has given up on the array; its last token read is the offending one.
             const char* at = nullptr;
             const size_t bad = p.document.current_location().get(at) ? p.length : p.offsetOf(at);
-            if (bad >= p.length) return failAtEnd("unexpected end of text inside an array", kAfterElement);
+            if (bad >= p.length)
+                return failAtEnd("unexpected end of text inside an array", kAfterElement);
             return failAt(bad, kAfterElement);
         }
         T number{};
@@ -713,23 +801,28 @@ bool JsonCursor::readFloatArray(std::vector<float>& out) { return appendNumbers(
 bool JsonCursor::readInt32Array(std::vector<int32_t>& out) { return appendNumbers(*this, out); }
 
 bool JsonCursor::finish() {
-    if (failed_) return false;
+    if (failed_)
+        return false;
     Parse& p = *parse_;
     if (p.hasNext || p.frames.size() > 1) {
         const size_t at = p.hasNext ? p.nextAt : p.here();
-        if (at >= p.length) return failAtEnd("unexpected end of text", nullptr);
+        if (at >= p.length)
+            return failAtEnd("unexpected end of text", nullptr);
         return failAt(at, kAfterDocument);
     }
     if (p.frames.empty()) {  // nothing but whitespace before our bracket, or nothing at all
-        if (p.nextAt < p.length) return failAt(p.nextAt, kAfterDocument);
+        if (p.nextAt < p.length)
+            return failAt(p.nextAt, kAfterDocument);
         return !p.deferred || failAtEnd(nullptr, nullptr);
     }
     // Only our outer array is open: its end must be our bracket.
     Parse::Frame& outer = p.frames.back();
     const size_t separator = p.here();
     ++outer.element;
-    if (outer.element != outer.elementEnd || separator < p.length) return failAt(separator, kAfterDocument);
-    if (p.deferred) return failAtEnd(nullptr, kAfterDocument);
+    if (outer.element != outer.elementEnd || separator < p.length)
+        return failAt(separator, kAfterDocument);
+    if (p.deferred)
+        return failAtEnd(nullptr, kAfterDocument);
     p.frames.clear();
     p.nextAt = p.length;
     return true;

@@ -77,9 +77,11 @@ public:
     bool readNumbers(Reserve&& reserve, Sink&& sink) {
         const Scalar* numbers = nullptr;
         size_t count = 0;
-        if (!readNumbersInto(numbers, count)) return false;
+        if (!readNumbersInto(numbers, count))
+            return false;
         reserve(count);
-        for (size_t i = 0; i < count; ++i) sink(numbers[i]);
+        for (size_t i = 0; i < count; ++i)
+            sink(numbers[i]);
         return true;
     }
 

@@ -29,9 +29,11 @@ void JsonWriter::beforeValue() {
         afterKey_ = false;
         return;
     }
-    if (levels_.empty()) return;
+    if (levels_.empty())
+        return;
     assert(!levels_.back().object && "a value inside an object needs a key");
-    if (!levels_.back().empty) out_.push_back(',');
+    if (!levels_.back().empty)
+        out_.push_back(',');
     levels_.back().empty = false;
     newline();
 }
@@ -46,7 +48,8 @@ void JsonWriter::endObject() {
     assert(!levels_.empty() && levels_.back().object);
     const bool empty = levels_.back().empty;
     levels_.pop_back();
-    if (!empty) newline();
+    if (!empty)
+        newline();
     out_.push_back('}');
 }
 
@@ -60,13 +63,15 @@ void JsonWriter::endArray() {
     assert(!levels_.empty() && !levels_.back().object);
     const bool empty = levels_.back().empty;
     levels_.pop_back();
-    if (!empty) newline();
+    if (!empty)
+        newline();
     out_.push_back(']');
 }
 
 void JsonWriter::key(std::string_view name) {
     assert(!levels_.empty() && levels_.back().object && !afterKey_);
-    if (!levels_.back().empty) out_.push_back(',');
+    if (!levels_.back().empty)
+        out_.push_back(',');
     levels_.back().empty = false;
     newline();
     appendEscaped(name);

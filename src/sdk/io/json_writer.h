@@ -49,7 +49,8 @@ public:
             Scalar values[n];
             std::memcpy(values, &records[i], sizeof values);
             for (size_t k = 0; k < n; ++k) {
-                if (i + k > 0) out_.push_back(',');
+                if (i + k > 0)
+                    out_.push_back(',');
                 appendScalar(values[k]);
             }
         }

@@ -67,13 +67,15 @@ Knots occtKnots(const std::vector<double>& fileKnots) {
 
 TColStd_Array1OfReal realArray(const std::vector<double>& v) {
     TColStd_Array1OfReal a(1, static_cast<int>(v.size()));
-    for (size_t i = 0; i < v.size(); ++i) a(static_cast<int>(i) + 1) = v[i];
+    for (size_t i = 0; i < v.size(); ++i)
+        a(static_cast<int>(i) + 1) = v[i];
     return a;
 }
 
 TColStd_Array1OfInteger intArray(const std::vector<int>& v) {
     TColStd_Array1OfInteger a(1, static_cast<int>(v.size()));
-    for (size_t i = 0; i < v.size(); ++i) a(static_cast<int>(i) + 1) = v[i];
+    for (size_t i = 0; i < v.size(); ++i)
+        a(static_cast<int>(i) + 1) = v[i];
     return a;
 }
 
@@ -122,7 +124,7 @@ using UvPolyline = std::vector<gp_Pnt2d>;
 // Parameters of the 3D edge, subdivided until the surface point at the middle of each
 // parameter-space chord lies within the tolerance of the edge: the trim rebuilt on the
 // surface then follows the edge as closely as the mesh must.
-void refine(const FaceSurface& fs, const Handle(Geom_Curve)& curve, double t0, const gp_Pnt2d& uv0, double t1,
+void refine(const FaceSurface& fs, const Handle(Geom_Curve) & curve, double t0, const gp_Pnt2d& uv0, double t1,
             const gp_Pnt2d& uv1, int depth, std::vector<std::pair<double, gp_Pnt2d>>& out) {
     const double tm = 0.5 * (t0 + t1);
     const gp_Pnt pm = curve->Value(tm);
@@ -139,12 +141,12 @@ void refine(const FaceSurface& fs, const Handle(Geom_Curve)& curve, double t0, c
 
 // The trim's points along its edge, in trim direction, starting from start (the
 // previous point of the loop, for choosing the right side of a seam).
-UvPolyline trimPolyline(const FaceSurface& fs, const Handle(Geom_Curve)& curve, bool reversed,
-                        const gp_Pnt2d* start) {
+UvPolyline trimPolyline(const FaceSurface& fs, const Handle(Geom_Curve) & curve, bool reversed, const gp_Pnt2d* start) {
     constexpr int kSeeds = 8;  // enough that the refinement sees every bend
     double a = curve->FirstParameter();
     double b = curve->LastParameter();
-    if (reversed) std::swap(a, b);
+    if (reversed)
+        std::swap(a, b);
     const double precision = 0.01 * fs.tolerance;
     std::vector<std::pair<double, gp_Pnt2d>> samples;
     gp_Pnt2d uv = start ? fs.analysis->NextValueOfUV(*start, curve->Value(a), precision)
@@ -157,17 +159,19 @@ UvPolyline trimPolyline(const FaceSurface& fs, const Handle(Geom_Curve)& curve, 
     }
     UvPolyline out;
     out.reserve(samples.size());
-    for (const auto& s : samples) out.push_back(s.second);
+    for (const auto& s : samples)
+        out.push_back(s.second);
     fs.domain->settle(out, start);
     return out;
 }
 
 // The first point of a loop: the middle of its first real trim projected without a
 // hint (a point inside the edge is rarely on a seam), then walked back to the start.
-gp_Pnt2d loopStart(const FaceSurface& fs, const Handle(Geom_Curve)& curve, bool reversed) {
+gp_Pnt2d loopStart(const FaceSurface& fs, const Handle(Geom_Curve) & curve, bool reversed) {
     double a = curve->FirstParameter();
     double b = curve->LastParameter();
-    if (reversed) std::swap(a, b);
+    if (reversed)
+        std::swap(a, b);
     const double precision = 0.01 * fs.tolerance;
     constexpr int kSteps = 8;
     gp_Pnt2d uv = fs.analysis->ValueOfUV(curve->Value(0.5 * (a + b)), precision);
@@ -195,7 +199,8 @@ Handle(Geom2d_BSplineCurve) polylineCurve(const UvPolyline& points) {
 UvPolyline withoutRepeats(const UvPolyline& in) {
     UvPolyline out;
     for (const gp_Pnt2d& p : in) {
-        if (out.empty() || out.back().Distance(p) > 1e-12) out.push_back(p);
+        if (out.empty() || out.back().Distance(p) > 1e-12)
+            out.push_back(p);
     }
     return out;
 }
@@ -203,13 +208,15 @@ UvPolyline withoutRepeats(const UvPolyline& in) {
 UvPolyline shifted(const UvPolyline& points, const gp_Vec2d& by) {
     UvPolyline out;
     out.reserve(points.size());
-    for (const gp_Pnt2d& p : points) out.push_back(p.Translated(by));
+    for (const gp_Pnt2d& p : points)
+        out.push_back(p.Translated(by));
     return out;
 }
 
 gp_XY meanOf(const UvPolyline& points) {
     gp_XY sum(0, 0);
-    for (const gp_Pnt2d& p : points) sum += p.XY();
+    for (const gp_Pnt2d& p : points)
+        sum += p.XY();
     return sum / static_cast<double>(points.size());
 }
 
@@ -229,7 +236,8 @@ size_t seamJumps(const FaceSurface& fs, const std::vector<Piece>& trims) {
         const gp_Pnt2d& end = trims[i].points.back();
         const gp_Pnt2d& next = trims[(i + 1) % trims.size()].points.front();
         int along = 0;
-        if (fs.domain->onPole(end, along) && fs.domain->onPole(next, along)) continue;
+        if (fs.domain->onPole(end, along) && fs.domain->onPole(next, along))
+            continue;
         jumps += (fs.domain->closed(0) && std::abs(end.X() - next.X()) > 0.5 * (u1 - u0)) ||
                  (fs.domain->closed(1) && std::abs(end.Y() - next.Y()) > 0.5 * (v1 - v0));
     }
@@ -243,9 +251,11 @@ std::vector<Piece> loopTrims(const FaceSurface& fs, const Brep& brep, const Brep
     std::vector<Piece> trims;
     for (size_t t = 0; t < loop.trims.size(); t += 2) {
         const int edge = loop.trims[t];
-        if (edge < 0) continue;
+        if (edge < 0)
+            continue;
         Handle(Geom_Curve)& curve = edgeCurves[static_cast<size_t>(edge)];
-        if (curve.IsNull()) curve = occtCurve(brep.edges[static_cast<size_t>(edge)]);
+        if (curve.IsNull())
+            curve = occtCurve(brep.edges[static_cast<size_t>(edge)]);
         const bool reversed = loop.trims[t + 1] != 0;
         UvPolyline points = trimPolyline(fs, curve, reversed, &previous);
         // An edge met twice on one face is a seam: its second trim lies on the other
@@ -269,10 +279,13 @@ std::vector<Piece> loopTrims(const FaceSurface& fs, const Brep& brep, const Brep
 std::vector<Piece> loopPieces(const FaceSurface& fs, const Brep& brep, const BrepLoop& loop,
                               std::vector<Handle(Geom_Curve)>& edgeCurves, std::map<int, UvPolyline>& trimmed) {
     size_t first = 0;
-    while (first < loop.trims.size() && loop.trims[first] < 0) first += 2;
-    if (first >= loop.trims.size()) return {};
+    while (first < loop.trims.size() && loop.trims[first] < 0)
+        first += 2;
+    if (first >= loop.trims.size())
+        return {};
     Handle(Geom_Curve)& firstCurve = edgeCurves[static_cast<size_t>(loop.trims[first])];
-    if (firstCurve.IsNull()) firstCurve = occtCurve(brep.edges[static_cast<size_t>(loop.trims[first])]);
+    if (firstCurve.IsNull())
+        firstCurve = occtCurve(brep.edges[static_cast<size_t>(loop.trims[first])]);
     const gp_Pnt2d start = loopStart(fs, firstCurve, loop.trims[first + 1] != 0);
     std::map<int, UvPolyline> trimmedBefore = trimmed;
     std::vector<Piece> trims = loopTrims(fs, brep, loop, edgeCurves, trimmed, start);
@@ -281,8 +294,7 @@ std::vector<Piece> loopPieces(const FaceSurface& fs, const Brep& brep, const Bre
     const gp_Vec2d across = fs.domain->acrossSeam(trims.front().points);
     if (across.Magnitude() > 0 && seamJumps(fs, trims) > 0) {
         std::map<int, UvPolyline> otherTrimmed = trimmedBefore;
-        std::vector<Piece> other =
-            loopTrims(fs, brep, loop, edgeCurves, otherTrimmed, start.Translated(across));
+        std::vector<Piece> other = loopTrims(fs, brep, loop, edgeCurves, otherTrimmed, start.Translated(across));
         if (seamJumps(fs, other) < seamJumps(fs, trims)) {
             trims = std::move(other);
             trimmed = std::move(otherTrimmed);
@@ -333,10 +345,12 @@ TopoDS_Wire loopWire(const FaceSurface& fs, const std::vector<Piece>& pieces, Fa
     for (const Piece& piece : pieces) {
         const gp_Pnt p = fs.surface->Value(piece.points.front().X(), piece.points.front().Y());
         size_t same = 0;
-        while (same < cornerPoints.size() && cornerPoints[same].Distance(p) > 0.1 * fs.tolerance) ++same;
+        while (same < cornerPoints.size() && cornerPoints[same].Distance(p) > 0.1 * fs.tolerance)
+            ++same;
         if (same < cornerPoints.size()) {
             corners.push_back(corners[same]);
-            builder.UpdateVertex(corners.back(), std::max(BRep_Tool::Tolerance(corners.back()), cornerPoints[same].Distance(p)));
+            builder.UpdateVertex(corners.back(),
+                                 std::max(BRep_Tool::Tolerance(corners.back()), cornerPoints[same].Distance(p)));
         } else {
             corners.push_back(BRepBuilderAPI_MakeVertex(p).Vertex());
         }
@@ -364,8 +378,8 @@ TopoDS_Wire loopWire(const FaceSurface& fs, const std::vector<Piece>& pieces, Fa
         Handle(Geom2d_BSplineCurve) c2d = polylineCurve(points);
         BRepBuilderAPI_MakeEdge make(c2d, fs.surface, v1, v2, c2d->FirstParameter(), c2d->LastParameter());
         if (!make.IsDone()) {
-            throw Standard_Failure(("a trim could not be rebuilt on its surface (error " + std::to_string(make.Error()) +
-                                    ", " + std::to_string(points.size()) + " points)")
+            throw Standard_Failure(("a trim could not be rebuilt on its surface (error " +
+                                    std::to_string(make.Error()) + ", " + std::to_string(points.size()) + " points)")
                                        .c_str());
         }
         TopoDS_Edge edge = make.Edge();
@@ -377,7 +391,8 @@ TopoDS_Wire loopWire(const FaceSurface& fs, const std::vector<Piece>& pieces, Fa
         } else {
             BRepLib::BuildCurves3d(edge);
         }
-        if (pieces[i].edge >= 0) made.byEdge[pieces[i].edge] = {edge, points};
+        if (pieces[i].edge >= 0)
+            made.byEdge[pieces[i].edge] = {edge, points};
         builder.Add(wire, edge);
     }
     wire.Closed(Standard_True);
@@ -394,9 +409,10 @@ bool onDomainBoundary(const FaceSurface& fs, const std::vector<Piece>& pieces) {
     const double ev = 1e-6 * (v1 - v0);
     for (const Piece& piece : pieces) {
         for (const gp_Pnt2d& p : piece.points) {
-            const bool onSide = std::abs(p.X() - u0) <= eu || std::abs(p.X() - u1) <= eu || std::abs(p.Y() - v0) <= ev ||
-                                std::abs(p.Y() - v1) <= ev;
-            if (!onSide) return false;
+            const bool onSide = std::abs(p.X() - u0) <= eu || std::abs(p.X() - u1) <= eu ||
+                                std::abs(p.Y() - v0) <= ev || std::abs(p.Y() - v1) <= ev;
+            if (!onSide)
+                return false;
         }
     }
     return true;
@@ -410,29 +426,37 @@ TopoDS_Face trimmedFace(const FaceSurface& fs, const Brep& brep, const BrepFace&
     int outer = -1;
     for (const BrepLoop& loop : face.loops) {
         std::vector<Piece> pieces = loopPieces(fs, brep, loop, edgeCurves, trimmed);
-        if (pieces.empty()) continue;
-        if (loop.outer && outer < 0) outer = static_cast<int>(loops.size());
+        if (pieces.empty())
+            continue;
+        if (loop.outer && outer < 0)
+            outer = static_cast<int>(loops.size());
         loops.push_back(std::move(pieces));
     }
-    if (outer < 0) outer = 0;
+    if (outer < 0)
+        outer = 0;
     TopoDS_Face result;
     if (loops.empty() || onDomainBoundary(fs, loops[static_cast<size_t>(outer)])) {
         result = BRepBuilderAPI_MakeFace(fs.surface, Precision::Confusion()).Face();
         for (size_t i = 0; i < loops.size(); ++i) {
-            if (static_cast<int>(i) == outer) continue;
+            if (static_cast<int>(i) == outer)
+                continue;
             BRepBuilderAPI_MakeFace withHole(result, loopWire(fs, loops[i], made));
-            if (!withHole.IsDone()) throw Standard_Failure("a hole could not be cut into the face");
+            if (!withHole.IsDone())
+                throw Standard_Failure("a hole could not be cut into the face");
             result = withHole.Face();
         }
     } else {
         BRepBuilderAPI_MakeFace make(fs.surface, loopWire(fs, loops[static_cast<size_t>(outer)], made), Standard_True);
         for (size_t i = 0; i < loops.size(); ++i) {
-            if (static_cast<int>(i) != outer) make.Add(loopWire(fs, loops[i], made));
+            if (static_cast<int>(i) != outer)
+                make.Add(loopWire(fs, loops[i], made));
         }
-        if (!make.IsDone()) throw Standard_Failure("the trimmed face could not be built");
+        if (!make.IsDone())
+            throw Standard_Failure("the trimmed face could not be built");
         result = make.Face();
     }
-    if (loops.size() == 1 && onDomainBoundary(fs, loops.front())) return result;
+    if (loops.size() == 1 && onDomainBoundary(fs, loops.front()))
+        return result;
     // Loops of either winding: the outer one is made outer and holes holes. Only that:
     // the full repair looks for self-intersections between every pair of trim
     // polylines, which costs seconds per face and finds nothing in valid files.
@@ -468,11 +492,12 @@ void fillMissingNormals(TriangleMesh& m, const std::vector<bool>& missing) {
         }
     }
     for (size_t v = 0; v < missing.size(); ++v) {
-        if (!missing[v]) continue;
+        if (!missing[v])
+            continue;
         const double len = std::hypot(sum[3 * v], sum[3 * v + 1], sum[3 * v + 2]);
         for (int k = 0; k < 3; ++k) {
-            m.normals[3 * v + static_cast<size_t>(k)] = len > 0 ? static_cast<float>(sum[3 * v + static_cast<size_t>(k)] / len)
-                                                               : (k == 2 ? 1.0f : 0.0f);
+            m.normals[3 * v + static_cast<size_t>(k)] =
+                len > 0 ? static_cast<float>(sum[3 * v + static_cast<size_t>(k)] / len) : (k == 2 ? 1.0f : 0.0f);
         }
     }
 }
@@ -490,15 +515,18 @@ void windWithNormals(TriangleMesh& m) {
                              .Crossed(gp_Vec(gp_Pnt(a[0], a[1], a[2]), gp_Pnt(c[0], c[1], c[2])));
         agreement += n.X() * m.normals[3 * ia] + n.Y() * m.normals[3 * ia + 1] + n.Z() * m.normals[3 * ia + 2];
     }
-    if (agreement >= 0) return;
-    for (size_t t = 0; t < m.triangles.size(); t += 3) std::swap(m.triangles[t + 1], m.triangles[t + 2]);
+    if (agreement >= 0)
+        return;
+    for (size_t t = 0; t < m.triangles.size(); t += 3)
+        std::swap(m.triangles[t + 1], m.triangles[t + 2]);
 }
 
 TriangleMesh extractMesh(const FaceSurface& fs, const TopoDS_Face& face, bool reversed) {
     TriangleMesh m;
     TopLoc_Location location;
     const Handle(Poly_Triangulation) tri = BRep_Tool::Triangulation(face, location);
-    if (tri.IsNull() || tri->NbTriangles() == 0) throw Standard_Failure("the mesher gave no triangles");
+    if (tri.IsNull() || tri->NbTriangles() == 0)
+        throw Standard_Failure("the mesher gave no triangles");
     double u0 = 0, u1 = 0, v0 = 0, v1 = 0;
     fs.surface->Bounds(u0, u1, v0, v1);
     const int n = tri->NbNodes();
@@ -506,7 +534,8 @@ TriangleMesh extractMesh(const FaceSurface& fs, const TopoDS_Face& face, bool re
     const bool hasUv = tri->HasUVNodes();
     for (int i = 1; i <= n; ++i) {
         const gp_Pnt p = tri->Node(i).Transformed(location.Transformation());
-        m.vertices.insert(m.vertices.end(), {static_cast<float>(p.X()), static_cast<float>(p.Y()), static_cast<float>(p.Z())});
+        m.vertices.insert(m.vertices.end(),
+                          {static_cast<float>(p.X()), static_cast<float>(p.Y()), static_cast<float>(p.Z())});
         const gp_Pnt2d uv = hasUv ? tri->UVNode(i) : fs.analysis->ValueOfUV(p, fs.tolerance);
         m.uvs.push_back(static_cast<float>((uv.X() - u0) / (u1 - u0)));
         m.uvs.push_back(static_cast<float>((uv.Y() - v0) / (v1 - v0)));
@@ -544,9 +573,12 @@ TopoDS_Face projectedFace(const FaceSurface& fs, const Brep& brep, const BrepFac
         TopoDS_Wire wire;
         builder.MakeWire(wire);
         for (size_t t = 0; t < loop.trims.size(); t += 2) {
-            if (loop.trims[t] < 0) continue;  // the fixer puts back collapsed edges itself
-            TopoDS_Edge edge = BRepBuilderAPI_MakeEdge(occtCurve(brep.edges[static_cast<size_t>(loop.trims[t])])).Edge();
-            if (loop.trims[t + 1] != 0) edge.Reverse();
+            if (loop.trims[t] < 0)
+                continue;  // the fixer puts back collapsed edges itself
+            TopoDS_Edge edge =
+                BRepBuilderAPI_MakeEdge(occtCurve(brep.edges[static_cast<size_t>(loop.trims[t])])).Edge();
+            if (loop.trims[t + 1] != 0)
+                edge.Reverse();
             builder.Add(wire, edge);
         }
         builder.Add(result, wire);
@@ -564,7 +596,8 @@ TopoDS_Face projectedFace(const FaceSurface& fs, const Brep& brep, const BrepFac
 // mesh's bounding box (with the tolerance). A wrong side chosen at a seam leaves a
 // mesh of a sliver that fails this.
 bool coversTrims(const TriangleMesh& m, const Brep& brep, const BrepFace& face, double tolerance) {
-    if (m.triangles.empty()) return false;
+    if (m.triangles.empty())
+        return false;
     double lo[3] = {1e300, 1e300, 1e300};
     double hi[3] = {-1e300, -1e300, -1e300};
     for (size_t i = 0; i < m.vertices.size(); ++i) {
@@ -574,13 +607,15 @@ bool coversTrims(const TriangleMesh& m, const Brep& brep, const BrepFace& face, 
     const double slack = 2 * tolerance;
     for (const BrepLoop& loop : face.loops) {
         for (size_t t = 0; t < loop.trims.size(); t += 2) {
-            if (loop.trims[t] < 0) continue;
+            if (loop.trims[t] < 0)
+                continue;
             const std::vector<double>& p = brep.edges[static_cast<size_t>(loop.trims[t])].points;
             // The end points of a clamped edge are its first and last control points.
             for (const size_t at : {size_t{0}, p.size() - 4}) {
                 for (int k = 0; k < 3; ++k) {
                     const double x = p[at + static_cast<size_t>(k)];
-                    if (x < lo[k] - slack || x > hi[k] + slack) return false;
+                    if (x < lo[k] - slack || x > hi[k] + slack)
+                        return false;
                 }
             }
         }
@@ -612,7 +647,8 @@ FaceMeshResult meshFace(const Brep& brep, const BrepFace& face, double tolerance
     try {
         result.mesh = meshShape(fs, projectedFace(fs, brep, face), face.reversed, angle);
         result.ok = coversTrims(result.mesh, brep, face, tolerance);
-        if (result.ok) return result;
+        if (result.ok)
+            return result;
         result.error = "the mesh does not reach the face's trims";
     } catch (const Standard_Failure& e) {
         result.error = failureText(e);
@@ -641,7 +677,8 @@ double trimBoxDiagonal(const Brep& brep, const BrepFace& face) {
     double hi[3] = {-1e300, -1e300, -1e300};
     for (const BrepLoop& loop : face.loops) {
         for (size_t t = 0; t < loop.trims.size(); t += 2) {
-            if (loop.trims[t] < 0) continue;
+            if (loop.trims[t] < 0)
+                continue;
             const std::vector<double>& p = brep.edges[static_cast<size_t>(loop.trims[t])].points;
             for (size_t i = 0; i + 3 < p.size(); i += 4) {
                 for (int k = 0; k < 3; ++k) {
@@ -651,7 +688,8 @@ double trimBoxDiagonal(const Brep& brep, const BrepFace& face) {
             }
         }
     }
-    if (lo[0] > hi[0]) return 0;
+    if (lo[0] > hi[0])
+        return 0;
     return std::hypot(hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]);
 }
 
@@ -669,7 +707,8 @@ double controlBoxDiagonal(const Brep& brep) {
             }
         }
     }
-    if (lo[0] > hi[0]) return 0;
+    if (lo[0] > hi[0])
+        return 0;
     return std::hypot(hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]);
 }
 

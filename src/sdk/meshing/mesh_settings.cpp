@@ -23,25 +23,29 @@ constexpr int kSmoothSubdLevel = 4;
 }  // namespace
 
 double MeshSettings::toleranceFor(double diagonal) const {
-    if (tolerance > 0) return std::max(tolerance, minimumTolerance);
+    if (tolerance > 0)
+        return std::max(tolerance, minimumTolerance);
     const double share = preset == Preset::coarse ? kCoarseShare : kSmoothShare;
     // A degenerate box still needs a positive tolerance.
     return std::max({share * diagonal, minimumTolerance, 1e-9});
 }
 
 double MeshSettings::toleranceForFace(double objectTolerance, double faceDiagonal) const {
-    if (faceDiagonal <= 0) return objectTolerance;
+    if (faceDiagonal <= 0)
+        return objectTolerance;
     const double share = preset == Preset::coarse ? kCoarseFaceShare : kSmoothFaceShare;
     return std::max({std::min(objectTolerance, share * faceDiagonal), minimumTolerance, 1e-9});
 }
 
 double MeshSettings::angleOrDefault() const {
-    if (angle > 0) return angle;
+    if (angle > 0)
+        return angle;
     return preset == Preset::coarse ? kCoarseAngle : kSmoothAngle;
 }
 
 int MeshSettings::subdLevelOrDefault() const {
-    if (subdLevel > 0) return std::min(subdLevel, 6);
+    if (subdLevel > 0)
+        return std::min(subdLevel, 6);
     return preset == Preset::coarse ? kCoarseSubdLevel : kSmoothSubdLevel;
 }
 

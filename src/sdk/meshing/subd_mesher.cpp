@@ -43,8 +43,7 @@ std::unique_ptr<Far::TopologyRefiner> makeRefiner(const SubD& s) {
     Sdc::Options options;
     options.SetVtxBoundaryInterpolation(Sdc::Options::VTX_BOUNDARY_EDGE_AND_CORNER);
     using Factory = Far::TopologyRefinerFactory<Far::TopologyDescriptor>;
-    return std::unique_ptr<Far::TopologyRefiner>(
-        Factory::Create(desc, Factory::Options(Sdc::SCHEME_CATMARK, options)));
+    return std::unique_ptr<Far::TopologyRefiner>(Factory::Create(desc, Factory::Options(Sdc::SCHEME_CATMARK, options)));
 }
 
 void setNormal(float* out, const Point3& du, const Point3& dv) {
@@ -52,7 +51,8 @@ void setNormal(float* out, const Point3& du, const Point3& dv) {
                          double{du.v[2]} * dv.v[0] - double{du.v[0]} * dv.v[2],
                          double{du.v[0]} * dv.v[1] - double{du.v[1]} * dv.v[0]};
     const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-    for (int k = 0; k < 3; ++k) out[k] = len > 0 ? static_cast<float>(n[k] / len) : (k == 2 ? 1.0f : 0.0f);
+    for (int k = 0; k < 3; ++k)
+        out[k] = len > 0 ? static_cast<float>(n[k] / len) : (k == 2 ? 1.0f : 0.0f);
 }
 
 }  // namespace
@@ -77,7 +77,8 @@ SubDMeshResult meshSubD(const SubD& subd, const MeshSettings& settings) {
     std::vector<Point3> buffer(static_cast<size_t>(refiner->GetNumVerticesTotal()));
     const size_t base = subd.vertices.size() / 3;
     for (size_t i = 0; i < base; ++i) {
-        for (int k = 0; k < 3; ++k) buffer[i].v[k] = static_cast<float>(subd.vertices[3 * i + static_cast<size_t>(k)]);
+        for (int k = 0; k < 3; ++k)
+            buffer[i].v[k] = static_cast<float>(subd.vertices[3 * i + static_cast<size_t>(k)]);
     }
     Far::PrimvarRefiner primvar(*refiner);
     Point3* src = buffer.data();
@@ -95,13 +96,15 @@ SubDMeshResult meshSubD(const SubD& subd, const MeshSettings& settings) {
     m.vertices.resize(3 * static_cast<size_t>(n));
     m.normals.resize(3 * static_cast<size_t>(n));
     for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
-        for (int k = 0; k < 3; ++k) m.vertices[3 * i + static_cast<size_t>(k)] = position[i].v[k];
+        for (int k = 0; k < 3; ++k)
+            m.vertices[3 * i + static_cast<size_t>(k)] = position[i].v[k];
         setNormal(&m.normals[3 * i], du[i], dv[i]);
     }
     for (int f = 0; f < last.GetNumFaces(); ++f) {
         const Far::ConstIndexArray v = last.GetFaceVertices(f);
         // After one level every face is a quad; a triangle fan covers any face.
-        for (int k = 1; k + 1 < v.size(); ++k) m.triangles.insert(m.triangles.end(), {v[0], v[k], v[k + 1]});
+        for (int k = 1; k + 1 < v.size(); ++k)
+            m.triangles.insert(m.triangles.end(), {v[0], v[k], v[k + 1]});
     }
     result.ok = true;
     return result;

@@ -19,7 +19,7 @@ void setCoord(gp_Pnt2d& p, int direction, double value) {
 
 }  // namespace
 
-SurfaceDomain::SurfaceDomain(const Handle(Geom_BSplineSurface)& surface, double tolerance) {
+SurfaceDomain::SurfaceDomain(const Handle(Geom_BSplineSurface) & surface, double tolerance) {
     surface->Bounds(u0_, u1_, v0_, v1_);
     auto at = [&](int direction, double fixed, double t) {
         return direction == 0 ? surface->Value(fixed, t) : surface->Value(t, fixed);
@@ -38,8 +38,9 @@ SurfaceDomain::SurfaceDomain(const Handle(Geom_BSplineSurface)& surface, double 
             const gp_Pnt first = at(direction, fixed, low(across));
             bool pole = true;
             for (int i = 1; i <= kSamples && pole; ++i) {
-                pole = at(direction, fixed, low(across) + (high(across) - low(across)) * i / kSamples).Distance(first) <=
-                       tolerance;
+                pole =
+                    at(direction, fixed, low(across) + (high(across) - low(across)) * i / kSamples).Distance(first) <=
+                    tolerance;
             }
             pole_[2 * direction + end] = pole;
         }
@@ -55,11 +56,13 @@ bool SurfaceDomain::onSide(const gp_Pnt2d& p, int side) const {
 
 void SurfaceDomain::settle(std::vector<gp_Pnt2d>& points, const gp_Pnt2d* before) const {
     const size_t n = points.size();
-    if (n < 2) return;
+    if (n < 2)
+        return;
     auto settlePoles = [&] {
         for (size_t i = 0; i < n; ++i) {
             int along = 0;
-            if (!onPole(points[i], along)) continue;
+            if (!onPole(points[i], along))
+                continue;
             // The nearest point off the pole, looking forward first (a trim starting at
             // a pole leaves it towards its second point).
             int ignored = 0;
@@ -77,7 +80,8 @@ void SurfaceDomain::settle(std::vector<gp_Pnt2d>& points, const gp_Pnt2d* before
     };
     settlePoles();
     for (int direction = 0; direction < 2; ++direction) {
-        if (!closed_[direction]) continue;
+        if (!closed_[direction])
+            continue;
         const double half = 0.5 * (high(direction) - low(direction));
         auto flip = [&](gp_Pnt2d& p) {
             if (onSide(p, 2 * direction)) {
@@ -88,11 +92,15 @@ void SurfaceDomain::settle(std::vector<gp_Pnt2d>& points, const gp_Pnt2d* before
         };
         auto onSeam = [&](const gp_Pnt2d& p) { return onSide(p, 2 * direction) || onSide(p, 2 * direction + 1); };
         for (size_t i = 0; i < n; ++i) {
-            if (!onSeam(points[i])) continue;
+            if (!onSeam(points[i]))
+                continue;
             // Leaving the seam, a point takes the side the trim goes on to; along the
             // seam, the side it came from.
-            const gp_Pnt2d* guide = i + 1 < n && !onSeam(points[i + 1]) ? &points[i + 1] : i > 0 ? &points[i - 1] : before;
-            if (guide && std::abs(coord(points[i], direction) - coord(*guide, direction)) > half) flip(points[i]);
+            const gp_Pnt2d* guide = i + 1 < n && !onSeam(points[i + 1]) ? &points[i + 1]
+                                    : i > 0                             ? &points[i - 1]
+                                                                        : before;
+            if (guide && std::abs(coord(points[i], direction) - coord(*guide, direction)) > half)
+                flip(points[i]);
         }
     }
     settlePoles();
@@ -111,7 +119,8 @@ bool SurfaceDomain::onPole(const gp_Pnt2d& p, int& along) const {
 gp_Vec2d SurfaceDomain::acrossSeam(const std::vector<gp_Pnt2d>& points) const {
     for (int side = 0; side < 4; ++side) {
         const int direction = side / 2;
-        if (!closed_[direction]) continue;
+        if (!closed_[direction])
+            continue;
         // Points at a pole have no side; the rest must all be on this one.
         size_t onIt = 0;
         bool elsewhere = false;
@@ -123,7 +132,8 @@ gp_Vec2d SurfaceDomain::acrossSeam(const std::vector<gp_Pnt2d>& points) const {
                 elsewhere = true;
             }
         }
-        if (elsewhere || onIt == 0) continue;
+        if (elsewhere || onIt == 0)
+            continue;
         const double span = high(direction) - low(direction);
         const double shift = side % 2 == 0 ? span : -span;
         return direction == 0 ? gp_Vec2d(shift, 0) : gp_Vec2d(0, shift);

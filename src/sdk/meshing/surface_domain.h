@@ -15,7 +15,7 @@ namespace vantro::meshing {
 class SurfaceDomain {
 public:
     // tolerance: 3D distance within which two points are the same.
-    SurfaceDomain(const Handle(Geom_BSplineSurface)& surface, double tolerance);
+    SurfaceDomain(const Handle(Geom_BSplineSurface) & surface, double tolerance);
 
     // A projected polyline made continuous: a point on a seam takes the side of the
     // point after it when that one leaves the seam, else of the point before it (of

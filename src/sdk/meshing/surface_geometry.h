@@ -50,11 +50,11 @@ struct Brep {
 };
 
 struct SubD {
-    std::vector<double> vertices;      // x, y, z per control vertex
-    std::vector<int32_t> faceCounts;   // vertices per face
-    std::vector<int32_t> faceVertices; // indices, face after face
-    std::vector<int32_t> creases;      // pairs of vertex indices: sharp edges
-    std::vector<int32_t> corners;      // corner vertices
+    std::vector<double> vertices;       // x, y, z per control vertex
+    std::vector<int32_t> faceCounts;    // vertices per face
+    std::vector<int32_t> faceVertices;  // indices, face after face
+    std::vector<int32_t> creases;       // pairs of vertex indices: sharp edges
+    std::vector<int32_t> corners;       // corner vertices
 };
 
 // What is wrong with geometry read from a file (sizes, knot order, weights, indices),

@@ -9,9 +9,9 @@
 namespace vantro::meshing {
 
 struct TriangleMesh {
-    std::vector<float> vertices;   // x, y, z per vertex
-    std::vector<float> normals;    // x, y, z per vertex, unit length
-    std::vector<float> uvs;        // u, v per vertex: surface parameters scaled to 0..1
+    std::vector<float> vertices;     // x, y, z per vertex
+    std::vector<float> normals;      // x, y, z per vertex, unit length
+    std::vector<float> uvs;          // u, v per vertex: surface parameters scaled to 0..1
     std::vector<int32_t> triangles;  // 3 vertex indices per triangle, counter-clockwise seen from the normal
 
     size_t vertexCount() const { return vertices.size() / 3; }

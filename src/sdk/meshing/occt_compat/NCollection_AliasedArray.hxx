@@ -22,12 +22,14 @@ public:
     DEFINE_STANDARD_ALLOC
 
     explicit NCollection_AliasedArray(Standard_Integer stride) : myStride(stride) {
-        if (stride <= 0) throw Standard_RangeError("NCollection_AliasedArray: stride must be positive");
+        if (stride <= 0)
+            throw Standard_RangeError("NCollection_AliasedArray: stride must be positive");
     }
 
     NCollection_AliasedArray(Standard_Integer stride, Standard_Integer length)
         : myStride(stride), mySize(length), myDeletable(true) {
-        if (stride <= 0 || length <= 0) throw Standard_RangeError("NCollection_AliasedArray: bad size");
+        if (stride <= 0 || length <= 0)
+            throw Standard_RangeError("NCollection_AliasedArray: bad size");
         myData = static_cast<Standard_Byte*>(Standard::AllocateAligned(SizeBytes(), MyAlignSize));
     }
 
@@ -37,7 +39,8 @@ public:
         : myData(reinterpret_cast<Standard_Byte*>(const_cast<T*>(&begin))),
           myStride(static_cast<Standard_Integer>(sizeof(T))),
           mySize(length) {
-        if (length <= 0) throw Standard_RangeError("NCollection_AliasedArray: length must be positive");
+        if (length <= 0)
+            throw Standard_RangeError("NCollection_AliasedArray: length must be positive");
     }
 
     NCollection_AliasedArray(NCollection_AliasedArray&& other) noexcept
@@ -49,7 +52,8 @@ public:
     NCollection_AliasedArray& operator=(const NCollection_AliasedArray&) = delete;
 
     ~NCollection_AliasedArray() {
-        if (myDeletable) Standard::FreeAligned(myData);
+        if (myDeletable)
+            Standard::FreeAligned(myData);
     }
 
     Standard_Integer Stride() const { return myStride; }
@@ -58,12 +62,16 @@ public:
     Standard_Boolean IsEmpty() const { return mySize == 0; }
     Standard_Integer Lower() const { return 0; }
     Standard_Integer Upper() const { return mySize - 1; }
-    Standard_Size SizeBytes() const { return static_cast<Standard_Size>(myStride) * static_cast<Standard_Size>(mySize); }
+    Standard_Size SizeBytes() const {
+        return static_cast<Standard_Size>(myStride) * static_cast<Standard_Size>(mySize);
+    }
 
     // Takes other's buffer; other keeps pointing at it but no longer frees it.
     NCollection_AliasedArray& Move(NCollection_AliasedArray& other) {
-        if (&other == this) return *this;
-        if (myDeletable) Standard::FreeAligned(myData);
+        if (&other == this)
+            return *this;
+        if (myDeletable)
+            Standard::FreeAligned(myData);
         myData = other.myData;
         myStride = other.myStride;
         mySize = other.mySize;
