@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
 #include <set>
 #include <string>
@@ -341,10 +342,23 @@ TEST(SharedMemoryProcesses, SurvivingOpenerKeepsMappingAfterCreatorKilled) {
     EXPECT_FALSE(onDisk(name));
 }
 
+// Our names in /dev/shm, for naming whatever an earlier test left there.
+std::string ourNamesOnDisk() {
+    std::string names;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm")) {
+        std::string file = entry.path().filename().string();
+        if (file.rfind(SharedMemory::kNamePrefix, 0) == 0)
+            names += file + " ";
+    }
+    return names;
+}
+
 // The start-up sweep removes every abandoned name and leaves live ones alone; with
-// VANTRO_KEEP_ABANDONED_SHM set it removes nothing. This binary runs alone (SERIAL),
-// so the count is exactly this test's leftover unless an earlier test leaked.
+// VANTRO_KEEP_ABANDONED_SHM set it removes nothing. This binary runs alone (SERIAL):
+// a name already there belongs to an earlier test that leaked it, and the sweep
+// below would hide that leak from the suite's final check, so it is named here.
 TEST(SharedMemoryProcesses, ReclaimAbandonedSweepsOnlyDeadNames) {
+    EXPECT_EQ(ourNamesOnDisk(), "") << "left behind by an earlier test";
     TestEnvironment env;
     ReleaseFile release(env, "never");
     std::u16string dead = test::uniqueName("sweep-dead");
