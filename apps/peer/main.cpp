@@ -4,6 +4,7 @@
 // buffers, hold the lock, set the closed flag; then listen for wake-up messages,
 // syncing after each; finally disconnect (EXIT). See velora_peer.h for the output.
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Whoever reads our output may go first (a host that launched us and ended): a
+    // write into the closed pipe must fail quietly, not end us before we let go of
+    // the channel, or its names stay in /dev/shm with no holder left to remove them.
+    std::signal(SIGPIPE, SIG_IGN);
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--help") {
             std::fputs(velora_peer::peerUsage(), stdout);
