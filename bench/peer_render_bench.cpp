@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "link/channel_layout.h"
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 #include "peer_mirror.h"
 #include "picture_renderer.h"
 #include "support/ratio_report.h"

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC

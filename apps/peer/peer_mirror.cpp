@@ -5,7 +5,7 @@
 #include <cstring>
 #include <set>
 
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 #include "mesh_normals.h"
 #include "platform/utf.h"
 

@@ -1,4 +1,4 @@
-#include "collada/embedded_bitmap_file.h"
+#include "embedded_bitmap_file.h"
 
 #include <filesystem>
 #include <fstream>

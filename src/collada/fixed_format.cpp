@@ -1,4 +1,4 @@
-#include "collada/fixed_format.h"
+#include "fixed_format.h"
 
 #include <array>
 #include <cassert>

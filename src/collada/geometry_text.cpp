@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "collada/fixed_format.h"
+#include "fixed_format.h"
 #include "scene/parallel.h"
 
 namespace vantro::collada {

@@ -1,6 +1,6 @@
 #include "discovery/check_velora.h"
 
-#include "discovery/velora_versions.h"
+#include "velora_versions.h"
 #include "link/compare_versions.h"
 #include "platform/launch.h"
 #include "ui/plugin_ui.h"

@@ -1,4 +1,4 @@
-#include "materials/bmp_image.h"
+#include "bmp_image.h"
 
 #include <cstring>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "materials/caseless_text.h"
+#include "caseless_text.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>

@@ -1,4 +1,4 @@
-#include "materials/texture_alias.h"
+#include "texture_alias.h"
 
 #include <cinttypes>
 #include <cstdio>

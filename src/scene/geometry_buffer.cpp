@@ -1,4 +1,4 @@
-#include "scene/geometry_buffer.h"
+#include "geometry_buffer.h"
 
 #include <algorithm>
 #include <cstring>

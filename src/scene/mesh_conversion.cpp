@@ -1,4 +1,4 @@
-#include "scene/mesh_conversion.h"
+#include "mesh_conversion.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,8 +7,8 @@
 
 #include "scene/mesh_info.h"
 #include "scene/renderer_matrix.h"
-#include "scene/tex_coord_context.h"
-#include "sdk/on_mesh.h"
+#include "tex_coord_context.h"
+#include "sdk/geometry/on_mesh.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "sdk/on_xform.h"
+#include "sdk/geometry/on_xform.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 #include "mirror_decoders.h"
 
 namespace {

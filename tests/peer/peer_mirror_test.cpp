@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "link/live_connection.h"
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 #include "peer_mirror.h"
 #include "support/test_environment.h"
 
