@@ -22,7 +22,7 @@
 
 namespace {
 
-using namespace velora_peer;
+using namespace vantro::peer;
 using namespace VantroAPI;
 
 constexpr uint32_t kGrid = 1000;  // quads per side: 2 x 1000 x 1000 triangles

@@ -18,7 +18,7 @@
 #define STBI_MAX_DIMENSIONS 8192
 #include <stb/stb_image.h>
 
-namespace velora_peer {
+namespace vantro::peer {
 
 using namespace VantroAPI;
 
@@ -146,4 +146,4 @@ Image loadImageFile(std::string_view path) {
     return decodeImage(std::as_bytes(std::span(bytes)));
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -9,7 +9,7 @@
 #include "mesh_normals.h"
 #include "platform/utf.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 using namespace VantroAPI;
 
@@ -196,4 +196,4 @@ size_t PeerMirror::texturedCount() const {
                          [](const auto& entry) { return !entry.second.texture.empty(); });
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -13,7 +13,7 @@
 
 namespace {
 
-using namespace velora_peer;
+using namespace vantro::peer;
 using namespace VantroAPI;
 
 std::vector<std::byte> words(std::initializer_list<uint32_t> values) {

@@ -13,7 +13,7 @@
 
 namespace {
 
-using namespace velora_peer;
+using namespace vantro::peer;
 using namespace VantroAPI;
 
 // A creator and the peer's connection to it, in one process.
