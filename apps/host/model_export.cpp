@@ -12,6 +12,10 @@
 #include "platform/utf.h"
 #include "sdk/app/rhino_app.h"
 
+using namespace vantro::collada;
+
+using namespace vantro::materials;
+
 namespace vantro::host {
 
 namespace {

@@ -21,6 +21,8 @@
 #include "sdk/app/rhino_app.h"
 #include "sdk/document/rhino_doc.h"
 
+using namespace vantro::materials;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -77,7 +79,7 @@ MeshView viewOf(const MeshInfo& mesh) {
 
 }  // namespace
 
-std::string CollapseReport(const ExportSummary& summary) {
+std::string vantro::collada::CollapseReport(const ExportSummary& summary) {
     if (summary.collapsedTriangles == 0)
         return {};
     static constexpr const char* kGrid[] = {"1 m", "10 cm", "1 cm", "1 mm", "0.1 mm", "10 \u00b5m", "1 \u00b5m"};

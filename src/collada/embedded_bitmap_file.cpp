@@ -8,6 +8,8 @@
 #include "materials/texture_paths.h"
 #include "platform/utf.h"
 
+using namespace vantro::materials;
+
 namespace vantro::collada {
 namespace {
 

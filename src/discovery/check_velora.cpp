@@ -6,6 +6,8 @@
 #include "ui/plugin_ui.h"
 #include "ui/web_addresses.h"
 
+using namespace vantro::ui;
+
 namespace vantro::discovery {
 
 int CheckVelora(PluginUi& ui) {

@@ -4,6 +4,8 @@
 #include <limits>
 #include <new>
 
+namespace vantro::materials {
+
 namespace {
 
 void put16(uint8_t* at, uint16_t v) {
@@ -64,3 +66,5 @@ std::vector<uint8_t> BuildBmpImage(const BmpSource& source) {
     }
     return image;
 }
+
+}  // namespace vantro::materials

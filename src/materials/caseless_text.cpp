@@ -3,6 +3,8 @@
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
+namespace vantro::materials {
+
 namespace {
 
 bool isWordCharacter(UChar32 c) {
@@ -72,3 +74,5 @@ std::vector<std::u16string_view> SplitWords(std::u16string_view text) {
         words.push_back(text.substr(size_t(start)));
     return words;
 }
+
+}  // namespace vantro::materials

@@ -9,6 +9,8 @@
 #include "sdk/app/rhino_app.h"
 #include "sdk/document/rhino_doc.h"
 
+using namespace vantro::materials;
+
 using VantroAPI::load;
 using VantroAPI::store;
 

@@ -16,6 +16,8 @@
 #include "sdk/document/rhino_doc.h"
 #include "sdk/app/rhino_file_utilities.h"
 
+using namespace vantro::materials;
+
 namespace fs = std::filesystem;
 using VantroAPI::store;
 

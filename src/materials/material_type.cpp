@@ -4,6 +4,8 @@
 
 #include "caseless_text.h"
 
+using namespace vantro::materials;
+
 std::u16string MaterialTypeName(MaterialType type, std::u16string_view fallback) {
     static constexpr std::array<std::u16string_view, 10> kWords = {
         u"",      u"water",     u"glass",     u"landscape", u"standard",

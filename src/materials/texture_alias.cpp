@@ -10,6 +10,8 @@
 #include "platform/utf.h"
 #include "platform/window.h"
 
+namespace vantro::materials {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -49,3 +51,5 @@ std::u16string ShortTextureAlias(const std::u16string& path, size_t maxUnits) {
         return {};
     return aliasText;
 }
+
+}  // namespace vantro::materials

@@ -14,6 +14,8 @@
 #include "sdk/app/rhino_view.h"
 #include "ui/plugin_ui.h"
 
+using namespace vantro::scene;
+
 RhinoObserver::RhinoObserver(VeloraPlugin* plugin) : plugin(plugin) { Register(); }
 
 void RhinoObserver::OnCloseDocument(CRhinoDoc&) {

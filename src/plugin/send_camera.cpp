@@ -8,6 +8,8 @@
 #include "sdk/geometry/on_viewport.h"
 #include "ui/plugin_ui.h"
 
+using namespace vantro::plugin;
+
 using VantroAPI::ViewData;
 
 namespace {
@@ -58,7 +60,7 @@ void withdraw(VeloraPlugin& plugin, const ViewData* data) {
 
 }  // namespace
 
-ViewData MakeViewData(const ON_Viewport& viewport, float unitScale) {
+ViewData vantro::plugin::MakeViewData(const ON_Viewport& viewport, float unitScale) {
     ViewData data{};
     const ON_3dPoint location = viewport.CameraLocation();
     const ON_3dPoint target = viewport.TargetPoint();

@@ -17,9 +17,13 @@
 class ON_Viewport;
 class VeloraPlugin;
 
+namespace vantro::plugin {
+
 // The camera payload for a perspective viewport, unitScale metres per document unit.
 // cameraKind 6; the reserved bytes zero. The viewport's projection is not looked at.
 VantroAPI::ViewData MakeViewData(const ON_Viewport& viewport, float unitScale);
+
+}  // namespace vantro::plugin
 
 // Sends viewport's camera when the link runs with camera synchronisation on and the
 // viewport is a perspective view (applyNow 1, the peer woken). When following has

@@ -10,6 +10,8 @@
 #include "tex_coord_context.h"
 #include "sdk/geometry/on_mesh.h"
 
+using namespace vantro::scene;
+
 namespace {
 
 bool finite3(float x, float y, float z) {
@@ -186,15 +188,15 @@ std::u16string MeshProblems::Describe() const {
     return text;
 }
 
-MeshTopology MeshTopologyOf(const ON_Mesh& mesh) {
+MeshTopology vantro::scene::MeshTopologyOf(const ON_Mesh& mesh) {
     MeshTopology t;
     t.orientation = mesh.SolidOrientation();
     t.closed = t.orientation != 0 || mesh.IsClosed();
     return t;
 }
 
-bool ConvertMesh(const ON_Mesh& mesh, float unitScale, const TexCoordContext* ctx, MeshInfo& mi,
-                 MeshProblems& problems) {
+bool vantro::scene::ConvertMesh(const ON_Mesh& mesh, float unitScale, const TexCoordContext* ctx, MeshInfo& mi,
+                                MeshProblems& problems) {
     if (mesh.VertexCount() <= 0 || mesh.FaceCount() <= 0) {
         ++problems.emptyMeshes;
         return false;
@@ -222,8 +224,8 @@ void convertAllVertices(const ON_Mesh& mesh, float unitScale, float sign, const 
 
 }  // namespace
 
-bool ConvertMesh(const ON_Mesh& mesh, const MeshTopology& topology, float unitScale, const TexCoordContext* ctx,
-                 MeshInfo& mi, MeshProblems& problems) {
+bool vantro::scene::ConvertMesh(const ON_Mesh& mesh, const MeshTopology& topology, float unitScale,
+                                const TexCoordContext* ctx, MeshInfo& mi, MeshProblems& problems) {
     const int v = mesh.VertexCount();
     const int f = mesh.FaceCount();
     if (v <= 0 || f <= 0) {

@@ -4,6 +4,8 @@
 
 #include "sdk/geometry/on_xform.h"
 
+using namespace vantro::scene;
+
 namespace {
 
 // Output index of the entry in row i, column j of the document's matrix: the
@@ -81,7 +83,7 @@ RendererMatrix Multiply(const RendererMatrix& a, const RendererMatrix& b) {
     return out;
 }
 
-bool NormalMatrix(const RendererMatrix& m, RendererMatrix& out) {
+bool vantro::scene::NormalMatrix(const RendererMatrix& m, RendererMatrix& out) {
     double a[16];
     for (int i = 0; i < 16; ++i)
         a[i] = m.m[static_cast<size_t>(i)];
@@ -100,7 +102,7 @@ bool NormalMatrix(const RendererMatrix& m, RendererMatrix& out) {
     return true;
 }
 
-bool IsFinite(const RendererMatrix& m) {
+bool vantro::scene::IsFinite(const RendererMatrix& m) {
     for (float v : m.m)
         if (!std::isfinite(v))
             return false;

@@ -17,6 +17,8 @@
 #include "sdk/document/rhino_object.h"
 #include "sdk/render/rhino_render_meshes.h"
 
+using namespace vantro::scene;
+
 namespace {
 
 // Definitions cannot refer to themselves in a document, but a deeper nesting than

@@ -18,6 +18,8 @@
 #include "scene/rh_scene.h"
 #include "sdk/app/rhino_app.h"
 
+using namespace vantro::scene;
+
 namespace {
 
 constexpr uint32_t kLinkLockTimeoutUs = 10'000;

@@ -7,6 +7,8 @@
 #include "platform/file_times.h"
 #include "platform/utf.h"
 
+using namespace vantro::settings;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+using namespace vantro::settings;
+
 namespace reg = vantro::platform;
 using vantro::platform::RegistryKey;
 

@@ -4,6 +4,8 @@
 #include "sdk/app/rhino_app.h"
 #include "sdk/app/rhino_message_box.h"
 
+using namespace vantro::ui;
+
 PluginUi::PluginUi(VeloraPlugin* plugin, void* instance)
     : aboutVersionText(ON_wString::FormatToString(u"version: %ls", vantro::plugin::kDisplayVersion)),
       plugin(plugin),

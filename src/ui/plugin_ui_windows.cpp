@@ -28,7 +28,7 @@ std::unique_ptr<CRhinoUiFont> dialogFont(int pixels, int dpi, bool underline) {
 
 }  // namespace
 
-bool PerspectiveViewActive() {
+bool vantro::ui::PerspectiveViewActive() {
     const CRhinoView* view = RhinoApp().ActiveView();
     return view && view->ActiveViewport().VP().IsPerspectiveProjection();
 }

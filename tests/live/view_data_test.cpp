@@ -11,6 +11,8 @@
 #include "plugin/send_camera.h"
 #include "sdk/geometry/on_viewport.h"
 
+using namespace vantro::plugin;
+
 using VantroAPI::ViewData;
 
 namespace {

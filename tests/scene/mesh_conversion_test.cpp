@@ -16,6 +16,8 @@
 
 #include "scene_test_support.h"
 
+using namespace vantro::scene;
+
 namespace {
 
 // The box from (0,0,0) to (1,2,3).

@@ -9,6 +9,8 @@
 
 #include "sdk/geometry/on_xform.h"
 
+using namespace vantro::scene;
+
 namespace {
 
 // p x M for a renderer-space point (row vector, no division).

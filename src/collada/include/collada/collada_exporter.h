@@ -44,6 +44,8 @@ class RHScene;
 struct MaterialInfo;
 struct NodeInfo;
 
+namespace vantro::collada {
+
 // What the last Export did, kept after its reset (for the host's report).
 struct ExportSummary {
     bool written = false;                  // the document was written and closed
@@ -56,6 +58,8 @@ struct ExportSummary {
 // "12,304 of 24,000 triangles collapse at 1 mm" (UTF-8): the collapse count of summary
 // at its precision's grid; empty when none collapse.
 std::string CollapseReport(const ExportSummary& summary);
+
+}  // namespace vantro::collada
 
 class ColladaExporter {
 public:
@@ -105,7 +109,7 @@ public:
     // setting; nullopt: the setting. Main thread, before Export.
     void SetPrecision(std::optional<int> decimals) { precision = decimals; }
     // What the last Export did; reset when Export begins.
-    const ExportSummary& LastSummary() const { return summary; }
+    const vantro::collada::ExportSummary& LastSummary() const { return summary; }
 
 protected:
     // The image of one material (main thread, while the image library is written):
@@ -130,7 +134,7 @@ private:
     std::u16string path;
     std::optional<int> precision;
     int decimals = 3;
-    ExportSummary summary;
+    vantro::collada::ExportSummary summary;
     // The merged buffers (dropped once serialised) and the number texts (kept until
     // the reset): hundreds of megabytes for a big model, in huge pages.
     std::unique_ptr<vantro::platform::PageArena> mergeArena;

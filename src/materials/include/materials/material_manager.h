@@ -158,7 +158,7 @@ private:
     std::unordered_map<Keys, MaterialInfo*, KeysHash> byKeys_;
     std::unordered_map<uint64_t, MaterialInfo*> bySerial_;  // several serials may share a record
     std::unordered_set<MaterialInfo*> pending_;
-    UniqueNames names_;  // display names of the records in all_
+    vantro::materials::UniqueNames names_;  // display names of the records in all_
 
     uint64_t textureCounter_ = 0;  // never reset
     tbb::concurrent_unordered_set<uint32_t> releasedBuffers_;

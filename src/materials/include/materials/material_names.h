@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+namespace vantro::materials {
+
 // FNV-1a, 64 bits, over the UTF-16 little-endian bytes of text. Pure; any thread.
 uint64_t NameKeyOfText(std::u16string_view text);
 
@@ -43,3 +45,5 @@ private:
     std::unordered_set<std::u16string> inUse_;
     std::unordered_map<std::u16string, uint64_t> firstFree_;  // base -> every n below is taken
 };
+
+}  // namespace vantro::materials

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace vantro::materials {
+
 constexpr char16_t kPathSeparator = char16_t(std::filesystem::path::preferred_separator);
 
 // path with every "/" and "\" replaced by the platform's separator.
@@ -31,3 +33,5 @@ std::u16string TextureCopyName(int64_t id, std::u16string_view extension);
 
 // The text after the last "." of path; the whole path when it has none.
 std::u16string_view ExtensionOf(std::u16string_view path);
+
+}  // namespace vantro::materials

@@ -35,8 +35,12 @@ struct ObjectEntry {
     std::vector<uint64_t> meshIds;  // ids of the MeshInfo made from the object, in creation order
 };
 
+namespace vantro::scene {
+
 // Next value of the process-wide 32-bit signed mesh counter (first 1), sign-extended.
 // Any thread.
 int64_t NextMeshId();
 // Next value of the process-wide 64-bit node counter (first 1). Any thread.
 uint64_t NextNodeId();
+
+}  // namespace vantro::scene

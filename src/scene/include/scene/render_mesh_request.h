@@ -1,4 +1,7 @@
 #pragma once
+
+namespace vantro::scene {
+
 // RenderMeshRequest: marks the time the plug-in itself asks the host for render
 // meshes. The host answers a request for meshes it has not built yet by building
 // them, and announces that as a mesh update of the object (OnUpdateObjectMesh).
@@ -18,3 +21,5 @@ public:
     // Whether this thread is inside a request now.
     static bool Active();
 };
+
+}  // namespace vantro::scene

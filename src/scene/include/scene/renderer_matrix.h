@@ -29,6 +29,8 @@ RendererMatrix ToRendererMatrix(const ON_Xform* x, float unitScale);
 // a x b in the row-vector sense: apply a, then b.
 RendererMatrix Multiply(const RendererMatrix& a, const RendererMatrix& b);
 
+namespace vantro::scene {
+
 // The matrix that transforms normals for m: the transpose of the inverse of m with
 // its fourth row replaced by (0, 0, 0, 1). False (out untouched) when that matrix is
 // singular or not finite.
@@ -36,3 +38,5 @@ bool NormalMatrix(const RendererMatrix& m, RendererMatrix& out);
 
 // Every entry finite.
 bool IsFinite(const RendererMatrix& m);
+
+}  // namespace vantro::scene

@@ -63,9 +63,11 @@ class ON_Mesh;
 class ON_Xform;
 class PluginSettings;
 class TexCoordContext;
-struct GeometryBufferView;
 struct MaterialInfo;
+namespace vantro::scene {
+struct GeometryBufferView;
 struct MeshProblems;
+}  // namespace vantro::scene
 
 // The meshes drawn with one material. Ordered by mesh id, i.e. by creation: the
 // packing order of the material's geometry buffer is therefore deterministic (the
@@ -132,7 +134,7 @@ public:
     // or a mesh that yields no triangle; problems are counted into problems (may be
     // null).
     MeshInfo* CreateMeshInfo(const ON_Mesh* mesh, const MaterialInfo* material, TexCoordContext* ctx,
-                             MeshProblems* problems = nullptr);
+                             vantro::scene::MeshProblems* problems = nullptr);
 
     // --- The hand-over to the worker and the worker (Part of the sync cycle) --------
 
@@ -202,18 +204,19 @@ private:
     bool addBlockInstance(const CRhinoObject* object, const CRhinoObject* topObject, const RendererMatrix& transform,
                           int depth);
     bool addObjectMeshes(const CRhinoObject* object, const CRhinoObject* topObject, const RendererMatrix& transform,
-                         MeshProblems& problems);
+                         vantro::scene::MeshProblems& problems);
     bool addCustomMeshes(const CRhinoObject* object, ObjectEntry& entry, const RendererMatrix& transform,
-                         MeshProblems& problems);
-    void addConverted(MeshInfo* mi, ObjectEntry& entry, const RendererMatrix* transform, MeshProblems& problems);
-    void reportProblems(const CRhinoObject* object, const MeshProblems& problems);
+                         vantro::scene::MeshProblems& problems);
+    void addConverted(MeshInfo* mi, ObjectEntry& entry, const RendererMatrix* transform,
+                      vantro::scene::MeshProblems& problems);
+    void reportProblems(const CRhinoObject* object, const vantro::scene::MeshProblems& problems);
     bool addObjectAt(const CRhinoObject* object, const CRhinoObject* top, const RendererMatrix& transform, int depth);
     void writePending(uint32_t budgetMs, MaterialStep& step);
     void publish();
     void updateMaterial(uint64_t materialId, MaterialStep& step);
     bool writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record, const MeshSet* set, uint64_t vertexCount,
                        uint64_t indexCount, MaterialStep& step);
-    void fillBuffer(const GeometryBufferView& view, const MeshSet& set);
+    void fillBuffer(const vantro::scene::GeometryBufferView& view, const MeshSet& set);
     void reportOversize(uint64_t materialId, uint64_t bytes);
     void notifyPeer();
 

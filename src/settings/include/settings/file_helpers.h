@@ -5,12 +5,16 @@
 #include <cstdint>
 #include <string_view>
 
+namespace vantro::settings {
+
 // Which time GetFileTimeValue reports.
 enum class FileTimeKind : uint32_t { creation = 0, lastAccess = 1, lastWrite = 2 };
 
 // Number of 100 ns ticks between 1601-01-01 (the Windows file-time epoch) and
 // 1970-01-01 (the Unix epoch).
 constexpr uint64_t kFileTimeUnixEpoch = 116444736000000000ull;
+
+}  // namespace vantro::settings
 
 // True when path is not empty, its attributes can be read and it is not a directory.
 // path is UTF-16 in the platform's own form (separators are not rewritten). Any thread.

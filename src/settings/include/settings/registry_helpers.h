@@ -25,8 +25,12 @@ long ReadRegDword(const vantro::platform::RegistryKey& key, std::u16string_view 
 // Writes a REG_DWORD of 4 bytes. Callers ignore the result; a closed key does nothing.
 long WriteRegDword(vantro::platform::RegistryKey& key, std::u16string_view name, uint32_t value);
 
+namespace vantro::settings {
+
 // Capacity of ReadRegString's buffer: 1024 bytes, 512 UTF-16 code units.
 constexpr size_t kRegStringCapacityBytes = 1024;
+
+}  // namespace vantro::settings
 
 // Reads a text value into text (cleared first). The value's bytes go into a
 // 1024-byte buffer (the type is not checked); text is that buffer up to its first

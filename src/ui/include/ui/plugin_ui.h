@@ -97,6 +97,8 @@ private:
     bool cameraSyncOn() const;
 };
 
+namespace vantro::ui {
+
 // The active view of the host uses a perspective projection (the rule of
 // VeloraPlugin::IsPerspectiveActive, read here so that the UI library does not link
 // the plug-in object).
@@ -104,3 +106,5 @@ bool PerspectiveViewActive();
 
 // The minimum Velora version the link needs, shown in the messages.
 inline constexpr char16_t kMinimumVeloraVersion[] = u"8.3.0";
+
+}  // namespace vantro::ui
