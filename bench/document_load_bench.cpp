@@ -21,8 +21,8 @@
 
 #include "sdk/io/document_reader.h"
 #include "sdk/io/document_writer.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_object.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_object.h"
 #include "support/heap_accounting.h"
 #include "support/ratio_report.h"
 

@@ -26,8 +26,8 @@
 #include "plugin/velora_plugin.h"
 #include "scene/rh_scene.h"
 #include "scene_documents.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_view.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/app/rhino_view.h"
 
 using namespace vantro::test;
 namespace platform = vantro::platform;

@@ -15,14 +15,14 @@
 #include <vector>
 
 #include "link/channel_layout.h"
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 #include "peer_mirror.h"
 #include "picture_renderer.h"
 #include "support/ratio_report.h"
 
 namespace {
 
-using namespace velora_peer;
+using namespace vantro::peer;
 using namespace VantroAPI;
 
 constexpr uint32_t kGrid = 1000;  // quads per side: 2 x 1000 x 1000 triangles

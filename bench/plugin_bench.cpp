@@ -32,9 +32,9 @@
 #include "scene/rh_scene.h"
 #include "sdk/io/document_formats.h"
 #include "sdk/io/document_writer.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_object.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_object.h"
 #include "support/child_process.h"
 #include "support/ratio_report.h"
 

@@ -37,6 +37,8 @@
 #include "scene_test_support.h"
 #include "support/ratio_report.h"
 
+using namespace vantro::scene;
+
 using namespace vantro::test;
 namespace platform = vantro::platform;
 

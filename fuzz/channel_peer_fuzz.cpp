@@ -76,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     LiveConnection peer;
     if (peer.Open(name) == 0) {
-        velora_peer::JsonWriter json;
-        velora_peer::writeChannelSummary(peer, json);
+        vantro::peer::JsonWriter json;
+        vantro::peer::writeChannelSummary(peer, json);
         if (json.text().empty())
             std::abort();
         std::vector<RecordPrefix*> records;

@@ -10,7 +10,7 @@
 
 #include "sdk/io/document_reader.h"
 #include "sdk/io/document_writer.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace {
 

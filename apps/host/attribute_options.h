@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "command_args.h"
-#include "sdk/on_object_attributes.h"
+#include "sdk/document/on_object_attributes.h"
 
 class CRhinoDoc;
 

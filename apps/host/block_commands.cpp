@@ -5,7 +5,7 @@
 #include "attribute_options.h"
 #include "host_session.h"
 #include "references.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace vantro::host {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "sdk/on_mesh.h"
-#include "sdk/on_point.h"
+#include "sdk/geometry/on_mesh.h"
+#include "sdk/geometry/on_point.h"
 
 namespace vantro::host {
 

@@ -20,9 +20,9 @@
 #include <string_view>
 #include <vector>
 
-#include "sdk/on.h"
-#include "sdk/on_color.h"
-#include "sdk/on_point.h"
+#include "sdk/geometry/on.h"
+#include "sdk/geometry/on_color.h"
+#include "sdk/geometry/on_point.h"
 
 namespace vantro::host {
 

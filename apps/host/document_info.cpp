@@ -7,7 +7,7 @@
 #include "command_args.h"
 #include "references.h"
 #include "sdk/io/document_format.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace vantro::host {
 

@@ -15,8 +15,8 @@
 // Main thread only (events are raised there).
 
 #include "host_output.h"
-#include "sdk/rhino_event_watcher.h"
-#include "sdk/rhino_event_watcher_ex.h"
+#include "sdk/document/rhino_event_watcher.h"
+#include "sdk/document/rhino_event_watcher_ex.h"
 
 namespace vantro::host {
 

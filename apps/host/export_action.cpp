@@ -7,7 +7,7 @@
 #include "host_output.h"
 #include "model_export.h"
 #include "sdk/io/document_formats.h"
-#include "sdk/rhino_app.h"
+#include "sdk/app/rhino_app.h"
 
 namespace vantro::host {
 

@@ -7,8 +7,8 @@
 
 #include "host_session.h"
 #include "model_export.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace vantro::host {
 

@@ -1,8 +1,8 @@
 #include "host_session.h"
 
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_ui_dialog.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/app/rhino_ui_dialog.h"
 
 namespace vantro::host {
 

@@ -3,7 +3,7 @@
 
 #include "host_session.h"
 #include "references.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace vantro::host {
 

@@ -28,8 +28,8 @@
 #include "message_box_answers.h"
 #include "plugin_module.h"
 #include "sdk/io/document_formats.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_message_box.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/app/rhino_message_box.h"
 
 namespace {
 

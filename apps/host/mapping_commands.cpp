@@ -6,8 +6,8 @@
 
 #include "host_session.h"
 #include "references.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace vantro::host {
 

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "host_output.h"
-#include "sdk/rhino_message_box.h"
+#include "sdk/app/rhino_message_box.h"
 
 namespace vantro::host {
 

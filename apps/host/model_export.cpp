@@ -10,7 +10,11 @@
 #include "collada/save_file_dialog.h"
 #include "materials/texture_paths.h"
 #include "platform/utf.h"
-#include "sdk/rhino_app.h"
+#include "sdk/app/rhino_app.h"
+
+using namespace vantro::collada;
+
+using namespace vantro::materials;
 
 namespace vantro::host {
 

@@ -12,8 +12,8 @@
 #include "box_mesh.h"
 #include "host_session.h"
 #include "references.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace vantro::host {
 

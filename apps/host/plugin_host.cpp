@@ -1,7 +1,7 @@
 #include "plugin_host.h"
 
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_plug_in.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/app/rhino_plug_in.h"
 
 namespace vantro::host {
 

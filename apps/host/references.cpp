@@ -5,7 +5,7 @@
 
 #include "command_args.h"
 #include "sdk/io/document_format.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace vantro::host {
 

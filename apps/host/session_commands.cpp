@@ -6,8 +6,8 @@
 #include "document_info.h"
 #include "host_session.h"
 #include "platform/clock.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace vantro::host {
 

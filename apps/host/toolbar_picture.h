@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "sdk/rhino_ui_dock_bar.h"
+#include "sdk/app/rhino_ui_dock_bar.h"
 
 namespace vantro::host {
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "host_session.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_plug_in.h"
-#include "sdk/rhino_ui_dialog.h"
-#include "sdk/rhino_ui_dock_bar.h"
-#include "sdk/rhino_ui_menu.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/app/rhino_plug_in.h"
+#include "sdk/app/rhino_ui_dialog.h"
+#include "sdk/app/rhino_ui_dock_bar.h"
+#include "sdk/app/rhino_ui_menu.h"
 #include "toolbar_picture.h"
 
 namespace vantro::host {

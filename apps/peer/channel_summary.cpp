@@ -2,7 +2,7 @@
 
 #include "record_decoders.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 using namespace VantroAPI;
 
@@ -66,4 +66,4 @@ void writeChannelSummary(LiveConnection& connection, JsonWriter& json) {
     json.endObject();
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -14,10 +14,10 @@
 #include "json_writer.h"
 #include "link/live_connection.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 // Writes the summary of an open connection (an empty object when closed). Maps the
 // buffers the records refer to. Call with the channel lock held for a consistent view.
 void writeChannelSummary(VantroAPI::LiveConnection& connection, JsonWriter& json);
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

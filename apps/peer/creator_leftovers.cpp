@@ -9,7 +9,7 @@
 #include "link/channel_layout.h"
 #include "platform/shared_memory.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 using vantro::platform::SharedMemory;
 
@@ -40,4 +40,4 @@ size_t reclaimCreatorBuffers(uint32_t creatorPid) {
     return removed;
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -7,11 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace velora_peer {
+namespace vantro::peer {
 
 // Removes every buffer name of the creator creatorPid ("VantroAPI/<pid>/<id>") that
 // no live process holds; a name somebody still maps is left alone. Returns how many
 // were removed. Call only once that process is gone; any thread.
 size_t reclaimCreatorBuffers(uint32_t creatorPid);
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

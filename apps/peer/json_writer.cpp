@@ -6,7 +6,7 @@
 
 #include "platform/utf.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 void JsonWriter::newline() {
     if (!pretty_ || compactDepth_ > 0)
@@ -118,4 +118,4 @@ void JsonWriter::null() {
     out_ += "null";
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velora_peer {
+namespace vantro::peer {
 
 class JsonWriter {
 public:
@@ -63,4 +63,4 @@ private:
     std::string out_;
 };
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

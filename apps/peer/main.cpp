@@ -21,19 +21,19 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--help") {
-            std::fputs(velora_peer::peerUsage(), stdout);
+            std::fputs(vantro::peer::peerUsage(), stdout);
             return 0;
         }
     }
-    velora_peer::PeerOptions options;
+    vantro::peer::PeerOptions options;
     std::string error;
     std::vector<std::string> saved;
-    const std::vector<const char*> args = velora_peer::startArguments(argc, argv, saved);
-    if (!velora_peer::parsePeerOptions(static_cast<int>(args.size()), args.data(), options, error)) {
-        std::fprintf(stderr, "velora-peer: %s\n%s", error.c_str(), velora_peer::peerUsage());
+    const std::vector<const char*> args = vantro::peer::startArguments(argc, argv, saved);
+    if (!vantro::peer::parsePeerOptions(static_cast<int>(args.size()), args.data(), options, error)) {
+        std::fprintf(stderr, "velora-peer: %s\n%s", error.c_str(), vantro::peer::peerUsage());
         return 2;
     }
     if (!options.installDir.empty())
-        return velora_peer::installPeer(options, argc, argv);
-    return velora_peer::VeloraPeer(std::move(options)).run();
+        return vantro::peer::installPeer(options, argc, argv);
+    return vantro::peer::VeloraPeer(std::move(options)).run();
 }

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace velora_peer {
+namespace vantro::peer {
 
 namespace {
 
@@ -55,4 +55,4 @@ size_t fillMissingNormals(MeshData& mesh) {
     return count;
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -5,7 +5,7 @@
 
 #include "mirror_decoders.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 // Gives every vertex whose normal is zero (or not finite) the normalised sum of the
 // normals of the triangles that use it, each taken in the order the indices are
@@ -13,4 +13,4 @@ namespace velora_peer {
 // vertices keep theirs. Returns how many vertices were given a normal.
 size_t fillMissingNormals(MeshData& mesh);
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

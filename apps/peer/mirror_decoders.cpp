@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
@@ -18,7 +18,7 @@
 #define STBI_MAX_DIMENSIONS 8192
 #include <stb/stb_image.h>
 
-namespace velora_peer {
+namespace vantro::peer {
 
 using namespace VantroAPI;
 
@@ -146,4 +146,4 @@ Image loadImageFile(std::string_view path) {
     return decodeImage(std::as_bytes(std::span(bytes)));
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

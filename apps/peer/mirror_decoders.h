@@ -16,7 +16,7 @@
 
 #include "link/channel_layout.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 using Bytes = std::span<const std::byte>;
 
@@ -101,4 +101,4 @@ Image decodeImage(Bytes bytes);
 // plug-in sends it has backslashes; on POSIX they are read as slashes.
 Image loadImageFile(std::string_view path);
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -8,7 +8,7 @@
 #include "platform/utf.h"
 #include "png_file.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 namespace {
 
@@ -108,4 +108,4 @@ bool writeObj(const PeerMirror& mirror, const std::string& objPath, std::string&
     return written && error.empty();
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

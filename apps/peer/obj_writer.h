@@ -15,10 +15,10 @@
 
 #include "peer_mirror.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 // False with a message in error when a file cannot be written; what was written
 // stays (the caller names the files in its message).
 bool writeObj(const PeerMirror& mirror, const std::string& objPath, std::string& error);
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

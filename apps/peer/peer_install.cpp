@@ -9,7 +9,7 @@
 #include "platform/registry.h"
 #include "platform/utf.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 namespace {
 
@@ -93,4 +93,4 @@ std::vector<const char*> startArguments(int argc, const char* const* argv, std::
     return args;
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

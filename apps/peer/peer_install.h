@@ -20,7 +20,7 @@
 
 #include "peer_options.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 int installPeer(const PeerOptions& options, int argc, const char* const* argv);
 
@@ -28,4 +28,4 @@ int installPeer(const PeerOptions& options, int argc, const char* const* argv);
 // without arguments, its saved options. storage keeps the saved texts alive.
 std::vector<const char*> startArguments(int argc, const char* const* argv, std::vector<std::string>& storage);
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

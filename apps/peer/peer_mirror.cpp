@@ -5,11 +5,11 @@
 #include <cstring>
 #include <set>
 
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 #include "mesh_normals.h"
 #include "platform/utf.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 using namespace VantroAPI;
 
@@ -196,4 +196,4 @@ size_t PeerMirror::texturedCount() const {
                          [](const auto& entry) { return !entry.second.texture.empty(); });
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -18,7 +18,7 @@
 #include "link/live_connection.h"
 #include "mirror_decoders.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 struct MirrorMaterial {
     uint32_t recordId = 0;
@@ -93,4 +93,4 @@ private:
     std::vector<PendingTexture> pendingTextures_;  // taken by update, decoded by loadTextures
 };
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

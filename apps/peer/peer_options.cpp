@@ -5,7 +5,7 @@
 #include <limits>
 #include <string_view>
 
-namespace velora_peer {
+namespace vantro::peer {
 
 namespace {
 
@@ -142,4 +142,4 @@ bool parsePeerOptions(int argc, const char* const* argv, PeerOptions& out, std::
     return true;
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

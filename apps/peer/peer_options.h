@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-namespace velora_peer {
+namespace vantro::peer {
 
 struct PeerOptions {
     std::string version = "8.3.0";  // window title "Velora <version>"
@@ -47,4 +47,4 @@ bool parsePeerOptions(int argc, const char* const* argv, PeerOptions& out, std::
 // The usage text shown for --help and after a parse error.
 const char* peerUsage();
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

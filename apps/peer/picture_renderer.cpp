@@ -13,7 +13,7 @@
 // (Only a sanitizer runtime ever calls this.)
 extern "C" const char* __lsan_default_suppressions() { return "leak:libOSMesa.so\n"; }
 
-namespace velora_peer {
+namespace vantro::peer {
 
 namespace {
 
@@ -270,4 +270,4 @@ bool PictureRenderer::render(const PeerMirror& mirror, int width, int height, Im
     return true;
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

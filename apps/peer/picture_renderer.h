@@ -18,7 +18,7 @@
 #include "mirror_decoders.h"
 #include "peer_mirror.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 class PictureRenderer {
 public:
@@ -36,4 +36,4 @@ private:
     std::unique_ptr<Context> context_;
 };
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-namespace velora_peer {
+namespace vantro::peer {
 
 using namespace VantroAPI;
 
@@ -108,4 +108,4 @@ std::u16string readBufferText(const void* bytes, size_t maxBytes) {
     return text;
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -16,7 +16,7 @@
 #include "json_writer.h"
 #include "link/live_connection.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 // connection may be null: buffers the record names are then reported unmapped.
 using RecordDecoder = void (*)(VantroAPI::LiveConnection* connection, const VantroAPI::RecordPrefix* record,
@@ -44,4 +44,4 @@ bool decodeRecordBytes(std::span<const std::byte> slot, VantroAPI::LiveConnectio
 // maxBytes. bytes may be null (gives the empty text).
 std::u16string readBufferText(const void* bytes, size_t maxBytes);
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -18,7 +18,7 @@
 #include "platform/shared_memory.h"
 #include "platform/utf.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 using namespace VantroAPI;
 namespace platform = vantro::platform;
@@ -328,4 +328,4 @@ int VeloraPeer::run() {
     return 0;
 }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

@@ -54,7 +54,7 @@
 #include "peer_options.h"
 #include "platform/window.h"
 
-namespace velora_peer {
+namespace vantro::peer {
 
 class VeloraPeer {
 public:
@@ -97,4 +97,4 @@ private:
 // The byte a peer-created buffer holds at offset i.
 inline uint8_t peerBufferByte(uint32_t id, size_t i) { return static_cast<uint8_t>(id + i); }
 
-}  // namespace velora_peer
+}  // namespace vantro::peer

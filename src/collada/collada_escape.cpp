@@ -1,4 +1,4 @@
-#include "collada/collada_escape.h"
+#include "collada_escape.h"
 
 #include <locale>
 #include <stdexcept>

@@ -7,9 +7,9 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "collada/collada_writer.h"
-#include "collada/embedded_bitmap_file.h"
-#include "collada/fixed_format.h"
+#include "collada_writer.h"
+#include "embedded_bitmap_file.h"
+#include "fixed_format.h"
 #include "collada/save_file_dialog.h"
 #include "materials/material_manager.h"
 #include "materials/material_type.h"
@@ -17,9 +17,11 @@
 #include "platform/utf.h"
 #include "scene/parallel.h"
 #include "scene/rh_scene.h"
-#include "sdk/on.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/geometry/on.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
+
+using namespace vantro::materials;
 
 namespace {
 
@@ -77,7 +79,7 @@ MeshView viewOf(const MeshInfo& mesh) {
 
 }  // namespace
 
-std::string CollapseReport(const ExportSummary& summary) {
+std::string vantro::collada::CollapseReport(const ExportSummary& summary) {
     if (summary.collapsedTriangles == 0)
         return {};
     static constexpr const char* kGrid[] = {"1 m", "10 cm", "1 cm", "1 mm", "0.1 mm", "10 \u00b5m", "1 \u00b5m"};

@@ -1,11 +1,11 @@
-#include "collada/collada_writer.h"
+#include "collada_writer.h"
 
 #include <cstdio>
 #include <exception>
 #include <vector>
 
-#include "collada/collada_escape.h"
-#include "collada/fixed_format.h"
+#include "collada_escape.h"
+#include "fixed_format.h"
 
 namespace vantro::collada {
 namespace {

@@ -17,7 +17,7 @@
 
 #include <unordered_map>
 
-#include "collada/document_ids.h"
+#include "document_ids.h"
 #include "collada/document_output.h"
 #include "collada/geometry_text.h"
 #include "collada/node_element.h"

@@ -1,6 +1,6 @@
-#include "collada/document_ids.h"
+#include "document_ids.h"
 
-#include "collada/collada_escape.h"
+#include "collada_escape.h"
 
 namespace vantro::collada {
 namespace {

@@ -1,4 +1,4 @@
-#include "collada/embedded_bitmap_file.h"
+#include "embedded_bitmap_file.h"
 
 #include <filesystem>
 #include <fstream>
@@ -7,6 +7,8 @@
 #include "materials/material_manager.h"
 #include "materials/texture_paths.h"
 #include "platform/utf.h"
+
+using namespace vantro::materials;
 
 namespace vantro::collada {
 namespace {

@@ -1,4 +1,4 @@
-#include "collada/fixed_format.h"
+#include "fixed_format.h"
 
 #include <array>
 #include <cassert>
@@ -7,7 +7,7 @@
 #include <cstring>
 
 namespace vantro::collada {
-namespace fixed_detail {
+namespace detail {
 
 char* writeBySnprintf(char* out, double value, int decimals) {
     char text[kMaxFixedChars];
@@ -23,12 +23,12 @@ std::size_t lengthBySnprintf(double value, int decimals) {
     return static_cast<std::size_t>(length);
 }
 
-}  // namespace fixed_detail
+}  // namespace detail
 
 namespace {
 
-using fixed_detail::writeBySnprintf;
-using fixed_detail::writeScaled;
+using detail::writeBySnprintf;
+using detail::writeScaled;
 
 // A double's 53 significant bits times 10^6 need up to 73 bits: the exact product is
 // formed in 128-bit integers and shifted by the binary exponent.

@@ -72,7 +72,7 @@ std::size_t floatFixedLength(float value);
 
 // ---- inline definitions ----
 
-namespace fixed_detail {
+namespace detail {
 
 constexpr std::array<char, 200> makeDigitPairs() {
     std::array<char, 200> pairs{};
@@ -180,7 +180,7 @@ inline char* writeScaled(char* out, std::uint64_t q) {
     }
 }
 
-}  // namespace fixed_detail
+}  // namespace detail
 
 inline int digitCount(std::uint64_t value) {
     // (bit width * 1233) >> 12 is floor(log10(2^width)): the count or one less. Setting
@@ -188,7 +188,7 @@ inline int digitCount(std::uint64_t value) {
     // are even) and makes 0 count as one digit.
     const std::uint64_t v = value | 1;
     const int estimate = (std::bit_width(v) * 1233) >> 12;
-    return estimate + (v >= fixed_detail::kPowersOfTen[static_cast<std::size_t>(estimate)] ? 1 : 0);
+    return estimate + (v >= detail::kPowersOfTen[static_cast<std::size_t>(estimate)] ? 1 : 0);
 }
 
 inline char* writeUnsigned(char* out, std::uint64_t value) {
@@ -204,11 +204,11 @@ inline char* writeUnsigned(char* out, std::uint64_t value) {
     char* p = end;
     while (value >= 100) {
         p -= 2;
-        fixed_detail::writePair(p, static_cast<unsigned>(value % 100));
+        detail::writePair(p, static_cast<unsigned>(value % 100));
         value /= 100;
     }
     if (value >= 10) {
-        fixed_detail::writePair(p - 2, static_cast<unsigned>(value));
+        detail::writePair(p - 2, static_cast<unsigned>(value));
     } else {
         p[-1] = static_cast<char>('0' + value);
     }
@@ -239,12 +239,12 @@ inline char* writeFloatFixed(char* out, float value) {
     static_assert(Decimals >= 0 && Decimals <= kMaxFloatDecimals);
     const double x = value;
     const double magnitude = std::fabs(x);
-    if (!(magnitude < fixed_detail::kFloatLimit<Decimals>))
-        return fixed_detail::writeBySnprintf(out, x, Decimals);
-    const std::uint64_t q = fixed_detail::scaledMagnitude<Decimals>(magnitude);
+    if (!(magnitude < detail::kFloatLimit<Decimals>))
+        return detail::writeBySnprintf(out, x, Decimals);
+    const std::uint64_t q = detail::scaledMagnitude<Decimals>(magnitude);
     *out = '-';
     out += std::signbit(x) ? 1 : 0;
-    return fixed_detail::writeScaled<Decimals>(out, q);
+    return detail::writeScaled<Decimals>(out, q);
 }
 
 template <int Decimals>
@@ -261,16 +261,16 @@ inline std::size_t floatFixedLength(float value) {
         if (thousandths < 99999.5)
             return sign + (thousandths >= 9999.5 ? 2 : 1) + 4;
     }
-    if (!(magnitude < fixed_detail::kFloatLimit<Decimals>))
-        return fixed_detail::lengthBySnprintf(x, Decimals);
+    if (!(magnitude < detail::kFloatLimit<Decimals>))
+        return detail::lengthBySnprintf(x, Decimals);
     // The rounded scaled value is an integer held exactly in a double: the digits of the
     // integer part are counted there, by comparisons for the usual one or two.
     constexpr double kRounder = 0x1p52;
-    constexpr double kScale = static_cast<double>(fixed_detail::kScale<Decimals>);
+    constexpr double kScale = static_cast<double>(detail::kScale<Decimals>);
     const double rounded = (magnitude * kScale + kRounder) - kRounder;
     constexpr std::size_t kPointAndDecimals = Decimals == 0 ? 0 : 1 + Decimals;
     if (rounded >= 100.0 * kScale) {
-        const auto integer = static_cast<std::uint64_t>(rounded) / fixed_detail::kScale<Decimals>;
+        const auto integer = static_cast<std::uint64_t>(rounded) / detail::kScale<Decimals>;
         return sign + static_cast<std::size_t>(digitCount(integer)) + kPointAndDecimals;
     }
     return sign + (rounded >= 10.0 * kScale ? 2 : 1) + kPointAndDecimals;

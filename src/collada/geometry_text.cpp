@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "collada/fixed_format.h"
+#include "fixed_format.h"
 #include "scene/parallel.h"
 
 namespace vantro::collada {
@@ -121,8 +121,8 @@ template <int D>
 double gridOf(float value) {
     const double x = value;
     const double magnitude = std::fabs(x);
-    constexpr auto kScale = static_cast<double>(fixed_detail::kScale<D>);
-    if (!(magnitude < fixed_detail::kFloatLimit<D>))
+    constexpr auto kScale = static_cast<double>(detail::kScale<D>);
+    if (!(magnitude < detail::kFloatLimit<D>))
         return x * kScale;
     return std::copysign((magnitude * kScale + 0x1p52) - 0x1p52, x);
 }
@@ -167,7 +167,7 @@ bool collapses(const float* a, const float* b, const float* c) {
     const double w[3] = {v[0] - u[0], v[1] - u[1], v[2] - u[2]};
     const double longest2 = std::max({u[0] * u[0] + u[1] * u[1] + u[2] * u[2], v[0] * v[0] + v[1] * v[1] + v[2] * v[2],
                                       w[0] * w[0] + w[1] * w[1] + w[2] * w[2]});
-    constexpr double kStep = 1.0 / static_cast<double>(fixed_detail::kScale<D>);
+    constexpr double kStep = 1.0 / static_cast<double>(detail::kScale<D>);
     if (area2 > 12.0 * kStep * kStep * longest2)
         return false;
     const auto grid = [](const float* p) {

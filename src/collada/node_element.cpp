@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "collada/fixed_format.h"
+#include "fixed_format.h"
 
 namespace vantro::collada {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "collada/fixed_format.h"
+#include "fixed_format.h"
 
 namespace vantro::collada {
 

@@ -1,10 +1,12 @@
 #include "discovery/check_velora.h"
 
-#include "discovery/velora_versions.h"
+#include "velora_versions.h"
 #include "link/compare_versions.h"
 #include "platform/launch.h"
 #include "ui/plugin_ui.h"
 #include "ui/web_addresses.h"
+
+using namespace vantro::ui;
 
 namespace vantro::discovery {
 

@@ -1,4 +1,4 @@
-#include "discovery/velora_versions.h"
+#include "velora_versions.h"
 
 #include <functional>
 
@@ -6,7 +6,7 @@
 #include "link/live_connection.h"
 #include "platform/launch.h"
 #include "platform/registry.h"
-#include "plugin/registry_helpers.h"
+#include "settings/registry_helpers.h"
 
 namespace vantro::discovery {
 

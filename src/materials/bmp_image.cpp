@@ -1,8 +1,10 @@
-#include "materials/bmp_image.h"
+#include "bmp_image.h"
 
 #include <cstring>
 #include <limits>
 #include <new>
+
+namespace vantro::materials {
 
 namespace {
 
@@ -64,3 +66,5 @@ std::vector<uint8_t> BuildBmpImage(const BmpSource& source) {
     }
     return image;
 }
+
+}  // namespace vantro::materials

@@ -12,6 +12,8 @@
 #include <functional>
 #include <vector>
 
+namespace vantro::materials {
+
 constexpr uint32_t kBmpHeaderSize = 54;
 
 // Bytes of the colour table that follows the headers: 4 per entry, 2^bits entries for
@@ -36,3 +38,5 @@ struct BmpSource {
 // not have, a row shorter than width pixels, |height| x scanSize above imageSize,
 // sizes beyond 32 bits) or the memory cannot be had. Any thread.
 std::vector<uint8_t> BuildBmpImage(const BmpSource& source);
+
+}  // namespace vantro::materials

@@ -1,7 +1,9 @@
-#include "materials/caseless_text.h"
+#include "caseless_text.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
+
+namespace vantro::materials {
 
 namespace {
 
@@ -72,3 +74,5 @@ std::vector<std::u16string_view> SplitWords(std::u16string_view text) {
         words.push_back(text.substr(size_t(start)));
     return words;
 }
+
+}  // namespace vantro::materials

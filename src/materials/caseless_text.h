@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+namespace vantro::materials {
+
 // text with every code point replaced by its simple uppercase mapping.
 std::u16string UpperCaseText(std::u16string_view text);
 
@@ -30,3 +32,5 @@ bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
 
 // The words of text in order, as views into text.
 std::vector<std::u16string_view> SplitWords(std::u16string_view text);
+
+}  // namespace vantro::materials

@@ -4,10 +4,12 @@
 #include <cstring>
 
 #include "link/live_connection.h"
-#include "materials/srfc_layout.h"
-#include "sdk/rdk_content.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
+#include "link/srfc_layout.h"
+#include "sdk/render/rdk_content.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
+
+using namespace vantro::materials;
 
 using VantroAPI::load;
 using VantroAPI::store;

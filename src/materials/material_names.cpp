@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+namespace vantro::materials {
+
 uint64_t NameKeyOfText(std::u16string_view text) {
     uint64_t hash = 0xcbf29ce484222325ull;
     for (char16_t unit : text) {
@@ -92,3 +94,5 @@ void UniqueNames::Clear() {
     inUse_.clear();
     firstFree_.clear();
 }
+
+}  // namespace vantro::materials

@@ -5,16 +5,18 @@
 #include <system_error>
 
 #include "link/live_connection.h"
-#include "materials/bmp_image.h"
+#include "bmp_image.h"
 #include "materials/material_manager.h"
-#include "materials/srfc_layout.h"
-#include "materials/texture_alias.h"
+#include "link/srfc_layout.h"
+#include "texture_alias.h"
 #include "materials/texture_paths.h"
 #include "platform/utf.h"
-#include "plugin/file_helpers.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_file_utilities.h"
+#include "settings/file_helpers.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/app/rhino_file_utilities.h"
+
+using namespace vantro::materials;
 
 namespace fs = std::filesystem;
 using VantroAPI::store;

@@ -2,7 +2,9 @@
 
 #include <array>
 
-#include "materials/caseless_text.h"
+#include "caseless_text.h"
+
+using namespace vantro::materials;
 
 std::u16string MaterialTypeName(MaterialType type, std::u16string_view fallback) {
     static constexpr std::array<std::u16string_view, 10> kWords = {

@@ -1,4 +1,4 @@
-#include "materials/texture_alias.h"
+#include "texture_alias.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -9,6 +9,8 @@
 #include "materials/material_names.h"
 #include "platform/utf.h"
 #include "platform/window.h"
+
+namespace vantro::materials {
 
 namespace fs = std::filesystem;
 
@@ -49,3 +51,5 @@ std::u16string ShortTextureAlias(const std::u16string& path, size_t maxUnits) {
         return {};
     return aliasText;
 }
+
+}  // namespace vantro::materials

@@ -8,7 +8,11 @@
 
 #include <string>
 
+namespace vantro::materials {
+
 // The alias of path (UTF-16, platform separators): made, or re-pointed when it named
 // another file, and returned. Empty when there is no runtime directory, the link
 // cannot be made or the alias is itself longer than maxUnits. Main thread.
 std::u16string ShortTextureAlias(const std::u16string& path, size_t maxUnits);
+
+}  // namespace vantro::materials

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace vantro::materials {
+
 std::u16string NativeSeparators(std::u16string_view path) {
     std::u16string out(path);
     for (char16_t& c : out)
@@ -44,3 +46,5 @@ std::u16string_view ExtensionOf(std::u16string_view path) {
     size_t dot = path.rfind(u'.');
     return dot == std::u16string_view::npos ? path : path.substr(dot + 1);
 }
+
+}  // namespace vantro::materials

@@ -1,4 +1,4 @@
-#include "plugin/link_name.h"
+#include "link_name.h"
 
 namespace vantro::plugin {
 

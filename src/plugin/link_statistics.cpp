@@ -1,9 +1,9 @@
-#include "plugin/link_statistics.h"
+#include "link_statistics.h"
 
 #include <string>
 
 #include "plugin/plugin_identity.h"
-#include "sdk/on_string.h"
+#include "sdk/geometry/on_string.h"
 
 namespace vantro::plugin {
 

@@ -2,16 +2,16 @@
 // under the same id decides whether this one may load, and a newer copy takes the
 // registration over from an older one.
 
-#include "plugin/older_plugin_check.h"
+#include "older_plugin_check.h"
 
 #include <algorithm>
 
 #include "link/compare_versions.h"
 #include "plugin/plugin_identity.h"
 #include "plugin/velora_plugin.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_message_box.h"
-#include "sdk/rhino_ui_registry.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/app/rhino_message_box.h"
+#include "sdk/app/rhino_ui_registry.h"
 
 using vantro::platform::RegHive;
 

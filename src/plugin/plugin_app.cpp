@@ -1,4 +1,4 @@
-#include "plugin/plugin_app.h"
+#include "plugin_app.h"
 
 bool CPluginApp::InitInstance() { return true; }
 

@@ -1,11 +1,11 @@
-#include "plugin/vantro_command.h"
+#include "vantro_command.h"
 
 #include <array>
 
 #include "plugin/plugin_identity.h"
 #include "plugin/velora_plugin.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_get_option.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/app/rhino_get_option.h"
 #include "ui/plugin_ui.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // lives in the plug-in module; constructing it registers it with the host.
 // Main thread only.
 
-#include "sdk/rhino_command.h"
+#include "sdk/app/rhino_command.h"
 
 class CVantroCommand : public CRhinoCommand {
 public:

@@ -1,4 +1,4 @@
-#include "scene/geometry_buffer.h"
+#include "geometry_buffer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,6 +7,8 @@
 #endif
 
 #include "scene/mesh_info.h"
+
+using namespace vantro::scene;
 
 namespace {
 
@@ -68,15 +70,15 @@ bool meshArraysComplete(const MeshInfo& mesh) {
 
 }  // namespace
 
-uint64_t GeometryBufferBytes(uint64_t vertexCount, uint64_t indexCount, uint32_t texCoordSets) {
+uint64_t vantro::scene::GeometryBufferBytes(uint64_t vertexCount, uint64_t indexCount, uint32_t texCoordSets) {
     return kWord * (indexCount + 3 * (2 * vertexCount + 1) + 2ull * texCoordSets * vertexCount);
 }
 
-bool GeometryBufferView::Fits() const {
+bool vantro::scene::GeometryBufferView::Fits() const {
     return base != nullptr && GeometryBufferBytes(vertexCount, indexCount, texCoordSets) <= size;
 }
 
-bool WriteGeometryHeader(const GeometryBufferView& buffer) {
+bool vantro::scene::WriteGeometryHeader(const GeometryBufferView& buffer) {
     if (!buffer.Fits())
         return false;
     const uint32_t header[kGeometryHeaderWords] = {buffer.vertexCount, buffer.indexCount, buffer.texCoordSets};

@@ -23,6 +23,8 @@
 
 struct MeshInfo;
 
+namespace vantro::scene {
+
 constexpr uint32_t kGeometryHeaderWords = 3;
 constexpr uint32_t kTexCoordSets = 1;
 
@@ -45,6 +47,8 @@ struct GeometryBufferView {
 // Writes V, I and S into words 0..2. False (nothing written) when !buffer.Fits().
 bool WriteGeometryHeader(const GeometryBufferView& buffer);
 
+}  // namespace vantro::scene
+
 // Copies one mesh into the buffer at vertexOffset / indexOffset:
 //   positions, normals and texture coordinates of its vertices to their arrays;
 //   indices + vertexOffset: the whole list reversed for the front side (which turns
@@ -53,5 +57,5 @@ bool WriteGeometryHeader(const GeometryBufferView& buffer);
 // Nothing happens for a mesh without vertices. False (nothing written) when the
 // buffer does not fit its counts, the mesh's arrays are shorter than its counts, or
 // the mesh would not fit at the offsets.
-bool WriteMeshGeometry(const GeometryBufferView& buffer, const MeshInfo& mesh, bool backSide, uint32_t vertexOffset,
-                       uint32_t indexOffset);
+bool WriteMeshGeometry(const vantro::scene::GeometryBufferView& buffer, const MeshInfo& mesh, bool backSide,
+                       uint32_t vertexOffset, uint32_t indexOffset);

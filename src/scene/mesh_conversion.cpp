@@ -1,4 +1,4 @@
-#include "scene/mesh_conversion.h"
+#include "mesh_conversion.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,8 +7,10 @@
 
 #include "scene/mesh_info.h"
 #include "scene/renderer_matrix.h"
-#include "scene/tex_coord_context.h"
-#include "sdk/on_mesh.h"
+#include "tex_coord_context.h"
+#include "sdk/geometry/on_mesh.h"
+
+using namespace vantro::scene;
 
 namespace {
 
@@ -186,15 +188,15 @@ std::u16string MeshProblems::Describe() const {
     return text;
 }
 
-MeshTopology MeshTopologyOf(const ON_Mesh& mesh) {
+MeshTopology vantro::scene::MeshTopologyOf(const ON_Mesh& mesh) {
     MeshTopology t;
     t.orientation = mesh.SolidOrientation();
     t.closed = t.orientation != 0 || mesh.IsClosed();
     return t;
 }
 
-bool ConvertMesh(const ON_Mesh& mesh, float unitScale, const TexCoordContext* ctx, MeshInfo& mi,
-                 MeshProblems& problems) {
+bool vantro::scene::ConvertMesh(const ON_Mesh& mesh, float unitScale, const TexCoordContext* ctx, MeshInfo& mi,
+                                MeshProblems& problems) {
     if (mesh.VertexCount() <= 0 || mesh.FaceCount() <= 0) {
         ++problems.emptyMeshes;
         return false;
@@ -222,8 +224,8 @@ void convertAllVertices(const ON_Mesh& mesh, float unitScale, float sign, const 
 
 }  // namespace
 
-bool ConvertMesh(const ON_Mesh& mesh, const MeshTopology& topology, float unitScale, const TexCoordContext* ctx,
-                 MeshInfo& mi, MeshProblems& problems) {
+bool vantro::scene::ConvertMesh(const ON_Mesh& mesh, const MeshTopology& topology, float unitScale,
+                                const TexCoordContext* ctx, MeshInfo& mi, MeshProblems& problems) {
     const int v = mesh.VertexCount();
     const int f = mesh.FaceCount();
     if (v <= 0 || f <= 0) {

@@ -29,6 +29,8 @@ class TexCoordContext;
 struct MeshInfo;
 struct RendererMatrix;
 
+namespace vantro::scene {
+
 // What a conversion had to leave out or replace, summed over an object's meshes.
 struct MeshProblems {
     uint32_t facesOutOfRange = 0;     // faces left out: a vertex index outside the mesh
@@ -66,6 +68,8 @@ bool ConvertMesh(const ON_Mesh& mesh, const MeshTopology& topology, float unitSc
 // The same, asking the SDK for the topology.
 bool ConvertMesh(const ON_Mesh& mesh, float unitScale, const TexCoordContext* ctx, MeshInfo& mi,
                  MeshProblems& problems);
+
+}  // namespace vantro::scene
 
 // Applies a placement to mi: positions become the first three components of
 // (p, 1) x m (no division by w), normals those of (n, 1) x N with N the normal matrix

@@ -2,7 +2,9 @@
 
 #include <cmath>
 
-#include "sdk/on_xform.h"
+#include "sdk/geometry/on_xform.h"
+
+using namespace vantro::scene;
 
 namespace {
 
@@ -81,7 +83,7 @@ RendererMatrix Multiply(const RendererMatrix& a, const RendererMatrix& b) {
     return out;
 }
 
-bool NormalMatrix(const RendererMatrix& m, RendererMatrix& out) {
+bool vantro::scene::NormalMatrix(const RendererMatrix& m, RendererMatrix& out) {
     double a[16];
     for (int i = 0; i < 16; ++i)
         a[i] = m.m[static_cast<size_t>(i)];
@@ -100,7 +102,7 @@ bool NormalMatrix(const RendererMatrix& m, RendererMatrix& out) {
     return true;
 }
 
-bool IsFinite(const RendererMatrix& m) {
+bool vantro::scene::IsFinite(const RendererMatrix& m) {
     for (float v : m.m)
         if (!std::isfinite(v))
             return false;

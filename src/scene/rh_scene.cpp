@@ -8,12 +8,12 @@
 
 #include "link/live_connection.h"
 #include "materials/material_manager.h"
-#include "plugin/plugin_settings.h"
-#include "sdk/rdk_custom_render_meshes.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_object.h"
-#include "sdk/rhino_object_iterator.h"
+#include "settings/plugin_settings.h"
+#include "sdk/render/rdk_custom_render_meshes.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_object.h"
+#include "sdk/document/rhino_object_iterator.h"
 
 namespace {
 

@@ -5,17 +5,19 @@
 #include <cassert>
 
 #include "materials/material_manager.h"
-#include "scene/mesh_conversion.h"
+#include "mesh_conversion.h"
 #include "scene/render_mesh_request.h"
 #include "scene/rh_scene.h"
-#include "scene/tex_coord_context.h"
-#include "sdk/on_uuid.h"
-#include "sdk/rdk_custom_render_meshes.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_instance_definition_table.h"
-#include "sdk/rhino_object.h"
-#include "sdk/rhino_render_meshes.h"
+#include "tex_coord_context.h"
+#include "sdk/geometry/on_uuid.h"
+#include "sdk/render/rdk_custom_render_meshes.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_instance_definition_table.h"
+#include "sdk/document/rhino_object.h"
+#include "sdk/render/rhino_render_meshes.h"
+
+using namespace vantro::scene;
 
 namespace {
 

@@ -13,10 +13,12 @@
 #include "materials/material_manager.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
-#include "scene/geometry_buffer.h"
+#include "geometry_buffer.h"
 #include "scene/parallel.h"
 #include "scene/rh_scene.h"
-#include "sdk/rhino_app.h"
+#include "sdk/app/rhino_app.h"
+
+using namespace vantro::scene;
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "scene/tex_coord_context.h"
+#include "tex_coord_context.h"
 
 #include "materials/material_info.h"
-#include "sdk/rdk_texture.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_object.h"
+#include "sdk/render/rdk_texture.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_object.h"
 
 namespace {
 

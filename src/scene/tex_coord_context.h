@@ -17,10 +17,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "sdk/on_mesh.h"
-#include "sdk/on_point.h"
-#include "sdk/on_uuid.h"
-#include "sdk/on_xform.h"
+#include "sdk/geometry/on_mesh.h"
+#include "sdk/geometry/on_point.h"
+#include "sdk/geometry/on_uuid.h"
+#include "sdk/geometry/on_xform.h"
 
 class CRhinoDoc;
 class CRhinoObject;

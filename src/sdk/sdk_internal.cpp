@@ -1,4 +1,4 @@
-#include "sdk/sdk_internal.h"
+#include "sdk_internal.h"
 
 #include <algorithm>
 #include <array>

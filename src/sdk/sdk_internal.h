@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "sdk/on_string.h"
+#include "sdk/geometry/on_string.h"
 
 namespace vantro::sdk {
 

@@ -2,10 +2,10 @@
 // About dialog (version, picture, fonts and the three links to the maker's pages).
 
 #include "platform/launch.h"
-#include "plugin/plugin_settings.h"
+#include "settings/plugin_settings.h"
 #include "plugin/velora_plugin.h"
-#include "sdk/rhino_app.h"
-#include "ui/module_resources.h"
+#include "sdk/app/rhino_app.h"
+#include "module_resources.h"
 #include "ui/plugin_ui.h"
 #include "ui/web_addresses.h"
 

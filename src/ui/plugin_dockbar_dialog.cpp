@@ -1,9 +1,9 @@
-#include "ui/plugin_dockbar_dialog.h"
+#include "plugin_dockbar_dialog.h"
 
 #include "plugin/plugin_identity.h"
 #include "plugin/velora_plugin.h"
 #include "ui/plugin_ui.h"
-#include "ui/resource_images.h"
+#include "resource_images.h"
 
 using namespace vantro::plugin;
 using vantro::ui::ImageKind;

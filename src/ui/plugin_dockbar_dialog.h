@@ -12,7 +12,7 @@
 #include <memory>
 #include <unordered_map>
 
-#include "sdk/rhino_ui_dock_bar.h"
+#include "sdk/app/rhino_ui_dock_bar.h"
 
 class PluginUi;
 

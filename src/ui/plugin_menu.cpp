@@ -3,9 +3,9 @@
 
 #include "plugin/plugin_identity.h"
 #include "plugin/velora_plugin.h"
-#include "ui/module_resources.h"
+#include "module_resources.h"
 #include "ui/plugin_ui.h"
-#include "ui/resource_images.h"
+#include "resource_images.h"
 
 using namespace vantro::plugin;
 using namespace vantro::ui;

@@ -1,9 +1,9 @@
-#include "ui/plugin_toolbar.h"
+#include "plugin_toolbar.h"
 
 #include <algorithm>
 
 #include "plugin/plugin_identity.h"
-#include "ui/plugin_dockbar_dialog.h"
+#include "plugin_dockbar_dialog.h"
 #include "ui/plugin_ui.h"
 
 PluginToolbar::PluginToolbar(PluginUi* ui) : ui_(ui) { SetDefaultBarSize(258, 42); }

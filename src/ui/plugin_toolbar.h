@@ -6,7 +6,7 @@
 // menu's show/hide item is recomputed.
 // Main thread only.
 
-#include "sdk/rhino_ui_dock_bar.h"
+#include "sdk/app/rhino_ui_dock_bar.h"
 
 class PluginUi;
 

@@ -1,8 +1,10 @@
 #include "ui/plugin_ui.h"
 
 #include "plugin/plugin_identity.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_message_box.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/app/rhino_message_box.h"
+
+using namespace vantro::ui;
 
 PluginUi::PluginUi(VeloraPlugin* plugin, void* instance)
     : aboutVersionText(ON_wString::FormatToString(u"version: %ls", vantro::plugin::kDisplayVersion)),

@@ -3,12 +3,12 @@
 
 #include "plugin/plugin_identity.h"
 #include "plugin/velora_plugin.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_view.h"
-#include "ui/plugin_dockbar_dialog.h"
-#include "ui/plugin_toolbar.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/app/rhino_view.h"
+#include "plugin_dockbar_dialog.h"
+#include "plugin_toolbar.h"
 #include "ui/plugin_ui.h"
-#include "ui/resource_images.h"
+#include "resource_images.h"
 
 using namespace vantro::ui;
 
@@ -28,7 +28,7 @@ std::unique_ptr<CRhinoUiFont> dialogFont(int pixels, int dpi, bool underline) {
 
 }  // namespace
 
-bool PerspectiveViewActive() {
+bool vantro::ui::PerspectiveViewActive() {
     const CRhinoView* view = RhinoApp().ActiveView();
     return view && view->ActiveViewport().VP().IsPerspectiveProjection();
 }

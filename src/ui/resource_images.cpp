@@ -1,4 +1,4 @@
-#include "ui/resource_images.h"
+#include "resource_images.h"
 
 #include <algorithm>
 #include <cmath>

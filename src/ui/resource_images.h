@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "sdk/rhino_ui_image.h"
-#include "ui/module_resources.h"
+#include "sdk/app/rhino_ui_image.h"
+#include "module_resources.h"
 
 namespace vantro::ui {
 

@@ -2,7 +2,7 @@
 
 #include "link/url_encode.h"
 #include "plugin/plugin_identity.h"
-#include "sdk/rhino_app.h"
+#include "sdk/app/rhino_app.h"
 
 using namespace vantro::plugin;
 

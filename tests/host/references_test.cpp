@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "box_mesh.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace vantro::host {
 namespace {

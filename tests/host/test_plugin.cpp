@@ -9,13 +9,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_command.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_event_watcher.h"
-#include "sdk/rhino_event_watcher_ex.h"
-#include "sdk/rhino_get_option.h"
-#include "sdk/rhino_plug_in.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/app/rhino_command.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_event_watcher.h"
+#include "sdk/document/rhino_event_watcher_ex.h"
+#include "sdk/app/rhino_get_option.h"
+#include "sdk/app/rhino_plug_in.h"
 
 namespace {
 

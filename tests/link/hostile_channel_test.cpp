@@ -72,8 +72,8 @@ void exerciseEveryOperation(LiveConnection& c, uint32_t seed) {
     c.RemoveRecord(seed);
     c.SetView(false, nullptr);
     c.SetStatistics({{u"k", {0, u"v w"}}});
-    velora_peer::JsonWriter json;
-    velora_peer::writeChannelSummary(c, json);
+    vantro::peer::JsonWriter json;
+    vantro::peer::writeChannelSummary(c, json);
     simdjson::dom::parser parser;
     EXPECT_FALSE(parser.parse(json.text()).error()) << json.text();
 }
@@ -257,16 +257,16 @@ TEST(RecordDecoderBytes, DecodesASlotCopyWithoutAChannel) {
     std::byte* slot = bytes.data() + 1;
     store(slot, Field<RecordPrefix>{0}, RecordPrefix{kTagStat, 0xFFFFFFFF, 1, 1, 0});
     store(slot, stat_record::kTextBuffer, uint32_t{5});
-    velora_peer::JsonWriter json;
-    ASSERT_TRUE(velora_peer::decodeRecordBytes({slot, kBlockSize}, nullptr, json));
+    vantro::peer::JsonWriter json;
+    ASSERT_TRUE(vantro::peer::decodeRecordBytes({slot, kBlockSize}, nullptr, json));
     simdjson::dom::parser parser;
     simdjson::dom::element stat = parser.parse(json.text());
     EXPECT_EQ(uint64_t(stat["textBuffer"]), 5u);
     EXPECT_FALSE(bool(stat["bufferMapped"]));
-    velora_peer::JsonWriter none;
-    EXPECT_FALSE(velora_peer::decodeRecordBytes({slot, kBlockSize - 1}, nullptr, none));
+    vantro::peer::JsonWriter none;
+    EXPECT_FALSE(vantro::peer::decodeRecordBytes({slot, kBlockSize - 1}, nullptr, none));
     store(slot, record::kTag, makeTag("ZZZZ"));
-    EXPECT_FALSE(velora_peer::decodeRecordBytes({slot, kBlockSize}, nullptr, none));
+    EXPECT_FALSE(vantro::peer::decodeRecordBytes({slot, kBlockSize}, nullptr, none));
     EXPECT_EQ(none.text(), "");
 }
 
@@ -337,13 +337,13 @@ TEST_F(HostileChannelTest, PeerProcessReadsNonsenseSafely) {
 // only known tags have a decoder.
 TEST(RecordDecoders, BufferTextIsBounded) {
     const char16_t text[] = u"abc\0def";
-    EXPECT_EQ(velora_peer::readBufferText(text, sizeof text), u"abc");
+    EXPECT_EQ(vantro::peer::readBufferText(text, sizeof text), u"abc");
     const char16_t full[] = {u'x', u'y', u'z'};
-    EXPECT_EQ(velora_peer::readBufferText(full, sizeof full), u"xyz");
-    EXPECT_EQ(velora_peer::readBufferText(full, 5), u"xy");
-    EXPECT_EQ(velora_peer::readBufferText(nullptr, 100), u"");
-    EXPECT_NE(velora_peer::findRecordDecoder(kTagSrfc), nullptr);
-    EXPECT_EQ(velora_peer::findRecordDecoder(makeTag("ZZZZ")), nullptr);
+    EXPECT_EQ(vantro::peer::readBufferText(full, sizeof full), u"xyz");
+    EXPECT_EQ(vantro::peer::readBufferText(full, 5), u"xy");
+    EXPECT_EQ(vantro::peer::readBufferText(nullptr, 100), u"");
+    EXPECT_NE(vantro::peer::findRecordDecoder(kTagSrfc), nullptr);
+    EXPECT_EQ(vantro::peer::findRecordDecoder(makeTag("ZZZZ")), nullptr);
 }
 
 }  // namespace

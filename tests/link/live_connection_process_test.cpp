@@ -137,7 +137,7 @@ TEST_F(ProcessTest, BuffersCrossBothWays) {
     ASSERT_NE(first, nullptr);
     ASSERT_EQ(connection.MappedBufferSize(0x80000001u), 4096u);
     for (size_t i = 0; i < 4096; ++i)
-        ASSERT_EQ(first[i], velora_peer::peerBufferByte(0x80000001u, i)) << i;
+        ASSERT_EQ(first[i], vantro::peer::peerBufferByte(0x80000001u, i)) << i;
     EXPECT_EQ(connection.MappedBufferSize(0x80000002u), 0u);  // not mapped here yet
     EXPECT_NE(connection.MapBuffer(0x80000002u), nullptr);
     EXPECT_EQ(connection.MappedBufferSize(0x80000002u), 10u);
@@ -145,7 +145,7 @@ TEST_F(ProcessTest, BuffersCrossBothWays) {
     EXPECT_EQ(connection.NotifyPeer(2, 0), 0);
     EXPECT_EQ(peer->wait(), 0);
     // The peer is gone; what it made lives on while we hold it.
-    EXPECT_EQ(first[4095], velora_peer::peerBufferByte(0x80000001u, 4095));
+    EXPECT_EQ(first[4095], vantro::peer::peerBufferByte(0x80000001u, 4095));
     connection.Close();
 }
 

@@ -10,13 +10,13 @@
 #include <optional>
 #include <sstream>
 
-#include "link/camera_observer.h"
+#include "plugin/camera_observer.h"
 #include "live_session.h"
 #include "plugin/velora_plugin.h"
 #include "scene_test_support.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_view.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/app/rhino_view.h"
 #include "view_line.h"
 
 using namespace vantro::test;

@@ -18,9 +18,9 @@
 #include "scene/change_set.h"
 #include "scene/rh_scene.h"
 #include "scene_test_support.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_object_iterator.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_object_iterator.h"
 
 using namespace vantro::test;
 

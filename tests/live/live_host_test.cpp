@@ -11,9 +11,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "plugin/plugin_settings.h"
+#include "settings/plugin_settings.h"
 #include "scene_reader_protocol.h"
-#include "sdk/on_viewport.h"
+#include "sdk/geometry/on_viewport.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
 #include "view_line.h"

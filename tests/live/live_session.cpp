@@ -11,12 +11,12 @@
 #include "materials/material_manager.h"
 #include "platform/utf.h"
 #include "platform/window.h"
-#include "plugin/plugin_settings.h"
+#include "settings/plugin_settings.h"
 #include "plugin/velora_plugin.h"
 #include "scene/rh_scene.h"
 #include "scene_sync_fixture.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
 
 // The plug-in object a module would hold; the plug-in library reaches it by name.
 VeloraPlugin& ThePlugIn() {

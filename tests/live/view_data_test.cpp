@@ -8,8 +8,10 @@
 #include <cstring>
 #include <random>
 
-#include "link/send_camera.h"
-#include "sdk/on_viewport.h"
+#include "plugin/send_camera.h"
+#include "sdk/geometry/on_viewport.h"
+
+using namespace vantro::plugin;
 
 using VantroAPI::ViewData;
 

@@ -6,6 +6,8 @@
 
 #include "image_decode.h"
 
+using namespace vantro::materials;
+
 namespace {
 
 uint32_t u32At(const std::vector<uint8_t>& b, size_t at) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+using namespace vantro::materials;
+
 namespace {
 
 std::vector<std::u16string> words(std::u16string_view text) {

@@ -8,6 +8,8 @@
 
 #include "material_test_support.h"
 
+using namespace vantro::materials;
+
 using namespace vantro::test;
 
 namespace {

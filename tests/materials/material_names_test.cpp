@@ -4,6 +4,8 @@
 
 #include <string>
 
+using namespace vantro::materials;
+
 // The key is FNV-1a 64 over the UTF-16LE bytes: golden values for ASCII and non-BMP text.
 TEST(MaterialNames, NameKeyGolden) {
     EXPECT_EQ(NameKeyOfText(u""), 0xcbf29ce484222325ull);

@@ -10,7 +10,7 @@
 
 #include "link/live_connection.h"
 #include "materials/material_manager.h"
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 #include "sdk/rhino_sdk.h"
 #include "support/test_environment.h"
 

@@ -11,6 +11,8 @@
 #include "platform/utf.h"
 #include "support/test_files.h"
 
+using namespace vantro::materials;
+
 using namespace vantro::test;
 namespace fs = std::filesystem;
 using vantro::platform::fromUtf8;

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "link/live_connection.h"
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 #include "platform/utf.h"
 
 using namespace VantroAPI;

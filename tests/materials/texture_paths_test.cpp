@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace vantro::materials;
+
 // Both slashes become the platform's separator.
 TEST(TexturePaths, NativeSeparators) {
     std::u16string s(1, kPathSeparator);

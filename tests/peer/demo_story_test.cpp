@@ -149,7 +149,7 @@ bool nextWakeUp(ChildProcess& peer, const fs::path& obj, int after, WakeUp& wake
 }
 
 // The share of pixels that differ clearly between two pictures of one size.
-double changedShare(const velora_peer::Image& a, const velora_peer::Image& b) {
+double changedShare(const vantro::peer::Image& a, const vantro::peer::Image& b) {
     if (a.width != b.width || a.height != b.height || a.rgba.size() != b.rgba.size() || a.rgba.empty())
         return 1.0;
     size_t changed = 0;
@@ -165,8 +165,8 @@ double changedShare(const velora_peer::Image& a, const velora_peer::Image& b) {
 }
 
 // The picture of an empty mirror is one colour: the share of pixels unlike the corner.
-double drawnShare(const velora_peer::Image& image) {
-    velora_peer::Image background = image;
+double drawnShare(const vantro::peer::Image& image) {
+    vantro::peer::Image background = image;
     for (size_t i = 0; i < background.rgba.size(); ++i)
         background.rgba[i] = image.rgba[i % 4];
     return changedShare(image, background);
@@ -220,7 +220,7 @@ TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
     ASSERT_NE(peer.waitForLine("READY", kStepMs), "");
     HostSession host(document, root / "host.in");
     MirrorView before;
-    velora_peer::Image previous;
+    vantro::peer::Image previous;
     for (size_t n = 0; n < steps.size(); ++n) {
         SCOPED_TRACE("step " + std::to_string(n + 1) + ": " + steps[n].title);
         letPeerSettle(peer);
@@ -245,7 +245,7 @@ TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
         }
         ASSERT_EQ(mismatch, "") << why << "\n" << host.process().output();
 
-        const velora_peer::Image picture = velora_peer::readPng(wakeUp.picture);
+        const vantro::peer::Image picture = vantro::peer::readPng(wakeUp.picture);
         ASSERT_FALSE(picture.empty()) << wakeUp.picture;
         if (n == 0) {
             EXPECT_GT(drawnShare(picture), 0.1) << "the opened showroom fills a good part of the picture";

@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace velora_peer;
+using namespace vantro::peer;
 
 // The modeller's upward triangle (0,0,0) (1,0,0) (0,1,0) as sent: axes y and z
 // exchanged and the index list reversed. Its face points up, +y in the renderer's

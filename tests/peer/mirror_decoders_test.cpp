@@ -8,12 +8,12 @@
 #include <random>
 #include <vector>
 
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 #include "mirror_decoders.h"
 
 namespace {
 
-using namespace velora_peer;
+using namespace vantro::peer;
 using namespace VantroAPI;
 
 std::vector<std::byte> words(std::initializer_list<uint32_t> values) {

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "link/live_connection.h"
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 #include "peer_mirror.h"
 #include "support/test_environment.h"
 
 namespace {
 
-using namespace velora_peer;
+using namespace vantro::peer;
 using namespace VantroAPI;
 
 // A creator and the peer's connection to it, in one process.

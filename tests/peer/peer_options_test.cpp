@@ -7,7 +7,7 @@
 
 namespace {
 
-using namespace velora_peer;
+using namespace vantro::peer;
 
 bool parse(std::vector<const char*> args, PeerOptions& options, std::string& error) {
     args.insert(args.begin(), "velora-peer");

@@ -27,7 +27,7 @@ struct PictureDifference {
     double farPixels = 0;    // fraction of pixels with a channel more than 48 apart
 };
 
-PictureDifference compare(const velora_peer::Image& a, const velora_peer::Image& b) {
+PictureDifference compare(const vantro::peer::Image& a, const vantro::peer::Image& b) {
     PictureDifference d;
     size_t far = 0;
     for (size_t i = 0; i < a.rgba.size(); i += 4) {
@@ -45,13 +45,13 @@ PictureDifference compare(const velora_peer::Image& a, const velora_peer::Image&
 }
 
 // Pixels clearly of one hue: red (r over g and b by 80) or green (g over r and b by 60).
-size_t countRed(const velora_peer::Image& image) {
+size_t countRed(const vantro::peer::Image& image) {
     size_t n = 0;
     for (size_t i = 0; i < image.rgba.size(); i += 4)
         n += image.rgba[i] > image.rgba[i + 1] + 80 && image.rgba[i] > image.rgba[i + 2] + 80 ? 1 : 0;
     return n;
 }
-size_t countGreen(const velora_peer::Image& image) {
+size_t countGreen(const vantro::peer::Image& image) {
     size_t n = 0;
     for (size_t i = 0; i < image.rgba.size(); i += 4)
         n += image.rgba[i + 1] > image.rgba[i] + 60 && image.rgba[i + 1] > image.rgba[i + 2] + 60 ? 1 : 0;
@@ -113,9 +113,9 @@ TEST_F(PeerProcessTest, KnownSceneAndItsEdits) {
               std::string::npos)
         << peer->output();
 
-    const velora_peer::Image picture = velora_peer::readPng((out_ / "picture-0001.png").string());
+    const vantro::peer::Image picture = vantro::peer::readPng((out_ / "picture-0001.png").string());
     const std::string referencePath = std::string(PEER_TEST_DATA_DIR) + "/known-scene.png";
-    const velora_peer::Image reference = velora_peer::readPng(referencePath);
+    const vantro::peer::Image reference = vantro::peer::readPng(referencePath);
     ASSERT_FALSE(reference.empty()) << "missing " << referencePath;
     ASSERT_EQ(picture.width, reference.width);
     ASSERT_EQ(picture.height, reference.height);
@@ -131,7 +131,7 @@ TEST_F(PeerProcessTest, KnownSceneAndItsEdits) {
     EXPECT_NE(mtl.find("floor.bmp"), std::string::npos) << mtl;
 
     ASSERT_NE(peer->waitForLine("PICTURE n=2 "), "") << peer->output();
-    const velora_peer::Image recoloured = velora_peer::readPng((out_ / "picture-0002.png").string());
+    const vantro::peer::Image recoloured = vantro::peer::readPng((out_ / "picture-0002.png").string());
     EXPECT_GT(countRed(picture), 500u);
     EXPECT_GT(countGreen(recoloured), 500u);
     EXPECT_LT(countRed(recoloured), countRed(picture) / 10);

@@ -93,7 +93,7 @@ TEST(SampleDocument, ReachesThePeerThroughThePlugin) {
     EXPECT_NE(peer.waitForLine("RELEASED"), "") << peer.output();
     EXPECT_NE(peer.output().find("MIRROR materials=6 textured=1 triangles=262 "), std::string::npos) << peer.output();
     EXPECT_EQ(peer.output().find("PROBLEM"), std::string::npos) << peer.output();
-    EXPECT_FALSE(velora_peer::readPng((out / "picture-0001.png").string()).empty()) << peer.output();
+    EXPECT_FALSE(vantro::peer::readPng((out / "picture-0001.png").string()).empty()) << peer.output();
 }
 
 }  // namespace

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "link/live_connection.h"
-#include "materials/srfc_layout.h"
+#include "link/srfc_layout.h"
 #include "platform/clock.h"
 #include "platform/utf.h"
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <sstream>
 
-#include "sdk/on_material.h"
+#include "sdk/document/on_material.h"
 
 namespace vantro::test {
 

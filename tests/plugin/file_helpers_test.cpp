@@ -1,4 +1,4 @@
-#include "plugin/file_helpers.h"
+#include "settings/file_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "platform/registry.h"
-#include "plugin/plugin_settings.h"
+#include "settings/plugin_settings.h"
 
 namespace vantro::plugin_test {
 

@@ -1,4 +1,4 @@
-#include "plugin/plugin_settings.h"
+#include "settings/plugin_settings.h"
 
 #include <gtest/gtest.h>
 

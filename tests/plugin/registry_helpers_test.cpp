@@ -1,4 +1,4 @@
-#include "plugin/registry_helpers.h"
+#include "settings/registry_helpers.h"
 
 #include <gtest/gtest.h>
 

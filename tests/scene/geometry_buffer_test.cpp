@@ -10,6 +10,8 @@
 
 #include "scene/mesh_info.h"
 
+using namespace vantro::scene;
+
 namespace {
 
 MeshInfo triangle() {

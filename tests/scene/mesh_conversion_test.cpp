@@ -12,9 +12,11 @@
 
 #include "scene/mesh_info.h"
 #include "scene/renderer_matrix.h"
-#include "sdk/on_mesh.h"
+#include "sdk/geometry/on_mesh.h"
 
 #include "scene_test_support.h"
+
+using namespace vantro::scene;
 
 namespace {
 

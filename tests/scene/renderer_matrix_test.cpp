@@ -7,7 +7,9 @@
 
 #include <cmath>
 
-#include "sdk/on_xform.h"
+#include "sdk/geometry/on_xform.h"
+
+using namespace vantro::scene;
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <algorithm>
 
 #include "materials/material_manager.h"
-#include "plugin/plugin_settings.h"
+#include "settings/plugin_settings.h"
 #include "scene/tex_coord_context.h"
 #include "scene_test_support.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_instance_definition_table.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_instance_definition_table.h"
 
 using namespace vantro::test;
 

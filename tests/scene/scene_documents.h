@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sdk/on_xform.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/geometry/on_xform.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace vantro::test {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "materials/material_manager.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_instance_definition_table.h"
-#include "sdk/rhino_object.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_instance_definition_table.h"
+#include "sdk/document/rhino_object.h"
 
 namespace vantro::test {
 

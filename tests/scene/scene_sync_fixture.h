@@ -20,7 +20,7 @@
 #include "platform/utf.h"
 #include "platform/window.h"
 #include "scene/rh_scene.h"
-#include "sdk/rhino_object.h"
+#include "sdk/document/rhino_object.h"
 #include "scene_oracle.h"
 #include "scene_reader_protocol.h"
 #include "support/child_process.h"

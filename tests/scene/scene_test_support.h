@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "sdk/on_mesh.h"
-#include "sdk/on_object_attributes.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_object.h"
+#include "sdk/geometry/on_mesh.h"
+#include "sdk/document/on_object_attributes.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_object.h"
 #include "sdk/sdk_test_support.h"
 
 namespace vantro::test {

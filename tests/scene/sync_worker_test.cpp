@@ -18,6 +18,8 @@
 #include "scene_sync_fixture.h"
 #include "scene_test_support.h"
 
+using namespace vantro::scene;
+
 using namespace vantro::test;
 using namespace VantroAPI;
 

@@ -7,8 +7,8 @@
 
 #include "materials/material_info.h"
 #include "scene_test_support.h"
-#include "sdk/rdk_texture.h"
-#include "sdk/rhino_app.h"
+#include "sdk/render/rdk_texture.h"
+#include "sdk/app/rhino_app.h"
 
 using namespace vantro::test;
 

@@ -2,7 +2,7 @@
 // positions and of edges) on thousands of damaged solids, and the digest's sensitivity
 // to every byte it covers.
 
-#include "sdk/mesh_topology.h"
+#include "sdk/geometry/mesh_topology.h"
 
 #include <gtest/gtest.h>
 

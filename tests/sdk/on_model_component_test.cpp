@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <thread>
 
-#include "sdk/on_layer.h"
-#include "sdk/on_material.h"
+#include "sdk/document/on_layer.h"
+#include "sdk/document/on_material.h"
 
 // Components made concurrently on several threads get distinct serial numbers and ids.
 TEST(OnModelComponent, ConcurrentCreationIsUnique) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sdk/on.h"
+#include "sdk/geometry/on.h"
 
 using U = ON::LengthUnitSystem;
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sdk/on_string.h"
-#include "sdk/on_uuid.h"
+#include "sdk/geometry/on_string.h"
+#include "sdk/geometry/on_uuid.h"
 
 // The 8-4-4-4-12 pattern of hex digits, braced or not, in either case, is read;
 // anything else is the nil id.

@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "sdk/on_viewport.h"
+#include "sdk/geometry/on_viewport.h"
 
 // An asymmetric frustum counts by its smaller side.
 TEST(OnViewport, AsymmetricFrustumUsesSmallerSide) {

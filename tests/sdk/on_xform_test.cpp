@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "sdk/on_xform.h"
+#include "sdk/geometry/on_xform.h"
 
 // A * B applies B first; points divide by w, vectors ignore translation.
 TEST(OnXform, ProductOrderAndApplication) {

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <vector>
 
-#include "sdk/on_uuid.h"
-#include "sdk/rdk_document.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_object.h"
+#include "sdk/geometry/on_uuid.h"
+#include "sdk/render/rdk_document.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_object.h"
 
 namespace vantro::test {
 

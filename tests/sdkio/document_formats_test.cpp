@@ -11,8 +11,8 @@
 #include <string>
 
 #include "sdk/io/document_formats.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include "document_compare.h"
 #include "sdk/io/document_reader.h"
 #include "sdk/io/document_writer.h"
-#include "sdk/rdk_document.h"
-#include "sdk/rhino_app_settings.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_object.h"
+#include "sdk/render/rdk_document.h"
+#include "sdk/app/rhino_app_settings.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_object.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include "support/child_process.h"
 #include "sdk/io/import_3dm.h"
 #include "sdk/io/json_cursor.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_object.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_object.h"
 
 namespace {
 

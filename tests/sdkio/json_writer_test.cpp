@@ -10,7 +10,7 @@
 
 #include "sdk/io/json_cursor.h"
 #include "sdk/io/json_writer.h"
-#include "sdk/on_point.h"
+#include "sdk/geometry/on_point.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <functional>
 #include <sstream>
 
-#include "plugin/plugin_settings.h"
+#include "settings/plugin_settings.h"
 #include "plugin/velora_plugin.h"
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_message_box.h"
-#include "sdk/rhino_ui_dialog.h"
-#include "sdk/rhino_view.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/app/rhino_message_box.h"
+#include "sdk/app/rhino_ui_dialog.h"
+#include "sdk/app/rhino_view.h"
 #include "support/test_environment.h"
 #include "ui/plugin_dockbar_dialog.h"
 #include "ui/plugin_toolbar.h"

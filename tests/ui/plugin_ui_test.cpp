@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sdk/rhino_app.h"
-#include "sdk/rhino_message_box.h"
+#include "sdk/app/rhino_app.h"
+#include "sdk/app/rhino_message_box.h"
 #include "ui/plugin_ui.h"
 #include "ui/web_addresses.h"
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sdk/rhino_ui_dock_bar.h"
+#include "sdk/app/rhino_ui_dock_bar.h"
 #include "ui/resource_images.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/plugin_settings.h"
+#include "settings/plugin_settings.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
 

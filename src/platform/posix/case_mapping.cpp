@@ -1,4 +1,4 @@
-#include "platform/posix/case_mapping.h"
+#include "posix/case_mapping.h"
 
 #include <algorithm>
 #include <iterator>

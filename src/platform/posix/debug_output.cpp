@@ -1,6 +1,6 @@
 #include "platform/debug_output.h"
 
-#include "platform/posix/unique_fd.h"
+#include "posix/unique_fd.h"
 #include "platform/utf.h"
 
 #include <mutex>

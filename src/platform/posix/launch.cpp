@@ -1,7 +1,7 @@
 #include "platform/launch.h"
 
-#include "platform/posix/runtime_directory.h"
-#include "platform/posix/unique_fd.h"
+#include "posix/runtime_directory.h"
+#include "posix/unique_fd.h"
 #include "platform/utf.h"
 
 #include <cerrno>

@@ -1,8 +1,8 @@
 #include "platform/registry.h"
 
-#include "platform/posix/case_mapping.h"
-#include "platform/posix/registry_format.h"
-#include "platform/posix/unique_fd.h"
+#include "posix/case_mapping.h"
+#include "posix/registry_format.h"
+#include "posix/unique_fd.h"
 #include "platform/utf.h"
 
 #include <algorithm>

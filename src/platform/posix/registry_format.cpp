@@ -1,6 +1,6 @@
-#include "platform/posix/registry_format.h"
+#include "posix/registry_format.h"
 
-#include "platform/posix/case_mapping.h"
+#include "posix/case_mapping.h"
 #include "platform/utf.h"
 
 #include <set>

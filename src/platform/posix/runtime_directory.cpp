@@ -1,4 +1,4 @@
-#include "platform/posix/runtime_directory.h"
+#include "posix/runtime_directory.h"
 
 #include <cerrno>
 #include <cstdlib>

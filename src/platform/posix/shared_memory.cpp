@@ -1,7 +1,7 @@
 #include "platform/shared_memory.h"
 
-#include "platform/posix/shrunk_mapping_guard.h"
-#include "platform/posix/unique_fd.h"
+#include "posix/shrunk_mapping_guard.h"
+#include "posix/unique_fd.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/posix/shrunk_mapping_guard.h"
+#include "posix/shrunk_mapping_guard.h"
 
 #include <cerrno>
 #include <csignal>

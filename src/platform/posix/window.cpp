@@ -1,8 +1,8 @@
 #include "platform/window.h"
 
-#include "platform/posix/runtime_directory.h"
-#include "platform/posix/window_description.h"
-#include "platform/posix/unique_fd.h"
+#include "posix/runtime_directory.h"
+#include "posix/window_description.h"
+#include "posix/unique_fd.h"
 #include "platform/process.h"
 #include "platform/utf.h"
 

@@ -3,9 +3,9 @@
 // plug-in object and the command. Constructing the plug-in object and the command
 // hands them to the host (their SDK base classes register them).
 
-#include "plugin/plugin_app.h"
+#include "plugin_app.h"
 #include "plugin/plugin_identity.h"
-#include "plugin/vantro_command.h"
+#include "vantro_command.h"
 #include "plugin/velora_plugin.h"
 
 #define VANTRO_EXPORT extern "C" __attribute__((visibility("default")))

@@ -1,4 +1,4 @@
-#include "sdk/io/base64.h"
+#include "io/base64.h"
 
 #include <array>
 

@@ -1,12 +1,12 @@
-#include "sdk/io/document_builder.h"
+#include "io/document_builder.h"
 
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
-#include "sdk/rdk_document.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_object.h"
+#include "sdk/render/rdk_document.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_object.h"
 
 namespace vantro::docio {
 namespace {

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "sdk/io/document_checker.h"
-#include "sdk/io/document_data.h"
+#include "document_checker.h"
+#include "document_data.h"
 
 class CRhinoDoc;
 

@@ -1,9 +1,9 @@
-#include "sdk/io/document_checker.h"
+#include "io/document_checker.h"
 
 #include <functional>
 #include <unordered_map>
 
-#include "sdk/io/document_parser.h"
+#include "io/document_parser.h"
 
 namespace vantro::docio {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sdk/io/document_data.h"
+#include "document_data.h"
 
 namespace vantro::docio {
 

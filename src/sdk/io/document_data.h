@@ -14,17 +14,17 @@
 
 #include "sdk/meshing/surface_geometry.h"
 #include "sdk/meshing/triangle_mesh.h"
-#include "sdk/on.h"
-#include "sdk/on_bitmap.h"
-#include "sdk/on_instance_definition.h"
-#include "sdk/on_layer.h"
-#include "sdk/on_material.h"
-#include "sdk/on_mesh.h"
-#include "sdk/on_object_attributes.h"
-#include "sdk/on_texture_mapping.h"
-#include "sdk/on_uuid.h"
-#include "sdk/on_viewport.h"
-#include "sdk/on_xform.h"
+#include "sdk/geometry/on.h"
+#include "sdk/geometry/on_bitmap.h"
+#include "sdk/document/on_instance_definition.h"
+#include "sdk/document/on_layer.h"
+#include "sdk/document/on_material.h"
+#include "sdk/geometry/on_mesh.h"
+#include "sdk/document/on_object_attributes.h"
+#include "sdk/geometry/on_texture_mapping.h"
+#include "sdk/geometry/on_uuid.h"
+#include "sdk/geometry/on_viewport.h"
+#include "sdk/geometry/on_xform.h"
 
 namespace vantro::docio {
 

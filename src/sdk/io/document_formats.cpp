@@ -1,8 +1,8 @@
 #include "sdk/io/document_formats.h"
 
-#include "sdk/io/document_reader.h"
-#include "sdk/io/document_writer.h"
-#include "sdk/rhino_app.h"
+#include "io/document_reader.h"
+#include "io/document_writer.h"
+#include "sdk/app/rhino_app.h"
 
 namespace vantro::docio {
 namespace {

@@ -1,4 +1,4 @@
-#include "sdk/io/document_meshing.h"
+#include "io/document_meshing.h"
 
 #include <cstring>
 #include <map>
@@ -6,7 +6,7 @@
 
 #include "platform/parallel.h"
 #include "sdk/io/document_format.h"
-#include "sdk/io/document_parser.h"
+#include "io/document_parser.h"
 #include "sdk/meshing/brep_mesher.h"
 #include "sdk/meshing/subd_mesher.h"
 

@@ -1,4 +1,4 @@
-#include "sdk/io/document_parser.h"
+#include "io/document_parser.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,9 +8,9 @@
 #include <set>
 #include <type_traits>
 
-#include "sdk/io/base64.h"
+#include "io/base64.h"
 #include "sdk/io/document_format.h"
-#include "sdk/io/json_cursor.h"
+#include "io/json_cursor.h"
 
 namespace vantro::docio {
 namespace {

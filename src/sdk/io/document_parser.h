@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sdk/io/document_data.h"
+#include "document_data.h"
 
 namespace vantro::docio {
 

@@ -1,4 +1,4 @@
-#include "sdk/io/document_reader.h"
+#include "io/document_reader.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,13 +9,13 @@
 #include <memory>
 #include <optional>
 
-#include "sdk/io/document_builder.h"
-#include "sdk/io/document_checker.h"
-#include "sdk/io/document_meshing.h"
-#include "sdk/io/document_parser.h"
-#include "sdk/io/import_3dm.h"
-#include "sdk/rhino_app_settings.h"
-#include "sdk/rhino_doc.h"
+#include "io/document_builder.h"
+#include "io/document_checker.h"
+#include "io/document_meshing.h"
+#include "io/document_parser.h"
+#include "io/import_3dm.h"
+#include "sdk/app/rhino_app_settings.h"
+#include "sdk/document/rhino_doc.h"
 
 namespace vantro::docio {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sdk/io/document_data.h"
+#include "document_data.h"
 
 class CRhinoDoc;
 class CRhinoAppSettings;

@@ -1,4 +1,4 @@
-#include "sdk/io/document_writer.h"
+#include "io/document_writer.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,13 +9,13 @@
 #include <unordered_set>
 #include <vector>
 
-#include "sdk/io/base64.h"
+#include "io/base64.h"
 #include "sdk/io/document_format.h"
-#include "sdk/io/json_writer.h"
-#include "sdk/rdk_document.h"
-#include "sdk/rhino_app_settings.h"
-#include "sdk/rhino_doc.h"
-#include "sdk/rhino_object.h"
+#include "io/json_writer.h"
+#include "sdk/render/rdk_document.h"
+#include "sdk/app/rhino_app_settings.h"
+#include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_object.h"
 
 namespace vantro::docio {
 namespace {

@@ -1,4 +1,4 @@
-#include "sdk/io/import_3dm.h"
+#include "io/import_3dm.h"
 
 #include <atomic>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "sdk/io/document_parser.h"
+#include "document_parser.h"
 
 namespace vantro::docio {
 

@@ -1,4 +1,4 @@
-#include "sdk/io/json_cursor.h"
+#include "io/json_cursor.h"
 
 #include <simdjson.h>
 

@@ -1,4 +1,4 @@
-#include "sdk/io/json_writer.h"
+#include "io/json_writer.h"
 
 #include <cassert>
 #include <charconv>

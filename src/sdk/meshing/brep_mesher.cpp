@@ -35,7 +35,7 @@
 #include <optional>
 #include <string>
 
-#include "sdk/meshing/surface_domain.h"
+#include "surface_domain.h"
 
 namespace vantro::meshing {
 namespace {

@@ -1,4 +1,4 @@
-#include "sdk/meshing/surface_domain.h"
+#include "surface_domain.h"
 
 #include <cmath>
 

@@ -1,0 +1,142 @@
+#pragma once
+// ColladaExporter: writes the active document as one COLLADA 1.4.1 file for the
+// renderer. It reuses the live link's machinery without a link: its own material
+// manager translates the materials, its own scene (in export mode) extracts the render
+// meshes in metres; the exporter merges all meshes of one material into one geometry,
+// turns the numbers into text and the block placements into nodes in parallel, and
+// then writes the document in one sequential pass (collada_writer.h).
+//
+// One exporter is made per export, runs Export once and is destroyed. Main thread only;
+// Export blocks it until the file is closed. Its parallel stages (merge, serialise,
+// nodes) each finish before the next begins; their bodies touch only their own item,
+// atomics and the concurrent vectors.
+//
+// Failures: a cancelled dialog gives -1 and creates nothing; a file that cannot be
+// opened writes nothing and still gives 0; any exception from the creation of the
+// material manager on (preparation or writing) deletes the file at the chosen path
+// when it is a regular file and gives -1. A write that fails (full disk) always ends
+// the export so, even where the document layout would carry on: the file's failure
+// is sticky (FileWriteError), so no later step can complete a document with a hole.
+//
+// Precision: positions, normals and texture coordinates are written with 3 decimals
+// (the renderer's format: metres to the millimetre) unless the ExportPrecision setting
+// or SetPrecision asks for 0 to 6. Triangles that lose their area to the rounding are
+// counted and reported in the closing status text and in LastSummary.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <tbb/concurrent_vector.h>
+
+#include "collada/document_output.h"
+#include "collada/geometry_text.h"
+#include "collada/merged_geometry.h"
+#include "collada/node_element.h"
+#include "platform/page_arena.h"
+#include "settings/plugin_settings.h"
+
+class MaterialManager;
+class RHScene;
+struct MaterialInfo;
+struct NodeInfo;
+
+namespace vantro::collada {
+
+// What the last Export did, kept after its reset (for the host's report).
+struct ExportSummary {
+    bool written = false;                  // the document was written and closed
+    bool writeFailed = false;              // the file did not take the document (then -1)
+    int decimals = 3;                      // of the number lists
+    std::uint64_t triangles = 0;           // in the document's geometries
+    std::uint64_t collapsedTriangles = 0;  // of those, had an area and lost it to the rounding
+};
+
+// "12,304 of 24,000 triangles collapse at 1 mm" (UTF-8): the collapse count of summary
+// at its precision's grid; empty when none collapse.
+std::string CollapseReport(const ExportSummary& summary);
+
+}  // namespace vantro::collada
+
+class ColladaExporter {
+public:
+    // One geometry of the document: every mesh of one material, merged, then as text.
+    struct GeometryInfo {
+        MaterialInfo* material = nullptr;                         // not owned
+        std::unique_ptr<vantro::collada::MergedGeometry> merged;  // in mergeArena; freed after serialisation
+        vantro::collada::GeometryText text;                       // id = name = UTF-8 material name; lists in textArena
+    };
+    using NodeElement = vantro::collada::NodeElement;
+
+    // Orders usedMaterials by id, so that the document lists them in a stable order.
+    struct ByMaterialId {
+        bool operator()(const MaterialInfo* a, const MaterialInfo* b) const;
+    };
+
+    // Creates and reads the settings; everything else empty; exportNodes true.
+    ColladaExporter();
+    virtual ~ColladaExporter();
+    ColladaExporter(const ColladaExporter&) = delete;
+    ColladaExporter& operator=(const ColladaExporter&) = delete;
+
+    // Asks for the file, prepares everything and writes it: 0 when the export ran
+    // (also when the file could not be opened), -1 when the user cancelled or an
+    // exception ended it. Shows the stages in the status-bar message pane.
+    int Export();
+
+    // The save dialog: "Export collada file", proposing the active document's path with
+    // ".dae" for its extension. The chosen path ("…dae" appended when it contains no
+    // "." at all), or empty for cancel or any failure.
+    std::u16string SaveDialog() const;
+
+    // Per-item workers of the parallel stages; each may run on any thread.
+    // Merges the meshes of one material into a new GeometryInfo (none without vertices).
+    virtual void MergeGeometry(uint64_t materialId);
+    // Fills info's texts from its merged buffer and frees the buffer.
+    virtual void SerializeGeometry(GeometryInfo& info);
+    // Appends the element of one placement.
+    virtual void CreateNode(const NodeInfo& node);
+
+    // Read access for tests and the host: the state Export leaves is reset, so these
+    // are empty after Export returns.
+    const PluginSettings& Settings() const { return settings; }
+    const std::u16string& Path() const { return path; }
+
+    // Decimals for this exporter's number lists (0 to 6), instead of the ExportPrecision
+    // setting; nullopt: the setting. Main thread, before Export.
+    void SetPrecision(std::optional<int> decimals) { precision = decimals; }
+    // What the last Export did; reset when Export begins.
+    const vantro::collada::ExportSummary& LastSummary() const { return summary; }
+
+protected:
+    // The image of one material (main thread, while the image library is written):
+    // the texture file's copy, else the embedded bitmap written as a file; the path
+    // relative to the exported file, or empty when there is none.
+    virtual std::u16string ExportImage(MaterialInfo& material);
+
+private:
+    void Prepare();
+    void WriteDocument(vantro::collada::DocumentOutput& out);
+    // Deletes the file at path when it is a regular file, resets, and gives -1.
+    int Abandon();
+    void Reset();
+
+    PluginSettings settings;
+    std::unique_ptr<MaterialManager> materials;
+    std::unique_ptr<RHScene> scene;
+    std::set<MaterialInfo*, ByMaterialId> usedMaterials;
+    tbb::concurrent_vector<std::unique_ptr<GeometryInfo>> geometries;
+    tbb::concurrent_vector<std::unique_ptr<NodeElement>> nodeElements;
+    bool exportNodes = true;
+    std::u16string path;
+    std::optional<int> precision;
+    int decimals = 3;
+    vantro::collada::ExportSummary summary;
+    // The merged buffers (dropped once serialised) and the number texts (kept until
+    // the reset): hundreds of megabytes for a big model, in huge pages.
+    std::unique_ptr<vantro::platform::PageArena> mergeArena;
+    std::unique_ptr<vantro::platform::PageArena> textArena;
+};

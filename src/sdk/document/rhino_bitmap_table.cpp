@@ -1,0 +1,38 @@
+#include "sdk/document/rhino_bitmap_table.h"
+
+#include "sdk_internal.h"
+
+const ON_Bitmap* CRhinoBitmapTable::Bitmap(int index) const {
+    if (index < 0 || index >= BitmapCount())
+        return nullptr;
+    return bitmaps_[static_cast<size_t>(index)].get();
+}
+
+int CRhinoBitmapTable::AddBitmap(const ON_Bitmap& bitmap) {
+    if (bitmap.IsEmpty())
+        return -1;
+    auto entry = std::make_unique<ON_Bitmap>(bitmap);
+    entry->SetIndex(BitmapCount());
+    if (entry->IdIsNil() || FindBitmapFromId(entry->Id()) >= 0)
+        entry->SetId();
+    bitmaps_.push_back(std::move(entry));
+    return BitmapCount() - 1;
+}
+
+int CRhinoBitmapTable::FindBitmapFromId(const ON_UUID& id) const {
+    if (ON_UuidIsNil(id))
+        return -1;
+    for (int i = 0; i < BitmapCount(); ++i)
+        if (bitmaps_[static_cast<size_t>(i)]->Id() == id)
+            return i;
+    return -1;
+}
+
+int CRhinoBitmapTable::FindBitmapFromPath(const ON_wString& fullPath) const {
+    if (fullPath.IsEmpty())
+        return -1;
+    for (int i = 0; i < BitmapCount(); ++i)
+        if (vantro::sdk::samePath(bitmaps_[static_cast<size_t>(i)]->m_file_reference.FullPath(), fullPath))
+            return i;
+    return -1;
+}
