@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace vantro::sdk {
 
@@ -50,6 +51,21 @@ ON_wString fileNamePart(const ON_wString& path) { return path.Mid(lastSeparator(
 ON_wString folderPart(const ON_wString& path) {
     const int at = lastSeparator(path);
     return at < 0 ? ON_wString() : path.Left(at);
+}
+
+bool readRegistryText(const vantro::platform::RegistryKey& key, std::u16string_view name, ON_wString& value,
+                      size_t maxUnits) {
+    vantro::platform::RegType type = vantro::platform::RegType::none;
+    std::vector<uint8_t> data;
+    if (key.queryValue(name, &type, &data) != vantro::platform::kErrorSuccess || type != vantro::platform::RegType::sz)
+        return false;
+    std::u16string text(std::min(data.size() / 2, maxUnits), u'\0');
+    for (size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+    while (!text.empty() && text.back() == u'\0')
+        text.pop_back();
+    value = ON_wString(std::move(text));
+    return true;
 }
 
 }  // namespace vantro::sdk

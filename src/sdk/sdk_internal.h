@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/registry.h"
 #include "sdk/geometry/on_string.h"
 
 namespace vantro::sdk {
@@ -21,6 +22,11 @@ uint32_t crc32(uint32_t crc, const void* data, size_t size);
 bool samePath(const ON_wString& a, const ON_wString& b);
 // The part after the last '/' or '\'.
 ON_wString fileNamePart(const ON_wString& path);
+// A text value of key (UTF-16 little-endian, trailing NULs dropped, at most maxUnits
+// units). False when the value is missing or not of the text type.
+bool readRegistryText(const vantro::platform::RegistryKey& key, std::u16string_view name, ON_wString& value,
+                      size_t maxUnits = SIZE_MAX);
+
 // The part before the last '/' or '\' (empty when there is none).
 ON_wString folderPart(const ON_wString& path);
 

@@ -1,6 +1,7 @@
 #include "sdk/app/rhino_profile_context.h"
 
 #include "platform/registry.h"
+#include "sdk_internal.h"
 
 using vantro::platform::RegHive;
 using vantro::platform::RegistryKey;
@@ -37,17 +38,7 @@ bool CRhinoProfileContext::LoadProfileString(const char16_t* section, const char
     RegistryKey key;
     if (RegistryKey::open(RegHive::currentUser, keyPath(section).view(), key) != vantro::platform::kErrorSuccess)
         return false;
-    RegType type = RegType::none;
-    std::vector<uint8_t> data;
-    if (key.queryValue(entry, &type, &data) != vantro::platform::kErrorSuccess || type != RegType::sz)
-        return false;
-    std::u16string text(data.size() / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i)
-        text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-    while (!text.empty() && text.back() == u'\0')
-        text.pop_back();
-    value = ON_wString(std::move(text));
-    return true;
+    return vantro::sdk::readRegistryText(key, entry, value);
 }
 
 bool CRhinoProfileContext::LoadProfileBool(const char16_t* section, const char16_t* entry, bool* value) const {

@@ -1,4 +1,5 @@
 #include "sdk/app/rhino_ui_registry.h"
+#include "sdk_internal.h"
 
 #include <algorithm>
 
@@ -37,17 +38,7 @@ bool CRhinoUiRegistry::Flush() { return IsOpen(); }
 bool CRhinoUiRegistry::QueryStringValue(const char16_t* name, ON_wString& value) const {
     if (!key_ || !name)
         return false;
-    RegType type = RegType::none;
-    std::vector<uint8_t> data;
-    if (key_->queryValue(name, &type, &data) != kErrorSuccess || type != RegType::sz)
-        return false;
-    std::u16string text(std::min(data.size() / 2, kMaxStringUnits), u'\0');
-    for (size_t i = 0; i < text.size(); ++i)
-        text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-    while (!text.empty() && text.back() == u'\0')
-        text.pop_back();
-    value = ON_wString(std::move(text));
-    return true;
+    return vantro::sdk::readRegistryText(*key_, name, value, kMaxStringUnits);
 }
 
 bool CRhinoUiRegistry::QueryDWORDValue(const char16_t* name, uint32_t& value) const {
