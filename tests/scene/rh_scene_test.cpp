@@ -52,18 +52,6 @@ protected:
 
 }  // namespace
 
-// Points and point clouds give nothing in the live link even when they carry meshes.
-TEST_F(SceneTest, PointsAreSkippedOutsideExportMode) {
-    auto point = std::make_unique<CRhinoObject>(ON::point_object, attributesOn(base));
-    point->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1}))});
-    CRhinoObject* added = doc.AddObject(std::move(point));
-    load();
-    const RendererMatrix identity;
-    EXPECT_FALSE(scene.AddObject(added, nullptr, &identity));
-    EXPECT_TRUE(scene.meshes.empty());
-    expectConsistent();
-}
-
 // An object whose layer lies outside the table has no material (the sources object,
 // layer and parent are compared with the oracle in scene_sync_process_test.cpp).
 TEST_F(SceneTest, LayerOutsideTheTableGivesNoMaterial) {

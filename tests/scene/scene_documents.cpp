@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "scene_oracle.h"
 #include "scene_sync_fixture.h"
@@ -82,7 +83,10 @@ void buildVariedDocument(CRhinoDoc& doc) {
     hiddenMode.SetMode(ON::hidden_object);
     addMeshObject(doc, boxMesh({5, 5, 5}, {6, 6, 6}), hiddenMode);
     addMeshObject(doc, boxMesh({5, 5, 5}, {6, 6, 6}), attributesOn(hidden));
-    doc.AddObject(std::make_unique<CRhinoObject>(ON::point_object, attributesOn(base)));
+    // A point with a mesh of its own: only an export sends points.
+    auto point = std::make_unique<CRhinoObject>(ON::point_object, attributesOn(base));
+    point->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({7, 7, 7}, {8, 8, 8}))});
+    doc.AddObject(std::move(point));
 
     const int pair = addBlock(doc, u"Pair",
                               {{boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base, ON::material_from_parent)},
