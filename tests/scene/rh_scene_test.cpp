@@ -130,17 +130,6 @@ TEST_F(SceneTest, RemoveAndReAddKeepTheInvariants) {
     EXPECT_FALSE(scene.meshes.count(otherMesh));
 }
 
-// The object path falls back to meshes built on request when none are cached.
-TEST_F(SceneTest, MeshesAreBuiltOnRequestWhenNoneAreCached) {
-    auto brep = std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(base));
-    brep->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1})),
-                           std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {2, 1, 1}))},
-                          false);
-    CRhinoObject* added = doc.AddObject(std::move(brep));
-    load();
-    EXPECT_EQ(meshIdsOf(added).size(), 2u);
-}
-
 // Bad geometry is left out and reported once per object, however often it is re-added.
 TEST_F(SceneTest, BadGeometryIsReportedOncePerObject) {
     ON_Mesh broken = boxMesh({0, 0, 0}, {1, 1, 1});

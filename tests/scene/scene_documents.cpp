@@ -108,6 +108,10 @@ void buildVariedDocument(CRhinoDoc& doc) {
     bad.SetTriangle(6, 0, 1, 42);
     bad.m_V[5] = ON_3fPoint(std::numeric_limits<float>::quiet_NaN(), 0, 0);
     broken->SetRenderMeshes({std::make_shared<ON_Mesh>(bad), std::make_shared<ON_Mesh>()});
+
+    // A brep whose meshes are built only when asked for.
+    CRhinoObject* unmeshed = doc.AddObject(std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(base)));
+    unmeshed->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({12, 0, 0}, {13, 1, 2}))}, false);
 }
 
 void buildMillimetreDocument(CRhinoDoc& doc) {
