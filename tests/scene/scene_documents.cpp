@@ -109,6 +109,14 @@ void buildVariedDocument(CRhinoDoc& doc) {
     bad.m_V[5] = ON_3fPoint(std::numeric_limits<float>::quiet_NaN(), 0, 0);
     broken->SetRenderMeshes({std::make_shared<ON_Mesh>(bad), std::make_shared<ON_Mesh>()});
 
+    // Vertex normals of the wrong count (face normals stand in) and a vertex no face
+    // uses, carried like the broken meshes.
+    ON_Mesh stray = gridMesh(2, 2, 3, true);
+    stray.m_N.Append(ON_3fVector(9, 9, 9));
+    stray.SetTextureCoord(stray.AppendVertex(ON_3dPoint(1, 1, 5)), 0.5, 0.5);
+    CRhinoObject* carrier = doc.AddObject(std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(base)));
+    carrier->SetRenderMeshes({std::make_shared<ON_Mesh>(stray)});
+
     // A brep whose meshes are built only when asked for.
     CRhinoObject* unmeshed = doc.AddObject(std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(base)));
     unmeshed->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({12, 0, 0}, {13, 1, 2}))}, false);
