@@ -291,23 +291,6 @@ TEST_F(ColladaExporterTest, ExceptionsDeleteTheFile) {
     EXPECT_TRUE(fs::is_regular_file(root_ / "Again.dae"));
 }
 
-// A file that cannot be opened writes nothing and still gives 0; a device that refuses
-// the bytes gives -1, says the write failed, and is left alone.
-TEST_F(ColladaExporterTest, UnwritableDestinations) {
-    addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), -1);
-    EXPECT_EQ(exportAs("missing folder/Out.dae"), 0);
-    EXPECT_FALSE(fs::exists(root_ / "missing folder"));
-    if (fs::exists("/dev/full")) {
-        fs::create_symlink("/dev/full", root_ / "Full.dae");
-        ColladaExporter exporter;
-        EXPECT_EQ(exportAs("Full.dae", &exporter), -1);
-        EXPECT_TRUE(exporter.LastSummary().writeFailed);
-        EXPECT_FALSE(exporter.LastSummary().written);
-        EXPECT_TRUE(fs::exists("/dev/full"));
-        EXPECT_TRUE(fs::is_symlink(root_ / "Full.dae"));
-    }
-}
-
 // The effect of each material carries that material's own values: diffuse with the
 // opacity as alpha, specular, shine and opacity, each in its own place (a document's
 // values through translation, the effect and the material that binds it).

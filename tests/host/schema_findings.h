@@ -11,8 +11,6 @@ namespace vantro::test {
 
 // The schema the tests validate against (from the shared test data).
 std::string colladaSchemaPath();
-// Whether xmllint and the schema are present.
-bool schemaToolsPresent();
 
 struct SchemaVerdict {
     bool validates = false;             // xmllint said the file validates

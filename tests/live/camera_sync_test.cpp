@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <optional>
 #include <sstream>
+#include <utility>
 
 #include "plugin/camera_observer.h"
 #include "live_session.h"
@@ -109,16 +110,26 @@ TEST_F(CameraSyncTest, FollowsTheActivePerspectiveView) {
     expectNothing("switching synchronisation off");
 }
 
-// A camera in a document in millimetres is sent in metres.
-TEST_F(CameraSyncTest, PositionInMetres) {
-    startIn(ON::LengthUnitSystem::Millimeters);
+// The position arrives in metres whatever the document's unit; the orientation is not
+// scaled.
+class CameraUnitsTest : public CameraSyncTest,
+                        public ::testing::WithParamInterface<std::pair<ON::LengthUnitSystem, double>> {};
+
+TEST_P(CameraUnitsTest, PositionInMetres) {
+    const auto [units, metres] = GetParam();
+    startIn(units);
     ASSERT_TRUE(move(perspective, {1, 2, 3}, {1, 12, 3}));
     s.plugin.SetCameraSync(true);
     const auto seen = next();
     ASSERT_TRUE(seen);
-    expectNear3(seen->pos, 0.001, 0.003, 0.002, 1e-9, "position");
-    expectCamera(*seen, perspective->Viewport().VP(), 0.001);
+    expectNear3(seen->pos, 1 * metres, 3 * metres, 2 * metres, 1e-6, "position");
+    expectCamera(*seen, perspective->Viewport().VP(), metres);
 }
+
+INSTANTIATE_TEST_SUITE_P(Units, CameraUnitsTest,
+                         ::testing::Values(std::pair{ON::LengthUnitSystem::Millimeters, 0.001},
+                                           std::pair{ON::LengthUnitSystem::Inches, 0.0254},
+                                           std::pair{ON::LengthUnitSystem::Feet, 0.3048}));
 
 // Another view made active is followed from then on; the previous one is not.
 TEST_F(CameraSyncTest, TheActiveViewChanges) {

@@ -56,15 +56,6 @@ TEST(ViewData, KnownCamera) {
         ASSERT_EQ(b, 0);
 }
 
-// Millimetres: the position is scaled to metres, the orientation is not.
-TEST(ViewData, PositionInMetres) {
-    const ViewData d = MakeViewData(camera({1, 2, 3}, {1, 12, 3}, {0, 0, 1}), 0.001f);
-    expectNear(d.position, {0.001, 0.003, 0.002}, 1e-9, "position");
-    expectNear(d.viewMatrix + 12, {0.001, 0.003, 0.002}, 1e-9, "row 3");
-    EXPECT_EQ(d.viewMatrix[15], 1.0f);
-    expectNear(d.direction, {0, 0, -1}, 1e-7, "direction");
-}
-
 // The field of view is the full vertical angle in degrees: a frustum whose half
 // vertical angle is 0.5 rad gives 57.29578; a parallel frustum (no angle) falls back
 // to the same.

@@ -62,7 +62,8 @@ protected:
         fs::create_directories(project);
         fs::copy_file(std::string(VANTRO_SOURCE_DIR) + "/tests/materials/data/peer_materials.json",
                       project + "/house.json");
-        brick = project + "/brick.bmp";
+        fs::create_directories(project + "/Maps");
+        brick = project + "/Maps/brick.bmp";
         writeFile(brick, "BM brick");
         fs::last_write_time(brick, newYear2020());
         auto result = vantro::docio::readDocumentFile(project + "/house.json", doc);
@@ -174,7 +175,8 @@ TEST_F(MaterialPeerTest, PeerReadsEveryMaterialRecord) {
     EXPECT_EQ(first.byName.count("af2504e0-4f89-41d3-9a0c-0305e82c3301"), 1u);
     EXPECT_EQ(valueOf(first.byName["Material-Default"], "diffuse"), "0xfffafafa");
 
-    // The moved texture is found beside the document; the lost one is not sent.
+    // The moved texture is found under its relative path beside the document; the lost
+    // one is not sent.
     const std::string brickLine = first.byName["Material-Brick_wall"];
     EXPECT_EQ(decoded(valueOf(brickLine, "path")), brick);
     EXPECT_EQ(numberOf(brickLine, "stamp"), uint32_t(kNewYear2020FileTime));

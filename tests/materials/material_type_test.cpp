@@ -2,18 +2,6 @@
 
 #include <gtest/gtest.h>
 
-// Every type has its word; none and unknown values give the caller's fallback.
-TEST(MaterialType, Names) {
-    const char16_t* expected[] = {u"water",     u"glass",     u"landscape", u"standard", u"color",
-                                  u"billboard", u"invisible", u"lightmap",  u"waterfall"};
-    for (int32_t i = 1; i <= 9; ++i)
-        EXPECT_EQ(MaterialTypeName(MaterialType(i), u"x"), expected[i - 1]) << i;
-    EXPECT_EQ(MaterialTypeName(MaterialType::none, u""), u"");
-    EXPECT_EQ(MaterialTypeName(MaterialType::none, u"default"), u"default");
-    EXPECT_EQ(MaterialTypeName(MaterialType(10), u"fb"), u"fb");
-    EXPECT_EQ(MaterialTypeName(MaterialType(-1), u"fb"), u"fb");
-}
-
 // Each keyword is found anywhere in the name, in any letter case and script.
 TEST(MaterialType, WaterKeywords) {
     for (const char16_t* name :

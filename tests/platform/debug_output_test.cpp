@@ -71,21 +71,5 @@ TEST(DebugOutput, SinkReceivesAllThreadsAndIsReplacedCleanly) {
         ASSERT_EQ(text, u"message");
 }
 
-// The monotonic clock never goes back, and a sleep is visible on it.
-TEST(Clock, MonotonicAndSleep) {
-    uint64_t before = monotonicNanoseconds();
-    sleepMilliseconds(2);
-    yieldThread();
-    sleepMilliseconds(0);
-    uint64_t after = monotonicNanoseconds();
-    EXPECT_GE(after - before, 2'000'000u);  // sleep's guarantee, not a performance claim
-    uint64_t last = after;
-    for (int i = 0; i < 1000; ++i) {
-        uint64_t now = monotonicNanoseconds();
-        EXPECT_GE(now, last);
-        last = now;
-    }
-}
-
 }  // namespace
 }  // namespace vantro::platform

@@ -2,18 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
 #include <fstream>
 
 #include "platform/utf.h"
 #include "support/test_environment.h"
-#include "support/test_files.h"
 
-namespace fs = std::filesystem;
 using vantro::platform::fromUtf8;
-using vantro::test::kNewYear2020FileTime;
-using vantro::test::newYear2020;
 
 namespace {
 
@@ -37,18 +31,6 @@ TEST_F(FileHelpersTest, FileExists) {
     EXPECT_TRUE(FileExists(make("\xd0\xb2\xd0\xbe\xd0\xb4\xd0\xb0 \xe6\xb0\xb4.png")));
     EXPECT_FALSE(FileExists(fromUtf8(env.root() + "/missing.png")));
     EXPECT_FALSE(FileExists(fromUtf8(env.root())));
-}
-
-// The last write time is reported on the Windows scale: 100 ns ticks since 1601.
-TEST_F(FileHelpersTest, LastWriteTimeOnFileTimeScale) {
-    std::u16string path = make("stamp.bmp");
-    fs::last_write_time(vantro::platform::toUtf8(path), newYear2020());
-    EXPECT_EQ(GetFileTimeValue(path, 2), kNewYear2020FileTime);
-    EXPECT_EQ(GetFileTimeValue(path, 7), kNewYear2020FileTime);
-
-    auto later = newYear2020() + std::chrono::milliseconds(1234);
-    fs::last_write_time(vantro::platform::toUtf8(path), later);
-    EXPECT_EQ(GetFileTimeValue(path, 2), kNewYear2020FileTime + 12340000);
 }
 
 // Files that cannot be opened give 0 for every kind of time.

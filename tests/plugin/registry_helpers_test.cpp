@@ -7,7 +7,6 @@
 #include "support/test_environment.h"
 
 namespace reg = vantro::platform;
-using reg::RegHive;
 using reg::RegistryKey;
 using reg::RegType;
 
@@ -32,44 +31,6 @@ protected:
 };
 
 }  // namespace
-
-// OpenSettingsKey creates a missing key (and its parents) and opens an existing one.
-TEST_F(RegistryHelpersTest, OpenSettingsKeyCreatesThenOpens) {
-    ASSERT_TRUE(key.isOpen());
-    ASSERT_EQ(WriteRegDword(key, u"Probe", 9), 0);
-    RegistryKey again = OpenSettingsKey(u"Software\\Orvane\\HelperTest");
-    uint32_t value = 0;
-    EXPECT_EQ(ReadRegDword(again, u"Probe", value, 1), 0);
-    EXPECT_EQ(value, 9u);
-    RegistryKey parent;
-    EXPECT_EQ(RegistryKey::open(RegHive::currentUser, u"Software\\Orvane", parent), 0);
-}
-
-// ReadRegDword ignores the type, zero-extends short data and falls back on long data,
-// missing values and a closed key, reporting the error code each time.
-TEST_F(RegistryHelpersTest, ReadRegDwordRawBytes) {
-    uint32_t value = 0;
-    ASSERT_EQ(key.setDword(u"D", 0xA1B2C3D4u), 0);
-    EXPECT_EQ(ReadRegDword(key, u"D", value, 5), 0);
-    EXPECT_EQ(value, 0xA1B2C3D4u);
-
-    setRaw(u"Short", u"\x0102", RegType::binary);
-    EXPECT_EQ(ReadRegDword(key, u"Short", value, 5), 0);
-    EXPECT_EQ(value, 0x0102u);
-
-    setRaw(u"Long", u"abc", RegType::binary);  // 6 bytes
-    EXPECT_EQ(ReadRegDword(key, u"Long", value, 5), reg::kErrorMoreData);
-    EXPECT_EQ(value, 5u);
-
-    value = 0;
-    EXPECT_EQ(ReadRegDword(key, u"Missing", value, 3), reg::kErrorFileNotFound);
-    EXPECT_EQ(value, 3u);
-
-    RegistryKey closed;
-    EXPECT_NE(ReadRegDword(closed, u"D", value, 4), 0);
-    EXPECT_EQ(value, 4u);
-    EXPECT_NE(WriteRegDword(closed, u"D", 1), 0);
-}
 
 // ReadRegString keeps up to 1024 bytes, stops at the first NUL and leaves the text
 // empty on any failure.

@@ -1,7 +1,7 @@
-// Mesh conversion where the end-to-end comparison cannot reach: normals of the wrong
-// count, unused vertices, bad geometry and its counts, singular placements. Axes and
-// units, quads, orientation, open meshes and texture coordinates are checked byte for
-// byte against the oracle in scene_sync_process_test.cpp.
+// Mesh conversion where the end-to-end comparison cannot reach: bad geometry and its
+// counts, singular placements. Axes and units, quads, orientation, open meshes, normal
+// fallbacks and texture coordinates are checked byte for byte against the oracle in
+// scene_sync_process_test.cpp.
 
 #include "scene/mesh_conversion.h"
 
@@ -32,24 +32,6 @@ MeshInfo convert(const ON_Mesh& mesh, float scale = 1.0f, const TexCoordContext*
 }
 
 }  // namespace
-
-// Vertex normals of the wrong count fall back to face normals: the last face wins at a
-// shared corner, and a vertex no face uses gets zero.
-TEST(MeshConversion, NormalFallbacks) {
-    ON_Mesh mesh;
-    for (int i = 0; i < 5; ++i)
-        mesh.AppendVertex(ON_3dPoint(i, i * i, 0));
-    mesh.SetTriangle(0, 0, 1, 2);
-    mesh.SetTriangle(1, 2, 3, 0);
-    mesh.m_N.Append(ON_3fVector(9, 9, 9));  // one normal for five vertices: unusable
-    mesh.m_FN.Append(ON_3fVector(1, 0, 0));
-    mesh.m_FN.Append(ON_3fVector(0, 0, 1));
-    const MeshInfo mi = convert(mesh);
-    auto normal = [&](int v) { return std::vector<float>(mi.normals.begin() + 3 * v, mi.normals.begin() + 3 * v + 3); };
-    EXPECT_EQ(normal(1), (std::vector<float>{1, 0, 0}));
-    EXPECT_EQ(normal(0), (std::vector<float>{0, 1, 0}));  // (0,0,1) swapped: face 1 overwrote face 0
-    EXPECT_EQ(normal(4), (std::vector<float>{0, 0, 0}));  // used by no face
-}
 
 // Bad input: out-of-range faces and faces on non-finite vertices are left out and
 // counted, non-finite numbers never reach the result, an unusable mesh gives nothing.

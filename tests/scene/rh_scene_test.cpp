@@ -52,18 +52,6 @@ protected:
 
 }  // namespace
 
-// Points and point clouds give nothing in the live link even when they carry meshes.
-TEST_F(SceneTest, PointsAreSkippedOutsideExportMode) {
-    auto point = std::make_unique<CRhinoObject>(ON::point_object, attributesOn(base));
-    point->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1}))});
-    CRhinoObject* added = doc.AddObject(std::move(point));
-    load();
-    const RendererMatrix identity;
-    EXPECT_FALSE(scene.AddObject(added, nullptr, &identity));
-    EXPECT_TRUE(scene.meshes.empty());
-    expectConsistent();
-}
-
 // An object whose layer lies outside the table has no material (the sources object,
 // layer and parent are compared with the oracle in scene_sync_process_test.cpp).
 TEST_F(SceneTest, LayerOutsideTheTableGivesNoMaterial) {
@@ -140,17 +128,6 @@ TEST_F(SceneTest, RemoveAndReAddKeepTheInvariants) {
     const uint64_t otherMesh = meshIdsOf(other)[0];
     EXPECT_TRUE(scene.RemoveMesh(otherMesh));
     EXPECT_FALSE(scene.meshes.count(otherMesh));
-}
-
-// The object path falls back to meshes built on request when none are cached.
-TEST_F(SceneTest, MeshesAreBuiltOnRequestWhenNoneAreCached) {
-    auto brep = std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(base));
-    brep->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1})),
-                           std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {2, 1, 1}))},
-                          false);
-    CRhinoObject* added = doc.AddObject(std::move(brep));
-    load();
-    EXPECT_EQ(meshIdsOf(added).size(), 2u);
 }
 
 // Bad geometry is left out and reported once per object, however often it is re-added.

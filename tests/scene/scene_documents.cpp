@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "scene_oracle.h"
 #include "scene_sync_fixture.h"
@@ -82,7 +83,10 @@ void buildVariedDocument(CRhinoDoc& doc) {
     hiddenMode.SetMode(ON::hidden_object);
     addMeshObject(doc, boxMesh({5, 5, 5}, {6, 6, 6}), hiddenMode);
     addMeshObject(doc, boxMesh({5, 5, 5}, {6, 6, 6}), attributesOn(hidden));
-    doc.AddObject(std::make_unique<CRhinoObject>(ON::point_object, attributesOn(base)));
+    // A point with a mesh of its own: only an export sends points.
+    auto point = std::make_unique<CRhinoObject>(ON::point_object, attributesOn(base));
+    point->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({7, 7, 7}, {8, 8, 8}))});
+    doc.AddObject(std::move(point));
 
     const int pair = addBlock(doc, u"Pair",
                               {{boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base, ON::material_from_parent)},
@@ -104,6 +108,18 @@ void buildVariedDocument(CRhinoDoc& doc) {
     bad.SetTriangle(6, 0, 1, 42);
     bad.m_V[5] = ON_3fPoint(std::numeric_limits<float>::quiet_NaN(), 0, 0);
     broken->SetRenderMeshes({std::make_shared<ON_Mesh>(bad), std::make_shared<ON_Mesh>()});
+
+    // Vertex normals of the wrong count (face normals stand in) and a vertex no face
+    // uses, carried like the broken meshes.
+    ON_Mesh stray = gridMesh(2, 2, 3, true);
+    stray.m_N.Append(ON_3fVector(9, 9, 9));
+    stray.SetTextureCoord(stray.AppendVertex(ON_3dPoint(1, 1, 5)), 0.5, 0.5);
+    CRhinoObject* carrier = doc.AddObject(std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(base)));
+    carrier->SetRenderMeshes({std::make_shared<ON_Mesh>(stray)});
+
+    // A brep whose meshes are built only when asked for.
+    CRhinoObject* unmeshed = doc.AddObject(std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(base)));
+    unmeshed->SetRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({12, 0, 0}, {13, 1, 2}))}, false);
 }
 
 void buildMillimetreDocument(CRhinoDoc& doc) {

@@ -103,26 +103,6 @@ protected:
 
 }  // namespace
 
-// A single open triangle in its own material: front and back copies (V = 6, I = 6),
-// 228 bytes used in a buffer of twice that, the record's change count and flag and the
-// header's update count raised. (The words themselves: geometry_buffer_test.cpp, and
-// against the oracle in scene_sync_process_test.cpp.)
-TEST_F(SyncWorkerTest, OpenTriangleLayout) {
-    const int solo = materialOf(u"Solo");
-    add(triangleMesh(), solo);
-    loadAndHold();
-    const uint32_t updatesBefore = link.GetUpdateCount();
-    EXPECT_TRUE(cycle());
-    EXPECT_EQ(field(solo, srfc_record::kGeometryCapacity), 456u);
-    EXPECT_EQ(field(solo, srfc_record::kGeometryChangeCount), 1u);
-    EXPECT_TRUE(link.TestRecordFlags(recordOf(solo), kRecordChanged));
-    EXPECT_GT(link.GetUpdateCount(), updatesBefore);
-    const std::vector<uint32_t> w = words(solo);
-    ASSERT_EQ(w.size(), 456u / 4);
-    EXPECT_EQ(std::vector<uint32_t>(w.begin(), w.begin() + 3), (std::vector<uint32_t>{6, 6, 1}));
-    EXPECT_TRUE(scene.pendingMaterials.empty());
-}
-
 // Growth replaces the buffer by one of twice the needed size and destroys the old one
 // after the pass; shrinking keeps buffer and capacity; deleting the last mesh clears
 // both and still counts a change.

@@ -1,4 +1,4 @@
-// Texture mappings the documents bring: box, sphere and cylinder evaluation, refusals,
+// Texture mappings the documents bring: box, sphere and cylinder evaluation,
 // cached coordinates for a mapping channel, and textures sticking to moved objects.
 // (Planar mapping, world projections and surface parameters are checked through the
 // scene's texture coordinates, in tex_coord_context_test.cpp.)
@@ -52,19 +52,6 @@ TEST(TextureMapping, SphereAndCylinder) {
     ASSERT_TRUE(c.SetCylinderMapping(ON_Plane::World_xy, 1, 10, true));
     expectNear(eval(c, {-1, 0, 5}, {-1, 0, 0}), {0.5, 0.5, 1});
     expectNear(eval(c, {0.5, 0, 10}, {0, 0, 1}), {0.75, 0.5, 1});  // cap
-}
-
-// Unsupported kinds and non-finite points are refused.
-TEST(TextureMapping, Refusals) {
-    ON_TextureMapping m;
-    ON_3dPoint t(7, 7, 7);
-    EXPECT_EQ(m.Evaluate({0, 0, 0}, {}, &t), 0);  // no_mapping
-    m.m_type = ON_TextureMapping::TYPE::mesh_mapping_primitive;
-    EXPECT_EQ(m.Evaluate({0, 0, 0}, {}, &t), 0);
-    ASSERT_TRUE(m.SetSphereMapping(ON_3dPoint::Origin, 1));
-    EXPECT_EQ(m.Evaluate({NAN, 0, 0}, {}, &t), 0);
-    EXPECT_EQ(m.Evaluate({0, 0, 0}, {}, nullptr), 0);
-    EXPECT_EQ(t, ON_3dPoint(7, 7, 7));
 }
 
 // The table computes coordinates for a channel once, caches them on the mesh, and

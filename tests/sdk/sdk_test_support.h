@@ -1,6 +1,5 @@
 #pragma once
-// Helpers for the SDK stand-in's tests: a watcher that records every event as a line
-// of text, an idle watcher that counts, and small geometry builders.
+// Small geometry and material builders for tests that fill documents by hand.
 
 #include <string>
 #include <vector>
@@ -8,93 +7,6 @@
 #include "sdk/rhino_sdk.h"
 
 namespace vantro::sdktest {
-
-inline std::string utf8(const ON_wString& s) { return s.ToUtf8(); }
-inline std::string utf8(const char16_t* s) { return ON_wString(s).ToUtf8(); }
-
-// Records each event as "Hook arguments"; object events name the runtime serial number.
-class RecordingWatcher : public CRhinoEventWatcher {
-public:
-    RecordingWatcher() {
-        Register();
-        Enable(true);
-    }
-    std::vector<std::string> events;
-    std::vector<std::string> take() {
-        std::vector<std::string> out;
-        out.swap(events);
-        return out;
-    }
-
-    static std::string sn(const CRhinoObject& o) { return std::to_string(o.RuntimeSerialNumber()); }
-
-    void OnInitRhino(CRhinoApp&) override { events.push_back("InitRhino"); }
-    void OnCloseRhino(CRhinoApp&) override { events.push_back("CloseRhino"); }
-    void OnCloseDocument(CRhinoDoc& d) override {
-        events.push_back("CloseDocument " + std::to_string(d.RuntimeSerialNumber()));
-    }
-    void OnNewDocument(CRhinoDoc& d) override {
-        events.push_back("NewDocument " + std::to_string(d.RuntimeSerialNumber()));
-    }
-    void OnActiveDocumentChanged(CRhinoDoc& d) override {
-        events.push_back("ActiveDocumentChanged " + std::to_string(d.RuntimeSerialNumber()));
-    }
-    void OnBeginOpenDocument(CRhinoDoc&, const char16_t* f, bool merge, bool) override {
-        events.push_back("BeginOpen " + utf8(f) + (merge ? " merge" : ""));
-    }
-    void OnEndOpenDocument(CRhinoDoc&, const char16_t* f, bool merge, bool) override {
-        events.push_back("EndOpen " + utf8(f) + (merge ? " merge" : ""));
-    }
-    void OnBeginSaveDocument(CRhinoDoc&, const char16_t* f, bool selected) override {
-        events.push_back("BeginSave " + utf8(f) + (selected ? " selected" : ""));
-    }
-    void OnEndSaveDocument(CRhinoDoc&, const char16_t* f, bool selected) override {
-        events.push_back("EndSave " + utf8(f) + (selected ? " selected" : ""));
-    }
-    void OnSetActiveView(CRhinoView* v) override { events.push_back("SetActiveView " + utf8(v->Viewport().Name())); }
-    void OnDocumentPropertiesChanged(CRhinoDoc&) override { events.push_back("DocumentPropertiesChanged"); }
-    void OnUnitsChangedWithScaling(CRhinoDoc&, double s) override {
-        events.push_back("UnitsChangedWithScaling " + std::to_string(s));
-    }
-    void OnBeginCommand(const CRhinoCommand&, const CRhinoCommandContext&) override {
-        events.push_back("BeginCommand");
-    }
-    void OnEndCommand(const CRhinoCommand&, const CRhinoCommandContext&, int r) override {
-        events.push_back("EndCommand " + std::to_string(r));
-    }
-    void OnCreateView(CRhinoView* v) override { events.push_back("CreateView " + utf8(v->Viewport().Name())); }
-    void OnViewModified(CRhinoView* v) override { events.push_back("ViewModified " + utf8(v->Viewport().Name())); }
-    void OnAddObject(CRhinoDoc&, CRhinoObject& o) override { events.push_back("AddObject " + sn(o)); }
-    void OnDeleteObject(CRhinoDoc&, CRhinoObject& o) override { events.push_back("DeleteObject " + sn(o)); }
-    void OnReplaceObject(CRhinoDoc&, CRhinoObject& a, CRhinoObject& b) override {
-        events.push_back("ReplaceObject " + sn(a) + " " + sn(b));
-    }
-    void OnUnDeleteObject(CRhinoDoc&, CRhinoObject& o) override { events.push_back("UnDeleteObject " + sn(o)); }
-    void OnPurgeObject(CRhinoDoc&, CRhinoObject& o) override { events.push_back("PurgeObject " + sn(o)); }
-    void OnModifyObjectAttributes(CRhinoDoc&, CRhinoObject& o, const CRhinoObjectAttributes& old) override {
-        events.push_back("ModifyObjectAttributes " + sn(o) + " oldLayer=" + std::to_string(old.m_layer_index) +
-                         " oldMode=" + std::to_string(old.Mode()));
-    }
-    void OnUpdateObjectMesh(CRhinoDoc&, CRhinoObject& o) override { events.push_back("UpdateObjectMesh " + sn(o)); }
-    void LayerTableEvent(layer_event e, const CRhinoLayerTable&, int index, const ON_Layer* old) override {
-        events.push_back("Layer " + std::to_string(e) + " " + std::to_string(index) +
-                         " old=" + (old ? utf8(old->Name()) : std::string("null")));
-    }
-    void IdefTableEvent(idef_event e, const CRhinoInstanceDefinitionTable&, int index,
-                        const ON_InstanceDefinition* old) override {
-        events.push_back("Idef " + std::to_string(e) + " " + std::to_string(index) +
-                         " old=" + (old ? utf8(old->Name()) : std::string("null")));
-    }
-    void MaterialTableEvent(material_event e, const CRhinoMaterialTable&, int index, const ON_Material* old) override {
-        events.push_back("Material " + std::to_string(e) + " " + std::to_string(index) +
-                         " old=" + (old ? utf8(old->Name()) : std::string("null")));
-    }
-    void TextureMappingTableEvent(texture_mapping_event e, const CRhinoTextureMappingTable&, int index,
-                                  const ON_TextureMapping* old) override {
-        events.push_back("Mapping " + std::to_string(e) + " " + std::to_string(index) +
-                         " old=" + (old ? utf8(old->Name()) : std::string("null")));
-    }
-};
 
 // An axis-aligned box of 8 shared vertices and 6 quads with outward winding.
 inline ON_Mesh boxMesh(double x0, double y0, double z0, double x1, double y1, double z1) {

@@ -12,7 +12,6 @@
 #include <sstream>
 #include <string>
 
-#include "document_compare.h"
 #include "sdk/io/document_reader.h"
 #include "sdk/io/document_writer.h"
 #include "sdk/render/rdk_document.h"
@@ -69,126 +68,6 @@ bool isEmpty(CRhinoDoc& doc) {
 ON_UUID id(const char* text) { return ON_UuidFromString(std::string_view(text)); }
 
 const CRhinoObject* object(const CRhinoDoc& doc, const char* text) { return doc.LookupObject(id(text)); }
-
-TEST(DocumentRead, FullDocumentFillsEveryTable) {
-    CRhinoDoc doc;
-    const DocumentLoadResult r = readDocumentJson(fullDocument(), "full.json", doc);
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(doc.UnitSystem(), ON::LengthUnitSystem::Inches);
-
-    // Parents go first: "Parent" (second in the file) gets index 0.
-    ASSERT_EQ(doc.m_layer_table.LayerCount(), 3);
-    EXPECT_EQ(doc.m_layer_table[0].Name(), u"Parent");
-    EXPECT_TRUE(doc.m_layer_table[0].IsLocked());
-    const ON_Layer& child = doc.m_layer_table[1];
-    EXPECT_EQ(child.Name(), u"Child");
-    EXPECT_EQ(child.ParentLayerId(), doc.m_layer_table[0].Id());
-    EXPECT_FALSE(child.IsVisible());
-    EXPECT_EQ(child.Color(), ON_Color(10, 20, 30));
-    EXPECT_EQ(child.RenderMaterialIndex(), 1);
-
-    const ON_Material& wood = doc.m_material_table[0];
-    EXPECT_EQ(wood.Name(), u"Wood");
-    EXPECT_EQ(wood.m_diffuse, ON_Color(200, 150, 100));
-    EXPECT_EQ(wood.m_shine, 127.5);
-    EXPECT_EQ(wood.m_transparency, 0.25);
-    EXPECT_EQ(wood.m_index_of_refraction, 1.5);
-    ASSERT_EQ(wood.m_textures.Count(), 2);
-    const ON_Texture& bitmap = wood.m_textures[0];
-    EXPECT_EQ(bitmap.m_image_file_reference.FullPath(), u"C:\\Maps\\oak.jpg");
-    EXPECT_EQ(bitmap.m_image_file_reference.RelativePath(), u"Maps/oak.jpg");
-    EXPECT_EQ(bitmap.m_mapping_channel_id, 2u);
-    EXPECT_EQ(bitmap.m_uvw.m_xform[0][3], 0.5);
-    EXPECT_EQ(wood.m_textures[1].m_type, ON_Texture::bump_texture);
-    EXPECT_FALSE(wood.m_textures[1].m_bOn);
-    EXPECT_EQ(wood.m_textures[1].m_mode, ON_Texture::blend_texture);
-    // Defaults of a new material where the file gives nothing.
-    EXPECT_EQ(doc.m_material_table[1].m_diffuse, ON_Color(128, 128, 128));
-    const CRhRdkContent* glass = doc.RdkDocument().FindContentInstance(wood.RdkMaterialInstanceId());
-    ASSERT_NE(glass, nullptr);
-    EXPECT_EQ(glass->InstanceName(), u"Glass");
-
-    const ON_TextureMapping& box = doc.m_texture_mapping_table[0];
-    EXPECT_EQ(box.m_type, ON_TextureMapping::TYPE::box_mapping);
-    EXPECT_EQ(box.m_texture_space, ON_TextureMapping::TEXTURE_SPACE::divided);
-    // Without a normal transform the inverse transpose of the point transform is used.
-    EXPECT_EQ(box.m_Nxyz.m_xform[0][0], 2.0);
-
-    ASSERT_EQ(doc.m_bitmap_table.BitmapCount(), 1);
-    const ON_Bitmap& tiny = *doc.m_bitmap_table.Bitmap(0);
-    EXPECT_EQ(tiny.SizeofScan(), 8u);
-    EXPECT_EQ(tiny.Bits(1)[3], 255);  // second row, second pixel: white
-}
-
-TEST(DocumentRead, FullDocumentObjectsAndBlocks) {
-    CRhinoDoc doc;
-    ASSERT_TRUE(readDocumentJson(fullDocument(), "full.json", doc).ok);
-
-    const auto* quad = CRhinoMeshObject::Cast(object(doc, "88888888-8888-4888-8888-000000000001"));
-    ASSERT_NE(quad, nullptr);
-    const ON_Mesh& m = *quad->Mesh();
-    EXPECT_EQ(m.VertexCount(), 5);
-    EXPECT_EQ(m.QuadCount(), 1);
-    EXPECT_EQ(m.TriangleCount(), 1);
-    EXPECT_EQ(m.m_V[4], ON_3fPoint(0.5f, 2.0f, 0.125f));
-    EXPECT_TRUE(m.HasVertexNormals());
-    EXPECT_TRUE(m.HasFaceNormals());
-    EXPECT_TRUE(m.HasTextureCoordinates());
-    const ON_3dmObjectAttributes& a = quad->Attributes();
-    EXPECT_EQ(a.m_layer_index, 1);  // "Child", renumbered after its parent
-    EXPECT_EQ(a.MaterialSource(), ON::material_from_object);
-    const ON_MappingRef* ref = a.m_rendering_attributes.MappingRef(id("99999999-9999-4999-8999-000000000001"));
-    ASSERT_NE(ref, nullptr);
-    const ON_MappingChannel* channel = ref->MappingChannel(2);
-    ASSERT_NE(channel, nullptr);
-    EXPECT_EQ(channel->m_mapping_index, 0);
-    EXPECT_EQ(channel->m_object_xform.m_xform[0][3], 5.0);
-
-    const CRhinoObject* brep = object(doc, "88888888-8888-4888-8888-000000000002");
-    ASSERT_NE(brep, nullptr);
-    EXPECT_EQ(brep->ObjectType(), ON::brep_object);
-    EXPECT_EQ(brep->RenderMeshes().size(), 2u);
-    EXPECT_FALSE(brep->Attributes().IsVisible());
-    EXPECT_TRUE(brep->IsLocked());
-    const CRhinoObject* subd = object(doc, "88888888-8888-4888-8888-000000000005");
-    ASSERT_NE(subd, nullptr);
-    EXPECT_TRUE(subd->RenderMeshes().empty());
-
-    // Outer holds two references to Inner; both definitions exist, Inner first.
-    const auto& defs = doc.m_instance_definition_table;
-    ASSERT_EQ(defs.InstanceDefinitionCount(), 2);
-    EXPECT_EQ(defs[0].Name(), u"Inner");
-    EXPECT_EQ(defs[1].Name(), u"Outer");
-    EXPECT_EQ(defs[1].ObjectCount(), 2);
-    EXPECT_TRUE(defs[1].Object(0)->IsInstanceDefinitionGeometry());
-    const auto* placed = CRhinoInstanceObject::Cast(object(doc, "88888888-8888-4888-8888-000000000004"));
-    ASSERT_NE(placed, nullptr);
-    EXPECT_EQ(placed->InstanceDefinition(), &defs[1]);
-    EXPECT_EQ(placed->InstanceXform().m_xform[0][3], 10.0);
-
-    ON_SimpleArray<CRhinoView*> views;
-    ASSERT_EQ(doc.GetViewList(views), 2);
-    EXPECT_EQ(doc.ActiveView(), views[1]);
-    const ON_Viewport& vp = views[1]->Viewport().VP();
-    EXPECT_TRUE(vp.IsPerspectiveProjection());
-    EXPECT_EQ(vp.CameraLocation(), ON_3dPoint(0, -10, 0));
-    double halfVertical = 0;
-    EXPECT_TRUE(vp.GetCameraAngle(nullptr, &halfVertical, nullptr));
-    EXPECT_NEAR(halfVertical, std::atan(0.3), 1e-12);
-    EXPECT_TRUE(views[0]->Viewport().VP().IsParallelProjection());
-}
-
-TEST(DocumentRead, AppSettingsAreReturnedAndApplied) {
-    CRhinoDoc doc;
-    const DocumentLoadResult r = readDocumentJson(fullDocument(), "full.json", doc);
-    ASSERT_TRUE(r.ok);
-    CRhinoAppSettings settings;
-    vantro::docio::applyAppSettings(r.appSettings, settings);
-    EXPECT_EQ(settings.DefaultMaterial().m_diffuse, ON_Color(250, 250, 250));
-    EXPECT_EQ(settings.FileSettings().AutoSaveFile(), u"/tmp/auto.json");
-    EXPECT_FALSE(settings.FileSettings().AutoSaveEnabled());
-    ASSERT_EQ(settings.FileSettings().SearchPaths().size(), 1u);
-}
 
 // A document with nothing but objects gets a "Default" layer; everything else takes
 // its default.
@@ -445,23 +324,34 @@ TEST(DocumentFile, MissingFileIsReported) {
     EXPECT_TRUE(isEmpty(doc));
 }
 
-// Load, write, load: the second document equals the first in every field, and
-// writing it again gives the same text.
-TEST(DocumentRoundTrip, WrittenDocumentReadsBackEqual) {
+// What the reader takes from a document and what the writer puts back, every field of
+// every table, is pinned by the text written for the full document (full-written.json,
+// checked by hand against full.json: layers parents first, defaults spelled out);
+// reading that text and writing again gives it unchanged.
+TEST(DocumentRoundTrip, FullDocumentIsWrittenAsTheGolden) {
     CRhinoDoc first;
-    ASSERT_TRUE(readDocumentJson(fullDocument(), "full.json", first).ok);
+    const DocumentLoadResult r = readDocumentJson(fullDocument(), "full.json", first);
+    ASSERT_TRUE(r.ok) << r.error;
     CRhinoAppSettings settings;
+    vantro::docio::applyAppSettings(r.appSettings, settings);
     vantro::docio::WriteOptions options;
     options.appSettings = &settings;
     const std::string written = writeDocumentJson(first, options);
+    // The entries the file gives no id get a fresh one on every reading.
+    std::string pinned = written;
+    for (const ON_UUID& made : {first.m_layer_table[2].Id(), first.m_material_table[1].Id()}) {
+        const std::string text = ON_UuidToString(made).ToUtf8();
+        for (size_t at = pinned.find(text); at != std::string::npos; at = pinned.find(text))
+            pinned.replace(at, text.size(), "(made on reading)");
+    }
+    EXPECT_EQ(pinned, fileText(SDKIO_DATA_DIR "/full-written.json"));
     CRhinoDoc second;
-    const DocumentLoadResult r = readDocumentJson(written, "written.json", second);
-    ASSERT_TRUE(r.ok) << r.error;
-    vantro::test::expectSameDocuments(first, second);
+    const DocumentLoadResult back = readDocumentJson(written, "written.json", second);
+    ASSERT_TRUE(back.ok) << back.error;
+    CRhinoAppSettings settingsBack;
+    vantro::docio::applyAppSettings(back.appSettings, settingsBack);
+    options.appSettings = &settingsBack;
     EXPECT_EQ(writeDocumentJson(second, options), written);
-    CRhinoAppSettings back;
-    vantro::docio::applyAppSettings(r.appSettings, back);
-    vantro::test::expectSameMaterial(back.DefaultMaterial(), settings.DefaultMaterial());
 }
 
 // Numbers that need every digit survive: doubles in transforms, floats in meshes.
@@ -510,7 +400,7 @@ TEST(DocumentFile, WriteThenReadFile) {
     const DocumentLoadResult r = readDocumentFile(path.string(), back);
     std::filesystem::remove(path);
     ASSERT_TRUE(r.ok) << r.error;
-    vantro::test::expectSameDocuments(doc, back);
+    EXPECT_EQ(writeDocumentJson(back), writeDocumentJson(doc));
     EXPECT_FALSE(vantro::docio::writeDocumentFile(doc, "/nonexistent/dir/x.json", {}, error));
     EXPECT_EQ(error, "No such file or directory");
 }

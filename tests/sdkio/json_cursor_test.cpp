@@ -101,41 +101,6 @@ TEST(JsonCursor, DeepNestingIsRefused) {
     EXPECT_EQ(verdict(fine), "");
 }
 
-TEST(JsonCursor, ReadsTypedValues) {
-    JsonCursor c(R"({"s": "a\"b", "i": -9007199254740993, "d": 0.1, "b": false, "f": [1, 2.5, -3e2], "n": [7, -8]})");
-    std::string name;
-    std::string s;
-    int64_t i = 0;
-    double d = 0;
-    bool b = true;
-    std::vector<float> f;
-    std::vector<int32_t> n;
-    ASSERT_TRUE(c.beginObject());
-    while (c.nextMember(name)) {
-        bool ok = false;
-        if (name == "s")
-            ok = c.readString(s);
-        if (name == "i")
-            ok = c.readInt64(i);
-        if (name == "d")
-            ok = c.readDouble(d);
-        if (name == "b")
-            ok = c.readBool(b);
-        if (name == "f")
-            ok = c.readFloatArray(f);
-        if (name == "n")
-            ok = c.readInt32Array(n);
-        ASSERT_TRUE(ok) << name << ": " << c.error();
-    }
-    ASSERT_TRUE(c.finish()) << c.error();
-    EXPECT_EQ(s, "a\"b");
-    EXPECT_EQ(i, -9007199254740993);
-    EXPECT_EQ(d, 0.1);
-    EXPECT_FALSE(b);
-    EXPECT_EQ(f, (std::vector<float>{1.0f, 2.5f, -300.0f}));
-    EXPECT_EQ(n, (std::vector<int32_t>{7, -8}));
-}
-
 // Floats are rounded once, from their decimal text: a number just off the midpoint of
 // two floats goes to the nearer one, although the double nearest to it is the midpoint.
 TEST(JsonCursor, FloatsRoundOnceFromTheirText) {
