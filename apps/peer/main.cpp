@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     // write into the closed pipe must fail quietly, not end us before we let go of
     // the channel, or its names stay in /dev/shm with no holder left to remove them.
     std::signal(SIGPIPE, SIG_IGN);
+    vantro::peer::endListeningOnSignals();
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--help") {
             std::fputs(vantro::peer::peerUsage(), stdout);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -31,6 +32,10 @@ constexpr uint32_t kPollIntervalMs = 20;
 // How often a connected peer looks whether the creator has closed; a creator that
 // stops and starts again waits for the old mapping to go (LiveConnection::Create).
 constexpr int64_t kCreatorCheckMs = 50;
+
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void onStopSignal(int signal) { gStopSignal = signal; }
 
 uint64_t nowMs() { return platform::monotonicNanoseconds() / 1'000'000; }
 
@@ -119,7 +124,7 @@ void VeloraPeer::reclaimOnceCreatorEnded() {
 bool VeloraPeer::connect(int64_t waitMs) {
     const uint64_t deadline = nowMs() + static_cast<uint64_t>(std::max<int64_t>(waitMs, 0));
     while (!tryOpen()) {
-        if (nowMs() >= deadline)
+        if (nowMs() >= deadline || gStopSignal != 0)
             return false;
         platform::sleepMilliseconds(kPollIntervalMs);
     }
@@ -253,18 +258,30 @@ void VeloraPeer::holdLock() {
     std::printf("UNLOCKED\n");
 }
 
+void endListeningOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
 void VeloraPeer::listen() {
     const bool forever = options_.listenMs < 0;
     const uint64_t deadline = nowMs() + static_cast<uint64_t>(std::max<int64_t>(options_.listenMs, 0));
     while (options_.exitAfterMessages < 0 || messages_ < static_cast<uint64_t>(options_.exitAfterMessages)) {
         releaseIfCreatorClosed();
         reclaimOnceCreatorEnded();
+        if (gStopSignal != 0) {
+            std::printf("SIGNALLED signal=%d\n", static_cast<int>(gStopSignal));
+            break;
+        }
         const uint64_t now = nowMs();
         if (!forever && now >= deadline)
             break;
         int64_t timeout = forever ? -1 : static_cast<int64_t>(std::min<uint64_t>(deadline - now, INT32_MAX));
-        const bool watching = connection_.IsOpen() || endingCreator_ != 0;
-        if (watching && (timeout < 0 || timeout > kCreatorCheckMs))
+        // Short waits, so that a closed creator or a stop signal is seen within moments.
+        if (timeout < 0 || timeout > kCreatorCheckMs)
             timeout = kCreatorCheckMs;
         platform::WindowMessage message;
         if (!window_.receive(message, static_cast<int>(timeout)))

@@ -24,6 +24,7 @@
 //   RELEASED name=<name> reason=<unannounced|creator-gone|broken> reclaimed=<n>
 //   RECLAIMED creator=<pid> buffers=<n>                   (the creator ended after RELEASED)
 //   MESSAGE n=<count> id=0x<message> wParam=<w> lParam=<l>
+//   SIGNALLED signal=<n>                                 (SIGTERM or SIGINT ended the session)
 //   EXIT messages=<count>
 //
 // While connected it looks every 50 ms whether the creator has closed: its
@@ -42,6 +43,10 @@
 // OBJ + MTL at the same moments. The mirror is emptied when the connection is
 // released.
 //
+// SIGTERM and SIGINT end the listening early, as closing the renderer would: the
+// peer still disconnects, so that it never leaves the channel behind as its last
+// holder (endListeningOnSignals).
+//
 // Buffers it creates are filled with the bytes (id + i) mod 256, i the byte offset.
 
 #include <cstdint>
@@ -55,6 +60,9 @@
 #include "platform/window.h"
 
 namespace vantro::peer {
+
+// Makes SIGTERM and SIGINT end VeloraPeer::run's listening instead of the process.
+void endListeningOnSignals();
 
 class VeloraPeer {
 public:

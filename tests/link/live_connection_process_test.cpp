@@ -8,6 +8,7 @@
 #include <simdjson.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -271,6 +272,19 @@ TEST_F(ProcessTest, PeerReleasesTheChannelOfADeadCreator) {
     EXPECT_EQ(fieldOf(released, "reason"), "creator-gone");
     EXPECT_FALSE(std::filesystem::exists(channel));
     EXPECT_FALSE(std::filesystem::exists(buffer));
+}
+
+// SIGTERM ends the peer as closing the renderer would: it disconnects and exits
+// normally instead of dying with the channel mapped (as the last holder it would
+// leave the names behind).
+TEST_F(ProcessTest, PeerEndedBySigtermDisconnectsFirst) {
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    auto peer = startPeer(openArgs({"--listen", "60000"}));
+    ASSERT_NE(peer->waitForLine("SYNC"), "") << peer->output();
+    peer->kill(SIGTERM);
+    EXPECT_EQ(peer->wait(5000), 0) << peer->output();
+    EXPECT_NE(peer->output().find("SIGNALLED signal=15\nEXIT messages=0\n"), std::string::npos) << peer->output();
+    connection.Close();
 }
 
 // IsActive turns false once the peer sets header flag 0x2.

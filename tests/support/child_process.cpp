@@ -53,9 +53,14 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 }
 
 ChildProcess::~ChildProcess() {
+    // SIGTERM first: a peer still holding a channel whose creator has gone lets go of
+    // it on SIGTERM, where SIGKILL would leave the names in /dev/shm with no holder.
     if (!exited_ && pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        waitpid(pid_, &status_, 0);
+        ::kill(pid_, SIGTERM);
+        if (wait(2000) < 0) {
+            ::kill(pid_, SIGKILL);
+            waitpid(pid_, &status_, 0);
+        }
     }
     if (stdoutFd_ >= 0)
         close(stdoutFd_);

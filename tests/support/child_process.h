@@ -12,7 +12,7 @@ public:
     // Starts program with args (argv[0] is added); stdout is captured, stderr is
     // passed through. Throws std::runtime_error when the program cannot start.
     ChildProcess(const std::string& program, const std::vector<std::string>& args);
-    // Kills the child with SIGKILL if it still runs, then reaps it.
+    // Ends the child if it still runs (SIGTERM, then SIGKILL after 2 s), then reaps it.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
