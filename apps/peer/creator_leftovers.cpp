@@ -13,7 +13,7 @@ namespace vantro::peer {
 
 using vantro::platform::SharedMemory;
 
-size_t reclaimCreatorBuffers(uint32_t creatorPid) {
+CreatorLeftovers reclaimCreatorBuffers(uint32_t creatorPid) {
     // The file names of one creator's buffers share everything but the eight hex
     // digits of the id at their end.
     const std::string sample = SharedMemory::posixName(VantroAPI::bufferName(creatorPid, 0)).substr(1);
@@ -29,15 +29,16 @@ size_t reclaimCreatorBuffers(uint32_t creatorPid) {
         if (std::from_chars(digits, digits + 8, id, 16).ptr == digits + 8)
             ids.push_back(id);
     }
-    size_t removed = 0;
+    CreatorLeftovers result;
     for (uint32_t id : ids) {
         const std::u16string name = VantroAPI::bufferName(creatorPid, id);
         // A probe removes a name whose holders all died.
-        if (!SharedMemory::exists(name))
-            removed +=
-                std::filesystem::exists(std::string(SharedMemory::kDirectory) + SharedMemory::posixName(name)) ? 0 : 1;
+        if (SharedMemory::exists(name))
+            ++result.held;
+        else if (!std::filesystem::exists(std::string(SharedMemory::kDirectory) + SharedMemory::posixName(name)))
+            ++result.removed;
     }
-    return removed;
+    return result;
 }
 
 }  // namespace vantro::peer

@@ -9,9 +9,14 @@
 
 namespace vantro::peer {
 
+struct CreatorLeftovers {
+    size_t removed = 0;  // names nobody held, now gone
+    size_t held = 0;     // names some process still holds, left alone
+};
+
 // Removes every buffer name of the creator creatorPid ("VantroAPI/<pid>/<id>") that
-// no live process holds; a name somebody still maps is left alone. Returns how many
-// were removed. Call only once that process is gone; any thread.
-size_t reclaimCreatorBuffers(uint32_t creatorPid);
+// no live process holds; a name somebody still maps is left alone. Call only once
+// that process is gone; any thread.
+CreatorLeftovers reclaimCreatorBuffers(uint32_t creatorPid);
 
 }  // namespace vantro::peer

@@ -32,6 +32,8 @@ constexpr uint32_t kPollIntervalMs = 20;
 // How often a connected peer looks whether the creator has closed; a creator that
 // stops and starts again waits for the old mapping to go (LiveConnection::Create).
 constexpr int64_t kCreatorCheckMs = 50;
+// How long names of a dead creator that are still held are looked at again.
+constexpr uint64_t kCreatorEndingMs = 3000;
 
 volatile std::sig_atomic_t gStopSignal = 0;
 
@@ -101,13 +103,18 @@ void VeloraPeer::releaseIfCreatorClosed() {
     mirror_.clear();
     // Buffers made just before a creator died were never mapped here; nobody else
     // would remove them until some program's next start. A killed creator's lock
-    // reports its death while the process is still being torn down, so a creator
-    // that looks alive is checked again until it has ended.
+    // reports its death while the process is still being torn down, and its other
+    // threads may still hold files after its main thread is a zombie, so names still
+    // held are checked again for a while (reclaimOnceCreatorEnded).
     size_t reclaimed = 0;
-    if (platform::isProcessAlive(creator))
-        endingCreator_ = creator;
-    else
-        reclaimed = reclaimCreatorBuffers(creator);
+    endingCreator_ = creator;
+    endingDeadlineMs_ = nowMs() + kCreatorEndingMs;
+    if (!platform::isProcessAlive(creator)) {
+        const CreatorLeftovers left = reclaimCreatorBuffers(creator);
+        reclaimed = left.removed;
+        if (left.held == 0)
+            endingCreator_ = 0;
+    }
     std::printf("RELEASED name=%s reason=%s reclaimed=%zu\n", name.c_str(), reason, reclaimed);
     std::fflush(stdout);
 }
@@ -115,10 +122,15 @@ void VeloraPeer::releaseIfCreatorClosed() {
 void VeloraPeer::reclaimOnceCreatorEnded() {
     if (endingCreator_ == 0 || platform::isProcessAlive(endingCreator_))
         return;
-    const size_t reclaimed = reclaimCreatorBuffers(endingCreator_);
-    std::printf("RECLAIMED creator=%" PRIu32 " buffers=%zu\n", endingCreator_, reclaimed);
+    const CreatorLeftovers left = reclaimCreatorBuffers(endingCreator_);
+    endingReclaimed_ += left.removed;
+    // Held by someone else for good (another peer maps them): theirs to remove.
+    if (left.held > 0 && nowMs() < endingDeadlineMs_)
+        return;
+    std::printf("RECLAIMED creator=%" PRIu32 " buffers=%zu\n", endingCreator_, endingReclaimed_);
     std::fflush(stdout);
     endingCreator_ = 0;
+    endingReclaimed_ = 0;
 }
 
 bool VeloraPeer::connect(int64_t waitMs) {
@@ -340,7 +352,12 @@ int VeloraPeer::run() {
     }
     listen();
     connection_.Disconnect();
+    // A creator that died just before the end: wait for its last threads to let go.
     reclaimOnceCreatorEnded();
+    while (endingCreator_ != 0 && !platform::isProcessAlive(endingCreator_) && nowMs() < endingDeadlineMs_) {
+        platform::sleepMilliseconds(kPollIntervalMs);
+        reclaimOnceCreatorEnded();
+    }
     std::printf("EXIT messages=%" PRIu64 "\n", messages_);
     return 0;
 }

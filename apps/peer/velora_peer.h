@@ -100,6 +100,8 @@ private:
     uint64_t messages_ = 0;
     bool announcementSeen_ = false;  // the open connection was announced at some point
     uint32_t endingCreator_ = 0;     // released while its process was still ending
+    uint64_t endingDeadlineMs_ = 0;  // until when its held names are looked at again
+    size_t endingReclaimed_ = 0;     // its names removed so far
 };
 
 // The byte a peer-created buffer holds at offset i.
