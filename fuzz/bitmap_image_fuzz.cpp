@@ -17,6 +17,8 @@
 #define STBI_NO_STDIO
 #include <stb/stb_image.h>
 
+using namespace vantro::materials;
+
 namespace {
 
 template <class T>
