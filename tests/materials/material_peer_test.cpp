@@ -278,3 +278,25 @@ TEST_F(MaterialPeerTest, EmbeddedImageIsPartOfAMaterialsIdentity) {
     EXPECT_EQ(firstPixelOf(greenLine), (std::vector<uint8_t>{0, 255, 0, 255}));
     EXPECT_EQ(second.byName["Material-Poster(1)"], blueLine);
 }
+
+// The "lost" texture is found once its file name sits in one of the application's
+// search folders (the last place the host looks), and the record names that copy.
+TEST_F(MaterialPeerTest, TextureInASearchFolderIsFound) {
+    const std::string library = env.root() + "/library";
+    fs::create_directories(env.root() + "/elsewhere");
+    fs::create_directories(library);
+    writeFile(library + "/gone.png", "PNG gone");
+    CRhinoAppFileSettings& files = RhinoApp().AppSettings().FileSettings();
+    const std::vector<ON_wString> before = files.SearchPaths();
+    files.SetSearchPaths({ON_wString(fromUtf8(env.root() + "/elsewhere")), ON_wString(fromUtf8(library))});
+    MaterialManager manager(&link);
+    manager.LoadMaterials(&doc);
+    send(manager);
+    files.SetSearchPaths(before);
+
+    ReaderRun run = read();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::string lost = run.byName["Material-Lost"];
+    EXPECT_EQ(decoded(valueOf(lost, "path")), library + "/gone.png") << run.output;
+    EXPECT_NE(valueOf(lost, "stamp"), "0");
+}
