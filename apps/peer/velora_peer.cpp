@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include <filesystem>
+#include <utility>
 
 #include "channel_summary.h"
 #include "creator_leftovers.h"
@@ -106,26 +107,29 @@ void VeloraPeer::releaseIfCreatorClosed() {
     // reports its death while the process is still being torn down, and its other
     // threads may still hold files after its main thread is a zombie, so names still
     // held are checked again for a while (reclaimOnceCreatorEnded).
-    size_t reclaimed = 0;
     endingCreator_ = creator;
     endingDeadlineMs_ = nowMs() + kCreatorEndingMs;
-    if (!platform::isProcessAlive(creator)) {
-        const CreatorLeftovers left = reclaimCreatorBuffers(creator);
-        reclaimed = left.removed;
-        if (left.held == 0)
-            endingCreator_ = 0;
-    }
+    endingReclaimed_ = 0;
+    const bool finished = reclaimStep();
+    const size_t reclaimed = std::exchange(endingReclaimed_, 0);
+    if (finished)
+        endingCreator_ = 0;
     std::printf("RELEASED name=%s reason=%s reclaimed=%zu\n", name.c_str(), reason, reclaimed);
     std::fflush(stdout);
 }
 
-void VeloraPeer::reclaimOnceCreatorEnded() {
+bool VeloraPeer::reclaimStep() {
     if (endingCreator_ == 0 || platform::isProcessAlive(endingCreator_))
-        return;
+        return false;
     const CreatorLeftovers left = reclaimCreatorBuffers(endingCreator_);
     endingReclaimed_ += left.removed;
-    // Held by someone else for good (another peer maps them): theirs to remove.
-    if (left.held > 0 && nowMs() < endingDeadlineMs_)
+    // Names held past the deadline belong to someone else for good (another peer
+    // maps them): theirs to remove.
+    return left.held == 0 || nowMs() >= endingDeadlineMs_;
+}
+
+void VeloraPeer::reclaimOnceCreatorEnded() {
+    if (!reclaimStep())
         return;
     std::printf("RECLAIMED creator=%" PRIu32 " buffers=%zu\n", endingCreator_, endingReclaimed_);
     std::fflush(stdout);

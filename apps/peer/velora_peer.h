@@ -80,6 +80,9 @@ private:
     bool tryOpen();
     const char* creatorClosed();
     void releaseIfCreatorClosed();
+    // One look at a released creator's buffers once its process is gone: removes the
+    // names nobody holds; true when none is held any more or the wait is over.
+    bool reclaimStep();
     void reclaimOnceCreatorEnded();
     void sync();
     void readBuffers();
