@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <limits>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -36,67 +35,53 @@ constexpr int kCancelled = 5;
 const std::string kSamples = VANTRO_SAMPLES_DIR;
 const std::string kHelloMesh = std::string(VANTRO_TESTDATA_DIR) + "/3dm/devsamples_hello_mesh.3dm";
 
+// A box as {lo x, y, z, hi x, y, z}, grown point by point.
 struct Bounds {
-    std::array<double, 3> lo{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
-                             std::numeric_limits<double>::max()};
-    std::array<double, 3> hi{std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest(),
-                             std::numeric_limits<double>::lowest()};
-    void add(const std::array<double, 3>& p) {
+    std::array<double, 6> box{1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+    void add(double x, double y, double z) {
+        const double p[3] = {x, y, z};
         for (int i = 0; i < 3; ++i)
-            lo[i] = std::min(lo[i], p[i]), hi[i] = std::max(hi[i], p[i]);
+            box[i] = std::min(box[i], p[i]), box[i + 3] = std::max(box[i + 3], p[i]);
     }
 };
 
-void expectBounds(const Bounds& actual, const Bounds& expected, double tolerance, const std::string& what) {
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_NEAR(actual.lo[i], expected.lo[i], tolerance) << what << " axis " << i;
-        EXPECT_NEAR(actual.hi[i], expected.hi[i], tolerance) << what << " axis " << i;
-    }
+void expectBounds(const Bounds& actual, const std::array<double, 6>& expected, double tolerance,
+                  const std::string& what) {
+    for (int i = 0; i < 6; ++i)
+        EXPECT_NEAR(actual.box[i], expected[i], tolerance) << what << " " << i;
+}
+
+// Calls add with every match of pattern in text.
+template <class Add>
+void forEachMatch(const std::string& text, const std::regex& pattern, Add add) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it)
+        add(*it);
 }
 
 // The bounds of every geometry's positions, by geometry id (the node marker left out).
 std::map<std::string, Bounds> geometryBounds(const std::string& document) {
     std::map<std::string, Bounds> result;
-    const std::regex opening("<float_array id=\"([^\"]+)-positions-array\" count=\"[0-9]+\">");
-    for (auto it = std::sregex_iterator(document.begin(), document.end(), opening); it != std::sregex_iterator();
-         ++it) {
-        const std::string id = (*it)[1];
-        if (id == "veloraNode")
-            continue;
-        const std::size_t from = static_cast<std::size_t>(it->position() + it->length());
-        std::istringstream numbers(document.substr(from, document.find("</float_array>", from) - from));
-        Bounds& bounds = result[id];
-        for (std::array<double, 3> p{}; numbers >> p[0] >> p[1] >> p[2];)
-            bounds.add(p);
-    }
+    forEachMatch(document, std::regex("<float_array id=\"([^\"]+)-positions-array\" count=\"[0-9]+\">"),
+                 [&](const std::smatch& m) {
+                     if (m[1] == "veloraNode")
+                         return;
+                     const std::size_t from = static_cast<std::size_t>(m.position() + m.length());
+                     std::istringstream numbers(document.substr(from, document.find("</float_array>", from) - from));
+                     for (double x, y, z; numbers >> x >> y >> z;)
+                         result[m[1]].add(x, y, z);
+                 });
     return result;
 }
 
-// Triangle counts of the geometries, by material symbol.
+// Triangle counts of the geometries, by material symbol (the node marker left out).
 std::map<std::string, int> triangleCounts(const std::string& document) {
     std::map<std::string, int> counts;
-    const std::regex triangles("<triangles count=\"([0-9]+)\" material=\"material-([^\"]+)\">");
-    for (auto it = std::sregex_iterator(document.begin(), document.end(), triangles); it != std::sregex_iterator();
-         ++it)
-        counts[(*it)[2]] = std::stoi((*it)[1]);
+    forEachMatch(document, std::regex("<triangles count=\"([0-9]+)\" material=\"material-([^\"]+)\">"),
+                 [&](const std::smatch& m) {
+                     if (m[2] != "veloraNode")
+                         counts[m[2]] = std::stoi(m[1]);
+                 });
     return counts;
-}
-
-// The object boxes `List objects` prints ("box=x,y,z..x,y,z"), merged.
-Bounds listedBounds(const std::string& listing) {
-    Bounds bounds;
-    const std::regex box("box=([-0-9.e+]+),([-0-9.e+]+),([-0-9.e+]+)\\.\\.([-0-9.e+]+),([-0-9.e+]+),([-0-9.e+]+)");
-    for (auto it = std::sregex_iterator(listing.begin(), listing.end(), box); it != std::sregex_iterator(); ++it) {
-        bounds.add({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3])});
-        bounds.add({std::stod((*it)[4]), std::stod((*it)[5]), std::stod((*it)[6])});
-    }
-    return bounds;
-}
-
-Bounds scaled(Bounds b, double factor) {
-    for (int i = 0; i < 3; ++i)
-        b.lo[i] *= factor, b.hi[i] *= factor;
-    return b;
 }
 
 // The strict schema reports only the findings the required text causes.
@@ -210,13 +195,10 @@ TEST_F(ExportActionTest, BoxesArriveInMetresOneGeometryPerMaterial) {
     std::vector<Bounds> found;
     for (const auto& [id, b] : bounds)
         found.push_back(b);
-    std::sort(found.begin(), found.end(), [](const Bounds& a, const Bounds& b) { return a.lo[0] < b.lo[0]; });
-    expectBounds(found[0], Bounds{{0, 0, 0}, {1, 2, 3}}, 1e-9, "tall box");
-    expectBounds(found[1], Bounds{{5, 0, 0}, {6, 1, 1}}, 1e-9, "cube");
-    for (const auto& [material, count] : triangleCounts(text))
-        if (material != "veloraNode") {
-            EXPECT_EQ(count, 12) << material;
-        }
+    std::sort(found.begin(), found.end(), [](const Bounds& a, const Bounds& b) { return a.box[0] < b.box[0]; });
+    expectBounds(found[0], {0, 0, 0, 1, 2, 3}, 1e-9, "tall box");
+    expectBounds(found[1], {5, 0, 0, 6, 1, 1}, 1e-9, "cube");
+    EXPECT_EQ(triangleCounts(text), (std::map<std::string, int>{{"Material-Red", 12}, {"Material-Blue", 12}}));
     expectOnlyDocumentedFindings(path("out/boxes.dae"));
 }
 
@@ -231,11 +213,18 @@ TEST_F(ExportActionTest, ConvertsA3dmDocument) {
     const HostRun run = this->run({"export", kHelloMesh, "-o", path("hello.dae")});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::string text = readFile(path("hello.dae"));
-    Bounds exported;
+    Bounds exported, listed;
     for (const auto& [id, b] : geometryBounds(text))
-        exported.add(b.lo), exported.add(b.hi);
+        exported.add(b.box[0], b.box[1], b.box[2]), exported.add(b.box[3], b.box[4], b.box[5]);
+    // The object boxes `List objects` prints ("box=x,y,z..x,y,z"), in millimetres.
+    const std::string n = "([-0-9.e+]+)";
+    forEachMatch(listing.output, std::regex("box=" + n + "," + n + "," + n + "\\.\\." + n + "," + n + "," + n),
+                 [&](const std::smatch& m) {
+                     for (int k : {1, 4})
+                         listed.add(std::stod(m[k]) / 1000, std::stod(m[k + 1]) / 1000, std::stod(m[k + 2]) / 1000);
+                 });
     // Three decimals of a metre: half a millimetre of rounding.
-    expectBounds(exported, scaled(listedBounds(listing.output), 0.001), 0.0005 + 1e-9, "all geometry");
+    expectBounds(exported, listed.box, 0.0005 + 1e-9, "all geometry");
     EXPECT_FALSE(triangleCounts(text).empty());
     expectOnlyDocumentedFindings(path("hello.dae"));
 }
@@ -457,7 +446,7 @@ TEST_F(ExportCommandTest, ExportsTheEditedDocument) {
     EXPECT_TRUE(run.has("Exported \"" + path("moved.dae") + "\""));
     const auto bounds = geometryBounds(readFile(path("moved.dae")));
     ASSERT_EQ(bounds.size(), 1u);
-    expectBounds(bounds.begin()->second, Bounds{{2, 0, 0}, {3, 1, 1}}, 1e-9, "moved box");
+    expectBounds(bounds.begin()->second, {2, 0, 0, 3, 1, 1}, 1e-9, "moved box");
 }
 
 // An unsaved document, a refused overwrite, a missing folder and extra arguments each
