@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "image_decode.h"
@@ -105,28 +106,25 @@ protected:
 
 }  // namespace
 
-// A texture file is sent by path (platform separators), with its write time as stamp
-// and the texture's transform and channel kept for the export.
+// A texture file is sent by path with platform separators, and the texture's transform
+// and channel are kept for the export until the texture is dropped. (Path, stamp, colour and flags as a renderer reads
+// them: material_peer_test.cpp.)
 TEST_F(MaterialTexturesTest, FileTextureByPath) {
     std::string file = writeTextureFile("maps/oak.jpg");
     std::u16string windowsStyle = fromUtf8(file);
-    for (char16_t& c : windowsStyle)
-        if (c == u'/')
-            c = u'\\';
-    int index = addTextured(u"Oak", windowsStyle);
+    std::replace(windowsStyle.begin(), windowsStyle.end(), u'/', u'\\');
+    const int index = addTextured(u"Oak", windowsStyle);
     loadAndSend();
     const MaterialInfo& info = linked.FindByIndex(index);
-    EXPECT_EQ(info.texturePath, fromUtf8(file));
-    EXPECT_EQ(info.textureStamp, kNewYear2020FileTime);
+    EXPECT_EQ(text(recordOf(info), srfc::kTexturePath), fromUtf8(file));
     EXPECT_EQ(info.textureChannel, 3u);
     EXPECT_EQ(info.textureTransform[0], 2.0);
     EXPECT_EQ(info.textureTransform[5], 3.0);
-    const std::byte* r = recordOf(info);
-    EXPECT_EQ(text(r, srfc::kTexturePath), fromUtf8(file));
-    EXPECT_EQ(field(r, srfc::kTextureStamp), uint32_t(kNewYear2020FileTime));
-    EXPECT_EQ(field(r, srfc::kDiffuse), 0x00FFFFFFu);
-    EXPECT_EQ(field(r, srfc::kTextureBuffer), 0u);
-    EXPECT_EQ(flagsOf(r), 0x301u);
+    ON_Material plain;
+    plain.SetName(u"Oak");
+    modifyAndSend(plain, index);
+    EXPECT_TRUE(linked.FindByIndex(index).texturePath.empty());
+    EXPECT_EQ(linked.FindByIndex(index).textureTransform, kIdentityTransform);  // dropped with the texture
 }
 
 // A texture file whose path does not fit the record's 260-unit path field is sent by
@@ -185,10 +183,10 @@ TEST_F(MaterialTexturesTest, TextureSwitchedOffCountsAsNone) {
 }
 
 // An embedded bitmap travels as a BMP image in a buffer owned by the record, stamped
-// with a revision that starts above 0 (how its pixels decode in another process:
-// material_peer_test.cpp). A re-sent image re-uses a buffer that is large enough; a
-// grown one gets a new buffer and the old one is destroyed once the batch is written;
-// dropping the texture releases the buffer too.
+// with a revision that starts above 0. A re-sent image re-uses a buffer that is large
+// enough; a grown one gets a new buffer and the old one is destroyed once the batch is
+// written; dropping the texture releases the buffer too. (Pixels and capacities as
+// another process reads them: material_peer_test.cpp.)
 TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
     ON_UUID small = addBitmap(4, 4, 1);
     ON_UUID smaller = addBitmap(2, 2, 2);
@@ -214,9 +212,7 @@ TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
     modifyAndSend(embedded(u"Decal", large, ON_Color(3, 3, 3)), index);
     const uint32_t second = field(r, srfc::kTextureBuffer);
     EXPECT_NE(second, first);
-    EXPECT_EQ(field(r, srfc::kTextureCapacity), 48u * 16 + 54);
     EXPECT_EQ(link.MappedBufferSize(first), 0u);  // destroyed at the end of that send
-    EXPECT_EQ(decodeBuffer(info).width, 16);
 
     ON_Material plain;
     plain.SetName(u"Decal");
@@ -225,28 +221,6 @@ TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
     EXPECT_EQ(field(r, srfc::kTextureCapacity), 0u);
     EXPECT_EQ(field(r, srfc::kTextureStamp), 0u);
     EXPECT_EQ(link.MappedBufferSize(second), 0u);
-}
-
-// The default material's texture state is never reset by ClearTexture, others' is.
-TEST_F(MaterialTexturesTest, ClearTextureSparesDefault) {
-    MaterialManager manager(&link);
-    MaterialInfo& fallback = manager.DefaultMaterial();
-    fallback.texturePath = u"/kept.png";
-    manager.ClearTexture(fallback);
-    EXPECT_EQ(fallback.texturePath, u"/kept.png");
-    EXPECT_FALSE(fallback.textureChanged);
-
-    MaterialInfo other;
-    other.texturePath = u"/x.png";
-    other.textureImage = {1, 2};
-    other.textureStamp = 9;
-    other.textureTransform[1] = 5;
-    manager.ClearTexture(other);
-    EXPECT_TRUE(other.texturePath.empty());
-    EXPECT_TRUE(other.textureImage.empty());
-    EXPECT_EQ(other.textureStamp, 0u);
-    EXPECT_EQ(other.textureTransform, kIdentityTransform);
-    EXPECT_TRUE(other.textureChanged);
 }
 
 // Export: texture files are copied beside the exported file under the record's id and
