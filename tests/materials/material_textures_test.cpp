@@ -13,7 +13,6 @@
 #include "support/test_files.h"
 
 using namespace vantro::materials;
-
 using namespace vantro::test;
 namespace fs = std::filesystem;
 using vantro::platform::fromUtf8;
@@ -46,24 +45,14 @@ protected:
         return doc.m_material_table.AddMaterial(m);
     }
 
-    // A bitmap of width x height 24-bit pixels where pixel (x, y) of row y is
-    // (b, g, r) = (x, y, seed).
+    // A bitmap of width x height 24-bit pixels, every byte seed.
     ON_UUID addBitmap(int width, int height, uint8_t seed) {
         ON_Bitmap bitmap;
         EXPECT_TRUE(bitmap.Create(width, height, 24));
-        std::vector<uint8_t> bits(bitmap.SizeofImage(), 0);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                uint8_t* p = bits.data() + size_t(y) * bitmap.SizeofScan() + size_t(x) * 3;
-                p[0] = uint8_t(x);
-                p[1] = uint8_t(y);
-                p[2] = seed;
-            }
-        EXPECT_TRUE(bitmap.SetBits(bits));
+        EXPECT_TRUE(bitmap.SetBits(std::vector<uint8_t>(bitmap.SizeofImage(), seed)));
         bitmap.SetId();
-        ON_UUID id = bitmap.Id();
         EXPECT_GE(doc.m_bitmap_table.AddBitmap(bitmap), 0);
-        return id;
+        return bitmap.Id();
     }
 
     ON_Material embedded(const char16_t* materialName, const ON_UUID& bitmap, ON_Color diffuse = ON_Color(1, 1, 1)) {
@@ -227,12 +216,11 @@ TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
 // the relative path is returned; re-exports overwrite; embedded bitmaps and missing
 // files give no path.
 TEST_F(MaterialTexturesTest, ExportTextureFiles) {
-    std::string oak = writeTextureFile("maps/oak.jpg", "oak v1");
-    std::string noDot = writeTextureFile("maps/nodot", "x");
-    int wood = addTextured(u"Wood", fromUtf8(oak));
-    int bare = addTextured(u"Bare", fromUtf8(noDot));
-    int decal = doc.m_material_table.AddMaterial(embedded(u"Decal", addBitmap(2, 2, 9)));
-    int plainIndex = addMaterial(u"Plain");
+    const std::string oak = writeTextureFile("maps/oak.jpg", "oak v1");
+    const int wood = addTextured(u"Wood", fromUtf8(oak));
+    const int bare = addTextured(u"Bare", fromUtf8(writeTextureFile("maps/nodot", "x")));
+    const int decal = doc.m_material_table.AddMaterial(embedded(u"Decal", addBitmap(2, 2, 9)));
+    const int plainIndex = addMaterial(u"Plain");
     MaterialManager manager(nullptr);
     manager.LoadMaterials(&doc);
     const std::string out = dir() + "/out/House.dae";
@@ -252,27 +240,21 @@ TEST_F(MaterialTexturesTest, ExportTextureFiles) {
 
     MaterialInfo& info = manager.FindByIndex(wood);
     const std::u16string copyName = TextureCopyName(info.id, u"jpg");
-    std::u16string relative = manager.ExportTextureFile(&info);
+    const std::u16string relative = manager.ExportTextureFile(&info);
     EXPECT_EQ(relative, u"House_Textures" + std::u16string(1, kPathSeparator) + copyName);
     const std::string copy = dir() + "/out/House_Textures/" + toUtf8(copyName);
     EXPECT_EQ(info.texturePath, fromUtf8(copy));
-    std::ifstream copied(copy);
-    std::string content((std::istreambuf_iterator<char>(copied)), {});
-    EXPECT_EQ(content, "oak v1");
-
-    // A second export of the same record from the same manager keeps its copy.
-    EXPECT_EQ(manager.ExportTextureFile(&info), relative);
+    EXPECT_EQ(readFile(copy), "oak v1");
+    EXPECT_EQ(manager.ExportTextureFile(&info), relative);  // the same export keeps its copy
 
     // A new export re-reads the source and overwrites the copy.
     writeTextureFile("maps/oak.jpg", "oak v2");
-    MaterialManager again(nullptr);
-    again.LoadMaterials(&doc);
-    again.SetTextureFolder(fromUtf8(out));
-    MaterialInfo& second = again.FindByIndex(wood);
-    const std::string secondCopy = dir() + "/out/House_Textures/" + toUtf8(TextureCopyName(second.id, u"jpg"));
-    ASSERT_FALSE(again.ExportTextureFile(&second).empty());
-    std::ifstream reread(secondCopy);
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(reread)), {}), "oak v2");
+    MaterialManager reexport(nullptr);
+    reexport.LoadMaterials(&doc);
+    reexport.SetTextureFolder(fromUtf8(out));
+    const std::u16string again = reexport.ExportTextureFile(&reexport.FindByIndex(wood));
+    ASSERT_FALSE(again.empty());
+    EXPECT_EQ(readFile(dir() + "/out/" + toUtf8(again)), "oak v2");
 
     // A path without "." gives the whole path as extension: the copy fails.
     MaterialInfo& bareInfo = manager.FindByIndex(bare);
@@ -281,9 +263,9 @@ TEST_F(MaterialTexturesTest, ExportTextureFiles) {
 
     // A file that vanished since it was read gives no path.
     fs::remove(oak);
-    MaterialInfo& vanished = again.FindByIndex(wood);
+    MaterialInfo& vanished = reexport.FindByIndex(wood);
     vanished.texturePath = fromUtf8(oak);
-    EXPECT_TRUE(again.ExportTextureFile(&vanished).empty());
+    EXPECT_TRUE(reexport.ExportTextureFile(&vanished).empty());
     EXPECT_TRUE(vanished.texturePath.empty());
 }
 
