@@ -143,33 +143,6 @@ protected:
     std::vector<SaveFileRequest> requests_;
 };
 
-// A 1000 mm cube in a millimetre document arrives in metres: coordinates 0 to 1, one
-// geometry of 8 vertices and 12 triangles, CR LF line ends, the last status shown.
-TEST_F(ColladaExporterTest, MillimetreCubeInMetres) {
-    ASSERT_EQ(doc_->UnitSystem(), ON::LengthUnitSystem::Millimeters);
-    const int brick = addMaterial(u"Brick", ON_Color(255, 0, 128));
-    ASSERT_NE(addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1000, 1000, 1000)), brick), nullptr);
-    ASSERT_EQ(exportAs("Cube.dae"), 0);
-
-    const std::string document = readFile(root_ / "Cube.dae");
-    ASSERT_TRUE(document.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"));
-    EXPECT_TRUE(document.ends_with("</COLLADA>\r\n"));
-    EXPECT_EQ(std::count(document.begin(), document.end(), '\n'), std::count(document.begin(), document.end(), '\r'));
-    const std::vector<double> positions =
-        numbers(elementText(document, "id=\"Material-Brick-positions-array\"", "</float_array>"));
-    ASSERT_EQ(positions.size(), 24u);
-    for (const double p : positions)
-        EXPECT_TRUE(p == 0.0 || p == 1.0) << p;
-    EXPECT_NE(document.find("<float_array id=\"Material-Brick-positions-array\" count=\"24\">\r\n0.000 0.000 0.000 "),
-              std::string::npos);
-    EXPECT_NE(document.find("<triangles count=\"12\" material=\"material-Material-Brick\">"), std::string::npos);
-    EXPECT_NE(document.find("<color>0.996 0.000 0.500 1.000</color>"), std::string::npos);  // diffuse /256
-    EXPECT_NE(document.find("<export_nodes>0</export_nodes>"), std::string::npos);
-    EXPECT_EQ(document.find("veloraNode"), std::string::npos);
-    EXPECT_EQ(RhinoApp().StatusBarMessagePane().str(), u"Velora Collada exporter: export complete.");
-    EXPECT_FALSE(fs::exists(root_ / "Cube_Textures"));  // no texture, no folder
-}
-
 // An open mesh is written twice: the copy has negated normals (zero normals become
 // "-0.000") and reversed triangles; both materials of the document appear, in id order.
 TEST_F(ColladaExporterTest, OpenMeshIsTwoSided) {

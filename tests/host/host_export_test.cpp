@@ -181,7 +181,8 @@ TEST_F(ExportActionTest, WritesTheSampleBesideItWithItsTexture) {
     EXPECT_THAT(expectOnlyDocumentedFindings(dae), ::testing::Contains("surface has no type"));
 }
 
-// Each material becomes one geometry in metres with two triangles per box side.
+// Each material becomes one geometry in metres with two triangles per box side; no
+// texture, no texture folder.
 TEST_F(ExportActionTest, BoxesArriveInMetresOneGeometryPerMaterial) {
     REQUIRE_SCHEMA();
     const fs::path document = boxesDocument("boxes.json");
@@ -189,6 +190,7 @@ TEST_F(ExportActionTest, BoxesArriveInMetresOneGeometryPerMaterial) {
     const HostRun run = this->run({"export", document.string(), "-o", path("out/boxes.dae")});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.lines().back(), "Textures: none.");
+    EXPECT_FALSE(fs::exists(path("out/boxes_Textures")));
     const std::string text = readFile(path("out/boxes.dae"));
     const auto bounds = geometryBounds(text);
     ASSERT_EQ(bounds.size(), 2u) << text;
