@@ -60,13 +60,9 @@ struct Mesh {
     std::vector<std::uint32_t> indices;
     bool twoSided = false;
     MeshView view() const {
-        return {static_cast<std::uint32_t>(positions.size() / 3),
-                static_cast<std::uint32_t>(indices.size()),
-                twoSided,
-                positions.data(),
-                normals.data(),
-                uvs.data(),
-                indices.data()};
+        const auto count = [](const auto& list, std::size_t per) { return std::uint32_t(list.size() / per); };
+        return {count(positions, 3), count(indices, 1), twoSided,      positions.data(),
+                normals.data(),      uvs.data(),        indices.data()};
     }
 };
 

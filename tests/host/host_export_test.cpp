@@ -194,12 +194,8 @@ TEST_F(ExportActionTest, BoxesArriveInMetresOneGeometryPerMaterial) {
     const std::string text = readFile(path("out/boxes.dae"));
     const auto bounds = geometryBounds(text);
     ASSERT_EQ(bounds.size(), 2u) << text;
-    std::vector<Bounds> found;
-    for (const auto& [id, b] : bounds)
-        found.push_back(b);
-    std::sort(found.begin(), found.end(), [](const Bounds& a, const Bounds& b) { return a.box[0] < b.box[0]; });
-    expectBounds(found[0], {0, 0, 0, 1, 2, 3}, 1e-9, "tall box");
-    expectBounds(found[1], {5, 0, 0, 6, 1, 1}, 1e-9, "cube");
+    expectBounds(bounds.at("Material-Red"), {0, 0, 0, 1, 2, 3}, 1e-9, "tall box");
+    expectBounds(bounds.at("Material-Blue"), {5, 0, 0, 6, 1, 1}, 1e-9, "cube");
     EXPECT_EQ(triangleCounts(text), (std::map<std::string, int>{{"Material-Red", 12}, {"Material-Blue", 12}}));
     expectOnlyDocumentedFindings(path("out/boxes.dae"));
 }
@@ -396,12 +392,9 @@ TEST_F(ExportFailureTest, FolderWithoutPermission) {
         // The unprivileged user must reach the document through the test's folder.
         fs::permissions(fs::path(document).parent_path(), fs::perms::others_read | fs::perms::others_exec,
                         fs::perm_options::add);
-        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", VANTRO_HOST_PATH});
-        const test::RunResult result = test::runProgram("/bin/sh", [&] {
-            std::vector<std::string> shell = {"-c", "exec /usr/bin/setpriv \"$@\" 2>&1", "sh"};
-            shell.insert(shell.end(), args.begin(), args.end());
-            return shell;
-        }());
+        args.insert(args.begin(), {"-c", "exec /usr/bin/setpriv \"$@\" 2>&1", "sh", "--reuid=65534", "--regid=65534",
+                                   "--clear-groups", VANTRO_HOST_PATH});
+        const test::RunResult result = test::runProgram("/bin/sh", args);
         EXPECT_EQ(result.exitCode, kUnwritable) << result.output;
         EXPECT_THAT(result.output, HasSubstr("Permission denied"));
     } else {

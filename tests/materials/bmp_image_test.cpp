@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "image_decode.h"
 
 using namespace vantro::materials;
@@ -95,25 +97,19 @@ TEST(BmpImage, IndexedRowsDecodeAsGreyLevels) {
 TEST(BmpImage, RefusesInconsistentNumbers) {
     Rows rows = sampleRows();
     BmpSource s = rows.source(2);
-    s.imageSize = 23;  // rows do not fit
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(0);
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(2);
-    s.width = 0;
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(2);
-    s.scanSize = 0;
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(2);
-    s.imageSize = 0xFFFFFFF0u;  // + 54 overflows 32 bits
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(2);
-    s.bitsPerPixel = 12;  // no such BMP depth
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(2);
-    s.width = 5;  // 15 bytes of pixels in a 12-byte row
-    EXPECT_TRUE(BuildBmpImage(s).empty());
+    const std::vector<std::function<void(BmpSource&)>> faults = {
+        [](BmpSource& b) { b.imageSize = 23; },  // rows do not fit
+        [](BmpSource& b) { b.height = 0; },
+        [](BmpSource& b) { b.width = 0; },
+        [](BmpSource& b) { b.scanSize = 0; },
+        [](BmpSource& b) { b.imageSize = 0xFFFFFFF0u; },   // + 54 overflows 32 bits
+        [](BmpSource& b) { b.bitsPerPixel = 12; },   // no such BMP depth
+        [](BmpSource& b) { b.width = 5; }};  // 15 bytes of pixels in a 12-byte row
+    for (std::size_t i = 0; i < faults.size(); ++i) {
+        s = rows.source(2);
+        faults[i](s);
+        EXPECT_TRUE(BuildBmpImage(s).empty()) << i;
+    }
     s = rows.source(3);  // a third row the bitmap does not have stays zero
     s.imageSize = 36;
     auto image = BuildBmpImage(s);
