@@ -323,15 +323,40 @@ protected:
     }
 };
 
-// A missing folder, a device (named directly or through a link) and a full file system
-// give status 4 and a message; nothing is left behind.
-TEST_F(ExportFailureTest, UnwritableDestinationsLeaveNothing) {
+// Documents that cannot be read (status 1), a missing folder or a device as the file,
+// named directly or through a link (4), and a refused replacement (5): each with its
+// reason, and nothing left behind or replaced.
+TEST_F(ExportFailureTest, RefusalsLeaveNothing) {
     const std::string document = copySample().string();
-    EXPECT_THAT(
-        expectRefused({"export", document, "-o", path("missing/room.dae")}, kUnwritable, path("missing/room.dae")),
-        HasSubstr("the folder \"" + path("missing") + "\" does not exist"));
-    EXPECT_THAT(expectRefused({"export", document, "-o", "/dev/full"}, kUnwritable, "/dev/full.dae"),
-                HasSubstr("\"/dev/full\" is not a regular file"));
+    write("broken.json", "{\"format\": \"vantro-document\", \"version\": 1, \"objects\": [");
+    write("notes.txt", "not a model");
+    write("living-room.dae", "keep me");
+    struct Refusal {
+        std::vector<std::string> args;
+        int status;
+        std::string reason, dae;
+    };
+    const std::vector<Refusal> refusals = {
+        {{"export", path("absent.json")},
+         kDocumentUnreadable,
+         "Unable to open \"" + path("absent.json") + "\"",
+         path("absent.dae")},
+        {{"export", path("broken.json")},
+         kDocumentUnreadable,
+         "Unable to open \"" + path("broken.json") + "\"",
+         path("broken.dae")},
+        {{"export", path("notes.txt")}, kDocumentUnreadable, "", path("notes.dae")},
+        {{"export", document, "-o", path("missing/room.dae")},
+         kUnwritable,
+         "the folder \"" + path("missing") + "\" does not exist",
+         path("missing/room.dae")},
+        {{"export", document, "-o", "/dev/full"}, kUnwritable, "\"/dev/full\" is not a regular file", "/dev/full.dae"},
+        {{"export", document, "--no-overwrite"}, kCancelled, "exists and is not to be replaced", path("none.dae")}};
+    // (The refused replacement names no new file; the kept one is checked below.)
+    for (const Refusal& refusal : refusals)
+        EXPECT_THAT(expectRefused(refusal.args, refusal.status, refusal.dae), HasSubstr(refusal.reason));
+    EXPECT_EQ(readFile(path("living-room.dae")), "keep me");
+    EXPECT_FALSE(fs::exists(path("living-room_Textures")));
     fs::create_symlink("/dev/full", path("full.dae"));
     EXPECT_EQ(runJoined({"export", document, "-o", path("full.dae")}).exitCode, kUnwritable);
     EXPECT_TRUE(fs::is_symlink(path("full.dae")));
@@ -401,29 +426,6 @@ TEST_F(ExportFailureTest, FolderWithoutPermission) {
         EXPECT_THAT(expectRefused(args, kUnwritable, path("locked/room.dae")), HasSubstr("Permission denied"));
     }
     EXPECT_TRUE(fs::is_empty(path("locked")));
-}
-
-// Documents that cannot be read give status 1 and the reader's reason; no file appears.
-TEST_F(ExportFailureTest, DocumentsThatFailToLoad) {
-    EXPECT_THAT(expectRefused({"export", path("absent.json")}, kDocumentUnreadable, path("absent.dae")),
-                HasSubstr("Unable to open \"" + path("absent.json") + "\""));
-    write("broken.json", "{\"format\": \"vantro-document\", \"version\": 1, \"objects\": [");
-    EXPECT_THAT(expectRefused({"export", path("broken.json")}, kDocumentUnreadable, path("broken.dae")),
-                HasSubstr("Unable to open \"" + path("broken.json") + "\""));
-    write("notes.txt", "not a model");
-    expectRefused({"export", path("notes.txt")}, kDocumentUnreadable, path("notes.dae"));
-}
-
-// --no-overwrite answers "no" to the replace prompt: the export is cancelled, the
-// existing file untouched.
-TEST_F(ExportFailureTest, NoOverwriteCancelsAndKeepsTheFile) {
-    const fs::path document = boxesDocument("boxes.json");
-    write("boxes.dae", "keep me");
-    const HostRun run = runJoined({"export", document.string(), "--no-overwrite"});
-    EXPECT_EQ(run.exitCode, kCancelled) << run.output;
-    EXPECT_THAT(run.output, HasSubstr("exists and is not to be replaced"));
-    EXPECT_EQ(readFile(path("boxes.dae")), "keep me");
-    EXPECT_FALSE(fs::exists(path("boxes_Textures")));
 }
 
 class ExportCommandTest : public HostExportTest {};
