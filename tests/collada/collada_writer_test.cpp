@@ -7,7 +7,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 #include <vector>
 
 namespace vantro::collada {

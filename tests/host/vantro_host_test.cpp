@@ -1,15 +1,10 @@
 // The vantro-host program, run for real: scripts on small documents, with the event
 // log, the Info summary and saved files as the evidence.
 
-#include <filesystem>
-#include <fstream>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "host_test_support.h"
-#include "support/child_process.h"
-#include "support/outside_data.h"
 
 namespace vantro::host_test {
 namespace {
