@@ -9,7 +9,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -26,6 +25,7 @@
 #include "sdk/rhino_sdk.h"
 #include "sdk/sdk_test_support.h"
 #include "support/test_environment.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -33,6 +33,7 @@ namespace fs = std::filesystem;
 using vantro::collada::SaveFileRequest;
 using vantro::collada::SetSaveFileHandler;
 using vantro::platform::fromUtf8;
+using vantro::test::readFile;
 
 // A closed box from lo to hi: 8 vertices, 6 quads facing out, vertex normals.
 ON_Mesh boxMesh(const ON_3dPoint& lo, const ON_3dPoint& hi) {
@@ -50,15 +51,11 @@ ON_Mesh boxMesh(const ON_3dPoint& lo, const ON_3dPoint& hi) {
 // One open quad (two triangles) without normals, with texture coordinates.
 ON_Mesh openQuad(double size) {
     ON_Mesh mesh;
-    mesh.AppendVertex(ON_3dPoint(0, 0, 0));
-    mesh.AppendVertex(ON_3dPoint(size, 0, 0));
-    mesh.AppendVertex(ON_3dPoint(size, size, 0));
-    mesh.AppendVertex(ON_3dPoint(0, size, 0));
+    for (const auto& [u, v] : {std::pair{0, 0}, {1, 0}, {1, 1}, {0, 1}}) {
+        mesh.SetTextureCoord(mesh.VertexCount(), u, v);
+        mesh.AppendVertex(ON_3dPoint(u * size, v * size, 0));
+    }
     mesh.SetQuad(0, 0, 1, 2, 3);
-    mesh.SetTextureCoord(0, 0, 0);
-    mesh.SetTextureCoord(1, 1, 0);
-    mesh.SetTextureCoord(2, 1, 1);
-    mesh.SetTextureCoord(3, 0, 1);
     return mesh;
 }
 
@@ -68,11 +65,6 @@ ON_3dmObjectAttributes withMaterial(int materialIndex) {
     attributes.SetMaterialSource(ON::material_from_object);
     attributes.m_material_index = materialIndex;
     return attributes;
-}
-
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The text between an element's opening tag (found by its unique attribute text) and
@@ -127,6 +119,15 @@ protected:
         material.SetDiffuse(diffuse);
         return doc_->m_material_table.AddMaterial(material);
     }
+    // Places a block of one mesh with the material.
+    void addBlock(const ON_Mesh& mesh, int material, const ON_Xform& placement) {
+        CRhinoInstanceDefinitionTable::Geometry parts;
+        parts.push_back(std::make_unique<CRhinoMeshObject>(mesh, withMaterial(material)));
+        ON_InstanceDefinition definition;
+        definition.SetName(u"Crate");
+        const int index = doc_->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts));
+        ASSERT_NE(doc_->AddInstanceObject(index, placement), nullptr);
+    }
     // Runs an export answered with fileName under the test directory; returns its result.
     int exportAs(const std::string& fileName, ColladaExporter* exporter = nullptr) {
         answer_ = fromUtf8((root_ / fileName).string());
@@ -141,35 +142,9 @@ protected:
     std::vector<SaveFileRequest> requests_;
 };
 
-// A 1000 mm cube in a millimetre document arrives in metres: coordinates 0 to 1, one
-// geometry of 8 vertices and 12 triangles, CR LF line ends, the last status shown.
-TEST_F(ColladaExporterTest, MillimetreCubeInMetres) {
-    ASSERT_EQ(doc_->UnitSystem(), ON::LengthUnitSystem::Millimeters);
-    const int brick = addMaterial(u"Brick", ON_Color(255, 0, 128));
-    ASSERT_NE(addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1000, 1000, 1000)), brick), nullptr);
-    ASSERT_EQ(exportAs("Cube.dae"), 0);
-
-    const std::string document = readFile(root_ / "Cube.dae");
-    ASSERT_TRUE(document.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"));
-    EXPECT_TRUE(document.ends_with("</COLLADA>\r\n"));
-    EXPECT_EQ(std::count(document.begin(), document.end(), '\n'), std::count(document.begin(), document.end(), '\r'));
-    const std::vector<double> positions =
-        numbers(elementText(document, "id=\"Material-Brick-positions-array\"", "</float_array>"));
-    ASSERT_EQ(positions.size(), 24u);
-    for (const double p : positions)
-        EXPECT_TRUE(p == 0.0 || p == 1.0) << p;
-    EXPECT_NE(document.find("<float_array id=\"Material-Brick-positions-array\" count=\"24\">\r\n0.000 0.000 0.000 "),
-              std::string::npos);
-    EXPECT_NE(document.find("<triangles count=\"12\" material=\"material-Material-Brick\">"), std::string::npos);
-    EXPECT_NE(document.find("<color>0.996 0.000 0.500 1.000</color>"), std::string::npos);  // diffuse /256
-    EXPECT_NE(document.find("<export_nodes>0</export_nodes>"), std::string::npos);
-    EXPECT_EQ(document.find("veloraNode"), std::string::npos);
-    EXPECT_EQ(RhinoApp().StatusBarMessagePane().str(), u"Velora Collada exporter: export complete.");
-    EXPECT_FALSE(fs::exists(root_ / "Cube_Textures"));  // no texture, no folder
-}
-
 // An open mesh is written twice: the copy has negated normals (zero normals become
 // "-0.000") and reversed triangles; both materials of the document appear, in id order.
+// (The water type's extra: the golden documents and the peer test.)
 TEST_F(ColladaExporterTest, OpenMeshIsTwoSided) {
     ASSERT_TRUE(doc_->SetUnitSystem(ON::LengthUnitSystem::Meters, false));
     const int glass = addMaterial(u"Pane", ON_Color(0, 0, 255));
@@ -189,13 +164,8 @@ TEST_F(ColladaExporterTest, OpenMeshIsTwoSided) {
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(indices[6 + i], indices[5 - i] + 4) << i;  // reversed, offset
     EXPECT_EQ(document.find("<texture "), std::string::npos);
-    // Water gets its extra; the pane (type 0) has none.
-    const std::size_t waterEffect = document.find("<effect id=\"effect-Material-Water\"");
-    const std::size_t paneEffect = document.find("<effect id=\"effect-Material-Pane\"");
-    ASSERT_NE(waterEffect, std::string::npos);
-    ASSERT_LT(paneEffect, waterEffect);
-    EXPECT_EQ(document.find("<surface_type>", paneEffect),
-              document.find("<surface_type>water</surface_type>", waterEffect));
+    EXPECT_LT(document.find("<effect id=\"effect-Material-Pane\""),
+              document.find("<effect id=\"effect-Material-Water\""));
     EXPECT_LT(document.find("<geometry id=\"Material-Pane\""), document.find("<geometry id=\"Material-Water\""));
 }
 
@@ -326,14 +296,6 @@ TEST_F(ColladaExporterTest, MaterialsReachTheirEffects) {
         EXPECT_EQ(elementText(effect, "<transparent opaque=\"RGB_ZERO\">", "</transparent>"),
                   "<color>" + e.transparent + "</color>")
             << e.name;
-        EXPECT_EQ(elementText(effect, "<ambient>", "</ambient>"), "<color>0.1 0.1 0.1 1.0</color>") << e.name;
-        EXPECT_EQ(
-            elementText(document, "<material id=\"material-" + e.name + "\" name=\"" + e.name + "\">", "</material>"),
-            "<instance_effect url=\"#effect-" + e.name + "\" />")
-            << e.name;
-        EXPECT_NE(document.find("<instance_material target=\"#material-" + e.name + "\" symbol=\"material-" + e.name),
-                  std::string::npos)
-            << e.name;
     }
 }
 
@@ -342,18 +304,11 @@ TEST_F(ColladaExporterTest, MaterialsReachTheirEffects) {
 // row), and the model geometry holds the box's corners placed the same way.
 TEST_F(ColladaExporterTest, RotatedScaledPlacementReachesNodeAndPositions) {
     setExportNodes(true);
-    const int brick = addMaterial(u"Brick", ON_Color(200, 0, 0));
-    CRhinoInstanceDefinitionTable::Geometry parts;
-    parts.push_back(std::make_unique<CRhinoMeshObject>(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(100, 200, 300)),
-                                                       withMaterial(brick)));
-    ON_InstanceDefinition definition;
-    definition.SetName(u"Crate");
-    const int index = doc_->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts));
-    ASSERT_GE(index, 0);
     const ON_Xform placement = ON_Xform::TranslationTransformation(1000, 2000, 3000) *
                                ON_Xform::RotationTransformation(M_PI / 2, ON_3dVector(0, 0, 1), ON_3dPoint(0, 0, 0)) *
                                ON_Xform::ScaleTransformation(ON_3dPoint(0, 0, 0), 2);
-    ASSERT_NE(doc_->AddInstanceObject(index, placement), nullptr);
+    addBlock(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(100, 200, 300)), addMaterial(u"Brick", ON_Color(200, 0, 0)),
+             placement);
     ASSERT_EQ(exportAs("Placed.dae"), 0);
 
     const std::string document = readFile(root_ / "Placed.dae");
@@ -370,10 +325,9 @@ TEST_F(ColladaExporterTest, RotatedScaledPlacementReachesNodeAndPositions) {
         numbers(elementText(document, "id=\"Material-Brick-positions-array\"", "</float_array>"));
     ASSERT_EQ(positions.size(), 24u);
     std::multiset<std::array<long, 3>> written, placed;
-    for (std::size_t v = 0; v < 8; ++v)
-        written.insert({std::lround(positions[3 * v] * 1000), std::lround(positions[3 * v + 1] * 1000),
-                        std::lround(positions[3 * v + 2] * 1000)});
     for (int i = 0; i < 8; ++i) {
+        written.insert({std::lround(positions[3 * i] * 1000), std::lround(positions[3 * i + 1] * 1000),
+                        std::lround(positions[3 * i + 2] * 1000)});
         const ON_3dPoint p = placement * ON_3dPoint(i & 1 ? 100 : 0, i & 2 ? 200 : 0, i & 4 ? 300 : 0);
         placed.insert({std::lround(p.x), std::lround(p.y), std::lround(p.z)});
     }
@@ -421,13 +375,7 @@ TEST_F(ColladaExporterTest, StageTextsAndTheClosingReport) {
     const int brick = addMaterial(u"Brick", ON_Color(1, 2, 3));
     addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1000, 1000, 1000)), brick);
     addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(0.4, 0.4, 0.4)), brick);  // 12 triangles below a millimetre
-    CRhinoInstanceDefinitionTable::Geometry parts;
-    parts.push_back(
-        std::make_unique<CRhinoMeshObject>(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), withMaterial(brick)));
-    ON_InstanceDefinition definition;
-    definition.SetName(u"Crate");
-    doc_->AddInstanceObject(doc_->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts)),
-                            ON_Xform::TranslationTransformation(5000, 0, 0));
+    addBlock(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), brick, ON_Xform::TranslationTransformation(5000, 0, 0));
     StatusWatcher watcher;
     ASSERT_EQ(exportAs("Stages.dae", &watcher), 0);
     EXPECT_EQ(watcher.seen, (std::vector<std::u16string>{u"Velora Collada exporter: merge geometries\u2026",
@@ -485,16 +433,12 @@ TEST_F(ColladaExporterTest, DefaultMaterialOnly) {
     ASSERT_TRUE(std::regex_search(document, match, geometry));
     const std::string name = match[1];
     EXPECT_EQ(match[2], name);
-    auto count = [&](const std::string& text) {
-        std::size_t n = 0;
-        for (std::size_t at = document.find(text); at != std::string::npos; at = document.find(text, at + 1))
-            ++n;
-        return n;
-    };
-    EXPECT_EQ(count("<effect id=\"effect-" + name + "\""), 1u);
-    EXPECT_EQ(count("<material id=\"material-" + name + "\""), 1u);
-    EXPECT_EQ(count("<geometry id="), 1u);
-    EXPECT_EQ(count("<effect id="), 1u);
+    for (const std::string& text : {"<effect id=\"effect-" + name + "\"", "<material id=\"material-" + name + "\"",
+                                    std::string("<geometry id=")}) {
+        EXPECT_NE(document.find(text), std::string::npos) << text;
+        EXPECT_EQ(document.find(text, document.find(text) + 1), std::string::npos) << text;
+    }
+    EXPECT_EQ(document.find("<effect id=", document.find("<effect id=") + 1), std::string::npos);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 #include <vector>
 
 namespace vantro::collada {
@@ -17,6 +16,19 @@ std::string readGolden(const std::string& name) {
     std::ifstream in(std::string(VANTRO_SOURCE_DIR) + "/tests/collada/golden/" + name, std::ios::binary);
     EXPECT_TRUE(in.good()) << name;
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A calendar time; month 1 to 12, weekday 0 (Sunday) to 6.
+std::tm tm(int day, int month, int year, int weekday, int hour, int minute, int second) {
+    std::tm time{};
+    time.tm_mday = day;
+    time.tm_mon = month - 1;
+    time.tm_year = year - 1900;
+    time.tm_wday = weekday;
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    time.tm_sec = second;
+    return time;
 }
 
 // Checks that every line feed of text is preceded by CR and no other CR occurs, and
@@ -40,27 +52,10 @@ std::string withoutCrLf(const std::string& text) {
 // id), two geometries in an order unlike the materials', two placement nodes.
 struct SampleDocument {
     SampleDocument() {
-        MaterialRow water;
-        water.name = "Material-Water";
-        water.typeName = "water";
-        water.diffuse = 0xFFFFFFFF;
-        water.specular = 0xFF808080;
-        water.shine = 0.5f;
-        water.opacity = 0.75f;
-        MaterialRow brick;
-        brick.name = "Material-Brick";
-        brick.textured = true;
-        brick.diffuse = 0x00FFFFFF;
-        brick.specular = 0xFF000000;
-        MaterialRow glass;
-        glass.name = "Material-Glass";
-        glass.typeName = "glass";
-        glass.libraryId = "lib&\"1\"";
-        glass.diffuse = 0xFF112233;
-        glass.specular = 0xFF10FF00;
-        glass.shine = 0.0f;
-        glass.opacity = 0.25f;
-        materials = {water, brick, glass};
+        // name, type, library id, diffuse, specular, shine, opacity, textured
+        materials = {{"Material-Water", "water", "", 0xFFFFFFFF, 0xFF808080, 0.5f, 0.75f, false},
+                     {"Material-Brick", "", "", 0x00FFFFFF, 0xFF000000, 1.0f, 1.0f, true},
+                     {"Material-Glass", "glass", "lib&\"1\"", 0xFF112233, 0xFF10FF00, 0.0f, 0.25f, false}};
         imagePaths = {u"", u"House Textures\\001a.png", u""};
 
         brickGeometry = {"Material-Brick",
@@ -89,21 +84,8 @@ struct SampleDocument {
 
     std::string write(bool exportNodes, std::vector<std::u16string>* statuses = nullptr,
                       std::size_t bufferSize = 1 << 16) const {
-        std::tm time{};
-        time.tm_year = 124;
-        time.tm_mon = 5;
-        time.tm_mday = 11;
-        time.tm_wday = 2;
-        time.tm_hour = 9;
-        time.tm_min = 5;
-        time.tm_sec = 3;
-        DocumentInput input;
-        input.createdText = asctimeText(time);
-        input.exportNodes = exportNodes;
-        input.materials = materials;
-        input.imagePaths = imagePaths;
-        input.geometries = geometries;
-        input.nodes = nodes;
+        const DocumentInput input{
+            asctimeText(tm(11, 6, 2024, 2, 9, 5, 3)), exportNodes, materials, imagePaths, geometries, nodes};
         StringByteSink sink;
         DocumentOutput out(sink, bufferSize);
         writeDocument(out, input, [statuses](std::u16string_view text) {
@@ -134,9 +116,6 @@ TEST(ColladaWriter, GoldenDocumentWithoutNodes) {
     const SampleDocument sample;
     const std::string document = sample.write(false, nullptr, 7);  // a tiny buffer changes nothing
     EXPECT_EQ(withoutCrLf(document), readGolden("three_materials_no_nodes.dae"));
-    EXPECT_EQ(document.find("veloraNode\""), std::string::npos);
-    EXPECT_EQ(document.find("ln-000"), std::string::npos);
-    EXPECT_NE(document.find("\t\t\t<export_nodes>0</export_nodes>\r\n"), std::string::npos);
 }
 
 // Each stage shows its text when it begins, in document order.
@@ -156,18 +135,8 @@ TEST(ColladaWriter, StatusTexts) {
 
 // The created text is the C library's asctime form: day of month padded with a blank.
 TEST(ColladaWriter, AsctimeText) {
-    std::tm time{};
-    time.tm_year = 100;
-    time.tm_mon = 0;
-    time.tm_mday = 1;
-    time.tm_wday = 6;
-    EXPECT_EQ(asctimeText(time), "Sat Jan  1 00:00:00 2000\n");
-    time.tm_mday = 31;
-    time.tm_mon = 11;
-    time.tm_hour = 23;
-    time.tm_min = 59;
-    time.tm_sec = 58;
-    EXPECT_EQ(asctimeText(time), "Sat Dec 31 23:59:58 2000\n");
+    EXPECT_EQ(asctimeText(tm(1, 1, 2000, 6, 0, 0, 0)), "Sat Jan  1 00:00:00 2000\n");
+    EXPECT_EQ(asctimeText(tm(31, 12, 2000, 0, 23, 59, 58)), "Sun Dec 31 23:59:58 2000\n");
 }
 
 // A file that fails while the geometries are written ends the document there: the
@@ -189,11 +158,7 @@ TEST(ColladaWriter, FileFailureEndsTheDocument) {
         std::string text;
     } sink;
     const SampleDocument sample;
-    DocumentInput input;
-    input.exportNodes = true;
-    input.materials = sample.materials;
-    input.geometries = sample.geometries;
-    input.nodes = sample.nodes;
+    const DocumentInput input{"", true, sample.materials, {}, sample.geometries, sample.nodes};
     DocumentOutput out(sink, 1);  // every piece reaches the sink on its own
     EXPECT_THROW(writeDocument(out, input, {}), FileWriteError);
     ASSERT_TRUE(sink.failed);

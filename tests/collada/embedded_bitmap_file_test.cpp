@@ -7,21 +7,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "materials/material_manager.h"
 #include "platform/utf.h"
 #include "support/test_environment.h"
+#include "support/test_files.h"
 
 namespace vantro::collada {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::readFile;
 
 std::u16string hexName(int64_t id) {
     char text[32];
@@ -56,24 +52,18 @@ TEST_F(EmbeddedBitmapFile, WritesTheImageIntoTheTextureFolder) {
     EXPECT_EQ(readFile(file), "BM");
 }
 
-// Nothing to write, or nowhere to write it: no path and no file.
+// Nothing to write, nowhere to write it, or a file in the way of the folder: no path,
+// and nothing made or replaced.
 TEST_F(EmbeddedBitmapFile, NoImageOrNoFolderGivesNoPath) {
     MaterialInfo noImage;
     noImage.texturePath = u"/somewhere/brick.png";
     EXPECT_EQ(ExportEmbeddedBitmap(manager_, noImage), u"");
     EXPECT_FALSE(fs::exists(root_ / "My Doc_Textures"));
-
+    MaterialInfo info;
+    info.textureImage = {'B', 'M'};
     MaterialManager withoutFolder(nullptr);
-    MaterialInfo info;
-    info.textureImage = {'B', 'M'};
     EXPECT_EQ(ExportEmbeddedBitmap(withoutFolder, info), u"");
-}
-
-// A folder that cannot be made (a file of that name is in the way) gives no path.
-TEST_F(EmbeddedBitmapFile, UnwritableFolderGivesNoPath) {
     std::ofstream(root_ / "My Doc_Textures") << "not a folder";
-    MaterialInfo info;
-    info.textureImage = {'B', 'M'};
     EXPECT_EQ(ExportEmbeddedBitmap(manager_, info), u"");
     EXPECT_EQ(readFile(root_ / "My Doc_Textures"), "not a folder");
 }

@@ -63,29 +63,6 @@ TEST(GeometryText, LibraryTextsForUnusualNumbers) {
     EXPECT_EQ(text.texcoords, expectedTexcoords);
 }
 
-// A geometry larger than the formatting buffer comes out whole and in order.
-TEST(GeometryText, LongListsStayInOrder) {
-    std::vector<float> positions;
-    std::vector<std::uint32_t> indices;
-    for (int v = 0; v < 5000; ++v) {
-        positions.insert(positions.end(), {static_cast<float>(v), 0.0f, 0.0f});
-        indices.push_back(static_cast<std::uint32_t>(v));
-    }
-    const auto merged =
-        mergeOne(positions, std::vector<float>(positions.size()), std::vector<float>(2 * 5000), indices);
-    GeometryText text;
-    serializeGeometry(*merged, text, arena);
-    std::string expectedIndices;
-    std::string expectedPositions;
-    for (int v = 0; v < 5000; ++v) {
-        expectedIndices += std::to_string(v) + " ";
-        expectedPositions += std::to_string(v) + ".000 0.000 0.000 ";
-    }
-    EXPECT_EQ(text.indices, expectedIndices);
-    EXPECT_EQ(text.positions, expectedPositions);
-    EXPECT_EQ(text.texcoords.size(), 5000u * 12);  // "0.000 1.000 " per vertex
-}
-
 // A geometry big enough to be formatted in parallel pieces gives exactly the text of
 // formatting it number by number with the C library.
 TEST(GeometryText, ParallelPiecesJoinInOrder) {

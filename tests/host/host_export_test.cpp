@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <limits>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -36,67 +35,53 @@ constexpr int kCancelled = 5;
 const std::string kSamples = VANTRO_SAMPLES_DIR;
 const std::string kHelloMesh = std::string(VANTRO_TESTDATA_DIR) + "/3dm/devsamples_hello_mesh.3dm";
 
+// A box as {lo x, y, z, hi x, y, z}, grown point by point.
 struct Bounds {
-    std::array<double, 3> lo{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
-                             std::numeric_limits<double>::max()};
-    std::array<double, 3> hi{std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest(),
-                             std::numeric_limits<double>::lowest()};
-    void add(const std::array<double, 3>& p) {
+    std::array<double, 6> box{1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+    void add(double x, double y, double z) {
+        const double p[3] = {x, y, z};
         for (int i = 0; i < 3; ++i)
-            lo[i] = std::min(lo[i], p[i]), hi[i] = std::max(hi[i], p[i]);
+            box[i] = std::min(box[i], p[i]), box[i + 3] = std::max(box[i + 3], p[i]);
     }
 };
 
-void expectBounds(const Bounds& actual, const Bounds& expected, double tolerance, const std::string& what) {
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_NEAR(actual.lo[i], expected.lo[i], tolerance) << what << " axis " << i;
-        EXPECT_NEAR(actual.hi[i], expected.hi[i], tolerance) << what << " axis " << i;
-    }
+void expectBounds(const Bounds& actual, const std::array<double, 6>& expected, double tolerance,
+                  const std::string& what) {
+    for (int i = 0; i < 6; ++i)
+        EXPECT_NEAR(actual.box[i], expected[i], tolerance) << what << " " << i;
+}
+
+// Calls add with every match of pattern in text.
+template <class Add>
+void forEachMatch(const std::string& text, const std::regex& pattern, Add add) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it)
+        add(*it);
 }
 
 // The bounds of every geometry's positions, by geometry id (the node marker left out).
 std::map<std::string, Bounds> geometryBounds(const std::string& document) {
     std::map<std::string, Bounds> result;
-    const std::regex opening("<float_array id=\"([^\"]+)-positions-array\" count=\"[0-9]+\">");
-    for (auto it = std::sregex_iterator(document.begin(), document.end(), opening); it != std::sregex_iterator();
-         ++it) {
-        const std::string id = (*it)[1];
-        if (id == "veloraNode")
-            continue;
-        const std::size_t from = static_cast<std::size_t>(it->position() + it->length());
-        std::istringstream numbers(document.substr(from, document.find("</float_array>", from) - from));
-        Bounds& bounds = result[id];
-        for (std::array<double, 3> p{}; numbers >> p[0] >> p[1] >> p[2];)
-            bounds.add(p);
-    }
+    forEachMatch(document, std::regex("<float_array id=\"([^\"]+)-positions-array\" count=\"[0-9]+\">"),
+                 [&](const std::smatch& m) {
+                     if (m[1] == "veloraNode")
+                         return;
+                     const std::size_t from = static_cast<std::size_t>(m.position() + m.length());
+                     std::istringstream numbers(document.substr(from, document.find("</float_array>", from) - from));
+                     for (double x, y, z; numbers >> x >> y >> z;)
+                         result[m[1]].add(x, y, z);
+                 });
     return result;
 }
 
-// Triangle counts of the geometries, by material symbol.
+// Triangle counts of the geometries, by material symbol (the node marker left out).
 std::map<std::string, int> triangleCounts(const std::string& document) {
     std::map<std::string, int> counts;
-    const std::regex triangles("<triangles count=\"([0-9]+)\" material=\"material-([^\"]+)\">");
-    for (auto it = std::sregex_iterator(document.begin(), document.end(), triangles); it != std::sregex_iterator();
-         ++it)
-        counts[(*it)[2]] = std::stoi((*it)[1]);
+    forEachMatch(document, std::regex("<triangles count=\"([0-9]+)\" material=\"material-([^\"]+)\">"),
+                 [&](const std::smatch& m) {
+                     if (m[2] != "veloraNode")
+                         counts[m[2]] = std::stoi(m[1]);
+                 });
     return counts;
-}
-
-// The object boxes `List objects` prints ("box=x,y,z..x,y,z"), merged.
-Bounds listedBounds(const std::string& listing) {
-    Bounds bounds;
-    const std::regex box("box=([-0-9.e+]+),([-0-9.e+]+),([-0-9.e+]+)\\.\\.([-0-9.e+]+),([-0-9.e+]+),([-0-9.e+]+)");
-    for (auto it = std::sregex_iterator(listing.begin(), listing.end(), box); it != std::sregex_iterator(); ++it) {
-        bounds.add({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3])});
-        bounds.add({std::stod((*it)[4]), std::stod((*it)[5]), std::stod((*it)[6])});
-    }
-    return bounds;
-}
-
-Bounds scaled(Bounds b, double factor) {
-    for (int i = 0; i < 3; ++i)
-        b.lo[i] *= factor, b.hi[i] *= factor;
-    return b;
 }
 
 // The strict schema reports only the findings the required text causes.
@@ -196,7 +181,8 @@ TEST_F(ExportActionTest, WritesTheSampleBesideItWithItsTexture) {
     EXPECT_THAT(expectOnlyDocumentedFindings(dae), ::testing::Contains("surface has no type"));
 }
 
-// Each material becomes one geometry in metres with two triangles per box side.
+// Each material becomes one geometry in metres with two triangles per box side; no
+// texture, no texture folder.
 TEST_F(ExportActionTest, BoxesArriveInMetresOneGeometryPerMaterial) {
     REQUIRE_SCHEMA();
     const fs::path document = boxesDocument("boxes.json");
@@ -204,19 +190,13 @@ TEST_F(ExportActionTest, BoxesArriveInMetresOneGeometryPerMaterial) {
     const HostRun run = this->run({"export", document.string(), "-o", path("out/boxes.dae")});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.lines().back(), "Textures: none.");
+    EXPECT_FALSE(fs::exists(path("out/boxes_Textures")));
     const std::string text = readFile(path("out/boxes.dae"));
     const auto bounds = geometryBounds(text);
     ASSERT_EQ(bounds.size(), 2u) << text;
-    std::vector<Bounds> found;
-    for (const auto& [id, b] : bounds)
-        found.push_back(b);
-    std::sort(found.begin(), found.end(), [](const Bounds& a, const Bounds& b) { return a.lo[0] < b.lo[0]; });
-    expectBounds(found[0], Bounds{{0, 0, 0}, {1, 2, 3}}, 1e-9, "tall box");
-    expectBounds(found[1], Bounds{{5, 0, 0}, {6, 1, 1}}, 1e-9, "cube");
-    for (const auto& [material, count] : triangleCounts(text))
-        if (material != "veloraNode") {
-            EXPECT_EQ(count, 12) << material;
-        }
+    expectBounds(bounds.at("Material-Red"), {0, 0, 0, 1, 2, 3}, 1e-9, "tall box");
+    expectBounds(bounds.at("Material-Blue"), {5, 0, 0, 6, 1, 1}, 1e-9, "cube");
+    EXPECT_EQ(triangleCounts(text), (std::map<std::string, int>{{"Material-Red", 12}, {"Material-Blue", 12}}));
     expectOnlyDocumentedFindings(path("out/boxes.dae"));
 }
 
@@ -231,11 +211,18 @@ TEST_F(ExportActionTest, ConvertsA3dmDocument) {
     const HostRun run = this->run({"export", kHelloMesh, "-o", path("hello.dae")});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::string text = readFile(path("hello.dae"));
-    Bounds exported;
+    Bounds exported, listed;
     for (const auto& [id, b] : geometryBounds(text))
-        exported.add(b.lo), exported.add(b.hi);
+        exported.add(b.box[0], b.box[1], b.box[2]), exported.add(b.box[3], b.box[4], b.box[5]);
+    // The object boxes `List objects` prints ("box=x,y,z..x,y,z"), in millimetres.
+    const std::string n = "([-0-9.e+]+)";
+    forEachMatch(listing.output, std::regex("box=" + n + "," + n + "," + n + "\\.\\." + n + "," + n + "," + n),
+                 [&](const std::smatch& m) {
+                     for (int k : {1, 4})
+                         listed.add(std::stod(m[k]) / 1000, std::stod(m[k + 1]) / 1000, std::stod(m[k + 2]) / 1000);
+                 });
     // Three decimals of a metre: half a millimetre of rounding.
-    expectBounds(exported, scaled(listedBounds(listing.output), 0.001), 0.0005 + 1e-9, "all geometry");
+    expectBounds(exported, listed.box, 0.0005 + 1e-9, "all geometry");
     EXPECT_FALSE(triangleCounts(text).empty());
     expectOnlyDocumentedFindings(path("hello.dae"));
 }
@@ -336,15 +323,40 @@ protected:
     }
 };
 
-// A missing folder, a device (named directly or through a link) and a full file system
-// give status 4 and a message; nothing is left behind.
-TEST_F(ExportFailureTest, UnwritableDestinationsLeaveNothing) {
+// Documents that cannot be read (status 1), a missing folder or a device as the file,
+// named directly or through a link (4), and a refused replacement (5): each with its
+// reason, and nothing left behind or replaced.
+TEST_F(ExportFailureTest, RefusalsLeaveNothing) {
     const std::string document = copySample().string();
-    EXPECT_THAT(
-        expectRefused({"export", document, "-o", path("missing/room.dae")}, kUnwritable, path("missing/room.dae")),
-        HasSubstr("the folder \"" + path("missing") + "\" does not exist"));
-    EXPECT_THAT(expectRefused({"export", document, "-o", "/dev/full"}, kUnwritable, "/dev/full.dae"),
-                HasSubstr("\"/dev/full\" is not a regular file"));
+    write("broken.json", "{\"format\": \"vantro-document\", \"version\": 1, \"objects\": [");
+    write("notes.txt", "not a model");
+    write("living-room.dae", "keep me");
+    struct Refusal {
+        std::vector<std::string> args;
+        int status;
+        std::string reason, dae;
+    };
+    const std::vector<Refusal> refusals = {
+        {{"export", path("absent.json")},
+         kDocumentUnreadable,
+         "Unable to open \"" + path("absent.json") + "\"",
+         path("absent.dae")},
+        {{"export", path("broken.json")},
+         kDocumentUnreadable,
+         "Unable to open \"" + path("broken.json") + "\"",
+         path("broken.dae")},
+        {{"export", path("notes.txt")}, kDocumentUnreadable, "", path("notes.dae")},
+        {{"export", document, "-o", path("missing/room.dae")},
+         kUnwritable,
+         "the folder \"" + path("missing") + "\" does not exist",
+         path("missing/room.dae")},
+        {{"export", document, "-o", "/dev/full"}, kUnwritable, "\"/dev/full\" is not a regular file", "/dev/full.dae"},
+        {{"export", document, "--no-overwrite"}, kCancelled, "exists and is not to be replaced", path("none.dae")}};
+    // (The refused replacement names no new file; the kept one is checked below.)
+    for (const Refusal& refusal : refusals)
+        EXPECT_THAT(expectRefused(refusal.args, refusal.status, refusal.dae), HasSubstr(refusal.reason));
+    EXPECT_EQ(readFile(path("living-room.dae")), "keep me");
+    EXPECT_FALSE(fs::exists(path("living-room_Textures")));
     fs::create_symlink("/dev/full", path("full.dae"));
     EXPECT_EQ(runJoined({"export", document, "-o", path("full.dae")}).exitCode, kUnwritable);
     EXPECT_TRUE(fs::is_symlink(path("full.dae")));
@@ -405,41 +417,15 @@ TEST_F(ExportFailureTest, FolderWithoutPermission) {
         // The unprivileged user must reach the document through the test's folder.
         fs::permissions(fs::path(document).parent_path(), fs::perms::others_read | fs::perms::others_exec,
                         fs::perm_options::add);
-        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", VANTRO_HOST_PATH});
-        const test::RunResult result = test::runProgram("/bin/sh", [&] {
-            std::vector<std::string> shell = {"-c", "exec /usr/bin/setpriv \"$@\" 2>&1", "sh"};
-            shell.insert(shell.end(), args.begin(), args.end());
-            return shell;
-        }());
+        args.insert(args.begin(), {"-c", "exec /usr/bin/setpriv \"$@\" 2>&1", "sh", "--reuid=65534", "--regid=65534",
+                                   "--clear-groups", VANTRO_HOST_PATH});
+        const test::RunResult result = test::runProgram("/bin/sh", args);
         EXPECT_EQ(result.exitCode, kUnwritable) << result.output;
         EXPECT_THAT(result.output, HasSubstr("Permission denied"));
     } else {
         EXPECT_THAT(expectRefused(args, kUnwritable, path("locked/room.dae")), HasSubstr("Permission denied"));
     }
     EXPECT_TRUE(fs::is_empty(path("locked")));
-}
-
-// Documents that cannot be read give status 1 and the reader's reason; no file appears.
-TEST_F(ExportFailureTest, DocumentsThatFailToLoad) {
-    EXPECT_THAT(expectRefused({"export", path("absent.json")}, kDocumentUnreadable, path("absent.dae")),
-                HasSubstr("Unable to open \"" + path("absent.json") + "\""));
-    write("broken.json", "{\"format\": \"vantro-document\", \"version\": 1, \"objects\": [");
-    EXPECT_THAT(expectRefused({"export", path("broken.json")}, kDocumentUnreadable, path("broken.dae")),
-                HasSubstr("Unable to open \"" + path("broken.json") + "\""));
-    write("notes.txt", "not a model");
-    expectRefused({"export", path("notes.txt")}, kDocumentUnreadable, path("notes.dae"));
-}
-
-// --no-overwrite answers "no" to the replace prompt: the export is cancelled, the
-// existing file untouched.
-TEST_F(ExportFailureTest, NoOverwriteCancelsAndKeepsTheFile) {
-    const fs::path document = boxesDocument("boxes.json");
-    write("boxes.dae", "keep me");
-    const HostRun run = runJoined({"export", document.string(), "--no-overwrite"});
-    EXPECT_EQ(run.exitCode, kCancelled) << run.output;
-    EXPECT_THAT(run.output, HasSubstr("exists and is not to be replaced"));
-    EXPECT_EQ(readFile(path("boxes.dae")), "keep me");
-    EXPECT_FALSE(fs::exists(path("boxes_Textures")));
 }
 
 class ExportCommandTest : public HostExportTest {};
@@ -457,7 +443,7 @@ TEST_F(ExportCommandTest, ExportsTheEditedDocument) {
     EXPECT_TRUE(run.has("Exported \"" + path("moved.dae") + "\""));
     const auto bounds = geometryBounds(readFile(path("moved.dae")));
     ASSERT_EQ(bounds.size(), 1u);
-    expectBounds(bounds.begin()->second, Bounds{{2, 0, 0}, {3, 1, 1}}, 1e-9, "moved box");
+    expectBounds(bounds.begin()->second, {2, 0, 0, 3, 1, 1}, 1e-9, "moved box");
 }
 
 // An unsaved document, a refused overwrite, a missing folder and extra arguments each

@@ -30,33 +30,18 @@ std::vector<std::string> HostRun::between(const std::string& from, const std::st
     return {};
 }
 
-std::vector<std::string> eventsOf(const std::vector<std::string>& lines, bool withIdle) {
-    const std::string prefix = "[event] ";
+std::vector<std::string> eventsOf(const std::vector<std::string>& lines) {
     std::vector<std::string> result;
-    for (const std::string& line : lines) {
-        if (line.rfind(prefix, 0) != 0)
-            continue;
-        const std::string event = line.substr(prefix.size());
-        if (withIdle || event.rfind("Idle ", 0) != 0)
-            result.push_back(event);
-    }
+    for (const std::string& line : lines)
+        if (line.starts_with("[event] ") && !line.starts_with("[event] Idle "))
+            result.push_back(line.substr(8));
     return result;
 }
 
-std::vector<std::string> HostRun::events(bool withIdle) const { return eventsOf(lines(), withIdle); }
-
-std::vector<std::string> withoutEvents(const std::vector<std::string>& lines) {
+std::vector<std::string> withoutEvents(const std::vector<std::string>& lines, bool withoutPath) {
     std::vector<std::string> result;
     for (const std::string& line : lines)
-        if (line.rfind("[event] ", 0) != 0)
-            result.push_back(line);
-    return result;
-}
-
-std::vector<std::string> infoWithoutPath(const std::vector<std::string>& lines) {
-    std::vector<std::string> result;
-    for (const std::string& line : lines)
-        if (line.rfind("Document: ", 0) != 0 && line.rfind("[event] ", 0) != 0)
+        if (!line.starts_with("[event] ") && !(withoutPath && line.starts_with("Document: ")))
             result.push_back(line);
     return result;
 }

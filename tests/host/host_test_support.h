@@ -17,18 +17,14 @@ struct HostRun {
     std::vector<std::string> lines() const;
     // The lines printed between the markers "Print <from>" and "Print <to>" (exclusive).
     std::vector<std::string> between(const std::string& from, const std::string& to) const;
-    // The "[event] ..." lines (idle notifications left out unless withIdle), without
-    // the prefix, in order.
-    std::vector<std::string> events(bool withIdle = false) const;
     bool has(const std::string& text) const { return output.find(text) != std::string::npos; }
 };
 
-// Events of a slice of lines (see HostRun::events).
-std::vector<std::string> eventsOf(const std::vector<std::string>& lines, bool withIdle = false);
-// A slice without its "[event] ..." lines.
-std::vector<std::string> withoutEvents(const std::vector<std::string>& lines);
-// The Info lines of a slice without the "Document:" line (which names the file).
-std::vector<std::string> infoWithoutPath(const std::vector<std::string>& lines);
+// The "[event] ..." lines of a slice without the prefix, idle notifications left out.
+std::vector<std::string> eventsOf(const std::vector<std::string>& lines);
+// A slice without its "[event] ..." lines and, withoutPath, without the "Document:" line
+// (which names the file).
+std::vector<std::string> withoutEvents(const std::vector<std::string>& lines, bool withoutPath = false);
 
 // Each test gets a temporary directory of its own for scripts and documents.
 class HostTest : public ::testing::Test {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <functional>
 
 #include "image_decode.h"
 
@@ -13,8 +13,6 @@ namespace {
 uint32_t u32At(const std::vector<uint8_t>& b, size_t at) {
     return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
 }
-
-uint16_t u16At(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
 
 // A 3 x 2 bitmap of 24-bit BGR rows padded to 12 bytes.
 struct Rows {
@@ -38,35 +36,15 @@ Rows sampleRows() {
 
 }  // namespace
 
-// Golden header bytes: BM, sizes, 54-byte offset, 40-byte info header, sign of height.
-TEST(BmpImage, HeaderFields) {
-    Rows rows = sampleRows();
-    std::vector<uint8_t> image = BuildBmpImage(rows.source(-2));
-    ASSERT_EQ(image.size(), 24u + 54u);
-    EXPECT_EQ(u16At(image, 0), 0x4D42);
-    EXPECT_EQ(u32At(image, 2), 78u);
-    EXPECT_EQ(u32At(image, 6), 0u);
-    EXPECT_EQ(u32At(image, 10), 54u);
-    EXPECT_EQ(u32At(image, 14), 40u);
-    EXPECT_EQ(u32At(image, 18), 3u);
-    EXPECT_EQ(int32_t(u32At(image, 22)), -2);
-    EXPECT_EQ(u16At(image, 26), 1);
-    EXPECT_EQ(u16At(image, 28), 24);
-    EXPECT_EQ(u32At(image, 30), 0u);
-    EXPECT_EQ(u32At(image, 34), 24u);
-    for (size_t i = 38; i < 54; ++i)
-        EXPECT_EQ(image[i], 0) << i;
-    EXPECT_EQ(0, std::memcmp(image.data() + 54, rows.rows[0].data(), 12));
-    EXPECT_EQ(0, std::memcmp(image.data() + 66, rows.rows[1].data(), 12));
-}
-
 // A decoder reads the pixels back; a positive height means the first row is the bottom.
+// The sizes a decoder may skip are right too.
 TEST(BmpImage, DecodesToTheBitmapPixels) {
     Rows rows = sampleRows();
-    DecodedImage top = [&] {
-        auto bytes = BuildBmpImage(rows.source(-2));
-        return DecodeImage(bytes.data(), bytes.size());
-    }();
+    const std::vector<uint8_t> topDown = BuildBmpImage(rows.source(-2));
+    ASSERT_EQ(topDown.size(), 24u + 54u);
+    EXPECT_EQ(u32At(topDown, 2), 78u);   // file size
+    EXPECT_EQ(u32At(topDown, 34), 24u);  // image size
+    DecodedImage top = DecodeImage(topDown.data(), topDown.size());
     ASSERT_EQ(top.width, 3);
     ASSERT_EQ(top.height, 2);
     const std::vector<uint8_t> expectTop = {255, 0,   0,   255, 0, 255, 0, 255, 0,   0,   255, 255,
@@ -119,25 +97,19 @@ TEST(BmpImage, IndexedRowsDecodeAsGreyLevels) {
 TEST(BmpImage, RefusesInconsistentNumbers) {
     Rows rows = sampleRows();
     BmpSource s = rows.source(2);
-    s.imageSize = 23;  // rows do not fit
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(0);
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(2);
-    s.width = 0;
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(2);
-    s.scanSize = 0;
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(2);
-    s.imageSize = 0xFFFFFFF0u;  // + 54 overflows 32 bits
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(2);
-    s.bitsPerPixel = 12;  // no such BMP depth
-    EXPECT_TRUE(BuildBmpImage(s).empty());
-    s = rows.source(2);
-    s.width = 5;  // 15 bytes of pixels in a 12-byte row
-    EXPECT_TRUE(BuildBmpImage(s).empty());
+    const std::vector<std::function<void(BmpSource&)>> faults = {
+        [](BmpSource& b) { b.imageSize = 23; },  // rows do not fit
+        [](BmpSource& b) { b.height = 0; },
+        [](BmpSource& b) { b.width = 0; },
+        [](BmpSource& b) { b.scanSize = 0; },
+        [](BmpSource& b) { b.imageSize = 0xFFFFFFF0u; },   // + 54 overflows 32 bits
+        [](BmpSource& b) { b.bitsPerPixel = 12; },   // no such BMP depth
+        [](BmpSource& b) { b.width = 5; }};  // 15 bytes of pixels in a 12-byte row
+    for (std::size_t i = 0; i < faults.size(); ++i) {
+        s = rows.source(2);
+        faults[i](s);
+        EXPECT_TRUE(BuildBmpImage(s).empty()) << i;
+    }
     s = rows.source(3);  // a third row the bitmap does not have stays zero
     s.imageSize = 36;
     auto image = BuildBmpImage(s);

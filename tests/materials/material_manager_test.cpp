@@ -1,3 +1,8 @@
+// The material manager's bookkeeping: lookups, updates, flags, the load's progress and
+// the channel's limits. (Every record field as a renderer reads it, shared records,
+// unique names, water and glass, and a deleted material's record:
+// material_peer_test.cpp.)
+
 #include "materials/material_manager.h"
 
 #include <gtest/gtest.h>
@@ -9,111 +14,75 @@
 #include "material_test_support.h"
 
 using namespace vantro::materials;
-
 using namespace vantro::test;
 
 namespace {
 
-const ON_UUID kGlass = ON_UuidFromString(std::string_view(kGlassTypeId));
+class MaterialManagerTest : public MaterialLinkTest {
+protected:
+    // Changes the material at index in the document as change says.
+    template <class Change>
+    void modify(int index, Change change) {
+        ON_Material m = material(index);
+        change(m);
+        ASSERT_TRUE(doc.m_material_table.ModifyMaterial(m, index));
+    }
+    MaterialManager manager{&link};
+};
 
-class MaterialManagerTest : public MaterialLinkTest {};
+// Two record slots besides VIEW and STAT: room for two materials only.
+class FullChannelTest : public MaterialLinkTest {
+    uint32_t slots() const override { return 4; }
+};
 
 }  // namespace
 
-// Same name and properties share a record; same name with other colours gets a suffix.
-TEST_F(MaterialManagerTest, SharedRecordsAndUniqueNames) {
-    int a = addMaterial(u"Wood");
-    int b = addMaterial(u"Wood");
-    int c = addMaterial(u"Wood", ON_Color(200, 0, 0));
-    int d = addMaterial(u"Stone");
-    MaterialManager manager(&link);
+// Lookups by index, id and keys; what is not found is the default material (or
+// nothing, when asked so). Colour packing clamps the alpha.
+TEST_F(MaterialManagerTest, Lookups) {
+    const int a = addMaterial(u"Wood"), c = addMaterial(u"Wood", ON_Color(200, 0, 0));
     manager.LoadMaterials(&doc);
-    EXPECT_EQ(manager.MaterialCount(), 3u);
     MaterialInfo& wood = manager.FindByIndex(a);
-    EXPECT_EQ(&manager.FindByIndex(b), &wood);
-    EXPECT_EQ(wood.name, u"Material-Wood");
-    EXPECT_EQ(manager.FindByIndex(c).name, u"Material-Wood(1)");
-    EXPECT_EQ(manager.FindByIndex(d).name, u"Material-Stone");
     EXPECT_EQ(wood.nameKey, MaterialNameKey(&material(a)));
     EXPECT_EQ(wood.renderCrc, MaterialRenderCrc(&material(a)));
     EXPECT_NE(manager.FindByIndex(c).renderCrc, wood.renderCrc);
     EXPECT_EQ(wood.renderCrc >> 32, 0u);
     EXPECT_EQ(manager.FindByKeys(wood.nameKey, wood.renderCrc, false), &wood);
     EXPECT_EQ(&manager.FindById(wood.id), &wood);
-    EXPECT_EQ(&manager.FindById(123456789), &manager.DefaultMaterial());
-    EXPECT_EQ(&manager.FindByIndex(-1), &manager.DefaultMaterial());
-    EXPECT_EQ(&manager.FindByIndex(99), &manager.DefaultMaterial());
+    for (MaterialInfo* other : {&manager.FindById(123456789), &manager.FindByIndex(-1), &manager.FindByIndex(99),
+                                manager.FindByKeys(1, 2, true)})
+        EXPECT_EQ(other, &manager.DefaultMaterial());
     EXPECT_EQ(manager.FindByKeys(1, 2, false), nullptr);
-    EXPECT_EQ(manager.FindByKeys(1, 2, true), &manager.DefaultMaterial());
-}
-
-// Colours, shine and opacity are translated; names lose punctuation; unnamed materials
-// are named by their id.
-TEST_F(MaterialManagerTest, Translation) {
-    ON_Material m;
-    m.SetName(u"a/b c");
-    m.SetDiffuse(ON_Color(0x12, 0x34, 0x56, 200));  // the colour's alpha is not used
-    m.SetSpecular(ON_Color(1, 2, 3));
-    m.SetTransparency(0.25);
-    m.SetShine(ON_Material::MaxShine);
-    int named = doc.m_material_table.AddMaterial(m);
-    ON_Material unnamed;
-    unnamed.SetId(ON_UuidFromString(u"3f2504e0-4f89-11d3-9a0c-0305e82c3301"));
-    int anonymous = doc.m_material_table.AddMaterial(unnamed);
-
-    MaterialManager manager(&link);
-    manager.LoadMaterials(&doc);
-    const MaterialInfo& info = manager.FindByIndex(named);
-    EXPECT_EQ(info.name, u"Material-a_b_c");
-    EXPECT_EQ(info.diffuse, 0xFF123456u);
-    EXPECT_EQ(info.specular, 0xFF010203u);
-    EXPECT_FLOAT_EQ(info.opacity, 0.75f);
-    EXPECT_FLOAT_EQ(info.shine, 1.0f);
-    EXPECT_EQ(info.type, MaterialType::none);
-    EXPECT_EQ(manager.FindByIndex(anonymous).name, u"af2504e0-4f89-11d3-9a0c-0305e82c3301");
-    EXPECT_EQ(manager.FindByIndex(anonymous).nameKey, NameKeyOfText(u"3f2504e0-4f89-11d3-9a0c-0305e82c3301"));
     EXPECT_EQ(PackColor(1, 2, 3, 0.5), 0x7F010203u);
     EXPECT_EQ(PackColor(1, 2, 3, 2.0), 0xFF010203u);
     EXPECT_EQ(PackColor(1, 2, 3, std::nan("")), 0x00010203u);
 }
 
-// Water is recognised by name and wins over the glass content type.
-TEST_F(MaterialManagerTest, WaterAndGlass) {
-    ON_UUID glassContent = ON_CreateUuid();
-    ON_UUID plainContent = ON_CreateUuid();
-    ASSERT_TRUE(doc.RdkDocument().AddContent(glassContent, kGlass, u"Glass"));
-    ASSERT_TRUE(doc.RdkDocument().AddContent(plainContent, CRhRdkMaterial::BasicMaterialTypeId, u"Plain"));
+// Water is recognised by name and wins over the glass content type; other content is
+// no type.
+TEST_F(MaterialManagerTest, WaterWinsOverGlass) {
+    const ON_UUID glass = ON_CreateUuid(), plain = ON_CreateUuid();
+    ASSERT_TRUE(doc.RdkDocument().AddContent(glass, ON_UuidFromString(std::string_view(kGlassTypeId)), u"Glass"));
+    ASSERT_TRUE(doc.RdkDocument().AddContent(plain, CRhRdkMaterial::BasicMaterialTypeId, u"Plain"));
     auto add = [&](const char16_t* n, const ON_UUID& content) {
         ON_Material m;
         m.SetName(n);
         m.SetRdkMaterialInstanceId(content);
         return doc.m_material_table.AddMaterial(m);
     };
-    int water = add(u"Water", ON_nil_uuid);
-    int glass = add(u"Stone", glassContent);
-    int both = add(u"Seawater", glassContent);
-    int plain = add(u"Plain", plainContent);
-    int missing = add(u"Ghost", ON_CreateUuid());
-    int cyrillic = add(u"\u0412\u041e\u0414\u0410", ON_nil_uuid);
-    MaterialManager manager(&link);
+    const std::vector<std::pair<int, MaterialType>> cases = {{add(u"Seawater", glass), MaterialType::water},
+                                                             {add(u"Plain", plain), MaterialType::none},
+                                                             {add(u"Ghost", ON_CreateUuid()), MaterialType::none}};
     manager.LoadMaterials(&doc);
-    EXPECT_EQ(manager.FindByIndex(water).type, MaterialType::water);
-    EXPECT_EQ(manager.FindByIndex(glass).type, MaterialType::glass);
-    EXPECT_EQ(manager.FindByIndex(both).type, MaterialType::water);
-    EXPECT_EQ(manager.FindByIndex(plain).type, MaterialType::none);
-    EXPECT_EQ(manager.FindByIndex(missing).type, MaterialType::none);
-    EXPECT_EQ(manager.FindByIndex(cyrillic).type, MaterialType::water);
+    for (const auto& [index, type] : cases)
+        EXPECT_EQ(manager.FindByIndex(index).type, type) << index;
 }
 
 // The name is cut to 260 units without a terminator; bytes that are not the material
-// writer's are left alone. (Every field as a renderer reads it: material_peer_test.cpp.)
+// writer's (the unwritten gaps and the scene's geometry half) survive a re-send.
 TEST_F(MaterialManagerTest, RecordBytes) {
-    std::u16string longName(300, u'x');
-    ON_Material m;
-    m.SetName(longName.c_str());
-    m.SetDiffuse(ON_Color(1, 2, 3));
-    int index = doc.m_material_table.AddMaterial(m);
-    MaterialManager manager(&link);
+    const std::u16string longName(300, u'x');
+    const int index = addMaterial(longName.c_str());
     manager.LoadMaterials(&doc);
     send(manager);
     MaterialInfo& info = manager.FindByIndex(index);
@@ -121,13 +90,9 @@ TEST_F(MaterialManagerTest, RecordBytes) {
     const std::byte* r = recordOf(info);
     EXPECT_EQ(text(r, srfc::kName), (u"Material-" + longName).substr(0, 260));
     EXPECT_EQ(field(r, VantroAPI::Field<char16_t>{24 + 259 * 2}), u'x');  // full: no terminator
-
-    // Bytes of others (the unwritten gaps and the scene's geometry half) survive a re-send.
-    auto* w = reinterpret_cast<uint8_t*>(info.record);
-    std::memset(w + 840, 0xAB, 16);
-    std::memset(w + 1916, 0xAB, 16);
-    m.SetDiffuse(ON_Color(4, 5, 6));
-    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(m, index));
+    std::memset(reinterpret_cast<uint8_t*>(info.record) + 840, 0xAB, 16);
+    std::memset(reinterpret_cast<uint8_t*>(info.record) + 1916, 0xAB, 16);
+    modify(index, [](ON_Material& m) { m.SetDiffuse(ON_Color(4, 5, 6)); });
     ASSERT_EQ(manager.UpdateMaterial(&material(index)), &info);
     send(manager);
     EXPECT_EQ(field(r, srfc::kDiffuse), 0xFF040506u);
@@ -135,66 +100,40 @@ TEST_F(MaterialManagerTest, RecordBytes) {
     EXPECT_TRUE(allBytesAre(r, 1916, 16, 0xAB));
 }
 
-// Flags: 0x1 always, 0x100 with a revision step when properties changed, 0x200 when
-// the texture state was rebuilt; the header is flagged after each batch.
+// The header is flagged after each batch; a re-send of an unchanged material only marks
+// it changed (0x1), without a revision step (0x100) or a texture rebuild (0x200).
 TEST_F(MaterialManagerTest, FlagsAndRevisions) {
-    int index = addMaterial(u"Wood");
-    MaterialManager manager(&link);
+    addMaterial(u"Wood");
     manager.LoadMaterials(&doc);
+    MaterialInfo& info = manager.FindByIndex(0);
     EXPECT_TRUE(manager.HasPending());
     const uint32_t headerChanges = link.GetUpdateCount();
     send(manager);
     EXPECT_FALSE(manager.HasPending());
     EXPECT_EQ(link.GetUpdateCount(), headerChanges + 1);
-    MaterialInfo& info = manager.FindByIndex(index);
-    const std::byte* r = recordOf(info);
-    EXPECT_EQ(flagsOf(r), 0x301u);
-    EXPECT_EQ(changeCountOf(r), 1u);
-    EXPECT_EQ(field(r, srfc::kRevision), 1u);
-    EXPECT_FALSE(info.changed);
-    EXPECT_FALSE(info.textureChanged);
-
-    // The peer clears the bits; a re-send of an unchanged material only marks it changed.
+    EXPECT_FALSE(info.changed || info.textureChanged);
     link.ClearRecordFlags(info.record, 0xFFFFFFFF);
     manager.SendMaterial(&info);
-    EXPECT_EQ(flagsOf(r), 0x1u);
-    EXPECT_EQ(changeCountOf(r), 2u);
-    EXPECT_EQ(field(r, srfc::kRevision), 1u);
-
-    link.ClearRecordFlags(info.record, 0xFFFFFFFF);
-    ON_Material changed = material(index);
-    changed.SetShine(100);
-    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(changed, index));
-    manager.UpdateMaterial(material(index).RuntimeSerialNumber());
-    send(manager);
-    EXPECT_EQ(flagsOf(r), 0x301u);
-    EXPECT_EQ(field(r, srfc::kRevision), 2u);
-    EXPECT_EQ(field(r, srfc::kShine), float(100 / 255.0));
+    EXPECT_EQ(flagsOf(info.record), 0x1u);
+    EXPECT_EQ(changeCountOf(info.record), 2u);
+    EXPECT_EQ(field(info.record, srfc::kRevision), 1u);
 }
 
 // An update whose new keys belong to another record re-points the material there; one
-// whose keys are new re-translates its record in place, for every material sharing it.
+// whose keys are new re-translates its record in place, for every material sharing it;
+// one of a material the manager never saw adds it.
 TEST_F(MaterialManagerTest, UpdateRemapsOrRetranslates) {
-    int a = addMaterial(u"Oak");
-    int b = addMaterial(u"Oak");
-    int c = addMaterial(u"Pine");
-    MaterialManager manager(&link);
+    const int a = addMaterial(u"Oak"), b = addMaterial(u"Oak"), c = addMaterial(u"Pine");
     manager.LoadMaterials(&doc);
     send(manager);
     MaterialInfo* oak = &manager.FindByIndex(a);
     MaterialInfo* pine = &manager.FindByIndex(c);
-
-    ON_Material m = material(b);
-    m.SetName(u"Pine");
-    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(m, b));
+    modify(b, [](ON_Material& m) { m.SetName(u"Pine"); });
     EXPECT_EQ(manager.UpdateMaterial(&material(b)), pine);
     EXPECT_EQ(&manager.FindByIndex(b), pine);
     EXPECT_EQ(&manager.FindByIndex(a), oak);
     EXPECT_EQ(oak->name, u"Material-Oak");
-
-    m = material(a);
-    m.SetName(u"Birch");
-    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(m, a));
+    modify(a, [](ON_Material& m) { m.SetName(u"Birch"); });
     EXPECT_EQ(manager.UpdateMaterial(&material(a)), oak);
     EXPECT_EQ(oak->name, u"Material-Birch");
     EXPECT_EQ(oak->nameKey, NameKeyOfText(u"Birch"));
@@ -202,40 +141,27 @@ TEST_F(MaterialManagerTest, UpdateRemapsOrRetranslates) {
     EXPECT_EQ(manager.MaterialCount(), 2u);
 
     // The freed display name is handed out again.
-    int d = addMaterial(u"Oak", ON_Color(9, 9, 9));
+    const int d = addMaterial(u"Oak", ON_Color(9, 9, 9));
     EXPECT_EQ(manager.AddMaterial(material(d).RuntimeSerialNumber())->name, u"Material-Oak");
     EXPECT_EQ(manager.UpdateMaterial(uint64_t(0)), nullptr);
     EXPECT_EQ(manager.AddMaterial(uint64_t(0)), nullptr);
     EXPECT_EQ(manager.AddMaterial(static_cast<const ON_Material*>(nullptr)), nullptr);
-
-    // An update of a material the manager never saw adds it.
-    int e = addMaterial(u"Elm");
-    MaterialInfo* elm = manager.UpdateMaterial(&material(e));
+    MaterialInfo* elm = manager.UpdateMaterial(&material(addMaterial(u"Elm")));
     ASSERT_NE(elm, nullptr);
     EXPECT_EQ(elm->name, u"Material-Elm");
     send(manager);
     EXPECT_NE(elm->record, nullptr);
 }
 
-// Deleting a material in the document changes nothing in the link.
+// Deleting a material leaves nothing pending; a reload skips it while its old record
+// stays in the link.
 TEST_F(MaterialManagerTest, DeletedMaterialKeepsRecord) {
-    int index = addMaterial(u"Brick");
-    MaterialManager manager(&link);
+    const int index = addMaterial(u"Brick");
     manager.LoadMaterials(&doc);
     send(manager);
-    MaterialInfo& info = manager.FindByIndex(index);
-    std::vector<uint8_t> before(reinterpret_cast<uint8_t*>(info.record),
-                                reinterpret_cast<uint8_t*>(info.record) + 1932);
     ASSERT_TRUE(doc.m_material_table.DeleteMaterial(index));
     EXPECT_TRUE(manager.RemoveMaterial(material(index).RuntimeSerialNumber()));
     EXPECT_FALSE(manager.HasPending());
-    send(manager);
-    EXPECT_EQ(
-        std::vector<uint8_t>(reinterpret_cast<uint8_t*>(info.record), reinterpret_cast<uint8_t*>(info.record) + 1932),
-        before);
-    EXPECT_EQ(&manager.FindByIndex(index), &info);
-
-    // A reload skips deleted materials; the old record stays in the link.
     const uint32_t records = link.CountRecords(VantroAPI::kTagSrfc, 0, 0);
     manager.LoadMaterials(&doc);
     EXPECT_EQ(manager.MaterialCount(), 0u);
@@ -243,33 +169,24 @@ TEST_F(MaterialManagerTest, DeletedMaterialKeepsRecord) {
     EXPECT_EQ(link.CountRecords(VantroAPI::kTagSrfc, 0, 0), records + 1);  // the default material's new one
 }
 
-// Loading shows the progress meter over the table and sends the default material too.
+// Loading shows the progress meter over the table and sends the default material too;
+// clearing forgets everything but leaves the records.
 TEST_F(MaterialManagerTest, LoadProgressAndDefaultMaterial) {
     for (const char16_t* n : {u"A", u"B", u"C"})
         addMaterial(n);
     RhinoApp().ClearProgressMeterHistory();
-    MaterialManager manager(&link);
     manager.LoadMaterials(&doc);
     const auto& meters = RhinoApp().ProgressMeterHistory();
     ASSERT_EQ(meters.size(), 1u);
-    EXPECT_EQ(meters[0].lower, 0);
-    EXPECT_EQ(meters[0].upper, 3);
+    EXPECT_EQ(std::pair(meters[0].lower, meters[0].upper), std::pair(0, 3));
     EXPECT_EQ(meters[0].label, u"Velora Vantro: loading materials\u2026 ");
-    EXPECT_TRUE(meters[0].showPercent);
+    EXPECT_TRUE(meters[0].showPercent && meters[0].ended);
     EXPECT_EQ(meters[0].positions, (std::vector<int>{0, 1, 2}));
-    EXPECT_TRUE(meters[0].ended);
     EXPECT_FALSE(RhinoApp().StatusBarProgressMeterRunning());
-
-    MaterialInfo& fallback = manager.DefaultMaterial();
-    EXPECT_EQ(fallback.id, -1);
-    EXPECT_EQ(fallback.name, u"Material-Default");
-    EXPECT_EQ(fallback.diffuse, 0xFFFAFAFAu);
+    EXPECT_EQ(manager.DefaultMaterial().id, -1);
     send(manager);
-    ASSERT_NE(fallback.record, nullptr);
-    EXPECT_EQ(text(recordOf(fallback), srfc::kName), u"Material-Default");
     EXPECT_EQ(link.CountRecords(VantroAPI::kTagSrfc, 0, 0), 4u);
     EXPECT_EQ(manager.Document(), &doc);
-
     manager.Clear();
     EXPECT_EQ(manager.MaterialCount(), 0u);
     EXPECT_EQ(manager.DefaultMaterial().record, nullptr);
@@ -281,24 +198,15 @@ TEST_F(MaterialManagerTest, LoadProgressAndDefaultMaterial) {
 // Without a link (the export's manager) nothing is sent and pending stays.
 TEST_F(MaterialManagerTest, NoLinkSendsNothing) {
     addMaterial(u"A");
-    MaterialManager manager(nullptr);
-    manager.LoadMaterials(&doc);
-    manager.SendPending();
-    EXPECT_TRUE(manager.HasPending());
-    EXPECT_EQ(manager.DefaultMaterial().record, nullptr);
+    MaterialManager unlinked(nullptr);
+    unlinked.LoadMaterials(&doc);
+    unlinked.SendPending();
+    EXPECT_TRUE(unlinked.HasPending());
+    EXPECT_EQ(unlinked.DefaultMaterial().record, nullptr);
     EXPECT_EQ(link.CountRecords(VantroAPI::kTagSrfc, 0, 0), 0u);
-    manager.LoadMaterials(nullptr);
-    EXPECT_EQ(manager.MaterialCount(), 0u);
+    unlinked.LoadMaterials(nullptr);
+    EXPECT_EQ(unlinked.MaterialCount(), 0u);
 }
-
-namespace {
-
-// Two record slots besides VIEW and STAT: room for two materials only.
-class FullChannelTest : public MaterialLinkTest {
-    uint32_t slots() const override { return 4; }
-};
-
-}  // namespace
 
 // A material that finds no free slot is not sent and not kept pending.
 TEST_F(FullChannelTest, MaterialWithoutSlotIsDropped) {
@@ -309,10 +217,10 @@ TEST_F(FullChannelTest, MaterialWithoutSlotIsDropped) {
     send(manager);
     EXPECT_FALSE(manager.HasPending());
     EXPECT_EQ(link.CountRecords(VantroAPI::kTagSrfc, 0, 0), 2u);
-    int sent = 0;
+    int sent = manager.DefaultMaterial().record != nullptr;
     for (MaterialInfo* info : manager.Materials())
         sent += info->record != nullptr;
-    EXPECT_EQ(sent + (manager.DefaultMaterial().record != nullptr), 2);
+    EXPECT_EQ(sent, 2);
     EXPECT_LT(manager.Materials()[0]->id, manager.Materials()[1]->id);
 }
 
@@ -333,7 +241,6 @@ TEST_F(MaterialManagerTest, SendsFromWorkerThread) {
     for (int i = 0; i < 20; ++i)
         addMaterial(u"Tile", ON_Color(i, i, i));
 
-    MaterialManager manager(&link);
     std::timed_mutex sceneLock;
     auto worker = [&] {
         std::lock_guard<std::timed_mutex> scene(sceneLock);

@@ -83,25 +83,3 @@ TEST(MaterialRealDocuments, RecordsMirrorTheMaterialTable) {
         }
     }
 }
-
-// Names with punctuation, transparent and shiny materials from real files.
-TEST(MaterialRealDocuments, GoldenMaterials) {
-    VANTRO_SKIP_WITHOUT_TESTDATA("3dm/opennurbs_v4_DinerMug.3dm", "3dm/devsamples_MockingBirdTest.3dm");
-    TestEnvironment env;
-    CRhinoDoc mug;
-    ASSERT_TRUE(load("opennurbs_v4_DinerMug.3dm", mug));
-    Sent mugSent;
-    send(mug, mugSent);
-    EXPECT_EQ(mugSent.manager->FindByIndex(0).name, u"Material-Solid_Colors_Whites_Pure_Matte");
-    EXPECT_EQ(mugSent.manager->FindByIndex(1).name, u"Material-WhiteCer_Bluecast_Glowish_dirty");
-
-    CRhinoDoc bird;
-    ASSERT_TRUE(load("devsamples_MockingBirdTest.3dm", bird));
-    Sent birdSent;
-    send(bird, birdSent);
-    const MaterialInfo& gem = birdSent.manager->FindByIndex(0);
-    EXPECT_EQ(gem.name, u"Material-Gem_001");
-    EXPECT_EQ(field(gem.record, srfc::kOpacity), 0.0f);
-    EXPECT_EQ(field(gem.record, srfc::kShine), 1.0f);
-    EXPECT_EQ(field(birdSent.manager->FindByIndex(2).record, srfc::kDiffuse), 0xFFFF7F00u);
-}

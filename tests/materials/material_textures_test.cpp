@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "image_decode.h"
@@ -12,7 +13,6 @@
 #include "support/test_files.h"
 
 using namespace vantro::materials;
-
 using namespace vantro::test;
 namespace fs = std::filesystem;
 using vantro::platform::fromUtf8;
@@ -45,24 +45,14 @@ protected:
         return doc.m_material_table.AddMaterial(m);
     }
 
-    // A bitmap of width x height 24-bit pixels where pixel (x, y) of row y is
-    // (b, g, r) = (x, y, seed).
+    // A bitmap of width x height 24-bit pixels, every byte seed.
     ON_UUID addBitmap(int width, int height, uint8_t seed) {
         ON_Bitmap bitmap;
         EXPECT_TRUE(bitmap.Create(width, height, 24));
-        std::vector<uint8_t> bits(bitmap.SizeofImage(), 0);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                uint8_t* p = bits.data() + size_t(y) * bitmap.SizeofScan() + size_t(x) * 3;
-                p[0] = uint8_t(x);
-                p[1] = uint8_t(y);
-                p[2] = seed;
-            }
-        EXPECT_TRUE(bitmap.SetBits(bits));
+        EXPECT_TRUE(bitmap.SetBits(std::vector<uint8_t>(bitmap.SizeofImage(), seed)));
         bitmap.SetId();
-        ON_UUID id = bitmap.Id();
         EXPECT_GE(doc.m_bitmap_table.AddBitmap(bitmap), 0);
-        return id;
+        return bitmap.Id();
     }
 
     ON_Material embedded(const char16_t* materialName, const ON_UUID& bitmap, ON_Color diffuse = ON_Color(1, 1, 1)) {
@@ -105,28 +95,25 @@ protected:
 
 }  // namespace
 
-// A texture file is sent by path (platform separators), with its write time as stamp
-// and the texture's transform and channel kept for the export.
+// A texture file is sent by path with platform separators, and the texture's transform
+// and channel are kept for the export until the texture is dropped. (Path, stamp, colour and flags as a renderer reads
+// them: material_peer_test.cpp.)
 TEST_F(MaterialTexturesTest, FileTextureByPath) {
     std::string file = writeTextureFile("maps/oak.jpg");
     std::u16string windowsStyle = fromUtf8(file);
-    for (char16_t& c : windowsStyle)
-        if (c == u'/')
-            c = u'\\';
-    int index = addTextured(u"Oak", windowsStyle);
+    std::replace(windowsStyle.begin(), windowsStyle.end(), u'/', u'\\');
+    const int index = addTextured(u"Oak", windowsStyle);
     loadAndSend();
     const MaterialInfo& info = linked.FindByIndex(index);
-    EXPECT_EQ(info.texturePath, fromUtf8(file));
-    EXPECT_EQ(info.textureStamp, kNewYear2020FileTime);
+    EXPECT_EQ(text(recordOf(info), srfc::kTexturePath), fromUtf8(file));
     EXPECT_EQ(info.textureChannel, 3u);
     EXPECT_EQ(info.textureTransform[0], 2.0);
     EXPECT_EQ(info.textureTransform[5], 3.0);
-    const std::byte* r = recordOf(info);
-    EXPECT_EQ(text(r, srfc::kTexturePath), fromUtf8(file));
-    EXPECT_EQ(field(r, srfc::kTextureStamp), uint32_t(kNewYear2020FileTime));
-    EXPECT_EQ(field(r, srfc::kDiffuse), 0x00FFFFFFu);
-    EXPECT_EQ(field(r, srfc::kTextureBuffer), 0u);
-    EXPECT_EQ(flagsOf(r), 0x301u);
+    ON_Material plain;
+    plain.SetName(u"Oak");
+    modifyAndSend(plain, index);
+    EXPECT_TRUE(linked.FindByIndex(index).texturePath.empty());
+    EXPECT_EQ(linked.FindByIndex(index).textureTransform, kIdentityTransform);  // dropped with the texture
 }
 
 // A texture file whose path does not fit the record's 260-unit path field is sent by
@@ -185,10 +172,10 @@ TEST_F(MaterialTexturesTest, TextureSwitchedOffCountsAsNone) {
 }
 
 // An embedded bitmap travels as a BMP image in a buffer owned by the record, stamped
-// with a revision that starts above 0 (how its pixels decode in another process:
-// material_peer_test.cpp). A re-sent image re-uses a buffer that is large enough; a
-// grown one gets a new buffer and the old one is destroyed once the batch is written;
-// dropping the texture releases the buffer too.
+// with a revision that starts above 0. A re-sent image re-uses a buffer that is large
+// enough; a grown one gets a new buffer and the old one is destroyed once the batch is
+// written; dropping the texture releases the buffer too. (Pixels and capacities as
+// another process reads them: material_peer_test.cpp.)
 TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
     ON_UUID small = addBitmap(4, 4, 1);
     ON_UUID smaller = addBitmap(2, 2, 2);
@@ -214,9 +201,7 @@ TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
     modifyAndSend(embedded(u"Decal", large, ON_Color(3, 3, 3)), index);
     const uint32_t second = field(r, srfc::kTextureBuffer);
     EXPECT_NE(second, first);
-    EXPECT_EQ(field(r, srfc::kTextureCapacity), 48u * 16 + 54);
     EXPECT_EQ(link.MappedBufferSize(first), 0u);  // destroyed at the end of that send
-    EXPECT_EQ(decodeBuffer(info).width, 16);
 
     ON_Material plain;
     plain.SetName(u"Decal");
@@ -227,38 +212,15 @@ TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
     EXPECT_EQ(link.MappedBufferSize(second), 0u);
 }
 
-// The default material's texture state is never reset by ClearTexture, others' is.
-TEST_F(MaterialTexturesTest, ClearTextureSparesDefault) {
-    MaterialManager manager(&link);
-    MaterialInfo& fallback = manager.DefaultMaterial();
-    fallback.texturePath = u"/kept.png";
-    manager.ClearTexture(fallback);
-    EXPECT_EQ(fallback.texturePath, u"/kept.png");
-    EXPECT_FALSE(fallback.textureChanged);
-
-    MaterialInfo other;
-    other.texturePath = u"/x.png";
-    other.textureImage = {1, 2};
-    other.textureStamp = 9;
-    other.textureTransform[1] = 5;
-    manager.ClearTexture(other);
-    EXPECT_TRUE(other.texturePath.empty());
-    EXPECT_TRUE(other.textureImage.empty());
-    EXPECT_EQ(other.textureStamp, 0u);
-    EXPECT_EQ(other.textureTransform, kIdentityTransform);
-    EXPECT_TRUE(other.textureChanged);
-}
-
 // Export: texture files are copied beside the exported file under the record's id and
 // the relative path is returned; re-exports overwrite; embedded bitmaps and missing
 // files give no path.
 TEST_F(MaterialTexturesTest, ExportTextureFiles) {
-    std::string oak = writeTextureFile("maps/oak.jpg", "oak v1");
-    std::string noDot = writeTextureFile("maps/nodot", "x");
-    int wood = addTextured(u"Wood", fromUtf8(oak));
-    int bare = addTextured(u"Bare", fromUtf8(noDot));
-    int decal = doc.m_material_table.AddMaterial(embedded(u"Decal", addBitmap(2, 2, 9)));
-    int plainIndex = addMaterial(u"Plain");
+    const std::string oak = writeTextureFile("maps/oak.jpg", "oak v1");
+    const int wood = addTextured(u"Wood", fromUtf8(oak));
+    const int bare = addTextured(u"Bare", fromUtf8(writeTextureFile("maps/nodot", "x")));
+    const int decal = doc.m_material_table.AddMaterial(embedded(u"Decal", addBitmap(2, 2, 9)));
+    const int plainIndex = addMaterial(u"Plain");
     MaterialManager manager(nullptr);
     manager.LoadMaterials(&doc);
     const std::string out = dir() + "/out/House.dae";
@@ -278,27 +240,21 @@ TEST_F(MaterialTexturesTest, ExportTextureFiles) {
 
     MaterialInfo& info = manager.FindByIndex(wood);
     const std::u16string copyName = TextureCopyName(info.id, u"jpg");
-    std::u16string relative = manager.ExportTextureFile(&info);
+    const std::u16string relative = manager.ExportTextureFile(&info);
     EXPECT_EQ(relative, u"House_Textures" + std::u16string(1, kPathSeparator) + copyName);
     const std::string copy = dir() + "/out/House_Textures/" + toUtf8(copyName);
     EXPECT_EQ(info.texturePath, fromUtf8(copy));
-    std::ifstream copied(copy);
-    std::string content((std::istreambuf_iterator<char>(copied)), {});
-    EXPECT_EQ(content, "oak v1");
-
-    // A second export of the same record from the same manager keeps its copy.
-    EXPECT_EQ(manager.ExportTextureFile(&info), relative);
+    EXPECT_EQ(readFile(copy), "oak v1");
+    EXPECT_EQ(manager.ExportTextureFile(&info), relative);  // the same export keeps its copy
 
     // A new export re-reads the source and overwrites the copy.
     writeTextureFile("maps/oak.jpg", "oak v2");
-    MaterialManager again(nullptr);
-    again.LoadMaterials(&doc);
-    again.SetTextureFolder(fromUtf8(out));
-    MaterialInfo& second = again.FindByIndex(wood);
-    const std::string secondCopy = dir() + "/out/House_Textures/" + toUtf8(TextureCopyName(second.id, u"jpg"));
-    ASSERT_FALSE(again.ExportTextureFile(&second).empty());
-    std::ifstream reread(secondCopy);
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(reread)), {}), "oak v2");
+    MaterialManager reexport(nullptr);
+    reexport.LoadMaterials(&doc);
+    reexport.SetTextureFolder(fromUtf8(out));
+    const std::u16string again = reexport.ExportTextureFile(&reexport.FindByIndex(wood));
+    ASSERT_FALSE(again.empty());
+    EXPECT_EQ(readFile(dir() + "/out/" + toUtf8(again)), "oak v2");
 
     // A path without "." gives the whole path as extension: the copy fails.
     MaterialInfo& bareInfo = manager.FindByIndex(bare);
@@ -307,9 +263,9 @@ TEST_F(MaterialTexturesTest, ExportTextureFiles) {
 
     // A file that vanished since it was read gives no path.
     fs::remove(oak);
-    MaterialInfo& vanished = again.FindByIndex(wood);
+    MaterialInfo& vanished = reexport.FindByIndex(wood);
     vanished.texturePath = fromUtf8(oak);
-    EXPECT_TRUE(again.ExportTextureFile(&vanished).empty());
+    EXPECT_TRUE(reexport.ExportTextureFile(&vanished).empty());
     EXPECT_TRUE(vanished.texturePath.empty());
 }
 

@@ -1,12 +1,7 @@
 // A second process that reads material records the way the renderer would: it opens
 // the connection by name, takes the lock, and prints every "SRFC" record's material
-// half, one line per record:
-//
-//   srfc id=5 flags=0x301 changeCount=1 revision=1 type=1 diffuse=0xff0a141e
-//        shine=0.2 opacity=1 constantsOk=1 stamp=0 buffer=0 capacity=0 mapped=0
-//        name=Material-Wood library= path=
-//
-// Texts are UTF-8 with every byte outside [A-Za-z0-9._()-] written as %XX.
+// half, one line per record ("srfc id=5 flags=0x301 ... name=Material-Wood library=
+// path="), texts as UTF-8 with every byte outside [A-Za-z0-9._()-] written as %XX.
 //
 //   srfc_reader NAME [--save-buffers DIR] [--probe-buffer ID]...
 //
