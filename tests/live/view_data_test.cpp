@@ -1,33 +1,19 @@
 // MakeViewData against an independent computation: the camera frame the viewport
-// itself gives (right, up, back; in double) carried into the renderer's axes, and
-// the cases whose numbers are known by hand.
+// itself gives (right, up, back; in double) carried into the renderer's axes.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <random>
 
 #include "plugin/send_camera.h"
 #include "sdk/geometry/on_viewport.h"
+#include "view_line.h"
 
 using namespace vantro::plugin;
-
-using VantroAPI::ViewData;
+using vantro::test::expectNear3;
 
 namespace {
-
-struct D3 {
-    double x, y, z;
-};
-D3 swapped(const ON_3dVector& v) { return {v.x, v.z, v.y}; }
-D3 swapped(const ON_3dPoint& p) { return {p.x, p.z, p.y}; }
-
-void expectNear(const float* got, D3 want, double tolerance, const char* what) {
-    EXPECT_NEAR(got[0], want.x, tolerance) << what;
-    EXPECT_NEAR(got[1], want.y, tolerance) << what;
-    EXPECT_NEAR(got[2], want.z, tolerance) << what;
-}
 
 ON_Viewport camera(ON_3dPoint location, ON_3dPoint target, ON_3dVector up) {
     ON_Viewport vp;
@@ -39,22 +25,6 @@ ON_Viewport camera(ON_3dPoint location, ON_3dPoint target, ON_3dVector up) {
 }
 
 }  // namespace
-
-// From (0, -10, 0) at the origin with up z: the camera lies on the renderer's
-// negative z axis looking along +z; the frame is the identity; the payload's other
-// bytes are zero.
-TEST(ViewData, KnownCamera) {
-    const ViewData d = MakeViewData(camera({0, -10, 0}, {0, 0, 0}, {0, 0, 1}), 1.0f);
-    const float rows[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -10, 1};
-    for (int i = 0; i < 16; ++i)
-        EXPECT_FLOAT_EQ(d.viewMatrix[i], rows[i]) << i;
-    expectNear(d.direction, {0, 0, -1}, 0, "direction");
-    expectNear(d.up, {0, 1, 0}, 0, "up");
-    expectNear(d.position, {0, 0, -10}, 0, "position");
-    EXPECT_EQ(d.cameraKind, VantroAPI::kCameraPerspective);
-    for (uint8_t b : d.reserved)
-        ASSERT_EQ(b, 0);
-}
 
 // The field of view is the full vertical angle in degrees: a frustum whose half
 // vertical angle is 0.5 rad gives 57.29578; a parallel frustum (no angle) falls back
@@ -72,37 +42,40 @@ TEST(ViewData, FieldOfView) {
 
 // Random cameras: rows 0-2 are the viewport's own right, up and forward (minus its
 // back axis) in the renderer's axes, row 3 and the position are the scaled location,
-// direction is the back axis, up is the camera's up normalised.
+// direction is the back axis, up is the camera's up normalised; the payload's other
+// bytes are zero.
 TEST(ViewData, RandomCamerasMatchTheViewportsFrame) {
     std::mt19937 random(17);
     std::uniform_real_distribution<double> coordinate(-50, 50);
     for (int i = 0; i < 200; ++i) {
         const ON_3dPoint location(coordinate(random), coordinate(random), coordinate(random));
         const ON_3dPoint target(coordinate(random), coordinate(random), coordinate(random));
-        const ON_3dVector direction = target - location;
+        const ON_3dVector d = target - location;
         ON_3dVector up(coordinate(random), coordinate(random), coordinate(random));
         // Keep the up vector clearly away from the direction.
-        up = up - direction * ((up.x * direction.x + up.y * direction.y + up.z * direction.z) /
-                               (direction.x * direction.x + direction.y * direction.y + direction.z * direction.z));
-        if (up.Length() < 1e-3 || direction.Length() < 1e-3)
+        up = up - d * ((up.x * d.x + up.y * d.y + up.z * d.z) / (d.x * d.x + d.y * d.y + d.z * d.z));
+        if (up.Length() < 1e-3 || d.Length() < 1e-3)
             continue;
         up = up * (1 + i % 5);  // not normalised
         const ON_Viewport vp = camera(location, target, up);
         ON_3dVector x, y, z;
         ASSERT_TRUE(vp.GetCameraFrame(&x, &y, &z));
         const float scale = i % 2 ? 0.0254f : 1.0f;
-        const ViewData d = MakeViewData(vp, scale);
+        const VantroAPI::ViewData v = MakeViewData(vp, scale);
         SCOPED_TRACE(i);
-        expectNear(d.viewMatrix + 0, swapped(x), 1e-5, "row 0");
-        expectNear(d.viewMatrix + 4, swapped(y), 1e-5, "row 1");
-        expectNear(d.viewMatrix + 8, swapped(-z), 1e-5, "row 2");
-        const D3 l = swapped(location);
-        const D3 position{l.x * scale, l.y * scale, l.z * scale};
-        expectNear(d.viewMatrix + 12, position, 1e-4 * scale, "row 3");
-        expectNear(d.position, position, 1e-4 * scale, "position");
-        expectNear(d.direction, swapped(z), 1e-5, "direction");
+        expectNear3(v.viewMatrix + 0, x.x, x.z, x.y, 1e-5, "row 0");
+        expectNear3(v.viewMatrix + 4, y.x, y.z, y.y, 1e-5, "row 1");
+        expectNear3(v.viewMatrix + 8, -z.x, -z.z, -z.y, 1e-5, "row 2");
+        const ON_3dPoint l = location * scale;
+        expectNear3(v.viewMatrix + 12, l.x, l.z, l.y, 1e-4 * scale, "row 3");
+        expectNear3(v.position, l.x, l.z, l.y, 1e-4 * scale, "position");
+        expectNear3(v.direction, z.x, z.z, z.y, 1e-5, "direction");
         const double u = up.Length();
-        expectNear(d.up, {up.x / u, up.z / u, up.y / u}, 1e-5, "up");
-        EXPECT_EQ(d.viewMatrix[3] + d.viewMatrix[7] + d.viewMatrix[11], 0.0f);
+        expectNear3(v.up, up.x / u, up.z / u, up.y / u, 1e-5, "up");
+        EXPECT_EQ(v.viewMatrix[3] + v.viewMatrix[7] + v.viewMatrix[11], 0.0f);
+        EXPECT_EQ(v.viewMatrix[15], 1.0f);
+        EXPECT_EQ(v.cameraKind, VantroAPI::kCameraPerspective);
+        for (uint8_t b : v.reserved)
+            ASSERT_EQ(b, 0);
     }
 }

@@ -22,31 +22,40 @@ std::vector<std::byte> words(std::initializer_list<uint32_t> values) {
     return bytes;
 }
 
-uint32_t bits(float value) {
-    uint32_t out;
-    std::memcpy(&out, &value, 4);
-    return out;
-}
-
-// The two-sided open triangle as the scene writer sends it: V 6, I 6, one set.
+// The two-sided open triangle as the scene writer sends it: V 6, I 6, one set, then
+// positions, normals, texture coordinates and indices.
 std::vector<std::byte> twoSidedTriangle() {
-    std::initializer_list<uint32_t> w = {
-        6, 6, 1,
-        // positions
-        bits(0), bits(0), bits(0), bits(1), bits(0), bits(0), bits(0), bits(0), bits(1), bits(0), bits(0), bits(0),
-        bits(1), bits(0), bits(0), bits(0), bits(0), bits(1),
-        // normals
-        bits(0), bits(1), bits(0), bits(0), bits(1), bits(0), bits(0), bits(1), bits(0), bits(0), bits(-1), bits(0),
-        bits(0), bits(-1), bits(0), bits(0), bits(-1), bits(0),
-        // texture coordinates
-        bits(0), bits(1), bits(1), bits(1), bits(0), bits(0), bits(0), bits(1), bits(1), bits(1), bits(0), bits(0),
-        // indices
-        2, 1, 0, 3, 4, 5};
-    return words(w);
+    std::vector<float> arrays;
+    for (int copy = 0; copy < 2; ++copy)
+        arrays.insert(arrays.end(), {0, 0, 0, 1, 0, 0, 0, 0, 1});
+    for (float y : {1, 1, 1, -1, -1, -1})
+        arrays.insert(arrays.end(), {0, y, 0});
+    for (int copy = 0; copy < 2; ++copy)
+        arrays.insert(arrays.end(), {0, 1, 1, 1, 0, 0});
+    std::vector<std::byte> bytes = words({6, 6, 1});
+    bytes.resize(12 + arrays.size() * 4);
+    std::memcpy(bytes.data() + 12, arrays.data(), arrays.size() * 4);
+    const std::vector<std::byte> indices = words({2, 1, 0, 3, 4, 5});
+    bytes.insert(bytes.end(), indices.begin(), indices.end());
+    return bytes;
 }
 
-// A buffer as sent is read whole: arrays in order, indices as stored.
-TEST(DecodeGeometry, ReadsTheBufferAsSent) {
+// A BMP file image of width x height, 24 bits, rows of pixel bytes.
+std::vector<uint8_t> bmpOf(int32_t width, int32_t height, uint8_t fill) {
+    const size_t row = (size_t(std::abs(width)) * 3 + 3) / 4 * 4, size = 54 + row * size_t(std::abs(height));
+    std::vector<uint8_t> bmp(size, fill);
+    std::memset(bmp.data(), 0, 54);
+    auto u32 = [&](size_t at, uint32_t value) { std::memcpy(&bmp[at], &value, 4); };
+    bmp[0] = 'B', bmp[1] = 'M', bmp[26] = 1, bmp[28] = 24;
+    u32(2, uint32_t(size)), u32(10, 54), u32(14, 40), u32(18, uint32_t(width)), u32(22, uint32_t(height));
+    u32(34, uint32_t(size - 54));
+    return bmp;
+}
+
+// A buffer as sent is read whole: arrays in order, indices as stored; spare capacity
+// after the used part is ignored; every shorter prefix is refused and leaves the mesh
+// empty.
+TEST(DecodeGeometry, ReadsTheBufferAsSentAndRefusesEveryPrefix) {
     const std::vector<std::byte> buffer = twoSidedTriangle();
     MeshData mesh;
     ASSERT_FALSE(decodeGeometry(buffer, mesh)) << decodeGeometry(buffer, mesh).text;
@@ -56,18 +65,11 @@ TEST(DecodeGeometry, ReadsTheBufferAsSent) {
     EXPECT_EQ(mesh.positions[3], 1.0f);
     EXPECT_EQ(mesh.normals[10], -1.0f);
     EXPECT_EQ(mesh.texCoords[1], 1.0f);
-    // Spare capacity after the used part is ignored.
     std::vector<std::byte> roomy = buffer;
     roomy.resize(buffer.size() * 2, std::byte{0xEE});
     EXPECT_FALSE(decodeGeometry(roomy, mesh));
     EXPECT_EQ(mesh.triangleCount(), 2u);
-}
-
-// Every prefix shorter than the used size is refused and leaves the mesh empty.
-TEST(DecodeGeometry, EveryTruncatedPrefixIsRefused) {
-    const std::vector<std::byte> buffer = twoSidedTriangle();
     for (size_t size = 0; size < buffer.size(); ++size) {
-        MeshData mesh;
         mesh.indices = {1, 2, 3};
         EXPECT_TRUE(decodeGeometry(std::span(buffer.data(), size), mesh)) << size;
         EXPECT_EQ(mesh.triangleCount(), 0u) << size;
@@ -79,11 +81,10 @@ TEST(DecodeGeometry, EveryTruncatedPrefixIsRefused) {
 TEST(DecodeGeometry, HostileCountsAreRefused) {
     MeshData mesh;
     const uint32_t huge = std::numeric_limits<uint32_t>::max();
-    EXPECT_TRUE(decodeGeometry(words({huge, 3, 1, 0, 0, 0}), mesh));
-    EXPECT_TRUE(decodeGeometry(words({1, huge, 1, 0, 0, 0}), mesh));
-    EXPECT_TRUE(decodeGeometry(words({1, 0, huge, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), mesh));
-    EXPECT_TRUE(decodeGeometry(words({1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), mesh));
-    EXPECT_TRUE(decodeGeometry(words({0, 2, 1, 0, 0}), mesh));
+    for (const auto& hostile :
+         {words({huge, 3, 1, 0, 0, 0}), words({1, huge, 1, 0, 0, 0}), words({1, 0, huge, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
+          words({1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), words({0, 2, 1, 0, 0})})
+        EXPECT_TRUE(decodeGeometry(hostile, mesh));
     std::vector<std::byte> bad = twoSidedTriangle();
     const uint32_t outside = 6;
     std::memcpy(bad.data() + bad.size() - 4, &outside, 4);
@@ -129,11 +130,7 @@ TEST(DecodeText, BoundedByTheSpan) {
 // A BMP as the plug-in builds it (top-down rows, negative height) decodes top row
 // first; garbage, truncated images and oversized headers give no image.
 TEST(DecodeImage, BmpAndGarbage) {
-    std::vector<uint8_t> bmp(54 + 2 * 8, 0);
-    auto u32 = [&](size_t at, uint32_t value) { std::memcpy(&bmp[at], &value, 4); };
-    bmp[0] = 'B', bmp[1] = 'M';
-    u32(2, uint32_t(bmp.size())), u32(10, 54), u32(14, 40), u32(18, 2), u32(22, uint32_t(-2)), u32(34, 16);
-    bmp[26] = 1, bmp[28] = 24;
+    std::vector<uint8_t> bmp = bmpOf(2, -2, 0);
     bmp[54 + 2] = 255;      // top-left red (BGR)
     bmp[54 + 8 + 3] = 255;  // bottom-right blue
     const Image image = decodeImage(std::as_bytes(std::span(bmp)));
@@ -145,7 +142,8 @@ TEST(DecodeImage, BmpAndGarbage) {
 
     std::vector<uint8_t> truncated(bmp.begin(), bmp.begin() + 30);  // inside the headers
     EXPECT_TRUE(decodeImage(std::as_bytes(std::span(truncated))).empty());
-    u32(18, 100000);  // wider than the peer accepts
+    const uint32_t wide = 100000;  // wider than the peer accepts
+    std::memcpy(&bmp[18], &wide, 4);
     EXPECT_TRUE(decodeImage(std::as_bytes(std::span(bmp))).empty());
     const std::vector<uint8_t> garbage(500, 0x42);
     EXPECT_TRUE(decodeImage(std::as_bytes(std::span(garbage))).empty());
@@ -175,12 +173,7 @@ TEST(Decoders, RandomBytesAreRefusedOrConsistent) {
     }
     EXPECT_GT(accepted, 0u);
 
-    std::vector<uint8_t> bmp(54 + 4 * 4 * 3, 0x80);
-    auto u32 = [&](size_t at, uint32_t value) { std::memcpy(&bmp[at], &value, 4); };
-    std::memset(bmp.data(), 0, 54);
-    bmp[0] = 'B', bmp[1] = 'M';
-    u32(2, uint32_t(bmp.size())), u32(10, 54), u32(14, 40), u32(18, 4), u32(22, 4), u32(34, 48);
-    bmp[26] = 1, bmp[28] = 24;
+    const std::vector<uint8_t> bmp = bmpOf(4, 4, 0x80);
     for (int round = 0; round < 2000; ++round) {
         std::vector<uint8_t> mutated = bmp;
         for (int flips = 0; flips < 4; ++flips)

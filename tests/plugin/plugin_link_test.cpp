@@ -2,7 +2,6 @@
 // save-name check, a second host on the same document, the peer ending the link, the
 // unload, camera requests, and the statistics the peer reads back.
 
-#include <filesystem>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -33,9 +32,8 @@ TEST_F(PluginLinkTest, RefusalsAndRepeatsAreReported) {
         << unsaved.output;
     EXPECT_EQ(unsaved.output.find("initializing"), std::string::npos) << unsaved.output;
 
-    const std::string doc = copySample();
     const test::RunResult run =
-        host({doc, "--script",
+        host({copySample(), "--script",
               script("twice.txt", {"Vantro Start", "StatusBar", "Vantro Start", "Menu 31771", "Vantro Stop",
                                    "StatusBar", "Print -- stopped", "Vantro Stop", "Menu 31772", "Print -- end"})});
     ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -43,37 +41,39 @@ TEST_F(PluginLinkTest, RefusalsAndRepeatsAreReported) {
     EXPECT_EQ(countOf(run.output, "Vantro is running now.\n"), 2) << run.output;
     EXPECT_NE(run.output.find("Velora Vantro: started."), std::string::npos) << run.output;
     EXPECT_EQ(countOf(run.output, "Vantro stopped.\n"), 1) << run.output;
-    const size_t stopped = run.output.find("-- stopped");
-    EXPECT_EQ(run.output.substr(stopped).find("Vantro stopped"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.substr(run.output.find("-- stopped")).find("Vantro stopped"), std::string::npos) << run.output;
 }
 
-// Save As under another name stops the link; saving under the same name and the
-// host's auto-save do not.
+// Save As under another name stops the link; saving under the same name, an export
+// of the selection and the host's auto-save do not. Leaving the host with the link
+// running stops it at unload, before the process ends.
 TEST_F(PluginLinkTest, OnlyASaveUnderAnotherNameStopsTheLink) {
     const std::string doc = copySample();
     const test::RunResult run =
         host({doc, "--script",
-              script("saves.txt",
-                     {"Vantro Start", "Save", "AutoSave", "SaveAs " + doc, "Print -- still running", "Vantro Start",
-                      "SaveAs " + path("docs/selected.json") + " selected=on", "Print -- after export",
-                      "SaveAs " + path("docs/other.json"), "Print -- after save as", "Vantro Stop"})});
-    const std::string beforeSaveAs = run.output.substr(0, run.output.find("-- after export"));
-    EXPECT_EQ(beforeSaveAs.find("Vantro stopped."), std::string::npos) << run.output;
-    EXPECT_EQ(countOf(beforeSaveAs, "Vantro is running now."), 1) << run.output;
-    const std::string afterSaveAs = run.output.substr(run.output.find("-- after export"));
-    EXPECT_EQ(countOf(afterSaveAs, "Vantro stopped.\n"), 1) << run.output;
-    EXPECT_LT(afterSaveAs.find("Vantro stopped."), afterSaveAs.find("-- after save as")) << run.output;
+              script("saves.txt", {"Vantro Start", "Save", "AutoSave", "SaveAs " + doc, "Print -- still running",
+                                   "Vantro Start", "SaveAs " + path("docs/selected.json") + " selected=on",
+                                   "Print -- after export", "SaveAs " + path("docs/other.json"),
+                                   "Print -- after save as", "Vantro Start", "Print -- leaving"})});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const size_t exported = run.output.find("-- after export"), saved = run.output.find("-- after save as"),
+                 leaving = run.output.find("-- leaving");
+    ASSERT_NE(leaving, std::string::npos) << run.output;
+    const std::string before = run.output.substr(0, exported), after = run.output.substr(exported, saved - exported);
+    EXPECT_EQ(before.find("Vantro stopped."), std::string::npos) << run.output;
+    EXPECT_EQ(countOf(before, "Vantro is running now."), 1) << run.output;
+    EXPECT_EQ(countOf(after, "Vantro stopped.\n"), 1) << run.output;
+    EXPECT_NE(run.output.find("Vantro stopped.\n", leaving), std::string::npos) << run.output;
 }
 
 // A second host on the same document cannot create the link: the file-in-use message
-// names the .dae file. The peer then ends the first host's link (header flag 0x2),
-// which stops at its next idle.
-TEST_F(PluginLinkTest, SecondHostIsRefusedAndThePeerEndsTheLink) {
+// names the .dae file. The peer reads the statistics JSON in key order, with the link
+// name's hash, the build version encoded and the camera flag of the moment, then ends
+// the first host's link (header flag 0x2), which stops at its next idle.
+TEST_F(PluginLinkTest, SecondHostIsRefusedAndThePeerReadsAndEndsTheLink) {
+    setSetting(u"CameraAutoSync", 1);
     const std::string doc = copySample();
-    std::vector<std::string> lines{"Vantro Start"};
-    for (const std::string& line : idleFor(60))
-        lines.push_back(line);
-    auto first = startHost({doc, "--script", script("long.txt", lines)});
+    auto first = startLinkedHost(doc);
     ASSERT_NE(first->waitForLine("Vantro started.", 60000), "") << first->output();
 
     const test::RunResult second = host({doc, "-c", "Vantro Start"});
@@ -85,20 +85,21 @@ TEST_F(PluginLinkTest, SecondHostIsRefusedAndThePeerEndsTheLink) {
         << second.output;
     EXPECT_EQ(second.output.find("Vantro started."), std::string::npos) << second.output;
 
-    const test::RunResult closer = peer({"--connection", linkNameOf(doc), "--close-link"});
-    EXPECT_NE(closer.output.find("CLOSED-LINK"), std::string::npos) << closer.output;
+    const test::RunResult reader = peer({"--connection", linkNameOf(doc), "--dump", "--close-link"});
+    EXPECT_NE(reader.output.find("CLOSED-LINK"), std::string::npos) << reader.output;
     EXPECT_NE(first->waitForLine("Vantro stopped.", 30000), "") << first->output();
     first->kill();
-}
-
-// Leaving the host with the link running stops it at unload, before the process ends.
-TEST_F(PluginLinkTest, UnloadStopsARunningLink) {
-    const std::string doc = copySample();
-    const test::RunResult run = host({doc, "-c", "Vantro Start", "-c", "Print -- leaving"});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    const size_t leaving = run.output.find("-- leaving");
-    ASSERT_NE(leaving, std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("Vantro stopped.\n", leaving), std::string::npos) << run.output;
+    const std::string hash = std::to_string(plugin::LinkNameHash(platform::fromUtf8(linkNameOf(doc))));
+    const std::string prefix = R"({\"cameraSync\":\"1\",\"fileNameCrc\":\")" + hash +
+                               R"(\",\"format\":\"VL\",\"pluginVersion\":\"3%2e50rc%2e52\",\"time\":\")";
+    const size_t at = reader.output.find(prefix);
+    ASSERT_NE(at, std::string::npos) << reader.output;
+    const size_t time = at + prefix.size(), digits = reader.output.find_first_not_of("0123456789", time);
+    EXPECT_GT(digits, time) << reader.output;
+    EXPECT_EQ(reader.output.substr(digits, 15), R"(\",\"toolName\")") << reader.output;
+    EXPECT_NE(reader.output.find(R"(\"toolVersion\":\"6%2e9%2e18271%2e20591\",\"vertexCount\":\"0\"})"),
+              std::string::npos)
+        << reader.output;
 }
 
 // Camera requests: while stopped the request is refused but remembered; "CameraSync"
@@ -106,9 +107,8 @@ TEST_F(PluginLinkTest, UnloadStopsARunningLink) {
 // command's words are typed as scripts and users do: with the '_' and '-' prefixes,
 // in any case, and cut to an unambiguous start.
 TEST_F(PluginLinkTest, CameraRequestsFollowTheLinkState) {
-    const std::string doc = copySample();
     const test::RunResult run =
-        host({doc, "--script",
+        host({copySample(), "--script",
               script("camera.txt", {"Menu 31773", "_Vantro _CameraStop", "-vantro CAMERASY", "Menu 31773", "Menu 31773",
                                     "Vantro camerast", "_Vantro _sto"})});
     ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -118,45 +118,16 @@ TEST_F(PluginLinkTest, CameraRequestsFollowTheLinkState) {
     for (std::string line; std::getline(lines, line);)
         if (!line.empty() && line.rfind("Menu command", 0) != 0)
             printed += line + "\n";
-    const std::string expected =
-        "ERROR: You need to start Vantro first\n"
-        "Vantro: camera synchronization disabled.\n"
-        "Velora Vantro: initializing\u2026\nVantro started.\n"
-        "Vantro: camera synchronization enabled.\n"
-        "Vantro: camera synchronization disabled.\n"
-        "Vantro: camera synchronization enabled.\n"
-        "Vantro: camera synchronization disabled.\n"
-        "Vantro stopped.\n";
-    EXPECT_NE(printed.find(expected), std::string::npos) << run.output;
-}
-
-// The peer reads the statistics JSON in key order, with the link name's hash, the
-// build version encoded, and the camera flag of the moment.
-TEST_F(PluginLinkTest, PeerReadsTheStatistics) {
-    setSetting(u"CameraAutoSync", 1);
-    const std::string doc = copySample();
-    std::vector<std::string> lines{"Vantro Start"};
-    for (const std::string& line : idleFor(60))
-        lines.push_back(line);
-    auto run = startHost({doc, "--script", script("long.txt", lines)});
-    ASSERT_NE(run->waitForLine("Vantro started.", 60000), "") << run->output();
-    const test::RunResult reader = peer({"--connection", linkNameOf(doc), "--dump", "--close-link"});
-    EXPECT_NE(run->waitForLine("Vantro stopped.", 30000), "") << run->output();
-    run->kill();
-
-    const std::string hash = std::to_string(plugin::LinkNameHash(platform::fromUtf8(linkNameOf(doc))));
-    const std::string prefix = R"({\"cameraSync\":\"1\",\"fileNameCrc\":\")" + hash +
-                               R"(\",\"format\":\"VL\",\"pluginVersion\":\"3%2e50rc%2e52\",\"time\":\")";
-    const size_t at = reader.output.find(prefix);
-    ASSERT_NE(at, std::string::npos) << reader.output;
-    const size_t time = at + prefix.size();
-    const size_t digits = reader.output.find_first_not_of("0123456789", time);
-    EXPECT_GT(digits, time) << reader.output;
-    const std::string next = R"(\",\"toolName\")";
-    EXPECT_EQ(reader.output.substr(digits, next.size()), next) << reader.output;
-    EXPECT_NE(reader.output.find(R"(\"toolVersion\":\"6%2e9%2e18271%2e20591\",\"vertexCount\":\"0\"})"),
+    EXPECT_NE(printed.find("ERROR: You need to start Vantro first\n"
+                           "Vantro: camera synchronization disabled.\n"
+                           "Velora Vantro: initializing\u2026\nVantro started.\n"
+                           "Vantro: camera synchronization enabled.\n"
+                           "Vantro: camera synchronization disabled.\n"
+                           "Vantro: camera synchronization enabled.\n"
+                           "Vantro: camera synchronization disabled.\n"
+                           "Vantro stopped.\n"),
               std::string::npos)
-        << reader.output;
+        << run.output;
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/registry.h"
 #include "settings/plugin_settings.h"
@@ -10,8 +9,6 @@
 namespace vantro::plugin_test {
 
 namespace fs = std::filesystem;
-
-PluginProcessTest::PluginProcessTest() = default;
 
 std::string PluginProcessTest::copySample(const std::string& folder) const {
     const fs::path dir = path(folder);
@@ -52,16 +49,17 @@ std::unique_ptr<test::ChildProcess> PluginProcessTest::startHost(const std::vect
     return std::make_unique<test::ChildProcess>(VANTRO_HOST_PATH, withPlugin(args));
 }
 
-std::unique_ptr<test::ChildProcess> PluginProcessTest::startPeer(const std::vector<std::string>& args) const {
-    return std::make_unique<test::ChildProcess>(VELORA_PEER_PATH, args);
+std::unique_ptr<test::ChildProcess> PluginProcessTest::startLinkedHost(const std::string& doc,
+                                                                       const std::vector<std::string>& args) const {
+    std::vector<std::string> lines(1200, "Wait 100");
+    lines.front() = "Vantro Start";
+    std::vector<std::string> all{doc, "--script", script("linked.txt", lines)};
+    all.insert(all.end(), args.begin(), args.end());
+    return startHost(all);
 }
 
 test::RunResult PluginProcessTest::peer(const std::vector<std::string>& args) const {
     return test::runProgram(VELORA_PEER_PATH, args, 60000);
-}
-
-std::vector<std::string> PluginProcessTest::idleFor(int seconds) {
-    return std::vector<std::string>(static_cast<size_t>(seconds) * 10, "Wait 100");
 }
 
 int countOf(const std::string& output, const std::string& text) {
@@ -69,14 +67,6 @@ int countOf(const std::string& output, const std::string& text) {
     for (size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + text.size()))
         ++n;
     return n;
-}
-
-std::string lineWith(const std::string& output, const std::string& text) {
-    std::istringstream in(output);
-    for (std::string line; std::getline(in, line);)
-        if (line.find(text) != std::string::npos)
-            return line;
-    return {};
 }
 
 std::string linkNameOf(const std::string& documentPath) {

@@ -16,8 +16,6 @@ namespace vantro::plugin_test {
 
 class PluginProcessTest : public ::testing::Test {
 protected:
-    PluginProcessTest();
-
     std::string path(const std::string& name) const { return env_.root() + "/" + name; }
     // Copies the bundled living-room sample (with its texture) into folder (created)
     // below the test's directory; returns the document's path.
@@ -30,19 +28,16 @@ protected:
     // vantro-host with the plug-in module: "--plugin <module>" then args.
     test::RunResult host(const std::vector<std::string>& args) const;
     std::unique_ptr<test::ChildProcess> startHost(const std::vector<std::string>& args) const;
-    std::unique_ptr<test::ChildProcess> startPeer(const std::vector<std::string>& args) const;
+    // A host that runs "Vantro Start" on doc, then pumps idle for two minutes.
+    std::unique_ptr<test::ChildProcess> startLinkedHost(const std::string& doc,
+                                                        const std::vector<std::string>& args = {}) const;
     test::RunResult peer(const std::vector<std::string>& args) const;
-
-    // Lines that keep a host busy for about seconds while pumping idle every 100 ms.
-    static std::vector<std::string> idleFor(int seconds);
 
     test::TestEnvironment env_;
 };
 
 // How often text occurs in output.
 int countOf(const std::string& output, const std::string& text);
-// The line of output that contains text; empty when none.
-std::string lineWith(const std::string& output, const std::string& text);
 // The link name of a document path ('.' to end replaced by ".dae"), UTF-8.
 std::string linkNameOf(const std::string& documentPath);
 
