@@ -4,15 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "settings/plugin_settings.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
+#include "support/test_files.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
@@ -63,14 +62,12 @@ protected:
             fs::copy_file(std::string(VANTRO_SAMPLES_DIR) + "/" + name, dir("docs") + "/" + name);
     }
     std::string dir(const std::string& name) const { return env_.root() + "/" + name; }
-    RunResult host(std::vector<std::string> lines, bool withDocument = true) const {
+    RunResult host(const std::vector<std::string>& lines, bool withDocument = true) const {
         std::vector<std::string> args = {"--plugin", VANTRO_PLUGIN_PATH};
         if (withDocument)
             args.push_back(dir("docs") + "/living-room.json");
-        for (const std::string& line : lines) {
-            args.push_back("-c");
-            args.push_back(line);
-        }
+        for (const std::string& line : lines)
+            args.insert(args.end(), {"-c", line});
         return vantro::test::runProgram(VANTRO_HOST_PATH, args);
     }
     static std::string section(const std::string& output, const std::string& from, const std::string& to) {
@@ -85,23 +82,31 @@ protected:
 // Start, camera and stop buttons drive the real link; the toolbar and the menu follow,
 // and what the link forbids stays out of reach.
 TEST_F(UiHostTest, ButtonsDriveTheLinkAndTheMenuFollows) {
-    const RunResult run = host({"Click 31771", "Toolbar", "Print ---", "Menu", "Print ---", "Click 31779", "Menu",
-                                "Print ---", "Click 31775", "Dialog settings", "Click 31772", "Toolbar"});
+    const RunResult run = host({"Click 31771", "Toolbar", "Print ===", "Menu", "Print ===", "Click 31779", "Menu",
+                                "Print ===", "Click 31775", "Dialog settings", "Click 31772", "Toolbar"});
     const std::string& out = run.output;
     EXPECT_NE(out.find("Clicked toolbar button 31771 \"Start Vantro\".\nVelora Vantro: initializing"),
               std::string::npos)
         << out;
     EXPECT_NE(out.find("Vantro started."), std::string::npos) << out;
-    const std::string running = section(out, "Toolbar \"Velora Vantro", "---");
+    const std::string running = section(out, "Toolbar \"Velora Vantro", "===");
     // Camera synchronisation starts with the link (the default setting): the stop button shows.
-    EXPECT_NE(running.find("31779  visible enabled"), std::string::npos) << running;
-    EXPECT_NE(running.find("31780  visible disabled"), std::string::npos) << running;
-    EXPECT_NE(running.find("31774  hidden"), std::string::npos) << running;
-    EXPECT_NE(running.find("31771  visible disabled"), std::string::npos) << running;
-    const std::string menu = section(out, "Menu \"Velora", "Clicked");
-    EXPECT_NE(menu.find("31774  \"Status: Vantro running\" [bitmap 1010]"), std::string::npos) << menu;
-    EXPECT_NE(menu.find("31773  \"Stop camera synchronization\" [bitmap 1009]"), std::string::npos) << menu;
-    EXPECT_NE(menu.find("31775  \"Vantro Settings\" greyed"), std::string::npos) << menu;
+    for (const char* line : {"31779  visible enabled", "31780  visible disabled", "31774  hidden",
+                             "31771  visible disabled", "31775  visible disabled", "31781  visible disabled"})
+        EXPECT_NE(running.find(line), std::string::npos) << line << "\n" << running;
+    EXPECT_EQ(section(out, "Menu \"Velora", "==="),
+              "Menu \"Velora\u00ae\":\n"
+              "  31771  \"Start Vantro\" greyed [bitmap 1005]\n"
+              "  31772  \"Stop Vantro\" [bitmap 1006]\n"
+              "  31773  \"Stop camera synchronization\" [bitmap 1009]\n"
+              "  31774  \"Status: Vantro running\" [bitmap 1010]\n"
+              "  --------\n"
+              "  31781  \"Export as COLLADA (.DAE) file\" greyed [bitmap 1012]\n"
+              "  --------\n"
+              "  31775  \"Vantro Settings\" greyed [bitmap 1004]\n"
+              "  31777  \"Hide Vantro Toolbar\" [bitmap 1007]\n"
+              "  --------\n"
+              "  31776  \"About Velora\u00ae Vantro\u00ae\" [bitmap 1007]\n");
     EXPECT_NE(out.find("Vantro: camera synchronization disabled."), std::string::npos) << out;
     EXPECT_NE(out.find("31773  \"Start camera synchronization\" [bitmap 1008]"), std::string::npos) << out;
     EXPECT_NE(out.find("toolbar button 31775 \"Vantro Settings\" is disabled"), std::string::npos) << out;
@@ -111,16 +116,82 @@ TEST_F(UiHostTest, ButtonsDriveTheLinkAndTheMenuFollows) {
     EXPECT_EQ(run.exitCode, 3) << "the refused clicks count as failed commands";
 }
 
-// A settings click reaches the registry, so the next session's dialog shows it.
-TEST_F(UiHostTest, SettingsDialogChangesLastAcrossSessions) {
-    const RunResult first = host({"Dialog settings 1003 OK"}, false);
-    EXPECT_NE(first.output.find("[click] 1003\n  1003  check box [ ] \"Export nodes.\""), std::string::npos)
-        << first.output;
-    EXPECT_EQ(first.exitCode, 0) << first.output;
-    const RunResult second = host({"Dialog settings"}, false);
-    EXPECT_NE(second.output.find("1003  check box [ ] \"Export nodes.\""), std::string::npos) << second.output;
-    EXPECT_NE(second.output.find("1002  check box [x]"), std::string::npos) << second.output;
-    EXPECT_NE(second.output.find("[dialog closed] (Escape)"), std::string::npos) << second.output;
+// Stopped, the toolbar and the menu show every control as the user first meets them;
+// each settings click reaches the registry at once (Cancel undoes nothing, the next
+// session shows it); the About dialog shows the version, the picture at the screen's
+// resolution, its fonts and blue links, and opens the three pages with the tracking
+// query, while its title does not respond.
+TEST_F(UiHostTest, StoppedControlsAndDialogs) {
+    const std::string opened = dir("opened.txt");
+    const vantro::test::ScopedVariable openLog("VANTRO_OPEN_LOG", opened.c_str());
+    const RunResult run =
+        host({"Toolbar", "Menu", "Dialog settings 1002 1003 Cancel", "Dialog about 1005 1004 1009 1011 OK"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.substr(run.output.find("Toolbar \"")),
+              "Toolbar \"Velora Vantro\u00ae\": visible, floating, 258 x 42\n"
+              "  31776  visible enabled  4,4 28x28  \"About Velora\u00ae Vantro\u00ae v.3.50.52\"\n"
+              "  separator  visible disabled  38,4 1x30\n"
+              "  31771  visible enabled  43,4 28x28  \"Start Vantro\"\n"
+              "  31772  visible disabled  75,4 28x28  \"Stop Vantro\"\n"
+              "  31773  visible disabled  107,4 28x28  \"Camera synchronization inactive\"\n"
+              "  31778  hidden enabled  107,4 28x28  \"Start camera synchronization\"\n"
+              "  31779  hidden enabled  107,4 28x28  \"Stop camera synchronization\"\n"
+              "  31780  hidden disabled  139,4 28x28  \"Status: Active\"\n"
+              "  31774  visible disabled  139,4 28x28  \"Status: Inactive\"\n"
+              "  separator  visible disabled  173,4 1x30\n"
+              "  31775  visible enabled  178,4 28x28  \"Vantro Settings\"\n"
+              "  separator  visible disabled  212,4 1x30\n"
+              "  31781  visible enabled  217,4 28x28  \"Export your model as COLLADA (.DAE) file\"\n"
+              "Menu \"Velora\u00ae\":\n"
+              "  31771  \"Start Vantro\" [bitmap 1005]\n"
+              "  31772  \"Stop Vantro\" greyed [bitmap 1006]\n"
+              "  31773  \"Camera synchronization inactive\" greyed [bitmap 1003]\n"
+              "  31774  \"Status: Vantro stopped\" disabled [bitmap 1011]\n"
+              "  --------\n"
+              "  31781  \"Export as COLLADA (.DAE) file\" [bitmap 1012]\n"
+              "  --------\n"
+              "  31775  \"Vantro Settings\" [bitmap 1004]\n"
+              "  31777  \"Hide Vantro Toolbar\" [bitmap 1007]\n"
+              "  --------\n"
+              "  31776  \"About Velora\u00ae Vantro\u00ae\" [bitmap 1007]\n"
+              "[dialog] \"Velora Vantro settings\" (101, 188 x 95 dialog units, \"MS Shell Dlg\" 8 pt, plug-in icon)\n"
+              "  1002  check box [x] \"Automatically start camera synchronization\"  13,16 164x10\n"
+              "  1003  check box [x] \"Export nodes.\"  13,31 164x10\n"
+              "  1  default button \"OK\"  133,76 50x14\n"
+              "[click] 1002\n"
+              "  1002  check box [ ] \"Automatically start camera synchronization\"  13,16 164x10\n"
+              "[click] 1003\n"
+              "  1003  check box [ ] \"Export nodes.\"  13,31 164x10\n"
+              "[click] Cancel\n"
+              "[dialog closed] result 0\n"
+              "[dialog] \"About Velora\u00ae Vantro\u00ae for Rhinoceros\u00ae\" (102, 209 x 102 dialog units, \"MS "
+              "Shell Dlg\" 9 pt)\n"
+              "  1004  picture 110 x 140 pixels  8,8 25x30 clickable\n"
+              "  1005  text \"Velora\u00ae Vantro\u00ae for Rhinoceros\"  79,12 127x16 font \"MS Shell Dlg\" -12 bold\n"
+              "  1007  text \"version: 3.50.52\"  79,22 127x11\n"
+              "  -  text \"Click here to get help:\"  79,36 127x11\n"
+              "  1009  text \"www.orvane-velora.com/support.html\"  79,44 127x11 clickable font \"MS Shell Dlg\" -10 "
+              "bold underlined colour 0x00FF0000 transparent\n"
+              "  -  text \"Click here to get the latest version:\"  79,57 127x11\n"
+              "  1011  text \"www.orvane-velora.com/rhino-exporters.html\"  79,65 127x11 clickable font \"MS Shell "
+              "Dlg\" -10 bold underlined colour 0x00FF0000 transparent\n"
+              "  1  default button \"OK\"  156,80 45x15\n"
+              "[click] 1005\n"
+              "[click] 1005: no control there responds\n"
+              "[click] 1004\n"
+              "[click] 1009\n"
+              "[click] 1011\n"
+              "[click] OK\n"
+              "[dialog closed] result 0\n");
+    const std::string query = "?utm_source=Rhino%206%20SR9&utm_medium=3%2e50rc%2e52&utm_campaign=Rhino6%20Vantro\n";
+    EXPECT_EQ(vantro::test::readFile(opened), "https://www.orvane-velora.com" + query +
+                                                  "https://www.orvane-velora.com/support.html" + query +
+                                                  "https://www.orvane-velora.com/rhino-exporters.html" + query);
+    const RunResult next = host({"Dialog settings"}, false);
+    EXPECT_NE(next.output.find("  1002  check box [ ] \"Automatically start camera synchronization\""
+                               "  13,16 164x10\n  1003  check box [ ] \"Export nodes.\""),
+              std::string::npos)
+        << next.output;
     EXPECT_FALSE(PluginSettings().ExportNodes());
 }
 
