@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <cmath>
@@ -18,8 +16,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <map>
-#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -60,54 +58,40 @@ struct MirrorView {
     Triple position{0, 0, 0}, direction{0, 0, 0};
 };
 
-std::string text(const Triple& v) {
+std::string describe(const MirrorView& v) {
     std::ostringstream out;
-    out << "(" << v[0] << ", " << v[1] << ", " << v[2] << ")";
-    return out.str();
+    out << v.materialCount << " materials, " << v.textured << " textured\n";
+    auto put = [&out](const Triple& t) { out << " (" << t[0] << ", " << t[1] << ", " << t[2] << ")"; };
+    for (const auto& [name, m] : v.materials) {
+        out << name << ": " << m.triangles << " triangles, colour";
+        put(m.diffuse);
+        out << " " << m.opacity << ", bounds";
+        put(m.lo), put(m.hi);
+        out << "\n";
+    }
+    out << (v.camera ? "camera at" : "no camera");
+    if (v.camera)
+        put(v.position), put(v.direction);
+    return out.str() + "\n";
 }
 
-bool near(const Triple& a, const Triple& b, double tolerance) {
-    for (int i = 0; i < 3; ++i)
-        if (std::fabs(a[i] - b[i]) > tolerance)
-            return false;
-    return true;
-}
-
-// The ways the two differ, one per line; empty when they agree. Positions travel as
-// 32-bit floats of metres; colours are printed with 4 decimals.
+// Empty when the two agree, else both. Positions travel as 32-bit floats of metres;
+// colours are printed with 4 decimals.
 std::string differences(const MirrorView& e, const MirrorView& a) {
-    constexpr double kMetres = 2e-3, kColour = 3e-3, kDirection = 1e-3;
-    std::ostringstream out;
-    if (e.materialCount != a.materialCount)
-        out << a.materialCount << " materials, expected " << e.materialCount << "\n";
-    if (e.textured != a.textured)
-        out << a.textured << " textured, expected " << e.textured << "\n";
+    auto near = [](const Triple& x, const Triple& y, double tolerance) {
+        return std::fabs(x[0] - y[0]) <= tolerance && std::fabs(x[1] - y[1]) <= tolerance &&
+               std::fabs(x[2] - y[2]) <= tolerance;
+    };
+    bool same = e.materialCount == a.materialCount && e.textured == a.textured &&
+                e.materials.size() == a.materials.size() && e.camera == a.camera &&
+                (!e.camera || (near(e.position, a.position, 2e-3) && near(e.direction, a.direction, 1e-3)));
     for (const auto& [name, m] : e.materials) {
         const auto found = a.materials.find(name);
-        if (found == a.materials.end()) {
-            out << name << ": missing (expected " << m.triangles << " triangles)\n";
-            continue;
-        }
-        const MaterialView& g = found->second;
-        if (m.triangles != g.triangles)
-            out << name << ": " << g.triangles << " triangles, expected " << m.triangles << "\n";
-        if (!near(m.diffuse, g.diffuse, kColour) || std::fabs(m.opacity - g.opacity) > kColour)
-            out << name << ": colour " << text(g.diffuse) << " " << g.opacity << ", expected " << text(m.diffuse) << " "
-                << m.opacity << "\n";
-        if (!near(m.lo, g.lo, kMetres) || !near(m.hi, g.hi, kMetres))
-            out << name << ": bounds " << text(g.lo) << ".." << text(g.hi) << ", expected " << text(m.lo) << ".."
-                << text(m.hi) << "\n";
+        same = same && found != a.materials.end() && m.triangles == found->second.triangles &&
+               near(m.diffuse, found->second.diffuse, 3e-3) && std::fabs(m.opacity - found->second.opacity) <= 3e-3 &&
+               near(m.lo, found->second.lo, 2e-3) && near(m.hi, found->second.hi, 2e-3);
     }
-    for (const auto& [name, g] : a.materials)
-        if (!e.materials.count(name))
-            out << name << ": " << g.triangles << " triangles, expected none\n";
-    if (e.camera != a.camera)
-        out << (a.camera ? "a camera, expected none\n" : "no camera\n");
-    else if (e.camera && !near(e.position, a.position, kMetres))
-        out << "camera at " << text(a.position) << ", expected " << text(e.position) << "\n";
-    else if (e.camera && !near(e.direction, a.direction, kDirection))
-        out << "camera direction " << text(a.direction) << ", expected " << text(e.direction) << "\n";
-    return out.str();
+    return same ? "" : "expected:\n" + describe(e) + "seen:\n" + describe(a);
 }
 
 // The peer's --obj output (the OBJ and the .mtl beside it).
@@ -346,20 +330,8 @@ private:
     // Words of a host command line: blanks separate, double quotes group.
     static std::vector<std::string> splitWords(const std::string& line) {
         std::vector<std::string> words;
-        std::string word;
-        bool quoted = false, any = false;
-        for (char c : line) {
-            if (c == '"') {
-                quoted = !quoted, any = true;
-            } else if (!quoted && (c == ' ' || c == '\t')) {
-                if (any)
-                    words.push_back(word);
-                word.clear(), any = false;
-            } else {
-                word += c, any = true;
-            }
-        }
-        if (any)
+        std::istringstream in(line);
+        for (std::string word; in >> std::quoted(word);)
             words.push_back(word);
         return words;
     }
@@ -454,45 +426,6 @@ TEST(DemoStory, ThePredictionOfTheSampleCountsWhatItHolds) {
         EXPECT_FALSE(model->apply(unknown, why)) << unknown;
 }
 
-// vantro-host reading its commands from a pipe, so that the test can wait between them.
-class HostSession {
-public:
-    HostSession(const fs::path& document, const fs::path& pipe) {
-        std::signal(SIGPIPE, SIG_IGN);  // a host that died is reported by its exit status
-        if (mkfifo(pipe.c_str(), 0600) != 0)
-            throw std::runtime_error("mkfifo failed");
-        process = std::make_unique<ChildProcess>(
-            "/bin/sh", std::vector<std::string>{"-c", "exec \"$0\" \"$1\" --plugin \"$2\" < \"$3\"", VANTRO_HOST_PATH,
-                                                document.string(), VANTRO_PLUGIN_PATH, pipe.string()});
-        fd_ = open(pipe.c_str(), O_WRONLY);
-    }
-    ~HostSession() {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-
-    void send(const std::string& text) {
-        for (size_t done = 0; fd_ >= 0 && done < text.size();) {
-            const ssize_t n = write(fd_, text.data() + done, text.size() - done);
-            if (n <= 0)
-                return;
-            done += size_t(n);
-        }
-    }
-    // Ends the input and waits for the host to exit.
-    int finish() {
-        if (fd_ >= 0)
-            close(fd_);
-        fd_ = -1;
-        return process->wait(kStepMs);
-    }
-
-    std::unique_ptr<ChildProcess> process;
-
-private:
-    int fd_ = -1;
-};
-
 int pictureNumber(const std::string& text, size_t at) {
     return at == std::string::npos ? 0 : std::atoi(text.c_str() + at + 10);
 }
@@ -566,7 +499,13 @@ TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
     ChildProcess peer(VELORA_PEER_PATH, {"--listen", "600000", "--preview", (root / "pictures").string(), "--size",
                                          "320x180", "--obj", obj.string(), "--dump"});
     ASSERT_NE(peer.waitForLine("READY", kStepMs), "");
-    HostSession host(document, root / "host.in");
+    // vantro-host reads its commands from a pipe, so that the test can wait between
+    // them; a host that died is reported by its exit status.
+    std::signal(SIGPIPE, SIG_IGN);
+    ASSERT_EQ(mkfifo((root / "host.in").c_str(), 0600), 0);
+    ChildProcess host("/bin/sh", {"-c", "exec \"$0\" \"$1\" --plugin \"$2\" < \"$3\"", VANTRO_HOST_PATH,
+                                  document.string(), VANTRO_PLUGIN_PATH, (root / "host.in").string()});
+    std::ofstream input(root / "host.in");
     MirrorView before;
     vantro::peer::Image previous;
     for (size_t n = 0; n < steps.size(); ++n) {
@@ -582,8 +521,8 @@ TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
         for (std::string line; std::getline(lines, line);)
             ASSERT_TRUE(model->apply(line, why)) << why;
         const std::string marker = "step " + std::to_string(n + 1) + " sent";
-        host.send(steps[n].second + "Print " + marker + "\n");
-        ASSERT_NE(host.process->waitForLine(marker, kStepMs), "") << host.process->output();
+        input << steps[n].second << "Print " << marker << std::endl;
+        ASSERT_NE(host.waitForLine(marker, kStepMs), "") << host.output();
         const MirrorView expected = model->predict();
 
         // The peer may wake more than once for a step; the last state must match.
@@ -591,7 +530,7 @@ TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
         for (MirrorView mirror; nextWakeUp(peer, obj, seen, picture, mirror, why);)
             if ((mismatch = differences(expected, mirror)).empty())
                 break;
-        ASSERT_EQ(mismatch, "") << why << "\n" << host.process->output();
+        ASSERT_EQ(mismatch, "") << why << "\n" << host.output();
 
         const vantro::peer::Image image = vantro::peer::readPng(picture);
         ASSERT_FALSE(image.empty()) << picture;
@@ -609,8 +548,9 @@ TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
         before = expected;
         previous = image;
     }
-    host.send("Vantro Stop\nQuit\n");
-    EXPECT_EQ(host.finish(), 0) << host.process->output();
+    input << "Vantro Stop\nQuit" << std::endl;
+    input.close();
+    EXPECT_EQ(host.wait(kStepMs), 0) << host.output();
     EXPECT_NE(peer.waitForLine("RELEASED", kStepMs), "") << peer.output();
     EXPECT_EQ(peer.output().find("PROBLEM"), std::string::npos) << peer.output();
 }

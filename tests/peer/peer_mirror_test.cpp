@@ -20,9 +20,9 @@ using namespace VantroAPI;
 class MirrorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        name_ = vantro::test::uniqueName("mirror");
-        ASSERT_EQ(creator_.Create(name_, 16), 0);
-        ASSERT_EQ(peer_.Open(name_), 0);
+        const std::u16string name = vantro::test::uniqueName("mirror");
+        ASSERT_EQ(creator_.Create(name, 16), 0);
+        ASSERT_EQ(peer_.Open(name), 0);
     }
 
     RecordPrefix* material(uint32_t diffuse) {
@@ -64,7 +64,6 @@ protected:
     }
 
     vantro::test::TestEnvironment environment_;
-    std::u16string name_;
     LiveConnection creator_, peer_;
     PeerMirror mirror_;
 };
@@ -89,8 +88,7 @@ TEST_F(MirrorTest, ReadsOnlyWhatChanged) {
 
     geometry(red, 5);
     update = sync();
-    EXPECT_EQ(update.geometries, 1u);
-    EXPECT_EQ(update.materials, 0u);
+    EXPECT_EQ(std::pair(update.geometries, update.materials), std::pair(1u, 0u));
     EXPECT_EQ(mirror_.triangleCount(), 5u);
 
     // A change count that moved is enough, without the changed bit (a peer that
@@ -99,8 +97,7 @@ TEST_F(MirrorTest, ReadsOnlyWhatChanged) {
     store(red, srfc::kRevision, 2u);
     store(red, record::kChangeCount, load(red, record::kChangeCount) + 1);
     update = sync();
-    EXPECT_EQ(update.materials, 1u);
-    EXPECT_EQ(update.geometries, 0u);
+    EXPECT_EQ(std::pair(update.geometries, update.materials), std::pair(0u, 1u));
     EXPECT_EQ(mirror_.materials().at(load(red, record::kId)).fields.diffuse, 0xFF0000FFu);
 }
 

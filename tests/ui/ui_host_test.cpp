@@ -1,6 +1,6 @@
 // The plug-in's menu, toolbar and dialogs as vantro-host shows them to a user: the
 // real host process with the real plug-in module, a private registry, and the
-// toolbar's picture compared with a reference picture.
+// toolbar's picture and its transcripts compared with references (reference/).
 
 #include <gtest/gtest.h>
 
@@ -95,18 +95,7 @@ TEST_F(UiHostTest, ButtonsDriveTheLinkAndTheMenuFollows) {
                              "31771  visible disabled", "31775  visible disabled", "31781  visible disabled"})
         EXPECT_NE(running.find(line), std::string::npos) << line << "\n" << running;
     EXPECT_EQ(section(out, "Menu \"Velora", "==="),
-              "Menu \"Velora\u00ae\":\n"
-              "  31771  \"Start Vantro\" greyed [bitmap 1005]\n"
-              "  31772  \"Stop Vantro\" [bitmap 1006]\n"
-              "  31773  \"Stop camera synchronization\" [bitmap 1009]\n"
-              "  31774  \"Status: Vantro running\" [bitmap 1010]\n"
-              "  --------\n"
-              "  31781  \"Export as COLLADA (.DAE) file\" greyed [bitmap 1012]\n"
-              "  --------\n"
-              "  31775  \"Vantro Settings\" greyed [bitmap 1004]\n"
-              "  31777  \"Hide Vantro Toolbar\" [bitmap 1007]\n"
-              "  --------\n"
-              "  31776  \"About Velora\u00ae Vantro\u00ae\" [bitmap 1007]\n");
+              vantro::test::readFile(std::string(VANTRO_SOURCE_DIR) + "/tests/ui/reference/running_menu.txt"));
     EXPECT_NE(out.find("Vantro: camera synchronization disabled."), std::string::npos) << out;
     EXPECT_NE(out.find("31773  \"Start camera synchronization\" [bitmap 1008]"), std::string::npos) << out;
     EXPECT_NE(out.find("toolbar button 31775 \"Vantro Settings\" is disabled"), std::string::npos) << out;
@@ -128,61 +117,7 @@ TEST_F(UiHostTest, StoppedControlsAndDialogs) {
         host({"Toolbar", "Menu", "Dialog settings 1002 1003 Cancel", "Dialog about 1005 1004 1009 1011 OK"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.substr(run.output.find("Toolbar \"")),
-              "Toolbar \"Velora Vantro\u00ae\": visible, floating, 258 x 42\n"
-              "  31776  visible enabled  4,4 28x28  \"About Velora\u00ae Vantro\u00ae v.3.50.52\"\n"
-              "  separator  visible disabled  38,4 1x30\n"
-              "  31771  visible enabled  43,4 28x28  \"Start Vantro\"\n"
-              "  31772  visible disabled  75,4 28x28  \"Stop Vantro\"\n"
-              "  31773  visible disabled  107,4 28x28  \"Camera synchronization inactive\"\n"
-              "  31778  hidden enabled  107,4 28x28  \"Start camera synchronization\"\n"
-              "  31779  hidden enabled  107,4 28x28  \"Stop camera synchronization\"\n"
-              "  31780  hidden disabled  139,4 28x28  \"Status: Active\"\n"
-              "  31774  visible disabled  139,4 28x28  \"Status: Inactive\"\n"
-              "  separator  visible disabled  173,4 1x30\n"
-              "  31775  visible enabled  178,4 28x28  \"Vantro Settings\"\n"
-              "  separator  visible disabled  212,4 1x30\n"
-              "  31781  visible enabled  217,4 28x28  \"Export your model as COLLADA (.DAE) file\"\n"
-              "Menu \"Velora\u00ae\":\n"
-              "  31771  \"Start Vantro\" [bitmap 1005]\n"
-              "  31772  \"Stop Vantro\" greyed [bitmap 1006]\n"
-              "  31773  \"Camera synchronization inactive\" greyed [bitmap 1003]\n"
-              "  31774  \"Status: Vantro stopped\" disabled [bitmap 1011]\n"
-              "  --------\n"
-              "  31781  \"Export as COLLADA (.DAE) file\" [bitmap 1012]\n"
-              "  --------\n"
-              "  31775  \"Vantro Settings\" [bitmap 1004]\n"
-              "  31777  \"Hide Vantro Toolbar\" [bitmap 1007]\n"
-              "  --------\n"
-              "  31776  \"About Velora\u00ae Vantro\u00ae\" [bitmap 1007]\n"
-              "[dialog] \"Velora Vantro settings\" (101, 188 x 95 dialog units, \"MS Shell Dlg\" 8 pt, plug-in icon)\n"
-              "  1002  check box [x] \"Automatically start camera synchronization\"  13,16 164x10\n"
-              "  1003  check box [x] \"Export nodes.\"  13,31 164x10\n"
-              "  1  default button \"OK\"  133,76 50x14\n"
-              "[click] 1002\n"
-              "  1002  check box [ ] \"Automatically start camera synchronization\"  13,16 164x10\n"
-              "[click] 1003\n"
-              "  1003  check box [ ] \"Export nodes.\"  13,31 164x10\n"
-              "[click] Cancel\n"
-              "[dialog closed] result 0\n"
-              "[dialog] \"About Velora\u00ae Vantro\u00ae for Rhinoceros\u00ae\" (102, 209 x 102 dialog units, \"MS "
-              "Shell Dlg\" 9 pt)\n"
-              "  1004  picture 110 x 140 pixels  8,8 25x30 clickable\n"
-              "  1005  text \"Velora\u00ae Vantro\u00ae for Rhinoceros\"  79,12 127x16 font \"MS Shell Dlg\" -12 bold\n"
-              "  1007  text \"version: 3.50.52\"  79,22 127x11\n"
-              "  -  text \"Click here to get help:\"  79,36 127x11\n"
-              "  1009  text \"www.orvane-velora.com/support.html\"  79,44 127x11 clickable font \"MS Shell Dlg\" -10 "
-              "bold underlined colour 0x00FF0000 transparent\n"
-              "  -  text \"Click here to get the latest version:\"  79,57 127x11\n"
-              "  1011  text \"www.orvane-velora.com/rhino-exporters.html\"  79,65 127x11 clickable font \"MS Shell "
-              "Dlg\" -10 bold underlined colour 0x00FF0000 transparent\n"
-              "  1  default button \"OK\"  156,80 45x15\n"
-              "[click] 1005\n"
-              "[click] 1005: no control there responds\n"
-              "[click] 1004\n"
-              "[click] 1009\n"
-              "[click] 1011\n"
-              "[click] OK\n"
-              "[dialog closed] result 0\n");
+              vantro::test::readFile(std::string(VANTRO_SOURCE_DIR) + "/tests/ui/reference/stopped_session.txt"));
     const std::string query = "?utm_source=Rhino%206%20SR9&utm_medium=3%2e50rc%2e52&utm_campaign=Rhino6%20Vantro\n";
     EXPECT_EQ(vantro::test::readFile(opened), "https://www.orvane-velora.com" + query +
                                                   "https://www.orvane-velora.com/support.html" + query +
