@@ -118,91 +118,64 @@ std::vector<uint8_t> checkerBmp() {
     return bmp;
 }
 
-class SceneCreator {
-public:
-    explicit SceneCreator(LiveConnection& link) : link_(link) {}
+LiveConnection channel;
 
-    RecordPrefix* material(const char16_t* name, uint32_t diffuse) {
-        RecordPrefix* record = link_.AddRecord(kTagSrfc);
-        if (!record)
-            return nullptr;
-        srfc::storeFixedText(record, srfc::kName, name);
-        store(record, srfc::kDiffuse, diffuse);
-        store(record, srfc::kHalf, 0.5f);
-        store(record, srfc::kShine, 0.3f);
-        store(record, srfc::kOpacity, 1.0f);
-        store(record, srfc::kOne, 1.0f);
-        store(record, srfc::kMinusOne, -1);
-        store(record, srfc::kRevision, load(record, srfc::kRevision) + 1);
-        return record;
+RecordPrefix* material(const char16_t* name, uint32_t diffuse) {
+    RecordPrefix* record = channel.AddRecord(kTagSrfc);
+    srfc::storeFixedText(record, srfc::kName, name);
+    store(record, srfc::kDiffuse, diffuse);
+    store(record, srfc::kHalf, 0.5f);
+    store(record, srfc::kShine, 0.3f);
+    store(record, srfc::kOpacity, 1.0f);
+    store(record, srfc::kOne, 1.0f);
+    store(record, srfc::kMinusOne, -1);
+    store(record, srfc::kRevision, load(record, srfc::kRevision) + 1);
+    return record;
+}
+
+void geometry(RecordPrefix* record, const Mesh& mesh) {
+    const std::vector<uint32_t> words = geometryWords(mesh);
+    const uint32_t need = uint32_t(words.size() * 4);
+    uint32_t buffer = load(record, srfc_record::kGeometryBuffer);
+    if (load(record, srfc_record::kGeometryCapacity) < need) {
+        channel.DestroyBuffer(buffer);
+        buffer = channel.CreateBuffer(load(record, record::kId), 2 * need);
+        store(record, srfc_record::kGeometryBuffer, buffer);
+        store(record, srfc_record::kGeometryCapacity, 2 * need);
     }
+    if (void* bytes = channel.MapBuffer(buffer))
+        std::memcpy(bytes, words.data(), need);
+    store(record, srfc_record::kGeometryChangeCount, load(record, srfc_record::kGeometryChangeCount) + 1);
+}
 
-    void texturePath(RecordPrefix* record, const std::string& path) {
-        std::u16string text = vantro::platform::fromUtf8(path);
-        for (char16_t& c : text)
-            c = c == u'/' ? u'\\' : c;
-        srfc::storeFixedText(record, srfc::kTexturePath, text);
-        store(record, srfc::kDiffuse, srfc::kTexturedDiffuse);
-        store(record, srfc::kTextureStamp, 7u);
+// Camera at eye looking at target, modeller's axes, up z; as the camera sender builds
+// it: rows right, up, forward and the location, in the renderer's axes.
+void camera(const float (&eye)[3], const float (&target)[3], float fovDegrees) {
+    using V = std::array<float, 3>;
+    auto normalise = [](V v) {
+        const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        return V{v[0] / length, v[1] / length, v[2] / length};
+    };
+    auto cross = [](const V& a, const V& b) {
+        return V{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    };
+    const V l{eye[0], eye[2], eye[1]};
+    const V f = normalise({target[0] - l[0], target[2] - l[1], target[1] - l[2]});
+    const V r = normalise(cross({0, 1, 0}, f)), u = cross(f, r);
+    ViewData view{};
+    for (int k = 0; k < 3; ++k) {
+        view.viewMatrix[k] = r[k], view.viewMatrix[4 + k] = u[k], view.viewMatrix[8 + k] = f[k];
+        view.viewMatrix[12 + k] = view.position[k] = l[k];
+        view.direction[k] = -f[k];
+        view.up[k] = u[k];
     }
+    view.viewMatrix[15] = 1;
+    view.cameraKind = kCameraPerspective;
+    view.fieldOfView = fovDegrees;
+    channel.SetView(false, &view);
+}
 
-    void textureImage(RecordPrefix* record, const std::vector<uint8_t>& image) {
-        const uint32_t id = link_.CreateBuffer(load(record, record::kId), uint32_t(image.size()));
-        if (void* bytes = link_.MapBuffer(id))
-            std::memcpy(bytes, image.data(), image.size());
-        store(record, srfc::kTextureBuffer, id);
-        store(record, srfc::kTextureCapacity, uint32_t(image.size()));
-        store(record, srfc::kDiffuse, srfc::kTexturedDiffuse);
-        store(record, srfc::kTextureStamp, 1u);
-    }
-
-    void geometry(RecordPrefix* record, const Mesh& mesh) {
-        const std::vector<uint32_t> words = geometryWords(mesh);
-        const uint32_t need = uint32_t(words.size() * 4);
-        uint32_t buffer = load(record, srfc_record::kGeometryBuffer);
-        if (load(record, srfc_record::kGeometryCapacity) < need) {
-            link_.DestroyBuffer(buffer);
-            buffer = link_.CreateBuffer(load(record, record::kId), 2 * need);
-            store(record, srfc_record::kGeometryBuffer, buffer);
-            store(record, srfc_record::kGeometryCapacity, 2 * need);
-        }
-        if (void* bytes = link_.MapBuffer(buffer))
-            std::memcpy(bytes, words.data(), need);
-        store(record, srfc_record::kGeometryChangeCount, load(record, srfc_record::kGeometryChangeCount) + 1);
-    }
-
-    // Camera at eye looking at target, modeller's axes, up z; as the camera sender
-    // builds it: rows right, up, forward and the location, in the renderer's axes.
-    void camera(const float (&eye)[3], const float (&target)[3], float fovDegrees) {
-        using V = std::array<float, 3>;
-        auto normalise = [](V v) {
-            const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-            return V{v[0] / length, v[1] / length, v[2] / length};
-        };
-        auto cross = [](const V& a, const V& b) {
-            return V{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-        };
-        const V l{eye[0], eye[2], eye[1]};
-        const V f = normalise({target[0] - l[0], target[2] - l[1], target[1] - l[2]});
-        const V r = normalise(cross({0, 1, 0}, f)), u = cross(f, r);
-        ViewData view{};
-        for (int k = 0; k < 3; ++k) {
-            view.viewMatrix[k] = r[k], view.viewMatrix[4 + k] = u[k], view.viewMatrix[8 + k] = f[k];
-            view.viewMatrix[12 + k] = view.position[k] = l[k];
-            view.direction[k] = -f[k];
-            view.up[k] = u[k];
-        }
-        view.viewMatrix[15] = 1;
-        view.cameraKind = kCameraPerspective;
-        view.fieldOfView = fovDegrees;
-        link_.SetView(false, &view);
-    }
-
-    void changed(RecordPrefix* record, uint32_t flags) { link_.SetRecordFlags(record, kRecordChanged | flags); }
-
-private:
-    LiveConnection& link_;
-};
+void changed(RecordPrefix* record, uint32_t flags) { channel.SetRecordFlags(record, kRecordChanged | flags); }
 
 }  // namespace
 
@@ -210,55 +183,67 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (argc < 3)
         return 2;
-    LiveConnection link;
-    if (link.Create(vantro::platform::fromUtf8(argv[1]), 64) != 0) {
+    if (channel.Create(vantro::platform::fromUtf8(argv[1]), 64) != 0) {
         std::printf("CREATE failed\n");
         return 1;
     }
-    SceneCreator scene(link);
     std::vector<uint8_t> floorImage = checkerBmp();
     std::swap(floorImage[54], floorImage[57]);  // a slightly different file than the quad's
     std::ofstream(argv[2], std::ios::binary)
         .write(reinterpret_cast<const char*>(floorImage.data()), std::streamsize(floorImage.size()));
 
-    scene.camera({3.5f, -5, 2.5f}, {0, 0, 0.4f}, 40);
-    link.SetStatistics({{u"name", {0, u"known scene"}}});
-    if (!link.Lock(1'000'000))
+    camera({3.5f, -5, 2.5f}, {0, 0, 0.4f}, 40);
+    channel.SetStatistics({{u"name", {0, u"known scene"}}});
+    if (!channel.Lock(1'000'000))
         return 1;
-    RecordPrefix* red = scene.material(u"Material-Red", 0xFFD02020);
-    scene.geometry(red, box(-1.2f, -0.4f, 0, -0.4f, 0.4f, 0.8f));
-    RecordPrefix* panel = scene.material(u"Material-Panel", 0xFF808080);
-    scene.textureImage(panel, checkerBmp());
+    RecordPrefix* red = material(u"Material-Red", 0xFFD02020);
+    geometry(red, box(-1.2f, -0.4f, 0, -0.4f, 0.4f, 0.8f));
+
+    RecordPrefix* panel = material(u"Material-Panel", 0xFF808080);
+    const std::vector<uint8_t> image = checkerBmp();
+    const uint32_t imageBuffer = channel.CreateBuffer(load(panel, record::kId), uint32_t(image.size()));
+    if (void* bytes = channel.MapBuffer(imageBuffer))
+        std::memcpy(bytes, image.data(), image.size());
+    store(panel, srfc::kTextureBuffer, imageBuffer);
+    store(panel, srfc::kTextureCapacity, uint32_t(image.size()));
+    store(panel, srfc::kDiffuse, srfc::kTexturedDiffuse);
+    store(panel, srfc::kTextureStamp, 1u);
     Mesh panelMesh = quad({{0.2f, 0, 0}, {1.2f, 0, 0}, {1.2f, 0, 1}, {0.2f, 0, 1}}, {0, -1, 0});
     panelMesh.twoSided = true;
-    scene.geometry(panel, panelMesh);
-    RecordPrefix* floor = scene.material(u"Material-Floor", 0xFF808080);
-    scene.texturePath(floor, argv[2]);
-    scene.geometry(floor, quad({{-2, -1.5f, 0}, {2, -1.5f, 0}, {2, 1.5f, 0}, {-2, 1.5f, 0}}, {0, 0, 1}));
+    geometry(panel, panelMesh);
+
+    RecordPrefix* floor = material(u"Material-Floor", 0xFF808080);
+    std::u16string path = vantro::platform::fromUtf8(argv[2]);
+    for (char16_t& c : path)
+        c = c == u'/' ? u'\\' : c;
+    srfc::storeFixedText(floor, srfc::kTexturePath, path);
+    store(floor, srfc::kDiffuse, srfc::kTexturedDiffuse);
+    store(floor, srfc::kTextureStamp, 7u);
+    geometry(floor, quad({{-2, -1.5f, 0}, {2, -1.5f, 0}, {2, 1.5f, 0}, {-2, 1.5f, 0}}, {0, 0, 1}));
     for (RecordPrefix* record : {red, panel, floor})
-        scene.changed(record, srfc::kMaterialChanged | srfc::kTextureChanged);
-    link.Unlock();
-    link.SetFlags(kHeaderChanged);
-    link.Register();
-    link.NotifyPeer(2, 0);
+        changed(record, srfc::kMaterialChanged | srfc::kTextureChanged);
+    channel.Unlock();
+    channel.SetFlags(kHeaderChanged);
+    channel.Register();
+    channel.NotifyPeer(2, 0);
     std::printf("SCENE materials=3\n");
 
     for (int i = 3; i < argc; ++i) {
         const std::string edit = argv[i];
         vantro::platform::sleepMilliseconds(400);
         if (edit == "quit") {
-            link.Close();
+            channel.Close();
             std::printf("DONE quit\n");
             return 0;
         }
-        if (!link.Lock(1'000'000))
+        if (!channel.Lock(1'000'000))
             continue;
         if (edit == "recolour") {
             store(red, srfc::kDiffuse, 0xFF20C040u);
             store(red, srfc::kRevision, load(red, srfc::kRevision) + 1);
-            scene.changed(red, srfc::kMaterialChanged);
+            changed(red, srfc::kMaterialChanged);
         } else if (edit == "drop") {
-            link.RemoveRecord(load(floor, record::kId));
+            channel.RemoveRecord(load(floor, record::kId));
         } else if (edit == "churn") {
             std::printf("CHURNING\n");
             // Lock held most of the time, buffers replaced while growing: a kill lands
@@ -267,18 +252,18 @@ int main(int argc, char** argv) {
                 Mesh grown;
                 for (uint32_t b = 0; b < (n % 50) + 1; ++b)
                     grown.add(box(float(b), 0, 0, float(b) + 0.5f, 0.5f, 0.5f));
-                scene.geometry(red, grown);
-                scene.changed(red, 0);
-                link.SetFlags(kHeaderChanged);
-                link.Unlock();
-                link.NotifyPeer(2, 0);
+                geometry(red, grown);
+                changed(red, 0);
+                channel.SetFlags(kHeaderChanged);
+                channel.Unlock();
+                channel.NotifyPeer(2, 0);
                 vantro::platform::sleepMilliseconds(2);
-                link.Lock(1'000'000);
+                channel.Lock(1'000'000);
             }
         }
-        link.Unlock();
-        link.SetFlags(kHeaderChanged);
-        link.NotifyPeer(2, 0);
+        channel.Unlock();
+        channel.SetFlags(kHeaderChanged);
+        channel.NotifyPeer(2, 0);
         std::printf("DONE %s\n", edit.c_str());
     }
     vantro::platform::sleepMilliseconds(60000);

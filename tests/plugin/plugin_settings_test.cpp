@@ -1,7 +1,9 @@
-// The five settings in the registry: defaults, raw reads, whole writes, and a store
-// that cannot be opened.
+// The settings library: the five settings in the registry (defaults, raw reads, whole
+// writes, a store that cannot be opened), its registry string reads and file checks.
 
 #include "settings/plugin_settings.h"
+#include "settings/file_helpers.h"
+#include "settings/registry_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/utf.h"
 #include "support/test_environment.h"
 
 using vantro::platform::RegHive;
@@ -121,4 +124,56 @@ TEST_F(PluginSettingsTest, SetterWritesAllFiveValues) {
     settings.SetMemoryTextures(false);
     settings.SetCheckPluginVersion(false);
     EXPECT_EQ(fields(PluginSettings()), (std::vector<uint32_t>{0, 0, 0, 1, 0}));
+}
+
+// ReadRegString keeps up to 1024 bytes, stops at the first NUL, does not check the
+// type, and leaves the text empty on any failure.
+TEST(RegistryHelpers, ReadRegStringLimits) {
+    vantro::test::TestEnvironment env;
+    vantro::platform::RegistryKey key = OpenSettingsKey(u"Software\\Orvane\\HelperTest");
+    // Stored as exactly these code units, no terminator added.
+    auto setRaw = [&](const char16_t* name, const std::u16string& units,
+                      vantro::platform::RegType type = vantro::platform::RegType::sz) {
+        ASSERT_EQ(key.setValue(name, type, units.data(), units.size() * 2), 0);
+    };
+    setRaw(u"Name", std::u16string(u"Velora 8.3 \u00e9\u6c34") + u'\0');
+    setRaw(u"Fits", std::u16string(511, u'x') + u'\0');  // 1024 bytes
+    setRaw(u"Full", std::u16string(512, u'y'));          // exactly the buffer, no terminator
+    setRaw(u"TooLong", std::u16string(512, u'z') + u'\0');
+    setRaw(u"Embedded", std::u16string(u"ab\0cd", 5));
+    setRaw(u"LeadingNul", std::u16string(u"\0cd", 3));
+    ASSERT_EQ(key.setDword(u"Number", 0x00420041u), 0);
+    const struct {
+        const char16_t* name;
+        long status;
+        std::u16string text;
+    } cases[] = {{u"Name", 0, u"Velora 8.3 \u00e9\u6c34"},
+                 {u"Fits", 0, std::u16string(511, u'x')},
+                 {u"Full", 0, std::u16string(512, u'y')},
+                 {u"TooLong", vantro::platform::kErrorMoreData, u""},
+                 {u"Embedded", 0, u"ab"},
+                 {u"LeadingNul", 0, u""},
+                 {u"Number", 0, u"AB"},
+                 {u"Missing", vantro::platform::kErrorFileNotFound, u""}};
+    for (const auto& c : cases) {
+        std::u16string text = u"stale";
+        EXPECT_EQ(ReadRegString(key, c.name, text), c.status) << vantro::platform::toUtf8(c.name);
+        EXPECT_EQ(text, c.text) << vantro::platform::toUtf8(c.name);
+    }
+}
+
+// Only existing non-directories count as files, names in any script; files that
+// cannot be opened give 0 for every kind of time.
+TEST(FileHelpers, ExistenceAndUnopenableTimes) {
+    vantro::test::TestEnvironment env;
+    for (const char* name : {"plain.txt", "\xd0\xb2\xd0\xbe\xd0\xb4\xd0\xb0 \xe6\xb0\xb4.png"}) {
+        std::ofstream(env.root() + "/" + name) << "data";
+        EXPECT_TRUE(FileExists(vantro::platform::fromUtf8(env.root() + "/" + name))) << name;
+    }
+    for (const std::u16string& path : {std::u16string(), vantro::platform::fromUtf8(env.root() + "/missing"),
+                                       vantro::platform::fromUtf8(env.root())}) {
+        EXPECT_FALSE(FileExists(path));
+        for (uint32_t which : {0u, 1u, 2u})
+            EXPECT_EQ(GetFileTimeValue(path, which), 0u);
+    }
 }
