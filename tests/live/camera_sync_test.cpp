@@ -69,6 +69,24 @@ protected:
     CRhinoView* perspective = nullptr;
 };
 
+// The position arrives in metres whatever the document's unit; the orientation is not
+// scaled.
+class CameraUnitsTest : public CameraSyncTest,
+                        public ::testing::WithParamInterface<std::pair<ON::LengthUnitSystem, double>> {};
+
+TEST_P(CameraUnitsTest, PositionInMetres) {
+    const auto [units, metres] = GetParam();
+    startIn(units);
+    ASSERT_TRUE(perspective->Viewport().SetCamera({1, 2, 3}, {1, 12, 3}, ON_3dVector(0, 0, 1)));
+    s.plugin.SetCameraSync(true);
+    expectCamera(perspective->Viewport().VP(), metres, "switching synchronisation on");
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, CameraUnitsTest,
+                         ::testing::Values(std::pair{ON::LengthUnitSystem::Millimeters, 0.001},
+                                           std::pair{ON::LengthUnitSystem::Inches, 0.0254},
+                                           std::pair{ON::LengthUnitSystem::Feet, 0.3048}));
+
 // A lens or size change sends the camera again; synchronisation switched off sends
 // nothing; another perspective view made active is
 // followed from then on and the previous one is not; a view whose pipeline closes is
@@ -101,16 +119,6 @@ TEST_F(CameraSyncTest, OnlyTheActiveViewIsFollowedWhileOn) {
     expectNothing("moving the view no longer active");
     ASSERT_TRUE(move(other, {20, 20, 20}));
     expectCamera(other->Viewport().VP(), 1.0, "moving the active view");
-    // The position arrives in metres whatever the document's unit; the orientation is
-    // not scaled.
-    for (const auto& [units, metres] :
-         {std::pair{ON::LengthUnitSystem::Millimeters, 0.001}, std::pair{ON::LengthUnitSystem::Inches, 0.0254},
-          std::pair{ON::LengthUnitSystem::Feet, 0.3048}}) {
-        ASSERT_TRUE(doc.SetUnitSystem(units, false));
-        s.idle();
-        ASSERT_TRUE(move(other, {1, 2, 3}));
-        expectCamera(other->Viewport().VP(), metres, "a change of units");
-    }
 
     EXPECT_EQ(s.plugin.cameraObserver->FollowedView(), other);
     other->DisplayPipeline().NotifyConduits(CRhinoDisplayConduit::CN_PIPELINECLOSED);
