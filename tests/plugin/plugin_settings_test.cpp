@@ -15,9 +15,7 @@
 #include "platform/utf.h"
 #include "support/test_environment.h"
 
-using vantro::platform::RegHive;
-using vantro::platform::RegistryKey;
-using vantro::platform::RegType;
+using namespace vantro::platform;
 
 namespace {
 
@@ -130,10 +128,9 @@ TEST_F(PluginSettingsTest, SetterWritesAllFiveValues) {
 // type, and leaves the text empty on any failure.
 TEST(RegistryHelpers, ReadRegStringLimits) {
     vantro::test::TestEnvironment env;
-    vantro::platform::RegistryKey key = OpenSettingsKey(u"Software\\Orvane\\HelperTest");
+    RegistryKey key = OpenSettingsKey(u"Software\\Orvane\\HelperTest");
     // Stored as exactly these code units, no terminator added.
-    auto setRaw = [&](const char16_t* name, const std::u16string& units,
-                      vantro::platform::RegType type = vantro::platform::RegType::sz) {
+    auto setRaw = [&](const char16_t* name, const std::u16string& units, RegType type = RegType::sz) {
         ASSERT_EQ(key.setValue(name, type, units.data(), units.size() * 2), 0);
     };
     setRaw(u"Name", std::u16string(u"Velora 8.3 \u00e9\u6c34") + u'\0');
@@ -150,15 +147,15 @@ TEST(RegistryHelpers, ReadRegStringLimits) {
     } cases[] = {{u"Name", 0, u"Velora 8.3 \u00e9\u6c34"},
                  {u"Fits", 0, std::u16string(511, u'x')},
                  {u"Full", 0, std::u16string(512, u'y')},
-                 {u"TooLong", vantro::platform::kErrorMoreData, u""},
+                 {u"TooLong", kErrorMoreData, u""},
                  {u"Embedded", 0, u"ab"},
                  {u"LeadingNul", 0, u""},
                  {u"Number", 0, u"AB"},
-                 {u"Missing", vantro::platform::kErrorFileNotFound, u""}};
+                 {u"Missing", kErrorFileNotFound, u""}};
     for (const auto& c : cases) {
         std::u16string text = u"stale";
-        EXPECT_EQ(ReadRegString(key, c.name, text), c.status) << vantro::platform::toUtf8(c.name);
-        EXPECT_EQ(text, c.text) << vantro::platform::toUtf8(c.name);
+        EXPECT_EQ(ReadRegString(key, c.name, text), c.status) << toUtf8(c.name);
+        EXPECT_EQ(text, c.text) << toUtf8(c.name);
     }
 }
 
@@ -168,10 +165,9 @@ TEST(FileHelpers, ExistenceAndUnopenableTimes) {
     vantro::test::TestEnvironment env;
     for (const char* name : {"plain.txt", "\xd0\xb2\xd0\xbe\xd0\xb4\xd0\xb0 \xe6\xb0\xb4.png"}) {
         std::ofstream(env.root() + "/" + name) << "data";
-        EXPECT_TRUE(FileExists(vantro::platform::fromUtf8(env.root() + "/" + name))) << name;
+        EXPECT_TRUE(FileExists(fromUtf8(env.root() + "/" + name))) << name;
     }
-    for (const std::u16string& path : {std::u16string(), vantro::platform::fromUtf8(env.root() + "/missing"),
-                                       vantro::platform::fromUtf8(env.root())}) {
+    for (const std::u16string& path : {std::u16string(), fromUtf8(env.root() + "/missing"), fromUtf8(env.root())}) {
         EXPECT_FALSE(FileExists(path));
         for (uint32_t which : {0u, 1u, 2u})
             EXPECT_EQ(GetFileTimeValue(path, which), 0u);
