@@ -1,17 +1,19 @@
-// Camera following as the renderer's process sees it: the "VIEW" record the reader
-// finds after each camera change of the host's views, compared with the viewport's
-// own camera frame carried into the renderer's axes and metres. The host's view
-// commands (projection switches, a parallel view made active) are followed through the
-// real host in live_host_test.
+// The camera as the renderer gets it, against the frame the viewport itself gives
+// (right, up, back; in double) carried into the renderer's axes and metres: from
+// MakeViewData for random cameras, and as the "VIEW" record the reader finds after each
+// camera change of the host's views. The host's view commands (projection switches, a
+// parallel view made active) are followed through the real host in live_host_test.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <optional>
+#include <random>
 #include <utility>
 
 #include "live_session.h"
 #include "plugin/camera_observer.h"
+#include "plugin/send_camera.h"
 #include "plugin/velora_plugin.h"
 #include "scene_test_support.h"
 #include "sdk/app/rhino_app.h"
@@ -22,6 +24,15 @@
 using namespace vantro::test;
 
 namespace {
+
+ON_Viewport camera(ON_3dPoint location, ON_3dPoint target, ON_3dVector up) {
+    ON_Viewport vp;
+    EXPECT_TRUE(vp.SetCameraLocation(location));
+    EXPECT_TRUE(vp.SetTargetPoint(target));
+    EXPECT_TRUE(vp.SetCameraDirection(target - location));
+    EXPECT_TRUE(vp.SetCameraUp(up));
+    return vp;
+}
 
 class CameraSyncTest : public ::testing::Test {
 protected:
@@ -125,6 +136,46 @@ TEST_F(CameraSyncTest, OnlyTheActiveViewIsFollowedWhileOn) {
     EXPECT_EQ(s.plugin.cameraObserver->FollowedView(), nullptr);
     ASSERT_TRUE(move(other, {0, -40, 0}));
     expectNothing("the pipeline closed");
+}
+
+// Random cameras: rows 0-2 are the viewport's own right, up and forward (minus its
+// back axis) in the renderer's axes, row 3 and the position are the scaled location,
+// direction is the back axis, up is the camera's up normalised; the payload's other
+// bytes are zero.
+TEST(ViewData, RandomCamerasMatchTheViewportsFrame) {
+    std::mt19937 random(17);
+    std::uniform_real_distribution<double> coordinate(-50, 50);
+    for (int i = 0; i < 200; ++i) {
+        const ON_3dPoint location(coordinate(random), coordinate(random), coordinate(random));
+        const ON_3dPoint target(coordinate(random), coordinate(random), coordinate(random));
+        const ON_3dVector d = target - location;
+        ON_3dVector up(coordinate(random), coordinate(random), coordinate(random));
+        // Keep the up vector clearly away from the direction.
+        up = up - d * ((up.x * d.x + up.y * d.y + up.z * d.z) / (d.x * d.x + d.y * d.y + d.z * d.z));
+        if (up.Length() < 1e-3 || d.Length() < 1e-3)
+            continue;
+        up = up * (1 + i % 5);  // not normalised
+        const ON_Viewport vp = camera(location, target, up);
+        ON_3dVector x, y, z;
+        ASSERT_TRUE(vp.GetCameraFrame(&x, &y, &z));
+        const float scale = i % 2 ? 0.0254f : 1.0f;
+        const VantroAPI::ViewData v = vantro::plugin::MakeViewData(vp, scale);
+        SCOPED_TRACE(i);
+        expectNear3(v.viewMatrix + 0, x.x, x.z, x.y, 1e-5, "row 0");
+        expectNear3(v.viewMatrix + 4, y.x, y.z, y.y, 1e-5, "row 1");
+        expectNear3(v.viewMatrix + 8, -z.x, -z.z, -z.y, 1e-5, "row 2");
+        const ON_3dPoint l = location * scale;
+        expectNear3(v.viewMatrix + 12, l.x, l.z, l.y, 1e-4 * scale, "row 3");
+        expectNear3(v.position, l.x, l.z, l.y, 1e-4 * scale, "position");
+        expectNear3(v.direction, z.x, z.z, z.y, 1e-5, "direction");
+        const double u = up.Length();
+        expectNear3(v.up, up.x / u, up.z / u, up.y / u, 1e-5, "up");
+        EXPECT_EQ(v.viewMatrix[3] + v.viewMatrix[7] + v.viewMatrix[11], 0.0f);
+        EXPECT_EQ(v.viewMatrix[15], 1.0f);
+        EXPECT_EQ(v.cameraKind, VantroAPI::kCameraPerspective);
+        for (uint8_t b : v.reserved)
+            ASSERT_EQ(b, 0);
+    }
 }
 
 }  // namespace
