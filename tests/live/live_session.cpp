@@ -1,8 +1,8 @@
 #include "live_session.h"
 
-#include <chrono>
-
 #include <gtest/gtest.h>
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -11,12 +11,13 @@
 #include "materials/material_manager.h"
 #include "platform/utf.h"
 #include "platform/window.h"
-#include "settings/plugin_settings.h"
 #include "plugin/velora_plugin.h"
 #include "scene/rh_scene.h"
+#include "scene_reader_protocol.h"
 #include "scene_sync_fixture.h"
 #include "sdk/app/rhino_app.h"
 #include "sdk/document/rhino_doc.h"
+#include "settings/plugin_settings.h"
 
 // The plug-in object a module would hold; the plug-in library reaches it by name.
 VeloraPlugin& ThePlugIn() {
@@ -29,10 +30,8 @@ namespace vantro::test {
 namespace {
 
 VeloraPlugin& loadedPlugin() {
-    // The settings the load and the start read: no renderer check, no older-copy
-    // check, camera following only when a test asks for it.
+    // No renderer check, no older-copy check, camera following only when a test asks.
     PluginSettings settings;
-    settings.Read();
     settings.SetSkipVeloraCheck(true);
     settings.SetCheckPluginVersion(false);
     settings.SetCameraAutoSync(false);
@@ -82,9 +81,7 @@ bool LiveSession::start() {
     readerWindow_ = std::stoull(ready.substr(at + 7));
     // The first scene went out before the reader's window existed: wake it once, as
     // the link would, after the worker is done.
-    if (!waitUntilSent())
-        return false;
-    return platform::postMessage(readerWindow_, VantroAPI::kWakeMessage, 2, 0);
+    return waitUntilSent() && platform::postMessage(readerWindow_, VantroAPI::kWakeMessage, 2, 0);
 }
 
 void LiveSession::idle() { RhinoApp().OnIdle(); }
@@ -106,15 +103,6 @@ bool LiveSession::waitUntilSent(int timeoutMs) {
     return false;
 }
 
-std::optional<std::map<uint32_t, DumpedRecord>> LiveSession::dump() {
-    const uint32_t sequence = ++dumpSequence_;
-    if (!platform::postMessage(readerWindow_, kDumpMessage, sequence, 0))
-        return std::nullopt;
-    if (reader->waitForLine("DUMPED seq=" + std::to_string(sequence) + " ", 20000).empty())
-        return std::nullopt;
-    return readDump(env_.root() + "/dumps/dump-" + std::to_string(sequence) + ".bin");
-}
-
 std::map<uint64_t, ExpectedGeometry> LiveSession::expected(const std::vector<const CRhinoObject*>& order,
                                                            float unitScale) const {
     SceneOracle oracle(doc, *plugin.materials, unitScale);
@@ -123,20 +111,17 @@ std::map<uint64_t, ExpectedGeometry> LiveSession::expected(const std::vector<con
     return oracle.Expected();
 }
 
-std::vector<std::string> LiveSession::differences(const std::map<uint64_t, ExpectedGeometry>& want, bool exact) {
+std::string LiveSession::mismatch(const std::map<uint64_t, ExpectedGeometry>& want, bool exact) {
     // The worker's wake-up may still be on its way to the reader: the dump message
     // queues behind it.
-    const auto mirror = dump();
+    const uint32_t sequence = ++dumpSequence_;
+    if (!platform::postMessage(readerWindow_, kDumpMessage, sequence, 0) ||
+        reader->waitForLine("DUMPED seq=" + std::to_string(sequence) + " ", 20000).empty())
+        return "no dump from the reader";
+    const auto mirror = readDump(env_.root() + "/dumps/dump-" + std::to_string(sequence) + ".bin");
     if (!mirror)
-        return {"no dump from the reader"};
-    return mirrorDifferences(*plugin.materials, *mirror, want, exact);
-}
-
-std::vector<std::string> LiveSession::differences(const std::vector<const CRhinoObject*>& order, float unitScale) {
-    return differences(expected(order, unitScale));
-}
-
-std::string joined(const std::vector<std::string>& lines) {
+        return "unreadable dump";
+    const std::vector<std::string> lines = mirrorDifferences(*plugin.materials, *mirror, want, exact);
     std::string text;
     for (size_t i = 0; i < lines.size() && i < 12; ++i)
         text += lines[i] + "\n";

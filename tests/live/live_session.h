@@ -6,13 +6,12 @@
 // the edits must have produced (SceneOracle, with the objects in the order the
 // change tracking must have re-added them).
 
+#include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "scene_oracle.h"
-#include "scene_reader_protocol.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
 
@@ -37,6 +36,7 @@ private:
 public:
     VeloraPlugin& plugin;
     CRhinoDoc& doc;
+    std::unique_ptr<ChildProcess> reader;
 
     // Saves the document under the session's folder and starts the link and the
     // reader (polling the camera record every 5 ms). False when either fails.
@@ -47,24 +47,16 @@ public:
     // scene, as after an idle pass that changed nothing).
     bool waitUntilSent(int timeoutMs = 60000);
 
-    // The reader's mirror against the oracle of `order` (top-level objects in the
-    // order the scene must hold them) at unitScale; one line per difference.
-    std::vector<std::string> differences(const std::vector<const CRhinoObject*>& order, float unitScale);
-    // Differences against an explicit expectation.
-    std::vector<std::string> differences(const std::map<uint64_t, ExpectedGeometry>& expected, bool exact = true);
+    // The oracle's buffers for `order` (top-level objects in the order the scene must
+    // hold them) at unitScale.
     std::map<uint64_t, ExpectedGeometry> expected(const std::vector<const CRhinoObject*>& order, float unitScale) const;
-
-    std::unique_ptr<ChildProcess> reader;
-    std::string root() const { return env_.root(); }
+    // The reader's mirror against want, the first differences one a line; empty when
+    // they agree (floats within 1e-5 unless exact).
+    std::string mismatch(const std::map<uint64_t, ExpectedGeometry>& want, bool exact = true);
 
 private:
-    std::optional<std::map<uint32_t, DumpedRecord>> dump();
-
     uint64_t readerWindow_ = 0;
     uint32_t dumpSequence_ = 0;
 };
-
-// "a; b; c" of the first lines, for failure messages.
-std::string joined(const std::vector<std::string>& lines);
 
 }  // namespace vantro::test

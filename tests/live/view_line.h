@@ -17,35 +17,25 @@ struct SeenView {
     float fov = 0, pos[3] = {}, dir[3] = {}, up[3] = {}, rows[16] = {};
 };
 
-// n comma-separated numbers after " key=" in line; false when any is missing.
-inline bool readViewFloats(const std::string& line, const std::string& key, float* out, int n) {
-    const size_t at = line.find(" " + key + "=");
-    if (at == std::string::npos)
-        return false;
-    std::istringstream in(line.substr(at + key.size() + 2));
-    for (int i = 0; i < n; ++i) {
-        if (i)
-            in.ignore(1);
-        if (!(in >> out[i]))
-            return false;
-    }
-    return true;
-}
-
 // One line starting with "VIEW "; nothing when a field is missing or unreadable.
 inline std::optional<SeenView> parseViewLine(const std::string& line) {
+    // n comma-separated numbers after " key=".
+    auto floats = [&line](const std::string& key, float* out, int n) {
+        const size_t at = line.find(" " + key + "=");
+        std::istringstream in(at == std::string::npos ? "" : line.substr(at + key.size() + 2));
+        for (int i = 0; i < n; ++i)
+            if ((i && in.get() != ',') || !(in >> out[i]))
+                return false;
+        return true;
+    };
     SeenView v;
     int zero = 0;
-    if (std::sscanf(line.c_str(), "VIEW apply=%u kind=%u", &v.apply, &v.kind) != 2)
-        return std::nullopt;
     const size_t z = line.find(" zero=");
-    if (z == std::string::npos || std::sscanf(line.c_str() + z, " zero=%d", &zero) != 1)
+    if (std::sscanf(line.c_str(), "VIEW apply=%u kind=%u", &v.apply, &v.kind) != 2 || z == std::string::npos ||
+        std::sscanf(line.c_str() + z, " zero=%d", &zero) != 1 || !floats("fov", &v.fov, 1) ||
+        !floats("pos", v.pos, 3) || !floats("dir", v.dir, 3) || !floats("up", v.up, 3) || !floats("rows", v.rows, 16))
         return std::nullopt;
     v.zero = zero != 0;
-    if (!readViewFloats(line, "fov", &v.fov, 1) || !readViewFloats(line, "pos", v.pos, 3) ||
-        !readViewFloats(line, "dir", v.dir, 3) || !readViewFloats(line, "up", v.up, 3) ||
-        !readViewFloats(line, "rows", v.rows, 16))
-        return std::nullopt;
     return v;
 }
 

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "link/channel_layout.h"
 #include "platform/shared_memory.h"
@@ -16,72 +15,52 @@
 #include "png_file.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
+#include "support/test_files.h"
 
 namespace {
 
 using vantro::test::ChildProcess;
 namespace fs = std::filesystem;
 
-struct PictureDifference {
-    double meanChannel = 0;  // mean absolute difference per channel, 0..255
-    double farPixels = 0;    // fraction of pixels with a channel more than 48 apart
-};
-
-PictureDifference compare(const vantro::peer::Image& a, const vantro::peer::Image& b) {
-    PictureDifference d;
+// The mean absolute difference per channel (0..255) and the share of pixels with a
+// channel more than 48 apart.
+std::pair<double, double> compare(const vantro::peer::Image& a, const vantro::peer::Image& b) {
+    double mean = 0;
     size_t far = 0;
     for (size_t i = 0; i < a.rgba.size(); i += 4) {
         int worst = 0;
         for (size_t k = 0; k < 3; ++k) {
             const int diff = std::abs(int(a.rgba[i + k]) - int(b.rgba[i + k]));
-            d.meanChannel += diff;
+            mean += diff;
             worst = std::max(worst, diff);
         }
         far += worst > 48 ? 1 : 0;
     }
-    d.meanChannel /= double(a.rgba.size() / 4 * 3);
-    d.farPixels = double(far) / double(a.rgba.size() / 4);
-    return d;
+    const double pixels = double(a.rgba.size() / 4);
+    return {mean / (pixels * 3), double(far) / pixels};
 }
 
-// Pixels clearly of one hue: red (r over g and b by 80) or green (g over r and b by 60).
-size_t countRed(const vantro::peer::Image& image) {
+// Pixels clearly of one hue: channel c over both others by margin.
+size_t countHue(const vantro::peer::Image& image, size_t c, int margin) {
     size_t n = 0;
     for (size_t i = 0; i < image.rgba.size(); i += 4)
-        n += image.rgba[i] > image.rgba[i + 1] + 80 && image.rgba[i] > image.rgba[i + 2] + 80 ? 1 : 0;
-    return n;
-}
-size_t countGreen(const vantro::peer::Image& image) {
-    size_t n = 0;
-    for (size_t i = 0; i < image.rgba.size(); i += 4)
-        n += image.rgba[i + 1] > image.rgba[i] + 60 && image.rgba[i + 1] > image.rgba[i + 2] + 60 ? 1 : 0;
+        n += image.rgba[i + c] > image.rgba[i + (c + 1) % 3] + margin &&
+             image.rgba[i + c] > image.rgba[i + (c + 2) % 3] + margin;
     return n;
 }
 
-std::string readText(const fs::path& path) {
+size_t countLines(const fs::path& path, const std::string& start) {
+    size_t n = 0;
     std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-size_t countLines(const std::string& text, const std::string& start) {
-    size_t n = 0;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
+    for (std::string line; std::getline(in, line);)
         n += line.rfind(start, 0) == 0 ? 1 : 0;
     return n;
 }
 
 class PeerProcessTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        out_ = fs::path(environment_.root()) / "out";
-        fs::create_directories(out_);
-        name_ = vantro::platform::toUtf8(vantro::test::uniqueName("scene"));
-    }
-
     std::unique_ptr<ChildProcess> startPeer(const std::string& size, int listenMs) {
+        fs::create_directories(out_);
         auto peer = std::make_unique<ChildProcess>(
             VELORA_PEER_PATH, std::vector<std::string>{"--listen", std::to_string(listenMs), "--preview", out_.string(),
                                                        "--size", size, "--obj", (out_ / "scene.obj").string()});
@@ -95,8 +74,8 @@ protected:
     }
 
     vantro::test::TestEnvironment environment_;
-    fs::path out_;
-    std::string name_;
+    const fs::path out_ = fs::path(environment_.root()) / "out";
+    const std::string name_ = vantro::platform::toUtf8(vantro::test::uniqueName("scene"));
 };
 
 // The first picture is the known scene as the reference shows it: red box, textured
@@ -119,22 +98,21 @@ TEST_F(PeerProcessTest, KnownSceneAndItsEdits) {
     ASSERT_FALSE(reference.empty()) << "missing " << referencePath;
     ASSERT_EQ(picture.width, reference.width);
     ASSERT_EQ(picture.height, reference.height);
-    const PictureDifference difference = compare(picture, reference);
-    EXPECT_LT(difference.meanChannel, 3.0);
-    EXPECT_LT(difference.farPixels, 0.01) << "the picture is in " << out_;
+    const auto [meanChannel, farPixels] = compare(picture, reference);
+    EXPECT_LT(meanChannel, 3.0);
+    EXPECT_LT(farPixels, 0.01) << "the picture is in " << out_;
 
     ASSERT_NE(peer->waitForLine("OBJ file="), "") << peer->output();
-    const std::string obj = readText(out_ / "scene.obj"), mtl = readText(out_ / "scene.mtl");
-    EXPECT_EQ(countLines(obj, "usemtl "), 3u);
-    EXPECT_EQ(countLines(obj, "f "), 18u);
-    EXPECT_EQ(countLines(mtl, "map_Kd "), 2u);
-    EXPECT_NE(mtl.find("floor.bmp"), std::string::npos) << mtl;
+    EXPECT_EQ(countLines(out_ / "scene.obj", "usemtl "), 3u);
+    EXPECT_EQ(countLines(out_ / "scene.obj", "f "), 18u);
+    EXPECT_EQ(countLines(out_ / "scene.mtl", "map_Kd "), 2u);
+    EXPECT_NE(vantro::test::readFile(out_ / "scene.mtl").find("floor.bmp"), std::string::npos);
 
     ASSERT_NE(peer->waitForLine("PICTURE n=2 "), "") << peer->output();
     const vantro::peer::Image recoloured = vantro::peer::readPng((out_ / "picture-0002.png").string());
-    EXPECT_GT(countRed(picture), 500u);
-    EXPECT_GT(countGreen(recoloured), 500u);
-    EXPECT_LT(countRed(recoloured), countRed(picture) / 10);
+    EXPECT_GT(countHue(picture, 0, 80), 500u);
+    EXPECT_GT(countHue(recoloured, 1, 60), 500u);
+    EXPECT_LT(countHue(recoloured, 0, 80), countHue(picture, 0, 80) / 10);
 
     ASSERT_NE(peer->waitForLine("MIRROR materials=2 "), "") << peer->output();
     ASSERT_NE(creator->waitForLine("DONE quit"), "");

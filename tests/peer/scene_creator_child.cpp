@@ -18,6 +18,7 @@
 // Each edit is one batch, followed by "DONE <edit>". Without quit it stays until
 // killed (at most a minute).
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -38,50 +39,56 @@ struct Mesh {
     std::vector<float> positions, normals, uv;  // modeller's axes and v
     std::vector<uint32_t> indices;
     bool twoSided = false;
+
+    void add(const Mesh& other) {
+        const uint32_t base = static_cast<uint32_t>(positions.size() / 3);
+        positions.insert(positions.end(), other.positions.begin(), other.positions.end());
+        normals.insert(normals.end(), other.normals.begin(), other.normals.end());
+        uv.insert(uv.end(), other.uv.begin(), other.uv.end());
+        for (uint32_t i : other.indices)
+            indices.push_back(base + i);
+    }
 };
 
-void addQuad(Mesh& mesh, const float (&corners)[4][3], const float (&normal)[3]) {
-    const uint32_t base = static_cast<uint32_t>(mesh.positions.size() / 3);
+Mesh quad(const float (&corners)[4][3], const float (&normal)[3]) {
+    Mesh mesh;
     const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     for (int i = 0; i < 4; ++i) {
         mesh.positions.insert(mesh.positions.end(), corners[i], corners[i] + 3);
         mesh.normals.insert(mesh.normals.end(), normal, normal + 3);
         mesh.uv.insert(mesh.uv.end(), uv[i], uv[i] + 2);
     }
-    for (uint32_t i : {0u, 1u, 2u, 0u, 2u, 3u})
-        mesh.indices.push_back(base + i);
+    mesh.indices = {0, 1, 2, 0, 2, 3};
+    return mesh;
 }
 
 // An axis-aligned box, outward faces counter-clockwise seen from outside.
 Mesh box(float x0, float y0, float z0, float x1, float y1, float z1) {
     Mesh mesh;
-    addQuad(mesh, {{x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0}, {x1, y0, z0}}, {0, 0, -1});
-    addQuad(mesh, {{x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}}, {0, 0, 1});
-    addQuad(mesh, {{x0, y0, z0}, {x1, y0, z0}, {x1, y0, z1}, {x0, y0, z1}}, {0, -1, 0});
-    addQuad(mesh, {{x1, y1, z0}, {x0, y1, z0}, {x0, y1, z1}, {x1, y1, z1}}, {0, 1, 0});
-    addQuad(mesh, {{x0, y1, z0}, {x0, y0, z0}, {x0, y0, z1}, {x0, y1, z1}}, {-1, 0, 0});
-    addQuad(mesh, {{x1, y0, z0}, {x1, y1, z0}, {x1, y1, z1}, {x1, y0, z1}}, {1, 0, 0});
+    mesh.add(quad({{x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0}, {x1, y0, z0}}, {0, 0, -1}));
+    mesh.add(quad({{x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}}, {0, 0, 1}));
+    mesh.add(quad({{x0, y0, z0}, {x1, y0, z0}, {x1, y0, z1}, {x0, y0, z1}}, {0, -1, 0}));
+    mesh.add(quad({{x1, y1, z0}, {x0, y1, z0}, {x0, y1, z1}, {x1, y1, z1}}, {0, 1, 0}));
+    mesh.add(quad({{x0, y1, z0}, {x0, y0, z0}, {x0, y0, z1}, {x0, y1, z1}}, {-1, 0, 0}));
+    mesh.add(quad({{x1, y0, z0}, {x1, y1, z0}, {x1, y1, z1}, {x1, y0, z1}}, {1, 0, 0}));
     return mesh;
 }
 
 // The geometry buffer words of one mesh (and its back copy when two-sided).
 std::vector<uint32_t> geometryWords(const Mesh& mesh) {
     const uint32_t n = static_cast<uint32_t>(mesh.positions.size() / 3), k = static_cast<uint32_t>(mesh.indices.size());
-    const uint32_t copies = mesh.twoSided ? 2 : 1, v = n * copies, count = k * copies;
-    std::vector<uint32_t> words(3 + 8 * size_t(v) + count);
-    words[0] = v;
-    words[1] = count;
-    words[2] = 1;
+    const uint32_t copies = mesh.twoSided ? 2 : 1, v = n * copies;
+    std::vector<uint32_t> words(3 + 8 * size_t(v) + k * copies);
+    words[0] = v, words[1] = k * copies, words[2] = 1;
     auto put = [&](size_t word, float value) { std::memcpy(&words[word], &value, 4); };
     for (uint32_t copy = 0; copy < copies; ++copy) {
         const float sign = copy ? -1.0f : 1.0f;
         for (uint32_t i = 0; i < n; ++i) {
             const uint32_t at = copy * n + i;
-            const float* p = &mesh.positions[3 * i];
-            const float* q = &mesh.normals[3 * i];
+            const float *p = &mesh.positions[3 * i], *q = &mesh.normals[3 * i];
             put(3 + 3 * at, p[0]), put(4 + 3 * at, p[2]), put(5 + 3 * at, p[1]);
-            put(3 + 3 * v + 3 * at, sign * q[0]), put(4 + 3 * v + 3 * at, sign * q[2]),
-                put(5 + 3 * v + 3 * at, sign * q[1]);
+            put(3 + 3 * v + 3 * at, sign * q[0]), put(4 + 3 * v + 3 * at, sign * q[2]);
+            put(5 + 3 * v + 3 * at, sign * q[1]);
             put(3 + 6 * v + 2 * at, mesh.uv[2 * i]), put(4 + 6 * v + 2 * at, 1 - mesh.uv[2 * i + 1]);
         }
         for (uint32_t j = 0; j < k; ++j)
@@ -96,127 +103,79 @@ std::vector<uint8_t> checkerBmp() {
     const int size = 4, row = 12;
     std::vector<uint8_t> bmp(54 + row * size, 0);
     auto u32 = [&](size_t at, uint32_t value) { std::memcpy(&bmp[at], &value, 4); };
-    bmp[0] = 'B', bmp[1] = 'M';
-    u32(2, uint32_t(bmp.size()));
-    u32(10, 54), u32(14, 40), u32(18, size), u32(22, size), u32(34, row * size);
-    bmp[26] = 1, bmp[28] = 24;
+    bmp[0] = 'B', bmp[1] = 'M', bmp[26] = 1, bmp[28] = 24;
+    u32(2, uint32_t(bmp.size())), u32(10, 54), u32(14, 40), u32(18, size), u32(22, size), u32(34, row * size);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             const int top = size - 1 - y;
-            uint8_t r = 230, g = 200, b = 30;
-            if ((x + top) % 2)
-                r = 120, g = 40, b = 160;
-            if (x == 0 && top == 0)
-                r = g = b = 255;
+            const bool white = x == 0 && top == 0, purple = (x + top) % 2;
             uint8_t* px = &bmp[54 + y * row + x * 3];
-            px[0] = b, px[1] = g, px[2] = r;
+            px[0] = white ? 255 : purple ? 160 : 30;
+            px[1] = white ? 255 : purple ? 40 : 200;
+            px[2] = white ? 255 : purple ? 120 : 230;
         }
     }
     return bmp;
 }
 
-struct Material {
-    RecordPrefix* record = nullptr;
-    uint32_t geometryBuffer = 0;
-};
+LiveConnection channel;
 
-class SceneCreator {
-public:
-    explicit SceneCreator(LiveConnection& link) : link_(link) {}
-
-    RecordPrefix* material(const char16_t* name, uint32_t diffuse) {
-        RecordPrefix* record = link_.AddRecord(kTagSrfc);
-        if (!record)
-            return nullptr;
-        srfc::storeFixedText(record, srfc::kName, name);
-        store(record, srfc::kDiffuse, diffuse);
-        store(record, srfc::kHalf, 0.5f);
-        store(record, srfc::kShine, 0.3f);
-        store(record, srfc::kOpacity, 1.0f);
-        store(record, srfc::kOne, 1.0f);
-        store(record, srfc::kMinusOne, -1);
-        store(record, srfc::kRevision, load(record, srfc::kRevision) + 1);
-        return record;
-    }
-
-    void texturePath(RecordPrefix* record, const std::string& path) {
-        std::u16string text = vantro::platform::fromUtf8(path);
-        for (char16_t& c : text) {
-            if (c == u'/')
-                c = u'\\';
-        }
-        srfc::storeFixedText(record, srfc::kTexturePath, text);
-        store(record, srfc::kDiffuse, srfc::kTexturedDiffuse);
-        store(record, srfc::kTextureStamp, 7u);
-    }
-
-    void textureImage(RecordPrefix* record, const std::vector<uint8_t>& image) {
-        const uint32_t id = link_.CreateBuffer(load(record, record::kId), uint32_t(image.size()));
-        if (void* bytes = link_.MapBuffer(id))
-            std::memcpy(bytes, image.data(), image.size());
-        store(record, srfc::kTextureBuffer, id);
-        store(record, srfc::kTextureCapacity, uint32_t(image.size()));
-        store(record, srfc::kDiffuse, srfc::kTexturedDiffuse);
-        store(record, srfc::kTextureStamp, 1u);
-    }
-
-    void geometry(RecordPrefix* record, const Mesh& mesh) {
-        const std::vector<uint32_t> words = geometryWords(mesh);
-        const uint32_t need = uint32_t(words.size() * 4);
-        uint32_t buffer = load(record, srfc_record::kGeometryBuffer);
-        if (load(record, srfc_record::kGeometryCapacity) < need) {
-            link_.DestroyBuffer(buffer);
-            buffer = link_.CreateBuffer(load(record, record::kId), 2 * need);
-            store(record, srfc_record::kGeometryBuffer, buffer);
-            store(record, srfc_record::kGeometryCapacity, 2 * need);
-        }
-        if (void* bytes = link_.MapBuffer(buffer))
-            std::memcpy(bytes, words.data(), need);
-        store(record, srfc_record::kGeometryChangeCount, load(record, srfc_record::kGeometryChangeCount) + 1);
-    }
-
-    // Camera at eye looking at target, modeller's axes, up z; as the camera sender
-    // builds it.
-    void camera(const float (&eye)[3], const float (&target)[3], float fovDegrees) {
-        auto swap = [](const float(&p)[3]) { return std::vector<float>{p[0], p[2], p[1]}; };
-        auto normalise = [](std::vector<float> v) {
-            const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-            for (float& x : v)
-                x /= length;
-            return v;
-        };
-        auto cross = [](const std::vector<float>& a, const std::vector<float>& b) {
-            return std::vector<float>{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-        };
-        const std::vector<float> l = swap(eye), t = swap(target), up{0, 1, 0};
-        const std::vector<float> f = normalise({t[0] - l[0], t[1] - l[1], t[2] - l[2]});
-        const std::vector<float> r = normalise(cross(up, f)), u = cross(f, r);
-        ViewData view{};
-        const std::vector<float>* rows[3] = {&r, &u, &f};
-        for (int i = 0; i < 3; ++i)
-            for (int k = 0; k < 3; ++k)
-                view.viewMatrix[4 * i + k] = (*rows[i])[k];
-        for (int k = 0; k < 3; ++k) {
-            view.viewMatrix[12 + k] = view.position[k] = l[k];
-            view.direction[k] = -f[k];
-            view.up[k] = u[k];
-        }
-        view.viewMatrix[15] = 1;
-        view.cameraKind = kCameraPerspective;
-        view.fieldOfView = fovDegrees;
-        link_.SetView(false, &view);
-    }
-
-    void changed(RecordPrefix* record, uint32_t flags) { link_.SetRecordFlags(record, kRecordChanged | flags); }
-
-private:
-    LiveConnection& link_;
-};
-
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+RecordPrefix* material(const char16_t* name, uint32_t diffuse) {
+    RecordPrefix* record = channel.AddRecord(kTagSrfc);
+    srfc::storeFixedText(record, srfc::kName, name);
+    store(record, srfc::kDiffuse, diffuse);
+    store(record, srfc::kHalf, 0.5f);
+    store(record, srfc::kShine, 0.3f);
+    store(record, srfc::kOpacity, 1.0f);
+    store(record, srfc::kOne, 1.0f);
+    store(record, srfc::kMinusOne, -1);
+    store(record, srfc::kRevision, load(record, srfc::kRevision) + 1);
+    return record;
 }
+
+void geometry(RecordPrefix* record, const Mesh& mesh) {
+    const std::vector<uint32_t> words = geometryWords(mesh);
+    const uint32_t need = uint32_t(words.size() * 4);
+    uint32_t buffer = load(record, srfc_record::kGeometryBuffer);
+    if (load(record, srfc_record::kGeometryCapacity) < need) {
+        channel.DestroyBuffer(buffer);
+        buffer = channel.CreateBuffer(load(record, record::kId), 2 * need);
+        store(record, srfc_record::kGeometryBuffer, buffer);
+        store(record, srfc_record::kGeometryCapacity, 2 * need);
+    }
+    if (void* bytes = channel.MapBuffer(buffer))
+        std::memcpy(bytes, words.data(), need);
+    store(record, srfc_record::kGeometryChangeCount, load(record, srfc_record::kGeometryChangeCount) + 1);
+}
+
+// Camera at eye looking at target, modeller's axes, up z; as the camera sender builds
+// it: rows right, up, forward and the location, in the renderer's axes.
+void camera(const float (&eye)[3], const float (&target)[3], float fovDegrees) {
+    using V = std::array<float, 3>;
+    auto normalise = [](V v) {
+        const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        return V{v[0] / length, v[1] / length, v[2] / length};
+    };
+    auto cross = [](const V& a, const V& b) {
+        return V{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    };
+    const V l{eye[0], eye[2], eye[1]};
+    const V f = normalise({target[0] - l[0], target[2] - l[1], target[1] - l[2]});
+    const V r = normalise(cross({0, 1, 0}, f)), u = cross(f, r);
+    ViewData view{};
+    for (int k = 0; k < 3; ++k) {
+        view.viewMatrix[k] = r[k], view.viewMatrix[4 + k] = u[k], view.viewMatrix[8 + k] = f[k];
+        view.viewMatrix[12 + k] = view.position[k] = l[k];
+        view.direction[k] = -f[k];
+        view.up[k] = u[k];
+    }
+    view.viewMatrix[15] = 1;
+    view.cameraKind = kCameraPerspective;
+    view.fieldOfView = fovDegrees;
+    channel.SetView(false, &view);
+}
+
+void changed(RecordPrefix* record, uint32_t flags) { channel.SetRecordFlags(record, kRecordChanged | flags); }
 
 }  // namespace
 
@@ -224,87 +183,89 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (argc < 3)
         return 2;
-    LiveConnection link;
-    if (link.Create(vantro::platform::fromUtf8(argv[1]), 64) != 0) {
+    if (channel.Create(vantro::platform::fromUtf8(argv[1]), 64) != 0) {
         std::printf("CREATE failed\n");
         return 1;
     }
-    SceneCreator scene(link);
     std::vector<uint8_t> floorImage = checkerBmp();
     std::swap(floorImage[54], floorImage[57]);  // a slightly different file than the quad's
-    writeFile(argv[2], floorImage);
+    std::ofstream(argv[2], std::ios::binary)
+        .write(reinterpret_cast<const char*>(floorImage.data()), std::streamsize(floorImage.size()));
 
-    scene.camera({3.5f, -5, 2.5f}, {0, 0, 0.4f}, 40);
-    link.SetStatistics({{u"name", {0, u"known scene"}}});
-    if (!link.Lock(1'000'000))
+    camera({3.5f, -5, 2.5f}, {0, 0, 0.4f}, 40);
+    channel.SetStatistics({{u"name", {0, u"known scene"}}});
+    if (!channel.Lock(1'000'000))
         return 1;
-    RecordPrefix* red = scene.material(u"Material-Red", 0xFFD02020);
-    scene.geometry(red, box(-1.2f, -0.4f, 0, -0.4f, 0.4f, 0.8f));
-    RecordPrefix* panel = scene.material(u"Material-Panel", 0xFF808080);
-    scene.textureImage(panel, checkerBmp());
-    Mesh quad;
-    addQuad(quad, {{0.2f, 0, 0}, {1.2f, 0, 0}, {1.2f, 0, 1}, {0.2f, 0, 1}}, {0, -1, 0});
-    quad.twoSided = true;
-    scene.geometry(panel, quad);
-    RecordPrefix* floor = scene.material(u"Material-Floor", 0xFF808080);
-    scene.texturePath(floor, argv[2]);
-    Mesh floorMesh;
-    addQuad(floorMesh, {{-2, -1.5f, 0}, {2, -1.5f, 0}, {2, 1.5f, 0}, {-2, 1.5f, 0}}, {0, 0, 1});
-    scene.geometry(floor, floorMesh);
+    RecordPrefix* red = material(u"Material-Red", 0xFFD02020);
+    geometry(red, box(-1.2f, -0.4f, 0, -0.4f, 0.4f, 0.8f));
+
+    RecordPrefix* panel = material(u"Material-Panel", 0xFF808080);
+    const std::vector<uint8_t> image = checkerBmp();
+    const uint32_t imageBuffer = channel.CreateBuffer(load(panel, record::kId), uint32_t(image.size()));
+    if (void* bytes = channel.MapBuffer(imageBuffer))
+        std::memcpy(bytes, image.data(), image.size());
+    store(panel, srfc::kTextureBuffer, imageBuffer);
+    store(panel, srfc::kTextureCapacity, uint32_t(image.size()));
+    store(panel, srfc::kDiffuse, srfc::kTexturedDiffuse);
+    store(panel, srfc::kTextureStamp, 1u);
+    Mesh panelMesh = quad({{0.2f, 0, 0}, {1.2f, 0, 0}, {1.2f, 0, 1}, {0.2f, 0, 1}}, {0, -1, 0});
+    panelMesh.twoSided = true;
+    geometry(panel, panelMesh);
+
+    RecordPrefix* floor = material(u"Material-Floor", 0xFF808080);
+    std::u16string path = vantro::platform::fromUtf8(argv[2]);
+    for (char16_t& c : path)
+        c = c == u'/' ? u'\\' : c;
+    srfc::storeFixedText(floor, srfc::kTexturePath, path);
+    store(floor, srfc::kDiffuse, srfc::kTexturedDiffuse);
+    store(floor, srfc::kTextureStamp, 7u);
+    geometry(floor, quad({{-2, -1.5f, 0}, {2, -1.5f, 0}, {2, 1.5f, 0}, {-2, 1.5f, 0}}, {0, 0, 1}));
     for (RecordPrefix* record : {red, panel, floor})
-        scene.changed(record, srfc::kMaterialChanged | srfc::kTextureChanged);
-    link.Unlock();
-    link.SetFlags(kHeaderChanged);
-    link.Register();
-    link.NotifyPeer(2, 0);
+        changed(record, srfc::kMaterialChanged | srfc::kTextureChanged);
+    channel.Unlock();
+    channel.SetFlags(kHeaderChanged);
+    channel.Register();
+    channel.NotifyPeer(2, 0);
     std::printf("SCENE materials=3\n");
 
     for (int i = 3; i < argc; ++i) {
-        const std::string line = argv[i];
+        const std::string edit = argv[i];
         vantro::platform::sleepMilliseconds(400);
-        if (line == "quit") {
-            link.Close();
+        if (edit == "quit") {
+            channel.Close();
             std::printf("DONE quit\n");
             return 0;
         }
-        if (!link.Lock(1'000'000))
+        if (!channel.Lock(1'000'000))
             continue;
-        if (line == "recolour") {
+        if (edit == "recolour") {
             store(red, srfc::kDiffuse, 0xFF20C040u);
             store(red, srfc::kRevision, load(red, srfc::kRevision) + 1);
-            scene.changed(red, srfc::kMaterialChanged);
-        } else if (line == "drop") {
-            link.RemoveRecord(load(floor, record::kId));
-        } else if (line == "churn") {
+            changed(red, srfc::kMaterialChanged);
+        } else if (edit == "drop") {
+            channel.RemoveRecord(load(floor, record::kId));
+        } else if (edit == "churn") {
             std::printf("CHURNING\n");
             // Lock held most of the time, buffers replaced while growing: a kill lands
             // mid-cycle.
             for (uint32_t n = 1;; ++n) {
                 Mesh grown;
-                for (uint32_t b = 0; b < (n % 50) + 1; ++b) {
-                    const Mesh one = box(float(b), 0, 0, float(b) + 0.5f, 0.5f, 0.5f);
-                    const uint32_t base = uint32_t(grown.positions.size() / 3);
-                    grown.positions.insert(grown.positions.end(), one.positions.begin(), one.positions.end());
-                    grown.normals.insert(grown.normals.end(), one.normals.begin(), one.normals.end());
-                    grown.uv.insert(grown.uv.end(), one.uv.begin(), one.uv.end());
-                    for (uint32_t index : one.indices)
-                        grown.indices.push_back(base + index);
-                }
-                scene.geometry(red, grown);
-                scene.changed(red, 0);
-                link.SetFlags(kHeaderChanged);
-                link.Unlock();
-                link.NotifyPeer(2, 0);
+                for (uint32_t b = 0; b < (n % 50) + 1; ++b)
+                    grown.add(box(float(b), 0, 0, float(b) + 0.5f, 0.5f, 0.5f));
+                geometry(red, grown);
+                changed(red, 0);
+                channel.SetFlags(kHeaderChanged);
+                channel.Unlock();
+                channel.NotifyPeer(2, 0);
                 vantro::platform::sleepMilliseconds(2);
-                link.Lock(1'000'000);
+                channel.Lock(1'000'000);
             }
         }
-        link.Unlock();
-        link.SetFlags(kHeaderChanged);
-        link.NotifyPeer(2, 0);
-        std::printf("DONE %s\n", line.c_str());
+        channel.Unlock();
+        channel.SetFlags(kHeaderChanged);
+        channel.NotifyPeer(2, 0);
+        std::printf("DONE %s\n", edit.c_str());
     }
-    for (int i = 0; i < 600; ++i)
-        vantro::platform::sleepMilliseconds(100);
+    vantro::platform::sleepMilliseconds(60000);
     return 0;
 }

@@ -1,5 +1,6 @@
-// The module's pictures: every resource the interface names is there at its size, an
-// image list cuts a strip into the right images, and the halftone stretch averages.
+// The module's pictures: every resource the interface names is there at its size,
+// and the halftone stretch averages. How a strip is cut into the toolbar's images is
+// in the toolbar's reference picture (ui_host_test).
 
 #include <gtest/gtest.h>
 
@@ -11,42 +12,28 @@ namespace {
 using namespace vantro::ui;
 
 // Each picture the menu, the dock bar, the About dialog and the icon need decodes at
-// the size the interface draws it.
+// the size the interface draws it; a missing icon size is stretched from a larger one.
 TEST(ResourceImages, EveryPictureIsThereAtItsSize) {
-    for (uint32_t id = 1003; id <= 1012; ++id) {
-        const CRhinoUiImage bitmap = LoadImageResource(ImageKind::bitmap, id);
-        EXPECT_EQ(bitmap.width, 22) << id;
-        EXPECT_EQ(bitmap.height, 22) << id;
-    }
-    for (uint32_t id : {1012u, 1013u}) {
-        const CRhinoUiImage strip = LoadImageResource(ImageKind::png, id);
-        EXPECT_EQ(strip.width, 280) << id;
-        EXPECT_EQ(strip.height, 28) << id;
-    }
-    EXPECT_EQ(LoadImageResource(ImageKind::bitmap, 1014).height, 28);
-    EXPECT_EQ(LoadImageResource(ImageKind::bitmap, 107).width, 440);
-    EXPECT_EQ(LoadImageResource(ImageKind::bitmap, 107).height, 560);
+    const struct {
+        ImageKind kind;
+        uint32_t first, last;
+        int width, height;
+    } pictures[] = {{ImageKind::bitmap, 1003, 1012, 22, 22},
+                    {ImageKind::png, 1012, 1013, 280, 28},
+                    {ImageKind::bitmap, 1014, 1014, 1, 28},
+                    {ImageKind::bitmap, 107, 107, 440, 560}};
+    for (const auto& p : pictures)
+        for (uint32_t id = p.first; id <= p.last; ++id) {
+            const CRhinoUiImage image = LoadImageResource(p.kind, id);
+            EXPECT_EQ(image.width, p.width) << id;
+            EXPECT_EQ(image.height, p.height) << id;
+        }
     size_t sizes = 0;
     FindImageResources(ImageKind::icon, 110, sizes);
     EXPECT_EQ(sizes, 5u);
     EXPECT_EQ(LoadIconResource(110, 16).width, 16);
-    EXPECT_EQ(LoadIconResource(110, 20).width, 20) << "a missing size is stretched from a larger one";
+    EXPECT_EQ(LoadIconResource(110, 20).width, 20);
     EXPECT_TRUE(LoadImageResource(ImageKind::png, 4242).IsEmpty());
-}
-
-// Image i of a list is the strip's i-th 28-pixel square; a strip of another height
-// adds nothing.
-TEST(ResourceImages, ImageListCutsTheStrip) {
-    const CRhinoUiImage strip = LoadImageResource(ImageKind::png, 1012);
-    CRhinoUiImageList list;
-    ASSERT_TRUE(list.Create(28, 28));
-    EXPECT_EQ(list.Add(strip), 0);
-    ASSERT_EQ(list.ImageCount(), 10);
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(list.Image(i)->rgba, strip.Crop(28 * i, 0, 28, 28).rgba) << i;
-    EXPECT_NE(list.Image(0)->rgba, list.Image(1)->rgba);
-    EXPECT_EQ(list.Add(strip.Crop(0, 0, 56, 20)), -1);
-    EXPECT_EQ(list.Image(10), nullptr);
 }
 
 // Shrinking by four averages each 4 x 4 block; a stretch to a size that does not
