@@ -1,7 +1,6 @@
-// The scene model's cases the oracle comparison does not reach: points that carry
-// meshes, export-mode nodes, custom meshes, removal and re-adding, bad geometry and Clear, with the invariants
-// checked after every operation. (What Load mirrors, blocks and materials are compared
-// with the oracle in scene_sync_process_test.cpp.)
+// The scene model's cases the oracle comparison (scene_sync_process_test.cpp) does not
+// reach: export-mode nodes, custom meshes, removal and re-adding, bad geometry and
+// Clear, with the invariants checked after every operation.
 
 #include "scene/rh_scene.h"
 
@@ -52,12 +51,11 @@ protected:
 
 }  // namespace
 
-// An object whose layer lies outside the table has no material (the sources object,
-// layer and parent are compared with the oracle in scene_sync_process_test.cpp).
+// An object whose layer lies outside the table (never added: the document would
+// refuse it) has no material.
 TEST_F(SceneTest, LayerOutsideTheTableGivesNoMaterial) {
     auto odd = std::make_unique<CRhinoObject>(ON::mesh_object, attributesOn(base));
-    ON_3dmObjectAttributes badLayer = attributesOn(57);
-    ASSERT_TRUE(odd->SetAttributes(badLayer));  // never added: the document would refuse it
+    ASSERT_TRUE(odd->SetAttributes(attributesOn(57)));
     EXPECT_EQ(scene.MaterialIndexOf(odd.get(), nullptr), -1);
 }
 
@@ -156,12 +154,11 @@ TEST_F(SceneTest, BadGeometryIsReportedOncePerObject) {
 
 // Clear on a scene that was never loaded returns at once; unitScale survives Clear.
 TEST_F(SceneTest, ClearKeepsTheUnitScale) {
-    RHScene fresh(nullptr, &materials);
-    fresh.unitScale = 0.001f;
-    fresh.Clear();
-    EXPECT_EQ(fresh.unitScale, 0.001f);
-    EXPECT_FALSE(fresh.running);
-    EXPECT_FALSE(fresh.Load(nullptr, nullptr, false));
+    scene.unitScale = 0.001f;
+    scene.Clear();
+    EXPECT_EQ(scene.unitScale, 0.001f);
+    EXPECT_FALSE(scene.running);
+    EXPECT_FALSE(scene.Load(nullptr, nullptr, false));
 }
 
 // Custom meshes: taken from the provider with its placement (also at top level), each
@@ -173,15 +170,13 @@ TEST(SceneCustomMeshes, ComeFromTheProviderWithFaceMaterials) {
     const int red = addMaterial(*doc, u"Red", 255, 0, 0);
     const int blue = addMaterial(*doc, u"Blue", 0, 0, 255);
     auto object = std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(0));
-    object->SetCustomRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1})),
-                                   std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1})),
-                                   std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1}))},
-                                  ON_Xform::TranslationTransformation(0, 0, 5));
+    const auto box = std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1}));
+    object->SetCustomRenderMeshes({box, box, box}, ON_Xform::TranslationTransformation(0, 0, 5));
     object->SetComponentMaterialIndex(ON_COMPONENT_INDEX(ON_COMPONENT_INDEX::brep_face, 0), red);
     object->SetComponentMaterialIndex(ON_COMPONENT_INDEX(ON_COMPONENT_INDEX::brep_face, 2), blue);
     CRhinoObject* added = doc->AddObject(std::move(object));
     auto failing = std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(0));
-    failing->SetCustomRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1}))}, ON_Xform(), false);
+    failing->SetCustomRenderMeshes({box}, ON_Xform(), false);
     CRhinoObject* failed = doc->AddObject(std::move(failing));
 
     MaterialManager materials(nullptr);
@@ -207,6 +202,6 @@ TEST(SceneCustomMeshes, ComeFromTheProviderWithFaceMaterials) {
     CRhinoDoc detached;
     RHScene other(nullptr, &materials);
     auto lone = std::make_unique<CRhinoObject>(ON::brep_object);
-    lone->SetCustomRenderMeshes({std::make_shared<ON_Mesh>(boxMesh({0, 0, 0}, {1, 1, 1}))}, ON_Xform());
+    lone->SetCustomRenderMeshes({box}, ON_Xform());
     EXPECT_FALSE(other.HasCustomMeshes(lone.get()));
 }

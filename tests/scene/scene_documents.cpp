@@ -17,16 +17,18 @@ double eighth(std::mt19937& random, int range) {
     return double(int(random() % uint32_t(16 * range + 1)) - 8 * range) / 8.0;
 }
 
+// "<prefix>" followed by two letters naming k.
+std::u16string nameOf(const char16_t* prefix, int k) {
+    return prefix + std::u16string(1, char16_t(u'A' + k % 26)) + char16_t(u'a' + (k / 26) % 26);
+}
+
 ON_Mesh randomMesh(std::mt19937& random) {
     const double x = eighth(random, 40), y = eighth(random, 40), z = eighth(random, 40);
     const double w = 0.125 * (1 + random() % 40), h = 0.125 * (1 + random() % 40), d = 0.125 * (1 + random() % 40);
     switch (random() % 4) {
         case 0: return boxMesh({x, y, z}, {x + w, y + h, z + d});
         case 1: return boxMesh({x, y, z}, {x + w, y + h, z + d}, true);
-        case 2: {
-            ON_Mesh grid = gridMesh(1 + int(random() % 6), 8.0, z, random() % 2 == 0);
-            return grid;
-        }
+        case 2: return gridMesh(1 + int(random() % 6), 8.0, z, random() % 2 == 0);
         default: {
             ON_Mesh grid = gridMesh(1 + int(random() % 3), 4.0, z);
             for (int i = 0; i < grid.VertexCount(); ++i)
@@ -135,33 +137,28 @@ void generateDocument(CRhinoDoc& doc, uint32_t seed, int materials, int objects)
     std::mt19937 random(seed);
     doc.SetUnitSystem(ON::LengthUnitSystem::Meters, false);
     for (int m = 0; m < materials; ++m) {
-        const std::u16string name =
-            u"Generated" + std::u16string(1, char16_t(u'A' + m % 26)) + std::u16string(1, char16_t(u'a' + m / 26));
-        addMaterial(doc, name.c_str(), int(random() % 256), int(random() % 256), int(random() % 256));
+        addMaterial(doc, nameOf(u"Generated", m).c_str(), int(random() % 256), int(random() % 256),
+                    int(random() % 256));
     }
     const int layers = 4;
-    for (int l = 0; l < layers; ++l) {
-        const std::u16string name = u"Layer" + std::u16string(1, char16_t(u'0' + l));
-        addLayer(doc, name.c_str(), int(random() % uint32_t(materials + 1)) - 1);
-    }
+    for (int l = 0; l < layers; ++l)
+        addLayer(doc, nameOf(u"Layer", l).c_str(), int(random() % uint32_t(materials + 1)) - 1);
     std::vector<int> blocks;
     for (int b = 0; b < 3; ++b) {
         std::vector<std::pair<ON_Mesh, ON_3dmObjectAttributes>> parts;
         for (int p = 0; p < 1 + int(random() % 3); ++p)
             parts.emplace_back(randomMesh(random), randomAttributes(random, layers, materials));
-        const std::u16string name = u"Block" + std::u16string(1, char16_t(u'0' + b));
-        blocks.push_back(addBlock(doc, name.c_str(), parts));
+        blocks.push_back(addBlock(doc, nameOf(u"Block", b).c_str(), parts));
     }
     blocks.push_back(addNestedBlock(doc, u"Nest",
                                     {{blocks[0], randomPlacement(random)}, {blocks[1], randomPlacement(random)}},
                                     randomAttributes(random, layers, materials)));
     for (int o = 0; o < objects; ++o) {
         const ON_3dmObjectAttributes a = randomAttributes(random, layers, materials);
-        if (random() % 5 == 0) {
+        if (random() % 5 == 0)
             doc.AddInstanceObject(blocks[random() % blocks.size()], randomPlacement(random), &a);
-        } else {
+        else
             addMeshObject(doc, randomMesh(random), a);
-        }
     }
 }
 
@@ -174,9 +171,7 @@ void generateLargeDocument(CRhinoDoc& doc, int materialCount, int trianglesPerMa
     const int quadsPerMesh = trianglesPerMaterial / (2 * meshesPerMaterial);
     const int n = std::max(1, int(std::sqrt(double(quadsPerMesh) / 6.0)));
     for (int m = 0; m < materialCount; ++m) {
-        const std::u16string name =
-            u"Large" + std::u16string(1, char16_t(u'A' + m % 26)) + std::u16string(1, char16_t(u'a' + (m / 26) % 26));
-        const int material = addMaterial(doc, name.c_str(), m % 256, (m * 7) % 256, (m * 13) % 256);
+        const int material = addMaterial(doc, nameOf(u"Large", m).c_str(), m % 256, (m * 7) % 256, (m * 13) % 256);
         for (int k = 0; k < meshesPerMaterial; ++k) {
             ON_Mesh mesh;
             const double o = 3.0 * (m * meshesPerMaterial + k);

@@ -256,34 +256,24 @@ std::map<uint64_t, ExpectedGeometry> SceneOracle::Expected() const {
 std::vector<std::string> compareGeometry(const ExpectedGeometry& expected, const std::vector<uint8_t>& actual,
                                          bool exact) {
     std::vector<std::string> differences;
-    if (expected.bytes.size() != actual.size()) {
-        differences.push_back("size " + std::to_string(actual.size()) + ", expected " +
-                              std::to_string(expected.bytes.size()));
-        return differences;
-    }
-    const size_t v = expected.vertexCount;
-    const size_t floatsEnd = 3 + 8 * v;
+    if (expected.bytes.size() != actual.size())
+        return {"size " + std::to_string(actual.size()) + ", expected " + std::to_string(expected.bytes.size())};
+    const size_t v = expected.vertexCount, floatsEnd = 3 + 8 * v;
     for (size_t w = 0; w < actual.size() / 4 && differences.size() < 8; ++w) {
         uint32_t a, e;
+        float fa, fe;
         std::memcpy(&a, &actual[4 * w], 4);
         std::memcpy(&e, &expected.bytes[4 * w], 4);
-        if (a == e)
+        std::memcpy(&fa, &a, 4);
+        std::memcpy(&fe, &e, 4);
+        if (a == e ||
+            (!exact && w >= 3 && w < floatsEnd && std::fabs(fa - fe) <= 1e-5f * std::max(1.0f, std::fabs(fe))))
             continue;
-        if (!exact && w >= 3 && w < floatsEnd) {
-            float fa, fe;
-            std::memcpy(&fa, &a, 4);
-            std::memcpy(&fe, &e, 4);
-            if (std::fabs(fa - fe) <= 1e-5f * std::max(1.0f, std::fabs(fe)))
-                continue;
-        }
         const char* area = w < 3           ? "header"
                            : w < 3 + 3 * v ? "position"
                            : w < 3 + 6 * v ? "normal"
                            : w < floatsEnd ? "uv"
                                            : "index";
-        float fa, fe;
-        std::memcpy(&fa, &a, 4);
-        std::memcpy(&fe, &e, 4);
         differences.push_back(std::string("word ") + std::to_string(w) + " (" + area + "): " + std::to_string(a) +
                               " / " + std::to_string(fa) + ", expected " + std::to_string(e) + " / " +
                               std::to_string(fe));

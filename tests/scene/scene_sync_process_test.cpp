@@ -18,11 +18,15 @@ using namespace vantro::test;
 
 namespace {
 
-std::string joined(const std::vector<std::string>& lines) {
-    std::string text;
-    for (size_t i = 0; i < lines.size() && i < 20; ++i)
-        text += lines[i] + "\n";
-    return text;
+// The reader's mirror equals the oracle's bytes (or floats within 1e-5 when not exact).
+::testing::AssertionResult mirrorMatches(SceneSyncFixture& f, const SceneOracle& oracle, bool exact = true) {
+    const auto differences = f.differences(oracle, exact);
+    if (differences.empty())
+        return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure();
+    for (size_t i = 0; i < differences.size() && i < 20; ++i)
+        failure << differences[i] << "\n";
+    return failure;
 }
 
 float unitScaleOf(const CRhinoDoc& doc) {
@@ -44,8 +48,7 @@ TEST(SceneSyncProcess, InitialLoadMatchesTheOracle) {
         ASSERT_TRUE(f.waitUntilSent());
         SceneOracle oracle(doc, f.materials, unitScaleOf(doc));
         oracle.LoadAll();
-        const auto differences = f.differences(oracle);
-        EXPECT_TRUE(differences.empty()) << joined(differences);
+        EXPECT_TRUE(mirrorMatches(f, oracle));
         EXPECT_TRUE(f.scene.CheckInvariants().empty());
     }
 }
@@ -61,18 +64,15 @@ TEST(SceneSyncProcess, ScriptedEditsMatchTheOracleAfterEach) {
     SceneOracle oracle(doc, f.materials, 1.0f);
     oracle.LoadAll();
     SceneEditor editor(doc, f, oracle, 7);
-    const SceneEditor::Edit script[] = {
-        SceneEditor::Edit::move,           SceneEditor::Edit::hide,           SceneEditor::Edit::show,
-        SceneEditor::Edit::remove,         SceneEditor::Edit::replace,        SceneEditor::Edit::objectMaterial,
-        SceneEditor::Edit::layerMaterial,  SceneEditor::Edit::modifyMaterial, SceneEditor::Edit::move,
-        SceneEditor::Edit::objectMaterial, SceneEditor::Edit::remove,         SceneEditor::Edit::replace};
+    using E = SceneEditor::Edit;
+    const E script[] = {E::move,          E::hide,           E::show, E::remove,         E::replace, E::objectMaterial,
+                        E::layerMaterial, E::modifyMaterial, E::move, E::objectMaterial, E::remove,  E::replace};
     ASSERT_TRUE(f.waitUntilSent());
     for (SceneEditor::Edit edit : script) {
         ASSERT_TRUE(editor.apply(edit));  // the main thread holds the scene here
         editor.release();
         ASSERT_TRUE(f.waitUntilSent());
-        const auto differences = f.differences(oracle);
-        ASSERT_TRUE(differences.empty()) << "after:\n" << editor.log << joined(differences);
+        ASSERT_TRUE(mirrorMatches(f, oracle)) << "after:\n" << editor.log;
         ASSERT_TRUE(f.scene.CheckInvariants().empty());
     }
 }
@@ -89,16 +89,14 @@ TEST(SceneSyncProcess, GeneratedDocumentsFollowRandomEdits) {
         SceneOracle oracle(doc, f.materials, 1.0f);
         oracle.LoadAll();
         ASSERT_TRUE(f.waitUntilSent());
-        auto differences = f.differences(oracle);
-        ASSERT_TRUE(differences.empty()) << joined(differences);
+        ASSERT_TRUE(mirrorMatches(f, oracle));
         SceneEditor editor(doc, f, oracle, seed * 31);
         for (int burst = 0; burst < 4; ++burst) {
             for (int i = 0; i < 5; ++i)
                 ASSERT_TRUE(editor.applyRandom());
             editor.release();
             ASSERT_TRUE(f.waitUntilSent());
-            differences = f.differences(oracle);
-            ASSERT_TRUE(differences.empty()) << "after:\n" << editor.log << joined(differences);
+            ASSERT_TRUE(mirrorMatches(f, oracle)) << "after:\n" << editor.log;
         }
     }
 }
@@ -127,8 +125,7 @@ TEST(SceneSyncProcess, RandomEditsUnderContentionEndInTheOraclesState) {
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % 12));
     }
     ASSERT_TRUE(f.waitUntilSent());
-    const auto differences = f.differences(oracle);
-    EXPECT_TRUE(differences.empty()) << editor.log << joined(differences);
+    EXPECT_TRUE(mirrorMatches(f, oracle)) << editor.log;
     EXPECT_TRUE(f.scene.CheckInvariants().empty());
     EXPECT_GT(applied, 100) << "refused " << refused;
 }
@@ -151,8 +148,8 @@ TEST(SceneSyncProcess, EveryWakeShowsAConsistentScene) {
     std::mt19937 random(5);
     // Edits that touch every material (re-adding all objects) make passes long enough
     // to be interrupted; moves between materials make a mix of scenes detectable.
-    const SceneEditor::Edit kinds[] = {SceneEditor::Edit::layerMaterial, SceneEditor::Edit::objectMaterial,
-                                       SceneEditor::Edit::move, SceneEditor::Edit::hide, SceneEditor::Edit::show};
+    using E = SceneEditor::Edit;
+    const E kinds[] = {E::layerMaterial, E::objectMaterial, E::move, E::hide, E::show};
     // The worker holds the link lock while it writes: an edit made as soon as it is
     // taken interrupts a pass in the middle.
     auto* lockWord =
@@ -221,8 +218,7 @@ TEST(SceneSyncProcess, RealDocumentsMatchTheOracle) {
         SceneOracle oracle(doc, f.materials, unitScaleOf(doc));
         oracle.LoadAll();
         EXPECT_FALSE(oracle.Expected().empty());
-        const auto differences = f.differences(oracle, /*exact=*/false);
-        EXPECT_TRUE(differences.empty()) << joined(differences);
+        EXPECT_TRUE(mirrorMatches(f, oracle, /*exact=*/false));
     }
     EXPECT_EQ(loaded, 5);
 }

@@ -55,40 +55,38 @@ TEST(BinaryCompanion, ArraysReadFromTheCompanion) {
 
 // Out-of-range references, wrong sizes and non-finite numbers are refused by name.
 TEST(BinaryCompanion, HostileReferencesAreRefused) {
-    const std::string bytes = companion();
-    const std::string vertices = R"({"binary": [0, 9]})";
-    const std::string faces = R"({"binary": [40, 4]})";
-    auto refused = [&](const std::string& text, const std::string& companionBytes, const std::string& expected) {
-        DocumentData d;
-        const auto r = parseDocument(text, d, companionBytes);
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find(expected), std::string::npos) << r.error;
-    };
-    refused(triangleDocument(R"({"binary": [40, 9]})", faces, bytes.size()), bytes,
-            "binary: 9 numbers at byte 40 run past the companion's 56 bytes");
-    refused(triangleDocument(R"({"binary": [18446744073709551615, 9]})", faces, bytes.size()), bytes,
-            "offset and count must be integers");
-    refused(triangleDocument(R"({"binary": [0, 1099511627776]})", faces, bytes.size()), bytes, "run past");
-    refused(triangleDocument(R"({"binary": [0.5, 9]})", faces, bytes.size()), bytes, "must be integers");
-    refused(triangleDocument(vertices, faces, bytes.size()), "",
-            "the binary companion has 0 bytes, the document says 56");
-    refused(triangleDocument(vertices, faces, bytes.size() + 8), bytes,
-            "the binary companion has 56 bytes, the document says 64");
-    refused(triangleDocument(R"({"binary": [0, 8]})", faces, bytes.size()), bytes, "not a multiple of 3");
-    std::string nan = bytes;
+    const std::string bytes = companion(), vertices = R"({"binary": [0, 9]})", faces = R"({"binary": [40, 4]})";
+    std::string nan = bytes, farIndex = bytes;
     const float notANumber = std::numeric_limits<float>::quiet_NaN();
-    std::memcpy(nan.data() + 4, &notANumber, sizeof notANumber);
-    refused(triangleDocument(vertices, faces, bytes.size()), nan, "a number is not finite");
-    std::string farIndex = bytes;
     const int32_t far = 7;
+    std::memcpy(nan.data() + 4, &notANumber, sizeof notANumber);
     std::memcpy(farIndex.data() + 40, &far, sizeof far);
-    refused(triangleDocument(vertices, faces, bytes.size()), farIndex, "refers to vertex 7");
     // Geometry from the companion is checked like the rest: a trim naming a missing edge.
     const std::string brep =
         R"({"format": "vantro-document", "version": 1, "objects": [{"id": "3f2a9c1e-0b6a-4b2f-a481-518c6f9602e5", "type": "brep",
         "brep": {"edges": [], "faces": [{"surface": {"degree": [1, 1], "count": [2, 2], "knotsU": [0, 1], "knotsV": [0, 1],
         "points": [0,0,0,1, 0,1,0,1, 1,0,0,1, 1,1,0,1]}, "loops": [{"outer": true, "trims": [3, 0]}]}]}}]})";
-    refused(brep, "", "brep: face 0: loop 0: trim 0 names edge 3 of 0");
+    const std::tuple<std::string, std::string, const char*> cases[] = {
+        {triangleDocument(R"({"binary": [40, 9]})", faces, bytes.size()), bytes,
+         "binary: 9 numbers at byte 40 run past the companion's 56 bytes"},
+        {triangleDocument(R"({"binary": [18446744073709551615, 9]})", faces, bytes.size()), bytes,
+         "offset and count must be integers"},
+        {triangleDocument(R"({"binary": [0, 1099511627776]})", faces, bytes.size()), bytes, "run past"},
+        {triangleDocument(R"({"binary": [0.5, 9]})", faces, bytes.size()), bytes, "must be integers"},
+        {triangleDocument(vertices, faces, bytes.size()), "", "the binary companion has 0 bytes, the document says 56"},
+        {triangleDocument(vertices, faces, bytes.size() + 8), bytes,
+         "the binary companion has 56 bytes, the document says 64"},
+        {triangleDocument(R"({"binary": [0, 8]})", faces, bytes.size()), bytes, "not a multiple of 3"},
+        {triangleDocument(vertices, faces, bytes.size()), nan, "a number is not finite"},
+        {triangleDocument(vertices, faces, bytes.size()), farIndex, "refers to vertex 7"},
+        {brep, "", "brep: face 0: loop 0: trim 0 names edge 3 of 0"},
+    };
+    for (const auto& [text, companionBytes, expected] : cases) {
+        DocumentData d;
+        const auto r = parseDocument(text, d, companionBytes);
+        EXPECT_FALSE(r.ok) << expected;
+        EXPECT_NE(r.error.find(expected), std::string::npos) << r.error;
+    }
 }
 
 }  // namespace
