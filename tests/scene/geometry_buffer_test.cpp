@@ -1,6 +1,6 @@
-// GeometryBuffer: sizes at the limits, index lists of every length reversed, and that no
-// write ever leaves the buffer whatever the counts. (The words of real meshes are
-// compared with the oracle in scene_sync_process_test.cpp.)
+// GeometryBuffer: sizes at the limits, and that no write ever leaves the buffer
+// whatever the counts. (The words of real meshes, index lists of every length among
+// them, are compared with the oracle in scene_sync_process_test.cpp.)
 
 #include "scene/geometry_buffer.h"
 
@@ -73,25 +73,4 @@ TEST(GeometryBuffer, RefusesEveryWriteOutsideTheBuffer) {
     EXPECT_TRUE(buffer.guardsIntact(bytes));
     MeshInfo empty;
     EXPECT_TRUE(WriteMeshGeometry(view, empty, false, 4, 6));  // nothing to write is fine
-}
-
-// Long index lists (copied four at a time) come out reversed and offset entry for
-// entry, for every length around the vector width.
-TEST(GeometryBuffer, LongIndexListsAreReversedAndOffset) {
-    for (uint32_t k : {4u, 5u, 7u, 8u, 9u, 999u, 1002u}) {
-        MeshInfo mi = closedMesh(1000, k);
-        for (uint32_t i = 0; i < k; ++i)
-            mi.indices[i] = (i * 37) % 1000;
-        const uint64_t bytes = GeometryBufferBytes(2000, 2 * k);
-        Guarded buffer(bytes);
-        const GeometryBufferView view{buffer.base(), bytes, 2000, 2 * k, 1};
-        ASSERT_TRUE(WriteMeshGeometry(view, mi, false, 1000, 0));
-        ASSERT_TRUE(WriteMeshGeometry(view, mi, true, 1000, k));
-        const size_t idx = 3 + 8 * 2000;
-        for (uint32_t j = 0; j < k; ++j) {
-            ASSERT_EQ(buffer.word(idx + j), mi.indices[k - 1 - j] + 1000) << k << " front " << j;
-            ASSERT_EQ(buffer.word(idx + k + j), mi.indices[j] + 1000) << k << " back " << j;
-        }
-        EXPECT_TRUE(buffer.guardsIntact(bytes));
-    }
 }

@@ -71,22 +71,13 @@ TEST(MeshConversion, BadGeometryIsLeftOutAndCounted) {
     EXPECT_TRUE(untouched.positions.empty());
 }
 
-// A placement moves positions by (p, 1) x M and normals by the inverse transpose;
-// a singular placement zeroes the normals.
-TEST(MeshConversion, TransformBakesPlacements) {
+// A singular placement zeroes the normals. (Regular placements, normals moved by the
+// inverse transpose, are compared with the oracle.)
+TEST(MeshConversion, SingularPlacementsZeroTheNormals) {
     MeshInfo mi = convert(box());
-    const MeshInfo before = mi;
-    const ON_Xform x = ON_Xform::TranslationTransformation(10, 20, 30) * ON_Xform::DiagonalTransformation(2, 2, 2);
-    const RendererMatrix m = ToRendererMatrix(&x, 1.0f);
-    ASSERT_TRUE(TransformMeshInfo(&mi, &m));
-    for (size_t v = 0; v < 8; ++v) {
-        EXPECT_EQ(mi.positions[3 * v + 0], before.positions[3 * v + 0] * 2 + 10);
-        EXPECT_EQ(mi.positions[3 * v + 1], before.positions[3 * v + 1] * 2 + 30);
-        EXPECT_EQ(mi.positions[3 * v + 2], before.positions[3 * v + 2] * 2 + 20);
-        EXPECT_EQ(mi.normals[3 * v], before.normals[3 * v] * 0.5f);  // not renormalised
-    }
     const ON_Xform flat = ON_Xform::DiagonalTransformation(1, 1, 0);
     const RendererMatrix f = ToRendererMatrix(&flat, 1.0f);
     EXPECT_FALSE(TransformMeshInfo(&mi, &f));
     EXPECT_EQ(mi.normals, std::vector<float>(24, 0.0f));
+    EXPECT_EQ(mi.positions[3 * 7 + 1], 0.0f);  // document z, flattened, is renderer y
 }
