@@ -1,18 +1,236 @@
-// The scene model's cases the oracle comparison (scene_sync_process_test.cpp) does not
-// reach: export-mode nodes, custom meshes, bad geometry and Clear.
-
-#include "scene/rh_scene.h"
+// The scene model and its conversion pieces where the end-to-end comparison with the
+// oracle (scene_sync_process_test.cpp) cannot reach: bad geometry and its counts,
+// singular placements and the homogeneous weight, buffer sizes at the limits and
+// writes that would leave the buffer, texture channels of textured materials,
+// export-mode nodes, custom meshes and Clear. Axes and units, quads, orientation, open
+// meshes, normal fallbacks, own texture coordinates, blocks, material sources and the
+// buffer's words are compared byte for byte there.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "materials/material_info.h"
 #include "materials/material_manager.h"
-#include "settings/plugin_settings.h"
+#include "scene/geometry_buffer.h"
+#include "scene/mesh_conversion.h"
+#include "scene/mesh_info.h"
+#include "scene/renderer_matrix.h"
+#include "scene/rh_scene.h"
 #include "scene/tex_coord_context.h"
 #include "scene_test_support.h"
+#include "settings/plugin_settings.h"
 #include "sdk/app/rhino_app.h"
 #include "sdk/document/rhino_instance_definition_table.h"
+#include "sdk/render/rdk_texture.h"
 
+using namespace vantro::scene;
 using namespace vantro::test;
+
+// Bad input: out-of-range faces and faces on non-finite vertices are left out and
+// counted, non-finite numbers never reach the result, an unusable mesh gives nothing.
+TEST(MeshConversion, BadGeometryIsLeftOutAndCounted) {
+    ON_Mesh mesh = triangleMesh();
+    mesh.AppendVertex(ON_3dPoint(2, 2, 0));
+    mesh.m_V.Append(ON_3fPoint(std::numeric_limits<float>::quiet_NaN(), 0, 0));  // vertex 4
+    mesh.SetTriangle(1, 1, 3, 2);
+    mesh.SetTriangle(2, 0, 1, 9);  // out of range
+    mesh.SetQuad(3, 0, -1, 2, 3);  // negative index
+    mesh.SetTriangle(4, 4, 1, 2);  // on the NaN vertex
+    for (int i = 0; i < 5; ++i)
+        mesh.SetVertexNormal(i, ON_3dVector(0, 0, i == 1 ? NAN : 0));
+    MeshProblems problems;
+    MeshInfo mi;
+    ASSERT_TRUE(ConvertMesh(mesh, 1.0f, nullptr, mi, problems));
+    EXPECT_EQ(mi.indices, (std::vector<uint32_t>{0, 1, 2, 1, 3, 2}));
+    EXPECT_EQ(problems.facesOutOfRange, 2u);
+    EXPECT_EQ(problems.facesOnBadVertices, 1u);
+    EXPECT_EQ(problems.badVertices, 1u);
+    EXPECT_EQ(problems.badNormals, 1u);
+    for (const std::vector<float>* numbers : {&mi.positions, &mi.normals})
+        for (float v : *numbers)
+            EXPECT_TRUE(std::isfinite(v));
+    EXPECT_NE(problems.Describe().find(u"2 faces with vertex indices out of range"), std::u16string::npos);
+
+    MeshProblems none;
+    MeshInfo untouched;
+    EXPECT_FALSE(ConvertMesh(ON_Mesh(), 1.0f, nullptr, untouched, none));
+    ON_Mesh allBad = triangleMesh();
+    allBad.SetTriangle(0, 0, 1, 7);
+    EXPECT_FALSE(ConvertMesh(allBad, 1.0f, nullptr, untouched, none));
+    EXPECT_EQ(none.emptyMeshes, 2u);
+    EXPECT_EQ(untouched.vertexCount, 0u);
+    EXPECT_TRUE(untouched.positions.empty());
+}
+
+// A singular placement zeroes the normals; m[3][3] = 2 divides every entry (before
+// the translation is scaled), 0 leaves them.
+TEST(MeshConversion, SingularPlacementsAndHomogeneousWeights) {
+    MeshInfo mi;
+    MeshProblems problems;
+    ASSERT_TRUE(ConvertMesh(boxMesh({0, 0, 0}, {1, 2, 3}), 1.0f, nullptr, mi, problems));
+    const ON_Xform flat = ON_Xform::DiagonalTransformation(1, 1, 0);
+    const RendererMatrix f = ToRendererMatrix(&flat, 1.0f);
+    EXPECT_FALSE(TransformMeshInfo(&mi, &f));
+    EXPECT_EQ(mi.normals, std::vector<float>(24, 0.0f));
+    EXPECT_EQ(mi.positions[3 * 7 + 1], 0.0f);  // document z, flattened, is renderer y
+
+    ON_Xform x = ON_Xform::TranslationTransformation(4, 6, 8);
+    x.m_xform[3][3] = 2.0;
+    RendererMatrix r = ToRendererMatrix(&x, 0.5f);
+    EXPECT_EQ(r.at(0, 0), 0.5f);
+    EXPECT_EQ(r.at(3, 0), 4.0f / 2.0f * 0.5f);
+    EXPECT_EQ(r.at(3, 1), 8.0f / 2.0f * 0.5f);  // document z becomes renderer y
+    EXPECT_EQ(r.at(3, 2), 6.0f / 2.0f * 0.5f);
+    EXPECT_EQ(r.at(3, 3), 1.0f);
+    x.m_xform[3][3] = 0.0;
+    r = ToRendererMatrix(&x, 1.0f);
+    EXPECT_EQ(r.at(0, 0), 1.0f);
+    EXPECT_EQ(r.at(3, 0), 4.0f);
+    EXPECT_EQ(ToRendererMatrix(nullptr, 3.0f), RendererMatrix::Identity());
+}
+
+// The size rule, 4 x (I + 3 (2V + 1) + 2 S V), up to counts past 32 bits.
+TEST(GeometryBuffer, SizeOfTheLayout) {
+    EXPECT_EQ(GeometryBufferBytes(6, 6), 228u);  // one open triangle, both sides
+    EXPECT_EQ(GeometryBufferBytes(0, 0), 12u);
+    EXPECT_EQ(GeometryBufferBytes(1u << 31, 1u << 31), 4ull * ((1ull << 31) + 3 * ((1ull << 32) + 1) + (1ull << 32)));
+}
+
+// Counts that do not fit the mapped size, meshes past the end and short arrays write
+// nothing at all, in the buffer or beside it.
+TEST(GeometryBuffer, RefusesEveryWriteOutsideTheBuffer) {
+    MeshInfo mi;
+    mi.vertexCount = 4;
+    mi.indexCount = 6;
+    mi.indices = {0, 1, 2, 3, 0, 1};
+    mi.positions.assign(12, 1.0f);
+    mi.normals.assign(12, 0.0f);
+    mi.uvs.assign(8, 0.5f);
+    const uint64_t bytes = GeometryBufferBytes(4, 6);
+    constexpr uint32_t kPattern = 0xDEADBEEF;
+    std::vector<uint32_t> words(bytes / 4 + 32, kPattern);  // 16 guard words each side
+    std::byte* base = reinterpret_cast<std::byte*>(words.data() + 16);
+    const GeometryBufferView small{base, bytes - 4, 4, 6, 1};
+    EXPECT_FALSE(WriteGeometryHeader(small));
+    EXPECT_FALSE(WriteMeshGeometry(small, mi, false, 0, 0));
+    const GeometryBufferView view{base, bytes, 4, 6, 1};
+    EXPECT_FALSE(WriteMeshGeometry(view, mi, false, 1, 0));  // vertices past V
+    EXPECT_FALSE(WriteMeshGeometry(view, mi, false, 0, 1));  // indices past I
+    MeshInfo shortArrays = mi;
+    shortArrays.normals.resize(5);
+    EXPECT_FALSE(WriteMeshGeometry(view, shortArrays, false, 0, 0));
+    EXPECT_FALSE(WriteGeometryHeader(GeometryBufferView{nullptr, bytes, 4, 6, 1}));
+    EXPECT_EQ(words, std::vector<uint32_t>(bytes / 4 + 32, kPattern));
+    EXPECT_TRUE(WriteMeshGeometry(view, MeshInfo(), false, 4, 6));  // nothing to write is fine
+}
+
+namespace {
+
+class TexCoordTest : public ::testing::Test {
+protected:
+    TexCoordTest() {
+        addLayer(doc, u"Default");
+        mesh = gridMesh(1, 2.0, 0.5);  // 4 vertices, own coordinates (i, j)
+        textured.texturePath = u"/textures/wood.png";
+        // scale u by 2, move v by 0.25
+        textured.textureTransform = {2, 0, 0, 0, 0, 1, 0, 0.25, 0, 0, 1, 0, 0, 0, 0, 1};
+    }
+    // An object whose mapping channel 3 names a planar mapping of the document.
+    CRhinoObject* mappedObject() {
+        ON_TextureMapping mapping;
+        mapping.SetPlaneMapping(ON_Plane(), ON_Interval(0, 4), ON_Interval(0, 4), ON_Interval(-1, 1));
+        const int index = doc.m_texture_mapping_table.AddTextureMapping(mapping);
+        ON_3dmObjectAttributes a = attributesOn(0);
+        a.m_rendering_attributes.AddMappingChannel(RhinoApp().GetDefaultRenderApp(), 3,
+                                                   doc.m_texture_mapping_table[index].Id());
+        return addMeshObject(doc, mesh, a);
+    }
+    ON_2fPoint at(const TexCoordContext& ctx, int i) {
+        const ON_3fPoint p = mesh.m_V[i];
+        const ON_3fVector n(0, 0, 1);
+        return ctx.TexCoordAt(i, &p, &n);
+    }
+
+    CRhinoDoc doc;
+    ON_Mesh mesh;
+    MaterialInfo textured;
+};
+
+}  // namespace
+
+// Channel 0: the mesh's own coordinates, v flipped, the transform ignored.
+TEST_F(TexCoordTest, ChannelZeroUsesOwnCoordinatesWithoutTransform) {
+    CRhinoObject* object = addMeshObject(doc, mesh, attributesOn(0));
+    textured.textureChannel = 0;
+    TexCoordContext ctx(&doc);
+    ctx.SetMaterial(object, &textured);
+    ctx.PrepareMesh(&mesh);
+    EXPECT_TRUE(ctx.UsesOwnCoordinates());
+    EXPECT_EQ(at(ctx, 3), ON_2fPoint(1.0f, 0.0f));
+    EXPECT_EQ(at(ctx, 1), ON_2fPoint(1.0f, 1.0f));
+    EXPECT_EQ(ctx.transform, ON_Xform());
+}
+
+// -14 projects the document position through the transform; -13 the world box
+// mapping of position and normal.
+TEST_F(TexCoordTest, WorldProjections) {
+    CRhinoObject* object = addMeshObject(doc, mesh, attributesOn(0));
+    textured.textureChannel = uint32_t(TexCoordContext::kWorldProjection);
+    TexCoordContext ctx(&doc);
+    ctx.SetMaterial(object, &textured);
+    ctx.PrepareMesh(&mesh);
+    EXPECT_EQ(at(ctx, 3), ON_2fPoint(2.0f * 2.0f, float(1.0 - (2.0 + 0.25))));  // vertex (2, 2, 0.5)
+    textured.textureChannel = uint32_t(TexCoordContext::kWorldBoxProjection);
+    ctx.SetMaterial(object, &textured);
+    ctx.PrepareMesh(&mesh);
+    const ON_2dPoint box = CRhRdkTexture::WcsBoxMapping(ON_3dPoint(2, 0, 0.5), ON_3dVector(0, 0, 1));
+    EXPECT_EQ(at(ctx, 1), ON_2fPoint(float(box.x * 2.0), float(1.0 - (box.y + 0.25))));
+    // without a position, nothing to project: (0, 1)
+    EXPECT_EQ(ctx.TexCoordAt(1, nullptr, nullptr), ON_2fPoint(0.0f, 1.0f));
+}
+
+// A mapped channel uses the coordinates the document caches for the object's mapping;
+// an object without that channel falls back to the mesh's own, through the transform.
+TEST_F(TexCoordTest, MappedChannelsUseCachedCoordinates) {
+    CRhinoObject* object = mappedObject();
+    textured.textureChannel = 3;
+    TexCoordContext ctx(&doc);
+    ctx.SetMaterial(object, &textured);
+    ASSERT_NE(ctx.mappingChannel, nullptr);
+    ctx.PrepareMesh(&mesh);
+    ASSERT_NE(ctx.cached, nullptr);
+    ON_SimpleArray<ON_3fPoint> expected;
+    ASSERT_TRUE(doc.m_texture_mapping_table[0].GetTextureCoordinates(mesh, expected));
+    for (int i = 0; i < 4; ++i) {
+        const ON_3dPoint q = ctx.transform * ON_3dPoint(expected[i]);
+        EXPECT_EQ(at(ctx, i), ON_2fPoint(float(q.x), float(1.0 - q.y))) << i;
+    }
+    CRhinoObject* plain = addMeshObject(doc, mesh, attributesOn(0));
+    ctx.SetMaterial(plain, &textured);
+    ctx.PrepareMesh(&mesh);
+    EXPECT_EQ(ctx.cached, nullptr);
+    EXPECT_EQ(at(ctx, 1), ON_2fPoint(2.0f, float(1.0 - 0.25)));  // own (1, 0) through the transform
+}
+
+// A material without texture keeps its channel but no mapping and no transform; a
+// vertex beyond the coordinates gets (0, 1).
+TEST_F(TexCoordTest, UntexturedMaterialsAndMissingCoordinates) {
+    CRhinoObject* object = mappedObject();
+    MaterialInfo plain;
+    plain.textureChannel = 3;
+    TexCoordContext ctx(&doc);
+    ctx.SetMaterial(object, &plain);
+    EXPECT_EQ(ctx.channel, 3);
+    EXPECT_EQ(ctx.mappingChannel, nullptr);
+    ctx.PrepareMesh(&mesh);
+    EXPECT_EQ(at(ctx, 2), ON_2fPoint(0.0f, 0.0f));  // own (0, 1), identity
+    EXPECT_EQ(ctx.TexCoordAt(99, nullptr, nullptr), ON_2fPoint(0.0f, 1.0f));
+    ctx.PrepareMesh(nullptr);
+    EXPECT_FALSE(ctx.enabled);
+}
 
 namespace {
 

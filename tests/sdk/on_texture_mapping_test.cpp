@@ -1,7 +1,7 @@
 // Texture mappings the documents bring: box, sphere and cylinder evaluation,
 // cached coordinates for a mapping channel, and textures sticking to moved objects.
 // (Planar mapping, world projections and surface parameters are checked through the
-// scene's texture coordinates, in tex_coord_context_test.cpp.)
+// scene's texture coordinates, in rh_scene_test.cpp.)
 
 #include <gtest/gtest.h>
 
