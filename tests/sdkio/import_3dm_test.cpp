@@ -119,8 +119,10 @@ protected:
 };
 
 // Every file loads, with the object types, blocks, layers, materials, mappings,
-// embedded bitmaps and render-mesh triangles the data set lists.
+// embedded bitmaps and render-mesh triangles the data set lists, every reference
+// resolved and every surface with something to render.
 TEST_F(Import3dm, EveryFileMatchesItsFigures) {
+    int meshedByHost = 0, nested = 0;
     for (const Expected& e : kFiles) {
         SCOPED_TRACE(e.file);
         const Loaded& loaded = load(e.file);
@@ -128,13 +130,26 @@ TEST_F(Import3dm, EveryFileMatchesItsFigures) {
         const CRhinoDoc& doc = *loaded.doc;
         EXPECT_EQ(doc.UnitSystem(), e.units);
         std::map<unsigned int, int> types;
-        int members = 0;
-        int tris = 0;
+        int members = 0, tris = 0;
         for (const CRhinoObject* o : doc.Objects()) {
+            const auto type = static_cast<unsigned int>(o->ObjectType());
             if (o->IsInstanceDefinitionGeometry())
                 ++members;
             else
-                ++types[static_cast<unsigned int>(o->ObjectType())];
+                ++types[type];
+            // References, nested ones too, point at definitions of the file.
+            if (const auto* ref = CRhinoInstanceObject::Cast(o)) {
+                EXPECT_NE(ref->InstanceDefinition(), nullptr);
+                nested += o->IsInstanceDefinitionGeometry();
+            }
+            // Every object of a kind that has surfaces has render meshes: the file's, or
+            // the host's where the file has none (breps and extrusions saved without
+            // meshes, SubDs).
+            if (type == kBrep || type == kExtrusion || type == kSubD || type == kMesh) {
+                EXPECT_TRUE(CRhinoMeshObject::Cast(o) || !o->RenderMeshes().empty())
+                    << ON_UuidToString(o->Attributes().m_uuid).ToUtf8() << " has nothing to render";
+                meshedByHost += !o->RenderMeshesCached();
+            }
             // A mesh object's mesh is also its render mesh; meshes the host made (not
             // yet built on request) are not the file's.
             if (const auto* meshObject = CRhinoMeshObject::Cast(o)) {
@@ -166,10 +181,20 @@ TEST_F(Import3dm, EveryFileMatchesItsFigures) {
         EXPECT_EQ(doc.m_texture_mapping_table.TextureMappingCount(), e.mappings);
         EXPECT_EQ(doc.m_bitmap_table.BitmapCount(), e.bitmaps);
         EXPECT_EQ(doc.GetPathName(), ON_wString::FromUtf8(dataPath(e.file)));
-        // The converter writes only fields the reader knows.
+        // The converter writes only fields the reader knows, and everything it lists
+        // has geometry.
         for (const std::string& w : loaded.result.warnings)
-            EXPECT_EQ(w.find("unknown field"), std::string::npos) << w;
+            for (const char* unexpected : {"unknown field", "not meshed", "listed without geometry"})
+                EXPECT_EQ(w.find(unexpected), std::string::npos) << w;
     }
+    // SOURCES.md: 41 brep, extrusion and SubD objects carry no cached mesh. Kinds never
+    // rendered are counted in one warning per file.
+    EXPECT_GE(meshedByHost, 30);
+    EXPECT_EQ(nested, 2);  // one in the nested blocks' file, one in the v4 example
+    const auto& warnings = load("opennurbs_v5_extrusions.3dm").result.warnings;
+    EXPECT_NE(std::find(warnings.begin(), warnings.end(),
+                        "opennurbs_v5_extrusions.3dm: not rendered (kinds without surfaces): 10 curve"),
+              warnings.end());
 }
 
 // What rhino3dm reports for a file's first mesh: the probe's JSON.
@@ -242,54 +267,6 @@ TEST_F(Import3dm, MeshesArriveIntact) {
         ++compared;
     }
     EXPECT_EQ(compared, 16);  // the files with any mesh
-}
-
-// Nested blocks: references inside definitions point at definitions of the file.
-TEST_F(Import3dm, NestedBlocksResolve) {
-    const Loaded& loaded = load("import3dm_nested_blocks.3dm");
-    ASSERT_TRUE(loaded.result.ok);
-    const auto& defs = loaded.doc->m_instance_definition_table;
-    int nested = 0;
-    for (int i = 0; i < defs.InstanceDefinitionCount(); ++i) {
-        for (int k = 0; k < defs[i].ObjectCount(); ++k) {
-            if (const auto* ref = CRhinoInstanceObject::Cast(defs[i].Object(k))) {
-                EXPECT_NE(ref->InstanceDefinition(), nullptr);
-                ++nested;
-            }
-        }
-    }
-    EXPECT_EQ(nested, 1);  // 5 references, 4 of them at top level
-}
-
-// Every object of a kind that has surfaces reaches the document with render meshes:
-// the file's, or the host's where the file has none (breps and extrusions saved
-// without meshes, SubDs). Kinds never rendered are counted in one warning per file.
-TEST_F(Import3dm, EveryObjectReachesTheScene) {
-    int meshedByHost = 0;
-    for (const Expected& e : kFiles) {
-        SCOPED_TRACE(e.file);
-        const Loaded& loaded = load(e.file);
-        ASSERT_TRUE(loaded.result.ok) << loaded.result.error;
-        for (const CRhinoObject* o : loaded.doc->Objects()) {
-            const auto type = static_cast<unsigned int>(o->ObjectType());
-            if (type != kBrep && type != kExtrusion && type != kSubD && type != kMesh)
-                continue;
-            const bool hasGeometry = CRhinoMeshObject::Cast(o) || !o->RenderMeshes().empty();
-            EXPECT_TRUE(hasGeometry) << "object " << ON_UuidToString(o->Attributes().m_uuid).ToUtf8()
-                                     << " has nothing to render";
-            meshedByHost += !o->RenderMeshesCached();
-        }
-        for (const std::string& w : loaded.result.warnings) {
-            EXPECT_EQ(w.find("not meshed"), std::string::npos) << w;
-            EXPECT_EQ(w.find("listed without geometry"), std::string::npos) << w;
-        }
-    }
-    // SOURCES.md: 41 brep, extrusion and SubD objects carry no cached mesh.
-    EXPECT_GE(meshedByHost, 30);
-    const Loaded& extrusions = load("opennurbs_v5_extrusions.3dm");
-    EXPECT_NE(std::find(extrusions.result.warnings.begin(), extrusions.result.warnings.end(),
-                        "opennurbs_v5_extrusions.3dm: not rendered (kinds without surfaces): 10 curve"),
-              extrusions.result.warnings.end());
 }
 
 // Texture files of other machines are reported missing; images that travel in the
