@@ -233,68 +233,52 @@ bool SceneEditor::apply(Edit edit) {
     if (!object)
         return true;
     const CRhinoObjRef ref(object);
+    const CRhinoObject* readd = nullptr;  // what takes the object's place (or the object itself)
+    bool removed = false, everything = false;
+    auto anyMaterial = [&] { return int(random_() % uint32_t(doc_.m_material_table.MaterialCount() + 1)) - 1; };
     switch (edit) {
-        case Edit::move: {
-            const ON_Xform step = ON_Xform::TranslationTransformation(eighth(random_, 4), eighth(random_, 4), 0.0);
-            if (const CRhinoObject* moved = doc_.TransformObject(ref, step)) {
-                fixture_.remove(oracle_, object);
-                fixture_.reAdd(oracle_, {moved});
-                log += "move\n";
-            }
+        case Edit::move:
+            readd = doc_.TransformObject(
+                ref, ON_Xform::TranslationTransformation(eighth(random_, 4), eighth(random_, 4), 0.0));
             break;
-        }
-        case Edit::hide:
-        case Edit::show:
-            if (edit == Edit::hide ? doc_.HideObject(ref) : doc_.ShowObject(ref)) {
-                fixture_.reAdd(oracle_, {object});
-                log += edit == Edit::hide ? "hide\n" : "show\n";
-            }
-            break;
-        case Edit::remove:
-            if (doc_.DeleteObject(ref, true, true)) {
-                fixture_.remove(oracle_, object);
-                log += "delete\n";
-            }
-            break;
-        case Edit::replace:
-            if (const CRhinoObject* replaced = doc_.ReplaceObject(ref, randomMesh(random_))) {
-                fixture_.remove(oracle_, object);
-                fixture_.reAdd(oracle_, {replaced});
-                log += "replace\n";
-            }
-            break;
+        case Edit::hide: readd = doc_.HideObject(ref) ? object : nullptr; break;
+        case Edit::show: readd = doc_.ShowObject(ref) ? object : nullptr; break;
+        case Edit::remove: removed = doc_.DeleteObject(ref, true, true); break;
+        case Edit::replace: readd = doc_.ReplaceObject(ref, randomMesh(random_)); break;
         case Edit::objectMaterial: {
             ON_3dmObjectAttributes a = object->Attributes();
             a.SetMaterialSource(ON::material_from_object);
-            a.m_material_index = int(random_() % uint32_t(doc_.m_material_table.MaterialCount() + 1)) - 1;
-            if (doc_.ModifyObjectAttributes(ref, a, true)) {
-                fixture_.reAdd(oracle_, {object});
-                log += "object material\n";
-            }
+            a.m_material_index = anyMaterial();
+            readd = doc_.ModifyObjectAttributes(ref, a, true) ? object : nullptr;
             break;
         }
         case Edit::layerMaterial: {
             const int index = int(random_() % uint32_t(doc_.m_layer_table.LayerCount()));
             ON_Layer layer = doc_.m_layer_table[index];
-            layer.SetRenderMaterialIndex(int(random_() % uint32_t(doc_.m_material_table.MaterialCount() + 1)) - 1);
-            if (doc_.m_layer_table.ModifyLayer(layer, index, true)) {
-                reAddAll();
-                log += "layer material\n";
-            }
+            layer.SetRenderMaterialIndex(anyMaterial());
+            everything = doc_.m_layer_table.ModifyLayer(layer, index, true);
             break;
         }
         case Edit::modifyMaterial: {
             const int index = int(random_() % uint32_t(doc_.m_material_table.MaterialCount()));
             ON_Material material = doc_.m_material_table[index];
             material.SetDiffuse(ON_Color(int(random_() % 256), int(random_() % 256), int(random_() % 256)));
-            if (doc_.m_material_table.ModifyMaterial(material, index, true)) {
+            everything = doc_.m_material_table.ModifyMaterial(material, index, true);
+            if (everything)
                 fixture_.materials.UpdateMaterial(doc_.m_material_table[index].RuntimeSerialNumber());
-                reAddAll();
-                log += "modify material\n";
-            }
             break;
         }
     }
+    if (removed || (readd && readd != object))
+        fixture_.remove(oracle_, object);
+    if (readd)
+        fixture_.reAdd(oracle_, {readd});
+    if (everything)
+        reAddAll();
+    static const char* const names[kEditKinds] = {
+        "move", "hide", "show", "delete", "replace", "object material", "layer material", "modify material"};
+    if (removed || readd || everything)
+        log += std::string(names[int(edit)]) + "\n";
     return true;
 }
 
