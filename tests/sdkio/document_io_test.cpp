@@ -255,16 +255,22 @@ TEST(DocumentRead, EveryTruncationIsRefused) {
     }
 }
 
-// A target that already holds something is refused rather than mixed with the file.
-TEST(DocumentRead, NonEmptyTargetIsRefused) {
+// A target that already holds something is refused rather than mixed with the file;
+// a missing file is reported by name.
+TEST(DocumentRead, NonEmptyTargetAndMissingFileAreRefused) {
     CRhinoDoc doc;
     ON_Layer layer;
     layer.SetName(u"Mine");
     ASSERT_EQ(doc.m_layer_table.AddLayer(layer, true), 0);
-    const DocumentLoadResult r = readDocumentJson(fullDocument(), "full.json", doc);
+    DocumentLoadResult r = readDocumentJson(fullDocument(), "full.json", doc);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, "full.json: the target document is not empty");
     EXPECT_EQ(doc.m_layer_table.LayerCount(), 1);
+    CRhinoDoc empty;
+    r = readDocumentFile("/nonexistent/house.json", empty);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "house.json: cannot read: No such file or directory");
+    EXPECT_TRUE(isEmpty(empty));
 }
 
 TEST(DocumentRead, WarningsNameTheirSource) {
@@ -281,14 +287,6 @@ TEST(DocumentRead, WarningsNameTheirSource) {
         has("full.json: material 0 \"Wood\" (22222222-2222-4222-8222-000000000001): texture file "
             "\"C:\\Maps\\oak.jpg\" not found"));
     EXPECT_EQ(r.warnings.size(), 3u);
-}
-
-TEST(DocumentFile, MissingFileIsReported) {
-    CRhinoDoc doc;
-    const DocumentLoadResult r = readDocumentFile("/nonexistent/house.json", doc);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "house.json: cannot read: No such file or directory");
-    EXPECT_TRUE(isEmpty(doc));
 }
 
 // What the reader takes from a document and what the writer puts back, every field of
@@ -321,53 +319,38 @@ TEST(DocumentRoundTrip, FullDocumentIsWrittenAsTheGolden) {
     EXPECT_EQ(writeDocumentJson(second, options), written);
 }
 
-// Numbers that need every digit survive: doubles in transforms, floats in meshes.
-TEST(DocumentRoundTrip, NumbersSurviveExactly) {
-    const std::string text = edited("[0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]",
-                                    "[0.1, 1e-7, 3.4028235e38, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]");
-    const std::string text2 = edited(text, "\"transform\": [1, 0, 0, 10,", "\"transform\": [1, 0, 0, 0.1,");
-    CRhinoDoc first;
-    const DocumentLoadResult r = readDocumentJson(text2, "n.json", first);
+// Numbers that need every digit survive a file (doubles in transforms, floats in
+// meshes); deleted entries are not written, the indices that pointed past them are
+// renumbered and those that pointed at them become -1; an unwritable path is refused.
+TEST(DocumentRoundTrip, NumbersSurviveAndDeletedEntriesAreLeftOut) {
+    const std::string text = edited(edited("[0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]",
+                                           "[0.1, 1e-7, 3.4028235e38, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]"),
+                                    "\"transform\": [1, 0, 0, 10,", "\"transform\": [1, 0, 0, 0.1,");
+    CRhinoDoc doc;
+    const DocumentLoadResult r = readDocumentJson(text, "n.json", doc);
     ASSERT_TRUE(r.ok) << r.error;
-    CRhinoDoc second;
-    ASSERT_TRUE(readDocumentJson(writeDocumentJson(first), "n2.json", second).ok);
-    const auto* mesh = CRhinoMeshObject::Cast(object(second, "88888888-8888-4888-8888-000000000001"))->Mesh();
-    EXPECT_EQ(mesh->m_V[0].x, 0.1f);
-    EXPECT_EQ(mesh->m_V[0].y, 1e-7f);
-    EXPECT_EQ(mesh->m_V[0].z, 3.4028235e38f);
-    const auto* placed = CRhinoInstanceObject::Cast(object(second, "88888888-8888-4888-8888-000000000004"));
-    EXPECT_EQ(placed->InstanceXform().m_xform[0][3], 0.1);
-}
-
-// Deleted entries are not written; the indices that pointed past them are renumbered
-// and those that pointed at them become -1.
-TEST(DocumentRoundTrip, DeletedEntriesAreLeftOut) {
-    CRhinoDoc doc;
-    ASSERT_TRUE(readDocumentJson(fullDocument(), "full.json", doc).ok);
-    ASSERT_TRUE(doc.m_material_table.DeleteMaterial(0));
-    ASSERT_TRUE(doc.DeleteObject(CRhinoObjRef(object(doc, "88888888-8888-4888-8888-000000000003")), true, true));
-    CRhinoDoc back;
-    ASSERT_TRUE(readDocumentJson(writeDocumentJson(doc), "d.json", back).ok);
-    ASSERT_EQ(back.m_material_table.MaterialCount(), 1);
-    EXPECT_EQ(back.m_material_table[0].Name(), u"Plain");
-    EXPECT_EQ(back.m_layer_table[1].RenderMaterialIndex(), 0);  // was 1 ("Plain")
-    EXPECT_EQ(
-        CRhinoMeshObject::Cast(object(back, "88888888-8888-4888-8888-000000000001"))->Attributes().m_material_index,
-        -1);
-    EXPECT_EQ(object(back, "88888888-8888-4888-8888-000000000003"), nullptr);
-}
-
-TEST(DocumentFile, WriteThenReadFile) {
-    CRhinoDoc doc;
-    ASSERT_TRUE(readDocumentJson(fullDocument(), "full.json", doc).ok);
     const auto path = temporaryPath("write");
     std::string error;
     ASSERT_TRUE(vantro::docio::writeDocumentFile(doc, path.string(), {}, error)) << error;
     CRhinoDoc back;
-    const DocumentLoadResult r = readDocumentFile(path.string(), back);
+    const DocumentLoadResult read = readDocumentFile(path.string(), back);
     std::filesystem::remove(path);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(read.ok) << read.error;
     EXPECT_EQ(writeDocumentJson(back), writeDocumentJson(doc));
+    const auto* meshObject = CRhinoMeshObject::Cast(object(back, "88888888-8888-4888-8888-000000000001"));
+    EXPECT_EQ(meshObject->Mesh()->m_V[0], ON_3fPoint(0.1f, 1e-7f, 3.4028235e38f));
+    const auto* placed = CRhinoInstanceObject::Cast(object(back, "88888888-8888-4888-8888-000000000004"));
+    EXPECT_EQ(placed->InstanceXform().m_xform[0][3], 0.1);
+
+    ASSERT_TRUE(doc.m_material_table.DeleteMaterial(0));
+    ASSERT_TRUE(doc.DeleteObject(CRhinoObjRef(object(doc, "88888888-8888-4888-8888-000000000003")), true, true));
+    CRhinoDoc pruned;
+    ASSERT_TRUE(readDocumentJson(writeDocumentJson(doc), "d.json", pruned).ok);
+    ASSERT_EQ(pruned.m_material_table.MaterialCount(), 1);
+    EXPECT_EQ(pruned.m_material_table[0].Name(), u"Plain");
+    EXPECT_EQ(pruned.m_layer_table[1].RenderMaterialIndex(), 0);  // was 1 ("Plain")
+    EXPECT_EQ(object(pruned, "88888888-8888-4888-8888-000000000001")->Attributes().m_material_index, -1);
+    EXPECT_EQ(object(pruned, "88888888-8888-4888-8888-000000000003"), nullptr);
     EXPECT_FALSE(vantro::docio::writeDocumentFile(doc, "/nonexistent/dir/x.json", {}, error));
     EXPECT_EQ(error, "No such file or directory");
 }
@@ -393,25 +376,20 @@ std::string companion() {
     return bytes;  // vertices at 0 (36 bytes), faces at 40
 }
 
-// Arrays read from the companion equal the numbers written there.
-TEST(BinaryCompanion, ArraysReadFromTheCompanion) {
-    const std::string bytes = companion();
-    DocumentData d;
-    const auto r =
-        parseDocument(triangleDocument(R"({"binary": [0, 9]})", R"({"binary": [40, 4]})", bytes.size()), d, bytes);
-    ASSERT_TRUE(r.ok) << r.error;
-    ASSERT_EQ(d.objects.size(), 1u);
-    const ON_Mesh& m = *d.objects[0].mesh;
+// Arrays read from the companion equal the numbers written there; out-of-range
+// references, wrong sizes and non-finite numbers are refused by name.
+TEST(BinaryCompanion, ArraysAreReadAndHostileReferencesRefused) {
+    const std::string bytes = companion(), vertices = R"({"binary": [0, 9]})", faces = R"({"binary": [40, 4]})";
+    DocumentData read;
+    const auto accepted = parseDocument(triangleDocument(vertices, faces, bytes.size()), read, bytes);
+    ASSERT_TRUE(accepted.ok) << accepted.error;
+    ASSERT_EQ(read.objects.size(), 1u);
+    const ON_Mesh& m = *read.objects[0].mesh;
     ASSERT_EQ(m.VertexCount(), 3);
-    EXPECT_EQ(m.m_V[1].x, 1.0f);
-    EXPECT_EQ(m.m_V[2].y, 1.0f);
+    EXPECT_EQ(m.m_V[1], ON_3fPoint(1, 0, 0));
+    EXPECT_EQ(m.m_V[2], ON_3fPoint(0, 1, 0));
     ASSERT_EQ(m.FaceCount(), 1);
     EXPECT_EQ(m.m_F[0].vi[2], 2);
-}
-
-// Out-of-range references, wrong sizes and non-finite numbers are refused by name.
-TEST(BinaryCompanion, HostileReferencesAreRefused) {
-    const std::string bytes = companion(), vertices = R"({"binary": [0, 9]})", faces = R"({"binary": [40, 4]})";
     std::string nan = bytes, farIndex = bytes;
     const float notANumber = std::numeric_limits<float>::quiet_NaN();
     const int32_t far = 7;
