@@ -1,5 +1,5 @@
 // The scene model and its conversion pieces where the end-to-end comparison with the
-// oracle (scene_sync_process_test.cpp) cannot reach: bad geometry and its counts,
+// oracle (scene_sync_process_test.cpp) cannot reach: the report of bad geometry,
 // singular placements and the homogeneous weight, buffer sizes at the limits and
 // writes that would leave the buffer, texture channels of textured materials,
 // export-mode nodes, custom meshes and Clear. Axes and units, quads, orientation, open
@@ -28,42 +28,6 @@
 
 using namespace vantro::scene;
 using namespace vantro::test;
-
-// Bad input: out-of-range faces and faces on non-finite vertices are left out and
-// counted, non-finite numbers never reach the result, an unusable mesh gives nothing.
-TEST(MeshConversion, BadGeometryIsLeftOutAndCounted) {
-    ON_Mesh mesh = triangleMesh();
-    mesh.AppendVertex(ON_3dPoint(2, 2, 0));
-    mesh.m_V.Append(ON_3fPoint(std::numeric_limits<float>::quiet_NaN(), 0, 0));  // vertex 4
-    mesh.SetTriangle(1, 1, 3, 2);
-    mesh.SetTriangle(2, 0, 1, 9);  // out of range
-    mesh.SetQuad(3, 0, -1, 2, 3);  // negative index
-    mesh.SetTriangle(4, 4, 1, 2);  // on the NaN vertex
-    for (int i = 0; i < 5; ++i)
-        mesh.SetVertexNormal(i, ON_3dVector(0, 0, i == 1 ? NAN : 0));
-    MeshProblems problems;
-    MeshInfo mi;
-    ASSERT_TRUE(ConvertMesh(mesh, 1.0f, nullptr, mi, problems));
-    EXPECT_EQ(mi.indices, (std::vector<uint32_t>{0, 1, 2, 1, 3, 2}));
-    EXPECT_EQ(problems.facesOutOfRange, 2u);
-    EXPECT_EQ(problems.facesOnBadVertices, 1u);
-    EXPECT_EQ(problems.badVertices, 1u);
-    EXPECT_EQ(problems.badNormals, 1u);
-    for (const std::vector<float>* numbers : {&mi.positions, &mi.normals})
-        for (float v : *numbers)
-            EXPECT_TRUE(std::isfinite(v));
-    EXPECT_NE(problems.Describe().find(u"2 faces with vertex indices out of range"), std::u16string::npos);
-
-    MeshProblems none;
-    MeshInfo untouched;
-    EXPECT_FALSE(ConvertMesh(ON_Mesh(), 1.0f, nullptr, untouched, none));
-    ON_Mesh allBad = triangleMesh();
-    allBad.SetTriangle(0, 0, 1, 7);
-    EXPECT_FALSE(ConvertMesh(allBad, 1.0f, nullptr, untouched, none));
-    EXPECT_EQ(none.emptyMeshes, 2u);
-    EXPECT_EQ(untouched.vertexCount, 0u);
-    EXPECT_TRUE(untouched.positions.empty());
-}
 
 // A singular placement zeroes the normals; m[3][3] = 2 divides every entry (before
 // the translation is scaled), 0 leaves them.
@@ -288,24 +252,42 @@ TEST_F(SceneTest, ExportModeRecordsNodes) {
     EXPECT_TRUE(scene.nodes.empty());
 }
 
-// Bad geometry is left out and reported once per object, however often it is re-added.
-TEST_F(SceneTest, BadGeometryIsReportedOncePerObject) {
-    ON_Mesh broken = boxMesh({0, 0, 0}, {1, 1, 1});
-    broken.SetTriangle(6, 0, 1, 99);
+// Bad geometry is left out (faces out of range or on non-finite vertices, meshes left
+// with nothing), non-finite numbers never reach the renderer, and every kind is
+// counted in one report per object, however often it is re-added. (The bytes of what
+// is kept are compared with the oracle.)
+TEST_F(SceneTest, BadGeometryIsLeftOutAndReportedOncePerObject) {
+    ON_Mesh broken = triangleMesh();
+    broken.AppendVertex(ON_3dPoint(2, 2, 0));
+    broken.m_V.Append(ON_3fPoint(std::numeric_limits<float>::quiet_NaN(), 0, 0));  // vertex 4
+    broken.SetTriangle(1, 1, 3, 2);
+    broken.SetTriangle(2, 0, 1, 9);  // out of range
+    broken.SetQuad(3, 0, -1, 2, 3);  // negative index
+    broken.SetTriangle(4, 4, 1, 2);  // on the NaN vertex
+    for (int i = 0; i < 5; ++i)
+        broken.SetVertexNormal(i, ON_3dVector(0, 0, i == 1 ? NAN : 0));
+    ON_Mesh allBad = triangleMesh();
+    allBad.SetTriangle(0, 0, 1, 7);
     CRhinoObject* object = doc.AddObject(std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(base)));
     ASSERT_NE(object, nullptr);
     // The document refuses invalid meshes through its readers; carried meshes are data.
-    const_cast<CRhinoObject*>(object)->SetRenderMeshes(
-        {std::make_shared<ON_Mesh>(broken), std::make_shared<ON_Mesh>()});
+    object->SetRenderMeshes(
+        {std::make_shared<ON_Mesh>(broken), std::make_shared<ON_Mesh>(), std::make_shared<ON_Mesh>(allBad)});
     RhinoApp().ClearCommandHistoryWindow();
     load();
     ASSERT_EQ(meshIdsOf(object).size(), 1u);
-    EXPECT_EQ(scene.meshes.at(meshIdsOf(object)[0])->indexCount, 36u);
+    const MeshInfo& kept = *scene.meshes.at(meshIdsOf(object)[0]);
+    EXPECT_EQ(kept.indexCount, 6u);
+    for (const std::vector<float>* numbers : {&kept.positions, &kept.normals})
+        for (float v : *numbers)
+            EXPECT_TRUE(std::isfinite(v));
     scene.RemoveObject(object->RuntimeSerialNumber());
     const RendererMatrix identity;
     scene.AddObject(object, nullptr, &identity);
     const std::string history = RhinoApp().CommandHistoryWindowText().ToUtf8();
-    EXPECT_NE(history.find("1 face with vertex indices out of range left out, 1 empty mesh left out"),
+    EXPECT_NE(history.find("3 faces with vertex indices out of range left out, 1 face on non-finite vertices left "
+                           "out, 1 vertex with non-finite coordinates sent as 0, 1 non-finite normal sent as zero, "
+                           "2 empty meshes left out"),
               std::string::npos)
         << history;
     EXPECT_EQ(history.find("Velora Vantro: object"), history.rfind("Velora Vantro: object"));
