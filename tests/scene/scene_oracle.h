@@ -18,6 +18,7 @@
 
 class CRhinoDoc;
 class CRhinoObject;
+class ON_Xform;
 class MaterialManager;
 
 namespace vantro::test {
@@ -46,7 +47,7 @@ public:
 
 private:
     struct Placed;
-    void collect(const CRhinoObject* object, const CRhinoObject* top, const double xform[4][4], int depth,
+    void collect(const CRhinoObject* object, const CRhinoObject* top, const ON_Xform& xform, int depth,
                  std::vector<Placed>& out) const;
     int materialIndexOf(const CRhinoObject* object, const CRhinoObject* top) const;
 

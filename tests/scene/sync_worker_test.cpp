@@ -77,11 +77,11 @@ protected:
         ASSERT_TRUE(scene.LockScene(1000));
     }
     // One worker cycle run on this thread while it holds the scene.
-    bool cycle(uint32_t budgetMs = 100) {
+    bool cycle(uint32_t budgetMs = 100, bool* published = nullptr) {
         scene.dirty = true;
         EXPECT_TRUE(link.Lock(0));
         materials.SendPending();
-        const bool done = scene.Update(budgetMs);
+        const bool done = scene.Update(budgetMs, published);
         link.Unlock();
         scene.dirty = false;
         return done;
@@ -199,17 +199,13 @@ TEST_F(SyncWorkerTest, AnInterruptedPassPublishesNothingAndResumes) {
 
     for (CRhinoObject* o : objects)
         replace(o, gridMesh(4, 1, 1));
-    scene.dirty = true;
-    ASSERT_TRUE(link.Lock(0));
-    materials.SendPending();
     int maps = 0;
     link.beforeMap = [&] {
         if (++maps == 1)
             scene.dirty = false;  // LockScene from the main thread
     };
     bool published = true;
-    EXPECT_FALSE(scene.Update(100, &published));
-    link.Unlock();
+    EXPECT_FALSE(cycle(100, &published));
     link.beforeMap = nullptr;
     EXPECT_FALSE(published);
     EXPECT_EQ(link.GetUpdateCount(), updatesBefore);
@@ -240,12 +236,8 @@ TEST_F(SyncWorkerTest, AFailedBufferIsRetriedNextPass) {
     loadAndHold();
     link.failCreates = 1;
     bool published = false;
-    scene.dirty = true;
-    ASSERT_TRUE(link.Lock(0));
-    materials.SendPending();
     // A budget no sanitizer build runs out of: only the failed creation may leave work.
-    EXPECT_FALSE(scene.Update(10000, &published));
-    link.Unlock();
+    EXPECT_FALSE(cycle(10000, &published));
     EXPECT_TRUE(published);
     EXPECT_EQ(scene.pendingMaterials.size(), 1u);
     const int failed = bufferOf(first) == 0 ? first : second;
