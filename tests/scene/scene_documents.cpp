@@ -17,16 +17,18 @@ double eighth(std::mt19937& random, int range) {
     return double(int(random() % uint32_t(16 * range + 1)) - 8 * range) / 8.0;
 }
 
+// "<prefix>" followed by two letters naming k.
+std::u16string nameOf(const char16_t* prefix, int k) {
+    return prefix + std::u16string(1, char16_t(u'A' + k % 26)) + char16_t(u'a' + (k / 26) % 26);
+}
+
 ON_Mesh randomMesh(std::mt19937& random) {
     const double x = eighth(random, 40), y = eighth(random, 40), z = eighth(random, 40);
     const double w = 0.125 * (1 + random() % 40), h = 0.125 * (1 + random() % 40), d = 0.125 * (1 + random() % 40);
     switch (random() % 4) {
         case 0: return boxMesh({x, y, z}, {x + w, y + h, z + d});
         case 1: return boxMesh({x, y, z}, {x + w, y + h, z + d}, true);
-        case 2: {
-            ON_Mesh grid = gridMesh(1 + int(random() % 6), 8.0, z, random() % 2 == 0);
-            return grid;
-        }
+        case 2: return gridMesh(1 + int(random() % 6), 8.0, z, random() % 2 == 0);
         default: {
             ON_Mesh grid = gridMesh(1 + int(random() % 3), 4.0, z);
             for (int i = 0; i < grid.VertexCount(); ++i)
@@ -135,33 +137,28 @@ void generateDocument(CRhinoDoc& doc, uint32_t seed, int materials, int objects)
     std::mt19937 random(seed);
     doc.SetUnitSystem(ON::LengthUnitSystem::Meters, false);
     for (int m = 0; m < materials; ++m) {
-        const std::u16string name =
-            u"Generated" + std::u16string(1, char16_t(u'A' + m % 26)) + std::u16string(1, char16_t(u'a' + m / 26));
-        addMaterial(doc, name.c_str(), int(random() % 256), int(random() % 256), int(random() % 256));
+        addMaterial(doc, nameOf(u"Generated", m).c_str(), int(random() % 256), int(random() % 256),
+                    int(random() % 256));
     }
     const int layers = 4;
-    for (int l = 0; l < layers; ++l) {
-        const std::u16string name = u"Layer" + std::u16string(1, char16_t(u'0' + l));
-        addLayer(doc, name.c_str(), int(random() % uint32_t(materials + 1)) - 1);
-    }
+    for (int l = 0; l < layers; ++l)
+        addLayer(doc, nameOf(u"Layer", l).c_str(), int(random() % uint32_t(materials + 1)) - 1);
     std::vector<int> blocks;
     for (int b = 0; b < 3; ++b) {
         std::vector<std::pair<ON_Mesh, ON_3dmObjectAttributes>> parts;
         for (int p = 0; p < 1 + int(random() % 3); ++p)
             parts.emplace_back(randomMesh(random), randomAttributes(random, layers, materials));
-        const std::u16string name = u"Block" + std::u16string(1, char16_t(u'0' + b));
-        blocks.push_back(addBlock(doc, name.c_str(), parts));
+        blocks.push_back(addBlock(doc, nameOf(u"Block", b).c_str(), parts));
     }
     blocks.push_back(addNestedBlock(doc, u"Nest",
                                     {{blocks[0], randomPlacement(random)}, {blocks[1], randomPlacement(random)}},
                                     randomAttributes(random, layers, materials)));
     for (int o = 0; o < objects; ++o) {
         const ON_3dmObjectAttributes a = randomAttributes(random, layers, materials);
-        if (random() % 5 == 0) {
+        if (random() % 5 == 0)
             doc.AddInstanceObject(blocks[random() % blocks.size()], randomPlacement(random), &a);
-        } else {
+        else
             addMeshObject(doc, randomMesh(random), a);
-        }
     }
 }
 
@@ -174,9 +171,7 @@ void generateLargeDocument(CRhinoDoc& doc, int materialCount, int trianglesPerMa
     const int quadsPerMesh = trianglesPerMaterial / (2 * meshesPerMaterial);
     const int n = std::max(1, int(std::sqrt(double(quadsPerMesh) / 6.0)));
     for (int m = 0; m < materialCount; ++m) {
-        const std::u16string name =
-            u"Large" + std::u16string(1, char16_t(u'A' + m % 26)) + std::u16string(1, char16_t(u'a' + (m / 26) % 26));
-        const int material = addMaterial(doc, name.c_str(), m % 256, (m * 7) % 256, (m * 13) % 256);
+        const int material = addMaterial(doc, nameOf(u"Large", m).c_str(), m % 256, (m * 7) % 256, (m * 13) % 256);
         for (int k = 0; k < meshesPerMaterial; ++k) {
             ON_Mesh mesh;
             const double o = 3.0 * (m * meshesPerMaterial + k);
@@ -238,68 +233,52 @@ bool SceneEditor::apply(Edit edit) {
     if (!object)
         return true;
     const CRhinoObjRef ref(object);
+    const CRhinoObject* readd = nullptr;  // what takes the object's place (or the object itself)
+    bool removed = false, everything = false;
+    auto anyMaterial = [&] { return int(random_() % uint32_t(doc_.m_material_table.MaterialCount() + 1)) - 1; };
     switch (edit) {
-        case Edit::move: {
-            const ON_Xform step = ON_Xform::TranslationTransformation(eighth(random_, 4), eighth(random_, 4), 0.0);
-            if (const CRhinoObject* moved = doc_.TransformObject(ref, step)) {
-                fixture_.remove(oracle_, object);
-                fixture_.reAdd(oracle_, {moved});
-                log += "move\n";
-            }
+        case Edit::move:
+            readd = doc_.TransformObject(
+                ref, ON_Xform::TranslationTransformation(eighth(random_, 4), eighth(random_, 4), 0.0));
             break;
-        }
-        case Edit::hide:
-        case Edit::show:
-            if (edit == Edit::hide ? doc_.HideObject(ref) : doc_.ShowObject(ref)) {
-                fixture_.reAdd(oracle_, {object});
-                log += edit == Edit::hide ? "hide\n" : "show\n";
-            }
-            break;
-        case Edit::remove:
-            if (doc_.DeleteObject(ref, true, true)) {
-                fixture_.remove(oracle_, object);
-                log += "delete\n";
-            }
-            break;
-        case Edit::replace:
-            if (const CRhinoObject* replaced = doc_.ReplaceObject(ref, randomMesh(random_))) {
-                fixture_.remove(oracle_, object);
-                fixture_.reAdd(oracle_, {replaced});
-                log += "replace\n";
-            }
-            break;
+        case Edit::hide: readd = doc_.HideObject(ref) ? object : nullptr; break;
+        case Edit::show: readd = doc_.ShowObject(ref) ? object : nullptr; break;
+        case Edit::remove: removed = doc_.DeleteObject(ref, true, true); break;
+        case Edit::replace: readd = doc_.ReplaceObject(ref, randomMesh(random_)); break;
         case Edit::objectMaterial: {
             ON_3dmObjectAttributes a = object->Attributes();
             a.SetMaterialSource(ON::material_from_object);
-            a.m_material_index = int(random_() % uint32_t(doc_.m_material_table.MaterialCount() + 1)) - 1;
-            if (doc_.ModifyObjectAttributes(ref, a, true)) {
-                fixture_.reAdd(oracle_, {object});
-                log += "object material\n";
-            }
+            a.m_material_index = anyMaterial();
+            readd = doc_.ModifyObjectAttributes(ref, a, true) ? object : nullptr;
             break;
         }
         case Edit::layerMaterial: {
             const int index = int(random_() % uint32_t(doc_.m_layer_table.LayerCount()));
             ON_Layer layer = doc_.m_layer_table[index];
-            layer.SetRenderMaterialIndex(int(random_() % uint32_t(doc_.m_material_table.MaterialCount() + 1)) - 1);
-            if (doc_.m_layer_table.ModifyLayer(layer, index, true)) {
-                reAddAll();
-                log += "layer material\n";
-            }
+            layer.SetRenderMaterialIndex(anyMaterial());
+            everything = doc_.m_layer_table.ModifyLayer(layer, index, true);
             break;
         }
         case Edit::modifyMaterial: {
             const int index = int(random_() % uint32_t(doc_.m_material_table.MaterialCount()));
             ON_Material material = doc_.m_material_table[index];
             material.SetDiffuse(ON_Color(int(random_() % 256), int(random_() % 256), int(random_() % 256)));
-            if (doc_.m_material_table.ModifyMaterial(material, index, true)) {
+            everything = doc_.m_material_table.ModifyMaterial(material, index, true);
+            if (everything)
                 fixture_.materials.UpdateMaterial(doc_.m_material_table[index].RuntimeSerialNumber());
-                reAddAll();
-                log += "modify material\n";
-            }
             break;
         }
     }
+    if (removed || (readd && readd != object))
+        fixture_.remove(oracle_, object);
+    if (readd)
+        fixture_.reAdd(oracle_, {readd});
+    if (everything)
+        reAddAll();
+    static const char* const names[kEditKinds] = {
+        "move", "hide", "show", "delete", "replace", "object material", "layer material", "modify material"};
+    if (removed || readd || everything)
+        log += std::string(names[int(edit)]) + "\n";
     return true;
 }
 

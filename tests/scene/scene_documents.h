@@ -1,8 +1,6 @@
 #pragma once
 // Documents for the scene's end-to-end tests and benchmarks, and the edits applied to
-// them. Every number is exact in f32 (multiples of 1/8, unit scale 1 under blocks,
-// placements of +-1/0 entries, powers of two and such translations), so that the
-// oracle's bytes equal the scene's.
+// them, with every number exact in f32 so that the oracle's bytes equal the scene's.
 
 #include <cstdint>
 #include <random>
@@ -20,11 +18,9 @@ class SceneSyncFixture;
 // A rotation by a multiple of 90 degrees about a world axis (0 x, 1 y, 2 z), exact.
 ON_Xform quarterTurn(int axis, int quarters);
 
-// Every kind of object the link mirrors and skips: closed, inward and open meshes,
-// quads and triangles, vertex, face and no normals, own texture coordinates, materials
-// from object, layer and parent, hidden objects and layers, points, blocks placed
-// twice, nested blocks with rotations and scales, and one object with broken meshes.
-// Units: metres.
+// Every kind of object the link mirrors and skips (meshes of every orientation and
+// normal source, materials from object, layer and parent, hidden objects and layers,
+// points, nested blocks placed twice, broken meshes). Units: metres.
 void buildVariedDocument(CRhinoDoc& doc);
 
 // Boxes and grids in millimetres (no blocks).
@@ -38,10 +34,10 @@ void generateDocument(CRhinoDoc& doc, uint32_t seed, int materials, int objects)
 // about trianglesPerMaterial triangles in total (closed grids of quads).
 void generateLargeDocument(CRhinoDoc& doc, int materialCount, int trianglesPerMaterial);
 
-// Applies edits to a document and, through the fixture, to its scene and oracle: the
-// way the change tracking would (remove, then re-add what changed). Every edit is
-// applied only after the scene was taken with LockScene(50); when that fails the edit
-// is skipped, as the change tracking keeps its changes for the next idle pass.
+// Applies edits to a document and, through the fixture, to its scene and oracle, the
+// way the change tracking would (remove, then re-add what changed), once the scene is
+// taken with LockScene(50); otherwise the edit is skipped, as the change tracking keeps
+// its changes for the next idle pass.
 class SceneEditor {
 public:
     SceneEditor(CRhinoDoc& doc, SceneSyncFixture& fixture, SceneOracle& oracle, uint32_t seed);

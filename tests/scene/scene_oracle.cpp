@@ -13,35 +13,15 @@ namespace vantro::test {
 
 namespace {
 
-using Matrix = double[4][4];
-
-void identity(Matrix m) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            m[i][j] = i == j ? 1.0 : 0.0;
-}
-
-void product(const Matrix a, const Matrix b, Matrix out) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            double sum = 0.0;
-            for (int k = 0; k < 4; ++k)
-                sum += a[i][k] * b[k][j];
-            out[i][j] = sum;
-        }
-}
-
-// Inverse transpose of the upper 3x3 part, as a 4x4 acting on (n, 1).
-void normalMatrix(const Matrix m, Matrix out) {
-    const double a = m[0][0], b = m[0][1], c = m[0][2], d = m[1][0], e = m[1][1], f = m[1][2], g = m[2][0], h = m[2][1],
-                 k = m[2][2];
-    const double det = a * (e * k - f * h) - b * (d * k - f * g) + c * (d * h - e * g);
-    identity(out);
-    // cofactor matrix / det = inverse transpose
-    out[0][0] = (e * k - f * h) / det, out[0][1] = -(d * k - f * g) / det, out[0][2] = (d * h - e * g) / det;
-    out[1][0] = -(b * k - c * h) / det, out[1][1] = (a * k - c * g) / det, out[1][2] = -(a * h - b * g) / det;
-    out[2][0] = (b * f - c * e) / det, out[2][1] = -(a * f - c * d) / det, out[2][2] = (a * e - b * d) / det;
-    out[0][3] = out[1][3] = out[2][3] = 0.0;  // (n, 1): the homogeneous 1 adds nothing
+// Inverse transpose of the upper 3x3 part, acting on (n, 0).
+ON_Xform normalMatrix(const ON_Xform& m) {
+    ON_Xform out = m;
+    for (int i = 0; i < 3; ++i)
+        out.m_xform[i][3] = out.m_xform[3][i] = 0.0;
+    out.m_xform[3][3] = 1.0;
+    out.Invert();
+    out.Transpose();
+    return out;
 }
 
 bool finite(const ON_3fPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
@@ -57,7 +37,8 @@ struct Converted {
     bool open = false;
 };
 
-bool convert(const ON_Mesh& mesh, const Matrix xform, bool placed, double scale, Converted& out) {
+bool convert(const ON_Mesh& mesh, const ON_Xform& placement, bool placed, double scale, Converted& out) {
+    const auto& xform = placement.m_xform;
     const int v = mesh.VertexCount();
     std::vector<int> faceOf;  // usable faces
     for (int f = 0; f < mesh.FaceCount(); ++f) {
@@ -98,8 +79,8 @@ bool convert(const ON_Mesh& mesh, const Matrix xform, bool placed, double scale,
                 out.triangles.push_back(uint32_t(i));
         }
     }
-    Matrix nm;
-    normalMatrix(xform, nm);
+    const ON_Xform normals = normalMatrix(placement);
+    const auto& nm = normals.m_xform;
     const bool hasOwnCoordinates = mesh.m_T.Count() == v;
     for (int i = 0; i < v; ++i) {
         ON_3fPoint p = mesh.m_V[i];
@@ -175,7 +156,7 @@ int SceneOracle::materialIndexOf(const CRhinoObject* object, const CRhinoObject*
     return doc_.m_layer_table[a->m_layer_index].RenderMaterialIndex();
 }
 
-void SceneOracle::collect(const CRhinoObject* object, const CRhinoObject* top, const double xform[4][4], int depth,
+void SceneOracle::collect(const CRhinoObject* object, const CRhinoObject* top, const ON_Xform& xform, int depth,
                           std::vector<Placed>& out) const {
     if (!object->IsVisible() || depth > 64)
         return;
@@ -188,8 +169,7 @@ void SceneOracle::collect(const CRhinoObject* object, const CRhinoObject* top, c
         if (!definition)
             return;
         const ON_Xform placement = instance->InstanceXform();
-        Matrix combined;
-        product(xform, placement.m_xform, combined);  // outer placement applied after this one
+        const ON_Xform combined = xform * placement;  // outer placement applied after this one
         for (int i = 0; i < definition->ObjectCount(); ++i)
             collect(definition->Object(i), top, combined, depth + 1, out);
         return;
@@ -205,10 +185,8 @@ void SceneOracle::collect(const CRhinoObject* object, const CRhinoObject* top, c
 
 std::map<uint64_t, ExpectedGeometry> SceneOracle::Expected() const {
     std::vector<Placed> all;
-    Matrix id;
-    identity(id);
     for (const CRhinoObject* object : order_)
-        collect(object, object, id, 0, all);
+        collect(object, object, ON_Xform(), 0, all);
 
     std::map<uint64_t, std::vector<const Placed*>> byMaterial;
     for (const Placed& p : all)
@@ -256,34 +234,24 @@ std::map<uint64_t, ExpectedGeometry> SceneOracle::Expected() const {
 std::vector<std::string> compareGeometry(const ExpectedGeometry& expected, const std::vector<uint8_t>& actual,
                                          bool exact) {
     std::vector<std::string> differences;
-    if (expected.bytes.size() != actual.size()) {
-        differences.push_back("size " + std::to_string(actual.size()) + ", expected " +
-                              std::to_string(expected.bytes.size()));
-        return differences;
-    }
-    const size_t v = expected.vertexCount;
-    const size_t floatsEnd = 3 + 8 * v;
+    if (expected.bytes.size() != actual.size())
+        return {"size " + std::to_string(actual.size()) + ", expected " + std::to_string(expected.bytes.size())};
+    const size_t v = expected.vertexCount, floatsEnd = 3 + 8 * v;
     for (size_t w = 0; w < actual.size() / 4 && differences.size() < 8; ++w) {
         uint32_t a, e;
+        float fa, fe;
         std::memcpy(&a, &actual[4 * w], 4);
         std::memcpy(&e, &expected.bytes[4 * w], 4);
-        if (a == e)
+        std::memcpy(&fa, &a, 4);
+        std::memcpy(&fe, &e, 4);
+        if (a == e ||
+            (!exact && w >= 3 && w < floatsEnd && std::fabs(fa - fe) <= 1e-5f * std::max(1.0f, std::fabs(fe))))
             continue;
-        if (!exact && w >= 3 && w < floatsEnd) {
-            float fa, fe;
-            std::memcpy(&fa, &a, 4);
-            std::memcpy(&fe, &e, 4);
-            if (std::fabs(fa - fe) <= 1e-5f * std::max(1.0f, std::fabs(fe)))
-                continue;
-        }
         const char* area = w < 3           ? "header"
                            : w < 3 + 3 * v ? "position"
                            : w < 3 + 6 * v ? "normal"
                            : w < floatsEnd ? "uv"
                                            : "index";
-        float fa, fe;
-        std::memcpy(&fa, &a, 4);
-        std::memcpy(&fe, &e, 4);
         differences.push_back(std::string("word ") + std::to_string(w) + " (" + area + "): " + std::to_string(a) +
                               " / " + std::to_string(fa) + ", expected " + std::to_string(e) + " / " +
                               std::to_string(fe));

@@ -1,26 +1,15 @@
 #pragma once
 // SceneOracle: what every material's geometry buffer must hold for a document, worked
-// out from the rules alone with code of its own (none of src/scene is used):
-//   - the objects the link mirrors: visible, undeleted, not points; block instances
-//     expanded through their definitions with the placements multiplied (outer after
-//     inner), computed in double in the document's own space;
-//   - the material: object, layer, or (for "from parent") the outermost instance's;
-//   - each mesh: faces with a corner out of range or on a non-finite vertex dropped,
-//     quads split (a b c)(a c d), a closed mesh with inward normals reversed
-//     ((c b a)(d c a)) with negated normals, normals from the vertices, else from the
-//     faces (last face wins), else zero; placed normals moved by the inverse transpose
-//     of the placement; non-finite numbers replaced (0, zero normal, (0, 1));
-//   - the renderer's axes and metres: (x, y, z) -> (x, z, y) times the unit scale;
-//   - texture coordinates (u, 1 - v) of the mesh's own set, else (0, 1);
-//   - the buffer: meshes in the order they were (re-)added, each front copy with the
-//     whole index list reversed, and open meshes followed by a back copy in stored
-//     order with negated normals.
-// Documents whose numbers are exact in f32 (small multiples of powers of two, unit
-// scale 1 under blocks, placements made of +-1/0 and powers of two) give bytes equal
-// to the scene's; others may differ in the last bit of a float (see closeEnough).
-//
-// The order of meshes follows the scene's: a mesh made later comes later. The oracle
-// therefore keeps the order in which top-level objects were (re-)added.
+// out from the rules alone with code of its own (none of src/scene): visible, undeleted
+// non-point objects, blocks expanded with placements multiplied (in double), the
+// object's, layer's or outermost instance's material; faces with a bad corner dropped,
+// quads split (a b c)(a c d), inward closed meshes reversed with negated normals,
+// normals from vertices, else faces (last wins), else zero, moved by the inverse
+// transpose; non-finite numbers replaced; renderer axes (x, z, y) times the unit
+// scale; uvs (u, 1 - v) of the mesh's own set, else (0, 1); meshes in (re-)add order,
+// each front copy with its index list reversed, open meshes followed by a back copy
+// in stored order with negated normals. Documents whose numbers are exact in f32 give
+// bytes equal to the scene's; others may differ in a float's last bit.
 
 #include <cstdint>
 #include <map>
@@ -29,6 +18,7 @@
 
 class CRhinoDoc;
 class CRhinoObject;
+class ON_Xform;
 class MaterialManager;
 
 namespace vantro::test {
@@ -57,7 +47,7 @@ public:
 
 private:
     struct Placed;
-    void collect(const CRhinoObject* object, const CRhinoObject* top, const double xform[4][4], int depth,
+    void collect(const CRhinoObject* object, const CRhinoObject* top, const ON_Xform& xform, int depth,
                  std::vector<Placed>& out) const;
     int materialIndexOf(const CRhinoObject* object, const CRhinoObject* top) const;
 

@@ -1,45 +1,31 @@
 // velora-scene-reader: a second process that reads the scene's geometry the way the
-// renderer does, for the scene's multi-process tests and benchmarks. ("velora" in the
-// program name lets the link's peer search find its window.)
+// renderer does, for the multi-process tests and benchmarks. ("velora" in the program
+// name lets the link's peer search find its window.)
 //
 //   velora-scene-reader --connection NAME --dump-dir DIR [--random-locks SEED]
 //                       [--wake-log FILE] [--poll-ms MS] [--wait-connection MS]
 //
-// It publishes a peer main window, opens the connection, and then serves messages:
-//   0x8729 (the link's wake-up): takes the lock, reads every "SRFC" record whose
-//          geometry change count moved, copies the used part of its geometry buffer
-//          into its mirror, clears the changed bits, prints
-//          "WAKE n=<count> ns=<monotonic ns at receipt> changed=<records read>";
-//   kDumpMessage (wParam = sequence): writes its mirror to DIR/dump-<sequence>.bin and
-//          prints "DUMPED seq=<sequence> records=<n>";
-//   kHoldLockMessage (wParam = ms): takes the lock, prints "HELD", keeps it that long,
-//          releases it and prints "RELEASED";
-//   kQuitMessage: prints "EXIT wakes=<n> locks=<n>" and ends (as it does when the
-//          connection's creator is gone).
-// With --random-locks it also takes the lock at random moments between messages and
-// keeps it for up to 2 ms, now and then for 10 to 15 ms (past the writer's 10 ms budget).
+// It publishes a peer main window, opens the connection (trying for up to MS with
+// --wait-connection, after printing "WAITING window=<handle>"), prints "READY" and
+// serves messages:
+//   the link's wake-up: takes the lock, copies the used part of the geometry buffer of
+//     every "SRFC" record whose change count moved into its mirror, clears the changed
+//     bits, prints "WAKE n=<count> ns=<monotonic ns at receipt> changed=<records read>"
+//     and, with --wake-log, appends "wake <n>" and " <id>:<status>:<FNV-1a hex>" per
+//     mirrored record to FILE (scene_reader_protocol.h reads both back);
+//   kDumpMessage: writes the mirror to DIR/dump-<wParam>.bin, prints "DUMPED seq=<n> ";
+//   kHoldLockMessage: keeps the lock for wParam ms between "HELD ms=<ms>" and "RELEASED";
+//   kQuitMessage (or its creator gone): prints "EXIT wakes=<n> locks=<n>" and ends.
+// With --random-locks it also takes the lock at random moments, mostly for up to 2 ms,
+// now and then for 10 to 15 ms (past the writer's 10 ms budget).
 //
-// The "VIEW" record is looked at after every wake-up and every MS milliseconds without
-// a message (--poll-ms, default 500): a camera written since the last look (its changed
-// bit set) is printed as
-//   "VIEW apply=<applyNow> kind=<cameraKind> fov=<f> pos=<x,y,z> dir=<x,y,z> up=<x,y,z>
-//    rows=<16 floats> zero=<1 when all 628 payload bytes are zero>"
-// and the bit cleared. --wait-connection keeps trying to open the connection that long
-// (the reader may start before the link does), after printing "WAITING window=<handle>"
-// once its window is up.
+// After every wake-up and every --poll-ms (500) without a message, a "VIEW" record
+// written since the last look is printed as "VIEW apply=<applyNow> kind=<cameraKind>
+// fov=<f> pos=<x,y,z> dir=<x,y,z> up=<x,y,z> rows=<16 floats> zero=<1 when all payload
+// bytes are zero>" and its changed bit cleared.
 //
-// With --wake-log it appends one line per wake-up to FILE, after the reads: "wake <n>"
-// and " <record id>:<status>:<FNV-1a of the bytes, hex>" for every mirrored record
-// (scene_reader_protocol.h reads it back), so a test can check every state the
-// renderer was woken for, not only the last.
-//
-// The mirror only changes when a wake-up arrives, so a dump shows what the renderer
-// would show, not a fresh read. Everything read from the channel is bounded by the
-// sizes this process actually mapped.
-//
-// Dump file (little-endian u32 words): record count, then per record in record-id
-// order: record id, geometry change count, buffer id, capacity, status (0 read,
-// 1 buffer missing, 2 counts larger than the buffer), byte count n, then n bytes.
+// The mirror only changes on a wake-up, so a dump shows what the renderer would show.
+// Everything read from the channel is bounded by the sizes this process mapped.
 
 #include <algorithm>
 #include <cstdio>
@@ -66,21 +52,15 @@ using vantro::test::kQuitMessage;
 
 namespace {
 
-struct MirroredRecord {
-    uint32_t changeCount = 0;
-    uint32_t buffer = 0;
-    uint32_t capacity = 0;
-    uint32_t status = 0;
-    std::vector<uint8_t> bytes;
-};
+// One output line, flushed: the tests wait for them.
+#define SAY(...) (std::printf(__VA_ARGS__), std::fflush(stdout))
+
+using MirroredRecord = vantro::test::DumpedRecord;
 
 struct Options {
-    std::string connection;
-    std::string dumpDir;
+    std::string connection, dumpDir, wakeLog;
     uint32_t randomSeed = 0;
-    std::string wakeLog;
-    int pollMs = 500;
-    int waitConnectionMs = 0;
+    int pollMs = 500, waitConnectionMs = 0;
 };
 
 bool parse(int argc, char** argv, Options& out) {
@@ -117,9 +97,8 @@ public:
         if (!open())
             return 3;
         creator_ = load(connection_.HeaderBlock(), header::kCreatorPid);
-        std::printf("READY window=%llu pid=%u\n", static_cast<unsigned long long>(window_.handle()),
-                    platform::currentProcessId());
-        std::fflush(stdout);
+        SAY("READY window=%llu pid=%u\n", static_cast<unsigned long long>(window_.handle()),
+            platform::currentProcessId());
         for (;;) {
             platform::WindowMessage message;
             const int wait = options_.randomSeed ? static_cast<int>(random_() % 20) : options_.pollMs;
@@ -142,17 +121,14 @@ public:
             else if (message.message == kQuitMessage)
                 break;
         }
-        std::printf("EXIT wakes=%u locks=%u\n", wakes_, randomLocks_);
-        std::fflush(stdout);
+        SAY("EXIT wakes=%u locks=%u\n", wakes_, randomLocks_);
         return 0;
     }
 
 private:
     bool open() {
-        if (options_.waitConnectionMs > 0) {
-            std::printf("WAITING window=%llu\n", static_cast<unsigned long long>(window_.handle()));
-            std::fflush(stdout);
-        }
+        if (options_.waitConnectionMs > 0)
+            SAY("WAITING window=%llu\n", static_cast<unsigned long long>(window_.handle()));
         const uint64_t until = platform::monotonicNanoseconds() + uint64_t(options_.waitConnectionMs) * 1'000'000u;
         for (;;) {
             if (connection_.Open(platform::fromUtf8(options_.connection)) == 0)
@@ -189,8 +165,7 @@ private:
                     double(v.up[0]), double(v.up[1]), double(v.up[2]));
         for (int i = 0; i < 16; ++i)
             std::printf(i ? ",%.9g" : "%.9g", double(v.viewMatrix[i]));
-        std::printf(" zero=%d\n", zero ? 1 : 0);
-        std::fflush(stdout);
+        SAY(" zero=%d\n", zero ? 1 : 0);
     }
 
     void holdLockAtRandom() {
@@ -207,16 +182,13 @@ private:
 
     void holdLock(uint32_t ms) {
         if (!connection_.Lock(2'000'000)) {
-            std::printf("HOLD-FAILED\n");
-            std::fflush(stdout);
+            SAY("HOLD-FAILED\n");
             return;
         }
-        std::printf("HELD ms=%u\n", ms);
-        std::fflush(stdout);
+        SAY("HELD ms=%u\n", ms);
         platform::sleepMilliseconds(ms);
         connection_.Unlock();
-        std::printf("RELEASED\n");
-        std::fflush(stdout);
+        SAY("RELEASED\n");
     }
 
     void wake() {
@@ -225,8 +197,7 @@ private:
         // The writer keeps the lock only briefly; a generous wait keeps the test honest
         // without hiding a writer that never lets go.
         if (!connection_.Lock(2'000'000)) {
-            std::printf("WAKE-BUSY n=%u\n", wakes_);
-            std::fflush(stdout);
+            SAY("WAKE-BUSY n=%u\n", wakes_);
             return;
         }
         uint32_t changed = 0;
@@ -249,8 +220,7 @@ private:
         connection_.ClearFlags(kHeaderChanged);
         connection_.Unlock();
         logWake();
-        std::printf("WAKE n=%u ns=%llu changed=%u\n", wakes_, static_cast<unsigned long long>(received), changed);
-        std::fflush(stdout);
+        SAY("WAKE n=%u ns=%llu changed=%u\n", wakes_, static_cast<unsigned long long>(received), changed);
     }
 
     void logWake() {
@@ -298,17 +268,13 @@ private:
         auto word = [&](uint32_t w) { file.write(reinterpret_cast<const char*>(&w), 4); };
         word(static_cast<uint32_t>(mirror_.size()));
         for (const auto& [id, record] : mirror_) {
-            word(id);
-            word(record.changeCount);
-            word(record.buffer);
-            word(record.capacity);
-            word(record.status);
-            word(static_cast<uint32_t>(record.bytes.size()));
+            for (uint32_t w : {id, record.changeCount, record.buffer, record.capacity, record.status,
+                               static_cast<uint32_t>(record.bytes.size())})
+                word(w);
             file.write(reinterpret_cast<const char*>(record.bytes.data()), std::streamsize(record.bytes.size()));
         }
-        file.close();
-        std::printf("DUMPED seq=%u records=%zu\n", sequence, mirror_.size());
-        std::fflush(stdout);
+        file.close();  // whole before the test is told
+        SAY("DUMPED seq=%u records=%zu\n", sequence, mirror_.size());
     }
 
     Options options_;
@@ -316,9 +282,7 @@ private:
     platform::Window window_;
     LiveConnection connection_;
     std::map<uint32_t, MirroredRecord> mirror_;
-    uint32_t creator_ = 0;
-    uint32_t wakes_ = 0;
-    uint32_t randomLocks_ = 0;
+    uint32_t creator_ = 0, wakes_ = 0, randomLocks_ = 0;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -78,26 +79,18 @@ struct WakeState {
 inline std::vector<WakeState> readWakeLog(const std::string& path) {
     std::vector<WakeState> out;
     std::ifstream file(path);
-    std::string line;
+    std::string line, word;
     while (std::getline(file, line)) {
+        std::istringstream in(line);
         WakeState state;
-        size_t at = 0;
-        if (line.rfind("wake ", 0) != 0)
+        if (!(in >> word >> state.wake) || word != "wake")
             continue;
-        state.wake = static_cast<uint32_t>(std::stoul(line.substr(5), &at));
-        at += 5;
-        while (at < line.size()) {
-            const size_t next = line.find(' ', at + 1);
-            const std::string item = line.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1);
-            const size_t c1 = item.find(':'), c2 = item.rfind(':');
-            if (c1 == std::string::npos || c2 == c1)
-                break;
-            const uint32_t id = static_cast<uint32_t>(std::stoul(item.substr(0, c1)));
-            state.status[id] = static_cast<uint32_t>(std::stoul(item.substr(c1 + 1, c2 - c1 - 1)));
-            state.hashes[id] = std::stoull(item.substr(c2 + 1), nullptr, 16);
-            if (next == std::string::npos)
-                break;
-            at = next;
+        uint32_t id = 0, status = 0;
+        uint64_t hash = 0;
+        char c1 = 0, c2 = 0;
+        while (in >> std::dec >> id >> c1 >> status >> c2 >> std::hex >> hash && c1 == ':' && c2 == ':') {
+            state.status[id] = status;
+            state.hashes[id] = hash;
         }
         out.push_back(std::move(state));
     }

@@ -28,6 +28,13 @@
 
 namespace vantro::test {
 
+// Every material of the manager, the default included.
+inline std::vector<MaterialInfo*> allMaterials(MaterialManager& materials) {
+    std::vector<MaterialInfo*> all = materials.Materials();
+    all.push_back(&materials.DefaultMaterial());
+    return all;
+}
+
 // Every difference between a reader's mirror and the expected geometry of each
 // material of materials (its records' ids name the mirror's entries), one line each.
 inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
@@ -35,10 +42,8 @@ inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
                                                   const std::map<uint64_t, ExpectedGeometry>& expected,
                                                   bool exact = true) {
     std::vector<std::string> out;
-    std::vector<MaterialInfo*> all = materials.Materials();
-    all.push_back(&materials.DefaultMaterial());
     std::set<uint64_t> seen;
-    for (MaterialInfo* info : all) {
+    for (MaterialInfo* info : allMaterials(materials)) {
         const uint64_t id = uint64_t(info->id);
         seen.insert(id);
         const auto want = expected.find(id);
@@ -163,18 +168,13 @@ public:
     // The oracle's scene as the wake log fingerprints it: record id -> geometryHash,
     // for every material that has a record (no geometry: the hash of nothing).
     std::map<uint32_t, uint64_t> expectedHashes(const SceneOracle& oracle) {
-        const auto expected = oracle.Expected();
+        auto expected = oracle.Expected();
         std::map<uint32_t, uint64_t> out;
-        std::vector<MaterialInfo*> all = materials.Materials();
-        all.push_back(&materials.DefaultMaterial());
-        for (MaterialInfo* info : all) {
-            if (!info->record)
-                continue;
-            const auto want = expected.find(uint64_t(info->id));
-            const std::vector<uint8_t> none;
-            const std::vector<uint8_t>& bytes = want == expected.end() ? none : want->second.bytes;
-            out[VantroAPI::load(info->record, VantroAPI::record::kId)] = geometryHash(bytes.data(), bytes.size());
-        }
+        for (MaterialInfo* info : allMaterials(materials))
+            if (info->record) {
+                const std::vector<uint8_t>& bytes = expected[uint64_t(info->id)].bytes;
+                out[VantroAPI::load(info->record, VantroAPI::record::kId)] = geometryHash(bytes.data(), bytes.size());
+            }
         return out;
     }
 

@@ -56,6 +56,17 @@ protected:
         link.Close();
     }
     int materialOf(const char16_t* materialName) { return addMaterial(doc, materialName, 10, 20, 30); }
+    // count materials, each with an n x n grid of its own; their indices.
+    std::vector<int> materialsWithGrids(int count, int n) {
+        std::vector<int> indices;
+        for (int m = 0; m < count; ++m) {
+            const std::u16string materialName =
+                u"M" + std::u16string(1, char16_t(u'A' + m % 26)) + char16_t(u'a' + m / 26);
+            indices.push_back(materialOf(materialName.c_str()));
+            add(gridMesh(n, 1, 0), indices.back());
+        }
+        return indices;
+    }
     CRhinoObject* add(const ON_Mesh& mesh, int material) {
         return addMeshObject(doc, mesh, attributesOn(layer, ON::material_from_object, material));
     }
@@ -66,11 +77,11 @@ protected:
         ASSERT_TRUE(scene.LockScene(1000));
     }
     // One worker cycle run on this thread while it holds the scene.
-    bool cycle(uint32_t budgetMs = 100) {
+    bool cycle(uint32_t budgetMs = 100, bool* published = nullptr) {
         scene.dirty = true;
         EXPECT_TRUE(link.Lock(0));
         materials.SendPending();
-        const bool done = scene.Update(budgetMs);
+        const bool done = scene.Update(budgetMs, published);
         link.Unlock();
         scene.dirty = false;
         return done;
@@ -81,10 +92,19 @@ protected:
         scene.RemoveObject(o->RuntimeSerialNumber());
         scene.AddObjects(one, false);
     }
+    // The object's mesh replaced, in the document and in the scene.
+    CRhinoObject* replace(CRhinoObject* o, const ON_Mesh& mesh) {
+        CRhinoObject* replaced = doc.ReplaceObject(CRhinoObjRef(o), mesh);
+        scene.RemoveObject(o->RuntimeSerialNumber());
+        reAdd(replaced);
+        return replaced;
+    }
     RecordPrefix* recordOf(int index) { return materials.FindByIndex(index).record; }
     uint32_t field(int index, Field<uint32_t> f) { return load(recordOf(index), f); }
+    uint32_t bufferOf(int index) { return field(index, srfc_record::kGeometryBuffer); }
+    uint32_t changesOf(int index) { return field(index, srfc_record::kGeometryChangeCount); }
     std::vector<uint32_t> words(int index) {
-        const uint32_t id = field(index, srfc_record::kGeometryBuffer);
+        const uint32_t id = bufferOf(index);
         const auto* p = static_cast<const uint32_t*>(link.MapBuffer(id));
         if (!p)
             return {};
@@ -103,96 +123,73 @@ protected:
 
 }  // namespace
 
-// Growth replaces the buffer by one of twice the needed size and destroys the old one
-// after the pass; shrinking keeps buffer and capacity; deleting the last mesh clears
-// both and still counts a change.
+// A failed growth keeps the old, smaller buffer published with its old bytes; the next
+// pass replaces it by one of twice the needed size and destroys the old one after the
+// pass; shrinking keeps buffer and capacity; deleting the last mesh clears both and
+// still counts a change.
 TEST_F(SyncWorkerTest, BufferGrowsShrinksAndIsReleased) {
     const int wood = materialOf(u"Wood");
-    CRhinoObject* small = add(gridMesh(1, 1, 0), wood);
+    CRhinoObject* object = add(gridMesh(1, 1, 0), wood);
     loadAndHold();
-    cycle();
-    const uint32_t first = field(wood, srfc_record::kGeometryBuffer);
+    ASSERT_TRUE(cycle());
+    const uint32_t first = bufferOf(wood);
+    const std::vector<uint32_t> before = words(wood);
     ASSERT_NE(first, 0u);
 
-    CRhinoObject* big = doc.ReplaceObject(CRhinoObjRef(small), gridMesh(20, 1, 0));
-    scene.RemoveObject(small->RuntimeSerialNumber());
-    reAdd(big);
-    cycle();
-    const uint32_t second = field(wood, srfc_record::kGeometryBuffer);
+    object = replace(object, gridMesh(20, 1, 0));
+    link.failCreates = 1;
+    EXPECT_FALSE(cycle());
+    EXPECT_EQ(bufferOf(wood), first);
+    EXPECT_EQ(changesOf(wood), 1u);
+    EXPECT_EQ(words(wood), before);
+    EXPECT_TRUE(cycle());
+    const uint32_t second = bufferOf(wood);
     EXPECT_NE(second, first);
     EXPECT_EQ(link.MappedBufferSize(first), 0u);  // destroyed here at the end of the pass
-    const MeshInfo& mi = *scene.meshes.at(scene.objects.at(big->RuntimeSerialNumber()).meshIds[0]);
+    const MeshInfo& mi = *scene.meshes.at(scene.objects.at(object->RuntimeSerialNumber()).meshIds[0]);
     const uint64_t need = GeometryBufferBytes(2 * mi.vertexCount, 2 * mi.indexCount);
     EXPECT_EQ(field(wood, srfc_record::kGeometryCapacity), 2 * need);
-    EXPECT_EQ(field(wood, srfc_record::kGeometryChangeCount), 2u);
+    EXPECT_EQ(changesOf(wood), 2u);
 
-    CRhinoObject* smaller = doc.ReplaceObject(CRhinoObjRef(big), gridMesh(2, 1, 0));
-    scene.RemoveObject(big->RuntimeSerialNumber());
-    reAdd(smaller);
+    object = replace(object, gridMesh(2, 1, 0));
     cycle();
-    EXPECT_EQ(field(wood, srfc_record::kGeometryBuffer), second);
+    EXPECT_EQ(bufferOf(wood), second);
     EXPECT_EQ(field(wood, srfc_record::kGeometryCapacity), 2 * need);
     EXPECT_EQ(words(wood)[0], 2u * 9u);  // the header carries the smaller counts
 
-    scene.RemoveObject(smaller->RuntimeSerialNumber());
+    scene.RemoveObject(object->RuntimeSerialNumber());
     cycle();
-    EXPECT_EQ(field(wood, srfc_record::kGeometryBuffer), 0u);
+    EXPECT_EQ(bufferOf(wood), 0u);
     EXPECT_EQ(field(wood, srfc_record::kGeometryCapacity), 0u);
-    EXPECT_EQ(field(wood, srfc_record::kGeometryChangeCount), 4u);
+    EXPECT_EQ(changesOf(wood), 4u);
     EXPECT_EQ(link.MappedBufferSize(second), 0u);
-}
-
-// Only pending materials are rewritten: an edit of one object leaves the change count
-// of every other material alone.
-TEST_F(SyncWorkerTest, OnlyPendingMaterialsAreRewritten) {
-    const int a = materialOf(u"A"), b = materialOf(u"B");
-    CRhinoObject* first = add(boxMesh({0, 0, 0}, {1, 1, 1}), a);
-    add(boxMesh({0, 0, 0}, {1, 1, 1}), b);
-    loadAndHold();
-    cycle();
-    reAdd(first);
-    cycle();
-    EXPECT_EQ(field(a, srfc_record::kGeometryChangeCount), 2u);
-    EXPECT_EQ(field(b, srfc_record::kGeometryChangeCount), 1u);
-    EXPECT_TRUE(cycle());  // nothing pending: nothing written
-    EXPECT_EQ(field(a, srfc_record::kGeometryChangeCount), 2u);
 }
 
 // With little time per pass, a pass ends after the materials it started and the
 // others stay pending for later passes; in the end every material is written exactly
 // once. A pass interrupted by the main thread (dirty false) writes and prunes nothing.
 TEST_F(SyncWorkerTest, TheBudgetSplitsLargeUpdates) {
-    std::vector<int> indices;
-    for (int m = 0; m < 120; ++m) {
-        const std::u16string materialName =
-            u"M" + std::u16string(1, char16_t(u'A' + m % 26)) + std::u16string(1, char16_t(u'a' + m / 26));
-        indices.push_back(materialOf(materialName.c_str()));
-        add(gridMesh(8, 1, 0), indices.back());
-    }
+    const std::vector<int> indices = materialsWithGrids(120, 8);
     loadAndHold();
     int passes = 1;
     while (!cycle(1))
         ASSERT_LT(++passes, 10000);
     for (int index : indices)
-        EXPECT_EQ(field(index, srfc_record::kGeometryChangeCount), 1u) << index;
+        EXPECT_EQ(changesOf(index), 1u) << index;
     RecordProperty("passes", passes);
 
     reAdd(doc.Objects().front());
     EXPECT_FALSE(scene.Update(100));  // dirty is false here
     EXPECT_FALSE(scene.pendingMaterials.empty());
-    EXPECT_EQ(field(indices[0], srfc_record::kGeometryChangeCount), 1u);
+    EXPECT_EQ(changesOf(indices[0]), 1u);
 }
 
 // The main thread arriving in the middle of a pass: the material being written is
 // finished, nothing is published (every record keeps its previous buffer, change
 // count and bytes), and the next pass writes the rest and publishes all of it at once.
 TEST_F(SyncWorkerTest, AnInterruptedPassPublishesNothingAndResumes) {
-    std::vector<int> indices;
-    std::vector<CRhinoObject*> objects;
-    for (int m = 0; m < 6; ++m) {
-        indices.push_back(materialOf((u"Part" + std::u16string(1, char16_t(u'A' + m))).c_str()));
-        objects.push_back(add(gridMesh(4, 1, 0), indices.back()));
-    }
+    const std::vector<int> indices = materialsWithGrids(6, 4);
+    const std::vector<CRhinoObject*> objects = doc.Objects();
     loadAndHold();
     ASSERT_TRUE(cycle());
     std::vector<std::vector<uint32_t>> before;
@@ -200,28 +197,21 @@ TEST_F(SyncWorkerTest, AnInterruptedPassPublishesNothingAndResumes) {
         before.push_back(words(index));
     const uint32_t updatesBefore = link.GetUpdateCount();
 
-    for (size_t k = 0; k < objects.size(); ++k) {
-        CRhinoObject* moved = doc.ReplaceObject(CRhinoObjRef(objects[k]), gridMesh(4, 1, 1));
-        scene.RemoveObject(objects[k]->RuntimeSerialNumber());
-        reAdd(moved);
-    }
-    scene.dirty = true;
-    ASSERT_TRUE(link.Lock(0));
-    materials.SendPending();
+    for (CRhinoObject* o : objects)
+        replace(o, gridMesh(4, 1, 1));
     int maps = 0;
     link.beforeMap = [&] {
         if (++maps == 1)
             scene.dirty = false;  // LockScene from the main thread
     };
     bool published = true;
-    EXPECT_FALSE(scene.Update(100, &published));
-    link.Unlock();
+    EXPECT_FALSE(cycle(100, &published));
     link.beforeMap = nullptr;
     EXPECT_FALSE(published);
     EXPECT_EQ(link.GetUpdateCount(), updatesBefore);
     EXPECT_FALSE(scene.pendingMaterials.empty());
     for (size_t k = 0; k < indices.size(); ++k)
-        EXPECT_EQ(field(indices[k], srfc_record::kGeometryChangeCount), 1u) << k;
+        EXPECT_EQ(changesOf(indices[k]), 1u) << k;
     // Materials not yet begun still hold their previous bytes.
     int unchanged = 0;
     for (size_t k = 0; k < indices.size(); ++k)
@@ -231,63 +221,43 @@ TEST_F(SyncWorkerTest, AnInterruptedPassPublishesNothingAndResumes) {
     EXPECT_TRUE(cycle());
     EXPECT_TRUE(scene.pendingMaterials.empty());
     for (size_t k = 0; k < indices.size(); ++k) {
-        EXPECT_EQ(field(indices[k], srfc_record::kGeometryChangeCount), 2u) << k;
+        EXPECT_EQ(changesOf(indices[k]), 2u) << k;
         EXPECT_NE(words(indices[k]), before[k]) << k;
     }
 }
 
 // A buffer that cannot be created: the record keeps what it had (here no geometry),
 // the other materials are published, and the next pass creates the buffer and
-// publishes it, without another edit.
+// publishes it, without another edit. Only pending materials are ever rewritten.
 TEST_F(SyncWorkerTest, AFailedBufferIsRetriedNextPass) {
     const int first = materialOf(u"First"), second = materialOf(u"Second");
-    add(boxMesh({0, 0, 0}, {1, 1, 1}), first);
-    add(boxMesh({0, 0, 0}, {2, 2, 2}), second);
+    const CRhinoObject* objects[] = {add(boxMesh({0, 0, 0}, {1, 1, 1}), first),
+                                     add(boxMesh({0, 0, 0}, {2, 2, 2}), second)};
     loadAndHold();
     link.failCreates = 1;
     bool published = false;
-    scene.dirty = true;
-    ASSERT_TRUE(link.Lock(0));
-    materials.SendPending();
     // A budget no sanitizer build runs out of: only the failed creation may leave work.
-    EXPECT_FALSE(scene.Update(10000, &published));
-    link.Unlock();
+    EXPECT_FALSE(cycle(10000, &published));
     EXPECT_TRUE(published);
     EXPECT_EQ(scene.pendingMaterials.size(), 1u);
-    const int failed = field(first, srfc_record::kGeometryBuffer) == 0 ? first : second;
+    const int failed = bufferOf(first) == 0 ? first : second;
     const int succeeded = failed == first ? second : first;
-    EXPECT_EQ(field(failed, srfc_record::kGeometryBuffer), 0u);
-    EXPECT_EQ(field(failed, srfc_record::kGeometryChangeCount), 0u);
-    EXPECT_EQ(field(succeeded, srfc_record::kGeometryChangeCount), 1u);
-    EXPECT_NE(field(succeeded, srfc_record::kGeometryBuffer), 0u);
+    EXPECT_EQ(bufferOf(failed), 0u);
+    EXPECT_EQ(changesOf(failed), 0u);
+    EXPECT_EQ(changesOf(succeeded), 1u);
+    EXPECT_NE(bufferOf(succeeded), 0u);
 
     EXPECT_TRUE(cycle());
-    EXPECT_NE(field(failed, srfc_record::kGeometryBuffer), 0u);
-    EXPECT_EQ(field(failed, srfc_record::kGeometryChangeCount), 1u);
+    EXPECT_NE(bufferOf(failed), 0u);
+    EXPECT_EQ(changesOf(failed), 1u);
     EXPECT_EQ(words(failed)[0], 8u);  // a closed box: 8 vertices, one side
-    EXPECT_EQ(field(succeeded, srfc_record::kGeometryChangeCount), 1u);
-}
-
-// A failed growth keeps the old, smaller buffer published with its old bytes.
-TEST_F(SyncWorkerTest, AFailedGrowthKeepsTheOldBuffer) {
-    const int wood = materialOf(u"Wood");
-    CRhinoObject* small = add(gridMesh(1, 1, 0), wood);
-    loadAndHold();
-    ASSERT_TRUE(cycle());
-    const uint32_t buffer = field(wood, srfc_record::kGeometryBuffer);
-    const std::vector<uint32_t> before = words(wood);
-    CRhinoObject* big = doc.ReplaceObject(CRhinoObjRef(small), gridMesh(20, 1, 0));
-    scene.RemoveObject(small->RuntimeSerialNumber());
-    reAdd(big);
-    link.failCreates = 1;
-    EXPECT_FALSE(cycle());
-    EXPECT_EQ(field(wood, srfc_record::kGeometryBuffer), buffer);
-    EXPECT_EQ(field(wood, srfc_record::kGeometryChangeCount), 1u);
-    EXPECT_EQ(words(wood), before);
+    EXPECT_EQ(changesOf(succeeded), 1u);
+    EXPECT_TRUE(cycle());  // nothing pending: nothing written
+    EXPECT_EQ(changesOf(failed), 1u);
+    reAdd(objects[failed == first ? 0 : 1]);
     EXPECT_TRUE(cycle());
-    EXPECT_NE(field(wood, srfc_record::kGeometryBuffer), buffer);
-    EXPECT_EQ(field(wood, srfc_record::kGeometryChangeCount), 2u);
-    EXPECT_EQ(link.MappedBufferSize(buffer), 0u);
+    EXPECT_EQ(changesOf(failed), 2u);
+    EXPECT_EQ(changesOf(succeeded), 1u);
 }
 
 // A material whose record could not be made (the channel is full) leaves the pending
@@ -303,7 +273,7 @@ TEST_F(SyncWorkerTest, MaterialsWithoutRecordsAreSkipped) {
     EXPECT_TRUE(cycle());
     EXPECT_TRUE(scene.pendingMaterials.empty());
     ASSERT_NE(recordOf(one), nullptr);  // records go out in id order
-    EXPECT_EQ(field(one, srfc_record::kGeometryChangeCount), 1u);
+    EXPECT_EQ(changesOf(one), 1u);
     EXPECT_EQ(recordOf(two), nullptr);
 }
 
@@ -341,26 +311,6 @@ TEST_F(SyncWorkerTest, LockSceneAndReleaseScene) {
     EXPECT_FALSE(other.mainHoldsLock);
 }
 
-// The worker itself: after ReleaseScene it sends everything, announces the
-// connection, and goes idle.
-TEST_F(SyncWorkerTest, TheWorkerSendsAndAnnounces) {
-    const int box = materialOf(u"Box");
-    add(boxMesh({0, 0, 0}, {1, 1, 1}), box);
-    materials.LoadMaterials(&doc);
-    ASSERT_TRUE(scene.Load(&doc, nullptr, false));
-    scene.ReleaseScene();
-    EXPECT_FALSE(scene.mainHoldsLock);
-    for (int i = 0; i < 500 && scene.dirty; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(scene.LockScene(1000));
-    EXPECT_TRUE(scene.pendingMaterials.empty());
-    EXPECT_EQ(field(box, srfc_record::kGeometryChangeCount), 1u);
-    vantro::platform::RegistryKey key;
-    ASSERT_EQ(vantro::platform::RegistryKey::open(vantro::platform::RegHive::currentUser, kConnectionsKey, key), 0);
-    std::vector<uint8_t> value;
-    EXPECT_EQ(key.queryValue(name, nullptr, &value), 0);
-}
-
 // Clear while the worker waits for the scene held by the main thread: the worker
 // finishes its cycle without sending and the join returns.
 TEST_F(SyncWorkerTest, ClearWhileTheWorkerWaits) {
@@ -376,7 +326,7 @@ TEST_F(SyncWorkerTest, ClearWhileTheWorkerWaits) {
 }
 
 // While another process holds the link lock the cycle writes nothing and stays dirty;
-// it goes through once the lock is free.
+// it goes through once the lock is free, and the connection is announced.
 TEST(SyncWorkerProcess, ALinkLockHeldElsewhereDelaysTheCycle) {
     SceneSyncFixture f;
     ASSERT_TRUE(f.ready());
@@ -395,6 +345,10 @@ TEST(SyncWorkerProcess, ALinkLockHeldElsewhereDelaysTheCycle) {
     ASSERT_FALSE(f.reader->waitForLine("WAKE", 10000).empty());
     ASSERT_TRUE(f.waitUntilSent());
     EXPECT_EQ(load(f.materials.FindByIndex(material).record, srfc_record::kGeometryChangeCount), 1u);
+    vantro::platform::RegistryKey key;
+    ASSERT_EQ(vantro::platform::RegistryKey::open(vantro::platform::RegHive::currentUser, kConnectionsKey, key), 0);
+    std::vector<uint8_t> value;
+    EXPECT_EQ(key.queryValue(f.name_, nullptr, &value), 0);
 }
 
 // However many passes a large first update takes, the reader is woken exactly once,

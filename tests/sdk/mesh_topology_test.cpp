@@ -1,6 +1,7 @@
 // The one-pass edge analysis against a plain reference (ordered maps of welded
-// positions and of edges) on thousands of damaged solids, and the digest's sensitivity
-// to every byte it covers.
+// positions and of edges) on thousands of damaged solids, the digest's sensitivity to
+// every byte it covers, and ON_Mesh's cached answers built on both: following every
+// change, in copies too, under concurrent first questions and through mirrors.
 
 #include "sdk/geometry/mesh_topology.h"
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <thread>
 #include <tuple>
 
 #include "sdk_test_support.h"
@@ -19,8 +21,12 @@ using namespace vantro::sdktest;
 
 namespace {
 
-std::span<const ON_3fPoint> verticesOf(const ON_Mesh& m) { return {m.m_V.Array(), static_cast<size_t>(m.m_V.Count())}; }
-std::span<const ON_MeshFace> facesOf(const ON_Mesh& m) { return {m.m_F.Array(), static_cast<size_t>(m.m_F.Count())}; }
+MeshTopologySummary analyse(const ON_Mesh& m) {
+    return analyseMeshTopology({m.m_V.Array(), size_t(m.m_V.Count())}, {m.m_F.Array(), size_t(m.m_F.Count())});
+}
+uint64_t digestOf(const ON_Mesh& m) {
+    return meshShapeDigest({m.m_V.Array(), size_t(m.m_V.Count())}, {m.m_F.Array(), size_t(m.m_F.Count())});
+}
 
 // The rules written out the slow, obvious way.
 MeshTopologySummary reference(const ON_Mesh& m) {
@@ -33,16 +39,13 @@ MeshTopologySummary reference(const ON_Mesh& m) {
                 return {};
     std::map<std::tuple<float, float, float>, int> first;
     std::vector<int> topo;
-    for (int i = 0; i < n; ++i) {
-        // Positions compare as numbers, so +0 and -0 are one; the models here hold no NaN.
-        const ON_3fPoint& p = m.m_V[i];
-        topo.push_back(first.emplace(std::make_tuple(p.x, p.y, p.z), i).first->second);
-    }
+    for (const ON_3fPoint& p : m.m_V)  // as numbers, so +0 and -0 are one; the models hold no NaN
+        topo.push_back(first.emplace(std::make_tuple(p.x, p.y, p.z), int(topo.size())).first->second);
     std::map<std::pair<int, int>, std::pair<int, int>> edges;  // (low, high) -> (uses, forward uses)
     for (const ON_MeshFace& f : m.m_F) {
         const int corners = f.IsQuad() ? 4 : 3;
         for (int k = 0; k < corners; ++k) {
-            const int a = topo[static_cast<size_t>(f.vi[k])], b = topo[static_cast<size_t>(f.vi[(k + 1) % corners])];
+            const int a = topo[size_t(f.vi[k])], b = topo[size_t(f.vi[(k + 1) % corners])];
             if (a == b)
                 continue;
             auto& use = edges[{std::min(a, b), std::max(a, b)}];
@@ -100,85 +103,59 @@ ON_Mesh splitEveryFace(const ON_Mesh& shared) {
     ON_Mesh m;
     for (const ON_MeshFace& f : shared.m_F) {
         ON_MeshFace g = f;
-        for (int k = 0; k < 4; ++k) {
-            if (k == 3 && f.IsTriangle()) {
-                g.vi[3] = g.vi[2];
-                break;
-            }
+        for (int k = 0; k < (f.IsQuad() ? 4 : 3); ++k) {
             g.vi[k] = m.VertexCount();
             m.m_V.Append(shared.m_V[f.vi[k]]);
         }
+        g.vi[3] = f.IsQuad() ? g.vi[3] : g.vi[2];
         m.m_F.Append(g);
     }
     return m;
+}
+
+void turnInsideOut(ON_Mesh& m) {
+    for (ON_MeshFace& g : m.m_F)
+        g.IsQuad() ? std::swap(g.vi[1], g.vi[3]) : std::swap(g.vi[0], g.vi[1]);
 }
 
 // One random kind of damage (or none) applied to a solid.
 void damage(ON_Mesh& m, std::mt19937& random) {
     auto pick = [&](int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); };
     ON_MeshFace& f = m.m_F[pick(m.FaceCount())];
-    switch (pick(9)) {
+    switch (pick(11)) {
         case 0: break;                                                  // intact
         case 1: std::swap(f.vi[0], f.vi[1]); break;                     // one face turned (a quad may twist)
         case 2: m.m_F.Remove(pick(m.FaceCount())); break;               // a hole
         case 3: m.m_F.Append(f); break;                                 // a face twice: non-manifold
         case 4: f.vi[1] = f.vi[0]; break;                               // a collapsed edge
         case 5: f.vi[pick(3)] = pick(2) ? m.VertexCount() : -1; break;  // out of range
-        case 6:                                                         // a vertex moved off its twin
-            m.m_V[pick(m.VertexCount())].x += 0.25f;
-            break;
-        case 7:  // the whole solid turned inside out
-            for (ON_MeshFace& g : m.m_F) {
-                if (g.IsQuad())
-                    std::swap(g.vi[1], g.vi[3]);
-                else
-                    std::swap(g.vi[0], g.vi[1]);
-            }
-            break;
+        case 6: m.m_V[pick(m.VertexCount())].x += 0.25f; break;         // a vertex moved off its twin
+        case 7: turnInsideOut(m); break;
         case 8:  // flattened to zero volume
             for (ON_3fPoint& p : m.m_V)
                 p.z = 0.0f;
+            break;
+        case 9:  // -0 for 0 at every other corner: still one position
+            for (int i = 0; i < m.VertexCount(); i += 2)
+                for (float* c : {&m.m_V[i].x, &m.m_V[i].y, &m.m_V[i].z})
+                    *c = *c == 0.0f ? -0.0f : *c;
+            break;
+        case 10:  // every face collapsed: not a single edge
+            for (ON_MeshFace& g : m.m_F)
+                g.vi[1] = g.vi[2] = g.vi[3] = g.vi[0];
             break;
     }
 }
 
 }  // namespace
 
-// Known shapes: solids of quads and of triangles, either way round, shared or split
-// corners, and a mesh whose -0 and +0 corners must weld.
-TEST(MeshTopology, KnownShapes) {
-    for (bool triangles : {false, true}) {
-        const ON_Mesh solid = torus(7, 9, triangles);
-        EXPECT_EQ(analyseMeshTopology(verticesOf(solid), facesOf(solid)), (MeshTopologySummary{true, 1}));
-        const ON_Mesh split = splitEveryFace(solid);
-        EXPECT_EQ(analyseMeshTopology(verticesOf(split), facesOf(split)), (MeshTopologySummary{true, 1}));
-    }
-    ON_Mesh box = boxMesh(-1, -1, -1, 0, 0, 0);  // corners on the planes through 0
-    ON_Mesh signedZero = splitEveryFace(box);
-    for (int i = 0; i < signedZero.VertexCount(); i += 2) {
-        ON_3fPoint& p = signedZero.m_V[i];
-        if (p.x == 0.0f)
-            p.x = -0.0f;
-        if (p.z == 0.0f)
-            p.z = -0.0f;
-    }
-    EXPECT_EQ(analyseMeshTopology(verticesOf(signedZero), facesOf(signedZero)), (MeshTopologySummary{true, 1}));
-    const ON_Mesh open = triangleMesh();
-    EXPECT_EQ(analyseMeshTopology(verticesOf(open), facesOf(open)), (MeshTopologySummary{}));
-    ON_Mesh collapsed;
-    collapsed.AppendVertex({0, 0, 0});
-    collapsed.AppendVertex({0, 0, 0});
-    collapsed.SetTriangle(0, 0, 1, 1);  // every edge collapses: no edge at all
-    EXPECT_EQ(analyseMeshTopology(verticesOf(collapsed), facesOf(collapsed)), (MeshTopologySummary{}));
-}
-
-// Thousands of solids, each possibly damaged once or twice, split or shared, agree with
-// the reference on both answers.
+// Thousands of solids of quads or triangles, each possibly damaged once or twice,
+// split or shared, agree with the reference on both answers.
 TEST(MeshTopology, AgreesWithReferenceOnDamagedSolids) {
     std::mt19937 random(20240611);
     int closed = 0, solids = 0;
     for (int round = 0; round < 3000; ++round) {
-        const int rings = 3 + static_cast<int>(random() % 6), sides = 3 + static_cast<int>(random() % 6);
+        const int rings = 3 + int(random() % 6), sides = 3 + int(random() % 6);
         ON_Mesh m = round % 5 == 0 ? boxMesh(0, 0, 0, 1 + round % 3, 2, 3) : torus(rings, sides, random() % 2 == 0);
         if (random() % 2 == 0)
             m = splitEveryFace(m);
@@ -186,7 +163,7 @@ TEST(MeshTopology, AgreesWithReferenceOnDamagedSolids) {
         if (random() % 3 == 0)
             damage(m, random);
         const MeshTopologySummary expected = reference(m);
-        ASSERT_EQ(analyseMeshTopology(verticesOf(m), facesOf(m)), expected) << "round " << round;
+        ASSERT_EQ(analyse(m), expected) << "round " << round;
         closed += expected.closed ? 1 : 0;
         solids += expected.orientation != 0 ? 1 : 0;
     }
@@ -200,27 +177,96 @@ TEST(MeshTopology, AgreesWithReferenceOnDamagedSolids) {
 // bytes, changes the digest; equal meshes give equal digests.
 TEST(MeshTopology, DigestSeesEveryChange) {
     const ON_Mesh m = torus(4, 5, true);
-    const uint64_t digest = meshShapeDigest(verticesOf(m), facesOf(m));
-    EXPECT_EQ(meshShapeDigest(verticesOf(ON_Mesh(m)), facesOf(ON_Mesh(m))), digest);
-    for (int v = 0; v < m.VertexCount(); ++v) {
+    const uint64_t digest = digestOf(m);
+    EXPECT_EQ(digestOf(ON_Mesh(m)), digest);
+    for (int v = 0; v < m.VertexCount(); ++v)
         for (int bit = 0; bit < 96; ++bit) {
             ON_Mesh changed = m;
             uint32_t words[3];
             std::memcpy(words, &changed.m_V[v], sizeof words);
             words[bit / 32] ^= 1u << (bit % 32);
             std::memcpy(&changed.m_V[v], words, sizeof words);
-            ASSERT_NE(meshShapeDigest(verticesOf(changed), facesOf(changed)), digest) << v << " " << bit;
+            ASSERT_NE(digestOf(changed), digest) << v << " " << bit;
         }
-    }
-    for (int f = 0; f < m.FaceCount(); ++f) {
+    for (int f = 0; f < m.FaceCount(); ++f)
         for (int k = 0; k < 4; ++k) {
             ON_Mesh changed = m;
             changed.m_F[f].vi[k] ^= 1 << (f % 31);
-            ASSERT_NE(meshShapeDigest(verticesOf(changed), facesOf(changed)), digest) << f << " " << k;
+            ASSERT_NE(digestOf(changed), digest) << f << " " << k;
         }
-    }
     ON_Mesh shorter = m;
     shorter.m_F.Remove(shorter.FaceCount() - 1);
-    EXPECT_NE(meshShapeDigest(verticesOf(shorter), facesOf(shorter)), digest);
+    EXPECT_NE(digestOf(shorter), digest);
     EXPECT_NE(meshShapeDigest({}, {}), digest);
+}
+
+// Transforming moves vertices, turns normals with the inverse transpose, and a mirror
+// keeps the solid's outward orientation.
+TEST(OnMesh, TransformAndMirror) {
+    ON_Mesh box = boxMesh(0, 0, 0, 1, 1, 1);
+    ASSERT_TRUE(box.Transform(ON_Xform::DiagonalTransformation(2, 1, 1)));
+    EXPECT_EQ(box.m_V[7], ON_3fPoint(2, 1, 1));
+    EXPECT_EQ(box.SolidOrientation(), 1);
+    ASSERT_TRUE(box.Transform(ON_Xform::DiagonalTransformation(-1, 1, 1)));
+    EXPECT_EQ(box.m_V[7], ON_3fPoint(-2, 1, 1));
+    EXPECT_EQ(box.SolidOrientation(), 1);
+    EXPECT_LT(box.m_N[7].x, 0.0f);  // the (+x,+y,+z) corner before the mirror
+    EXPECT_FALSE(box.Transform(ON_Xform::ZeroTransformation));
+}
+
+// The cached answers follow every change made after a question, whichever way it is
+// made (the arrays edited directly, the builders, whole-mesh assignment), and a copy
+// answers for its own arrays.
+TEST(OnMesh, AnswersFollowChangesAfterAQuestion) {
+    const ON_Mesh split = splitEveryFace(boxMesh(0, 0, 0, 2, 3, 4));
+    ON_Mesh box = split;
+    ASSERT_EQ(box.SolidOrientation(), 1);
+    ON_Mesh copy = box;
+    box.m_F.Remove(3);  // a hole, made through the array itself
+    EXPECT_FALSE(box.IsClosed());
+    EXPECT_EQ(box.SolidOrientation(), 0);
+    EXPECT_EQ(copy.SolidOrientation(), 1);
+
+    box = split;
+    ASSERT_TRUE(box.IsClosed());
+    ON_Mesh flipped = split;
+    turnInsideOut(flipped);
+    box = flipped;  // assignment, same counts, other winding
+    EXPECT_EQ(box.SolidOrientation(), -1);
+    turnInsideOut(box);  // back, in place
+    EXPECT_EQ(box.SolidOrientation(), 1);
+
+    // A split corner moved off its twins opens the solid; moved back, it closes again.
+    const ON_3dPoint corner(box.m_V[0]);
+    ASSERT_TRUE(box.SetVertex(0, ON_3dPoint(corner.x, corner.y, corner.z + 0.5)));
+    EXPECT_FALSE(box.IsClosed());
+    ASSERT_TRUE(box.SetVertex(0, corner));
+    EXPECT_TRUE(box.IsClosed());
+
+    ON_Mesh tri = triangleMesh();
+    EXPECT_FALSE(tri.IsClosed());
+    tri.AppendVertex({0, 0, 1});
+    tri.SetTriangle(0, 0, 2, 1);
+    tri.SetTriangle(1, 0, 1, 3);
+    tri.SetTriangle(2, 0, 3, 2);
+    tri.SetTriangle(3, 1, 2, 3);  // completes a tetrahedron through the builders
+    EXPECT_EQ(tri.SolidOrientation(), 1);
+}
+
+// Const questions from several threads at once on one mesh (the first ones filling the
+// cache together) all get the right answers.
+TEST(OnMesh, ConcurrentQuestions) {
+    const ON_Mesh box = splitEveryFace(boxMesh(0, 0, 0, 2, 3, 4));
+    std::vector<int> answers(8, -2);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < answers.size(); ++t)
+        threads.emplace_back([&, t] {
+            int sum = 0;
+            for (int i = 0; i < 200; ++i)
+                sum += box.SolidOrientation() + (box.IsClosed() ? 1 : 0);
+            answers[t] = sum;
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(answers, std::vector<int>(8, 400));
 }

@@ -1,7 +1,7 @@
-// Texture mappings the documents bring: box, sphere and cylinder evaluation,
-// cached coordinates for a mapping channel, and textures sticking to moved objects.
-// (Planar mapping, world projections and surface parameters are checked through the
-// scene's texture coordinates, in tex_coord_context_test.cpp.)
+// Texture mappings the documents bring: box, sphere and cylinder evaluation, cached
+// coordinates for a mapping channel, and textures sticking to moved objects. (Planar
+// mapping and world projections are checked through the scene's texture coordinates,
+// in rh_scene_test.cpp.)
 
 #include <gtest/gtest.h>
 
@@ -13,45 +13,38 @@ using namespace vantro::sdktest;
 
 namespace {
 
-ON_3dPoint eval(const ON_TextureMapping& m, const ON_3dPoint& p, const ON_3dVector& n = ON_3dVector()) {
+// m at p (with normal n) must give `want`.
+void expectMaps(const ON_TextureMapping& m, const ON_3dPoint& p, const ON_3dVector& n, const ON_3dPoint& want) {
     ON_3dPoint t(-1, -1, -1);
     EXPECT_EQ(m.Evaluate(p, n, &t), 1);
-    return t;
-}
-
-void expectNear(const ON_3dPoint& a, const ON_3dPoint& b) {
-    EXPECT_NEAR(a.x, b.x, 1e-9);
-    EXPECT_NEAR(a.y, b.y, 1e-9);
-    EXPECT_NEAR(a.z, b.z, 1e-9);
+    EXPECT_LT(t.DistanceTo(want), 1e-9) << p.x << " " << p.y << " " << p.z;
 }
 
 }  // namespace
 
-// A box mapping picks the side by the normal and orients it as seen from outside.
-TEST(TextureMapping, BoxSides) {
+// A box mapping picks the side by the normal (the nearest without one) and orients it
+// as seen from outside; spherical mapping gives longitude and latitude, cylindrical
+// angle and height, with caps.
+TEST(TextureMapping, BoxSphereAndCylinder) {
     ON_TextureMapping m;
     ASSERT_TRUE(m.SetBoxMapping(ON_Plane::World_xy, ON_Interval(0, 1), ON_Interval(0, 1), ON_Interval(0, 1), false));
-    expectNear(eval(m, {0.25, 0.5, 1}, {0, 0, 1}), {0.25, 0.5, 0});     // top
-    expectNear(eval(m, {0.25, 0.5, 0}, {0, 0, -1}), {0.25, 0.5, 0});    // bottom: v flipped
-    expectNear(eval(m, {1, 0.25, 0.75}, {1, 0, 0}), {0.25, 0.75, 0});   // +x
-    expectNear(eval(m, {0, 0.25, 0.75}, {-1, 0, 0}), {0.75, 0.75, 0});  // -x
-    expectNear(eval(m, {0.25, 0.5, 0.999}), {0.25, 0.5, 0.001});        // nearest side without normal
+    expectMaps(m, {0.25, 0.5, 1}, {0, 0, 1}, {0.25, 0.5, 0});     // top
+    expectMaps(m, {0.25, 0.5, 0}, {0, 0, -1}, {0.25, 0.5, 0});    // bottom: v flipped
+    expectMaps(m, {1, 0.25, 0.75}, {1, 0, 0}, {0.25, 0.75, 0});   // +x
+    expectMaps(m, {0, 0.25, 0.75}, {-1, 0, 0}, {0.75, 0.75, 0});  // -x
+    expectMaps(m, {0.25, 0.5, 0.999}, {}, {0.25, 0.5, 0.001});
     m.m_texture_space = ON_TextureMapping::TEXTURE_SPACE::divided;
-    expectNear(eval(m, {1, 0.25, 0.75}, {1, 0, 0}), {(1 + 0.25) / 6.0, 0.75, 0});
-}
+    expectMaps(m, {1, 0.25, 0.75}, {1, 0, 0}, {(1 + 0.25) / 6.0, 0.75, 0});
 
-// Spherical mapping: longitude and latitude; cylindrical: angle and height, with caps.
-TEST(TextureMapping, SphereAndCylinder) {
     ON_TextureMapping s;
     ASSERT_TRUE(s.SetSphereMapping(ON_3dPoint(0, 0, 5), 2));
-    expectNear(eval(s, {0, 2, 5}), {0.25, 0.5, 1});
-    expectNear(eval(s, {0, 0, 7}), {0, 1, 1});
+    expectMaps(s, {0, 2, 5}, {}, {0.25, 0.5, 1});
+    expectMaps(s, {0, 0, 7}, {}, {0, 1, 1});
     EXPECT_FALSE(s.SetSphereMapping(ON_3dPoint::Origin, 0));
-
     ON_TextureMapping c;
     ASSERT_TRUE(c.SetCylinderMapping(ON_Plane::World_xy, 1, 10, true));
-    expectNear(eval(c, {-1, 0, 5}, {-1, 0, 0}), {0.5, 0.5, 1});
-    expectNear(eval(c, {0.5, 0, 10}, {0, 0, 1}), {0.75, 0.5, 1});  // cap
+    expectMaps(c, {-1, 0, 5}, {-1, 0, 0}, {0.5, 0.5, 1});
+    expectMaps(c, {0.5, 0, 10}, {0, 0, 1}, {0.75, 0.5, 1});  // cap
 }
 
 // The table computes coordinates for a channel once, caches them on the mesh, and

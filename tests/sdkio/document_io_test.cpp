@@ -1,10 +1,15 @@
 // Reading and writing documents in the host's JSON format: what a file puts into a
 // document, what it is refused for (and that a refusal changes nothing), warnings,
-// and that writing and reading again gives the same document.
+// and that writing and reading again gives the same document; numeric arrays in a
+// binary companion, every reference bounded by its size; and the host application
+// opening and saving documents through the registered formats (a refused file keeps
+// the open document: vantro_host_test.cpp).
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -12,16 +17,21 @@
 #include <sstream>
 #include <string>
 
+#include "sdk/io/document_formats.h"
+#include "sdk/io/document_parser.h"
 #include "sdk/io/document_reader.h"
 #include "sdk/io/document_writer.h"
 #include "sdk/render/rdk_document.h"
+#include "sdk/app/rhino_app.h"
 #include "sdk/app/rhino_app_settings.h"
 #include "sdk/document/rhino_doc.h"
 #include "sdk/document/rhino_object.h"
 
 namespace {
 
+using vantro::docio::DocumentData;
 using vantro::docio::DocumentLoadResult;
+using vantro::docio::parseDocument;
 using vantro::docio::readDocumentFile;
 using vantro::docio::readDocumentJson;
 using vantro::docio::writeDocumentJson;
@@ -90,18 +100,18 @@ TEST(DocumentRead, MinimalDocumentGetsDefaults) {
     EXPECT_EQ(doc.UnitSystem(), ON::LengthUnitSystem::Millimeters);
 }
 
+// The full document with `from` replaced by `to` (or the text `to` when from is empty)
+// must be refused with `message`.
 struct BadCase {
-    const char* rule;
-    std::string text;
-    std::string message;
+    std::string from, to, message;
 };
 
-// Reads the case's text, which must be refused with the document left empty.
-std::string refusal(const BadCase& c) {
+// Reads the text, which must be refused with the document left empty; the error.
+std::string refusal(std::string_view text, std::string_view name = "full.json") {
     CRhinoDoc doc;
-    const DocumentLoadResult r = readDocumentJson(c.text, "full.json", doc);
-    EXPECT_FALSE(r.ok) << c.rule;
-    EXPECT_TRUE(isEmpty(doc)) << c.rule;
+    const DocumentLoadResult r = readDocumentJson(text, name, doc);
+    EXPECT_FALSE(r.ok) << text.substr(0, 100);
+    EXPECT_TRUE(isEmpty(doc)) << text.substr(0, 100);
     return r.error;
 }
 
@@ -110,96 +120,72 @@ std::string refusal(const BadCase& c) {
 TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
     const std::string quad = R"(object 0 "Quad and triangle" (88888888-8888-4888-8888-000000000001))";
     const std::vector<BadCase> cases = {
-        {"face index beyond the vertices", edited("[0, 1, 2, 3, 3, 2, 4, 4]", "[0, 1, 2, 3, 3, 2, 9001, 9001]"),
+        {"[0, 1, 2, 3, 3, 2, 4, 4]", "[0, 1, 2, 3, 3, 2, 9001, 9001]",
          "full.json: object 0 \"Quad and triangle\" (88888888-8888-4888-8888-000000000001): mesh: face 1 refers to "
          "vertex 9001 of 5"},
-        {"negative face index", edited("[0, 1, 2, 3, 3, 2, 4, 4]", "[0, 1, 2, 3, 3, 2, -1, -1]"),
-         "face 1 refers to vertex -1 of 5"},
-        {"normals not one per vertex", edited("\"normals\": [0, 0, 1, ", "\"normals\": ["),
+        {"[0, 1, 2, 3, 3, 2, 4, 4]", "[0, 1, 2, 3, 3, 2, -1, -1]", "face 1 refers to vertex -1 of 5"},
+        {"\"normals\": [0, 0, 1, ", "\"normals\": [",
          "mesh: normals: 12 numbers given, 3 per vertex (5 vertices) expected"},
-        {"vertices not in threes", edited("\"vertices\": [0, 0, 0, ", "\"vertices\": [0, 0, "),
+        {"\"vertices\": [0, 0, 0, ", "\"vertices\": [0, 0, ",
          "object 0: mesh.vertices: 14 numbers, not a multiple of 3"},
-        {"render mesh face index", edited("[0, 2, 1, 1]", "[0, 2, 3, 3]"),
-         "render mesh 1: face 0 refers to vertex 3 of 3"},
-        {"wrong type", edited("\"layer\": 1,", "\"layer\": \"1\","),
-         "object 1: attributes.layer: expected a number, found a string"},
-        {"number too large", edited("\"shine\": 127.5", "\"shine\": 1e999"),
-         "material 0: shine: number out of the range of a double"},
-        {"value out of range", edited("\"shine\": 127.5", "\"shine\": 300"),
-         "material 0: shine: 300 is not from 0 to 255"},
-        {"integer expected", edited("\"layer\": 1,", "\"layer\": 1.5,"), "attributes.layer: expected an integer"},
-        {"unknown unit", edited("\"inches\"", "\"furlongs\""),
-         "units: length: \"furlongs\" is not one of none, angstroms"},
-        {"material index", edited("\"materialIndex\": 0", "\"materialIndex\": 7"),
+        {"[0, 2, 1, 1]", "[0, 2, 3, 3]", "render mesh 1: face 0 refers to vertex 3 of 3"},
+        {"\"layer\": 1,", "\"layer\": \"1\",", "object 1: attributes.layer: expected a number, found a string"},
+        {"\"shine\": 127.5", "\"shine\": 1e999", "material 0: shine: number out of the range of a double"},
+        {"\"shine\": 127.5", "\"shine\": 300", "material 0: shine: 300 is not from 0 to 255"},
+        {"\"layer\": 1,", "\"layer\": 1.5,", "attributes.layer: expected an integer"},
+        {"\"inches\"", "\"furlongs\"", "units: length: \"furlongs\" is not one of none, angstroms"},
+        {"\"materialIndex\": 0", "\"materialIndex\": 7",
          "attributes.materialIndex: 7 is not a material index (2 materials)"},
-        {"layer index", edited("\"layer\": 2,", "\"layer\": 3,"),
-         "attributes.layer: 3 is not a layer index (3 layers)"},
-        {"duplicate object id", edited("88888888-8888-4888-8888-000000000003", "88888888-8888-4888-8888-000000000001"),
+        {"\"layer\": 2,", "\"layer\": 3,", "attributes.layer: 3 is not a layer index (3 layers)"},
+        {"88888888-8888-4888-8888-000000000003", "88888888-8888-4888-8888-000000000001",
          "id is also the id of object 0"},
-        {"missing parent layer",
-         edited("\"parentId\": \"11111111-1111-4111-8111-000000000002\"",
-                "\"parentId\": \"11111111-1111-4111-8111-000000000009\""),
+        {"\"parentId\": \"11111111-1111-4111-8111-000000000002\"",
+         "\"parentId\": \"11111111-1111-4111-8111-000000000009\"",
          "layer 0 \"Child\" (11111111-1111-4111-8111-000000000001): parentId: no layer has id "
          "11111111-1111-4111-8111-000000000009"},
-        {"layer parent cycle",
-         edited("\"name\": \"Parent\",",
-                "\"name\": \"Parent\", \"parentId\": \"11111111-1111-4111-8111-000000000001\","),
+        {"\"name\": \"Parent\",", "\"name\": \"Parent\", \"parentId\": \"11111111-1111-4111-8111-000000000001\",",
          "is its own ancestor"},
-        {"block placing itself",
-         edited("\"definition\": \"77777777-7777-4777-8777-000000000001\"\n",
-                "\"definition\": \"77777777-7777-4777-8777-000000000002\"\n"),
-         "places itself through its members"},
-        {"member not a block object", edited("\"mode\": \"instanceDefinition\",", "\"mode\": \"normal\","),
+        {"\"definition\": \"77777777-7777-4777-8777-000000000001\"\n",
+         "\"definition\": \"77777777-7777-4777-8777-000000000002\"\n", "places itself through its members"},
+        {"\"mode\": \"instanceDefinition\",", "\"mode\": \"normal\",",
          "is a member but its mode is not \"instanceDefinition\""},
-        {"unknown definition",
-         edited("\"definition\": \"77777777-7777-4777-8777-000000000002\"",
-                "\"definition\": \"77777777-7777-4777-8777-000000000009\""),
+        {"\"definition\": \"77777777-7777-4777-8777-000000000002\"",
+         "\"definition\": \"77777777-7777-4777-8777-000000000009\"",
          "instance.definition: no instance definition has id 77777777-7777-4777-8777-000000000009"},
-        {"unknown mapping",
-         edited("\"mappingId\": \"55555555-5555-4555-8555-000000000001\"",
-                "\"mappingId\": \"55555555-5555-4555-8555-000000000009\""),
+        {"\"mappingId\": \"55555555-5555-4555-8555-000000000001\"",
+         "\"mappingId\": \"55555555-5555-4555-8555-000000000009\"",
          quad + ": attributes.mappings: channel 2 names mapping 55555555-5555-4555-8555-000000000009"},
-        {"bad id text", edited("\"88888888-8888-4888-8888-000000000005\"", "\"88888888-8888-4888-8888\""),
+        {"\"88888888-8888-4888-8888-000000000005\"", "\"88888888-8888-4888-8888\"",
          "id: expected an id (8-4-4-4-12 hexadecimal digits)"},
-        {"mesh on a brep",
-         edited("\"renderMeshes\": [", "\"mesh\": {\"vertices\": [], \"faces\": []}, \"renderMeshes\": ["),
+        {"\"renderMeshes\": [", "\"mesh\": {\"vertices\": [], \"faces\": []}, \"renderMeshes\": [",
          "\"mesh\" is only for mesh objects"},
-        {"reference without placement", edited("\"instance\": {", "\"x\": {"),
-         "an instance reference needs \"instance\""},
-        {"two textures of a type", edited("\"type\": \"bump\"", "\"type\": \"bitmap\""),
-         "two textures of type \"bitmap\""},
-        {"bitmap size", edited("\"width\": 2", "\"width\": 3"), "pixels: 16 bytes, 24 expected"},
-        {"bitmap base64", edited("\"pixels\": \"", "\"pixels\": \"!"), "bitmap 0: pixels: not valid base64"},
-        {"perspective near plane", edited("[-0.5, 0.5, -0.3, 0.3, 1, 1000]", "[-0.5, 0.5, -0.3, 0.3, 0, 1000]"),
+        {"\"instance\": {", "\"x\": {", "an instance reference needs \"instance\""},
+        {"\"type\": \"bump\"", "\"type\": \"bitmap\"", "two textures of type \"bitmap\""},
+        {"\"width\": 2", "\"width\": 3", "pixels: 16 bytes, 24 expected"},
+        {"\"pixels\": \"", "\"pixels\": \"!", "bitmap 0: pixels: not valid base64"},
+        {"[-0.5, 0.5, -0.3, 0.3, 1, 1000]", "[-0.5, 0.5, -0.3, 0.3, 0, 1000]",
          "view 1 \"Perspective\": frustum: needs left < right, bottom < top and 0 < near < far"},
-        {"camera up along direction", edited("\"cameraUp\": [0, 0, 1]", "\"cameraUp\": [0, 2, 0]"),
+        {"\"cameraUp\": [0, 0, 1]", "\"cameraUp\": [0, 2, 0]",
          "cameraUp: must not be zero or parallel to the direction"},
-        {"active view", edited("\"activeView\": 1", "\"activeView\": 2"),
-         "activeView: 2 is not a view index (2 views)"},
-        {"nil render content",
-         edited("\"typeId\": \"51b4af08-9dec-4744-86f9-546fbacb800d\"",
-                "\"typeId\": \"00000000-0000-0000-0000-000000000000\""),
+        {"\"activeView\": 1", "\"activeView\": 2", "activeView: 2 is not a view index (2 views)"},
+        {"\"typeId\": \"51b4af08-9dec-4744-86f9-546fbacb800d\"", "\"typeId\": \"00000000-0000-0000-0000-000000000000\"",
          "typeId: required and not nil"},
-        {"newer version", edited("\"version\": 1", "\"version\": 2"),
-         "version: version 2 was written by a newer program (this one reads 1)"},
-        {"other format", edited("\"vantro-document\"", "\"something-else\""),
-         "format: \"something-else\" is not a vantro document"},
-        {"no format", edited("\"format\": \"vantro-document\",", ""), "full.json: document: missing \"format\""},
-        {"malformed JSON", edited("\"version\": 1,", "\"version\": 1"),
-         "full.json: line 4 column 2: expected ',' or '}' after an object member"},
-        {"text after the document", fullDocument() + "x", "unexpected text after the end of the document"},
-        {"empty layer name", edited("\"name\": \"Loose\"", "\"name\": \"\""),
-         "layer 2: name: a layer name must not be empty"},
-        {"raw tab in a name", edited("\"name\": \"Loose\"", "\"name\": \"Lo\tose\""),
+        {"\"version\": 1", "\"version\": 2", "version: version 2 was written by a newer program (this one reads 1)"},
+        {"\"vantro-document\"", "\"something-else\"", "format: \"something-else\" is not a vantro document"},
+        {"\"format\": \"vantro-document\",", "", "full.json: document: missing \"format\""},
+        {"\"version\": 1,", "\"version\": 1", "full.json: line 4 column 2: expected ',' or '}' after an object member"},
+        {"", fullDocument() + "x", "unexpected text after the end of the document"},
+        {"\"name\": \"Loose\"", "\"name\": \"\"", "layer 2: name: a layer name must not be empty"},
+        {"\"name\": \"Loose\"", "\"name\": \"Lo\tose\"",
          "full.json: line 23 column 15: layer 2: name: control character inside a string (write it as an escape)"},
-        {"invalid UTF-8 in a name", edited("\"name\": \"Loose\"", "\"name\": \"Lo\xffse\""),
+        {"\"name\": \"Loose\"", "\"name\": \"Lo\xffse\"",
          "full.json: line 23 column 15: layer 2: name: invalid UTF-8 in a string"},
-        {"name left open", fullDocument().substr(0, fullDocument().find("\"Loose\"") + 3),
+        {"", fullDocument().substr(0, fullDocument().find("\"Loose\"") + 3),
          "full.json: line 23 column 12: layer 2: name: unterminated string"},
     };
     for (const BadCase& c : cases) {
-        const std::string error = refusal(c);
-        EXPECT_NE(error.find(c.message), std::string::npos) << c.rule << "\n  got: " << error;
+        const std::string error = refusal(c.from.empty() ? c.to : edited(c.from, c.to));
+        EXPECT_NE(error.find(c.message), std::string::npos) << c.message << "\n  got: " << error;
     }
 }
 
@@ -207,57 +193,53 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
 // field's path inside it (array elements by index), for every kind of table entry.
 TEST(DocumentRead, RefusedFieldsAreNamedInFull) {
     const std::vector<BadCase> cases = {
-        {"layer colour", edited("[10, 20, 30]", "[10, 20, 300]"),
+        {"[10, 20, 30]", "[10, 20, 300]",
          "line 15 column 13: layer 0: color: colour components must be integers from 0 to 255"},
-        {"layer material index", edited("\"materialIndex\": 1,", "\"materialIndex\": -2,"),
+        {"\"materialIndex\": 1,", "\"materialIndex\": -2,",
          "line 14 column 21: layer 0: materialIndex: -2 is outside -1 to 2147483647"},
-        {"layer flag", edited("\"locked\": true", "\"locked\": 1"),
+        {"\"locked\": true", "\"locked\": 1",
          "line 20 column 14: layer 1: locked: expected true or false, found a number"},
-        {"layer parent id", edited("\"parentId\": \"11111111-1111-4111-8111-000000000002\"", "\"parentId\": \"x\""),
+        {"\"parentId\": \"11111111-1111-4111-8111-000000000002\"", "\"parentId\": \"x\"",
          "line 12 column 16: layer 0: parentId: expected an id (8-4-4-4-12 hexadecimal digits), found \"x\""},
-        {"material id", edited("\"22222222-2222-4222-8222-000000000001\"", "2"),
+        {"\"22222222-2222-4222-8222-000000000001\"", "2",
          "line 28 column 10: material 0: id: expected a string, found a number"},
-        {"render material id", edited("\"renderMaterialInstanceId\": \"", "\"renderMaterialInstanceId\": \"z"),
+        {"\"renderMaterialInstanceId\": \"", "\"renderMaterialInstanceId\": \"z",
          "line 36 column 32: material 0: renderMaterialInstanceId: expected an id (8-4-4-4-12 hexadecimal digits), "
          "found \"z33333333-3333-4333-8333-000000000001\""},
-        {"texture path", edited("\"filePath\": \"\"", "\"filePath\": 7"),
+        {"\"filePath\": \"\"", "\"filePath\": 7",
          "line 48 column 18: material 0: textures.1.filePath: expected a string, found a number"},
-        {"texture relative path", edited("\"Maps/oak.jpg\"", "[]"),
+        {"\"Maps/oak.jpg\"", "[]",
          "line 42 column 22: material 0: textures.0.relativePath: expected a string, found an array"},
-        {"texture without type", edited("\"type\": \"bump\",", ""),
-         "line 52 column 5: material 0: textures.1: missing required field \"type\""},
-        {"mapping name", edited("\"name\": \"Box\"", "\"name\": false"),
+        {"\"type\": \"bump\",", "", "line 52 column 5: material 0: textures.1: missing required field \"type\""},
+        {"\"name\": \"Box\"", "\"name\": false",
          "line 69 column 12: texture mapping 0: name: expected a string, found true or false"},
-        {"mapping without type", edited("\"type\": \"box\",", ""),
+        {"\"type\": \"box\",", "",
          "texture mapping 0 \"Box\" (55555555-5555-4555-8555-000000000001): missing required field \"type\""},
-        {"bitmap name", edited("\"name\": \"tiny\"", "\"name\": {}"),
-         "line 80 column 12: bitmap 0: name: expected a string, found an object"},
-        {"bitmap path", edited("\"C:\\\\Maps\\\\tiny.bmp\"", "1"),
-         "line 81 column 16: bitmap 0: filePath: expected a string, found a number"},
-        {"definition description", edited("\"holds Inner twice\"", "true"),
+        {"\"name\": \"tiny\"", "\"name\": {}", "line 80 column 12: bitmap 0: name: expected a string, found an object"},
+        {"\"C:\\\\Maps\\\\tiny.bmp\"", "1", "line 81 column 16: bitmap 0: filePath: expected a string, found a number"},
+        {"\"holds Inner twice\"", "true",
          "line 92 column 19: instance definition 0: description: expected a string, found true or false"},
-        {"definition member", edited("\"88888888-8888-4888-8888-000000000013\"]", "3]"),
+        {"\"88888888-8888-4888-8888-000000000013\"]", "3]",
          "line 93 column 56: instance definition 0: objects: expected a string, found a number"},
-        {"object visibility", edited("\"visible\": false,\n    \"mode\"", "\"visible\": 0,\n    \"mode\""),
+        {"\"visible\": false,\n    \"mode\"", "\"visible\": 0,\n    \"mode\"",
          "line 137 column 16: object 1: attributes.visible: expected true or false, found a number"},
-        {"object mode", edited("\"mode\": \"locked\"", "\"mode\": \"frozen\""),
+        {"\"mode\": \"locked\"", "\"mode\": \"frozen\"",
          "line 138 column 13: object 1: attributes.mode: \"frozen\" is not one of normal, hidden, locked or "
          "instanceDefinition"},
-        {"material source", edited("\"materialSource\": \"object\"", "\"materialSource\": \"own\""),
+        {"\"materialSource\": \"object\"", "\"materialSource\": \"own\"",
          "line 108 column 23: object 0: attributes.materialSource: \"own\" is not one of layer, object or parent"},
-        {"channel twice",
-         edited("\"objectTransform\": [1, 0, 0, 5",
-                "\"objectTransform\": [1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1]}, "
-                "{\"channel\": 2, \"mappingId\": \"55555555-5555-4555-8555-000000000001\", "
-                "\"objectTransform\": [1, 0, 0, 5"),
+        {"\"objectTransform\": [1, 0, 0, 5",
+         "\"objectTransform\": [1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1]}, "
+         "{\"channel\": 2, \"mappingId\": \"55555555-5555-4555-8555-000000000001\", "
+         "\"objectTransform\": [1, 0, 0, 5",
          "line 118 column 8: object 0: attributes.mappings.0.channels.1: channel 2 appears twice"},
-        {"mapping reference without plug-in", edited("\"pluginId\": ", "\"plugin\": "),
+        {"\"pluginId\": ", "\"plugin\": ",
          "line 120 column 6: object 0: attributes.mappings.0: missing required field \"pluginId\""},
-        {"render mesh without faces", edited("\"faces\": [0, 2, 1, 1]", "\"fices\": [0, 2, 1, 1]"),
+        {"\"faces\": [0, 2, 1, 1]", "\"fices\": [0, 2, 1, 1]",
          "line 148 column 5: object 1: renderMeshes.1: missing required field \"faces\""},
     };
     for (const BadCase& c : cases)
-        EXPECT_EQ(refusal(c), "full.json: " + c.message) << c.rule;
+        EXPECT_EQ(refusal(c.from.empty() ? c.to : edited(c.from, c.to)), "full.json: " + c.message);
 }
 
 // Hostile input: every prefix of a valid document is refused without a crash (the
@@ -273,16 +255,22 @@ TEST(DocumentRead, EveryTruncationIsRefused) {
     }
 }
 
-// A target that already holds something is refused rather than mixed with the file.
-TEST(DocumentRead, NonEmptyTargetIsRefused) {
+// A target that already holds something is refused rather than mixed with the file;
+// a missing file is reported by name.
+TEST(DocumentRead, NonEmptyTargetAndMissingFileAreRefused) {
     CRhinoDoc doc;
     ON_Layer layer;
     layer.SetName(u"Mine");
     ASSERT_EQ(doc.m_layer_table.AddLayer(layer, true), 0);
-    const DocumentLoadResult r = readDocumentJson(fullDocument(), "full.json", doc);
+    DocumentLoadResult r = readDocumentJson(fullDocument(), "full.json", doc);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, "full.json: the target document is not empty");
     EXPECT_EQ(doc.m_layer_table.LayerCount(), 1);
+    CRhinoDoc empty;
+    r = readDocumentFile("/nonexistent/house.json", empty);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "house.json: cannot read: No such file or directory");
+    EXPECT_TRUE(isEmpty(empty));
 }
 
 TEST(DocumentRead, WarningsNameTheirSource) {
@@ -299,29 +287,6 @@ TEST(DocumentRead, WarningsNameTheirSource) {
         has("full.json: material 0 \"Wood\" (22222222-2222-4222-8222-000000000001): texture file "
             "\"C:\\Maps\\oak.jpg\" not found"));
     EXPECT_EQ(r.warnings.size(), 3u);
-}
-
-// A texture whose file lies beside the document (under its own name) counts as found.
-TEST(DocumentRead, TextureBesideTheDocumentIsFound) {
-    const auto dir = temporaryPath("texture");
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "oak.jpg") << "jpeg";
-    std::ofstream(dir / "house.json") << fullDocument();
-    CRhinoDoc doc;
-    const DocumentLoadResult r = readDocumentFile((dir / "house.json").string(), doc);
-    std::filesystem::remove_all(dir);
-    ASSERT_TRUE(r.ok) << r.error;
-    for (const std::string& w : r.warnings)
-        EXPECT_EQ(w.find("not found"), std::string::npos) << w;
-    EXPECT_EQ(doc.GetPathName(), ON_wString::FromUtf8((dir / "house.json").string()));
-}
-
-TEST(DocumentFile, MissingFileIsReported) {
-    CRhinoDoc doc;
-    const DocumentLoadResult r = readDocumentFile("/nonexistent/house.json", doc);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "house.json: cannot read: No such file or directory");
-    EXPECT_TRUE(isEmpty(doc));
 }
 
 // What the reader takes from a document and what the writer puts back, every field of
@@ -354,55 +319,140 @@ TEST(DocumentRoundTrip, FullDocumentIsWrittenAsTheGolden) {
     EXPECT_EQ(writeDocumentJson(second, options), written);
 }
 
-// Numbers that need every digit survive: doubles in transforms, floats in meshes.
-TEST(DocumentRoundTrip, NumbersSurviveExactly) {
-    const std::string text = edited("[0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]",
-                                    "[0.1, 1e-7, 3.4028235e38, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]");
-    const std::string text2 = edited(text, "\"transform\": [1, 0, 0, 10,", "\"transform\": [1, 0, 0, 0.1,");
-    CRhinoDoc first;
-    const DocumentLoadResult r = readDocumentJson(text2, "n.json", first);
+// Numbers that need every digit survive a file (doubles in transforms, floats in
+// meshes); deleted entries are not written, the indices that pointed past them are
+// renumbered and those that pointed at them become -1; an unwritable path is refused.
+TEST(DocumentRoundTrip, NumbersSurviveAndDeletedEntriesAreLeftOut) {
+    const std::string text = edited(edited("[0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]",
+                                           "[0.1, 1e-7, 3.4028235e38, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]"),
+                                    "\"transform\": [1, 0, 0, 10,", "\"transform\": [1, 0, 0, 0.1,");
+    CRhinoDoc doc;
+    const DocumentLoadResult r = readDocumentJson(text, "n.json", doc);
     ASSERT_TRUE(r.ok) << r.error;
-    CRhinoDoc second;
-    ASSERT_TRUE(readDocumentJson(writeDocumentJson(first), "n2.json", second).ok);
-    const auto* mesh = CRhinoMeshObject::Cast(object(second, "88888888-8888-4888-8888-000000000001"))->Mesh();
-    EXPECT_EQ(mesh->m_V[0].x, 0.1f);
-    EXPECT_EQ(mesh->m_V[0].y, 1e-7f);
-    EXPECT_EQ(mesh->m_V[0].z, 3.4028235e38f);
-    const auto* placed = CRhinoInstanceObject::Cast(object(second, "88888888-8888-4888-8888-000000000004"));
-    EXPECT_EQ(placed->InstanceXform().m_xform[0][3], 0.1);
-}
-
-// Deleted entries are not written; the indices that pointed past them are renumbered
-// and those that pointed at them become -1.
-TEST(DocumentRoundTrip, DeletedEntriesAreLeftOut) {
-    CRhinoDoc doc;
-    ASSERT_TRUE(readDocumentJson(fullDocument(), "full.json", doc).ok);
-    ASSERT_TRUE(doc.m_material_table.DeleteMaterial(0));
-    ASSERT_TRUE(doc.DeleteObject(CRhinoObjRef(object(doc, "88888888-8888-4888-8888-000000000003")), true, true));
-    CRhinoDoc back;
-    ASSERT_TRUE(readDocumentJson(writeDocumentJson(doc), "d.json", back).ok);
-    ASSERT_EQ(back.m_material_table.MaterialCount(), 1);
-    EXPECT_EQ(back.m_material_table[0].Name(), u"Plain");
-    EXPECT_EQ(back.m_layer_table[1].RenderMaterialIndex(), 0);  // was 1 ("Plain")
-    EXPECT_EQ(
-        CRhinoMeshObject::Cast(object(back, "88888888-8888-4888-8888-000000000001"))->Attributes().m_material_index,
-        -1);
-    EXPECT_EQ(object(back, "88888888-8888-4888-8888-000000000003"), nullptr);
-}
-
-TEST(DocumentFile, WriteThenReadFile) {
-    CRhinoDoc doc;
-    ASSERT_TRUE(readDocumentJson(fullDocument(), "full.json", doc).ok);
     const auto path = temporaryPath("write");
     std::string error;
     ASSERT_TRUE(vantro::docio::writeDocumentFile(doc, path.string(), {}, error)) << error;
     CRhinoDoc back;
-    const DocumentLoadResult r = readDocumentFile(path.string(), back);
+    const DocumentLoadResult read = readDocumentFile(path.string(), back);
     std::filesystem::remove(path);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(read.ok) << read.error;
     EXPECT_EQ(writeDocumentJson(back), writeDocumentJson(doc));
+    const auto* meshObject = CRhinoMeshObject::Cast(object(back, "88888888-8888-4888-8888-000000000001"));
+    EXPECT_EQ(meshObject->Mesh()->m_V[0], ON_3fPoint(0.1f, 1e-7f, 3.4028235e38f));
+    const auto* placed = CRhinoInstanceObject::Cast(object(back, "88888888-8888-4888-8888-000000000004"));
+    EXPECT_EQ(placed->InstanceXform().m_xform[0][3], 0.1);
+
+    ASSERT_TRUE(doc.m_material_table.DeleteMaterial(0));
+    ASSERT_TRUE(doc.DeleteObject(CRhinoObjRef(object(doc, "88888888-8888-4888-8888-000000000003")), true, true));
+    CRhinoDoc pruned;
+    ASSERT_TRUE(readDocumentJson(writeDocumentJson(doc), "d.json", pruned).ok);
+    ASSERT_EQ(pruned.m_material_table.MaterialCount(), 1);
+    EXPECT_EQ(pruned.m_material_table[0].Name(), u"Plain");
+    EXPECT_EQ(pruned.m_layer_table[1].RenderMaterialIndex(), 0);  // was 1 ("Plain")
+    EXPECT_EQ(object(pruned, "88888888-8888-4888-8888-000000000001")->Attributes().m_material_index, -1);
+    EXPECT_EQ(object(pruned, "88888888-8888-4888-8888-000000000003"), nullptr);
     EXPECT_FALSE(vantro::docio::writeDocumentFile(doc, "/nonexistent/dir/x.json", {}, error));
     EXPECT_EQ(error, "No such file or directory");
+}
+
+template <typename T>
+void append(std::string& bytes, const std::vector<T>& values) {
+    while (bytes.size() % 8)
+        bytes.push_back('\0');
+    bytes.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
+}
+
+// A triangle whose vertices (float32) and face (int32) are in the companion.
+std::string triangleDocument(const std::string& vertices, const std::string& faces, size_t bytes) {
+    return R"({"format": "vantro-document", "version": 1, "binary": {"bytes": )" + std::to_string(bytes) +
+           R"(}, "objects": [{"id": "3f2a9c1e-0b6a-4b2f-a481-518c6f9602e5", "type": "mesh", "mesh": {"vertices": )" +
+           vertices + R"(, "faces": )" + faces + "}}]}";
+}
+
+std::string companion() {
+    std::string bytes;
+    append(bytes, std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0});
+    append(bytes, std::vector<int32_t>{0, 1, 2, 2});
+    return bytes;  // vertices at 0 (36 bytes), faces at 40
+}
+
+// Arrays read from the companion equal the numbers written there; out-of-range
+// references, wrong sizes and non-finite numbers are refused by name.
+TEST(BinaryCompanion, ArraysAreReadAndHostileReferencesRefused) {
+    const std::string bytes = companion(), vertices = R"({"binary": [0, 9]})", faces = R"({"binary": [40, 4]})";
+    DocumentData read;
+    const auto accepted = parseDocument(triangleDocument(vertices, faces, bytes.size()), read, bytes);
+    ASSERT_TRUE(accepted.ok) << accepted.error;
+    ASSERT_EQ(read.objects.size(), 1u);
+    const ON_Mesh& m = *read.objects[0].mesh;
+    ASSERT_EQ(m.VertexCount(), 3);
+    EXPECT_EQ(m.m_V[1], ON_3fPoint(1, 0, 0));
+    EXPECT_EQ(m.m_V[2], ON_3fPoint(0, 1, 0));
+    ASSERT_EQ(m.FaceCount(), 1);
+    EXPECT_EQ(m.m_F[0].vi[2], 2);
+    std::string nan = bytes, farIndex = bytes;
+    const float notANumber = std::numeric_limits<float>::quiet_NaN();
+    const int32_t far = 7;
+    std::memcpy(nan.data() + 4, &notANumber, sizeof notANumber);
+    std::memcpy(farIndex.data() + 40, &far, sizeof far);
+    // Geometry from the companion is checked like the rest: a trim naming a missing edge.
+    const std::string brep =
+        R"({"format": "vantro-document", "version": 1, "objects": [{"id": "3f2a9c1e-0b6a-4b2f-a481-518c6f9602e5", "type": "brep",
+        "brep": {"edges": [], "faces": [{"surface": {"degree": [1, 1], "count": [2, 2], "knotsU": [0, 1], "knotsV": [0, 1],
+        "points": [0,0,0,1, 0,1,0,1, 1,0,0,1, 1,1,0,1]}, "loops": [{"outer": true, "trims": [3, 0]}]}]}}]})";
+    const std::tuple<std::string, std::string, const char*> cases[] = {
+        {triangleDocument(R"({"binary": [40, 9]})", faces, bytes.size()), bytes,
+         "binary: 9 numbers at byte 40 run past the companion's 56 bytes"},
+        {triangleDocument(R"({"binary": [18446744073709551615, 9]})", faces, bytes.size()), bytes,
+         "offset and count must be integers"},
+        {triangleDocument(R"({"binary": [0, 1099511627776]})", faces, bytes.size()), bytes, "run past"},
+        {triangleDocument(R"({"binary": [0.5, 9]})", faces, bytes.size()), bytes, "must be integers"},
+        {triangleDocument(vertices, faces, bytes.size()), "", "the binary companion has 0 bytes, the document says 56"},
+        {triangleDocument(vertices, faces, bytes.size() + 8), bytes,
+         "the binary companion has 56 bytes, the document says 64"},
+        {triangleDocument(R"({"binary": [0, 8]})", faces, bytes.size()), bytes, "not a multiple of 3"},
+        {triangleDocument(vertices, faces, bytes.size()), nan, "a number is not finite"},
+        {triangleDocument(vertices, faces, bytes.size()), farIndex, "refers to vertex 7"},
+        {brep, "", "brep: face 0: loop 0: trim 0 names edge 3 of 0"},
+    };
+    for (const auto& [text, companionBytes, expected] : cases) {
+        DocumentData d;
+        const auto r = parseDocument(text, d, companionBytes);
+        EXPECT_FALSE(r.ok) << expected;
+        EXPECT_NE(r.error.find(expected), std::string::npos) << r.error;
+    }
+}
+
+// A good file replaces the open document; its application settings take effect and
+// its warnings are printed (a texture beside the document, under its own name, counts
+// as found); saving writes the same document back.
+TEST(DocumentFormats, OpenAndSaveThroughTheApplication) {
+    vantro::docio::registerDocumentFormats(RhinoApp());
+    RhinoApp().NewDocument();
+    RhinoApp().ClearCommandHistoryWindow();
+    const auto dir = temporaryPath("formats");
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "house.json") << fullDocument();
+    std::ofstream(dir / "oak.jpg") << "jpeg";
+    const ON_wString path = ON_wString::FromUtf8((dir / "house.json").string());
+    ON_wString error;
+    ASSERT_TRUE(RhinoApp().OpenDocument(path, false, &error)) << error.ToUtf8();
+    CRhinoDoc* doc = RhinoApp().ActiveDoc();
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetPathName(), path);
+    EXPECT_EQ(doc->m_layer_table.LayerCount(), 3);
+    EXPECT_EQ(RhinoApp().AppSettings().FileSettings().AutoSaveFile(), u"/tmp/auto.json");
+    const std::string printed = RhinoApp().CommandHistoryWindowText().ToUtf8();
+    EXPECT_NE(printed.find("house.json: written by hand\n"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("not found"), std::string::npos) << printed;
+
+    const ON_wString copy = ON_wString::FromUtf8((dir / "copy.json").string());
+    ASSERT_TRUE(RhinoApp().SaveDocument(*doc, copy, false, &error)) << error.ToUtf8();
+    ASSERT_TRUE(RhinoApp().OpenDocument(copy, false, &error)) << error.ToUtf8();
+    EXPECT_EQ(RhinoApp().ActiveDoc()->m_layer_table.LayerCount(), 3);
+    EXPECT_EQ(RhinoApp().ActiveDoc()->m_instance_definition_table.InstanceDefinitionCount(), 2);
+    RhinoApp().CloseDocument();
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
