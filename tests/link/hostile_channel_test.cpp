@@ -134,14 +134,11 @@ TEST_F(HostileChannelTest, LyingFirstSlotOffsetLeavesNoSlots) {
     EXPECT_FALSE(opener.IsOpen());
 }
 
-// The other side rewrites the creator's header (slot count, high-water mark and
-// first slot offset lie) and writes each buffer id the creator owns (the statistics
-// text buffer and two geometry buffers), an id of nothing and a size far beyond any
-// buffer into each field the creator could read back: the STAT record's text
-// buffer, capacity and id, and the header's creator id. Scans stay in the mapping;
-// whatever it writes, the creator keeps writing its statistics into its own text
-// buffer (under the name the other side can open), republishes the right id and
-// capacity, and never frees, shrinks or writes over a geometry buffer.
+// The other side lies in the creator's header and writes each buffer id the creator
+// owns, an id of nothing and a huge size into each field the creator reads back.
+// Scans stay in the mapping; the creator keeps its statistics in its own text buffer
+// (where the other side finds it), republishes id and capacity, and never frees,
+// shrinks or writes over a geometry buffer.
 TEST_F(HostileChannelTest, RewrittenFieldsCannotRedirectTheCreator) {
     std::byte* head = createWithOtherView(8);
     std::byte* stat = head + kFirstSlotOffset + kBlockSize;

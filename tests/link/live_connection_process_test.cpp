@@ -52,19 +52,18 @@ protected:
 };
 
 // A second creator of a live name gets -2 and leaves the channel intact. A creator
-// killed with SIGKILL (holding the lock, announced) blocks nothing: the name can be
-// created again, the new channel's lock is free, and the stale announcement is swept
-// by the next listing.
+// killed holding the lock and announced blocks nothing: the name is created again
+// with a free lock, and the next listing sweeps the stale announcement.
 TEST_F(ProcessTest, SecondCreatorGetsMinusTwoAndAKilledOneBlocksNothing) {
     ChildProcess child(vantro::test::creatorChildPath(), {utf8(name), "8", "--lock", "--register"});
     ASSERT_NE(child.waitForLine("REGISTERED"), "") << child.output();
     EXPECT_NE(child.output().find("LOCKED"), std::string::npos);
     EXPECT_EQ(connection.Create(name, 8), -2);
     ASSERT_EQ(connection.Open(name), 0);
-    EXPECT_EQ(headerField(header::kTag), kTagHead);
-    EXPECT_EQ(headerField(header::kCreatorPid), static_cast<uint32_t>(child.pid()));
-    EXPECT_EQ(headerField(header::kLockOwner), static_cast<uint32_t>(child.pid()));
-    EXPECT_EQ(headerField(header::kRecordCount), 3u);
+    const auto pid = static_cast<uint32_t>(child.pid());
+    EXPECT_EQ(std::tuple(headerField(header::kTag), headerField(header::kCreatorPid), headerField(header::kLockOwner),
+                         headerField(header::kRecordCount)),
+              std::tuple(kTagHead, pid, pid, 3u));
     connection.Disconnect();
     EXPECT_EQ(announcedValue(name), 1u);
     child.kill(9);
@@ -189,12 +188,10 @@ TEST_F(ProcessTest, NotifyPeerRecognisesPeerWindows) {
     EXPECT_EQ(linesWith(velora->output(), "MESSAGE").size(), 1u);
 }
 
-// The host stops and starts the link while the peer keeps running: the peer sees
-// the announcement go and lets go of the mapping, so the new Create of the same name
-// succeeds (it was -2 while the peer held the old one), and the next wake-up message
-// makes the peer open the new connection, found by its announced name (backslashes
-// kept), and sync. A camera sent with notify wakes it again, and it reads the
-// changed VIEW record.
+// The link stops and starts while the peer runs: the peer lets go once the
+// announcement goes (else Create gives -2), and each wake-up makes it open the
+// connection by its announced name (backslashes kept) and sync; a camera sent with
+// notify wakes it again for the changed VIEW record.
 TEST_F(ProcessTest, WakeUpsDriveAPeerThatKeepsRunningAcrossRestarts) {
     auto peer = startPeer({"--listen", "30000", "--exit-after-messages", "4"});
     for (int round = 1; round <= 3; ++round) {

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -91,12 +92,8 @@ TEST_F(WindowTest, PublishEnumerateDescribeDestroy) {
 
     WindowInfo read;
     ASSERT_TRUE(getWindowInfo(first.handle(), read));
-    EXPECT_EQ(read.handle, first.handle());
-    EXPECT_EQ(read.ownerPid, currentProcessId());
-    EXPECT_EQ(read.ownerWindow, 77u);
-    EXPECT_FALSE(read.visible);
-    EXPECT_EQ(read.className, u"START_WINDOW");
-    EXPECT_EQ(read.title, info.title);
+    EXPECT_EQ(std::tie(read.handle, read.ownerPid, read.ownerWindow, read.visible, read.className, read.title),
+              std::tuple(first.handle(), currentProcessId(), WindowHandle{77}, false, u"START_WINDOW", info.title));
     const std::string files = base(first.handle());
     EXPECT_EQ(readFile(files + ".desc"), "vantro-window 1\nhandle " + std::to_string(first.handle()) + "\nownerPid " +
                                              std::to_string(::getpid()) +
