@@ -9,49 +9,42 @@
 
 #include "link/live_connection.h"
 #include "link_test_support.h"
-#include "platform/shared_memory.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
 
 namespace {
 
-using namespace VantroAPI;
-using vantro::platform::SharedMemory;
-using vantro::test::ChildProcess;
-
-std::string shmPath(const std::u16string& kernelName) {
-    return SharedMemory::kDirectory + SharedMemory::posixName(kernelName);
-}
+using namespace vantro::test;
+namespace fs = std::filesystem;
 
 TEST(CrashLeftovers, PeerStartSweepsWhatAKilledCreatorLeft) {
-    vantro::test::TestEnvironment env;
-    const std::u16string name = vantro::test::uniqueName("crash");
-    ChildProcess child(vantro::test::creatorChildPath(),
-                       {vantro::test::utf8(name), "8", "--register", "--buffers", "3"});
+    TestEnvironment env;
+    const std::u16string name = uniqueName("crash");
+    ChildProcess child(creatorChildPath(), {utf8(name), "8", "--register", "--buffers", "3"});
     ASSERT_NE(child.waitForLine("BUFFERS 1-3"), "") << child.output();
     std::vector<std::string> buffers;
     for (uint32_t id = 1; id <= 3; ++id)
-        buffers.push_back(shmPath(bufferName(static_cast<uint32_t>(child.pid()), id)));
+        buffers.push_back(shmPath(VantroAPI::bufferName(static_cast<uint32_t>(child.pid()), id)));
     child.kill(9);
     ASSERT_EQ(child.wait(), 128 + 9);
-    ASSERT_TRUE(std::filesystem::exists(shmPath(mappingName(name))));
+    ASSERT_TRUE(fs::exists(shmPath(VantroAPI::mappingName(name))));
     for (const std::string& buffer : buffers)
-        ASSERT_TRUE(std::filesystem::exists(buffer)) << buffer;
-    ASSERT_EQ(vantro::test::announcedValue(name), 1u);
+        ASSERT_TRUE(fs::exists(buffer)) << buffer;
+    ASSERT_EQ(announcedValue(name), 1u);
 
     {
         // As the suite runs it: abandoned names stay for the leak check. The stale
         // announcement goes all the same, and with it the channel it names.
-        vantro::test::ScopedVariable keep("VANTRO_KEEP_ABANDONED_SHM", "1");
-        auto kept = vantro::test::runProgram(vantro::test::peerPath(), {});
+        ScopedVariable keep("VANTRO_KEEP_ABANDONED_SHM", "1");
+        auto kept = runProgram(peerPath(), {});
         EXPECT_NE(kept.output.find("SWEPT abandoned=0"), std::string::npos) << kept.output;
-        EXPECT_FALSE(vantro::test::announcedValue(name));
-        EXPECT_FALSE(std::filesystem::exists(shmPath(mappingName(name))));
+        EXPECT_FALSE(announcedValue(name));
+        EXPECT_FALSE(fs::exists(shmPath(VantroAPI::mappingName(name))));
         for (const std::string& buffer : buffers)
-            EXPECT_TRUE(std::filesystem::exists(buffer)) << buffer;
+            EXPECT_TRUE(fs::exists(buffer)) << buffer;
     }
-    vantro::test::ScopedVariable sweep("VANTRO_KEEP_ABANDONED_SHM", nullptr);
-    auto swept = vantro::test::runProgram(vantro::test::peerPath(), {});
+    ScopedVariable sweep("VANTRO_KEEP_ABANDONED_SHM", nullptr);
+    auto swept = runProgram(peerPath(), {});
     EXPECT_EQ(swept.exitCode, 0);
     // At least this creator's three; names another test left abandoned are swept too
     // (the suite's leak check, which runs last, then cannot see them).
@@ -59,7 +52,7 @@ TEST(CrashLeftovers, PeerStartSweepsWhatAKilledCreatorLeft) {
     ASSERT_NE(at, std::string::npos) << swept.output;
     EXPECT_GE(std::stoul(swept.output.substr(at + 16)), 3u) << swept.output;
     for (const std::string& buffer : buffers)
-        EXPECT_FALSE(std::filesystem::exists(buffer)) << buffer;
+        EXPECT_FALSE(fs::exists(buffer)) << buffer;
 }
 
 }  // namespace

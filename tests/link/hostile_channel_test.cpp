@@ -44,30 +44,22 @@ struct RawChannel {
 // Every query and update of the message set, on whatever the channel holds.
 void exerciseEveryOperation(LiveConnection& c, uint32_t seed) {
     std::vector<RecordPrefix*> records;
-    c.CountRecords(kTagSrfc, 0, 0);
-    c.CountRecords(kTagView, 1, 1);
+    (void)(c.CountRecords(kTagSrfc, 0, 0) + c.CountRecords(kTagView, 1, 1) + c.TestFlags(~0u) + c.IsActive() +
+           c.GetUpdateCount() + c.GetUserValue() + c.HasBothPaths() + c.IsOwnerForeground());
     c.FindRecord(seed | 1);
+    c.MapBuffer(seed);
+    c.MapBuffer(0x80000000u | seed);
     c.FindRecords(records, kTagStat, 0, 0);
     for (RecordPrefix* r : c.AllRecords(records)) {
         c.TestRecordFlags(r, ~0u);
         c.SetRecordFlags(r, 1);
         c.ClearRecordFlags(r, 1);
     }
-    c.TestFlags(~0u);
-    c.IsActive();
-    c.GetUpdateCount();
-    c.GetUserValue();
-    c.HasBothPaths();
-    loadText(c.HeaderBlock(), header::kLabel);
-    loadText(c.HeaderBlock(), header::kPath1);
-    loadText(c.HeaderBlock(), header::kPath2);
-    c.IsOwnerForeground();
-    c.MapBuffer(seed);
-    c.MapBuffer(0x80000000u | seed);
+    for (TextField field : {header::kLabel, header::kPath1, header::kPath2})
+        loadText(c.HeaderBlock(), field);
     if (c.Lock(0))
         c.Unlock();
-    RecordPrefix* added = c.AddRecord(kTagSrfc);
-    if (added)
+    if (RecordPrefix* added = c.AddRecord(kTagSrfc))
         c.RemoveRecord(load(added, record::kId));
     c.RemoveRecord(seed);
     c.SetView(false, nullptr);
@@ -82,6 +74,16 @@ class HostileChannelTest : public ::testing::Test {
 protected:
     vantro::test::TestEnvironment env;
     std::u16string name = vantro::test::uniqueName("hostile");
+    LiveConnection creator;
+    SharedMemory other;
+
+    // The creator's header as the other side sees it, for writing lies into.
+    std::byte* createWithOtherView(uint32_t slots) {
+        EXPECT_EQ(creator.Create(name, slots), 0);
+        EXPECT_EQ(SharedMemory::open(mappingName(name), other), ShmResult::ok);
+        return static_cast<std::byte*>(other.data());
+    }
+    void TearDown() override { creator.Close(); }
 };
 
 // A header claiming two billion slots and a high-water mark at the end of the range:
@@ -111,9 +113,11 @@ TEST_F(HostileChannelTest, HugeSlotCountIsClampedToTheMapping) {
 }
 
 // firstSlotOffset past the end, inside the header, or misaligned: no slots at all.
+// A mapping too small for the header is not a channel.
 TEST_F(HostileChannelTest, LyingFirstSlotOffsetLeavesNoSlots) {
     RawChannel raw(name, 3 * kBlockSize);
-    for (uint32_t offset : {0u, 100u, 2049u, 3u * kBlockSize + 4, 0xFFFFFFF0u}) {
+    // 2 * kBlockSize + 8 leaves room for part of a slot only: that slot does not count.
+    for (uint32_t offset : {0u, 100u, 2049u, 2u * kBlockSize + 8, 3u * kBlockSize + 4, 0xFFFFFFF0u}) {
         ConnectionHeader h = makeInitialHeader(2, 1);
         h.firstSlotOffset = offset;
         raw.putHeader(h);
@@ -123,74 +127,31 @@ TEST_F(HostileChannelTest, LyingFirstSlotOffsetLeavesNoSlots) {
         EXPECT_EQ(opener.AddRecord(kTagSrfc), nullptr);
         exerciseEveryOperation(opener, offset);
     }
-    // An offset that leaves room for part of a slot only: that slot does not count.
-    ConnectionHeader h = makeInitialHeader(2, 1);
-    h.firstSlotOffset = 2 * kBlockSize + 8;
-    raw.putHeader(h);
-    LiveConnection opener;
-    ASSERT_EQ(opener.Open(name), 0);
-    EXPECT_EQ(opener.UsableSlotCount(), 0u);
-}
-
-// A mapping too small for the header is not a channel.
-TEST_F(HostileChannelTest, TooSmallMappingIsRefused) {
-    RawChannel raw(name, kHeaderSize - 4);
+    raw.memory.close();
+    RawChannel tiny(name, kHeaderSize - 4);
     LiveConnection opener;
     EXPECT_EQ(opener.Open(name), -1);
     EXPECT_FALSE(opener.IsOpen());
 }
 
-// The creator, after the peer rewrote its header and STAT record: slot count and
-// high-water mark lies, a text buffer id of nothing, a capacity far beyond the
-// buffer. Scans stay in the mapping and the statistics land in a real buffer.
-TEST_F(HostileChannelTest, CreatorSurvivesARewrittenChannel) {
-    LiveConnection creator;
-    ASSERT_EQ(creator.Create(name, 3), 0);
-    SharedMemory other;
-    ASSERT_EQ(SharedMemory::open(mappingName(name), other), ShmResult::ok);
-    auto* head = static_cast<std::byte*>(other.data());
-    store(head, header::kSlotCount, uint32_t{0xFFFFFFFF});
-    store(head, header::kHighestSlot, uint32_t{0xFFFFFFFE});
-    store(head, header::kFirstSlotOffset, uint32_t{16});
-    std::byte* stat = head + kFirstSlotOffset + kBlockSize;
-    store(stat, stat_record::kTextBuffer, uint32_t{0xDEAD});
-    store(stat, stat_record::kTextCapacity, uint32_t{0xFFFFFFFF});
-
-    EXPECT_EQ(creator.UsableSlotCount(), 3u);
-    EXPECT_EQ(creator.CountRecords(kTagStat, 0, 0), 1u);
-    creator.SetStatistics({{u"k", {1, u"v"}}});
-    const uint32_t buffer = load(stat, stat_record::kTextBuffer);
-    EXPECT_NE(buffer, 0xDEADu);
-    ASSERT_NE(creator.MapBuffer(buffer), nullptr);
-    EXPECT_EQ(std::u16string(static_cast<const char16_t*>(creator.MapBuffer(buffer))), u"{\"k\":\"v\"}");
-
-    store(stat, stat_record::kTextCapacity, uint32_t{0xFFFFFFFF});  // lie about the real buffer now
-    creator.SetStatistics({{u"k", {1, u"w"}}});
-    EXPECT_EQ(std::u16string(static_cast<const char16_t*>(creator.MapBuffer(buffer))), u"{\"k\":\"w\"}");
-    EXPECT_NE(creator.AddRecord(kTagSrfc), nullptr);
-    EXPECT_EQ(creator.AddRecord(kTagSrfc), nullptr);
-    exerciseEveryOperation(creator, 3);
-    creator.Close();
-}
-
-// The peer writes each buffer id the creator owns (the statistics text buffer and
-// two geometry buffers) into each field the creator could read back: the STAT
-// record's text buffer, capacity and id, and the header's creator id. Whatever it
-// writes, the creator keeps writing its statistics into its own text buffer (under
-// the name the other side can open), republishes the right id and capacity, and
-// never frees, shrinks or writes over a geometry buffer.
-TEST_F(HostileChannelTest, RewrittenStatFieldsCannotRedirectTheCreator) {
-    LiveConnection creator;
-    ASSERT_EQ(creator.Create(name, 8), 0);
-    SharedMemory other;
-    ASSERT_EQ(SharedMemory::open(mappingName(name), other), ShmResult::ok);
-    auto* head = static_cast<std::byte*>(other.data());
+// The other side lies in the creator's header and writes each buffer id the creator
+// owns, an id of nothing and a huge size into each field the creator reads back.
+// Scans stay in the mapping; the creator keeps its statistics in its own text buffer
+// (where the other side finds it), republishes id and capacity, and never frees,
+// shrinks or writes over a geometry buffer.
+TEST_F(HostileChannelTest, RewrittenFieldsCannotRedirectTheCreator) {
+    std::byte* head = createWithOtherView(8);
     std::byte* stat = head + kFirstSlotOffset + kBlockSize;
     const uint32_t material = load(creator.AddRecord(kTagSrfc), record::kId);
     const uint32_t geometry[] = {creator.CreateBuffer(material, 4096), creator.CreateBuffer(material, 64)};
     for (uint32_t id : geometry)
         std::memset(creator.MapBuffer(id), 0xA5, creator.MappedBufferSize(id));
     const uint32_t realPid = creator.OwnProcessId();
+    store(head, header::kSlotCount, uint32_t{0xFFFFFFFF});
+    store(head, header::kHighestSlot, uint32_t{0xFFFFFFFE});
+    store(head, header::kFirstSlotOffset, uint32_t{16});
+    EXPECT_EQ(creator.UsableSlotCount(), 8u);
+    EXPECT_EQ(creator.CountRecords(kTagStat, 0, 0), 1u);
 
     std::u16string text = u"x";
     creator.SetStatistics({{u"k", {1, text}}});
@@ -199,13 +160,15 @@ TEST_F(HostileChannelTest, RewrittenStatFieldsCannotRedirectTheCreator) {
                                                          {"record id", stat + record::kId.offset},
                                                          {"creatorPid", head + header::kCreatorPid.offset}};
     for (const auto& [field, where] : fields) {
-        for (int pick = 0; pick < 3; ++pick) {
-            const uint32_t owned = pick < 2 ? geometry[pick] : load(stat, stat_record::kTextBuffer);
-            SCOPED_TRACE(std::string(field) + " = buffer " + std::to_string(owned));
-            std::memcpy(where, &owned, 4);
+        for (int pick = 0; pick < 5; ++pick) {
+            const uint32_t lie = pick < 2    ? geometry[pick]
+                                 : pick == 2 ? load(stat, stat_record::kTextBuffer)
+                                             : (pick == 3 ? 0xDEADu : 0xFFFFFFFFu);
+            SCOPED_TRACE(std::string(field) + " = " + std::to_string(lie));
+            std::memcpy(where, &lie, 4);
             if (where == stat + stat_record::kTextBuffer.offset)
                 store(stat, stat_record::kTextCapacity, uint32_t{0});  // "too small": replace it
-            text += text;                                              // every other round outgrows the buffer
+            text = text.size() > 1000 ? u"x" : text + text;            // every other round outgrows the buffer
             creator.SetStatistics({{u"k", {1, text}}});
             store(head, header::kCreatorPid, realPid);
             store(stat, record::kId, uint32_t{2});
@@ -229,17 +192,16 @@ TEST_F(HostileChannelTest, RewrittenStatFieldsCannotRedirectTheCreator) {
             reader.Disconnect();
         }
     }
-    creator.Close();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_NE(creator.AddRecord(kTagSrfc), nullptr);
+    EXPECT_EQ(creator.AddRecord(kTagSrfc), nullptr);  // the real slots are full, whatever the header says
+    exerciseEveryOperation(creator, 3);
 }
 
 // Header texts the other side left without terminator, with more text right after
 // them: the getters hand out at most the field, terminated.
 TEST_F(HostileChannelTest, TextGettersStayInsideTheirFields) {
-    LiveConnection creator;
-    ASSERT_EQ(creator.Create(name, 2), 0);
-    SharedMemory other;
-    ASSERT_EQ(SharedMemory::open(mappingName(name), other), ShmResult::ok);
-    auto* head = static_cast<std::byte*>(other.data());
+    std::byte* head = createWithOtherView(2);
     // Everything from the label to the end of the header block is non-zero.
     for (uint32_t offset = header::kLabel.offset; offset + 2 <= kBlockSize; offset += 2)
         store(head, Field<char16_t>{offset}, offset < header::kPath1.offset ? u'L' : u'P');
@@ -247,12 +209,12 @@ TEST_F(HostileChannelTest, TextGettersStayInsideTheirFields) {
     EXPECT_EQ(std::u16string(creator.GetPath1()), std::u16string(259, u'P'));
     EXPECT_EQ(std::u16string(creator.GetPath2()), std::u16string(259, u'P'));
     EXPECT_TRUE(creator.HasBothPaths());
-    creator.Close();
 }
 
 // The decoders also run on a copy of a slot's bytes, unaligned and without a
-// channel (the fuzzing entry point): a buffer the record names is just unmapped.
-TEST(RecordDecoderBytes, DecodesASlotCopyWithoutAChannel) {
+// channel (the fuzzing entry point): a buffer the record names is just unmapped;
+// only known tags have a decoder.
+TEST(RecordDecoders, DecodeSlotCopiesAndBoundedBufferText) {
     std::vector<std::byte> bytes(kBlockSize + 1);
     std::byte* slot = bytes.data() + 1;
     store(slot, Field<RecordPrefix>{0}, RecordPrefix{kTagStat, 0xFFFFFFFF, 1, 1, 0});
@@ -268,6 +230,15 @@ TEST(RecordDecoderBytes, DecodesASlotCopyWithoutAChannel) {
     store(slot, record::kTag, makeTag("ZZZZ"));
     EXPECT_FALSE(vantro::peer::decodeRecordBytes({slot, kBlockSize}, nullptr, none));
     EXPECT_EQ(none.text(), "");
+    EXPECT_EQ(vantro::peer::findRecordDecoder(makeTag("ZZZZ")), nullptr);
+    EXPECT_NE(vantro::peer::findRecordDecoder(kTagSrfc), nullptr);
+
+    // Buffer text stops at the terminator or at the byte limit, an odd limit included.
+    const char16_t text[] = u"abc\0def", full[] = {u'x', u'y', u'z'};
+    EXPECT_EQ(vantro::peer::readBufferText(text, sizeof text), u"abc");
+    EXPECT_EQ(vantro::peer::readBufferText(full, sizeof full), u"xyz");
+    EXPECT_EQ(vantro::peer::readBufferText(full, 5), u"xy");
+    EXPECT_EQ(vantro::peer::readBufferText(nullptr, 100), u"");
 }
 
 // Random header and slot bytes, many times over: every operation and the peer's
@@ -331,19 +302,6 @@ TEST_F(HostileChannelTest, PeerProcessReadsNonsenseSafely) {
     EXPECT_EQ(uint64_t(summary["usableSlots"]), 1u);
     EXPECT_FALSE(bool(summary["records"].at(0)["stat"]["bufferMapped"]));
     EXPECT_EQ(vantro::test::linesWith(result.output, "READ-BUFFER id=0x00001234 missing").size(), 1u);
-}
-
-// Buffer text stops at the terminator or at the byte limit, an odd limit included;
-// only known tags have a decoder.
-TEST(RecordDecoders, BufferTextIsBounded) {
-    const char16_t text[] = u"abc\0def";
-    EXPECT_EQ(vantro::peer::readBufferText(text, sizeof text), u"abc");
-    const char16_t full[] = {u'x', u'y', u'z'};
-    EXPECT_EQ(vantro::peer::readBufferText(full, sizeof full), u"xyz");
-    EXPECT_EQ(vantro::peer::readBufferText(full, 5), u"xy");
-    EXPECT_EQ(vantro::peer::readBufferText(nullptr, 100), u"");
-    EXPECT_NE(vantro::peer::findRecordDecoder(kTagSrfc), nullptr);
-    EXPECT_EQ(vantro::peer::findRecordDecoder(makeTag("ZZZZ")), nullptr);
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
 #pragma once
 // Small helpers shared by the link tests: the programs they start, reading fields
-// out of the peer's output lines, and looking at the registry value of a connection.
+// out of the peer's output lines, where a channel's names live in /dev/shm, and the
+// registry value of a connection.
 
 #include <cstdint>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "link/live_connection.h"
 #include "platform/registry.h"
+#include "platform/shared_memory.h"
 #include "platform/utf.h"
 
 namespace vantro::test {
@@ -17,6 +20,10 @@ inline std::string peerPath() { return VELORA_PEER_PATH; }
 inline std::string creatorChildPath() { return LINK_CREATOR_CHILD_PATH; }
 
 inline std::string utf8(const std::u16string& text) { return platform::toUtf8(text); }
+
+inline std::string shmPath(const std::u16string& kernelName) {
+    return platform::SharedMemory::kDirectory + platform::SharedMemory::posixName(kernelName);
+}
 
 // The text after "key=" up to the next blank in line; empty when absent.
 inline std::string fieldOf(const std::string& line, const std::string& key) {
@@ -37,27 +44,20 @@ inline uint64_t numberOf(const std::string& line, const std::string& key) {
 // Lines of output containing text.
 inline std::vector<std::string> linesWith(const std::string& output, const std::string& text) {
     std::vector<std::string> lines;
-    size_t begin = 0;
-    while (begin < output.size()) {
-        size_t end = output.find('\n', begin);
-        if (end == std::string::npos)
-            end = output.size();
-        std::string line = output.substr(begin, end - begin);
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);)
         if (line.find(text) != std::string::npos)
             lines.push_back(line);
-        begin = end + 1;
-    }
     return lines;
 }
 
 // The DWORD stored for a connection name in the announcements key, if any.
 inline std::optional<uint32_t> announcedValue(const std::u16string& name) {
     platform::RegistryKey key;
-    if (platform::RegistryKey::open(platform::RegHive::currentUser, VantroAPI::kConnectionsKey, key) != 0)
-        return std::nullopt;
     platform::RegType type{};
     std::vector<uint8_t> data;
-    if (key.queryValue(name, &type, &data) != 0 || type != platform::RegType::dword || data.size() != 4)
+    if (platform::RegistryKey::open(platform::RegHive::currentUser, VantroAPI::kConnectionsKey, key) != 0 ||
+        key.queryValue(name, &type, &data) != 0 || type != platform::RegType::dword || data.size() != 4)
         return std::nullopt;
     return uint32_t{data[0]} | uint32_t{data[1]} << 8 | uint32_t{data[2]} << 16 | uint32_t{data[3]} << 24;
 }

@@ -13,22 +13,16 @@
 
 #include "link/live_connection.h"
 #include "link_test_support.h"
-#include "platform/shared_memory.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
 
 namespace {
 
 using namespace VantroAPI;
-using vantro::platform::SharedMemory;
-
-std::string shmPath(const std::u16string& kernelName) {
-    return SharedMemory::kDirectory + SharedMemory::posixName(kernelName);
-}
+using vantro::test::shmPath;
 
 void truncateInAnotherProcess(const std::string& path) {
-    auto result = vantro::test::runProgram("/usr/bin/truncate", {"-s", "0", path});
-    ASSERT_EQ(result.exitCode, 0) << path;
+    ASSERT_EQ(vantro::test::runProgram("/usr/bin/truncate", {"-s", "0", path}).exitCode, 0) << path;
 }
 
 template <class Condition>

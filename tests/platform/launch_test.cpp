@@ -10,10 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace vantro::platform {
 namespace {
@@ -21,7 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::readFile;
 using test::ScopedEnv;
-using test::TestEnvironment;
 
 // Waits for a file another process writes; the launch itself does not wait.
 bool waitForFile(const std::string& path) {
@@ -45,9 +41,10 @@ TEST(CommandLine, SplitsLikeWindows) {
 
 // An unquoted module path with spaces and a ".exe" name starts the program found
 // there, in the given directory, with the rest of the line as its arguments; the
-// ended program is reaped, not left a zombie.
+// ended program is reaped, not left a zombie. Failures are results: no module, no
+// such directory, a file that is not executable.
 TEST(Launch, CreateProcessLikeWindows) {
-    TestEnvironment env;
+    test::TestEnvironment env;
     std::string install = env.root() + "/Program Files/Orvane/Velora/";
     fs::create_directories(install);
     fs::copy_file(PLATFORM_TEST_HELPER, install + "Velora");
@@ -58,10 +55,8 @@ TEST(Launch, CreateProcessLikeWindows) {
     EXPECT_NE(pid, 0u);
     ASSERT_TRUE(waitForFile(out));
     fs::path expectedCwd = fs::canonical(install);
-    // argv[0] is the module as the command line wrote it.
     EXPECT_EQ(readFile(out), "cwd=" + expectedCwd.string() + "\narg=" + install +
                                  "Velora.exe\narg=launch-probe\narg=" + out + "\narg=two words\narg=a\"b\n");
-    // Gone completely (reaped) once it has ended: no zombie stays behind.
     for (int i = 0; i < 2000 && fs::exists("/proc/" + std::to_string(pid)); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid)));
@@ -71,15 +66,11 @@ TEST(Launch, CreateProcessLikeWindows) {
     ASSERT_TRUE(createProcess(fromUtf8("\"" + install + "Velora\" launch-probe " + out2), u"", nullptr));
     ASSERT_TRUE(waitForFile(out2));
     EXPECT_EQ(readFile(out2).substr(0, 4 + fs::current_path().string().size()), "cwd=" + fs::current_path().string());
-}
 
-// Failures are results: no module, no such directory, a file that is not executable.
-TEST(Launch, CreateProcessFailures) {
-    TestEnvironment env;
     EXPECT_FALSE(createProcess(u"", u""));
     EXPECT_FALSE(createProcess(fromUtf8(env.root() + "/missing.exe"), u""));
     EXPECT_FALSE(createProcess(fromUtf8(std::string(PLATFORM_TEST_HELPER) + " x"), fromUtf8(env.root() + "/nodir")));
-    std::ofstream(env.root() + "/data.exe") << "not a program";
+    test::writeFile(env.root() + "/data.exe", "not a program");
     EXPECT_FALSE(createProcess(fromUtf8(env.root() + "/data.exe"), u""));
     EXPECT_FALSE(createProcess(u"\"unterminated", u""));
 }
@@ -87,7 +78,7 @@ TEST(Launch, CreateProcessFailures) {
 // shellOpen records the target in $VANTRO_OPEN_LOG, or in the runtime directory
 // where there is no opener.
 TEST(Launch, ShellOpenRecordsWhereThereIsNoOpener) {
-    TestEnvironment env;
+    test::TestEnvironment env;
     {
         ScopedEnv log("VANTRO_OPEN_LOG", (env.root() + "/opened.log").c_str());
         ASSERT_TRUE(shellOpen(u"https://example.invalid/?utm_source=a&x=\u00e9"));

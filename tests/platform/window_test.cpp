@@ -10,18 +10,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
 #include <cstdlib>
-#include <fcntl.h>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
-#include <thread>
+#include <tuple>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vantro::platform {
@@ -29,102 +27,93 @@ namespace {
 
 using test::ChildProcess;
 using test::readFile;
-using test::TestEnvironment;
+using test::writeFile;
 namespace fs = std::filesystem;
 
-bool contains(const std::vector<WindowHandle>& handles, WindowHandle handle) {
+bool listed(WindowHandle handle) {
+    std::vector<WindowHandle> handles = enumWindows();
     return std::find(handles.begin(), handles.end(), handle) != handles.end();
-}
-
-std::string hex16(WindowHandle handle) {
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llX", static_cast<unsigned long long>(handle));
-    return text;
 }
 
 WindowHandle handleFromLine(const std::string& line) {
     return line.size() > 7 ? std::strtoull(line.c_str() + 7, nullptr, 10) : 0;
 }
 
-WindowInfo makeInfo(std::u16string className, std::u16string title) {
-    WindowInfo info;
-    info.className = std::move(className);
-    info.title = std::move(title);
-    return info;
+void expectMessage(Window& window, WindowMessage expected, int timeoutMs = 1000) {
+    WindowMessage message;
+    ASSERT_TRUE(window.receive(message, timeoutMs));
+    EXPECT_EQ(message.message, expected.message);
+    EXPECT_EQ(message.wParam, expected.wParam);
+    EXPECT_EQ(message.lParam, expected.lParam);
 }
 
-// ---- one process ----------------------------------------------------------------
+class WindowTest : public ::testing::Test {
+protected:
+    test::TestEnvironment env;
+    Window window;
 
-// A published window is listed with its description, in publication order, and
-// disappears with its files when destroyed.
-TEST(WindowLocal, PublishEnumerateDescribeDestroy) {
-    TestEnvironment env;
+    void publish(std::u16string className, std::u16string title = u"") {
+        WindowInfo info;
+        info.className = std::move(className);
+        info.title = std::move(title);
+        ASSERT_TRUE(Window::publish(info, window));
+    }
+    // The window's files, without extension.
+    std::string base(WindowHandle handle) const {
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(handle));
+        return env.runtimeDir() + "/window-" + hex;
+    }
+    static sockaddr_un address(const std::string& path) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        EXPECT_LT(path.size(), sizeof address.sun_path);
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        return address;
+    }
+};
+
+// A published window is listed with its description (the documented text, byte for
+// byte: other processes read it), in publication order, and disappears with its
+// files when destroyed.
+TEST_F(WindowTest, PublishEnumerateDescribeDestroy) {
     EXPECT_TRUE(enumWindows().empty());
-    WindowInfo info = makeInfo(u"START_WINDOW", u"Velora \u2014 a\\b\nnext line\r");
+    WindowInfo info;
+    info.className = u"START_WINDOW";
+    info.title = u"Velora \u2014 a\\b\nnext line\r";
     info.ownerWindow = 77;
     info.visible = false;
     info.ownerPid = 1;  // ignored: the publisher owns it
-    Window first, second;
+    Window first;
     ASSERT_TRUE(Window::publish(info, first));
-    ASSERT_TRUE(Window::publish(makeInfo(u"OTHER", u""), second));
-    EXPECT_GT(second.handle(), first.handle());
-    EXPECT_EQ(enumWindows(), (std::vector<WindowHandle>{first.handle(), second.handle()}));
+    publish(u"OTHER");
+    EXPECT_GT(window.handle(), first.handle());
+    EXPECT_EQ(enumWindows(), (std::vector<WindowHandle>{first.handle(), window.handle()}));
 
     WindowInfo read;
     ASSERT_TRUE(getWindowInfo(first.handle(), read));
-    EXPECT_EQ(read.handle, first.handle());
-    EXPECT_EQ(read.ownerPid, currentProcessId());
-    EXPECT_EQ(read.ownerWindow, 77u);
-    EXPECT_FALSE(read.visible);
-    EXPECT_EQ(read.className, u"START_WINDOW");
-    EXPECT_EQ(read.title, info.title);
-
-    std::string desc = env.runtimeDir() + "/window-" + hex16(first.handle()) + ".desc";
-    std::string sock = env.runtimeDir() + "/window-" + hex16(first.handle()) + ".sock";
-    // The description is the documented text format, byte for byte.
-    EXPECT_EQ(readFile(desc), "vantro-window 1\nhandle " + std::to_string(first.handle()) + "\nownerPid " +
-                                  std::to_string(::getpid()) +
-                                  "\nownerWindow 77\nvisible 0\nclassName START_WINDOW\n"
-                                  "title Velora \xE2\x80\x94 a\\\\b\\nnext line\\r\n");
-    struct stat info2 {};
-    ASSERT_EQ(::stat(sock.c_str(), &info2), 0);
-    EXPECT_TRUE(S_ISSOCK(info2.st_mode));
+    EXPECT_EQ(std::tie(read.handle, read.ownerPid, read.ownerWindow, read.visible, read.className, read.title),
+              std::tuple(first.handle(), currentProcessId(), WindowHandle{77}, false, u"START_WINDOW", info.title));
+    const std::string files = base(first.handle());
+    EXPECT_EQ(readFile(files + ".desc"), "vantro-window 1\nhandle " + std::to_string(first.handle()) + "\nownerPid " +
+                                             std::to_string(::getpid()) +
+                                             "\nownerWindow 77\nvisible 0\nclassName START_WINDOW\n"
+                                             "title Velora \xE2\x80\x94 a\\\\b\\nnext line\\r\n");
+    EXPECT_TRUE(fs::is_socket(files + ".sock"));
 
     WindowHandle gone = first.handle();
     first.destroy();
     EXPECT_FALSE(isWindow(gone));
     EXPECT_FALSE(postMessage(gone, 1, 2, 3));
-    EXPECT_EQ(enumWindows(), std::vector<WindowHandle>{second.handle()});
-    EXPECT_FALSE(fs::exists(desc));
-    EXPECT_FALSE(fs::exists(sock));
+    EXPECT_EQ(enumWindows(), std::vector<WindowHandle>{window.handle()});
+    EXPECT_FALSE(fs::exists(files + ".desc"));
+    EXPECT_FALSE(fs::exists(files + ".sock"));
     EXPECT_FALSE(getWindowInfo(gone, read));
     EXPECT_EQ(read.handle, gone);  // unchanged on failure
 }
 
-// Messages arrive whole, in order, with all 64 bits; receive times out when idle.
-TEST(WindowLocal, PostAndReceiveInOrder) {
-    TestEnvironment env;
-    Window window;
-    ASSERT_TRUE(Window::publish(makeInfo(u"W", u"t"), window));
-    WindowMessage message;
-    EXPECT_FALSE(window.receive(message, 0));
-    EXPECT_FALSE(window.receive(message, 20));
-    ASSERT_TRUE(postMessage(window.handle(), 0x8729, 0, 2));
-    ASSERT_TRUE(postMessage(window.handle(), 0xFFFFFFFF, 0x0123456789ABCDEFull, 0xFEDCBA9876543210ull));
-    ASSERT_TRUE(window.receive(message, 1000));
-    EXPECT_EQ(message.message, 0x8729u);
-    EXPECT_EQ(message.wParam, 0u);
-    EXPECT_EQ(message.lParam, 2u);
-    ASSERT_TRUE(window.receive(message, -1));
-    EXPECT_EQ(message.message, 0xFFFFFFFFu);
-    EXPECT_EQ(message.wParam, 0x0123456789ABCDEFull);
-    EXPECT_EQ(message.lParam, 0xFEDCBA9876543210ull);
-    EXPECT_FALSE(window.receive(message, 0));
-    EXPECT_FALSE(postMessage(0, 1, 1, 1));
-}
-
 // The 20-byte wire format is little-endian: u32 id, u64 wParam, u64 lParam.
-TEST(WindowLocal, WireFormatGolden) {
+TEST(WindowMessages, WireFormatGolden) {
     unsigned char bytes[kWindowMessageSize];
     encodeWindowMessage(WindowMessage{0x8729, 0x0102030405060708ull, 0x1112131415161718ull}, bytes);
     const unsigned char expected[kWindowMessageSize] = {0x29, 0x87, 0x00, 0x00, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03,
@@ -136,77 +125,65 @@ TEST(WindowLocal, WireFormatGolden) {
     EXPECT_EQ(back.lParam, 0x1112131415161718ull);
 }
 
-// A datagram of any other size is dropped; the next real message still arrives.
-TEST(WindowLocal, MalformedDatagramsAreDropped) {
-    TestEnvironment env;
-    Window window;
-    ASSERT_TRUE(Window::publish(makeInfo(u"W", u""), window));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::string path = env.runtimeDir() + "/window-" + hex16(window.handle()) + ".sock";
-    ASSERT_LT(path.size(), sizeof address.sun_path);
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+// Messages arrive whole, in order, with all 64 bits; datagrams of any other size are
+// dropped; receive times out when idle.
+TEST_F(WindowTest, PostAndReceiveInOrderDroppingMalformedDatagrams) {
+    publish(u"W", u"t");
+    WindowMessage message;
+    EXPECT_FALSE(window.receive(message, 0));
+    EXPECT_FALSE(window.receive(message, 20));
+    sockaddr_un to = address(base(window.handle()) + ".sock");
     int sock = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     unsigned char junk[64] = {1, 2, 3};
     for (size_t size : {size_t(0), size_t(7), size_t(19), size_t(21), size_t(64)})
-        ASSERT_EQ(::sendto(sock, junk, size, 0, reinterpret_cast<sockaddr*>(&address), sizeof address),
+        ASSERT_EQ(::sendto(sock, junk, size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
                   static_cast<ssize_t>(size));
     ::close(sock);
-    ASSERT_TRUE(postMessage(window.handle(), 5, 6, 7));
-    WindowMessage message;
-    ASSERT_TRUE(window.receive(message, 1000));
-    EXPECT_EQ(message.message, 5u);
-    EXPECT_EQ(message.wParam, 6u);
+    ASSERT_TRUE(postMessage(window.handle(), 0x8729, 0, 2));
+    ASSERT_TRUE(postMessage(window.handle(), 0xFFFFFFFF, 0x0123456789ABCDEFull, 0xFEDCBA9876543210ull));
+    expectMessage(window, {0x8729, 0, 2});
+    expectMessage(window, {0xFFFFFFFF, 0x0123456789ABCDEFull, 0xFEDCBA9876543210ull}, -1);
     EXPECT_FALSE(window.receive(message, 0));
+    EXPECT_FALSE(postMessage(0, 1, 1, 1));
 }
 
 // Posting never blocks: a full queue makes postMessage fail, draining it recovers.
-TEST(WindowLocal, FullQueueFailsWithoutBlocking) {
-    TestEnvironment env;
-    Window window;
-    ASSERT_TRUE(Window::publish(makeInfo(u"W", u""), window));
-    int accepted = 0;
-    while (accepted < 100000 && postMessage(window.handle(), 1, uint64_t(accepted), 0))
+TEST_F(WindowTest, FullQueueFailsWithoutBlocking) {
+    publish(u"W");
+    uint64_t accepted = 0;
+    while (accepted < 100000 && postMessage(window.handle(), 1, accepted, 0))
         ++accepted;
-    EXPECT_LT(accepted, 100000);
-    EXPECT_GT(accepted, 0);
-    WindowMessage message;
-    for (int i = 0; i < accepted; ++i) {
-        ASSERT_TRUE(window.receive(message, 1000));
-        EXPECT_EQ(message.wParam, uint64_t(i));
-    }
+    EXPECT_LT(accepted, 100000u);
+    EXPECT_GT(accepted, 0u);
+    for (uint64_t i = 0; i < accepted; ++i)
+        expectMessage(window, {1, i, 0});
     EXPECT_TRUE(postMessage(window.handle(), 1, 0, 0));
 }
 
 // A window whose socket nobody has bound any more is gone even though its owner
 // process (here: this one) lives, and whoever notices removes its files.
-TEST(WindowLocal, RefusingSocketMeansGone) {
-    TestEnvironment env;
-    WindowHandle handle = 0xABC;
-    std::string base = env.runtimeDir() + "/window-" + hex16(handle);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, (base + ".sock").c_str(), base.size() + 6);
+TEST_F(WindowTest, RefusingSocketMeansGone) {
+    const WindowHandle handle = 0xABC;
+    const std::string files = base(handle);
+    sockaddr_un at = address(files + ".sock");
     int sock = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    std::ofstream(base + ".desc") << "vantro-window 1\nhandle " << handle << "\nownerPid " << ::getpid()
-                                  << "\nownerWindow 0\nvisible 1\nclassName X\ntitle \n";
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    writeFile(files + ".desc", "vantro-window 1\nhandle " + std::to_string(handle) + "\nownerPid " +
+                                   std::to_string(::getpid()) + "\nownerWindow 0\nvisible 1\nclassName X\ntitle \n");
     EXPECT_TRUE(isWindow(handle));  // a hand-made window in the documented format counts
     ::close(sock);
-    EXPECT_TRUE(fs::exists(base + ".desc"));
-    EXPECT_FALSE(contains(enumWindows(), handle));
-    EXPECT_FALSE(fs::exists(base + ".desc"));
-    EXPECT_FALSE(fs::exists(base + ".sock"));
+    EXPECT_TRUE(fs::exists(files + ".desc"));
+    EXPECT_FALSE(listed(handle));
+    EXPECT_FALSE(fs::exists(files + ".desc"));
+    EXPECT_FALSE(fs::exists(files + ".sock"));
 }
 
 // Garbage description files are not windows, crash nothing, and are left alone.
-TEST(WindowLocal, HostileDescriptionsAreIgnored) {
-    TestEnvironment env;
-    Window real;
-    ASSERT_TRUE(Window::publish(makeInfo(u"REAL", u""), real));
-    std::string good = "vantro-window 1\nhandle 4096\nownerPid " + std::to_string(::getpid()) +
-                       "\nownerWindow 0\nvisible 1\nclassName X\ntitle T\n";
-    const std::vector<std::string> bad = {
+TEST_F(WindowTest, HostileDescriptionsAreIgnored) {
+    publish(u"REAL");
+    const std::string good = "vantro-window 1\nhandle 4096\nownerPid " + std::to_string(::getpid()) +
+                             "\nownerWindow 0\nvisible 1\nclassName X\ntitle T\n";
+    const std::string bad[] = {
         "",
         "garbage",
         good.substr(0, good.size() - 1),                      // cut before the last LF
@@ -219,152 +196,58 @@ TEST(WindowLocal, HostileDescriptionsAreIgnored) {
         good.substr(0, good.find("visible")) + "visible 2\nclassName X\ntitle T\n",
         std::string("vantro-window 1\nhandle 4096\0\n", 29),
     };
+    const std::string desc = base(0x1000) + ".desc";
     for (const std::string& content : bad) {
-        std::ofstream(env.runtimeDir() + "/window-0000000000001000.desc", std::ios::binary | std::ios::trunc)
-            << content;
+        writeFile(desc, content);
         EXPECT_FALSE(isWindow(0x1000)) << content.substr(0, 80);
-        EXPECT_EQ(enumWindows(), std::vector<WindowHandle>{real.handle()});
-        EXPECT_TRUE(fs::exists(env.runtimeDir() + "/window-0000000000001000.desc"));
+        EXPECT_EQ(enumWindows(), std::vector<WindowHandle>{window.handle()});
+        EXPECT_TRUE(fs::exists(desc));
     }
     // A description naming another handle than its file name is not that window.
-    std::ofstream(env.runtimeDir() + "/window-0000000000001001.desc", std::ios::trunc) << good;
+    writeFile(base(0x1001) + ".desc", good);
     EXPECT_FALSE(isWindow(0x1001));
     // Unknown extra keys are allowed (later versions may add some).
-    std::string withExtra = good.substr(0, good.find("title")) + "colour blue\ntitle T\n";
-    std::ofstream(env.runtimeDir() + "/window-0000000000001000.desc", std::ios::trunc) << withExtra;
+    writeFile(desc, good.substr(0, good.find("title")) + "colour blue\ntitle T\n");
     EXPECT_FALSE(isWindow(0x1000));  // parses, but it has no socket: refused, so gone
-    EXPECT_FALSE(fs::exists(env.runtimeDir() + "/window-0000000000001000.desc"));
+    EXPECT_FALSE(fs::exists(desc));
 }
 
-// A runtime directory path too long for a socket address still works.
-TEST(WindowLocal, LongRuntimeDirectory) {
-    TestEnvironment env;
-    std::string deep = env.root() + "/" + std::string(60, 'd') + "/" + std::string(60, 'e');
-    ASSERT_EQ(::setenv("VANTRO_RUNTIME_DIR", deep.c_str(), 1), 0);
-    ASSERT_EQ(runtimeDirectory(), deep);
-    Window window;
-    ASSERT_TRUE(Window::publish(makeInfo(u"W", u""), window));
-    EXPECT_TRUE(isWindow(window.handle()));
-    ASSERT_TRUE(postMessage(window.handle(), 9, 8, 7));
-    WindowMessage message;
-    ASSERT_TRUE(window.receive(message, 1000));
-    EXPECT_EQ(message.lParam, 7u);
-    WindowHandle handle = window.handle();
-    window.destroy();
-    EXPECT_FALSE(postMessage(handle, 9, 8, 7));
-}
-
-// Without VANTRO_RUNTIME_DIR the directory is $XDG_RUNTIME_DIR/vantro, made private.
-TEST(WindowLocal, RuntimeDirectoryFallbacks) {
-    TestEnvironment env;
+// A runtime directory path too long for a socket address still works. Without
+// VANTRO_RUNTIME_DIR the directory is $XDG_RUNTIME_DIR/vantro, made private, else
+// a private one in /tmp.
+TEST_F(WindowTest, RuntimeDirectory) {
+    {
+        const std::string deep = env.root() + "/" + std::string(60, 'd') + "/" + std::string(60, 'e');
+        test::ScopedEnv longDir("VANTRO_RUNTIME_DIR", deep.c_str());
+        ASSERT_EQ(runtimeDirectory(), deep);
+        publish(u"W");
+        EXPECT_TRUE(isWindow(window.handle()));
+        ASSERT_TRUE(postMessage(window.handle(), 9, 8, 7));
+        expectMessage(window, {9, 8, 7});
+        WindowHandle handle = window.handle();
+        window.destroy();
+        EXPECT_FALSE(postMessage(handle, 9, 8, 7));
+    }
     test::ScopedEnv noRuntime("VANTRO_RUNTIME_DIR", nullptr);
     test::ScopedEnv xdg("XDG_RUNTIME_DIR", env.root().c_str());
-    std::string dir = runtimeDirectory();
-    EXPECT_EQ(dir, env.root() + "/vantro");
     struct stat info {};
-    ASSERT_EQ(::stat(dir.c_str(), &info), 0);
+    ASSERT_EQ(runtimeDirectory(), env.root() + "/vantro");
+    ASSERT_EQ(::stat(runtimeDirectory().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     ::unsetenv("XDG_RUNTIME_DIR");
-    dir = runtimeDirectory();
-    EXPECT_EQ(dir, "/tmp/vantro-" + std::to_string(::getuid()));
-    ASSERT_EQ(::lstat(dir.c_str(), &info), 0);
+    ASSERT_EQ(runtimeDirectory(), "/tmp/vantro-" + std::to_string(::getuid()));
+    ASSERT_EQ(::lstat(runtimeDirectory().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 077, 0u);
 }
 
-// ---- several processes ----------------------------------------------------------
-
-// Another process's window is found by enumeration and receives exactly the
-// messages posted, in order.
-TEST(WindowProcesses, PostToAnotherProcess) {
-    TestEnvironment env;
-    constexpr int kCount = 200;  // far more than the queue holds: the poster waits for room
-    ChildProcess owner(PLATFORM_TEST_HELPER, {"window-publish", "VELORA_START", "Peer", std::to_string(kCount), "-"});
-    WindowHandle handle = handleFromLine(owner.waitForLine("handle "));
-    ASSERT_NE(handle, 0u);
-    ASSERT_TRUE(contains(enumWindows(), handle));
-    WindowInfo info;
-    ASSERT_TRUE(getWindowInfo(handle, info));
-    EXPECT_EQ(info.ownerPid, static_cast<uint32_t>(owner.pid()));
-    EXPECT_EQ(info.className, u"VELORA_START");
-
-    for (int i = 0; i < kCount; ++i) {
-        while (!postMessage(handle, 0x8729, uint64_t(i), uint64_t(kCount - i))) {
-            ASSERT_TRUE(isWindow(handle));
-            std::this_thread::yield();
-        }
-    }
-    ASSERT_EQ(owner.wait(), 0);
-    std::istringstream lines(owner.output());
-    std::string line;
-    int next = 0;
-    while (std::getline(lines, line)) {
-        if (line.rfind("msg ", 0) != 0)
-            continue;
-        EXPECT_EQ(line, "msg 34601 " + std::to_string(next) + " " + std::to_string(kCount - next));
-        ++next;
-    }
-    EXPECT_EQ(next, kCount);
-    EXPECT_FALSE(isWindow(handle));  // the owner ended
-}
-
-// Messages another process posts to our window arrive exactly once each, and no more.
-TEST(WindowProcesses, ReceiveFromAnotherProcess) {
-    TestEnvironment env;
-    Window window;
-    ASSERT_TRUE(Window::publish(makeInfo(u"MINE", u""), window));
-    ChildProcess poster(PLATFORM_TEST_HELPER, {"window-post", std::to_string(window.handle()), "50", "0x8729"});
-    for (int i = 0; i < 50; ++i) {
-        WindowMessage message;
-        ASSERT_TRUE(window.receive(message, 10000)) << i;
-        EXPECT_EQ(message.message, 0x8729u);
-        EXPECT_EQ(message.wParam, uint64_t(i));
-        EXPECT_EQ(message.lParam, 0xFFFF000000000000ull | uint64_t(i));
-    }
-    EXPECT_EQ(poster.wait(), 0);
-    EXPECT_NE(poster.output().find("posted 50"), std::string::npos);
-    WindowMessage extra;
-    EXPECT_FALSE(window.receive(extra, 100));
-}
-
-// A window whose owner was killed leaves enumWindows, refuses posts, and its files
-// are removed; the foreground window it held reads as none.
-TEST(WindowProcesses, DeadOwnersWindowDisappears) {
-    TestEnvironment env;
-    std::string release = env.root() + "/never";
-    WindowHandle handle = 0;
-    {
-        ChildProcess owner(PLATFORM_TEST_HELPER, {"window-foreground", release});
-        handle = handleFromLine(owner.waitForLine("handle "));
-        ASSERT_NE(handle, 0u);
-        EXPECT_TRUE(contains(enumWindows(), handle));
-        EXPECT_EQ(foregroundWindow(), handle);
-        owner.kill(9);
-        owner.wait();
-    }
-    EXPECT_FALSE(contains(enumWindows(), handle));
-    EXPECT_FALSE(isWindow(handle));
-    EXPECT_FALSE(postMessage(handle, 1, 2, 3));
-    EXPECT_EQ(foregroundWindow(), 0u);
-    EXPECT_FALSE(fs::exists(env.runtimeDir() + "/window-" + hex16(handle) + ".desc"));
-    EXPECT_FALSE(fs::exists(env.runtimeDir() + "/window-" + hex16(handle) + ".sock"));
-
-    // Our own window can take the foreground afterwards.
-    Window mine;
-    ASSERT_TRUE(Window::publish(makeInfo(u"MINE", u""), mine));
-    EXPECT_GT(mine.handle(), handle);  // handles are not reused
-    ASSERT_TRUE(mine.setForeground());
-    EXPECT_EQ(foregroundWindow(), mine.handle());
-    mine.destroy();
-    EXPECT_EQ(foregroundWindow(), 0u);
-}
-
-// Windows published concurrently by several processes get distinct handles.
-TEST(WindowProcesses, ConcurrentPublishersGetDistinctHandles) {
-    TestEnvironment env;
+// Windows published concurrently by several processes get distinct handles, are
+// found by enumeration with their owner, and receive what is posted to them.
+TEST_F(WindowTest, OtherProcessesWindowsReceiveWhatIsPosted) {
     std::vector<std::unique_ptr<ChildProcess>> owners;
     for (int i = 0; i < 4; ++i)
         owners.push_back(std::make_unique<ChildProcess>(
-            PLATFORM_TEST_HELPER, std::vector<std::string>{"window-publish", "C", std::to_string(i), "1", "-"}));
+            PLATFORM_TEST_HELPER,
+            std::vector<std::string>{"window-publish", "VELORA_START", std::to_string(i), "1", "-"}));
     std::vector<WindowHandle> handles;
     for (auto& owner : owners)
         handles.push_back(handleFromLine(owner->waitForLine("handle ")));
@@ -372,11 +255,49 @@ TEST(WindowProcesses, ConcurrentPublishersGetDistinctHandles) {
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
     EXPECT_EQ(enumWindows(), sorted);
+    WindowInfo info;
+    ASSERT_TRUE(getWindowInfo(handles[2], info));
+    EXPECT_EQ(info.ownerPid, static_cast<uint32_t>(owners[2]->pid()));
+    EXPECT_EQ(info.className, u"VELORA_START");
+    EXPECT_EQ(info.title, u"2");
     for (size_t i = 0; i < owners.size(); ++i) {
-        ASSERT_TRUE(postMessage(handles[i], 1, 0, 0));
+        ASSERT_TRUE(postMessage(handles[i], 0x8729, i, 0xFFFF000000000000ull | i));
         EXPECT_EQ(owners[i]->wait(), 0);
+        EXPECT_NE(owners[i]->output().find("msg 34601 " + std::to_string(i) + " " +
+                                           std::to_string(0xFFFF000000000000ull | i) + "\nreceived 1\n"),
+                  std::string::npos)
+            << owners[i]->output();
     }
-    EXPECT_TRUE(enumWindows().empty());
+    EXPECT_TRUE(enumWindows().empty());  // the owners ended
+}
+
+// A window whose owner was killed leaves enumWindows, refuses posts, and its files
+// are removed; the foreground window it held reads as none, and ours can take it.
+TEST_F(WindowTest, DeadOwnersWindowDisappears) {
+    WindowHandle handle = 0;
+    {
+        ChildProcess owner(PLATFORM_TEST_HELPER, {"window-publish", "FOREGROUND", "", "0", env.root() + "/never"});
+        handle = handleFromLine(owner.waitForLine("handle "));
+        ASSERT_NE(handle, 0u);
+        ASSERT_NE(owner.waitForLine("received 0"), "");
+        EXPECT_TRUE(listed(handle));
+        EXPECT_EQ(foregroundWindow(), handle);
+        owner.kill(9);
+        owner.wait();
+    }
+    EXPECT_FALSE(listed(handle));
+    EXPECT_FALSE(isWindow(handle));
+    EXPECT_FALSE(postMessage(handle, 1, 2, 3));
+    EXPECT_EQ(foregroundWindow(), 0u);
+    EXPECT_FALSE(fs::exists(base(handle) + ".desc"));
+    EXPECT_FALSE(fs::exists(base(handle) + ".sock"));
+
+    publish(u"MINE");
+    EXPECT_GT(window.handle(), handle);  // handles are not reused
+    ASSERT_TRUE(window.setForeground());
+    EXPECT_EQ(foregroundWindow(), window.handle());
+    window.destroy();
+    EXPECT_EQ(foregroundWindow(), 0u);
 }
 
 }  // namespace
