@@ -351,6 +351,7 @@ TEST(DocumentRoundTrip, NumbersSurviveAndDeletedEntriesAreLeftOut) {
     EXPECT_EQ(pruned.m_layer_table[1].RenderMaterialIndex(), 0);  // was 1 ("Plain")
     EXPECT_EQ(object(pruned, "88888888-8888-4888-8888-000000000001")->Attributes().m_material_index, -1);
     EXPECT_EQ(object(pruned, "88888888-8888-4888-8888-000000000003"), nullptr);
+    EXPECT_EQ(writeDocumentJson(pruned), writeDocumentJson(doc)) << "what was written is what is read back";
     EXPECT_FALSE(vantro::docio::writeDocumentFile(doc, "/nonexistent/dir/x.json", {}, error));
     EXPECT_EQ(error, "No such file or directory");
 }

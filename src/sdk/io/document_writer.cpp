@@ -209,13 +209,16 @@ private:
     }
 
     // The document lists its render contents only by id, so the ones written are
-    // those its materials name.
+    // those its written materials name: a deleted material's content would come back
+    // as one no material uses, and the next write would drop it.
     void writeRenderContents() {
         w_.key("renderContents");
         w_.beginArray();
         std::unordered_set<ON_UUID, ON_UuidHash> written;
         const auto& table = doc_.m_material_table;
         for (int i = 0; i < table.MaterialCount(); ++i) {
+            if (table[i].IsDeleted())
+                continue;
             const ON_UUID& id = table[i].RdkMaterialInstanceId();
             const CRhRdkContent* content = doc_.RdkDocument().FindContentInstance(id);
             if (!content || !written.insert(id).second)
