@@ -68,13 +68,18 @@ Triangles meshAll(const Brep& b, const MeshSettings& settings = {}) {
     return all;
 }
 
-// A 10 x 10 square with a round hole of radius 2: the hole is left open.
-TEST(HostMesher, TrimmedPlaneKeepsItsHole) {
+// A 10 x 10 square with a round hole of radius 2.
+Brep squareWithHole() {
     Brep b;
     b.edges = {line({0, 0, 0}, {10, 0, 0}), line({10, 0, 0}, {10, 10, 0}), line({10, 10, 0}, {0, 10, 0}),
                line({0, 10, 0}, {0, 0, 0}), circle(5, 5, 0, 2)};
     b.faces.push_back({plane(0, 0, 10, 10, 0), false, {loop(true, {0, 0, 1, 0, 2, 0, 3, 0}), loop(false, {4, 1})}});
-    const Triangles t = meshAll(b);
+    return b;
+}
+
+// The hole is left open.
+TEST(HostMesher, TrimmedPlaneKeepsItsHole) {
+    const Triangles t = meshAll(squareWithHole());
     EXPECT_NEAR(t.area(), 100 - kPi * 4, 0.01 * (100 - kPi * 4));
     for (const auto& tri : t.list) {
         const Vec3 c = (tri[0] + tri[1] + tri[2]) * (1.0 / 3.0);
@@ -102,20 +107,26 @@ NurbsSurface sphere(double r) {
     return s;
 }
 
-// A sphere of radius 3 as the application writes it: one face, a seam edge used twice
-// and two singular trims at the poles.
+// The sphere's seam, pole to pole along +x.
+NurbsCurve seam(double r) {
+    NurbsCurve c;
+    c.degree = 2;
+    const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
+    for (int j = 0; j < 5; ++j)
+        c.points.insert(c.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
+    c.knots = {-kPi / 2, -kPi / 2, 0, 0, kPi / 2, kPi / 2};
+    return c;
+}
+
+// A whole sphere as the application writes it: one face, the seam edge used twice and
+// two singular trims at the poles.
+BrepFace wholeSphere(double r) { return {sphere(r), false, {loop(true, {-1, 0, 0, 0, -1, 0, 0, 1})}}; }
+
 TEST(HostMesher, SphereHasItsAreaAndVolume) {
     const double r = 3;
-    const NurbsSurface s = sphere(r);
-    const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
-    NurbsCurve seam;
-    seam.degree = 2;
-    for (int j = 0; j < 5; ++j)
-        seam.points.insert(seam.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
-    seam.knots = s.knots[1];
     Brep b;
-    b.edges = {seam};
-    b.faces.push_back({s, false, {loop(true, {-1, 0, 0, 0, -1, 0, 0, 1})}});
+    b.edges = {seam(r)};
+    b.faces.push_back(wholeSphere(r));
     const Triangles t = meshAll(b);
     EXPECT_NEAR(t.area(), 4 * kPi * r * r, 0.01 * 4 * kPi * r * r);
     EXPECT_NEAR(t.volume(), 4.0 / 3.0 * kPi * r * r * r, 0.01 * 4.0 / 3.0 * kPi * r * r * r);
@@ -166,16 +177,10 @@ TEST(HostMesher, CapBoundedBySeamAndPole) {
 // not to a tolerance made for the plate (which is as large as the ball's radius).
 TEST(HostMesher, SmallFaceKeepsItsShapeOnALargeObject) {
     const double r = 0.5;
-    NurbsCurve seam;
-    seam.degree = 2;
-    const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
-    for (int j = 0; j < 5; ++j)
-        seam.points.insert(seam.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
-    seam.knots = {-kPi / 2, -kPi / 2, 0, 0, kPi / 2, kPi / 2};
     Brep b;
-    b.edges = {seam, line({-500, -500, -1}, {500, -500, -1}), line({500, -500, -1}, {500, 500, -1}),
+    b.edges = {seam(r), line({-500, -500, -1}, {500, -500, -1}), line({500, -500, -1}, {500, 500, -1}),
                line({500, 500, -1}, {-500, 500, -1}), line({-500, 500, -1}, {-500, -500, -1})};
-    b.faces.push_back({sphere(r), false, {loop(true, {-1, 0, 0, 0, -1, 0, 0, 1})}});
+    b.faces.push_back(wholeSphere(r));
     b.faces.push_back({plane(-500, -500, 500, 500, -1), false, {loop(true, {1, 0, 2, 0, 3, 0, 4, 0})}});
     MeshSettings settings;
     ASSERT_GT(settings.toleranceFor(controlBoxDiagonal(b)), r) << "the plate no longer dwarfs the ball";
@@ -212,10 +217,7 @@ TEST(HostMesher, CylinderExtrusionIsClosed) {
 
 // The smooth preset is finer than the coarse one and both stay within their tolerance.
 TEST(HostMesher, PresetsAndTolerances) {
-    Brep b;
-    b.edges = {line({0, 0, 0}, {10, 0, 0}), line({10, 0, 0}, {10, 10, 0}), line({10, 10, 0}, {0, 10, 0}),
-               line({0, 10, 0}, {0, 0, 0}), circle(5, 5, 0, 2)};
-    b.faces.push_back({plane(0, 0, 10, 10, 0), false, {loop(true, {0, 0, 1, 0, 2, 0, 3, 0}), loop(false, {4, 1})}});
+    const Brep b = squareWithHole();
     MeshSettings smooth;
     smooth.preset = MeshSettings::Preset::smooth;
     const Triangles coarse = meshAll(b), fine = meshAll(b, smooth);
