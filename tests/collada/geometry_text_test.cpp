@@ -29,6 +29,14 @@ std::unique_ptr<MergedGeometry> mergeOne(const std::vector<float>& positions, co
     return mergeMeshes(std::span<const MeshView>(&view, 1), arena);
 }
 
+// Indices go through "%d": a value above 2^31-1 prints as its signed reading.
+TEST(GeometryText, IndicesPrintSigned) {
+    const auto merged = mergeOne({0, 0, 0}, {0, 0, 0}, {0, 0}, {0, 0x80000000u, 0xFFFFFFFFu});
+    GeometryText text;
+    serializeGeometry(*merged, text, arena);
+    EXPECT_EQ(text.indices, "0 -2147483648 -1 ");
+}
+
 // A geometry big enough to be formatted in parallel pieces gives exactly the text of
 // formatting it number by number with the C library, also where numbers outside the
 // fast formatter's range (huge, infinite, NaN) open and close the lists: those texts are
