@@ -10,7 +10,6 @@ namespace {
 // A copied texture's path: the folder with a blank, a backslash, the copied file.
 TEST(PercentEncode, TextureFolderPath) {
     EXPECT_EQ(percentEncodeImagePath(u"My House_Textures\\001a.png"), "My%20House_Textures\\001a.png");
-    EXPECT_EQ(percentEncodeImagePath(u""), "");
 }
 
 // The kept punctuation characters pass; every other ASCII non-alphanumeric unit becomes
@@ -32,9 +31,7 @@ TEST(PercentEncode, NonAsciiUnits) {
     EXPECT_EQ(percentEncodeImagePath(u"\u00e9t\u00e9"), "\xc3\xa9t\xc3\xa9");
     EXPECT_EQ(percentEncodeImagePath(u"\u6c34"), "\xe6\xb0\xb4");
     EXPECT_EQ(percentEncodeImagePath(u"\u00a0"), "%c2%a0");
-    EXPECT_EQ(percentEncodeImagePath(u"\u00d7"), "%c3%97");
     EXPECT_EQ(percentEncodeImagePath(u"\u20ac"), "%e2%82%ac");
-    EXPECT_EQ(percentEncodeImagePath(u"\U0001F600"), "%f0%9f%98%80");
     EXPECT_EQ(percentEncodeImagePath(u"a\U0001F600\U00010348b"), "a%f0%9f%98%80%f0%90%8d%88b");
     EXPECT_EQ(percentEncodeImagePath(std::u16string{u'\xD83D', u'x', u'\xDE00'}), "%ed%a0%bdx%ed%b8%80");
 }
@@ -44,7 +41,6 @@ TEST(PercentEncode, NonAsciiUnits) {
 TEST(EscapeXml, SpecialsAndUnrepresentableCharacters) {
     EXPECT_EQ(escapeXml("a\"b&c'd<e>f"), "a&quot;b&amp;c&apos;d&lt;e&gt;f");
     EXPECT_EQ(escapeXml("plain \xc3\xa9 text;#\xf0\x9f\x98\x80"), "plain \xc3\xa9 text;#\xf0\x9f\x98\x80");
-    EXPECT_EQ(escapeXml(""), "");
     EXPECT_EQ(escapeXml(std::string("\t\n\r\x01\x1f\0", 6)), "&#9;&#10;&#13;\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
     EXPECT_EQ(escapeXml("\xef\xbf\xbe\xef\xbf\xbf\xef\xbf\xbd"), "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
 }

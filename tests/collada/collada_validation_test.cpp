@@ -361,30 +361,6 @@ TEST_F(ColladaValidation, AnyNamesAndPaths) {
         EXPECT_NE(document.find(text), std::string::npos) << text;
 }
 
-// A real export to a file whose name needs escaping in a URI and in XML, of materials
-// whose ids would meet: the tools find nothing else, the image link resolves.
-TEST_F(ColladaValidation, ExportedDocumentWithAwkwardNames) {
-    CRhinoDoc* doc = RhinoApp().NewDocument();
-    const fs::path map = imageFile("maps/stone.png");
-    const int x = sdktest::addFileTextureMaterial(*doc, u"X", platform::fromUtf8(map.string()));
-    ON_Material positions;
-    positions.SetName(u"X-positions");
-    const int xPositions = doc->m_material_table.AddMaterial(positions);
-    for (const int material : {x, xPositions}) {
-        const ON_3dmObjectAttributes a = withMaterial(material);
-        doc->AddMeshObject(quadMesh(material), &a);
-    }
-    // (No "#" and nothing beyond ASCII here: the checker garbles them in the document's
-    // own name; the writer's case has both in an image folder.)
-    const fs::path exported = dir_ / "Room & Co's [1] 2:3.dae";
-    ASSERT_EQ(exportTo(exported), 0);
-    check(exported);
-    const std::string document = test::readFile(exported);
-    EXPECT_NE(document.find("<init_from>Room%20&amp;%20Co&apos;s%20%5b1%5d%202%3a3_Textures/"), std::string::npos);
-    EXPECT_NE(document.find("<geometry id=\"Material-X-positions.1\" name=\"Material-X-positions\">"),
-              std::string::npos);
-}
-
 // A real export of a document with a texture file, an embedded bitmap, a water
 // material and a block placement: the same findings only, every link resolved (both
 // image files included), and the importer reads it.

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <map>
 #include <regex>
 #include <sstream>
 
@@ -33,55 +32,28 @@ constexpr int kUnwritable = 4;
 constexpr int kCancelled = 5;
 
 const std::string kSamples = VANTRO_SAMPLES_DIR;
-const std::string kHelloMesh = std::string(VANTRO_TESTDATA_DIR) + "/3dm/devsamples_hello_mesh.3dm";
 
-// A box as {lo x, y, z, hi x, y, z}, grown point by point.
-struct Bounds {
+// {lo x, y, z, hi x, y, z} of the positions of every geometry but the node marker's.
+std::array<double, 6> positionBounds(const std::string& document) {
     std::array<double, 6> box{1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
-    void add(double x, double y, double z) {
-        const double p[3] = {x, y, z};
-        for (int i = 0; i < 3; ++i)
-            box[i] = std::min(box[i], p[i]), box[i + 3] = std::max(box[i + 3], p[i]);
+    const std::regex list("<float_array id=\"([^\"]+)-positions-array\" count=\"[0-9]+\">([^<]*)<");
+    for (auto it = std::sregex_iterator(document.begin(), document.end(), list); it != std::sregex_iterator(); ++it) {
+        std::istringstream numbers((*it)[1] == "veloraNode" ? "" : (*it)[2].str());
+        for (double p[3]; numbers >> p[0] >> p[1] >> p[2];)
+            for (int i = 0; i < 3; ++i)
+                box[i] = std::min(box[i], p[i]), box[i + 3] = std::max(box[i + 3], p[i]);
     }
-};
-
-void expectBounds(const Bounds& actual, const std::array<double, 6>& expected, double tolerance,
-                  const std::string& what) {
-    for (int i = 0; i < 6; ++i)
-        EXPECT_NEAR(actual.box[i], expected[i], tolerance) << what << " " << i;
+    return box;
 }
 
-// Calls add with every match of pattern in text.
-template <class Add>
-void forEachMatch(const std::string& text, const std::regex& pattern, Add add) {
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it)
-        add(*it);
-}
-
-// The bounds of every geometry's positions, by geometry id (the node marker left out).
-std::map<std::string, Bounds> geometryBounds(const std::string& document) {
-    std::map<std::string, Bounds> result;
-    forEachMatch(document, std::regex("<float_array id=\"([^\"]+)-positions-array\" count=\"[0-9]+\">"),
-                 [&](const std::smatch& m) {
-                     if (m[1] == "veloraNode")
-                         return;
-                     const std::size_t from = static_cast<std::size_t>(m.position() + m.length());
-                     std::istringstream numbers(document.substr(from, document.find("</float_array>", from) - from));
-                     for (double x, y, z; numbers >> x >> y >> z;)
-                         result[m[1]].add(x, y, z);
-                 });
-    return result;
-}
-
-// Triangle counts of the geometries, by material symbol (the node marker left out).
-std::map<std::string, int> triangleCounts(const std::string& document) {
-    std::map<std::string, int> counts;
-    forEachMatch(document, std::regex("<triangles count=\"([0-9]+)\" material=\"material-([^\"]+)\">"),
-                 [&](const std::smatch& m) {
-                     if (m[2] != "veloraNode")
-                         counts[m[2]] = std::stoi(m[1]);
-                 });
-    return counts;
+// The triangles of every geometry but the node marker's.
+int triangleCount(const std::string& document) {
+    int count = 0;
+    const std::regex triangles("<triangles count=\"([0-9]+)\" material=\"material-([^\"]+)\">");
+    for (auto it = std::sregex_iterator(document.begin(), document.end(), triangles); it != std::sregex_iterator();
+         ++it)
+        count += (*it)[2] == "veloraNode" ? 0 : std::stoi((*it)[1]);
+    return count;
 }
 
 // The strict schema reports only the findings the required text causes.
@@ -102,15 +74,6 @@ std::vector<std::string> filesBelow(const fs::path& folder) {
     std::sort(files.begin(), files.end());
     return files;
 }
-
-// The strict schema check needs the shared schema (skipped without it, as on a fresh
-// clone) and xmllint (a missing tool fails in CI).
-#define REQUIRE_SCHEMA()                                                \
-    do {                                                                \
-        if (!fs::exists(test::colladaSchemaPath()))                     \
-            GTEST_SKIP() << "missing " << test::colladaSchemaPath();    \
-        VANTRO_REQUIRE_TOOL(fs::exists("/usr/bin/xmllint"), "xmllint"); \
-    } while (false)
 
 // A document of one flat grid mesh of n by n quads, one metre apart, in metres: a
 // number list of hundreds of kilobytes for n = 150.
@@ -147,15 +110,6 @@ protected:
             fs::copy_file(kSamples + "/" + name, path(name));
         return path("living-room.json");
     }
-    // A millimetre document of two boxes with a material each, saved as name.
-    fs::path boxesDocument(const std::string& name) const {
-        const HostRun built =
-            run({"--command", "Material Add Red diffuse=255,0,0", "--command", "Material Add Blue diffuse=0,0,255",
-                 "--command", "AddBox 0,0,0 1000,2000,3000 name=Tall material=Red", "--command",
-                 "AddBox 5000,0,0 6000,1000,1000 name=Cube material=Blue", "--command", "SaveAs " + path(name)});
-        EXPECT_EQ(built.exitCode, 0) << built.output;
-        return path(name);
-    }
 };
 
 class ExportActionTest : public HostExportTest {};
@@ -163,7 +117,9 @@ class ExportActionTest : public HostExportTest {};
 // The sample goes beside itself with its texture copied: the report names both, the
 // image entry names the copy, and the schema finds only what the layout dictates.
 TEST_F(ExportActionTest, WritesTheSampleBesideItWithItsTexture) {
-    REQUIRE_SCHEMA();
+    if (!fs::exists(test::colladaSchemaPath()))
+        GTEST_SKIP() << "missing " << test::colladaSchemaPath();
+    VANTRO_REQUIRE_TOOL(fs::exists("/usr/bin/xmllint"), "xmllint");  // a missing tool fails in CI
     const fs::path document = copySample();
     const HostRun run = this->run({"export", document.string()});
     ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -181,52 +137,6 @@ TEST_F(ExportActionTest, WritesTheSampleBesideItWithItsTexture) {
     EXPECT_THAT(expectOnlyDocumentedFindings(dae), ::testing::Contains("surface has no type"));
 }
 
-// Each material becomes one geometry in metres with two triangles per box side; no
-// texture, no texture folder.
-TEST_F(ExportActionTest, BoxesArriveInMetresOneGeometryPerMaterial) {
-    REQUIRE_SCHEMA();
-    const fs::path document = boxesDocument("boxes.json");
-    fs::create_directory(path("out"));
-    const HostRun run = this->run({"export", document.string(), "-o", path("out/boxes.dae")});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_EQ(run.lines().back(), "Textures: none.");
-    EXPECT_FALSE(fs::exists(path("out/boxes_Textures")));
-    const std::string text = readFile(path("out/boxes.dae"));
-    const auto bounds = geometryBounds(text);
-    ASSERT_EQ(bounds.size(), 2u) << text;
-    expectBounds(bounds.at("Material-Red"), {0, 0, 0, 1, 2, 3}, 1e-9, "tall box");
-    expectBounds(bounds.at("Material-Blue"), {5, 0, 0, 6, 1, 1}, 1e-9, "cube");
-    EXPECT_EQ(triangleCounts(text), (std::map<std::string, int>{{"Material-Red", 12}, {"Material-Blue", 12}}));
-    expectOnlyDocumentedFindings(path("out/boxes.dae"));
-}
-
-// A .3dm goes through the converter: the geometry spans the objects' boxes, millimetres
-// in metres, the model's axes kept.
-TEST_F(ExportActionTest, ConvertsA3dmDocument) {
-    if (!fs::exists(kHelloMesh))
-        GTEST_SKIP() << "missing " << kHelloMesh;
-    REQUIRE_SCHEMA();
-    const HostRun listing = run({kHelloMesh, "--command", "List objects"});
-    ASSERT_EQ(listing.exitCode, 0) << listing.output;
-    const HostRun run = this->run({"export", kHelloMesh, "-o", path("hello.dae")});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    const std::string text = readFile(path("hello.dae"));
-    Bounds exported, listed;
-    for (const auto& [id, b] : geometryBounds(text))
-        exported.add(b.box[0], b.box[1], b.box[2]), exported.add(b.box[3], b.box[4], b.box[5]);
-    // The object boxes `List objects` prints ("box=x,y,z..x,y,z"), in millimetres.
-    const std::string n = "([-0-9.e+]+)";
-    forEachMatch(listing.output, std::regex("box=" + n + "," + n + "," + n + "\\.\\." + n + "," + n + "," + n),
-                 [&](const std::smatch& m) {
-                     for (int k : {1, 4})
-                         listed.add(std::stod(m[k]) / 1000, std::stod(m[k + 1]) / 1000, std::stod(m[k + 2]) / 1000);
-                 });
-    // Three decimals of a metre: half a millimetre of rounding.
-    expectBounds(exported, listed.box, 0.0005 + 1e-9, "all geometry");
-    EXPECT_FALSE(triangleCounts(text).empty());
-    expectOnlyDocumentedFindings(path("hello.dae"));
-}
-
 // A .3dm whose extrusions carry no cached meshes (SOURCES.md: 0 of 7) exports the
 // host's own meshes: triangles in the file, the strict schema content, and an
 // importer (assimp's command-line reader) finds triangle meshes in it.
@@ -239,9 +149,7 @@ TEST_F(ExportActionTest, MeshesA3dmWithoutCachedMeshes) {
     const HostRun run = this->run({"export", file, "-o", path("extrusions.dae")});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(run.output, ::testing::Not(HasSubstr("not meshed")));
-    int triangles = 0;
-    for (const auto& [material, count] : triangleCounts(readFile(path("extrusions.dae"))))
-        triangles += count;
+    const int triangles = triangleCount(readFile(path("extrusions.dae")));
     EXPECT_GT(triangles, 500);
     expectOnlyDocumentedFindings(path("extrusions.dae"));
     const test::RunResult info = test::runProgram("/usr/bin/assimp", {"info", path("extrusions.dae")});
@@ -254,24 +162,19 @@ TEST_F(ExportActionTest, MeshesA3dmWithoutCachedMeshes) {
 }
 
 // The file is chosen as the dialog would have it: a folder takes the proposed name, a
-// name without "." gets ".dae", and an existing file is replaced.
-TEST_F(ExportActionTest, ChoosesTheFileLikeTheDialog) {
-    const fs::path document = boxesDocument("boxes.json");
-    fs::create_directory(path("folder"));
-    EXPECT_EQ(run({"export", document.string(), "-o", path("folder")}).exitCode, 0);
-    EXPECT_TRUE(fs::is_regular_file(path("folder/boxes.dae")));
-    EXPECT_EQ(run({"export", document.string(), "-o", path("plain")}).exitCode, 0);
-    EXPECT_TRUE(fs::is_regular_file(path("plain.dae")));
-    write("boxes.dae", "old");
-    EXPECT_EQ(run({"export", document.string()}).exitCode, 0);
-    EXPECT_EQ(readFile(path("boxes.dae")).rfind("<?xml", 0), 0u);
-}
-
-// File names as this platform has them: a backslash is part of the name (no folder
-// appears), a "." in a folder does not keep ".dae" away, and the textures go beside the
-// file where the image entry finds them.
+// name without "." gets ".dae", an existing file is replaced. A backslash is part of
+// the name (no folder appears), a "." in a folder does not keep ".dae" away, and the
+// textures go beside the file where the image entry finds them.
 TEST_F(ExportActionTest, FileNamesAsTyped) {
     const std::string document = copySample().string();
+    fs::create_directory(path("folder"));
+    EXPECT_EQ(run({"export", document, "-o", path("folder")}).exitCode, 0);
+    EXPECT_TRUE(fs::is_regular_file(path("folder/living-room.dae")));
+    EXPECT_EQ(run({"export", document, "-o", path("plain")}).exitCode, 0);
+    EXPECT_TRUE(fs::is_regular_file(path("plain.dae")));
+    write("living-room.dae", "old");
+    EXPECT_EQ(run({"export", document}).exitCode, 0);
+    EXPECT_EQ(readFile(path("living-room.dae")).rfind("<?xml", 0), 0u);
     fs::create_directories(path("bs"));
     fs::create_directories(path("dots/dir.d"));
     const HostRun backslash = this->run({"export", document, "-o", path("bs/x\\y.dae")});
@@ -331,30 +234,23 @@ TEST_F(ExportFailureTest, RefusalsLeaveNothing) {
     write("broken.json", "{\"format\": \"vantro-document\", \"version\": 1, \"objects\": [");
     write("notes.txt", "not a model");
     write("living-room.dae", "keep me");
-    struct Refusal {
-        std::vector<std::string> args;
-        int status;
-        std::string reason, dae;
+    const auto refused = [&](const std::string& what, std::vector<std::string> more, int status,
+                             const std::string& dae) {
+        more.insert(more.begin(), {"export", what});
+        return expectRefused(more, status, dae);
     };
-    const std::vector<Refusal> refusals = {
-        {{"export", path("absent.json")},
-         kDocumentUnreadable,
-         "Unable to open \"" + path("absent.json") + "\"",
-         path("absent.dae")},
-        {{"export", path("broken.json")},
-         kDocumentUnreadable,
-         "Unable to open \"" + path("broken.json") + "\"",
-         path("broken.dae")},
-        {{"export", path("notes.txt")}, kDocumentUnreadable, "", path("notes.dae")},
-        {{"export", document, "-o", path("missing/room.dae")},
-         kUnwritable,
-         "the folder \"" + path("missing") + "\" does not exist",
-         path("missing/room.dae")},
-        {{"export", document, "-o", "/dev/full"}, kUnwritable, "\"/dev/full\" is not a regular file", "/dev/full.dae"},
-        {{"export", document, "--no-overwrite"}, kCancelled, "exists and is not to be replaced", path("none.dae")}};
-    // (The refused replacement names no new file; the kept one is checked below.)
-    for (const Refusal& refusal : refusals)
-        EXPECT_THAT(expectRefused(refusal.args, refusal.status, refusal.dae), HasSubstr(refusal.reason));
+    for (const char* name : {"absent", "broken"})
+        EXPECT_THAT(
+            refused(path(name + std::string(".json")), {}, kDocumentUnreadable, path(name + std::string(".dae"))),
+            HasSubstr("Unable to open \"" + path(name + std::string(".json")) + "\""));
+    refused(path("notes.txt"), {}, kDocumentUnreadable, path("notes.dae"));
+    EXPECT_THAT(refused(document, {"-o", path("missing/room.dae")}, kUnwritable, path("missing/room.dae")),
+                HasSubstr("the folder \"" + path("missing") + "\" does not exist"));
+    EXPECT_THAT(refused(document, {"-o", "/dev/full"}, kUnwritable, "/dev/full.dae"),
+                HasSubstr("\"/dev/full\" is not a regular file"));
+    // The refused replacement names no new file; the kept one is checked below.
+    EXPECT_THAT(refused(document, {"--no-overwrite"}, kCancelled, path("none.dae")),
+                HasSubstr("exists and is not to be replaced"));
     EXPECT_EQ(readFile(path("living-room.dae")), "keep me");
     EXPECT_FALSE(fs::exists(path("living-room_Textures")));
     fs::create_symlink("/dev/full", path("full.dae"));
@@ -430,38 +326,17 @@ TEST_F(ExportFailureTest, FolderWithoutPermission) {
 
 class ExportCommandTest : public HostExportTest {};
 
-// The command exports the document as it stands after the script's edits, and its
-// failures are command failures that leave nothing behind.
-TEST_F(ExportCommandTest, ExportsTheEditedDocument) {
-    const std::string script =
-        "AddBox 0,0,0 1000,1000,1000 name=Box\n"
-        "Move Box 2000,0,0\n"
-        "Export " +
-        path("moved.dae") + "\n";
-    const HostRun run = runScript(script);
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_TRUE(run.has("Exported \"" + path("moved.dae") + "\""));
-    const auto bounds = geometryBounds(readFile(path("moved.dae")));
-    ASSERT_EQ(bounds.size(), 1u);
-    expectBounds(bounds.begin()->second, {2, 0, 0, 3, 1, 1}, 1e-9, "moved box");
-}
-
-// An unsaved document, a refused overwrite, a missing folder and extra arguments each
-// fail the command with its reason; the script goes on and nothing is left behind.
-TEST_F(ExportCommandTest, RefusalsAreCommandFailures) {
+// The command exports the document as it stands after the script's edits. An unsaved
+// document, a refused overwrite, a missing folder and extra arguments each fail the
+// command with its reason; the script goes on and nothing is left behind.
+TEST_F(ExportCommandTest, ExportsTheEditedDocumentAndReportsRefusals) {
     write("kept.dae", "keep me");
     const HostRun run = runScript(
-        "AddBox 0,0,0 1,1,1\n"
-        "Export\n"
-        "Export " +
-        path("kept.dae") +
-        " overwrite=no\n"
-        "Export " +
-        path("missing/x.dae") +
-        "\n"
-        "Export a.dae b.dae\n"
-        "Print done\n");
+        "AddBox 0,0,0 1000,1000,1000 name=Box\nMove Box 2000,0,0\nExport " + path("moved.dae") + "\nExport\nExport " +
+        path("kept.dae") + " overwrite=no\nExport " + path("missing/x.dae") + "\nExport a.dae b.dae\nPrint done\n");
     EXPECT_EQ(run.exitCode, kCommandFailed) << run.output;
+    EXPECT_TRUE(run.has("Exported \"" + path("moved.dae") + "\""));
+    EXPECT_EQ(positionBounds(readFile(path("moved.dae"))), (std::array<double, 6>{2, 0, 0, 3, 1, 1}));
     EXPECT_TRUE(run.has("Export: cancelled: the document has never been saved")) << run.output;
     EXPECT_TRUE(run.has("Export: cancelled: \"" + path("kept.dae") + "\" exists and is not to be replaced"));
     EXPECT_TRUE(run.has("Export: nothing was exported: the folder \"" + path("missing") + "\" does not exist"));

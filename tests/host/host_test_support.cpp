@@ -38,14 +38,6 @@ std::vector<std::string> eventsOf(const std::vector<std::string>& lines) {
     return result;
 }
 
-std::vector<std::string> withoutEvents(const std::vector<std::string>& lines, bool withoutPath) {
-    std::vector<std::string> result;
-    for (const std::string& line : lines)
-        if (!line.starts_with("[event] ") && !(withoutPath && line.starts_with("Document: ")))
-            result.push_back(line);
-    return result;
-}
-
 std::string HostTest::write(const std::string& name, const std::string& text) const {
     const std::string file = path(name);
     std::ofstream(file) << text;

@@ -22,9 +22,6 @@ struct HostRun {
 
 // The "[event] ..." lines of a slice without the prefix, idle notifications left out.
 std::vector<std::string> eventsOf(const std::vector<std::string>& lines);
-// A slice without its "[event] ..." lines and, withoutPath, without the "Document:" line
-// (which names the file).
-std::vector<std::string> withoutEvents(const std::vector<std::string>& lines, bool withoutPath = false);
 
 // Each test gets a temporary directory of its own for scripts and documents.
 class HostTest : public ::testing::Test {

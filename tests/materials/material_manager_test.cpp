@@ -195,19 +195,6 @@ TEST_F(MaterialManagerTest, LoadProgressAndDefaultMaterial) {
     EXPECT_EQ(link.CountRecords(VantroAPI::kTagSrfc, 0, 0), 4u);
 }
 
-// Without a link (the export's manager) nothing is sent and pending stays.
-TEST_F(MaterialManagerTest, NoLinkSendsNothing) {
-    addMaterial(u"A");
-    MaterialManager unlinked(nullptr);
-    unlinked.LoadMaterials(&doc);
-    unlinked.SendPending();
-    EXPECT_TRUE(unlinked.HasPending());
-    EXPECT_EQ(unlinked.DefaultMaterial().record, nullptr);
-    EXPECT_EQ(link.CountRecords(VantroAPI::kTagSrfc, 0, 0), 0u);
-    unlinked.LoadMaterials(nullptr);
-    EXPECT_EQ(unlinked.MaterialCount(), 0u);
-}
-
 // A material that finds no free slot is not sent and not kept pending.
 TEST_F(FullChannelTest, MaterialWithoutSlotIsDropped) {
     addMaterial(u"A");

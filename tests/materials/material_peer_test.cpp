@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <map>
+#include <sstream>
 
 #include "image_decode.h"
 #include "material_test_support.h"
@@ -83,17 +84,12 @@ protected:
         ReaderRun run;
         run.exitCode = result.exitCode;
         run.output = result.output;
-        size_t begin = 0;
-        while (begin < result.output.size()) {
-            size_t end = result.output.find('\n', begin);
-            std::string line = result.output.substr(begin, end - begin);
+        std::istringstream lines(result.output);
+        for (std::string line; std::getline(lines, line);) {
             if (line.rfind("srfc ", 0) == 0)
                 run.byName[decoded(valueOf(line, "name"))] = line;
             if (line.rfind("done ", 0) == 0)
                 run.records = numberOf(line, "records");
-            if (end == std::string::npos)
-                break;
-            begin = end + 1;
         }
         return run;
     }
