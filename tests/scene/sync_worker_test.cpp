@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -25,8 +24,7 @@ using namespace VantroAPI;
 
 namespace {
 
-// A connection whose buffer operations can be made to fail or to run something first
-// (the main thread arriving in the middle of a pass).
+// A connection whose buffer creation can be made to fail.
 class ScriptedConnection : public LiveConnection {
 public:
     uint32_t CreateBuffer(uint32_t recordId, uint32_t size) override {
@@ -36,13 +34,7 @@ public:
         }
         return LiveConnection::CreateBuffer(recordId, size);
     }
-    void* MapBuffer(uint32_t id) override {
-        if (beforeMap)
-            beforeMap();
-        return LiveConnection::MapBuffer(id);
-    }
     std::atomic<int> failCreates{0};
-    std::function<void()> beforeMap;
 };
 
 class SyncWorkerTest : public ::testing::Test {
@@ -182,48 +174,6 @@ TEST_F(SyncWorkerTest, TheBudgetSplitsLargeUpdates) {
     EXPECT_FALSE(scene.Update(100));  // dirty is false here
     EXPECT_FALSE(scene.pendingMaterials.empty());
     EXPECT_EQ(changesOf(indices[0]), 1u);
-}
-
-// The main thread arriving in the middle of a pass: the material being written is
-// finished, nothing is published (every record keeps its previous buffer, change
-// count and bytes), and the next pass writes the rest and publishes all of it at once.
-TEST_F(SyncWorkerTest, AnInterruptedPassPublishesNothingAndResumes) {
-    const std::vector<int> indices = materialsWithGrids(6, 4);
-    const std::vector<CRhinoObject*> objects = doc.Objects();
-    loadAndHold();
-    ASSERT_TRUE(cycle());
-    std::vector<std::vector<uint32_t>> before;
-    for (int index : indices)
-        before.push_back(words(index));
-    const uint32_t updatesBefore = link.GetUpdateCount();
-
-    for (CRhinoObject* o : objects)
-        replace(o, gridMesh(4, 1, 1));
-    int maps = 0;
-    link.beforeMap = [&] {
-        if (++maps == 1)
-            scene.dirty = false;  // LockScene from the main thread
-    };
-    bool published = true;
-    EXPECT_FALSE(cycle(100, &published));
-    link.beforeMap = nullptr;
-    EXPECT_FALSE(published);
-    EXPECT_EQ(link.GetUpdateCount(), updatesBefore);
-    EXPECT_FALSE(scene.pendingMaterials.empty());
-    for (size_t k = 0; k < indices.size(); ++k)
-        EXPECT_EQ(changesOf(indices[k]), 1u) << k;
-    // Materials not yet begun still hold their previous bytes.
-    int unchanged = 0;
-    for (size_t k = 0; k < indices.size(); ++k)
-        unchanged += words(indices[k]) == before[k];
-    EXPECT_GE(unchanged, int(indices.size()) - 2);  // at most the ones in flight on two cores
-
-    EXPECT_TRUE(cycle());
-    EXPECT_TRUE(scene.pendingMaterials.empty());
-    for (size_t k = 0; k < indices.size(); ++k) {
-        EXPECT_EQ(changesOf(indices[k]), 2u) << k;
-        EXPECT_NE(words(indices[k]), before[k]) << k;
-    }
 }
 
 // A buffer that cannot be created: the record keeps what it had (here no geometry),

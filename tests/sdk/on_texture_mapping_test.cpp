@@ -64,7 +64,7 @@ TEST(TextureMapping, CoordinatesFollowTheObject) {
 
     // Moved by +1 in x, the object's channel records the move, so the moved vertex
     // (2,0,0) gets the coordinate the original (1,0,0) had.
-    ON_3dmObjectAttributes a = onLayer(0);
+    ON_3dmObjectAttributes a;
     a.m_rendering_attributes.AddMappingChannel(RhinoApp().GetDefaultRenderApp(), 1, channel.m_mapping_id);
     CRhinoObject* object = doc->AddMeshObject(triangleMesh(), &a);
     CRhinoObject* moved = doc->TransformObject(object, ON_Xform::TranslationTransformation(1, 0, 0));

@@ -25,7 +25,6 @@
 #include "sdk/app/rhino_app.h"
 #include "sdk/app/rhino_app_settings.h"
 #include "sdk/document/rhino_doc.h"
-#include "sdk/document/rhino_object.h"
 
 namespace {
 
@@ -73,31 +72,6 @@ bool isEmpty(CRhinoDoc& doc) {
            doc.m_instance_definition_table.InstanceDefinitionCount() == 0 && doc.Objects().empty() &&
            doc.GetViewList(views) == 0 && doc.RdkDocument().ContentCount() == 0 &&
            doc.UnitSystem() == ON::LengthUnitSystem::Millimeters;
-}
-
-ON_UUID id(const char* text) { return ON_UuidFromString(std::string_view(text)); }
-
-const CRhinoObject* object(const CRhinoDoc& doc, const char* text) { return doc.LookupObject(id(text)); }
-
-// A document with nothing but objects gets a "Default" layer; everything else takes
-// its default.
-TEST(DocumentRead, MinimalDocumentGetsDefaults) {
-    CRhinoDoc doc;
-    const DocumentLoadResult r = readDocumentJson(
-        R"({"format": "vantro-document", "version": 1,
-            "objects": [{"id": "3f2a9c1e-0b6a-4b2f-a481-518c6f9602e5", "type": "point"}]})",
-        "min.json", doc);
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_TRUE(r.warnings.empty());
-    ASSERT_EQ(doc.m_layer_table.LayerCount(), 1);
-    EXPECT_EQ(doc.m_layer_table[0].Name(), u"Default");
-    ASSERT_EQ(doc.Objects().size(), 1u);
-    const ON_3dmObjectAttributes& a = doc.Objects()[0]->Attributes();
-    EXPECT_EQ(a.m_layer_index, 0);
-    EXPECT_EQ(a.m_material_index, -1);
-    EXPECT_EQ(a.MaterialSource(), ON::material_from_layer);
-    EXPECT_TRUE(a.IsVisible());
-    EXPECT_EQ(doc.UnitSystem(), ON::LengthUnitSystem::Millimeters);
 }
 
 // The full document with `from` replaced by `to` must be refused with `message`.
@@ -289,42 +263,6 @@ TEST(DocumentRoundTrip, FullDocumentIsWrittenAsTheGolden) {
     vantro::docio::applyAppSettings(back.appSettings, settingsBack);
     options.appSettings = &settingsBack;
     EXPECT_EQ(writeDocumentJson(second, options), written);
-}
-
-// Numbers that need every digit survive a file (doubles in transforms, floats in
-// meshes); deleted entries are not written, the indices that pointed past them are
-// renumbered and those that pointed at them become -1; an unwritable path is refused.
-TEST(DocumentRoundTrip, NumbersSurviveAndDeletedEntriesAreLeftOut) {
-    const std::string text = edited(edited("[0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]",
-                                           "[0.1, 1e-7, 3.4028235e38, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]"),
-                                    "\"transform\": [1, 0, 0, 10,", "\"transform\": [1, 0, 0, 0.1,");
-    CRhinoDoc doc;
-    const DocumentLoadResult r = readDocumentJson(text, "n.json", doc);
-    ASSERT_TRUE(r.ok) << r.error;
-    const auto path = temporaryPath("write");
-    std::string error;
-    ASSERT_TRUE(vantro::docio::writeDocumentFile(doc, path.string(), {}, error)) << error;
-    CRhinoDoc back;
-    const DocumentLoadResult read = readDocumentFile(path.string(), back);
-    std::filesystem::remove(path);
-    ASSERT_TRUE(read.ok) << read.error;
-    EXPECT_EQ(writeDocumentJson(back), writeDocumentJson(doc));
-    const auto* meshObject = CRhinoMeshObject::Cast(object(back, "88888888-8888-4888-8888-000000000001"));
-    EXPECT_EQ(meshObject->Mesh()->m_V[0], ON_3fPoint(0.1f, 1e-7f, 3.4028235e38f));
-    const auto* placed = CRhinoInstanceObject::Cast(object(back, "88888888-8888-4888-8888-000000000004"));
-    EXPECT_EQ(placed->InstanceXform().m_xform[0][3], 0.1);
-
-    ASSERT_TRUE(doc.m_material_table.DeleteMaterial(0));
-    ASSERT_TRUE(doc.DeleteObject(CRhinoObjRef(object(doc, "88888888-8888-4888-8888-000000000003")), true, true));
-    CRhinoDoc pruned;
-    ASSERT_TRUE(readDocumentJson(writeDocumentJson(doc), "d.json", pruned).ok);
-    ASSERT_EQ(pruned.m_material_table.MaterialCount(), 1);
-    EXPECT_EQ(pruned.m_material_table[0].Name(), u"Plain");
-    EXPECT_EQ(pruned.m_layer_table[1].RenderMaterialIndex(), 0);  // was 1 ("Plain")
-    EXPECT_EQ(object(pruned, "88888888-8888-4888-8888-000000000001")->Attributes().m_material_index, -1);
-    EXPECT_EQ(object(pruned, "88888888-8888-4888-8888-000000000003"), nullptr);
-    EXPECT_FALSE(vantro::docio::writeDocumentFile(doc, "/nonexistent/dir/x.json", {}, error));
-    EXPECT_EQ(error, "No such file or directory");
 }
 
 template <typename T>
