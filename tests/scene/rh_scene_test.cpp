@@ -1,10 +1,7 @@
 // The scene model and its conversion pieces where the end-to-end comparison with the
-// oracle (scene_sync_process_test.cpp) cannot reach: the report of bad geometry,
-// singular placements and the homogeneous weight, buffer sizes at the limits and
-// writes that would leave the buffer, texture channels of textured materials,
-// export-mode nodes, custom meshes and Clear. Axes and units, quads, orientation, open
-// meshes, normal fallbacks, own texture coordinates, blocks, material sources and the
-// buffer's words are compared byte for byte there.
+// oracle (scene_sync_process_test.cpp) cannot reach; everything that comparison sees
+// (axes, units, quads, orientation, normals, own texture coordinates, blocks, material
+// sources, the buffer's words) is compared byte for byte there.
 
 #include <gtest/gtest.h>
 

@@ -18,7 +18,6 @@
 #include "scene_test_support.h"
 
 using namespace vantro::scene;
-
 using namespace vantro::test;
 using namespace VantroAPI;
 
@@ -48,17 +47,6 @@ protected:
         link.Close();
     }
     int materialOf(const char16_t* materialName) { return addMaterial(doc, materialName, 10, 20, 30); }
-    // count materials, each with an n x n grid of its own; their indices.
-    std::vector<int> materialsWithGrids(int count, int n) {
-        std::vector<int> indices;
-        for (int m = 0; m < count; ++m) {
-            const std::u16string materialName =
-                u"M" + std::u16string(1, char16_t(u'A' + m % 26)) + char16_t(u'a' + m / 26);
-            indices.push_back(materialOf(materialName.c_str()));
-            add(gridMesh(n, 1, 0), indices.back());
-        }
-        return indices;
-    }
     CRhinoObject* add(const ON_Mesh& mesh, int material) {
         return addMeshObject(doc, mesh, attributesOn(layer, ON::material_from_object, material));
     }
@@ -161,7 +149,11 @@ TEST_F(SyncWorkerTest, BufferGrowsShrinksAndIsReleased) {
 // others stay pending for later passes; in the end every material is written exactly
 // once. A pass interrupted by the main thread (dirty false) writes and prunes nothing.
 TEST_F(SyncWorkerTest, TheBudgetSplitsLargeUpdates) {
-    const std::vector<int> indices = materialsWithGrids(120, 8);
+    std::vector<int> indices;  // 120 materials, each with an 8 x 8 grid of its own
+    for (char16_t m = 0; m < 120; ++m) {
+        indices.push_back(materialOf(std::u16string{u'M', char16_t(u'A' + m % 26), char16_t(u'a' + m / 26)}.c_str()));
+        add(gridMesh(8, 1, 0), indices.back());
+    }
     loadAndHold();
     int passes = 1;
     while (!cycle(1))
