@@ -1,9 +1,8 @@
 // Reading and writing documents in the host's JSON format: what a file puts into a
 // document, what it is refused for (and that a refusal changes nothing), warnings,
 // and that writing and reading again gives the same document; numeric arrays in a
-// binary companion, every reference bounded by its size; and the host application
-// opening and saving documents through the registered formats (a refused file keeps
-// the open document: vantro_host_test.cpp).
+// binary companion, every reference bounded by its size. (The host application opens
+// and saves documents through the registered formats in vantro_host_test.cpp.)
 
 #include <gtest/gtest.h>
 
@@ -11,18 +10,14 @@
 #include <cstring>
 #include <limits>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 
-#include "sdk/io/document_formats.h"
 #include "sdk/io/document_parser.h"
 #include "sdk/io/document_reader.h"
 #include "sdk/io/document_writer.h"
 #include "sdk/render/rdk_document.h"
-#include "sdk/app/rhino_app.h"
 #include "sdk/app/rhino_app_settings.h"
 #include "sdk/document/rhino_doc.h"
 
@@ -58,12 +53,6 @@ std::string edited(std::string text, std::string_view from, std::string_view to)
 
 // The full document with one edit.
 std::string edited(std::string_view from, std::string_view to) { return edited(fullDocument(), from, to); }
-
-// A fresh path in the temporary directory.
-std::filesystem::path temporaryPath(const std::string& stem) {
-    static std::random_device random;
-    return std::filesystem::temp_directory_path() / ("sdkio-" + stem + "-" + std::to_string(random()));
-}
 
 bool isEmpty(CRhinoDoc& doc) {
     ON_SimpleArray<CRhinoView*> views;
@@ -327,38 +316,6 @@ TEST(BinaryCompanion, ArraysAreReadAndHostileReferencesRefused) {
         EXPECT_FALSE(r.ok) << expected;
         EXPECT_NE(r.error.find(expected), std::string::npos) << r.error;
     }
-}
-
-// A good file replaces the open document; its application settings take effect and
-// its warnings are printed (a texture beside the document, under its own name, counts
-// as found); saving writes the same document back.
-TEST(DocumentFormats, OpenAndSaveThroughTheApplication) {
-    vantro::docio::registerDocumentFormats(RhinoApp());
-    RhinoApp().NewDocument();
-    RhinoApp().ClearCommandHistoryWindow();
-    const auto dir = temporaryPath("formats");
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "house.json") << fullDocument();
-    std::ofstream(dir / "oak.jpg") << "jpeg";
-    const ON_wString path = ON_wString::FromUtf8((dir / "house.json").string());
-    ON_wString error;
-    ASSERT_TRUE(RhinoApp().OpenDocument(path, false, &error)) << error.ToUtf8();
-    CRhinoDoc* doc = RhinoApp().ActiveDoc();
-    ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(doc->GetPathName(), path);
-    EXPECT_EQ(doc->m_layer_table.LayerCount(), 3);
-    EXPECT_EQ(RhinoApp().AppSettings().FileSettings().AutoSaveFile(), u"/tmp/auto.json");
-    const std::string printed = RhinoApp().CommandHistoryWindowText().ToUtf8();
-    EXPECT_NE(printed.find("house.json: written by hand\n"), std::string::npos) << printed;
-    EXPECT_EQ(printed.find("not found"), std::string::npos) << printed;
-
-    const ON_wString copy = ON_wString::FromUtf8((dir / "copy.json").string());
-    ASSERT_TRUE(RhinoApp().SaveDocument(*doc, copy, false, &error)) << error.ToUtf8();
-    ASSERT_TRUE(RhinoApp().OpenDocument(copy, false, &error)) << error.ToUtf8();
-    EXPECT_EQ(RhinoApp().ActiveDoc()->m_layer_table.LayerCount(), 3);
-    EXPECT_EQ(RhinoApp().ActiveDoc()->m_instance_definition_table.InstanceDefinitionCount(), 2);
-    RhinoApp().CloseDocument();
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
