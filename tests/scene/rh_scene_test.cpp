@@ -1,10 +1,7 @@
 // The scene model and its conversion pieces where the end-to-end comparison with the
-// oracle (scene_sync_process_test.cpp) cannot reach: the report of bad geometry,
-// singular placements and the homogeneous weight, buffer sizes at the limits and
-// writes that would leave the buffer, texture channels of textured materials,
-// export-mode nodes, custom meshes and Clear. Axes and units, quads, orientation, open
-// meshes, normal fallbacks, own texture coordinates, blocks, material sources and the
-// buffer's words are compared byte for byte there.
+// oracle (scene_sync_process_test.cpp) cannot reach; everything that comparison sees
+// (axes, units, quads, orientation, normals, own texture coordinates, blocks, material
+// sources, the buffer's words) is compared byte for byte there.
 
 #include <gtest/gtest.h>
 
@@ -23,7 +20,6 @@
 #include "scene_test_support.h"
 #include "settings/plugin_settings.h"
 #include "sdk/app/rhino_app.h"
-#include "sdk/document/rhino_instance_definition_table.h"
 #include "sdk/render/rdk_texture.h"
 
 using namespace vantro::scene;
@@ -102,16 +98,6 @@ protected:
         // scale u by 2, move v by 0.25
         textured.textureTransform = {2, 0, 0, 0, 0, 1, 0, 0.25, 0, 0, 1, 0, 0, 0, 0, 1};
     }
-    // An object whose mapping channel 3 names a planar mapping of the document.
-    CRhinoObject* mappedObject() {
-        ON_TextureMapping mapping;
-        mapping.SetPlaneMapping(ON_Plane(), ON_Interval(0, 4), ON_Interval(0, 4), ON_Interval(-1, 1));
-        const int index = doc.m_texture_mapping_table.AddTextureMapping(mapping);
-        ON_3dmObjectAttributes a = attributesOn(0);
-        a.m_rendering_attributes.AddMappingChannel(RhinoApp().GetDefaultRenderApp(), 3,
-                                                   doc.m_texture_mapping_table[index].Id());
-        return addMeshObject(doc, mesh, a);
-    }
     ON_2fPoint at(const TexCoordContext& ctx, int i) {
         const ON_3fPoint p = mesh.m_V[i];
         const ON_3fVector n(0, 0, 1);
@@ -155,7 +141,13 @@ TEST_F(TexCoordTest, OwnCoordinatesAndWorldProjections) {
 // A material without texture keeps its channel but no mapping and no transform; a
 // vertex beyond the coordinates gets (0, 1).
 TEST_F(TexCoordTest, MappedChannelsAndUntexturedMaterials) {
-    CRhinoObject* object = mappedObject();
+    ON_TextureMapping mapping;  // on the object's channel 3
+    mapping.SetPlaneMapping(ON_Plane(), ON_Interval(0, 4), ON_Interval(0, 4), ON_Interval(-1, 1));
+    ON_3dmObjectAttributes a = attributesOn(0);
+    a.m_rendering_attributes.AddMappingChannel(
+        RhinoApp().GetDefaultRenderApp(), 3,
+        doc.m_texture_mapping_table[doc.m_texture_mapping_table.AddTextureMapping(mapping)].Id());
+    CRhinoObject* object = addMeshObject(doc, mesh, a);
     TexCoordContext ctx(&doc);
     prepare(ctx, object, textured, 3);
     ASSERT_NE(ctx.mappingChannel, nullptr);
@@ -222,9 +214,7 @@ TEST_F(SceneTest, ExportModeRecordsNodes) {
     CRhinoInstanceDefinitionTable::Geometry parts;
     parts.push_back(std::make_unique<CRhinoMeshObject>(boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base)));
     parts.push_back(std::make_unique<CRhinoObject>(ON::point_object, attributesOn(base)));
-    ON_InstanceDefinition idef;
-    idef.SetName(u"WithPoint");
-    const int block = doc.m_instance_definition_table.AddInstanceDefinition(idef, std::move(parts));
+    const int block = addDefinition(doc, u"WithPoint", std::move(parts));
     doc.AddInstanceObject(block, ON_Xform::TranslationTransformation(1, 2, 3));
     load();
     EXPECT_TRUE(scene.nodes.empty());
@@ -240,10 +230,7 @@ TEST_F(SceneTest, ExportModeRecordsNodes) {
     // A block of nothing meshable: renderable in export mode only.
     CRhinoInstanceDefinitionTable::Geometry curves;
     curves.push_back(std::make_unique<CRhinoObject>(ON::curve_object, attributesOn(base)));
-    ON_InstanceDefinition curveDef;
-    curveDef.SetName(u"Curves");
-    CRhinoObject* bare = doc.AddInstanceObject(
-        doc.m_instance_definition_table.AddInstanceDefinition(curveDef, std::move(curves)), ON_Xform());
+    CRhinoObject* bare = doc.AddInstanceObject(addDefinition(doc, u"Curves", std::move(curves)), ON_Xform());
     ASSERT_NE(bare, nullptr);
     EXPECT_TRUE(scene.IsRenderable(bare));
     scene.Clear();

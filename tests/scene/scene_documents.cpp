@@ -175,30 +175,23 @@ void generateLargeDocument(CRhinoDoc& doc, int materialCount, int trianglesPerMa
         for (int k = 0; k < meshesPerMaterial; ++k) {
             ON_Mesh mesh;
             const double o = 3.0 * (m * meshesPerMaterial + k);
-            int face = 0;
             for (int side = 0; side < 6; ++side) {
-                const int axis = side / 2;
-                const double fixed = side % 2 ? 1.0 : 0.0;
-                const int first = mesh.VertexCount();
+                const int axis = side / 2, first = mesh.VertexCount();
+                const double out = side % 2 ? 1.0 : -1.0;
                 for (int j = 0; j <= n; ++j)
                     for (int i = 0; i <= n; ++i) {
-                        double p[3];
-                        p[axis] = fixed;
-                        p[(axis + 1) % 3] = double(i) / n;
-                        p[(axis + 2) % 3] = double(j) / n;
+                        double p[3], nn[3] = {0, 0, 0};
+                        p[axis] = side % 2, p[(axis + 1) % 3] = double(i) / n, p[(axis + 2) % 3] = double(j) / n;
+                        nn[axis] = out;
                         const int v = mesh.AppendVertex(ON_3dPoint(o + p[0], p[1], p[2]));
-                        double nn[3] = {0, 0, 0};
-                        nn[axis] = side % 2 ? 1 : -1;
                         mesh.SetVertexNormal(v, ON_3dVector(nn[0], nn[1], nn[2]));
                         mesh.SetTextureCoord(v, double(i) / n, double(j) / n);
                     }
                 for (int j = 0; j < n; ++j)
                     for (int i = 0; i < n; ++i) {
                         const int a = first + j * (n + 1) + i;
-                        if (side % 2)
-                            mesh.SetQuad(face++, a, a + 1, a + n + 2, a + n + 1);
-                        else
-                            mesh.SetQuad(face++, a, a + n + 1, a + n + 2, a + 1);
+                        side % 2 ? mesh.SetQuad(mesh.FaceCount(), a, a + 1, a + n + 2, a + n + 1)
+                                 : mesh.SetQuad(mesh.FaceCount(), a, a + n + 1, a + n + 2, a + 1);
                     }
             }
             addMeshObject(doc, mesh, attributesOn(base, ON::material_from_object, material));

@@ -24,11 +24,15 @@ ON_Xform normalMatrix(const ON_Xform& m) {
     return out;
 }
 
-bool finite(const ON_3fPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-bool finite(const ON_3fVector& n) { return std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z); }
+template <class P>
+bool finite(const P& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
 
-void putFloat(std::vector<uint8_t>& out, size_t word, float value) { std::memcpy(&out[4 * word], &value, 4); }
-void putWord(std::vector<uint8_t>& out, size_t word, uint32_t value) { std::memcpy(&out[4 * word], &value, 4); }
+template <class T>
+void put(std::vector<uint8_t>& out, size_t word, T value) {
+    std::memcpy(&out[4 * word], &value, 4);
+}
 
 // One mesh as the renderer must receive it (front side).
 struct Converted {
@@ -66,18 +70,15 @@ bool convert(const ON_Mesh& mesh, const ON_Xform& placement, bool placed, double
                 normal[size_t(face.vi[c])] = mesh.m_FN[f];
         }
     }
+    auto triangle = [&](int a, int b, int c) {
+        inward ? out.triangles.insert(out.triangles.end(), {uint32_t(c), uint32_t(b), uint32_t(a)})
+               : out.triangles.insert(out.triangles.end(), {uint32_t(a), uint32_t(b), uint32_t(c)});
+    };
     for (int f : faceOf) {
         const int* q = mesh.m_F[f].vi;
-        const bool quad = q[2] != q[3];
-        const std::vector<int> tri = inward ? std::vector<int>{q[2], q[1], q[0]} : std::vector<int>{q[0], q[1], q[2]};
-        for (int i : tri)
-            out.triangles.push_back(uint32_t(i));
-        if (quad) {
-            const std::vector<int> second =
-                inward ? std::vector<int>{q[3], q[2], q[0]} : std::vector<int>{q[0], q[2], q[3]};
-            for (int i : second)
-                out.triangles.push_back(uint32_t(i));
-        }
+        triangle(q[0], q[1], q[2]);
+        if (q[2] != q[3])  // a quad: (a b c)(a c d)
+            triangle(q[0], q[2], q[3]);
     }
     const ON_Xform normals = normalMatrix(placement);
     const auto& nm = normals.m_xform;
@@ -203,9 +204,9 @@ std::map<uint64_t, ExpectedGeometry> SceneOracle::Expected() const {
         g.vertexCount = uint32_t(v);
         g.indexCount = uint32_t(k);
         g.bytes.assign(4 * (3 + 8 * v + k), 0);
-        putWord(g.bytes, 0, uint32_t(v));
-        putWord(g.bytes, 1, uint32_t(k));
-        putWord(g.bytes, 2, 1);
+        put(g.bytes, 0, uint32_t(v));
+        put(g.bytes, 1, uint32_t(k));
+        put(g.bytes, 2, 1);
         size_t vertex = 0, index = 0;
         for (const Placed* p : list) {
             const Converted& m = p->mesh;
@@ -213,15 +214,15 @@ std::map<uint64_t, ExpectedGeometry> SceneOracle::Expected() const {
             for (int side = 0; side < (m.open ? 2 : 1); ++side) {
                 const float nsign = side == 0 ? 1.0f : -1.0f;
                 for (size_t i = 0; i < 3 * n; ++i) {
-                    putFloat(g.bytes, 3 + 3 * vertex + i, m.positions[i]);
-                    putFloat(g.bytes, 3 + 3 * v + 3 * vertex + i, side == 0 ? m.normals[i] : nsign * m.normals[i]);
+                    put(g.bytes, 3 + 3 * vertex + i, m.positions[i]);
+                    put(g.bytes, 3 + 3 * v + 3 * vertex + i, side == 0 ? m.normals[i] : nsign * m.normals[i]);
                 }
                 for (size_t i = 0; i < 2 * n; ++i)
-                    putFloat(g.bytes, 3 + 6 * v + 2 * vertex + i, m.uvs[i]);
+                    put(g.bytes, 3 + 6 * v + 2 * vertex + i, m.uvs[i]);
                 const size_t t = m.triangles.size();
                 for (size_t j = 0; j < t; ++j) {
                     const uint32_t source = side == 0 ? m.triangles[t - 1 - j] : m.triangles[j];
-                    putWord(g.bytes, 3 + 8 * v + index + j, source + uint32_t(vertex));
+                    put(g.bytes, 3 + 8 * v + index + j, source + uint32_t(vertex));
                 }
                 vertex += n;
                 index += t;

@@ -1,31 +1,24 @@
 // velora-scene-reader: a second process that reads the scene's geometry the way the
-// renderer does, for the multi-process tests and benchmarks. ("velora" in the program
-// name lets the link's peer search find its window.)
+// renderer does, for the multi-process tests and benchmarks.
 //
 //   velora-scene-reader --connection NAME --dump-dir DIR [--random-locks SEED]
 //                       [--wake-log FILE] [--poll-ms MS] [--wait-connection MS]
 //
-// It publishes a peer main window, opens the connection (trying for up to MS with
-// --wait-connection, after printing "WAITING window=<handle>"), prints "READY" and
-// serves messages:
-//   the link's wake-up: takes the lock, copies the used part of the geometry buffer of
-//     every "SRFC" record whose change count moved into its mirror, clears the changed
-//     bits, prints "WAKE n=<count> ns=<monotonic ns at receipt> changed=<records read>"
-//     and, with --wake-log, appends "wake <n>" and " <id>:<status>:<FNV-1a hex>" per
-//     mirrored record to FILE (scene_reader_protocol.h reads both back);
+// It publishes a peer main window, opens the connection (for up to MS with
+// --wait-connection, after printing "WAITING window=<handle>"), prints "READY" and serves:
+//   the link's wake-up: under the lock, copies the used geometry of every "SRFC" record
+//     whose change count moved, clears the changed bits, prints "WAKE n=<count>
+//     ns=<receipt> changed=<records read>" and appends the mirror's fingerprints to the
+//     wake log (format: scene_reader_protocol.h);
 //   kDumpMessage: writes the mirror to DIR/dump-<wParam>.bin, prints "DUMPED seq=<n> ";
 //   kHoldLockMessage: keeps the lock for wParam ms between "HELD ms=<ms>" and "RELEASED";
 //   kQuitMessage (or its creator gone): prints "EXIT wakes=<n> locks=<n>" and ends.
-// With --random-locks it also takes the lock at random moments, mostly for up to 2 ms,
-// now and then for 10 to 15 ms (past the writer's 10 ms budget).
-//
-// After every wake-up and every --poll-ms (500) without a message, a "VIEW" record
-// written since the last look is printed as "VIEW apply=<applyNow> kind=<cameraKind>
-// fov=<f> pos=<x,y,z> dir=<x,y,z> up=<x,y,z> rows=<16 floats> zero=<1 when all payload
-// bytes are zero>" and its changed bit cleared.
-//
-// The mirror only changes on a wake-up, so a dump shows what the renderer would show.
-// Everything read from the channel is bounded by the sizes this process mapped.
+// --random-locks takes the lock at random moments, mostly for up to 2 ms, now and then
+// past the writer's 10 ms budget. After every wake-up and every --poll-ms (500) idle, a
+// "VIEW" record written since the last look is printed as "VIEW apply= kind= fov= pos=
+// dir= up= rows=<16 floats> zero=<1 when the payload is all zero bytes>".
+// The mirror only changes on a wake-up, so a dump shows what the renderer would show;
+// everything read is bounded by the sizes this process mapped.
 
 #include <algorithm>
 #include <cstdio>

@@ -11,36 +11,14 @@
 #include "sdk/geometry/on_mesh.h"
 #include "sdk/document/on_object_attributes.h"
 #include "sdk/document/rhino_doc.h"
+#include "sdk/document/rhino_instance_definition_table.h"
 #include "sdk/document/rhino_object.h"
 #include "sdk/sdk_test_support.h"
 
 namespace vantro::test {
 
-// A box from lo to hi: 8 shared vertices, 6 quads, outward (inward when reversed),
-// with vertex normals.
-inline ON_Mesh boxMesh(const ON_3dPoint& lo, const ON_3dPoint& hi, bool inward = false) {
-    ON_Mesh mesh;
-    for (int i = 0; i < 8; ++i)
-        mesh.AppendVertex(ON_3dPoint(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z));
-    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    for (int f = 0; f < 6; ++f) {
-        const int* q = quads[f];
-        if (inward)
-            mesh.SetQuad(f, q[3], q[2], q[1], q[0]);
-        else
-            mesh.SetQuad(f, q[0], q[1], q[2], q[3]);
-    }
-    // Axis-aligned unit normals per corner: exact numbers (the SDK's computed ones are
-    // normalised sums and not exact).
-    for (int i = 0; i < 8; ++i) {
-        const double s = inward ? -0.5 : 0.5;
-        mesh.SetVertexNormal(i, ON_3dVector(i & 1 ? s : -s, i & 2 ? s : -s, i & 4 ? s : -s));
-    }
-    return mesh;
-}
-
-// One open triangle (0,0,0), (1,0,0), (0,1,0), without normals.
-using sdktest::triangleMesh;
+using sdktest::boxMesh;
+using sdktest::triangleMesh;  // (0,0,0), (1,0,0), (0,1,0), without normals
 
 // An open grid of n x n quads in the plane z = height, with texture coordinates and
 // without normals (or with face normals).
@@ -94,15 +72,20 @@ inline CRhinoObject* addMeshObject(CRhinoDoc& doc, const ON_Mesh& mesh, const ON
     return doc.AddMeshObject(mesh, &attributes);
 }
 
-// A block definition of mesh objects; returns its index.
+// A block definition of the given objects; its index.
+inline int addDefinition(CRhinoDoc& doc, const char16_t* name, CRhinoInstanceDefinitionTable::Geometry geometry) {
+    ON_InstanceDefinition idef;
+    idef.SetName(name);
+    return doc.m_instance_definition_table.AddInstanceDefinition(idef, std::move(geometry));
+}
+
+// A block definition of mesh objects.
 inline int addBlock(CRhinoDoc& doc, const char16_t* name,
                     const std::vector<std::pair<ON_Mesh, ON_3dmObjectAttributes>>& parts) {
     CRhinoInstanceDefinitionTable::Geometry geometry;
     for (const auto& [mesh, attributes] : parts)
         geometry.push_back(std::make_unique<CRhinoMeshObject>(mesh, attributes));
-    ON_InstanceDefinition idef;
-    idef.SetName(name);
-    return doc.m_instance_definition_table.AddInstanceDefinition(idef, std::move(geometry));
+    return addDefinition(doc, name, std::move(geometry));
 }
 
 // A block definition made of instances of other definitions (nested blocks).
@@ -112,9 +95,7 @@ inline int addNestedBlock(CRhinoDoc& doc, const char16_t* name, const std::vecto
     for (const auto& [index, xform] : instances)
         geometry.push_back(
             std::make_unique<CRhinoInstanceObject>(doc.m_instance_definition_table[index].Id(), xform, attributes));
-    ON_InstanceDefinition idef;
-    idef.SetName(name);
-    return doc.m_instance_definition_table.AddInstanceDefinition(idef, std::move(geometry));
+    return addDefinition(doc, name, std::move(geometry));
 }
 
 }  // namespace vantro::test

@@ -8,24 +8,21 @@
 
 namespace vantro::sdktest {
 
-// An axis-aligned box of 8 shared vertices and 6 quads with outward winding.
-inline ON_Mesh boxMesh(double x0, double y0, double z0, double x1, double y1, double z1) {
-    ON_Mesh m;
-    const double xs[2] = {x0, x1}, ys[2] = {y0, y1}, zs[2] = {z0, z1};
-    for (int k = 0; k < 2; ++k)
-        for (int j = 0; j < 2; ++j)
-            for (int i = 0; i < 2; ++i)
-                m.AppendVertex(ON_3dPoint(xs[i], ys[j], zs[k]));
-    auto v = [](int i, int j, int k) { return i + 2 * j + 4 * k; };
-    int f = 0;
-    m.SetQuad(f++, v(0, 0, 0), v(0, 1, 0), v(1, 1, 0), v(1, 0, 0));  // bottom, -z
-    m.SetQuad(f++, v(0, 0, 1), v(1, 0, 1), v(1, 1, 1), v(0, 1, 1));  // top, +z
-    m.SetQuad(f++, v(0, 0, 0), v(1, 0, 0), v(1, 0, 1), v(0, 0, 1));  // front, -y
-    m.SetQuad(f++, v(0, 1, 0), v(0, 1, 1), v(1, 1, 1), v(1, 1, 0));  // back, +y
-    m.SetQuad(f++, v(0, 0, 0), v(0, 0, 1), v(0, 1, 1), v(0, 1, 0));  // left, -x
-    m.SetQuad(f++, v(1, 0, 0), v(1, 1, 0), v(1, 1, 1), v(1, 0, 1));  // right, +x
-    m.ComputeVertexNormals();
-    return m;
+// A box from lo to hi: 8 shared vertices, 6 quads, outward (inward when reversed),
+// with axis-aligned corner normals whose numbers are exact in f32.
+inline ON_Mesh boxMesh(const ON_3dPoint& lo, const ON_3dPoint& hi, bool inward = false) {
+    ON_Mesh mesh;
+    const double s = inward ? -0.5 : 0.5;
+    for (int i = 0; i < 8; ++i) {
+        mesh.AppendVertex(ON_3dPoint(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z));
+        mesh.SetVertexNormal(i, ON_3dVector(i & 1 ? s : -s, i & 2 ? s : -s, i & 4 ? s : -s));
+    }
+    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (int f = 0; f < 6; ++f) {
+        const int* q = quads[f];
+        inward ? mesh.SetQuad(f, q[3], q[2], q[1], q[0]) : mesh.SetQuad(f, q[0], q[1], q[2], q[3]);
+    }
+    return mesh;
 }
 
 inline ON_Mesh triangleMesh() {
@@ -63,12 +60,6 @@ inline int addEmbeddedTextureMaterial(CRhinoDoc& doc, const char16_t* name, unsi
     material.SetName(name);
     material.AddTexture(texture);
     return doc.m_material_table.AddMaterial(material);
-}
-
-inline ON_3dmObjectAttributes onLayer(int layer) {
-    ON_3dmObjectAttributes a;
-    a.m_layer_index = layer;
-    return a;
 }
 
 }  // namespace vantro::sdktest

@@ -1,9 +1,8 @@
 // Reading and writing documents in the host's JSON format: what a file puts into a
 // document, what it is refused for (and that a refusal changes nothing), warnings,
 // and that writing and reading again gives the same document; numeric arrays in a
-// binary companion, every reference bounded by its size; and the host application
-// opening and saving documents through the registered formats (a refused file keeps
-// the open document: vantro_host_test.cpp).
+// binary companion, every reference bounded by its size. (The host application opens
+// and saves documents through the registered formats in vantro_host_test.cpp.)
 
 #include <gtest/gtest.h>
 
@@ -11,21 +10,16 @@
 #include <cstring>
 #include <limits>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 
-#include "sdk/io/document_formats.h"
 #include "sdk/io/document_parser.h"
 #include "sdk/io/document_reader.h"
 #include "sdk/io/document_writer.h"
 #include "sdk/render/rdk_document.h"
-#include "sdk/app/rhino_app.h"
 #include "sdk/app/rhino_app_settings.h"
 #include "sdk/document/rhino_doc.h"
-#include "sdk/document/rhino_object.h"
 
 namespace {
 
@@ -60,12 +54,6 @@ std::string edited(std::string text, std::string_view from, std::string_view to)
 // The full document with one edit.
 std::string edited(std::string_view from, std::string_view to) { return edited(fullDocument(), from, to); }
 
-// A fresh path in the temporary directory.
-std::filesystem::path temporaryPath(const std::string& stem) {
-    static std::random_device random;
-    return std::filesystem::temp_directory_path() / ("sdkio-" + stem + "-" + std::to_string(random()));
-}
-
 bool isEmpty(CRhinoDoc& doc) {
     ON_SimpleArray<CRhinoView*> views;
     return doc.m_layer_table.LayerCount() == 0 && doc.m_material_table.MaterialCount() == 0 &&
@@ -75,33 +63,7 @@ bool isEmpty(CRhinoDoc& doc) {
            doc.UnitSystem() == ON::LengthUnitSystem::Millimeters;
 }
 
-ON_UUID id(const char* text) { return ON_UuidFromString(std::string_view(text)); }
-
-const CRhinoObject* object(const CRhinoDoc& doc, const char* text) { return doc.LookupObject(id(text)); }
-
-// A document with nothing but objects gets a "Default" layer; everything else takes
-// its default.
-TEST(DocumentRead, MinimalDocumentGetsDefaults) {
-    CRhinoDoc doc;
-    const DocumentLoadResult r = readDocumentJson(
-        R"({"format": "vantro-document", "version": 1,
-            "objects": [{"id": "3f2a9c1e-0b6a-4b2f-a481-518c6f9602e5", "type": "point"}]})",
-        "min.json", doc);
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_TRUE(r.warnings.empty());
-    ASSERT_EQ(doc.m_layer_table.LayerCount(), 1);
-    EXPECT_EQ(doc.m_layer_table[0].Name(), u"Default");
-    ASSERT_EQ(doc.Objects().size(), 1u);
-    const ON_3dmObjectAttributes& a = doc.Objects()[0]->Attributes();
-    EXPECT_EQ(a.m_layer_index, 0);
-    EXPECT_EQ(a.m_material_index, -1);
-    EXPECT_EQ(a.MaterialSource(), ON::material_from_layer);
-    EXPECT_TRUE(a.IsVisible());
-    EXPECT_EQ(doc.UnitSystem(), ON::LengthUnitSystem::Millimeters);
-}
-
-// The full document with `from` replaced by `to` (or the text `to` when from is empty)
-// must be refused with `message`.
+// The full document with `from` replaced by `to` must be refused with `message`.
 struct BadCase {
     std::string from, to, message;
 };
@@ -128,7 +90,6 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
          "mesh: normals: 12 numbers given, 3 per vertex (5 vertices) expected"},
         {"\"vertices\": [0, 0, 0, ", "\"vertices\": [0, 0, ",
          "object 0: mesh.vertices: 14 numbers, not a multiple of 3"},
-        {"[0, 2, 1, 1]", "[0, 2, 3, 3]", "render mesh 1: face 0 refers to vertex 3 of 3"},
         {"\"layer\": 1,", "\"layer\": \"1\",", "object 1: attributes.layer: expected a number, found a string"},
         {"\"shine\": 127.5", "\"shine\": 1e999", "material 0: shine: number out of the range of a double"},
         {"\"shine\": 127.5", "\"shine\": 300", "material 0: shine: 300 is not from 0 to 255"},
@@ -136,7 +97,6 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
         {"\"inches\"", "\"furlongs\"", "units: length: \"furlongs\" is not one of none, angstroms"},
         {"\"materialIndex\": 0", "\"materialIndex\": 7",
          "attributes.materialIndex: 7 is not a material index (2 materials)"},
-        {"\"layer\": 2,", "\"layer\": 3,", "attributes.layer: 3 is not a layer index (3 layers)"},
         {"88888888-8888-4888-8888-000000000003", "88888888-8888-4888-8888-000000000001",
          "id is also the id of object 0"},
         {"\"parentId\": \"11111111-1111-4111-8111-000000000002\"",
@@ -149,9 +109,6 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
          "\"definition\": \"77777777-7777-4777-8777-000000000002\"\n", "places itself through its members"},
         {"\"mode\": \"instanceDefinition\",", "\"mode\": \"normal\",",
          "is a member but its mode is not \"instanceDefinition\""},
-        {"\"definition\": \"77777777-7777-4777-8777-000000000002\"",
-         "\"definition\": \"77777777-7777-4777-8777-000000000009\"",
-         "instance.definition: no instance definition has id 77777777-7777-4777-8777-000000000009"},
         {"\"mappingId\": \"55555555-5555-4555-8555-000000000001\"",
          "\"mappingId\": \"55555555-5555-4555-8555-000000000009\"",
          quad + ": attributes.mappings: channel 2 names mapping 55555555-5555-4555-8555-000000000009"},
@@ -167,58 +124,40 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
          "view 1 \"Perspective\": frustum: needs left < right, bottom < top and 0 < near < far"},
         {"\"cameraUp\": [0, 0, 1]", "\"cameraUp\": [0, 2, 0]",
          "cameraUp: must not be zero or parallel to the direction"},
-        {"\"activeView\": 1", "\"activeView\": 2", "activeView: 2 is not a view index (2 views)"},
         {"\"typeId\": \"51b4af08-9dec-4744-86f9-546fbacb800d\"", "\"typeId\": \"00000000-0000-0000-0000-000000000000\"",
          "typeId: required and not nil"},
         {"\"version\": 1", "\"version\": 2", "version: version 2 was written by a newer program (this one reads 1)"},
         {"\"vantro-document\"", "\"something-else\"", "format: \"something-else\" is not a vantro document"},
         {"\"format\": \"vantro-document\",", "", "full.json: document: missing \"format\""},
         {"\"version\": 1,", "\"version\": 1", "full.json: line 4 column 2: expected ',' or '}' after an object member"},
-        {"", fullDocument() + "x", "unexpected text after the end of the document"},
         {"\"name\": \"Loose\"", "\"name\": \"\"", "layer 2: name: a layer name must not be empty"},
         {"\"name\": \"Loose\"", "\"name\": \"Lo\tose\"",
          "full.json: line 23 column 15: layer 2: name: control character inside a string (write it as an escape)"},
-        {"\"name\": \"Loose\"", "\"name\": \"Lo\xffse\"",
-         "full.json: line 23 column 15: layer 2: name: invalid UTF-8 in a string"},
-        {"", fullDocument().substr(0, fullDocument().find("\"Loose\"") + 3),
-         "full.json: line 23 column 12: layer 2: name: unterminated string"},
     };
     for (const BadCase& c : cases) {
-        const std::string error = refusal(c.from.empty() ? c.to : edited(c.from, c.to));
+        const std::string error = refusal(edited(c.from, c.to));
         EXPECT_NE(error.find(c.message), std::string::npos) << c.message << "\n  got: " << error;
     }
 }
 
 // A refused field is named in full: line and column of the value, the entry, and the
-// field's path inside it (array elements by index), for every kind of table entry.
+// field's path inside it (array elements by index): one row per table and per kind.
 TEST(DocumentRead, RefusedFieldsAreNamedInFull) {
     const std::vector<BadCase> cases = {
         {"[10, 20, 30]", "[10, 20, 300]",
          "line 15 column 13: layer 0: color: colour components must be integers from 0 to 255"},
         {"\"materialIndex\": 1,", "\"materialIndex\": -2,",
          "line 14 column 21: layer 0: materialIndex: -2 is outside -1 to 2147483647"},
-        {"\"locked\": true", "\"locked\": 1",
-         "line 20 column 14: layer 1: locked: expected true or false, found a number"},
         {"\"parentId\": \"11111111-1111-4111-8111-000000000002\"", "\"parentId\": \"x\"",
          "line 12 column 16: layer 0: parentId: expected an id (8-4-4-4-12 hexadecimal digits), found \"x\""},
         {"\"22222222-2222-4222-8222-000000000001\"", "2",
          "line 28 column 10: material 0: id: expected a string, found a number"},
-        {"\"renderMaterialInstanceId\": \"", "\"renderMaterialInstanceId\": \"z",
-         "line 36 column 32: material 0: renderMaterialInstanceId: expected an id (8-4-4-4-12 hexadecimal digits), "
-         "found \"z33333333-3333-4333-8333-000000000001\""},
         {"\"filePath\": \"\"", "\"filePath\": 7",
          "line 48 column 18: material 0: textures.1.filePath: expected a string, found a number"},
-        {"\"Maps/oak.jpg\"", "[]",
-         "line 42 column 22: material 0: textures.0.relativePath: expected a string, found an array"},
         {"\"type\": \"bump\",", "", "line 52 column 5: material 0: textures.1: missing required field \"type\""},
         {"\"name\": \"Box\"", "\"name\": false",
          "line 69 column 12: texture mapping 0: name: expected a string, found true or false"},
-        {"\"type\": \"box\",", "",
-         "texture mapping 0 \"Box\" (55555555-5555-4555-8555-000000000001): missing required field \"type\""},
         {"\"name\": \"tiny\"", "\"name\": {}", "line 80 column 12: bitmap 0: name: expected a string, found an object"},
-        {"\"C:\\\\Maps\\\\tiny.bmp\"", "1", "line 81 column 16: bitmap 0: filePath: expected a string, found a number"},
-        {"\"holds Inner twice\"", "true",
-         "line 92 column 19: instance definition 0: description: expected a string, found true or false"},
         {"\"88888888-8888-4888-8888-000000000013\"]", "3]",
          "line 93 column 56: instance definition 0: objects: expected a string, found a number"},
         {"\"visible\": false,\n    \"mode\"", "\"visible\": 0,\n    \"mode\"",
@@ -226,20 +165,16 @@ TEST(DocumentRead, RefusedFieldsAreNamedInFull) {
         {"\"mode\": \"locked\"", "\"mode\": \"frozen\"",
          "line 138 column 13: object 1: attributes.mode: \"frozen\" is not one of normal, hidden, locked or "
          "instanceDefinition"},
-        {"\"materialSource\": \"object\"", "\"materialSource\": \"own\"",
-         "line 108 column 23: object 0: attributes.materialSource: \"own\" is not one of layer, object or parent"},
         {"\"objectTransform\": [1, 0, 0, 5",
          "\"objectTransform\": [1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1]}, "
          "{\"channel\": 2, \"mappingId\": \"55555555-5555-4555-8555-000000000001\", "
          "\"objectTransform\": [1, 0, 0, 5",
          "line 118 column 8: object 0: attributes.mappings.0.channels.1: channel 2 appears twice"},
-        {"\"pluginId\": ", "\"plugin\": ",
-         "line 120 column 6: object 0: attributes.mappings.0: missing required field \"pluginId\""},
         {"\"faces\": [0, 2, 1, 1]", "\"fices\": [0, 2, 1, 1]",
          "line 148 column 5: object 1: renderMeshes.1: missing required field \"faces\""},
     };
     for (const BadCase& c : cases)
-        EXPECT_EQ(refusal(c.from.empty() ? c.to : edited(c.from, c.to)), "full.json: " + c.message);
+        EXPECT_EQ(refusal(edited(c.from, c.to)), "full.json: " + c.message);
 }
 
 // Hostile input: every prefix of a valid document is refused without a crash (the
@@ -317,43 +252,13 @@ TEST(DocumentRoundTrip, FullDocumentIsWrittenAsTheGolden) {
     vantro::docio::applyAppSettings(back.appSettings, settingsBack);
     options.appSettings = &settingsBack;
     EXPECT_EQ(writeDocumentJson(second, options), written);
-}
-
-// Numbers that need every digit survive a file (doubles in transforms, floats in
-// meshes); deleted entries are not written, the indices that pointed past them are
-// renumbered and those that pointed at them become -1; an unwritable path is refused.
-TEST(DocumentRoundTrip, NumbersSurviveAndDeletedEntriesAreLeftOut) {
-    const std::string text = edited(edited("[0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]",
-                                           "[0.1, 1e-7, 3.4028235e38, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 2, 0.125]"),
-                                    "\"transform\": [1, 0, 0, 10,", "\"transform\": [1, 0, 0, 0.1,");
-    CRhinoDoc doc;
-    const DocumentLoadResult r = readDocumentJson(text, "n.json", doc);
-    ASSERT_TRUE(r.ok) << r.error;
-    const auto path = temporaryPath("write");
-    std::string error;
-    ASSERT_TRUE(vantro::docio::writeDocumentFile(doc, path.string(), {}, error)) << error;
-    CRhinoDoc back;
-    const DocumentLoadResult read = readDocumentFile(path.string(), back);
-    std::filesystem::remove(path);
-    ASSERT_TRUE(read.ok) << read.error;
-    EXPECT_EQ(writeDocumentJson(back), writeDocumentJson(doc));
-    const auto* meshObject = CRhinoMeshObject::Cast(object(back, "88888888-8888-4888-8888-000000000001"));
-    EXPECT_EQ(meshObject->Mesh()->m_V[0], ON_3fPoint(0.1f, 1e-7f, 3.4028235e38f));
-    const auto* placed = CRhinoInstanceObject::Cast(object(back, "88888888-8888-4888-8888-000000000004"));
-    EXPECT_EQ(placed->InstanceXform().m_xform[0][3], 0.1);
-
-    ASSERT_TRUE(doc.m_material_table.DeleteMaterial(0));
-    ASSERT_TRUE(doc.DeleteObject(CRhinoObjRef(object(doc, "88888888-8888-4888-8888-000000000003")), true, true));
-    CRhinoDoc pruned;
-    ASSERT_TRUE(readDocumentJson(writeDocumentJson(doc), "d.json", pruned).ok);
-    ASSERT_EQ(pruned.m_material_table.MaterialCount(), 1);
-    EXPECT_EQ(pruned.m_material_table[0].Name(), u"Plain");
-    EXPECT_EQ(pruned.m_layer_table[1].RenderMaterialIndex(), 0);  // was 1 ("Plain")
-    EXPECT_EQ(object(pruned, "88888888-8888-4888-8888-000000000001")->Attributes().m_material_index, -1);
-    EXPECT_EQ(object(pruned, "88888888-8888-4888-8888-000000000003"), nullptr);
-    EXPECT_EQ(writeDocumentJson(pruned), writeDocumentJson(doc)) << "what was written is what is read back";
-    EXPECT_FALSE(vantro::docio::writeDocumentFile(doc, "/nonexistent/dir/x.json", {}, error));
-    EXPECT_EQ(error, "No such file or directory");
+    // A deleted material goes with the render content only it named, or reading back
+    // and writing again would not give the same text.
+    ASSERT_TRUE(second.m_material_table.DeleteMaterial(0));
+    const std::string pruned = writeDocumentJson(second, options);
+    CRhinoDoc third;
+    ASSERT_TRUE(readDocumentJson(pruned, "pruned.json", third).ok);
+    EXPECT_EQ(writeDocumentJson(third, options), pruned);
 }
 
 template <typename T>
@@ -406,11 +311,7 @@ TEST(BinaryCompanion, ArraysAreReadAndHostileReferencesRefused) {
          "binary: 9 numbers at byte 40 run past the companion's 56 bytes"},
         {triangleDocument(R"({"binary": [18446744073709551615, 9]})", faces, bytes.size()), bytes,
          "offset and count must be integers"},
-        {triangleDocument(R"({"binary": [0, 1099511627776]})", faces, bytes.size()), bytes, "run past"},
-        {triangleDocument(R"({"binary": [0.5, 9]})", faces, bytes.size()), bytes, "must be integers"},
         {triangleDocument(vertices, faces, bytes.size()), "", "the binary companion has 0 bytes, the document says 56"},
-        {triangleDocument(vertices, faces, bytes.size() + 8), bytes,
-         "the binary companion has 56 bytes, the document says 64"},
         {triangleDocument(R"({"binary": [0, 8]})", faces, bytes.size()), bytes, "not a multiple of 3"},
         {triangleDocument(vertices, faces, bytes.size()), nan, "a number is not finite"},
         {triangleDocument(vertices, faces, bytes.size()), farIndex, "refers to vertex 7"},
@@ -422,38 +323,6 @@ TEST(BinaryCompanion, ArraysAreReadAndHostileReferencesRefused) {
         EXPECT_FALSE(r.ok) << expected;
         EXPECT_NE(r.error.find(expected), std::string::npos) << r.error;
     }
-}
-
-// A good file replaces the open document; its application settings take effect and
-// its warnings are printed (a texture beside the document, under its own name, counts
-// as found); saving writes the same document back.
-TEST(DocumentFormats, OpenAndSaveThroughTheApplication) {
-    vantro::docio::registerDocumentFormats(RhinoApp());
-    RhinoApp().NewDocument();
-    RhinoApp().ClearCommandHistoryWindow();
-    const auto dir = temporaryPath("formats");
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "house.json") << fullDocument();
-    std::ofstream(dir / "oak.jpg") << "jpeg";
-    const ON_wString path = ON_wString::FromUtf8((dir / "house.json").string());
-    ON_wString error;
-    ASSERT_TRUE(RhinoApp().OpenDocument(path, false, &error)) << error.ToUtf8();
-    CRhinoDoc* doc = RhinoApp().ActiveDoc();
-    ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(doc->GetPathName(), path);
-    EXPECT_EQ(doc->m_layer_table.LayerCount(), 3);
-    EXPECT_EQ(RhinoApp().AppSettings().FileSettings().AutoSaveFile(), u"/tmp/auto.json");
-    const std::string printed = RhinoApp().CommandHistoryWindowText().ToUtf8();
-    EXPECT_NE(printed.find("house.json: written by hand\n"), std::string::npos) << printed;
-    EXPECT_EQ(printed.find("not found"), std::string::npos) << printed;
-
-    const ON_wString copy = ON_wString::FromUtf8((dir / "copy.json").string());
-    ASSERT_TRUE(RhinoApp().SaveDocument(*doc, copy, false, &error)) << error.ToUtf8();
-    ASSERT_TRUE(RhinoApp().OpenDocument(copy, false, &error)) << error.ToUtf8();
-    EXPECT_EQ(RhinoApp().ActiveDoc()->m_layer_table.LayerCount(), 3);
-    EXPECT_EQ(RhinoApp().ActiveDoc()->m_instance_definition_table.InstanceDefinitionCount(), 2);
-    RhinoApp().CloseDocument();
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

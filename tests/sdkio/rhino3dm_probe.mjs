@@ -4,10 +4,9 @@
 //
 //   node rhino3dm_probe.mjs <file.3dm>
 //
-// Prints {"index", "id", "vertexCount", "faceCount", "normalCount", "vertices": [the
-// first three vertices as x, y, z]}: a mesh object's mesh, or the first cached render
-// mesh of a brep (its first meshed face) or an extrusion. {"index": -1} when no
-// object has one.
+// Prints "<id> <vertex count> <face count> <normal count> <the first three vertices as
+// x y z>" for a mesh object's mesh, or the first cached render mesh of a brep (its first
+// meshed face) or an extrusion; nothing when no object has one.
 import fs from 'node:fs';
 import { createRequire } from 'node:module';
 
@@ -27,15 +26,14 @@ function meshOf(g) {
   return null;
 }
 
-let out = { index: -1 };
 const table = model.objects();
-for (let i = 0; i < table.count && out.index < 0; i++) {
+for (let i = 0; i < table.count; i++) {
   const entry = table.get(i);
   const mesh = meshOf(entry.geometry());
   if (!mesh) continue;
   const vertices = [];
   for (let k = 0; k < Math.min(3, mesh.vertices().count); k++) vertices.push(...mesh.vertices().get(k));
-  out = { index: i, id: entry.attributes().id, vertexCount: mesh.vertices().count, faceCount: mesh.faces().count,
-    normalCount: mesh.normals().count, vertices };
+  const counts = [mesh.vertices().count, mesh.faces().count, mesh.normals().count];
+  process.stdout.write([entry.attributes().id, ...counts, ...vertices].join(' ') + '\n');
+  break;
 }
-process.stdout.write(JSON.stringify(out) + '\n');
