@@ -208,20 +208,6 @@ TEST_F(WindowTest, HostileDescriptionsAreIgnored) {
     EXPECT_FALSE(fs::exists(desc));
 }
 
-// A runtime directory path too long for a socket address still works.
-TEST_F(WindowTest, LongRuntimeDirectory) {
-    const std::string deep = env.root() + "/" + std::string(60, 'd') + "/" + std::string(60, 'e');
-    test::ScopedEnv longDir("VANTRO_RUNTIME_DIR", deep.c_str());
-    ASSERT_EQ(runtimeDirectory(), deep);
-    publish(u"W");
-    EXPECT_TRUE(isWindow(window.handle()));
-    ASSERT_TRUE(postMessage(window.handle(), 9, 8, 7));
-    expectMessage(window, {9, 8, 7});
-    WindowHandle handle = window.handle();
-    window.destroy();
-    EXPECT_FALSE(postMessage(handle, 9, 8, 7));
-}
-
 // Windows published concurrently by several processes get distinct handles, are
 // found by enumeration with their owner, and receive what is posted to them.
 TEST_F(WindowTest, OtherProcessesWindowsReceiveWhatIsPosted) {
