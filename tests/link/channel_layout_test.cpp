@@ -30,12 +30,18 @@ void put32(Bytes& bytes, size_t offset, uint32_t v) {
     put(bytes, offset, {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
 }
 
-// The header block of a fresh 4-slot connection, with VIEW and STAT made.
-TEST(ChannelLayout, FreshHeaderGoldenBytes) {
+// A fresh 4-slot connection, with VIEW and STAT made.
+class ChannelLayout : public ::testing::Test {
+protected:
     vantro::test::TestEnvironment env;
     LiveConnection connection;
-    ASSERT_EQ(connection.Create(vantro::test::uniqueName("golden-head"), 4), 0);
 
+    void SetUp() override { ASSERT_EQ(connection.Create(vantro::test::uniqueName("golden"), 4), 0); }
+    void TearDown() override { connection.Close(); }
+};
+
+// The header block of the fresh connection.
+TEST_F(ChannelLayout, FreshHeaderGoldenBytes) {
     Bytes expected(kBlockSize, 0);
     put(expected, 0, {'H',  'E',  'A', 'D', 0xDC, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // tag, 1244, id 0, flags 0
                       1,    0,    0,   0,   1,    0,    0, 0, 0, 0, 0, 0,  // changeCount 1, unnamed 1, lock 0
@@ -44,14 +50,10 @@ TEST(ChannelLayout, FreshHeaderGoldenBytes) {
     put32(expected, 48, connection.OwnProcessId());
     put(expected, 196, {1, 0, 0, 0});  // updateCount
     EXPECT_EQ(copyOut(connection.HeaderBlock(), kBlockSize), expected);
-    connection.Close();
 }
 
 // "VIEW" in slot 0 after SetView(false, data): prefix, applyNow 0, payload at 24.
-TEST(ChannelLayout, ViewRecordGoldenBytes) {
-    vantro::test::TestEnvironment env;
-    LiveConnection connection;
-    ASSERT_EQ(connection.Create(vantro::test::uniqueName("golden-view"), 4), 0);
+TEST_F(ChannelLayout, ViewRecordGoldenBytes) {
     ViewData data{};
     for (int i = 0; i < 4; ++i)
         data.viewMatrix[i * 5] = 1.0f;
@@ -78,14 +80,10 @@ TEST(ChannelLayout, ViewRecordGoldenBytes) {
     put(expected, 24 + 604, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xBF});        // direction 0, 0, -1
     put(expected, 24 + 616, {0, 0, 0, 0, 0, 0, 0x80, 0x3F, 0, 0, 0, 0});        // up 0, 1, 0
     EXPECT_EQ(copyOut(views[0], kBlockSize), expected);
-    connection.Close();
 }
 
 // "STAT" in slot 1 and its text buffer after the example statistics.
-TEST(ChannelLayout, StatRecordAndTextGoldenBytes) {
-    vantro::test::TestEnvironment env;
-    LiveConnection connection;
-    ASSERT_EQ(connection.Create(vantro::test::uniqueName("golden-stat"), 4), 0);
+TEST_F(ChannelLayout, StatRecordAndTextGoldenBytes) {
     connection.SetStatistics({{u"size", {1, u"12"}}, {u"name", {0, u"a b"}}});
 
     std::vector<RecordPrefix*> stats;
@@ -105,11 +103,10 @@ TEST(ChannelLayout, StatRecordAndTextGoldenBytes) {
     ASSERT_NE(buffer, nullptr);
     ASSERT_EQ(connection.MappedBufferSize(1), 2u * byteLength);
     EXPECT_EQ(copyOut(buffer, 2 * byteLength), text16);
-    connection.Close();
 }
 
 // Kernel names: only backslashes change; buffer names use the creator's pid.
-TEST(ChannelLayout, Names) {
+TEST(ChannelNames, Names) {
     EXPECT_EQ(mappingName(u"D:\\Work\\house.dae"), u"D:/Work/house.dae");
     EXPECT_EQ(mappingName(u"a/b\\c d\u00e9.DAE"), u"a/b/c d\u00e9.DAE");
     EXPECT_EQ(bufferName(1234, 1), u"VantroAPI/1234/00000001");
@@ -119,7 +116,7 @@ TEST(ChannelLayout, Names) {
 
 // Text fields: writes truncate and terminate; reads stop at the field's end even
 // without terminator.
-TEST(ChannelLayout, TextFieldsStayInsideTheirField) {
+TEST(ChannelNames, TextFieldsStayInsideTheirField) {
     Bytes block(64, 0xEE);
     const TextField field{8, 4};
     storeText(block.data(), field, u"abcdef");

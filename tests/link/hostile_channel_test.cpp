@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 
 #include "channel_summary.h"
 #include "link/live_connection.h"
@@ -113,7 +112,7 @@ TEST_F(HostileChannelTest, HugeSlotCountIsClampedToTheMapping) {
 }
 
 // firstSlotOffset past the end, inside the header, or misaligned: no slots at all.
-// A mapping too small for the header is not a channel.
+// A header without its tag, or a mapping too small for it, is not a channel.
 TEST_F(HostileChannelTest, LyingFirstSlotOffsetLeavesNoSlots) {
     RawChannel raw(name, 3 * kBlockSize);
     // 2 * kBlockSize + 8 leaves room for part of a slot only: that slot does not count.
@@ -127,6 +126,10 @@ TEST_F(HostileChannelTest, LyingFirstSlotOffsetLeavesNoSlots) {
         EXPECT_EQ(opener.AddRecord(kTagSrfc), nullptr);
         exerciseEveryOperation(opener, offset);
     }
+    ConnectionHeader unfinished = makeInitialHeader(2, 1);
+    unfinished.prefix.tag = 0;  // a creator still writing its header
+    raw.putHeader(unfinished);
+    EXPECT_EQ(LiveConnection().Open(name), -1);
     raw.memory.close();
     RawChannel tiny(name, kHeaderSize - 4);
     LiveConnection opener;
@@ -239,44 +242,6 @@ TEST(RecordDecoders, DecodeSlotCopiesAndBoundedBufferText) {
     EXPECT_EQ(vantro::peer::readBufferText(full, sizeof full), u"xyz");
     EXPECT_EQ(vantro::peer::readBufferText(full, 5), u"xy");
     EXPECT_EQ(vantro::peer::readBufferText(nullptr, 100), u"");
-}
-
-// Random header and slot bytes, many times over: every operation and the peer's
-// summary stay inside the mapping and produce valid JSON.
-TEST_F(HostileChannelTest, RandomHeaderBytesFuzz) {
-    std::mt19937 random(20240601);
-    RawChannel raw(name, 3 * kBlockSize + 1000);  // a partial slot at the end
-    const auto size = static_cast<uint32_t>(raw.memory.size());
-    for (int round = 0; round < 400; ++round) {
-        // Mostly plausible values so that scans go deep, with random lies mixed in.
-        ConnectionHeader h = makeInitialHeader(random() % 8, random() % 3);
-        for (int k = 0; k < 6; ++k) {
-            const uint32_t pick = random() % 6;
-            const uint32_t lie = pick == 0   ? uint32_t(random())
-                                 : pick == 1 ? 0xFFFFFFFFu
-                                 : pick == 2 ? size - (random() % 64)
-                                             : uint32_t(random() % 4096);
-            store(&h, Field<uint32_t>{4 * uint32_t(random() % 13)}, lie);
-        }
-        raw.putHeader(h);
-        // A header whose tag is not "HEAD" is not opened at all (a creator still
-        // writing it); everything else is.
-        const bool channel = h.prefix.tag == kTagHead;
-        // Slot bytes: random tags among the known ones, random sizes and ids.
-        for (uint32_t i = 0; i < 3; ++i) {
-            const uint32_t tags[] = {0, kTagView, kTagStat, kTagSrfc, uint32_t(random())};
-            raw.putRecord(i, tags[random() % 5], uint32_t(random()), random() % 8, uint32_t(random()));
-            store(raw.slot(i), stat_record::kTextBuffer, uint32_t(random() % 4));
-            store(raw.slot(i), stat_record::kTextCapacity, uint32_t(random()));
-            store(raw.slot(i), srfc_record::kGeometryBuffer, uint32_t(random() % 4));
-        }
-        LiveConnection opener;
-        ASSERT_EQ(opener.Open(name), channel ? 0 : -1);
-        if (!channel)
-            continue;
-        exerciseEveryOperation(opener, uint32_t(random()));
-        opener.Disconnect();
-    }
 }
 
 // The real peer process on a channel full of lies: it reports and exits normally.

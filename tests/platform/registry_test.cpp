@@ -95,59 +95,28 @@ TEST_F(Registry, ValuesRoundTripAndFileIsTheDocumentedText) {
               "\"Big\"=dword:fedcba98\n");
 }
 
-// Awkward names and data survive exactly: control characters, quotes, lone
-// surrogates, embedded NULs, odd-sized text, empty names and data, other types.
-TEST_F(Registry, AwkwardNamesAndDataSurvive) {
-    create(u"Odd");
+// Names and text as document paths bring them (quotes, backslashes, '=', text beyond
+// ASCII, empty) survive exactly; names are case-insensitive and keep their first case,
+// key paths too: another spelling opens the same key and makes no second directory.
+TEST_F(Registry, AwkwardAndCaseInsensitiveNames) {
+    create(u"Software\\Orvane");
     std::vector<Value> values;
     uint8_t n = 0;
-    for (const std::u16string& name :
-         Names{u"", u"a=b", u"q\"uote\\", u"line\nbreak\ttab\r", u"\u00e9t\u00e9 \u4e2d", u"lone\xD800!", u"\U0001F600",
-               std::u16string(u"n\0l", 3), std::u16string(16383, u'x')})
+    for (const std::u16string& name : Names{u"", u"a=b", u"q\"uote\\", u"\u00e9t\u00e9 \u4e2d", u"\U0001F600"})
         values.push_back({name, RegType::dword, {n++, 0, 0, 0}});
-    values.insert(values.end(), {
-                                    {u"textWithNul", RegType::sz, utf16Bytes(std::u16string(u"a\0b\xDC00", 4))},
-                                    {u"oddText", RegType::sz, {0x41, 0x00, 0x42}},
-                                    {u"unterminated", RegType::sz, utf16Bytes(u"abc", false)},
-                                    {u"emptyText", RegType::sz, utf16Bytes(u"")},
-                                    {u"emptyBinary", RegType::binary, {}},
-                                    {u"shortDword", RegType::dword, {1, 2, 3}},
-                                    {u"multi", static_cast<RegType>(7), utf16Bytes(std::u16string(u"a\0b\0", 4))},
-                                    {u"none", RegType::none, {}},
-                                    {u"maxType", static_cast<RegType>(0xFFFFFFFF), {9}},
-                                });
+    values.insert(values.end(), {{u"text", RegType::sz, utf16Bytes(u"C:\\\u00e9\U0001F600")},
+                                 {u"emptyText", RegType::sz, utf16Bytes(u"")}});
     for (const Value& v : values)
         ASSERT_EQ(key.setValue(v.name, v.type, v.data.data(), v.data.size()), kErrorSuccess) << toUtf8(v.name);
-    expectValues(u"Odd", values);
-    RegValue value;
-    ASSERT_EQ(key.enumValue(5, value), kErrorSuccess);
-    EXPECT_EQ(value.name, values[5].name);  // the lone surrogate is kept, not replaced
-    EXPECT_EQ(key.setDword(std::u16string(16384, u'x'), 0), kErrorInvalidParameter);
-    EXPECT_EQ(key.setValue(u"nullData", RegType::binary, nullptr, 4), kErrorInvalidParameter);
-}
-
-// Names are case-insensitive (per unit, beyond ASCII) and keep their first case.
-TEST_F(Registry, CaseInsensitiveNamesKeepFirstCase) {
-    create(u"Software\\Orvane");
     ASSERT_EQ(key.setDword(u"CameraSync", 1), kErrorSuccess);
     ASSERT_EQ(key.setDword(u"camerasync", 2), kErrorSuccess);
-    ASSERT_EQ(key.setDword(u"\u00c9t\u00e9", 3), kErrorSuccess);                         // Été
-    ASSERT_EQ(key.setDword(u"\u00e9T\u00c9", 4), kErrorSuccess);                         // éTÉ: the same name
-    ASSERT_EQ(key.setDword(u"\u044f\u0431\u043b\u043e\u043a\u043e", 5), kErrorSuccess);  // яблоко
+    values.push_back({u"CameraSync", RegType::dword, {2, 0, 0, 0}});
+    expectValues(u"Software\\Orvane", values);
     EXPECT_EQ(queryDword(key, u"CAMERASYNC"), 2u);
-    EXPECT_EQ(queryDword(key, u"\u00c9T\u00c9"), 4u);
-    EXPECT_EQ(queryDword(key, u"\u042f\u0411\u041b\u041e\u041a\u041e"), 5u);  // ЯБЛОКО
-    EXPECT_EQ(queryDword(key, u"Stra\u00dfe"), 0xDEADBEEFu);
-    ASSERT_EQ(key.setDword(u"Stra\u00dfe", 6), kErrorSuccess);
-    EXPECT_EQ(queryDword(key, u"STRASSE"), 0xDEADBEEFu);  // no multi-character folding
-    uint32_t values = 0;
-    ASSERT_EQ(key.queryInfo(nullptr, &values), kErrorSuccess);
-    EXPECT_EQ(values, 4u);
-    RegValue first;
-    ASSERT_EQ(key.enumValue(0, first), kErrorSuccess);
-    EXPECT_EQ(first.name, u"CameraSync");
+    RegValue last;
+    ASSERT_EQ(key.enumValue(uint32_t(values.size() - 1), last), kErrorSuccess);
+    EXPECT_EQ(last.name, u"CameraSync");
 
-    // Keys too: another spelling opens the same key and makes no second directory.
     RegistryKey other;
     ASSERT_EQ(RegistryKey::create(kUser, u"SOFTWARE\\orvane\\Live", other), kErrorSuccess);
     EXPECT_TRUE(fs::exists(keyDir("Software/Orvane/Live")));
@@ -194,52 +163,8 @@ TEST_F(Registry, EnumerationAndDeletion) {
     EXPECT_EQ(names(true), (Names{u"zeta", u"mid"}));
     EXPECT_EQ(key.setDword(u"alpha", 2), kErrorSuccess);  // re-added: now last, new case
     EXPECT_EQ(names(true), (Names{u"zeta", u"mid", u"alpha"}));
-}
-
-// Path syntax: "" is the hive, one trailing backslash is fine, empty names and
-// over-long names are refused; the two hives are separate.
-TEST_F(Registry, PathsAndHives) {
-    EXPECT_EQ(RegistryKey::open(kUser, u"", key), kErrorSuccess);
-    EXPECT_EQ(key.setDword(u"atRoot", 1), kErrorSuccess);
-    EXPECT_EQ(RegistryKey::create(kUser, u"One\\Two\\", key), kErrorSuccess);
-    EXPECT_EQ(RegistryKey::open(kUser, u"One\\Two", key), kErrorSuccess);
-    for (const char16_t* bad : {u"\\One", u"One\\\\Two", u"\\", u"One\\\\"})
-        EXPECT_EQ(RegistryKey::create(kUser, bad, key), kErrorInvalidParameter) << toUtf8(bad);
-    EXPECT_EQ(RegistryKey::create(kUser, std::u16string(256, u'k'), key), kErrorInvalidParameter);
-    EXPECT_EQ(RegistryKey::create(kUser, std::u16string(255, u'k'), key), kErrorSuccess);
-    EXPECT_EQ(RegistryKey::open(kUser, u"Missing\\Key", key), kErrorFileNotFound);
+    EXPECT_EQ(RegistryKey::open(RegHive::localMachine, u"Enum", key), kErrorFileNotFound);  // hives are separate
     EXPECT_FALSE(key.isOpen());
-
-    EXPECT_EQ(RegistryKey::open(RegHive::localMachine, u"One", key), kErrorFileNotFound);
-    ASSERT_EQ(RegistryKey::create(RegHive::localMachine, u"SOFTWARE\\Microsoft", key), kErrorSuccess);
-    EXPECT_TRUE(fs::is_directory(env.registryRoot() + "/HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft"));
-}
-
-// Key names that are awkward as file names are escaped on disk and read back;
-// directories the store did not make (non-canonical names, stray files) are not keys.
-TEST_F(Registry, KeyNamesOnDisk) {
-    const std::pair<std::u16string, std::string> names[] = {{u"a/b", "a%2Fb"},
-                                                            {u"100%", "100%25"},
-                                                            {u".hidden", "%2Ehidden"},
-                                                            {u"..", "%2E."},
-                                                            {u"tab\there", "tab%09here"},
-                                                            {u"{3B1A-uuid}", "{3B1A-uuid}"},
-                                                            {u"\u00e9\u4e2d", "\xC3\xA9\xE4\xB8\xAD"}};
-    for (const auto& [name, onDisk] : names) {
-        ASSERT_EQ(RegistryKey::create(kUser, u"Awk\\" + name, key), kErrorSuccess) << onDisk;
-        EXPECT_TRUE(fs::is_directory(keyDir("Awk/" + onDisk))) << onDisk;
-    }
-    for (const char* foreign : {"bad%zz", "low%2fer", "back\\slash", "\xff\xfe"})  // escapes are upper-case
-        fs::create_directory(keyDir("Awk/") + foreign);
-    writeFile(keyDir("Awk/plainfile"), "x");
-    create(u"Awk");
-    uint32_t count = 0;
-    ASSERT_EQ(key.queryInfo(&count, nullptr), kErrorSuccess);
-    EXPECT_EQ(count, 7u);
-    std::u16string last;
-    EXPECT_EQ(key.enumSubKey(7, last), kErrorNoMoreItems);
-    for (const auto& [name, onDisk] : names)
-        EXPECT_EQ(RegistryKey::open(kUser, u"Awk\\" + name, key), kErrorSuccess) << onDisk;
 }
 
 // A hand-damaged values file gives kErrorBadDb on every access of that key; writes
@@ -250,31 +175,24 @@ TEST_F(Registry, HostileValuesFilesGiveErrors) {
     ASSERT_EQ(RegistryKey::create(kUser, u"Good", sibling), kErrorSuccess);
     ASSERT_EQ(sibling.setDword(u"ok", 7), kErrorSuccess);
     const std::string path = keyDir("Bad/.values");
-    // Among them: the same name twice, names or text that are not UTF-8 (an encoded
-    // surrogate is not), a raw control character, a NUL.
+    // One line per way the parser refuses (the fuzz target covers the rest), among them
+    // the same name twice, a name that is not UTF-8 and a raw control character.
     std::vector<std::string> hostile = {"garbage",
                                         "\"unterminated=dword:00000001\n",
                                         "\"a\"=dword:1\n",
                                         "\"a\"=dword:0000000g\n",
-                                        "\"a\"=dword:000000001\n",
-                                        "\"a\"=sz:\"no end\n",
                                         "\"a\"=sz:\"x\"trailing\n",
                                         "\"a\"=sz:\"bad \\q escape\"\n",
                                         "\"a\"=sz:\"\\u12\"\n",
                                         "\"a\"=hex:0\n",
-                                        "\"a\"=hex:00,\n",
                                         "\"a\"=hex:00;01\n",
-                                        "\"a\"=hex(99999999999):00\n",
                                         "\"a\"=hex():00\n",
                                         "\"a\"=hex(4)00\n",
                                         "\"a\"=unknown:00\n",
                                         "\"a\"dword:00000001\n",
                                         "\"A\"=dword:00000001\n\"a\"=dword:00000002\n",
                                         "\"\xff\xfe\"=dword:00000001\n",
-                                        "\"a\"=sz:\"\xed\xa0\x80\"\n",
                                         "\"a\tb\"=dword:00000001\n"};
-    hostile.push_back(std::string("\"a\"=dword:00000001\n\0\n", 21));
-    hostile.push_back("\"" + std::string(16384, 'n') + "\"=dword:00000001\n");
     for (const std::string& content : hostile) {
         writeFile(path, content);
         SCOPED_TRACE(content.substr(0, 60));
@@ -304,43 +222,16 @@ TEST_F(Registry, HostileValuesFilesGiveErrors) {
     EXPECT_EQ(key.setDword(u"a", 1), kErrorSuccess);
 }
 
-// Leftovers of a crash (a half-written temporary values file, a half-deleted tree)
-// change nothing and are cleaned up by later writes. deleteKey removes a whole tree
-// at once; a key open meanwhile reports it was deleted.
-TEST_F(Registry, CrashLeftoversAndDeletedTrees) {
+// Leftovers of a crash (a half-written temporary values file) change nothing and are
+// cleaned up by the next write.
+TEST_F(Registry, CrashLeftoversAreIgnoredAndCleanedUp) {
     create(u"Crash");
     ASSERT_EQ(key.setDword(u"kept", 5), kErrorSuccess);
     writeFile(keyDir("Crash/.values.tmp"), "\"half\"=dwo");
-    fs::create_directories(env.registryRoot() + "/.deleted-999999-0/Sub");
     EXPECT_EQ(queryDword(key, u"kept"), 5u);
     EXPECT_EQ(key.queryValue(u"half", nullptr, nullptr), kErrorFileNotFound);
     ASSERT_EQ(key.setDword(u"more", 6), kErrorSuccess);
     EXPECT_FALSE(fs::exists(keyDir("Crash/.values.tmp")));
-
-    RegistryKey deep;
-    ASSERT_EQ(RegistryKey::create(kUser, u"Crash\\A\\B", deep), kErrorSuccess);
-    EXPECT_EQ(RegistryKey::deleteKey(kUser, u"crash\\a"), kErrorSuccess);
-    EXPECT_EQ(deep.setDword(u"v", 1), kErrorKeyDeleted);
-    EXPECT_EQ(RegistryKey::open(kUser, u"Crash\\A\\B", deep), kErrorFileNotFound);
-    EXPECT_EQ(queryDword(key, u"kept"), 5u);
-    EXPECT_EQ(RegistryKey::deleteKey(kUser, u"Crash"), kErrorSuccess);
-    EXPECT_EQ(key.queryValue(u"kept", nullptr, nullptr), kErrorKeyDeleted);
-    EXPECT_EQ(RegistryKey::deleteKey(kUser, u"Crash"), kErrorFileNotFound);
-    EXPECT_EQ(RegistryKey::deleteKey(kUser, u""), kErrorAccessDenied);
-    for (const auto& entry : fs::directory_iterator(env.registryRoot()))  // nothing of the deleted trees stays
-        EXPECT_EQ(entry.path().filename().string().rfind(".deleted-", 0), std::string::npos);
-    RegistryKey closed;
-    EXPECT_EQ(closed.setDword(u"v", 1), kErrorInvalidHandle);
-}
-
-// The root is $VANTRO_REGISTRY_ROOT, else ~/.config/vantro/registry.
-TEST_F(Registry, RootDirectory) {
-    EXPECT_EQ(RegistryKey::rootDirectory(), env.registryRoot());
-    test::ScopedEnv noRoot("VANTRO_REGISTRY_ROOT", nullptr);
-    test::ScopedEnv home("HOME", env.root().c_str());
-    EXPECT_EQ(RegistryKey::rootDirectory(), env.root() + "/.config/vantro/registry");
-    create(u"X");
-    EXPECT_TRUE(fs::is_directory(env.root() + "/.config/vantro/registry/HKEY_CURRENT_USER/X"));
 }
 
 // Several processes and threads of this one write one key at once: no value is ever
