@@ -23,6 +23,7 @@
 #include "platform/utf.h"
 #include "scene/mesh_info.h"
 #include "sdk/rhino_sdk.h"
+#include "sdk/sdk_test_support.h"
 #include "support/test_environment.h"
 #include "support/test_files.h"
 
@@ -56,14 +57,6 @@ ON_Mesh openQuad(double size) {
     }
     mesh.SetQuad(0, 0, 1, 2, 3);
     return mesh;
-}
-
-ON_3dmObjectAttributes withMaterial(int materialIndex) {
-    ON_3dmObjectAttributes attributes;
-    attributes.m_layer_index = 0;
-    attributes.SetMaterialSource(ON::material_from_object);
-    attributes.m_material_index = materialIndex;
-    return attributes;
 }
 
 // The text between an element's opening tag (found by its unique attribute text) and
@@ -109,7 +102,7 @@ protected:
         settings.SetExportNodes(on);
     }
     CRhinoObject* addMesh(const ON_Mesh& mesh, int materialIndex) {
-        const ON_3dmObjectAttributes attributes = withMaterial(materialIndex);
+        const ON_3dmObjectAttributes attributes = vantro::sdktest::withMaterial(materialIndex);
         return doc_->AddMeshObject(mesh, &attributes);
     }
     int addMaterial(const char16_t* name, ON_Color diffuse) {
@@ -121,7 +114,7 @@ protected:
     // Places a block of one mesh with the material.
     void addBlock(const ON_Mesh& mesh, int material, const ON_Xform& placement) {
         CRhinoInstanceDefinitionTable::Geometry parts;
-        parts.push_back(std::make_unique<CRhinoMeshObject>(mesh, withMaterial(material)));
+        parts.push_back(std::make_unique<CRhinoMeshObject>(mesh, vantro::sdktest::withMaterial(material)));
         ON_InstanceDefinition definition;
         definition.SetName(u"Crate");
         const int index = doc_->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts));

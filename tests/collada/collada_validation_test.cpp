@@ -193,14 +193,6 @@ protected:
     fs::path dir_;
 };
 
-ON_3dmObjectAttributes withMaterial(int material) {
-    ON_3dmObjectAttributes a;
-    a.m_layer_index = 0;
-    a.SetMaterialSource(ON::material_from_object);
-    a.m_material_index = material;
-    return a;
-}
-
 ON_Mesh quadMesh(double x0) {
     ON_Mesh mesh;
     for (const auto& [x, y] : {std::pair{x0, 0.0}, {x0 + 1, 0.0}, {x0 + 1, 1.0}, {x0, 1.0}})
@@ -378,11 +370,11 @@ TEST_F(ColladaValidation, ExportedDocument) {
     pond.SetName(u"Pond water");
     const int pondIndex = doc->m_material_table.AddMaterial(pond);
     for (const int material : {stone, sign}) {
-        const ON_3dmObjectAttributes a = withMaterial(material);
+        const ON_3dmObjectAttributes a = sdktest::withMaterial(material);
         doc->AddMeshObject(quadMesh(2 * material), &a);
     }
     CRhinoInstanceDefinitionTable::Geometry parts;
-    parts.push_back(std::make_unique<CRhinoMeshObject>(quadMesh(4), withMaterial(pondIndex)));
+    parts.push_back(std::make_unique<CRhinoMeshObject>(quadMesh(4), sdktest::withMaterial(pondIndex)));
     ON_InstanceDefinition definition;
     definition.SetName(u"Pond");
     const int block = doc->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts));

@@ -62,4 +62,13 @@ inline int addEmbeddedTextureMaterial(CRhinoDoc& doc, const char16_t* name, unsi
     return doc.m_material_table.AddMaterial(material);
 }
 
+// Attributes on layer 0 that take their material from the object: material.
+inline ON_3dmObjectAttributes withMaterial(int material) {
+    ON_3dmObjectAttributes a;
+    a.m_layer_index = 0;
+    a.SetMaterialSource(ON::material_from_object);
+    a.m_material_index = material;
+    return a;
+}
+
 }  // namespace vantro::sdktest
