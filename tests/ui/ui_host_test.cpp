@@ -12,31 +12,18 @@
 #include "support/child_process.h"
 #include "support/test_environment.h"
 #include "support/test_files.h"
-
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_PNG
-#include <stb/stb_image.h>
+#include "materials/image_decode.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using vantro::test::RunResult;
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgba;
-};
+using Picture = DecodedImage;
 
 Picture readPng(const std::string& path) {
-    Picture p;
-    int channels = 0;
-    unsigned char* pixels = stbi_load(path.c_str(), &p.width, &p.height, &channels, 4);
-    if (!pixels)
-        return {};
-    p.rgba.assign(pixels, pixels + size_t(p.width) * size_t(p.height) * 4);
-    stbi_image_free(pixels);
-    return p;
+    const std::string bytes = vantro::test::readFile(path);
+    return DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
 // Mean absolute difference per channel over the rectangle x0..x1, y0..y1 (exclusive).
