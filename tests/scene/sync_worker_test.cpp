@@ -27,10 +27,10 @@ namespace {
 class ScriptedConnection : public LiveConnection {
 public:
     uint32_t CreateBuffer(uint32_t recordId, uint32_t size) override {
-        if (failCreates > 0) {
-            --failCreates;
+        // One atomic step: materials are written in parallel, and a check followed by a
+        // decrement would let two creations fail where one was asked for.
+        if (failCreates.fetch_sub(1) > 0)
             return 0;
-        }
         return LiveConnection::CreateBuffer(recordId, size);
     }
     std::atomic<int> failCreates{0};
