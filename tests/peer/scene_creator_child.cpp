@@ -8,7 +8,8 @@
 // floor whose texture is the file TEXTURE_FILE (written here as a BMP), a camera and
 // statistics. Positions go out as (x, z, y), texture v as 1 - v and every index list
 // reversed, as the scene writer sends them. Prints "SCENE materials=3" once the batch
-// is announced and the peer woken, then makes the edits in order, 400 ms apart:
+// is announced and the peer woken, then makes the edits in order, each once the peer
+// has read the one before (it clears the header's changed flag when it reads):
 //
 //   recolour   the box's material becomes green (material bit, revision + 1)
 //   drop       the floor's material record is removed
@@ -177,6 +178,19 @@ void camera(const float (&eye)[3], const float (&target)[3], float fovDegrees) {
 
 void changed(RecordPrefix* record, uint32_t flags) { channel.SetRecordFlags(record, kRecordChanged | flags); }
 
+// A peer slowed down by sanitizers or a busy machine must see every edit on its own:
+// edits made before it read the last one would arrive together, or after the close.
+bool peerHasRead() {
+    constexpr uint64_t kPatienceNs = 60'000'000'000;
+    const uint64_t start = vantro::platform::monotonicNanoseconds();
+    while (channel.TestFlags(kHeaderChanged)) {
+        if (vantro::platform::monotonicNanoseconds() - start > kPatienceNs)
+            return false;
+        vantro::platform::sleepMilliseconds(5);
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -230,7 +244,8 @@ int main(int argc, char** argv) {
 
     for (int i = 3; i < argc; ++i) {
         const std::string edit = argv[i];
-        vantro::platform::sleepMilliseconds(400);
+        if (!peerHasRead())
+            std::printf("UNREAD before %s\n", edit.c_str());
         if (edit == "quit") {
             channel.Close();
             std::printf("DONE quit\n");
