@@ -228,21 +228,22 @@ TEST_F(ChangeTrackingTest, ABusySceneKeepsTheChanges) {
     RHScene& scene = *s.plugin.scene;
     if (scene.mainHoldsLock.exchange(false))
         scene.sceneLock.unlock();
-    std::latch started(1);
+    std::latch started(1), idled(1);
     std::thread worker([&] {
         std::lock_guard<std::timed_mutex> busy(scene.sceneLock);
         started.count_down();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        idled.wait();
     });
     started.wait();
     const CRhinoObject* moved = doc.TransformObject(CRhinoObjRef(x), ON_Xform::TranslationTransformation(0, 0, 4));
     ASSERT_NE(moved, nullptr);
     s.idle();
+    idled.count_down();
+    worker.join();
     ASSERT_NE(s.plugin.changes, nullptr);
     EXPECT_EQ(s.plugin.changes->addedObjects.count(moved->RuntimeSerialNumber()), 1u);
     EXPECT_EQ(s.plugin.changes->deletedObjects.count(x->RuntimeSerialNumber()), 1u);
     EXPECT_TRUE(s.plugin.changes->modifiedObjects.empty());  // nothing expanded yet
-    worker.join();
     removed(x);
     reAdded({moved});
     step("the retry");

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <latch>
 #include <mutex>
 #include <thread>
 
@@ -237,14 +238,17 @@ TEST_F(SyncWorkerTest, LockSceneAndReleaseScene) {
         debug += text;
     });
     RHScene other(&link, &materials);
+    std::latch held(1), done(1);
     std::thread holder([&] {
-        std::lock_guard<std::timed_mutex> held(other.sceneLock);
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::lock_guard<std::timed_mutex> lock(other.sceneLock);
+        held.count_down();
+        done.wait();
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    held.wait();
     other.dirty = true;
     EXPECT_FALSE(other.LockScene(20));
     EXPECT_FALSE(other.dirty);
+    done.count_down();
     holder.join();
     vantro::platform::setDebugSink(nullptr);
     EXPECT_EQ(debug, u"\n --- Can't lock mutex! ---\n");
