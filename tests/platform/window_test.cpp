@@ -149,6 +149,11 @@ TEST_F(WindowTest, HostileDescriptionsAreIgnored) {
     // A description naming another handle than its file name is not that window.
     writeFile(base(0x1001) + ".desc", good);
     EXPECT_FALSE(isWindow(0x1001));
+    // Unknown keys parse (later versions may add some), but a live owner without the
+    // socket bound is gone all the same.
+    writeFile(desc, good.substr(0, good.find("title")) + "colour blue\ntitle T\n");
+    EXPECT_FALSE(isWindow(0x1000));
+    EXPECT_FALSE(fs::exists(desc));
 }
 
 // Windows published at once by several processes get distinct handles, are listed with
