@@ -30,7 +30,6 @@ TEST(Process, QueriesFollowAChildThroughDeath) {
     ids.resize(bytes / 4);
     for (uint32_t wanted : {currentProcessId(), pid})
         EXPECT_NE(std::find(ids.begin(), ids.end(), wanted), ids.end()) << wanted;
-    EXPECT_EQ(std::find(ids.begin(), ids.end(), 0u), ids.end());
     char resolved[PATH_MAX];
     ASSERT_NE(::realpath(PLATFORM_TEST_HELPER, resolved), nullptr);
     const std::u16string expected = fromUtf8(resolved);
