@@ -208,7 +208,9 @@ TEST_F(SharedMemoryProcesses, TruncatedByAnotherProcessTurnsIntoPrivateZeroPages
     EXPECT_EQ(bytes[100], 9);
     EXPECT_FALSE(intact.isBroken());
     EXPECT_EQ(countOf(intact, 0x33), 4096u);
-    memory.close();
+    SharedMemory moved = std::move(memory);  // the mark travels with the mapping
+    EXPECT_TRUE(moved.isBroken());
+    moved.close();
     EXPECT_FALSE(onDisk(name));
 }
 
