@@ -124,11 +124,10 @@ TEST_F(HostileChannelTest, HugeSlotCountIsClampedToTheMapping) {
     opener.Disconnect();
 }
 
-// firstSlotOffset past the end, inside the header, or misaligned: no slots at all.
+// firstSlotOffset past the end, in the header, misaligned or leaving part of a slot: no slots.
 // A header without its tag, or a mapping too small for it, is not a channel.
 TEST_F(HostileChannelTest, LyingFirstSlotOffsetLeavesNoSlots) {
     RawChannel raw(name, 3 * kBlockSize);
-    // 2 * kBlockSize + 8 leaves room for part of a slot only: that slot does not count.
     for (uint32_t offset : {0u, 100u, 2049u, 2u * kBlockSize + 8, 3u * kBlockSize + 4, 0xFFFFFFF0u}) {
         ConnectionHeader h = makeInitialHeader(2, 1);
         h.firstSlotOffset = offset;

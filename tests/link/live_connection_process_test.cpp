@@ -275,7 +275,6 @@ TEST_F(ProcessTest, PeerSeesABatchAndClearsChangedBits) {
     ViewData view{};
     view.cameraKind = kCameraPerspective;
     connection.SetView(false, &view);
-    connection.SetLabel(u"label \"quoted\"");
 
     auto result = vantro::test::runProgram(peerPath(), openArgs({"--dump"}));
     ASSERT_EQ(result.exitCode, 0) << result.output;
@@ -286,7 +285,6 @@ TEST_F(ProcessTest, PeerSeesABatchAndClearsChangedBits) {
     const std::string connectionName = utf8(name);
     const std::pair<const char*, std::string_view> texts[] = {
         {"/connection", connectionName},
-        {"/header/label", "label \"quoted\""},
         {"/records/2/tag", "SRFC"},
         {"/records/1/stat/text", "{\"name\":\"a%20b%2f%c3%a9\",\"size\":\"12\"}"}};
     for (const auto& [pointer, text] : texts)
@@ -307,7 +305,6 @@ TEST_F(ProcessTest, PeerSeesABatchAndClearsChangedBits) {
         numbers += (numbers.empty() ? "" : " ") + pointer + "=" + simdjson::to_string(summary.at_pointer(pointer));
     }
     EXPECT_EQ(numbers, expected);
-    EXPECT_EQ(simdjson::dom::array(summary["records"]).size(), 3u);
 
     EXPECT_EQ(numberOf(linesWith(result.output, "SYNC").at(0), "changed"), 3u);
     EXPECT_EQ(connection.TestRecordFlags(material, ~0u), 0x300u);  // the peer cleared only 0x1

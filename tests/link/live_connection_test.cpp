@@ -30,7 +30,6 @@ protected:
 
     void TearDown() override { connection.Close(); }
     uint32_t headerField(Field<uint32_t> field) const { return load(connection.HeaderBlock(), field); }
-    // recordCount and highestSlot of the header.
     std::pair<uint32_t, uint32_t> counts() const {
         return {headerField(header::kRecordCount), headerField(header::kHighestSlot)};
     }

@@ -1,6 +1,5 @@
-// Another process truncates a creator's shared memory between its write cycles, as any
-// process of the same user can: the creator must not die of SIGBUS, reports the link
-// broken, closes it leaving nothing in /dev/shm, and can start the link again.
+// Any process of the user can truncate a creator's shared memory: the creator must not
+// die of SIGBUS, reports the link broken, leaves nothing behind and can start again.
 
 #include <gtest/gtest.h>
 
