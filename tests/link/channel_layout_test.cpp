@@ -114,19 +114,4 @@ TEST(ChannelNames, Names) {
     EXPECT_EQ(bufferName(0xFFFFFFFFu, 0xABCDEFu), u"VantroAPI/-1/00ABCDEF");
 }
 
-// Text fields: writes truncate and terminate; reads stop at the field's end even
-// without terminator.
-TEST(ChannelNames, TextFieldsStayInsideTheirField) {
-    Bytes block(64, 0xEE);
-    const TextField field{8, 4};
-    storeText(block.data(), field, u"abcdef");
-    EXPECT_EQ(loadText(block.data(), field), u"abc");
-    EXPECT_EQ(block[6], 0xEE);   // before the field untouched
-    EXPECT_EQ(block[16], 0xEE);  // after the field untouched
-    storeText(block.data(), field, nullptr);
-    EXPECT_EQ(loadText(block.data(), field), u"");
-    std::fill(block.begin(), block.end(), uint8_t{0x41});
-    EXPECT_EQ(loadText(block.data(), field), std::u16string(4, u'\x4141'));
-}
-
 }  // namespace

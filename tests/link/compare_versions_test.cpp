@@ -10,8 +10,7 @@ namespace {
 using vantro::CompareVersions;
 
 // Components compare as numbers, in order; reading stops at the first character that
-// does not fit (the rest stay 0); like %d, blanks and a sign are read and huge values
-// saturate.
+// does not fit; like %d, blanks and a sign are read and huge values saturate.
 TEST(CompareVersions, ReadsLikeScanfAndComparesInOrder) {
     struct Case {
         const char16_t* a;
@@ -19,13 +18,10 @@ TEST(CompareVersions, ReadsLikeScanfAndComparesInOrder) {
         int expected;
     };
     const Case cases[] = {
-        {u"8.3.0", u"8.3.0", 0},    {u"8.10.0", u"8.9.9", 1},
-        {u"8.2.9.9", u"8.3", -1},   {u"8.3", u"8.3.0.0", 0},
-        {u"3.50rc.52", u"3.50", 0}, {u"", u"0.0.0.0", 0},
-        {u"8..3", u"8", 0},         {u"8.3.1.4.9", u"8.3.1.4", 0},
-        {u" 8. 3", u"8.3", 0},      {u"-1", u"0", -1},
-        {u"+2", u"2", 0},           {u"99999999999", u"2147483647", 0},
-        {u"8 .3", u"8.0", 0},
+        {u"8.3.0", u"8.3.0", 0}, {u"8.10.0", u"8.9.9", 1},           {u"8.2.9.9", u"8.3", -1},
+        {u"8.3", u"8.3.0.0", 0}, {u"3.50rc.52", u"3.50", 0},         {u"", u"0.0.0.0", 0},
+        {u"8..3", u"8", 0},      {u"8.3.1.4.9", u"8.3.1.4", 0},      {u" 8. 3", u"8.3", 0},
+        {u"-1", u"0", -1},       {u"99999999999", u"2147483647", 0},
     };
     for (const Case& c : cases) {
         const std::string text = vantro::platform::toUtf8(c.a) + " vs " + vantro::platform::toUtf8(c.b);

@@ -1,10 +1,5 @@
-// A second process that creates a connection, for the tests that need a creator
-// other than the test process:
-// "link_creator_child NAME SLOTS [--lock] [--register] [--buffers N]". Prints
-// "CREATE rc=<result>"; on success it takes the lock (--lock, prints "LOCKED"),
-// announces the connection (--register, prints "REGISTERED") and creates N buffers
-// of 4096 bytes (--buffers, prints "BUFFERS <first id>-<last id>") as asked, then
-// stays alive until killed, at most a minute.
+// A creator other than the test process: "link_creator_child NAME SLOTS [--lock]
+// [--register] [--buffers N]", saying what it did, then alive until killed (a minute).
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,6 @@
 #pragma once
-// Small helpers shared by the link tests: the programs they start, reading fields
-// out of the peer's output lines, where a channel's names live in /dev/shm, and the
-// registry value of a connection.
+// Helpers shared by the link tests: the programs they start, fields of the peer's
+// output lines, a channel's names in /dev/shm and a connection's announcement.
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,5 @@
 // LiveConnection between real processes: the test process against velora-peer and
-// against a second creator (link_creator_child), on real shared memory, each test
-// with its own registry root and window directory.
+// against a second creator (link_creator_child).
 
 #include "link/live_connection.h"
 
@@ -9,7 +8,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -51,13 +49,11 @@ protected:
     uint32_t headerField(Field<uint32_t> field) const { return load(connection.HeaderBlock(), field); }
 };
 
-// A second creator of a live name gets -2 and leaves the channel intact. A creator
-// killed holding the lock and announced blocks nothing: the name is created again
-// with a free lock, and the next listing sweeps the stale announcement.
+// A second creator of a live name gets -2; a creator killed holding the lock blocks
+// nothing, and the next listing sweeps its stale announcement.
 TEST_F(ProcessTest, SecondCreatorGetsMinusTwoAndAKilledOneBlocksNothing) {
     ChildProcess child(vantro::test::creatorChildPath(), {utf8(name), "8", "--lock", "--register"});
     ASSERT_NE(child.waitForLine("REGISTERED"), "") << child.output();
-    EXPECT_NE(child.output().find("LOCKED"), std::string::npos);
     EXPECT_EQ(connection.Create(name, 8), -2);
     ASSERT_EQ(connection.Open(name), 0);
     const auto pid = static_cast<uint32_t>(child.pid());
@@ -77,9 +73,8 @@ TEST_F(ProcessTest, SecondCreatorGetsMinusTwoAndAKilledOneBlocksNothing) {
     EXPECT_EQ(headerField(header::kCreatorPid), connection.OwnProcessId());
 }
 
-// While the peer holds the lock: Lock(0) fails at once, Lock(10000) after about
-// 10 ms, Unlock leaves the peer's id; after the peer lets go the lock is ours and
-// re-entrant.
+// The lock is per process: while the peer holds it, Lock fails (after the timeout) and
+// Unlock or Disconnect leave it; ours is re-entrant, released by one Unlock or Disconnect.
 TEST_F(ProcessTest, LockHeldByThePeer) {
     ASSERT_EQ(connection.Create(name, 8), 0);
     auto peer = startPeer(openArgs({"--hold-lock", "2000"}));
@@ -90,12 +85,20 @@ TEST_F(ProcessTest, LockHeldByThePeer) {
     EXPECT_FALSE(connection.Lock(10000));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::microseconds(9000));
     connection.Unlock();
+    LiveConnection opener;
+    ASSERT_EQ(opener.Open(name), 0);
+    opener.Disconnect();
     EXPECT_EQ(headerField(header::kLockOwner), static_cast<uint32_t>(peer->pid()));
 
     ASSERT_NE(peer->waitForLine("UNLOCKED"), "");
-    EXPECT_TRUE(connection.Lock(0));
-    EXPECT_TRUE(connection.Lock(0));
+    EXPECT_TRUE(connection.Lock(0) && connection.Lock(0));  // re-entrant
     EXPECT_EQ(headerField(header::kLockOwner), connection.OwnProcessId());
+    connection.Unlock();
+    EXPECT_EQ(headerField(header::kLockOwner), 0u);
+    ASSERT_EQ(opener.Open(name), 0);
+    ASSERT_TRUE(opener.Lock(0));
+    opener.Disconnect();
+    EXPECT_EQ(headerField(header::kLockOwner), 0u);
     EXPECT_EQ(peer->wait(), 0);
 }
 
@@ -128,7 +131,6 @@ TEST_F(ProcessTest, BuffersCrossBothWays) {
     ASSERT_EQ(connection.MappedBufferSize(0x80000001u), 4096u);
     for (size_t i = 0; i < 4096; ++i)
         ASSERT_EQ(first[i], vantro::peer::peerBufferByte(0x80000001u, i)) << i;
-    EXPECT_EQ(connection.MappedBufferSize(0x80000002u), 0u);  // not mapped here yet
     EXPECT_NE(connection.MapBuffer(0x80000002u), nullptr);
     EXPECT_EQ(connection.MappedBufferSize(0x80000002u), 10u);
 
@@ -138,60 +140,43 @@ TEST_F(ProcessTest, BuffersCrossBothWays) {
     EXPECT_EQ(first[4095], vantro::peer::peerBufferByte(0x80000001u, 4095));
 }
 
-// NotifyPeer posts exactly one message per live peer window, with wParam the second
-// and lParam the first argument; no peer window gives -1.
-TEST_F(ProcessTest, NotifyPeerPostsOncePerPeerWindow) {
-    EXPECT_EQ(connection.NotifyPeer(2, 0), -1);
-    ASSERT_EQ(connection.Create(name, 8), 0);
-    auto a = startPeer({"--listen", "30000", "--exit-after-messages", "2"});
-    auto b = startPeer({"--listen", "30000", "--exit-after-messages", "2"});
-    EXPECT_EQ(connection.NotifyPeer(7, 9), 0);
-    for (auto* peer : {a.get(), b.get()})
-        ASSERT_NE(peer->waitForLine("MESSAGE n=1"), "") << peer->output();
-    // A second call: if the first had posted twice to a window, this one would be n=3.
-    EXPECT_EQ(connection.NotifyPeer(1, 1), 0);
-    for (auto* peer : {a.get(), b.get()}) {
-        EXPECT_EQ(peer->wait(), 0);
-        auto messages = linesWith(peer->output(), "MESSAGE");
-        ASSERT_EQ(messages.size(), 2u) << peer->output();
-        EXPECT_EQ(fieldOf(messages[0], "id"), "0x8729");
-        EXPECT_EQ(numberOf(messages[0], "wParam"), 9u);
-        EXPECT_EQ(numberOf(messages[0], "lParam"), 7u);
-        EXPECT_EQ(numberOf(messages[1], "wParam"), 1u);
-    }
-    EXPECT_EQ(connection.NotifyPeer(2, 0), -1);  // both windows gone
-}
-
-// Only main windows of the right class count: a hidden window or another class is
-// not woken; a "PENDRAX" image with "PENDRAX EDITOR" class is; a dead window makes
-// the list rebuild.
-TEST_F(ProcessTest, NotifyPeerRecognisesPeerWindows) {
+// NotifyPeer posts once to each visible main window of the wanted class ("PENDRAX
+// EDITOR" for a "PENDRAX" image), -1 when none; a dead window makes the list rebuild.
+TEST_F(ProcessTest, NotifyPeerPostsOnceToEachPeerWindow) {
     ASSERT_EQ(connection.Create(name, 8), 0);
     // The image path decides which class is wanted: a copy named after the older engine.
     const std::string copy = env.root() + "/pendrax-engine";
     std::filesystem::copy_file(peerPath(), copy);
     {
-        // All stay up while NotifyPeer looks; leaving the scope ends them.
         auto hidden = startPeer({"--hidden", "--listen", "30000"});
         auto other = startPeer({"--class", "VELORA TOOLBOX", "--listen", "30000"});
         auto wrongClass = startPeer({"--listen", "30000"}, copy);  // "VELORA START" is not an editor window
         EXPECT_EQ(connection.NotifyPeer(2, 0), -1);
     }
     auto pendrax =
-        startPeer({"--class", "Pendrax Editor Main", "--listen", "5000", "--exit-after-messages", "1"}, copy);
+        startPeer({"--class", "Pendrax Editor Main", "--listen", "30000", "--exit-after-messages", "2"}, copy);
+    auto velora = startPeer({"--listen", "30000", "--exit-after-messages", "2"});
+    EXPECT_EQ(connection.NotifyPeer(7, 9), 0);
+    for (auto* peer : {pendrax.get(), velora.get()})
+        ASSERT_NE(peer->waitForLine("MESSAGE n=1"), "") << peer->output();
+    EXPECT_EQ(connection.NotifyPeer(1, 1), 0);  // had the first posted twice, this would be n=3
+    for (auto* peer : {pendrax.get(), velora.get()}) {
+        EXPECT_EQ(peer->wait(), 0);
+        auto messages = linesWith(peer->output(), "MESSAGE");
+        ASSERT_EQ(messages.size(), 2u) << peer->output();
+        EXPECT_EQ(fieldOf(messages[0], "id"), "0x8729");
+        EXPECT_EQ(std::tuple(numberOf(messages[0], "wParam"), numberOf(messages[0], "lParam"),
+                             numberOf(messages[1], "wParam")),
+                  std::tuple(9u, 7u, 1u));
+    }
+    // Both windows died: the next call rebuilds the list and finds the new peer.
+    auto again = startPeer({"--listen", "5000", "--exit-after-messages", "1"});
     EXPECT_EQ(connection.NotifyPeer(2, 0), 0);
-    EXPECT_EQ(pendrax->wait(), 0);
-    // That window died: the next call rebuilds the list and finds the new peer.
-    auto velora = startPeer({"--listen", "5000", "--exit-after-messages", "1"});
-    EXPECT_EQ(connection.NotifyPeer(2, 0), 0);
-    EXPECT_EQ(velora->wait(), 0);
-    EXPECT_EQ(linesWith(velora->output(), "MESSAGE").size(), 1u);
+    EXPECT_EQ(again->wait(), 0);
 }
 
-// The link stops and starts while the peer runs: the peer lets go once the
-// announcement goes (else Create gives -2), and each wake-up makes it open the
-// connection by its announced name (backslashes kept) and sync; a camera sent with
-// notify wakes it again for the changed VIEW record.
+// The link stops and starts while the peer runs: it lets go once the announcement goes
+// and each wake-up makes it open the announced name and sync; a camera wakes it too.
 TEST_F(ProcessTest, WakeUpsDriveAPeerThatKeepsRunningAcrossRestarts) {
     auto peer = startPeer({"--listen", "30000", "--exit-after-messages", "4"});
     for (int round = 1; round <= 3; ++round) {
@@ -225,9 +210,8 @@ TEST_F(ProcessTest, WakeUpsDriveAPeerThatKeepsRunningAcrossRestarts) {
     EXPECT_EQ(numberOf(messages[3], "wParam"), 0u);
 }
 
-// A creator that dies without closing: the peer notices that its process is gone
-// and lets go, and as it was the last holder the channel and its buffers vanish
-// from /dev/shm with it.
+// A creator that dies without closing: the peer lets go and, as the last holder, takes
+// the channel and its buffers out of /dev/shm with it.
 TEST_F(ProcessTest, PeerReleasesTheChannelOfADeadCreator) {
     ChildProcess child(vantro::test::creatorChildPath(), {utf8(name), "8", "--buffers", "2"});
     ASSERT_NE(child.waitForLine("BUFFERS"), "") << child.output();
@@ -246,9 +230,8 @@ TEST_F(ProcessTest, PeerReleasesTheChannelOfADeadCreator) {
     EXPECT_FALSE(std::filesystem::exists(buffer));
 }
 
-// SIGTERM ends the peer as closing the renderer would: it disconnects and exits
-// normally instead of dying with the channel mapped (as the last holder it would
-// leave the names behind).
+// SIGTERM ends the peer as closing the renderer would: it disconnects first, as the
+// last holder would otherwise leave the names behind.
 TEST_F(ProcessTest, PeerEndedBySigtermDisconnectsFirst) {
     ASSERT_EQ(connection.Create(name, 8), 0);
     auto peer = startPeer(openArgs({"--listen", "60000"}));
@@ -275,8 +258,7 @@ TEST_F(ProcessTest, IsOwnerForegroundOnTheOpenerSide) {
     }
 }
 
-// The peer reads what the creator wrote in a batch (header, records, VIEW, STAT
-// text, SRFC geometry fields) and clears the changed bits it read.
+// The peer reads what the creator wrote in a batch and clears the changed bits it read.
 TEST_F(ProcessTest, PeerSeesABatchAndClearsChangedBits) {
     ASSERT_EQ(connection.Create(name, 16), 0);
     ASSERT_TRUE(connection.Lock(10000));
@@ -292,10 +274,7 @@ TEST_F(ProcessTest, PeerSeesABatchAndClearsChangedBits) {
     connection.SetStatistics({{u"name", {0, u"a b/\u00e9"}}, {u"size", {1, u"12"}}});
     ViewData view{};
     view.cameraKind = kCameraPerspective;
-    view.fieldOfView = 57.29578f;
-    view.position[1] = 0.003f;
     connection.SetView(false, &view);
-    connection.SetLabel(u"label \"quoted\"");
 
     auto result = vantro::test::runProgram(peerPath(), openArgs({"--dump"}));
     ASSERT_EQ(result.exitCode, 0) << result.output;
@@ -306,10 +285,6 @@ TEST_F(ProcessTest, PeerSeesABatchAndClearsChangedBits) {
     const std::string connectionName = utf8(name);
     const std::pair<const char*, std::string_view> texts[] = {
         {"/connection", connectionName},
-        {"/header/tag", "HEAD"},
-        {"/header/label", "label \"quoted\""},
-        {"/records/0/tag", "VIEW"},
-        {"/records/1/tag", "STAT"},
         {"/records/2/tag", "SRFC"},
         {"/records/1/stat/text", "{\"name\":\"a%20b%2f%c3%a9\",\"size\":\"12\"}"}};
     for (const auto& [pointer, text] : texts)
@@ -330,9 +305,6 @@ TEST_F(ProcessTest, PeerSeesABatchAndClearsChangedBits) {
         numbers += (numbers.empty() ? "" : " ") + pointer + "=" + simdjson::to_string(summary.at_pointer(pointer));
     }
     EXPECT_EQ(numbers, expected);
-    EXPECT_EQ(simdjson::dom::array(summary["records"]).size(), 3u);
-    EXPECT_NEAR(double(summary.at_pointer("/records/0/view/fieldOfView")), 57.29578, 1e-4);
-    EXPECT_NEAR(double(summary.at_pointer("/records/0/view/position/1")), 0.003, 1e-7);
 
     EXPECT_EQ(numberOf(linesWith(result.output, "SYNC").at(0), "changed"), 3u);
     EXPECT_EQ(connection.TestRecordFlags(material, ~0u), 0x300u);  // the peer cleared only 0x1

@@ -1,12 +1,8 @@
-// Another process truncates a creator's shared memory while the creator writes, as
-// any process of the same user can. The creator must not die of SIGBUS: it keeps
-// running, reports the link broken (IsActive false), closes it cleanly, leaves
-// nothing behind in /dev/shm, and can start the link again.
+// Any process of the user can truncate a creator's shared memory: the creator must not
+// die of SIGBUS, reports the link broken, leaves nothing behind and can start again.
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -25,49 +21,24 @@ void truncateInAnotherProcess(const std::string& path) {
     ASSERT_EQ(vantro::test::runProgram("/usr/bin/truncate", {"-s", "0", path}).exitCode, 0) << path;
 }
 
-template <class Condition>
-bool waitUntil(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-// What the sync worker does each cycle: lock, add and mark a record, rewrite the
-// geometry buffer, mark the header, unlock.
-struct Writer {
-    LiveConnection& connection;
-    uint32_t buffer;
-    std::atomic<bool> stop{false};
-    std::atomic<int> cycles{0};
-    std::atomic<int> refusedRecords{0};
-    std::thread thread{[this] { run(); }};
-
-    void run() {
-        while (!stop.load()) {
-            if (connection.Lock(10000)) {
-                if (RecordPrefix* record = connection.AddRecord(kTagSrfc)) {
-                    connection.SetRecordFlags(record, kRecordChanged);
-                    connection.RemoveRecord(load(record, record::kId));
-                } else {
-                    refusedRecords.fetch_add(1);  // the header reads zero once the channel broke
-                }
-                if (void* bytes = connection.MapBuffer(buffer))
-                    std::memset(bytes, cycles.load() & 0xFF, connection.MappedBufferSize(buffer));
-                connection.SetFlags(kHeaderChanged);
-                connection.Unlock();
-            }
-            cycles.fetch_add(1);
+// One cycle of the sync worker, on a thread of its own as there; false when the record
+// was refused (the header reads zero once the channel broke).
+bool writeCycle(LiveConnection& connection, uint32_t buffer) {
+    bool added = false;
+    std::thread([&] {
+        ASSERT_TRUE(connection.Lock(10000));
+        if (RecordPrefix* record = connection.AddRecord(kTagSrfc)) {
+            connection.SetRecordFlags(record, kRecordChanged);
+            connection.RemoveRecord(load(record, record::kId));
+            added = true;
         }
-    }
-    void finish() {
-        stop.store(true);
-        thread.join();
-    }
-};
+        if (void* bytes = connection.MapBuffer(buffer))
+            std::memset(bytes, 0x5A, connection.MappedBufferSize(buffer));
+        connection.SetFlags(kHeaderChanged);
+        connection.Unlock();
+    }).join();
+    return added;
+}
 
 TEST(ShrunkChannel, TruncatedBufferAndChannelUnderAWritingCreator) {
     vantro::test::TestEnvironment env;
@@ -79,20 +50,15 @@ TEST(ShrunkChannel, TruncatedBufferAndChannelUnderAWritingCreator) {
     const std::string channelPath = shmPath(mappingName(name));
     const std::string bufferPath = shmPath(bufferName(connection.OwnProcessId(), buffer));
 
-    Writer writer{connection, buffer};
-    ASSERT_TRUE(waitUntil([&] { return writer.cycles.load() > 20; }));
+    EXPECT_TRUE(writeCycle(connection, buffer));
     EXPECT_FALSE(connection.IsBroken());
     truncateInAnotherProcess(bufferPath);
-    ASSERT_TRUE(waitUntil([&] { return connection.IsBroken(); }));
-    int cycles = writer.cycles.load();
-    ASSERT_TRUE(waitUntil([&] { return writer.cycles.load() > cycles + 20; }));  // still writing
-    EXPECT_EQ(writer.refusedRecords.load(), 0);
-
+    EXPECT_TRUE(writeCycle(connection, buffer));
+    EXPECT_TRUE(connection.IsBroken());
+    EXPECT_TRUE(writeCycle(connection, buffer));  // still writing
     truncateInAnotherProcess(channelPath);
-    ASSERT_TRUE(waitUntil([&] { return writer.refusedRecords.load() > 0; }));
-    cycles = writer.cycles.load();
-    ASSERT_TRUE(waitUntil([&] { return writer.cycles.load() > cycles + 20; }));
-    writer.finish();
+    EXPECT_FALSE(writeCycle(connection, buffer));
+    EXPECT_FALSE(writeCycle(connection, buffer));
 
     EXPECT_FALSE(connection.IsActive());
     connection.Close();

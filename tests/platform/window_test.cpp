@@ -16,9 +16,6 @@
 #include <memory>
 #include <string>
 #include <tuple>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <thread>
 #include <unistd.h>
 
 namespace vantro::platform {
@@ -28,11 +25,6 @@ using test::ChildProcess;
 using test::readFile;
 using test::writeFile;
 namespace fs = std::filesystem;
-
-bool listed(WindowHandle handle) {
-    std::vector<WindowHandle> handles = enumWindows();
-    return std::find(handles.begin(), handles.end(), handle) != handles.end();
-}
 
 WindowHandle handleFromLine(const std::string& line) {
     return line.size() > 7 ? std::strtoull(line.c_str() + 7, nullptr, 10) : 0;
@@ -63,20 +55,11 @@ protected:
         std::snprintf(hex, sizeof hex, "%016llX", static_cast<unsigned long long>(handle));
         return env.runtimeDir() + "/window-" + hex;
     }
-    static sockaddr_un address(const std::string& path) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        EXPECT_LT(path.size(), sizeof address.sun_path);
-        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-        return address;
-    }
 };
 
-// A published window is listed with its description (the documented text, byte for
-// byte: other processes read it), in publication order, and disappears with its
-// files when destroyed.
+// A published window is listed with its description (the documented text: other
+// processes read it), in publication order, and disappears with its files.
 TEST_F(WindowTest, PublishEnumerateDescribeDestroy) {
-    EXPECT_TRUE(enumWindows().empty());
     WindowInfo info;
     info.className = u"START_WINDOW";
     info.title = u"Velora \u2014 a\\b\nnext line\r";
@@ -103,12 +86,10 @@ TEST_F(WindowTest, PublishEnumerateDescribeDestroy) {
     WindowHandle gone = first.handle();
     first.destroy();
     EXPECT_FALSE(isWindow(gone));
-    EXPECT_FALSE(postMessage(gone, 1, 2, 3));
     EXPECT_EQ(enumWindows(), std::vector<WindowHandle>{window.handle()});
     EXPECT_FALSE(fs::exists(files + ".desc"));
     EXPECT_FALSE(fs::exists(files + ".sock"));
     EXPECT_FALSE(getWindowInfo(gone, read));
-    EXPECT_EQ(read.handle, gone);  // unchanged on failure
 }
 
 // The 20-byte wire format is little-endian: u32 id, u64 wParam, u64 lParam.
@@ -118,37 +99,17 @@ TEST(WindowMessages, WireFormatGolden) {
     const unsigned char expected[kWindowMessageSize] = {0x29, 0x87, 0x00, 0x00, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03,
                                                         0x02, 0x01, 0x18, 0x17, 0x16, 0x15, 0x14, 0x13, 0x12, 0x11};
     EXPECT_EQ(std::memcmp(bytes, expected, sizeof bytes), 0);
-    WindowMessage back = decodeWindowMessage(expected);
-    EXPECT_EQ(back.message, 0x8729u);
-    EXPECT_EQ(back.wParam, 0x0102030405060708ull);
-    EXPECT_EQ(back.lParam, 0x1112131415161718ull);
 }
 
-// Messages arrive whole, in order, with all 64 bits; datagrams of any other size are
-// dropped; receive times out when idle.
-TEST_F(WindowTest, PostAndReceiveInOrderDroppingMalformedDatagrams) {
+// Messages arrive whole, in order, with all 64 bits; receive times out when idle, and
+// posting never blocks: a full queue makes postMessage fail, draining it recovers.
+TEST_F(WindowTest, PostAndReceiveInOrderWithoutBlocking) {
     publish(u"W", u"t");
     WindowMessage message;
-    EXPECT_FALSE(window.receive(message, 0));
     EXPECT_FALSE(window.receive(message, 20));
-    sockaddr_un to = address(base(window.handle()) + ".sock");
-    int sock = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    unsigned char junk[64] = {1, 2, 3};
-    for (size_t size : {size_t(0), size_t(7), size_t(19), size_t(21), size_t(64)})
-        ASSERT_EQ(::sendto(sock, junk, size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-                  static_cast<ssize_t>(size));
-    ::close(sock);
-    ASSERT_TRUE(postMessage(window.handle(), 0x8729, 0, 2));
-    ASSERT_TRUE(postMessage(window.handle(), 0xFFFFFFFF, 0x0123456789ABCDEFull, 0xFEDCBA9876543210ull));
-    expectMessage(window, {0x8729, 0, 2});
-    expectMessage(window, {0xFFFFFFFF, 0x0123456789ABCDEFull, 0xFEDCBA9876543210ull}, -1);
-    EXPECT_FALSE(window.receive(message, 0));
     EXPECT_FALSE(postMessage(0, 1, 1, 1));
-}
-
-// Posting never blocks: a full queue makes postMessage fail, draining it recovers.
-TEST_F(WindowTest, FullQueueFailsWithoutBlocking) {
-    publish(u"W");
+    ASSERT_TRUE(postMessage(window.handle(), 0xFFFFFFFF, 0x0123456789ABCDEFull, 0xFEDCBA9876543210ull));
+    expectMessage(window, {0xFFFFFFFF, 0x0123456789ABCDEFull, 0xFEDCBA9876543210ull}, -1);
     uint64_t accepted = 0;
     while (accepted < 100000 && postMessage(window.handle(), 1, accepted, 0))
         ++accepted;
@@ -156,40 +117,20 @@ TEST_F(WindowTest, FullQueueFailsWithoutBlocking) {
     EXPECT_GT(accepted, 0u);
     for (uint64_t i = 0; i < accepted; ++i)
         expectMessage(window, {1, i, 0});
+    EXPECT_FALSE(window.receive(message, 0));
     EXPECT_TRUE(postMessage(window.handle(), 1, 0, 0));
 }
 
-// A window whose socket nobody has bound any more is gone even though its owner
-// process (here: this one) lives, and whoever notices removes its files.
-TEST_F(WindowTest, RefusingSocketMeansGone) {
-    const WindowHandle handle = 0xABC;
-    const std::string files = base(handle);
-    sockaddr_un at = address(files + ".sock");
-    int sock = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-    writeFile(files + ".desc", "vantro-window 1\nhandle " + std::to_string(handle) + "\nownerPid " +
-                                   std::to_string(::getpid()) + "\nownerWindow 0\nvisible 1\nclassName X\ntitle \n");
-    EXPECT_TRUE(isWindow(handle));  // a hand-made window in the documented format counts
-    ::close(sock);
-    EXPECT_TRUE(fs::exists(files + ".desc"));
-    EXPECT_FALSE(listed(handle));
-    EXPECT_FALSE(fs::exists(files + ".desc"));
-    EXPECT_FALSE(fs::exists(files + ".sock"));
-}
-
-// Garbage description files are not windows, crash nothing, and are left alone (one
-// row per way the parser refuses; the fuzz target covers the rest).
+// Garbage description files are not windows and are left alone (one row per way the
+// parser refuses; the fuzz target covers the rest).
 TEST_F(WindowTest, HostileDescriptionsAreIgnored) {
     publish(u"REAL");
     const std::string good = "vantro-window 1\nhandle 4096\nownerPid " + std::to_string(::getpid()) +
                              "\nownerWindow 0\nvisible 1\nclassName X\ntitle T\n";
     const std::string bad[] = {
-        "garbage",
         good.substr(0, good.size() - 1),                      // cut before the last LF
         good.substr(0, good.find("visible")),                 // keys missing
-        std::string(70000, 'x'),                              // far too long
         "vantro-window 1\nhandle 99999999999999999999999\n",  // overflow
-        "vantro-window 1\nhandle 4096\nownerPid -1\n",        // negative
         good.substr(0, good.find("title")) + "title bad\\escape\n",
     };
     const std::string desc = base(0x1000) + ".desc";
@@ -202,14 +143,15 @@ TEST_F(WindowTest, HostileDescriptionsAreIgnored) {
     // A description naming another handle than its file name is not that window.
     writeFile(base(0x1001) + ".desc", good);
     EXPECT_FALSE(isWindow(0x1001));
-    // Unknown extra keys are allowed (later versions may add some).
+    // Unknown keys parse (later versions may add some), but a live owner without the
+    // socket bound is gone all the same.
     writeFile(desc, good.substr(0, good.find("title")) + "colour blue\ntitle T\n");
-    EXPECT_FALSE(isWindow(0x1000));  // parses, but it has no socket: refused, so gone
+    EXPECT_FALSE(isWindow(0x1000));
     EXPECT_FALSE(fs::exists(desc));
 }
 
-// Windows published concurrently by several processes get distinct handles, are
-// found by enumeration with their owner, and receive what is posted to them.
+// Windows published at once by several processes get distinct handles, are listed with
+// their owner, and receive what is posted to them.
 TEST_F(WindowTest, OtherProcessesWindowsReceiveWhatIsPosted) {
     std::vector<std::unique_ptr<ChildProcess>> owners;
     for (int i = 0; i < 4; ++i)
@@ -239,8 +181,8 @@ TEST_F(WindowTest, OtherProcessesWindowsReceiveWhatIsPosted) {
     EXPECT_TRUE(enumWindows().empty());  // the owners ended
 }
 
-// A window whose owner was killed leaves enumWindows, refuses posts, and its files
-// are removed; the foreground window it held reads as none, and ours can take it.
+// A killed owner's window is gone (files removed, posts refused) and the foreground it
+// held reads as none; handles are not reused.
 TEST_F(WindowTest, DeadOwnersWindowDisappears) {
     WindowHandle handle = 0;
     {
@@ -248,12 +190,12 @@ TEST_F(WindowTest, DeadOwnersWindowDisappears) {
         handle = handleFromLine(owner.waitForLine("handle "));
         ASSERT_NE(handle, 0u);
         ASSERT_NE(owner.waitForLine("received 0"), "");
-        EXPECT_TRUE(listed(handle));
+        EXPECT_EQ(enumWindows(), std::vector<WindowHandle>{handle});
         EXPECT_EQ(foregroundWindow(), handle);
         owner.kill(9);
         owner.wait();
     }
-    EXPECT_FALSE(listed(handle));
+    EXPECT_TRUE(enumWindows().empty());
     EXPECT_FALSE(isWindow(handle));
     EXPECT_FALSE(postMessage(handle, 1, 2, 3));
     EXPECT_EQ(foregroundWindow(), 0u);
@@ -262,10 +204,6 @@ TEST_F(WindowTest, DeadOwnersWindowDisappears) {
 
     publish(u"MINE");
     EXPECT_GT(window.handle(), handle);  // handles are not reused
-    ASSERT_TRUE(window.setForeground());
-    EXPECT_EQ(foregroundWindow(), window.handle());
-    window.destroy();
-    EXPECT_EQ(foregroundWindow(), 0u);
 }
 
 }  // namespace
