@@ -1,8 +1,8 @@
-// Documents built from plain mesh arrays through merge, serialisation and the writer,
-// and real exports, checked by outside tools: the strict COLLADA 1.4.1 schema (xmllint),
-// the reference and unique-id checks (DAEValidator) and a read-back by an importer
-// (assimp). Only the schema findings the required text causes may appear
-// (tests/host/schema_findings.cpp, and here names that are no XML names).
+// Documents built from mesh arrays through merge, serialisation and the writer, and real
+// exports, checked by outside tools: the strict COLLADA 1.4.1 schema (xmllint), reference
+// and unique-id checks (DAEValidator) and an importer's read-back (assimp). Only findings
+// the required text causes may appear (tests/host/schema_findings.cpp; here also names
+// that are no XML names).
 
 #include <gtest/gtest.h>
 
@@ -138,9 +138,9 @@ std::string quoted(const std::string& text) {
 
 test::RunResult shell(const std::string& command) { return test::runProgram("/bin/sh", {"-c", command + " 2>&1"}); }
 
-// The outside tools' verdict on file: it is well-formed, every id is unique and every
-// link (image files included) resolves; returns the schema's findings by the rule that
-// explains each, and fails on any other finding.
+// The outside tools' verdict on file: well-formed, every id unique and every link (image
+// files included) resolved; returns the rules that explain the schema's findings, and
+// fails on any other finding.
 Rules check(const fs::path& file) {
     const test::SchemaVerdict verdict = test::checkSchema(file.string());
     EXPECT_TRUE(verdict.validates || !verdict.findings.empty()) << verdict.output;
@@ -173,13 +173,11 @@ protected:
             "xmllint, DAEValidator or opencolladavalidator");
         dir_ = environment_.root();
     }
-    // A file the textures refer to, under the test's folder.
     fs::path imageFile(const fs::path& relative) const {
         fs::create_directories((dir_ / relative).parent_path());
         std::ofstream(dir_ / relative, std::ios::binary) << "png";
         return dir_ / relative;
     }
-    // Exports the active document through the exporter's dialog to file, then closes it.
     static int exportTo(const fs::path& file) {
         SetSaveFileHandler(
             [&](const SaveFileRequest&) { return std::optional<std::u16string>(platform::fromUtf8(file.string())); });
@@ -201,8 +199,8 @@ ON_Mesh quadMesh(double x0) {
     return mesh;
 }
 
+// A renderer matrix: row vectors, translation in the fourth row in renderer axes (x, z, y).
 std::array<float, 16> translation(float x, float y, float z) {
-    // Renderer matrix: row vectors, translation in the fourth row in renderer axes (x, z, y).
     return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, z, y, 1};
 }
 
@@ -231,10 +229,10 @@ std::string diffuseTexture(const aiScene& scene, const aiMesh& mesh) {
 #endif
 
 // A textured material, a water material, a material without geometry and two placement
-// nodes: only the findings of the required text; the lenient validator stops at the
-// bare <surface>, and only there. An importer reads back what went in: per material one
-// mesh with the merged vertices in model axes (a two-sided quad twice, the back facing
-// down), the texture reference, and the placement nodes with their translations.
+// nodes: only the required text's findings; the lenient validator stops at the bare
+// <surface>, and only there. The importer reads back per material one mesh with the
+// merged vertices in model axes (a two-sided quad twice, the back facing down), the
+// texture reference, and the placement nodes with their translations.
 TEST_F(ColladaValidation, TexturedDocumentWithNodes) {
     const fs::path file = dir_ / "Doc.dae";
     imageFile("Doc_Textures/001a.png");
@@ -307,10 +305,9 @@ TEST_F(ColladaValidation, UntexturedDocuments) {
     EXPECT_EQ(result.exitCode, 0) << result.output;
 }
 
-// Names made of every ASCII punctuation character, of characters beyond the BMP, names
-// that meet in one id form, and a name equal to another's source id, with an image
-// folder named the same way: the tools find nothing but names that are no XML names,
-// and each name comes back as written.
+// Names of every ASCII punctuation character, of characters beyond the BMP, names that
+// meet in one id form, a name equal to another's source id, and an image folder named
+// likewise: the tools find nothing but names that are no XML names; each name comes back.
 TEST_F(ColladaValidation, AnyNamesAndPaths) {
     const std::string punctuation = "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~";
     const std::vector<std::string> names = {punctuation,     "Stone \xF0\x9F\x98\x80\xF0\x9D\x84\x9E",
@@ -353,9 +350,8 @@ TEST_F(ColladaValidation, AnyNamesAndPaths) {
         EXPECT_NE(document.find(text), std::string::npos) << text;
 }
 
-// A real export of a document with a texture file, an embedded bitmap, a water
-// material and a block placement: the same findings only, every link resolved (both
-// image files included), and the importer reads it.
+// A real export with a texture file, an embedded bitmap, a water material and a block
+// placement: the same findings only, every link resolved, and the importer reads it.
 TEST_F(ColladaValidation, ExportedDocument) {
     CRhinoDoc* doc = RhinoApp().NewDocument();
     doc->SetPathName(ON_wString(platform::fromUtf8((dir_ / "Site.3dm").string())));
