@@ -1,7 +1,5 @@
 // The material manager's bookkeeping: lookups, updates, flags, the load's progress and
-// the channel's limits. (Every record field as a renderer reads it, shared records,
-// unique names, water and glass, and a deleted material's record:
-// material_peer_test.cpp.)
+// the channel's limits. (Record fields as a renderer reads them: material_peer_test.cpp.)
 
 #include "materials/material_manager.h"
 
@@ -30,7 +28,7 @@ protected:
     MaterialManager manager{&link};
 };
 
-// Two record slots besides VIEW and STAT: room for two materials only.
+// Room for two material records besides VIEW and STAT.
 class FullChannelTest : public MaterialLinkTest {
     uint32_t slots() const override { return 4; }
 };
@@ -114,8 +112,8 @@ TEST_F(MaterialManagerTest, FlagsAndRevisions) {
     EXPECT_FALSE(info.changed || info.textureChanged);
     link.ClearRecordFlags(info.record, 0xFFFFFFFF);
     manager.SendMaterial(&info);
-    EXPECT_EQ(flagsOf(info.record), 0x1u);
-    EXPECT_EQ(changeCountOf(info.record), 2u);
+    EXPECT_EQ(field(info.record, VantroAPI::record::kFlags), 0x1u);
+    EXPECT_EQ(field(info.record, VantroAPI::record::kChangeCount), 2u);
     EXPECT_EQ(field(info.record, srfc::kRevision), 1u);
 }
 
