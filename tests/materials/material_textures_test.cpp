@@ -242,7 +242,6 @@ TEST_F(MaterialTexturesTest, ExportTextureFiles) {
     manager.SetTextureFolder(fromUtf8(out));
     EXPECT_EQ(manager.TextureFolderName(), u"House_Textures");
     EXPECT_TRUE(manager.ExportTextureFile(&manager.FindByIndex(plainIndex)).empty());
-    EXPECT_TRUE(manager.ExportTextureFile(nullptr).empty());
     EXPECT_FALSE(fs::exists(dir() + "/out/House_Textures"));
 
     // An embedded bitmap makes the folder but copies nothing.
