@@ -129,14 +129,12 @@ void writeFile(const fs::path& file, const std::vector<Material>& materials, boo
     sink.close();
 }
 
-std::string quoted(const std::string& text) {
-    std::string word = "'";
-    for (const char c : text)
-        word += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return word + "'";
+// Runs program with its standard error joined to the output.
+test::RunResult joined(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> all = {"-c", "exec \"$0\" \"$@\" 2>&1", program};
+    all.insert(all.end(), args.begin(), args.end());
+    return test::runProgram("/bin/sh", all);
 }
-
-test::RunResult shell(const std::string& command) { return test::runProgram("/bin/sh", {"-c", command + " 2>&1"}); }
 
 // The outside tools' verdict on file: well-formed, every id unique and every link (image
 // files included) resolved; returns the rules that explain the schema's findings, and
@@ -156,12 +154,12 @@ Rules check(const fs::path& file) {
         else if (std::count(sorted.rules.begin(), sorted.rules.end(), "names beyond XML names") == 0)
             sorted.rules.push_back("names beyond XML names");
     }
-    const test::RunResult references = shell(kDaeValidator + " " + quoted(file) + " --check-links --check-unique-ids");
+    const test::RunResult references = joined(kDaeValidator, {file, "--check-links", "--check-unique-ids"});
     EXPECT_EQ(references.exitCode, 0) << references.output;
     return sorted.rules;
 }
 
-test::RunResult lenient(const fs::path& file) { return shell("opencolladavalidator " + quoted(file)); }
+test::RunResult lenient(const fs::path& file) { return joined("/usr/bin/opencolladavalidator", {file}); }
 
 class ColladaValidation : public ::testing::Test {
 protected:

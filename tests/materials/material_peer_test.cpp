@@ -38,20 +38,7 @@ uint64_t numberOf(const std::string& line, const std::string& key) {
     return std::stoull(valueOf(line, key), nullptr, 0);
 }
 
-std::string decoded(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out.push_back(char(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
-            i += 2;
-        } else {
-            out.push_back(text[i]);
-        }
-    }
-    return out;
-}
-
-// Record lines of one reader run, by decoded material name.
+// Record lines of one reader run, by material name.
 struct ReaderRun {
     std::string output;
     std::map<std::string, std::string> byName;
@@ -85,7 +72,7 @@ protected:
         std::istringstream lines(result.output);
         for (std::string line; std::getline(lines, line);) {
             if (line.rfind("srfc ", 0) == 0)
-                run.byName[decoded(valueOf(line, "name"))] = line;
+                run.byName[valueOf(line, "name")] = line;
             if (line.rfind("done ", 0) == 0)
                 run.records = numberOf(line, "records");
         }
@@ -168,7 +155,7 @@ TEST_F(MaterialPeerTest, PeerReadsEveryMaterialRecord) {
     // The moved texture is found under its relative path beside the document; the lost
     // one is not sent.
     const std::string brickLine = first.byName["Material-Brick_wall"];
-    EXPECT_EQ(decoded(valueOf(brickLine, "path")), brick);
+    EXPECT_EQ(valueOf(brickLine, "path"), brick);
     expectValues(brickLine, "diffuse=0x00ffffff stamp=" + std::to_string(uint32_t(kNewYear2020FileTime)));
     expectValues(first.byName["Material-Lost"], "path= stamp=0 diffuse=0xff010203");
 
@@ -266,6 +253,6 @@ TEST_F(MaterialPeerTest, TextureInASearchFolderIsFound) {
 
     ReaderRun run = read();
     const std::string lost = run.byName["Material-Lost"];
-    EXPECT_EQ(decoded(valueOf(lost, "path")), library + "/gone.png") << run.output;
+    EXPECT_EQ(valueOf(lost, "path"), library + "/gone.png") << run.output;
     EXPECT_NE(valueOf(lost, "stamp"), "0");
 }
