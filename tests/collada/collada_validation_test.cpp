@@ -1,8 +1,6 @@
-// Documents built from mesh arrays through merge, serialisation and the writer, and real
-// exports, checked by outside tools: the strict COLLADA 1.4.1 schema (xmllint), reference
-// and unique-id checks (DAEValidator) and an importer's read-back (assimp). Only findings
-// the required text causes may appear (tests/host/schema_findings.cpp; here also names
-// that are no XML names).
+// Documents from mesh arrays through the pipeline, and real exports, checked by the strict
+// COLLADA 1.4.1 schema (xmllint: only the findings tests/host/schema_findings.cpp explains,
+// and names that are no XML names), DAEValidator's reference checks and assimp's read-back.
 
 #include <gtest/gtest.h>
 
@@ -136,9 +134,8 @@ test::RunResult joined(const std::string& program, const std::vector<std::string
     return test::runProgram("/bin/sh", all);
 }
 
-// The outside tools' verdict on file: well-formed, every id unique and every link (image
-// files included) resolved; returns the rules that explain the schema's findings, and
-// fails on any other finding.
+// Fails unless file is well-formed with unique ids and resolved links (image files too);
+// returns the rules that explain the schema's findings, failing on any other finding.
 Rules check(const fs::path& file) {
     const test::SchemaVerdict verdict = test::checkSchema(file.string());
     EXPECT_TRUE(verdict.validates || !verdict.findings.empty()) << verdict.output;
@@ -226,11 +223,10 @@ std::string diffuseTexture(const aiScene& scene, const aiMesh& mesh) {
 }
 #endif
 
-// A textured material, a water material, a material without geometry and two placement
-// nodes: only the required text's findings; the lenient validator stops at the bare
-// <surface>, and only there. The importer reads back per material one mesh with the
-// merged vertices in model axes (a two-sided quad twice, the back facing down), the
-// texture reference, and the placement nodes with their translations.
+// Textured, water and geometry-less materials and two placement nodes: only the required
+// text's findings (the lenient validator stops at the bare <surface> alone). The importer
+// reads back per material one mesh of the merged vertices in model axes (a two-sided quad
+// twice, the back facing down), the texture, and the nodes' translations.
 TEST_F(ColladaValidation, TexturedDocumentWithNodes) {
     const fs::path file = dir_ / "Doc.dae";
     imageFile("Doc_Textures/001a.png");
@@ -303,9 +299,8 @@ TEST_F(ColladaValidation, UntexturedDocuments) {
     EXPECT_EQ(result.exitCode, 0) << result.output;
 }
 
-// Names of every ASCII punctuation character, of characters beyond the BMP, names that
-// meet in one id form, a name equal to another's source id, and an image folder named
-// likewise: the tools find nothing but names that are no XML names; each name comes back.
+// Names of ASCII punctuation or beyond the BMP, names meeting in one id form or equal to
+// another's source id, and such an image folder: only "no XML name" findings; names return.
 TEST_F(ColladaValidation, AnyNamesAndPaths) {
     const std::string punctuation = "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~";
     const std::vector<std::string> names = {punctuation,     "Stone \xF0\x9F\x98\x80\xF0\x9D\x84\x9E",

@@ -1,6 +1,5 @@
-// The fast fixed-point formatter must give snprintf's text for every input.
-// Set VANTRO_EXHAUSTIVE=1 to compare every float of magnitude up to 1000 (an hour or so);
-// by default a strided sample of them is compared.
+// The fast fixed-point formatter must give snprintf's text for every input. Set
+// VANTRO_EXHAUSTIVE=1 to compare every float up to 1000 in magnitude, not a sample (hours).
 
 #include "collada/fixed_format.h"
 
@@ -59,10 +58,8 @@ TEST(FixedFormat, FloatsUpTo1000MatchSnprintf) {
     }
 }
 
-// At every precision: exact ties (odd multiples of 2^-(n+1) for n decimals) round to
-// even like the library and their neighbouring floats away from the tie; and where the
-// integer part gains a digit by rounding (9.9995 -> "10.000") or the power itself is
-// reached, the text and its measured length follow, every float a few steps around.
+// At every precision, exact ties (odd multiples of 2^-(n+1)) and their neighbours round
+// as the library does, and so do floats where rounding or the power itself adds a digit.
 TEST(FixedFormat, TiesAndDigitBoundaries) {
     for (int decimals = 0; decimals <= kMaxFloatDecimals; ++decimals) {
         const int denominator = 2 << decimals;

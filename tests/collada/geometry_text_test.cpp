@@ -41,10 +41,8 @@ TEST(GeometryText, IndicesPrintSigned) {
     EXPECT_EQ(text.indices, "0 -2147483648 -1 ");
 }
 
-// A geometry big enough to be formatted in parallel pieces gives exactly the text of
-// formatting it number by number with the C library, also where numbers outside the
-// fast formatter's range (huge, infinite, NaN) open and close the lists: those texts are
-// measured and filled exactly.
+// A geometry formatted in parallel pieces gives the C library's text number by number,
+// also where numbers beyond the fast range (huge, infinite, NaN) open and close a list.
 TEST(GeometryText, ParallelPiecesJoinInOrder) {
     const std::uint32_t vertexCount = 100003;  // not a multiple of the piece size
     std::vector<float> positions(3 * std::size_t{vertexCount});
@@ -104,9 +102,8 @@ TEST(GeometryText, ParallelPiecesJoinInOrder) {
     EXPECT_EQ(text.collapsedTriangles, 0u);
 }
 
-// A triangle collapses when its written corners coincide or fall on one line, and only
-// if it had an area before: the precision decides, and the rounding is the text's own
-// (ties to even, the sign of zero ignored).
+// A triangle with an area collapses when its written corners coincide or fall on one
+// line, rounded as the text is (ties to even, the sign of zero ignored).
 TEST(GeometryText, CollapsedTrianglesAtEachPrecision) {
     const std::vector<float> positions = {
         0.0f,     0.0f, 0.0f, 1.0f,    0.0f, 0.0f, 0.5f, 0.0f, 0.0004f,  // a sliver 0.4 mm high

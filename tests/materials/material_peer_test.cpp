@@ -124,9 +124,8 @@ protected:
 
 }  // namespace
 
-// The reader finds one record per distinct material with the names, colours, shine,
-// opacity, types, textures, flags and revisions the document implies; later edits
-// show as new revisions and buffers, while a deleted material's record stays as it was.
+// One record per distinct material with the fields the document implies; edits show as
+// new revisions and buffers, while a deleted material's record stays as it was.
 TEST_F(MaterialPeerTest, PeerReadsEveryMaterialRecord) {
     ASSERT_EQ(doc.m_material_table.MaterialCount(), 10);
     const ON_UUID decalBitmap = doc.m_bitmap_table.Bitmap(0)->Id();
@@ -202,9 +201,8 @@ TEST_F(MaterialPeerTest, PeerReadsEveryMaterialRecord) {
     EXPECT_EQ(second.byName["Material-Lost"], first.byName["Material-Lost"]);
 }
 
-// The renderer tells materials apart by what they show: two materials that differ
-// only in their embedded image get a record each, and replacing nothing but a
-// material's image reaches the other process as a new revision with the new pixels.
+// Materials differing only in their embedded image get a record each, and a new image
+// alone reaches the other process as a new revision with the new pixels.
 TEST_F(MaterialPeerTest, EmbeddedImageIsPartOfAMaterialsIdentity) {
     const ON_Color grey(90, 90, 90);
     const int red = addMaterial(u"Poster", grey);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -58,10 +59,7 @@ inline std::u16string text(const void* record, VantroAPI::TextField f) { return 
 
 inline bool allBytesAre(const void* record, uint32_t offset, uint32_t size, uint8_t value) {
     const auto* p = static_cast<const uint8_t*>(record) + offset;
-    for (uint32_t i = 0; i < size; ++i)
-        if (p[i] != value)
-            return false;
-    return true;
+    return std::all_of(p, p + size, [value](uint8_t b) { return b == value; });
 }
 
 }  // namespace vantro::test

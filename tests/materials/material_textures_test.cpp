@@ -121,10 +121,8 @@ protected:
 
 }  // namespace
 
-// A texture file is sent by path with platform separators; the texture's transform and
-// channel are kept for the texture coordinates until the texture is dropped. A texture
-// switched off counts as none, even with its file in place: no path (nothing to copy on
-// export), stamp 0, the material's own colour.
+// A texture file is sent by path with platform separators, its transform and channel
+// kept until it is dropped; one switched off counts as none though its file is there.
 TEST_F(MaterialTexturesTest, FileTextureByPath) {
     std::string file = writeTextureFile("maps/oak.jpg");
     std::u16string windowsStyle = fromUtf8(file);
@@ -151,9 +149,8 @@ TEST_F(MaterialTexturesTest, FileTextureByPath) {
     EXPECT_EQ(linked.FindByIndex(index).textureTransform, kIdentityTransform);
 }
 
-// A path too long for the record's 260-unit field is sent as a short alias of the same
-// file (a cut path would name no file while the material turns white): what the record
-// names decodes to the picture. The export still copies the file by its own path.
+// A path too long for the record's field is sent as a short alias of the file (a cut one
+// would name none): it decodes to the picture. The export copies the file itself.
 TEST_F(MaterialTexturesTest, PathTooLongForTheRecordIsSentByAShortAlias) {
     std::string deep = "maps";
     while (deep.size() < 300)
@@ -188,11 +185,9 @@ TEST_F(MaterialTexturesTest, PathTooLongForTheRecordIsSentByAShortAlias) {
     EXPECT_EQ(readFile(dir() + "/out/" + toUtf8(copy)), std::string(png.begin(), png.end()));
 }
 
-// An embedded bitmap travels as a BMP image in a buffer owned by the record, stamped
-// with a revision that starts above 0. What the other process writes into the record is
-// never read back: after a scribbled buffer id, capacity and revision, a smaller image
-// re-uses the buffer, keeping its capacity, and the counters step from their own values.
-// Dropping the texture releases the buffer. (A grown image: material_peer_test.cpp.)
+// An embedded bitmap travels as a BMP in a buffer the record owns. The other process's
+// writes are never read back: after a scribbled buffer id, capacity and revision, a smaller
+// image re-uses the buffer and capacity, counters stepping on; dropping it frees the buffer.
 TEST_F(MaterialTexturesTest, EmbeddedImageBuffer) {
     const int index = doc.m_material_table.AddMaterial(embedded(u"Decal", addBitmap(4, 4, 1)));
     loadAndSend();
@@ -224,9 +219,8 @@ TEST_F(MaterialTexturesTest, EmbeddedImageBuffer) {
     EXPECT_EQ(link.MappedBufferSize(first), 0u);
 }
 
-// Export: texture files are copied beside the exported file under the record's id and
-// the relative path is returned; re-exports overwrite; embedded bitmaps and missing
-// files give no path.
+// Export: texture files are copied beside the exported file under the record's id, the
+// relative path returned; re-exports overwrite; embedded bitmaps, missing files: no path.
 TEST_F(MaterialTexturesTest, ExportTextureFiles) {
     const std::string oak = writeTextureFile("maps/oak.jpg", "oak v1");
     const int wood = addTextured(u"Wood", fromUtf8(oak));

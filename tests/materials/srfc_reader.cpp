@@ -2,13 +2,10 @@
 // the connection by name, takes the lock, and prints every "SRFC" record's material half,
 // one line per record ("srfc id=5 flags=0x301 ... name=Material-Wood library= path="),
 // texts as UTF-8 (the tests' texts hold no blanks).
-//
 //   srfc_reader NAME [--save-buffers DIR] [--probe-buffer ID]...
-//
-// --save-buffers writes each record's texture buffer (capacity bytes, at most what is
-// mapped) to DIR/<buffer id>.bmp; --probe-buffer reports whether a buffer can still be
-// opened ("buffer id=7 exists=0"). Exit code 0, or 2 when the connection cannot be
-// opened or locked.
+// --save-buffers writes each texture buffer (capacity bytes, at most what is mapped) to
+// DIR/<buffer id>.bmp; --probe-buffer prints whether a buffer still opens ("buffer id=7
+// exists=0"). Exit code 0, or 2 when the connection cannot be opened or locked.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -26,10 +23,7 @@ using vantro::platform::toUtf8;
 namespace {
 
 bool allZero(const std::byte* record, uint32_t offset, uint32_t size) {
-    for (uint32_t i = 0; i < size; ++i)
-        if (record[offset + i] != std::byte{0})
-            return false;
-    return true;
+    return std::all_of(record + offset, record + offset + size, [](std::byte b) { return b == std::byte{0}; });
 }
 
 // The fields that are the same in every record the writer makes.
