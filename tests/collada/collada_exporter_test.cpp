@@ -171,9 +171,8 @@ TEST_F(ColladaExporterTest, SaveDialog) {
     ASSERT_EQ(requests_.size(), 1u);
     const SaveFileRequest& request = requests_[0];
     EXPECT_EQ(request.title, u"Export collada file");
-    ASSERT_EQ(request.filters.size(), 2u);
-    EXPECT_EQ(request.filters[0], (std::pair<std::u16string, std::u16string>{u"Collada files", u"*.dae"}));
-    EXPECT_EQ(request.filters[1], (std::pair<std::u16string, std::u16string>{u"All files", u"*.*"}));
+    EXPECT_EQ(request.filters, (std::vector<std::pair<std::u16string, std::u16string>>{{u"Collada files", u"*.dae"},
+                                                                                       {u"All files", u"*.*"}}));
     EXPECT_EQ(request.initialFile, fromUtf8((root_ / "House.dae").string()));
     EXPECT_EQ(request.bufferSize, 260u);
     EXPECT_TRUE(request.overwritePrompt);

@@ -114,11 +114,10 @@ void writeFile(const fs::path& file, const std::vector<Material>& materials, boo
             geometries.push_back(&texts.back());
         }
     }
-    for (std::size_t i = 0; i < placements.size(); ++i)
-        nodes.push_back(createNodeElement(i + 1, placements[i]));
     std::vector<const NodeElement*> nodePointers;
-    for (const NodeElement& node : nodes)
-        nodePointers.push_back(&node);
+    nodes.reserve(placements.size());
+    for (std::size_t i = 0; i < placements.size(); ++i)
+        nodePointers.push_back(&nodes.emplace_back(createNodeElement(i + 1, placements[i])));
     const DocumentInput input{"Tue Jun 11 09:05:03 2024\n", exportNodes, rows, images, geometries, nodePointers};
     FileByteSink sink;
     ASSERT_TRUE(sink.open(file));

@@ -104,16 +104,13 @@ protected:
         send(linked);
     }
 
-    // What a reader of the record's buffer decodes, bottom row first as stored.
-    DecodedImage decodeBuffer(const MaterialInfo& info) {
+    // The width a reader of the record's buffer decodes (0: none).
+    int decodedWidth(const MaterialInfo& info) {
         const std::byte* r = recordOf(info);
-        uint32_t id = field(r, srfc::kTextureBuffer);
-        uint32_t size = field(r, srfc::kTextureCapacity);
+        const uint32_t id = field(r, srfc::kTextureBuffer), size = field(r, srfc::kTextureCapacity);
         EXPECT_LE(size, link.MappedBufferSize(id));
         const auto* bytes = static_cast<const uint8_t*>(link.MapBuffer(id));
-        if (!bytes)
-            return {};
-        return DecodeImage(bytes, size);
+        return bytes ? DecodeImage(bytes, size).width : 0;
     }
 
     MaterialManager linked{&link};
@@ -198,7 +195,7 @@ TEST_F(MaterialTexturesTest, EmbeddedImageBuffer) {
     ASSERT_NE(first, 0u);
     EXPECT_GT(firstStamp, 0u);
     EXPECT_TRUE(allBytesAre(r, srfc::kTexturePath.offset, 520, 0));
-    EXPECT_EQ(decodeBuffer(info).width, 4);
+    EXPECT_EQ(decodedWidth(info), 4);
 
     VantroAPI::store(r, srfc::kTextureBuffer, 0xDEADu);
     VantroAPI::store(r, srfc::kTextureCapacity, 0xFFFFFFFFu);
@@ -208,7 +205,7 @@ TEST_F(MaterialTexturesTest, EmbeddedImageBuffer) {
     EXPECT_EQ(field(r, srfc::kTextureCapacity), 12u * 4 + 54);
     EXPECT_EQ(field(r, srfc::kRevision), 2u);
     EXPECT_EQ(field(r, srfc::kTextureStamp), firstStamp + 1);
-    EXPECT_EQ(decodeBuffer(info).width, 2);
+    EXPECT_EQ(decodedWidth(info), 2);
 
     ON_Material plain;
     plain.SetName(u"Decal");
