@@ -1,8 +1,6 @@
-// Documents built from plain mesh arrays through merge, serialisation and the writer,
-// and real exports, checked by outside tools: the strict COLLADA 1.4.1 schema (xmllint),
-// the reference and unique-id checks (DAEValidator) and a read-back by an importer
-// (assimp). Only the schema findings the required text causes may appear
-// (tests/host/schema_findings.cpp, and here names that are no XML names).
+// Documents from mesh arrays through the pipeline, and real exports, checked by the strict
+// COLLADA 1.4.1 schema (xmllint: only the findings tests/host/schema_findings.cpp explains,
+// and names that are no XML names), DAEValidator's reference checks and assimp's read-back.
 
 #include <gtest/gtest.h>
 
@@ -116,11 +114,10 @@ void writeFile(const fs::path& file, const std::vector<Material>& materials, boo
             geometries.push_back(&texts.back());
         }
     }
-    for (std::size_t i = 0; i < placements.size(); ++i)
-        nodes.push_back(createNodeElement(i + 1, placements[i]));
     std::vector<const NodeElement*> nodePointers;
-    for (const NodeElement& node : nodes)
-        nodePointers.push_back(&node);
+    nodes.reserve(placements.size());
+    for (std::size_t i = 0; i < placements.size(); ++i)
+        nodePointers.push_back(&nodes.emplace_back(createNodeElement(i + 1, placements[i])));
     const DocumentInput input{"Tue Jun 11 09:05:03 2024\n", exportNodes, rows, images, geometries, nodePointers};
     FileByteSink sink;
     ASSERT_TRUE(sink.open(file));
@@ -129,18 +126,15 @@ void writeFile(const fs::path& file, const std::vector<Material>& materials, boo
     sink.close();
 }
 
-std::string quoted(const std::string& text) {
-    std::string word = "'";
-    for (const char c : text)
-        word += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return word + "'";
+// Runs program with its standard error joined to the output.
+test::RunResult joined(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> all = {"-c", "exec \"$0\" \"$@\" 2>&1", program};
+    all.insert(all.end(), args.begin(), args.end());
+    return test::runProgram("/bin/sh", all);
 }
 
-test::RunResult shell(const std::string& command) { return test::runProgram("/bin/sh", {"-c", command + " 2>&1"}); }
-
-// The outside tools' verdict on file: it is well-formed, every id is unique and every
-// link (image files included) resolves; returns the schema's findings by the rule that
-// explains each, and fails on any other finding.
+// Fails unless file is well-formed with unique ids and resolved links (image files too);
+// returns the rules that explain the schema's findings, failing on any other finding.
 Rules check(const fs::path& file) {
     const test::SchemaVerdict verdict = test::checkSchema(file.string());
     EXPECT_TRUE(verdict.validates || !verdict.findings.empty()) << verdict.output;
@@ -156,12 +150,12 @@ Rules check(const fs::path& file) {
         else if (std::count(sorted.rules.begin(), sorted.rules.end(), "names beyond XML names") == 0)
             sorted.rules.push_back("names beyond XML names");
     }
-    const test::RunResult references = shell(kDaeValidator + " " + quoted(file) + " --check-links --check-unique-ids");
+    const test::RunResult references = joined(kDaeValidator, {file, "--check-links", "--check-unique-ids"});
     EXPECT_EQ(references.exitCode, 0) << references.output;
     return sorted.rules;
 }
 
-test::RunResult lenient(const fs::path& file) { return shell("opencolladavalidator " + quoted(file)); }
+test::RunResult lenient(const fs::path& file) { return joined("/usr/bin/opencolladavalidator", {file}); }
 
 class ColladaValidation : public ::testing::Test {
 protected:
@@ -173,13 +167,11 @@ protected:
             "xmllint, DAEValidator or opencolladavalidator");
         dir_ = environment_.root();
     }
-    // A file the textures refer to, under the test's folder.
     fs::path imageFile(const fs::path& relative) const {
         fs::create_directories((dir_ / relative).parent_path());
         std::ofstream(dir_ / relative, std::ios::binary) << "png";
         return dir_ / relative;
     }
-    // Exports the active document through the exporter's dialog to file, then closes it.
     static int exportTo(const fs::path& file) {
         SetSaveFileHandler(
             [&](const SaveFileRequest&) { return std::optional<std::u16string>(platform::fromUtf8(file.string())); });
@@ -201,8 +193,8 @@ ON_Mesh quadMesh(double x0) {
     return mesh;
 }
 
+// A renderer matrix: row vectors, translation in the fourth row in renderer axes (x, z, y).
 std::array<float, 16> translation(float x, float y, float z) {
-    // Renderer matrix: row vectors, translation in the fourth row in renderer axes (x, z, y).
     return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, z, y, 1};
 }
 
@@ -230,11 +222,10 @@ std::string diffuseTexture(const aiScene& scene, const aiMesh& mesh) {
 }
 #endif
 
-// A textured material, a water material, a material without geometry and two placement
-// nodes: only the findings of the required text; the lenient validator stops at the
-// bare <surface>, and only there. An importer reads back what went in: per material one
-// mesh with the merged vertices in model axes (a two-sided quad twice, the back facing
-// down), the texture reference, and the placement nodes with their translations.
+// Textured, water and geometry-less materials and two placement nodes: only the required
+// text's findings (the lenient validator stops at the bare <surface> alone). The importer
+// reads back per material one mesh of the merged vertices in model axes (a two-sided quad
+// twice, the back facing down), the texture, and the nodes' translations.
 TEST_F(ColladaValidation, TexturedDocumentWithNodes) {
     const fs::path file = dir_ / "Doc.dae";
     imageFile("Doc_Textures/001a.png");
@@ -307,10 +298,8 @@ TEST_F(ColladaValidation, UntexturedDocuments) {
     EXPECT_EQ(result.exitCode, 0) << result.output;
 }
 
-// Names made of every ASCII punctuation character, of characters beyond the BMP, names
-// that meet in one id form, and a name equal to another's source id, with an image
-// folder named the same way: the tools find nothing but names that are no XML names,
-// and each name comes back as written.
+// Names of ASCII punctuation or beyond the BMP, names meeting in one id form or equal to
+// another's source id, and such an image folder: only "no XML name" findings; names return.
 TEST_F(ColladaValidation, AnyNamesAndPaths) {
     const std::string punctuation = "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~";
     const std::vector<std::string> names = {punctuation,     "Stone \xF0\x9F\x98\x80\xF0\x9D\x84\x9E",
@@ -353,9 +342,8 @@ TEST_F(ColladaValidation, AnyNamesAndPaths) {
         EXPECT_NE(document.find(text), std::string::npos) << text;
 }
 
-// A real export of a document with a texture file, an embedded bitmap, a water
-// material and a block placement: the same findings only, every link resolved (both
-// image files included), and the importer reads it.
+// A real export with a texture file, an embedded bitmap, a water material and a block
+// placement: the same findings only, every link resolved, and the importer reads it.
 TEST_F(ColladaValidation, ExportedDocument) {
     CRhinoDoc* doc = RhinoApp().NewDocument();
     doc->SetPathName(ON_wString(platform::fromUtf8((dir_ / "Site.3dm").string())));

@@ -1,5 +1,5 @@
 // The document text, byte for byte: golden documents with and without nodes, the
-// status texts, and a file failure that ends the document.
+// status texts, escaping, and the file sink's refusal.
 
 #include "collada/collada_writer.h"
 
@@ -7,7 +7,12 @@
 
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
+
+#include "collada/collada_escape.h"
+#include "collada/document_output.h"
+#include "support/test_environment.h"
 
 namespace vantro::collada {
 namespace {
@@ -89,10 +94,8 @@ struct SampleDocument {
     std::vector<const NodeElement*> nodes;
 };
 
-// With ExportNodes: the node effect, material and geometry blocks with their tabs, one
-// placement node per element, a water extra, a library id escaped, colours over 256.
-// Without: no veloraNode anything, no placement nodes, the extra says 0 (and a tiny
-// buffer changes nothing).
+// With ExportNodes: the node blocks with their tabs, placement nodes, a water extra, an
+// escaped library id, colours over 256; without, through a tiny buffer: no node parts.
 TEST(ColladaWriter, GoldenDocuments) {
     const SampleDocument sample;
     EXPECT_EQ(sample.write(true), withCrLf(readGolden("three_materials_nodes.dae")));
@@ -120,31 +123,51 @@ TEST(ColladaWriter, AsctimeText) {
     EXPECT_EQ(asctimeText(tm(31, 12, 2000, 0, 23, 59, 58)), "Sun Dec 31 23:59:58 2000\n");
 }
 
-// A file that fails while the geometries are written ends the document there: the
-// failure reaches the caller and nothing after it is written (the geometry list keeps
-// going only past faults of a geometry, never of the file). The real short write is
-// injected in tests/host/host_export_test.cpp.
-TEST(ColladaWriter, FileFailureEndsTheDocument) {
-    struct FailOnceSink : ByteSink {
-        void write(std::string_view bytes) override {
-            if (!failed && previous == "<geometry id=\"" && bytes == "Material-Water") {
-                failed = true;
-                throw FileWriteError("injected");
-            }
-            previous = std::string(bytes);
-            text.append(bytes);
-        }
-        bool failed = false;
-        std::string previous;
-        std::string text;
-    } sink;
-    const SampleDocument sample;
-    const DocumentInput input{"", true, sample.materials, {}, sample.geometries, sample.nodes};
-    DocumentOutput out(sink, 1);  // every piece reaches the sink on its own
-    EXPECT_THROW(writeDocument(out, input, {}), FileWriteError);
-    ASSERT_TRUE(sink.failed);
-    EXPECT_TRUE(sink.text.ends_with("<geometry id=\""));
-    EXPECT_EQ(sink.text.find("veloraNode\" name=\"Velora Node Geometry"), std::string::npos);
+// The kept punctuation characters pass; every other ASCII non-alphanumeric unit becomes
+// a lower-case escape, brackets too, and a colon in the first segment (a URI scheme).
+TEST(PercentEncode, AsciiRules) {
+    EXPECT_EQ(percentEncodeImagePath(u"!$&'()+,-./:;=@[\\]_~"), "!$&'()+,-./:;=@%5b\\%5d_~");
+    EXPECT_EQ(percentEncodeImagePath(u"a:b/c:d"), "a%3ab/c:d");
+    EXPECT_EQ(percentEncodeImagePath(u"a\\b:c"), "a\\b:c");
+    EXPECT_EQ(percentEncodeImagePath(u"*\"#%<>?^`{|} "), "%2a%22%23%25%3c%3e%3f%5e%60%7b%7c%7d%20");
+    EXPECT_EQ(percentEncodeImagePath(std::u16string(u"\x01\x7f\t", 3)), "%01%7f%09");
+    EXPECT_EQ(percentEncodeImagePath(std::u16string(1, u'\0')), "%00");
+}
+
+// Letters and digits of other scripts stay UTF-8; other units are escaped as their UTF-8
+// bytes, a character beyond the BMP as four, an unpaired surrogate on its own.
+TEST(PercentEncode, NonAsciiUnits) {
+    EXPECT_EQ(percentEncodeImagePath(u"\u00e9t\u00e9"), "\xc3\xa9t\xc3\xa9");
+    EXPECT_EQ(percentEncodeImagePath(u"\u6c34"), "\xe6\xb0\xb4");
+    EXPECT_EQ(percentEncodeImagePath(u"\u00a0"), "%c2%a0");
+    EXPECT_EQ(percentEncodeImagePath(u"\u20ac"), "%e2%82%ac");
+    EXPECT_EQ(percentEncodeImagePath(u"a\U0001F600\U00010348b"), "a%f0%9f%98%80%f0%90%8d%88b");
+    EXPECT_EQ(percentEncodeImagePath(std::u16string{u'\xD83D', u'x', u'\xDE00'}), "%ed%a0%bdx%ed%b8%80");
+}
+
+// The five XML specials become entities, the three white-space controls character
+// references, characters XML cannot carry U+FFFD; other text, non-ASCII included, stays.
+TEST(EscapeXml, SpecialsAndUnrepresentableCharacters) {
+    EXPECT_EQ(escapeXml("a\"b&c'd<e>f"), "a&quot;b&amp;c&apos;d&lt;e&gt;f");
+    EXPECT_EQ(escapeXml("plain \xc3\xa9 text;#\xf0\x9f\x98\x80"), "plain \xc3\xa9 text;#\xf0\x9f\x98\x80");
+    EXPECT_EQ(escapeXml(std::string("\t\n\r\x01\x1f\0", 6)), "&#9;&#10;&#13;\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
+    EXPECT_EQ(escapeXml("\xef\xbf\xbe\xef\xbf\xbf\xef\xbf\xbd"), "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
+}
+
+// Ids keep what a "#id" reference carries as written and turn the rest into "_".
+TEST(IdText, UriFragmentSafe) {
+    EXPECT_EQ(idText("Material-Wood(1).v2_x"), "Material-Wood(1).v2_x");
+    EXPECT_EQ(idText("!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~ "), "!\"____'()*+,-.___________________");
+    EXPECT_EQ(idText("\xc3\xa9\xf0\x9f\x98\x80\x01"), "\xc3\xa9\xf0\x9f\x98\x80_");
+}
+
+// A path that cannot be opened as a file reports false. (The bytes of files: every
+// exporter test; short writes and full disks: tests/host/host_export_test.cpp.)
+TEST(FileByteSink, OpenFailureIsReported) {
+    const test::TestEnvironment environment;
+    FileByteSink directory;
+    EXPECT_FALSE(directory.open(environment.root()));
+    EXPECT_FALSE(directory.isOpen());
 }
 
 }  // namespace

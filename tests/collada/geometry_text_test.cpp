@@ -1,9 +1,13 @@
-// Serialising a merged geometry into the document's number lists.
+// Merging the meshes of one material, serialising the result into the document's number
+// lists, and the ids of placement nodes. (Node matrices: collada_exporter_test.cpp.)
 
 #include "collada/geometry_text.h"
+#include "collada/merged_geometry.h"
+#include "collada/node_element.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -37,10 +41,8 @@ TEST(GeometryText, IndicesPrintSigned) {
     EXPECT_EQ(text.indices, "0 -2147483648 -1 ");
 }
 
-// A geometry big enough to be formatted in parallel pieces gives exactly the text of
-// formatting it number by number with the C library, also where numbers outside the
-// fast formatter's range (huge, infinite, NaN) open and close the lists: those texts are
-// measured and filled exactly.
+// A geometry formatted in parallel pieces gives the C library's text number by number,
+// also where numbers beyond the fast range (huge, infinite, NaN) open and close a list.
 TEST(GeometryText, ParallelPiecesJoinInOrder) {
     const std::uint32_t vertexCount = 100003;  // not a multiple of the piece size
     std::vector<float> positions(3 * std::size_t{vertexCount});
@@ -100,9 +102,8 @@ TEST(GeometryText, ParallelPiecesJoinInOrder) {
     EXPECT_EQ(text.collapsedTriangles, 0u);
 }
 
-// A triangle collapses when its written corners coincide or fall on one line, and only
-// if it had an area before: the precision decides, and the rounding is the text's own
-// (ties to even, the sign of zero ignored).
+// A triangle with an area collapses when its written corners coincide or fall on one
+// line, rounded as the text is (ties to even, the sign of zero ignored).
 TEST(GeometryText, CollapsedTrianglesAtEachPrecision) {
     const std::vector<float> positions = {
         0.0f,     0.0f, 0.0f, 1.0f,    0.0f, 0.0f, 0.5f, 0.0f, 0.0004f,  // a sliver 0.4 mm high
@@ -135,6 +136,44 @@ TEST(GeometryText, CollapsedTrianglesAtEachPrecision) {
     const float wide[9] = {-9e5f, 0.0f, 0.0f, 9e5f, 1e5f, 0.0f, 0.0f, 5e4f, 0.0001f};
     EXPECT_FALSE(collapsesAt(wide, wide + 3, wide + 6, 6));
     EXPECT_TRUE(collapsesAt(wide, wide + 3, wide + 6, 3));
+}
+
+// No vertex at all: no geometry (a material whose meshes are empty or absent).
+TEST(MergedGeometry, NoVerticesGiveNoGeometry) {
+    EXPECT_EQ(mergeMeshes({}, arena), nullptr);
+    const MeshView empty{};
+    EXPECT_EQ(mergeMeshes(std::span<const MeshView>(&empty, 1), arena), nullptr);
+}
+
+// Counting runs in parallel chunks; the sums must equal the sequential ones.
+TEST(MergedGeometry, ParallelCountMatchesSum) {
+    std::vector<MeshView> meshes(10000);
+    std::uint64_t vertices = 0;
+    std::uint64_t indices = 0;
+    for (std::size_t i = 0; i < meshes.size(); ++i) {
+        meshes[i].vertexCount = static_cast<std::uint32_t>(i % 17);
+        meshes[i].indexCount = static_cast<std::uint32_t>(3 * (i % 5));
+        meshes[i].twoSided = i % 3 == 0;
+        vertices += (meshes[i].twoSided ? 2 : 1) * meshes[i].vertexCount;
+        indices += (meshes[i].twoSided ? 2 : 1) * meshes[i].indexCount;
+    }
+    const MergeCounts counts = countMerged(meshes);
+    EXPECT_EQ(counts.vertexCount, vertices);
+    EXPECT_EQ(counts.indexCount, indices);
+}
+
+// Counts beyond 32 bits are refused before anything is allocated or copied.
+TEST(MergedGeometry, OversizedMergeIsRefused) {
+    const MeshView huge{0xFFFFFFFFu, 3, true, nullptr, nullptr, nullptr, nullptr};
+    EXPECT_THROW(mergeMeshes(std::span<const MeshView>(&huge, 1), arena), std::length_error);
+}
+
+// Ids take at least four digits and are read as signed 64-bit numbers.
+TEST(NodeElement, IdText) {
+    const std::array<float, 16> identity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    EXPECT_EQ(createNodeElement(1, identity).id, "ln-0001");
+    EXPECT_EQ(createNodeElement(12345, identity).id, "ln-12345");
+    EXPECT_EQ(createNodeElement(~std::uint64_t{0}, identity).id, "ln--001");
 }
 
 }  // namespace

@@ -1,8 +1,14 @@
+// The texts derived from a material: name keys, display and unique names, the water
+// type's keywords, texture folders and copy names.
+
 #include "materials/material_names.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "materials/material_type.h"
+#include "materials/texture_paths.h"
 
 using namespace vantro::materials;
 
@@ -16,8 +22,6 @@ TEST(MaterialNames, NameKeyGolden) {
 
 // Blank and ASCII punctuation except - . _ become "_"; other scripts are kept.
 TEST(MaterialNames, DisplayName) {
-    EXPECT_EQ(DisplayNameOfText(u"a/b c", u"x"), u"Material-a_b_c");
-    EXPECT_EQ(DisplayNameOfText(u"Wood", u"x"), u"Material-Wood");
     EXPECT_EQ(DisplayNameOfText(u" !\"#$%&'()*+,/:;<=>?@[\\]^`{|}~", u"x"), u"Material-" + std::u16string(30, u'_'));
     EXPECT_EQ(DisplayNameOfText(u"a-b.c_d9", u"x"), u"Material-a-b.c_d9");
     EXPECT_EQ(DisplayNameOfText(u"\u0412\u043e\u0434\u0430\u00e9\u6c34", u"x"),
@@ -58,4 +62,56 @@ TEST(MaterialNames, UniqueNamesSuffixLikeBase) {
     EXPECT_EQ(names.MakeUnique(u"A"), u"A(1)");
     names.Clear();
     EXPECT_EQ(names.MakeUnique(u"A"), u"A");
+}
+
+// Each keyword is found anywhere in the name, in any letter case and script, also after
+// a letter beyond the BMP or a lone surrogate.
+TEST(MaterialType, WaterKeywords) {
+    for (const char16_t* name :
+         {u"Material-Seawater", u"Material-WATER_1", u"Material-Wasserfall", u"AGUA", u"acqua_di_mare", u"Vatten",
+          u"\u0412\u041e\u0414\u0410", u"\u041c\u0430\u0442\u0435\u0440\u0438\u0430\u043b-\u0432\u043e\u0434\u0430",
+          u"\u6c34\u9762", u"\u00c1GUA", u"\ubb3c\uac10", u"MIZU", u"Woda-1", u"\U00010428water", u"a\xd800wAtEr"})
+        EXPECT_TRUE(IsWaterName(name));
+    for (const char16_t* name : {u"Material-Wood", u"", u"wate", u"AGU A", u"Material-Stone"})
+        EXPECT_FALSE(IsWaterName(name));
+}
+
+// "eau" counts only as a whole word; letters of any script, combining marks and
+// underscores join words; punctuation of any script separates them.
+TEST(MaterialType, EauWordRule) {
+    for (const char16_t* name : {u"Material-Eau", u"EAU", u"Material eau 2", u"\u00abEau\u00bb", u"\u3001eau"})
+        EXPECT_TRUE(IsWaterName(name));
+    for (const char16_t* name : {u"Material-eau_bleue", u"Material-Plateau", u"Material-Beauty", u"Ch\u00e2teau",
+                                 u"\u043c\u0430\u0442eau", u"eau2", u"Eaux", u"e\u0301au", u"eau\u0301"})
+        EXPECT_FALSE(IsWaterName(name));
+}
+
+// Both slashes become the platform's separator.
+TEST(TexturePaths, NativeSeparators) {
+    std::u16string s(1, kPathSeparator);
+    EXPECT_EQ(NativeSeparators(u"C:/maps\\wood.jpg"), u"C:" + s + u"maps" + s + u"wood.jpg");
+    EXPECT_EQ(NativeSeparators(u""), u"");
+}
+
+// The folder sits beside the saved file and is named after its stem. (POSIX names with a
+// backslash or a dotted folder: the host's export test.)
+TEST(TexturePaths, TextureFolder) {
+    std::u16string s(1, kPathSeparator);
+    TextureFolder out = TextureFolderFor(u"/out/House.dae");
+    EXPECT_EQ(out.name, u"House_Textures");
+    EXPECT_EQ(out.path, s + u"out" + s + u"House_Textures");
+    TextureFolder bare = TextureFolderFor(u"House");  // no directory: both are the stem
+    EXPECT_EQ(bare.name, u"House_Textures");
+    EXPECT_EQ(bare.path, u"House" + s + u"House_Textures");
+    EXPECT_EQ(TextureFolderFor(u"/a/b.c.dae").path, s + u"a" + s + u"b.c_Textures");
+}
+
+// Copies are named by the record id in at least four hex digits.
+TEST(TexturePaths, CopyNames) {
+    EXPECT_EQ(TextureCopyName(26, u"png"), u"001a.png");
+    EXPECT_EQ(TextureCopyName(-1, u"jpg"), u"ffffffffffffffff.jpg");
+    EXPECT_EQ(TextureCopyName(0x12345, u"bmp"), u"12345.bmp");
+    EXPECT_EQ(ExtensionOf(u"/t/wood.JPG"), u"JPG");
+    EXPECT_EQ(ExtensionOf(u"/t/wood"), u"/t/wood");
+    EXPECT_EQ(ExtensionOf(u"/t/a.b/wood"), u"b/wood");
 }

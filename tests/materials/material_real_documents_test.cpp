@@ -10,32 +10,6 @@
 
 using namespace vantro::test;
 
-namespace {
-
-struct Sent {
-    std::unique_ptr<VantroAPI::LiveConnection> link = std::make_unique<VantroAPI::LiveConnection>();
-    std::unique_ptr<MaterialManager> manager;
-    ~Sent() { link->Close(); }
-};
-
-bool load(const char* file, CRhinoDoc& doc) {
-    auto result = vantro::docio::readDocumentFile(testdataPath(std::string("3dm/") + file), doc);
-    EXPECT_TRUE(result.ok) << result.error;
-    return result.ok;
-}
-
-void send(CRhinoDoc& doc, Sent& sent) {
-    const int count = doc.m_material_table.MaterialCount();
-    ASSERT_EQ(sent.link->Create(uniqueName("real"), uint32_t(std::max(5000, 4 * count))), 0);
-    sent.manager = std::make_unique<MaterialManager>(sent.link.get());
-    sent.manager->LoadMaterials(&doc);
-    ASSERT_TRUE(sent.link->Lock(10000));
-    sent.manager->SendPending();
-    sent.link->Unlock();
-}
-
-}  // namespace
-
 // Each material's record carries its colour, opacity and shine; display names are
 // unique across the channel; textures whose files live on other machines are not sent.
 TEST(MaterialRealDocuments, RecordsMirrorTheMaterialTable) {
@@ -47,27 +21,33 @@ TEST(MaterialRealDocuments, RecordsMirrorTheMaterialTable) {
                              "rhino3dm_file3dm_stuff.3dm", "opennurbs_v5_dril.3dm"}) {
         SCOPED_TRACE(file);
         CRhinoDoc doc;
-        if (!load(file, doc))
-            continue;
-        Sent sent;
-        send(doc, sent);
+        const auto read = vantro::docio::readDocumentFile(testdataPath(std::string("3dm/") + file), doc);
+        ASSERT_TRUE(read.ok) << read.error;
+        const CRhinoMaterialTable& table = doc.m_material_table;
+        ASSERT_GT(table.MaterialCount(), 0);
+        struct ClosedLink : VantroAPI::LiveConnection {
+            ~ClosedLink() override { Close(); }
+        } link;
+        ASSERT_EQ(link.Create(uniqueName("real"), uint32_t(std::max(5000, 4 * table.MaterialCount()))), 0);
+        MaterialManager manager(&link);
+        manager.LoadMaterials(&doc);
+        ASSERT_TRUE(link.Lock(10000));
+        manager.SendPending();
+        link.Unlock();
+
         std::vector<VantroAPI::RecordPrefix*> records;
-        sent.link->FindRecords(records, VantroAPI::kTagSrfc, 0, 0);
-        EXPECT_EQ(records.size(), sent.manager->MaterialCount() + 1);
+        link.FindRecords(records, VantroAPI::kTagSrfc, 0, 0);
+        EXPECT_EQ(records.size(), manager.MaterialCount() + 1);
         std::set<std::u16string> names;
         for (const VantroAPI::RecordPrefix* record : records)
             names.insert(text(record, srfc::kName));
         EXPECT_EQ(names.size(), records.size());
-
-        const CRhinoMaterialTable& table = doc.m_material_table;
-        ASSERT_GT(table.MaterialCount(), 0);
         for (int i = 0; i < table.MaterialCount(); ++i) {
             const CRhinoMaterial& m = table[i];
-            const MaterialInfo& info = sent.manager->FindByIndex(i);
-            ASSERT_NE(info.record, nullptr) << i;
-            const void* r = info.record;
+            const void* r = manager.FindByIndex(i).record;
+            ASSERT_NE(r, nullptr) << i;
             const std::u16string name = text(r, srfc::kName);
-            if (m.Name().IsEmpty()) {
+            if (m.Name().IsEmpty()) {  // the id, its leading digit made a letter
                 EXPECT_EQ(name.size(), 36u) << i;
                 EXPECT_FALSE(name[0] >= u'0' && name[0] <= u'9') << i;
             } else {

