@@ -7,7 +7,6 @@
 // newer installation, a newer installation that "Yes" starts); and a whole document
 // reaching the peer with as many triangles as `vantro-host export` writes.
 
-#include <cstring>
 #include <memory>
 #include <filesystem>
 #include <fstream>
@@ -37,47 +36,38 @@ namespace fs = std::filesystem;
 class PluginProcessTest : public ::testing::Test {
 protected:
     std::string path(const std::string& name) const { return env_.root() + "/" + name; }
-    // Copies the bundled living-room sample (with its texture) into folder (created)
-    // below the test's directory; returns the document's path.
-    std::string copySample(const std::string& folder = "docs") const {
-        const fs::path dir = path(folder);
-        fs::create_directories(dir);
+    // The bundled living-room sample (with its texture) copied into <root>/docs.
+    std::string copySample() const {
+        fs::create_directories(path("docs"));
         for (const char* name : {"living-room.json", "oak.bmp"})
-            fs::copy_file(fs::path(VANTRO_SAMPLES_DIR) / name, dir / name, fs::copy_options::overwrite_existing);
-        return (dir / "living-room.json").string();
+            fs::copy_file(fs::path(VANTRO_SAMPLES_DIR) / name, path("docs") + "/" + name,
+                          fs::copy_options::overwrite_existing);
+        return path("docs/living-room.json");
     }
-    // Writes one of the plug-in's settings (REG_DWORD) before a host starts.
+    // One of the plug-in's settings (REG_DWORD), before a host starts.
     void setSetting(const char16_t* name, uint32_t value) const {
         platform::RegistryKey key;
         ASSERT_EQ(platform::RegistryKey::create(platform::RegHive::currentUser, kSettingsKeyPath, key), 0);
         ASSERT_EQ(key.setDword(name, value), 0);
     }
-    // Writes a script file of lines; returns its path.
     std::string script(const std::string& name, const std::vector<std::string>& lines) const {
         std::ofstream out(path(name));
         for (const std::string& line : lines)
             out << line << '\n';
         return path(name);
     }
-    // vantro-host with the plug-in module: "--plugin <module>" then args.
-    static std::vector<std::string> withPlugin(std::vector<std::string> args) {
+    test::RunResult host(std::vector<std::string> args) const {
         args.insert(args.begin(), {"--plugin", VANTRO_PLUGIN_PATH});
-        return args;
-    }
-    test::RunResult host(const std::vector<std::string>& args) const {
-        return test::runProgram(VANTRO_HOST_PATH, withPlugin(args), 120000);
-    }
-    std::unique_ptr<test::ChildProcess> startHost(const std::vector<std::string>& args) const {
-        return std::make_unique<test::ChildProcess>(VANTRO_HOST_PATH, withPlugin(args));
+        return test::runProgram(VANTRO_HOST_PATH, args, 120000);
     }
     // A host that runs "Vantro Start" on doc, then pumps idle for two minutes.
     std::unique_ptr<test::ChildProcess> startLinkedHost(const std::string& doc,
                                                         const std::vector<std::string>& args = {}) const {
         std::vector<std::string> lines(1200, "Wait 100");
         lines.front() = "Vantro Start";
-        std::vector<std::string> all{doc, "--script", script("linked.txt", lines)};
+        std::vector<std::string> all{"--plugin", VANTRO_PLUGIN_PATH, doc, "--script", script("linked.txt", lines)};
         all.insert(all.end(), args.begin(), args.end());
-        return startHost(all);
+        return std::make_unique<test::ChildProcess>(VANTRO_HOST_PATH, all);
     }
     test::RunResult peer(const std::vector<std::string>& args) const {
         return test::runProgram(VELORA_PEER_PATH, args, 60000);
@@ -115,13 +105,12 @@ std::optional<std::vector<uint8_t>> readValue(RegHive hive, const std::u16string
     return data;
 }
 
-std::u16string readString(RegHive hive, const std::u16string& key, const char16_t* name) {
-    const auto data = readValue(hive, key, name);
-    if (!data)
-        return u"<missing>";
-    std::u16string text(data->size() / 2, u'\0');
-    std::memcpy(text.data(), data->data(), text.size() * 2);
-    return text.substr(0, text.find(u'\0'));
+// A REG_SZ value as stored: the text and its terminator, two bytes a unit.
+std::vector<uint8_t> stringBytes(const std::string& text) {
+    std::vector<uint8_t> bytes;
+    for (char c : text + '\0')
+        bytes.insert(bytes.end(), {uint8_t(c), 0});
+    return bytes;
 }
 
 void writeString(RegHive hive, const std::u16string& key, const char16_t* name, const std::string& value) {
@@ -165,8 +154,7 @@ TEST_F(PluginLoadTest, ProfileEntriesAreKeptAcrossRuns) {
         const size_t at = text.find("version=\"") + 9;
         const std::string version = text.substr(at, text.find('"', at) - at);
         EXPECT_EQ(version.size(), 21u) << "date, two blanks, time: " << version;
-        EXPECT_EQ(readString(RegHive::currentUser, kProfileKey, u"PlugInVersion"),
-                  std::u16string(version.begin(), version.end()));
+        EXPECT_EQ(readValue(RegHive::currentUser, kProfileKey, u"PlugInVersion"), stringBytes(version));
         EXPECT_EQ(readValue(RegHive::currentUser, kProfileKey, u"LoadedOnce"), kDwordOne);
     }
 }
@@ -219,7 +207,7 @@ TEST_F(PluginLoadTest, NewerCopyTakesTheRegistrationOver) {
               std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find("declined to load"), std::string::npos) << run.output;
-    EXPECT_EQ(readString(RegHive::localMachine, machineKey, u"FileName"), u"");
+    EXPECT_EQ(readValue(RegHive::localMachine, machineKey, u"FileName"), stringBytes(""));
     EXPECT_EQ(readValue(RegHive::currentUser, kRegistrationKey, u"InstallSerialNumber"), kDwordOne);
 
     writeString(RegHive::localMachine, machineKey, u"FileName", newer);
