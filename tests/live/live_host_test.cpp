@@ -95,15 +95,9 @@ TEST(LiveHost, ViewCommandsReachTheRenderer) {
     ON_Viewport start;
     ASSERT_TRUE(start.SetCameraLocation({4600, -2500, 2200}) && start.SetCameraDirection({-2600, 5000, -1300}) &&
                 start.SetCameraUp({0, 0, 1}));
-    ON_3dVector x, y, z;
-    ASSERT_TRUE(start.GetCameraFrame(&x, &y, &z));
     EXPECT_EQ(views[0].apply, 1u);
     EXPECT_EQ(views[0].kind, 6u);
-    expectNear3(views[0].pos, 4.6, 2.2, -2.5, 1e-6, "start position");
-    expectNear3(views[0].rows + 0, x.x, x.z, x.y, 1e-5, "start row 0");
-    expectNear3(views[0].rows + 4, y.x, y.z, y.y, 1e-5, "start row 1");
-    expectNear3(views[0].rows + 8, -z.x, -z.z, -z.y, 1e-5, "start row 2");
-    expectNear3(views[0].dir, z.x, z.z, z.y, 1e-5, "start direction");
+    expectFrame(start, 0.001, views[0].rows, views[0].pos, views[0].dir, views[0].up);
     const double startFov = 2 * std::atan(0.042857142857142864 / 0.1) * 180 / M_PI;
     EXPECT_NEAR(views[0].fov, startFov, 1e-3);
     const std::pair<size_t, double> onAxis[] = {{1, 10}, {2, 10}, {3, 10}, {5, 20}, {6, 20}};

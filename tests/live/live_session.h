@@ -1,10 +1,8 @@
 #pragma once
-// The plug-in object of this test process, started on a host document the way the
+// The plug-in object of this test process, linked to a host document the way the
 // command starts it, with velora-scene-reader as the renderer in another process:
-// edits made through the SDK raise the host's events into the plug-in's observers,
-// idle() runs the host's idle pump, and the reader's mirror is compared with what
-// the edits must have produced (SceneOracle, with the objects in the order the
-// change tracking must have re-added them).
+// SDK edits reach the plug-in's observers, and the reader's mirror is compared with
+// the oracle's buffers for the objects in the order the edits must leave them.
 
 #include <map>
 #include <memory>
@@ -23,11 +21,10 @@ namespace vantro::test {
 
 class LiveSession {
 public:
-    // A private registry (the renderer check and camera auto-sync off), the plug-in
+    // A private registry (renderer check and camera auto-sync off), the plug-in
     // loaded (once per process) and a new, empty active document.
     LiveSession();
-    // Stops the link and ends the reader.
-    ~LiveSession();
+    ~LiveSession();  // stops the link, ends the reader
 
 private:
     // First: the registry root must be the test's own before the plug-in reads it.
@@ -43,15 +40,13 @@ public:
     bool start();
     // One idle notification, as the host sends after each command.
     void idle();
-    // Waits until the worker has sent everything (the main thread then holds the
-    // scene, as after an idle pass that changed nothing).
+    // Until the worker has sent everything and the main thread holds the scene again.
     bool waitUntilSent(int timeoutMs = 60000);
 
-    // The oracle's buffers for `order` (top-level objects in the order the scene must
-    // hold them) at unitScale.
+    // The oracle's buffers for the top-level objects in the scene's order.
     std::map<uint64_t, ExpectedGeometry> expected(const std::vector<const CRhinoObject*>& order, float unitScale) const;
-    // The reader's mirror against want, the first differences one a line; empty when
-    // they agree (floats within 1e-5 unless exact).
+    // The reader's mirror against want: the first differences, one a line, or empty
+    // (floats within 1e-5 unless exact).
     std::string mismatch(const std::map<uint64_t, ExpectedGeometry>& want, bool exact = true);
 
 private:

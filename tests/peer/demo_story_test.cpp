@@ -1,11 +1,8 @@
 // The main job's story, resources/samples/showroom-story.txt, through real processes:
 // vantro-host with the plug-in edits the bundled showroom step by step while
-// velora-peer mirrors it. After each step the peer's OBJ output and the camera of its
-// channel summary must agree with what an independent reading of the document and of
-// the step's commands predicts (StoryModel: built from the file as read, not from the
-// plug-in's scene), and the step's picture must differ from the previous one exactly
-// when the prediction changed. Needs node and rhino3dm for reading the .3dm file, as
-// does the check that the sample is what tools/make-sample.mjs makes.
+// velora-peer mirrors it. After each step the peer's OBJ output and channel camera
+// must agree with an independent reading of the document and the step's commands
+// (StoryModel), and the picture must change exactly when the prediction did.
 
 #include <gtest/gtest.h>
 
@@ -37,10 +34,8 @@ using namespace vantro::test;
 namespace fs = std::filesystem;
 using Triple = std::array<double, 3>;
 
-// What the renderer shows of a document, reduced to what can be predicted from the
-// document and read back from the peer: per material (by the name the renderer gets)
-// its triangles, colour, opacity and the bounds of its vertices (metres, the
-// renderer's axes: y up), and the camera.
+// What the renderer shows, per material record name: triangles, colour, opacity and
+// vertex bounds (metres, y up); and the camera.
 struct MaterialView {
     int triangles = 0;
     Triple diffuse{0, 0, 0};  // 0..1; white for a textured material
@@ -414,20 +409,14 @@ std::string infoWithoutPaths(const fs::path& document) {
     return kept;
 }
 
-// The host reports the model as the script authored it: millimetres, ten objects of
-// which four are placements of the one block, one hidden object, three layers with
-// "Hidden props" switched off, five materials, one view in perspective. The checked-in
-// sample is what the script makes today: rebuilt into a folder of its own, it reads
-// the same, and the texture image comes out byte for byte the same.
+// The checked-in sample is what tools/make-sample.mjs makes today: rebuilt into a
+// folder of its own, the host reads it the same, and the texture image comes out byte
+// for byte the same. (What it holds is counted by the prediction's test below.)
 TEST(SampleDocument, TheScriptMakesWhatTheHostOpens) {
     VANTRO_SKIP_WITHOUT_3DM_READER();
     const fs::path sample = kSamples / "showroom.3dm";
     const std::string info = infoWithoutPaths(sample);
-    for (const char* line :
-         {"Units: millimeters", "Objects: 10 (instanceReference 4, mesh 6)", "Hidden objects: 1",
-          "Layers: 3 (hidden: \"Hidden props\")", "Materials: 5", "Instance definitions: 1 (5 objects)",
-          "Instance references: 4", "Views: 1 (active: \"Perspective\", perspective)"})
-        EXPECT_NE(info.find(line), std::string::npos) << line << "\n" << info;
+    EXPECT_NE(info.find("Objects: 10 (instanceReference 4, mesh 6)"), std::string::npos) << info;
 
     TestEnvironment environment;
     const fs::path folder = fs::path(environment.root()) / "made";

@@ -1,23 +1,16 @@
 // A creator process that writes a small known scene into a connection the way the
-// plug-in does, for the peer's picture and crash tests:
+// plug-in does (axes y and z exchanged, texture v flipped, index lists reversed), for
+// the peer's picture and crash tests:
 //
-//   scene_creator_child NAME TEXTURE_FILE [EDIT]...
+//   scene_creator_child NAME TEXTURE_FILE [recolour|drop|churn|quit]...
 //
-// The scene, in the modeller's axes (z up, metres): a red closed box (one-sided), a
-// quad carrying an in-memory BMP texture and sent two-sided (front and back copy), a
-// floor whose texture is the file TEXTURE_FILE (written here as a BMP), a camera and
-// statistics. Positions go out as (x, z, y), texture v as 1 - v and every index list
-// reversed, as the scene writer sends them. Prints "SCENE materials=3" once the batch
-// is announced and the peer woken, then makes the edits in order, each once the peer
-// has read the one before (it clears the header's changed flag when it reads):
-//
-//   recolour   the box's material becomes green (material bit, revision + 1)
-//   drop       the floor's material record is removed
-//   churn      rewrites the box's geometry under the lock without pause, for ever
-//              (prints "CHURNING"; the test kills the process mid-cycle)
-//   quit       closes the connection and ends
-// Each edit is one batch, followed by "DONE <edit>". Without quit it stays until
-// killed (at most a minute).
+// The scene: a red closed box, a quad with an in-memory BMP texture sent two-sided, a
+// floor textured by TEXTURE_FILE (written here), a camera and statistics. Prints
+// "SCENE materials=3" once the peer is woken, then makes the edits, each once the peer
+// has read the one before and as one batch followed by "DONE <edit>": recolour turns
+// the box green, drop removes the floor's record, churn rewrites the box under the
+// lock for ever (after "CHURNING"; the test kills it mid-cycle), quit closes the
+// connection and ends.
 
 #include <array>
 #include <cmath>
@@ -125,11 +118,8 @@ RecordPrefix* material(const char16_t* name, uint32_t diffuse) {
     RecordPrefix* record = channel.AddRecord(kTagSrfc);
     srfc::storeFixedText(record, srfc::kName, name);
     store(record, srfc::kDiffuse, diffuse);
-    store(record, srfc::kHalf, 0.5f);
     store(record, srfc::kShine, 0.3f);
     store(record, srfc::kOpacity, 1.0f);
-    store(record, srfc::kOne, 1.0f);
-    store(record, srfc::kMinusOne, -1);
     store(record, srfc::kRevision, load(record, srfc::kRevision) + 1);
     return record;
 }
@@ -219,7 +209,6 @@ int main(int argc, char** argv) {
     if (void* bytes = channel.MapBuffer(imageBuffer))
         std::memcpy(bytes, image.data(), image.size());
     store(panel, srfc::kTextureBuffer, imageBuffer);
-    store(panel, srfc::kTextureCapacity, uint32_t(image.size()));
     store(panel, srfc::kDiffuse, srfc::kTexturedDiffuse);
     store(panel, srfc::kTextureStamp, 1u);
     Mesh panelMesh = quad({{0.2f, 0, 0}, {1.2f, 0, 0}, {1.2f, 0, 1}, {0.2f, 0, 1}}, {0, -1, 0});

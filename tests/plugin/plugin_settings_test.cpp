@@ -138,7 +138,6 @@ TEST(RegistryHelpers, ReadRegStringLimits) {
     setRaw(u"Full", std::u16string(512, u'y'));          // exactly the buffer, no terminator
     setRaw(u"TooLong", std::u16string(512, u'z') + u'\0');
     setRaw(u"Embedded", std::u16string(u"ab\0cd", 5));
-    setRaw(u"LeadingNul", std::u16string(u"\0cd", 3));
     ASSERT_EQ(key.setDword(u"Number", 0x00420041u), 0);
     const struct {
         const char16_t* name;
@@ -149,7 +148,6 @@ TEST(RegistryHelpers, ReadRegStringLimits) {
                  {u"Full", 0, std::u16string(512, u'y')},
                  {u"TooLong", kErrorMoreData, u""},
                  {u"Embedded", 0, u"ab"},
-                 {u"LeadingNul", 0, u""},
                  {u"Number", 0, u"AB"},
                  {u"Missing", kErrorFileNotFound, u""}};
     for (const auto& c : cases) {

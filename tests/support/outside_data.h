@@ -1,13 +1,8 @@
 #pragma once
 // Files some tests read from outside the repository: the shared sample documents
-// under VANTRO_TESTDATA_DIR (by default ../shared/testdata beside the checkout; set
-// the CMake cache variable of that name to use another folder). A fresh clone does not
-// have them, so a test that needs them skips, naming what is missing:
-//
-//   TEST(Area, ReadsRealDocuments) {
-//       VANTRO_SKIP_WITHOUT_TESTDATA("3dm/house.3dm", "3dm/boat.3dm");
-//       ...
-//   }
+// under VANTRO_TESTDATA_DIR (by default ../shared/testdata beside the checkout). A
+// fresh clone does not have them, so a test that needs them skips, naming what is
+// missing.
 
 #include <cstdlib>
 #include <filesystem>
@@ -48,8 +43,7 @@ inline std::optional<std::string> missing3dmReader() {
 
 }  // namespace vantro::test
 
-// Skips the running test when any of the named files of the shared test data is
-// absent. Use in a test body (it returns from the function).
+// In a test body: skips it when any of the named files is absent.
 #define VANTRO_SKIP_WITHOUT_TESTDATA(...)                                                  \
     if (const auto vantroMissingTestdata = ::vantro::test::missingTestdata({__VA_ARGS__})) \
     GTEST_SKIP() << *vantroMissingTestdata

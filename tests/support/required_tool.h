@@ -10,20 +10,11 @@
 
 #include <gtest/gtest.h>
 
-namespace vantro::test {
-
-inline bool runningInCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string_view(ci) == "true";
-}
-
-}  // namespace vantro::test
-
 // Ends the calling test (skipped, or failed in CI) unless present; what names the tool.
 #define VANTRO_REQUIRE_TOOL(present, what)                                                         \
     do {                                                                                           \
         if (!(present)) {                                                                          \
-            if (::vantro::test::runningInCi())                                                     \
+            if (const char* ci = std::getenv("CI"); ci && std::string_view(ci) == "true")          \
                 FAIL() << (what) << " is missing; CI must have it (scripts/setup.sh installs it)"; \
             GTEST_SKIP() << (what) << " is needed (scripts/setup.sh installs it)";                 \
         }                                                                                          \

@@ -7,24 +7,6 @@
 #include <unistd.h>
 
 namespace vantro::test {
-namespace {
-
-void saveAndSet(const char* name, const std::string& value, std::string& old, bool& had) {
-    const char* current = std::getenv(name);
-    had = current != nullptr;
-    if (had)
-        old = current;
-    setenv(name, value.c_str(), 1);
-}
-
-void restore(const char* name, const std::string& old, bool had) {
-    if (had)
-        setenv(name, old.c_str(), 1);
-    else
-        unsetenv(name);
-}
-
-}  // namespace
 
 TestEnvironment::TestEnvironment() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vantro-test-XXXXXX").string();
@@ -33,13 +15,13 @@ TestEnvironment::TestEnvironment() {
     root_ = pattern;
     std::filesystem::create_directories(registryRoot());
     std::filesystem::create_directories(runtimeDir());
-    saveAndSet("VANTRO_REGISTRY_ROOT", registryRoot(), oldRegistry_, hadRegistry_);
-    saveAndSet("VANTRO_RUNTIME_DIR", runtimeDir(), oldRuntime_, hadRuntime_);
+    registry_.emplace("VANTRO_REGISTRY_ROOT", registryRoot().c_str());
+    runtime_.emplace("VANTRO_RUNTIME_DIR", runtimeDir().c_str());
 }
 
 TestEnvironment::~TestEnvironment() {
-    restore("VANTRO_REGISTRY_ROOT", oldRegistry_, hadRegistry_);
-    restore("VANTRO_RUNTIME_DIR", oldRuntime_, hadRuntime_);
+    registry_.reset();
+    runtime_.reset();
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
 }
@@ -55,7 +37,12 @@ ScopedVariable::ScopedVariable(const char* name, const char* value) : name_(name
         unsetenv(name);
 }
 
-ScopedVariable::~ScopedVariable() { restore(name_.c_str(), old_, had_); }
+ScopedVariable::~ScopedVariable() {
+    if (had_)
+        setenv(name_.c_str(), old_.c_str(), 1);
+    else
+        unsetenv(name_.c_str());
+}
 
 std::u16string uniqueName(const char* stem) {
     static std::atomic<int> counter{0};

@@ -1,15 +1,15 @@
 #pragma once
-// Files and environment variables as the tests handle them: whole files read and
-// written as bytes, a file time set to a known instant, a variable put back at the
-// end of a scope.
+// Files as the tests handle them: whole files read and written as bytes, a file time
+// set to a known instant.
 
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "support/test_environment.h"
 
 namespace vantro::test {
 
@@ -33,32 +33,7 @@ inline std::filesystem::file_time_type newYear2020() {
         std::chrono::sys_time<std::chrono::seconds>(day)));
 }
 
-// Sets (or, with nullptr, removes) an environment variable until the end of the scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            had_ = true;
-            old_ = old;
-        }
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (had_)
-            ::setenv(name_, old_.c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
+// The older name of ScopedVariable.
+using ScopedEnv = ScopedVariable;
 
 }  // namespace vantro::test
