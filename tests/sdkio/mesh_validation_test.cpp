@@ -1,8 +1,6 @@
-// The host's brep mesher against the modelling application's own meshes: every brep
-// face of ../shared/testdata/3dm that carries a cached render mesh is meshed again by
-// the host (coarse preset, the document's tolerance) and compared with it. The table
-// goes to stdout and, in the same form, to docs/meshing-validation.md. Sanitizer
-// builds, many times slower, mesh every fifth face only.
+// The host's brep mesher against the application's own cached meshes of
+// ../shared/testdata/3dm, face by face; the table printed is docs/meshing-validation.md.
+// Sanitizer builds, many times slower, mesh every fifth face only.
 
 #include <gtest/gtest.h>
 
@@ -85,9 +83,8 @@ struct Row {
     double areaError = 0;  // relative
     double distance = 0;   // symmetric Hausdorff
     double limit = 0;
-    // The share of the cached mesh's area within the document's absolute tolerance of
-    // its boundary: how far the face's area is known at all, its trims being
-    // accurate to that tolerance only.
+    // The share of the cached area within the absolute tolerance of its boundary: how
+    // far the file itself fixes the face's area.
     double band = 0;
     std::string failure;  // the mesher's own, when it failed
 
@@ -101,16 +98,14 @@ struct Row {
 
 void compareObject(const std::string& file, size_t index, const vantro::docio::ObjectData& o, double absoluteTolerance,
                    std::vector<Row>& rows) {
-    // Cached meshes of the whole brep give its size: the limit is 0.5 % of its diagonal
-    // (the files carry no readable render-mesh tolerance).
+    // The files carry no readable render-mesh tolerance: 0.5 % of the brep's diagonal.
     Triangles whole;
     for (const auto& m : o.renderMeshes) {
         const Triangles t = fromOnMesh(*m);
         whole.list.insert(whole.list.end(), t.list.begin(), t.list.end());
     }
     const double limit = 0.005 * diagonal(whole);
-    // The settings the host meshes the document with; the object's tolerance comes
-    // from the whole brep even where only some of its faces are meshed.
+    // The host's settings; the tolerance comes from the whole brep.
     vantro::meshing::MeshSettings settings;
     settings.minimumTolerance = absoluteTolerance;
     settings.tolerance = settings.toleranceFor(vantro::meshing::controlBoxDiagonal(*o.brep));
@@ -175,17 +170,14 @@ TEST(MeshValidation, HostMeshesMatchTheApplicationsOwn) {
     const fs::path dir = SDKIO_TESTDATA_3DM;
     if (!fs::is_directory(dir))
         GTEST_SKIP() << "needs " << dir.string() << " (the shared .3dm test files)";
+    std::vector<Row> rows;
     // The files whose breps carry cached meshes (SOURCES.md: "Brep n/m" with n > 0).
-    std::vector<fs::path> files;
     for (const char* name :
          {"devsamples_MockingBirdTest.3dm", "opennurbs_v3_Speeder.3dm", "opennurbs_v4_DinerMug.3dm",
           "opennurbs_v4_TreeFrog.3dm", "opennurbs_v4_example_file.3dm", "opennurbs_v8_selective_clipping.3dm",
           "rhino3dm_file3dm_stuff.3dm", "rhinoinside_rhino_office.3dm"}) {
-        files.push_back(dir / name);
-    }
-    std::vector<Row> rows;
-    for (const fs::path& file : files) {
-        SCOPED_TRACE(file.filename().string());
+        const fs::path file = dir / name;
+        SCOPED_TRACE(name);
         vantro::docio::DocumentData data;
         std::string error;
         ASSERT_TRUE(convertWithGeometry(file, data, error)) << error;
@@ -210,11 +202,8 @@ TEST(MeshValidation, HostMeshesMatchTheApplicationsOwn) {
         "faces %zu: meshed %zu, triangle count within 0.5-2x %zu, area within 1 %% %zu, "
         "Hausdorff within limit %zu\n",
         rows.size(), rows.size() - failed, count, area, distance);
-    // The figures the mesher reached when docs/meshing-validation.md was written; a
-    // change that loses faces, area or closeness fails here. Every face is meshed; an
-    // area off by more than 1 % is at least within what the file's tolerance leaves
-    // open. Triangle counts differ by design between the two meshers (deflection
-    // against the application's grid) and are held to the share reached.
+    // The figures of docs/meshing-validation.md: a change that loses faces, area or
+    // closeness fails. Triangle counts differ by design and keep the share reached.
     ASSERT_GE(rows.size(), 120u / kFaceStride);
     const size_t meshed = rows.size() - failed;
     EXPECT_EQ(meshed, rows.size());
