@@ -1,9 +1,7 @@
-// The COLLADA export through the real vantro-host program: `vantro-host export` and the
-// Export command. Evidence: the files on disk (their numbers, texture copies, what the
-// strict schema says), what the program printed and its exit status.
+// The COLLADA export through the real vantro-host program (`vantro-host export`):
+// files on disk, texture copies, the strict schema's findings, output and exit status.
 
 #include <algorithm>
-#include <array>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -27,24 +25,10 @@ using ::testing::HasSubstr;
 
 // Exit statuses of the export action (docs/host.md).
 constexpr int kDocumentUnreadable = 1;
-constexpr int kCommandFailed = 3;
 constexpr int kUnwritable = 4;
 constexpr int kCancelled = 5;
 
 const std::string kSamples = VANTRO_SAMPLES_DIR;
-
-// {lo x, y, z, hi x, y, z} of the positions of every geometry but the node marker's.
-std::array<double, 6> positionBounds(const std::string& document) {
-    std::array<double, 6> box{1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
-    const std::regex list("<float_array id=\"([^\"]+)-positions-array\" count=\"[0-9]+\">([^<]*)<");
-    for (auto it = std::sregex_iterator(document.begin(), document.end(), list); it != std::sregex_iterator(); ++it) {
-        std::istringstream numbers((*it)[1] == "veloraNode" ? "" : (*it)[2].str());
-        for (double p[3]; numbers >> p[0] >> p[1] >> p[2];)
-            for (int i = 0; i < 3; ++i)
-                box[i] = std::min(box[i], p[i]), box[i + 3] = std::max(box[i + 3], p[i]);
-    }
-    return box;
-}
 
 // The triangles of every geometry but the node marker's.
 int triangleCount(const std::string& document) {
@@ -225,24 +209,6 @@ TEST_F(ExportFailureTest, AShortWriteFailsTheExport) {
     EXPECT_THAT(cut.output, ::testing::Not(HasSubstr("Exported")));
     EXPECT_FALSE(fs::exists(path("cut.dae")));
     EXPECT_FALSE(fs::exists(path("cut_Textures")));
-}
-
-class ExportCommandTest : public HostExportTest {};
-
-// The command exports the document as it stands after the script's edits. An unsaved
-// document and a refused overwrite fail the command with its reason; the script goes on.
-TEST_F(ExportCommandTest, ExportsTheEditedDocumentAndReportsRefusals) {
-    write("kept.dae", "keep me");
-    const HostRun run =
-        runScript("AddBox 0,0,0 1000,1000,1000 name=Box\nMove Box 2000,0,0\nExport " + path("moved.dae") +
-                  "\nExport\nExport " + path("kept.dae") + " overwrite=no\nPrint done\n");
-    EXPECT_EQ(run.exitCode, kCommandFailed) << run.output;
-    EXPECT_TRUE(run.has("Exported \"" + path("moved.dae") + "\""));
-    EXPECT_EQ(positionBounds(readFile(path("moved.dae"))), (std::array<double, 6>{2, 0, 0, 3, 1, 1}));
-    EXPECT_TRUE(run.has("Export: cancelled: the document has never been saved")) << run.output;
-    EXPECT_TRUE(run.has("Export: cancelled: \"" + path("kept.dae") + "\" exists and is not to be replaced"));
-    EXPECT_TRUE(run.has("\ndone\n"));
-    EXPECT_EQ(readFile(path("kept.dae")), "keep me");
 }
 
 }  // namespace
