@@ -7,8 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "sdk/io/document_parser.h"
@@ -17,6 +15,7 @@
 #include "sdk/render/rdk_document.h"
 #include "sdk/app/rhino_app_settings.h"
 #include "sdk/document/rhino_doc.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -27,15 +26,8 @@ using vantro::docio::readDocumentFile;
 using vantro::docio::readDocumentJson;
 using vantro::docio::writeDocumentJson;
 
-std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 const std::string& fullDocument() {
-    static const std::string text = fileText(SDKIO_DATA_DIR "/full.json");
+    static const std::string text = vantro::test::readFile(SDKIO_DATA_DIR "/full.json");
     return text;
 }
 
@@ -224,7 +216,7 @@ TEST(DocumentRoundTrip, FullDocumentIsWrittenAsTheGolden) {
         for (size_t at = pinned.find(text); at != std::string::npos; at = pinned.find(text))
             pinned.replace(at, text.size(), "(made on reading)");
     }
-    EXPECT_EQ(pinned, fileText(SDKIO_DATA_DIR "/full-written.json"));
+    EXPECT_EQ(pinned, vantro::test::readFile(SDKIO_DATA_DIR "/full-written.json"));
     CRhinoDoc second;
     const DocumentLoadResult back = readDocumentJson(written, "written.json", second);
     ASSERT_TRUE(back.ok) << back.error;

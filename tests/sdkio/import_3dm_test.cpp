@@ -18,6 +18,7 @@
 #include "sdk/document/rhino_doc.h"
 #include "sdk/document/rhino_object.h"
 #include "support/child_process.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -275,10 +276,9 @@ TEST_F(Import3dm, FailuresAreReported) {
           "rhino3dm_light.3dm: cannot convert: Error: Cannot find module '/nonexistent/3dm-to-json.mjs'");
     ::setenv("VANTRO_3DM_CONVERTER", SDKIO_CONVERTER, 1);
     // A real file cut short.
-    std::ifstream whole(dataPath("opennurbs_v5_extrusions.3dm"), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
+    const std::string bytes = vantro::test::readFile(dataPath("opennurbs_v5_extrusions.3dm"));
     const auto cut = std::filesystem::temp_directory_path() / "sdkio-cut short.3dm";
-    std::ofstream(cut, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size() - 100));
+    vantro::test::writeFile(cut, bytes.substr(0, bytes.size() - 100));
     fails(cut.string(), "sdkio-cut short.3dm: cannot convert: ", false);
     std::filesystem::remove(cut);
 }

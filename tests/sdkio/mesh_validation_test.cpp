@@ -5,17 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "sdk/io/document_parser.h"
 #include "sdk/meshing/brep_mesher.h"
 #include "sdkio/mesh_compare.h"
 #include "support/child_process.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -28,13 +26,6 @@ constexpr size_t kFaceStride = 1;
 #endif
 using vantro::test::Triangles;
 using vantro::test::Vec3;
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 Triangles fromOnMesh(const ON_Mesh& m) {
     Triangles t;
@@ -59,8 +50,8 @@ bool convertWithGeometry(const fs::path& file, vantro::docio::DocumentData& data
         error = run.output;
         return false;
     }
-    const std::string json = slurp(out);
-    const std::string binary = slurp(out.string() + ".bin");
+    const std::string json = vantro::test::readFile(out);
+    const std::string binary = vantro::test::readFile(out.string() + ".bin");
     fs::remove(out);
     fs::remove(out.string() + ".bin");
     const auto parsed = vantro::docio::parseDocument(json, data, binary);
@@ -106,11 +97,11 @@ void compareObject(const std::string& file, size_t index, const vantro::docio::O
         const int cached = o.brep->faces[f].cachedMesh;
         if (cached < 0 || static_cast<size_t>(cached) >= o.renderMeshes.size())
             continue;
+        const Triangles reference = fromOnMesh(*o.renderMeshes[static_cast<size_t>(cached)]);
         Row row;
         row.file = file;
         row.object = index;
         row.face = f;
-        const Triangles reference = fromOnMesh(*o.renderMeshes[static_cast<size_t>(cached)]);
         row.cachedTriangles = reference.list.size();
         row.band = absoluteTolerance * vantro::test::boundaryLength(reference) / std::max(reference.area(), 1e-300);
         if (!ours[k].ok) {
