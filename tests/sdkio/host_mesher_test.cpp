@@ -1,6 +1,6 @@
-// The host's meshers on shapes whose area and volume are known: NURBS built here
-// the way the modelling application writes them (rational quadratic circles, singular
-// trims at poles, seams used twice), and SubD control nets.
+// The host's meshers on shapes whose area and volume are known: NURBS built the way
+// the application writes them (rational circles, singular trims at poles, seams used
+// twice), and SubD control nets. Trims of real files: mesh_validation_test.
 
 #include <gtest/gtest.h>
 
@@ -132,47 +132,6 @@ NurbsCurve seam(double r) {
 // A whole sphere as the application writes it: one face, the seam edge used twice and
 // two singular trims at the poles.
 BrepFace wholeSphere(double r) { return {sphere(r), false, {loop(true, {-1, 0, 0, 0, -1, 0, 0, 1})}}; }
-
-// An arc of radius r in the xz plane from angle a0 to a1 (from +x towards +z), as one
-// rational quadratic span.
-NurbsCurve meridianArc(double r, double a0, double a1) {
-    const double half = 0.5 * (a1 - a0), mid = 0.5 * (a0 + a1), reach = r / std::cos(half);
-    NurbsCurve c;
-    c.degree = 2;
-    c.points = {r * std::cos(a0),      0, r * std::sin(a0),      1,
-                reach * std::cos(mid), 0, reach * std::sin(mid), std::cos(half),
-                r * std::cos(a1),      0, r * std::sin(a1),      1};
-    c.knots = {0, 0, 1, 1};
-    return c;
-}
-
-// The cap of a sphere south of a latitude: a loop of a seam edge down to the pole,
-// the pole, the same edge back up on the seam's other side, and the latitude circle.
-// Projection alone cannot say on which side of the seam a point of it lies, nor
-// where along the pole; whichever trim the loop starts with, the cap is meshed, and
-// small caps too, where the tolerance is a fair share of the cap's size.
-TEST(HostMesher, CapBoundedBySeamAndPole) {
-    const double r = 2;
-    for (const double latitude : {0.0, -1.243}) {
-        const double z = r * std::sin(latitude), radius = r * std::cos(latitude);
-        Brep b;
-        b.edges = {meridianArc(r, latitude, -kPi / 2), circle(0, 0, z, radius)};
-        const double area = 2 * kPi * r * (r + z);
-        MeshSettings settings;
-        settings.tolerance = 0.006 * radius;
-        for (const auto& trims : std::vector<std::vector<int32_t>>{
-                 {0, 0, -1, 0, 0, 1, 1, 1}, {0, 1, 1, 1, 0, 0, -1, 0}, {1, 1, 0, 0, -1, 0, 0, 1}}) {
-            b.faces = {{sphere(r), false, {loop(true, trims)}}};
-            SCOPED_TRACE("latitude " + std::to_string(latitude) + ", loop starting with " + std::to_string(trims[0]));
-            const Triangles t = meshAll(b, settings);
-            EXPECT_NEAR(t.area(), area, 0.01 * area);
-            Vec3 lo, hi;
-            t.bounds(lo, hi);
-            EXPECT_LT(hi.z, z + 1e-6) << "the mesh reaches north of the cut";
-            EXPECT_NEAR(lo.z, -r, 1e-3) << "the mesh misses the pole";
-        }
-    }
-}
 
 // A small ball on a large plate, in one brep: the ball (seam and poles) is meshed to
 // its own size, not to a tolerance made for the plate (as large as its radius).
