@@ -59,8 +59,7 @@ std::vector<std::string> filesBelow(const fs::path& folder) {
     return files;
 }
 
-// A document of one flat grid mesh of n by n quads, one metre apart, in metres: a
-// number list of hundreds of kilobytes for n = 150.
+// One flat grid of n by n quads in metres: hundreds of kilobytes of numbers for 150.
 std::string gridDocument(int n) {
     std::ostringstream json;
     json << "{\"format\": \"vantro-document\", \"version\": 1, \"units\": {\"length\": \"meters\"},\n"
@@ -190,9 +189,8 @@ TEST_F(ExportFailureTest, RefusalsLeaveNothing) {
     EXPECT_FALSE(fs::exists(path("living-room_Textures")));
 }
 
-// One large write stores half its bytes and fails (the disk filled up), while every
-// later write would succeed again: the export still fails with status 4, and neither
-// the partial file nor the texture folder is left.
+// One large write stores half its bytes and fails (a disk filling up), later ones
+// succeed: the export fails with status 4 and leaves neither file nor texture folder.
 TEST_F(ExportFailureTest, AShortWriteFailsTheExport) {
     write("grid.json", gridDocument(150));
     const HostRun whole = runJoined({"export", path("grid.json"), "-o", path("whole.dae")});

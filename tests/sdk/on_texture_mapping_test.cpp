@@ -1,7 +1,5 @@
-// Texture mappings the documents bring: box, sphere and cylinder evaluation,
-// coordinates for a mapping channel, and textures sticking to moved objects. (Planar
-// mapping and world projections are checked through the scene's texture coordinates,
-// in rh_scene_test.cpp.)
+// Box, sphere and cylinder mappings, and a channel's coordinates following a moved
+// object (planar mapping and world projections: rh_scene_test.cpp).
 
 #include <gtest/gtest.h>
 

@@ -31,17 +31,15 @@ const std::string& fullDocument() {
     return text;
 }
 
-// text with its first occurrence of `from` replaced by `to`.
-std::string edited(std::string text, std::string_view from, std::string_view to) {
+// The full document with its first occurrence of `from` replaced by `to`.
+std::string edited(std::string_view from, std::string_view to) {
+    std::string text = fullDocument();
     const size_t at = text.find(from);
     EXPECT_NE(at, std::string::npos) << "test text not found: " << from;
     if (at != std::string::npos)
         text.replace(at, from.size(), to);
     return text;
 }
-
-// The full document with one edit.
-std::string edited(std::string_view from, std::string_view to) { return edited(fullDocument(), from, to); }
 
 bool isEmpty(CRhinoDoc& doc) {
     ON_SimpleArray<CRhinoView*> views;

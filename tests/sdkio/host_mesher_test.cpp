@@ -20,6 +20,8 @@ using vantro::test::Vec3;
 
 constexpr double kPi = std::numbers::pi;
 const double kHalfRoot2 = std::sqrt(0.5);
+// The meridian from the south pole to the north pole through +x (xz plane, rational).
+const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
 
 // A circle of radius r around (cx, cy, z) in a plane z = const, as 9 rational
 // control points (x, y, z, w) with knots 0, 0, pi/2, pi/2, ... 2pi, 2pi.
@@ -108,7 +110,6 @@ NurbsSurface sphere(double r) {
     s.count = {9, 5};
     const NurbsCurve ring = circle(0, 0, 0, 1);
     s.knots = {ring.knots, std::vector<double>{-kPi / 2, -kPi / 2, 0, 0, kPi / 2, kPi / 2}};
-    const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
     for (int i = 0; i < 9; ++i) {
         for (int j = 0; j < 5; ++j) {
             const double* p = &ring.points[4 * static_cast<size_t>(i)];
@@ -122,7 +123,6 @@ NurbsSurface sphere(double r) {
 NurbsCurve seam(double r) {
     NurbsCurve c;
     c.degree = 2;
-    const double arcX[5] = {0, 1, 1, 1, 0}, arcZ[5] = {-1, -1, 0, 1, 1}, arcW[5] = {1, kHalfRoot2, 1, kHalfRoot2, 1};
     for (int j = 0; j < 5; ++j)
         c.points.insert(c.points.end(), {r * arcX[j], 0, r * arcZ[j], arcW[j]});
     c.knots = {-kPi / 2, -kPi / 2, 0, 0, kPi / 2, kPi / 2};
