@@ -70,6 +70,7 @@ TEST(DocumentRead, RefusedInputLeavesDocumentEmpty) {
         {"[0, 1, 2, 3, 3, 2, 4, 4]", "[0, 1, 2, 3, 3, 2, 9001, 9001]",
          "full.json: object 0 \"Quad and triangle\" (88888888-8888-4888-8888-000000000001): mesh: face 1 refers to "
          "vertex 9001 of 5"},
+        {"[0, 1, 2, 3, 3, 2, 4, 4]", "[0, 1, 2, 3, 3, 2, -1, -1]", "face 1 refers to vertex -1 of 5"},
         {"\"normals\": [0, 0, 1, ", "\"normals\": [",
          "mesh: normals: 12 numbers given, 3 per vertex (5 vertices) expected"},
         {"\"vertices\": [0, 0, 0, ", "\"vertices\": [0, 0, ",
@@ -125,6 +126,8 @@ TEST(DocumentRead, RefusedFieldsAreNamedInFull) {
     const std::vector<BadCase> cases = {
         {"[10, 20, 30]", "[10, 20, 300]",
          "line 15 column 13: layer 0: color: colour components must be integers from 0 to 255"},
+        {"\"materialIndex\": 1,", "\"materialIndex\": -2,",
+         "line 14 column 21: layer 0: materialIndex: -2 is outside -1 to 2147483647"},
         {"\"parentId\": \"11111111-1111-4111-8111-000000000002\"", "\"parentId\": \"x\"",
          "line 12 column 16: layer 0: parentId: expected an id (8-4-4-4-12 hexadecimal digits), found \"x\""},
         {"\"type\": \"bump\",", "", "line 52 column 5: material 0: textures.1: missing required field \"type\""},

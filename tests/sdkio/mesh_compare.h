@@ -7,9 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <tuple>
-#include <functional>
-#include <unordered_map>
 #include <vector>
 
 #include "sdk/meshing/triangle_mesh.h"
@@ -60,31 +59,19 @@ struct Triangles {
 // The length of a mesh's boundary: edges that only one triangle has. Vertices are
 // matched by position, so a mesh split along a seam or a crease has no boundary there.
 inline double boundaryLength(const Triangles& t) {
-    struct Key {
-        std::array<double, 6> c;
-        bool operator==(const Key& o) const { return c == o.c; }
-    };
-    struct Hash {
-        size_t operator()(const Key& k) const {
-            size_t h = 0;
-            for (const double x : k.c)
-                h = h * 1000003u ^ std::hash<double>()(x);
-            return h;
-        }
-    };
-    std::unordered_map<Key, int, Hash> uses;
+    std::map<std::array<double, 6>, int> uses;  // an edge's ends, the lesser first
     for (const auto& tri : t.list) {
         for (int i = 0; i < 3; ++i) {
             Vec3 a = tri[i], b = tri[(i + 1) % 3];
             if (std::tie(b.x, b.y, b.z) < std::tie(a.x, a.y, a.z))
                 std::swap(a, b);
-            ++uses[Key{{a.x, a.y, a.z, b.x, b.y, b.z}}];
+            ++uses[{a.x, a.y, a.z, b.x, b.y, b.z}];
         }
     }
     double sum = 0;
-    for (const auto& [k, n] : uses) {
+    for (const auto& [c, n] : uses) {
         if (n == 1)
-            sum += length(Vec3{k.c[0], k.c[1], k.c[2]} - Vec3{k.c[3], k.c[4], k.c[5]});
+            sum += length(Vec3{c[0], c[1], c[2]} - Vec3{c[3], c[4], c[5]});
     }
     return sum;
 }
