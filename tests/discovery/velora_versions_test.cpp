@@ -59,7 +59,7 @@ TEST_F(VeloraVersionsTest, LaunchStartsTheMatchingInstallation) {
     addEntry(u"Broken", u"Velora broken", u"8.4.0", u"/nonexistent/");  // earlier in order: the later entry wins
     EXPECT_TRUE(LaunchVelora(u"8.4.0"));
     std::u16string running;
-    for (int i = 0; i < 200 && running != u"8.4.0"; ++i) {
+    for (int i = 0; i < 1200 && running != u"8.4.0"; ++i) {  // up to 30 s on a loaded sanitizer run
         running = GetRunningVersion();
         platform::sleepMilliseconds(25);
     }

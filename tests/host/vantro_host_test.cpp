@@ -80,9 +80,7 @@ Print </edits>
 }
 
 // Units without scaling only change a property; with scaling every object is replaced
-// by a scaled one, then the scale is announced. Words and option names take any case. A
-// perspective view switched to parallel is modified (the plug-in stops following it).
-// (The scaled model as the renderer sees it: demo_story_test.)
+// first, then the scale is announced. A view switched to parallel is modified.
 TEST_F(HostEventsTest, UnitsWithAndWithoutScaling) {
     const HostRun run = runScript(
         "AddBox 0,0,0 1,1,1 name=A\nPrint <plain>\nUnits Meters\nPrint <scaled>\n"
@@ -97,8 +95,7 @@ TEST_F(HostEventsTest, UnitsWithAndWithoutScaling) {
                             "OnDocumentPropertiesChanged document 1 (untitled)"));
 }
 
-// Opening with merge and New raise the document events; an export keeps the document's
-// name. (Saves as the plug-in hears them: plugin_process_test.)
+// Opening with merge and New raise the document events.
 TEST_F(HostEventsTest, FileCommands) {
     const std::string full = path("full.json");
     const std::string part = path("part.json");

@@ -1,8 +1,6 @@
-// .3dm files written by the modelling application, read through the converter
-// (tools/3dm-to-json.mjs). The expected figures are those of
-// ../shared/testdata/3dm/SOURCES.md (counted with rhino3dm by the data set's
-// authors), and sample meshes are compared with what rhino3dm itself reports through
-// a separate probe script: neither depends on the code under test.
+// .3dm files read through the converter (tools/3dm-to-json.mjs), against figures that
+// do not depend on it: ../shared/testdata/3dm/SOURCES.md, and rhino3dm's own meshes
+// through a separate probe script.
 
 #include <gtest/gtest.h>
 
@@ -20,14 +18,14 @@
 #include "sdk/document/rhino_doc.h"
 #include "sdk/document/rhino_object.h"
 #include "support/child_process.h"
+#include "support/test_files.h"
 
 namespace {
 
 using vantro::docio::DocumentLoadResult;
 
 // Figures of one file, from SOURCES.md. `types` counts top-level objects by type
-// ("brep 2 dot 8"), with the file's geometry classes grouped the way the document
-// types them (all curve classes are "curve", texts and dimensions "annotation").
+// ("brep 2 dot 8"), grouped the way the document types them.
 struct Expected {
     const char* file;
     ON::LengthUnitSystem units;
@@ -45,7 +43,6 @@ constexpr unsigned kPoint = ON::point_object, kCloud = ON::pointset_object, kCur
                    kExtrusion = ON::extrusion_object;
 using U = ON::LengthUnitSystem;
 
-// "brep 2 dot 8" -> {brep: 2, dot: 8}
 std::map<unsigned int, int> typeCounts(const char* text) {
     const std::map<std::string, unsigned> kinds = {
         {"point", kPoint}, {"cloud", kCloud},    {"curve", kCurve},   {"brep", kBrep},    {"mesh", kMesh},
@@ -117,9 +114,8 @@ protected:
     }
 };
 
-// Every file loads, with the object types, blocks, layers, materials, mappings,
-// embedded bitmaps and render-mesh triangles the data set lists, every reference
-// resolved and every surface with something to render.
+// Every file loads with the figures the data set lists, every reference resolved and
+// every surface with something to render.
 TEST_F(Import3dm, EveryFileMatchesItsFigures) {
     int meshedByHost = 0, nested = 0;
     for (const Expected& e : kFiles) {
@@ -141,16 +137,13 @@ TEST_F(Import3dm, EveryFileMatchesItsFigures) {
                 EXPECT_NE(ref->InstanceDefinition(), nullptr);
                 nested += o->IsInstanceDefinitionGeometry();
             }
-            // Every object of a kind that has surfaces has render meshes: the file's, or
-            // the host's where the file has none (breps and extrusions saved without
-            // meshes, SubDs).
+            // Surfaces have render meshes: the file's, or else the host's.
             if (type == kBrep || type == kExtrusion || type == kSubD || type == kMesh) {
                 EXPECT_TRUE(CRhinoMeshObject::Cast(o) || !o->RenderMeshes().empty())
                     << ON_UuidToString(o->Attributes().m_uuid).ToUtf8() << " has nothing to render";
                 meshedByHost += !o->RenderMeshesCached();
             }
-            // A mesh object's mesh is also its render mesh; meshes the host made (not
-            // yet built on request) are not the file's.
+            // Meshes the host made are not the file's.
             if (const auto* meshObject = CRhinoMeshObject::Cast(o)) {
                 tris += triangles(*meshObject->Mesh());
             } else if (o->RenderMeshesCached()) {
@@ -180,8 +173,6 @@ TEST_F(Import3dm, EveryFileMatchesItsFigures) {
         EXPECT_EQ(doc.m_texture_mapping_table.TextureMappingCount(), e.mappings);
         EXPECT_EQ(doc.m_bitmap_table.BitmapCount(), e.bitmaps);
         EXPECT_EQ(doc.GetPathName(), ON_wString::FromUtf8(dataPath(e.file)));
-        // The converter writes only fields the reader knows, and everything it lists
-        // has geometry.
         for (const std::string& w : loaded.result.warnings)
             for (const char* unexpected : {"unknown field", "not meshed", "listed without geometry"})
                 EXPECT_EQ(w.find(unexpected), std::string::npos) << w;
@@ -196,8 +187,7 @@ TEST_F(Import3dm, EveryFileMatchesItsFigures) {
               warnings.end());
 }
 
-// What rhino3dm reports for a file's first mesh, read by the probe script; no id when
-// the file has none.
+// What rhino3dm reports for a file's first mesh; no id when it has none.
 struct Probe {
     std::string id;
     int vertexCount = 0, faceCount = 0, normalCount = 0;
@@ -249,10 +239,9 @@ TEST_F(Import3dm, MeshesArriveIntact) {
     EXPECT_EQ(compared, 16);  // the files with any mesh
 }
 
-// Texture files of other machines are reported missing; images that travel in the
-// file are not.
+// Texture files of other machines are reported missing (the speeder's map1.bmp);
+// images that travel in the file are not (the logo's AtoZ.bmp).
 TEST_F(Import3dm, WarningsNameMissingTextures) {
-    // The logo's AtoZ.bmp travels in the file; the speeder's map1.bmp does not.
     const auto& logo = load("opennurbs_v7_rhino_logo_subd.3dm").result.warnings;
     const auto& speeder = load("opennurbs_v3_Speeder.3dm").result.warnings;
     auto count = [](const std::vector<std::string>& warnings, const char* text) {
@@ -286,15 +275,11 @@ TEST_F(Import3dm, FailuresAreReported) {
     fails(dataPath("rhino3dm_light.3dm"),
           "rhino3dm_light.3dm: cannot convert: Error: Cannot find module '/nonexistent/3dm-to-json.mjs'");
     ::setenv("VANTRO_3DM_CONVERTER", SDKIO_CONVERTER, 1);
-    // A real file cut short, at several lengths.
-    std::ifstream whole(dataPath("opennurbs_v5_extrusions.3dm"), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
+    // A real file cut short.
+    const std::string bytes = vantro::test::readFile(dataPath("opennurbs_v5_extrusions.3dm"));
     const auto cut = std::filesystem::temp_directory_path() / "sdkio-cut short.3dm";
-    for (const size_t length : {size_t{40}, bytes.size() / 3, bytes.size() - 100}) {
-        SCOPED_TRACE(length);
-        std::ofstream(cut, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(length));
-        fails(cut.string(), "sdkio-cut short.3dm: cannot convert: ", false);
-    }
+    vantro::test::writeFile(cut, bytes.substr(0, bytes.size() - 100));
+    fails(cut.string(), "sdkio-cut short.3dm: cannot convert: ", false);
     std::filesystem::remove(cut);
 }
 

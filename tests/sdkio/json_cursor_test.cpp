@@ -1,7 +1,6 @@
-// JsonCursor: the JSON grammar it accepts and refuses, where it says an error is, and
-// that hostile nesting and truncation are refused without reading past the text.
-// JsonWriter: strings and numbers read back to exactly what was written (the layout is
-// pinned by the written full document, in document_io_test.cpp).
+// JsonCursor: the grammar it accepts and refuses, and where it says an error is.
+// JsonWriter: strings and numbers read back exactly (the layout is pinned by the
+// written full document; truncation and crash-freedom by its test and the fuzzers).
 
 #include <gtest/gtest.h>
 
@@ -65,7 +64,6 @@ TEST(JsonCursor, RefusesMalformedTextWithItsPosition) {
         {"\"\xed\xa0\x80\"", "1:2 invalid UTF-8 in a string"},
         {"\"abc", "1:1 unterminated string"},
         {"[1e999]", "1:2 number out of the range of a double"},
-        {"[0.5x]", "1:5 expected ',' or ']' after an array element"},
         {"{\"a\\q\" 1}", "1:4 invalid escape sequence in a string"},
         {"[\"ab\\", "1:2 unterminated string"},
         {"[1, \xff]", "1:5 invalid UTF-8"},
@@ -73,22 +71,11 @@ TEST(JsonCursor, RefusesMalformedTextWithItsPosition) {
         {"[\"ok\", \"a\\q\tb\"]", "1:10 invalid escape sequence in a string"},
         {"[1 \"x\tb\"]", "1:4 expected ',' or ']' after an array element"},
         {"[1] \"a\tb\"", "1:5 unexpected text after the end of the document"},
-        {"[1, 2] x \"a\tb\"", "1:8 unexpected text after the end of the document"},
+        {"{\"a\": 1} \xff", "1:10 invalid UTF-8"},  // after the value: found by finish()
         {std::string(100000, '['), "1:257 arrays and objects nested too deeply"},
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(verdict(text), expected) << text.substr(0, 40);
-
-    // One after everything the caller reads still fails the text, in finish().
-    JsonCursor c("{\"a\": 1} \xff");
-    std::string name;
-    int64_t v = 0;
-    ASSERT_TRUE(c.beginObject() && c.nextMember(name) && c.readInt64(v));
-    EXPECT_FALSE(c.nextMember(name));
-    EXPECT_FALSE(c.failed());
-    EXPECT_FALSE(c.finish());
-    EXPECT_EQ(c.error(), "invalid UTF-8");
-    EXPECT_EQ(c.errorOffset(), 9u);
 }
 
 // Floats are rounded once, from their decimal text: a number just off the midpoint of
@@ -134,16 +121,6 @@ TEST(JsonCursor, TypedReadsRefuseOtherKinds) {
         EXPECT_FALSE(c.readString(s) || c.finish()) << text;
         EXPECT_EQ(c.errorOffset(), offset) << text;
         EXPECT_EQ(c.error(), expected) << text;
-    }
-}
-
-// Every prefix of a valid text is refused and never read past.
-TEST(JsonCursor, EveryTruncationIsRefused) {
-    const std::string text = R"({"a": [1, 2.5e-3, -4], "b": {"c": "d\u00e9\ud83d\ude00", "e": [true, false, null]}})";
-    ASSERT_EQ(verdict(text), "");
-    for (size_t n = 0; n < text.size(); ++n) {
-        const std::string prefix = text.substr(0, n);  // its own allocation, so ASan sees reads past it
-        EXPECT_NE(verdict(prefix), "") << n;
     }
 }
 
