@@ -1,6 +1,7 @@
 // Fuzz target for the peer's side of the channel: attaching to a main mapping and
-// decoding its header, records and the buffers they name, when every byte was written
-// by another process. The input is
+// decoding its header, records and the buffers they name (the channel summary and the
+// renderer's mirror: materials, geometry, textures, camera, statistics), when every
+// byte was written by another process. The input is
 //   u16 L (little-endian), L bytes of main mapping (cut to what is there), then up to
 //   four buffers, each a u16 length and that many bytes, created as buffers 1..4 of
 //   the creator.
@@ -15,6 +16,7 @@
 #include "channel_summary.h"
 #include "fuzz_environment.h"
 #include "json_writer.h"
+#include "peer_mirror.h"
 #include "link/channel_layout.h"
 #include "link/live_connection.h"
 #include "platform/process.h"
@@ -49,6 +51,22 @@ bool makeMapping(std::u16string_view name, const uint8_t* bytes, size_t size, Sh
     return true;
 }
 
+// What the renderer draws from must be whole, whatever it was given.
+void checkMirror(const vantro::peer::PeerMirror& mirror) {
+    for (const auto& [id, material] : mirror.materials()) {
+        const vantro::peer::MeshData& mesh = material.mesh;
+        if (mesh.positions.size() % 3 != 0 || mesh.normals.size() != mesh.positions.size() ||
+            mesh.texCoords.size() * 3 != mesh.positions.size() * 2 || mesh.indices.size() % 3 != 0)
+            std::abort();
+        for (uint32_t index : mesh.indices)
+            if (index >= mesh.vertexCount())
+                std::abort();
+        const vantro::peer::Image& image = material.texture;
+        if (image.rgba.size() != size_t(image.width) * size_t(image.height) * 4)
+            std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -80,6 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         vantro::peer::writeChannelSummary(peer, json);
         if (json.text().empty())
             std::abort();
+        vantro::peer::PeerMirror mirror;
+        vantro::peer::MirrorUpdate update = mirror.update(peer);
+        mirror.loadTextures(update);
+        checkMirror(mirror);
         std::vector<RecordPrefix*> records;
         peer.FindRecords(records, kTagSrfc, kRecordChanged, kRecordChanged);
         for (RecordPrefix* record : records)

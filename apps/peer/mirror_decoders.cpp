@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "link/srfc_layout.h"
 
@@ -139,10 +139,19 @@ Image loadImageFile(std::string_view path) {
         if (c == '\\')
             c = '/';
     }
-    std::ifstream file(local, std::ios::binary);
-    if (!file)
+    // The path comes from the other process: a device or a pipe would be read for
+    // ever, and no image of the largest accepted size is bigger than a BMP of it.
+    std::error_code error;
+    const std::filesystem::path file(local);
+    if (!std::filesystem::is_regular_file(file, error))
         return {};
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const uint64_t size = std::filesystem::file_size(file, error);
+    if (error || size > kMaxTextureFileBytes)
+        return {};
+    std::ifstream in(file, std::ios::binary);
+    std::vector<char> bytes(size);
+    if (!in.read(bytes.data(), std::streamsize(size)))
+        return {};
     return decodeImage(std::as_bytes(std::span(bytes)));
 }
 

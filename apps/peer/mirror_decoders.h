@@ -97,8 +97,12 @@ constexpr int kMaxTextureSide = 8192;
 // larger than kMaxTextureSide on a side.
 Image decodeImage(Bytes bytes);
 
-// Reads and decodes an image file; empty when it cannot be read. A path as the
-// plug-in sends it has backslashes; on POSIX they are read as slashes.
+// An uncompressed 32-bit image of the largest accepted size, with room for headers.
+constexpr uint64_t kMaxTextureFileBytes = uint64_t(kMaxTextureSide) * kMaxTextureSide * 4 + (1u << 20);
+
+// Reads and decodes an image file; empty when it cannot be read, is no regular file
+// or is larger than kMaxTextureFileBytes. A path as the plug-in sends it has
+// backslashes; on POSIX they are read as slashes.
 Image loadImageFile(std::string_view path);
 
 }  // namespace vantro::peer

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/stat.h>
 #include <limits>
 #include <vector>
 
@@ -140,6 +141,12 @@ TEST(DecodeImage, BmpAndGarbage) {
     const std::vector<uint8_t> garbage(500, 0x42);
     EXPECT_TRUE(decodeImage(std::as_bytes(std::span(garbage))).empty());
     EXPECT_TRUE(loadImageFile("/nonexistent/texture.png").empty());
+    // A path the other process names may be a pipe nobody writes to: opening it to read
+    // would wait for ever.
+    vantro::test::TestEnvironment env;
+    const std::string pipe = env.root() + "/texture.png";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_TRUE(loadImageFile(pipe).empty());
 }
 
 // The modeller's upward triangle (0,0,0) (1,0,0) (0,1,0) as sent: axes y and z
