@@ -210,21 +210,15 @@ std::vector<const CRhinoObject*> SceneEditor::liveObjects() const {
     return live;
 }
 
-const CRhinoObject* SceneEditor::pick() {
-    const auto live = liveObjects();
-    return live.empty() ? nullptr : live[random_() % live.size()];
-}
-
-void SceneEditor::reAddAll() { fixture_.reAdd(oracle_, liveObjects()); }
-
 void SceneEditor::release() { fixture_.scene.ReleaseScene(); }
 
 bool SceneEditor::apply(Edit edit) {
     if (!fixture_.scene.LockScene(50))
         return false;
-    const CRhinoObject* object = pick();
-    if (!object)
+    const auto live = liveObjects();
+    if (live.empty())
         return true;
+    const CRhinoObject* object = live[random_() % live.size()];
     const CRhinoObjRef ref(object);
     const CRhinoObject* readd = nullptr;  // what takes the object's place (or the object itself)
     bool removed = false, everything = false;
@@ -267,7 +261,7 @@ bool SceneEditor::apply(Edit edit) {
     if (readd)
         fixture_.reAdd(oracle_, {readd});
     if (everything)
-        reAddAll();
+        fixture_.reAdd(oracle_, liveObjects());
     static const char* const names[kEditKinds] = {
         "move", "hide", "show", "delete", "replace", "object material", "layer material", "modify material"};
     if (removed || readd || everything)

@@ -1,6 +1,5 @@
 #pragma once
-// What the scene tests and velora-scene-reader agree on: the messages the tests post
-// to the reader's window, and the dump file it writes (see scene_reader.cpp).
+// What the scene tests and velora-scene-reader agree on (see scene_reader.cpp).
 
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +19,7 @@ constexpr uint32_t kQuitMessage = 0x8731;
 constexpr uint32_t kHoldLockMessage = 0x8732;  // wParam: milliseconds to keep the lock
 
 // FNV-1a over a record's geometry bytes: the wake log's fingerprint of what the
-// reader held after each wake-up (an empty buffer has the offset basis).
+// reader held after each wake-up.
 inline uint64_t geometryHash(const uint8_t* bytes, size_t size) {
     uint64_t h = 14695981039346656037ull;
     for (size_t i = 0; i < size; ++i)
@@ -36,8 +35,7 @@ struct DumpedRecord {
     std::vector<uint8_t> bytes;
 };
 
-// Record id -> what the reader's mirror held. Empty optional for a missing or
-// malformed file.
+// Record id -> what the reader's mirror held; nothing for a missing or malformed file.
 inline std::optional<std::map<uint32_t, DumpedRecord>> readDump(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file)
@@ -68,7 +66,6 @@ inline std::optional<std::map<uint32_t, DumpedRecord>> readDump(const std::strin
     return records;
 }
 
-// One line of the wake log: the reader's mirror right after wake-up n.
 struct WakeState {
     uint32_t wake = 0;
     std::map<uint32_t, uint64_t> hashes;  // record id -> geometryHash of its bytes

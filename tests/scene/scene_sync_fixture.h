@@ -1,9 +1,6 @@
 #pragma once
-// The end-to-end setting of the scene's multi-process tests and benchmarks: a live
-// connection with its material manager and scene in this process, the sync worker
-// running, and velora-scene-reader in another process mirroring what it is woken up
-// for. Edits go through the scene's own remove/re-add, mirrored in a SceneOracle;
-// checkpoints compare the reader's mirror with the oracle byte for byte.
+// The scene's multi-process setting: connection, materials and scene here, the sync
+// worker running, velora-scene-reader in another process mirroring what it is woken for.
 
 #include <chrono>
 #include <filesystem>
@@ -36,7 +33,7 @@ inline std::vector<MaterialInfo*> allMaterials(MaterialManager& materials) {
 }
 
 // Every difference between a reader's mirror and the expected geometry of each
-// material of materials (its records' ids name the mirror's entries), one line each.
+// material, one line each.
 inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
                                                   const std::map<uint32_t, DumpedRecord>& mirror,
                                                   const std::map<uint64_t, ExpectedGeometry>& expected,
@@ -77,8 +74,6 @@ inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
 
 class SceneSyncFixture {
 public:
-    // Creates the connection and starts the reader (with random lock holds when
-    // randomLockSeed is not 0, logging every wake-up to wakeLogPath() when wakeLog).
     explicit SceneSyncFixture(uint32_t randomLockSeed = 0, bool wakeLog = false)
         : name_(uniqueName("scene-sync")), dumpDir_(env_.root() + "/dumps") {
         std::filesystem::create_directories(dumpDir_);
@@ -118,10 +113,8 @@ public:
         return true;
     }
 
-    // Waits until the worker has sent everything; returns with the main thread holding
-    // the scene (the next edit's LockScene succeeds at once). False after timeoutMs.
-    // Polls dirty rather than taking the scene: every LockScene interrupts a running
-    // cycle, and a cycle longer than the polling interval would never finish.
+    // Waits until everything is sent; returns holding the scene. Polls dirty: every
+    // LockScene interrupts a running cycle, and a long cycle would never finish.
     bool waitUntilSent(int timeoutMs = 60000) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (std::chrono::steady_clock::now() < deadline) {
@@ -138,7 +131,6 @@ public:
         return false;
     }
 
-    // Asks the reader for its mirror.
     std::optional<std::map<uint32_t, DumpedRecord>> dump() {
         const uint32_t sequence = ++dumpSequence_;
         if (!platform::postMessage(readerWindow_, kDumpMessage, sequence, 0))
@@ -155,7 +147,6 @@ public:
         return !reader->waitForLine("HELD ms=" + std::to_string(ms), 10000).empty();
     }
 
-    // Every difference between the reader's mirror and the oracle, one line each.
     std::vector<std::string> differences(const SceneOracle& oracle, bool exact = true) {
         const auto mirror = dump();
         if (!mirror)
@@ -165,8 +156,7 @@ public:
 
     std::string wakeLogPath() const { return dumpDir_ + "/wakes.log"; }
 
-    // The oracle's scene as the wake log fingerprints it: record id -> geometryHash,
-    // for every material that has a record (no geometry: the hash of nothing).
+    // The oracle's scene as the wake log fingerprints it: record id -> geometryHash.
     std::map<uint32_t, uint64_t> expectedHashes(const SceneOracle& oracle) {
         auto expected = oracle.Expected();
         std::map<uint32_t, uint64_t> out;
@@ -178,7 +168,7 @@ public:
         return out;
     }
 
-    // Removes and re-adds objects in the scene (the scene must be held) and the oracle.
+    // Removes and re-adds objects in the scene (held) and the oracle.
     void reAdd(SceneOracle& oracle, const std::vector<const CRhinoObject*>& objects) {
         ON_SimpleArray<const CRhinoObject*> array;
         for (const CRhinoObject* o : objects) {
