@@ -46,8 +46,7 @@ inline std::optional<std::map<uint32_t, DumpedRecord>> readDump(const std::strin
         if (data.size() - at < 4)
             return false;
         std::memcpy(&out, data.data() + at, 4);
-        at += 4;
-        return true;
+        return (at += 4) != 0;
     };
     std::map<uint32_t, DumpedRecord> records;
     uint32_t count = 0;

@@ -35,8 +35,8 @@ float unitScaleOf(const CRhinoDoc& doc) {
 
 // The varied document, the millimetre one and random ones, with the reader holding the
 // lock at random moments: the initial load, then random edits in bursts made while the
-// main thread holds the scene, each burst checked, then edits each taken with
-// LockScene(50), so that they interrupt running cycles, and the end state checked.
+// main thread holds the scene, each burst checked. (Edits that interrupt running
+// cycles: EveryWakeShowsAConsistentScene.)
 TEST(SceneSyncProcess, LoadAndRandomEditsMatchTheOracle) {
     for (uint32_t seed : {11u, 12u, 13u, 14u}) {
         SCOPED_TRACE("seed " + std::to_string(seed));
@@ -61,21 +61,8 @@ TEST(SceneSyncProcess, LoadAndRandomEditsMatchTheOracle) {
             editor.release();
             ASSERT_TRUE(f.waitUntilSent());
             ASSERT_TRUE(mirrorMatches(f, oracle)) << "after:\n" << editor.log;
+            ASSERT_TRUE(f.scene.CheckInvariants().empty());
         }
-        editor.release();
-        std::mt19937 random(seed);
-        int applied = 0;
-        for (int i = 0; i < 50; ++i) {
-            if (editor.applyRandom()) {
-                ++applied;
-                editor.release();
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 12));
-        }
-        ASSERT_TRUE(f.waitUntilSent());
-        EXPECT_TRUE(mirrorMatches(f, oracle)) << editor.log;
-        EXPECT_TRUE(f.scene.CheckInvariants().empty());
-        EXPECT_GT(applied, 33);
     }
 }
 
