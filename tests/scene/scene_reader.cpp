@@ -1,9 +1,9 @@
 // velora-scene-reader: a second process that reads the scene's geometry the way the
 // renderer does. Arguments: --connection NAME --dump-dir DIR [--random-locks SEED]
-// [--wake-log FILE] [--poll-ms MS] [--wait-connection MS]. It prints "WAITING window="
-// (with --wait-connection), then "READY window=", and serves: the link's wake-up (copies
-// every "SRFC" record whose change count moved, prints "WAKE n= ns=<receipt> changed=",
-// appends to the wake log); kDumpMessage (DIR/dump-<wParam>.bin, then "DUMPED seq=<n> ");
+// [--poll-ms MS] [--wait-connection MS]. It prints "WAITING window=" (with
+// --wait-connection), then "READY window=", and serves: the link's wake-up (copies every
+// "SRFC" record whose change count moved, prints "WAKE n= ns=<receipt> changed=");
+// kDumpMessage (DIR/dump-<wParam>.bin, then "DUMPED seq=<n> ");
 // kHoldLockMessage (the lock kept wParam ms between "HELD ms=<ms>" and "RELEASED");
 // kQuitMessage or its creator gone (ends). --random-locks takes the lock at random
 // moments, now and then past the writer's 10 ms budget. A changed "VIEW" record is
@@ -178,19 +178,7 @@ private:
                 connection_.ClearRecordFlags(record, kRecordChanged);
         connection_.ClearFlags(kHeaderChanged);
         connection_.Unlock();
-        logWake();
         SAY("WAKE n=%u ns=%llu changed=%u\n", wakes_, static_cast<unsigned long long>(received), changed);
-    }
-
-    void logWake() {
-        if (!args_.count("--wake-log"))
-            return;
-        std::ofstream log(args_.at("--wake-log"), std::ios::app);
-        log << "wake " << wakes_;
-        for (const auto& [id, record] : mirror_)
-            log << ' ' << id << ':' << record.status << ':' << std::hex
-                << geometryHash(record.bytes.data(), record.bytes.size()) << std::dec;
-        log << '\n';
     }
 
     void readRecord(const RecordPrefix* record, DumpedRecord& out) {

@@ -1,14 +1,12 @@
 #pragma once
 // What the scene tests and velora-scene-reader agree on (see scene_reader.cpp).
 
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,15 +15,6 @@ namespace vantro::test {
 constexpr uint32_t kDumpMessage = 0x8730;  // wParam: sequence number of the dump
 constexpr uint32_t kQuitMessage = 0x8731;
 constexpr uint32_t kHoldLockMessage = 0x8732;  // wParam: milliseconds to keep the lock
-
-// FNV-1a over a record's geometry bytes: the wake log's fingerprint of what the
-// reader held after each wake-up.
-inline uint64_t geometryHash(const uint8_t* bytes, size_t size) {
-    uint64_t h = 14695981039346656037ull;
-    for (size_t i = 0; i < size; ++i)
-        h = (h ^ bytes[i]) * 1099511628211ull;
-    return h;
-}
 
 struct DumpedRecord {
     uint32_t changeCount = 0;
@@ -63,34 +52,6 @@ inline std::optional<std::map<uint32_t, DumpedRecord>> readDump(const std::strin
         records[id] = std::move(r);
     }
     return records;
-}
-
-struct WakeState {
-    uint32_t wake = 0;
-    std::map<uint32_t, uint64_t> hashes;  // record id -> geometryHash of its bytes
-    std::map<uint32_t, uint32_t> status;  // record id -> status (as in DumpedRecord)
-};
-
-// The wake log: lines "wake <n>" then " <record id>:<status>:<hash hex>" per record.
-inline std::vector<WakeState> readWakeLog(const std::string& path) {
-    std::vector<WakeState> out;
-    std::ifstream file(path);
-    std::string line, word;
-    while (std::getline(file, line)) {
-        std::istringstream in(line);
-        WakeState state;
-        if (!(in >> word >> state.wake) || word != "wake")
-            continue;
-        uint32_t id = 0, status = 0;
-        uint64_t hash = 0;
-        char c1 = 0, c2 = 0;
-        while (in >> std::dec >> id >> c1 >> status >> c2 >> std::hex >> hash && c1 == ':' && c2 == ':') {
-            state.status[id] = status;
-            state.hashes[id] = hash;
-        }
-        out.push_back(std::move(state));
-    }
-    return out;
 }
 
 }  // namespace vantro::test

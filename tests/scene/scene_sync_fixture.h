@@ -74,7 +74,8 @@ inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
 
 class SceneSyncFixture {
 public:
-    explicit SceneSyncFixture(uint32_t randomLockSeed = 0, bool wakeLog = false)
+    // randomLockSeed not 0: the reader takes the lock at random moments.
+    explicit SceneSyncFixture(uint32_t randomLockSeed = 0)
         : name_(uniqueName("scene-sync")), dumpDir_(env_.root() + "/dumps") {
         std::filesystem::create_directories(dumpDir_);
         created_ = link.Create(name_, 5000) == 0;
@@ -83,8 +84,6 @@ public:
         std::vector<std::string> args{"--connection", platform::toUtf8(name_), "--dump-dir", dumpDir_};
         if (randomLockSeed)
             args.insert(args.end(), {"--random-locks", std::to_string(randomLockSeed)});
-        if (wakeLog)
-            args.insert(args.end(), {"--wake-log", wakeLogPath()});
         reader = std::make_unique<ChildProcess>(VELORA_SCENE_READER_PATH, args);
         const std::string ready = reader->waitForLine("READY");
         const size_t at = ready.find("window=");
@@ -152,20 +151,6 @@ public:
         if (!mirror)
             return {"no dump from the reader"};
         return mirrorDifferences(materials, *mirror, oracle.Expected(), exact);
-    }
-
-    std::string wakeLogPath() const { return dumpDir_ + "/wakes.log"; }
-
-    // The oracle's scene as the wake log fingerprints it: record id -> geometryHash.
-    std::map<uint32_t, uint64_t> expectedHashes(const SceneOracle& oracle) {
-        auto expected = oracle.Expected();
-        std::map<uint32_t, uint64_t> out;
-        for (MaterialInfo* info : allMaterials(materials))
-            if (info->record) {
-                const std::vector<uint8_t>& bytes = expected[uint64_t(info->id)].bytes;
-                out[VantroAPI::load(info->record, VantroAPI::record::kId)] = geometryHash(bytes.data(), bytes.size());
-            }
-        return out;
     }
 
     // Removes and re-adds objects in the scene (held) and the oracle.
