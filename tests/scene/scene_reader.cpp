@@ -1,22 +1,20 @@
 // velora-scene-reader: a second process that reads the scene's geometry the way the
-// renderer does. Arguments: --connection NAME --dump-dir DIR [--random-locks SEED]
-// [--poll-ms MS] [--wait-connection MS]. It prints "WAITING window=" (with
-// --wait-connection), then "READY window=", and serves: the link's wake-up (copies every
-// "SRFC" record whose change count moved, prints "WAKE n= ns=<receipt> changed=");
-// kDumpMessage (DIR/dump-<wParam>.bin, then "DUMPED seq=<n> ");
-// kHoldLockMessage (the lock kept wParam ms between "HELD ms=<ms>" and "RELEASED");
-// kQuitMessage or its creator gone (ends). --random-locks takes the lock at random
-// moments, now and then past the writer's 10 ms budget. A changed "VIEW" record is
-// printed after every wake-up and every --poll-ms idle: "VIEW apply= kind= fov= pos= dir=
-// up= rows=<16 floats> zero=<1 when all zero bytes>". The mirror only changes on a
-// wake-up, so a dump shows what the renderer would show.
+// renderer does. Arguments: --connection NAME --dump-dir DIR [--poll-ms MS]
+// [--wait-connection MS]. It prints "WAITING window=" (with --wait-connection), then
+// "READY window=", and serves: the link's wake-up (copies every "SRFC" record whose
+// change count moved, prints "WAKE n= ns=<receipt> changed="); kDumpMessage
+// (DIR/dump-<wParam>.bin, then "DUMPED seq=<n> "); kHoldLockMessage (the lock kept
+// wParam ms between "HELD ms=<ms>" and "RELEASED"); kQuitMessage or its creator gone
+// (ends). A changed "VIEW" record is printed after every wake-up and every --poll-ms
+// idle: "VIEW apply= kind= fov= pos= dir= up= rows=<16 floats> zero=<1 when all zero
+// bytes>". The mirror only changes on a wake-up, so a dump shows what the renderer
+// would show.
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -43,8 +41,6 @@ public:
     Reader(int argc, char** argv) {
         for (int i = 1; i + 1 < argc; i += 2)
             args_[argv[i]] = argv[i + 1];
-        randomSeed_ = uint32_t(number("--random-locks", 0));
-        random_.seed(randomSeed_);
     }
     bool usable() const { return args_.count("--connection") && args_.count("--dump-dir"); }
 
@@ -60,13 +56,11 @@ public:
         SAY("READY window=%llu\n", static_cast<unsigned long long>(window_.handle()));
         for (;;) {
             platform::WindowMessage message;
-            const int wait = randomSeed_ ? int(random_() % 20) : std::max(1, number("--poll-ms", 500));
+            const int wait = std::max(1, number("--poll-ms", 500));
             if (!window_.receive(message, wait)) {
                 // A test that died without telling us leaves no one to read for.
                 if (!platform::isProcessAlive(creator_))
                     break;
-                if (randomSeed_)
-                    holdLockAtRandom();
                 lookAtView();
                 continue;
             }
@@ -129,16 +123,6 @@ private:
         for (int i = 0; i < 16; ++i)
             std::printf(i ? ",%.9g" : "%.9g", double(v.viewMatrix[i]));
         SAY(" zero=%d\n", zero ? 1 : 0);
-    }
-
-    void holdLockAtRandom() {
-        if (!connection_.Lock(0))
-            return;
-        const uint64_t holdUs = random_() % 8 == 0 ? 10'000 + random_() % 5'000 : random_() % 2'000;
-        const uint64_t until = platform::monotonicNanoseconds() + holdUs * 1000;
-        while (platform::monotonicNanoseconds() < until)
-            platform::yieldThread();
-        connection_.Unlock();
     }
 
     void holdLock(uint32_t ms) {
@@ -223,8 +207,6 @@ private:
     }
 
     std::map<std::string, std::string> args_;
-    uint32_t randomSeed_ = 0;
-    std::minstd_rand random_;
     platform::Window window_;
     LiveConnection connection_;
     std::map<uint32_t, DumpedRecord> mirror_;

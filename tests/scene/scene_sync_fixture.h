@@ -74,17 +74,14 @@ inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
 
 class SceneSyncFixture {
 public:
-    // randomLockSeed not 0: the reader takes the lock at random moments.
-    explicit SceneSyncFixture(uint32_t randomLockSeed = 0)
-        : name_(uniqueName("scene-sync")), dumpDir_(env_.root() + "/dumps") {
+    SceneSyncFixture() : name_(uniqueName("scene-sync")), dumpDir_(env_.root() + "/dumps") {
         std::filesystem::create_directories(dumpDir_);
         created_ = link.Create(name_, 5000) == 0;
         if (!created_)
             return;
-        std::vector<std::string> args{"--connection", platform::toUtf8(name_), "--dump-dir", dumpDir_};
-        if (randomLockSeed)
-            args.insert(args.end(), {"--random-locks", std::to_string(randomLockSeed)});
-        reader = std::make_unique<ChildProcess>(VELORA_SCENE_READER_PATH, args);
+        reader = std::make_unique<ChildProcess>(
+            VELORA_SCENE_READER_PATH,
+            std::vector<std::string>{"--connection", platform::toUtf8(name_), "--dump-dir", dumpDir_});
         const std::string ready = reader->waitForLine("READY");
         const size_t at = ready.find("window=");
         if (at != std::string::npos)
