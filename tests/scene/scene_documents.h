@@ -18,9 +18,9 @@ class SceneSyncFixture;
 // A rotation by a multiple of 90 degrees about a world axis (0 x, 1 y, 2 z), exact.
 ON_Xform quarterTurn(int axis, int quarters);
 
-// Every kind of object the link mirrors and skips (meshes of every orientation and
-// normal source, materials from object, layer and parent, hidden objects and layers,
-// points, nested blocks placed twice, broken meshes). Units: metres.
+// Every kind of object the link mirrors and skips (every orientation and normal source,
+// every material source, hidden objects and layers, points, nested blocks, broken
+// meshes). Units: metres.
 void buildVariedDocument(CRhinoDoc& doc);
 
 // Boxes and grids in millimetres (no blocks).
@@ -30,8 +30,8 @@ void buildMillimetreDocument(CRhinoDoc& doc);
 // (meshes and block instances, nested up to two levels). Units: metres.
 void generateDocument(CRhinoDoc& doc, uint32_t seed, int materials, int objects);
 
-// A large document for the benchmarks: `materialCount` materials, each with meshes of
-// about trianglesPerMaterial triangles in total (closed grids of quads).
+// `materialCount` materials, each with closed meshes of about trianglesPerMaterial
+// triangles in total.
 void generateLargeDocument(CRhinoDoc& doc, int materialCount, int trianglesPerMaterial);
 
 // Applies edits to a document and, through the fixture, to its scene and oracle the way

@@ -25,13 +25,6 @@
 
 namespace vantro::test {
 
-// Every material of the manager, the default included.
-inline std::vector<MaterialInfo*> allMaterials(MaterialManager& materials) {
-    std::vector<MaterialInfo*> all = materials.Materials();
-    all.push_back(&materials.DefaultMaterial());
-    return all;
-}
-
 // Every difference between a reader's mirror and the expected geometry of each
 // material, one line each.
 inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
@@ -40,7 +33,9 @@ inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
                                                   bool exact = true) {
     std::vector<std::string> out;
     std::set<uint64_t> seen;
-    for (MaterialInfo* info : allMaterials(materials)) {
+    std::vector<MaterialInfo*> all = materials.Materials();
+    all.push_back(&materials.DefaultMaterial());
+    for (MaterialInfo* info : all) {
         const uint64_t id = uint64_t(info->id);
         seen.insert(id);
         const auto want = expected.find(id);
