@@ -49,13 +49,10 @@ TEST(MeshConversion, SingularPlacementsAndHomogeneousWeights) {
 // nothing at all, in the buffer or beside it; sizes past 32 bits do not wrap.
 TEST(GeometryBuffer, RefusesEveryWriteOutsideTheBuffer) {
     EXPECT_EQ(GeometryBufferBytes(1u << 31, 1u << 31), 4ull * ((1ull << 31) + 3 * ((1ull << 32) + 1) + (1ull << 32)));
-    MeshInfo mi;
-    mi.vertexCount = 4;
-    mi.indexCount = 6;
-    mi.indices = {0, 1, 2, 3, 0, 1};
-    mi.positions.assign(12, 1.0f);
-    mi.normals.assign(12, 0.0f);
-    mi.uvs.assign(8, 0.5f);
+    MeshInfo mi;  // one quad: 4 vertices, 6 indices
+    MeshProblems problems;
+    ASSERT_TRUE(ConvertMesh(gridMesh(1, 1, 0), 1.0f, nullptr, mi, problems));
+    ASSERT_EQ(mi.vertexCount * 10 + mi.indexCount, 46u);
     const uint64_t bytes = GeometryBufferBytes(4, 6);
     constexpr uint32_t kPattern = 0xDEADBEEF;
     std::vector<uint32_t> words(bytes / 4 + 32, kPattern);  // 16 guard words each side
@@ -80,15 +77,13 @@ protected:
         addLayer(doc, u"Default");
         mesh = gridMesh(1, 2.0, 0.5);  // 4 vertices, own coordinates (i, j)
         textured.texturePath = u"/textures/wood.png";
-        // scale u by 2, move v by 0.25
-        textured.textureTransform = {2, 0, 0, 0, 0, 1, 0, 0.25, 0, 0, 1, 0, 0, 0, 0, 1};
+        textured.textureTransform = {2, 0, 0, 0, 0, 1, 0, 0.25, 0, 0, 1, 0, 0, 0, 0, 1};  // u * 2, v + 0.25
     }
     ON_2fPoint at(const TexCoordContext& ctx, int i) {
         const ON_3fPoint p = i < mesh.VertexCount() ? mesh.m_V[i] : ON_3fPoint();
         const ON_3fVector n(0, 0, 1);
         return ctx.TexCoordAt(i, &p, &n);
     }
-    // ctx set for the object and the material on that channel, and for the mesh.
     void prepare(TexCoordContext& ctx, const CRhinoObject* object, MaterialInfo& material, int channel) {
         material.textureChannel = uint32_t(channel);
         ctx.SetMaterial(object, &material);
@@ -159,14 +154,7 @@ protected:
     void load(bool forExport = false, const PluginSettings* settings = nullptr) {
         materials.LoadMaterials(&doc);
         ASSERT_TRUE(scene.Load(&doc, settings, forExport));
-        expectConsistent();
-    }
-    void expectConsistent() const {
-        const auto broken = scene.CheckInvariants();
-        EXPECT_TRUE(broken.empty()) << broken.front();
-    }
-    const std::vector<uint64_t>& meshIdsOf(const CRhinoObject* o) {
-        return scene.objects.at(o->RuntimeSerialNumber()).meshIds;
+        EXPECT_EQ(scene.CheckInvariants(), std::vector<std::string>());
     }
 
     CRhinoDoc doc;
@@ -223,8 +211,9 @@ TEST_F(SceneTest, BadGeometryIsLeftOutAndReportedOncePerObject) {
         {std::make_shared<ON_Mesh>(broken), std::make_shared<ON_Mesh>(), std::make_shared<ON_Mesh>(allBad)});
     RhinoApp().ClearCommandHistoryWindow();
     load();
-    ASSERT_EQ(meshIdsOf(object).size(), 1u);
-    const MeshInfo& kept = *scene.meshes.at(meshIdsOf(object)[0]);
+    const auto& ids = scene.objects.at(object->RuntimeSerialNumber()).meshIds;
+    ASSERT_EQ(ids.size(), 1u);
+    const MeshInfo& kept = *scene.meshes.at(ids[0]);
     EXPECT_EQ(kept.indexCount, 6u);
     for (const std::vector<float>* numbers : {&kept.positions, &kept.normals})
         for (float v : *numbers)
@@ -239,7 +228,7 @@ TEST_F(SceneTest, BadGeometryIsLeftOutAndReportedOncePerObject) {
               std::string::npos)
         << history;
     EXPECT_EQ(history.find("Velora Vantro: object"), history.rfind("Velora Vantro: object"));
-    expectConsistent();
+    EXPECT_EQ(scene.CheckInvariants(), std::vector<std::string>());
 }
 
 // Custom meshes: taken from the provider with its placement (also at top level), each

@@ -207,8 +207,6 @@ std::vector<const CRhinoObject*> SceneEditor::liveObjects() const {
     return live;
 }
 
-void SceneEditor::release() { fixture_.scene.ReleaseScene(); }
-
 bool SceneEditor::apply(Edit edit) {
     if (!fixture_.scene.LockScene(50))
         return false;

@@ -46,7 +46,6 @@ public:
     // One edit of that kind on a random object; false when the scene could not be taken.
     bool apply(Edit edit);
     bool applyRandom() { return apply(Edit(random_() % kEditKinds)); }
-    void release();  // gives the scene back to the worker
 
     std::string log;  // one line per edit applied
 

@@ -25,8 +25,7 @@
 
 namespace vantro::test {
 
-// Every difference between a reader's mirror and the expected geometry of each
-// material, one line each.
+// Every difference between a reader's mirror and the expected geometry, one a line.
 inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
                                                   const std::map<uint32_t, DumpedRecord>& mirror,
                                                   const std::map<uint64_t, ExpectedGeometry>& expected,
@@ -94,7 +93,6 @@ public:
 
     bool ready() const { return created_ && readerWindow_ != 0; }
 
-    // The start flow: materials, scene (worker started), hand-over.
     bool start(CRhinoDoc& doc, float unitScale) {
         materials.LoadMaterials(&doc);
         scene.unitScale = unitScale;
@@ -145,7 +143,6 @@ public:
         return mirrorDifferences(materials, *mirror, oracle.Expected(), exact);
     }
 
-    // Removes and re-adds objects in the scene (held) and the oracle.
     void reAdd(SceneOracle& oracle, const std::vector<const CRhinoObject*>& objects) {
         ON_SimpleArray<const CRhinoObject*> array;
         for (const CRhinoObject* o : objects) {

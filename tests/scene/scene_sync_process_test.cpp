@@ -15,17 +15,13 @@ namespace {
 // The reader's mirror equals the oracle's bytes (or floats within 1e-5 when not exact).
 ::testing::AssertionResult mirrorMatches(SceneSyncFixture& f, const SceneOracle& oracle, bool exact = true) {
     const auto differences = f.differences(oracle, exact);
-    if (differences.empty())
-        return ::testing::AssertionSuccess();
-    auto failure = ::testing::AssertionFailure();
+    auto result = differences.empty() ? ::testing::AssertionSuccess() : ::testing::AssertionFailure();
     for (size_t i = 0; i < differences.size() && i < 20; ++i)
-        failure << differences[i] << "\n";
-    return failure;
+        result << differences[i] << "\n";
+    return result;
 }
 
-float unitScaleOf(const CRhinoDoc& doc) {
-    return static_cast<float>(ON::UnitScale(doc.UnitSystem(), ON::LengthUnitSystem::Meters));
-}
+float unitScaleOf(const CRhinoDoc& doc) { return float(ON::UnitScale(doc.UnitSystem(), ON::LengthUnitSystem::Meters)); }
 
 }  // namespace
 
@@ -53,7 +49,7 @@ TEST(SceneSyncProcess, LoadAndRandomEditsMatchTheOracle) {
         for (int burst = 0; burst < 4; ++burst) {
             for (int i = 0; i < 5; ++i)
                 ASSERT_TRUE(editor.applyRandom());
-            editor.release();
+            f.scene.ReleaseScene();
             ASSERT_TRUE(f.waitUntilSent());
             ASSERT_TRUE(mirrorMatches(f, oracle)) << "after:\n" << editor.log;
             ASSERT_TRUE(f.scene.CheckInvariants().empty());

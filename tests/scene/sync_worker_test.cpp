@@ -1,5 +1,4 @@
-// The update cycle and the hand-over between the main thread and the worker, run
-// deterministically on this thread where it can be.
+// The update cycle and the hand-over between the main thread and the worker.
 
 #include <gtest/gtest.h>
 
@@ -68,7 +67,6 @@ protected:
         scene.RemoveObject(o->RuntimeSerialNumber());
         scene.AddObjects(one, false);
     }
-    // The object's mesh replaced, in the document and in the scene.
     CRhinoObject* replace(CRhinoObject* o, const ON_Mesh& mesh) {
         CRhinoObject* replaced = doc.ReplaceObject(CRhinoObjRef(o), mesh);
         scene.RemoveObject(o->RuntimeSerialNumber());
@@ -157,9 +155,8 @@ TEST_F(SyncWorkerTest, TheBudgetSplitsLargeUpdates) {
     EXPECT_EQ(changesOf(indices[0]), 1u);
 }
 
-// A buffer that cannot be created: the record keeps what it had (here no geometry),
-// the other materials are published, and the next pass creates the buffer and
-// publishes it, without another edit. Only pending materials are ever rewritten.
+// A buffer that cannot be created: the record keeps what it had (no geometry), the
+// others are published, and the next pass retries without another edit.
 TEST_F(SyncWorkerTest, AFailedBufferIsRetriedNextPass) {
     const int first = materialOf(u"First"), second = materialOf(u"Second");
     const CRhinoObject* objects[] = {add(boxMesh({0, 0, 0}, {1, 1, 1}), first),
@@ -222,8 +219,7 @@ TEST_F(SyncWorkerTest, LockSceneAndReleaseScene) {
     EXPECT_FALSE(scene.dirty);
 }
 
-// Clear while the worker waits for the scene held by the main thread: the worker
-// finishes its cycle without sending and the join returns.
+// Clear while the worker waits for the scene held by the main thread returns.
 TEST_F(SyncWorkerTest, ClearWhileTheWorkerWaits) {
     const int box = materialOf(u"Box");
     add(boxMesh({0, 0, 0}, {1, 1, 1}), box);

@@ -19,12 +19,10 @@ VeloraPlugin& ThePlugIn() {
 
 namespace {
 
-using vantro::test::TestEnvironment;
-
 // One plug-in, one UI and one dock bar for the process (the host's manager keeps bars
 // for the process's life, as the application does).
 struct Shared {
-    TestEnvironment env;
+    vantro::test::TestEnvironment env;
     VeloraPlugin& plugin = ThePlugIn();
     PluginUi* ui = nullptr;
     CRhinoUiMenu* menu = nullptr;

@@ -1,6 +1,5 @@
-// The module's pictures: every resource the interface names is there at its size,
-// and the halftone stretch averages. How a strip is cut into the toolbar's images is
-// in the toolbar's reference picture (ui_host_test).
+// The module's pictures; how a strip is cut into the toolbar's images is in the
+// toolbar's reference picture (ui_host_test).
 
 #include <gtest/gtest.h>
 

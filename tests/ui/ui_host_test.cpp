@@ -1,6 +1,5 @@
-// The plug-in's menu, toolbar and dialogs as vantro-host shows them to a user: the
-// real host process with the real plug-in module, a private registry, and the
-// toolbar's picture and its transcripts compared with references (reference/).
+// The plug-in's menu, toolbar and dialogs as vantro-host shows them to a user,
+// compared with references (reference/).
 
 #include <gtest/gtest.h>
 
@@ -19,15 +18,13 @@ namespace {
 namespace fs = std::filesystem;
 using vantro::test::RunResult;
 
-using Picture = DecodedImage;
-
-Picture readPng(const std::string& path) {
+DecodedImage readPng(const std::string& path) {
     const std::string bytes = vantro::test::readFile(path);
     return DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
 // Mean absolute difference per channel over the rectangle x0..x1, y0..y1 (exclusive).
-double meanDifference(const Picture& a, const Picture& b, int x0, int y0, int x1, int y1) {
+double meanDifference(const DecodedImage& a, const DecodedImage& b, int x0, int y0, int x1, int y1) {
     double sum = 0;
     int n = 0;
     for (int y = y0; y < y1; ++y)
@@ -95,9 +92,9 @@ TEST_F(UiHostTest, ToolbarPictureMatchesReference) {
     const std::string stopped = dir("stopped.png"), running = dir("running.png");
     const RunResult run = host({"Toolbar png " + stopped, "Click 31771", "Toolbar png " + running, "Click 31772"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    const Picture reference = readPng(std::string(VANTRO_SOURCE_DIR) + "/tests/ui/reference/toolbar_stopped.png");
-    const Picture before = readPng(stopped), after = readPng(running);
-    for (const Picture* p : {&reference, &before, &after})
+    const DecodedImage reference = readPng(std::string(VANTRO_SOURCE_DIR) + "/tests/ui/reference/toolbar_stopped.png");
+    const DecodedImage before = readPng(stopped), after = readPng(running);
+    for (const DecodedImage* p : {&reference, &before, &after})
         ASSERT_TRUE(p->width == 258 && p->height == 42) << p->width << "x" << p->height;
     EXPECT_LT(meanDifference(before, reference, 0, 0, 258, 42), 1.0);
     EXPECT_GT(meanDifference(after, reference, 139, 4, 167, 32), 5.0) << "status light";
