@@ -26,8 +26,8 @@ float unitScaleOf(const CRhinoDoc& doc) { return float(ON::UnitScale(doc.UnitSys
 }  // namespace
 
 // The varied document, the millimetre one and random ones: the initial load, then
-// random edits in bursts made while the main thread holds the scene, each burst checked. (That no pass publishes before
-// the last: SyncWorkerTest.TheBudgetSplitsLargeUpdates.)
+// random edits in bursts made while the main thread holds the scene, each checked.
+// (That no pass publishes before the last: SyncWorkerTest.TheBudgetSplitsLargeUpdates.)
 TEST(SceneSyncProcess, LoadAndRandomEditsMatchTheOracle) {
     for (uint32_t seed : {11u, 12u, 13u, 14u}) {
         SCOPED_TRACE("seed " + std::to_string(seed));
