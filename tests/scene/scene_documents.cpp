@@ -103,16 +103,14 @@ void buildVariedDocument(CRhinoDoc& doc) {
                                       {pair, quarterTurn(0, 3) * ON_Xform::DiagonalTransformation(0.5)}});
     doc.AddInstanceObject(group, ON_Xform::TranslationTransformation(-10, 0, 4) * quarterTurn(0, 1));
 
-    // Broken meshes travel as data the document carries: an index out of range, a
-    // non-finite vertex, an empty mesh.
+    // Broken meshes carried as data: an index out of range, a NaN vertex, an empty mesh.
     CRhinoObject* broken = doc.AddObject(std::make_unique<CRhinoObject>(ON::brep_object, attributesOn(metal)));
     ON_Mesh bad = boxMesh({10, 0, 0}, {11, 1, 1});
     bad.SetTriangle(6, 0, 1, 42);
     bad.m_V[5] = ON_3fPoint(std::numeric_limits<float>::quiet_NaN(), 0, 0);
     broken->SetRenderMeshes({std::make_shared<ON_Mesh>(bad), std::make_shared<ON_Mesh>()});
 
-    // Vertex normals of the wrong count (face normals stand in) and a vertex no face
-    // uses, carried like the broken meshes.
+    // Vertex normals of the wrong count (face normals stand in), a vertex no face uses.
     ON_Mesh stray = gridMesh(2, 2, 3, true);
     stray.m_N.Append(ON_3fVector(9, 9, 9));
     stray.SetTextureCoord(stray.AppendVertex(ON_3dPoint(1, 1, 5)), 0.5, 0.5);
@@ -165,8 +163,7 @@ void generateDocument(CRhinoDoc& doc, uint32_t seed, int materials, int objects)
 void generateLargeDocument(CRhinoDoc& doc, int materialCount, int trianglesPerMaterial) {
     doc.SetUnitSystem(ON::LengthUnitSystem::Meters, false);
     const int base = addLayer(doc, u"Base");
-    // Closed "tubes": an n x n grid of quads on each of the six faces of a box, with
-    // shared vertices per face: about 2 triangles and 1 vertex per quad.
+    // Closed boxes of n x n quads per side: about 2 triangles and 1 vertex per quad.
     const int meshesPerMaterial = 4;
     const int quadsPerMesh = trianglesPerMaterial / (2 * meshesPerMaterial);
     const int n = std::max(1, int(std::sqrt(double(quadsPerMesh) / 6.0)));
@@ -210,21 +207,13 @@ std::vector<const CRhinoObject*> SceneEditor::liveObjects() const {
     return live;
 }
 
-const CRhinoObject* SceneEditor::pick() {
-    const auto live = liveObjects();
-    return live.empty() ? nullptr : live[random_() % live.size()];
-}
-
-void SceneEditor::reAddAll() { fixture_.reAdd(oracle_, liveObjects()); }
-
-void SceneEditor::release() { fixture_.scene.ReleaseScene(); }
-
 bool SceneEditor::apply(Edit edit) {
     if (!fixture_.scene.LockScene(50))
         return false;
-    const CRhinoObject* object = pick();
-    if (!object)
+    const auto live = liveObjects();
+    if (live.empty())
         return true;
+    const CRhinoObject* object = live[random_() % live.size()];
     const CRhinoObjRef ref(object);
     const CRhinoObject* readd = nullptr;  // what takes the object's place (or the object itself)
     bool removed = false, everything = false;
@@ -267,7 +256,7 @@ bool SceneEditor::apply(Edit edit) {
     if (readd)
         fixture_.reAdd(oracle_, {readd});
     if (everything)
-        reAddAll();
+        fixture_.reAdd(oracle_, liveObjects());
     static const char* const names[kEditKinds] = {
         "move", "hide", "show", "delete", "replace", "object material", "layer material", "modify material"};
     if (removed || readd || everything)

@@ -1,6 +1,6 @@
 #pragma once
-// Documents for the scene's end-to-end tests and benchmarks, and the edits applied to
-// them, with every number exact in f32 so that the oracle's bytes equal the scene's.
+// Documents for the scene's end-to-end tests and benchmarks, and edits applied to them;
+// every number is exact in f32 so that the oracle's bytes equal the scene's.
 
 #include <cstdint>
 #include <random>
@@ -18,9 +18,9 @@ class SceneSyncFixture;
 // A rotation by a multiple of 90 degrees about a world axis (0 x, 1 y, 2 z), exact.
 ON_Xform quarterTurn(int axis, int quarters);
 
-// Every kind of object the link mirrors and skips (meshes of every orientation and
-// normal source, materials from object, layer and parent, hidden objects and layers,
-// points, nested blocks placed twice, broken meshes). Units: metres.
+// Every kind of object the link mirrors and skips (every orientation and normal source,
+// every material source, hidden objects and layers, points, nested blocks, broken
+// meshes). Units: metres.
 void buildVariedDocument(CRhinoDoc& doc);
 
 // Boxes and grids in millimetres (no blocks).
@@ -30,14 +30,12 @@ void buildMillimetreDocument(CRhinoDoc& doc);
 // (meshes and block instances, nested up to two levels). Units: metres.
 void generateDocument(CRhinoDoc& doc, uint32_t seed, int materials, int objects);
 
-// A large document for the benchmarks: `materialCount` materials, each with meshes of
-// about trianglesPerMaterial triangles in total (closed grids of quads).
+// `materialCount` materials, each with closed meshes of about trianglesPerMaterial
+// triangles in total.
 void generateLargeDocument(CRhinoDoc& doc, int materialCount, int trianglesPerMaterial);
 
-// Applies edits to a document and, through the fixture, to its scene and oracle, the
-// way the change tracking would (remove, then re-add what changed), once the scene is
-// taken with LockScene(50); otherwise the edit is skipped, as the change tracking keeps
-// its changes for the next idle pass.
+// Applies edits to a document and, through the fixture, to its scene and oracle the way
+// the change tracking would (remove, re-add what changed), once LockScene(50) succeeds.
 class SceneEditor {
 public:
     SceneEditor(CRhinoDoc& doc, SceneSyncFixture& fixture, SceneOracle& oracle, uint32_t seed);
@@ -45,20 +43,14 @@ public:
     enum class Edit { move, hide, show, remove, replace, objectMaterial, layerMaterial, modifyMaterial };
     static constexpr int kEditKinds = 8;
 
-    // Applies one edit of that kind to a random object (when there is one). False
-    // when the scene could not be taken (nothing changed).
+    // One edit of that kind on a random object; false when the scene could not be taken.
     bool apply(Edit edit);
-    // A random edit.
     bool applyRandom() { return apply(Edit(random_() % kEditKinds)); }
-    // Gives the scene back to the worker.
-    void release();
 
     std::string log;  // one line per edit applied
 
 private:
     std::vector<const CRhinoObject*> liveObjects() const;
-    const CRhinoObject* pick();
-    void reAddAll();
 
     CRhinoDoc& doc_;
     SceneSyncFixture& fixture_;

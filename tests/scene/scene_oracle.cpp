@@ -46,11 +46,10 @@ bool convert(const ON_Mesh& mesh, const ON_Xform& placement, bool placed, double
     const int v = mesh.VertexCount();
     std::vector<int> faceOf;  // usable faces
     for (int f = 0; f < mesh.FaceCount(); ++f) {
-        const ON_MeshFace& face = mesh.m_F[f];
-        const int corners = face.vi[2] == face.vi[3] ? 3 : 4;
+        const int* q = mesh.m_F[f].vi;
         bool ok = true;
-        for (int c = 0; c < corners; ++c)
-            ok = ok && face.vi[c] >= 0 && face.vi[c] < v && finite(mesh.m_V[face.vi[c]]);
+        for (int c = 0; c < (q[2] == q[3] ? 3 : 4); ++c)
+            ok = ok && q[c] >= 0 && q[c] < v && finite(mesh.m_V[q[c]]);
         if (ok)
             faceOf.push_back(f);
     }
@@ -64,11 +63,9 @@ bool convert(const ON_Mesh& mesh, const ON_Xform& placement, bool placed, double
         for (int i = 0; i < v; ++i)
             normal[size_t(i)] = mesh.m_N[i];
     } else if (mesh.m_FN.Count() == mesh.FaceCount()) {
-        for (int f : faceOf) {
-            const ON_MeshFace& face = mesh.m_F[f];
-            for (int c = 0; c < (face.vi[2] == face.vi[3] ? 3 : 4); ++c)
-                normal[size_t(face.vi[c])] = mesh.m_FN[f];
-        }
+        for (int f : faceOf)
+            for (int c = 0; c < (mesh.m_F[f].vi[2] == mesh.m_F[f].vi[3] ? 3 : 4); ++c)
+                normal[size_t(mesh.m_F[f].vi[c])] = mesh.m_FN[f];
     }
     auto triangle = [&](int a, int b, int c) {
         inward ? out.triangles.insert(out.triangles.end(), {uint32_t(c), uint32_t(b), uint32_t(a)})
@@ -84,18 +81,14 @@ bool convert(const ON_Mesh& mesh, const ON_Xform& placement, bool placed, double
     const auto& nm = normals.m_xform;
     const bool hasOwnCoordinates = mesh.m_T.Count() == v;
     for (int i = 0; i < v; ++i) {
-        ON_3fPoint p = mesh.m_V[i];
-        if (!finite(p))
-            p = ON_3fPoint();
+        const ON_3fPoint p = finite(mesh.m_V[i]) ? mesh.m_V[i] : ON_3fPoint();
         double world[3];
         for (int r = 0; r < 3; ++r)
             world[r] = xform[r][0] * p.x + xform[r][1] * p.y + xform[r][2] * p.z + xform[r][3];
         out.positions.insert(out.positions.end(),
                              {float(world[0] * scale), float(world[2] * scale), float(world[1] * scale)});
 
-        ON_3fVector n = normal[size_t(i)];
-        if (!finite(n))
-            n = ON_3fVector();
+        const ON_3fVector n = finite(normal[size_t(i)]) ? normal[size_t(i)] : ON_3fVector();
         const double sign = inward ? -1.0 : 1.0;
         double m[3] = {sign * n.x, sign * n.y, sign * n.z};
         if (placed) {
@@ -169,8 +162,7 @@ void SceneOracle::collect(const CRhinoObject* object, const CRhinoObject* top, c
         const CRhinoInstanceDefinition* definition = instance->InstanceDefinition();
         if (!definition)
             return;
-        const ON_Xform placement = instance->InstanceXform();
-        const ON_Xform combined = xform * placement;  // outer placement applied after this one
+        const ON_Xform combined = xform * instance->InstanceXform();  // the outer placement last
         for (int i = 0; i < definition->ObjectCount(); ++i)
             collect(definition->Object(i), top, combined, depth + 1, out);
         return;

@@ -1,9 +1,6 @@
 #pragma once
-// The end-to-end setting of the scene's multi-process tests and benchmarks: a live
-// connection with its material manager and scene in this process, the sync worker
-// running, and velora-scene-reader in another process mirroring what it is woken up
-// for. Edits go through the scene's own remove/re-add, mirrored in a SceneOracle;
-// checkpoints compare the reader's mirror with the oracle byte for byte.
+// The scene's multi-process setting: connection, materials and scene here, the sync
+// worker running, velora-scene-reader in another process mirroring what it is woken for.
 
 #include <chrono>
 #include <filesystem>
@@ -28,22 +25,16 @@
 
 namespace vantro::test {
 
-// Every material of the manager, the default included.
-inline std::vector<MaterialInfo*> allMaterials(MaterialManager& materials) {
-    std::vector<MaterialInfo*> all = materials.Materials();
-    all.push_back(&materials.DefaultMaterial());
-    return all;
-}
-
-// Every difference between a reader's mirror and the expected geometry of each
-// material of materials (its records' ids name the mirror's entries), one line each.
+// Every difference between a reader's mirror and the expected geometry, one a line.
 inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
                                                   const std::map<uint32_t, DumpedRecord>& mirror,
                                                   const std::map<uint64_t, ExpectedGeometry>& expected,
                                                   bool exact = true) {
     std::vector<std::string> out;
     std::set<uint64_t> seen;
-    for (MaterialInfo* info : allMaterials(materials)) {
+    std::vector<MaterialInfo*> all = materials.Materials();
+    all.push_back(&materials.DefaultMaterial());
+    for (MaterialInfo* info : all) {
         const uint64_t id = uint64_t(info->id);
         seen.insert(id);
         const auto want = expected.find(id);
@@ -77,20 +68,14 @@ inline std::vector<std::string> mirrorDifferences(MaterialManager& materials,
 
 class SceneSyncFixture {
 public:
-    // Creates the connection and starts the reader (with random lock holds when
-    // randomLockSeed is not 0, logging every wake-up to wakeLogPath() when wakeLog).
-    explicit SceneSyncFixture(uint32_t randomLockSeed = 0, bool wakeLog = false)
-        : name_(uniqueName("scene-sync")), dumpDir_(env_.root() + "/dumps") {
+    SceneSyncFixture() : name_(uniqueName("scene-sync")), dumpDir_(env_.root() + "/dumps") {
         std::filesystem::create_directories(dumpDir_);
         created_ = link.Create(name_, 5000) == 0;
         if (!created_)
             return;
-        std::vector<std::string> args{"--connection", platform::toUtf8(name_), "--dump-dir", dumpDir_};
-        if (randomLockSeed)
-            args.insert(args.end(), {"--random-locks", std::to_string(randomLockSeed)});
-        if (wakeLog)
-            args.insert(args.end(), {"--wake-log", wakeLogPath()});
-        reader = std::make_unique<ChildProcess>(VELORA_SCENE_READER_PATH, args);
+        reader = std::make_unique<ChildProcess>(
+            VELORA_SCENE_READER_PATH,
+            std::vector<std::string>{"--connection", platform::toUtf8(name_), "--dump-dir", dumpDir_});
         const std::string ready = reader->waitForLine("READY");
         const size_t at = ready.find("window=");
         if (at != std::string::npos)
@@ -108,7 +93,6 @@ public:
 
     bool ready() const { return created_ && readerWindow_ != 0; }
 
-    // The start flow: materials, scene (worker started), hand-over.
     bool start(CRhinoDoc& doc, float unitScale) {
         materials.LoadMaterials(&doc);
         scene.unitScale = unitScale;
@@ -118,10 +102,8 @@ public:
         return true;
     }
 
-    // Waits until the worker has sent everything; returns with the main thread holding
-    // the scene (the next edit's LockScene succeeds at once). False after timeoutMs.
-    // Polls dirty rather than taking the scene: every LockScene interrupts a running
-    // cycle, and a cycle longer than the polling interval would never finish.
+    // Waits until everything is sent; returns holding the scene. Polls dirty: every
+    // LockScene interrupts a running cycle, and a long cycle would never finish.
     bool waitUntilSent(int timeoutMs = 60000) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (std::chrono::steady_clock::now() < deadline) {
@@ -138,7 +120,6 @@ public:
         return false;
     }
 
-    // Asks the reader for its mirror.
     std::optional<std::map<uint32_t, DumpedRecord>> dump() {
         const uint32_t sequence = ++dumpSequence_;
         if (!platform::postMessage(readerWindow_, kDumpMessage, sequence, 0))
@@ -155,7 +136,6 @@ public:
         return !reader->waitForLine("HELD ms=" + std::to_string(ms), 10000).empty();
     }
 
-    // Every difference between the reader's mirror and the oracle, one line each.
     std::vector<std::string> differences(const SceneOracle& oracle, bool exact = true) {
         const auto mirror = dump();
         if (!mirror)
@@ -163,22 +143,6 @@ public:
         return mirrorDifferences(materials, *mirror, oracle.Expected(), exact);
     }
 
-    std::string wakeLogPath() const { return dumpDir_ + "/wakes.log"; }
-
-    // The oracle's scene as the wake log fingerprints it: record id -> geometryHash,
-    // for every material that has a record (no geometry: the hash of nothing).
-    std::map<uint32_t, uint64_t> expectedHashes(const SceneOracle& oracle) {
-        auto expected = oracle.Expected();
-        std::map<uint32_t, uint64_t> out;
-        for (MaterialInfo* info : allMaterials(materials))
-            if (info->record) {
-                const std::vector<uint8_t>& bytes = expected[uint64_t(info->id)].bytes;
-                out[VantroAPI::load(info->record, VantroAPI::record::kId)] = geometryHash(bytes.data(), bytes.size());
-            }
-        return out;
-    }
-
-    // Removes and re-adds objects in the scene (the scene must be held) and the oracle.
     void reAdd(SceneOracle& oracle, const std::vector<const CRhinoObject*>& objects) {
         ON_SimpleArray<const CRhinoObject*> array;
         for (const CRhinoObject* o : objects) {

@@ -1,7 +1,6 @@
 #pragma once
-// Documents built in code for the scene tests: layers, materials, mesh objects and
-// blocks, with meshes whose numbers are exact in f32 (small multiples of 1/8) so that
-// an independent computation of the expected bytes can match bit for bit.
+// Documents built in code for the scene tests, with numbers exact in f32 (multiples of
+// 1/8) so that an independent computation of the expected bytes can match bit for bit.
 
 #include <cstdint>
 #include <memory>
@@ -20,8 +19,8 @@ namespace vantro::test {
 using sdktest::boxMesh;
 using sdktest::triangleMesh;  // (0,0,0), (1,0,0), (0,1,0), without normals
 
-// An open grid of n x n quads in the plane z = height, with texture coordinates and
-// without normals (or with face normals).
+// An open grid of n x n quads (every third a triangle) at z = height, with texture
+// coordinates, without normals or with face normals.
 inline ON_Mesh gridMesh(int n, double size, double height, bool faceNormals = false) {
     ON_Mesh mesh;
     for (int j = 0; j <= n; ++j)
@@ -72,14 +71,12 @@ inline CRhinoObject* addMeshObject(CRhinoDoc& doc, const ON_Mesh& mesh, const ON
     return doc.AddMeshObject(mesh, &attributes);
 }
 
-// A block definition of the given objects; its index.
 inline int addDefinition(CRhinoDoc& doc, const char16_t* name, CRhinoInstanceDefinitionTable::Geometry geometry) {
     ON_InstanceDefinition idef;
     idef.SetName(name);
     return doc.m_instance_definition_table.AddInstanceDefinition(idef, std::move(geometry));
 }
 
-// A block definition of mesh objects.
 inline int addBlock(CRhinoDoc& doc, const char16_t* name,
                     const std::vector<std::pair<ON_Mesh, ON_3dmObjectAttributes>>& parts) {
     CRhinoInstanceDefinitionTable::Geometry geometry;
@@ -88,7 +85,7 @@ inline int addBlock(CRhinoDoc& doc, const char16_t* name,
     return addDefinition(doc, name, std::move(geometry));
 }
 
-// A block definition made of instances of other definitions (nested blocks).
+// A block definition made of instances of other definitions.
 inline int addNestedBlock(CRhinoDoc& doc, const char16_t* name, const std::vector<std::pair<int, ON_Xform>>& instances,
                           const ON_3dmObjectAttributes& attributes = attributesOn(0)) {
     CRhinoInstanceDefinitionTable::Geometry geometry;

@@ -1,18 +1,12 @@
-// The update cycle and the hand-over between the main thread and the worker: buffer
-// sizes, growth, shrinking and release, change counts, the time budget, records that
-// are missing, the scene lock and the link lock held by another process.
+// The update cycle and the hand-over between the main thread and the worker.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <latch>
-#include <mutex>
 #include <thread>
 
 #include "link/channel_layout.h"
-#include "platform/debug_output.h"
-#include "platform/registry.h"
 #include "scene/geometry_buffer.h"
 #include "scene_documents.h"
 #include "scene_sync_fixture.h"
@@ -73,7 +67,6 @@ protected:
         scene.RemoveObject(o->RuntimeSerialNumber());
         scene.AddObjects(one, false);
     }
-    // The object's mesh replaced, in the document and in the scene.
     CRhinoObject* replace(CRhinoObject* o, const ON_Mesh& mesh) {
         CRhinoObject* replaced = doc.ReplaceObject(CRhinoObjRef(o), mesh);
         scene.RemoveObject(o->RuntimeSerialNumber());
@@ -106,8 +99,7 @@ protected:
 
 // A failed growth keeps the old, smaller buffer published with its old bytes; the next
 // pass replaces it by one of twice the needed size and destroys the old one after the
-// pass; shrinking keeps buffer and capacity; deleting the last mesh clears both and
-// still counts a change.
+// pass; deleting the last mesh clears both, counts a change and destroys the buffer.
 TEST_F(SyncWorkerTest, BufferGrowsShrinksAndIsReleased) {
     const int wood = materialOf(u"Wood");
     CRhinoObject* object = add(gridMesh(1, 1, 0), wood);
@@ -132,23 +124,17 @@ TEST_F(SyncWorkerTest, BufferGrowsShrinksAndIsReleased) {
     EXPECT_EQ(field(wood, srfc_record::kGeometryCapacity), 2 * need);
     EXPECT_EQ(changesOf(wood), 2u);
 
-    object = replace(object, gridMesh(2, 1, 0));
-    cycle();
-    EXPECT_EQ(bufferOf(wood), second);
-    EXPECT_EQ(field(wood, srfc_record::kGeometryCapacity), 2 * need);
-    EXPECT_EQ(words(wood)[0], 2u * 9u);  // the header carries the smaller counts
-
     scene.RemoveObject(object->RuntimeSerialNumber());
     cycle();
     EXPECT_EQ(bufferOf(wood), 0u);
     EXPECT_EQ(field(wood, srfc_record::kGeometryCapacity), 0u);
-    EXPECT_EQ(changesOf(wood), 4u);
+    EXPECT_EQ(changesOf(wood), 3u);
     EXPECT_EQ(link.MappedBufferSize(second), 0u);
 }
 
 // With little time per pass, a pass ends after the materials it started and the
-// others stay pending for later passes; in the end every material is written exactly
-// once. A pass interrupted by the main thread (dirty false) writes and prunes nothing.
+// others stay pending, unpublished; in the end every material is written exactly once.
+// A pass interrupted by the main thread (dirty false) writes and prunes nothing.
 TEST_F(SyncWorkerTest, TheBudgetSplitsLargeUpdates) {
     std::vector<int> indices;  // 120 materials, each with an 8 x 8 grid of its own
     for (char16_t m = 0; m < 120; ++m) {
@@ -157,11 +143,11 @@ TEST_F(SyncWorkerTest, TheBudgetSplitsLargeUpdates) {
     }
     loadAndHold();
     int passes = 1;
-    while (!cycle(1))
-        ASSERT_LT(++passes, 10000);
+    for (; !cycle(1); ++passes)  // nothing is published before the last pass
+        ASSERT_EQ(std::count_if(indices.begin(), indices.end(), [&](int i) { return changesOf(i) != 0; }), 0);
+    EXPECT_GT(passes, 1);
     for (int index : indices)
         EXPECT_EQ(changesOf(index), 1u) << index;
-    RecordProperty("passes", passes);
 
     reAdd(doc.Objects().front());
     EXPECT_FALSE(scene.Update(100));  // dirty is false here
@@ -169,9 +155,8 @@ TEST_F(SyncWorkerTest, TheBudgetSplitsLargeUpdates) {
     EXPECT_EQ(changesOf(indices[0]), 1u);
 }
 
-// A buffer that cannot be created: the record keeps what it had (here no geometry),
-// the other materials are published, and the next pass creates the buffer and
-// publishes it, without another edit. Only pending materials are ever rewritten.
+// A buffer that cannot be created: the record keeps what it had (no geometry), the
+// others are published, and the next pass retries without another edit.
 TEST_F(SyncWorkerTest, AFailedBufferIsRetriedNextPass) {
     const int first = materialOf(u"First"), second = materialOf(u"Second");
     const CRhinoObject* objects[] = {add(boxMesh({0, 0, 0}, {1, 1, 1}), first),
@@ -221,44 +206,20 @@ TEST_F(SyncWorkerTest, MaterialsWithoutRecordsAreSkipped) {
 }
 
 // ReleaseScene with nothing to send keeps the main thread's hold (the next LockScene
-// returns at once); LockScene clears dirty; a timeout writes the debug line.
+// returns at once); LockScene clears dirty, so that a running cycle is abandoned. (Its
+// timeout: ChangeTrackingTest.ABusySceneKeepsTheChanges.)
 TEST_F(SyncWorkerTest, LockSceneAndReleaseScene) {
     add(boxMesh({0, 0, 0}, {1, 1, 1}), materialOf(u"Box"));
     loadAndHold();
     cycle();
     scene.ReleaseScene();
     EXPECT_TRUE(scene.mainHoldsLock);
-    EXPECT_FALSE(scene.dirty);
+    scene.dirty = true;
     EXPECT_TRUE(scene.LockScene(0));
-
-    std::u16string debug;
-    std::mutex debugMutex;
-    vantro::platform::setDebugSink([&](std::u16string_view text) {
-        std::lock_guard<std::mutex> lock(debugMutex);
-        debug += text;
-    });
-    RHScene other(&link, &materials);
-    std::latch held(1), done(1);
-    std::thread holder([&] {
-        std::lock_guard<std::timed_mutex> lock(other.sceneLock);
-        held.count_down();
-        done.wait();
-    });
-    held.wait();
-    other.dirty = true;
-    EXPECT_FALSE(other.LockScene(20));
-    EXPECT_FALSE(other.dirty);
-    done.count_down();
-    holder.join();
-    vantro::platform::setDebugSink(nullptr);
-    EXPECT_EQ(debug, u"\n --- Can't lock mutex! ---\n");
-    EXPECT_TRUE(other.LockScene(20));
-    other.Clear();
-    EXPECT_FALSE(other.mainHoldsLock);
+    EXPECT_FALSE(scene.dirty);
 }
 
-// Clear while the worker waits for the scene held by the main thread: the worker
-// finishes its cycle without sending and the join returns.
+// Clear while the worker waits for the scene held by the main thread returns.
 TEST_F(SyncWorkerTest, ClearWhileTheWorkerWaits) {
     const int box = materialOf(u"Box");
     add(boxMesh({0, 0, 0}, {1, 1, 1}), box);
@@ -272,7 +233,7 @@ TEST_F(SyncWorkerTest, ClearWhileTheWorkerWaits) {
 }
 
 // While another process holds the link lock the cycle writes nothing and stays dirty;
-// it goes through once the lock is free, and the connection is announced.
+// it goes through once the lock is free.
 TEST(SyncWorkerProcess, ALinkLockHeldElsewhereDelaysTheCycle) {
     SceneSyncFixture f;
     ASSERT_TRUE(f.ready());
@@ -291,10 +252,6 @@ TEST(SyncWorkerProcess, ALinkLockHeldElsewhereDelaysTheCycle) {
     ASSERT_FALSE(f.reader->waitForLine("WAKE", 10000).empty());
     ASSERT_TRUE(f.waitUntilSent());
     EXPECT_EQ(load(f.materials.FindByIndex(material).record, srfc_record::kGeometryChangeCount), 1u);
-    vantro::platform::RegistryKey key;
-    ASSERT_EQ(vantro::platform::RegistryKey::open(vantro::platform::RegHive::currentUser, kConnectionsKey, key), 0);
-    std::vector<uint8_t> value;
-    EXPECT_EQ(key.queryValue(f.name_, nullptr, &value), 0);
 }
 
 // However many passes a large first update takes, the reader is woken exactly once,
