@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "link/channel_layout.h"
@@ -18,17 +19,45 @@ using namespace VantroAPI;
 
 namespace {
 
-// A connection whose buffer creation can be made to fail.
+// A connection whose buffer creation can be made to fail, and which counts the
+// channel calls made without its lock held (while watching).
 class ScriptedConnection : public LiveConnection {
 public:
     uint32_t CreateBuffer(uint32_t recordId, uint32_t size) override {
+        touched();
         // One atomic step: materials are written in parallel, and a check followed by a
         // decrement would let two creations fail where one was asked for.
         if (failCreates.fetch_sub(1) > 0)
             return 0;
         return LiveConnection::CreateBuffer(recordId, size);
     }
+    bool Lock(uint32_t timeoutMicroseconds) override {
+        const bool locked = LiveConnection::Lock(timeoutMicroseconds);
+        holders += locked ? 1 : 0;
+        return locked;
+    }
+    void Unlock() override {
+        --holders;
+        LiveConnection::Unlock();
+    }
+    void* MapBuffer(uint32_t id) override { return touched(), LiveConnection::MapBuffer(id); }
+    void DestroyBuffer(uint32_t id) override { touched(), LiveConnection::DestroyBuffer(id); }
+    void SetRecordFlags(RecordPrefix* record, uint32_t flags) override {
+        touched(), LiveConnection::SetRecordFlags(record, flags);
+    }
+    void SetFlags(uint32_t flags) override { touched(), LiveConnection::SetFlags(flags); }
+
     std::atomic<int> failCreates{0};
+    std::atomic<bool> watching{false};
+    std::atomic<int> holders{0}, calls{0}, unlockedCalls{0};
+
+private:
+    void touched() {
+        if (!watching)
+            return;
+        ++calls;
+        unlockedCalls += holders == 0 ? 1 : 0;
+    }
 };
 
 class SyncWorkerTest : public ::testing::Test {
@@ -153,6 +182,29 @@ TEST_F(SyncWorkerTest, TheBudgetSplitsLargeUpdates) {
     EXPECT_FALSE(scene.Update(100));  // dirty is false here
     EXPECT_FALSE(scene.pendingMaterials.empty());
     EXPECT_EQ(changesOf(indices[0]), 1u);
+}
+
+// The worker thread writes records and buffers, publishes and replaces buffers only
+// while it holds the link lock: the renderer reads whatever is there once it holds it.
+TEST_F(SyncWorkerTest, TheWorkerTouchesTheChannelOnlyUnderItsLock) {
+    std::vector<int> indices;
+    for (char16_t m = 0; m < 24; ++m) {
+        indices.push_back(materialOf(std::u16string{u'W', char16_t(u'a' + m)}.c_str()));
+        add(gridMesh(16, 1, m), indices.back());
+    }
+    materials.LoadMaterials(&doc);
+    link.watching = true;
+    ASSERT_TRUE(scene.Load(&doc, nullptr, false));
+    scene.ReleaseScene();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (scene.dirty && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(scene.LockScene(60000));  // the worker's writes happen before this
+    link.watching = false;
+    EXPECT_GT(link.calls.load(), 24 * 2);
+    EXPECT_EQ(link.unlockedCalls.load(), 0);
+    for (int index : indices)
+        EXPECT_EQ(changesOf(index), 1u) << index;
 }
 
 // A buffer that cannot be created: the record keeps what it had (no geometry), the
