@@ -46,12 +46,19 @@ struct StressCounts {
     int violations = 0, creates = 0, opens = 0;
 };
 
-StressCounts stressSharedMemory(const std::string& control, int nameCount, int iterations, unsigned seed) {
+StressCounts stressSharedMemory(const std::string& control, int nameCount, int iterations, unsigned seed,
+                                uint32_t processes) {
     StressCounts counts;
     SharedMemory controlMemory;
     if (SharedMemory::open(fromUtf8(control), controlMemory) != ShmResult::ok)
         return {1, 0, 0};
     auto* words = static_cast<uint32_t*>(controlMemory.data());
+    // All start together: a process started late on a busy machine would otherwise run
+    // alone and never meet the others' names.
+    std::atomic_ref<uint32_t> arrived(words[controlMemory.size() / 4 - 1]);
+    arrived.fetch_add(1);
+    while (arrived.load() < processes)
+        std::this_thread::yield();
     std::mt19937 random(seed);
     for (int i = 0; i < iterations; ++i) {
         int which = static_cast<int>(random() % static_cast<unsigned>(nameCount));
@@ -206,9 +213,10 @@ int main(int argc, char** argv) {
         say(std::string("exists ") + (SharedMemory::exists(fromUtf8(args[0])) ? "1" : "0"));
         return 0;
     }
-    if (command == "shm-stress" && count == 4) {  // controlName nameCount iterations seed
-        StressCounts counts = stressSharedMemory(args[0], std::atoi(args[1]), std::atoi(args[2]),
-                                                 static_cast<unsigned>(std::atoi(args[3])));
+    if (command == "shm-stress" && count == 5) {  // controlName nameCount iterations seed processes
+        StressCounts counts =
+            stressSharedMemory(args[0], std::atoi(args[1]), std::atoi(args[2]),
+                               static_cast<unsigned>(std::atoi(args[3])), static_cast<uint32_t>(std::atoi(args[4])));
         say("stress violations " + str(counts.violations) + " creates " + str(counts.creates) + " opens " +
             str(counts.opens));
         return counts.violations == 0 && counts.creates > 0 && counts.opens > 0 ? 0 : 1;

@@ -240,7 +240,7 @@ TEST_F(SharedMemoryProcesses, ConcurrentProcessesKeepOneMappingPerName) {
     std::vector<std::unique_ptr<ChildProcess>> children;
     for (int i = 1; i <= 4; ++i)
         children.push_back(std::make_unique<ChildProcess>(
-            PLATFORM_TEST_HELPER, std::vector<std::string>{"shm-stress", control, "3", "400", std::to_string(i)}));
+            PLATFORM_TEST_HELPER, std::vector<std::string>{"shm-stress", control, "3", "400", std::to_string(i), "4"}));
     for (auto& child : children) {
         EXPECT_EQ(child->wait(120000), 0) << child->output();
         EXPECT_NE(child->output().find("stress violations 0"), std::string::npos) << child->output();
