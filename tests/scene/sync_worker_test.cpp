@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "link/channel_layout.h"
@@ -25,6 +26,8 @@ class ScriptedConnection : public LiveConnection {
 public:
     uint32_t CreateBuffer(uint32_t recordId, uint32_t size) override {
         touched();
+        if (onCreate)
+            onCreate();
         // One atomic step: materials are written in parallel, and a check followed by a
         // decrement would let two creations fail where one was asked for.
         if (failCreates.fetch_sub(1) > 0)
@@ -48,6 +51,7 @@ public:
     void SetFlags(uint32_t flags) override { touched(), LiveConnection::SetFlags(flags); }
 
     std::atomic<int> failCreates{0};
+    std::function<void()> onCreate;  // set and cleared while no worker runs
     std::atomic<bool> watching{false};
     std::atomic<int> holders{0}, calls{0}, unlockedCalls{0};
 
@@ -182,6 +186,29 @@ TEST_F(SyncWorkerTest, TheBudgetSplitsLargeUpdates) {
     EXPECT_FALSE(scene.Update(100));  // dirty is false here
     EXPECT_FALSE(scene.pendingMaterials.empty());
     EXPECT_EQ(changesOf(indices[0]), 1u);
+}
+
+// The main thread taking the scene in the middle of a pass (dirty false): the material
+// being written is finished, the others stay pending, nothing is published, and the
+// next pass sends them all without another edit.
+TEST_F(SyncWorkerTest, AnInterruptedPassKeepsWhatItDidNotWrite) {
+    std::vector<int> indices;
+    for (char16_t m = 0; m < 12; ++m) {
+        indices.push_back(materialOf(std::u16string{u'I', char16_t(u'a' + m)}.c_str()));
+        add(boxMesh({0, 0, double(m)}, {1, 1, m + 1.0}), indices.back());
+    }
+    loadAndHold();
+    link.onCreate = [this] { scene.dirty = false; };
+    EXPECT_FALSE(cycle());
+    link.onCreate = nullptr;
+    EXPECT_FALSE(scene.pendingMaterials.empty());
+    for (int index : indices)
+        EXPECT_EQ(changesOf(index), 0u) << index;
+    EXPECT_TRUE(cycle());
+    for (int index : indices) {
+        EXPECT_EQ(changesOf(index), 1u) << index;
+        EXPECT_EQ(words(index).at(0), 8u) << index;  // a closed box: 8 vertices
+    }
 }
 
 // The worker thread writes records and buffers, publishes and replaces buffers only
