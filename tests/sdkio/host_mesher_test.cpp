@@ -133,6 +133,43 @@ NurbsCurve seam(double r) {
 // two singular trims at the poles.
 BrepFace wholeSphere(double r) { return {sphere(r), false, {loop(true, {-1, 0, 0, 0, -1, 0, 0, 1})}}; }
 
+// An arc of radius r in the xz plane from angle a0 to a1 (from +x towards +z), as one
+// rational quadratic span.
+NurbsCurve meridianArc(double r, double a0, double a1) {
+    const double half = 0.5 * (a1 - a0), mid = 0.5 * (a0 + a1), reach = r / std::cos(half);
+    NurbsCurve c;
+    c.degree = 2;
+    c.points = {r * std::cos(a0),      0, r * std::sin(a0),      1,
+                reach * std::cos(mid), 0, reach * std::sin(mid), std::cos(half),
+                r * std::cos(a1),      0, r * std::sin(a1),      1};
+    c.knots = {0, 0, 1, 1};
+    return c;
+}
+
+// A band of the sphere between two latitudes whose loop (clockwise, which the mesher
+// accepts) starts on the seam, down it or up it. Which side of the seam projection
+// gives that first trim does not follow the loop (it changes with the tolerance);
+// started on the wrong one the loop leaps across the domain, and the rest of the
+// sphere would be meshed instead of the band.
+TEST(HostMesher, BandLoopStartingOnTheSeam) {
+    const double r = 2, south = -0.6, north = 0.5;
+    Brep b;
+    b.edges = {meridianArc(r, south, north), circle(0, 0, r * std::sin(south), r * std::cos(south)),
+               circle(0, 0, r * std::sin(north), r * std::cos(north))};
+    const double area = 2 * kPi * r * r * (std::sin(north) - std::sin(south));
+    for (const double tolerance : {0.005, 0.01}) {
+        MeshSettings settings;
+        settings.tolerance = tolerance;
+        for (const bool down : {true, false}) {
+            const std::vector<int32_t> trims =
+                down ? std::vector<int32_t>{0, 1, 1, 1, 0, 0, 2, 0} : std::vector<int32_t>{0, 0, 2, 0, 0, 1, 1, 1};
+            b.faces = {{sphere(r), false, {loop(true, trims)}}};
+            EXPECT_NEAR(meshAll(b, settings).area(), area, 0.01 * area)
+                << "tolerance " << tolerance << ", starting " << (down ? "down" : "up") << " the seam";
+        }
+    }
+}
+
 // A small ball on a large plate, in one brep: the ball (seam and poles) is meshed to
 // its own size, not to a tolerance made for the plate (as large as its radius).
 TEST(HostMesher, SmallFaceKeepsItsShapeOnALargeObject) {
