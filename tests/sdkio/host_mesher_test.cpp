@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -133,17 +134,34 @@ NurbsCurve seam(double r) {
 // two singular trims at the poles.
 BrepFace wholeSphere(double r) { return {sphere(r), false, {loop(true, {-1, 0, 0, 0, -1, 0, 0, 1})}}; }
 
-// An arc of radius r in the xz plane from angle a0 to a1 (from +x towards +z), as one
-// rational quadratic span.
-NurbsCurve meridianArc(double r, double a0, double a1) {
-    const double half = 0.5 * (a1 - a0), mid = 0.5 * (a0 + a1), reach = r / std::cos(half);
+// An arc of a circle as one rational quadratic span, from angle a0 to a1 (less than
+// pi apart); at(angle, radius) places a point of the circle.
+template <typename At>
+NurbsCurve arc(double r, double a0, double a1, At at) {
+    const double half = 0.5 * (a1 - a0);
     NurbsCurve c;
     c.degree = 2;
-    c.points = {r * std::cos(a0),      0, r * std::sin(a0),      1,
-                reach * std::cos(mid), 0, reach * std::sin(mid), std::cos(half),
-                r * std::cos(a1),      0, r * std::sin(a1),      1};
+    for (const auto& [angle, radius, w] :
+         {std::array<double, 3>{a0, r, 1}, std::array<double, 3>{a0 + half, r / std::cos(half), std::cos(half)},
+          std::array<double, 3>{a1, r, 1}}) {
+        const Vec3 p = at(angle, radius);
+        c.points.insert(c.points.end(), {p.x, p.y, p.z, w});
+    }
     c.knots = {0, 0, 1, 1};
     return c;
+}
+
+// On the sphere of radius r: the meridian at a longitude from latitude a0 to a1, and
+// the circle of a latitude from longitude u0 to u1.
+NurbsCurve meridianArc(double r, double a0, double a1, double longitude = 0) {
+    return arc(r, a0, a1, [&](double a, double d) {
+        return Vec3{d * std::cos(a) * std::cos(longitude), d * std::cos(a) * std::sin(longitude), d * std::sin(a)};
+    });
+}
+NurbsCurve latitudeArc(double r, double latitude, double u0, double u1) {
+    return arc(r * std::cos(latitude), u0, u1, [&](double u, double d) {
+        return Vec3{d * std::cos(u), d * std::sin(u), r * std::sin(latitude)};
+    });
 }
 
 // A band of the sphere between two latitudes whose loop (clockwise, which the mesher
@@ -167,6 +185,28 @@ TEST(HostMesher, BandLoopStartingOnTheSeam) {
             EXPECT_NEAR(meshAll(b, settings).area(), area, 0.01 * area)
                 << "tolerance " << tolerance << ", starting " << (down ? "down" : "up") << " the seam";
         }
+    }
+}
+
+// A quarter of that band (longitudes 0 to 90 degrees), its clockwise loop starting
+// with one edge up the seam and then east along the northern latitude. Projection
+// puts the edge's start on either side of the seam; only its middle, off the seam,
+// says which side the face is on, and from the other one the loop leaps across the
+// domain and no face is built.
+TEST(HostMesher, LoopStartingAlongTheSeamBeforeLeavingIt) {
+    const double r = 2, south = -0.6, north = 0.5;
+    NurbsCurve first = meridianArc(r, south, north);
+    const NurbsCurve east = latitudeArc(r, north, 0, kPi / 2);
+    first.points.insert(first.points.end(), east.points.begin() + 4, east.points.end());
+    first.knots = {0, 0, 1, 1, 3, 3};  // the latitude's span longer: the edge's middle lies on it
+    Brep b;
+    b.edges = {first, meridianArc(r, north, south, kPi / 2), latitudeArc(r, south, kPi / 2, 0)};
+    b.faces = {{sphere(r), false, {loop(true, {0, 0, 1, 0, 2, 0})}}};
+    const double area = kPi / 2 * r * r * (std::sin(north) - std::sin(south));
+    for (const double tolerance : {0.005, 0.02}) {
+        MeshSettings settings;
+        settings.tolerance = tolerance;
+        EXPECT_NEAR(meshAll(b, settings).area(), area, 0.01 * area) << "tolerance " << tolerance;
     }
 }
 

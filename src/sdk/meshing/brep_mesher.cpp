@@ -165,8 +165,11 @@ UvPolyline trimPolyline(const FaceSurface& fs, const Handle(Geom_Curve) & curve,
     return out;
 }
 
-// The first point of a loop: the middle of its first real trim projected without a
-// hint (a point inside the edge is rarely on a seam), then walked back to the start.
+// The first point of a loop, for the side of a seam it starts on: the middle of its
+// first real trim projected without a hint (a point inside the edge is rarely on a
+// seam), walked back to the start and settled from the middle. On a seam the library
+// answers either side whatever the hint, so a trim that runs along a seam before it
+// leaves takes its side from where it leaves, not from the walk's last step.
 gp_Pnt2d loopStart(const FaceSurface& fs, const Handle(Geom_Curve) & curve, bool reversed) {
     double a = curve->FirstParameter();
     double b = curve->LastParameter();
@@ -174,12 +177,13 @@ gp_Pnt2d loopStart(const FaceSurface& fs, const Handle(Geom_Curve) & curve, bool
         std::swap(a, b);
     const double precision = 0.01 * fs.tolerance;
     constexpr int kSteps = 8;
-    gp_Pnt2d uv = fs.analysis->ValueOfUV(curve->Value(0.5 * (a + b)), precision);
+    UvPolyline walk{fs.analysis->ValueOfUV(curve->Value(0.5 * (a + b)), precision)};
     for (int i = kSteps - 1; i >= 0; --i) {
         const double t = a + 0.5 * (b - a) * i / kSteps;
-        uv = fs.analysis->NextValueOfUV(uv, curve->Value(t), precision);
+        walk.push_back(fs.analysis->NextValueOfUV(walk.back(), curve->Value(t), precision));
     }
-    return uv;
+    fs.domain->settle(walk, nullptr);
+    return walk.back();
 }
 
 Handle(Geom2d_BSplineCurve) polylineCurve(const UvPolyline& points) {
