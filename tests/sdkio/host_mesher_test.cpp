@@ -188,25 +188,31 @@ TEST(HostMesher, BandLoopStartingOnTheSeam) {
     }
 }
 
-// A quarter of that band (longitudes 0 to 90 degrees), its clockwise loop starting
-// with one edge up the seam and then east along the northern latitude. Projection
-// puts the edge's start on either side of the seam; only its middle, off the seam,
-// says which side the face is on, and from the other one the loop leaps across the
-// domain and no face is built.
+// A quarter of that band, its clockwise loop starting with one edge along the seam
+// that then turns along a latitude: east of the seam (up it, then along the
+// north), or west of it (down it, then along the south). Projection puts the edge's
+// start on either side of the seam; only its middle, off the seam, says which side
+// the face is on, and from the other one the loop leaps across the domain and no
+// face is built. West, the shape fixer's face meshes to a single triangle that
+// still has every boundary node.
 TEST(HostMesher, LoopStartingAlongTheSeamBeforeLeavingIt) {
     const double r = 2, south = -0.6, north = 0.5;
-    NurbsCurve first = meridianArc(r, south, north);
-    const NurbsCurve east = latitudeArc(r, north, 0, kPi / 2);
-    first.points.insert(first.points.end(), east.points.begin() + 4, east.points.end());
-    first.knots = {0, 0, 1, 1, 3, 3};  // the latitude's span longer: the edge's middle lies on it
-    Brep b;
-    b.edges = {first, meridianArc(r, north, south, kPi / 2), latitudeArc(r, south, kPi / 2, 0)};
-    b.faces = {{sphere(r), false, {loop(true, {0, 0, 1, 0, 2, 0})}}};
     const double area = kPi / 2 * r * r * (std::sin(north) - std::sin(south));
-    for (const double tolerance : {0.005, 0.02}) {
-        MeshSettings settings;
-        settings.tolerance = tolerance;
-        EXPECT_NEAR(meshAll(b, settings).area(), area, 0.01 * area) << "tolerance " << tolerance;
+    for (const double side : {1.0, -1.0}) {
+        const double from = side > 0 ? south : north, to = side > 0 ? north : south, quarter = side * kPi / 2;
+        NurbsCurve first = meridianArc(r, from, to);
+        const NurbsCurve along = latitudeArc(r, to, 0, quarter);
+        first.points.insert(first.points.end(), along.points.begin() + 4, along.points.end());
+        first.knots = {0, 0, 1, 1, 3, 3};  // the latitude's span longer: the edge's middle lies on it
+        Brep b;
+        b.edges = {first, meridianArc(r, to, from, quarter), latitudeArc(r, from, quarter, 0)};
+        b.faces = {{sphere(r), false, {loop(true, {0, 0, 1, 0, 2, 0})}}};
+        for (const double tolerance : {0.005, 0.02}) {
+            MeshSettings settings;
+            settings.tolerance = tolerance;
+            EXPECT_NEAR(meshAll(b, settings).area(), area, 0.01 * area)
+                << (side > 0 ? "east" : "west") << ", tolerance " << tolerance;
+        }
     }
 }
 

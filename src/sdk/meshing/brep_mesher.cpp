@@ -604,9 +604,14 @@ bool coversTrims(const TriangleMesh& m, const Brep& brep, const BrepFace& face, 
         return false;
     double lo[3] = {1e300, 1e300, 1e300};
     double hi[3] = {-1e300, -1e300, -1e300};
-    for (size_t i = 0; i < m.vertices.size(); ++i) {
-        lo[i % 3] = std::min(lo[i % 3], double{m.vertices[i]});
-        hi[i % 3] = std::max(hi[i % 3], double{m.vertices[i]});
+    // The box of the triangles, not of the nodes: a face built wrong can keep every
+    // boundary node and give one triangle among them.
+    for (const int v : m.triangles) {
+        for (size_t k = 0; k < 3; ++k) {
+            const double x = m.vertices[3 * static_cast<size_t>(v) + k];
+            lo[k] = std::min(lo[k], x);
+            hi[k] = std::max(hi[k], x);
+        }
     }
     const double slack = 2 * tolerance;
     for (const BrepLoop& loop : face.loops) {
