@@ -9,6 +9,7 @@
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
 #include <GeomLProp_SLProps.hxx>
+#include <IMeshTools_Parameters.hxx>
 #include <Geom2d_BSplineCurve.hxx>
 #include <Geom_BSplineCurve.hxx>
 #include <Geom_BSplineSurface.hxx>
@@ -36,6 +37,7 @@
 #include <string>
 
 #include "surface_domain.h"
+#include "surface_refinement.h"
 
 namespace vantro::meshing {
 namespace {
@@ -525,44 +527,56 @@ void windWithNormals(TriangleMesh& m) {
         std::swap(m.triangles[t + 1], m.triangles[t + 2]);
 }
 
+// The library's triangulation, in the surface's own frame with every point's parameters.
+SurfaceTriangulation triangulationOf(const FaceSurface& fs, const Poly_Triangulation& tri) {
+    SurfaceTriangulation t;
+    const int n = tri.NbNodes();
+    t.points.reserve(static_cast<size_t>(n));
+    t.uvs.reserve(static_cast<size_t>(n));
+    for (int i = 1; i <= n; ++i) {
+        t.points.push_back(tri.Node(i));
+        t.uvs.push_back(tri.HasUVNodes() ? tri.UVNode(i) : fs.analysis->ValueOfUV(tri.Node(i), fs.tolerance));
+    }
+    t.triangles.reserve(3 * static_cast<size_t>(tri.NbTriangles()));
+    for (int i = 1; i <= tri.NbTriangles(); ++i) {
+        int a = 0, b = 0, c = 0;
+        tri.Triangle(i).Get(a, b, c);
+        t.triangles.insert(t.triangles.end(), {a - 1, b - 1, c - 1});
+    }
+    return t;
+}
+
 TriangleMesh extractMesh(const FaceSurface& fs, const TopoDS_Face& face, bool reversed) {
-    TriangleMesh m;
     TopLoc_Location location;
     const Handle(Poly_Triangulation) tri = BRep_Tool::Triangulation(face, location);
     if (tri.IsNull() || tri->NbTriangles() == 0)
         throw Standard_Failure("the mesher gave no triangles");
+    SurfaceTriangulation t = triangulationOf(fs, *tri);
+    refineToSurface({fs.surface, fs.analysis, fs.tolerance}, t);
     double u0 = 0, u1 = 0, v0 = 0, v1 = 0;
     fs.surface->Bounds(u0, u1, v0, v1);
-    const int n = tri->NbNodes();
-    std::vector<bool> missing(static_cast<size_t>(n), false);
-    const bool hasUv = tri->HasUVNodes();
-    for (int i = 1; i <= n; ++i) {
-        const gp_Pnt p = tri->Node(i).Transformed(location.Transformation());
+    TriangleMesh m;
+    std::vector<bool> missing(t.points.size(), false);
+    for (size_t i = 0; i < t.points.size(); ++i) {
+        const gp_Pnt p = t.points[i].Transformed(location.Transformation());
         m.vertices.insert(m.vertices.end(),
                           {static_cast<float>(p.X()), static_cast<float>(p.Y()), static_cast<float>(p.Z())});
-        const gp_Pnt2d uv = hasUv ? tri->UVNode(i) : fs.analysis->ValueOfUV(p, fs.tolerance);
+        const gp_Pnt2d& uv = t.uvs[i];
         m.uvs.push_back(static_cast<float>((uv.X() - u0) / (u1 - u0)));
         m.uvs.push_back(static_cast<float>((uv.Y() - v0) / (v1 - v0)));
         GeomLProp_SLProps props(fs.surface, uv.X(), uv.Y(), 1, Precision::Confusion());
         if (props.IsNormalDefined()) {
             appendNormal(m, reversed ? props.Normal().Reversed() : props.Normal());
         } else {
-            missing[static_cast<size_t>(i - 1)] = true;
+            missing[i] = true;
             appendNormal(m, gp_Dir(0, 0, 1));
         }
     }
-    for (int t = 1; t <= tri->NbTriangles(); ++t) {
-        int a = 0, b = 0, c = 0;
-        tri->Triangle(t).Get(a, b, c);
-        m.triangles.insert(m.triangles.end(), {a - 1, b - 1, c - 1});
-    }
-    if (std::find(missing.begin(), missing.end(), true) != missing.end()) {
-        // Averaged normals need the winding first; wind by the defined ones.
-        windWithNormals(m);
+    m.triangles = std::move(t.triangles);
+    // Averaged normals need the winding first; wind by the defined ones.
+    windWithNormals(m);
+    if (std::find(missing.begin(), missing.end(), true) != missing.end())
         fillMissingNormals(m, missing);
-    } else {
-        windWithNormals(m);
-    }
     return m;
 }
 
@@ -632,8 +646,18 @@ bool coversTrims(const TriangleMesh& m, const Brep& brep, const BrepFace& face, 
     return true;
 }
 
+// Trims are meshed finer than the inside: each face is meshed on its own, and the gap
+// left between two faces' meshes along their shared edge is what both trims allow.
+constexpr double kTrimShare = 0.6;
+
 TriangleMesh meshShape(const FaceSurface& fs, const TopoDS_Face& shape, bool reversed, double angle) {
-    BRepMesh_IncrementalMesh mesher(shape, fs.tolerance, Standard_False, angle, Standard_False);
+    IMeshTools_Parameters parameters;
+    parameters.Deflection = kTrimShare * fs.tolerance;
+    parameters.DeflectionInterior = fs.tolerance;
+    parameters.Angle = angle;
+    parameters.AngleInterior = 2 * angle;  // what the library takes when given one angle
+    parameters.InParallel = Standard_False;
+    BRepMesh_IncrementalMesh mesher(shape, parameters);
     return extractMesh(fs, shape, reversed);
 }
 
