@@ -71,7 +71,9 @@ void splitTriangle(const std::array<int, 3>& corner, const std::array<int, 3>& m
         out.insert(out.end(), {ring[first], ring[(first + k) % n], ring[(first + k + 1) % n]});
 }
 
-bool refineOnce(const RefinedSurface& s, SurfaceTriangulation& mesh) {
+// Edges between points older than firstNew were measured in an earlier round and
+// left whole: only edges reaching a point added since are measured.
+bool refineOnce(const RefinedSurface& s, SurfaceTriangulation& mesh, size_t firstNew) {
     std::unordered_map<uint64_t, Edge> edges;
     edges.reserve(mesh.triangles.size());
     for (size_t t = 0; t < mesh.triangles.size(); t += 3)
@@ -79,9 +81,10 @@ bool refineOnce(const RefinedSurface& s, SurfaceTriangulation& mesh) {
             ++edges[edgeKey(mesh.triangles[t + k], mesh.triangles[t + (k + 1) % 3])].uses;
     bool split = false;
     for (auto& [key, edge] : edges) {
-        if (edge.uses != 2)
+        const int a = int(key >> 32), b = int(key & 0xffffffffu);
+        if (edge.uses != 2 || std::max(size_t(a), size_t(b)) < firstNew)
             continue;
-        edge.middle = splitPoint(s, mesh, int(key >> 32), int(key & 0xffffffffu));
+        edge.middle = splitPoint(s, mesh, a, b);
         split = split || edge.middle >= 0;
     }
     if (!split)
@@ -103,7 +106,13 @@ bool refineOnce(const RefinedSurface& s, SurfaceTriangulation& mesh) {
 
 size_t refineToSurface(const RefinedSurface& surface, SurfaceTriangulation& mesh) {
     const size_t before = mesh.points.size();
-    for (int round = 0; round < kRounds && refineOnce(surface, mesh); ++round) {}
+    size_t firstNew = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        const size_t count = mesh.points.size();
+        if (!refineOnce(surface, mesh, firstNew))
+            break;
+        firstNew = count;
+    }
     return mesh.points.size() - before;
 }
 
