@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "collada/collada_exporter.h"
-#include "collada/save_file_dialog.h"
+#include "sdk/app/save_file_dialog.h"
 #include "materials/material_manager.h"
 #include "platform/process.h"
 #include "platform/utf.h"
@@ -241,7 +241,7 @@ double exportOnce() {
 // in the same way, so both sides of the ratio see the same machine state.
 void BM_ColladaExport2M(benchmark::State& state) {
     const std::u16string target = vantro::platform::fromUtf8(workspace().dae.string());
-    vantro::collada::SetSaveFileHandler([&](const vantro::collada::SaveFileRequest&) { return target; });
+    vantro::sdk::SetSaveFileHandler([&](const vantro::sdk::SaveFileRequest&) { return target; });
     if (figures.firstExportSeconds == 0)
         figures.firstExportSeconds = exportOnce();
     double total = 0;
@@ -258,7 +258,7 @@ void BM_ColladaExport2M(benchmark::State& state) {
         if (seconds < 0)
             state.SkipWithError("the export failed");
     }
-    vantro::collada::SetSaveFileHandler(nullptr);
+    vantro::sdk::SetSaveFileHandler(nullptr);
     std::error_code error;
     figures.daeBytes = fs::file_size(workspace().dae, error);
     figures.exportSeconds = total / static_cast<double>(state.iterations());

@@ -2,7 +2,8 @@
 //   - "Vantro Start" on a document of 2 million triangles (4 materials) until the
 //     renderer's window gets the wake-up, against the same scene's first full sync
 //     alone (material manager and scene on a bare connection, no plug-in, no command,
-//     no discovery, no statistics). Goal: at most 1.3x.
+//     no discovery, no statistics; in a child process, velora-first-sync, because
+//     those libraries and the module must not share a process). Goal: at most 1.3x.
 //   - the host's start-up with the plug-in module against its start-up without it
 //     (whole vantro-host processes on an empty document), side by side.
 //   - the peak memory of the process while the link runs, against the bytes in the
@@ -23,13 +24,10 @@
 #include <memory>
 #include <string>
 
-#include "link/live_connection.h"
-#include "materials/material_manager.h"
 #include "platform/clock.h"
 #include "platform/shared_memory.h"
 #include "platform/utf.h"
 #include "plugin_host.h"
-#include "scene/rh_scene.h"
 #include "sdk/io/document_formats.h"
 #include "sdk/io/document_writer.h"
 #include "sdk/app/rhino_app.h"
@@ -166,31 +164,20 @@ void BM_VantroStart2M(benchmark::State& state) {
 }
 BENCHMARK(BM_VantroStart2M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
 
-// Baseline: the first full sync of the same scene alone.
+// Baseline: the first full sync of the same scene alone, each iteration timed by the
+// child around the sync and its wake-up only.
 void BM_FirstFullSync2M(benchmark::State& state) {
     Setting& s = setting();
-    startPeer(s);
-    if (!openInHost(s, state))
-        return;
-    CRhinoDoc* doc = RhinoApp().ActiveDoc();
+    vantro::test::ChildProcess baseline(VELORA_FIRST_SYNC_PATH, {s.document, std::to_string(state.max_iterations)});
     for (auto _ : state) {
-        VantroAPI::LiveConnection link;
-        MaterialManager materials(&link);
-        RHScene scene(&link, &materials);
-        const uint64_t t0 = platform::monotonicNanoseconds();
-        if (link.Create(u"bench-plugin-baseline.dae", 5000) != 0)
-            state.SkipWithError("no connection");
-        materials.LoadMaterials(doc);
-        scene.unitScale = 0.001f;
-        scene.Load(doc, nullptr, false);
-        scene.ReleaseScene();
-        if (!waitForWakeUp(s))
+        const std::string line = baseline.waitForLine("SYNC ", 300000);
+        if (line.empty()) {
             state.SkipWithError("no wake-up");
-        state.SetIterationTime(static_cast<double>(platform::monotonicNanoseconds() - t0) * 1e-9);
-        scene.Clear();
-        materials.Clear();
-        link.Close();
+            break;
+        }
+        state.SetIterationTime(static_cast<double>(std::stoull(line.substr(5))) * 1e-9);
     }
+    baseline.wait();
 }
 BENCHMARK(BM_FirstFullSync2M)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
 

@@ -6,6 +6,7 @@
 
 #include "host_output.h"
 #include "model_export.h"
+#include "plugin_host.h"
 #include "sdk/io/document_formats.h"
 #include "sdk/app/rhino_app.h"
 
@@ -31,11 +32,11 @@ ON_wString absoluteDocumentPath(const std::string& document) {
     return ON_wString::FromUtf8(error ? document : absolute.lexically_normal().string());
 }
 
-int exportOpenDocument(const HostOptions& options) {
+int exportOpenDocument(PluginHost& plugins, const HostOptions& options) {
     ExportRequest request{options.output, options.overwrite, std::nullopt};
     if (options.precision >= 0)
         request.precision = options.precision;
-    const ExportOutcome outcome = exportActiveDocument(request);
+    const ExportOutcome outcome = exportActiveDocument(plugins, request);
     if (outcome.kind == ExportOutcome::written) {
         for (const std::string& line : exportReport(outcome))
             writeTo(stdout, line + "\n");
@@ -45,16 +46,32 @@ int exportOpenDocument(const HostOptions& options) {
     return exitStatusOf(outcome.kind);
 }
 
+// Loads the plug-in that exports; false with the reason on standard error.
+bool loadExporter(PluginHost& plugins, const HostOptions& options) {
+    const std::string path = options.plugins.empty() ? std::string(kDefaultPluginPath) : options.plugins.front();
+    std::string error;
+    const int result = plugins.load(path, error);
+    if (result == 1)
+        return true;
+    if (error.empty())
+        error = "the plug-in declined to load";
+    writeTo(stderr, "vantro-host export: cannot load the plug-in " + path + ": " + error + "\n");
+    return false;
+}
+
 }  // namespace
 
 int runExportAction(const HostOptions& options) {
     HostOutput diagnostics([](std::string_view text) { writeTo(stderr, text); });
     RhinoApp().SetPrintSink([&diagnostics](const ON_wString& text) { diagnostics.write(text.ToUtf8()); });
     docio::registerDocumentFormats(RhinoApp());
+    PluginHost plugins;
+    const bool loaded = loadExporter(plugins, options);
     RhinoApp().InitRhino();
     // OpenDocument prints why a file cannot be read (to standard error, above).
-    const int status = RhinoApp().OpenDocument(absoluteDocumentPath(options.document)) ? exportOpenDocument(options)
-                                                                                       : kExitStartFailed;
+    int status = kExitStartFailed;
+    if (loaded && RhinoApp().OpenDocument(absoluteDocumentPath(options.document)))
+        status = exportOpenDocument(plugins, options);
     RhinoApp().CloseRhino();
     RhinoApp().SetPrintSink(nullptr);
     std::fflush(stdout);

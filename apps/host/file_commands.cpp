@@ -138,7 +138,7 @@ Outcome exportDocument(HostSession& session, const CommandArgs& args) {
             return Outcome::bad("overwrite: " + error);
         request.overwrite = *on;
     }
-    const ExportOutcome outcome = exportActiveDocument(request);
+    const ExportOutcome outcome = exportActiveDocument(session.plugins(), request);
     if (outcome.kind != ExportOutcome::written) {
         const char* what = outcome.kind == ExportOutcome::cancelled ? "cancelled: " : "nothing was exported: ";
         return Outcome::fail(what + outcome.message);

@@ -4,14 +4,18 @@
 
 namespace vantro::host {
 
+const char* const kDefaultPluginPath = VANTRO_DEFAULT_PLUGIN_PATH;
+
 const char* hostUsage() {
     return "usage: vantro-host [document.json|document.3dm] [--plugin PATH]... [--script FILE]\n"
            "                   [--command LINE]... [--answer yes|no]... [--log-events] [--echo]\n"
            "                   [--help]\n"
            "       vantro-host export document.json|document.3dm [-o FILE.dae] [--no-overwrite]\n"
-           "                          [--precision N]\n"
+           "                          [--precision N] [--plugin PATH]\n"
            "\n"
-           "export writes the document as COLLADA (.dae) with a folder of texture copies beside it;\n"
+           "export writes the document as COLLADA (.dae) with a folder of texture copies beside it,\n"
+           "through the plug-in's own \"Export as COLLADA\" (--plugin PATH, else the module built\n"
+           "with this host);\n"
            "without -o the file is the document's path with .dae for its extension; -o FOLDER/\n"
            "puts that name in FOLDER. --no-overwrite cancels the export when the file exists.\n"
            "--precision N writes positions, normals and texture coordinates with N decimals (0-6)\n"
@@ -42,6 +46,12 @@ bool parseExportOptions(int argc, const char* const* argv, HostOptions& out, std
             out.output = argv[++i];
             if (out.output.empty())
                 return (error = std::string(arg) + " needs a file name", false);
+        } else if (arg == "--plugin") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+                return (error = "--plugin needs the module's path", false);
+            if (!out.plugins.empty())
+                return (error = "export: only one --plugin may be given", false);
+            out.plugins.push_back(argv[++i]);
         } else if (arg == "--no-overwrite") {
             out.overwrite = false;
         } else if (arg == "--precision") {

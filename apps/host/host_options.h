@@ -4,12 +4,14 @@
 //   vantro-host [document.json|document.3dm] [--plugin PATH]... [--script FILE]
 //               [--command LINE]... [--answer yes|no]... [--log-events] [--echo] [--help]
 //   vantro-host export document.(json|3dm) [-o FILE] [--no-overwrite] [--precision N]
+//                      [--plugin PATH]
 //
 // Start-up: the plug-ins load (in the order given), then the document opens (a new,
 // empty one without a document argument), then the --command lines run, then the
 // script; without a script, commands are read from standard input (with a prompt when
-// it is a terminal). The export action opens the document, exports it as COLLADA and
-// ends. See docs/host.md.
+// it is a terminal). The export action loads the plug-in (the one given, else
+// kDefaultPluginPath), opens the document, runs the plug-in's COLLADA export and ends.
+// See docs/host.md.
 
 #include <string>
 #include <vector>
@@ -31,7 +33,7 @@ struct HostOptions {
     enum class Action { run, exportModel };
     Action action = Action::run;
     std::string document;               // empty: start with a new document
-    std::vector<std::string> plugins;   // module files to load
+    std::vector<std::string> plugins;   // module files to load (export: at most one)
     std::string script;                 // empty: read standard input
     std::vector<std::string> commands;  // lines run before the script
     std::vector<bool> answers;          // Yes (true) / No answers to message boxes, in order
@@ -42,6 +44,10 @@ struct HostOptions {
     bool overwrite = true;  // export: replace an existing file
     int precision = -1;     // export: decimals 0..6 of the numbers; -1: the setting
 };
+
+// The plug-in module built with this host, which the export action loads when no
+// --plugin is given.
+extern const char* const kDefaultPluginPath;
 
 // Parses argv[1..argc-1]; argv[1] "export" selects the export action, whose document
 // is required. False with a message for unknown options, missing values, a missing or

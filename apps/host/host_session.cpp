@@ -3,6 +3,7 @@
 #include "sdk/app/rhino_app.h"
 #include "sdk/document/rhino_doc.h"
 #include "sdk/app/rhino_ui_dialog.h"
+#include "sdk/app/save_file_dialog.h"
 
 namespace vantro::host {
 
@@ -34,13 +35,16 @@ HostSession::HostSession(HostOutput& output) : output_(output) {
     addFileCommands(table_);
     addSessionCommands(table_);
     addUiCommands(table_);
+    addSaveDialogCommands(table_);
     installDialogDriver(*this);
+    installSaveDialogDriver(*this);
     RhinoApp().SetPrintSink([this](const ON_wString& text) { output_.write(text.ToUtf8()); });
 }
 
 HostSession::~HostSession() {
     RhinoApp().SetPrintSink(nullptr);
     RhinoSetDialogDriver(nullptr);
+    sdk::SetSaveFileHandler(nullptr);
 }
 
 CRhinoDoc* HostSession::document() const { return RhinoApp().ActiveDoc(); }

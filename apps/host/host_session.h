@@ -81,11 +81,15 @@ void addViewCommands(CommandTable& table);
 void addFileCommands(CommandTable& table);
 void addSessionCommands(CommandTable& table);
 void addUiCommands(CommandTable& table);
+void addSaveDialogCommands(CommandTable& table);
 
 // The plug-in menus as a user sees them once opened (ui_commands.cpp).
 CommandOutcome showMenus(HostSession& session);
 // Prints every dialog a plug-in opens and closes it as Escape would, unless the
 // Dialog command has clicks for it.
 void installDialogDriver(HostSession& session);
+// Answers every save-file dialog a plug-in opens as a user would: the file the
+// SaveDialog command queued, else the dialog's proposal (save_dialog_answers.cpp).
+void installSaveDialogDriver(HostSession& session);
 
 }  // namespace vantro::host

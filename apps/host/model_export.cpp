@@ -6,22 +6,18 @@
 #include <filesystem>
 #include <optional>
 
-#include "collada/collada_exporter.h"
-#include "collada/save_file_dialog.h"
-#include "materials/texture_paths.h"
+#include "export_setting.h"
+#include "plugin_host.h"
 #include "platform/utf.h"
 #include "sdk/app/rhino_app.h"
-
-using namespace vantro::collada;
-
-using namespace vantro::materials;
+#include "sdk/app/save_file_dialog.h"
 
 namespace vantro::host {
 
 namespace {
 
 namespace fs = std::filesystem;
-using collada::SaveFileRequest;
+using sdk::SaveFileRequest;
 using Kind = ExportOutcome::Kind;
 
 std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
@@ -84,6 +80,15 @@ std::string probeWrite(const fs::path& file, bool existed) {
     return {};
 }
 
+// The folder the export copies textures into: beside the file, named after it without
+// its extension, with "_Textures".
+fs::path textureFolderFor(const fs::path& file) {
+    std::string name = file.filename().string();
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos)
+        name.erase(dot);
+    return file.parent_path() / (name + "_Textures");
+}
+
 // Refuses (returns nullopt with the reason in d) or answers with d.file.
 std::optional<std::u16string> checkDestination(Destination& d, const ExportRequest& request,
                                                const SaveFileRequest& dialog) {
@@ -108,7 +113,7 @@ std::optional<std::u16string> checkDestination(Destination& d, const ExportReque
         return d.refuse(Kind::unwritable, "cannot write " + quoted(d.file) + ": " + why);
     if (fs::is_regular_file(status))
         d.fileTimeBefore = fs::last_write_time(d.file, error);
-    d.textures = fs::path(platform::toUtf8(TextureFolderFor(answer).path));
+    d.textures = textureFolderFor(d.file);
     d.texturesExisted = fs::exists(d.textures, error);
     return answer;
 }
@@ -133,7 +138,7 @@ std::optional<std::u16string> answerDialog(Destination& d, const ExportRequest& 
         return d.refuse(Kind::unwritable, quoted(*file) +
                                               " is not a regular file; the export writes a .dae file "
                                               "and a texture folder beside it");
-    d.file = fs::path(platform::toUtf8(collada::WithDefaultExtension(platform::fromUtf8(file->string()), u".dae")));
+    d.file = fs::path(platform::toUtf8(sdk::WithDefaultExtension(platform::fromUtf8(file->string()), u".dae")));
     return checkDestination(d, request, dialog);
 }
 
@@ -164,11 +169,23 @@ void removeLeftovers(const Destination& d) {
         fs::remove_all(d.textures, error);
 }
 
-ExportOutcome failedExport(const Destination& d, const ExportSummary& summary) {
+// The collapse count the exporter closes its status text with ("export complete; 12 of
+// 24 triangles collapse at 1 mm."), or empty.
+std::string collapseReport(const std::string& stage) {
+    const std::string complete = "export complete; ";
+    if (stage.rfind(complete, 0) != 0)
+        return {};
+    std::string report = stage.substr(complete.size());
+    if (!report.empty() && report.back() == '.')
+        report.pop_back();
+    return report;
+}
+
+ExportOutcome failedExport(const Destination& d) {
     ExportOutcome outcome;
     outcome.path = d.file.string();
     const std::string stage = lastStage();
-    if (summary.writeFailed || stoppedWhileWriting(stage)) {
+    if (stoppedWhileWriting(stage)) {
         outcome.kind = Kind::unwritable;
         outcome.message = "writing " + quoted(d.file) +
                           " failed (the device is full or refuses data); nothing of the export was kept";
@@ -180,23 +197,23 @@ ExportOutcome failedExport(const Destination& d, const ExportSummary& summary) {
     return outcome;
 }
 
-ExportOutcome finishedExport(const Destination& d, const ExportSummary& summary) {
-    ExportOutcome outcome;
-    outcome.path = d.file.string();
+// Whether the export left its file: there now, and new or rewritten. The exporter
+// removes what it began when it fails, and writes nothing to a file it cannot open.
+bool fileWritten(const Destination& d) {
     std::error_code error;
     const fs::file_status status = fs::status(d.file, error);
-    // The exporter reports success also when the file could not be opened at all.
-    const bool untouched = !fs::exists(status) || (d.fileExisted && fs::is_regular_file(status) &&
-                                                   fs::last_write_time(d.file, error) == d.fileTimeBefore);
-    if (untouched) {
-        outcome.kind = Kind::unwritable;
-        outcome.message = "the file " + quoted(d.file) + " could not be opened for writing";
-        removeLeftovers(d);
-        return outcome;
-    }
+    if (!fs::exists(status))
+        return false;
+    return !d.fileExisted || !fs::is_regular_file(status) || fs::last_write_time(d.file, error) != d.fileTimeBefore;
+}
+
+ExportOutcome finishedExport(const Destination& d) {
+    ExportOutcome outcome;
+    outcome.path = d.file.string();
     outcome.kind = Kind::written;
-    outcome.collapse = CollapseReport(summary);
-    if (fs::is_regular_file(status))
+    outcome.collapse = collapseReport(lastStage());
+    std::error_code error;
+    if (fs::is_regular_file(d.file, error))
         outcome.bytes = fs::file_size(d.file, error);
     if (fs::is_directory(d.textures, error)) {
         outcome.texturesFolder = d.textures.string();
@@ -206,31 +223,48 @@ ExportOutcome finishedExport(const Destination& d, const ExportSummary& summary)
     return outcome;
 }
 
-// Installs the dialog's handler for one export and removes it again.
+// Installs the dialog's handler for one export and puts the session's back.
 class DialogAnswer {
 public:
-    DialogAnswer(Destination& d, const ExportRequest& request) {
-        collada::SetSaveFileHandler(
-            [&d, request](const SaveFileRequest& dialog) { return answerDialog(d, request, dialog); });
-    }
-    ~DialogAnswer() { collada::SetSaveFileHandler(nullptr); }
+    DialogAnswer(Destination& d, const ExportRequest& request)
+        : standing_(sdk::SetSaveFileHandler(
+              [&d, request](const SaveFileRequest& dialog) { return answerDialog(d, request, dialog); })) {}
+    ~DialogAnswer() { sdk::SetSaveFileHandler(std::move(standing_)); }
     DialogAnswer(const DialogAnswer&) = delete;
     DialogAnswer& operator=(const DialogAnswer&) = delete;
+
+private:
+    sdk::SaveFileHandler standing_;
 };
 
 }  // namespace
 
-ExportOutcome exportActiveDocument(const ExportRequest& request) {
+std::optional<std::u16string> answerSaveDialog(const ExportRequest& request, const sdk::SaveFileRequest& dialog,
+                                               std::string& reason) {
     Destination destination;
-    int result = -1;
-    ExportSummary summary;
+    std::optional<std::u16string> answer = answerDialog(destination, request, dialog);
+    reason = destination.message;
+    return answer;
+}
+
+ExportOutcome exportActiveDocument(PluginHost& plugins, const ExportRequest& request) {
+    Destination destination;
+    bool handled = false;
     {
         const DialogAnswer answer(destination, request);
+        std::optional<std::uint32_t> decimals;
+        if (request.precision)
+            decimals = static_cast<std::uint32_t>(*request.precision);
+        const ExportSetting precision(u"ExportPrecision", decimals);
         RhinoApp().SetStatusBarMessagePane(ON_wString());
-        ColladaExporter exporter;
-        exporter.SetPrecision(request.precision);
-        result = exporter.Export();
-        summary = exporter.LastSummary();
+        // What the user's click does: the plug-in makes its exporter and runs it.
+        handled = plugins.menuCommand(kExportCommandId);
+    }
+    if (!handled) {
+        ExportOutcome outcome;
+        outcome.message = "no loaded plug-in exports COLLADA (menu command " + std::to_string(kExportCommandId) +
+                          "); load the plug-in module with --plugin";
+        return outcome;
     }
     if (destination.refusal) {
         ExportOutcome outcome;
@@ -244,7 +278,7 @@ ExportOutcome exportActiveDocument(const ExportRequest& request) {
         outcome.message = "the export did not ask for a file";
         return outcome;
     }
-    return result == 0 ? finishedExport(destination, summary) : failedExport(destination, summary);
+    return fileWritten(destination) ? finishedExport(destination) : failedExport(destination);
 }
 
 std::vector<std::string> exportReport(const ExportOutcome& outcome) {

@@ -1,8 +1,10 @@
 #pragma once
-// ModelExport: runs the plug-in's COLLADA export (ColladaExporter) on the active
-// document with its save dialog answered by the host: a file the user named, or the
-// file the dialog proposes (the document's path with ".dae" for its extension). Used by
-// `vantro-host export` and by the Export command.
+// ModelExport: runs the loaded plug-in's COLLADA export on the active document, as a
+// user's click on "Export as COLLADA" (menu command 31781) does, with its save dialog
+// answered by the host: a file the user named, or the file the dialog proposes (the
+// document's path with ".dae" for its extension). Used by `vantro-host export` and by
+// the Export command. The exporter is the module's own; the host sees what a user
+// sees of it: the dialog, the status-bar text and the files.
 //
 // Before the dialog is answered, the destination is checked the way a writer meets it:
 // the folder must exist, a directory is refused, and the file must open for writing
@@ -15,7 +17,8 @@
 // was already there before a failed write may be gone, as the exporter deletes the
 // file at the chosen path.
 // Main thread only (the exporter's own rule); installs and removes the save-file
-// handler around the export.
+// handler around the export. A precision other than the setting is given to the
+// plug-in as its ExportPrecision setting for the one export (export_setting.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +26,16 @@
 #include <string>
 #include <vector>
 
+namespace vantro::sdk {
+struct SaveFileRequest;
+}
+
 namespace vantro::host {
+
+class PluginHost;
+
+// The plug-in's menu and dock-bar command "Export as COLLADA".
+constexpr std::uintptr_t kExportCommandId = 31781;
 
 struct ExportRequest {
     // The file to write (UTF-8; relative paths are taken from the working directory).
@@ -51,8 +63,14 @@ struct ExportOutcome {
     std::string collapse;  // written: "n of m triangles collapse at 1 mm", or empty
 };
 
-// Exports the active document. Requires an active document.
-ExportOutcome exportActiveDocument(const ExportRequest& request);
+// Exports the active document through the plug-ins plugins has loaded; failed with a
+// message when none handles the export command. Requires an active document.
+ExportOutcome exportActiveDocument(PluginHost& plugins, const ExportRequest& request);
+
+// Plays the user of one save dialog with request's file (or the dialog's proposal),
+// checked as the export checks it: the answer, or nullopt (cancel) with why in reason.
+std::optional<std::u16string> answerSaveDialog(const ExportRequest& request, const sdk::SaveFileRequest& dialog,
+                                               std::string& reason);
 
 // The lines that report a written export: where the file went and its size, the
 // texture folder with its file count ("Textures: none." without one), and, when

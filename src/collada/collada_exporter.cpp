@@ -10,7 +10,7 @@
 #include "collada_writer.h"
 #include "embedded_bitmap_file.h"
 #include "fixed_format.h"
-#include "collada/save_file_dialog.h"
+#include "sdk/app/save_file_dialog.h"
 #include "materials/material_manager.h"
 #include "materials/material_type.h"
 #include "materials/texture_paths.h"
@@ -27,6 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace vantro::collada;
+using namespace vantro::sdk;
 
 void showStatus(std::u16string_view text) { RhinoApp().SetStatusBarMessagePane(ON_wString(text)); }
 

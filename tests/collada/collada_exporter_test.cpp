@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "collada/embedded_bitmap_file.h"
-#include "collada/save_file_dialog.h"
+#include "sdk/app/save_file_dialog.h"
 #include "materials/material_info.h"
 #include "materials/material_manager.h"
 #include "materials/texture_paths.h"
@@ -32,9 +32,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using vantro::collada::ExportEmbeddedBitmap;
-using vantro::collada::SaveFileRequest;
-using vantro::collada::SetSaveFileHandler;
 using vantro::platform::fromUtf8;
+using vantro::sdk::SaveFileRequest;
+using vantro::sdk::SetSaveFileHandler;
 using vantro::test::readFile;
 
 // A closed box from lo to hi: 8 vertices, 6 quads facing out, vertex normals.

@@ -22,7 +22,7 @@
 #include "../host/schema_findings.h"
 #include "collada/collada_exporter.h"
 #include "collada/collada_writer.h"
-#include "collada/save_file_dialog.h"
+#include "sdk/app/save_file_dialog.h"
 #include "collada/geometry_text.h"
 #include "collada/merged_geometry.h"
 #include "collada/node_element.h"
@@ -42,6 +42,8 @@ vantro::platform::PageArena arena;
 
 namespace fs = std::filesystem;
 using Rules = std::vector<std::string>;
+using sdk::SaveFileRequest;
+using sdk::SetSaveFileHandler;
 
 const std::string kDaeValidator = "/usr/lib/opencollada/DAEValidator";
 const std::string kCreated = "created is asctime text", kModified = "asset has no modified";

@@ -157,6 +157,76 @@ TEST_F(ExportActionTest, FileNamesAsTyped) {
                                                                   "dir.d/model_Textures/" + copies[0]}));
 }
 
+// The user's way to the export: "Export as COLLADA" chosen in the plug-in's menu and
+// clicked on its toolbar. Each opens the plug-in's save dialog, which the host answers
+// (a queued file, else the proposal), and each writes the same document as the export
+// action does.
+TEST_F(ExportActionTest, MenuAndToolbarWriteTheFile) {
+    const std::string document = copySample().string();
+    const HostRun reference = this->run({"export", document, "-o", path("action.dae")});
+    ASSERT_EQ(reference.exitCode, 0) << reference.output;
+    const HostRun run = this->run({"--plugin", VANTRO_PLUGIN_PATH, document, "-c", "SaveDialog " + path("menu.dae"),
+                                   "-c", "Click menu 31781", "-c", "SaveDialog " + path("toolbar.dae"), "-c",
+                                   "Click toolbar 31781", "-c", "Click menu 31781"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(run.has("[save dialog] \"Export collada file\" proposes \"" + path("living-room.dae") + "\""))
+        << run.output;
+    EXPECT_TRUE(run.has("[answer] \"" + path("toolbar.dae") + "\"")) << run.output;
+    const int triangles = triangleCount(readFile(path("action.dae")));
+    ASSERT_GT(triangles, 0);
+    // The last click took the proposal: the document's own name.
+    for (const char* name : {"menu.dae", "toolbar.dae", "living-room.dae"}) {
+        ASSERT_TRUE(fs::is_regular_file(path(name))) << name << "\n" << run.output;
+        EXPECT_EQ(triangleCount(readFile(path(name))), triangles) << name;
+        fs::path textures = path(name);
+        textures.replace_filename(textures.stem().string() + "_Textures");
+        EXPECT_EQ(filesBelow(textures).size(), 1u) << textures;
+    }
+    // A cancelled dialog writes nothing.
+    const std::vector<std::string> before = filesBelow(path(""));
+    const HostRun cancelled =
+        this->run({"--plugin", VANTRO_PLUGIN_PATH, document, "-c", "SaveDialog cancel", "-c", "Click menu 31781"});
+    EXPECT_TRUE(cancelled.has("[answer] Cancel")) << cancelled.output;
+    EXPECT_EQ(filesBelow(path("")), before);
+}
+
+// --precision reaches the plug-in's exporter for that export only: the user's own
+// ExportPrecision setting is there again afterwards.
+TEST_F(ExportActionTest, PrecisionIsForOneExport) {
+    write("grid.json", gridDocument(2));
+    const HostRun six = this->run({"export", path("grid.json"), "-o", path("six.dae"), "--precision", "6"});
+    ASSERT_EQ(six.exitCode, 0) << six.output;
+    EXPECT_THAT(readFile(path("six.dae")), HasSubstr("1.000000 0.000000 0.000000"));
+    const HostRun plain = this->run({"export", path("grid.json"), "-o", path("plain.dae")});
+    ASSERT_EQ(plain.exitCode, 0) << plain.output;
+    EXPECT_THAT(readFile(path("plain.dae")), HasSubstr("1.000 0.000 0.000"));
+    EXPECT_THAT(readFile(path("plain.dae")), ::testing::Not(HasSubstr("1.000000")));
+}
+
+// Every library exists once per process: the module shows only its identification
+// exports, and neither the host nor the SDK library carries code of the plug-in's
+// libraries (a second copy of their process-wide state).
+TEST(PluginModuleTest, OneCopyOfEveryLibrary) {
+    VANTRO_REQUIRE_TOOL(fs::exists("/usr/bin/nm"), "nm");
+    const test::RunResult exports = test::runProgram("/usr/bin/nm", {"-D", "--defined-only", VANTRO_PLUGIN_PATH});
+    ASSERT_EQ(exports.exitCode, 0) << exports.output;
+    std::vector<std::string> names;
+    std::istringstream lines(exports.output);
+    for (std::string line; std::getline(lines, line);) {
+        const std::string name = line.substr(line.rfind(' ') + 1);
+        EXPECT_EQ(name.rfind("RhinoPlugIn", 0), 0u) << "exported: " << name;
+        names.push_back(name);
+    }
+    EXPECT_THAT(names, ::testing::IsSupersetOf({"RhinoPlugInName", "RhinoPlugInId", "RhinoPlugInVersion"}));
+    for (const char* binary : {VANTRO_HOST_PATH, VANTRO_SDK_PATH}) {
+        const test::RunResult symbols = test::runProgram("/usr/bin/nm", {"-C", "--defined-only", binary});
+        ASSERT_EQ(symbols.exitCode, 0) << binary;
+        for (const char* plugin : {"ColladaExporter::", "RHScene::", "VantroAPI::LiveConnection::", "PluginSettings::",
+                                   "MaterialManager::", "PluginUi::"})
+            EXPECT_THAT(symbols.output, ::testing::Not(HasSubstr(plugin))) << binary;
+    }
+}
+
 class ExportFailureTest : public HostExportTest {
 protected:
     // Expects the export of document to dae to fail with status, leaving no dae and no

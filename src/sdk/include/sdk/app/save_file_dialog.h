@@ -1,8 +1,12 @@
 #pragma once
-// The save-file dialog the export asks for a file name. The headless host has no
-// windows, so the dialog is a request handed to a handler that the host program (or a
-// test) installs: it plays the user, answering with a path or cancelling. Without a
-// handler every dialog is cancelled.
+// The save-file dialog a plug-in asks for a file name (the COLLADA export does). The
+// headless host has no windows, so the dialog is a request handed to a handler that the
+// host program (or a test) installs: it plays the user, answering with a path or
+// cancelling. Without a handler every dialog is cancelled.
+//
+// It is a service of the SDK library, not of the plug-in's own code, so that there is
+// one handler per process: the host installs it and every loaded module's dialog
+// reaches it.
 
 #include <cstddef>
 #include <functional>
@@ -14,7 +18,7 @@
 
 #include "platform/window.h"
 
-namespace vantro::collada {
+namespace vantro::sdk {
 
 // What the dialog shows, as the Windows save dialog would be given it.
 struct SaveFileRequest {
@@ -29,8 +33,9 @@ struct SaveFileRequest {
 // Plays the user: the chosen full path, or nullopt for cancel.
 using SaveFileHandler = std::function<std::optional<std::u16string>(const SaveFileRequest&)>;
 
-// Installs the handler (null: cancel every dialog). Main thread.
-void SetSaveFileHandler(SaveFileHandler handler);
+// Installs the handler (null: cancel every dialog) and returns the one it replaces, so
+// that a caller answering one dialog can put the standing answerer back. Main thread.
+SaveFileHandler SetSaveFileHandler(SaveFileHandler handler);
 
 // Shows the dialog: the chosen path, or empty when the user cancelled, when the
 // answer does not fit the request's buffer (the Windows dialog fails then), or when
@@ -43,4 +48,4 @@ std::u16string GetSaveFileName(const SaveFileRequest& request);
 // of the file name, not a separator. Empty stays empty.
 std::u16string WithDefaultExtension(std::u16string path, std::u16string_view extension);
 
-}  // namespace vantro::collada
+}  // namespace vantro::sdk

@@ -1,8 +1,9 @@
-#include "collada/save_file_dialog.h"
+#include "sdk/app/save_file_dialog.h"
 
 #include <filesystem>
+#include <utility>
 
-namespace vantro::collada {
+namespace vantro::sdk {
 namespace {
 
 // Main thread only, like the dialog itself.
@@ -13,7 +14,9 @@ SaveFileHandler& handler() {
 
 }  // namespace
 
-void SetSaveFileHandler(SaveFileHandler newHandler) { handler() = std::move(newHandler); }
+SaveFileHandler SetSaveFileHandler(SaveFileHandler newHandler) {
+    return std::exchange(handler(), std::move(newHandler));
+}
 
 std::u16string GetSaveFileName(const SaveFileRequest& request) {
     if (!handler())
@@ -40,4 +43,4 @@ std::u16string WithDefaultExtension(std::u16string path, std::u16string_view ext
     return path;
 }
 
-}  // namespace vantro::collada
+}  // namespace vantro::sdk
