@@ -79,10 +79,16 @@ EventLog::IdleLog::IdleLog(EventLog& log) : CRhinoIsIdle(kHostId), log_(log) {
 }
 
 void EventLog::IdleLog::Notify(const CParameters& parameters) {
+    if (log_.idleLogged_)
+        return;
     log_.log("Idle " + std::to_string(parameters.m_idle_count));
+    log_.idleLogged_ = true;
 }
 
-void EventLog::log(const std::string& line) { output_.line("[event] " + line); }
+void EventLog::log(const std::string& line) {
+    idleLogged_ = false;
+    output_.line("[event] " + line);
+}
 
 void EventLog::OnInitRhino(CRhinoApp&) { log("OnInitRhino"); }
 void EventLog::OnCloseRhino(CRhinoApp&) { log("OnCloseRhino"); }

@@ -10,6 +10,9 @@
 //   [event] OnBeginSaveDocument "/tmp/a.json" selected=no
 //   [event] Idle 7
 //
+// Consecutive idle notifications make one line (the first of them): the host pumps
+// idle repeatedly while it waits, as often as time allows.
+//
 // It registers itself and is enabled from construction until destruction; being
 // registered first, it logs each event before plug-ins react to it.
 // Main thread only (events are raised there).
@@ -71,6 +74,9 @@ private:
     void log(const std::string& text);
 
     HostOutput& output_;
+    // The host runs the idle pump again and again while it waits, so a run of idle
+    // notifications with no other event between them is logged once, as its first.
+    bool idleLogged_ = false;
     IdleLog idle_;
 };
 

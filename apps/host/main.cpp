@@ -25,6 +25,7 @@
 #include "export_action.h"
 #include "host_options.h"
 #include "host_session.h"
+#include "idle_pump.h"
 #include "message_box_answers.h"
 #include "plugin_module.h"
 #include "sdk/io/document_formats.h"
@@ -86,14 +87,16 @@ void runLines(HostSession& session, const std::vector<std::string>& lines, bool 
     }
 }
 
-void runStandardInput(HostSession& session, bool echo) {
+// Reads commands from standard input; the idle pump runs while no line has come.
+void runStandardInput(HostSession& session, bool echo, std::unique_ptr<InputLines>& input) {
+    input = std::make_unique<InputLines>();
     const bool interactive = standardInputIsTerminal();
     if (interactive) {
         // A plug-in command that asks a question reads its answer from the terminal.
-        RhinoApp().SetCommandInput([&session](const ON_wString& prompt, ON_wString& line) {
+        RhinoApp().SetCommandInput([&session, &input](const ON_wString& prompt, ON_wString& line) {
             session.output().write(prompt.ToUtf8() + " ");
             std::string answer;
-            if (!std::getline(std::cin, answer))
+            if (!input->next(answer, false))
                 return false;
             line = ON_wString::FromUtf8(answer);
             return true;
@@ -103,7 +106,7 @@ void runStandardInput(HostSession& session, bool echo) {
     while (!session.quitRequested()) {
         if (interactive)
             session.output().write(session.output().atLineStart() ? "Command: " : "\nCommand: ");
-        if (!std::getline(std::cin, line))
+        if (!input->next(line, true))
             break;
         if (echo)
             session.output().line("> " + line);
@@ -124,9 +127,13 @@ int run(const HostOptions& options) {
     vantro::docio::registerDocumentFormats(RhinoApp());
     std::unique_ptr<EventLog> eventLog = options.logEvents ? std::make_unique<EventLog>(output) : nullptr;
     HostSession session(output);
+    // Once commands come from standard input, every read of it goes through input.
+    std::unique_ptr<InputLines> input;
     std::function<bool(std::string&)> readLine;
     if (standardInputIsTerminal())
-        readLine = [](std::string& line) { return static_cast<bool>(std::getline(std::cin, line)); };
+        readLine = [&input](std::string& line) {
+            return input ? input->next(line, false) : static_cast<bool>(std::getline(std::cin, line));
+        };
     MessageBoxAnswers boxes(output, std::deque<bool>(options.answers.begin(), options.answers.end()), readLine);
     RhinoSetMessageBoxHandler([&boxes](const RhinoMessageBox& box) { return boxes.answer(box); });
     int failures = 0;
@@ -139,7 +146,7 @@ int run(const HostOptions& options) {
         if (!session.quitRequested() && !options.script.empty())
             runLines(session, script, options.echo);
         else if (!session.quitRequested() && options.commands.empty())
-            runStandardInput(session, options.echo);
+            runStandardInput(session, options.echo, input);
         status = failures + session.failures() > 0 ? kExitCommandFailed : kExitOk;
     } else {
         status = kExitStartFailed;

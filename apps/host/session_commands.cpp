@@ -2,10 +2,11 @@
 // scripted timing, the plug-in's menu commands, Help and Quit.
 
 #include <algorithm>
+#include <chrono>
 
 #include "document_info.h"
 #include "host_session.h"
-#include "platform/clock.h"
+#include "idle_pump.h"
 #include "sdk/app/rhino_app.h"
 #include "sdk/document/rhino_doc.h"
 
@@ -102,7 +103,8 @@ Outcome wait(HostSession&, const CommandArgs& args) {
     const auto ms = parseInteger(args[0], 0, 600000, error);
     if (!ms)
         return Outcome::bad(error);
-    platform::sleepMilliseconds(static_cast<uint32_t>(*ms));
+    // The host is idle while it waits, so the idle pump keeps running.
+    idleFor(std::chrono::milliseconds(*ms));
     return Outcome::ok();
 }
 
@@ -211,7 +213,8 @@ void addSessionCommands(CommandTable& table) {
     table.add({"Units", "<unit> [scale=on|off]", "Changes the document's units, scaling the objects or not.", units});
     table.add({"Print", "<text>", "Prints text in the command area.", print, false});
     table.add({"StatusBar", "", "Shows the status bar's message pane and its progress meters.", statusBar, false});
-    table.add({"Wait", "<milliseconds>", "Waits (the idle pump runs once afterwards).", wait, false});
+    table.add({"Wait", "<milliseconds>", "Waits, idle: the idle pump runs every 20 ms meanwhile and once afterwards.",
+               wait, false});
     table.add({"Idle", "[count]", "Runs the idle pump (once, or count times).", idle, false, false});
     table.add({"Plugins", "", "Lists the plug-in modules and whether they loaded.", plugins, false});
     table.add({"Menu", "[command id]",
