@@ -68,6 +68,27 @@ bool dependsOn(const CRhinoObject& object, const CRhinoDoc& doc, const ChangeSet
     return false;
 }
 
+// Adds to modified every layer below a modified one: a layer is visible only when its
+// parents are, so hiding or showing a parent changes what its children's objects show.
+void addChildLayers(const CRhinoLayerTable& layers, ChangeSet::Serials& modified) {
+    const int count = layers.LayerCount();
+    std::vector<int> parent(static_cast<size_t>(count), -1);
+    for (int i = 0; i < count; ++i)
+        if (!ON_UuidIsNil(layers[i].ParentLayerId()))
+            parent[static_cast<size_t>(i)] = layers.FindLayerFromId(layers[i].ParentLayerId(), false);
+    for (int i = 0; i < count; ++i) {
+        // Bounded by the table's size, so that a cycle in a damaged table ends.
+        int above = parent[static_cast<size_t>(i)];
+        for (int depth = 0; depth < count && layers.IsValidLayerTableIndex(above); ++depth) {
+            if (contains(modified, layers[above].RuntimeSerialNumber())) {
+                modified.insert(layers[i].RuntimeSerialNumber());
+                break;
+            }
+            above = parent[static_cast<size_t>(above)];
+        }
+    }
+}
+
 }  // namespace
 
 bool VeloraPlugin::EnsureChangeSet() {
@@ -198,6 +219,10 @@ void VeloraPlugin::ExpandChanges() {
     if (!changes || !document)
         return;
     const CRhinoDoc& doc = *document;
+    // Before the layers of modified materials join: a layer's material is its own, not
+    // its children's.
+    if (!changes->modifiedLayers.empty())
+        addChildLayers(doc.m_layer_table, changes->modifiedLayers);
     if (!changes->modifiedMaterials.empty()) {
         const CRhinoLayerTable& layers = doc.m_layer_table;
         for (int i = 0; i < layers.LayerCount(); ++i)
