@@ -1,5 +1,7 @@
 #include "plugin_host.h"
 
+#include <filesystem>
+
 #include "sdk/app/rhino_app.h"
 #include "sdk/app/rhino_plug_in.h"
 
@@ -21,6 +23,15 @@ std::string narrowExport(const PluginModule& module, const char* name) {
     auto function = reinterpret_cast<NarrowTextExport>(module.symbol(name));
     const char* text = function ? function() : nullptr;
     return text ? std::string(text) : std::string();
+}
+
+// The module's own path as the application gives it to the plug-in: full and
+// normalised, whatever the user typed ("./lib/../libvantro.so"), so that the plug-in
+// can compare it with the path it is registered under.
+std::string fullPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
 }
 
 CRhinoPlugIn* pluginObject(const LoadedPlugin& module) {
@@ -75,7 +86,7 @@ int PluginHost::load(const std::string& path, std::string& error) {
             modules_.push_back(std::move(loaded));
             return 0;
         }
-    loaded.loadResult = RhinoApp().LoadPlugIn(ON_wString::FromUtf8(path), module->handle());
+    loaded.loadResult = RhinoApp().LoadPlugIn(ON_wString::FromUtf8(fullPath(path)), module->handle());
     loaded.module = std::move(module);
     modules_.push_back(std::move(loaded));
     const LoadedPlugin& entry = modules_.back();

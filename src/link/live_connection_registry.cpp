@@ -16,7 +16,7 @@ namespace platform = vantro::platform;
 
 namespace {
 
-constexpr size_t kMaxValueNameUnits = 260;  // the enumeration's name buffer, terminator included
+constexpr size_t kMaxValueNameUnits = kMaxAnnouncedNameUnits + 1;  // the enumeration's buffer, with its terminator
 constexpr uint32_t kMaxProcesses = 4096;
 constexpr size_t kMaxPathUnits = 260;
 constexpr auto kWindowListTimeout = std::chrono::milliseconds(25);

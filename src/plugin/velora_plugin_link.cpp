@@ -70,6 +70,8 @@ bool VeloraPlugin::StartLink(CRhinoDoc* doc) {
     scene->ReleaseScene();
     RhinoApp().SetStatusBarMessagePane(u"Velora Vantro: started.");
     RhinoApp().Print(u"Vantro started.\n");
+    for (const std::u16string& warning : LinkNameWarnings(linkName))
+        RhinoApp().PrintText(ON_wString(warning.c_str()));
     if (settings->CameraAutoSync()) {
         cameraSync = true;
         cameraObserver->FollowView(RhinoApp().ActiveView());

@@ -33,6 +33,25 @@ TEST(LinkName, NamesAndVersionFolders) {
         EXPECT_EQ(VersionFromInstallPath(path), version) << vantro::platform::toUtf8(path);
 }
 
+// A name longer than a renderer's listing takes, and a '\\' that the link reads as a
+// folder separator, each get a line that says what to do; names at the limit and
+// plain paths get none.
+TEST(LinkName, WarningsAboutNamesARendererCannotFindOrShares) {
+    EXPECT_TRUE(LinkNameWarnings(u"/home/me/house.dae").empty());
+    const std::u16string atLimit = u"/" + std::u16string(254, u'a') + u".dae";
+    ASSERT_EQ(atLimit.size(), 259u);
+    EXPECT_TRUE(LinkNameWarnings(atLimit).empty());
+    const std::vector<std::u16string> tooLong = LinkNameWarnings(u"/a" + atLimit);
+    ASSERT_EQ(tooLong.size(), 1u);
+    const std::string text = vantro::platform::toUtf8(tooLong[0]);
+    EXPECT_NE(text.find("has 261 characters"), std::string::npos) << text;
+    EXPECT_NE(text.find("shorter path"), std::string::npos) << text;
+    EXPECT_EQ(text.back(), '\n');
+    const std::vector<std::u16string> backslash = LinkNameWarnings(u"/home/me/a\\b.dae");
+    ASSERT_EQ(backslash.size(), 1u);
+    EXPECT_NE(vantro::platform::toUtf8(backslash[0]).find("Rename the file without"), std::string::npos);
+}
+
 // FNV-1a over the UTF-16 code units as little-endian byte pairs: golden values.
 TEST(LinkStatistics, HashIsFnv1aOfTheUtf16Bytes) {
     EXPECT_EQ(LinkNameHash(u""), 14695981039346656037ull);

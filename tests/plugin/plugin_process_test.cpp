@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/registry.h"
 #include "platform/utf.h"
@@ -172,6 +173,22 @@ TEST_F(PluginLoadTest, OlderCopyDeclinesWhenANewerOneIsRegistered) {
     EXPECT_NE(unchecked.output.find("version: 3.50.52"), std::string::npos) << unchecked.output;
 }
 
+// The registered copy given by another spelling of its path (relative, with "." and
+// ".." in it) is still the registered copy: it loads.
+TEST_F(PluginLoadTest, TheRegisteredCopyLoadsWhateverPathNamesIt) {
+    const std::string copy = installedCopy("3.5.0.60");
+    writeString(RegHive::currentUser, kRegistrationKey, u"FileName", copy);
+    writeString(RegHive::localMachine, kRegistrationKey + u"\\PlugIn", u"FileName", copy);
+    const std::string roundabout = path("3.5.0.60") + "/./Velora/../Velora/libvantro.so";
+    const std::string relative = fs::relative(copy, fs::current_path()).string();
+    for (const std::string& spelling : {roundabout, relative}) {
+        const test::RunResult run = hostWith({spelling});
+        EXPECT_EQ(run.exitCode, 0) << spelling << "\n" << run.output;
+        EXPECT_EQ(run.output.find("declined to load"), std::string::npos) << spelling << "\n" << run.output;
+        EXPECT_NE(run.output.find("version: 3.50.52"), std::string::npos) << spelling << "\n" << run.output;
+    }
+}
+
 // A newer copy takes the machine registration over from an older one: the old file
 // name is cleared, the install count rises, the user is told to restart, and this
 // run declines. Registered as itself, it then loads.
@@ -283,6 +300,55 @@ TEST_F(PluginLinkTest, SecondHostIsRefusedAndThePeerReadsAndEndsTheLink) {
     EXPECT_NE(reader.output.find(R"(\"toolVersion\":\"6%2e9%2e18271%2e20591\",\"vertexCount\":\"0\"})"),
               std::string::npos)
         << reader.output;
+}
+
+// A document whose link name is too long for a renderer's listing still links, and
+// the command area says so with what to do.
+TEST_F(PluginLinkTest, ALinkNoRendererCanFindIsReported) {
+    const std::string folder = path(std::string(120, 'x') + "/" + std::string(120, 'y'));
+    fs::create_directories(folder);
+    for (const char* name : {"living-room.json", "oak.bmp"})
+        fs::copy_file(fs::path(VANTRO_SAMPLES_DIR) / name, folder + "/" + name);
+    const std::string doc = folder + "/living-room.json";
+    ASSERT_GE(linkNameOf(doc).size(), 260u);
+    const test::RunResult run = host({doc, "-c", "Vantro Start", "-c", "Vantro Stop"});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    const size_t started = run.output.find("Vantro started.\n");
+    ASSERT_NE(started, std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Vantro: the link's name has " + std::to_string(linkNameOf(doc).size()) +
+                                  " characters; Velora finds links of at most 259",
+                              started),
+              started + 16)
+        << run.output;
+    const test::RunResult plain = host({copySample(), "-c", "Vantro Start", "-c", "Vantro Stop"});
+    EXPECT_EQ(plain.output.find("Velora finds links"), std::string::npos) << plain.output;
+}
+
+// The host is idle while it waits and keeps calling the idle hooks: when the renderer
+// closes the link, the link stops during one long Wait and while standard input stays
+// silent, not at the user's next command.
+TEST_F(PluginLinkTest, ALinkClosedByThePeerStopsWhileTheHostWaits) {
+    const std::string doc = copySample();
+    const std::string waiting = script("waiting.txt", {"Vantro Start", "Wait 120000"});
+    test::ChildProcess scripted(VANTRO_HOST_PATH, {"--plugin", VANTRO_PLUGIN_PATH, doc, "--script", waiting});
+    ASSERT_NE(scripted.waitForLine("Vantro started.", 60000), "") << scripted.output();
+    EXPECT_NE(peer({"--connection", linkNameOf(doc), "--close-link"}).output.find("CLOSED-LINK"), std::string::npos);
+    EXPECT_NE(scripted.waitForLine("Vantro stopped.", 30000), "") << scripted.output();
+    scripted.kill();
+    scripted.wait();
+
+    // The same with commands typed on standard input (a pipe that stays open).
+    const std::string fifo = path("input");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    test::ChildProcess typed("/bin/sh", {"-c", "exec \"$0\" --plugin \"$1\" \"$2\" < \"$3\"", VANTRO_HOST_PATH,
+                                         VANTRO_PLUGIN_PATH, doc, fifo});
+    std::ofstream input(fifo);
+    input << "Vantro Start" << std::endl;
+    ASSERT_NE(typed.waitForLine("Vantro started.", 60000), "") << typed.output();
+    EXPECT_NE(peer({"--connection", linkNameOf(doc), "--close-link"}).output.find("CLOSED-LINK"), std::string::npos);
+    EXPECT_NE(typed.waitForLine("Vantro stopped.", 30000), "") << typed.output();
+    input.close();
+    EXPECT_EQ(typed.wait(), 0) << typed.output();
 }
 
 // Camera requests: while stopped the request is refused but remembered; "CameraSync"
@@ -457,6 +523,40 @@ protected:
 };
 
 TEST_F(PluginDocumentTest, SampleReachesThePeerWhole) { expectWholeDocument(copySample()); }
+
+// Layer visibility is inherited: hiding a parent layer takes its child layers' objects
+// out of the renderer's scene, and showing it again brings them back; each time the
+// peer holds the triangles that a fresh start in that state sends.
+TEST_F(PluginDocumentTest, ParentLayerVisibilityReachesTheRenderer) {
+    const std::string doc = copySample();
+    const std::vector<std::string> nest = {"Layer Add Parent", "Layer Set Furniture parent=Parent"};
+    // The triangles the peer holds after wakeUps wake-ups of a host running lines.
+    auto trianglesAfter = [&](const std::string& name, std::vector<std::string> lines, int wakeUps) {
+        test::ChildProcess reader(VELORA_PEER_PATH,
+                                  {"--connection", linkNameOf(doc), "--wait-connection", "120000", "--listen", "120000",
+                                   "--exit-after-messages", std::to_string(wakeUps), "--obj", path(name)});
+        EXPECT_NE(reader.waitForLine("READY", 60000), "") << reader.output();
+        lines.insert(lines.end(), {"Wait 1000", "Vantro Stop"});
+        const test::RunResult run = host({doc, "--script", script(name + ".txt", lines)});
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_EQ(reader.wait(120000), 0) << reader.output();
+        return countOf("\n" + test::readFile(path(name)), "\nf ");
+    };
+    std::vector<std::string> hiddenAtStart = nest;
+    hiddenAtStart.insert(hiddenAtStart.end(), {"Layer Set Parent visible=off", "Vantro Start"});
+    const int freshHidden = trianglesAfter("fresh-hidden.obj", hiddenAtStart, 1);
+    std::vector<std::string> shownAtStart = nest;
+    shownAtStart.push_back("Vantro Start");
+    const int freshShown = trianglesAfter("fresh-shown.obj", shownAtStart, 1);
+    ASSERT_GT(freshShown, freshHidden) << "the furniture has triangles";
+
+    std::vector<std::string> hide = shownAtStart;
+    hide.insert(hide.end(), {"Wait 1000", "Layer Set Parent visible=off"});
+    EXPECT_EQ(trianglesAfter("hidden.obj", hide, 2), freshHidden);
+    std::vector<std::string> show = hiddenAtStart;
+    show.insert(show.end(), {"Wait 1000", "Layer Set Parent visible=on"});
+    EXPECT_EQ(trianglesAfter("shown.obj", show, 2), freshShown);
+}
 
 // A document written by the modelling application.
 TEST_F(PluginDocumentTest, RealDocumentReachesThePeerWhole) {

@@ -49,6 +49,10 @@
 
 namespace VantroAPI {
 
+// The longest connection name a renderer finds in the registry listing
+// (ListConnections): its enumeration takes names of at most 259 UTF-16 units.
+inline constexpr size_t kMaxAnnouncedNameUnits = 259;
+
 using WindowHandle = vantro::platform::WindowHandle;
 using WindowList = tbb::concurrent_vector<WindowHandle>;
 
