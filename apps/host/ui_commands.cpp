@@ -167,6 +167,14 @@ Outcome clickToolbar(HostSession& session, CRhinoUiButton& control) {
     return Outcome::ok();
 }
 
+// Whether an opened plug-in menu has an item with that id.
+bool findMenuItem(uint32_t id) {
+    for (const auto& [plugIn, menu] : openMenus())
+        if (menu->FindItem(id))
+            return true;
+    return false;
+}
+
 Outcome clickMenu(HostSession& session, uint32_t id) {
     for (const auto& [plugIn, menu] : openMenus()) {
         const CRhinoUiMenuItem* item = menu->FindItem(id);
@@ -180,7 +188,24 @@ Outcome clickMenu(HostSession& session, uint32_t id) {
         plugIn->OnPlugInMenuCommand(id);
         return Outcome::ok();
     }
-    return Outcome::fail("no menu item " + std::to_string(id));
+    return Outcome::fail("the plug-in menus have no item " + std::to_string(id));
+}
+
+// Whether a plug-in's toolbar is shown.
+bool toolbarShown() {
+    for (const CRhinoUiDockBar* bar : dockBars())
+        if (bar->IsVisible())
+            return true;
+    return false;
+}
+
+// Why "Click toolbar <id>" found nothing to click.
+std::string noToolbarButton(uint32_t id) {
+    if (dockBars().empty())
+        return "no plug-in has a toolbar";
+    if (!toolbarShown())
+        return "the toolbar is hidden (Toolbar show shows it)";
+    return "the toolbar has no button " + std::to_string(id) + " (Toolbar lists its buttons)";
 }
 
 Outcome click(HostSession& session, const CommandArgs& args) {
@@ -196,10 +221,15 @@ Outcome click(HostSession& session, const CommandArgs& args) {
     CRhinoUiButton* control = toolbarControl(uint32_t(*id));
     if (where == 0 || (!where && control && control->IsWindowVisible())) {
         if (!control)
-            return Outcome::fail("no toolbar button " + std::to_string(*id) + " (is the toolbar shown?)");
+            return Outcome::fail(noToolbarButton(uint32_t(*id)));
         return clickToolbar(session, *control);
     }
-    return clickMenu(session, uint32_t(*id));
+    Outcome chosen = clickMenu(session, uint32_t(*id));
+    // A hidden button is what the user was after when no menu has the id.
+    if (chosen.kind == CommandOutcome::failed && control && !where && !findMenuItem(uint32_t(*id)))
+        chosen.message = "toolbar button " + std::to_string(*id) + " " + inQuotes(utf8(control->ToolTipText())) +
+                         " is hidden, and " + chosen.message;
+    return chosen;
 }
 
 // --- dialogs -------------------------------------------------------------------------

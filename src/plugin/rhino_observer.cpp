@@ -45,6 +45,11 @@ void RhinoObserver::OnSetActiveView(CRhinoView*) {
         return;
     if (plugin->connection->IsOpen() && plugin->linkState == VeloraPlugin::kLinkRunning && plugin->cameraSync)
         plugin->cameraObserver->FollowView(RhinoApp().ActiveView());
+    // The camera buttons depend on whether the active view is a perspective one: after
+    // the hook's own work, the dock bar and menu show the new view's state at once
+    // rather than at the next view change.
+    if (plugin->ui)
+        plugin->ui->RefreshUi();
 }
 
 void RhinoObserver::OnDocumentPropertiesChanged(CRhinoDoc& doc) {

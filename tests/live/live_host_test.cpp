@@ -106,6 +106,9 @@ TEST(LiveHost, ViewCommandsReachTheRenderer) {
     EXPECT_NEAR(views[1].fov, startFov, 1e-3);
     // A 100 mm lens: 12 mm of film over the smaller side at 100 mm.
     EXPECT_NEAR(views[2].fov, 2 * std::atan(12.0 / 100) * 180 / M_PI, 1e-3);
+    // A portrait window of 600 x 1000: the 12 mm now span the width, the height sees
+    // 1000 / 600 of that.
+    EXPECT_NEAR(views[3].fov, 2 * std::atan(12.0 / 100 * 1000 / 600) * 180 / M_PI, 1e-3);
     // The switch to parallel: one empty camera, nothing for the move while parallel;
     // Top (parallel) made active is not followed, Perspective again is.
     EXPECT_EQ(views[4].apply, 0u);

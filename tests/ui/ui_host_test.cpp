@@ -102,4 +102,59 @@ TEST_F(UiHostTest, ToolbarPictureMatchesReference) {
     EXPECT_LT(meanDifference(after, reference, 4, 4, 32, 32), 1.0) << "About does not change";
 }
 
+// The toolbar comes back as the user left it: hidden stays hidden in the next run,
+// and a shown, floating, resized one comes back shown, floating and at its size, so
+// that a click by id goes to its button, not to the menu.
+TEST_F(UiHostTest, ToolbarPlaceAndVisibilityOutlastTheRun) {
+    const RunResult first = host({"Toolbar hide"});
+    ASSERT_EQ(first.exitCode, 0) << first.output;
+    const RunResult hidden = host({"Toolbar"});
+    EXPECT_NE(hidden.output.find("\": hidden, floating, 258 x 42"), std::string::npos) << hidden.output;
+
+    const RunResult arranged = host({"Toolbar show", "Toolbar dock", "Toolbar size 40 258"});
+    ASSERT_EQ(arranged.exitCode, 0) << arranged.output;
+    const size_t at = arranged.output.rfind("Toolbar \"Velora Vantro");
+    ASSERT_NE(at, std::string::npos) << arranged.output;
+    const std::string layout = arranged.output.substr(at, arranged.output.find('\n', at) - at);
+    EXPECT_NE(layout.find("visible, docked"), std::string::npos) << layout;
+    const RunResult again = host({"Toolbar", "Click 31776"});
+    EXPECT_NE(again.output.find(layout + "\n"), std::string::npos) << again.output;
+    EXPECT_NE(again.output.find("Clicked toolbar button 31776"), std::string::npos) << again.output;
+}
+
+// Making a parallel view active takes the camera buttons away at once (the greyed
+// "inactive" one shows), and making the perspective view active again brings back
+// "Stop camera synchronization".
+TEST_F(UiHostTest, CameraButtonsFollowTheActiveView) {
+    const RunResult run =
+        host({"Vantro Start", "Vantro CameraSync", "Print perspective", "Toolbar", "View Active Top", "Print parallel",
+              "Toolbar", "View Active Perspective", "Print again", "Toolbar", "Vantro Stop"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    auto stateAfter = [&](const std::string& marker, const std::string& id) {
+        const size_t from = run.output.find("\n" + marker + "\n");
+        const size_t at = run.output.find("\n  " + id + "  ", from);
+        return from == std::string::npos || at == std::string::npos
+                   ? std::string()
+                   : run.output.substr(at + 3 + id.size() + 2,
+                                       run.output.find("  ", at + 3 + id.size() + 2) - (at + 3 + id.size() + 2));
+    };
+    EXPECT_EQ(stateAfter("perspective", "31779"), "visible enabled") << run.output;
+    EXPECT_EQ(stateAfter("parallel", "31779"), "hidden enabled") << run.output;
+    EXPECT_EQ(stateAfter("parallel", "31773"), "visible disabled") << run.output;
+    EXPECT_EQ(stateAfter("again", "31779"), "visible enabled") << run.output;
+}
+
+// What a click that finds nothing says: a hidden button is named as hidden, a button
+// the shown toolbar lacks is not blamed on the toolbar being hidden.
+TEST_F(UiHostTest, ClicksThatFindNothingSayWhy) {
+    const RunResult run =
+        host({"Toolbar show", "Toolbar", "Click 31778", "Click toolbar 31777", "Toolbar hide", "Click toolbar 31771"});
+    EXPECT_NE(run.output.find("  31778  hidden"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Click: toolbar button 31778 \""), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("is hidden, and the plug-in menus have no item 31778"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Click: the toolbar has no button 31777 (Toolbar lists its buttons)"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("Click: the toolbar is hidden (Toolbar show shows it)"), std::string::npos) << run.output;
+}
+
 }  // namespace

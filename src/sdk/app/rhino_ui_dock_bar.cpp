@@ -2,6 +2,23 @@
 
 #include <algorithm>
 
+#include "sdk/app/rhino_app.h"
+
+namespace {
+
+// The host keeps each dock bar's place, size and visibility in its profile, as the
+// modelling application keeps its window layout: section DockBars\<bar id>.
+constexpr char16_t kVisible[] = u"Visible";
+constexpr char16_t kDocked[] = u"Docked";
+constexpr char16_t kWidth[] = u"Width";
+constexpr char16_t kHeight[] = u"Height";
+// A stored size outside this is not restored (a damaged or hand-edited profile).
+constexpr int kMaxStoredSize = 10000;
+
+ON_wString profileSection(const CRhinoUiDockBar& bar) { return u"DockBars\\" + ON_UuidToString(bar.DockBarID()); }
+
+}  // namespace
+
 bool CRhinoUiImageList::Create(int width, int height) {
     if (width <= 0 || height <= 0)
         return false;
@@ -113,6 +130,11 @@ bool CRhinoUiDockBar::CreateDockBarClientDialog(unsigned int templateId, const D
     return true;
 }
 
+void CRhinoUiDockBar::SetDocked(bool docked) {
+    docked_ = docked;
+    RhinoUiDockBarManager().SaveState(*this);
+}
+
 CRhinoUiSize CRhinoUiDockBar::Resize(int cx, int cy) {
     const CRhinoUiSize wanted{cx, cy};
     size_ = docked_ ? OnCalcFixedLayout(wanted, false, cx > cy) : OnCalcSize(wanted);
@@ -120,6 +142,7 @@ CRhinoUiSize CRhinoUiDockBar::Resize(int cx, int cy) {
         dialog_->size_ = size_;
         dialog_->OnSize(0, size_.cx, size_.cy);
     }
+    RhinoUiDockBarManager().SaveState(*this);
     return size_;
 }
 
@@ -137,9 +160,41 @@ CRhinoUiDockBar* CRhinoUiDockBarManager::CreateRhinoDockBar(const BarFactory& fa
         return nullptr;
     CRhinoUiDockBar* raw = bar.get();
     bars_.push_back({std::move(bar), plugInId});
-    if (createVisible)
-        ShowDockBar(raw->DockBarID(), true, false);
+    // A bar the user had before comes back as it was left; a new one as asked.
+    bool visible = createVisible;
+    if (RestoreState(*raw, visible) || createVisible)
+        ShowDockBar(raw->DockBarID(), visible, false);
     return raw;
+}
+
+bool CRhinoUiDockBarManager::RestoreState(CRhinoUiDockBar& bar, bool& visible) {
+    const CRhinoProfileContext& profile = RhinoApp().ProfileContext();
+    const ON_wString section = profileSection(bar);
+    bool shown = false, docked = false;
+    int cx = 0, cy = 0;
+    if (!profile.LoadProfileBool(section.Array(), kVisible, &shown) ||
+        !profile.LoadProfileBool(section.Array(), kDocked, &docked))
+        return false;
+    restoring_ = true;
+    bar.docked_ = docked;
+    if (profile.LoadProfileInt(section.Array(), kWidth, &cx) && profile.LoadProfileInt(section.Array(), kHeight, &cy) &&
+        cx > 0 && cy > 0 && cx <= kMaxStoredSize && cy <= kMaxStoredSize)
+        bar.Resize(cx, cy);
+    restoring_ = false;
+    visible = shown;
+    return true;
+}
+
+void CRhinoUiDockBarManager::SaveState(const CRhinoUiDockBar& bar) const {
+    // Only a bar of this manager, and not while its stored state is put back.
+    if (restoring_ || FindDockBar(bar.DockBarID()) != &bar)
+        return;
+    const CRhinoProfileContext& profile = RhinoApp().ProfileContext();
+    const ON_wString section = profileSection(bar);
+    profile.SaveProfileBool(section.Array(), kVisible, bar.IsVisible());
+    profile.SaveProfileBool(section.Array(), kDocked, bar.IsDocked());
+    profile.SaveProfileInt(section.Array(), kWidth, bar.Size().cx);
+    profile.SaveProfileInt(section.Array(), kHeight, bar.Size().cy);
 }
 
 bool CRhinoUiDockBarManager::ShowDockBar(const ON_UUID& dockBarId, bool show, bool) {
@@ -149,6 +204,7 @@ bool CRhinoUiDockBarManager::ShowDockBar(const ON_UUID& dockBarId, bool show, bo
     bar->OnShowingDockBar(show);
     bar->visible_ = show;
     bar->OnShowDockBar(show);
+    SaveState(*bar);
     return true;
 }
 

@@ -73,6 +73,9 @@ bool CRhinoViewport::SetScreenPort(int left, int right, int bottom, int top) {
     ON_Viewport vp = vp_;
     if (!vp.SetScreenPort(left, right, bottom, top))
         return false;
+    // The view's window changed shape: its camera refits the frustum to it before the
+    // conduits hear of the new size, so the camera they read matches the window.
+    vp.SetFrustumAspect(vp.ScreenPortAspect());
     if (vp == vp_)
         return true;
     vp_ = vp;

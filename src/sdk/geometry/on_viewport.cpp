@@ -135,6 +135,17 @@ bool ON_Viewport::GetScreenPort(int* left, int* right, int* bottom, int* top) co
     return true;
 }
 
+bool ON_Viewport::SetFrustumAspect(double aspect) {
+    if (!(aspect > 0.0) || !std::isfinite(aspect) || !(right_ > left_) || !(top_ > bottom_))
+        return false;
+    const double halfW = (right_ - left_) * 0.5, halfH = (top_ - bottom_) * 0.5;
+    const double centreX = (left_ + right_) * 0.5, centreY = (bottom_ + top_) * 0.5;
+    const double half = std::min(halfW, halfH);
+    const double newHalfW = aspect >= 1.0 ? half * aspect : half;
+    const double newHalfH = aspect >= 1.0 ? half : half / aspect;
+    return SetFrustum(centreX - newHalfW, centreX + newHalfW, centreY - newHalfH, centreY + newHalfH, near_, far_);
+}
+
 double ON_Viewport::ScreenPortAspect() const {
     const double w = std::abs(portRight_ - portLeft_);
     const double h = std::abs(portBottom_ - portTop_);

@@ -183,7 +183,7 @@ public:
     CRhinoUiSize Size() const { return size_; }
 
     // Host side: docks or floats the bar (no resize).
-    void SetDocked(bool docked) { docked_ = docked; }
+    void SetDocked(bool docked);
     // Host side: the user resizes the bar to cx x cy. A docked bar asks
     // OnCalcFixedLayout (horizontal when cx > cy), a floating one OnCalcSize; the
     // result becomes the bar's size and the dialog gets OnSize(0, width, height).
@@ -208,8 +208,12 @@ public:
 
     // Creates a bar with the factory, calls CreateDockBarControls and keeps the bar
     // (owned until the process ends). It starts floating unless location is another
-    // place, at its default size, shown when createVisible. Null when the factory gives
-    // nothing, a bar with that id exists already, or CreateDockBarControls fails.
+    // place, at its default size, shown when createVisible. A bar this host had in an
+    // earlier run instead comes back docked or floating, sized and shown or hidden as
+    // it was left: every change of those (ShowDockBar, SetDocked, Resize) is kept in
+    // the host's profile, section DockBars\<bar id> (Visible, Docked, Width, Height).
+    // Null when the factory gives nothing, a bar with that id exists already, or
+    // CreateDockBarControls fails.
     CRhinoUiDockBar* CreateRhinoDockBar(const BarFactory& factory, const ON_UUID& plugInId, bool createVisible,
                                         unsigned int location, unsigned int allowLocations,
                                         const CRhinoUiPoint* floatPoint, unsigned int style);
@@ -226,12 +230,20 @@ public:
         return index >= 0 && index < DockBarCount() ? bars_[size_t(index)].bar.get() : nullptr;
     }
 
+    // Writes the bar's state to the profile (a bar of this manager only).
+    void SaveState(const CRhinoUiDockBar& bar) const;
+
 private:
     struct Entry {
         std::unique_ptr<CRhinoUiDockBar> bar;
         ON_UUID plugInId;
     };
+    // Puts the stored place and size back; false when the profile has no state for the
+    // bar. visible receives the stored visibility.
+    bool RestoreState(CRhinoUiDockBar& bar, bool& visible);
+
     std::vector<Entry> bars_;
+    bool restoring_ = false;
 };
 
 // The host's dock-bar manager (never destroyed).

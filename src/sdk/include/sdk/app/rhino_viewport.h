@@ -32,6 +32,8 @@ public:
     // Switches projection keeping the camera; false for unknown_view. No change, no
     // notification.
     bool SetProjection(ON::view_projection projection);
+    // Resizes the view's window: the frustum is refitted to the port's aspect
+    // (ON_Viewport::SetFrustumAspect) before the notifications.
     bool SetScreenPort(int left, int right, int bottom, int top);
 
     const ON_wString& Name() const { return name_; }

@@ -46,7 +46,14 @@ public:
     bool GetFrustum(double* left, double* right, double* bottom, double* top, double* nearDist, double* farDist) const;
     double FrustumNear() const { return near_; }
 
-    // Screen port in pixels; left != right and bottom != top.
+    // Makes the frustum's width / height equal aspect around its centre, keeping its
+    // smaller side (what a lens length or a parallel view's extent is measured on), as
+    // a view does when its window changes shape. False, nothing changed, for an
+    // aspect that is not positive and finite or an invalid frustum.
+    bool SetFrustumAspect(double aspect);
+
+    // Screen port in pixels; left != right and bottom != top. The frustum is not
+    // changed (the view that owns the port refits it: SetFrustumAspect).
     bool SetScreenPort(int left, int right, int bottom, int top);
     bool GetScreenPort(int* left, int* right, int* bottom, int* top) const;
     // |width / height| of the screen port.
