@@ -1,11 +1,13 @@
 #include "obj_writer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "platform/utf.h"
+#include "output_check.h"
 #include "png_file.h"
 
 namespace vantro::peer {
@@ -84,10 +86,15 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool writeObj(const PeerMirror& mirror, const std::string& objPath, std::string& error) {
     const std::string mtlPath = stemOf(objPath) + ".mtl";
+    errno = 0;
     File obj(std::fopen(objPath.c_str(), "w"));
+    if (!obj) {
+        error = "cannot write " + withReason(objPath);
+        return false;
+    }
     File mtl(std::fopen(mtlPath.c_str(), "w"));
-    if (!obj || !mtl) {
-        error = "cannot write " + (obj ? mtlPath : objPath);
+    if (!mtl) {
+        error = "cannot write " + withReason(mtlPath);
         return false;
     }
     std::fprintf(obj.get(), "# velora-peer mirror: %zu materials, %zu triangles\nmtllib %s\n",

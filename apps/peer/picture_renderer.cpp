@@ -267,6 +267,10 @@ bool PictureRenderer::render(const PeerMirror& mirror, int width, int height, Im
     const size_t row = size_t(width) * 4;
     for (int y = 0; y < height; ++y)
         std::memcpy(out.rgba.data() + size_t(y) * row, context_->pixels.data() + size_t(height - 1 - y) * row, row);
+    // The colours are already blended over the background; the alpha GL leaves behind
+    // is the blending's, and a viewer would show the picture washed out over its page.
+    for (size_t i = 3; i < out.rgba.size(); i += 4)
+        out.rgba[i] = 255;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "velora_peer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <csignal>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "channel_summary.h"
 #include "creator_leftovers.h"
 #include "obj_writer.h"
+#include "output_check.h"
 #include "picture_renderer.h"
 #include "png_file.h"
 #include "platform/clock.h"
@@ -212,8 +214,9 @@ void VeloraPeer::writePicture() {
     char name[32];
     std::snprintf(name, sizeof name, "picture-%04" PRIu64 ".png", number);
     const std::string file = (std::filesystem::path(options_.previewDir) / name).string();
+    errno = 0;
     if (!writePng(file, picture)) {
-        std::printf("PICTURE failed: cannot write %s\n", file.c_str());
+        std::printf("PICTURE failed: cannot write %s\n", withReason(file).c_str());
         return;
     }
     std::printf("PICTURE n=%" PRIu64 " file=%s triangles=%zu ms=%" PRIu64 "\n", number, file.c_str(),
@@ -324,6 +327,10 @@ void VeloraPeer::sweep() {
 }
 
 int VeloraPeer::run() {
+    if (std::string error; !checkOutputs(options_, error)) {
+        std::fprintf(stderr, "velora-peer: %s\n", error.c_str());
+        return 4;
+    }
     sweep();
     platform::WindowInfo info;
     info.className = platform::fromUtf8(options_.windowClass);

@@ -71,7 +71,9 @@ public:
 
     // Runs the whole session: window, connection, actions, listening. Returns the
     // process exit code: 0, 1 when the window cannot be published, 3 when a
-    // connection was asked for and none could be opened.
+    // connection was asked for and none could be opened, 4 when a --preview folder or
+    // --obj file cannot be written (checked first, with the system's reason on
+    // standard error).
     int run();
 
 private:

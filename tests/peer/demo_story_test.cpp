@@ -564,6 +564,11 @@ TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
 
         const vantro::peer::Image image = vantro::peer::readPng(picture);
         ASSERT_FALSE(image.empty()) << picture;
+        // Opaque, also where the glass wall was blended over what lies behind it.
+        size_t seeThrough = 0;
+        for (size_t i = 3; i < image.rgba.size(); i += 4)
+            seeThrough += image.rgba[i] != 255;
+        EXPECT_EQ(seeThrough, 0u) << picture;
         if (n == 0) {
             // The picture of an empty mirror is one colour: count pixels unlike the corner.
             vantro::peer::Image background = image;
