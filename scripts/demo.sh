@@ -26,6 +26,15 @@ sample=resources/samples/showroom.3dm
 story=resources/samples/showroom-story.txt
 out=build/demo
 
+# Without a build there is nothing to run: say so, and how to get one.
+for program in "$peer" "$host" "$module"; do
+  if [ ! -e "$program" ]; then
+    echo "demo: $program is missing: $build has not been built."
+    echo "      Build it first (scripts/build.sh default), or run scripts/demo.sh without --skip-setup."
+    exit 1
+  fi
+done
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export VANTRO_REGISTRY_ROOT=$work/registry VANTRO_RUNTIME_DIR=$work/runtime
@@ -35,7 +44,11 @@ mkdir -p "$VANTRO_REGISTRY_ROOT" "$VANTRO_RUNTIME_DIR"
 # name, and its texture copies go beside it.
 echo "== COLLADA export: $(basename "$sample") =="
 mkdir -p "$out"
-"$host" export "$sample" -o "$out/" 2>/dev/null || { echo "demo: the export failed"; exit 1; }
+"$host" export "$sample" -o "$out/" --plugin "$module" 2>"$work/export.err" || {
+  echo "demo: the export failed:"
+  sed 's/^/  /' "$work/export.err"
+  exit 1
+}
 dae=$out/$(basename "${sample%.*}").dae
 # One geometry per material (the block marker left out).
 summary=$(awk '/veloraNode/ { next }
