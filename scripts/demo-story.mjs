@@ -4,13 +4,16 @@
 // list of those pictures. For scripts/demo.sh.
 //
 //   node scripts/demo-story.mjs --host H --plugin M --peer P --document DOC
-//        --story FILE --pictures DIR [--size WxH] [--settle MS]
+//        --story FILE --pictures DIR [--size WxH] [--settle MS] [--pids FILE]
+//
+// --pids FILE receives the process ids of the host and the peer it starts, one a line,
+// so that the caller can tell their shared memory from anyone else's.
 //
 // A step is done when the host has run its lines and the peer, having written at
 // least one picture since, has been quiet for --settle ms (default 400).
 // Exit status: 0 when every step got its picture and both programs ended cleanly.
 import { spawn } from 'node:child_process';
-import { readFileSync } from 'node:fs';
+import { appendFileSync, readFileSync } from 'node:fs';
 import path from 'node:path';
 
 const kStepTimeoutMs = 20000;
@@ -19,7 +22,7 @@ function parseArgs(argv) {
   const args = { size: '640x360', settle: 400 };
   for (let i = 0; i < argv.length; i += 2) {
     const key = argv[i].replace(/^--/, '');
-    if (!(key in { host: 1, plugin: 1, peer: 1, document: 1, story: 1, pictures: 1, size: 1, settle: 1 }) || i + 1 >= argv.length)
+    if (!(key in { host: 1, plugin: 1, peer: 1, document: 1, story: 1, pictures: 1, size: 1, settle: 1, pids: 1 }) || i + 1 >= argv.length)
       throw new Error(`unknown or incomplete option ${argv[i]}`);
     args[key] = argv[i + 1];
   }
@@ -117,11 +120,13 @@ async function main() {
   const peerChild = spawn(args.peer, ['--listen', '-1', '--preview', args.pictures, '--size', args.size],
                           { stdio: ['ignore', 'pipe', 'inherit'] });
   const peer = new Output(peerChild.stdout);
+  if (args.pids) appendFileSync(args.pids, `${peerChild.pid}\n`);
   if ((await peer.waitFor(/^READY /)) < 0) throw new Error('velora-peer did not start');
 
   const hostChild = spawn(args.host, [args.document, '--plugin', args.plugin],
                           { stdio: ['pipe', 'pipe', 'inherit'] });
   const host = new Output(hostChild.stdout);
+  if (args.pids) appendFileSync(args.pids, `${hostChild.pid}\n`);
   const shown = [];
   let failed = false;
   for (const [n, step] of steps.entries()) {

@@ -64,10 +64,22 @@ rm -rf "$out/pictures"
 echo "== live link: the story of $(basename "$story"), in vantro-host with the plug-in, to velora-peer =="
 status=0
 node scripts/demo-story.mjs --host "$host" --plugin "$module" --peer "$peer" \
-  --document "$work/$(basename "$sample")" --story "$story" --pictures "$out/pictures" || status=$?
+  --document "$work/$(basename "$sample")" --story "$story" --pictures "$out/pictures" \
+  --pids "$work/pids" || status=$?
 
-if ls /dev/shm | grep -q '^vantro\.'; then
-  echo "demo: shared memory left behind in /dev/shm"
+# Only this demo's names count, not other links, users or test runs on the machine:
+# the link's memory is named after the document, which lives in the demo's own
+# temporary folder, and the buffers after the process that created them
+# ("VantroAPI/<pid>/..."), here the host and the peer the story started.
+own="$(basename "$work" | sed 's/[.]/[.]/g')"
+pattern="^vantro[.].*${own}"
+for pid in $(cat "$work/pids" 2>/dev/null); do
+  pattern="$pattern|^vantro[.]VantroAPI%2F${pid}%2F"
+done
+leftovers=$(ls /dev/shm | grep -E "$pattern" || true)
+if [ -n "$leftovers" ]; then
+  echo "demo: shared memory left behind in /dev/shm:"
+  echo "$leftovers" | sed 's/^/  /'
   status=1
 fi
 [ "$status" -eq 0 ] && echo "== demo finished: the model is in $dae; the story's pictures are in $out/pictures ==" \
