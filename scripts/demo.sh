@@ -7,7 +7,7 @@
 # object, recolour a material, hide a layer, orbit the camera, change the units, stop
 # and restart the link. It ends by listing the pictures (build/demo/pictures), one per
 # step, with the change each shows.
-# Runs with a private registry and window directory and leaves nothing in /dev/shm.
+# Runs with a private registry and runtime folder and leaves no shared memory in it.
 #
 #   scripts/demo.sh                         set up, build build/default, run the demo
 #   scripts/demo.sh --skip-setup [BUILD]    run it with programs already built in BUILD
@@ -53,8 +53,8 @@ status=0
 node scripts/demo-story.mjs --host "$host" --plugin "$module" --peer "$peer" \
   --document "$work/$(basename "$sample")" --story "$story" --pictures "$out/pictures" || status=$?
 
-if ls /dev/shm | grep -q '^vantro\.'; then
-  echo "demo: shared memory left behind in /dev/shm"
+if ls "$VANTRO_RUNTIME_DIR/shm" 2>/dev/null | grep -q '^vantro\.'; then
+  echo "demo: shared memory left behind in $VANTRO_RUNTIME_DIR/shm"
   status=1
 fi
 [ "$status" -eq 0 ] && echo "== demo finished: the model is in $dae; the story's pictures are in $out/pictures ==" \
