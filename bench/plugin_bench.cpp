@@ -223,7 +223,7 @@ uint64_t mappingBytes(const std::string& linkName) {
         platform::SharedMemory::posixName(u"VantroAPI/" + platform::fromUtf8(std::to_string(::getpid())) + u"/");
     buffers = buffers.substr(1);
     uint64_t bytes = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(platform::SharedMemory::kDirectory)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(platform::SharedMemory::directory())) {
         const std::string name = entry.path().filename().string();
         if (name == main || name.rfind(buffers, 0) == 0)
             bytes += entry.file_size();

@@ -7,7 +7,7 @@
 # object, recolour a material, hide a layer, orbit the camera, change the units, stop
 # and restart the link. It ends by listing the pictures (build/demo/pictures), one per
 # step, with the change each shows.
-# Runs with a private registry and window directory and leaves nothing in /dev/shm.
+# Runs with a private registry and runtime folder and leaves no shared memory in it.
 #
 #   scripts/demo.sh                         set up, build build/default, run the demo
 #   scripts/demo.sh --skip-setup [BUILD]    run it with programs already built in BUILD
@@ -67,19 +67,8 @@ node scripts/demo-story.mjs --host "$host" --plugin "$module" --peer "$peer" \
   --document "$work/$(basename "$sample")" --story "$story" --pictures "$out/pictures" \
   --pids "$work/pids" || status=$?
 
-# Only this demo's names count, not other links, users or test runs on the machine:
-# the link's memory is named after the document, which lives in the demo's own
-# temporary folder, and the buffers after the process that created them
-# ("VantroAPI/<pid>/..."), here the host and the peer the story started.
-own="$(basename "$work" | sed 's/[.]/[.]/g')"
-pattern="^vantro[.].*${own}"
-for pid in $(cat "$work/pids" 2>/dev/null); do
-  pattern="$pattern|^vantro[.]VantroAPI%2F${pid}%2F"
-done
-leftovers=$(ls /dev/shm | grep -E "$pattern" || true)
-if [ -n "$leftovers" ]; then
-  echo "demo: shared memory left behind in /dev/shm:"
-  echo "$leftovers" | sed 's/^/  /'
+if ls "$VANTRO_RUNTIME_DIR/shm" 2>/dev/null | grep -q '^vantro\.'; then
+  echo "demo: shared memory left behind in $VANTRO_RUNTIME_DIR/shm"
   status=1
 fi
 [ "$status" -eq 0 ] && echo "== demo finished: the model is in $dae; the story's pictures are in $out/pictures ==" \

@@ -11,6 +11,7 @@
 // the run completed but some command (or a plug-in load) failed; the export action
 // adds 4 (file cannot be written), 5 (cancelled) and 6 (failed before writing).
 
+#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <functional>
@@ -161,6 +162,9 @@ int run(const HostOptions& options) {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Under a file-size limit a write must fail (EFBIG), which every writer reports and
+    // cleans up after, instead of ending the session with its unsaved edits.
+    std::signal(SIGXFSZ, SIG_IGN);
     HostOptions options;
     std::string error;
     if (!parseHostOptions(argc, argv, options, error)) {

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <iterator>
 #include <numbers>
+#include <span>
+#include <string_view>
 #include <vector>
 
 #include "attribute_options.h"
@@ -54,13 +56,17 @@ std::optional<ON_3dPoint> pointArg(const std::string& text, const char* what, Ou
 
 bool hasVolume(const ON_3dPoint& a, const ON_3dPoint& b) { return a.x != b.x && a.y != b.y && a.z != b.z; }
 
+// The kinds of box `Box --type` makes, in the order of its choices.
+enum BoxKind : size_t { kMeshBox, kBrepBox, kExtrusionBox };
+constexpr std::string_view kBoxKindNames[] = {"mesh", "brep", "extrusion"};
+
 // A new object of the given kind carrying the box between a and b.
 std::unique_ptr<CRhinoObject> boxObject(size_t kind, const ON_3dPoint& a, const ON_3dPoint& b,
                                         const ON_3dmObjectAttributes& attributes) {
-    if (kind == 0)
+    if (kind == kMeshBox)
         return std::make_unique<CRhinoMeshObject>(boxMesh(a, b), attributes);
-    auto object = std::make_unique<CRhinoObject>(kind == 1 ? ON::brep_object : ON::extrusion_object, attributes);
-    if (kind == 1)
+    auto object = std::make_unique<CRhinoObject>(kind == kBrepBox ? ON::brep_object : ON::extrusion_object, attributes);
+    if (kind == kBrepBox)
         object->SetRenderMeshes(boxSideMeshes(a, b));
     else
         object->SetRenderMeshes({std::make_shared<const ON_Mesh>(boxMesh(a, b))});
@@ -80,9 +86,9 @@ Outcome addBox(HostSession& session, const CommandArgs& args) {
         return bad;
     if (!hasVolume(*a, *b))
         return Outcome::bad("the corners must differ in x, y and z");
-    size_t kind = 0;
+    size_t kind = kMeshBox;
     if (const std::string* type = args.option("type")) {
-        const auto choice = parseChoice(*type, {"mesh", "brep", "extrusion"}, error);
+        const auto choice = parseChoice(*type, std::span<const std::string_view>(kBoxKindNames), error);
         if (!choice)
             return Outcome::bad("type: " + error);
         kind = *choice;

@@ -20,7 +20,7 @@ CreatorLeftovers reclaimCreatorBuffers(uint32_t creatorPid) {
     const std::string prefix = sample.substr(0, sample.size() - 8);
     std::vector<uint32_t> ids;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(SharedMemory::kDirectory, error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(SharedMemory::directory(), error)) {
         const std::string file = entry.path().filename().string();
         uint32_t id = 0;
         if (file.size() != sample.size() || file.compare(0, prefix.size(), prefix) != 0)
@@ -35,7 +35,7 @@ CreatorLeftovers reclaimCreatorBuffers(uint32_t creatorPid) {
         // A probe removes a name whose holders all died.
         if (SharedMemory::exists(name))
             ++result.held;
-        else if (!std::filesystem::exists(std::string(SharedMemory::kDirectory) + SharedMemory::posixName(name)))
+        else if (!std::filesystem::exists(SharedMemory::directory() + SharedMemory::posixName(name)))
             ++result.removed;
     }
     return result;

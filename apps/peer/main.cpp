@@ -17,8 +17,10 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // Whoever reads our output may go first (a host that launched us and ended): a
     // write into the closed pipe must fail quietly, not end us before we let go of
-    // the channel, or its names stay in /dev/shm with no holder left to remove them.
+    // the channel, or its names stay behind with no holder left to remove them. A
+    // file-size limit likewise fails the write (--obj, --preview) instead of ending us.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     vantro::peer::endListeningOnSignals();
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--help") {

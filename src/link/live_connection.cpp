@@ -7,11 +7,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
+#include <chrono>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "platform/clock.h"
+#include "platform/debug_output.h"
 #include "platform/process.h"
+#include "platform/utf.h"
 
 namespace VantroAPI {
 
@@ -350,14 +354,45 @@ bool LiveConnection::Lock(uint32_t timeoutMicroseconds) {
         return true;
     if (timeoutMicroseconds == 0)
         return false;
-    const uint64_t deadline = vantro::platform::monotonicNanoseconds() + uint64_t{timeoutMicroseconds} * 1000;
-    for (;;) {
-        vantro::platform::yieldThread();
+    const uint64_t start = vantro::platform::monotonicNanoseconds();
+    const uint64_t deadline = start + uint64_t{timeoutMicroseconds} * 1000;
+    // A batch is short, so the first retries only yield; a lock held longer is waited
+    // for in naps (at most 1 ms, never past the deadline), so that a peer holding it
+    // for seconds costs this process no CPU.
+    for (uint32_t round = 0;; ++round) {
+        const uint64_t now = vantro::platform::monotonicNanoseconds();
+        if (now - start < 200'000 || round < 8) {
+            vantro::platform::yieldThread();
+        } else {
+            const uint64_t napUs = std::min<uint64_t>({1000, (now - start) / 8000 + 50, (deadline - now) / 1000 + 1});
+            std::this_thread::sleep_for(std::chrono::microseconds(napUs));
+        }
         if (tryTakeLock())
             return true;
         if (vantro::platform::monotonicNanoseconds() >= deadline)
-            return false;
+            return takeOverFromGoneOwner();
     }
+}
+
+// The lock word holds a process id only. An owner that died (kill -9, a crash mid-
+// batch) or whose id now belongs to a process that has nothing of this link mapped
+// never gives it back; the link would deliver nothing until it is re-created. Such
+// an owner is replaced; one that cannot be examined (another user's process) or
+// that still maps the channel is left alone.
+bool LiveConnection::takeOverFromGoneOwner() {
+    std::atomic_ref<uint32_t> owner(*lockWord());
+    uint32_t seen = owner.load(std::memory_order_acquire);
+    if (seen == 0 || seen == ownProcessId_)
+        return tryTakeLock();
+    const bool gone = !vantro::platform::isProcessAlive(seen) ||
+                      mapping_.mappedBy(seen) == vantro::platform::SharedMemory::MappedBy::no;
+    if (!gone || !owner.compare_exchange_strong(seen, ownProcessId_, std::memory_order_acquire))
+        return false;
+    lockEpoch_.fetch_add(1);
+    vantro::platform::outputDebugString(u"Velora Vantro: the link's lock was held by process " +
+                                        vantro::platform::fromUtf8(std::to_string(seen)) +
+                                        u", which no longer has the link open; taken over.\n");
+    return true;
 }
 
 void LiveConnection::Unlock() {

@@ -123,13 +123,11 @@ std::vector<std::u16string>& LiveConnection::ListConnections(std::vector<std::u1
         if (platform::RegistryKey::open(platform::RegHive::currentUser, kConnectionsKey, key) !=
             platform::kErrorSuccess)
             return out;
-        uint32_t valueCount = 0;
-        if (key.queryInfo(nullptr, &valueCount) != platform::kErrorSuccess)
+        // One read of the key: by index, every value would read the whole file again.
+        std::vector<platform::RegValue> values;
+        if (key.enumValues(values) != platform::kErrorSuccess)
             return out;
-        for (uint32_t i = 0; i < valueCount; ++i) {
-            platform::RegValue value;
-            if (key.enumValue(i, value) != platform::kErrorSuccess)
-                continue;
+        for (platform::RegValue& value : values) {
             // What would not fit the enumeration's fixed buffers is skipped.
             if (value.name.size() >= kMaxValueNameUnits || value.data.size() > 4)
                 continue;
@@ -143,12 +141,23 @@ std::vector<std::u16string>& LiveConnection::ListConnections(std::vector<std::u1
             names.push_back(std::move(value.name));
         }
     }
+    std::vector<std::u16string> stale;
     for (std::u16string& name : names) {
-        if (name.empty() || !Exists(name)) {
-            UnregisterName(name);
+        if (name.empty())
+            continue;
+        if (!Exists(name)) {
+            stale.push_back(std::move(name));
             continue;
         }
         out.push_back(std::move(name));
+    }
+    // Announcements of links that are gone leave in one change of the key, not one
+    // rewrite of the file each.
+    if (!stale.empty()) {
+        platform::RegistryKey key;
+        if (platform::RegistryKey::open(platform::RegHive::currentUser, kConnectionsKey, key) ==
+            platform::kErrorSuccess)
+            key.deleteValues(stale);
     }
     return out;
 }

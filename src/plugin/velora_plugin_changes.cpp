@@ -13,6 +13,7 @@
 #include "idle_observer.h"
 #include "scene/rh_scene.h"
 #include "sdk/app/rhino_app.h"
+#include "sdk/document/block_nesting.h"
 #include "sdk/document/rhino_doc.h"
 #include "sdk/document/rhino_instance_definition_table.h"
 #include "sdk/document/rhino_layer_table.h"
@@ -24,9 +25,6 @@
 namespace {
 
 constexpr uint32_t kSceneLockTimeoutMs = 50;
-// Block definitions nest; a definition that (through a broken document) reaches
-// itself must not recurse for ever. The scene gives up at the same depth.
-constexpr int kMaxBlockDepth = 64;
 
 bool contains(const ChangeSet::Serials& set, uint64_t serial) { return set.count(serial) != 0; }
 
@@ -58,7 +56,8 @@ bool dependsOn(const CRhinoObject& object, const CRhinoDoc& doc, const ChangeSet
         return true;
     const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(&object);
     const CRhinoInstanceDefinition* definition = instance ? instance->InstanceDefinition() : nullptr;
-    if (!definition || depth >= kMaxBlockDepth)
+    // The scene places nothing past the nesting limit, so nothing there can matter.
+    if (!definition || !IsFollowedBlockLevel(depth))
         return false;
     ON_SimpleArray<const CRhinoObject*> members;
     definition->GetObjects(members);
@@ -87,6 +86,29 @@ void addChildLayers(const CRhinoLayerTable& layers, ChangeSet::Serials& modified
             above = parent[static_cast<size_t>(above)];
         }
     }
+}
+
+// Tells the user, once per change, why the link delivers nothing and when it does
+// again: in the command area and the status pane, as the start and stop are told.
+void reportTrouble(VeloraPlugin& plugin) {
+    if (!plugin.scene)
+        return;
+    const int now = static_cast<int>(plugin.scene->Trouble());
+    if (now == plugin.reportedTrouble)
+        return;
+    plugin.reportedTrouble = now;
+    const char16_t* text = nullptr;
+    switch (plugin.scene->Trouble()) {
+        case RHScene::LinkTrouble::lockHeld:
+            text = u"Velora Vantro: the renderer keeps the link locked; changes wait until it lets go.";
+            break;
+        case RHScene::LinkTrouble::buffersFailing:
+            text = u"Velora Vantro: no shared memory left for the link; changes wait and are retried.";
+            break;
+        case RHScene::LinkTrouble::none: text = u"Velora Vantro: the link delivers again."; break;
+    }
+    RhinoApp().Print(u"%ls\n", text);
+    RhinoApp().SetStatusBarMessagePane(text);
 }
 
 }  // namespace
@@ -159,6 +181,7 @@ void VeloraPlugin::OnIdle() {
         StopLink();
         return;
     }
+    reportTrouble(*this);
     ProcessChanges();
 }
 

@@ -63,6 +63,7 @@ bool VeloraPlugin::StartLink(CRhinoDoc* doc) {
         return false;
     }
     linkState = kLinkRunning;
+    reportedTrouble = 0;
     UpdateUnitScale(doc);
     RhinoApp().SetStatusBarMessagePane(u"");
     materials->LoadMaterials(doc);

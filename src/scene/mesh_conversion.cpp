@@ -166,7 +166,16 @@ void appendCount(std::u16string& text, uint32_t count, const char16_t* one, cons
 
 bool MeshProblems::Any() const {
     return facesOutOfRange || facesOnBadVertices || badVertices || badNormals || badTexCoords || emptyMeshes ||
-           tooLargeMeshes || badPlacements;
+           tooLargeMeshes || badPlacements || overflowingMeshes;
+}
+
+bool vantro::scene::PositionsFinite(const MeshInfo& mi) {
+    const float* p = mi.positions.data();
+    const size_t count = std::min<size_t>(mi.positions.size(), size_t(mi.vertexCount) * 3);
+    for (size_t i = 0; i < count; ++i)
+        if (!std::isfinite(p[i]))
+            return false;
+    return true;
 }
 
 std::u16string MeshProblems::Describe() const {
@@ -185,6 +194,8 @@ std::u16string MeshProblems::Describe() const {
                 u"meshes too large for the link left out");
     appendCount(text, badPlacements, u"placement that is not finite or not invertible",
                 u"placements that are not finite or not invertible");
+    appendCount(text, overflowingMeshes, u"mesh with coordinates too large for the renderer left out",
+                u"meshes with coordinates too large for the renderer left out");
     return text;
 }
 

@@ -41,12 +41,18 @@ struct MeshProblems {
     uint32_t emptyMeshes = 0;         // meshes left out: no vertex or no usable triangle
     uint32_t tooLargeMeshes = 0;      // meshes left out: more than 2^32 - 1 indices
     uint32_t badPlacements = 0;       // block or custom-mesh placements not finite or singular
+    uint32_t overflowingMeshes = 0;   // meshes left out: a coordinate beyond a float once in metres and placed
 
     bool Any() const;
     // One line of text listing the non-zero counts, e.g. "2 faces with vertex indices
     // out of range, 1 empty mesh left out". Empty when !Any().
     std::u16string Describe() const;
 };
+
+// True when every position of mi is a finite number. Finite document coordinates can
+// pass the largest float once scaled to metres or placed; such a mesh must not reach
+// the renderer or a file.
+bool PositionsFinite(const MeshInfo& mi);
 
 // What the conversion needs from the mesh's topology: the SDK's SolidOrientation (-1
 // closed with inward normals, +1 closed outward, 0 otherwise) and IsClosed.

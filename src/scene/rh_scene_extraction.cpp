@@ -12,20 +12,13 @@
 #include "sdk/geometry/on_uuid.h"
 #include "sdk/render/rdk_custom_render_meshes.h"
 #include "sdk/app/rhino_app.h"
+#include "sdk/document/block_nesting.h"
 #include "sdk/document/rhino_doc.h"
 #include "sdk/document/rhino_instance_definition_table.h"
 #include "sdk/document/rhino_object.h"
 #include "sdk/render/rhino_render_meshes.h"
 
 using namespace vantro::scene;
-
-namespace {
-
-// Definitions cannot refer to themselves in a document, but a deeper nesting than
-// this is treated as broken rather than followed.
-constexpr int kMaxBlockDepth = 64;
-
-}  // namespace
 
 RendererMatrix RHScene::ToRendererMatrix(const ON_Xform* x) const { return ::ToRendererMatrix(x, unitScale); }
 
@@ -64,7 +57,7 @@ bool RHScene::addBlockInstance(const CRhinoObject* object, const CRhinoObject* t
         return true;
     const ON_Xform placement = instance->InstanceXform();
     const RendererMatrix combined = Multiply(ToRendererMatrix(&placement), transform);
-    if (!IsFinite(combined) || depth >= kMaxBlockDepth) {
+    if (!IsFinite(combined) || !IsFollowedBlockLevel(depth)) {
         MeshProblems problems;
         ++problems.badPlacements;
         reportProblems(object, problems);
@@ -144,9 +137,19 @@ bool RHScene::addCustomMeshes(const CRhinoObject* object, ObjectEntry& entry, co
 void RHScene::addConverted(MeshInfo* mi, ObjectEntry& entry, const RendererMatrix* transform, MeshProblems& problems) {
     if (!mi)
         return;
-    entry.meshIds.push_back(static_cast<uint64_t>(mi->id));
     if (transform && !TransformMeshInfo(mi, transform))
         ++problems.badPlacements;
+    if (!PositionsFinite(*mi)) {
+        ++problems.overflowingMeshes;
+        if (auto set = materialMeshes.find(mi->materialId); set != materialMeshes.end()) {
+            set->second.erase(mi);
+            if (set->second.empty())
+                materialMeshes.erase(set);
+        }
+        meshes.erase(static_cast<uint64_t>(mi->id));
+        return;
+    }
+    entry.meshIds.push_back(static_cast<uint64_t>(mi->id));
 }
 
 MeshInfo* RHScene::CreateMeshInfo(const ON_Mesh* mesh, const MaterialInfo* material, TexCoordContext* ctx,
@@ -159,8 +162,13 @@ MeshInfo* RHScene::CreateMeshInfo(const ON_Mesh* mesh, const MaterialInfo* mater
     mi->id = NextMeshId();
     mi->materialId = static_cast<uint64_t>(material->id);
     MeshProblems ignored;
-    if (!ConvertMesh(*mesh, unitScale, ctx, *mi, problems ? *problems : ignored))
+    MeshProblems& counts = problems ? *problems : ignored;
+    if (!ConvertMesh(*mesh, unitScale, ctx, *mi, counts))
         return nullptr;
+    if (!PositionsFinite(*mi)) {
+        ++counts.overflowingMeshes;
+        return nullptr;
+    }
     MeshInfo* raw = mi.get();
     materialMeshes[raw->materialId].insert(raw);
     meshes.emplace(static_cast<uint64_t>(raw->id), std::move(mi));

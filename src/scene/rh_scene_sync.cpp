@@ -90,7 +90,9 @@ void RHScene::WorkerLoop() {
             return;
         if (dirty) {
             std::lock_guard<std::timed_mutex> scene(sceneLock);
-            if (link && link->Lock(kLinkLockTimeoutUs)) {
+            const bool locked = link && link->Lock(kLinkLockTimeoutUs);
+            noteLock(locked);
+            if (locked) {
                 bool published = false;
                 if (running) {
                     if (materials)
@@ -101,6 +103,10 @@ void RHScene::WorkerLoop() {
                     }
                 }
                 link->Unlock();
+                if (failedBuffers_ != 0)
+                    trouble_ = static_cast<int>(LinkTrouble::buffersFailing);
+                else if (Trouble() == LinkTrouble::buffersFailing)
+                    trouble_ = static_cast<int>(LinkTrouble::none);
                 // A publication that leaves a failed buffer for the next cycle is still a
                 // complete scene: the renderer is told now, not when the retry succeeds.
                 if ((complete || published) && running) {
@@ -115,6 +121,20 @@ void RHScene::WorkerLoop() {
         if (pauseWake_.wait_for(pause, pauseFor, [this] { return !running; }))
             return;
     }
+}
+
+void RHScene::noteLock(bool locked) {
+    if (locked) {
+        lockFailingSinceNs_ = 0;
+        if (Trouble() == LinkTrouble::lockHeld)
+            trouble_ = static_cast<int>(LinkTrouble::none);
+        return;
+    }
+    const uint64_t now = nowNs();
+    if (lockFailingSinceNs_ == 0)
+        lockFailingSinceNs_ = now;
+    else if (now - lockFailingSinceNs_ >= kLockHeldReportNs)
+        trouble_ = static_cast<int>(LinkTrouble::lockHeld);
 }
 
 void RHScene::notifyPeer() {
@@ -151,6 +171,7 @@ void RHScene::writePending(uint32_t budgetMs, MaterialStep& step) {
     vantro::scene::ParallelForEach(pending.begin(), pending.end(), [&](uint64_t m) { updateMaterial(m, step); });
     for (uint64_t m : step.processed)
         pendingMaterials.unsafe_erase(m);
+    failedBuffers_ = step.failed.size();
     unpublished_.insert(step.written.begin(), step.written.end());
     retiredBuffers_.insert(retiredBuffers_.end(), step.released.begin(), step.released.end());
 }

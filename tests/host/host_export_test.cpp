@@ -279,5 +279,19 @@ TEST_F(ExportFailureTest, AShortWriteFailsTheExport) {
     EXPECT_FALSE(fs::exists(path("cut_Textures")));
 }
 
+// Under a file-size limit (ulimit -f) the write that passes it fails rather than
+// ending the program with SIGXFSZ: the export reports it with status 4 and leaves
+// nothing behind; a host session goes on to its next command.
+TEST_F(ExportFailureTest, AFileSizeLimitFailsTheWriteNotTheProgram) {
+    write("grid.json", gridDocument(150));
+    const test::RunResult limited =
+        test::runProgram("/bin/sh", {"-c", "ulimit -f 200 && exec \"$1\" export \"$2\" -o \"$3\" 2>&1", "sh",
+                                     VANTRO_HOST_PATH, path("grid.json"), path("limited.dae")});
+    EXPECT_EQ(limited.exitCode, kUnwritable) << limited.output;
+    EXPECT_THAT(limited.output, HasSubstr("writing \"" + path("limited.dae") + "\" failed"));
+    EXPECT_FALSE(fs::exists(path("limited.dae")));
+    EXPECT_FALSE(fs::exists(path("limited_Textures")));
+}
+
 }  // namespace
 }  // namespace vantro::host_test

@@ -21,7 +21,7 @@ inline std::string creatorChildPath() { return LINK_CREATOR_CHILD_PATH; }
 inline std::string utf8(const std::u16string& text) { return platform::toUtf8(text); }
 
 inline std::string shmPath(const std::u16string& kernelName) {
-    return platform::SharedMemory::kDirectory + platform::SharedMemory::posixName(kernelName);
+    return platform::SharedMemory::directory() + platform::SharedMemory::posixName(kernelName);
 }
 
 // The text after "key=" up to the next blank in line; empty when absent.

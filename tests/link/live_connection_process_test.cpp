@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -100,6 +101,43 @@ TEST_F(ProcessTest, LockHeldByThePeer) {
     opener.Disconnect();
     EXPECT_EQ(headerField(header::kLockOwner), 0u);
     EXPECT_EQ(peer->wait(), 0);
+}
+
+// A peer killed with SIGKILL while it holds the lock: the next Lock that times out
+// finds the owner gone and takes the lock over, so the link delivers again. The same
+// for an id that now belongs to a live process with nothing of the link mapped (an
+// id reused); a live peer that holds the lock keeps it.
+TEST_F(ProcessTest, LockOfAKilledPeerOrAReusedIdIsTakenOver) {
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    auto peer = startPeer(openArgs({"--hold-lock", "600000"}));
+    ASSERT_NE(peer->waitForLine("LOCKED"), "") << peer->output();
+    const auto peerPid = static_cast<uint32_t>(peer->pid());
+    EXPECT_FALSE(connection.Lock(10000));
+    EXPECT_EQ(headerField(header::kLockOwner), peerPid);
+    peer->kill(9);
+    EXPECT_EQ(peer->wait(), 128 + 9);
+    EXPECT_EQ(headerField(header::kLockOwner), peerPid);
+    EXPECT_FALSE(connection.Lock(0));  // no waiting, no examining
+    EXPECT_TRUE(connection.Lock(10000));
+    EXPECT_EQ(headerField(header::kLockOwner), connection.OwnProcessId());
+    connection.Unlock();
+
+    ChildProcess stranger("/bin/sleep", {"600"});
+    vantro::platform::SharedMemory raw;
+    ASSERT_EQ(vantro::platform::SharedMemory::open(mappingName(name), raw), vantro::platform::ShmResult::ok);
+    const auto strangerPid = static_cast<uint32_t>(stranger.pid());
+    std::memcpy(static_cast<std::byte*>(raw.data()) + header::kLockOwner.offset, &strangerPid, 4);
+    EXPECT_EQ(headerField(header::kLockOwner), strangerPid);
+    EXPECT_TRUE(connection.Lock(10000));
+    EXPECT_EQ(headerField(header::kLockOwner), connection.OwnProcessId());
+    connection.Unlock();
+    raw.close();
+
+    // A live peer with the channel mapped is an owner, however long it holds the lock.
+    auto holder = startPeer(openArgs({"--hold-lock", "600000"}));
+    ASSERT_NE(holder->waitForLine("LOCKED"), "") << holder->output();
+    EXPECT_FALSE(connection.Lock(10000));
+    EXPECT_EQ(headerField(header::kLockOwner), static_cast<uint32_t>(holder->pid()));
 }
 
 // Buffers made on either side are opened by the other, with the bytes written there.

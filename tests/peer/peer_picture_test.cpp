@@ -125,7 +125,7 @@ TEST_F(PeerProcessTest, CreatorKilledMidCycle) {
         vantro::platform::SharedMemory::posixName(VantroAPI::mappingName(vantro::platform::fromUtf8(name_))).substr(1);
     std::string buffers = vantro::platform::SharedMemory::posixName(VantroAPI::bufferName(creatorPid, 1)).substr(1);
     buffers = buffers.substr(0, buffers.size() - 8);  // the part before the id
-    for (const auto& entry : fs::directory_iterator("/dev/shm")) {
+    for (const auto& entry : fs::directory_iterator(vantro::platform::SharedMemory::directory())) {
         const std::string file = entry.path().filename().string();
         EXPECT_NE(file, channel);
         EXPECT_NE(file.rfind(buffers, 0), 0u) << file;

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <random>
 #include <string>
 #include <sys/mman.h>
@@ -178,8 +179,8 @@ int sigbusForeign(char** argv) {
     SharedMemory guarded;
     if (SharedMemory::create(fromUtf8(argv[0]), 8192, guarded) != ShmResult::ok)
         return 1;
-    const int shm = ::open((std::string(SharedMemory::kDirectory) + SharedMemory::posixName(fromUtf8(argv[0]))).c_str(),
-                           O_RDWR | O_CLOEXEC);
+    const int shm =
+        ::open((SharedMemory::directory() + SharedMemory::posixName(fromUtf8(argv[0]))).c_str(), O_RDWR | O_CLOEXEC);
     if (shm < 0 || ::ftruncate(shm, 0) != 0)
         return 1;
     ::close(shm);
@@ -200,6 +201,34 @@ int sigbusForeign(char** argv) {
 }
 
 }  // namespace
+
+// Holds flock(LOCK_EX) on path (a file or folder) until release appears: a process
+// of the user that keeps a lock far longer than anyone should.
+int flockHold(char** argv) {
+    const int fd = ::open(argv[0], O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::flock(fd, LOCK_EX) != 0) {
+        say("cannot lock");
+        return 1;
+    }
+    say("ready");
+    waitForFile(argv[1]);
+    return 0;
+}
+
+// Where this process's runtime folder and mappings went, and whether a mapping and a
+// window can be made there.
+int runtimeProbe() {
+    say("runtime " + runtimeDirectory());
+    say("shm " + SharedMemory::directory());
+    SharedMemory memory;
+    const char* results[] = {"ok", "alreadyExists", "notFound", "failed"};
+    say(std::string("create ") + results[static_cast<int>(SharedMemory::create(u"probe", 64, memory))]);
+    WindowInfo info;
+    info.className = u"PROBE";
+    Window window;
+    say(std::string("window ") + (Window::publish(info, window) ? "ok" : "failed"));
+    return 0;
+}
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
@@ -229,6 +258,10 @@ int main(int argc, char** argv) {
         return launchProbe(argc, argv);
     if (command == "sigbus-foreign" && count == 3)  // name scratchFile own|none
         return sigbusForeign(args);
+    if (command == "flock-hold" && count == 2)  // path releaseFile
+        return flockHold(args);
+    if (command == "runtime-probe" && count == 0)
+        return runtimeProbe();
     std::fprintf(stderr, "unknown command or wrong arguments: %s\n", command.c_str());
     return 2;
 }

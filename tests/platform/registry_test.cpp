@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <memory>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -220,6 +224,110 @@ TEST_F(Registry, ConcurrentProcessesAndThreadsNeverTearOrLose) {
     uint32_t count = 0;
     ASSERT_EQ(key.queryInfo(nullptr, &count), kErrorSuccess);
     EXPECT_EQ(count, kWriters + 100u);
+}
+
+// Nobody else may reach the store: every folder made is 0700 also under umask 000
+// (another user could otherwise plant keys the plug-in acts on), and a root someone
+// opened to others is closed again.
+TEST_F(Registry, FoldersArePrivateWhateverTheUmask) {
+    ASSERT_EQ(::chmod(env.registryRoot().c_str(), 0777), 0);
+    const mode_t old = ::umask(0);
+    const long created = RegistryKey::create(kUser, u"Software\\Velora\\Uninstall", key);
+    ::umask(old);
+    ASSERT_EQ(created, kErrorSuccess);
+    for (const std::string& dir : {env.registryRoot(), keyDir(""), keyDir("Software"), keyDir("Software/Velora"),
+                                   keyDir("Software/Velora/Uninstall")}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(dir.c_str(), &info), 0) << dir;
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << dir;
+    }
+}
+
+// A root that is a symbolic link (or someone else's) is refused rather than used.
+TEST_F(Registry, RootThatIsALinkIsRefused) {
+    const std::string real = env.root() + "/real-store";
+    ASSERT_TRUE(fs::create_directories(real));
+    const std::string link = env.root() + "/linked-store";
+    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+    test::ScopedVariable root("VANTRO_REGISTRY_ROOT", link.c_str());
+    EXPECT_EQ(RegistryKey::create(kUser, u"Software", key), kErrorAccessDenied);
+    EXPECT_FALSE(fs::exists(real + "/HKEY_CURRENT_USER"));
+}
+
+// Only regular files are opened: a FIFO planted as a values file, temporary file or
+// lock file gives an error at once instead of blocking the reader forever.
+TEST_F(Registry, PlantedFifosDoNotBlock) {
+    create(u"Fifo");
+    ASSERT_EQ(key.setDword(u"kept", 3), kErrorSuccess);
+    const std::string values = keyDir("Fifo/.values");
+    ASSERT_EQ(::unlink(values.c_str()), 0);
+    ASSERT_EQ(::mkfifo(values.c_str(), 0600), 0);
+    auto read = std::async(std::launch::async, [&] { return key.queryValue(u"kept", nullptr, nullptr); });
+    if (read.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        // Let the blocked open go (a writer appears) so that the test can end.
+        int writer = ::open(values.c_str(), O_WRONLY | O_NONBLOCK);
+        ::close(writer);
+        FAIL() << "reading a FIFO values file blocked";
+    }
+    EXPECT_EQ(read.get(), kErrorBadDb);
+    std::vector<RegValue> all;
+    EXPECT_EQ(key.enumValues(all), kErrorBadDb);
+
+    ASSERT_EQ(::unlink(values.c_str()), 0);
+    ASSERT_EQ(::mkfifo(keyDir("Fifo/.values.tmp").c_str(), 0600), 0);
+    EXPECT_EQ(key.setDword(u"after", 4), kErrorSuccess);
+    EXPECT_EQ(queryDword(key, u"after"), 4u);
+
+    const std::string lock = env.registryRoot() + "/.lock";
+    ASSERT_EQ(::unlink(lock.c_str()), 0);
+    ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
+    auto write = std::async(std::launch::async, [&] { return key.setDword(u"locked", 5); });
+    if (write.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        int writer = ::open(lock.c_str(), O_WRONLY | O_NONBLOCK);
+        ::close(writer);
+        FAIL() << "a FIFO lock file blocked a change";
+    }
+    EXPECT_EQ(write.get(), kErrorIoFailed);
+}
+
+// Another process of the user holds the store's lock and does not let go: a change
+// fails after a few seconds instead of hanging, and works once the lock is free.
+TEST_F(Registry, HeldStoreLockFailsTheChangeInsteadOfHanging) {
+    create(u"Held");
+    const std::string never = env.root() + "/never";
+    auto holder = std::make_unique<test::ChildProcess>(
+        PLATFORM_TEST_HELPER, std::vector<std::string>{"flock-hold", env.registryRoot() + "/.lock", never});
+    ASSERT_NE(holder->waitForLine("ready"), "");
+    auto change = std::async(std::launch::async, [&] { return key.setDword(u"v", 1); });
+    const bool returned = change.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    holder.reset();
+    ASSERT_TRUE(returned) << "a change waited for the store lock for a minute";
+    EXPECT_EQ(change.get(), kErrorIoFailed);
+    EXPECT_EQ(key.queryValue(u"v", nullptr, nullptr), kErrorFileNotFound);
+    EXPECT_EQ(key.setDword(u"v", 2), kErrorSuccess);
+}
+
+// All values from one read, in order; many deleted in one change, any case, with
+// names that are not there ignored.
+TEST_F(Registry, AllValuesAtOnceAndManyDeletedInOneChange) {
+    create(u"Bulk");
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(key.setDword(u"v" + fromUtf8(std::to_string(i)), uint32_t(i)), kErrorSuccess);
+    std::vector<RegValue> all;
+    ASSERT_EQ(key.enumValues(all), kErrorSuccess);
+    ASSERT_EQ(all.size(), 50u);
+    EXPECT_EQ(all[7].name, u"v7");
+    EXPECT_EQ(all[7].data, (std::vector<uint8_t>{7, 0, 0, 0}));
+    Names gone;
+    for (int i = 0; i < 50; i += 2)
+        gone.push_back(u"V" + fromUtf8(std::to_string(i)));
+    gone.push_back(u"absent");
+    ASSERT_EQ(key.deleteValues(gone), kErrorSuccess);
+    ASSERT_EQ(key.enumValues(all), kErrorSuccess);
+    ASSERT_EQ(all.size(), 25u);
+    EXPECT_EQ(all.front().name, u"v1");
+    EXPECT_EQ(all.back().name, u"v49");
+    EXPECT_EQ(key.deleteValues({u"absent"}), kErrorSuccess);
 }
 
 }  // namespace

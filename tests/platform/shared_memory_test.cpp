@@ -20,9 +20,7 @@ namespace {
 
 using test::ChildProcess;
 
-std::string shmPath(std::u16string_view name) {
-    return std::string(SharedMemory::kDirectory) + SharedMemory::posixName(name);
-}
+std::string shmPath(std::u16string_view name) { return SharedMemory::directory() + SharedMemory::posixName(name); }
 
 bool onDisk(std::u16string_view name) { return std::filesystem::exists(shmPath(name)); }
 
@@ -164,7 +162,7 @@ TEST_F(SharedMemoryProcesses, KilledHolderDoesNotBlockCreate) {
 // below would hide that leak from the suite's final check, so it is named here.
 TEST_F(SharedMemoryProcesses, ReclaimAbandonedSweepsOnlyDeadNames) {
     std::string leftovers;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm"))
+    for (const auto& entry : std::filesystem::directory_iterator(SharedMemory::directory()))
         if (entry.path().filename().string().rfind(SharedMemory::kNamePrefix, 0) == 0)
             leftovers += entry.path().filename().string() + " ";
     EXPECT_EQ(leftovers, "") << "left behind by an earlier test";

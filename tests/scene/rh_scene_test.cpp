@@ -231,6 +231,37 @@ TEST_F(SceneTest, BadGeometryIsLeftOutAndReportedOncePerObject) {
     EXPECT_EQ(scene.CheckInvariants(), std::vector<std::string>());
 }
 
+// Finite document coordinates that pass the largest float once in metres (a mesh in
+// parsecs, 3.1e16 m each) or once placed (a block scaled by 1e20) never reach the renderer as
+// infinities: the mesh is left out and the object's report says so; its ordinary
+// neighbour stays.
+TEST_F(SceneTest, CoordinatesBeyondAFloatInMetresAreLeftOutAndReported) {
+    ON_Mesh far = triangleMesh();
+    far.m_V[1] = ON_3fPoint(1e30f, 0, 0);  // 3e46 m
+    CRhinoObject* huge = addMeshObject(doc, far, attributesOn(base));
+    CRhinoObject* plain = addMeshObject(doc, triangleMesh(), attributesOn(base));
+    ON_Mesh wide = triangleMesh();
+    wide.m_V[2] = ON_3fPoint(0, 1e20f, 0);
+    const int block = addBlock(doc, u"Scaled", {{wide, attributesOn(base)}, {triangleMesh(), attributesOn(base)}});
+    CRhinoObject* placed = doc.AddInstanceObject(block, ON_Xform::ScaleTransformation(ON_3dPoint(0, 0, 0), 1e20));
+    scene.unitScale = static_cast<float>(ON::UnitScale(ON::LengthUnitSystem::Parsecs, ON::LengthUnitSystem::Meters));
+    RhinoApp().ClearCommandHistoryWindow();
+    load();
+    EXPECT_TRUE(scene.objects.at(huge->RuntimeSerialNumber()).meshIds.empty());
+    EXPECT_EQ(scene.objects.at(plain->RuntimeSerialNumber()).meshIds.size(), 1u);
+    EXPECT_EQ(scene.objects.at(placed->RuntimeSerialNumber()).meshIds.size(), 1u);  // 3e36 m still fits
+    for (const auto& [id, mesh] : scene.meshes)
+        EXPECT_TRUE(PositionsFinite(*mesh)) << id;
+    const std::string history = RhinoApp().CommandHistoryWindowText().ToUtf8();
+    // A mesh reached through a block is reported under the block's member.
+    for (const CRhinoObject* object :
+         {static_cast<const CRhinoObject*>(huge), doc.m_instance_definition_table[block].Object(0)})
+        EXPECT_NE(history.find(ON_UuidToString(object->Id()).ToUtf8() +
+                               ": 1 mesh with coordinates too large for the renderer left out"),
+                  std::string::npos)
+            << history;
+}
+
 // Custom meshes: taken from the provider with its placement (also at top level), each
 // with the material of brep face i; a provider that fails leaves an empty entry. They
 // need the application's active view.

@@ -1,5 +1,7 @@
 #include "support/test_environment.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +22,15 @@ TestEnvironment::TestEnvironment() {
 }
 
 TestEnvironment::~TestEnvironment() {
+    // The shared memory of the processes this test ran lives in its runtime folder,
+    // which is about to go: this is the last chance to see a leak.
+    std::error_code error;
+    std::string leftovers;
+    for (const auto& entry : std::filesystem::directory_iterator(runtimeDir() + "/shm", error))
+        if (std::string file = entry.path().filename().string(); file.rfind("vantro.", 0) == 0)
+            leftovers += file + " ";
+    if (!leftovers.empty())
+        ADD_FAILURE() << "shared memory left behind: " << leftovers;
     registry_.reset();
     runtime_.reset();
     std::error_code ignored;

@@ -24,8 +24,9 @@ private:
 class TestEnvironment {
 public:
     // Creates a fresh temporary directory and points VANTRO_REGISTRY_ROOT and
-    // VANTRO_RUNTIME_DIR below it; child processes inherit both. The destructor puts
-    // the variables back and removes the directory.
+    // VANTRO_RUNTIME_DIR below it; child processes inherit both. The destructor fails
+    // the test when shared memory of ours is left in the runtime folder, puts the
+    // variables back and removes the directory.
     TestEnvironment();
     ~TestEnvironment();
     TestEnvironment(const TestEnvironment&) = delete;

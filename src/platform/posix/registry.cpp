@@ -1,12 +1,15 @@
 #include "platform/registry.h"
 
+#include "posix/bounded_lock.h"
 #include "posix/case_mapping.h"
 #include "posix/registry_format.h"
+#include "posix/runtime_directory.h"
 #include "posix/unique_fd.h"
 #include "platform/utf.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +37,8 @@ constexpr size_t kMaxValuesBytes = size_t(64) << 20;  // far beyond any real key
 constexpr size_t kMaxKeyNameUnits = 255;
 constexpr size_t kMaxValueNameUnits = 16383;
 constexpr size_t kMaxFileName = 255;
+// Changes take a few milliseconds; a lock held longer belongs to a hung process.
+constexpr std::chrono::milliseconds kStoreLockTimeout(3000);
 
 const char* hiveDirectory(RegHive hive) {
     return hive == RegHive::localMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
@@ -55,10 +60,32 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The root and the hives: 0700 at every level made, and the store refused when
+// someone else owns it (they could plant keys the plug-in acts on) or it is a link.
 bool makeDirectories(const std::string& path) {
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    return isDirectory(path);
+    std::string why;
+    if (posix::makePrivateDirectory(path, why))
+        return true;
+    posix::reportOnce("vantro: the registry folder " + path + " is not used: " + why + ".");
+    return false;
+}
+
+// Opens a file of the store for reading or writing only when it is a regular file:
+// O_NONBLOCK keeps a FIFO or device planted there from blocking the open, and the
+// check keeps us from reading one.
+int openRegularFile(const std::string& path, int flags, mode_t mode = 0) {
+    int fd = retryOnInterrupt([&] { return ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW, mode); });
+    if (fd < 0)
+        return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    // Regular files ignore O_NONBLOCK, but clear it so nothing below depends on that.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 void syncDirectory(const std::string& dir) {
@@ -137,11 +164,15 @@ public:
         if (!makeDirectories(root))
             return kErrorAccessDenied;
         std::string path = root + "/" + kLockFile;
-        fd_.reset(retryOnInterrupt([&] { return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600); }));
+        fd_.reset(openRegularFile(path, O_RDWR | O_CREAT, 0600));
         if (!fd_.valid())
-            return errorFromErrno(errno);
-        if (retryOnInterrupt([&] { return ::flock(fd_.get(), LOCK_EX); }) != 0)
+            return errno == EINVAL ? kErrorIoFailed : errorFromErrno(errno);
+        if (!posix::lockExclusiveWithin(fd_.get(), kStoreLockTimeout)) {
+            posix::reportOnce("vantro: the registry store " + root + " stayed locked for " +
+                              std::to_string(kStoreLockTimeout.count() / 1000) +
+                              " s by another process; the change was not made.");
             return kErrorIoFailed;
+        }
         return kErrorSuccess;
     }
 
@@ -167,7 +198,7 @@ long resolveKey(RegHive hive, std::u16string_view path, bool create, std::string
             if (!create)
                 return kErrorFileNotFound;
             next = dir + "/" + posix::encodeKeyName(name);
-            if (::mkdir(next.c_str(), 0700) != 0)
+            if (::mkdir(next.c_str(), 0700) != 0 || ::chmod(next.c_str(), 0700) != 0)
                 return errorFromErrno(errno);
             syncDirectory(dir);
         }
@@ -198,12 +229,9 @@ long readValues(const std::string& dir, std::vector<RegValue>& values) {
     if (!isDirectory(dir))
         return kErrorKeyDeleted;
     std::string path = dir + "/" + kValuesFile;
-    UniqueFd fd(retryOnInterrupt([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW); }));
+    UniqueFd fd(openRegularFile(path, O_RDONLY));
     if (!fd.valid())
-        return errno == ENOENT ? kErrorSuccess : errorFromErrno(errno);
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return kErrorBadDb;
+        return errno == ENOENT ? kErrorSuccess : errno == EINVAL ? kErrorBadDb : errorFromErrno(errno);
     std::optional<std::string> text = readWholeFile(fd.get(), kMaxValuesBytes);
     if (!text)
         return errno == EIO ? kErrorIoFailed : kErrorBadDb;
@@ -219,8 +247,10 @@ long readValues(const std::string& dir, std::vector<RegValue>& values) {
 long writeValues(const std::string& dir, const std::vector<RegValue>& values) {
     std::string temp = dir + "/" + kTempValuesFile;
     std::string text = posix::formatValues(values);
-    UniqueFd fd(retryOnInterrupt(
-        [&] { return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600); }));
+    // Whatever sits at the temporary name (a crash's leftover, or something planted)
+    // goes; the file written is always a new one of ours.
+    ::unlink(temp.c_str());
+    UniqueFd fd(openRegularFile(temp, O_WRONLY | O_CREAT | O_EXCL, 0600));
     if (!fd.valid())
         return errorFromErrno(errno);
     size_t done = 0;
@@ -398,6 +428,34 @@ long RegistryKey::enumValue(uint32_t index, RegValue& out) const {
         return kErrorNoMoreItems;
     out = std::move(values[index]);
     return kErrorSuccess;
+}
+
+long RegistryKey::enumValues(std::vector<RegValue>& out) const {
+    out.clear();
+    if (!isOpen())
+        return kErrorInvalidHandle;
+    return readValues(dir_, out);
+}
+
+long RegistryKey::deleteValues(const std::vector<std::u16string>& names) {
+    if (!isOpen())
+        return kErrorInvalidHandle;
+    StoreLock lock;
+    if (long error = lock.acquire(rootDirectory()))
+        return error;
+    std::vector<RegValue> values;
+    if (long error = readValues(dir_, values))
+        return error;
+    std::vector<std::u16string> gone;
+    gone.reserve(names.size());
+    for (const std::u16string& name : names)
+        gone.push_back(posix::upperCase(name));
+    std::sort(gone.begin(), gone.end());
+    const size_t before = values.size();
+    std::erase_if(values, [&](const RegValue& value) {
+        return std::binary_search(gone.begin(), gone.end(), posix::upperCase(value.name));
+    });
+    return values.size() == before ? kErrorSuccess : writeValues(dir_, values);
 }
 
 long RegistryKey::enumSubKey(uint32_t index, std::u16string& out) const {

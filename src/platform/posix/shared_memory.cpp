@@ -1,8 +1,12 @@
 #include "platform/shared_memory.h"
 
+#include "posix/bounded_lock.h"
+#include "posix/process_maps.h"
+#include "posix/runtime_directory.h"
 #include "posix/shrunk_mapping_guard.h"
 #include "posix/unique_fd.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -23,9 +27,13 @@ using posix::UniqueFd;
 
 namespace {
 
-constexpr size_t kMaxFileName = 255;         // NAME_MAX of /dev/shm
+constexpr size_t kMaxFileName = 255;         // NAME_MAX of the folder's file system
 constexpr size_t kHashedPrefixLength = 160;  // readable part kept of a hashed name
 constexpr int kCreateAttempts = 4;
+// Critical sections are a few system calls; a lock held this long is a hung or
+// hostile process of the user, and a failed call is better than a hung host.
+constexpr std::chrono::milliseconds kDecisionLockTimeout(3000);
+constexpr char kFolderName[] = "shm";
 
 bool isKeptAsIs(char16_t unit) {
     return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z') || (unit >= u'0' && unit <= u'9') ||
@@ -54,7 +62,7 @@ std::string encodeName(std::u16string_view name) {
     return out;
 }
 
-// The file name in /dev/shm (the POSIX name without its leading slash).
+// The file name in the folder (the POSIX name without its leading slash).
 std::string fileName(std::u16string_view kernelName) {
     std::string encoded = encodeName(kernelName);
     std::string direct = SharedMemory::kNamePrefix + encoded;
@@ -79,16 +87,24 @@ std::string fileName(std::u16string_view kernelName) {
     return hashed;
 }
 
-// Exclusive flock on the /dev/shm directory: every create/open/exists/close decision
-// of every process runs under it, so "no holder" seen under the lock means dead.
+// Exclusive flock on the user's private mapping folder: every create/open/exists/
+// close decision of every process runs under it, so "no holder" seen under the lock
+// means dead. Only the user can open the folder, so only the user's own processes
+// can hold the lock, and none of them for longer than kDecisionLockTimeout.
 class DirectoryLock {
 public:
     bool acquire() {
+        std::string folder = SharedMemory::directory();
+        if (folder.empty())
+            return false;
         dir_.reset(
-            retryOnInterrupt([] { return ::open(SharedMemory::kDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+            retryOnInterrupt([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW); }));
         if (!dir_.valid())
             return false;
-        if (retryOnInterrupt([&] { return ::flock(dir_.get(), LOCK_EX); }) != 0) {
+        if (!posix::lockExclusiveWithin(dir_.get(), kDecisionLockTimeout)) {
+            posix::reportOnce("vantro: the shared-memory folder " + folder + " stayed locked for " +
+                              std::to_string(kDecisionLockTimeout.count() / 1000) +
+                              " s by another process of this user; the mapping operation failed.");
             dir_.reset();
             return false;
         }
@@ -170,6 +186,8 @@ SharedMemory::SharedMemory(SharedMemory&& other) noexcept
       size_(std::exchange(other.size_, 0)),
       fd_(std::exchange(other.fd_, -1)),
       name_(std::move(other.name_)),
+      device_(std::exchange(other.device_, 0)),
+      inode_(std::exchange(other.inode_, 0)),
       guard_(std::exchange(other.guard_, nullptr)) {}
 
 SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
@@ -179,12 +197,26 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
         size_ = std::exchange(other.size_, 0);
         fd_ = std::exchange(other.fd_, -1);
         name_ = std::move(other.name_);
+        device_ = std::exchange(other.device_, 0);
+        inode_ = std::exchange(other.inode_, 0);
         guard_ = std::exchange(other.guard_, nullptr);
     }
     return *this;
 }
 
 std::string SharedMemory::posixName(std::u16string_view kernelName) { return "/" + fileName(kernelName); }
+
+std::string SharedMemory::directory() {
+    std::string runtime = posix::runtimeDirectory();
+    if (runtime.empty())
+        return {};
+    std::string folder = runtime + "/" + kFolderName;
+    std::string why;
+    if (posix::makePrivateDirectory(folder, why))
+        return folder;
+    posix::reportOnce("vantro: the shared-memory folder " + folder + " is not used: " + why + ".");
+    return {};
+}
 
 ShmResult SharedMemory::create(std::u16string_view kernelName, size_t size, SharedMemory& out) {
     out.close();
@@ -222,11 +254,7 @@ ShmResult SharedMemory::create(std::u16string_view kernelName, size_t size, Shar
         ::unlinkat(lock.dirFd(), leaf.c_str(), 0);
         return ShmResult::failed;
     }
-    out.data_ = data;
-    out.size_ = size;
-    out.fd_ = fd.release();
-    out.name_ = std::move(leaf);
-    out.guard_ = posix::guardMapping(data, size);
+    out.adopt(data, size, fd.release(), std::move(leaf));
     return ShmResult::ok;
 }
 
@@ -254,11 +282,7 @@ ShmResult SharedMemory::open(std::u16string_view kernelName, SharedMemory& out) 
     void* data = mapWhole(fd.get(), size);
     if (!data)
         return ShmResult::failed;  // closing fd drops the hold we just took
-    out.data_ = data;
-    out.size_ = size;
-    out.fd_ = fd.release();
-    out.name_ = std::move(leaf);
-    out.guard_ = posix::guardMapping(data, size);
+    out.adopt(data, size, fd.release(), std::move(leaf));
     return ShmResult::ok;
 }
 
@@ -309,6 +333,25 @@ size_t SharedMemory::reclaimAbandoned() {
     return removed;
 }
 
+void SharedMemory::adopt(void* data, size_t size, int fd, std::string leaf) {
+    data_ = data;
+    size_ = size;
+    fd_ = fd;
+    name_ = std::move(leaf);
+    struct stat info {};
+    if (::fstat(fd, &info) == 0) {
+        device_ = info.st_dev;
+        inode_ = info.st_ino;
+    }
+    guard_ = posix::guardMapping(data, size);
+}
+
+SharedMemory::MappedBy SharedMemory::mappedBy(uint32_t pid) const {
+    if (fd_ < 0 || pid == 0)
+        return MappedBy::unknown;
+    return posix::processMapsFile(pid, device_, inode_);
+}
+
 bool SharedMemory::isBroken() const { return posix::isBroken(guard_); }
 
 void SharedMemory::notifyWhenBroken(std::atomic<bool>* flag) { posix::notifyWhenBroken(guard_, flag); }
@@ -321,6 +364,7 @@ void SharedMemory::close() {
         ::munmap(data_, size_);
     data_ = nullptr;
     size_ = 0;
+    device_ = inode_ = 0;
     if (fd_ < 0)
         return;
     int rawFd = std::exchange(fd_, -1);

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "sdk/app/rhino_app.h"
+#include "sdk/app/rhino_display_conduit.h"
 #include "sdk/document/rhino_event_watcher.h"
 #include "sdk_internal.h"
 
@@ -369,7 +370,7 @@ CRhinoView* CRhinoDoc::AddView(const ON_Viewport& vp, const ON_wString& name) {
     if (!active_)
         active_ = view;
     raise([&](CRhinoEventWatcher& w) { w.OnCreateView(view); });
-    view->DisplayPipeline().NotifyConduits(1);
+    view->DisplayPipeline().NotifyConduits(CRhinoDisplayConduit::CN_PIPELINEOPENED);
     return view;
 }
 
@@ -416,7 +417,7 @@ void CRhinoDoc::Regen() {
 
 void CRhinoDoc::closeViews() {
     for (const auto& view : views_)
-        view->DisplayPipeline().NotifyConduits(2);
+        view->DisplayPipeline().NotifyConduits(CRhinoDisplayConduit::CN_PIPELINECLOSED);
     active_ = nullptr;
     views_.clear();
 }

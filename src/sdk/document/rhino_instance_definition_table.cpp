@@ -1,12 +1,28 @@
 #include "sdk/document/rhino_instance_definition_table.h"
 
+#include "document/block_nesting_check.h"
+#include "sdk/document/block_nesting.h"
 #include "sdk/document/rhino_doc.h"
 #include "sdk/document/rhino_event_watcher.h"
 #include "sdk/document/rhino_object.h"
 
 namespace {
-// Nesting deeper than this is treated as a reference cycle.
-constexpr int kMaxNesting = 64;
+
+ON_wString nestingMessage(BlockNestingProblem problem, const ON_wString& name) {
+    switch (problem) {
+        case BlockNestingProblem::placesItself:
+            return ON_wString::FormatToString(u"Block \"%ls\" cannot contain itself.\n", name.Array());
+        case BlockNestingProblem::tooDeep:
+            return ON_wString::FormatToString(u"Block \"%ls\" nests blocks more than %d deep.\n", name.Array(),
+                                              kMaxBlockNesting);
+        case BlockNestingProblem::tooLarge:
+            return ON_wString::FormatToString(u"Block \"%ls\" would place more than %d triangles.\n", name.Array(),
+                                              static_cast<int>(kMaxBlockExpansion));
+        case BlockNestingProblem::none: break;
+    }
+    return {};
+}
+
 }  // namespace
 
 int CRhinoInstanceDefinition::GetObjects(ON_SimpleArray<const CRhinoObject*>& objects) const {
@@ -46,10 +62,10 @@ const CRhinoInstanceDefinition& CRhinoInstanceDefinitionTable::operator[](int in
 int CRhinoInstanceDefinitionTable::FindInstanceDefinition(const ON_UUID& id, bool ignoreDeleted) const {
     if (ON_UuidIsNil(id))
         return -1;
-    for (const auto& idef : idefs_)
-        if (idef->Id() == id && !(ignoreDeleted && idef->IsDeleted()))
-            return idef->Index();
-    return -1;
+    const auto found = indexById_.find(id);
+    if (found == indexById_.end() || (ignoreDeleted && idefs_[static_cast<size_t>(found->second)]->IsDeleted()))
+        return -1;
+    return found->second;
 }
 
 int CRhinoInstanceDefinitionTable::FindInstanceDefinition(const ON_wString& name) const {
@@ -59,31 +75,21 @@ int CRhinoInstanceDefinitionTable::FindInstanceDefinition(const ON_wString& name
     return -1;
 }
 
-bool CRhinoInstanceDefinitionTable::refersTo(const CRhinoObject& object, const ON_UUID& idefId, int depth) const {
-    const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(&object);
-    if (!instance)
-        return false;
-    if (depth > kMaxNesting || instance->InstanceDefinitionId() == idefId)
-        return true;
-    const int index = FindInstanceDefinition(instance->InstanceDefinitionId(), false);
-    if (index < 0)
-        return false;
-    for (const CRhinoObject* child : idefs_[static_cast<size_t>(index)]->objects_)
-        if (refersTo(*child, idefId, depth + 1))
-            return true;
-    return false;
-}
-
 bool CRhinoInstanceDefinitionTable::adoptGeometry(CRhinoInstanceDefinition& idef, Geometry& geometry) {
-    for (const auto& object : geometry) {
+    for (const auto& object : geometry)
         if (!object || object->Document() || !doc_->checkObject(*object, false))
             return false;
-        if (refersTo(*object, idef.Id(), 0)) {
-            doc_->fail(false,
-                       ON_wString::FormatToString(u"Block \"%ls\" cannot contain itself.\n", idef.Name().Array()));
-            return false;
-        }
+    // When a definition's geometry is replaced, those placing it take on what the new
+    // geometry places, so they are looked at too.
+    const bool placed = placedIds_.count(idef.Id()) != 0;
+    if (BlockNestingProblem problem = checkBlockNesting(*this, idef.Id(), geometry, placed);
+        problem != BlockNestingProblem::none) {
+        doc_->fail(false, nestingMessage(problem, idef.Name()));
+        return false;
     }
+    for (const auto& object : geometry)
+        if (const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(object.get()))
+            placedIds_.insert(instance->InstanceDefinitionId());
     idef.objects_.clear();
     for (auto& object : geometry)
         idef.objects_.push_back(doc_->adopt(std::move(object), true));
@@ -100,6 +106,7 @@ int CRhinoInstanceDefinitionTable::AddInstanceDefinition(const ON_InstanceDefini
         entry->SetId();
     if (!adoptGeometry(*entry, geometry))
         return -1;
+    indexById_.emplace(entry->Id(), index);
     idefs_.push_back(std::move(entry));
     doc_->raise(
         [&](CRhinoEventWatcher& w) { w.IdefTableEvent(CRhinoEventWatcher::idef_added_event, *this, index, nullptr); });

@@ -1,7 +1,10 @@
 #include "sdk/document/rhino_object.h"
 
 #include <atomic>
+#include <deque>
+#include <unordered_set>
 
+#include "sdk/document/block_nesting.h"
 #include "sdk/document/rhino_doc.h"
 #include "sdk/document/rhino_instance_definition_table.h"
 #include "sdk/document/rhino_layer_table.h"
@@ -11,9 +14,6 @@ namespace {
 
 std::atomic<unsigned int> nextObjectSerial{1};
 
-// Nesting deeper than this counts as a cycle for the meshability question.
-constexpr int kMaxNesting = 64;
-
 bool surfaceLike(ON::object_type type) {
     return type == ON::mesh_object || type == ON::brep_object || type == ON::surface_object ||
            type == ON::extrusion_object || type == ON::subd_object;
@@ -21,24 +21,38 @@ bool surfaceLike(ON::object_type type) {
 
 bool countsAsRender(ON::mesh_type type) { return type == ON::render_mesh || type == ON::any_mesh; }
 
-bool instanceMeshable(const CRhinoInstanceObject& instance, int depth);
-
-bool objectMeshable(const CRhinoObject& object, int depth) {
-    if (const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(&object))
-        return instanceMeshable(*instance, depth);
-    return surfaceLike(object.ObjectType()) || !object.RenderMeshes().empty();
+// Whether an instance places anything meshable: breadth first over the definitions
+// it reaches, each looked at once (at the shallowest level it is reached, which is
+// the one the nesting rule judges), so that blocks placing each other many times
+// over cost their count, not their expansion.
+bool instanceMeshable(const CRhinoInstanceObject& top) {
+    std::unordered_set<const CRhinoInstanceDefinition*> seen;
+    std::deque<std::pair<const CRhinoInstanceDefinition*, int>> pending;  // definition, enclosing instances
+    if (const CRhinoInstanceDefinition* idef = top.InstanceDefinition(); idef && seen.insert(idef).second)
+        pending.emplace_back(idef, 0);
+    while (!pending.empty()) {
+        const auto [idef, enclosing] = pending.front();
+        pending.pop_front();
+        for (int i = 0; i < idef->ObjectCount(); ++i) {
+            const CRhinoObject& member = *idef->Object(i);
+            const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(&member);
+            if (!instance) {
+                if (surfaceLike(member.ObjectType()) || !member.RenderMeshes().empty())
+                    return true;
+                continue;
+            }
+            const CRhinoInstanceDefinition* inner = instance->InstanceDefinition();
+            if (inner && IsFollowedBlockLevel(enclosing + 1) && seen.insert(inner).second)
+                pending.emplace_back(inner, enclosing + 1);
+        }
+    }
+    return false;
 }
 
-bool instanceMeshable(const CRhinoInstanceObject& instance, int depth) {
-    if (depth > kMaxNesting)
-        return false;
-    const CRhinoInstanceDefinition* idef = instance.InstanceDefinition();
-    if (!idef)
-        return false;
-    for (int i = 0; i < idef->ObjectCount(); ++i)
-        if (objectMeshable(*idef->Object(i), depth + 1))
-            return true;
-    return false;
+bool objectMeshable(const CRhinoObject& object) {
+    if (const CRhinoInstanceObject* instance = CRhinoInstanceObject::Cast(&object))
+        return instanceMeshable(*instance);
+    return surfaceLike(object.ObjectType()) || !object.RenderMeshes().empty();
 }
 
 CRhinoObject::MeshList transformed(const CRhinoObject::MeshList& meshes, const ON_Xform& xform, bool& ok) {
@@ -103,7 +117,7 @@ const CRhinoMaterial& CRhinoObject::ObjectMaterial(const ON_COMPONENT_INDEX& ci,
 bool CRhinoObject::IsMeshable(ON::mesh_type type) const {
     if (!countsAsRender(type) && type != ON::default_mesh)
         return !renderMeshes_.empty();
-    return objectMeshable(*this, 0);
+    return objectMeshable(*this);
 }
 
 int CRhinoObject::MeshCount(ON::mesh_type type, const ON_MeshParameters*) const {
@@ -241,7 +255,7 @@ const CRhinoInstanceDefinition* CRhinoInstanceObject::InstanceDefinition() const
 bool CRhinoInstanceObject::IsMeshable(ON::mesh_type type) const {
     if (!countsAsRender(type) && type != ON::default_mesh)
         return false;
-    return instanceMeshable(*this, 0);
+    return instanceMeshable(*this);
 }
 
 std::unique_ptr<CRhinoObject> CRhinoInstanceObject::DuplicateObject() const {

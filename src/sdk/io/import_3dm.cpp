@@ -1,14 +1,22 @@
 #include "io/import_3dm.h"
 
-#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 #include "platform/process.h"
 #include "platform/utf.h"
+
+extern char** environ;
 
 namespace vantro::docio {
 namespace {
@@ -33,18 +41,6 @@ std::string searchUpward(fs::path start) {
             break;
     }
     return {};
-}
-
-// One argument for /bin/sh: single-quoted, with embedded quotes closed and escaped.
-std::string shellQuote(const std::string& arg) {
-    std::string out = "'";
-    for (const char c : arg) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
 }
 
 // The whole file in one allocation of its size.
@@ -87,37 +83,69 @@ std::string reason(const std::string& output) {
     return text;
 }
 
-// Temporary output and error files of one conversion, removed when it ends.
+// The output and error files of one conversion, in a folder of their own that only
+// this user can enter (mkdtemp: a fresh random name, mode 0700), so that nobody can
+// plant links at the names or read the model; the folder goes with everything in it
+// when the conversion ends, however it ends.
 class TemporaryFiles {
 public:
     TemporaryFiles() {
-        static std::atomic<unsigned> counter{0};
         std::error_code ec;
-        const fs::path dir = fs::temp_directory_path(ec);
-        const std::string stem =
-            "vantro-3dm-" + std::to_string(platform::currentProcessId()) + "-" + std::to_string(counter.fetch_add(1));
-        json_ = (ec ? fs::path("/tmp") : dir) / (stem + ".json");
-        errors_ = json_;
-        errors_.replace_extension(".err");
-        binary_ = json_.string() + ".bin";
+        fs::path base = fs::temp_directory_path(ec);
+        if (ec)
+            base = "/tmp";
+        std::string pattern = (base / "vantro-3dm-XXXXXX").string();
+        if (::mkdtemp(pattern.data()))
+            dir_ = pattern;
     }
     ~TemporaryFiles() {
         std::error_code ec;
-        fs::remove(json_, ec);
-        fs::remove(errors_, ec);
-        fs::remove(binary_, ec);
+        if (!dir_.empty())
+            fs::remove_all(dir_, ec);
     }
     TemporaryFiles(const TemporaryFiles&) = delete;
     TemporaryFiles& operator=(const TemporaryFiles&) = delete;
-    const fs::path& json() const { return json_; }
-    const fs::path& errors() const { return errors_; }
-    const fs::path& binary() const { return binary_; }
+    bool ready() const { return !dir_.empty(); }
+    fs::path json() const { return dir_ / "document.json"; }
+    fs::path errors() const { return dir_ / "errors.txt"; }
+    fs::path binary() const { return dir_ / "document.json.bin"; }
 
 private:
-    fs::path json_;
-    fs::path errors_;
-    fs::path binary_;
+    fs::path dir_;
 };
+
+// Runs the converter without a shell: its arguments go to it as they are, whatever
+// they hold, and its error output goes to a file created here exclusively. The exit
+// status, or -1 when it cannot be started.
+int runConverter(const std::vector<std::string>& args, const fs::path& errors) {
+    const int errorFd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (errorFd < 0)
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, errorFd, STDERR_FILENO);
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(errorFd);
+    if (spawned != 0) {
+        const std::string why = std::string(args[0]) + ": " + std::strerror(spawned) + "\n";
+        if (FILE* file = std::fopen(errors.c_str(), "w")) {
+            std::fputs(why.c_str(), file);
+            std::fclose(file);
+        }
+        return -1;
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 }  // namespace
 
@@ -152,9 +180,11 @@ Converted3dm convert3dmToJson(const std::string& path) {
     if (node.empty())
         node = "node";
     TemporaryFiles files;
-    const std::string command = shellQuote(node) + " " + shellQuote(script) + " --binary " + shellQuote(path) + " " +
-                                shellQuote(files.json().string()) + " 2> " + shellQuote(files.errors().string());
-    const int status = std::system(command.c_str());
+    if (!files.ready()) {
+        result.error = std::string("cannot convert: no private temporary folder (") + std::strerror(errno) + ")";
+        return result;
+    }
+    const int status = runConverter({node, script, "--binary", path, files.json().string()}, files.errors());
     if (status != 0) {
         const std::string why = reason(slurp(files.errors()));
         result.error = "cannot convert: " + (why.empty() ? std::string("the converter failed") : why);

@@ -177,8 +177,11 @@ public:
 
     // Slot 24. Takes the inter-process lock (the header's lockOwner word) for this
     // process: true at once when free or already held by this process (any thread;
-    // not counted). Otherwise retries with yields until timeoutMicroseconds have
-    // passed on the monotonic clock; 0 fails at once. False when closed.
+    // not counted). Otherwise retries (yields, then short naps) until
+    // timeoutMicroseconds have passed on the monotonic clock; 0 fails at once. At the
+    // timeout, an owner that is no longer running or no longer has the channel
+    // mapped (it died holding the lock, or its id went to a new process) is replaced
+    // and the lock taken. False when closed.
     virtual bool Lock(uint32_t timeoutMicroseconds);
 
     // Slot 25. Releases the lock when this process holds it; otherwise nothing.
@@ -311,6 +314,7 @@ private:
     uint32_t scanLimit() const;
     uint32_t* lockWord() const;
     bool tryTakeLock();
+    bool takeOverFromGoneOwner();
     bool recordMatches(const std::byte* slot, uint32_t tag, uint32_t mask, uint32_t value) const;
     std::u16string ownBufferName(uint32_t id) const;
 

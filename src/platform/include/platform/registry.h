@@ -6,7 +6,10 @@
 // human-readable file of values per key, replaced atomically (write, fsync, rename)
 // under an advisory lock, so concurrent processes never see a torn value and a crash
 // leaves the old or the new file. The root is $VANTRO_REGISTRY_ROOT, else
-// $HOME/.config/vantro/registry.
+// $HOME/.config/vantro/registry; its folders are 0700 whatever the umask, a root
+// that is someone else's or a symbolic link is refused (kErrorAccessDenied), only
+// regular files are ever opened, and no change waits more than a few seconds for
+// the store's lock (kErrorIoFailed, with a line on the debug output).
 //
 // Names: key and value names compare case-insensitively the way the Windows
 // registry does it, by upper-casing each UTF-16 unit on its own (Unicode simple
@@ -86,6 +89,12 @@ public:
     // kErrorNoMoreItems past the end.
     long enumValue(uint32_t index, RegValue& out) const;
     long enumSubKey(uint32_t index, std::u16string& out) const;
+    // Every value at once, from one read of the key (enumValue by index reads the
+    // key each time). out is empty on failure.
+    long enumValues(std::vector<RegValue>& out) const;
+    // Deletes every value named (any case) in one change; names not present are
+    // ignored. 0 also when none was present.
+    long deleteValues(const std::vector<std::u16string>& names);
     // Either pointer may be null.
     long queryInfo(uint32_t* subKeyCount, uint32_t* valueCount) const;
 

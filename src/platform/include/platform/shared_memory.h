@@ -5,15 +5,19 @@
 // - A mapping is zero-filled at creation, private to the user (mode 0600) and lives
 //   while some process holds it. A name whose every holder died (crash, SIGKILL)
 //   counts as not existing: the next create/open/exists reclaims it, so a dead
-//   creator never blocks a later create and no names pile up in /dev/shm.
+//   creator never blocks a later create and no names pile up.
+// - Like the session namespace of Windows, the names are the user's own: the
+//   objects live in the folder "shm" of the user's private runtime directory (see
+//   directory()), which no other user can list, squat, lock or open.
 // - Kernel object names (UTF-16, with slashes, up to 260 units) map injectively and
 //   deterministically to POSIX names; see posixName and docs/platform.md.
 //
 // How liveness works (docs/platform.md has the byte-exact protocol): every holder
 // keeps an open-file-description read lock on the object for as long as it holds
 // it, so the kernel drops a dead holder's hold with its last descriptor; create,
-// open, exists and close decide under an exclusive flock on /dev/shm, and the last
-// holder to close removes the name.
+// open, exists and close decide under an exclusive flock on that folder (waited for
+// at most a few seconds: a process that keeps it longer makes the call fail), and
+// the last holder to close removes the name.
 //
 // Shrinking: another process of the user can truncate the object under a live
 // mapping. Touching the lost pages would raise SIGBUS; instead every mapping made
@@ -55,7 +59,7 @@ public:
     SharedMemory& operator=(const SharedMemory&) = delete;
 
     // Creates and maps a new mapping of exactly size bytes (size > 0), zero-filled,
-    // read/write. Its pages are reserved at creation, so a full /dev/shm gives failed
+    // read/write. Its pages are reserved at creation, so a full file system gives failed
     // here rather than SIGBUS later. failed for an empty name or size 0; out is
     // closed first and left closed on anything but ok.
     static ShmResult create(std::u16string_view kernelName, size_t size, SharedMemory& out);
@@ -69,7 +73,7 @@ public:
     // dead one. False for an empty name.
     static bool exists(std::u16string_view kernelName);
 
-    // The POSIX shm name ("/vantro.<encoded>", at most 255 bytes after the slash) a
+    // "/" + the file name in directory() ("/vantro.<encoded>", at most 255 bytes after the slash) a
     // kernel name maps to: letters, digits, '-', '_' and '.' stay, every other UTF-16
     // unit becomes %XX (below 0x100) or %uXXXX; an encoding too long for a file name
     // keeps its first 160 characters and adds '~' and the SHA-256 of the whole
@@ -80,10 +84,13 @@ public:
     // Prefix of every POSIX name this layer makes, for leak checks ("vantro.").
     static constexpr const char* kNamePrefix = "vantro.";
 
-    // The directory holding the objects (shm_open's namespace on Linux).
-    static constexpr const char* kDirectory = "/dev/shm";
+    // The folder holding the objects: "shm" in the runtime directory
+    // ($VANTRO_RUNTIME_DIR, else $XDG_RUNTIME_DIR/vantro, else /tmp/vantro-<uid> or
+    // its private alternative), created 0700. Empty (and every operation fails,
+    // with one line on the debug output saying why) when no private folder can be had.
+    static std::string directory();
 
-    // Removes every name of ours in /dev/shm whose holders all died (crash
+    // Removes every name of ours in directory() whose holders all died (crash
     // leftovers); returns how many were removed. Live mappings and other users'
     // names are left alone. Called once at start-up by the plug-in and the test
     // peer; any thread. With the environment variable VANTRO_KEEP_ABANDONED_SHM set
@@ -109,11 +116,21 @@ public:
     void* data() const { return data_; }
     size_t size() const { return size_; }
 
+    // Whether process pid has this object mapped now (/proc/<pid>/maps): no when the
+    // process is gone or maps it nowhere, unknown when that cannot be read (another
+    // user's process) or this object is closed. Tells a process that still works
+    // with the object from one that died, or a new one that was given its id.
+    enum class MappedBy { yes, no, unknown };
+    MappedBy mappedBy(uint32_t pid) const;
+
 private:
+    void adopt(void* data, size_t size, int fd, std::string leaf);
+
     void* data_ = nullptr;
     size_t size_ = 0;
     int fd_ = -1;
     std::string name_;
+    uint64_t device_ = 0, inode_ = 0;       // the object's identity, for mappedBy
     posix::GuardedRange* guard_ = nullptr;  // null when closed or unguarded
 };
 

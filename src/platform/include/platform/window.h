@@ -4,7 +4,8 @@
 // and post messages (id, wParam, lParam) to them without blocking.
 //
 // Each window lives in the runtime directory ($VANTRO_RUNTIME_DIR, else
-// $XDG_RUNTIME_DIR/vantro, else /tmp/vantro-<uid>) as a description file and a Unix
+// $XDG_RUNTIME_DIR/vantro, else /tmp/vantro-<uid> or a private alternative when
+// another user made that one first) as a description file and a Unix
 // datagram socket; see docs/platform.md for the exact format. A window whose owner
 // died is detected (the owner process is gone or its socket refuses) and treated
 // as destroyed; its files are removed by whoever notices.
@@ -91,8 +92,9 @@ bool postMessage(WindowHandle handle, uint32_t message, uint64_t wParam, uint64_
 // The foreground window, 0 when none is set or it is no longer live.
 WindowHandle foregroundWindow();
 
-// The runtime directory in use (created with mode 0700 when missing); empty when it
-// cannot be created or, for the /tmp fallback, is not a private directory of ours.
+// The runtime directory in use: a folder of the user's closed to everyone else
+// (created 0700; one that is a symbolic link or someone else's is refused with a
+// line on the debug output, and the next candidate used); empty when none can be had.
 std::string runtimeDirectory();
 
 // The wire format of a posted message.

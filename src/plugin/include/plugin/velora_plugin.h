@@ -154,6 +154,7 @@ public:
     uint32_t linkState = 0;                           // kLinkStopped or kLinkRunning, nothing else
     bool cameraSync = false;                          // camera following requested
     uint8_t cameraPending = 0;                        // camera synchronisation's own flag
+    int reportedTrouble = 0;                          // the RHScene::LinkTrouble last told to the user
 
     static constexpr uint32_t kLinkStopped = 0;
     static constexpr uint32_t kLinkRunning = 2;

@@ -166,6 +166,14 @@ public:
     // remains to write or publish.
     bool Update(uint32_t budgetMs, bool* published = nullptr);
 
+    // What keeps the link from delivering, as the worker last found it (any thread):
+    // the link's lock held by the renderer for a second or more, or buffers that
+    // could not be made (shared memory full). The worker keeps retrying at its own
+    // pace either way; the plug-in tells the user when this changes.
+    enum class LinkTrouble { none, lockHeld, buffersFailing };
+    static constexpr uint64_t kLockHeldReportNs = 1'000'000'000;
+    LinkTrouble Trouble() const { return static_cast<LinkTrouble>(trouble_.load()); }
+
     // --- Diagnostics -------------------------------------------------------------------
 
     // Every broken invariant, one line each; empty when the scene is consistent. For
@@ -212,6 +220,7 @@ private:
     void reportProblems(const CRhinoObject* object, const vantro::scene::MeshProblems& problems);
     bool addObjectAt(const CRhinoObject* object, const CRhinoObject* top, const RendererMatrix& transform, int depth);
     void writePending(uint32_t budgetMs, MaterialStep& step);
+    void noteLock(bool locked);
     void publish();
     void updateMaterial(uint64_t materialId, MaterialStep& step);
     bool writeMaterial(uint64_t materialId, VantroAPI::RecordPrefix* record, const MeshSet* set, uint64_t vertexCount,
@@ -229,6 +238,9 @@ private:
     // previous geometry, and the buffers their records will stop naming: both wait
     // for the pass that publishes (worker, under sceneLock).
     std::set<uint64_t> unpublished_;
+    std::atomic<int> trouble_{0};      // a LinkTrouble; written by the worker only
+    uint64_t lockFailingSinceNs_ = 0;  // worker only: when Lock started failing, 0 when it works
+    size_t failedBuffers_ = 0;         // worker only: materials the last pass found no buffer for
     std::vector<uint32_t> retiredBuffers_;
     // Objects whose problems were reported since Load (main thread only).
     std::unordered_set<uint64_t> reportedObjects_;

@@ -9,6 +9,8 @@
 // Thread-safety: main thread only.
 
 #include <memory>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "sdk/geometry/on_array.h"
@@ -59,7 +61,9 @@ public:
 
     // Adds a definition made of the given objects (which must not be in a document;
     // their attributes are checked like CRhinoDoc::AddObject's). Returns the index, or
-    // -1 (nothing added) when an object is refused. Raises idef_added_event.
+    // -1 (nothing added, a line printed naming the block) when an object is refused or
+    // the definition would place itself, nest deeper than kMaxBlockNesting or expand
+    // to more than kMaxBlockExpansion (block_nesting.h). Raises idef_added_event.
     int AddInstanceDefinition(const ON_InstanceDefinition& idef, Geometry geometry);
     // Replaces name, description and id-independent content; raises
     // idef_modified_event with the old value.
@@ -77,7 +81,8 @@ public:
 
 private:
     bool adoptGeometry(CRhinoInstanceDefinition& idef, Geometry& geometry);
-    bool refersTo(const CRhinoObject& object, const ON_UUID& idefId, int depth) const;
     CRhinoDoc* doc_;
     std::vector<std::unique_ptr<CRhinoInstanceDefinition>> idefs_;
+    std::unordered_map<ON_UUID, int, ON_UuidHash> indexById_;  // every entry, deleted ones included
+    std::unordered_set<ON_UUID, ON_UuidHash> placedIds_;       // ids instances in definitions have named
 };
