@@ -6,6 +6,7 @@
 
 #include "host_output.h"
 #include "model_export.h"
+#include "terminal_progress.h"
 #include "sdk/io/document_formats.h"
 #include "sdk/app/rhino_app.h"
 
@@ -51,6 +52,7 @@ int runExportAction(const HostOptions& options) {
     HostOutput diagnostics([](std::string_view text) { writeTo(stderr, text); });
     RhinoApp().SetPrintSink([&diagnostics](const ON_wString& text) { diagnostics.write(text.ToUtf8()); });
     docio::registerDocumentFormats(RhinoApp());
+    const StandardErrorProgress progress;
     RhinoApp().InitRhino();
     // OpenDocument prints why a file cannot be read (to standard error, above).
     const int status = RhinoApp().OpenDocument(absoluteDocumentPath(options.document)) ? exportOpenDocument(options)

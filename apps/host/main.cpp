@@ -27,6 +27,7 @@
 #include "host_session.h"
 #include "message_box_answers.h"
 #include "plugin_module.h"
+#include "terminal_progress.h"
 #include "sdk/io/document_formats.h"
 #include "sdk/app/rhino_app.h"
 #include "sdk/app/rhino_message_box.h"
@@ -124,6 +125,7 @@ int run(const HostOptions& options) {
     vantro::docio::registerDocumentFormats(RhinoApp());
     std::unique_ptr<EventLog> eventLog = options.logEvents ? std::make_unique<EventLog>(output) : nullptr;
     HostSession session(output);
+    const StandardErrorProgress progress;
     std::function<bool(std::string&)> readLine;
     if (standardInputIsTerminal())
         readLine = [](std::string& line) { return static_cast<bool>(std::getline(std::cin, line)); };
