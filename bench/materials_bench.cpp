@@ -1,5 +1,5 @@
-// Loading and sending a document's materials: 1,000 and 10,000 materials (and 30,000
-// for loading alone) whose names collide in groups of 100, so every load hands out
+// Loading and sending a document's materials: 1,000, 10,000 and 50,000 materials (and
+// 30,000 for loading alone) whose names collide in groups of 100, so every load hands out
 // "(1)" ... "(99)" suffixes. The ratios between sizes are printed so that growth shows
 // at a glance (linear: 10x and 3x).
 
@@ -101,18 +101,24 @@ void sendOnly(benchmark::State& state, int count) {
 void BM_Load1000(benchmark::State& state) { loadOnly(state, 1000); }
 void BM_Load10000(benchmark::State& state) { loadOnly(state, 10000); }
 void BM_Load30000(benchmark::State& state) { loadOnly(state, 30000); }
+void BM_Load50000(benchmark::State& state) { loadOnly(state, 50000); }
 void BM_Send1000(benchmark::State& state) { sendOnly(state, 1000); }
 void BM_Send10000(benchmark::State& state) { sendOnly(state, 10000); }
+void BM_Send50000(benchmark::State& state) { sendOnly(state, 50000); }
 void BM_LoadAndSend1000(benchmark::State& state) { loadAndSend(state, 1000); }
 void BM_LoadAndSend10000(benchmark::State& state) { loadAndSend(state, 10000); }
+void BM_LoadAndSend50000(benchmark::State& state) { loadAndSend(state, 50000); }
 
 BENCHMARK(BM_Load1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load30000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Load50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Send1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Send10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Send50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAndSend1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAndSend10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadAndSend50000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -122,5 +128,8 @@ int main(int argc, char** argv) {
         {{"BM_Load10000", "BM_Load1000", "loading 10,000 vs 1,000 materials (linear: 10x)"},
          {"BM_Load30000", "BM_Load10000", "loading 30,000 vs 10,000 materials (linear: 3x)"},
          {"BM_Send10000", "BM_Send1000", "sending 10,000 vs 1,000 materials (linear: 10x)"},
-         {"BM_LoadAndSend10000", "BM_LoadAndSend1000", "load + send 10,000 vs 1,000 materials (linear: 10x)"}});
+         {"BM_LoadAndSend10000", "BM_LoadAndSend1000", "load + send 10,000 vs 1,000 materials (linear: 10x)"},
+         {"BM_Load50000", "BM_Load10000", "loading 50,000 vs 10,000 materials (linear: 5x)"},
+         {"BM_Send50000", "BM_Send10000", "sending 50,000 vs 10,000 materials (linear: 5x)"},
+         {"BM_LoadAndSend50000", "BM_LoadAndSend10000", "load + send 50,000 vs 10,000 materials (linear: 5x)"}});
 }

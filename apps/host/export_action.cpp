@@ -7,6 +7,7 @@
 #include "host_output.h"
 #include "model_export.h"
 #include "plugin_host.h"
+#include "terminal_progress.h"
 #include "sdk/io/document_formats.h"
 #include "sdk/app/rhino_app.h"
 
@@ -67,6 +68,7 @@ int runExportAction(const HostOptions& options) {
     docio::registerDocumentFormats(RhinoApp());
     PluginHost plugins;
     const bool loaded = loadExporter(plugins, options);
+    const StandardErrorProgress progress;
     RhinoApp().InitRhino();
     // OpenDocument prints why a file cannot be read (to standard error, above).
     int status = kExitStartFailed;

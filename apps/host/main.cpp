@@ -29,6 +29,7 @@
 #include "idle_pump.h"
 #include "message_box_answers.h"
 #include "plugin_module.h"
+#include "terminal_progress.h"
 #include "sdk/io/document_formats.h"
 #include "sdk/app/rhino_app.h"
 #include "sdk/app/rhino_message_box.h"
@@ -130,6 +131,7 @@ int run(const HostOptions& options) {
     HostSession session(output);
     // Once commands come from standard input, every read of it goes through input.
     std::unique_ptr<InputLines> input;
+    const StandardErrorProgress progress;
     std::function<bool(std::string&)> readLine;
     if (standardInputIsTerminal())
         readLine = [&input](std::string& line) {

@@ -78,14 +78,15 @@ void LiveConnection::attach(SharedMemory&& mapping, uint32_t firstSlotOffset) {
     const size_t size = mapping_.size();
     slotsOffset_ = firstSlotOffset;
     usableSlots_ = 0;
-    freeSlotHint_ = 0;
-    lockEpoch_.fetch_add(1);
+    lockEpoch_.fetch_add(1);  // the set below is read from this mapping at the first AddRecord
     // Slots must not overlap the header and must stay 4-aligned so that record
     // pointers are valid RecordPrefix addresses; otherwise the channel has no slots.
     if (firstSlotOffset >= kHeaderSize && firstSlotOffset % 4 == 0 && firstSlotOffset <= size) {
         const size_t slots = (size - firstSlotOffset) / kBlockSize;
         usableSlots_ = static_cast<uint32_t>(std::min<size_t>(slots, std::numeric_limits<uint32_t>::max()));
     }
+    freeSlots_.reset(usableSlots_, true);
+    slotsHighWater_ = 0;
 }
 
 int32_t LiveConnection::Create(const std::u16string& name, uint32_t slotCount) {
@@ -212,16 +213,37 @@ bool LiveConnection::ownsSlot(const RecordPrefix* record) const {
     return offset % kBlockSize == 0 && offset / kBlockSize < usableSlots_;
 }
 
+void LiveConnection::noteSlotUsed(uint32_t index) {
+    freeSlots_.markUsed(index);
+    slotsHighWater_ = std::max(slotsHighWater_, index + 1);
+}
+
+void LiveConnection::rereadSlots() {
+    // Slots above both bounds were never used here and, by the header, not by the
+    // other side either; the check in lowestFreeSlot covers a header that lies.
+    const uint32_t end = std::max(std::min(slotsHighWater_, usableSlots_), scanLimit());
+    for (uint32_t i = 0; i < end; ++i) {
+        if (load(slotAt(i), record::kTag) != 0)
+            noteSlotUsed(i);
+        else
+            freeSlots_.markFree(i);
+    }
+}
+
 uint32_t LiveConnection::lowestFreeSlot(uint32_t limit) {
     const uint64_t epoch = lockEpoch_.load();
-    const bool holdingSinceHint =
-        hintLockEpoch_ == epoch && std::atomic_ref<uint32_t>(*lockWord()).load() == ownProcessId_;
-    uint32_t i = holdingSinceHint ? freeSlotHint_ : 0;
-    while (i < limit && load(slotAt(i), record::kTag) != 0)
-        ++i;
-    freeSlotHint_ = i;
-    hintLockEpoch_ = epoch;
-    return i;
+    if (slotsLockEpoch_ != epoch) {
+        rereadSlots();
+        slotsLockEpoch_ = epoch;
+    }
+    for (;;) {
+        const uint32_t i = freeSlots_.lowest();
+        if (i >= limit)
+            return limit;
+        if (load(slotAt(i), record::kTag) == 0)
+            return i;
+        noteSlotUsed(i);  // the other side took it since the set was read
+    }
 }
 
 RecordPrefix* LiveConnection::AddRecord(uint32_t tag) {
@@ -231,7 +253,7 @@ RecordPrefix* LiveConnection::AddRecord(uint32_t tag) {
     const uint32_t i = lowestFreeSlot(limit);
     if (i >= limit)
         return nullptr;
-    freeSlotHint_ = i + 1;
+    noteSlotUsed(i);
     std::byte* slot = slotAt(i);
     if (load(view_, header::kHighestSlot) < i)
         store(view_, header::kHighestSlot, i);
@@ -252,7 +274,7 @@ int32_t LiveConnection::RemoveRecord(uint32_t id) {
             continue;
         std::memset(slot + 4, 0, kBlockSize - 4);
         store(slot, record::kTag, uint32_t{0});
-        freeSlotHint_ = std::min(freeSlotHint_, i);
+        freeSlots_.markFree(i);
         store(view_, header::kRecordCount, load(view_, header::kRecordCount) - 1);
         const uint32_t highest = load(view_, header::kHighestSlot);
         if (i == highest && highest > 0)

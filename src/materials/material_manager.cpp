@@ -118,6 +118,13 @@ void MaterialManager::LoadMaterials(CRhinoDoc* doc) {
     if (TranslateMaterial(default_.get(), &appDefault))
         default_->changed = true;
     ReadOrClearTexture(*default_, appDefault);
+    // Sized once for the whole table: growing them step by step re-hashes every entry
+    // again at each step, scattered over memory that no longer fits a cache.
+    const auto expected = static_cast<size_t>(std::max(count, 0)) + 1;
+    all_.reserve(expected);
+    byKeys_.reserve(expected);
+    bySerial_.reserve(expected);
+    pending_.reserve(expected);
     pending_.insert(default_.get());
 
     CRhinoApp& app = RhinoApp();

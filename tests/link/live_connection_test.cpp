@@ -127,6 +127,32 @@ TEST_F(LiveConnectionTest, AddRecordTakesASlotThePeerFreed) {
     peer.Disconnect();
 }
 
+// A slot the other side took while this process held the lock throughout (it should
+// not have, but may) is skipped, never overwritten; a slot freed here is taken again
+// first, also far into a large channel.
+TEST_F(LiveConnectionTest, AddRecordSkipsASlotTheOtherSideTookMeanwhile) {
+    ASSERT_EQ(connection.Create(name, 6000), 0);
+    ASSERT_TRUE(connection.Lock(0));
+    std::vector<uint32_t> ids;
+    for (int i = 0; i < 5000; ++i)
+        ids.push_back(load(connection.AddRecord(kTagSrfc), record::kId));  // slots 2..5001
+
+    SharedMemory view;
+    std::byte* other = otherView(view);
+    std::byte* slot5002 = other + kFirstSlotOffset + size_t{5002} * kBlockSize;
+    store(slot5002, record::kTag, makeTag("PEER"));
+    store(slot5002, record::kId, 0xFEEDu);
+    EXPECT_EQ(slotOfNewRecord(), 5003u);
+    EXPECT_EQ(load(slot5002, record::kId), 0xFEEDu);
+
+    ASSERT_EQ(connection.RemoveRecord(ids[4000]), 0);  // slot 4002
+    ASSERT_EQ(connection.RemoveRecord(ids[10]), 0);    // slot 12
+    EXPECT_EQ(slotOfNewRecord(), 12u);
+    EXPECT_EQ(slotOfNewRecord(), 4002u);
+    EXPECT_EQ(slotOfNewRecord(), 5004u);
+    connection.Unlock();
+}
+
 // Records outside highestSlot are not searched; mask/value select by flags.
 TEST_F(LiveConnectionTest, CountAndFindRecordsByTagAndFlags) {
     ASSERT_EQ(connection.Create(name, 16), 0);

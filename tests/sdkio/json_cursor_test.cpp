@@ -124,6 +124,42 @@ TEST(JsonCursor, TypedReadsRefuseOtherKinds) {
     }
 }
 
+// Arrays of numbers, in any spacing, read whole; a mistake anywhere in one (after a
+// run of good numbers, after a comma, in place of a separator) is named where it is.
+TEST(JsonCursor, NumberArraysReadWholeAndRefuseWhereTheMistakeIs) {
+    JsonCursor good("[ [-0, 7 ,2147483647,-2147483648] ,[\n1.5e1\t,-2.25E-1,1e-400, 0] , [] ]");
+    std::vector<int32_t> ints;
+    std::vector<double> doubles;
+    std::vector<float> none;
+    ASSERT_TRUE(good.beginArray() && good.nextElement() && good.readInt32Array(ints) && good.nextElement() &&
+                good.readDoubleArray(doubles) && good.nextElement() && good.readFloatArray(none) &&
+                !good.nextElement() && good.finish())
+        << good.error();
+    EXPECT_EQ(ints, (std::vector<int32_t>{0, 7, 2147483647, -2147483648}));
+    EXPECT_EQ(doubles, (std::vector<double>{15.0, -0.225, 0.0, 0.0}));
+    EXPECT_TRUE(none.empty());
+
+    const std::pair<const char*, const char*> refused[] = {
+        {"[1, 2, 01]", "1:8 numbers must not have leading zeros"},
+        {"[1, 2,]", "1:7 expected a 32-bit integer in the array, found ']' after ','"},
+        {"[1, 2 3]", "1:7 expected ',' or ']' after an array element"},
+        {"[1, 2.5]", "1:5 expected a 32-bit integer in the array"},
+        {"[1, 12345678901234567890]", "1:5 number out of the range of a 32-bit integer"},
+        {"[1, -]", "1:5 expected a digit after '-'"},
+        {"[1, 2", "1:6 unexpected end of text inside an array"},
+        {"[1, 2,", "1:7 unexpected end of text inside an array"},
+        {"[1, true]", "1:5 expected a 32-bit integer in the array, found true or false"},
+    };
+    for (const auto& [text, expected] : refused) {
+        JsonCursor c(text);
+        std::vector<int32_t> out;
+        EXPECT_FALSE(c.readInt32Array(out)) << text;
+        size_t line = 0, column = 0;
+        c.lineAndColumn(c.errorOffset(), line, column);
+        EXPECT_EQ(std::to_string(line) + ":" + std::to_string(column) + " " + c.error(), expected) << text;
+    }
+}
+
 // Shortest digits that still read back bit for bit, doubles and floats alike.
 TEST(JsonWriter, NumbersReadBackExactly) {
     std::mt19937_64 random(42);

@@ -3,6 +3,7 @@
 // like the platform layer's own per-OS files.
 
 #include "plugin_module.h"
+#include "terminal_progress.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -39,5 +40,7 @@ void* PluginModule::symbol(const char* name) const {
 }
 
 bool standardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+
+bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 }  // namespace vantro::host

@@ -282,6 +282,8 @@ int CRhinoApp::StatusBarProgressMeterStart(int lower, int upper, const char16_t*
     meters_.push_back(std::move(run));
     meterRunning_ = true;
     meterPos_ = lower;
+    if (progressSink_)
+        progressSink_(meters_.back(), meterPos_);
     return 1;
 }
 
@@ -292,13 +294,18 @@ int CRhinoApp::StatusBarProgressMeterPos(int position, bool absolute) {
     const long long wanted = absolute ? position : static_cast<long long>(meterPos_) + position;
     meterPos_ = static_cast<int>(std::clamp<long long>(wanted, run.lower, run.upper));
     run.positions.push_back(meterPos_);
+    if (progressSink_)
+        progressSink_(run, meterPos_);
     return meterPos_;
 }
 
 void CRhinoApp::StatusBarProgressMeterEnd() {
-    if (meterRunning_ && !meters_.empty())
+    const bool wasRunning = meterRunning_ && !meters_.empty();
+    if (wasRunning)
         meters_.back().ended = true;
     meterRunning_ = false;
+    if (wasRunning && progressSink_)
+        progressSink_(meters_.back(), meterPos_);
 }
 
 void CRhinoApp::SetExeVersion(int version, int serviceRelease) {

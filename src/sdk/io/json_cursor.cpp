@@ -1,39 +1,92 @@
 #include "io/json_cursor.h"
 
-#include <simdjson.h>
-
 #include <algorithm>
-#include <bit>
-#include <cfloat>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <tuple>
+#include <type_traits>
 
 namespace vantro::docio {
 namespace {
 
-namespace od = simdjson::ondemand;
-constexpr size_t npos = std::string_view::npos;
-
-// ---------------------------------------------------------------------------------
-// Naming what simdjson refused. simdjson says *that* a number, a string's escapes or
-// the text as a whole is wrong (one error code each), not where or why; messages for
-// people need both. The helpers below look again at the one token (or, for the text,
-// the one place) already refused, only to name the mistake: nothing here decides
-// whether text is accepted, and none of it runs while reading valid text.
-// ---------------------------------------------------------------------------------
+constexpr const char* kUnpaired = "unpaired surrogate in a \\u escape";
+constexpr const char* kHexDigits = "\\u must be followed by four hexadecimal digits";
+constexpr const char* kAfterElement = "expected ',' or ']' after an array element";
+constexpr const char* kAfterMember = "expected ',' or '}' after an object member";
+constexpr const char* kColon = "expected ':' after a member name";
+constexpr const char* kAfterDocument = "unexpected text after the end of the document";
+constexpr const char* kEndInArray = "unexpected end of text inside an array";
+constexpr const char* kEndInObject = "unexpected end of text inside an object";
+constexpr const char* kEndExpectingValue = "unexpected end of text, expected a value";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool isDelimiter(char c) { return std::string_view(" \t\n\r,:[]{}").find(c) != npos; }
+bool isSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
-// The JSON number grammar over a number simdjson refused. nullptr when the text starts
-// with a well-formed number of `length` bytes (then the number was refused for its
-// size, for a fraction or exponent where an integer was asked for (integral tells), or
-// for what follows it).
-const char* numberMistake(std::string_view s, bool& integral, size_t& length) {
+bool isDelimiter(char c) { return std::string_view(" \t\n\r,:[]{}").find(c) != std::string_view::npos; }
+
+// Length of the well-formed UTF-8 character at s (at most `available` bytes), or 0
+// when the bytes there are not one: overlong forms, surrogates and code points beyond
+// U+10FFFF are refused, as RFC 3629 says.
+size_t utf8Length(const unsigned char* s, size_t available) {
+    const unsigned char lead = s[0];
+    if (lead < 0x80)
+        return 1;
+    size_t length = 0;
+    uint32_t min = 0;
+    uint32_t cp = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, min = 0x80, cp = lead & 0x1Fu;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, min = 0x800, cp = lead & 0x0Fu;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, min = 0x10000, cp = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (available < length)
+        return 0;
+    for (size_t i = 1; i < length; ++i) {
+        if ((s[i] & 0xC0) != 0x80)
+            return 0;
+        cp = cp << 6 | (s[i] & 0x3Fu);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+void appendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | cp >> 6));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | cp >> 12));
+        out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | cp >> 18));
+        out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+bool hex4(std::string_view s, size_t at, uint32_t& value) {
+    if (s.size() < at + 4)
+        return false;
+    const auto result = std::from_chars(s.data() + at, s.data() + at + 4, value, 16);
+    return result.ec == std::errc() && result.ptr == s.data() + at + 4;
+}
+
+// The JSON number grammar at the start of s: its length, whether it is an integer
+// (no fraction, no exponent), or what is wrong with it (then length is meaningless).
+const char* scanNumber(std::string_view s, bool& integral, size_t& length) {
     size_t i = 0;
     auto digits = [&] {
         const size_t from = i;
@@ -67,53 +120,6 @@ const char* numberMistake(std::string_view s, bool& integral, size_t& length) {
     return nullptr;
 }
 
-constexpr const char* kUnpaired = "unpaired surrogate in a \\u escape";
-constexpr const char* kAfterElement = "expected ',' or ']' after an array element";
-constexpr const char* kAfterMember = "expected ',' or '}' after an object member";
-constexpr const char* kColon = "expected ':' after a member name";
-constexpr const char* kAfterDocument = "unexpected text after the end of the document";
-
-// The first bad escape of a string simdjson refused; s starts after its opening quote.
-// Returns the escape's offset in s and what is wrong, or npos.
-std::pair<size_t, const char*> escapeMistake(std::string_view s) {
-    auto hex4 = [&](size_t at, uint32_t& v) {
-        if (s.size() < at + 4)
-            return false;
-        const auto r = std::from_chars(s.data() + at, s.data() + at + 4, v, 16);
-        return r.ec == std::errc() && r.ptr == s.data() + at + 4;
-    };
-    auto isEscapeU = [&](size_t at) { return s.size() > at + 1 && s[at] == '\\' && s[at + 1] == 'u'; };
-    for (size_t i = 0; i < s.size() && s[i] != '"'; ++i) {
-        if (s[i] != '\\')
-            continue;
-        if (i + 1 == s.size())
-            break;  // cut off, not wrong
-        if (s[i + 1] != '\0' && std::strchr("\"\\/bfnrt", s[i + 1])) {
-            ++i;
-            continue;
-        }
-        if (!isEscapeU(i))
-            return {i, "invalid escape sequence in a string"};
-        uint32_t cp = 0;
-        if (!hex4(i + 2, cp))
-            return {i, "\\u must be followed by four hexadecimal digits"};
-        if (cp >= 0xDC00 && cp <= 0xDFFF)
-            return {i, kUnpaired};
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            uint32_t low = 0;
-            if (!isEscapeU(i + 6))
-                return {i, kUnpaired};
-            if (!hex4(i + 8, low))
-                return {i + 6, "\\u must be followed by four hexadecimal digits"};
-            if (low < 0xDC00 || low > 0xDFFF)
-                return {i, kUnpaired};
-            i += 6;
-        }
-        i += 5;
-    }
-    return {npos, nullptr};
-}
-
 // A bare word where true, false or null was expected, for the message.
 std::string wordAt(std::string_view text, size_t offset) {
     const std::string_view rest = text.substr(std::min(offset, text.size()));
@@ -123,137 +129,126 @@ std::string wordAt(std::string_view text, size_t offset) {
     return std::string(rest.substr(0, end));
 }
 
-// simdjson::validate_utf8 says only whether a text is valid. A prefix is valid exactly
-// when it ends on a character boundary no later than the first bad sequence; every 4
-// bytes hold a boundary, so "a prefix ending in (n-4, n] is valid" holds for n up to 3
-// past that sequence's start and for no n beyond, and halving finds it. Each check
-// validates only what lies past the longest prefix already known to be valid.
-size_t firstInvalidUtf8(std::string_view t) {
-    size_t valid = 0;  // length of the longest prefix known to be valid
-    auto validTo = [&](size_t n) {
-        if (n < valid || (n > valid && !simdjson::validate_utf8(t.data() + valid, n - valid)))
+// A well-formed number's text into T. std::from_chars rounds once, from the decimal
+// text, to the nearest value of T. Magnitudes beyond T are out of range; magnitudes
+// too small for T read as zero or the nearest subnormal.
+enum class Converted { ok, outOfRange, notInteger };
+
+template <typename T>
+Converted convertReal(const char* first, const char* last, T& out) {
+    const auto result = std::from_chars(first, last, out);
+    if (result.ec == std::errc())
+        return std::isfinite(out) ? Converted::ok : Converted::outOfRange;
+    // Refused for its size: the wider type tells which end of the range it is at.
+    long double wide = 0;
+    if (std::from_chars(first, last, wide).ec == std::errc()) {
+        out = static_cast<T>(wide);
+        return std::isfinite(out) ? Converted::ok : Converted::outOfRange;
+    }
+    const std::string_view text(first, static_cast<size_t>(last - first));
+    const size_t exponent = text.find_first_of("eE");
+    if (exponent == std::string_view::npos || exponent + 1 >= text.size() || text[exponent + 1] != '-')
+        return Converted::outOfRange;
+    out = text[0] == '-' ? -T(0) : T(0);
+    return Converted::ok;
+}
+
+Converted convert(const char* first, const char* last, bool integral, double& out) {
+    (void)integral;
+    return convertReal(first, last, out);
+}
+
+Converted convert(const char* first, const char* last, bool integral, float& out) {
+    (void)integral;
+    return convertReal(first, last, out);
+}
+
+Converted convert(const char* first, const char* last, bool integral, int64_t& out) {
+    if (!integral)
+        return Converted::notInteger;
+    return std::from_chars(first, last, out).ec == std::errc() ? Converted::ok : Converted::outOfRange;
+}
+
+Converted convert(const char* first, const char* last, bool integral, int32_t& out) {
+    int64_t wide = 0;
+    const Converted result = convert(first, last, integral, wide);
+    if (result != Converted::ok)
+        return result;
+    if (wide < INT32_MIN || wide > INT32_MAX)
+        return Converted::outOfRange;
+    out = static_cast<int32_t>(wide);
+    return Converted::ok;
+}
+
+const char* skipDigits(const char* p, const char* end) {
+    while (p < end && isDigit(*p))
+        ++p;
+    return p;
+}
+
+// The number at p when it is well formed and T takes it as it is: p is moved past it.
+// Otherwise false with p where it was, and the careful path names the mistake.
+// Integers of up to 18 digits are added up here; everything else goes through
+// convert (std::from_chars).
+template <typename T>
+bool quickNumber(const char*& p, const char* end, T& out) {
+    const char* q = p;
+    const bool negative = q < end && *q == '-';
+    q += negative ? 1 : 0;
+    const char* digits = q;
+    q = skipDigits(q, end);
+    const size_t count = static_cast<size_t>(q - digits);
+    if (count == 0 || (*digits == '0' && count > 1))
+        return false;
+    bool integral = true;
+    if (q < end && *q == '.') {
+        const char* fraction = q + 1;
+        q = skipDigits(fraction, end);
+        if (q == fraction)
             return false;
-        valid = n;
-        return true;
-    };
-    auto nearValid = [&](size_t n) {
-        for (size_t k = 0; k < 4 && k <= n; ++k) {
-            if (validTo(n - k))
-                return true;
-        }
-        return false;
-    };
-    size_t lo = 0;
-    size_t hi = t.size() + 1;
-    while (hi - lo > 1) {
-        const size_t mid = lo + (hi - lo) / 2;
-        (nearValid(mid) ? lo : hi) = mid;
+        integral = false;
     }
-    return valid;
-}
-
-// Strings as simdjson's first pass sees them (a backslash takes the next byte with it,
-// inside strings or not): the string open at `limit`, and the first control character
-// inside a string before it.
-struct StringWalk {
-    size_t open = npos;
-    size_t control = npos;
-    size_t controlString = npos;
-};
-
-StringWalk walkStrings(std::string_view t, size_t limit) {
-    StringWalk w;
-    for (size_t i = 0; i < limit; ++i) {
-        const auto c = static_cast<unsigned char>(t[i]);
-        if (c == '\\') {
-            if (i + 1 < limit && static_cast<unsigned char>(t[i + 1]) >= 0x20)
-                ++i;
-        } else if (c == '"') {
-            w.open = w.open == npos ? i : npos;
-        } else if (c < 0x20 && w.open != npos && w.control == npos) {
-            w.control = i;
-            w.controlString = w.open;
-        }
+    if (q < end && (*q == 'e' || *q == 'E')) {
+        const char* exponent = q + 1;
+        if (exponent < end && (*exponent == '+' || *exponent == '-'))
+            ++exponent;
+        q = skipDigits(exponent, end);
+        if (q == exponent)
+            return false;
+        integral = false;
     }
-    return w;
-}
-
-// What simdjson's first pass refused a text for, where (at), and where to cut the text
-// so that all before the cut passes: the start of the string holding the problem.
-struct TextProblem {
-    size_t at = npos;
-    size_t cut = npos;
-    const char* what = nullptr;
-};
-
-TextProblem findTextProblem(std::string_view t) {
-    TextProblem found;
-    if (!simdjson::validate_utf8(t.data(), t.size())) {
-        const size_t bad = firstInvalidUtf8(t);
-        const size_t string = walkStrings(t, bad).open;
-        found = string == npos ? TextProblem{bad, bad, "invalid UTF-8"}
-                               : TextProblem{bad, string, "invalid UTF-8 in a string"};
+    if constexpr (std::is_integral_v<T>) {
+        if (!integral || count > 18)
+            return false;
+        int64_t value = 0;
+        for (const char* d = digits; d < digits + count; ++d)
+            value = value * 10 + (*d - '0');
+        value = negative ? -value : value;
+        if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max())
+            return false;
+        out = static_cast<T>(value);
+    } else {
+        if (convert(p, q, integral, out) != Converted::ok)
+            return false;
     }
-    const StringWalk all = walkStrings(t, t.size());
-    if (all.control < found.at) {
-        found = {all.control, all.controlString, "control character inside a string (write it as an escape)"};
-    }
-    if (!found.what && all.open != npos)
-        found = {all.open, all.open, "unterminated string"};
-    return found;
-}
-
-// ---------------------------------------------------------------------------------
-// Numbers into their destination types.
-// ---------------------------------------------------------------------------------
-
-// Smallest magnitude that rounds to infinity as a float: FLT_MAX plus half its ulp.
-constexpr double kFloatOverflow = 0x1.ffffffp+127;
-
-// Decimal -> double -> float rounds differently from decimal -> float only when the
-// double lands exactly halfway between two floats (the low 29 of its 52 fraction bits
-// are 1000...), or below float's normal range; those few numbers are converted again
-// from their text.
-bool needsDirectFloat(double d) {
-    const uint64_t bits = std::bit_cast<uint64_t>(d);
-    return (bits & 0x1FFFFFFFu) == 0x10000000u || (std::fabs(d) < FLT_MIN && d != 0);
-}
-
-bool toNumber(od::value& v, double& out) { return v.get_double().get(out) == simdjson::SUCCESS && std::isfinite(out); }
-
-bool toNumber(od::value& v, float& out) {
-    double d = 0;
-    if (v.get_double().get(d) != simdjson::SUCCESS || !(std::fabs(d) < kFloatOverflow))
-        return false;
-    if (needsDirectFloat(d)) {
-        const std::string_view raw = v.raw_json_token();
-        return std::from_chars(raw.data(), raw.data() + raw.size(), out).ec == std::errc();
-    }
-    out = static_cast<float>(d);
+    p = q;
     return true;
 }
 
-bool toNumber(od::value& v, int32_t& out) {
-    int64_t i = 0;
-    if (v.get_int64().get(i) != simdjson::SUCCESS || i < INT32_MIN || i > INT32_MAX)
-        return false;
-    out = static_cast<int32_t>(i);
-    return true;
-}
-
-JsonCursor::Kind kindOf(od::value& v) {
-    od::json_type type{};
-    if (v.type().get(type) != simdjson::SUCCESS)
+JsonCursor::Kind kindAt(std::string_view text, size_t at) {
+    if (at >= text.size())
         return JsonCursor::Kind::invalid;
-    switch (type) {
-        case od::json_type::array: return JsonCursor::Kind::array;
-        case od::json_type::object: return JsonCursor::Kind::object;
-        case od::json_type::number: return JsonCursor::Kind::number;
-        case od::json_type::string: return JsonCursor::Kind::string;
-        case od::json_type::boolean: return JsonCursor::Kind::boolean;
-        case od::json_type::null: return JsonCursor::Kind::null;
+    const char c = text[at];
+    switch (c) {
+        case '{': return JsonCursor::Kind::object;
+        case '[': return JsonCursor::Kind::array;
+        case '"': return JsonCursor::Kind::string;
+        case 't':
+        case 'f': return JsonCursor::Kind::boolean;
+        case 'n': return JsonCursor::Kind::null;
+        default: break;
     }
-    return JsonCursor::Kind::invalid;
+    return c == '-' || isDigit(c) ? JsonCursor::Kind::number : JsonCursor::Kind::invalid;
 }
 
 }  // namespace
@@ -292,126 +287,21 @@ const char* jsonKindName(JsonCursor::Kind kind) {
     return "no value";
 }
 
-// simdjson reads "[" + text + "]": the caller's top-level value is then an element like
-// any other (simdjson treats a scalar document specially), and simdjson sees where the
-// text ends. That closing bracket is ours: a container of the text that it closes ends
-// at the end of the text, which is a failure.
+// The reading position and the containers open around it. Nothing else is kept of
+// the text: values are converted where they stand, one at a time.
 struct JsonCursor::Parse {
     struct Frame {
         bool isArray = true;
-        bool first = true;   // its first element or member is still to come
-        size_t firstAt = 0;  // where that is (the closing bracket if it is empty)
-        od::array_iterator element, elementEnd;
-        od::object_iterator member, memberEnd;
+        bool first = true;  // its first element or member is still to come
     };
-
-    simdjson::padded_string buffer;
-    size_t capacity = 0;
-    size_t length = 0;  // of the text simdjson reads: all, or what lies before a problem
-    od::parser parser;
-    od::document document;
-    std::vector<Frame> frames;  // frames[0] is our outer array
-    od::value next;             // the value the caller reads next
-    bool hasNext = false;
-    size_t nextAt = 0;  // where it is, or where one was expected
-    // A problem of the first pass beyond `length`: reported when reading gets there.
-    bool deferred = false;
-    size_t deferredAt = 0;
-    std::string deferredWhat;
+    size_t pos = 0;             // the first byte not yet read
+    bool topLevelRead = false;  // the text's one value has been read whole
+    std::vector<Frame> frames;
     // Numbers of the array being read, before the caller stores them.
     std::tuple<std::vector<double>, std::vector<float>, std::vector<int32_t>> numbers;
-
-    explicit Parse(std::string_view text)
-        : buffer(text.size() + 2), capacity(text.size() + 2 + simdjson::SIMDJSON_PADDING) {
-        if (!buffer.data())
-            return;
-        buffer.data()[0] = '[';
-        std::memcpy(buffer.data() + 1, text.data(), text.size());
-        endAt(text.size());
-    }
-
-    // Ends simdjson's input after `n` bytes of the text.
-    void endAt(size_t n) {
-        length = n;
-        buffer.data()[n + 1] = ']';
-        std::memset(buffer.data() + n + 2, 0, simdjson::SIMDJSON_PADDING);
-    }
-
-    size_t offsetOf(const char* p) const { return static_cast<size_t>(p - buffer.data()) - 1; }
-
-    // Offset of the next token; past the end (length + 1) once our bracket is read.
-    size_t here() {
-        const char* at = nullptr;
-        if (document.current_location().get(at) != simdjson::SUCCESS)
-            return length + 1;
-        return offsetOf(at);
-    }
-
-    // Where the token after a value's own starts (the value's first token for a container).
-    size_t after(od::value& v) {
-        const std::string_view raw = v.raw_json_token();
-        return offsetOf(raw.data() + raw.size());
-    }
-
-    simdjson::error_code start() {
-        if (!buffer.data())
-            return simdjson::MEMALLOC;
-        const simdjson::padded_string_view view(buffer.data(), length + 2, capacity);
-        if (auto error = parser.iterate(view).get(document))
-            return error;
-        std::string_view first;
-        od::array outer;
-        if (auto error = document.raw_json_token().get(first))
-            return error;
-        if (auto error = document.get_array().get(outer))
-            return error;
-        nextAt = offsetOf(first.data() + first.size());
-        Frame frame;
-        frame.first = false;
-        if (auto error = outer.begin().get(frame.element))
-            return error;
-        if (auto error = outer.end().get(frame.elementEnd))
-            return error;
-        if (frame.element != frame.elementEnd) {
-            if (auto error = (*frame.element).get(next))
-                return error;
-            hasNext = true;
-            frames.push_back(frame);
-        }
-        return simdjson::SUCCESS;
-    }
-
-    JsonCursor::Kind kindOfNext() { return hasNext ? kindOf(next) : JsonCursor::Kind::invalid; }
 };
 
-JsonCursor::JsonCursor(std::string_view text) : text_(text), parse_(std::make_unique<Parse>(text)) {
-    Parse& p = *parse_;
-    simdjson::error_code error = p.start();
-    if (error == simdjson::UTF8_ERROR || error == simdjson::UNESCAPED_CHARS || error == simdjson::UNCLOSED_STRING) {
-        TextProblem problem = findTextProblem(text);
-        if (problem.what) {
-            // A bad escape in the same string, up to the problem, comes first.
-            const size_t stringEnd = problem.at == problem.cut ? text.size() : problem.at + 1;
-            if (problem.cut < stringEnd && text[problem.cut] == '"') {
-                const auto [offset, what] = escapeMistake(text.substr(problem.cut + 1, stringEnd - problem.cut - 1));
-                if (what) {
-                    problem.at = problem.cut + 1 + offset;
-                    problem.what = what;
-                }
-            }
-            // Read what comes before, so that the failure is met, and named, in context.
-            p.endAt(problem.cut);
-            p.deferred = true;
-            p.deferredAt = problem.at;
-            p.deferredWhat = problem.what;
-            if (p.start() != simdjson::SUCCESS)
-                failAt(problem.at, problem.what);
-            return;
-        }
-    }
-    if (error)
-        failAt(0, std::string("cannot read the text: ") + simdjson::error_message(error));
-}
+JsonCursor::JsonCursor(std::string_view text) : text_(text), parse_(std::make_unique<Parse>()) {}
 
 JsonCursor::~JsonCursor() = default;
 
@@ -427,17 +317,16 @@ bool JsonCursor::failAt(size_t offset, std::string what) {
 
 bool JsonCursor::fail(std::string what) { return failAt(valueStart_, std::move(what)); }
 
-// The text as read ends where more was needed: endWhat says so. When it was cut before
-// a problem of the first pass, the cut is where that problem's string (or byte) starts:
-// out of place where only a separator could come (separatorWhat), else the problem
-// inside it is the first one.
-bool JsonCursor::failAtEnd(const char* endWhat, const char* separatorWhat) {
-    const Parse& p = *parse_;
-    if (!p.deferred)
-        return failAt(p.length, endWhat ? endWhat : "unexpected end of text");
-    if (separatorWhat && text_[p.length] == '"')
-        return failAt(p.length, separatorWhat);
-    return failAt(p.deferredAt, p.deferredWhat);
+// Something else than `what` needed stands at the reading position (or the text ends
+// there: endWhat): a byte that starts no UTF-8 character is named as such.
+bool JsonCursor::failAtEnd(const char* endWhat, std::string what) {
+    const size_t at = parse_->pos;
+    if (at >= text_.size())
+        return failAt(text_.size(), endWhat);
+    const auto* byte = reinterpret_cast<const unsigned char*>(text_.data() + at);
+    if (*byte >= 0x80 && utf8Length(byte, text_.size() - at) == 0)
+        return failAt(at, "invalid UTF-8");
+    return failAt(at, std::move(what));
 }
 
 void JsonCursor::lineAndColumn(size_t offset, size_t& line, size_t& column) const {
@@ -448,11 +337,18 @@ void JsonCursor::lineAndColumn(size_t offset, size_t& line, size_t& column) cons
     column = offset + 1 - (lineStart == std::string_view::npos || offset == 0 ? 0 : lineStart + 1);
 }
 
+void JsonCursor::skipSpace() {
+    size_t& pos = parse_->pos;
+    while (pos < text_.size() && isSpace(text_[pos]))
+        ++pos;
+}
+
 JsonCursor::Kind JsonCursor::peek() {
-    if (failed_)
+    if (failed_ || (parse_->topLevelRead && parse_->frames.empty()))
         return Kind::invalid;
-    valueStart_ = parse_->nextAt;
-    return parse_->kindOfNext();
+    skipSpace();
+    valueStart_ = parse_->pos;
+    return kindAt(text_, parse_->pos);
 }
 
 // Positions at the value the caller reads next; fails when there is none.
@@ -460,24 +356,27 @@ bool JsonCursor::startValue() {
     if (failed_)
         return false;
     Parse& p = *parse_;
-    valueStart_ = p.nextAt;
-    if (p.hasNext)
-        return true;
-    if (p.nextAt >= p.length)
-        return failAtEnd("unexpected end of text, expected a value", nullptr);
-    return failAt(p.nextAt, "expected a value");
+    skipSpace();
+    valueStart_ = p.pos;
+    if (p.topLevelRead && p.frames.empty())
+        return failAtEnd(kEndExpectingValue, kAfterDocument);
+    if (p.pos >= text_.size())
+        return failAt(p.pos, p.frames.empty()          ? kEndExpectingValue
+                             : p.frames.back().isArray ? kEndInArray
+                                                       : kEndInObject);
+    return true;
 }
 
-void JsonCursor::consumed() {
-    parse_->hasNext = false;
-    parse_->nextAt = parse_->here();
+void JsonCursor::consumed(size_t end) {
+    parse_->pos = end;
+    if (parse_->frames.empty())
+        parse_->topLevelRead = true;
 }
 
 bool JsonCursor::wrongKind(const char* expected) {
-    const Kind kind = parse_->kindOfNext();
-    if (kind == Kind::invalid && valueStart_ >= parse_->length) {
-        return failAtEnd("unexpected end of text, expected a value", nullptr);
-    }
+    const Kind kind = kindAt(text_, valueStart_);
+    if (kind == Kind::invalid)
+        return failAtEnd(kEndExpectingValue, std::string("expected ") + expected + ", found no value");
     return failAt(valueStart_, std::string("expected ") + expected + ", found " + jsonKindName(kind));
 }
 
@@ -485,221 +384,249 @@ bool JsonCursor::beginContainer(Kind kind) {
     if (!startValue())
         return false;
     Parse& p = *parse_;
-    const bool isArray = kind == Kind::array;
-    if (p.kindOfNext() != kind)
+    if (kindAt(text_, p.pos) != kind)
         return wrongKind(jsonKindName(kind));
-    if (p.frames.size() > kMaxDepth)
+    if (p.frames.size() >= kMaxDepth)
         return fail("arrays and objects nested too deeply");
-    Parse::Frame frame;
-    frame.isArray = isArray;
-    frame.firstAt = p.after(p.next);
-    simdjson::error_code error = simdjson::SUCCESS;
-    if (isArray) {
-        od::array array;
-        if (!(error = p.next.get_array().get(array)))
-            error = array.begin().get(frame.element);
-        if (!error)
-            error = array.end().get(frame.elementEnd);
-    } else {
-        od::object object;
-        if (!(error = p.next.get_object().get(object)))
-            error = object.begin().get(frame.member);
-        if (!error)
-            error = object.end().get(frame.memberEnd);
-    }
-    if (error)
-        return fail(simdjson::error_message(error));
-    p.hasNext = false;
-    p.frames.push_back(frame);
+    p.frames.push_back({kind == Kind::array, true});
+    ++p.pos;
     return true;
 }
 
 bool JsonCursor::beginObject() { return beginContainer(Kind::object); }
 bool JsonCursor::beginArray() { return beginContainer(Kind::array); }
 
-// After a container's end was read: it must be the text's own bracket, not ours.
-// separatorWhat: what had to come there, or nullptr while the container was empty.
-bool JsonCursor::closed(size_t at, bool isArray, const char* separatorWhat) {
+// The container's closing bracket is at the reading position.
+bool JsonCursor::closed() {
     Parse& p = *parse_;
-    if (p.here() > p.length) {
-        return failAtEnd(isArray ? "unexpected end of text inside an array" : "unexpected end of text inside an object",
-                         separatorWhat);
-    }
+    valueStart_ = p.pos;
     p.frames.pop_back();
-    valueStart_ = at;
-    p.nextAt = p.here();
+    consumed(p.pos + 1);
     return false;
+}
+
+// Before an element or member: the separator after the previous one, or the closing
+// bracket. True when an element or member follows.
+bool JsonCursor::separated(bool isArray) {
+    Parse& p = *parse_;
+    Parse::Frame& f = p.frames.back();
+    const char close = isArray ? ']' : '}';
+    const bool wasFirst = f.first;
+    f.first = false;
+    skipSpace();
+    if (p.pos < text_.size() && text_[p.pos] == close)
+        return closed();
+    if (wasFirst)
+        return true;
+    if (p.pos < text_.size() && text_[p.pos] == ',') {
+        ++p.pos;
+        return true;
+    }
+    return failAtEnd(isArray ? kEndInArray : kEndInObject, isArray ? kAfterElement : kAfterMember);
 }
 
 bool JsonCursor::nextElement() {
     Parse& p = *parse_;
-    if (failed_ || p.frames.size() < 2 || !p.frames.back().isArray)
+    if (failed_ || p.frames.empty() || !p.frames.back().isArray)
         return false;
-    Parse::Frame& f = p.frames.back();
-    const bool wasFirst = f.first;
-    const size_t separator = wasFirst ? f.firstAt : p.here();
-    if (!wasFirst)
-        ++f.element;
-    f.first = false;
-    if (!(f.element != f.elementEnd))
-        return closed(separator, true, wasFirst ? nullptr : kAfterElement);
-    if ((*f.element).get(p.next)) {
-        if (separator >= p.length)
-            return failAtEnd("unexpected end of text inside an array", kAfterElement);
-        return failAt(separator, kAfterElement);
-    }
-    p.hasNext = true;
-    p.nextAt = p.here();
-    return true;
+    return separated(true);
 }
 
 bool JsonCursor::nextMember(std::string& name) {
     Parse& p = *parse_;
-    if (failed_ || p.frames.size() < 2 || p.frames.back().isArray)
+    if (failed_ || p.frames.empty() || p.frames.back().isArray)
         return false;
-    Parse::Frame& f = p.frames.back();
-    const bool wasFirst = f.first;
-    const size_t separator = wasFirst ? f.firstAt : p.here();
-    if (!wasFirst)
-        ++f.member;
-    f.first = false;
-    if (!(f.member != f.memberEnd))
-        return closed(separator, false, wasFirst ? nullptr : kAfterMember);
-    const size_t keyAt = wasFirst ? separator : p.here();
-    od::field field;
-    if ((*f.member).get(field))
-        return refuseMember(wasFirst, separator, keyAt);
-    std::string_view key;
-    if (field.unescaped_key().get(key))
-        return refuseString(keyAt);
-    name.assign(key);
-    p.next = std::move(field).value();
-    p.hasNext = true;
-    p.nextAt = p.here();
+    const bool wasFirst = p.frames.back().first;
+    if (!separated(false))
+        return false;
+    skipSpace();
+    valueStart_ = p.pos;
+    if (p.pos >= text_.size() || text_[p.pos] != '"') {
+        return failAtEnd(kEndInObject,
+                         wasFirst ? "expected a member name (a string) or '}'" : "expected a member name (a string)");
+    }
+    name.clear();
+    size_t end = 0;
+    if (!scanString(p.pos, &name, end))
+        return false;
+    p.pos = end;
+    skipSpace();
+    if (p.pos >= text_.size() || text_[p.pos] != ':')
+        return failAtEnd(kEndInObject, kColon);
+    ++p.pos;
+    skipSpace();
+    valueStart_ = p.pos;
     return true;
 }
 
-// simdjson has given up on an object: its last token read is the offending one, the
-// separator, the name or the ':'.
-bool JsonCursor::refuseMember(bool wasFirst, size_t separator, size_t keyAt) {
-    Parse& p = *parse_;
-    const char* at = nullptr;
-    const size_t bad = p.document.current_location().get(at) ? keyAt : p.offsetOf(at);
-    const bool atName = bad == keyAt && (wasFirst || bad != separator);
-    const char* what =
-        !atName && bad == separator ? kAfterMember
-        : atName ? (wasFirst ? "expected a member name (a string) or '}'" : "expected a member name (a string)")
-                 : kColon;
-    if (bad >= p.length)
-        return failAtEnd("unexpected end of text inside an object", atName ? nullptr : what);
-    if (what == kColon && text_[keyAt] == '"') {
-        // simdjson looks for the ':' before it reads the name: a bad escape in the name
-        // comes first in the text.
-        const auto [offset, escape] = escapeMistake(text_.substr(keyAt + 1, bad - keyAt - 1));
-        if (escape)
-            return failAt(keyAt + 1 + offset, escape);
+// The string whose opening quote is at `at`: checked, unescaped into out (when not
+// null), end set past its closing quote.
+bool JsonCursor::scanString(size_t at, std::string* out, size_t& end) {
+    const std::string_view t = text_;
+    size_t i = at + 1;
+    size_t runStart = i;
+    auto flush = [&](size_t upTo) {
+        if (out)
+            out->append(t.data() + runStart, upTo - runStart);
+    };
+    while (i < t.size()) {
+        const auto c = static_cast<unsigned char>(t[i]);
+        if (c == '"') {
+            flush(i);
+            end = i + 1;
+            return true;
+        }
+        if (c < 0x20)
+            return failAt(i, "control character inside a string (write it as an escape)");
+        if (c >= 0x80) {
+            const size_t length = utf8Length(reinterpret_cast<const unsigned char*>(t.data() + i), t.size() - i);
+            if (length == 0)
+                return failAt(i, "invalid UTF-8 in a string");
+            i += length;
+            continue;
+        }
+        if (c != '\\') {
+            ++i;
+            continue;
+        }
+        flush(i);
+        if (i + 1 >= t.size())
+            break;
+        const char e = t[i + 1];
+        const char* simple = std::strchr("\"\\/bfnrt", e);
+        if (e != '\0' && simple) {
+            if (out)
+                out->push_back("\"\\/\b\f\n\r\t"[simple - "\"\\/bfnrt"]);
+            i += 2;
+            runStart = i;
+            continue;
+        }
+        if (e != 'u')
+            return failAt(i, "invalid escape sequence in a string");
+        uint32_t cp = 0;
+        if (!hex4(t, i + 2, cp))
+            return failAt(i, kHexDigits);
+        size_t length = 6;
+        if (cp >= 0xDC00 && cp <= 0xDFFF)
+            return failAt(i, kUnpaired);
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            uint32_t low = 0;
+            if (t.size() < i + 8 || t[i + 6] != '\\' || t[i + 7] != 'u')
+                return failAt(i, kUnpaired);
+            if (!hex4(t, i + 8, low))
+                return failAt(i + 6, kHexDigits);
+            if (low < 0xDC00 || low > 0xDFFF)
+                return failAt(i, kUnpaired);
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            length = 12;
+        }
+        if (out)
+            appendUtf8(*out, cp);
+        i += length;
+        runStart = i;
     }
-    return failAt(bad, what);
-}
-
-bool JsonCursor::refuseString(size_t at) {
-    const auto [offset, what] = escapeMistake(text_.substr(std::min(at + 1, text_.size())));
-    if (!what)
-        return failAt(at, "invalid string");
-    return failAt(at + 1 + offset, what);
+    return failAt(at, "unterminated string");
 }
 
 bool JsonCursor::readString(std::string& out) {
     if (!startValue())
         return false;
-    Parse& p = *parse_;
-    std::string_view s;
-    if (const auto error = p.next.get_string().get(s)) {
-        return error == simdjson::INCORRECT_TYPE ? wrongKind("a string") : refuseString(valueStart_);
-    }
-    out.assign(s);
-    consumed();
+    if (kindAt(text_, valueStart_) != Kind::string)
+        return wrongKind("a string");
+    out.clear();
+    size_t end = 0;
+    if (!scanString(valueStart_, &out, end))
+        return false;
+    consumed(end);
     return true;
 }
 
-// Why the number (or non-number) at `at` was refused.
-bool JsonCursor::refuseNumber(size_t at, Kind kind, const JsonNumberWords& words, bool inArray) {
+// A number of type T at the reading position, which is then moved past it; a value
+// of another kind, or a number T cannot take, is refused in the given words.
+template <typename T>
+bool JsonCursor::readNumberAt(T& out, const JsonNumberWords& words, bool inArray) {
+    const size_t at = parse_->pos;
+    const Kind kind = kindAt(text_, at);
     if (kind != Kind::number) {
-        if (at >= parse_->length) {
-            return failAtEnd(
-                inArray ? "unexpected end of text inside an array" : "unexpected end of text, expected a value",
-                nullptr);
-        }
+        if (at >= text_.size())
+            return failAt(at, inArray ? kEndInArray : kEndExpectingValue);
         const bool danglingComma = inArray && text_[at] == ']';
+        if (kind == Kind::invalid && !danglingComma)
+            return failAtEnd(kEndExpectingValue, std::string("expected ") + words.expected + ", found no value");
         return failAt(at, std::string("expected ") + words.expected + ", found " +
                               (danglingComma ? "']' after ','" : jsonKindName(kind)));
     }
     bool integral = false;
     size_t length = 0;
-    if (const char* mistake = numberMistake(text_.substr(at), integral, length))
+    if (const char* mistake = scanNumber(text_.substr(at), integral, length))
         return failAt(at, mistake);
-    const size_t end = at + length;
-    if (end < parse_->length && !isDelimiter(text_[end]))
-        return failAt(end, afterValue());
-    return failAt(at, words.fraction && !integral ? words.fraction : words.outOfRange);
-}
-
-// What must follow a value where something else does.
-const char* JsonCursor::afterValue() const {
-    const Parse& p = *parse_;
-    if (p.frames.size() < 2)
-        return kAfterDocument;
-    return p.frames.back().isArray ? kAfterElement : kAfterMember;
+    const char* first = text_.data() + at;
+    switch (convert(first, first + length, integral, out)) {
+        case Converted::ok: break;
+        case Converted::notInteger: return failAt(at, words.fraction);
+        case Converted::outOfRange: return failAt(at, words.outOfRange);
+    }
+    parse_->pos = at + length;
+    return true;
 }
 
 bool JsonCursor::readDouble(double& out) {
-    if (!startValue())
+    if (!startValue() || !readNumberAt(out, kDoubleWords, false))
         return false;
-    if (!toNumber(parse_->next, out))
-        return refuseNumber(valueStart_, parse_->kindOfNext(), kDoubleWords, false);
-    consumed();
+    consumed(parse_->pos);
     return true;
 }
 
 bool JsonCursor::readInt64(int64_t& out) {
-    if (!startValue())
+    if (!startValue() || !readNumberAt(out, kInt64Words, false))
         return false;
-    if (parse_->next.get_int64().get(out))
-        return refuseNumber(valueStart_, parse_->kindOfNext(), kInt64Words, false);
-    consumed();
+    consumed(parse_->pos);
     return true;
+}
+
+// The literal word at the reading position, when it is there whole.
+bool JsonCursor::literalHere(std::string_view word) const {
+    const size_t at = parse_->pos;
+    if (text_.compare(at, word.size(), word) != 0)
+        return false;
+    const size_t end = at + word.size();
+    return end == text_.size() || isDelimiter(text_[end]) || text_[end] == '"';
 }
 
 bool JsonCursor::readBool(bool& out) {
     if (!startValue())
         return false;
-    if (parse_->next.get_bool().get(out)) {
-        if (parse_->kindOfNext() != Kind::boolean)
-            return wrongKind("true or false");
+    if (kindAt(text_, valueStart_) != Kind::boolean)
+        return wrongKind("true or false");
+    if (literalHere("true"))
+        out = true;
+    else if (literalHere("false"))
+        out = false;
+    else
         return fail("expected true or false, found \"" + wordAt(text_, valueStart_) + "\"");
-    }
-    consumed();
+    consumed(valueStart_ + (out ? 4 : 5));
     return true;
 }
 
 bool JsonCursor::readNull() {
     if (!startValue())
         return false;
-    bool isNull = false;
-    if (parse_->next.is_null().get(isNull) || !isNull) {
-        if (parse_->kindOfNext() != Kind::null)
-            return wrongKind("null");
+    if (kindAt(text_, valueStart_) != Kind::null)
+        return wrongKind("null");
+    if (!literalHere("null"))
         return fail("expected null, found \"" + wordAt(text_, valueStart_) + "\"");
-    }
-    consumed();
+    consumed(valueStart_ + 4);
     return true;
 }
 
 bool JsonCursor::skipScalar() {
     switch (peek()) {
         case Kind::string: {
-            std::string ignored;
-            return readString(ignored);
+            size_t end = 0;
+            if (!startValue() || !scanString(valueStart_, nullptr, end))
+                return false;
+            consumed(end);
+            return true;
         }
         case Kind::number: {
             double ignored = 0;
@@ -714,9 +641,7 @@ bool JsonCursor::skipScalar() {
     }
     if (!startValue())
         return false;
-    if (valueStart_ >= parse_->length)
-        return failAtEnd("unexpected end of text, expected a value", nullptr);
-    return fail("expected a value");
+    return failAtEnd(kEndExpectingValue, "expected a value");
 }
 
 bool JsonCursor::skipValue() {
@@ -755,36 +680,52 @@ bool JsonCursor::readNumberArray(const T*& numbers, size_t& count) {
     count = 0;
     if (!beginArray())
         return false;
-    Parse& p = *parse_;
-    Parse::Frame& f = p.frames.back();
     const size_t arrayStart = valueStart_;
-    for (;; f.first = false) {
-        if (!f.first)
-            ++f.element;
-        if (!(f.element != f.elementEnd)) {
-            closed(arrayStart, true, f.first ? nullptr : kAfterElement);
-            break;
-        }
-        od::value v;
-        if ((*f.element).get(v)) {
-            // simdjson has given up on the array; its last token read is the offending one.
-            const char* at = nullptr;
-            const size_t bad = p.document.current_location().get(at) ? p.length : p.offsetOf(at);
-            if (bad >= p.length)
-                return failAtEnd("unexpected end of text inside an array", kAfterElement);
-            return failAt(bad, kAfterElement);
-        }
+    const char* const begin = text_.data();
+    const char* const end = begin + text_.size();
+    size_t& pos = parse_->pos;
+    // The common case in a tight loop: a number, blanks, a comma, blanks. Anything
+    // else (the end of the array, a mistake) is left to the careful path below.
+    Parse::Frame& frame = parse_->frames.back();
+    bool commaRead = false;  // and the element after it not yet
+    for (;;) {
+        const char* p = begin + pos;
+        while (p < end && isSpace(*p))
+            ++p;
         T number{};
-        if (!toNumber(v, number)) {
-            const std::string_view raw = v.raw_json_token();
-            return refuseNumber(p.offsetOf(raw.data()), kindOf(v), kArrayWords<T>, true);
-        }
+        if (!quickNumber(p, end, number))
+            break;
+        into.push_back(number);
+        frame.first = false;
+        commaRead = false;
+        while (p < end && isSpace(*p))
+            ++p;
+        pos = static_cast<size_t>(p - begin);
+        if (p == end || *p != ',')
+            break;
+        pos = static_cast<size_t>(p + 1 - begin);
+        commaRead = true;
+    }
+    if (commaRead) {
+        skipSpace();
+        T number{};
+        if (!readNumberAt(number, kArrayWords<T>, true))
+            return false;
         into.push_back(number);
     }
+    while (nextElement()) {
+        skipSpace();
+        T number{};
+        if (!readNumberAt(number, kArrayWords<T>, true))
+            return false;
+        into.push_back(number);
+    }
+    if (failed_)
+        return false;
     valueStart_ = arrayStart;  // later messages about the whole array point at its start
     numbers = into.data();
     count = into.size();
-    return !failed_;
+    return true;
 }
 
 bool JsonCursor::readNumbersInto(const double*& numbers, size_t& count) { return readNumberArray(numbers, count); }
@@ -804,27 +745,11 @@ bool JsonCursor::finish() {
     if (failed_)
         return false;
     Parse& p = *parse_;
-    if (p.hasNext || p.frames.size() > 1) {
-        const size_t at = p.hasNext ? p.nextAt : p.here();
-        if (at >= p.length)
-            return failAtEnd("unexpected end of text", nullptr);
-        return failAt(at, kAfterDocument);
-    }
-    if (p.frames.empty()) {  // nothing but whitespace before our bracket, or nothing at all
-        if (p.nextAt < p.length)
-            return failAt(p.nextAt, kAfterDocument);
-        return !p.deferred || failAtEnd(nullptr, nullptr);
-    }
-    // Only our outer array is open: its end must be our bracket.
-    Parse::Frame& outer = p.frames.back();
-    const size_t separator = p.here();
-    ++outer.element;
-    if (outer.element != outer.elementEnd || separator < p.length)
-        return failAt(separator, kAfterDocument);
-    if (p.deferred)
-        return failAtEnd(nullptr, kAfterDocument);
-    p.frames.clear();
-    p.nextAt = p.length;
+    skipSpace();
+    if (!p.frames.empty())
+        return failAtEnd("unexpected end of text", kAfterDocument);
+    if (p.pos < text_.size())
+        return failAtEnd(kEndExpectingValue, kAfterDocument);
     return true;
 }
 

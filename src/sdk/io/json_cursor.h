@@ -2,20 +2,23 @@
 // JsonCursor: a forward-only JSON reader (RFC 8259) over text in memory, for reading
 // documents straight into their final containers.
 //
-// simdjson's On-Demand parser does the reading: structure, strings, numbers, UTF-8.
-// What this class adds is what a reader of files needs on top: the caller asks for
-// values in the order it expects them, and every refusal says what is wrong and where
-// (a text offset, turned into line and column) at the moment the caller reads there, so
-// that the caller can add which entry and field it was reading. Documents are mostly
-// long numeric arrays, read in one pass into the vectors that keep them, without a tree
-// in between.
+// The cursor reads the text as the caller asks for values, in one pass and in place:
+// nothing is built beside the text (no index, no tree, no copy), only the containers
+// open around the reading position are kept, so reading needs memory for what the
+// caller keeps and little else, and a mistake is met where it stands, after everything
+// before it was read. What this class adds to the JSON grammar is what a reader of
+// files needs: the caller asks for values in the order it expects them, and every
+// refusal says what is wrong and where (a text offset, turned into line and column) at
+// the moment the caller reads there, so that the caller can add which entry and field
+// it was reading. Documents are mostly long numeric arrays, read straight into the
+// vectors that keep them; numbers are converted by std::from_chars (rounded once, from
+// their decimal text).
 //
 // Use: call the read* / begin* functions in the order the caller expects values.
 // Every function returns false on failure; the first failure is kept (error(),
 // errorOffset()) and every later call fails at once, so callers may check once at the
-// end of a block. simdjson reads a padded copy of the text, so nothing is ever read
-// outside the text itself; its index needs about 4 bytes of (mostly untouched) memory
-// per byte of text while the cursor lives. Not thread-safe; one cursor per text.
+// end of a block. Strings must be UTF-8 (RFC 3629); nothing is read outside the text.
+// Not thread-safe; one cursor per text.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,8 +38,7 @@ public:
     // Deepest nesting of arrays and objects accepted.
     static constexpr size_t kMaxDepth = 256;
 
-    // text must outlive the cursor. A text simdjson cannot take at all (over 4 GiB, or
-    // no memory for its index) fails at once, at offset 0.
+    // text must outlive the cursor; it may be any size.
     explicit JsonCursor(std::string_view text);
     ~JsonCursor();
     JsonCursor(const JsonCursor&) = delete;
@@ -98,19 +100,21 @@ public:
     void lineAndColumn(size_t offset, size_t& line, size_t& column) const;
 
 private:
-    struct Parse;  // simdjson's parser and document, and the open containers
+    struct Parse;  // the reading position and the open containers
 
     bool failAt(size_t offset, std::string what);
-    bool failAtEnd(const char* endWhat, const char* separatorWhat);
+    bool failAtEnd(const char* endWhat, std::string what);
+    void skipSpace();
     bool startValue();
-    void consumed();
+    void consumed(size_t end);
     bool wrongKind(const char* expected);
     bool beginContainer(Kind kind);
-    bool closed(size_t at, bool isArray, const char* separatorWhat);
-    bool refuseMember(bool wasFirst, size_t separator, size_t keyAt);
-    bool refuseString(size_t at);
-    bool refuseNumber(size_t at, Kind kind, const JsonNumberWords& words, bool inArray);
-    const char* afterValue() const;
+    bool closed();
+    bool separated(bool isArray);
+    bool scanString(size_t at, std::string* out, size_t& end);
+    template <typename T>
+    bool readNumberAt(T& out, const JsonNumberWords& words, bool inArray);
+    bool literalHere(std::string_view word) const;
     bool skipScalar();
     // A whole array of numbers into the cursor's own buffer (valid until the next read),
     // so that callers learn the exact count before storing anything.

@@ -44,6 +44,7 @@
 #include <tbb/concurrent_vector.h>
 
 #include "link/channel_layout.h"
+#include "link/free_slot_set.h"
 #include "platform/shared_memory.h"
 #include "platform/window.h"
 
@@ -308,6 +309,8 @@ private:
     void keepBuffer(uint32_t id, vantro::platform::SharedMemory&& memory);
     bool ownsSlot(const RecordPrefix* record) const;
     uint32_t lowestFreeSlot(uint32_t limit);
+    void rereadSlots();
+    void noteSlotUsed(uint32_t index);
     const char16_t* copyText(TextField field, std::u16string& copy);
     std::byte* slotAt(uint32_t index) const;
     RecordPrefix* recordAt(uint32_t index) const;
@@ -329,14 +332,17 @@ private:
     uint32_t usableSlots_ = 0;         // slots wholly inside the mapping
     uint32_t creatorPid_ = 0;          // names buffers; never re-read from the header
     std::atomic<bool> broken_{false};  // set from the SIGBUS handler; see IsBroken
-    // No slot below freeSlotHint_ was free when this process last looked. The other
-    // process may free slots at any time it holds the lock, so the hint is trusted
-    // only while this process has held the lock without a break since the hint was
-    // computed (hintLockEpoch_ == lockEpoch_); otherwise AddRecord scans from slot 0.
-    // The material writer adds its records under one lock, so a batch of thousands
-    // costs one scan, and a slot the peer freed is still the first one re-used.
-    uint32_t freeSlotHint_ = 0;
-    uint64_t hintLockEpoch_ = 0;
+    // The slots this process believes free. The other process may take or free slots
+    // whenever it holds the lock, so the set is read again from the mapping (the slots
+    // below slotsHighWater_ and the header's highestSlot, clamped like every scan) at
+    // the first AddRecord after this process took or gave up the lock
+    // (slotsLockEpoch_ != lockEpoch_). Between two such moments a slot the set names is
+    // still checked in the mapping before it is handed out, so a slot the other side
+    // took meanwhile is skipped, never overwritten. A batch of records under one hold
+    // of the lock costs one pass over the used slots and a few word reads per record.
+    FreeSlotSet freeSlots_;
+    uint32_t slotsHighWater_ = 0;  // one past the highest slot seen in use by this process
+    uint64_t slotsLockEpoch_ = 0;
     std::atomic<uint64_t> lockEpoch_{1};  // changes whenever this process takes or gives up the lock
     RecordPrefix* viewRecord_ = nullptr;  // made by Create; null for an opener
     RecordPrefix* statRecord_ = nullptr;

@@ -117,6 +117,12 @@ public:
     int StatusBarProgressMeterPos(int position, bool absolute = true);
     void StatusBarProgressMeterEnd();
     bool StatusBarProgressMeterRunning() const { return meterRunning_; }
+    // Also passes every step of the meter to sink, on the thread that steps it: the run
+    // as it now stands (ended set after End) and the position now shown. For drawing
+    // the meter while it runs; null removes it.
+    void SetProgressSink(std::function<void(const RhinoProgressMeterRun&, int position)> sink) {
+        progressSink_ = std::move(sink);
+    }
     const std::vector<RhinoProgressMeterRun>& ProgressMeterHistory() const { return meters_; }
     void ClearProgressMeterHistory() { meters_.clear(); }
 
@@ -234,6 +240,7 @@ private:
     bool meterRunning_ = false;
     int meterPos_ = 0;
     std::vector<RhinoProgressMeterRun> meters_;
+    std::function<void(const RhinoProgressMeterRun&, int)> progressSink_;
 
     vantro::platform::WindowHandle mainWnd_ = 0;
     CRhinoAppSettings settings_;
