@@ -134,13 +134,29 @@ int run(const HostOptions& options) {
     RhinoApp().InitRhino();
     int status = 0;
     if (openStartDocument(session, options)) {
+        std::string error;
+        // Before anything says the file is followed: a stop from then on ends cleanly.
+        if (options.watch)
+            installStopSignals();
+        if (options.watch && !session.watcher().start(error)) {
+            session.message("--watch: " + error);
+            status = kExitStartFailed;
+        }
+        if (options.watch && session.watcher().following())
+            session.message("Following " + inQuotes(session.watcher().path()) + " (" + session.watcher().method() +
+                            ").");
         runLines(session, options.commands, options.echo);
         // --command lines alone make the whole run; otherwise the script or the input.
+        // Following a file, the run goes on after them until Quit or a stop signal.
         if (!session.quitRequested() && !options.script.empty())
             runLines(session, script, options.echo);
-        else if (!session.quitRequested() && options.commands.empty())
+        if (!session.quitRequested() && options.watch)
+            followUntilQuit(session, options.script.empty() ? 0 : -1,
+                            options.script.empty() && standardInputIsTerminal(), options.echo);
+        else if (!session.quitRequested() && options.script.empty() && options.commands.empty())
             runStandardInput(session, options.echo);
-        status = failures + session.failures() > 0 ? kExitCommandFailed : kExitOk;
+        if (status == 0)
+            status = failures + session.failures() > 0 ? kExitCommandFailed : kExitOk;
     } else {
         status = kExitStartFailed;
     }

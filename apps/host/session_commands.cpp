@@ -95,14 +95,15 @@ Outcome statusBar(HostSession& session, const CommandArgs& args) {
     return Outcome::ok();
 }
 
-Outcome wait(HostSession&, const CommandArgs& args) {
+Outcome wait(HostSession& session, const CommandArgs& args) {
     std::string error;
     if (args.count() != 1 || !args.options().empty())
         return Outcome::bad("expected milliseconds");
     const auto ms = parseInteger(args[0], 0, 600000, error);
     if (!ms)
         return Outcome::bad(error);
-    platform::sleepMilliseconds(static_cast<uint32_t>(*ms));
+    // While following the document's file, saves that arrive meanwhile are applied.
+    waitFollowing(session, static_cast<int>(*ms));
     return Outcome::ok();
 }
 
@@ -211,7 +212,9 @@ void addSessionCommands(CommandTable& table) {
     table.add({"Units", "<unit> [scale=on|off]", "Changes the document's units, scaling the objects or not.", units});
     table.add({"Print", "<text>", "Prints text in the command area.", print, false});
     table.add({"StatusBar", "", "Shows the status bar's message pane and its progress meters.", statusBar, false});
-    table.add({"Wait", "<milliseconds>", "Waits (the idle pump runs once afterwards).", wait, false});
+    table.add({"Wait", "<milliseconds>",
+               "Waits, applying saves of a followed file meanwhile (the idle pump runs once afterwards).", wait,
+               false});
     table.add({"Idle", "[count]", "Runs the idle pump (once, or count times).", idle, false, false});
     table.add({"Plugins", "", "Lists the plug-in modules and whether they loaded.", plugins, false});
     table.add({"Menu", "[command id]",
