@@ -67,6 +67,15 @@ protected:
         return changes;
     }
 
+    // Applies read to the open document with the event log on.
+    DocumentChanges apply(const CRhinoDoc& read) {
+        text_.clear();
+        events_ = std::make_unique<EventLog>(output_);
+        const DocumentChanges changes = applyDocumentChanges(*RhinoApp().ActiveDoc(), read);
+        events_.reset();
+        return changes;
+    }
+
     // The events raised, in order: their names, and a table event's kind.
     std::vector<std::string> events() const {
         std::vector<std::string> names;
@@ -203,6 +212,46 @@ TEST_F(DocumentSyncTest, TheNamedAndActiveViewsFollow) {
     EXPECT_EQ(changes.views, 2);
     EXPECT_EQ(changes.total(), 2);
     expectSameAsAfter();
+}
+
+// An embedded image that changed is put in place and announced through the material
+// that shows it; a texture switched off is a change of its material.
+TEST_F(DocumentSyncTest, EmbeddedImagesAndTexturesFollow) {
+    CRhinoDoc& doc = *RhinoApp().ActiveDoc();
+    ON_Bitmap image;
+    ASSERT_TRUE(image.Create(2, 2, 24));
+    image.SetId();
+    const int bitmap = doc.m_bitmap_table.AddBitmap(image);
+    ON_Material red = doc.m_material_table[0];
+    ON_Texture texture;
+    texture.m_texture_id = doc.m_bitmap_table.Bitmap(bitmap)->Id();
+    texture.m_image_file_reference.SetFullPath(u"/nowhere/tiles.bmp");
+    red.AddTexture(texture);
+    ASSERT_TRUE(doc.m_material_table.ModifyMaterial(red, 0));
+    run({"SaveAs " + path("textured.json")});
+    CRhinoDoc read;
+    ON_wString error;
+    ASSERT_TRUE(RhinoApp().ReadDocument(ON_wString::FromUtf8(path("textured.json")), read, error)) << error.ToUtf8();
+    ASSERT_EQ(read.m_bitmap_table.BitmapCount(), 1);
+    ASSERT_NE(read.m_material_table[0].TextureBitmap(), nullptr);
+
+    ON_Bitmap repainted = *read.m_bitmap_table.Bitmap(0);
+    repainted.Bits(0)[0] = 200;
+    ASSERT_TRUE(read.m_bitmap_table.ReplaceBitmap(0, repainted));
+    DocumentChanges changes = apply(read);
+    EXPECT_EQ(changes.materials, 1);
+    EXPECT_EQ(changes.total(), 1);
+    EXPECT_EQ(events(), Events{"MaterialTableEvent modified"});
+    EXPECT_EQ(doc.m_bitmap_table.Bitmap(bitmap)->Bits(0)[0], 200);
+    EXPECT_EQ(apply(read).total(), 0) << "the image is in place now";
+
+    ON_Material off = read.m_material_table[0];
+    off.m_textures[0].m_bOn = false;
+    ASSERT_TRUE(read.m_material_table.ModifyMaterial(off, 0));
+    changes = apply(read);
+    EXPECT_EQ(changes.materials, 1);
+    EXPECT_EQ(changes.total(), 1);
+    EXPECT_FALSE(doc.m_material_table[0].m_textures[0].m_bOn);
 }
 
 }  // namespace
