@@ -17,6 +17,13 @@ std::string documentPath(const HostSession& session) {
     return doc ? doc->GetPathName().ToUtf8() : std::string();
 }
 
+// The application goes idle again and again while nothing happens; a plug-in whose
+// worker was still busy with a large save's changes takes them on a later pass.
+void idleWhileFollowing(const DocumentWatcher& watcher) {
+    if (watcher.following())
+        RhinoApp().OnIdle();
+}
+
 }  // namespace
 
 DocumentWatcher::DocumentWatcher(HostSession& session) : session_(session) {}
@@ -131,8 +138,7 @@ bool DocumentWatcher::applySettled(bool early) {
     const DocumentChanges changes = applyDocumentChanges(*open, read);
     applied_ = after;
     session_.message("Applied the save of \"" + path_ + "\": " + describeChanges(changes) + ".");
-    if (changes.total() > 0)
-        RhinoApp().OnIdle();
+    RhinoApp().OnIdle();
     return true;
 }
 
@@ -146,6 +152,7 @@ void followUntilQuit(HostSession& session, int commandFd, bool prompt, bool echo
     while (!session.quitRequested() && !stopRequested() && (inputOpen || watcher.following())) {
         const InputReady ready = waitForInput(inputOpen ? commandFd : -1, watcher.notifier(), watcher.nextCheckMs());
         watcher.service();
+        idleWhileFollowing(watcher);
         if (!ready.commands)
             continue;
         inputOpen = readAvailable(commandFd, pending);
@@ -177,6 +184,7 @@ void waitFollowing(HostSession& session, int ms) {
         }
         waitForInput(-1, watcher.notifier(), static_cast<int>(std::min<long long>(left, watcher.nextCheckMs(now))));
         watcher.service();
+        idleWhileFollowing(watcher);
     }
 }
 

@@ -2,9 +2,11 @@
 // DocumentWatcher: follows the open document's file while other programs save it.
 // When the file has changed and then stayed the same (size, times, inode) for a
 // settle interval, it is read whole into a detached document and the difference is
-// applied to the open document as edits (document_sync.h); then the idle pump runs
-// once, as after a command, so that a plug-in sends what changed. One line per
-// applied save: `Applied the save of "<path>": <counts>.`
+// applied to the open document as edits (document_sync.h); then the idle pump runs,
+// as after a command, so that a plug-in sends what changed, and it runs again at
+// every pass of the wait loops below (at least every poll interval), as the
+// application's idle repeats. One line per applied save:
+// `Applied the save of "<path>": <counts>.`
 //
 // Saves as they happen: a write to a temporary file renamed over the document, an
 // in-place rewrite in several writes, a file deleted and written again — all are a
