@@ -142,21 +142,26 @@ bool DocumentWatcher::applySettled(bool early) {
     return true;
 }
 
-void followUntilQuit(HostSession& session, int commandFd, bool prompt, bool echo) {
+void followUntilQuit(HostSession& session, int commandFd, bool prompt, bool echo, std::string ahead) {
     DocumentWatcher& watcher = session.watcher();
-    std::string pending;
+    std::string pending = std::move(ahead);
     bool inputOpen = commandFd >= 0;
     installStopSignals();
     if (prompt && inputOpen)
         session.output().write(session.output().atLineStart() ? "Command: " : "\nCommand: ");
     while (!session.quitRequested() && !stopRequested() && (inputOpen || watcher.following())) {
-        const InputReady ready = waitForInput(inputOpen ? commandFd : -1, watcher.notifier(), watcher.nextCheckMs());
+        // Lines already at hand run before anything is waited for.
+        const bool lineAtHand = pending.find('\n') != std::string::npos;
+        const InputReady ready =
+            lineAtHand ? InputReady{}
+                       : waitForInput(inputOpen ? commandFd : -1, watcher.notifier(), watcher.nextCheckMs());
         watcher.service();
         idleWhileFollowing(watcher);
-        if (!ready.commands)
+        if (!ready.commands && !lineAtHand)
             continue;
-        inputOpen = readAvailable(commandFd, pending);
-        if (!inputOpen && !pending.empty())
+        if (ready.commands)
+            inputOpen = readAvailable(commandFd, pending);
+        if (!inputOpen && !pending.empty() && pending.back() != '\n')
             pending += '\n';
         for (size_t end = pending.find('\n'); end != std::string::npos && !session.quitRequested();
              end = pending.find('\n')) {

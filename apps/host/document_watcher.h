@@ -79,7 +79,8 @@ private:
 // Runs commands from commandFd (lines; -1: none) while following the file, until a
 // command quits, SIGINT or SIGTERM arrives, or the input has ended and nothing is
 // followed any more. prompt: print "Command: " before each line (a terminal).
-void followUntilQuit(HostSession& session, int commandFd, bool prompt, bool echo);
+// ahead: input already read from commandFd by someone else, run first.
+void followUntilQuit(HostSession& session, int commandFd, bool prompt, bool echo, std::string ahead = {});
 
 // Waits ms milliseconds, applying saves meanwhile (the Wait command while following).
 void waitFollowing(HostSession& session, int ms);

@@ -87,6 +87,9 @@ void runLines(HostSession& session, const std::vector<std::string>& lines, bool 
 }
 
 void runStandardInput(HostSession& session, bool echo) {
+    // No read-ahead: a Watch command hands the rest of the input to the follow loop,
+    // which reads the descriptor itself.
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
     const bool interactive = standardInputIsTerminal();
     if (interactive) {
         // A plug-in command that asks a question reads its answer from the terminal.
@@ -108,6 +111,18 @@ void runStandardInput(HostSession& session, bool echo) {
         if (echo)
             session.output().line("> " + line);
         session.runLine(line);
+        if (session.watcher().following() && !session.quitRequested()) {
+            // Watch on: from now on the input is waited for together with the file.
+            // What the stream has read ahead of this line is handed over.
+            std::string ahead;
+            while (std::cin.rdbuf()->in_avail() > 0)
+                ahead += static_cast<char>(std::cin.get());
+            if (interactive)
+                session.output().line("");
+            followUntilQuit(session, 0, interactive, echo, ahead);
+            RhinoApp().SetCommandInput(nullptr);
+            return;
+        }
     }
     if (interactive)
         session.output().line("");

@@ -66,10 +66,11 @@ protected:
         std::signal(SIGPIPE, SIG_IGN);
         ASSERT_EQ(mkfifo((root() / "host.in").c_str(), 0600), 0);
         host_ = std::make_unique<ChildProcess>(
-            "/bin/sh", std::vector<std::string>{"-c", "exec \"$0\" \"$1\" --watch < \"$2\"", VANTRO_HOST_PATH,
-                                                document_.string(), (root() / "host.in").string()});
+            "/bin/sh",
+            std::vector<std::string>{"-c", std::string("exec \"$0\" \"$1\" ") + (watch_ ? "--watch" : "") + " < \"$2\"",
+                                     VANTRO_HOST_PATH, document_.string(), (root() / "host.in").string()});
         input_.open(root() / "host.in");
-        ASSERT_NE(host_->waitForLine("Following", kWaitMs), "") << host_->output();
+        ASSERT_NE(host_->waitForLine(watch_ ? "Following" : "Opened", kWaitMs), "") << host_->output();
     }
 
     void TearDown() override {
@@ -98,6 +99,7 @@ protected:
         return host_->output().substr(from);
     }
 
+    bool watch_ = true;  // start with --watch
     vantro::test::TestEnvironment env_;
     std::vector<std::string> versions_;
     fs::path document_;
@@ -191,6 +193,22 @@ TEST_F(DocumentWatchTest, AStopSignalEndsTheSessionCleanly) {
     EXPECT_EQ(host_->wait(kWaitMs), 0) << host_->output();
     input_.close();
     host_.reset();
+}
+
+// A host reading its commands without --watch: Watch on, typed with more lines behind
+// it, follows the file from then on while the input is still read.
+class WatchCommandTest : public DocumentWatchTest {
+protected:
+    WatchCommandTest() { watch_ = false; }
+};
+
+TEST_F(WatchCommandTest, WatchOnFollowsWhileCommandsAreRead) {
+    input_ << "Watch on\nPrint typed ahead" << std::endl;
+    ASSERT_NE(host_->waitForLine("typed ahead", kWaitMs), "") << host_->output();
+    saveByRename(versions_[1]);
+    EXPECT_NE(host_->waitForLine("Applied the save of", kWaitMs).find("1 object moved"), std::string::npos)
+        << host_->output();
+    EXPECT_NE(command("Info").find("Objects: 2"), std::string::npos);
 }
 
 }  // namespace
