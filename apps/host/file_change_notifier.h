@@ -33,7 +33,8 @@ FileStamp stampFile(const std::string& path);
 class FileChangeNotifier {
 public:
     // Null when the system offers no notification for that folder (none built in,
-    // the folder missing, the watch limit reached); the caller then polls.
+    // the folder missing, the watch limit reached) or VANTRO_WATCH_POLLING=1 asks for
+    // polling alone; the caller then polls.
     static std::unique_ptr<FileChangeNotifier> create(const std::string& path);
     virtual ~FileChangeNotifier() = default;
 

@@ -211,4 +211,21 @@ TEST_F(WatchCommandTest, WatchOnFollowsWhileCommandsAreRead) {
     EXPECT_NE(command("Info").find("Objects: 2"), std::string::npos);
 }
 
+// Without change notification the stamp poll alone follows renames and rewrites.
+class PollingWatchTest : public DocumentWatchTest {
+protected:
+    PollingWatchTest() : polling_("VANTRO_WATCH_POLLING", "1") {}
+    vantro::test::ScopedVariable polling_;
+};
+
+TEST_F(PollingWatchTest, SavesAreFollowedByPollingAlone) {
+    EXPECT_NE(host_->output().find("(polling)"), std::string::npos) << host_->output();
+    saveByRename(versions_[1]);
+    EXPECT_NE(host_->waitForLine("Applied the save of", kWaitMs).find("1 object moved"), std::string::npos)
+        << host_->output();
+    writeFile(document_, versions_[2]);
+    EXPECT_NE(host_->waitForLine("Applied the save of", kWaitMs).find("1 object's attributes"), std::string::npos)
+        << host_->output();
+}
+
 }  // namespace
