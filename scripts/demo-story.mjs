@@ -10,9 +10,12 @@
 // so that the caller can tell their shared memory from anyone else's.
 //
 // A step is done when the host has run its lines and the peer, having written at
-// least one picture since, has been quiet for --settle ms (default 400).
+// least one picture since, has been quiet for --settle ms (default 400). The host
+// follows its document's file (--watch): a story line "#! Move <object> <x,y,z>" is
+// another program saving the document with that object moved
+// (tools/move-object.mjs), and the step waits for the host to apply that save.
 // Exit status: 0 when every step got its picture and both programs ended cleanly.
-import { spawn } from 'node:child_process';
+import { spawn, execFileSync } from 'node:child_process';
 import { appendFileSync, readFileSync } from 'node:fs';
 import path from 'node:path';
 
@@ -32,12 +35,14 @@ function parseArgs(argv) {
   return args;
 }
 
-// Steps of a story: a "## " line opens one; other comments and blank lines are dropped.
+// Steps of a story: a "## " line opens one; a "#! " line is a save by another program
+// (kept in the step's saves); other comments and blank lines are dropped.
 export function parseStory(text) {
   const steps = [];
   for (const raw of text.split('\n')) {
     const line = raw.trim();
-    if (line.startsWith('##')) steps.push({ title: line.replace(/^#+\s*/, ''), lines: [] });
+    if (line.startsWith('##')) steps.push({ title: line.replace(/^#+\s*/, ''), lines: [], saves: [] });
+    else if (line.startsWith('#!') && steps.length > 0) steps[steps.length - 1].saves.push(line.slice(2).trim());
     else if (line === '' || line.startsWith('#')) continue;
     else if (steps.length === 0) throw new Error(`command before the first step: ${line}`);
     else steps[steps.length - 1].lines.push(line);
@@ -87,6 +92,15 @@ class Output {
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
+// Another program's save: "Move <object> <x,y,z>" rewrites the document with the
+// object moved, renamed into place as programs save.
+function saveElsewhere(save, document) {
+  const m = /^Move\s+("([^"]+)"|\S+)\s+(\S+)$/.exec(save);
+  if (!m) throw new Error(`cannot play the save "${save}"`);
+  const tool = path.join(path.dirname(new URL(import.meta.url).pathname), '..', 'tools', 'move-object.mjs');
+  execFileSync('node', [tool, document, document, '--name', m[2] ?? m[1], '--by', m[3]], { stdio: 'ignore' });
+}
+
 // Waits until the peer has written a picture since line `from` and then said nothing
 // for settleMs; returns the step's last PICTURE and MIRROR lines (null when none came).
 async function settle(peer, from, settleMs) {
@@ -123,7 +137,7 @@ async function main() {
   if (args.pids) appendFileSync(args.pids, `${peerChild.pid}\n`);
   if ((await peer.waitFor(/^READY /)) < 0) throw new Error('velora-peer did not start');
 
-  const hostChild = spawn(args.host, [args.document, '--plugin', args.plugin],
+  const hostChild = spawn(args.host, [args.document, '--watch', '--plugin', args.plugin],
                           { stdio: ['pipe', 'pipe', 'inherit'] });
   const host = new Output(hostChild.stdout);
   if (args.pids) appendFileSync(args.pids, `${hostChild.pid}\n`);
@@ -133,6 +147,19 @@ async function main() {
     console.log(`-- step ${n + 1}: ${step.title}`);
     const hostFrom = host.lines.length, peerFrom = peer.lines.length;
     const marker = `step ${n + 1} sent`;
+    let applied = hostFrom;
+    for (const save of step.saves) {
+      console.log(`   another program saves: ${save}`);
+      saveElsewhere(save, args.document);
+      applied = await host.waitFor(/^Applied the save of /, applied);
+      if (applied < 0) break;
+      ++applied;
+    }
+    if (applied < 0) {
+      console.log('   vantro-host did not apply the save');
+      failed = true;
+      break;
+    }
     hostChild.stdin.write(step.lines.join('\n') + `\nPrint ${marker}\n`);
     if ((await host.waitFor(new RegExp(`^${marker}$`), hostFrom)) < 0) {
       console.log('   vantro-host did not finish the step');

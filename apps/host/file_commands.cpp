@@ -148,6 +148,32 @@ Outcome exportDocument(HostSession& session, const CommandArgs& args) {
     return Outcome::ok();
 }
 
+// Without an argument, says what is followed.
+Outcome watchDocument(HostSession& session, const CommandArgs& args) {
+    std::string error;
+    if (args.count() > 1 || !args.options().empty())
+        return Outcome::bad("expected on or off");
+    DocumentWatcher& watcher = session.watcher();
+    if (args.count() == 0) {
+        session.message(watcher.following() ? "Following \"" + watcher.path() + "\" (" + watcher.method() + ")."
+                                            : std::string("Not following the document's file."));
+        return Outcome::ok();
+    }
+    const auto on = parseSwitch(args[0], error);
+    if (!on)
+        return Outcome::bad(error);
+    if (!*on) {
+        if (watcher.following())
+            session.message("Stopped following \"" + watcher.path() + "\".");
+        watcher.stop();
+        return Outcome::ok();
+    }
+    if (!watcher.start(error))
+        return Outcome::fail(error);
+    session.message("Following \"" + watcher.path() + "\" (" + watcher.method() + ").");
+    return Outcome::ok();
+}
+
 }  // namespace
 
 void addFileCommands(CommandTable& table) {
@@ -162,6 +188,8 @@ void addFileCommands(CommandTable& table) {
     table.add({"Export", "[file.dae] [overwrite=yes|no]",
                "Exports the document as COLLADA with its texture folder (default: the document's path as .dae).",
                exportDocument});
+    table.add({"Watch", "[on|off]", "Follows the document's file: each save another program makes is applied as edits.",
+               watchDocument});
 }
 
 }  // namespace vantro::host

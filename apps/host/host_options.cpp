@@ -8,8 +8,8 @@ const char* const kDefaultPluginPath = VANTRO_DEFAULT_PLUGIN_PATH;
 
 const char* hostUsage() {
     return "usage: vantro-host [document.json|document.3dm] [--plugin PATH]... [--script FILE]\n"
-           "                   [--command LINE]... [--answer yes|no]... [--log-events] [--echo]\n"
-           "                   [--help]\n"
+           "                   [--command LINE]... [--answer yes|no]... [--watch] [--log-events]\n"
+           "                   [--echo] [--help]\n"
            "       vantro-host export document.json|document.3dm [-o FILE.dae] [--no-overwrite]\n"
            "                          [--precision N] [--plugin PATH]\n"
            "\n"
@@ -20,6 +20,10 @@ const char* hostUsage() {
            "puts that name in FOLDER. --no-overwrite cancels the export when the file exists.\n"
            "--precision N writes positions, normals and texture coordinates with N decimals (0-6)\n"
            "instead of the renderer's 3 (metres to the millimetre), for other tools.\n"
+           "\n"
+           "--watch follows the document's file: each save another program makes is applied to\n"
+           "the open document as edits, one line per save, until Quit, SIGINT or SIGTERM (after\n"
+           "the commands and script; standard input still takes commands).\n"
            "\n"
            "--answer answers the plug-ins' Yes/No message boxes in order; when the answers run\n"
            "out a box is answered at the terminal, or else takes its default button.\n"
@@ -93,6 +97,8 @@ bool parseHostOptions(int argc, const char* const* argv, HostOptions& out, std::
             out.logEvents = true;
         } else if (arg == "--echo") {
             out.echo = true;
+        } else if (arg == "--watch") {
+            out.watch = true;
         } else if (arg == "--plugin") {
             if (!(v = value()))
                 return false;
@@ -124,6 +130,8 @@ bool parseHostOptions(int argc, const char* const* argv, HostOptions& out, std::
             out.document = arg;
         }
     }
+    if (out.watch && out.document.empty() && !out.help)
+        return (error = "--watch needs a document to follow", false);
     return true;
 }
 

@@ -2,7 +2,8 @@
 // Command line of vantro-host.
 //
 //   vantro-host [document.json|document.3dm] [--plugin PATH]... [--script FILE]
-//               [--command LINE]... [--answer yes|no]... [--log-events] [--echo] [--help]
+//               [--command LINE]... [--answer yes|no]... [--watch] [--log-events] [--echo]
+//               [--help]
 //   vantro-host export document.(json|3dm) [-o FILE] [--no-overwrite] [--precision N]
 //                      [--plugin PATH]
 //
@@ -39,6 +40,7 @@ struct HostOptions {
     std::vector<bool> answers;          // Yes (true) / No answers to message boxes, in order
     bool logEvents = false;             // log every application event (EventLog)
     bool echo = false;                  // print each line before running it
+    bool watch = false;                 // follow the document's file (Watch on) until quit
     bool help = false;
     std::string output;     // export: the file to write (empty: proposed)
     bool overwrite = true;  // export: replace an existing file

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "command_table.h"
+#include "document_watcher.h"
 #include "host_output.h"
 #include "plugin_host.h"
 
@@ -52,6 +53,8 @@ public:
     CRhinoDoc* document() const;
     const CommandTable& commands() const { return table_; }
     PluginHost& plugins() { return plugins_; }
+    // Follows the document's file while other programs save it (Watch, --watch).
+    DocumentWatcher& watcher() { return watcher_; }
     void requestQuit() { quit_ = true; }
     // The text of the running line after its first word, blanks around it removed
     // (for commands that take free text).
@@ -67,6 +70,7 @@ private:
     CommandTable table_;
     std::string currentLine_;
     PluginHost plugins_;
+    DocumentWatcher watcher_{*this};
     bool quit_ = false;
     int failures_ = 0;
 };

@@ -26,7 +26,6 @@
 #include "export_action.h"
 #include "host_options.h"
 #include "host_session.h"
-#include "idle_pump.h"
 #include "message_box_answers.h"
 #include "plugin_module.h"
 #include "terminal_progress.h"
@@ -89,33 +88,25 @@ void runLines(HostSession& session, const std::vector<std::string>& lines, bool 
     }
 }
 
-// Reads commands from standard input; the idle pump runs while no line has come.
-void runStandardInput(HostSession& session, bool echo, std::unique_ptr<InputLines>& input) {
-    input = std::make_unique<InputLines>();
+// Reads commands from standard input until Quit or its end. Waiting for a line is idle
+// time: the idle pump runs meanwhile, and saves of a followed file are applied.
+void runStandardInput(HostSession& session, bool echo) {
+    // No read-ahead: the loop waits on the descriptor itself, together with the
+    // followed file, and a plug-in's question reads its answer from the same stream.
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
     const bool interactive = standardInputIsTerminal();
     if (interactive) {
         // A plug-in command that asks a question reads its answer from the terminal.
-        RhinoApp().SetCommandInput([&session, &input](const ON_wString& prompt, ON_wString& line) {
+        RhinoApp().SetCommandInput([&session](const ON_wString& prompt, ON_wString& line) {
             session.output().write(prompt.ToUtf8() + " ");
             std::string answer;
-            if (!input->next(answer, false))
+            if (!std::getline(std::cin, answer))
                 return false;
             line = ON_wString::FromUtf8(answer);
             return true;
         });
     }
-    std::string line;
-    while (!session.quitRequested()) {
-        if (interactive)
-            session.output().write(session.output().atLineStart() ? "Command: " : "\nCommand: ");
-        if (!input->next(line, true))
-            break;
-        if (echo)
-            session.output().line("> " + line);
-        session.runLine(line);
-    }
-    if (interactive)
-        session.output().line("");
+    followUntilQuit(session, 0, interactive, echo);
     RhinoApp().SetCommandInput(nullptr);
 }
 
@@ -129,14 +120,10 @@ int run(const HostOptions& options) {
     vantro::docio::registerDocumentFormats(RhinoApp());
     std::unique_ptr<EventLog> eventLog = options.logEvents ? std::make_unique<EventLog>(output) : nullptr;
     HostSession session(output);
-    // Once commands come from standard input, every read of it goes through input.
-    std::unique_ptr<InputLines> input;
     const StandardErrorProgress progress;
     std::function<bool(std::string&)> readLine;
     if (standardInputIsTerminal())
-        readLine = [&input](std::string& line) {
-            return input ? input->next(line, false) : static_cast<bool>(std::getline(std::cin, line));
-        };
+        readLine = [](std::string& line) { return static_cast<bool>(std::getline(std::cin, line)); };
     MessageBoxAnswers boxes(output, std::deque<bool>(options.answers.begin(), options.answers.end()), readLine);
     RhinoSetMessageBoxHandler([&boxes](const RhinoMessageBox& box) { return boxes.answer(box); });
     int failures = 0;
@@ -144,13 +131,28 @@ int run(const HostOptions& options) {
     RhinoApp().InitRhino();
     int status = 0;
     if (openStartDocument(session, options)) {
+        std::string error;
+        // Before anything says the file is followed: a stop from then on ends cleanly.
+        if (options.watch)
+            installStopSignals();
+        if (options.watch && !session.watcher().start(error)) {
+            session.message("--watch: " + error);
+            status = kExitStartFailed;
+        }
+        if (options.watch && session.watcher().following())
+            session.message("Following " + inQuotes(session.watcher().path()) + " (" + session.watcher().method() +
+                            ").");
         runLines(session, options.commands, options.echo);
         // --command lines alone make the whole run; otherwise the script or the input.
+        // Following a file, the run goes on after them until Quit or a stop signal.
         if (!session.quitRequested() && !options.script.empty())
             runLines(session, script, options.echo);
-        else if (!session.quitRequested() && options.commands.empty())
-            runStandardInput(session, options.echo, input);
-        status = failures + session.failures() > 0 ? kExitCommandFailed : kExitOk;
+        if (!session.quitRequested() && options.script.empty() && (options.commands.empty() || options.watch))
+            runStandardInput(session, options.echo);
+        else if (!session.quitRequested() && options.watch)
+            followUntilQuit(session, -1, false, options.echo);
+        if (status == 0)
+            status = failures + session.failures() > 0 ? kExitCommandFailed : kExitOk;
     } else {
         status = kExitStartFailed;
     }

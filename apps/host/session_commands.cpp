@@ -6,7 +6,7 @@
 
 #include "document_info.h"
 #include "host_session.h"
-#include "idle_pump.h"
+#include "document_watcher.h"
 #include "sdk/app/rhino_app.h"
 #include "sdk/document/rhino_doc.h"
 
@@ -96,15 +96,16 @@ Outcome statusBar(HostSession& session, const CommandArgs& args) {
     return Outcome::ok();
 }
 
-Outcome wait(HostSession&, const CommandArgs& args) {
+Outcome wait(HostSession& session, const CommandArgs& args) {
     std::string error;
     if (args.count() != 1 || !args.options().empty())
         return Outcome::bad("expected milliseconds");
     const auto ms = parseInteger(args[0], 0, 600000, error);
     if (!ms)
         return Outcome::bad(error);
-    // The host is idle while it waits, so the idle pump keeps running.
-    idleFor(std::chrono::milliseconds(*ms));
+    // The host is idle while it waits: the idle pump keeps running, and saves of a
+    // followed file are applied meanwhile.
+    waitFollowing(session, static_cast<int>(*ms));
     return Outcome::ok();
 }
 
@@ -213,7 +214,8 @@ void addSessionCommands(CommandTable& table) {
     table.add({"Units", "<unit> [scale=on|off]", "Changes the document's units, scaling the objects or not.", units});
     table.add({"Print", "<text>", "Prints text in the command area.", print, false});
     table.add({"StatusBar", "", "Shows the status bar's message pane and its progress meters.", statusBar, false});
-    table.add({"Wait", "<milliseconds>", "Waits, idle: the idle pump runs every 20 ms meanwhile and once afterwards.",
+    table.add({"Wait", "<milliseconds>",
+               "Waits, idle: the idle pump runs every 20 ms and saves of a followed file are applied meanwhile.",
                wait, false});
     table.add({"Idle", "[count]", "Runs the idle pump (once, or count times).", idle, false, false});
     table.add({"Plugins", "", "Lists the plug-in modules and whether they loaded.", plugins, false});

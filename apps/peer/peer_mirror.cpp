@@ -81,6 +81,9 @@ void PeerMirror::applyMaterial(Bytes record, uint32_t recordFlags, const BufferM
             unusedBuffers_.push_back(old.geometryBuffer);
         material.mesh = readGeometry(now.geometryBuffer, map, id, update);
         ++update.geometries;
+        const MeshData& mesh = material.mesh;
+        update.geometryBytes += sizeof(float) * (mesh.positions.size() + mesh.normals.size() + mesh.texCoords.size()) +
+                                sizeof(uint32_t) * mesh.indices.size();
     }
 }
 

@@ -35,6 +35,7 @@ struct MirrorUpdate {
     uint32_t textures = 0;
     uint32_t geometries = 0;
     uint32_t removed = 0;
+    uint64_t geometryBytes = 0;  // of the arrays in the geometry buffers re-read
     bool camera = false;
     bool statistics = false;
     std::vector<std::string> problems;  // "record=<id> <what>: <why>", one per problem

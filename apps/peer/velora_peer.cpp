@@ -189,9 +189,9 @@ void VeloraPeer::showMirror(const MirrorUpdate& update) {
     const auto& camera = mirror_.camera();
     const char* kind = !camera ? "absent" : camera->view.cameraKind == kCameraPerspective ? "perspective" : "none";
     std::printf("MIRROR materials=%zu textured=%zu triangles=%zu camera=%s read=%" PRIu32 "/%" PRIu32 "/%" PRIu32
-                " removed=%" PRIu32 " statistics=%d\n",
+                " removed=%" PRIu32 " statistics=%d bytes=%" PRIu64 "\n",
                 mirror_.materials().size(), mirror_.texturedCount(), mirror_.triangleCount(), kind, update.materials,
-                update.textures, update.geometries, update.removed, update.statistics ? 1 : 0);
+                update.textures, update.geometries, update.removed, update.statistics ? 1 : 0, update.geometryBytes);
     for (const std::string& problem : update.problems)
         std::printf("PROBLEM %s\n", problem.c_str());
 }

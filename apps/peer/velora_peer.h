@@ -12,6 +12,7 @@
 //   SYNC records=<n> changed=<n>                          SYNC busy
 //   MIRROR materials=<n> textured=<n> triangles=<n> camera=<perspective|none|absent>
 //          read=<materials>/<textures>/<geometries> removed=<n> statistics=<0|1>
+//          bytes=<geometry bytes re-read: positions, normals, coordinates, indices>
 //   PROBLEM record=<id> <what>: <why>                     (a refused buffer or texture)
 //   PICTURE n=<k> file=<DIR/picture-000k.png> triangles=<n> ms=<render time>
 //   PICTURE failed: <why>

@@ -503,6 +503,18 @@ double changedShare(const vantro::peer::Image& a, const vantro::peer::Image& b) 
     return double(changed) / double(a.rgba.size() / 4);
 }
 
+// Plays another program's save of "Move <object> <x,y,z>" with tools/move-object.mjs.
+bool saveElsewhere(const std::string& command, const fs::path& document, std::string& why) {
+    std::istringstream words(command);
+    std::string verb, object, offset;
+    words >> verb >> std::quoted(object) >> offset;
+    const RunResult run =
+        runProgram("/usr/bin/env", {"node", (fs::path(VANTRO_SOURCE_DIR) / "tools/move-object.mjs").string(),
+                                    document.string(), document.string(), "--name", object, "--by", offset});
+    why = "move-object.mjs: " + run.output;
+    return verb == "Move" && run.exitCode == 0;
+}
+
 TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
     VANTRO_SKIP_WITHOUT_3DM_READER();
     std::vector<std::pair<std::string, std::string>> steps;  // title, the commands
@@ -514,6 +526,8 @@ TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
         line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
         if (line.rfind("##", 0) == 0)
             steps.push_back({line.substr(line.find_first_not_of("# ")), ""});
+        else if (line.rfind("#!", 0) == 0 && !steps.empty())
+            steps.back().second += line + "\n";  // another program's save
         else if (line[0] != '#' && !steps.empty())
             steps.back().second += line + "\n";
     }
@@ -533,7 +547,7 @@ TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
     // them; a host that died is reported by its exit status.
     std::signal(SIGPIPE, SIG_IGN);
     ASSERT_EQ(mkfifo((root / "host.in").c_str(), 0600), 0);
-    ChildProcess host("/bin/sh", {"-c", "exec \"$0\" \"$1\" --plugin \"$2\" < \"$3\"", VANTRO_HOST_PATH,
+    ChildProcess host("/bin/sh", {"-c", "exec \"$0\" \"$1\" --watch --plugin \"$2\" < \"$3\"", VANTRO_HOST_PATH,
                                   document.string(), VANTRO_PLUGIN_PATH, (root / "host.in").string()});
     std::ofstream input(root / "host.in");
     MirrorView before;
@@ -548,10 +562,23 @@ TEST(DemoStory, EachStepReachesThePeerAsTheDocumentPredicts) {
         }
         int seen = pictureNumber(peer.output(), peer.output().rfind("PICTURE n="));
         std::istringstream lines(steps[n].second);
-        for (std::string line; std::getline(lines, line);)
+        std::string commands;
+        for (std::string line; std::getline(lines, line);) {
+            // "#! <command>": another program saves the document with that change made;
+            // the host, following the file, applies it as the command would.
+            const bool saved = line.rfind("#!", 0) == 0;
+            if (saved)
+                line = line.substr(line.find_first_not_of("#! "));
             ASSERT_TRUE(model->apply(line, why)) << why;
+            if (!saved) {
+                commands += line + "\n";
+                continue;
+            }
+            ASSERT_TRUE(saveElsewhere(line, document, why)) << why;
+            ASSERT_NE(host.waitForLine("Applied the save of", kStepMs), "") << host.output();
+        }
         const std::string marker = "step " + std::to_string(n + 1) + " sent";
-        input << steps[n].second << "Print " << marker << std::endl;
+        input << commands << "Print " << marker << std::endl;
         ASSERT_NE(host.waitForLine(marker, kStepMs), "") << host.output();
         const MirrorView expected = model->predict();
 

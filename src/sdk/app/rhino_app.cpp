@@ -128,6 +128,19 @@ CRhinoDoc* CRhinoApp::NewDocument() {
     return &d;
 }
 
+bool CRhinoApp::ReadDocument(const ON_wString& path, CRhinoDoc& doc, ON_wString& error) const {
+    const DocumentReader* reader = readerFor(path);
+    if (!reader) {
+        error = u"no reader for this kind of file.";
+        return false;
+    }
+    if ((*reader)(doc, path, error))
+        return true;
+    if (error.IsEmpty())
+        error = u"the file could not be read.";
+    return false;
+}
+
 bool CRhinoApp::OpenDocument(const ON_wString& path, bool merge, ON_wString* error) {
     ON_wString message;
     auto failWith = [&](const ON_wString& why) {

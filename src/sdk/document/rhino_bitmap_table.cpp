@@ -19,6 +19,17 @@ int CRhinoBitmapTable::AddBitmap(const ON_Bitmap& bitmap) {
     return BitmapCount() - 1;
 }
 
+bool CRhinoBitmapTable::ReplaceBitmap(int index, const ON_Bitmap& bitmap) {
+    if (index < 0 || index >= BitmapCount() || bitmap.IsEmpty())
+        return false;
+    ON_Bitmap& entry = *bitmaps_[static_cast<size_t>(index)];
+    const ON_UUID id = entry.Id();
+    entry = bitmap;
+    entry.SetIndex(index);
+    entry.SetId(id);
+    return true;
+}
+
 int CRhinoBitmapTable::FindBitmapFromId(const ON_UUID& id) const {
     if (ON_UuidIsNil(id))
         return -1;

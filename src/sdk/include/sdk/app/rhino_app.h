@@ -73,6 +73,11 @@ public:
     // and objects are added to the active document with their usual events (indices
     // remapped, ids kept unless taken), then OnEndOpenDocument(merge true).
     bool OpenDocument(const ON_wString& path, bool merge = false, ON_wString* error = nullptr);
+    // Reads a file into doc (a detached, empty document) with the registered reader and
+    // raises no event: for a caller that compares a file with the open document. False
+    // with the reason in error (nothing printed) when no reader handles the extension
+    // or the file cannot be read; doc may then hold part of the file.
+    bool ReadDocument(const ON_wString& path, CRhinoDoc& doc, ON_wString& error) const;
     // Writes the document. Events: OnBeginSaveDocument(path, selectedOnly); then, when
     // the write succeeded, OnEndSaveDocument; a full save also renames the document
     // to path. Fails (events still raised for the begin) when no writer handles the

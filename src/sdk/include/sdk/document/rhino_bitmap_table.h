@@ -22,6 +22,10 @@ public:
     // Adds a copy (a nil or duplicate id is replaced) and returns its index; -1 for an
     // empty bitmap.
     int AddBitmap(const ON_Bitmap& bitmap);
+    // Replaces the image of the entry at index (its index and id stay); false for an
+    // index out of range or an empty bitmap. No event: the caller announces the change
+    // through the materials that show the image (CRhinoMaterialTable::ModifyMaterial).
+    bool ReplaceBitmap(int index, const ON_Bitmap& bitmap);
     int FindBitmapFromId(const ON_UUID& id) const;
     // First bitmap whose file reference has this full path (ASCII case folded, '/' and
     // '\' equal); -1.
