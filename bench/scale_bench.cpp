@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "collada/collada_exporter.h"
-#include "collada/save_file_dialog.h"
+#include "sdk/app/save_file_dialog.h"
 #include "link/live_connection.h"
 #include "live_session.h"
 #include "platform/clock.h"
@@ -60,14 +60,14 @@ uint64_t statusBytes(const std::string& field) {
     return 0;
 }
 
-// Bytes of the link's mappings in /dev/shm: the main mapping and this process's buffers.
+// Bytes of the link's mappings in the shared-memory folder: the main mapping and this process's buffers.
 uint64_t mappingBytes(const std::u16string& linkName) {
     const std::string main = platform::SharedMemory::posixName(linkName).substr(1);
     const std::string buffers =
         platform::SharedMemory::posixName(u"VantroAPI/" + platform::fromUtf8(std::to_string(::getpid())) + u"/")
             .substr(1);
     uint64_t bytes = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(platform::SharedMemory::kDirectory)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(platform::SharedMemory::directory())) {
         const std::string name = entry.path().filename().string();
         if (name == main || name.rfind(buffers, 0) == 0)
             bytes += entry.file_size();
@@ -155,12 +155,12 @@ void editOne(LiveSession& s, Figures& f) {
 
 void exportDocument(const fs::path& dae, Figures& f) {
     const std::u16string target = platform::fromUtf8(dae.string());
-    vantro::collada::SetSaveFileHandler([&](const vantro::collada::SaveFileRequest&) { return target; });
+    vantro::sdk::SetSaveFileHandler([&](const vantro::sdk::SaveFileRequest&) { return target; });
     ColladaExporter exporter;
     const uint64_t t0 = platform::monotonicNanoseconds();
     if (exporter.Export() == 0 && fs::exists(dae))
         f.exportSeconds = secondsSince(t0);
-    vantro::collada::SetSaveFileHandler(nullptr);
+    vantro::sdk::SetSaveFileHandler(nullptr);
     std::error_code error;
     fs::remove(dae, error);
 }

@@ -159,8 +159,8 @@ void followUntilQuit(HostSession& session, int commandFd, bool prompt, bool echo
             stopsHandled = true;
         }
         const bool lineAtHand = pending.find('\n') != std::string::npos;
-        const InputReady ready = lineAtHand ? InputReady{}
-                                            : waitForInput(inputOpen ? commandFd : -1, watcher.notifier(), passMs(watcher));
+        const InputReady ready =
+            lineAtHand ? InputReady{} : waitForInput(inputOpen ? commandFd : -1, watcher.notifier(), passMs(watcher));
         watcher.service();
         RhinoApp().OnIdle();
         if (!ready.commands && !lineAtHand)

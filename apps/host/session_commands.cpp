@@ -215,8 +215,8 @@ void addSessionCommands(CommandTable& table) {
     table.add({"Print", "<text>", "Prints text in the command area.", print, false});
     table.add({"StatusBar", "", "Shows the status bar's message pane and its progress meters.", statusBar, false});
     table.add({"Wait", "<milliseconds>",
-               "Waits, idle: the idle pump runs every 20 ms and saves of a followed file are applied meanwhile.",
-               wait, false});
+               "Waits, idle: the idle pump runs every 20 ms and saves of a followed file are applied meanwhile.", wait,
+               false});
     table.add({"Idle", "[count]", "Runs the idle pump (once, or count times).", idle, false, false});
     table.add({"Plugins", "", "Lists the plug-in modules and whether they loaded.", plugins, false});
     table.add({"Menu", "[command id]",
