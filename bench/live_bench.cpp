@@ -84,7 +84,7 @@ void edits(LiveSession& s) {
         objects[pick] = moved;
         // The wait the idle pass's LockScene would see (it then finds the scene held).
         const uint64_t w0 = platform::monotonicNanoseconds();
-        const bool held = s.plugin.scene->LockScene(50);
+        const bool held = s.plugin.scene()->LockScene(50);
         const uint64_t w1 = platform::monotonicNanoseconds();
         if (held)
             wait.push_back(ms(w1 - w0));

@@ -107,7 +107,7 @@ void drainWakeUps(LiveSession& s) {
 
 // The median of three full rewrites, each until the worker has sent everything.
 void rewriteEverything(LiveSession& s, Figures& f) {
-    RHScene& scene = *s.plugin.scene;
+    RHScene& scene = *s.plugin.scene();
     std::vector<double> times;
     for (int k = 0; k < 3; ++k) {
         if (!scene.LockScene(60000))
@@ -181,7 +181,7 @@ Figures runSize(int trianglesPerMaterial) {
     drainWakeUps(s);
     rewriteEverything(s, f);
     editOne(s, f);
-    f.mappedBytes = mappingBytes(s.plugin.connection->GetName());
+    f.mappedBytes = mappingBytes(s.plugin.connection()->GetName());
     f.peakBytes = statusBytes("VmHWM");
     exportDocument(fs::temp_directory_path() / ("vantro-scale-" + std::to_string(::getpid()) + ".dae"), f);
     return f;

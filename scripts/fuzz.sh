@@ -3,7 +3,7 @@
 # (+ ASan/UBSan) into build/fuzz, replays each target's regression inputs, then fuzzes
 # it for a bounded time on a copy of its seed corpus (fuzz/corpus/<target>).
 #   scripts/fuzz.sh [seconds per target] [target ...]
-# Seconds default to 25 (or $VANTRO_FUZZ_SECONDS); all eight targets take about 4 min.
+# Seconds default to 25 (or $VANTRO_FUZZ_SECONDS); all ten targets take about 5 min.
 # Exits non-zero when a target finds a crash, a sanitizer report or a broken
 # promise; the failing input is left in build/fuzz/<target>/ — add it to
 # fuzz/regressions/<target>/ once the fault is fixed.
@@ -13,14 +13,15 @@ repo=$PWD
 seconds=${1:-${VANTRO_FUZZ_SECONDS:-25}}
 shift || true
 all=(document_reader document_binary channel_peer channel_creator registry_format window_description bitmap_image
-     document_sync)
+     process_maps document_sync hashdata_lines)
 targets=("${@:-${all[@]}}")
 command -v clang++ >/dev/null || { echo "fuzz: clang++ is needed (scripts/setup.sh installs it)" >&2; exit 1; }
 
 # Longest input each target reads: a whole document (two for document_sync), a channel
 # with its buffers, one 8-slot mapping, one file.
 declare -A max_len=([document_reader]=65536 [document_binary]=65536 [channel_peer]=32768 [channel_creator]=18432
-                    [registry_format]=8192 [window_description]=8192 [bitmap_image]=65536 [document_sync]=131072)
+                    [registry_format]=8192 [window_description]=8192 [bitmap_image]=65536 [document_sync]=131072
+                    [process_maps]=16384 [hashdata_lines]=16384)
 declare -A extra=([document_reader]="-dict=$repo/fuzz/document.dict" [document_binary]="-dict=$repo/fuzz/document.dict"
                   [document_sync]="-dict=$repo/fuzz/document.dict")
 

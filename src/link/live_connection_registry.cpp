@@ -42,11 +42,17 @@ std::u16string upperAscii(std::u16string text) {
     return text;
 }
 
-// The first visible top-level window without owner that pid published: the
-// process's main window. 0 when it has none.
-WindowHandle mainWindowOf(uint32_t pid, platform::WindowInfo& info) {
+// The process's main window: the first visible top-level window without owner that
+// pid published whose class contains wantedClass (upper-cased). The class is part of
+// the search, not a check on its result: a splash or tool window in front of the
+// renderer's main window must not hide it, or the wake-up is lost. 0 when none.
+WindowHandle mainWindowOf(uint32_t pid, std::u16string_view wantedClass) {
+    platform::WindowInfo info;
     for (WindowHandle handle : platform::enumWindows()) {
-        if (platform::getWindowInfo(handle, info) && info.ownerPid == pid && info.ownerWindow == 0 && info.visible)
+        if (!platform::getWindowInfo(handle, info) || info.ownerPid != pid || info.ownerWindow != 0 || !info.visible)
+            continue;
+        if (info.className.size() < kMaxPathUnits &&
+            upperAscii(info.className).find(wantedClass) != std::u16string::npos)
             return handle;
     }
     return 0;
@@ -66,11 +72,7 @@ void examineProcess(uint32_t pid, WindowList& out) {
         wantedClass = u"PENDRAX EDITOR";
     else
         return;
-    platform::WindowInfo info;
-    const WindowHandle window = mainWindowOf(pid, info);
-    if (window == 0 || info.className.size() >= kMaxPathUnits)
-        return;
-    if (upperAscii(info.className).find(wantedClass) != std::u16string::npos)
+    if (const WindowHandle window = mainWindowOf(pid, wantedClass))
         out.push_back(window);
 }
 

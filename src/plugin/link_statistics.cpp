@@ -1,7 +1,10 @@
 #include "link_statistics.h"
 
+#include <array>
 #include <string>
+#include <vector>
 
+#include "link/hash_data.h"
 #include "plugin/plugin_identity.h"
 #include "sdk/geometry/on_string.h"
 
@@ -14,14 +17,18 @@ std::u16string decimal(std::string_view digits) { return std::u16string(digits.b
 }  // namespace
 
 uint64_t LinkNameHash(std::u16string_view linkName) {
-    uint64_t hash = 0xcbf29ce484222325ull;
+    std::vector<uint8_t> bytes;
+    bytes.reserve(linkName.size() * 2);
     for (char16_t unit : linkName) {
-        for (uint8_t byte : {static_cast<uint8_t>(unit & 0xFF), static_cast<uint8_t>(unit >> 8)}) {
-            hash ^= byte;
-            hash *= 0x100000001b3ull;
-        }
+        bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
+        bytes.push_back(static_cast<uint8_t>(unit >> 8));
     }
-    return hash;
+    std::array<uint8_t, 8> hash{};
+    vantro::link::hashData(bytes, hash);
+    uint64_t value = 0;
+    for (size_t i = hash.size(); i-- > 0;)
+        value = value << 8 | hash[i];
+    return value;
 }
 
 VantroAPI::StatisticsMap BuildLinkStatistics(std::string_view toolName, std::string_view toolVersion,

@@ -17,10 +17,10 @@ namespace vantro::plugin {
 // The two letters naming the live-link format in the statistics.
 inline constexpr char16_t kLinkFormatCode[] = u"VL";
 
-// The 64-bit hash of a link name: FNV-1a (64-bit offset basis 0xcbf29ce484222325,
-// prime 0x100000001b3) over the name's UTF-16 code units as little-endian byte
-// pairs, without terminator. Deterministic on every platform; the renderer only
-// compares it with earlier values.
+// The 64-bit hash of a link name: hashData (the Windows HashData, link/hash_data.h)
+// over the name's UTF-16 code units as little-endian byte pairs, without
+// terminator, into 8 bytes read as a little-endian integer. The same value on every
+// platform, and the one a renderer on Windows computes for the name.
 uint64_t LinkNameHash(std::u16string_view linkName);
 
 // The eight entries. toolName and toolVersion are UTF-8 texts of the host

@@ -41,15 +41,15 @@ void RhinoObserver::OnBeginSaveDocument(CRhinoDoc& doc, const char16_t* fileName
 }
 
 void RhinoObserver::OnSetActiveView(CRhinoView*) {
-    if (!plugin || !plugin->connection || !plugin->cameraObserver)
+    if (!plugin || !plugin->connection() || !plugin->cameraObserver())
         return;
-    if (plugin->connection->IsOpen() && plugin->linkState == VeloraPlugin::kLinkRunning && plugin->cameraSync)
-        plugin->cameraObserver->FollowView(RhinoApp().ActiveView());
+    if (plugin->connection()->IsOpen() && plugin->linkState == VeloraPlugin::kLinkRunning && plugin->cameraSync)
+        plugin->cameraObserver()->FollowView(RhinoApp().ActiveView());
     // The camera buttons depend on whether the active view is a perspective one: after
     // the hook's own work, the dock bar and menu show the new view's state at once
     // rather than at the next view change.
-    if (plugin->ui)
-        plugin->ui->RefreshUi();
+    if (plugin->ui())
+        plugin->ui()->RefreshUi();
 }
 
 void RhinoObserver::OnDocumentPropertiesChanged(CRhinoDoc& doc) {
@@ -59,19 +59,19 @@ void RhinoObserver::OnDocumentPropertiesChanged(CRhinoDoc& doc) {
     plugin->UpdateUnitScale(&doc);
     // Scaling units moves the views' cameras before the new units are announced, so the
     // camera sent then was measured with the old scale: the followed view is sent again.
-    if (plugin->unitScale != before && plugin->cameraSync && plugin->cameraObserver && plugin->IsPerspectiveActive())
-        plugin->cameraObserver->FollowView(RhinoApp().ActiveView());
+    if (plugin->unitScale != before && plugin->cameraSync && plugin->cameraObserver() && plugin->IsPerspectiveActive())
+        plugin->cameraObserver()->FollowView(RhinoApp().ActiveView());
 }
 
 void RhinoObserver::OnViewModified(CRhinoView*) {
-    if (!plugin || !plugin->cameraSync || !plugin->cameraObserver)
+    if (!plugin || !plugin->cameraSync || !plugin->cameraObserver())
         return;
     if (plugin->IsPerspectiveActive())
-        plugin->cameraObserver->FollowView(RhinoApp().ActiveView());
+        plugin->cameraObserver()->FollowView(RhinoApp().ActiveView());
     else
-        plugin->cameraObserver->StopFollowing();
-    if (plugin->ui)
-        plugin->ui->RefreshUi();
+        plugin->cameraObserver()->StopFollowing();
+    if (plugin->ui())
+        plugin->ui()->RefreshUi();
 }
 
 void RhinoObserver::OnAddObject(CRhinoDoc&, CRhinoObject& object) {

@@ -52,10 +52,10 @@ void putRow(ViewData& data, int row, Vec3 v, float w) {
 void withdraw(VeloraPlugin& plugin, const ViewData* data) {
     if (!plugin.cameraPending)
         return;
-    plugin.connection->SetView(false, data);
+    plugin.connection()->SetView(false, data);
     plugin.cameraPending = 0;
-    if (plugin.ui)
-        plugin.ui->RefreshUi();
+    if (plugin.ui())
+        plugin.ui()->RefreshUi();
 }
 
 }  // namespace
@@ -89,7 +89,7 @@ ViewData vantro::plugin::MakeViewData(const ON_Viewport& viewport, float unitSca
 }
 
 void SendCamera(VeloraPlugin& plugin, const ON_Viewport& viewport) {
-    if (!plugin.connection || !plugin.connection->IsOpen())
+    if (!plugin.connection() || !plugin.connection()->IsOpen())
         return;
     if (plugin.linkState != VeloraPlugin::kLinkRunning || !plugin.cameraSync) {
         withdraw(plugin, nullptr);  // the last camera stays in the record
@@ -100,9 +100,9 @@ void SendCamera(VeloraPlugin& plugin, const ON_Viewport& viewport) {
         withdraw(plugin, &none);
         return;
     }
-    if (!plugin.cameraPending && plugin.ui)
-        plugin.ui->RefreshUi();
+    if (!plugin.cameraPending && plugin.ui())
+        plugin.ui()->RefreshUi();
     plugin.cameraPending = 1;
     const ViewData data = MakeViewData(viewport, plugin.unitScale);
-    plugin.connection->SetView(true, &data);
+    plugin.connection()->SetView(true, &data);
 }

@@ -24,8 +24,8 @@ CRhinoCommand::result runOption(VantroOption option, CRhinoDoc* doc) {
     VeloraPlugin& plugIn = ThePlugIn();
     switch (option) {
         case VantroOption::about:
-            if (plugIn.ui)
-                plugIn.ui->ShowAboutDialog();
+            if (plugIn.ui())
+                plugIn.ui()->ShowAboutDialog();
             break;
         case VantroOption::start: plugIn.StartLink(doc); break;
         case VantroOption::stop: plugIn.StopLink(); break;
@@ -40,8 +40,8 @@ CRhinoCommand::result runOption(VantroOption option, CRhinoDoc* doc) {
             regenerate(doc);
             break;
         case VantroOption::settings:
-            if (plugIn.linkState == VeloraPlugin::kLinkStopped && plugIn.ui)
-                plugIn.ui->ShowSettingsDialog();
+            if (plugIn.linkState == VeloraPlugin::kLinkStopped && plugIn.ui())
+                plugIn.ui()->ShowSettingsDialog();
             break;
     }
     return CRhinoCommand::success;

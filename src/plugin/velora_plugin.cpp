@@ -8,6 +8,7 @@
 #include "plugin/plugin_identity.h"
 #include "settings/plugin_settings.h"
 #include "idle_observer.h"
+#include "scene/change_set.h"
 #include "scene/rh_scene.h"
 #include "rhino_observer.h"
 #include "sdk/app/rhino_app.h"
@@ -27,7 +28,12 @@ constexpr char16_t kProfileLoadedOnce[] = u"LoadedOnce";
 
 VeloraPlugin::VeloraPlugin() : versionText(ON_wString::FromUtf8(kBuildDateTime)) {}
 
-VeloraPlugin::~VeloraPlugin() = default;
+VeloraPlugin::~VeloraPlugin() {
+    // A link still running at exit ends before the objects it uses go; the members
+    // then go in reverse order of declaration: observers and UI, scene, materials,
+    // connection, settings.
+    StopLink();
+}
 
 ON_UUID VeloraPlugin::PlugInID() const { return ON_UuidFromString(std::u16string_view(kPlugInIdText)); }
 
@@ -36,8 +42,8 @@ const char16_t* VeloraPlugin::PlugInName() const { return kPlugInName; }
 const char16_t* VeloraPlugin::PlugInVersion() const { return versionText.Array(); }
 
 int VeloraPlugin::OnLoadPlugIn() {
-    settings = new PluginSettings();
-    if (settings->CheckPluginVersion()) {
+    settings_ = std::make_unique<PluginSettings>();
+    if (settings_->CheckPluginVersion()) {
         const int allowed = CheckOlderPlugIn();
         if (allowed != 1)
             return allowed;
@@ -45,18 +51,18 @@ int VeloraPlugin::OnLoadPlugIn() {
     // Mappings left by crashed hosts or peers would otherwise sit in /dev/shm until
     // something tried their names; stale announcements are swept by Create.
     vantro::platform::SharedMemory::reclaimAbandoned();
-    connection = new VantroAPI::LiveConnection();
-    materials = new MaterialManager(connection);
-    scene = new RHScene(connection, materials);
-    ui = new PluginUi(this, PlugInInstance());
-    cameraObserver = new CameraObserver(this);
-    documentObserver = new RhinoObserver(this);
-    idleObserver = new IdleObserver(this, PlugInID());
-    if (void* menu = ui->CreatePluginMenu())
+    connection_ = std::make_unique<VantroAPI::LiveConnection>();
+    materials_ = std::make_unique<MaterialManager>(connection_.get());
+    scene_ = std::make_unique<RHScene>(connection_.get(), materials_.get());
+    ui_ = std::make_unique<PluginUi>(this, PlugInInstance());
+    cameraObserver_ = std::make_unique<CameraObserver>(this);
+    documentObserver_ = std::make_unique<RhinoObserver>(this);
+    idleObserver_ = std::make_unique<IdleObserver>(this, PlugInID());
+    if (void* menu = ui_->CreatePluginMenu())
         InsertPlugInMenuToRhinoMenu(menu, 0);
-    ui->CreateDockBar();
+    ui_->CreateDockBar();
     if (!loadedOnce) {
-        ui->ShowToolbar();
+        ui_->ShowToolbar();
         loadedOnce = true;
     }
     return 1;
@@ -79,8 +85,8 @@ void VeloraPlugin::OnSaveAllSettings() {}
 bool VeloraPlugin::CallWriteDocument(const CRhinoFileWriteOptions&) { return true; }
 
 void VeloraPlugin::OnInitPlugInMenuPopups(uintptr_t wParam, intptr_t) {
-    if (wParam != 0 && ui)
-        ui->UpdateMenu(reinterpret_cast<void*>(wParam));
+    if (wParam != 0 && ui_)
+        ui_->UpdateMenu(reinterpret_cast<void*>(wParam));
 }
 
 bool VeloraPlugin::OnPlugInMenuCommand(uintptr_t wParam) {
@@ -89,16 +95,16 @@ bool VeloraPlugin::OnPlugInMenuCommand(uintptr_t wParam) {
         case kMenuStop: StopLink(); return true;
         case kMenuCameraSync: ToggleCameraSync(); return true;
         case kMenuSettings:
-            if (linkState == kLinkStopped && ui)
-                ui->ShowSettingsDialog();
+            if (linkState == kLinkStopped && ui_)
+                ui_->ShowSettingsDialog();
             return true;
         case kMenuAbout:
-            if (ui)
-                ui->ShowAboutDialog();
+            if (ui_)
+                ui_->ShowAboutDialog();
             return true;
         case kMenuToolbar:
-            if (ui)
-                ui->IsToolbarVisible() ? ui->HideToolbar() : ui->ShowToolbar();
+            if (ui_)
+                ui_->IsToolbarVisible() ? ui_->HideToolbar() : ui_->ShowToolbar();
             return true;
         case kMenuExportCollada: {
             ColladaExporter exporter;
@@ -121,8 +127,8 @@ void VeloraPlugin::UpdateUnitScale(const CRhinoDoc* doc) {
     const ON::LengthUnitSystem units = doc->UnitSystem();
     unitSystem = static_cast<uint8_t>(units);
     unitScale = static_cast<float>(ON::UnitScale(units, ON::LengthUnitSystem::Meters));
-    if (scene)
-        scene->unitScale = unitScale;
+    if (scene_)
+        scene_->unitScale = unitScale;
 }
 
 bool VeloraPlugin::IsPerspectiveActive() const {

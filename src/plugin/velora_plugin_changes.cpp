@@ -91,14 +91,14 @@ void addChildLayers(const CRhinoLayerTable& layers, ChangeSet::Serials& modified
 // Tells the user, once per change, why the link delivers nothing and when it does
 // again: in the command area and the status pane, as the start and stop are told.
 void reportTrouble(VeloraPlugin& plugin) {
-    if (!plugin.scene)
+    if (!plugin.scene())
         return;
-    const int now = static_cast<int>(plugin.scene->Trouble());
+    const int now = static_cast<int>(plugin.scene()->Trouble());
     if (now == plugin.reportedTrouble)
         return;
     plugin.reportedTrouble = now;
     const char16_t* text = nullptr;
-    switch (plugin.scene->Trouble()) {
+    switch (plugin.scene()->Trouble()) {
         case RHScene::LinkTrouble::lockHeld:
             text = u"Velora Vantro: the renderer keeps the link locked; changes wait until it lets go.";
             break;
@@ -116,60 +116,60 @@ void reportTrouble(VeloraPlugin& plugin) {
 bool VeloraPlugin::EnsureChangeSet() {
     if (linkState != kLinkRunning)
         return false;
-    if (idleObserver && !idleObserver->IsEnabled())
-        idleObserver->Enable(true);
-    if (!changes)
-        changes = new ChangeSet();
+    if (idleObserver_ && !idleObserver_->IsEnabled())
+        idleObserver_->Enable(true);
+    if (!changes_)
+        changes_ = std::make_unique<ChangeSet>();
     return true;
 }
 
 void VeloraPlugin::MarkObjectAdded(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->addedObjects.insert(serial);
+        changes_->addedObjects.insert(serial);
 }
 void VeloraPlugin::MarkObjectModified(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->modifiedObjects.insert(serial);
+        changes_->modifiedObjects.insert(serial);
 }
 void VeloraPlugin::MarkObjectDeleted(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->MarkObjectDeleted(serial);
+        changes_->MarkObjectDeleted(serial);
 }
 void VeloraPlugin::MarkMaterialAdded(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->addedMaterials.insert(serial);
+        changes_->addedMaterials.insert(serial);
 }
 void VeloraPlugin::MarkMaterialModified(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->modifiedMaterials.insert(serial);
+        changes_->modifiedMaterials.insert(serial);
 }
 void VeloraPlugin::MarkMaterialDeleted(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->deletedMaterials.insert(serial);
+        changes_->deletedMaterials.insert(serial);
 }
 void VeloraPlugin::MarkLayerAdded(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->addedLayers.insert(serial);
+        changes_->addedLayers.insert(serial);
 }
 void VeloraPlugin::MarkLayerModified(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->modifiedLayers.insert(serial);
+        changes_->modifiedLayers.insert(serial);
 }
 void VeloraPlugin::MarkLayerDeleted(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->deletedLayers.insert(serial);
+        changes_->deletedLayers.insert(serial);
 }
 void VeloraPlugin::MarkMappingAdded(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->addedMappings.insert(serial);
+        changes_->addedMappings.insert(serial);
 }
 void VeloraPlugin::MarkMappingModified(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->modifiedMappings.insert(serial);
+        changes_->modifiedMappings.insert(serial);
 }
 void VeloraPlugin::MarkMappingDeleted(uint64_t serial) {
     if (EnsureChangeSet())
-        changes->deletedMappings.insert(serial);
+        changes_->deletedMappings.insert(serial);
 }
 
 void VeloraPlugin::OnIdle() {
@@ -177,7 +177,7 @@ void VeloraPlugin::OnIdle() {
         return;
     // The renderer sets the closed flag when it ends the link; the link stops here,
     // on the main thread, at the next idle.
-    if (connection && !connection->IsActive()) {
+    if (connection_ && !connection_->IsActive()) {
         StopLink();
         return;
     }
@@ -186,36 +186,35 @@ void VeloraPlugin::OnIdle() {
 }
 
 bool VeloraPlugin::ProcessChanges() {
-    if (!changes)
+    if (!changes_)
         return false;
-    if (changes->Empty()) {
+    if (changes_->Empty()) {
         DiscardChanges();
         return false;
     }
-    if (!scene || !document)
+    if (!scene_ || !document)
         return false;
     // The worker is writing and did not let go in time: changing the scene now would
     // race with it. The set stays as it is; the next idle pass tries again.
-    if (!scene->LockScene(kSceneLockTimeoutMs))
+    if (!scene_->LockScene(kSceneLockTimeoutMs))
         return false;
     ExpandChanges();
     // Taken out before anything is added: whatever the host raises while the scene
     // asks it for meshes belongs to the next pass, not to this one.
-    const std::unique_ptr<ChangeSet> set(changes);
-    changes = nullptr;
+    const std::unique_ptr<ChangeSet> set = std::move(changes_);
 
-    if (materials) {
+    if (materials_) {
         for (uint64_t serial : set->addedMaterials)
-            materials->AddMaterial(serial);
+            materials_->AddMaterial(serial);
         for (uint64_t serial : set->modifiedMaterials)
-            materials->UpdateMaterial(serial);
+            materials_->UpdateMaterial(serial);
         for (uint64_t serial : set->deletedMaterials)
-            materials->RemoveMaterial(serial);
+            materials_->RemoveMaterial(serial);
     }
     for (uint64_t serial : set->modifiedObjects)
-        scene->RemoveObject(serial);
+        scene_->RemoveObject(serial);
     for (uint64_t serial : set->deletedObjects)
-        scene->RemoveObject(serial);
+        scene_->RemoveObject(serial);
 
     ON_SimpleArray<const CRhinoObject*> objects;
     objects.Reserve(static_cast<int>(set->addedObjects.size() + set->modifiedObjects.size()));
@@ -233,40 +232,37 @@ bool VeloraPlugin::ProcessChanges() {
                 objects.Append(object);
         }
     if (objects.Count() > 0)
-        scene->AddObjects(objects, false);
-    scene->ReleaseScene();
+        scene_->AddObjects(objects, false);
+    scene_->ReleaseScene();
     return true;
 }
 
 void VeloraPlugin::ExpandChanges() {
-    if (!changes || !document)
+    if (!changes_ || !document)
         return;
     const CRhinoDoc& doc = *document;
     // Before the layers of modified materials join: a layer's material is its own, not
     // its children's.
-    if (!changes->modifiedLayers.empty())
-        addChildLayers(doc.m_layer_table, changes->modifiedLayers);
-    if (!changes->modifiedMaterials.empty()) {
+    if (!changes_->modifiedLayers.empty())
+        addChildLayers(doc.m_layer_table, changes_->modifiedLayers);
+    if (!changes_->modifiedMaterials.empty()) {
         const CRhinoLayerTable& layers = doc.m_layer_table;
         for (int i = 0; i < layers.LayerCount(); ++i)
-            if (contains(changes->modifiedMaterials, layers[i].LayerMaterial().RuntimeSerialNumber()))
-                changes->modifiedLayers.insert(layers[i].RuntimeSerialNumber());
+            if (contains(changes_->modifiedMaterials, layers[i].LayerMaterial().RuntimeSerialNumber()))
+                changes_->modifiedLayers.insert(layers[i].RuntimeSerialNumber());
     }
-    if (changes->modifiedLayers.empty() && changes->modifiedMaterials.empty() && changes->modifiedMappings.empty())
+    if (changes_->modifiedLayers.empty() && changes_->modifiedMaterials.empty() && changes_->modifiedMappings.empty())
         return;
     CRhinoObjectIterator it(doc, CRhinoObjectIterator::undeleted_objects, CRhinoObjectIterator::active_objects);
     for (const CRhinoObject* object = it.First(); object; object = it.Next())
-        if (scene && scene->IsRenderable(object) && DependsOnChanges(object))
-            changes->modifiedObjects.insert(object->RuntimeSerialNumber());
+        if (scene_ && scene_->IsRenderable(object) && DependsOnChanges(object))
+            changes_->modifiedObjects.insert(object->RuntimeSerialNumber());
 }
 
 bool VeloraPlugin::DependsOnChanges(const CRhinoObject* object) const {
-    if (!object || !changes || !document)
+    if (!object || !changes_ || !document)
         return false;
-    return dependsOn(*object, *document, *changes, 0);
+    return dependsOn(*object, *document, *changes_, 0);
 }
 
-void VeloraPlugin::DiscardChanges() {
-    delete changes;
-    changes = nullptr;
-}
+void VeloraPlugin::DiscardChanges() { changes_.reset(); }

@@ -43,43 +43,43 @@ bool VeloraPlugin::StartLink(CRhinoDoc* doc) {
         return false;
     }
     // Loading refused by the older-copy check leaves nothing to start with.
-    if (!connection || !settings || !ui)
+    if (!connection_ || !settings_ || !ui_)
         return false;
     document = doc;
     const ON_wString path = doc ? doc->GetPathName() : ON_wString();
     if (path.IsEmpty()) {
-        ui->ShowSaveFirst();
+        ui_->ShowSaveFirst();
         return false;
     }
     const std::u16string linkName = LinkNameFromPath(path.Array());
-    settings->Read();
-    if (!settings->SkipVeloraCheck() && vantro::discovery::CheckVelora(*ui) == 0)
+    settings_->Read();
+    if (!settings_->SkipVeloraCheck() && vantro::discovery::CheckVelora(*ui_) == 0)
         return false;
 
     const uint64_t t0 = vantro::platform::monotonicNanoseconds();
     RhinoApp().Print(u"Velora Vantro: initializing\u2026\n");
-    if (connection->Create(linkName, slotCountFor(*doc)) != 0) {
-        ui->ShowFileInUse(ON_wString(LinkFileName(linkName).c_str()));
+    if (connection_->Create(linkName, slotCountFor(*doc)) != 0) {
+        ui_->ShowFileInUse(ON_wString(LinkFileName(linkName).c_str()));
         return false;
     }
     linkState = kLinkRunning;
     reportedTrouble = 0;
     UpdateUnitScale(doc);
     RhinoApp().SetStatusBarMessagePane(u"");
-    materials->LoadMaterials(doc);
-    scene->Load(doc, settings, false);
-    scene->ReleaseScene();
+    materials_->LoadMaterials(doc);
+    scene_->Load(doc, settings_.get(), false);
+    scene_->ReleaseScene();
     RhinoApp().SetStatusBarMessagePane(u"Velora Vantro: started.");
     RhinoApp().Print(u"Vantro started.\n");
     for (const std::u16string& warning : LinkNameWarnings(linkName))
         RhinoApp().PrintText(ON_wString(warning.c_str()));
-    if (settings->CameraAutoSync()) {
+    if (settings_->CameraAutoSync()) {
         cameraSync = true;
-        cameraObserver->FollowView(RhinoApp().ActiveView());
+        cameraObserver_->FollowView(RhinoApp().ActiveView());
     }
-    ui->RefreshUi();
-    documentObserver->Enable(true);
-    idleObserver->Enable(true);
+    ui_->RefreshUi();
+    documentObserver_->Enable(true);
+    idleObserver_->Enable(true);
     const uint64_t elapsedNs = vantro::platform::monotonicNanoseconds() - t0;
     SendLinkStatistics(ON_wString(linkName.c_str()), static_cast<int32_t>(elapsedNs / 1000));
     return true;
@@ -90,16 +90,16 @@ bool VeloraPlugin::StopLink() {
         return false;
     linkState = kLinkStopped;
     cameraSync = false;
-    cameraObserver->StopFollowing();
-    documentObserver->Enable(false);
-    idleObserver->Enable(false);
-    scene->Clear();
-    materials->Clear();
-    connection->Close();
+    cameraObserver_->StopFollowing();
+    documentObserver_->Enable(false);
+    idleObserver_->Enable(false);
+    scene_->Clear();
+    materials_->Clear();
+    connection_->Close();
     DiscardChanges();
     RhinoApp().Print(u"Vantro stopped.\n");
     RhinoApp().SetStatusBarMessagePane(u"Vantro stopped.");
-    ui->RefreshUi();
+    ui_->RefreshUi();
     return true;
 }
 
@@ -110,39 +110,39 @@ void VeloraPlugin::SetCameraSync(bool on) {
             RhinoApp().Print(kStartFirst);
             return;
         }
-        if (cameraObserver)
-            cameraObserver->FollowView(RhinoApp().ActiveView());
+        if (cameraObserver_)
+            cameraObserver_->FollowView(RhinoApp().ActiveView());
         RhinoApp().Print(kCameraEnabled);
     } else {
-        if (cameraObserver)
-            cameraObserver->StopFollowing();
+        if (cameraObserver_)
+            cameraObserver_->StopFollowing();
         RhinoApp().Print(kCameraDisabled);
     }
-    if (ui)
-        ui->RefreshUi();
+    if (ui_)
+        ui_->RefreshUi();
 }
 
 void VeloraPlugin::ToggleCameraSync() {
     const bool previous = cameraSync;
     cameraSync = !previous;
     if (previous) {
-        if (cameraObserver)
-            cameraObserver->StopFollowing();
+        if (cameraObserver_)
+            cameraObserver_->StopFollowing();
         RhinoApp().Print(kCameraDisabled);
     } else if (linkState != kLinkRunning) {
         RhinoApp().Print(kStartFirst);
         return;
     } else {
-        if (cameraObserver)
-            cameraObserver->FollowView(RhinoApp().ActiveView());
+        if (cameraObserver_)
+            cameraObserver_->FollowView(RhinoApp().ActiveView());
         RhinoApp().Print(kCameraEnabled);
     }
-    if (ui)
-        ui->RefreshUi();
+    if (ui_)
+        ui_->RefreshUi();
 }
 
 void VeloraPlugin::CheckSavedName(CRhinoDoc*, const char16_t* fileName) {
-    if (!connection || !connection->IsOpen() || !fileName)
+    if (!connection_ || !connection_->IsOpen() || !fileName)
         return;
     const std::u16string_view saved(fileName);
     const CRhinoAppFileSettings& files = RhinoApp().AppSettings().FileSettings();
@@ -155,13 +155,13 @@ void VeloraPlugin::CheckSavedName(CRhinoDoc*, const char16_t* fileName) {
         if (!autoSaveName.empty() && saved.find(autoSaveName) != std::u16string_view::npos)
             return;
     }
-    if (LinkNameFromPath(saved) != connection->GetName())
+    if (LinkNameFromPath(saved) != connection_->GetName())
         StopLink();
 }
 
 void VeloraPlugin::SendLinkStatistics(const ON_wString& linkName, int32_t elapsedMicroseconds) {
-    if (!connection)
+    if (!connection_)
         return;
-    connection->SetStatistics(BuildLinkStatistics(RhinoAppVersionBuildDescription(), RhinoAppVersionQuartetAsString(),
-                                                  linkName.Array(), elapsedMicroseconds, cameraSync));
+    connection_->SetStatistics(BuildLinkStatistics(RhinoAppVersionBuildDescription(), RhinoAppVersionQuartetAsString(),
+                                                   linkName.Array(), elapsedMicroseconds, cameraSync));
 }

@@ -59,7 +59,7 @@ bool isClose(int id) { return id == kDialogOk || id == kDialogCancel; }
 
 intptr_t settingsProc(CRhinoUiDialog& dialog, uint32_t message, uintptr_t wParam, intptr_t) {
     PluginUi& ui = uiOf(dialog);
-    PluginSettings* settings = ui.plugin ? ui.plugin->settings : nullptr;
+    PluginSettings* settings = ui.plugin ? ui.plugin->settings() : nullptr;
     if (message == WM_INITDIALOG) {
         if (!ui.smallIcon.IsEmpty())
             dialog.SendMessage(WM_SETICON, 0, reinterpret_cast<intptr_t>(&ui.smallIcon));

@@ -77,5 +77,15 @@ TEST_F(VeloraVersionsTest, RunningVersionIsTheHighestTitle) {
     EXPECT_EQ(GetRunningVersion(), u"92");
 }
 
+// A splash window in front of the renderer's main window does not hide its title:
+// the version is read from the first visible unowned window whose class holds START.
+TEST_F(VeloraVersionsTest, RunningVersionComesFromTheStartWindowBehindASplash) {
+    test::ChildProcess renderer(
+        VELORA_WINDOWS_CHILD_PATH,
+        {"0", "VELORA SPLASH=Velora 1.0 loading", "VELORA START=Velora 9.9=hidden", "VELORA START=Velora 8.4.0"});
+    ASSERT_NE(renderer.waitForLine("READY"), "") << renderer.output();
+    EXPECT_EQ(GetRunningVersion(), u"8.4.0");
+}
+
 }  // namespace
 }  // namespace vantro::discovery

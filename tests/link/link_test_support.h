@@ -17,6 +17,7 @@ namespace vantro::test {
 
 inline std::string peerPath() { return VELORA_PEER_PATH; }
 inline std::string creatorChildPath() { return LINK_CREATOR_CHILD_PATH; }
+inline std::string windowsChildPath() { return VELORA_WINDOWS_CHILD_PATH; }
 
 inline std::string utf8(const std::u16string& text) { return platform::toUtf8(text); }
 

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <sstream>
 
 #include "link_test_support.h"
@@ -211,6 +212,30 @@ TEST_F(ProcessTest, NotifyPeerPostsOnceToEachPeerWindow) {
     auto again = startPeer({"--listen", "5000", "--exit-after-messages", "1"});
     EXPECT_EQ(connection.NotifyPeer(2, 0), 0);
     EXPECT_EQ(again->wait(), 0);
+}
+
+// The renderer's main window is its first visible unowned window whose class holds
+// "START": a splash and a tool window in front of it, and a hidden START window, do
+// not hide it, and the wake-up goes to it alone.
+TEST_F(ProcessTest, WakeUpReachesTheStartWindowBehindASplash) {
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    ChildProcess renderer(vantro::test::windowsChildPath(),
+                          {"1", "VELORA SPLASH=Velora 8.4.0 loading", "VELORA START=Velora 8.4.0=hidden",
+                           "Velora Tools=Tools", "Velora Start Window=Velora 8.4.0", "VELORA START=Velora second"});
+    const std::string ready = renderer.waitForLine("READY");
+    ASSERT_NE(ready, "") << renderer.output();
+    std::istringstream handles(ready.substr(5));
+    std::vector<WindowHandle> published{std::istream_iterator<WindowHandle>(handles), {}};
+    ASSERT_EQ(published.size(), 5u) << ready;
+
+    const WindowList found = LiveConnection::FindPeerWindows();
+    EXPECT_EQ(std::vector<WindowHandle>(found.begin(), found.end()), std::vector<WindowHandle>{published[3]});
+    EXPECT_EQ(connection.NotifyPeer(2, 0), 0);
+    EXPECT_EQ(renderer.wait(), 0);
+    const auto messages = linesWith(renderer.output(), "MESSAGE");
+    ASSERT_EQ(messages.size(), 1u) << renderer.output();
+    EXPECT_EQ(std::tuple(fieldOf(messages[0], "window"), fieldOf(messages[0], "id"), numberOf(messages[0], "lParam")),
+              std::tuple(std::string("3"), std::string("0x8729"), uint64_t{2}));
 }
 
 // The link stops and starts while the peer runs: it lets go once the announcement goes

@@ -89,9 +89,9 @@ TEST(CameraSync, OnlyTheActiveViewIsFollowedWhileOn) {
     ASSERT_TRUE(move(other, {20, 20, 20}));
     expectCamera(*s.reader, other->Viewport().VP(), "moving the active view");
 
-    EXPECT_EQ(s.plugin.cameraObserver->FollowedView(), other);
+    EXPECT_EQ(s.plugin.cameraObserver()->FollowedView(), other);
     other->DisplayPipeline().NotifyConduits(CRhinoDisplayConduit::CN_PIPELINECLOSED);
-    EXPECT_EQ(s.plugin.cameraObserver->FollowedView(), nullptr);
+    EXPECT_EQ(s.plugin.cameraObserver()->FollowedView(), nullptr);
     ASSERT_TRUE(move(other, {0, -40, 0}));
     expectNothing("the pipeline closed");
 }

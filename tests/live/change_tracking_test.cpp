@@ -93,8 +93,8 @@ protected:
 TEST_F(ChangeTrackingTest, ObjectEdits) {
     const CRhinoObject* a2 = doc.ReplaceObject(CRhinoObjRef(a), boxMesh({0, 0, 0}, {1, 2, 1}));
     ASSERT_NE(a2, nullptr);
-    EXPECT_EQ(s.plugin.changes->deletedObjects.count(a->RuntimeSerialNumber()), 1u);
-    EXPECT_EQ(s.plugin.changes->addedObjects.count(a2->RuntimeSerialNumber()), 1u);
+    EXPECT_EQ(s.plugin.changes()->deletedObjects.count(a->RuntimeSerialNumber()), 1u);
+    EXPECT_EQ(s.plugin.changes()->addedObjects.count(a2->RuntimeSerialNumber()), 1u);
     removed(a);
     reAdded({a2});
     step("a replace");
@@ -109,7 +109,7 @@ TEST_F(ChangeTrackingTest, ObjectEdits) {
 
     CRhinoObject* e = addMeshObject(doc, boxMesh({5, 5, 5}, {6, 6, 6}), attributesOn(base));
     ASSERT_TRUE(doc.DeleteObject(CRhinoObjRef(e), true, true));
-    EXPECT_TRUE(s.plugin.changes->addedObjects.empty());
+    EXPECT_TRUE(s.plugin.changes()->addedObjects.empty());
     step("an add, then a delete");
 
     ASSERT_TRUE(doc.DeleteObject(CRhinoObjRef(c), true, true));
@@ -177,7 +177,7 @@ TEST_F(ChangeTrackingTest, BlockDefinitionEdit) {
 TEST_F(ChangeTrackingTest, Units) {
     const auto metres = s.expected(order, 1.0f);
     ASSERT_TRUE(doc.SetUnitSystem(ON::LengthUnitSystem::Millimeters, false));
-    EXPECT_FLOAT_EQ(s.plugin.scene->unitScale, 0.001f);
+    EXPECT_FLOAT_EQ(s.plugin.scene()->unitScale, 0.001f);
     const int solo = addMaterial(doc, u"Solo", 9, 9, 9);
     const CRhinoObject* f =
         addMeshObject(doc, boxMesh({0, 0, 0}, {100, 200, 300}), attributesOn(base, ON::material_from_object, solo));
@@ -191,7 +191,7 @@ TEST_F(ChangeTrackingTest, Units) {
     check("units without scaling", want);
 
     ASSERT_TRUE(doc.SetUnitSystem(ON::LengthUnitSystem::Meters, true));
-    EXPECT_FLOAT_EQ(s.plugin.scene->unitScale, 1.0f);
+    EXPECT_FLOAT_EQ(s.plugin.scene()->unitScale, 1.0f);
     std::vector<const CRhinoObject*> now;
     CRhinoObjectIterator it(doc, CRhinoObjectIterator::undeleted_objects);
     for (const CRhinoObject* o = it.First(); o; o = it.Next())
@@ -212,20 +212,20 @@ TEST_F(ChangeTrackingTest, MeshUpdates) {
     ASSERT_NE(added, nullptr);
     reAdded({added});
     step("an object meshed on request");
-    EXPECT_EQ(s.plugin.changes, nullptr);
+    EXPECT_EQ(s.plugin.changes(), nullptr);
     EXPECT_EQ(added->MeshCount(ON::render_mesh), 1);
 
     ASSERT_TRUE(doc.SetObjectRenderMeshes(CRhinoObjRef(added), {std::make_shared<ON_Mesh>(gridMesh(2, 1, 6))}));
-    ASSERT_NE(s.plugin.changes, nullptr);
+    ASSERT_NE(s.plugin.changes(), nullptr);
     reAdded({added});
     step("new render meshes");
-    EXPECT_EQ(s.plugin.changes, nullptr);
+    EXPECT_EQ(s.plugin.changes(), nullptr);
 }
 
 // When the worker keeps the scene past the 50 ms wait, the pass changes nothing and
 // keeps every recorded edit; the next idle pass applies them.
 TEST_F(ChangeTrackingTest, ABusySceneKeepsTheChanges) {
-    RHScene& scene = *s.plugin.scene;
+    RHScene& scene = *s.plugin.scene();
     if (scene.mainHoldsLock.exchange(false))
         scene.sceneLock.unlock();
     std::latch started(1), idled(1);
@@ -240,25 +240,25 @@ TEST_F(ChangeTrackingTest, ABusySceneKeepsTheChanges) {
     s.idle();
     idled.count_down();
     worker.join();
-    ASSERT_NE(s.plugin.changes, nullptr);
-    EXPECT_EQ(s.plugin.changes->addedObjects.count(moved->RuntimeSerialNumber()), 1u);
-    EXPECT_EQ(s.plugin.changes->deletedObjects.count(x->RuntimeSerialNumber()), 1u);
-    EXPECT_TRUE(s.plugin.changes->modifiedObjects.empty());  // nothing expanded yet
+    ASSERT_NE(s.plugin.changes(), nullptr);
+    EXPECT_EQ(s.plugin.changes()->addedObjects.count(moved->RuntimeSerialNumber()), 1u);
+    EXPECT_EQ(s.plugin.changes()->deletedObjects.count(x->RuntimeSerialNumber()), 1u);
+    EXPECT_TRUE(s.plugin.changes()->modifiedObjects.empty());  // nothing expanded yet
     removed(x);
     reAdded({moved});
     step("the retry");
-    EXPECT_EQ(s.plugin.changes, nullptr);
+    EXPECT_EQ(s.plugin.changes(), nullptr);
 }
 
 // Edits made while the link is stopped are not recorded, and nothing is kept from a
 // run once it stops.
 TEST_F(ChangeTrackingTest, NothingIsRecordedWhileStopped) {
     addMeshObject(doc, boxMesh({9, 9, 9}, {10, 10, 10}), attributesOn(base));
-    ASSERT_NE(s.plugin.changes, nullptr);
+    ASSERT_NE(s.plugin.changes(), nullptr);
     ASSERT_TRUE(s.plugin.StopLink());
-    EXPECT_EQ(s.plugin.changes, nullptr);
+    EXPECT_EQ(s.plugin.changes(), nullptr);
     addMeshObject(doc, boxMesh({9, 9, 9}, {10, 10, 10}), attributesOn(base));
-    EXPECT_EQ(s.plugin.changes, nullptr);
+    EXPECT_EQ(s.plugin.changes(), nullptr);
     s.idle();
-    EXPECT_EQ(s.plugin.changes, nullptr);
+    EXPECT_EQ(s.plugin.changes(), nullptr);
 }

@@ -37,9 +37,10 @@ TEST(LinkTrouble, ALockHeldForSecondsIsToldOnceAndSoIsTheRecovery) {
     const int base = addLayer(s.doc, u"Base", addMaterial(s.doc, u"Red", 200, 0, 0));
     addMeshObject(s.doc, boxMesh({0, 0, 0}, {1, 1, 1}), attributesOn(base));
     ASSERT_TRUE(s.start());
-    ChildProcess holder(VELORA_PEER_PATH, std::vector<std::string>{
-                                              "--connection", vantro::platform::toUtf8(s.plugin.connection->GetName()),
-                                              "--hold-lock", "3000"});
+    ChildProcess holder(
+        VELORA_PEER_PATH,
+        std::vector<std::string>{"--connection", vantro::platform::toUtf8(s.plugin.connection()->GetName()),
+                                 "--hold-lock", "3000"});
     ASSERT_NE(holder.waitForLine("LOCKED"), "") << holder.output();
     RhinoApp().ClearCommandHistoryWindow();
     addMeshObject(s.doc, boxMesh({2, 0, 0}, {3, 1, 1}), attributesOn(base));
@@ -59,7 +60,7 @@ TEST(LinkTrouble, ALockHeldForSecondsIsToldOnceAndSoIsTheRecovery) {
     EXPECT_LT(history.find(kHeld), history.find(kAgain)) << history;
     EXPECT_EQ(RhinoApp().StatusBarMessagePane().ToUtf8(), kAgain);
     ASSERT_TRUE(s.waitUntilSent());
-    EXPECT_EQ(s.plugin.scene->objects.size(), 2u);
+    EXPECT_EQ(s.plugin.scene()->objects.size(), 2u);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ VeloraPlugin& loadedPlugin() {
     settings.SetCheckPluginVersion(false);
     settings.SetCameraAutoSync(false);
     VeloraPlugin& plugin = ThePlugIn();
-    if (!plugin.scene)
+    if (!plugin.scene())
         plugin.OnLoadPlugIn();
     return plugin;
 }
@@ -72,7 +72,7 @@ bool LiveSession::start() {
     std::filesystem::create_directories(env_.root() + "/dumps");
     reader = std::make_unique<ChildProcess>(
         VELORA_SCENE_READER_PATH,
-        std::vector<std::string>{"--connection", platform::toUtf8(plugin.connection->GetName()), "--dump-dir",
+        std::vector<std::string>{"--connection", platform::toUtf8(plugin.connection()->GetName()), "--dump-dir",
                                  env_.root() + "/dumps", "--poll-ms", "5"});
     const std::string ready = reader->waitForLine("READY");
     const size_t at = ready.find("window=");
@@ -87,7 +87,7 @@ bool LiveSession::start() {
 void LiveSession::idle() { RhinoApp().OnIdle(); }
 
 bool LiveSession::waitUntilSent(int timeoutMs) {
-    RHScene& scene = *plugin.scene;
+    RHScene& scene = *plugin.scene();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
         if (scene.dirty) {
@@ -95,7 +95,7 @@ bool LiveSession::waitUntilSent(int timeoutMs) {
             continue;
         }
         if (scene.LockScene(1000)) {
-            if (scene.pendingMaterials.empty() && !plugin.materials->HasPending())
+            if (scene.pendingMaterials.empty() && !plugin.materials()->HasPending())
                 return true;
             scene.ReleaseScene();
         }
@@ -105,7 +105,7 @@ bool LiveSession::waitUntilSent(int timeoutMs) {
 
 std::map<uint64_t, ExpectedGeometry> LiveSession::expected(const std::vector<const CRhinoObject*>& order,
                                                            float unitScale) const {
-    SceneOracle oracle(doc, *plugin.materials, unitScale);
+    SceneOracle oracle(doc, *plugin.materials(), unitScale);
     for (const CRhinoObject* object : order)
         oracle.Add(object);
     return oracle.Expected();
@@ -121,7 +121,7 @@ std::string LiveSession::mismatch(const std::map<uint64_t, ExpectedGeometry>& wa
     const auto mirror = readDump(env_.root() + "/dumps/dump-" + std::to_string(sequence) + ".bin");
     if (!mirror)
         return "unreadable dump";
-    const std::vector<std::string> lines = mirrorDifferences(*plugin.materials, *mirror, want, exact);
+    const std::vector<std::string> lines = mirrorDifferences(*plugin.materials(), *mirror, want, exact);
     std::string text;
     for (size_t i = 0; i < lines.size() && i < 12; ++i)
         text += lines[i] + "\n";

@@ -52,9 +52,12 @@ TEST(LinkName, WarningsAboutNamesARendererCannotFindOrShares) {
     EXPECT_NE(vantro::platform::toUtf8(backslash[0]).find("Rename the file without"), std::string::npos);
 }
 
-// FNV-1a over the UTF-16 code units as little-endian byte pairs: golden values.
-TEST(LinkStatistics, HashIsFnv1aOfTheUtf16Bytes) {
-    EXPECT_EQ(LinkNameHash(u""), 14695981039346656037ull);
-    EXPECT_EQ(LinkNameHash(u"a"), 620337896427418084ull);
-    EXPECT_EQ(LinkNameHash(u"/tmp/house.dae"), 13764804345402169358ull);
+// The Windows HashData of the UTF-16 code units as little-endian byte pairs, 8 bytes
+// read little-endian. The house value is what Windows itself returns; an empty name
+// leaves each byte at its own index.
+TEST(LinkStatistics, HashIsWindowsHashDataOfTheUtf16Bytes) {
+    EXPECT_EQ(LinkNameHash(u"C:/Work/house.dae"), 16624221560158124149ull);
+    EXPECT_EQ(LinkNameHash(u""), 0x0706050403020100ull);
+    EXPECT_EQ(LinkNameHash(u"a"), 4035303336184077670ull);
+    EXPECT_EQ(LinkNameHash(u"/tmp/house.dae"), 12204339275102558152ull);
 }

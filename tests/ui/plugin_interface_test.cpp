@@ -29,11 +29,11 @@ struct Shared {
 
     Shared() {
         RhinoApp().NewDocument();
-        plugin.settings = new PluginSettings();
-        ui = new PluginUi(&plugin, nullptr);
-        plugin.ui = ui;
+        PluginSettings settings;  // no older-copy check: the test is no installed module
+        settings.SetCheckPluginVersion(false);
+        EXPECT_EQ(plugin.OnLoadPlugIn(), 1);
+        ui = plugin.ui();
         menu = static_cast<CRhinoUiMenu*>(ui->CreatePluginMenu());
-        ui->CreateDockBar();
     }
 };
 

@@ -321,11 +321,6 @@ void CRhinoApp::StatusBarProgressMeterEnd() {
         progressSink_(meters_.back(), meterPos_);
 }
 
-void CRhinoApp::SetExeVersion(int version, int serviceRelease) {
-    exeVersion_ = version;
-    exeServiceRelease_ = serviceRelease;
-}
-
 ON_wString CRhinoApp::GetRhinoPlugInsRegistryPath(bool versioned) const {
     return versioned ? ON_wString(u"Software\\Rhinoceros\\6.0\\Plug-ins")
                      : ON_wString(u"Software\\Rhinoceros\\Plug-ins");
@@ -543,8 +538,6 @@ void CRhinoApp::unregisterPlugInObject(CRhinoPlugIn* plugIn) {
             record->menus_.clear();
         }
 }
-
-const CRhinoPlugIn* CRhinoApp::loadingPlugIn() const { return loading_; }
 
 void CRhinoApp::raise(const std::function<void(CRhinoEventWatcher&)>& call) {
     const std::vector<CRhinoEventWatcher*> snapshot = watchers_;

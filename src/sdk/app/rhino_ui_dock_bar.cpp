@@ -100,13 +100,6 @@ bool CRhinoUiDockBarDialog::OnInitDialog() { return true; }
 void CRhinoUiDockBarDialog::OnSize(unsigned int, int, int) {}
 bool CRhinoUiDockBarDialog::OnCommand(uintptr_t, intptr_t) { return false; }
 
-CRhinoUiButton* CRhinoUiDockBarDialog::GetDlgItem(unsigned int id) const {
-    for (CRhinoUiButton* button : controls_)
-        if (button->GetDlgCtrlID() == id)
-            return button;
-    return nullptr;
-}
-
 CRhinoUiDockBar::~CRhinoUiDockBar() = default;
 
 bool CRhinoUiDockBar::CreateDockBarControls() { return true; }
@@ -213,13 +206,6 @@ CRhinoUiDockBar* CRhinoUiDockBarManager::FindDockBar(const ON_UUID& dockBarId) c
         if (e.bar->DockBarID() == dockBarId)
             return e.bar.get();
     return nullptr;
-}
-
-ON_UUID CRhinoUiDockBarManager::DockBarPlugIn(const ON_UUID& dockBarId) const {
-    for (const Entry& e : bars_)
-        if (e.bar->DockBarID() == dockBarId)
-            return e.plugInId;
-    return ON_nil_uuid;
 }
 
 CRhinoUiDockBarManager& RhinoUiDockBarManager() {

@@ -36,11 +36,3 @@ int CRhinoUiMenu::EnableItem(uint32_t id, uint32_t flags) {
     item->state = (item->state & ~uint32_t(MF_GRAYED | MF_DISABLED)) | (flags & (MF_GRAYED | MF_DISABLED));
     return previous;
 }
-
-bool CRhinoUiMenu::CheckItem(uint32_t id, bool checked) {
-    CRhinoUiMenuItem* item = FindItem(id);
-    if (!item)
-        return false;
-    item->state = checked ? (item->state | MF_CHECKED) : (item->state & ~uint32_t(MF_CHECKED));
-    return true;
-}

@@ -20,7 +20,6 @@ bool ON_Texture::IsValid() const {
 
 void ON_Material::SetShine(double shine) { m_shine = std::clamp(shine, 0.0, MaxShine); }
 void ON_Material::SetTransparency(double transparency) { m_transparency = std::clamp(transparency, 0.0, 1.0); }
-void ON_Material::SetReflectivity(double reflectivity) { m_reflectivity = std::clamp(reflectivity, 0.0, 1.0); }
 
 int ON_Material::FindTexture(const char16_t* fileName, ON_Texture::TYPE type, int i0) const {
     const ON_wString wanted(fileName);

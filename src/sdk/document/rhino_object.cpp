@@ -154,13 +154,6 @@ void CRhinoObject::SetCustomRenderMeshes(MeshList meshes, const ON_Xform& instan
     customDeliverable_ = deliverable;
 }
 
-void CRhinoObject::ClearCustomRenderMeshes() {
-    hasCustom_ = false;
-    customMeshes_.clear();
-    customXform_ = ON_Xform();
-    customDeliverable_ = true;
-}
-
 void CRhinoObject::SetComponentMaterialIndex(const ON_COMPONENT_INDEX& ci, int materialIndex) {
     if (materialIndex < 0)
         componentMaterials_.erase(ci);

@@ -29,8 +29,6 @@ bool CRhinoObjectIterator::accepts(const CRhinoObject& object) const {
         return false;
     if (visible_ && !object.IsVisible())
         return false;
-    if (selected_ && !object.IsSelected())
-        return false;
     return true;
 }
 

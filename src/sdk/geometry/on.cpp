@@ -39,15 +39,6 @@ long double metresPer(ON::LengthUnitSystem units) {
 
 }  // namespace
 
-ON::LengthUnitSystem ON::LengthUnitSystemFromUnsigned(unsigned int value) {
-    if (value <= 23) {
-        const auto units = static_cast<LengthUnitSystem>(value);
-        if (metresPer(units) != 0.0L || value == 0 || value == 11)
-            return units;
-    }
-    return LengthUnitSystem::Unset;
-}
-
 double ON::UnitScale(LengthUnitSystem from, LengthUnitSystem to) {
     if (from == to)
         return 1.0;

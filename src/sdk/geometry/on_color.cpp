@@ -12,11 +12,3 @@ const ON_Color ON_Color::Gray126(126, 126, 126);
 
 ON_Color::ON_Color(int red, int green, int blue, int alpha)
     : r_(clampComponent(red)), g_(clampComponent(green)), b_(clampComponent(blue)), a_(clampComponent(alpha)) {}
-
-void ON_Color::SetRGB(int red, int green, int blue) {
-    r_ = clampComponent(red);
-    g_ = clampComponent(green);
-    b_ = clampComponent(blue);
-}
-
-void ON_Color::SetAlpha(int alpha) { a_ = clampComponent(alpha); }

@@ -101,26 +101,6 @@ bool ON_Mesh::ComputeFaceNormals() {
     return true;
 }
 
-bool ON_Mesh::ComputeVertexNormals() {
-    if (!HasFaceNormals() && !ComputeFaceNormals())
-        return false;
-    std::vector<ON_3dVector> sums(static_cast<size_t>(VertexCount()));
-    for (int i = 0; i < m_F.Count(); ++i) {
-        const ON_MeshFace& f = m_F[i];
-        if (!faceInRange(f, VertexCount()))
-            continue;
-        const int n = f.IsQuad() ? 4 : 3;
-        for (int k = 0; k < n; ++k)
-            sums[static_cast<size_t>(f.vi[k])] = sums[static_cast<size_t>(f.vi[k])] + ON_3dVector(m_FN[i]);
-    }
-    m_N.SetCount(VertexCount());
-    for (int i = 0; i < VertexCount(); ++i) {
-        ON_3dVector n = sums[static_cast<size_t>(i)];
-        m_N[i] = n.Unitize() ? ON_3fVector(n) : ON_3fVector();
-    }
-    return true;
-}
-
 bool ON_Mesh::IsValid(ON_TextLog*) const {
     const int v = VertexCount();
     for (const ON_MeshFace& f : m_F)

@@ -23,11 +23,6 @@ ON_3dVector ON_CrossProduct(const ON_3dVector& a, const ON_3dVector& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-double ON_Interval::NormalizedParameterAt(double t) const {
-    const double d = m_t[1] - m_t[0];
-    return d == 0.0 ? 0.0 : (t - m_t[0]) / d;
-}
-
 ON_Plane::ON_Plane(const ON_3dPoint& o, const ON_3dVector& x, const ON_3dVector& y) : origin(o) {
     xaxis = x.UnitVector();
     // Gram-Schmidt keeps y in the plane spanned by the two directions.

@@ -12,7 +12,6 @@
 namespace {
 
 char16_t asciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
-char16_t asciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
 
 void appendAscii(std::u16string& out, const char* text) {
     for (; *text; ++text)
@@ -223,11 +222,6 @@ char16_t ON_wString::operator[](int index) const {
     return s_[static_cast<size_t>(index)];
 }
 
-void ON_wString::SetAt(int index, char16_t c) {
-    assert(index >= 0 && index < Length());
-    s_[static_cast<size_t>(index)] = c;
-}
-
 ON_wString& ON_wString::operator+=(const ON_wString& other) {
     s_ += other.s_;
     return *this;
@@ -353,24 +347,6 @@ void ON_wString::TrimLeftAndRight() {
 void ON_wString::MakeLowerOrdinal() {
     for (char16_t& c : s_)
         c = asciiLower(c);
-}
-
-void ON_wString::MakeUpperOrdinal() {
-    for (char16_t& c : s_)
-        c = asciiUpper(c);
-}
-
-bool ON_wString::Format(const char16_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::u16string out;
-    const bool ok = formatInto(out, format, args);
-    va_end(args);
-    if (ok)
-        s_ = std::move(out);
-    else
-        s_.clear();
-    return ok;
 }
 
 ON_wString ON_wString::FormatToString(const char16_t* format, ...) {

@@ -1,25 +1,19 @@
 #include "sdk/geometry/on_xform.h"
 
 #include <cmath>
-#include <cstring>
 #include <utility>
 
-const ON_Xform ON_Xform::IdentityTransformation(1.0);
-const ON_Xform ON_Xform::ZeroTransformation = [] {
-    ON_Xform x;
-    std::memset(x.m_xform, 0, sizeof x.m_xform);
-    return x;
-}();
+// Both constants are initialised at compile time (constinit) from plain element
+// stores: a copy-then-clear initialiser was once folded by an optimiser into the
+// identity, which turned every product into A*B + I.
+constinit const ON_Xform ON_Xform::IdentityTransformation(1.0);
+constinit const ON_Xform ON_Xform::ZeroTransformation(0.0, 0.0);
 
-ON_Xform::ON_Xform() : ON_Xform(1.0) {}
-
-ON_Xform::ON_Xform(double diagonal) {
-    std::memset(m_xform, 0, sizeof m_xform);
-    m_xform[0][0] = m_xform[1][1] = m_xform[2][2] = diagonal;
-    m_xform[3][3] = 1.0;
+ON_Xform::ON_Xform(const double m[4][4]) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            m_xform[i][j] = m[i][j];
 }
-
-ON_Xform::ON_Xform(const double m[4][4]) { std::memcpy(m_xform, m, sizeof m_xform); }
 
 ON_Xform ON_Xform::TranslationTransformation(const ON_3dVector& d) { return TranslationTransformation(d.x, d.y, d.z); }
 
@@ -69,12 +63,13 @@ ON_Xform ON_Xform::RotationTransformation(double angle, const ON_3dVector& axis,
 }
 
 ON_Xform ON_Xform::operator*(const ON_Xform& rhs) const {
-    ON_Xform out = ZeroTransformation;
+    // Sums start from a local zero, never from a shared constant.
+    double product[4][4] = {};
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
             for (int k = 0; k < 4; ++k)
-                out.m_xform[i][j] += m_xform[i][k] * rhs.m_xform[k][j];
-    return out;
+                product[i][j] += m_xform[i][k] * rhs.m_xform[k][j];
+    return ON_Xform(product);
 }
 
 ON_3dPoint ON_Xform::operator*(const ON_3dPoint& p) const {

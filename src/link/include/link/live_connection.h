@@ -261,10 +261,11 @@ public:
 
     // --- Not part of the virtual interface ---------------------------------------------
 
-    // The peer's main windows now running: processes whose image path contains
-    // "VELORA" with a main window class containing "START", or "PENDRAX" with
-    // "PENDRAX EDITOR" (both compared upper-cased). Processes are examined in
-    // parallel. Any thread.
+    // The peer's main windows now running: for each process whose image path contains
+    // "VELORA", its first visible top-level window without owner whose class contains
+    // "START"; for "PENDRAX", such a window whose class contains "PENDRAX EDITOR"
+    // (paths and classes compared upper-cased). Other windows of the process, in
+    // front or not, are passed over. Processes are examined in parallel. Any thread.
     static WindowList FindPeerWindows();
 
     // Bytes of a buffer this process has mapped (through CreateBuffer or MapBuffer);

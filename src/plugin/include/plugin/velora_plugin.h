@@ -5,15 +5,23 @@
 // and the user interface all call into it. It owns the link, the scene, the material
 // manager, the settings, the user interface and the observers.
 //
-// Lifetime: every pointer is null until OnLoadPlugIn creates the object once; the
-// sub-objects then live until the process ends (the destructor leaves them alone,
-// because observers registered with the host may still be reached during exit).
+// Lifetime: the plug-in object owns its sub-objects (std::unique_ptr) and hands out
+// plain pointers to them. Before OnLoadPlugIn none exists. A load that goes ahead
+// creates them all, once, and they live as long as the plug-in object. A refused load
+// (OnLoadPlugIn returning -1) leaves the settings alone: connection, materials, scene,
+// ui and the three observers stay absent for the life of the process, and every hook
+// the host may still call checks for that. changes exists only while the link runs and
+// edits are pending. The destructor stops a running link, then the members go in
+// reverse order of declaration — observers and UI before the scene, the scene before
+// the materials and the connection it writes to; the observers unregister themselves
+// from the host.
 //
 // Threads: everything here runs on the host's main thread. The scene's worker thread
 // exists only while the link runs (between StartLink and StopLink) and touches the
 // scene and the connection only under their locks (rh_scene.h).
 
 #include <cstdint>
+#include <memory>
 
 #include "sdk/geometry/on.h"
 #include "sdk/geometry/on_string.h"
@@ -36,10 +44,10 @@ class RhinoObserver;
 
 class VeloraPlugin : public CRhinoUtilityPlugIn {
 public:
-    // Every pointer null, linkState 0, flags false, unitScale 1, versionText the
-    // module's build date and time.
+    // No sub-object, linkState 0, flags false, unitScale 1, versionText the module's
+    // build date and time.
     VeloraPlugin();
-    // Releases the strings only; the owned sub-objects outlive the plug-in object.
+    // Stops a running link, then releases every sub-object.
     ~VeloraPlugin() override;
 
     // --- Host hooks ------------------------------------------------------------------
@@ -134,30 +142,48 @@ public:
     // 1: this copy may load; -1: refuse (older_plugin_check.cpp).
     int CheckOlderPlugIn();
 
+    // --- Owned sub-objects: null before OnLoadPlugIn and after a refused load ------------
+
+    PluginSettings* settings() const { return settings_.get(); }                 // also after a refused load
+    VantroAPI::LiveConnection* connection() const { return connection_.get(); }  // created unopened
+    MaterialManager* materials() const { return materials_.get(); }
+    RHScene* scene() const { return scene_.get(); }
+    PluginUi* ui() const { return ui_.get(); }
+    CameraObserver* cameraObserver() const { return cameraObserver_.get(); }
+    RhinoObserver* documentObserver() const { return documentObserver_.get(); }
+    IdleObserver* idleObserver() const { return idleObserver_.get(); }
+    // The pending edits: null while the link is stopped and between idle passes that
+    // found nothing to do.
+    ChangeSet* changes() const { return changes_.get(); }
+
     // --- Fields, in the documented order ------------------------------------------------
 
-    ON_wString versionText;                           // the build date and time, as RhinoPlugInVersion
-    ON_wString storedVersion;                         // "PlugInVersion" from the profile; never acted on
-    bool loadedOnce = false;                          // "LoadedOnce": the toolbar has been shown once
-    float unitScale = 1.0f;                           // metres per document unit, set at link start
-    uint8_t unitSystem = 0;                           // ON::LengthUnitSystem at link start
-    ChangeSet* changes = nullptr;                     // owned; only while the link runs
-    PluginSettings* settings = nullptr;               // owned
-    PluginUi* ui = nullptr;                           // owned
-    CRhinoDoc* document = nullptr;                    // not owned: the linked document
-    VantroAPI::LiveConnection* connection = nullptr;  // owned; created unopened
-    RHScene* scene = nullptr;                         // owned
-    MaterialManager* materials = nullptr;             // owned
-    CameraObserver* cameraObserver = nullptr;         // owned
-    RhinoObserver* documentObserver = nullptr;        // owned
-    IdleObserver* idleObserver = nullptr;             // owned
-    uint32_t linkState = 0;                           // kLinkStopped or kLinkRunning, nothing else
-    bool cameraSync = false;                          // camera following requested
-    uint8_t cameraPending = 0;                        // camera synchronisation's own flag
-    int reportedTrouble = 0;                          // the RHScene::LinkTrouble last told to the user
+    ON_wString versionText;         // the build date and time, as RhinoPlugInVersion
+    ON_wString storedVersion;       // "PlugInVersion" from the profile; never acted on
+    bool loadedOnce = false;        // "LoadedOnce": the toolbar has been shown once
+    float unitScale = 1.0f;         // metres per document unit, set at link start
+    uint8_t unitSystem = 0;         // ON::LengthUnitSystem at link start
+    CRhinoDoc* document = nullptr;  // not owned: the linked document
+    uint32_t linkState = 0;         // kLinkStopped or kLinkRunning, nothing else
+    bool cameraSync = false;        // camera following requested
+    uint8_t cameraPending = 0;      // camera synchronisation's own flag
+    int reportedTrouble = 0;        // the RHScene::LinkTrouble last told to the user
 
     static constexpr uint32_t kLinkStopped = 0;
     static constexpr uint32_t kLinkRunning = 2;
+
+private:
+    // Declared in the order of creation: destroyed in reverse, the users of an object
+    // before the object.
+    std::unique_ptr<PluginSettings> settings_;
+    std::unique_ptr<VantroAPI::LiveConnection> connection_;
+    std::unique_ptr<MaterialManager> materials_;
+    std::unique_ptr<RHScene> scene_;
+    std::unique_ptr<PluginUi> ui_;
+    std::unique_ptr<CameraObserver> cameraObserver_;
+    std::unique_ptr<RhinoObserver> documentObserver_;
+    std::unique_ptr<IdleObserver> idleObserver_;
+    std::unique_ptr<ChangeSet> changes_;
 };
 
 // The single plug-in object of the loaded module.

@@ -133,20 +133,17 @@ public:
 
     // --- application ---
 
-    // The main window's handle (0 until the host program sets it).
+    // The main window's handle: 0, the host program shows no window of its own.
     vantro::platform::WindowHandle MainWnd() const { return mainWnd_; }
-    void SetMainWnd(vantro::platform::WindowHandle handle) { mainWnd_ = handle; }
 
     CRhinoAppSettings& AppSettings() { return settings_; }
     const CRhinoAppSettings& AppSettings() const { return settings_; }
 
     int ExeVersion() const { return exeVersion_; }
     int ExeServiceRelease() const { return exeServiceRelease_; }
-    void SetExeVersion(int version, int serviceRelease);
 
     // The renderer whose mapping references objects use by default.
     ON_UUID GetDefaultRenderApp() const { return defaultRenderApp_; }
-    void SetDefaultRenderApp(const ON_UUID& id) { defaultRenderApp_ = id; }
 
     // Registry path (under either hive) of the host's plug-in registrations;
     // versioned adds the host version folder.
@@ -217,7 +214,6 @@ public:
     void unregisterCommand(CRhinoCommand* command);
     void registerPlugInObject(CRhinoPlugIn* plugIn);
     void unregisterPlugInObject(CRhinoPlugIn* plugIn);
-    const CRhinoPlugIn* loadingPlugIn() const;
     // Raises an event on every registered, enabled watcher (a snapshot is taken, and a
     // watcher unregistered meanwhile is skipped).
     void raise(const std::function<void(CRhinoEventWatcher&)>& call);

@@ -21,7 +21,6 @@ public:
     CRhinoDoc* Document() const;
     unsigned int m_rhino_doc_sn = 0;
     // False when the command runs from a script (answers come from the script).
-    bool IsInteractive() const { return m_interactive; }
     bool m_interactive = false;
 };
 

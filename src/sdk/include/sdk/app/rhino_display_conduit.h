@@ -73,7 +73,6 @@ public:
     bool Enable(unsigned int docSerial);
     void Disable() { docSerial_ = 0; }
     bool IsEnabled() const { return docSerial_ != 0; }
-    unsigned int EnabledDocumentSerialNumber() const { return docSerial_; }
 
     // Whether the conduit applies to a pipeline (enabled for its document and bound to
     // its viewport or to none).

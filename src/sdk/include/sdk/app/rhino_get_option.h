@@ -67,16 +67,12 @@ public:
     virtual ~CRhinoGet() = default;
 
     void SetCommandPrompt(const char16_t* prompt) { prompt_ = prompt; }
-    const ON_wString& CommandPrompt() const { return prompt_; }
     void AcceptNothing(bool accept = true) { acceptNothing_ = accept; }
-    void AcceptNumber(bool accept = true) { acceptNumber_ = accept; }
 
     // Adds an option; returns its index (1, 2, ...), or 0 when the English name is
     // empty or contains a character other than letters, digits and '_'.
     int AddCommandOption(const CRhinoCommandOptionName& name,
                          const CRhinoCommandOptionValue& value = CRhinoCommandOptionValue());
-    void ClearCommandOptions() { options_.clear(); }
-    int OptionCount() const { return static_cast<int>(options_.size()); }
 
     // The option chosen by the last get; null unless the result was option.
     const CRhinoCommandOption* Option() const;

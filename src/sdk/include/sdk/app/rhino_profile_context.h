@@ -14,8 +14,6 @@ class CRhinoProfileContext {
 public:
     explicit CRhinoProfileContext(const ON_wString& rootKey) : root_(rootKey) {}
 
-    const ON_wString& RootKey() const { return root_; }
-
     bool LoadProfileString(const char16_t* section, const char16_t* entry, ON_wString& value) const;
     bool LoadProfileBool(const char16_t* section, const char16_t* entry, bool* value) const;
     bool LoadProfileInt(const char16_t* section, const char16_t* entry, int* value) const;

@@ -48,9 +48,6 @@ public:
     // AddStrip counts images without pixels; Add keeps the pixels of each image.
     int AddStrip(int stripWidth, int stripHeight);
     int Add(const CRhinoUiImage& strip);
-    int ImageCount() const { return count_; }
-    int ImageWidth() const { return width_; }
-    int ImageHeight() const { return height_; }
     // The pixels of image index; null when out of range or added without pixels.
     const CRhinoUiImage* Image(int index) const;
 
@@ -83,7 +80,6 @@ public:
     const CRhinoUiImageList* ImageList(int kind) const;
     int ImageIndex(int kind) const;
     void SetSuppressButtonFrameWhenNotHot(bool suppress) { suppressFrame_ = suppress; }
-    bool SuppressButtonFrameWhenNotHot() const { return suppressFrame_; }
     void SetToolTipText(const ON_wString& text) { tooltip_ = text; }
     const ON_wString& ToolTipText() const { return tooltip_; }
 
@@ -94,7 +90,6 @@ public:
     void EnableWindow(bool enable) { enabled_ = enable; }
     bool IsWindowEnabled() const { return enabled_; }
     unsigned int GetDlgCtrlID() const { return id_; }
-    const ON_wString& Text() const { return text_; }
 
     // Host side: the user clicks. A visible, enabled button sends its dialog
     // OnCommand(id | BN_CLICKED << 16); returns what OnCommand returned, false when the
@@ -132,11 +127,8 @@ public:
 
     // The dock bar holding the dialog; null before it is placed in one.
     CRhinoUiDockBar* DockBar() const { return bar_; }
-    unsigned int TemplateId() const { return templateId_; }
     // The first control with that id; null when none.
-    CRhinoUiButton* GetDlgItem(unsigned int id) const;
     const std::vector<CRhinoUiButton*>& Controls() const { return controls_; }
-    CRhinoUiSize ClientSize() const { return size_; }
 
 private:
     friend class CRhinoUiButton;
@@ -177,7 +169,6 @@ public:
     CRhinoUiDockBarDialog* DockBarClientWnd() const { return dialog_.get(); }
 
     void SetDefaultBarSize(int cx, int cy) { defaultSize_ = {cx, cy}; }
-    CRhinoUiSize DefaultBarSize() const { return defaultSize_; }
     bool IsVisible() const { return visible_; }
     bool IsDocked() const { return docked_; }
     CRhinoUiSize Size() const { return size_; }
@@ -223,7 +214,6 @@ public:
     bool ShowDockBar(const ON_UUID& dockBarId, bool show, bool recalcLayout);
     CRhinoUiDockBar* FindDockBar(const ON_UUID& dockBarId) const;
     // The plug-in that created a bar; nil for an unknown bar.
-    ON_UUID DockBarPlugIn(const ON_UUID& dockBarId) const;
     int DockBarCount() const { return static_cast<int>(bars_.size()); }
     // The bar at index, in creation order (host side: to show every bar); null out of range.
     CRhinoUiDockBar* DockBarAt(int index) const {

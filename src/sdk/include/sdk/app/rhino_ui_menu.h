@@ -48,5 +48,4 @@ public:
     // EnableMenuItem(MF_BYCOMMAND | flags): sets MF_GRAYED/MF_DISABLED as given. Returns
     // the previous state's enable bits, or -1 when no item has that identifier.
     int EnableItem(uint32_t id, uint32_t flags);
-    bool CheckItem(uint32_t id, bool checked);
 };

@@ -27,7 +27,6 @@ public:
     // ExecConduit called for each of its channels, in channel order.
     void Redraw();
     // Number of frames drawn so far.
-    unsigned int RedrawCount() const { return redraws_; }
 
 private:
     friend class CRhinoDoc;

@@ -32,20 +32,14 @@ public:
     // The plain grey, non-shiny material.
     static const ON_Material Default;
 
-    ON_Color Ambient() const { return m_ambient; }
     ON_Color Diffuse() const { return m_diffuse; }
-    ON_Color Emission() const { return m_emission; }
     ON_Color Specular() const { return m_specular; }
     double Shine() const { return m_shine; }
     double Transparency() const { return m_transparency; }
-    double Reflectivity() const { return m_reflectivity; }
-    void SetAmbient(const ON_Color& c) { m_ambient = c; }
     void SetDiffuse(const ON_Color& c) { m_diffuse = c; }
-    void SetEmission(const ON_Color& c) { m_emission = c; }
     void SetSpecular(const ON_Color& c) { m_specular = c; }
     void SetShine(double shine);                // clamped to [0, MaxShine]
     void SetTransparency(double transparency);  // clamped to [0, 1]
-    void SetReflectivity(double reflectivity);  // clamped to [0, 1]
 
     // Index of the first texture after index i0 (-1 starts at the beginning) whose
     // type is `type` and, when fileName is not null, whose full path equals fileName

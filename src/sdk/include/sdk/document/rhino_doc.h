@@ -146,7 +146,6 @@ public:
     void Redraw() { Regen(); }
 
     // Whether this document raises events (true once the application adopted it).
-    bool RaisesEvents() const { return events_; }
 
 private:
     friend class CRhinoApp;

@@ -131,7 +131,6 @@ public:
     // Adds the watcher to the host's list (once; again is a no-op).
     void Register();
     void UnRegister();
-    bool IsRegistered() const { return registered_; }
     void Enable(bool enable) { enabled_ = enable; }
     bool IsEnabled() const { return enabled_; }
 

@@ -17,7 +17,6 @@ public:
 
     void Register();
     void UnRegister();
-    bool IsRegistered() const { return registered_; }
     void Enable(bool enable) { enabled_ = enable; }
     bool IsEnabled() const { return enabled_; }
     const ON_UUID& PlugInId() const { return plugInId_; }

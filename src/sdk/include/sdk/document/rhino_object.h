@@ -44,7 +44,6 @@ public:
     unsigned int RuntimeSerialNumber() const { return serial_; }
     ON::object_type ObjectType() const { return type_; }
     const ON_UUID& Id() const { return attributes_.m_uuid; }
-    const ON_UUID& ModelObjectId() const { return attributes_.m_uuid; }
     const CRhinoObjectAttributes& Attributes() const { return attributes_; }
 
     // The owning document; null before the object is added.
@@ -57,7 +56,6 @@ public:
     bool IsInstanceDefinitionGeometry() const { return idefGeometry_; }
     bool IsHidden() const { return attributes_.Mode() == ON::hidden_object; }
     bool IsLocked() const { return attributes_.Mode() == ON::locked_object; }
-    bool IsNormal() const { return attributes_.Mode() == ON::normal_object; }
     // Not deleted, in a document, its visibility flag on, not hidden, and its layer
     // and all parent layers visible. For instance-definition geometry the mode is not
     // considered (the definition's objects carry the idef mode).
@@ -98,7 +96,6 @@ public:
     // Custom render meshes (displacement, render primitives) an RDK provider gives the
     // object, with their placement. deliverable = false makes the provider fail.
     void SetCustomRenderMeshes(MeshList meshes, const ON_Xform& instanceXform, bool deliverable = true);
-    void ClearCustomRenderMeshes();
     bool HasCustomRenderMeshData() const { return hasCustom_; }
     const MeshList& CustomRenderMeshes() const { return customMeshes_; }
     const ON_Xform& CustomRenderMeshXform() const { return customXform_; }

@@ -42,7 +42,6 @@ public:
                                   object_category category = active_objects);
 
     void EnableVisibleFilter(bool enable = true) { visible_ = enable; }
-    void EnableSelectedFilter(bool enable = true) { selected_ = enable; }
 
     // The first matching object, or null; restarts the iteration.
     CRhinoObject* First();
@@ -55,7 +54,6 @@ private:
     unsigned int state_;
     unsigned int category_;
     bool visible_ = false;
-    bool selected_ = false;
     std::vector<CRhinoObject*> snapshot_;
     size_t next_ = 0;
 };

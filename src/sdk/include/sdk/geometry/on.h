@@ -37,7 +37,6 @@ public:
     };
 
     // The unit system stored under a number, or Unset when the number names none.
-    static LengthUnitSystem LengthUnitSystemFromUnsigned(unsigned int value);
 
     // Factor that converts a length in units `from` into units `to`
     // (UnitScale(Millimeters, Meters) == 0.001). None, CustomUnits and Unset have no

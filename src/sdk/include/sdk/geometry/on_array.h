@@ -18,8 +18,6 @@ public:
     explicit ON_SimpleArray(int capacity) { Reserve(capacity); }
 
     int Count() const { return static_cast<int>(v_.size()); }
-    unsigned int UnsignedCount() const { return static_cast<unsigned int>(v_.size()); }
-    int Capacity() const { return static_cast<int>(v_.capacity()); }
     void Reserve(int capacity) {
         if (capacity > 0)
             v_.reserve(static_cast<size_t>(capacity));
@@ -45,7 +43,6 @@ public:
         v_.erase(v_.begin() + index);
     }
     void Empty() { v_.clear(); }
-    void Destroy() { std::vector<T>().swap(v_); }
 
     T& operator[](int index) {
         assert(index >= 0 && index < Count());

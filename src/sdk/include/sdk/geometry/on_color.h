@@ -16,12 +16,6 @@ public:
     int Green() const { return g_; }
     int Blue() const { return b_; }
     int Alpha() const { return a_; }
-    double FractionRed() const { return r_ / 255.0; }
-    double FractionGreen() const { return g_ / 255.0; }
-    double FractionBlue() const { return b_ / 255.0; }
-    double FractionAlpha() const { return a_ / 255.0; }
-    void SetRGB(int red, int green, int blue);
-    void SetAlpha(int alpha);
 
     friend bool operator==(const ON_Color&, const ON_Color&) = default;
 

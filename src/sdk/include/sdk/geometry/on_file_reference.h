@@ -20,7 +20,6 @@ public:
 
     // True when either path is set.
     bool IsSet() const { return full_.IsNotEmpty() || relative_.IsNotEmpty(); }
-    bool IsNotSet() const { return !IsSet(); }
 
     friend bool operator==(const ON_FileReference&, const ON_FileReference&) = default;
 

@@ -79,7 +79,6 @@ public:
     // degenerate faces get a zero normal. False when the mesh has no faces.
     bool ComputeFaceNormals();
     // Vertex normals as the normalised sum of the face normals around each vertex.
-    bool ComputeVertexNormals();
 
     // Every face valid for the vertex count, counts of normals and texture
     // coordinates either zero or matching, every number finite. Never throws.
@@ -108,7 +107,6 @@ public:
     bool Transform(const ON_Xform& xform);
 
     // Drops the coordinates cached for mappings.
-    void InvalidateCachedTextureCoordinates() { m_TC.Empty(); }
 
 private:
     // The last edge analysis. Copying or assigning a mesh leaves the target's cache

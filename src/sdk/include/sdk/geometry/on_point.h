@@ -112,12 +112,8 @@ struct ON_Interval {
     double m_t[2] = {0.0, 0.0};
     ON_Interval() = default;
     ON_Interval(double t0, double t1) : m_t{t0, t1} {}
-    double Min() const { return m_t[0] < m_t[1] ? m_t[0] : m_t[1]; }
-    double Max() const { return m_t[0] < m_t[1] ? m_t[1] : m_t[0]; }
     double Length() const { return m_t[1] - m_t[0]; }
     // 0 at t0, 1 at t1; t0 for a zero-length interval.
-    double NormalizedParameterAt(double t) const;
-    double ParameterAt(double normalized) const { return m_t[0] + normalized * (m_t[1] - m_t[0]); }
     friend bool operator==(const ON_Interval&, const ON_Interval&) = default;
 };
 

@@ -37,7 +37,6 @@ public:
 
     // Code unit at index; index must be in [0, Length()).
     char16_t operator[](int index) const;
-    void SetAt(int index, char16_t c);  // index must be in [0, Length())
 
     ON_wString& operator+=(const ON_wString& other);
     ON_wString& operator+=(const char16_t* other);
@@ -78,14 +77,12 @@ public:
     void TrimLeftAndRight();
     // ASCII letters only; other code units are left alone.
     void MakeLowerOrdinal();
-    void MakeUpperOrdinal();
 
     // printf-style formatting into this string; returns false (and leaves the string
     // empty) on a malformed format. Conversions: %d %i %u %x %X %o %c %e %f %g (with
     // flags, width, precision, '*' and the length modifiers hh h l ll z j t L), %%,
     // %s and %ls take a const char16_t* (null prints "(null)"), %hs a UTF-8 const
     // char*. Arguments must match their conversions, as with printf.
-    bool Format(const char16_t* format, ...);
     static ON_wString FormatToString(const char16_t* format, ...);
 
 private:

@@ -11,8 +11,14 @@ class ON_Xform {
 public:
     double m_xform[4][4];
 
-    ON_Xform();                          // identity
-    explicit ON_Xform(double diagonal);  // diagonal d, d, d, 1
+    constexpr ON_Xform() : ON_Xform(1.0) {}  // identity
+    // Diagonal d, d, d, corner; every other entry 0. constexpr so that the constants
+    // below are fixed at compile time, whatever the optimiser does.
+    constexpr explicit ON_Xform(double diagonal, double corner = 1.0)
+        : m_xform{{diagonal, 0.0, 0.0, 0.0},
+                  {0.0, diagonal, 0.0, 0.0},
+                  {0.0, 0.0, diagonal, 0.0},
+                  {0.0, 0.0, 0.0, corner}} {}
     explicit ON_Xform(const double m[4][4]);
 
     static const ON_Xform IdentityTransformation;

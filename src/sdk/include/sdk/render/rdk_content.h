@@ -55,7 +55,6 @@ public:
 
     CRhRdkMaterial(const ON_UUID& instanceId, const ON_UUID& typeId, const ON_Material& material);
 
-    const ON_Material& SimulatedMaterial() const { return material_; }
     unsigned int RenderCRC(const CRenderCRCFlags& flags) const override;
     std::unique_ptr<CRhRdkContent> Clone() const override;
 
