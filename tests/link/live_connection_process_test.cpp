@@ -248,6 +248,32 @@ TEST_F(ProcessTest, PeerEndedBySigtermDisconnectsFirst) {
     EXPECT_NE(peer->output().find("SIGNALLED signal=15\nEXIT messages=0\n"), std::string::npos) << peer->output();
 }
 
+// The peer ends the link with the header flag 0x2 and the creator sees it inactive; a
+// peer killed outright takes the names only it held with it, and leaves the channel
+// usable (it held no lock).
+TEST_F(ProcessTest, PeerClosingTheLinkAndAKilledPeer) {
+    ASSERT_EQ(connection.Create(name, 8), 0);
+    ASSERT_TRUE(connection.IsActive());
+    auto closing = vantro::test::runProgram(peerPath(), openArgs({"--close-link"}));
+    ASSERT_EQ(closing.exitCode, 0) << closing.output;
+    EXPECT_EQ(connection.TestFlags(~0u), kHeaderClosedByPeer);
+    EXPECT_FALSE(connection.IsActive());
+    connection.ClearFlags(kHeaderClosedByPeer);
+    EXPECT_TRUE(connection.IsActive());
+
+    auto peer = startPeer(openArgs({"--create-buffer", "7:4096", "--listen", "20000"}));
+    ASSERT_NE(peer->waitForLine("CREATED-BUFFER id=0x80000001"), "") << peer->output();
+    const std::u16string made = bufferName(connection.OwnProcessId(), 0x80000001u);
+    EXPECT_TRUE(SharedMemory::exists(made));
+    peer->kill(9);
+    EXPECT_EQ(peer->wait(), 128 + 9);
+    EXPECT_FALSE(SharedMemory::exists(made));
+    EXPECT_EQ(connection.MapBuffer(0x80000001u), nullptr);
+    EXPECT_TRUE(connection.Lock(0));
+    connection.Unlock();
+    EXPECT_TRUE(connection.IsActive());
+}
+
 // IsOwnerForeground: true on the opener while the creator's window is in front,
 // never on the creator itself.
 TEST_F(ProcessTest, IsOwnerForegroundOnTheOpenerSide) {
