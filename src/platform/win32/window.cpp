@@ -5,7 +5,6 @@
 
 #include "platform/window.h"
 
-#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <set>
