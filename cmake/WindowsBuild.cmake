@@ -25,3 +25,9 @@ enable_testing()
 foreach(dir src/platform src/link src/settings src/discovery apps/peer tests/windows)
   add_subdirectory(${dir})
 endforeach()
+
+# The link's write ratio (bench/link_write_ratio.cpp), measured under Wine by
+# scripts/windows-tests.sh beside the Linux figure.
+add_executable(link_write_ratio bench/link_write_ratio.cpp)
+target_link_libraries(link_write_ratio PRIVATE vantro_link)
+vantro_warnings(link_write_ratio)
