@@ -2,8 +2,8 @@
 # The whole test suite: sets up, then builds and runs every test four times — the
 # default build, AddressSanitizer+UBSan, ThreadSanitizer and the default flavour built
 # with clang (optimised, warnings as errors: results must not depend on the compiler)
-# — then fuzzes. Exits non-zero on the first failing flavour. VANTRO_TEST_CLANG=0
-# leaves the clang flavour out.
+# — then the Windows build's tests under Wine, then fuzzes. Exits non-zero on the
+# first failing flavour. VANTRO_TEST_CLANG=0 leaves the clang flavour out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -17,5 +17,9 @@ for flavour in "${flavours[@]}"; do
   scripts/build.sh "$flavour"
   (cd "build/$flavour" && ctest -j "$(nproc)" --output-on-failure --timeout 600)
 done
+# Windows: cross-built with MinGW-w64, the tests run under Wine in a display of their
+# own and a Wine prefix made afresh for this run (scripts/windows-tests.sh).
+echo "== windows build =="
+scripts/windows-tests.sh
 if [ -x scripts/fuzz.sh ]; then scripts/fuzz.sh; fi
 echo "all flavours passed"

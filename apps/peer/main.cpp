@@ -4,27 +4,26 @@
 // buffers, hold the lock, set the closed flag; then listen for wake-up messages,
 // syncing after each; finally disconnect (EXIT). See velora_peer.h for the output.
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "peer_install.h"
 #include "peer_options.h"
+#include "picture_renderer.h"
 #include "velora_peer.h"
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    // Whoever reads our output may go first (a host that launched us and ended): a
-    // write into the closed pipe must fail quietly, not end us before we let go of
-    // the channel, or its names stay behind with no holder left to remove them. A
-    // file-size limit likewise fails the write (--obj, --preview) instead of ending us.
-    std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGXFSZ, SIG_IGN);
     vantro::peer::endListeningOnSignals();
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--help") {
             std::fputs(vantro::peer::peerUsage(), stdout);
+            if (!vantro::peer::PictureRenderer::available())
+                std::fputs(
+                    "--preview: no pictures in this build (it has no off-screen OpenGL); the mirror,\n"
+                    "           --dump and --obj work as everywhere.\n",
+                    stdout);
             return 0;
         }
     }

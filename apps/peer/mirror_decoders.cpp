@@ -1,14 +1,11 @@
 #include "mirror_decoders.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "link/srfc_layout.h"
+#include "platform/file_read.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
@@ -25,27 +22,6 @@ namespace vantro::peer {
 using namespace VantroAPI;
 
 namespace {
-
-// The path comes from the other process. Only the opened file is checked: a path
-// checked first may be a pipe or a device by the time it is opened, and without
-// O_NONBLOCK opening a pipe alone waits for a writer. No image of the largest
-// accepted size is bigger than kMaxTextureFileBytes.
-std::optional<std::vector<std::byte>> readTextureFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat info {};
-    bool ok =
-        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) <= kMaxTextureFileBytes;
-    std::vector<std::byte> bytes(ok ? static_cast<size_t>(info.st_size) : 0);
-    for (size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        ok = n > 0 || (n < 0 && errno == EINTR);  // 0: the file shrank meanwhile
-        done += n > 0 ? static_cast<size_t>(n) : 0;
-    }
-    ::close(fd);
-    return ok ? std::optional(std::move(bytes)) : std::nullopt;
-}
 
 float finiteOr(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
 
@@ -162,7 +138,7 @@ Image loadImageFile(std::string_view path) {
         if (c == '\\')
             c = '/';
     }
-    const std::optional<std::vector<std::byte>> bytes = readTextureFile(local);
+    const std::optional<std::vector<std::byte>> bytes = vantro::platform::readRegularFile(local, kMaxTextureFileBytes);
     if (!bytes)
         return {};
     return decodeImage(*bytes);

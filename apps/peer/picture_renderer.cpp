@@ -215,6 +215,8 @@ struct PictureRenderer::Context {
     }
 };
 
+bool PictureRenderer::available() { return true; }
+
 PictureRenderer::PictureRenderer() = default;
 PictureRenderer::~PictureRenderer() = default;
 

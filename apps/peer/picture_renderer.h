@@ -27,6 +27,10 @@ public:
     PictureRenderer(const PictureRenderer&) = delete;
     PictureRenderer& operator=(const PictureRenderer&) = delete;
 
+    // False where this build has no off-screen GL (the Windows build): render then
+    // always fails with a message, and --help says so.
+    static bool available();
+
     // Renders mirror at width x height (each 1..8192) into out (top row first). False
     // with a message in error when no context can be made; out is then empty.
     bool render(const PeerMirror& mirror, int width, int height, Image& out, std::string& error);

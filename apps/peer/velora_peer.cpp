@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -20,6 +19,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/shared_memory.h"
+#include "platform/stop_requests.h"
 #include "platform/utf.h"
 
 namespace vantro::peer {
@@ -37,10 +37,6 @@ constexpr uint32_t kPollIntervalMs = 20;
 constexpr int64_t kCreatorCheckMs = 50;
 // How long names of a dead creator that are still held are looked at again.
 constexpr uint64_t kCreatorEndingMs = 3000;
-
-volatile std::sig_atomic_t gStopSignal = 0;
-
-extern "C" void onStopSignal(int signal) { gStopSignal = signal; }
 
 uint64_t nowMs() { return platform::monotonicNanoseconds() / 1'000'000; }
 
@@ -142,7 +138,7 @@ void VeloraPeer::reclaimOnceCreatorEnded() {
 bool VeloraPeer::connect(int64_t waitMs) {
     const uint64_t deadline = nowMs() + static_cast<uint64_t>(std::max<int64_t>(waitMs, 0));
     while (!tryOpen()) {
-        if (nowMs() >= deadline || gStopSignal != 0)
+        if (nowMs() >= deadline || platform::stopRequest() != 0)
             return false;
         platform::sleepMilliseconds(kPollIntervalMs);
     }
@@ -277,13 +273,7 @@ void VeloraPeer::holdLock() {
     std::printf("UNLOCKED\n");
 }
 
-void endListeningOnSignals() {
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-}
+void endListeningOnSignals() { platform::watchStopRequests(); }
 
 void VeloraPeer::listen() {
     const bool forever = options_.listenMs < 0;
@@ -291,8 +281,8 @@ void VeloraPeer::listen() {
     while (options_.exitAfterMessages < 0 || messages_ < static_cast<uint64_t>(options_.exitAfterMessages)) {
         releaseIfCreatorClosed();
         reclaimOnceCreatorEnded();
-        if (gStopSignal != 0) {
-            std::printf("SIGNALLED signal=%d\n", static_cast<int>(gStopSignal));
+        if (const int signal = platform::stopRequest(); signal != 0) {
+            std::printf("SIGNALLED signal=%d\n", signal);
             break;
         }
         const uint64_t now = nowMs();

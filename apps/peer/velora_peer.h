@@ -44,9 +44,9 @@
 // OBJ + MTL at the same moments. The mirror is emptied when the connection is
 // released.
 //
-// SIGTERM and SIGINT end the listening early, as closing the renderer would: the
-// peer still disconnects, so that it never leaves the channel behind as its last
-// holder (endListeningOnSignals).
+// SIGTERM and SIGINT (on Windows the console's Ctrl+C, Ctrl+Break and close) end the
+// listening early, as closing the renderer would: the peer still disconnects, so that
+// it never leaves the channel behind as its last holder (endListeningOnSignals).
 //
 // Buffers it creates are filled with the bytes (id + i) mod 256, i the byte offset.
 
@@ -62,7 +62,8 @@
 
 namespace vantro::peer {
 
-// Makes SIGTERM and SIGINT end VeloraPeer::run's listening instead of the process.
+// Makes a stop request (platform/stop_requests.h) end VeloraPeer::run's listening
+// instead of the process, and writes into a closed output pipe fail quietly.
 void endListeningOnSignals();
 
 class VeloraPeer {

@@ -157,8 +157,11 @@ void LiveConnection::Disconnect() {
     owner.compare_exchange_strong(expected, 0, std::memory_order_release);
     lockEpoch_.fetch_add(1);
 
-    bufferTable_.clear();  // each entry unmaps and closes its buffer
-    recordBuffers_.clear();
+    {
+        std::unique_lock tables(tablesMutex_);
+        bufferTable_.clear();  // each entry unmaps and closes its buffer
+        recordBuffers_.clear();
+    }
     viewRecord_ = nullptr;
     statRecord_ = nullptr;
     statRecordId_ = 0;
@@ -287,8 +290,8 @@ int32_t LiveConnection::RemoveRecord(uint32_t id) {
     }
     std::vector<uint32_t> buffers;
     {
-        RecordBufferTable::accessor entry;
-        if (recordBuffers_.find(entry, id)) {
+        std::unique_lock tables(tablesMutex_);
+        if (const auto entry = recordBuffers_.find(id); entry != recordBuffers_.end()) {
             buffers.assign(entry->second.begin(), entry->second.end());
             recordBuffers_.erase(entry);
         }
@@ -431,9 +434,11 @@ void LiveConnection::Unlock() {
 std::u16string LiveConnection::ownBufferName(uint32_t id) const { return bufferName(creatorPid_, id); }
 
 void LiveConnection::keepBuffer(uint32_t id, SharedMemory&& memory) {
-    BufferTable::accessor entry;
-    // Another thread may have opened it meanwhile: keep theirs, ours closes here.
-    if (bufferTable_.insert(entry, id)) {
+    std::unique_lock tables(tablesMutex_);
+    // Another thread may have opened it meanwhile: keep theirs; ours closes on return,
+    // after the lock is given up (destruction order).
+    const auto [entry, inserted] = bufferTable_.try_emplace(id);
+    if (inserted) {
         entry->second.memory = std::move(memory);
         entry->second.memory.notifyWhenBroken(&broken_);
     }
@@ -449,9 +454,8 @@ uint32_t LiveConnection::CreateBuffer(uint32_t recordId, uint32_t size) {
     if (SharedMemory::create(ownBufferName(id), size, memory) != ShmResult::ok)
         return 0;
     keepBuffer(id, std::move(memory));
-    RecordBufferTable::accessor owner;
-    recordBuffers_.insert(owner, recordId);
-    owner->second.insert(id);
+    std::unique_lock tables(tablesMutex_);
+    recordBuffers_[recordId].insert(id);
     return id;
 }
 
@@ -459,41 +463,43 @@ void* LiveConnection::MapBuffer(uint32_t id) {
     if (!IsOpen() || id == 0)
         return nullptr;
     {
-        BufferTable::const_accessor entry;
-        if (bufferTable_.find(entry, id))
+        std::shared_lock tables(tablesMutex_);
+        if (const auto entry = bufferTable_.find(id); entry != bufferTable_.end())
             return entry->second.memory.data();
     }
     SharedMemory memory;
     if (SharedMemory::open(ownBufferName(id), memory) != ShmResult::ok)
         return nullptr;
     keepBuffer(id, std::move(memory));
-    BufferTable::const_accessor entry;
-    return bufferTable_.find(entry, id) ? entry->second.memory.data() : nullptr;
+    std::shared_lock tables(tablesMutex_);
+    const auto entry = bufferTable_.find(id);
+    return entry != bufferTable_.end() ? entry->second.memory.data() : nullptr;
 }
 
 size_t LiveConnection::MappedBufferSize(uint32_t id) const {
-    BufferTable::const_accessor entry;
-    if (!bufferTable_.find(entry, id))
-        return 0;
-    return entry->second.memory.size();
+    std::shared_lock tables(tablesMutex_);
+    const auto entry = bufferTable_.find(id);
+    return entry != bufferTable_.end() ? entry->second.memory.size() : 0;
 }
 
 void LiveConnection::CloseBuffer(uint32_t id) {
     if (id == 0)
         return;
-    bufferTable_.erase(id);
+    BufferEntry closing;  // unmapped after the lock is given up: closing takes the system's time
+    std::unique_lock tables(tablesMutex_);
+    if (const auto entry = bufferTable_.find(id); entry != bufferTable_.end()) {
+        closing.memory = std::move(entry->second.memory);
+        bufferTable_.erase(entry);
+    }
 }
 
 void LiveConnection::DestroyBuffer(uint32_t id) {
     if (id == 0)
         return;
-    std::vector<uint32_t> owners;
-    for (const auto& entry : recordBuffers_)
-        owners.push_back(entry.first);
-    for (uint32_t owner : owners) {
-        RecordBufferTable::accessor entry;
-        if (recordBuffers_.find(entry, owner))
-            entry->second.unsafe_erase(id);  // safe: the accessor holds the entry's write lock
+    {
+        std::unique_lock tables(tablesMutex_);
+        for (auto& entry : recordBuffers_)
+            entry.second.erase(id);
     }
     CloseBuffer(id);
 }

@@ -188,7 +188,11 @@ WindowList LiveConnection::FindPeerWindows() {
         examineProcess(ids[0], windows);
         return windows;
     }
-    platform::parallelFor(0, count, [&](size_t i) { examineProcess(ids[i], windows); });
+    // One list per process: the bodies run at once and share nothing.
+    std::vector<WindowList> found(count);
+    platform::parallelFor(0, count, [&](size_t i) { examineProcess(ids[i], found[i]); });
+    for (const WindowList& list : found)
+        windows.insert(windows.end(), list.begin(), list.end());
     return windows;
 }
 

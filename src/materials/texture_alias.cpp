@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
 
 #include "materials/material_names.h"
+#include "platform/process.h"
 #include "platform/utf.h"
 #include "platform/window.h"
 
@@ -22,7 +22,8 @@ bool pointAliasAt(const fs::path& alias, const fs::path& target) {
     std::error_code error;
     if (fs::is_symlink(alias, error) && fs::read_symlink(alias, error) == target && !error)
         return true;
-    const fs::path fresh = alias.parent_path() / ("." + alias.filename().string() + "." + std::to_string(::getpid()));
+    const fs::path fresh = alias.parent_path() / ("." + alias.filename().string() + "." +
+                                                  std::to_string(vantro::platform::currentProcessId()));
     fs::remove(fresh, error);
     fs::create_symlink(target, fresh, error);
     if (error)

@@ -18,6 +18,7 @@
 #include "sdk/document/rhino_doc.h"
 #include "sdk/document/rhino_material_table.h"
 #include "ui/plugin_ui.h"
+#include "ui/web_addresses.h"
 
 using namespace vantro::plugin;
 
@@ -29,6 +30,18 @@ constexpr char16_t kRunningNow[] = u"Vantro is running now.\n";
 constexpr char16_t kStartFirst[] = u"ERROR: You need to start Vantro first";
 constexpr char16_t kCameraEnabled[] = u"Vantro: camera synchronization enabled.\n";
 constexpr char16_t kCameraDisabled[] = u"Vantro: camera synchronization disabled.\n";
+
+// The Velora check asks through the plug-in's message boxes.
+class MessageBoxQuestions : public vantro::discovery::VeloraQuestions {
+public:
+    explicit MessageBoxQuestions(PluginUi& ui) : ui_(ui) {}
+    bool AskStartVelora(bool notRunning) override { return ui_.AskStartVelora(notRunning); }
+    bool AskNewerVelora() override { return ui_.AskNewerVelora(); }
+    std::u16string HomePageUrl() override { return ::HomePageUrl().Array(); }
+
+private:
+    PluginUi& ui_;
+};
 
 uint32_t slotCountFor(const CRhinoDoc& doc) {
     const uint64_t wanted = 4ull * static_cast<uint64_t>(std::max(0, doc.m_material_table.MaterialCount()));
@@ -53,8 +66,11 @@ bool VeloraPlugin::StartLink(CRhinoDoc* doc) {
     }
     const std::u16string linkName = LinkNameFromPath(path.Array());
     settings_->Read();
-    if (!settings_->SkipVeloraCheck() && vantro::discovery::CheckVelora(*ui_) == 0)
-        return false;
+    if (!settings_->SkipVeloraCheck()) {
+        MessageBoxQuestions questions(*ui_);
+        if (vantro::discovery::CheckVelora(questions) == 0)
+            return false;
+    }
 
     const uint64_t t0 = vantro::platform::monotonicNanoseconds();
     RhinoApp().Print(u"Velora Vantro: initializing\u2026\n");

@@ -5,6 +5,7 @@
 #include "sdk/app/rhino_message_box.h"
 
 using namespace vantro::ui;
+using vantro::kMinimumVeloraVersion;
 
 PluginUi::PluginUi(VeloraPlugin* plugin, void* instance)
     : aboutVersionText(ON_wString::FormatToString(u"version: %ls", vantro::plugin::kDisplayVersion)),

@@ -3,7 +3,7 @@
 // small mappings, so an unclamped scan faults at once (sanitizer builds check the rest).
 
 #include <gtest/gtest.h>
-#include <simdjson.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstring>
@@ -62,8 +62,7 @@ void exerciseEveryOperation(LiveConnection& c, uint32_t seed) {
     c.SetStatistics({{u"k", {0, u"v w"}}});
     vantro::peer::JsonWriter json;
     vantro::peer::writeChannelSummary(c, json);
-    simdjson::dom::parser parser;
-    EXPECT_FALSE(parser.parse(json.text()).error()) << json.text();
+    EXPECT_TRUE(nlohmann::json::accept(json.text())) << json.text();
 }
 
 class HostileChannelTest : public ::testing::Test {
@@ -102,11 +101,10 @@ TEST_F(HostileChannelTest, HugeSlotCountIsClampedToTheMapping) {
     EXPECT_EQ(result.exitCode, 0) << result.output;
     auto json = vantro::test::linesWith(result.output, "{\"connection\"");
     ASSERT_EQ(json.size(), 1u) << result.output;
-    simdjson::dom::parser parser;
-    simdjson::dom::element summary = parser.parse(json[0]);
-    EXPECT_EQ(std::string_view(summary["header"]["label"]), std::string(64, 'X'));
-    EXPECT_EQ(uint64_t(summary["usableSlots"]), 3u);
-    EXPECT_FALSE(bool(summary["records"].at(0)["stat"]["bufferMapped"]));
+    const nlohmann::json summary = nlohmann::json::parse(json[0]);
+    EXPECT_EQ(summary["header"]["label"].get<std::string>(), std::string(64, 'X'));
+    EXPECT_EQ(summary["usableSlots"].get<uint64_t>(), 3u);
+    EXPECT_FALSE(summary["records"].at(0)["stat"]["bufferMapped"].get<bool>());
     EXPECT_EQ(vantro::test::linesWith(result.output, "READ-BUFFER id=0x00001234 missing").size(), 1u);
 
     store(raw.bytes(), header::kLockOwner, uint32_t{0xFFFFFFFF});
@@ -127,8 +125,11 @@ TEST_F(HostileChannelTest, HugeSlotCountIsClampedToTheMapping) {
 // firstSlotOffset past the end, in the header, misaligned or leaving part of a slot: no slots.
 // A header without its tag, or a mapping too small for it, is not a channel.
 TEST_F(HostileChannelTest, LyingFirstSlotOffsetLeavesNoSlots) {
-    RawChannel raw(name, 3 * kBlockSize);
-    for (uint32_t offset : {0u, 100u, 2049u, 2u * kBlockSize + 8, 3u * kBlockSize + 4, 0xFFFFFFF0u}) {
+    // The offsets are placed against the size an opener sees (whole pages on Windows).
+    const size_t granule = SharedMemory::openedSizeGranularity();
+    const auto size = static_cast<uint32_t>((3 * kBlockSize + granule - 1) / granule * granule);
+    RawChannel raw(name, size);
+    for (uint32_t offset : {0u, 100u, 2049u, size - kBlockSize + 8, size + 4, 0xFFFFFFF0u}) {
         ConnectionHeader h = makeInitialHeader(2, 1);
         h.firstSlotOffset = offset;
         raw.putHeader(h);

@@ -5,7 +5,6 @@
 #include "platform/parallel.h"
 
 #include <gtest/gtest.h>
-#include <tbb/concurrent_vector.h>
 
 #include <algorithm>
 #include <set>
@@ -218,10 +217,10 @@ TEST_F(LiveConnectionTest, RecordAndHeaderFlags) {
 // DestroyBuffer and RemoveRecord of the owning record close them.
 TEST_F(LiveConnectionTest, Buffers) {
     ASSERT_EQ(connection.Create(name, 4), 0);
-    tbb::concurrent_vector<uint32_t> ids;
+    std::vector<uint32_t> ids(64);
     vantro::platform::parallelFor(0, 64, [&](size_t i) {
         const uint32_t id = connection.CreateBuffer(static_cast<uint32_t>(i % 4), 100 + static_cast<uint32_t>(i));
-        ids.push_back(id);
+        ids[i] = id;
         if (auto* bytes = static_cast<uint8_t*>(connection.MapBuffer(id)))
             bytes[0] = static_cast<uint8_t>(id);
     });

@@ -6,6 +6,9 @@
 
 namespace vantro {
 
+// The oldest Velora whose channel this link speaks.
+inline constexpr char16_t kMinimumVeloraVersion[] = u"8.3.0";
+
 // Compares two version texts read like "%d.%d.%d.%d": four integers that start at 0;
 // reading stops at the first character that does not fit the pattern and the
 // components not read stay 0 ("3.50rc.52" reads as 3, 50, 0, 0). Each number may be

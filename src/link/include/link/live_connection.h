@@ -24,7 +24,8 @@
 // process die of SIGBUS, and the connection reports itself broken (IsBroken, and
 // IsActive false); the owner closes it at its next idle moment.
 //
-// Threads: counters and buffer tables are safe for concurrent use; the peer window
+// Threads: counters and buffer tables are safe for concurrent use (the tables are
+// behind a reader/writer lock: lookups, the common case, share it); the peer window
 // list is guarded by windowListMutex_. Slot search in AddRecord is not atomic:
 // records are created from one thread at a time. Create/Open/Close/Disconnect must
 // not run concurrently with other operations.
@@ -36,12 +37,11 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
-
-#include <tbb/concurrent_hash_map.h>
-#include <tbb/concurrent_unordered_set.h>
-#include <tbb/concurrent_vector.h>
 
 #include "link/channel_layout.h"
 #include "link/free_slot_set.h"
@@ -55,7 +55,7 @@ namespace VantroAPI {
 inline constexpr size_t kMaxAnnouncedNameUnits = 259;
 
 using WindowHandle = vantro::platform::WindowHandle;
-using WindowList = tbb::concurrent_vector<WindowHandle>;
+using WindowList = std::vector<WindowHandle>;
 
 // One value of the statistics record: kind 0 = text percent-encoded, 1 = text as is.
 struct StatisticValue {
@@ -303,8 +303,8 @@ private:
     struct BufferEntry {
         vantro::platform::SharedMemory memory;
     };
-    using BufferTable = tbb::concurrent_hash_map<uint32_t, BufferEntry>;
-    using RecordBufferTable = tbb::concurrent_hash_map<uint32_t, tbb::concurrent_unordered_set<uint32_t>>;
+    using BufferTable = std::unordered_map<uint32_t, BufferEntry>;
+    using RecordBufferTable = std::unordered_map<uint32_t, std::unordered_set<uint32_t>>;
 
     void attach(vantro::platform::SharedMemory&& mapping, uint32_t firstSlotOffset);
     void keepBuffer(uint32_t id, vantro::platform::SharedMemory&& memory);
@@ -354,6 +354,7 @@ private:
 
     std::atomic<uint32_t> recordIdCounter_{0};  // never reset: ids keep rising across connections
     std::atomic<uint32_t> bufferIdCounter_{0};  // reset by Create and Open
+    mutable std::shared_mutex tablesMutex_;     // guards the two tables below
     RecordBufferTable recordBuffers_;           // record id -> ids of its buffers
     BufferTable bufferTable_;                   // buffers created or opened here
 

@@ -64,6 +64,11 @@ public:
     // closed first and left closed on anything but ok.
     static ShmResult create(std::u16string_view kernelName, size_t size, SharedMemory& out);
 
+    // What open() learns of a mapping's size: size() is at least the size it was
+    // created with and less than that plus this granularity. POSIX: 1 (exact). Windows:
+    // the page size, 4096 -- where the system reports only the view, whole pages (Wine).
+    static size_t openedSizeGranularity();
+
     // Opens and maps an existing live mapping whole, read/write. notFound when no live
     // mapping has that name (a dead one is reclaimed); failed when it exists but
     // cannot be opened (another user's) or mapped. out is closed first.
@@ -73,12 +78,28 @@ public:
     // dead one. False for an empty name.
     static bool exists(std::u16string_view kernelName);
 
-    // "/" + the file name in directory() ("/vantro.<encoded>", at most 255 bytes after the slash) a
-    // kernel name maps to: letters, digits, '-', '_' and '.' stay, every other UTF-16
-    // unit becomes %XX (below 0x100) or %uXXXX; an encoding too long for a file name
-    // keeps its first 160 characters and adds '~' and the SHA-256 of the whole
-    // encoding in hex. Injective and deterministic; case is kept (kernel names are
-    // case-sensitive).
+    // True while the name is present in the system's namespace, whether or not a live
+    // process holds it; nothing is reclaimed (leak checks use it). On POSIX: the file
+    // in directory(). On Windows the kernel drops a name with its last handle, so this
+    // is exists().
+    static bool namePresent(std::u16string_view kernelName);
+
+    // Names of the form prefix + eight upper-case hex digits (a dead creator's
+    // buffers): those nobody holds are removed and counted in removed, those some
+    // process still holds in held. On POSIX a name outlives its holders when they
+    // are killed, so this is how they go. On Windows the kernel removes a name with
+    // its last handle: nothing is ever left to remove, and held stays 0.
+    struct ReclaimCount {
+        size_t removed = 0;
+        size_t held = 0;
+    };
+    static ReclaimCount reclaimNumbered(std::u16string_view prefix);
+
+    // POSIX only (Windows uses kernel names as they are). "/" + the file name in directory() ("/vantro.<encoded>", at
+    // most 255 bytes after the slash) a kernel name maps to: letters, digits, '-', '_' and '.' stay, every other UTF-16
+    // unit becomes %XX (below 0x100) or %uXXXX; an encoding too long for a file name keeps its first 160 characters and
+    // adds '~' and the SHA-256 of the whole encoding in hex. Injective and deterministic; case is kept (kernel names
+    // are case-sensitive).
     static std::string posixName(std::u16string_view kernelName);
 
     // Prefix of every POSIX name this layer makes, for leak checks ("vantro.").

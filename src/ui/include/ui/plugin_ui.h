@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "link/compare_versions.h"  // kMinimumVeloraVersion, shown in the messages
 #include "platform/window.h"
 #include "sdk/geometry/on_string.h"
 #include "sdk/app/rhino_ui_dialog.h"
@@ -103,8 +104,5 @@ namespace vantro::ui {
 // VeloraPlugin::IsPerspectiveActive, read here so that the UI library does not link
 // the plug-in object).
 bool PerspectiveViewActive();
-
-// The minimum Velora version the link needs, shown in the messages.
-inline constexpr char16_t kMinimumVeloraVersion[] = u"8.3.0";
 
 }  // namespace vantro::ui
