@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "platform/process.h"
@@ -20,10 +21,11 @@ std::string probeFile(const fs::path& path) {
     std::error_code ignored;
     const bool existed = fs::exists(path, ignored);
     errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "ab");
+    // A stream takes the path in the system's own form (UTF-16 on Windows).
+    std::ofstream file(path, std::ios::app | std::ios::binary);
     if (!file)
         return withReason(path.string());
-    std::fclose(file);
+    file.close();
     if (!existed)
         fs::remove(path, ignored);
     return {};

@@ -130,6 +130,10 @@ TEST_F(ProcessTest, LockOfAKilledPeerOrAReusedIdIsTakenOver) {
     EXPECT_EQ(headerField(header::kLockOwner), connection.OwnProcessId());
     connection.Unlock();
 
+#ifndef _WIN32
+    // A live process that never mapped the channel, given the dead owner's id. Windows
+    // cannot tell from outside whether a live process maps a page-file section, so
+    // there only a gone owner is taken over.
     ChildProcess stranger("/bin/sleep", {"600"});
     vantro::platform::SharedMemory raw;
     ASSERT_EQ(vantro::platform::SharedMemory::open(mappingName(name), raw), vantro::platform::ShmResult::ok);
@@ -140,6 +144,7 @@ TEST_F(ProcessTest, LockOfAKilledPeerOrAReusedIdIsTakenOver) {
     EXPECT_EQ(headerField(header::kLockOwner), connection.OwnProcessId());
     connection.Unlock();
     raw.close();
+#endif
 
     // A live peer with the channel mapped is an owner, however long it holds the lock.
     auto holder = startPeer(openArgs({"--hold-lock", "600000"}));

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/utf.h"
@@ -27,16 +28,27 @@ int main(int argc, char** argv) {
     const int wanted = std::atoi(argv[1]);
     std::vector<Window> windows(static_cast<size_t>(argc - 2));
     std::string ready = "READY";
+    // Windows puts each new top-level window in front of the others, the emulation
+    // behind the ones before: publish so that the first given ends up in front.
+#ifdef _WIN32
+    for (int i = argc - 1; i >= 2; --i) {
+#else
     for (int i = 2; i < argc; ++i) {
-        const std::string spec = argv[i];
-        const size_t equals = spec.find('='), second = spec.find('=', equals + 1);
+#endif
+        const std::string_view spec = argv[i];
+        const size_t equals = spec.find('=');
+        const std::string_view rest = equals == spec.npos ? std::string_view() : spec.substr(equals + 1);
+        const size_t second = rest.find('=');
         WindowInfo info;
         info.className = fromUtf8(spec.substr(0, equals));
-        info.title = equals == std::string::npos ? u"" : fromUtf8(spec.substr(equals + 1, second - equals - 1));
-        info.visible = second == std::string::npos || spec.substr(second + 1) != "hidden";
+        info.title = fromUtf8(rest.substr(0, second));
+        info.visible = second == rest.npos || rest.substr(second + 1) != "hidden";
         if (!Window::publish(info, windows[size_t(i - 2)]))
             return 1;
-        ready += " " + std::to_string(windows[size_t(i - 2)].handle());
+    }
+    for (const Window& window : windows) {
+        ready += ' ';
+        ready += std::to_string(window.handle());
     }
     std::printf("%s\n", ready.c_str());
     std::fflush(stdout);

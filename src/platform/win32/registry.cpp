@@ -242,6 +242,35 @@ long RegistryKey::enumValue(uint32_t index, RegValue& out) const {
     return kErrorMoreData;
 }
 
+long RegistryKey::enumValues(std::vector<RegValue>& out) const {
+    out.clear();
+    for (uint32_t index = 0;; ++index) {
+        RegValue value;
+        const long rc = enumValue(index, value);
+        if (rc == kErrorNoMoreItems)
+            return kErrorSuccess;
+        if (rc != kErrorSuccess) {
+            out.clear();
+            return rc;
+        }
+        out.push_back(std::move(value));
+    }
+}
+
+long RegistryKey::deleteValues(const std::vector<std::u16string>& names) {
+    if (!isOpen())
+        return kErrorInvalidHandle;
+    KeyHandle key;
+    if (const long rc = reopen(dir_, KEY_SET_VALUE, key.key))
+        return rc;
+    for (const std::u16string& name : names) {
+        const LONG rc = ::RegDeleteValueW(key.key, win32::wide(name).c_str());
+        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+            return rc;
+    }
+    return kErrorSuccess;
+}
+
 long RegistryKey::enumSubKey(uint32_t index, std::u16string& out) const {
     if (!isOpen())
         return kErrorInvalidHandle;

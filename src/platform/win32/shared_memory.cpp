@@ -7,6 +7,7 @@
 
 #include <utility>
 
+#include "platform/process.h"
 #include "platform/utf.h"
 #include "win32/windows_api.h"
 
@@ -136,5 +137,14 @@ void SharedMemory::close() {
 bool SharedMemory::isBroken() const { return false; }
 
 void SharedMemory::notifyWhenBroken(std::atomic<bool>*) {}
+
+// A page-file-backed section has no name a view query reports, so whether a live
+// process maps it cannot be told from outside; callers fall back to "alive" alone.
+// A dead process's views are gone with it, which isProcessAlive already says.
+SharedMemory::MappedBy SharedMemory::mappedBy(uint32_t pid) const {
+    if (!data_ || !isProcessAlive(pid))
+        return data_ ? MappedBy::no : MappedBy::unknown;
+    return MappedBy::unknown;
+}
 
 }  // namespace vantro::platform

@@ -92,23 +92,26 @@ bool Window::receive(WindowMessage& out, int timeoutMs) {
     const uint64_t deadline = timeoutMs < 0 ? UINT64_MAX : ::GetTickCount64() + static_cast<uint64_t>(timeoutMs);
     for (;;) {
         MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            // What others post to us are application messages; the system's own
-            // (painting, activation, timers) go to the window procedure.
-            if (message.hwnd == own && message.message >= WM_USER) {
-                out.message = message.message;
-                out.wParam = message.wParam;
-                out.lParam = static_cast<uint64_t>(message.lParam);
-                return true;
-            }
+        // What others post to us are application messages. Only this window's are
+        // taken: a thread may own several windows, and a message for another one must
+        // stay queued for that window's receive.
+        if (::PeekMessageW(&message, own, WM_USER, 0xFFFF, PM_REMOVE)) {
+            out.message = message.message;
+            out.wParam = message.wParam;
+            out.lParam = static_cast<uint64_t>(message.lParam);
+            return true;
+        }
+        // The system's own (painting, activation, timers) go to the window procedure.
+        while (::PeekMessageW(&message, nullptr, 0, WM_USER - 1, PM_REMOVE)) {
             ::TranslateMessage(&message);
             ::DispatchMessageW(&message);
         }
         const int wait = timeoutMs < 0 ? -1 : remainingMilliseconds(deadline);
         if (wait == 0)
             return false;
-        ::MsgWaitForMultipleObjectsEx(0, nullptr, wait < 0 ? INFINITE : static_cast<DWORD>(wait), QS_ALLINPUT,
-                                      MWMO_INPUTAVAILABLE);
+        // Without MWMO_INPUTAVAILABLE: only input that arrived after the peeks above
+        // ends the wait, so another window's pending message does not spin this loop.
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, wait < 0 ? INFINITE : static_cast<DWORD>(wait), QS_ALLINPUT, 0);
     }
 }
 
