@@ -3,10 +3,10 @@
 // link statistics publish it for the link name, and a renderer may compare it with
 // what it computed itself, so it must give exactly the Windows function's bytes.
 //
-// On Windows this is a platform service: an implementation there calls the system's
-// HashData. Elsewhere hash_data.cpp computes the same bytes; the test
-// tests/link/hash_data_test.cpp holds it to outputs of the Windows
-// function (tests/data/hashdata/, written by scripts/hashdata-golden.sh).
+// On Windows win32/hash_data.cpp calls the system's HashData. Elsewhere hash_data.cpp
+// computes the same bytes. tests/link/hash_data_test.cpp holds both to the outputs of
+// the Windows function in tests/data/hashdata/ (written by scripts/hashdata-golden.sh):
+// the Linux build's copy, and under Wine the system function itself.
 //
 // Pure; any thread.
 
