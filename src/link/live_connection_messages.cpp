@@ -153,7 +153,7 @@ void LiveConnection::SetView(bool notify, const ViewData* data) {
         store(viewRecord_, view_record::kApplyNow, uint32_t{1});
         store(viewRecord_, view_record::kView, *data);
         SetRecordFlags(viewRecord_, kRecordChanged);
-        NotifyPeer(2, 0);
+        NotifyPeer(kWakeReason, kWakeDetail);
         return;
     }
     store(viewRecord_, view_record::kApplyNow, uint32_t{0});

@@ -140,7 +140,7 @@ void RHScene::noteLock(bool locked) {
 void RHScene::notifyPeer() {
     // The window search runs parallel loops; inside the scene's arena they use its
     // threads (see parallel.h).
-    vantro::scene::RunInSceneArena([&] { link->NotifyPeer(2, 0); });
+    vantro::scene::RunInSceneArena([&] { link->NotifyPeer(VantroAPI::kWakeReason, VantroAPI::kWakeDetail); });
 }
 
 bool RHScene::Update(uint32_t budgetMs, bool* published) {

@@ -67,8 +67,12 @@ constexpr uint32_t kRecordChanged = 0x1;
 constexpr uint32_t kHeaderChanged = 0x1;
 constexpr uint32_t kHeaderClosedByPeer = 0x2;
 
-// Window message that wakes the peer (WM_APP + 0x729).
+// Window message that wakes the peer (WM_APP + 0x729), and what the plug-in always
+// posts with it: NotifyPeer(kWakeReason, kWakeDetail) gives lParam 2 ("records
+// changed: read them again"), wParam 0.
 constexpr uint32_t kWakeMessage = 0x8729;
+constexpr uint64_t kWakeReason = 2;
+constexpr uint64_t kWakeDetail = 0;
 
 // --- Typed access to mapped bytes ----------------------------------------------------
 

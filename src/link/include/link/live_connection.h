@@ -221,7 +221,7 @@ public:
     virtual int32_t NotifyPeer(uint64_t lParam, uint64_t wParam);
 
     // Slot 33. Writes the "VIEW" record without the lock. notify with data: applyNow
-    // 1, payload copied, record marked changed, peer notified (NotifyPeer(2, 0)).
+    // 1, payload copied, record marked changed, peer notified (NotifyPeer(kWakeReason, kWakeDetail)).
     // Otherwise applyNow 0, payload copied when data is not null, record marked
     // changed, nothing posted. data may be null.
     virtual void SetView(bool notify, const ViewData* data);
