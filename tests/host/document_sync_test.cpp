@@ -17,17 +17,14 @@
 #include "sdk/document/rhino_doc.h"
 #include "sdk/io/document_formats.h"
 #include "support/test_environment.h"
+#include "support/test_files.h"
 
 namespace {
 
-using namespace vantro::host;
+using vantro::test::readFile;
+using vantro::test::writeFile;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using namespace vantro::host;
 
 // A document built by host commands, saved before and after some edits; the "before"
 // copy is then opened and the "after" copy applied to it.

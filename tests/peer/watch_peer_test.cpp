@@ -17,25 +17,17 @@
 
 #include "support/child_process.h"
 #include "support/test_environment.h"
+#include "support/test_files.h"
 
 namespace {
+
+using vantro::test::readFile;
+using vantro::test::writeFile;
 
 using vantro::test::ChildProcess;
 namespace fs = std::filesystem;
 
 constexpr int kWaitMs = 120000;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 // Until the peer has printed nothing for half a second.
 void untilQuiet(ChildProcess& peer) {
