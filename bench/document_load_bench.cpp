@@ -23,6 +23,7 @@
 #include "sdk/io/document_writer.h"
 #include "sdk/document/rhino_doc.h"
 #include "sdk/document/rhino_object.h"
+#include "support/grid_mesh.h"
 #include "support/heap_accounting.h"
 #include "support/ratio_report.h"
 
@@ -31,40 +32,6 @@ namespace {
 constexpr int kObjects = 4;
 constexpr int kGrid = 500;  // per object: kGrid x kGrid quads, two triangles each
 constexpr int kTriangles = kObjects * kGrid * kGrid * 2;
-
-// One object's mesh: a wavy grid with normals and texture coordinates, written as
-// triangles (the third index repeated), the way render meshes mostly come.
-ON_Mesh gridMesh(int object) {
-    ON_Mesh mesh;
-    const int n = kGrid + 1;
-    mesh.m_V.Reserve(n * n);
-    for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            const float x = static_cast<float>(i) * 0.37f + static_cast<float>(object) * 200.0f;
-            const float y = static_cast<float>(j) * 0.41f;
-            mesh.m_V.Append(ON_3fPoint(x, y, std::sin(x * 0.1f) * std::cos(y * 0.07f) * 3.0f));
-            mesh.m_N.Append(ON_3fVector(0.1f * std::sin(x), 0.1f * std::cos(y), 0.99f));
-            mesh.m_T.Append(ON_2fPoint(static_cast<float>(i) / kGrid, static_cast<float>(j) / kGrid));
-        }
-    }
-    mesh.m_F.Reserve(2 * kGrid * kGrid);
-    for (int j = 0; j < kGrid; ++j) {
-        for (int i = 0; i < kGrid; ++i) {
-            const int a = j * n + i;
-            ON_MeshFace f1;
-            f1.vi[0] = a;
-            f1.vi[1] = a + 1;
-            f1.vi[2] = f1.vi[3] = a + n + 1;
-            ON_MeshFace f2;
-            f2.vi[0] = a;
-            f2.vi[1] = a + n + 1;
-            f2.vi[2] = f2.vi[3] = a + n;
-            mesh.m_F.Append(f1);
-            mesh.m_F.Append(f2);
-        }
-    }
-    return mesh;
-}
 
 struct TestDocument {
     std::string json;
@@ -79,7 +46,7 @@ const TestDocument& testDocument() {
         layer.SetName(u"Default");
         source.m_layer_table.AddLayer(layer, true);
         for (int o = 0; o < kObjects; ++o) {
-            const ON_Mesh mesh = gridMesh(o);
+            const ON_Mesh mesh = vantro::bench::gridMesh(kGrid, o);
             t.rawArrayBytes += mesh.m_V.Count() * sizeof(ON_3fPoint) + mesh.m_N.Count() * sizeof(ON_3fVector) +
                                mesh.m_T.Count() * sizeof(ON_2fPoint) + mesh.m_F.Count() * sizeof(ON_MeshFace);
             source.AddObject(std::make_unique<CRhinoMeshObject>(mesh));

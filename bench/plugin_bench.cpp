@@ -34,6 +34,7 @@
 #include "sdk/document/rhino_doc.h"
 #include "sdk/document/rhino_object.h"
 #include "support/child_process.h"
+#include "support/grid_mesh.h"
 #include "support/ratio_report.h"
 
 namespace {
@@ -55,29 +56,6 @@ struct Setting {
 
 Setting& setting();
 
-ON_Mesh gridMesh(int object) {
-    ON_Mesh mesh;
-    const int n = kGrid + 1;
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i) {
-            const float x = static_cast<float>(i) * 0.37f + static_cast<float>(object) * 200.0f;
-            const float y = static_cast<float>(j) * 0.41f;
-            mesh.m_V.Append(ON_3fPoint(x, y, std::sin(x * 0.1f) * std::cos(y * 0.07f) * 3.0f));
-            mesh.m_N.Append(ON_3fVector(0.1f * std::sin(x), 0.1f * std::cos(y), 0.99f));
-            mesh.m_T.Append(ON_2fPoint(static_cast<float>(i) / kGrid, static_cast<float>(j) / kGrid));
-        }
-    for (int j = 0; j < kGrid; ++j)
-        for (int i = 0; i < kGrid; ++i) {
-            const int a = j * n + i;
-            ON_MeshFace f1, f2;
-            f1.vi[0] = a, f1.vi[1] = a + 1, f1.vi[2] = f1.vi[3] = a + n + 1;
-            f2.vi[0] = a, f2.vi[1] = a + n + 1, f2.vi[2] = f2.vi[3] = a + n;
-            mesh.m_F.Append(f1);
-            mesh.m_F.Append(f2);
-        }
-    return mesh;
-}
-
 // The document file: kObjects grid meshes on one layer, spread over kMaterials.
 std::string writeDocument(const fs::path& dir) {
     CRhinoDoc doc;
@@ -94,7 +72,7 @@ std::string writeDocument(const fs::path& dir) {
         ON_3dmObjectAttributes attributes;
         attributes.SetMaterialSource(ON::material_from_object);
         attributes.m_material_index = o % kMaterials;
-        doc.AddObject(std::make_unique<CRhinoMeshObject>(gridMesh(o), attributes));
+        doc.AddObject(std::make_unique<CRhinoMeshObject>(vantro::bench::gridMesh(kGrid, o), attributes));
     }
     const std::string path = (dir / "bench-2m.json").string();
     std::ofstream(path) << vantro::docio::writeDocumentJson(doc);

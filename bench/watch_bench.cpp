@@ -35,6 +35,7 @@
 #include "sdk/io/document_formats.h"
 #include "sdk/io/document_writer.h"
 #include "support/child_process.h"
+#include "support/grid_mesh.h"
 #include "support/ratio_report.h"
 
 namespace {
@@ -66,29 +67,6 @@ struct Setting {
     std::vector<uint64_t> bytesPerSave[2];  // json, 3dm
 };
 
-ON_Mesh gridMesh(int object, float shift) {
-    ON_Mesh mesh;
-    const int n = kGrid + 1;
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i) {
-            const float x = static_cast<float>(i) * 0.37f + static_cast<float>(object) * 200.0f;
-            const float y = static_cast<float>(j) * 0.41f;
-            mesh.m_V.Append(ON_3fPoint(x, y + shift, std::sin(x * 0.1f) * std::cos(y * 0.07f) * 3.0f));
-            mesh.m_N.Append(ON_3fVector(0.1f * std::sin(x), 0.1f * std::cos(y), 0.99f));
-            mesh.m_T.Append(ON_2fPoint(static_cast<float>(i) / kGrid, static_cast<float>(j) / kGrid));
-        }
-    for (int j = 0; j < kGrid; ++j)
-        for (int i = 0; i < kGrid; ++i) {
-            const int a = j * n + i;
-            ON_MeshFace f1, f2;
-            f1.vi[0] = a, f1.vi[1] = a + 1, f1.vi[2] = f1.vi[3] = a + n + 1;
-            f2.vi[0] = a, f2.vi[1] = a + n + 1, f2.vi[2] = f2.vi[3] = a + n;
-            mesh.m_F.Append(f1);
-            mesh.m_F.Append(f2);
-        }
-    return mesh;
-}
-
 // Ids that both versions share, so that a save is matched entry by entry.
 ON_UUID fixedId(const char* stem, int n) {
     char text[40];
@@ -115,7 +93,8 @@ std::string documentJson(float shift) {
         attributes.m_uuid = fixedId("0b1e", o);
         attributes.SetMaterialSource(ON::material_from_object);
         attributes.m_material_index = o;
-        doc.AddObject(std::make_unique<CRhinoMeshObject>(gridMesh(o, o == 0 ? shift : 0.0f), attributes));
+        doc.AddObject(
+            std::make_unique<CRhinoMeshObject>(vantro::bench::gridMesh(kGrid, o, o == 0 ? shift : 0.0f), attributes));
     }
     return vantro::docio::writeDocumentJson(doc);
 }
