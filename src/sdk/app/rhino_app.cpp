@@ -421,16 +421,6 @@ void CRhinoApp::UnloadPlugIns() {
     }
 }
 
-ON_wString CRhinoApp::GetProfileString(const char16_t* section, const char16_t* entry,
-                                       const char16_t* defaultValue) const {
-    ON_wString value;
-    return profile_.LoadProfileString(section, entry, value) ? value : ON_wString(defaultValue);
-}
-
-bool CRhinoApp::WriteProfileString(const char16_t* section, const char16_t* entry, const char16_t* value) {
-    return profile_.SaveProfileString(section, entry, value);
-}
-
 // --- commands ---
 
 CRhinoCommand* CRhinoApp::FindCommand(const ON_wString& name) const {

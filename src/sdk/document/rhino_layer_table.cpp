@@ -34,13 +34,6 @@ int CRhinoLayerTable::FindLayerFromId(const ON_UUID& id, bool ignoreDeleted) con
     return -1;
 }
 
-int CRhinoLayerTable::FindLayerFromName(const ON_wString& name) const {
-    for (const auto& layer : layers_)
-        if (!layer->IsDeleted() && layer->Name().EqualOrdinal(name, true))
-            return layer->Index();
-    return -1;
-}
-
 bool CRhinoLayerTable::SetCurrentLayerIndex(int index) {
     if (!IsValidLayerTableIndex(index) || (*this)[index].IsDeleted())
         return false;

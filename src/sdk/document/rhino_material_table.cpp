@@ -46,13 +46,6 @@ int CRhinoMaterialTable::FindMaterialFromId(const ON_UUID& id, bool ignoreDelete
     return -1;
 }
 
-int CRhinoMaterialTable::FindMaterialFromName(const ON_wString& name) const {
-    for (const auto& m : materials_)
-        if (!m->IsDeleted() && m->Name().EqualOrdinal(name, true))
-            return m->Index();
-    return -1;
-}
-
 int CRhinoMaterialTable::AddMaterial(const ON_Material& material) {
     const int index = MaterialCount();
     if (!material.IsValid()) {

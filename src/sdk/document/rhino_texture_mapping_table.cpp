@@ -12,13 +12,6 @@ const ON_TextureMapping& CRhinoTextureMappingTable::operator[](int index) const 
     return IsValidTextureMappingTableIndex(index) ? *mappings_[static_cast<size_t>(index)] : *unset_;
 }
 
-bool CRhinoTextureMappingTable::GetTextureMapping(int index, ON_TextureMapping& mapping) const {
-    if (!IsValidTextureMappingTableIndex(index))
-        return false;
-    mapping = (*this)[index];
-    return true;
-}
-
 int CRhinoTextureMappingTable::FindTextureMapping(const ON_UUID& mappingId, bool ignoreDeleted) const {
     if (ON_UuidIsNil(mappingId))
         return -1;

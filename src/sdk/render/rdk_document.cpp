@@ -25,10 +25,6 @@ bool CRhRdkDocument::AddContent(const ON_UUID& instanceId, const ON_UUID& typeId
     return AddContent(std::make_unique<CRhRdkContent>(instanceId, typeId, name));
 }
 
-const CRhRdkContent* RhRdkFindContentInstance(const CRhinoDoc* doc, const ON_UUID& instanceId) {
-    return doc ? doc->RdkDocument().FindContentInstance(instanceId) : nullptr;
-}
-
 const CRhRdkContent* CRhRdkDocument::Content(int index) const {
     if (index < 0 || index >= ContentCount())
         return nullptr;

@@ -176,9 +176,6 @@ public:
     ON_wString PlugInProfileSection(const CRhinoPlugIn& plugIn) const;
     CRhinoProfileContext& ProfileContext() { return profile_; }
 
-    // Profile convenience: entry of section, or defaultValue when absent.
-    ON_wString GetProfileString(const char16_t* section, const char16_t* entry, const char16_t* defaultValue) const;
-    bool WriteProfileString(const char16_t* section, const char16_t* entry, const char16_t* value);
 
     // --- commands ---
 
@@ -199,7 +196,6 @@ public:
 
     // Sends an idle notification to the enabled idle watchers.
     void OnIdle();
-    unsigned int IdleCount() const { return idleCount_; }
 
     // --- internal registration (base-class constructors and destructors) ---
     void registerEventWatcher(CRhinoEventWatcher* watcher);

@@ -47,8 +47,6 @@ public:
 
     // Index of the (undeleted, unless ignoreDeleted is false) layer with that id, -1.
     int FindLayerFromId(const ON_UUID& id, bool ignoreDeleted = true) const;
-    // Index of the first undeleted layer with that name (ordinal, ASCII case folded), -1.
-    int FindLayerFromName(const ON_wString& name) const;
 
     // The layer new objects go on; -1 while the table is empty.
     int CurrentLayerIndex() const { return current_; }

@@ -53,7 +53,6 @@ public:
     const CRhinoMaterial& DefaultMaterial() const;
 
     int FindMaterialFromId(const ON_UUID& id, bool ignoreDeleted = true) const;
-    int FindMaterialFromName(const ON_wString& name) const;  // first undeleted, -1
 
     // Adds a copy (new id when nil or duplicate) and returns its index; -1 when the
     // material is not valid (ON_Material::IsValid). Raises material_added.

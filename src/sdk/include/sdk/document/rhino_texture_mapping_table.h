@@ -26,8 +26,6 @@ public:
     bool IsValidTextureMappingTableIndex(int index) const { return index >= 0 && index < TextureMappingCount(); }
     // The entry at index; any other index gives an unset mapping (no_mapping, -1).
     const ON_TextureMapping& operator[](int index) const;
-    // Copies the entry; false for an invalid index.
-    bool GetTextureMapping(int index, ON_TextureMapping& mapping) const;
 
     // Index of the mapping with that id (deleted ones skipped when ignoreDeleted), -1.
     int FindTextureMapping(const ON_UUID& mappingId, bool ignoreDeleted = true) const;

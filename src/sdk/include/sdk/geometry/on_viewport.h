@@ -19,7 +19,6 @@ public:
     // Changes the projection and keeps the camera; false for unknown_view.
     bool SetProjection(ON::view_projection projection);
     bool IsPerspectiveProjection() const { return projection_ == ON::perspective_view; }
-    bool IsParallelProjection() const { return projection_ == ON::parallel_view; }
 
     ON_3dPoint CameraLocation() const { return location_; }
     ON_3dVector CameraDirection() const { return direction_; }
@@ -44,7 +43,6 @@ public:
     // 0 < near < far (perspective) or near < far (parallel).
     bool SetFrustum(double left, double right, double bottom, double top, double nearDist, double farDist);
     bool GetFrustum(double* left, double* right, double* bottom, double* top, double* nearDist, double* farDist) const;
-    double FrustumNear() const { return near_; }
 
     // Makes the frustum's width / height equal aspect around its centre, keeping its
     // smaller side (what a lens length or a parallel view's extent is measured on), as

@@ -35,5 +35,3 @@ private:
     std::vector<std::unique_ptr<CRhRdkContent>> contents_;
 };
 
-// The content with that instance id in doc; null for a null doc or no content.
-const CRhRdkContent* RhRdkFindContentInstance(const CRhinoDoc* doc, const ON_UUID& instanceId);
