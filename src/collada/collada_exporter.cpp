@@ -174,7 +174,6 @@ void ColladaExporter::Prepare() {
         throw std::invalid_argument("precision must be 0 to 6 decimals");
     summary.decimals = decimals;
     schemaValidForm = schemaValid.value_or(settings.ExportSchemaValid());
-    summary.schemaValid = schemaValidForm;
     CRhinoDoc* doc = RhinoApp().ActiveDoc();
     // Before Load, so that every position and translation arrives in metres.
     scene->unitScale = doc ? static_cast<float>(ON::UnitScale(doc->UnitSystem(), ON::LengthUnitSystem::Meters)) : 1.0f;

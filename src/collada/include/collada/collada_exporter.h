@@ -53,7 +53,6 @@ namespace vantro::collada {
 // What the last Export did, kept after its reset (for the host's report).
 struct ExportSummary {
     bool written = false;                  // the document was written and closed
-    bool schemaValid = false;              // in the schema-valid form
     bool writeFailed = false;              // the file did not take the document (then -1)
     int decimals = 3;                      // of the number lists
     std::uint64_t triangles = 0;           // in the document's geometries
