@@ -1,5 +1,6 @@
 #include "collada_writer.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <vector>
@@ -249,9 +250,10 @@ void ColladaWriter::writeEffect(const MaterialRow& m, std::string_view n) {
     out_ << "<effect id=\"effect-" << n << "\" name=\"" << nameText(m.name) << "\">\n"
          << "<profile_COMMON>\n";
     if (m.textured) {
+        // The renderer's layout has no type, which the schema requires.
+        const std::string_view surface = schemaValid() ? "  <surface type=\"2D\">\n" : "  <surface>\n";
         out_ << " <newparam sid=\"surface-" << n << "\">\n"
-             << (schemaValid() ? "  <surface type=\"2D\">\n" : "  <surface>\n") << "   <init_from>image-" << n
-             << "</init_from>\n"
+             << surface << "   <init_from>image-" << n << "</init_from>\n"
              << "  </surface>\n"
              << " </newparam>\n"
              << " <newparam sid=\"sampler2d-" << n << "\">\n"
