@@ -34,9 +34,11 @@ ON_wString absoluteDocumentPath(const std::string& document) {
 }
 
 int exportOpenDocument(PluginHost& plugins, const HostOptions& options) {
-    ExportRequest request{options.output, options.overwrite, std::nullopt};
+    ExportRequest request{options.output, options.overwrite, std::nullopt, std::nullopt};
     if (options.precision >= 0)
         request.precision = options.precision;
+    if (options.schemaValid)
+        request.schemaValid = true;
     const ExportOutcome outcome = exportActiveDocument(plugins, request);
     if (outcome.kind == ExportOutcome::written) {
         for (const std::string& line : exportReport(outcome))

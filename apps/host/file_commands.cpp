@@ -127,7 +127,7 @@ Outcome exportDocument(HostSession& session, const CommandArgs& args) {
     std::string error;
     if (args.count() > 1 || (args.count() == 1 && args[0].empty()))
         return Outcome::bad("expected at most one file");
-    if (!args.onlyOptions({"overwrite"}, error))
+    if (!args.onlyOptions({"overwrite", "form"}, error))
         return Outcome::bad(error);
     ExportRequest request;
     if (args.count() == 1)
@@ -137,6 +137,13 @@ Outcome exportDocument(HostSession& session, const CommandArgs& args) {
         if (!on)
             return Outcome::bad("overwrite: " + error);
         request.overwrite = *on;
+    }
+    if (const std::string* text = args.option("form")) {
+        static constexpr std::string_view kForms[] = {"renderer", "schema-valid"};
+        const auto form = parseChoice(*text, kForms, error);
+        if (!form)
+            return Outcome::bad("form: " + error);
+        request.schemaValid = *form == 1;
     }
     const ExportOutcome outcome = exportActiveDocument(session.plugins(), request);
     if (outcome.kind != ExportOutcome::written) {
@@ -185,8 +192,9 @@ void addFileCommands(CommandTable& table) {
                "Saves the document under a new name, or exports only the selected objects.", saveDocumentAs});
     table.add({"Close", "", "Closes the document.", closeDocument});
     table.add({"AutoSave", "[file=<path>]", "Writes the auto-save copy of the document (the name stays).", autoSave});
-    table.add({"Export", "[file.dae] [overwrite=yes|no]",
-               "Exports the document as COLLADA with its texture folder (default: the document's path as .dae).",
+    table.add({"Export", "[file.dae] [overwrite=yes|no] [form=renderer|schema-valid]",
+               "Exports the document as COLLADA with its texture folder (default: the document's path as .dae); "
+               "form=schema-valid for importers that validate the schema (the renderer reads the default form).",
                exportDocument});
     table.add({"Watch", "[on|off]", "Follows the document's file: each save another program makes is applied as edits.",
                watchDocument});

@@ -11,7 +11,7 @@ const char* hostUsage() {
            "                   [--command LINE]... [--answer yes|no]... [--watch] [--log-events]\n"
            "                   [--echo] [--help]\n"
            "       vantro-host export document.json|document.3dm [-o FILE.dae] [--no-overwrite]\n"
-           "                          [--precision N] [--plugin PATH]\n"
+           "                          [--precision N] [--schema-valid] [--plugin PATH]\n"
            "\n"
            "export writes the document as COLLADA (.dae) with a folder of texture copies beside it,\n"
            "through the plug-in's own \"Export as COLLADA\" (--plugin PATH, else the module built\n"
@@ -20,6 +20,9 @@ const char* hostUsage() {
            "puts that name in FOLDER. --no-overwrite cancels the export when the file exists.\n"
            "--precision N writes positions, normals and texture coordinates with N decimals (0-6)\n"
            "instead of the renderer's 3 (metres to the millimetre), for other tools.\n"
+           "--schema-valid writes a file the strict COLLADA 1.4.1 schema accepts, for importers\n"
+           "that validate it (they refuse a textured export otherwise); the renderer reads the\n"
+           "default layout, so leave it out for Velora.\n"
            "\n"
            "--watch follows the document's file: each save another program makes is applied to\n"
            "the open document as edits, one line per save, until Quit, SIGINT or SIGTERM (after\n"
@@ -63,6 +66,8 @@ bool parseExportOptions(int argc, const char* const* argv, HostOptions& out, std
             if (n.size() != 1 || n[0] < '0' || n[0] > '6')
                 return (error = "--precision needs a number of decimals from 0 to 6", false);
             out.precision = n[0] - '0';
+        } else if (arg == "--schema-valid") {
+            out.schemaValid = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return (error = "export: unknown option " + std::string(arg), false);
         } else if (!out.document.empty()) {

@@ -5,7 +5,7 @@
 //               [--command LINE]... [--answer yes|no]... [--watch] [--log-events] [--echo]
 //               [--help]
 //   vantro-host export document.(json|3dm) [-o FILE] [--no-overwrite] [--precision N]
-//                      [--plugin PATH]
+//                      [--schema-valid] [--plugin PATH]
 //
 // Start-up: the plug-ins load (in the order given), then the document opens (a new,
 // empty one without a document argument), then the --command lines run, then the
@@ -42,9 +42,10 @@ struct HostOptions {
     bool echo = false;                  // print each line before running it
     bool watch = false;                 // follow the document's file (Watch on) until quit
     bool help = false;
-    std::string output;     // export: the file to write (empty: proposed)
-    bool overwrite = true;  // export: replace an existing file
-    int precision = -1;     // export: decimals 0..6 of the numbers; -1: the setting
+    std::string output;        // export: the file to write (empty: proposed)
+    bool overwrite = true;     // export: replace an existing file
+    int precision = -1;        // export: decimals 0..6 of the numbers; -1: the setting
+    bool schemaValid = false;  // export: the schema-valid form; false: the setting
 };
 
 // The plug-in module built with this host, which the export action loads when no

@@ -256,6 +256,10 @@ ExportOutcome exportActiveDocument(PluginHost& plugins, const ExportRequest& req
         if (request.precision)
             decimals = static_cast<std::uint32_t>(*request.precision);
         const ExportSetting precision(u"ExportPrecision", decimals);
+        std::optional<std::uint32_t> form;
+        if (request.schemaValid)
+            form = *request.schemaValid ? 1u : 0u;
+        const ExportSetting schemaValid(u"ExportSchemaValid", form);
         RhinoApp().SetStatusBarMessagePane(ON_wString());
         // What the user's click does: the plug-in makes its exporter and runs it.
         handled = plugins.menuCommand(kExportCommandId);

@@ -18,7 +18,8 @@
 // file at the chosen path.
 // Main thread only (the exporter's own rule); installs and removes the save-file
 // handler around the export. A precision other than the setting is given to the
-// plug-in as its ExportPrecision setting for the one export (export_setting.h).
+// plug-in as its ExportPrecision setting for the one export (export_setting.h), and a
+// form other than the setting as its ExportSchemaValid setting.
 
 #include <cstddef>
 #include <cstdint>
@@ -43,8 +44,9 @@ struct ExportRequest {
     // A file name without an extension gets ".dae", as the dialog gives it (a "." in a
     // folder's name does not count; "\\" is a character of the name, not a separator).
     std::string file;
-    bool overwrite = true;         // false: an existing file cancels the export
-    std::optional<int> precision;  // decimals of the number lists; nullopt: the setting
+    bool overwrite = true;            // false: an existing file cancels the export
+    std::optional<int> precision;     // decimals of the number lists; nullopt: the setting
+    std::optional<bool> schemaValid;  // the schema-valid form (true) or the renderer's; nullopt: the setting
 };
 
 struct ExportOutcome {

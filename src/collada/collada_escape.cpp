@@ -149,4 +149,42 @@ std::string idText(std::string_view name) {
     return out;
 }
 
+namespace {
+
+bool isAsciiNameChar(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_';
+}
+
+// The second byte of a two-byte sequence after 0xC3 that is a Latin-1 letter
+// (U+00C0..U+00FF without U+00D7 and U+00F7).
+bool isLatin1LetterTail(unsigned char c) { return c >= 0x80 && c <= 0xBF && c != 0x97 && c != 0xB7; }
+
+bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+}  // namespace
+
+std::string ncNameText(std::string_view name) {
+    std::string out;
+    out.reserve(name.size() + 1);
+    for (std::size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x80) {
+            out += isAsciiNameChar(c) ? static_cast<char>(c) : '_';
+            ++i;
+        } else if (c == 0xC3 && i + 1 < name.size() && isLatin1LetterTail(static_cast<unsigned char>(name[i + 1]))) {
+            out.append(name.substr(i, 2));
+            i += 2;
+        } else {
+            out += '_';
+            for (++i; i < name.size() && isContinuation(static_cast<unsigned char>(name[i]));)
+                ++i;
+        }
+    }
+    const auto first = out.empty() ? '\0' : out.front();
+    if (out.empty() || (first >= '0' && first <= '9') || first == '-' || first == '.')
+        out.insert(out.begin(), '_');
+    return out;
+}
+
 }  // namespace vantro::collada

@@ -34,4 +34,13 @@ std::string escapeXml(std::string_view text);
 // non-ASCII characters and - . _ ( ) ! * + , ' " are kept as they are.
 std::string idText(std::string_view name);
 
+// The form of a name that the strict schema takes as an XML name (xs:NCName, and so
+// also as xs:ID, xs:IDREF and a sid), for the schema-valid document: ASCII letters and
+// digits, "-", "." and "_" and the Latin-1 letters (U+00C0 to U+00FF but for the signs
+// U+00D7 and U+00F7) are kept; every other character, a whole UTF-8 sequence at a time
+// (a malformed one too), becomes "_". A result that would begin with a digit, "-" or
+// "." (or be empty) gets a leading "_". The letters kept are those every edition of XML
+// calls letters, so that any validator agrees; names in other scripts lose them.
+std::string ncNameText(std::string_view name);
+
 }  // namespace vantro::collada

@@ -173,6 +173,7 @@ void ColladaExporter::Prepare() {
     if (decimals < 0 || decimals > kMaxFloatDecimals)
         throw std::invalid_argument("precision must be 0 to 6 decimals");
     summary.decimals = decimals;
+    schemaValidForm = schemaValid.value_or(settings.ExportSchemaValid());
     CRhinoDoc* doc = RhinoApp().ActiveDoc();
     // Before Load, so that every position and translation arrives in metres.
     scene->unitScale = doc ? static_cast<float>(ON::UnitScale(doc->UnitSystem(), ON::LengthUnitSystem::Meters)) : 1.0f;
@@ -240,11 +241,19 @@ std::u16string ColladaExporter::ExportImage(MaterialInfo& material) {
 }
 
 void ColladaExporter::WriteDocument(DocumentOutput& out) {
-    ColladaWriter writer(out, exportNodes, showStatus);
+    const DocumentForm form = schemaValidForm ? DocumentForm::schemaValid : DocumentForm::renderer;
+    ColladaWriter writer(out, exportNodes, showStatus, form);
     const std::time_t now = std::time(nullptr);
     // The main thread is the only caller of localtime in the plug-in.
     const std::tm* local = std::localtime(&now);
-    writer.writeStart(local ? asctimeText(*local) : std::string("\n"));
+    // Without a local time the schema still needs a date: the epoch's.
+    std::tm epoch{};
+    epoch.tm_mday = 1;
+    epoch.tm_year = 70;
+    if (local || form == DocumentForm::schemaValid)
+        writer.writeStart(createdText(local ? *local : epoch, form));
+    else
+        writer.writeStart("\n");
 
     // The parallel stages appended in scheduling order; the document lists geometries
     // by material id and nodes by placement id, so that equal documents give equal files.

@@ -1,5 +1,6 @@
 #include "collada_writer.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <vector>
@@ -113,12 +114,41 @@ std::string asctimeText(const std::tm& time) {
     return std::string(text, static_cast<std::size_t>(length));
 }
 
-ColladaWriter::ColladaWriter(DocumentOutput& out, bool exportNodes, StatusSink status)
-    : out_(out), exportNodes_(exportNodes), status_(std::move(status)) {}
+std::string dateTimeText(const std::tm& time) {
+    char text[64];
+    const int length = std::snprintf(text, sizeof text, "%04lld-%.2d-%.2dT%.2d:%.2d:%.2d", 1900LL + time.tm_year,
+                                     time.tm_mon + 1, time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec);
+    return std::string(text, static_cast<std::size_t>(length));
+}
+
+std::string createdText(const std::tm& time, DocumentForm form) {
+    return form == DocumentForm::schemaValid ? dateTimeText(time) : asctimeText(time);
+}
+
+ColladaWriter::ColladaWriter(DocumentOutput& out, bool exportNodes, StatusSink status, DocumentForm form)
+    : out_(out), exportNodes_(exportNodes), status_(std::move(status)), form_(form) {}
 
 void ColladaWriter::status(std::u16string_view text) const {
     if (status_)
         status_(text);
+}
+
+std::string ColladaWriter::nameText(std::string_view name) const {
+    return schemaValid() ? ncNameText(name) : escapeXml(name);
+}
+
+void ColladaWriter::writeNodeBlock(std::string_view text) {
+    if (!schemaValid()) {
+        out_ << text;
+        return;
+    }
+    // The fixed names carry blanks, which an XML name cannot.
+    constexpr std::string_view kFixedName = " name=\"Velora Node ";
+    for (std::size_t at = text.find(kFixedName); at != std::string_view::npos; at = text.find(kFixedName)) {
+        out_ << text.substr(0, at) << " name=\"Velora_Node_";
+        text.remove_prefix(at + kFixedName.size());
+    }
+    out_ << text;
 }
 
 void ColladaWriter::writeFixed3(double value) {
@@ -149,15 +179,20 @@ void ColladaWriter::writeStart(std::string_view createdText) {
          << "<contributor>\n"
          << "<authoring_tool>Rhino Velora COLLADA exporter ver " << kAuthoringTool << " for Velora.</authoring_tool>\n"
          << "</contributor>\n"
-         << "<created>" << createdText << "</created>\n"
-         << "<unit name=\"meter\" meter=\"1.00\"/>\n"
+         << "<created>" << createdText << "</created>\n";
+    if (schemaValid())
+        out_ << "<modified>" << createdText << "</modified>\n";
+    out_ << "<unit name=\"meter\" meter=\"1.00\"/>\n"
          << "<up_axis>Z_UP</up_axis>\n"
          << "</asset>\n";
 }
 
 void ColladaWriter::beginImages() {
     status(u"Velora Collada exporter: processing images\u2026");
-    out_ << "<library_images>\n";
+    // The schema wants at least one image in the library: it opens with the first.
+    imagesOpen_ = !schemaValid();
+    if (imagesOpen_)
+        out_ << "<library_images>\n";
 }
 
 void ColladaWriter::planIds(std::span<const MaterialRow> materials, std::span<const GeometryText* const> geometries,
@@ -169,7 +204,7 @@ void ColladaWriter::planIds(std::span<const MaterialRow> materials, std::span<co
         geometryNames.push_back(g->id);
     for (const NodeElement* n : nodes)
         nodeIds.push_back(n->id);
-    ids_ = DocumentIds(materialNames, geometryNames, nodeIds, exportNodes_);
+    ids_ = DocumentIds(materialNames, geometryNames, nodeIds, exportNodes_, form_);
     materialByName_.clear();
     for (std::size_t i = 0; i < materials.size(); ++i)
         materialByName_.emplace(materials[i].name, i);
@@ -177,38 +212,48 @@ void ColladaWriter::planIds(std::span<const MaterialRow> materials, std::span<co
 
 std::string ColladaWriter::materialKey(std::string_view name) const {
     const auto found = materialByName_.find(std::string(name));
-    return escapeXml(found == materialByName_.end() ? idText(name) : ids_.material(found->second, name));
+    return escapeXml(ids_.material(found == materialByName_.end() ? SIZE_MAX : found->second, name));
 }
 
 void ColladaWriter::writeImage(std::string_view name, std::u16string_view relativePath) {
     if (relativePath.empty())
         return;
+    if (!imagesOpen_)
+        out_ << "<library_images>\n";
+    imagesOpen_ = true;
     const std::string key = materialKey(name);
     out_ << "<image id=\"image-" << key << "\" name=\"image-" << key << "\">\n"
          << "<init_from>" << escapeXml(percentEncodeImagePath(relativePath)) << "</init_from>\n"
          << "</image>\n";
 }
 
-void ColladaWriter::endImages() { out_ << "</library_images>\n"; }
+void ColladaWriter::endImages() {
+    if (imagesOpen_)
+        out_ << "</library_images>\n";
+    imagesOpen_ = false;
+}
 
 void ColladaWriter::writeEffects(std::span<const MaterialRow> materials) {
     status(u"Velora Collada exporter: processing effects\u2026");
+    if (schemaValid() && materials.empty() && !exportNodes_)
+        return;
     out_ << "<library_effects>\n";
     for (std::size_t i = 0; i < materials.size(); ++i) {
         writeEffect(materials[i], escapeXml(ids_.material(i, materials[i].name)));
     }
     if (exportNodes_)
-        out_ << kNodeEffect;
+        writeNodeBlock(kNodeEffect);
     out_ << "</library_effects>\n";
 }
 
 void ColladaWriter::writeEffect(const MaterialRow& m, std::string_view n) {
-    out_ << "<effect id=\"effect-" << n << "\" name=\"" << escapeXml(m.name) << "\">\n"
+    out_ << "<effect id=\"effect-" << n << "\" name=\"" << nameText(m.name) << "\">\n"
          << "<profile_COMMON>\n";
     if (m.textured) {
+        // The renderer's layout has no type, which the schema requires.
+        const std::string_view surface = schemaValid() ? "  <surface type=\"2D\">\n" : "  <surface>\n";
         out_ << " <newparam sid=\"surface-" << n << "\">\n"
-             << "  <surface>\n"
-             << "   <init_from>image-" << n << "</init_from>\n"
+             << surface << "   <init_from>image-" << n << "</init_from>\n"
              << "  </surface>\n"
              << " </newparam>\n"
              << " <newparam sid=\"sampler2d-" << n << "\">\n"
@@ -278,20 +323,24 @@ void ColladaWriter::writeEffect(const MaterialRow& m, std::string_view n) {
 
 void ColladaWriter::writeMaterials(std::span<const MaterialRow> materials) {
     status(u"Velora Collada exporter: processing materials\u2026");
+    if (schemaValid() && materials.empty() && !exportNodes_)
+        return;
     out_ << "<library_materials>\n";
     for (std::size_t i = 0; i < materials.size(); ++i) {
         const std::string key = escapeXml(ids_.material(i, materials[i].name));
-        out_ << "<material id=\"material-" << key << "\" name=\"" << escapeXml(materials[i].name) << "\">\n"
+        out_ << "<material id=\"material-" << key << "\" name=\"" << nameText(materials[i].name) << "\">\n"
              << "<instance_effect url=\"#effect-" << key << "\" />\n"
              << "</material>\n";
     }
     if (exportNodes_)
-        out_ << kNodeMaterial;
+        writeNodeBlock(kNodeMaterial);
     out_ << "</library_materials>\n";
 }
 
 void ColladaWriter::writeGeometries(std::span<const GeometryText* const> geometries) {
     status(u"Velora Collada exporter: processing geometries\u2026");
+    if (schemaValid() && geometries.empty() && !exportNodes_)
+        return;
     out_ << "<library_geometries>\n";
     try {
         for (std::size_t j = 0; j < geometries.size(); ++j) {
@@ -304,7 +353,7 @@ void ColladaWriter::writeGeometries(std::span<const GeometryText* const> geometr
         // One broken geometry must not cost the rest of the document.
     }
     if (exportNodes_)
-        out_ << kNodeGeometry;
+        writeNodeBlock(kNodeGeometry);
     out_ << "</library_geometries>\n";
 }
 
@@ -335,7 +384,7 @@ void ColladaWriter::writeSource(std::string_view id, std::string_view suffix, st
 
 void ColladaWriter::writeGeometry(const GeometryText& g, std::string_view id, std::string_view material) {
     const std::uint64_t v = g.vertexCount;
-    out_ << "<geometry id=\"" << id << "\" name=\"" << escapeXml(g.id) << "\">\n"
+    out_ << "<geometry id=\"" << id << "\" name=\"" << nameText(g.id) << "\">\n"
          << "<mesh>\n";
     writeSource(id, "-positions", g.positions, "</float_array>\n", v, 3);
     writeSource(id, "-normals", g.normals, "\n</float_array>\n", v, 3);
@@ -407,7 +456,7 @@ void ColladaWriter::writeEnd() {
 }
 
 void writeDocument(DocumentOutput& out, const DocumentInput& input, const StatusSink& status) {
-    ColladaWriter writer(out, input.exportNodes, status);
+    ColladaWriter writer(out, input.exportNodes, status, input.form);
     writer.planIds(input.materials, input.geometries, input.nodes);
     writer.writeStart(input.createdText);
     writer.beginImages();

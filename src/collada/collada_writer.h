@@ -7,6 +7,12 @@
 // The text uses "\n"; the output turns every line feed into CR LF. Every name, id and
 // path is XML-escaped, and ids are the names' id forms made unique (document_ids.h):
 // names without characters that need either come out exactly as given.
+//
+// The schema-valid form (document_form.h) differs only where the renderer's layout
+// breaks the strict schema: <created> and <modified> hold an xs:dateTime, a texture's
+// <surface> says type="2D", names are written in their XML-name form (ncNameText) and
+// ids are built from it, the node block's names have "_" for blanks, and a library
+// with nothing to hold is left out.
 
 #include <cstdint>
 #include <ctime>
@@ -17,6 +23,7 @@
 
 #include <unordered_map>
 
+#include "document_form.h"
 #include "document_ids.h"
 #include "collada/document_output.h"
 #include "collada/geometry_text.h"
@@ -41,12 +48,16 @@ using StatusSink = std::function<void(std::u16string_view)>;
 
 // The <created> text: the C library's asctime form of time, "Www Mmm dd hh:mm:ss yyyy\n".
 std::string asctimeText(const std::tm& time);
+// The xs:dateTime of time without a zone, "yyyy-mm-ddThh:mm:ss".
+std::string dateTimeText(const std::tm& time);
+// The <created> text of form: asctimeText for the renderer's, dateTimeText otherwise.
+std::string createdText(const std::tm& time, DocumentForm form);
 
 class ColladaWriter {
 public:
     // out must outlive the writer. exportNodes adds the node effect, material and geometry,
     // the placement nodes, and says 1 in the closing extra.
-    ColladaWriter(DocumentOutput& out, bool exportNodes, StatusSink status);
+    ColladaWriter(DocumentOutput& out, bool exportNodes, StatusSink status, DocumentForm form = DocumentForm::renderer);
 
     // Gives every material and geometry its ids, before anything is written. The same
     // materials (in the same order) and geometries must then be passed to the sections
@@ -54,7 +65,8 @@ public:
     void planIds(std::span<const MaterialRow> materials, std::span<const GeometryText* const> geometries,
                  std::span<const NodeElement* const> nodes);
 
-    // XML declaration, root element and asset; createdText is written as given (asctimeText).
+    // XML declaration, root element and asset; createdText is written as given
+    // (createdText()), in the schema-valid form also as the <modified> text.
     void writeStart(std::string_view createdText);
 
     // The image library: beginImages, one writeImage per material, endImages.
@@ -76,6 +88,11 @@ public:
 
 private:
     void status(std::u16string_view text) const;
+    bool schemaValid() const { return form_ == DocumentForm::schemaValid; }
+    // A name attribute's text in this form.
+    std::string nameText(std::string_view name) const;
+    // text, with the node block's names in this form.
+    void writeNodeBlock(std::string_view text);
     // The escaped key of the first material named name.
     std::string materialKey(std::string_view name) const;
     // key and material: the escaped keys of the geometry and of its material.
@@ -92,6 +109,8 @@ private:
     DocumentOutput& out_;
     bool exportNodes_;
     StatusSink status_;
+    DocumentForm form_;
+    bool imagesOpen_ = false;  // <library_images> written
     DocumentIds ids_;
     std::unordered_map<std::string, std::size_t> materialByName_;
 };
@@ -106,6 +125,7 @@ struct DocumentInput {
     std::span<const std::u16string> imagePaths;
     std::span<const GeometryText* const> geometries;
     std::span<const NodeElement* const> nodes;
+    DocumentForm form = DocumentForm::renderer;
 };
 void writeDocument(DocumentOutput& out, const DocumentInput& input, const StatusSink& status);
 

@@ -14,7 +14,8 @@ const std::vector<std::string_view> kGeometrySuffixes = {
 
 DocumentIds::DocumentIds(const std::vector<std::string_view>& materialNames,
                          const std::vector<std::string_view>& geometryNames,
-                         const std::vector<std::string_view>& nodeIds, bool exportNodes) {
+                         const std::vector<std::string_view>& nodeIds, bool exportNodes, DocumentForm form)
+    : form_(form) {
     taken_ = {"Rhino_project", "node-veloraModel"};
     if (exportNodes) {
         for (const std::string_view suffix : kGeometrySuffixes)
@@ -25,14 +26,18 @@ DocumentIds::DocumentIds(const std::vector<std::string_view>& materialNames,
     }
     std::unordered_map<std::string_view, std::size_t> materialByName;
     for (std::size_t i = 0; i < materialNames.size(); ++i) {
-        materials_.push_back(claim(idText(materialNames[i]), kMaterialPrefixes, kNoAffix));
+        materials_.push_back(claim(idOf(materialNames[i]), kMaterialPrefixes, kNoAffix));
         materialByName.emplace(materialNames[i], i);
     }
     for (const std::string_view name : geometryNames) {
-        geometries_.push_back(claim(idText(name), kNoAffix, kGeometrySuffixes));
+        geometries_.push_back(claim(idOf(name), kNoAffix, kGeometrySuffixes));
         const auto material = materialByName.find(name);
-        geometryMaterials_.push_back(material == materialByName.end() ? idText(name) : materials_[material->second]);
+        geometryMaterials_.push_back(material == materialByName.end() ? idOf(name) : materials_[material->second]);
     }
+}
+
+std::string DocumentIds::idOf(std::string_view name) const {
+    return form_ == DocumentForm::schemaValid ? ncNameText(name) : idText(name);
 }
 
 std::string DocumentIds::claim(const std::string& base, const std::vector<std::string_view>& prefixes,
@@ -55,15 +60,15 @@ std::string DocumentIds::claim(const std::string& base, const std::vector<std::s
 }
 
 std::string DocumentIds::material(std::size_t index, std::string_view name) const {
-    return index < materials_.size() ? materials_[index] : idText(name);
+    return index < materials_.size() ? materials_[index] : idOf(name);
 }
 
 std::string DocumentIds::geometry(std::size_t index, std::string_view name) const {
-    return index < geometries_.size() ? geometries_[index] : idText(name);
+    return index < geometries_.size() ? geometries_[index] : idOf(name);
 }
 
 std::string DocumentIds::materialOfGeometry(std::size_t index, std::string_view name) const {
-    return index < geometryMaterials_.size() ? geometryMaterials_[index] : idText(name);
+    return index < geometryMaterials_.size() ? geometryMaterials_[index] : idOf(name);
 }
 
 }  // namespace vantro::collada

@@ -16,6 +16,7 @@ void PluginSettings::Read() {
     ReadRegDword(key, u"SkipVeloraCheck", skipVeloraCheck, 0);
     ReadRegDword(key, u"CheckPluginVersion", checkPluginVersion, 1);
     ReadRegDword(key, u"ExportPrecision", exportPrecision, 3);
+    ReadRegDword(key, u"ExportSchemaValid", exportSchemaValid, 0);
 }
 
 void PluginSettings::Write() {
@@ -61,4 +62,11 @@ void PluginSettings::SetExportPrecision(int decimals) {
     vantro::platform::RegistryKey key = OpenSettingsKey(keyPath);
     if (key.isOpen())
         WriteRegDword(key, u"ExportPrecision", exportPrecision);
+}
+
+void PluginSettings::SetExportSchemaValid(bool on) {
+    exportSchemaValid = on ? 1 : 0;
+    vantro::platform::RegistryKey key = OpenSettingsKey(keyPath);
+    if (key.isOpen())
+        WriteRegDword(key, u"ExportSchemaValid", exportSchemaValid);
 }

@@ -97,7 +97,7 @@ Material material(const std::string& name, std::vector<Mesh> meshes = {}, const 
 
 // Runs the plain pipeline into file.
 void writeFile(const fs::path& file, const std::vector<Material>& materials, bool exportNodes,
-               const std::vector<std::array<float, 16>>& placements) {
+               const std::vector<std::array<float, 16>>& placements, DocumentForm form = DocumentForm::renderer) {
     std::vector<GeometryText> texts;
     std::vector<NodeElement> nodes;
     std::vector<MaterialRow> rows;
@@ -120,7 +120,9 @@ void writeFile(const fs::path& file, const std::vector<Material>& materials, boo
     nodes.reserve(placements.size());
     for (std::size_t i = 0; i < placements.size(); ++i)
         nodePointers.push_back(&nodes.emplace_back(createNodeElement(i + 1, placements[i])));
-    const DocumentInput input{"Tue Jun 11 09:05:03 2024\n", exportNodes, rows, images, geometries, nodePointers};
+    const std::string created =
+        form == DocumentForm::schemaValid ? "2024-06-11T09:05:03" : "Tue Jun 11 09:05:03 2024\n";
+    const DocumentInput input{created, exportNodes, rows, images, geometries, nodePointers, form};
     FileByteSink sink;
     ASSERT_TRUE(sink.open(file));
     DocumentOutput out(sink);
@@ -159,6 +161,18 @@ Rules check(const fs::path& file) {
 
 test::RunResult lenient(const fs::path& file) { return joined("/usr/bin/opencolladavalidator", {file}); }
 
+// Fails unless the strict schema accepts file without a single finding, ids are unique
+// and links resolve, and the lenient validator (the importers' own check) accepts it.
+void expectSchemaValid(const fs::path& file) {
+    const test::SchemaVerdict verdict = test::checkSchema(file.string());
+    EXPECT_TRUE(verdict.validates) << file << ":\n" << verdict.output;
+    EXPECT_TRUE(verdict.findings.empty()) << file << ":\n" << verdict.output;
+    const test::RunResult references = joined(kDaeValidator, {file, "--check-links", "--check-unique-ids"});
+    EXPECT_EQ(references.exitCode, 0) << references.output;
+    const test::RunResult result = lenient(file);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+}
+
 class ColladaValidation : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -174,15 +188,17 @@ protected:
         std::ofstream(dir_ / relative, std::ios::binary) << "png";
         return dir_ / relative;
     }
-    static int exportTo(const fs::path& file) {
+    static int exportTo(const fs::path& file, std::optional<bool> schemaValid = std::nullopt) {
         SetSaveFileHandler(
             [&](const SaveFileRequest&) { return std::optional<std::u16string>(platform::fromUtf8(file.string())); });
         ColladaExporter exporter;
+        exporter.SetSchemaValid(schemaValid);
         const int result = exporter.Export();
         SetSaveFileHandler(nullptr);
         RhinoApp().CloseDocument();
         return result;
     }
+    void openSite();
     test::TestEnvironment environment_;
     fs::path dir_;
 };
@@ -344,9 +360,9 @@ TEST_F(ColladaValidation, AnyNamesAndPaths) {
         EXPECT_NE(document.find(text), std::string::npos) << text;
 }
 
-// A real export with a texture file, an embedded bitmap, a water material and a block
-// placement: the same findings only, every link resolved, and the importer reads it.
-TEST_F(ColladaValidation, ExportedDocument) {
+// A document with a texture file, an embedded bitmap, a water material and a block
+// placement, opened as the active one.
+void ColladaValidation::openSite() {
     CRhinoDoc* doc = RhinoApp().NewDocument();
     doc->SetPathName(ON_wString(platform::fromUtf8((dir_ / "Site.3dm").string())));
     ASSERT_TRUE(doc->SetUnitSystem(ON::LengthUnitSystem::Meters, false));
@@ -369,7 +385,12 @@ TEST_F(ColladaValidation, ExportedDocument) {
     definition.SetName(u"Pond");
     const int block = doc->m_instance_definition_table.AddInstanceDefinition(definition, std::move(parts));
     ASSERT_NE(doc->AddInstanceObject(block, ON_Xform::TranslationTransformation(0, 5, 0)), nullptr);
+}
 
+// A real export of that document: the same findings only, every link resolved, and the
+// importer reads it.
+TEST_F(ColladaValidation, ExportedDocument) {
+    ASSERT_NO_FATAL_FAILURE(openSite());
     const fs::path exported = dir_ / "Site.dae";
     ASSERT_EQ(exportTo(exported), 0);
     EXPECT_EQ(check(exported), (Rules{kCreated, kModified, "surface has no type", "node block names have blanks"}));
@@ -385,6 +406,118 @@ TEST_F(ColladaValidation, ExportedDocument) {
     ASSERT_NE(signMesh, nullptr);
     const std::string texture = diffuseTexture(*scene, *signMesh);
     EXPECT_TRUE(texture.starts_with("Site_Textures/") && texture.ends_with(".bmp")) << texture;
+#endif
+}
+
+// The schema-valid form of the documents above, textures, nodes, no materials at all,
+// "(1)" suffixes and names of any characters: the strict schema finds nothing, ids stay
+// unique and links resolve, the lenient validator accepts the textured effect, and the
+// importer reads the textured document back as it reads the renderer's form.
+TEST_F(ColladaValidation, SchemaValidForm) {
+    const std::vector<Material> textured = texturedAndWater();
+    imageFile("Doc_Textures/001a.png");
+    std::vector<Material> plain = texturedAndWater();
+    plain[0].row.textured = false;
+    plain[0].imagePath.clear();
+    std::vector<Material> named;
+    const std::u16string folder = u"\u00e9 #[x]_Textures";
+    imageFile(fs::path(platform::toUtf8(folder)) / "0001.png");
+    for (const std::string name : {"!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~", "Stone \xF0\x9F\x98\x80\xC3\x97\xE2\x82\xAC",
+                                   "a&b", "a#b", "a_b", "1st", "X", "X-positions", "Rhino_project", "veloraNode"})
+        named.push_back(
+            material(name, {quad(float(named.size()), 0, false)}, named.empty() ? folder + u"/0001.png" : u""));
+    const std::vector<std::pair<std::string, std::vector<Material>>> documents = {
+        {"Doc.dae", textured},
+        {"Plain.dae", plain},
+        {"Nothing.dae", {}},
+        {"Wood.dae", {material("Material-Wood(1)", {quad(0, 0, false)})}},
+        {"Names.dae", named}};
+    for (const auto& [name, materials] : documents) {
+        SCOPED_TRACE(name);
+        // Nodes everywhere but in the plain and empty documents, which then have no
+        // effect, material or geometry library to write at all.
+        const bool nodes = name != "Plain.dae" && name != "Nothing.dae";
+        writeFile(dir_ / name, materials, nodes, {translation(1, 2, 3)}, DocumentForm::schemaValid);
+        expectSchemaValid(dir_ / name);
+    }
+
+    VANTRO_REQUIRE_TOOL(kImporterPresent, "assimp (libassimp-dev, when the tests are built)");
+#if VANTRO_HAVE_ASSIMP
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile((dir_ / "Doc.dae").string(), 0);
+    ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+    const aiMesh* brick = meshOfMaterial(*scene, "Material-Brick");
+    ASSERT_NE(brick, nullptr);
+    EXPECT_EQ(brick->mNumFaces, 6u);
+    EXPECT_EQ(diffuseTexture(*scene, *brick), "Doc_Textures/001a.png");
+    const aiMesh* water = meshOfMaterial(*scene, "Material-Water");
+    ASSERT_NE(water, nullptr);
+    EXPECT_EQ(water->mNumFaces, 2u);
+    EXPECT_NE(meshOfMaterial(*scene, "Velora_Node_Material"), nullptr);
+#endif
+}
+
+// The triangles file's geometries declare, but the node marker's.
+unsigned writtenTriangles(const fs::path& file) {
+    const std::string document = test::readFile(file);
+    const std::regex triangles("<triangles count=\"([0-9]+)\" material=\"material-([^\"]+)\">");
+    unsigned count = 0;
+    for (auto it = std::sregex_iterator(document.begin(), document.end(), triangles); it != std::sregex_iterator();
+         ++it)
+        count += (*it)[2] == "veloraNode" ? 0 : static_cast<unsigned>(std::stoul((*it)[1]));
+    return count;
+}
+
+#if VANTRO_HAVE_ASSIMP
+// The triangles of every mesh but the node marker's, as the importer reads them.
+unsigned importedTriangles(const fs::path& file) {
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(file.string(), 0);
+    EXPECT_NE(scene, nullptr) << importer.GetErrorString();
+    unsigned triangles = 0;
+    for (unsigned i = 0; scene != nullptr && i < scene->mNumMeshes; ++i) {
+        const std::string material = scene->mMaterials[scene->mMeshes[i]->mMaterialIndex]->GetName().C_Str();
+        if (material != "Velora Node Material" && material != "Velora_Node_Material")
+            triangles += scene->mMeshes[i]->mNumFaces;
+    }
+    return triangles;
+}
+#endif
+
+// The form of a real export comes from the ExportSchemaValid setting, and the exporter's
+// own choice wins over it. The schema-valid export validates without a finding and the
+// importer reads as many triangles from it as from the renderer's form.
+TEST_F(ColladaValidation, ExportedDocumentInTheSchemaValidForm) {
+    ASSERT_NO_FATAL_FAILURE(openSite());
+    ASSERT_EQ(exportTo(dir_ / "Default.dae"), 0);
+    PluginSettings().SetExportSchemaValid(true);
+    ASSERT_NO_FATAL_FAILURE(openSite());
+    ASSERT_EQ(exportTo(dir_ / "Setting.dae"), 0);
+    ASSERT_NO_FATAL_FAILURE(openSite());
+    ASSERT_EQ(exportTo(dir_ / "Overridden.dae", false), 0);
+
+    expectSchemaValid(dir_ / "Setting.dae");
+    for (const char* renderers : {"Default.dae", "Overridden.dae"}) {
+        const Rules rules = check(dir_ / renderers);
+        EXPECT_NE(std::find(rules.begin(), rules.end(), "surface has no type"), rules.end()) << renderers;
+    }
+
+    // Three open quads (stone, sign and the placed pond), each written from both sides.
+    const unsigned triangles = writtenTriangles(dir_ / "Default.dae");
+    EXPECT_EQ(triangles, 12u);
+    EXPECT_EQ(writtenTriangles(dir_ / "Setting.dae"), triangles);
+
+    VANTRO_REQUIRE_TOOL(kImporterPresent, "assimp (libassimp-dev, when the tests are built)");
+#if VANTRO_HAVE_ASSIMP
+    EXPECT_EQ(importedTriangles(dir_ / "Default.dae"), triangles);
+    EXPECT_EQ(importedTriangles(dir_ / "Setting.dae"), triangles);
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile((dir_ / "Setting.dae").string(), 0);
+    ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+    const aiMesh* signMesh = meshOfMaterial(*scene, "Material-Sign");
+    ASSERT_NE(signMesh, nullptr);
+    const std::string texture = diffuseTexture(*scene, *signMesh);
+    EXPECT_TRUE(texture.starts_with("Setting_Textures/") && texture.ends_with(".bmp")) << texture;
 #endif
 }
 

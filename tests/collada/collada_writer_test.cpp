@@ -74,9 +74,14 @@ struct SampleDocument {
     }
 
     std::string write(bool exportNodes, std::vector<std::u16string>* statuses = nullptr,
-                      std::size_t bufferSize = 1 << 16) const {
-        const DocumentInput input{
-            asctimeText(tm(11, 6, 2024, 2, 9, 5, 3)), exportNodes, materials, imagePaths, geometries, nodes};
+                      std::size_t bufferSize = 1 << 16, DocumentForm form = DocumentForm::renderer) const {
+        const DocumentInput input{createdText(tm(11, 6, 2024, 2, 9, 5, 3), form),
+                                  exportNodes,
+                                  materials,
+                                  imagePaths,
+                                  geometries,
+                                  nodes,
+                                  form};
         StringByteSink sink;
         DocumentOutput out(sink, bufferSize);
         writeDocument(out, input, [statuses](std::u16string_view text) {
@@ -102,6 +107,43 @@ TEST(ColladaWriter, GoldenDocuments) {
     EXPECT_EQ(sample.write(false, nullptr, 7), withCrLf(readGolden("three_materials_no_nodes.dae")));
 }
 
+// Replaces every from in text by to.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// The schema-valid form of the golden documents is the renderer's text with exactly the
+// schema's fixes: the ISO date in <created> and <modified>, the surface's type, and the
+// node block's names without blanks. Nothing else moves.
+TEST(ColladaWriter, SchemaValidFormChangesOnlyTheSchemaFindings) {
+    const SampleDocument sample;
+    for (const bool nodes : {true, false}) {
+        std::string expected = readGolden(nodes ? "three_materials_nodes.dae" : "three_materials_no_nodes.dae");
+        expected = replaced(expected, "<created>Tue Jun 11 09:05:03 2024\n</created>\n",
+                            "<created>2024-06-11T09:05:03</created>\n<modified>2024-06-11T09:05:03</modified>\n");
+        expected = replaced(expected, "<surface>", "<surface type=\"2D\">");
+        expected = replaced(expected, " name=\"Velora Node ", " name=\"Velora_Node_");
+        EXPECT_EQ(sample.write(nodes, nullptr, 7, DocumentForm::schemaValid), withCrLf(expected)) << nodes;
+    }
+}
+
+// A document without materials, geometries and nodes writes no empty library in the
+// schema-valid form (the schema wants at least one child); the renderer's keeps them.
+TEST(ColladaWriter, SchemaValidFormLeavesEmptyLibrariesOut) {
+    for (const DocumentForm form : {DocumentForm::renderer, DocumentForm::schemaValid}) {
+        const DocumentInput input{"2024-06-11T09:05:03", false, {}, {}, {}, {}, form};
+        StringByteSink sink;
+        DocumentOutput out(sink);
+        writeDocument(out, input, {});
+        for (const char* library :
+             {"<library_images>", "<library_effects>", "<library_materials>", "<library_geometries>"})
+            EXPECT_EQ(sink.text.find(library) == std::string::npos, form == DocumentForm::schemaValid) << library;
+        EXPECT_NE(sink.text.find("<library_visual_scenes>"), std::string::npos);
+    }
+}
+
 // Each stage shows its text when it begins, in document order.
 TEST(ColladaWriter, StatusTexts) {
     const SampleDocument sample;
@@ -115,6 +157,13 @@ TEST(ColladaWriter, StatusTexts) {
                                                   u"Velora Collada exporter: processing nodes\u2026",
                                                   u"Velora Collada exporter: export complete."};
     EXPECT_EQ(statuses, expected);
+}
+
+// The schema's form of the date: zero-padded, months from 1, four-digit years.
+TEST(ColladaWriter, DateTimeText) {
+    EXPECT_EQ(dateTimeText(tm(1, 1, 2000, 6, 0, 0, 0)), "2000-01-01T00:00:00");
+    EXPECT_EQ(dateTimeText(tm(31, 12, 1999, 5, 23, 59, 58)), "1999-12-31T23:59:58");
+    EXPECT_EQ(createdText(tm(1, 1, 2000, 6, 0, 0, 0), DocumentForm::renderer), "Sat Jan  1 00:00:00 2000\n");
 }
 
 // The created text is the C library's asctime form: day of month padded with a blank.
@@ -159,6 +208,21 @@ TEST(IdText, UriFragmentSafe) {
     EXPECT_EQ(idText("Material-Wood(1).v2_x"), "Material-Wood(1).v2_x");
     EXPECT_EQ(idText("!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~ "), "!\"____'()*+,-.___________________");
     EXPECT_EQ(idText("\xc3\xa9\xf0\x9f\x98\x80\x01"), "\xc3\xa9\xf0\x9f\x98\x80_");
+}
+
+// XML names keep ASCII letters, digits, "-", "." and "_" and the Latin-1 letters; every
+// other character (a whole UTF-8 sequence, a broken one too) becomes one "_", and a
+// name that cannot begin an XML name gets a leading "_".
+TEST(NcNameText, XmlNamesForAnyName) {
+    EXPECT_EQ(ncNameText("Material-Wood(1).v2_x"), "Material-Wood_1_.v2_x");
+    EXPECT_EQ(ncNameText("!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~ "), "____________-.___________________");
+    EXPECT_EQ(ncNameText("B\xc3\xa9ton \xc3\x97 \xe2\x82\xac\xf0\x9f\x98\x80"), "B\xc3\xa9ton_____");
+    EXPECT_EQ(ncNameText("a\xc3\xb7" "b\xc3\xbf\xc3\x80"), "a_b\xc3\xbf\xc3\x80");
+    EXPECT_EQ(ncNameText("x\x80\x80y\xc3"), "x_y_");
+    for (const char* leading : {"1st", "-a", ".a", ""})
+        EXPECT_EQ(ncNameText(leading), "_" + std::string(leading)) << leading;
+    EXPECT_EQ(ncNameText("_a"), "_a");
+    EXPECT_EQ(ncNameText("\xc3\xa9"), "\xc3\xa9");
 }
 
 // A path that cannot be opened as a file reports false. (The bytes of files: every

@@ -22,6 +22,10 @@
 // (the renderer's format: metres to the millimetre) unless the ExportPrecision setting
 // or SetPrecision asks for 0 to 6. Triangles that lose their area to the rounding are
 // counted and reported in the closing status text and in LastSummary.
+//
+// Form: the file is the layout the renderer reads, unless the ExportSchemaValid
+// setting or SetSchemaValid asks for the schema-valid form, which importers that
+// validate the COLLADA schema need (collada_writer.h says what differs).
 
 #include <cstdint>
 #include <memory>
@@ -108,6 +112,9 @@ public:
     // Decimals for this exporter's number lists (0 to 6), instead of the ExportPrecision
     // setting; nullopt: the setting. Main thread, before Export.
     void SetPrecision(std::optional<int> decimals) { precision = decimals; }
+    // The schema-valid form (true) or the renderer's (false) for this exporter, instead
+    // of the ExportSchemaValid setting; nullopt: the setting. Main thread, before Export.
+    void SetSchemaValid(std::optional<bool> on) { schemaValid = on; }
     // What the last Export did; reset when Export begins.
     const vantro::collada::ExportSummary& LastSummary() const { return summary; }
 
@@ -134,6 +141,8 @@ private:
     std::u16string path;
     std::optional<int> precision;
     int decimals = 3;
+    std::optional<bool> schemaValid;
+    bool schemaValidForm = false;
     vantro::collada::ExportSummary summary;
     // The merged buffers (dropped once serialised) and the number texts (kept until
     // the reset): hundreds of megabytes for a big model, in huge pages.

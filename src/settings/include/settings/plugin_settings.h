@@ -33,6 +33,9 @@ public:
     // Decimals of the COLLADA export's number lists: the stored ExportPrecision value
     // when it is 0 to 6, else 3 (the renderer's format).
     int ExportPrecision() const { return exportPrecision <= 6 ? static_cast<int>(exportPrecision) : 3; }
+    // The COLLADA export in the schema-valid form, for importers that validate the
+    // schema, instead of the layout the renderer reads: the stored ExportSchemaValid value.
+    bool ExportSchemaValid() const { return exportSchemaValid != 0; }
 
     // Each stores 1 or 0 in its whole field, then writes all five values.
     void SetCameraAutoSync(bool on);
@@ -43,6 +46,8 @@ public:
     // Stores decimals (0 to 6, else ignored) and writes only the ExportPrecision value:
     // an opt-in entry beside the five, absent until a user sets it.
     void SetExportPrecision(int decimals);
+    // Stores 1 or 0 and writes only the ExportSchemaValid value, opt-in like ExportPrecision.
+    void SetExportSchemaValid(bool on);
 
     // The raw values; anything other than 0 counts as on.
     std::u16string keyPath;
@@ -51,5 +56,6 @@ public:
     uint32_t exportNodes = 1;
     uint32_t skipVeloraCheck = 0;
     uint32_t checkPluginVersion = 1;
-    uint32_t exportPrecision = 3;  // read by Read, written only by SetExportPrecision
+    uint32_t exportPrecision = 3;    // read by Read, written only by SetExportPrecision
+    uint32_t exportSchemaValid = 0;  // read by Read, written only by SetExportSchemaValid
 };
