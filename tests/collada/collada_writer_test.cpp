@@ -217,7 +217,9 @@ TEST(NcNameText, XmlNamesForAnyName) {
     EXPECT_EQ(ncNameText("Material-Wood(1).v2_x"), "Material-Wood_1_.v2_x");
     EXPECT_EQ(ncNameText("!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~ "), "____________-.___________________");
     EXPECT_EQ(ncNameText("B\xc3\xa9ton \xc3\x97 \xe2\x82\xac\xf0\x9f\x98\x80"), "B\xc3\xa9ton_____");
-    EXPECT_EQ(ncNameText("a\xc3\xb7" "b\xc3\xbf\xc3\x80"), "a_b\xc3\xbf\xc3\x80");
+    EXPECT_EQ(ncNameText("a\xc3\xb7"
+                         "b\xc3\xbf\xc3\x80"),
+              "a_b\xc3\xbf\xc3\x80");
     EXPECT_EQ(ncNameText("x\x80\x80y\xc3"), "x_y_");
     for (const char* leading : {"1st", "-a", ".a", ""})
         EXPECT_EQ(ncNameText(leading), "_" + std::string(leading)) << leading;

@@ -176,7 +176,6 @@ public:
     ON_wString PlugInProfileSection(const CRhinoPlugIn& plugIn) const;
     CRhinoProfileContext& ProfileContext() { return profile_; }
 
-
     // --- commands ---
 
     // The command with that English or local name (ASCII case folded); null.

@@ -34,4 +34,3 @@ public:
 private:
     std::vector<std::unique_ptr<CRhRdkContent>> contents_;
 };
-
