@@ -79,7 +79,10 @@ uint64_t MaterialRenderCrc(const ON_Material* material) {
 std::u16string MaterialDisplayName(const ON_Material* material) {
     if (!material)
         return {};
-    return DisplayNameOfText(material->Name().view(), uuidText(material->Id()));
+    // The UUID's text is only the name of an unnamed material; making it for every one
+    // cost an allocation per material.
+    const std::u16string_view name = material->Name().view();
+    return DisplayNameOfText(name, name.empty() ? uuidText(material->Id()) : std::u16string());
 }
 
 MaterialManager::MaterialManager(VantroAPI::LiveConnection* link)
@@ -129,8 +132,15 @@ void MaterialManager::LoadMaterials(CRhinoDoc* doc) {
 
     CRhinoApp& app = RhinoApp();
     app.StatusBarProgressMeterStart(0, count, kProgressLabel, true, true);
+    // The meter moves only when the whole percent it shows changes: a host repaints its
+    // status bar (and ours records the position) on every move, which at tens of
+    // thousands of materials costs more than the materials themselves.
+    int64_t shownPercent = -1;
     for (int i = 0; i < count; ++i) {
-        app.StatusBarProgressMeterPos(i, true);
+        if (const int64_t percent = int64_t(i) * 100 / count; percent != shownPercent) {
+            app.StatusBarProgressMeterPos(i, true);
+            shownPercent = percent;
+        }
         const CRhinoMaterial& material = table[i];
         if (material.IsValid(nullptr) && !material.IsDeleted())
             AddMaterial(&material);
@@ -142,16 +152,17 @@ MaterialInfo* MaterialManager::AddMaterial(const ON_Material* material) {
     if (!material)
         return nullptr;
     const Keys keys{MaterialNameKey(material), MaterialRenderCrc(material)};
-    MaterialInfo* info = nullptr;
-    if (auto found = byKeys_.find(keys); found != byKeys_.end()) {
-        info = found->second;
-    } else {
+    // One probe of the key table both finds a record and reserves the entry of a new
+    // one: at tens of thousands of records every probe is a cache miss.
+    auto [entry, isNew] = byKeys_.try_emplace(keys, nullptr);
+    MaterialInfo* info = entry->second;
+    if (isNew) {
         auto created = std::make_unique<MaterialInfo>();
         info = created.get();
+        entry->second = info;
         info->nameKey = keys.nameKey;
         info->renderCrc = keys.renderCrc;
         all_.emplace(info->id, std::move(created));
-        byKeys_.emplace(keys, info);
         if (TranslateMaterial(info, material))
             info->changed = true;
         ReadOrClearTexture(*info, *material);

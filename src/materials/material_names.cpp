@@ -55,12 +55,12 @@ std::u16string UniqueNames::Candidate(const std::u16string& base, uint64_t n) {
 std::u16string UniqueNames::MakeUnique(const std::u16string& base) {
     uint64_t& firstFree = firstFree_[base];
     uint64_t n = firstFree;
-    std::u16string candidate = Candidate(base, n);
-    while (inUse_.count(candidate) != 0)
-        candidate = Candidate(base, ++n);
+    // Inserting is the probe: a name already in use costs one look-up, not two.
+    auto placed = inUse_.insert(Candidate(base, n));
+    while (!placed.second)
+        placed = inUse_.insert(Candidate(base, ++n));
     firstFree = n + 1;
-    inUse_.insert(candidate);
-    return candidate;
+    return *placed.first;
 }
 
 void UniqueNames::Release(const std::u16string& name) {

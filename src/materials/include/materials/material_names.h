@@ -4,6 +4,7 @@
 // unique without searching all names for every new material.
 
 #include <cstdint>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -42,8 +43,11 @@ private:
     // base for n = 0, else base(n).
     static std::u16string Candidate(const std::u16string& base, uint64_t n);
 
-    std::unordered_set<std::u16string> inUse_;
-    std::unordered_map<std::u16string, uint64_t> firstFree_;  // base -> every n below is taken
+    // Nodes from a pool of this set's own, for the manager's reason: tens of thousands
+    // of names freed and reserved again on every reload.
+    std::pmr::unsynchronized_pool_resource nodes_;
+    std::pmr::unordered_set<std::u16string> inUse_{&nodes_};
+    std::pmr::unordered_map<std::u16string, uint64_t> firstFree_{&nodes_};  // base -> every n below is taken
 };
 
 }  // namespace vantro::materials
