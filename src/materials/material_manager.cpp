@@ -157,7 +157,7 @@ MaterialInfo* MaterialManager::AddMaterial(const ON_Material* material) {
     auto [entry, isNew] = byKeys_.try_emplace(keys, nullptr);
     MaterialInfo* info = entry->second;
     if (isNew) {
-        auto created = std::make_unique<MaterialInfo>();
+        PooledInfo created = NewInfo();
         info = created.get();
         entry->second = info;
         info->nameKey = keys.nameKey;
@@ -170,6 +170,16 @@ MaterialInfo* MaterialManager::AddMaterial(const ON_Material* material) {
     bySerial_[material->RuntimeSerialNumber()] = info;
     pending_.insert(info);
     return info;
+}
+
+void MaterialManager::PoolDelete::operator()(MaterialInfo* info) const {
+    std::destroy_at(info);
+    pool->deallocate(info, sizeof(MaterialInfo), alignof(MaterialInfo));
+}
+
+MaterialManager::PooledInfo MaterialManager::NewInfo() {
+    void* memory = nodes_.allocate(sizeof(MaterialInfo), alignof(MaterialInfo));
+    return PooledInfo(new (memory) MaterialInfo(), PoolDelete{&nodes_});
 }
 
 MaterialInfo* MaterialManager::AddMaterial(uint64_t serial) { return AddMaterial(FindMaterialBySerial(serial)); }

@@ -141,6 +141,14 @@ private:
         size_t operator()(const Keys& k) const { return size_t(k.nameKey ^ (k.renderCrc * 0x9E3779B97F4A7C15ull)); }
     };
 
+    // Gives a record made in the pool back to it.
+    struct PoolDelete {
+        std::pmr::memory_resource* pool;
+        void operator()(MaterialInfo* info) const;
+    };
+    using PooledInfo = std::unique_ptr<MaterialInfo, PoolDelete>;
+
+    PooledInfo NewInfo();
     bool TranslateMaterial(MaterialInfo* info, const ON_Material* material);
     void MakeNameUnique(MaterialInfo& info, const std::u16string& base);
     void ReadOrClearTexture(MaterialInfo& info, const ON_Material& material);
@@ -160,7 +168,7 @@ private:
     // the heap turned every look-up into a cache miss and made the allocator sort the
     // freed chunks again at each step. The pool keeps its memory for the next load.
     std::pmr::unsynchronized_pool_resource nodes_;
-    std::pmr::unordered_map<int64_t, std::unique_ptr<MaterialInfo>> all_{&nodes_};  // owning, by id
+    std::pmr::unordered_map<int64_t, PooledInfo> all_{&nodes_};  // owning, by id; the records too live in the pool
     std::pmr::unordered_map<Keys, MaterialInfo*, KeysHash> byKeys_{&nodes_};
     std::pmr::unordered_map<uint64_t, MaterialInfo*> bySerial_{&nodes_};  // several serials may share a record
     std::pmr::unordered_set<MaterialInfo*> pending_{&nodes_};
