@@ -95,10 +95,14 @@ MaterialManager::MaterialManager(VantroAPI::LiveConnection* link)
 MaterialManager::~MaterialManager() = default;
 
 void MaterialManager::Clear() {
-    all_.clear();
-    byKeys_.clear();
-    bySerial_.clear();
-    pending_.clear();
+    // Swapped for empty tables rather than cleared, so that their buckets go back to the
+    // pool as well and the pool can give everything back: a small document loaded after
+    // a large one does not keep the large one's memory.
+    decltype(pending_)(&nodes_).swap(pending_);
+    decltype(bySerial_)(&nodes_).swap(bySerial_);
+    decltype(byKeys_)(&nodes_).swap(byKeys_);
+    decltype(all_)(&nodes_).swap(all_);
+    nodes_.release();
     names_.Clear();
     default_->record = nullptr;
     // Buffer ids belong to the connection the forgotten records lived in; a later

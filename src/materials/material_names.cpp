@@ -91,8 +91,10 @@ void UniqueNames::Release(const std::u16string& name) {
 }
 
 void UniqueNames::Clear() {
-    inUse_.clear();
-    firstFree_.clear();
+    // As the manager's tables: swapped out so that the pool can return all its memory.
+    decltype(inUse_)(&nodes_).swap(inUse_);
+    decltype(firstFree_)(&nodes_).swap(firstFree_);
+    nodes_.release();
 }
 
 }  // namespace vantro::materials
