@@ -166,7 +166,7 @@ private:
     // The tables' nodes come from one pool owned here rather than from the general heap:
     // a reload frees and re-creates some hundred thousand of them, which scattered over
     // the heap turned every look-up into a cache miss and made the allocator sort the
-    // freed chunks again at each step. The pool keeps its memory for the next load.
+    // freed chunks again at each step. Clear gives the pool's memory back whole.
     std::pmr::unsynchronized_pool_resource nodes_;
     std::pmr::unordered_map<int64_t, PooledInfo> all_{&nodes_};  // owning, by id; the records too live in the pool
     std::pmr::unordered_map<Keys, MaterialInfo*, KeysHash> byKeys_{&nodes_};
