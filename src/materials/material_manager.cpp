@@ -129,7 +129,11 @@ void MaterialManager::LoadMaterials(CRhinoDoc* doc) {
     // again at each step, scattered over memory that no longer fits a cache.
     const auto expected = static_cast<size_t>(std::max(count, 0)) + 1;
     all_.reserve(expected);
+    // Half-empty buckets for the two tables a load probes with keys it mostly does not
+    // hold yet (see UniqueNames::Reserve).
+    byKeys_.max_load_factor(0.5f);
     byKeys_.reserve(expected);
+    names_.Reserve(expected);
     bySerial_.reserve(expected);
     pending_.reserve(expected);
     pending_.insert(default_.get());

@@ -90,6 +90,14 @@ void UniqueNames::Release(const std::u16string& name) {
         hint->second = std::min(hint->second, n);
 }
 
+void UniqueNames::Reserve(size_t count) {
+    // Half-empty buckets: most names a load asks for are new, and a look-up for an absent
+    // name then mostly ends at an empty bucket instead of walking a chain whose nodes
+    // are cache misses once the set outgrows the cache.
+    inUse_.max_load_factor(0.5f);
+    inUse_.reserve(count);
+}
+
 void UniqueNames::Clear() {
     // As the manager's tables: swapped out so that the pool can return all its memory.
     decltype(inUse_)(&nodes_).swap(inUse_);

@@ -35,6 +35,8 @@ public:
     std::u16string MakeUnique(const std::u16string& base);
     // Gives a reserved name back so that it can be handed out again.
     void Release(const std::u16string& name);
+    // Sizes the set for count names at once (a load knows how many it adds).
+    void Reserve(size_t count);
     bool Contains(const std::u16string& name) const { return inUse_.count(name) != 0; }
     size_t Size() const { return inUse_.size(); }
     void Clear();
