@@ -1,7 +1,8 @@
 // Loading and sending a document's materials: 1,000, 10,000 and 50,000 materials (and
 // 30,000 for loading alone) whose names collide in groups of 100, so every load hands out
 // "(1)" ... "(99)" suffixes. The ratios between sizes are printed so that growth shows
-// at a glance (linear: 10x and 3x).
+// at a glance (linear: 10x and 3x), with the document's side of a load alone beside
+// them: what the manager's own work is compared with.
 
 #include <benchmark/benchmark.h>
 
@@ -98,6 +99,25 @@ void sendOnly(benchmark::State& state, int count) {
     }
 }
 
+// The document's side of a load alone, as a floor: every material of the table read
+// once and given its keys and display name (what the SDK and the key functions cost),
+// no manager.
+void walkTable(benchmark::State& state, int count) {
+    const CRhinoDoc& doc = documentOf(count);
+    for (auto _ : state) {
+        uint64_t sum = 0;
+        for (int i = 0; i < doc.m_material_table.MaterialCount(); ++i) {
+            const CRhinoMaterial& material = doc.m_material_table[i];
+            sum += MaterialNameKey(&material) ^ MaterialRenderCrc(&material);
+            sum += MaterialDisplayName(&material).size();
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+void BM_Walk1000(benchmark::State& state) { walkTable(state, 1000); }
+void BM_Walk10000(benchmark::State& state) { walkTable(state, 10000); }
+void BM_Walk50000(benchmark::State& state) { walkTable(state, 50000); }
 void BM_Load1000(benchmark::State& state) { loadOnly(state, 1000); }
 void BM_Load10000(benchmark::State& state) { loadOnly(state, 10000); }
 void BM_Load30000(benchmark::State& state) { loadOnly(state, 30000); }
@@ -109,6 +129,9 @@ void BM_LoadAndSend1000(benchmark::State& state) { loadAndSend(state, 1000); }
 void BM_LoadAndSend10000(benchmark::State& state) { loadAndSend(state, 10000); }
 void BM_LoadAndSend50000(benchmark::State& state) { loadAndSend(state, 50000); }
 
+BENCHMARK(BM_Walk1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Walk10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Walk50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load30000)->Unit(benchmark::kMillisecond);
@@ -125,7 +148,9 @@ BENCHMARK(BM_LoadAndSend50000)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     return vantro::bench::runWithRatios(
         argc, argv,
-        {{"BM_Load10000", "BM_Load1000", "loading 10,000 vs 1,000 materials (linear: 10x)"},
+        {{"BM_Walk10000", "BM_Walk1000", "the document's side of 10,000 vs 1,000 materials (linear: 10x)"},
+         {"BM_Walk50000", "BM_Walk10000", "the document's side of 50,000 vs 10,000 materials (linear: 5x)"},
+         {"BM_Load10000", "BM_Load1000", "loading 10,000 vs 1,000 materials (linear: 10x)"},
          {"BM_Load30000", "BM_Load10000", "loading 30,000 vs 10,000 materials (linear: 3x)"},
          {"BM_Send10000", "BM_Send1000", "sending 10,000 vs 1,000 materials (linear: 10x)"},
          {"BM_LoadAndSend10000", "BM_LoadAndSend1000", "load + send 10,000 vs 1,000 materials (linear: 10x)"},

@@ -79,7 +79,10 @@ uint64_t MaterialRenderCrc(const ON_Material* material) {
 std::u16string MaterialDisplayName(const ON_Material* material) {
     if (!material)
         return {};
-    return DisplayNameOfText(material->Name().view(), uuidText(material->Id()));
+    // The UUID's text is only the name of an unnamed material; making it for every one
+    // cost an allocation per material.
+    const std::u16string_view name = material->Name().view();
+    return DisplayNameOfText(name, name.empty() ? uuidText(material->Id()) : std::u16string());
 }
 
 MaterialManager::MaterialManager(VantroAPI::LiveConnection* link)
@@ -92,10 +95,14 @@ MaterialManager::MaterialManager(VantroAPI::LiveConnection* link)
 MaterialManager::~MaterialManager() = default;
 
 void MaterialManager::Clear() {
-    all_.clear();
-    byKeys_.clear();
-    bySerial_.clear();
-    pending_.clear();
+    // Swapped for empty tables rather than cleared, so that their buckets go back to the
+    // pool as well and the pool can give everything back: a small document loaded after
+    // a large one does not keep the large one's memory.
+    decltype(pending_)(&nodes_).swap(pending_);
+    decltype(bySerial_)(&nodes_).swap(bySerial_);
+    decltype(byKeys_)(&nodes_).swap(byKeys_);
+    decltype(all_)(&nodes_).swap(all_);
+    nodes_.release();
     names_.Clear();
     default_->record = nullptr;
     // Buffer ids belong to the connection the forgotten records lived in; a later
@@ -122,15 +129,26 @@ void MaterialManager::LoadMaterials(CRhinoDoc* doc) {
     // again at each step, scattered over memory that no longer fits a cache.
     const auto expected = static_cast<size_t>(std::max(count, 0)) + 1;
     all_.reserve(expected);
+    // Half-empty buckets for the two tables a load probes with keys it mostly does not
+    // hold yet (see UniqueNames::Reserve).
+    byKeys_.max_load_factor(0.5f);
     byKeys_.reserve(expected);
+    names_.Reserve(expected);
     bySerial_.reserve(expected);
     pending_.reserve(expected);
     pending_.insert(default_.get());
 
     CRhinoApp& app = RhinoApp();
     app.StatusBarProgressMeterStart(0, count, kProgressLabel, true, true);
+    // The meter moves only when the whole percent it shows changes: a host repaints its
+    // status bar (and ours records the position) on every move, which at tens of
+    // thousands of materials costs more than the materials themselves.
+    int64_t shownPercent = -1;
     for (int i = 0; i < count; ++i) {
-        app.StatusBarProgressMeterPos(i, true);
+        if (const int64_t percent = int64_t(i) * 100 / count; percent != shownPercent) {
+            app.StatusBarProgressMeterPos(i, true);
+            shownPercent = percent;
+        }
         const CRhinoMaterial& material = table[i];
         if (material.IsValid(nullptr) && !material.IsDeleted())
             AddMaterial(&material);
@@ -142,16 +160,17 @@ MaterialInfo* MaterialManager::AddMaterial(const ON_Material* material) {
     if (!material)
         return nullptr;
     const Keys keys{MaterialNameKey(material), MaterialRenderCrc(material)};
-    MaterialInfo* info = nullptr;
-    if (auto found = byKeys_.find(keys); found != byKeys_.end()) {
-        info = found->second;
-    } else {
-        auto created = std::make_unique<MaterialInfo>();
+    // One probe of the key table both finds a record and reserves the entry of a new
+    // one: at tens of thousands of records every probe is a cache miss.
+    auto [entry, isNew] = byKeys_.try_emplace(keys, nullptr);
+    MaterialInfo* info = entry->second;
+    if (isNew) {
+        PooledInfo created = NewInfo();
         info = created.get();
+        entry->second = info;
         info->nameKey = keys.nameKey;
         info->renderCrc = keys.renderCrc;
         all_.emplace(info->id, std::move(created));
-        byKeys_.emplace(keys, info);
         if (TranslateMaterial(info, material))
             info->changed = true;
         ReadOrClearTexture(*info, *material);
@@ -159,6 +178,16 @@ MaterialInfo* MaterialManager::AddMaterial(const ON_Material* material) {
     bySerial_[material->RuntimeSerialNumber()] = info;
     pending_.insert(info);
     return info;
+}
+
+void MaterialManager::PoolDelete::operator()(MaterialInfo* info) const {
+    std::destroy_at(info);
+    pool->deallocate(info, sizeof(MaterialInfo), alignof(MaterialInfo));
+}
+
+MaterialManager::PooledInfo MaterialManager::NewInfo() {
+    void* memory = nodes_.allocate(sizeof(MaterialInfo), alignof(MaterialInfo));
+    return PooledInfo(new (memory) MaterialInfo(), PoolDelete{&nodes_});
 }
 
 MaterialInfo* MaterialManager::AddMaterial(uint64_t serial) { return AddMaterial(FindMaterialBySerial(serial)); }

@@ -55,12 +55,12 @@ std::u16string UniqueNames::Candidate(const std::u16string& base, uint64_t n) {
 std::u16string UniqueNames::MakeUnique(const std::u16string& base) {
     uint64_t& firstFree = firstFree_[base];
     uint64_t n = firstFree;
-    std::u16string candidate = Candidate(base, n);
-    while (inUse_.count(candidate) != 0)
-        candidate = Candidate(base, ++n);
+    // Inserting is the probe: a name already in use costs one look-up, not two.
+    auto placed = inUse_.insert(Candidate(base, n));
+    while (!placed.second)
+        placed = inUse_.insert(Candidate(base, ++n));
     firstFree = n + 1;
-    inUse_.insert(candidate);
-    return candidate;
+    return *placed.first;
 }
 
 void UniqueNames::Release(const std::u16string& name) {
@@ -90,9 +90,19 @@ void UniqueNames::Release(const std::u16string& name) {
         hint->second = std::min(hint->second, n);
 }
 
+void UniqueNames::Reserve(size_t count) {
+    // Half-empty buckets: most names a load asks for are new, and a look-up for an absent
+    // name then mostly ends at an empty bucket instead of walking a chain whose nodes
+    // are cache misses once the set outgrows the cache.
+    inUse_.max_load_factor(0.5f);
+    inUse_.reserve(count);
+}
+
 void UniqueNames::Clear() {
-    inUse_.clear();
-    firstFree_.clear();
+    // As the manager's tables: swapped out so that the pool can return all its memory.
+    decltype(inUse_)(&nodes_).swap(inUse_);
+    decltype(firstFree_)(&nodes_).swap(firstFree_);
+    nodes_.release();
 }
 
 }  // namespace vantro::materials

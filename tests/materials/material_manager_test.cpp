@@ -162,6 +162,23 @@ TEST_F(MaterialManagerTest, DeletedMaterialKeepsRecord) {
     EXPECT_EQ(link.CountRecords(VantroAPI::kTagSrfc, 0, 0), records + 1);  // the default material's new one
 }
 
+// A long table moves the meter once per whole percent, in order, from the first
+// material on: every percent shown, none twice.
+TEST_F(MaterialManagerTest, LoadProgressMovesByWholePercents) {
+    for (int i = 0; i < 250; ++i)
+        addMaterial(u"Tile", ON_Color(i, 0, 0));
+    RhinoApp().ClearProgressMeterHistory();
+    manager.LoadMaterials(&doc);
+    const auto& meters = RhinoApp().ProgressMeterHistory();
+    ASSERT_EQ(meters.size(), 1u);
+    const std::vector<int>& positions = meters[0].positions;
+    ASSERT_EQ(positions.size(), 100u);
+    for (size_t p = 0; p < positions.size(); ++p)
+        EXPECT_EQ(positions[p] * 100 / 250, int(p)) << "position " << positions[p];
+    EXPECT_EQ(positions.front(), 0);
+    EXPECT_TRUE(meters[0].ended);
+}
+
 // Loading shows the progress meter over the table and sends the default material too;
 // clearing forgets everything but leaves the records.
 TEST_F(MaterialManagerTest, LoadProgressAndDefaultMaterial) {

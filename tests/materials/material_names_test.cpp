@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "materials/material_type.h"
 #include "materials/texture_paths.h"
@@ -62,6 +65,39 @@ TEST(MaterialNames, UniqueNamesSuffixLikeBase) {
     EXPECT_EQ(names.MakeUnique(u"A"), u"A(1)");
     names.Clear();
     EXPECT_EQ(names.MakeUnique(u"A"), u"A");
+}
+
+// Against the plain rule (the first of base, base(1), ... not in use, searched from the
+// start every time) over bases that look suffixed, collide with each other's suffixes,
+// carry leading zeros or odd brackets, with names given back in between.
+TEST(MaterialNames, UniqueNamesMatchAPlainSearch) {
+    const std::vector<std::u16string> bases = {u"A",   u"A(1)", u"A(2)",    u"A(01)",
+                                               u"A(",  u"A()",  u"A(1)(1)", u"",
+                                               u"(1)", u"B",    u"A(x)",    u"A(18446744073709551615)"};
+    std::mt19937 random(26);
+    UniqueNames names;
+    std::set<std::u16string> reference;
+    std::vector<std::u16string> handedOut;
+    for (int step = 0; step < 20000; ++step) {
+        if (!handedOut.empty() && random() % 3 == 0) {
+            const size_t at = random() % handedOut.size();
+            names.Release(handedOut[at]);
+            reference.erase(handedOut[at]);
+            handedOut.erase(handedOut.begin() + std::ptrdiff_t(at));
+            continue;
+        }
+        const std::u16string& base = bases[random() % bases.size()];
+        std::u16string expected = base;
+        for (uint64_t n = 1; reference.count(expected) != 0; ++n) {
+            const std::string digits = std::to_string(n);
+            expected = base + u"(" + std::u16string(digits.begin(), digits.end()) + u")";
+        }
+        const std::u16string got = names.MakeUnique(base);
+        ASSERT_EQ(got, expected) << "step " << step;
+        reference.insert(got);
+        handedOut.push_back(got);
+    }
+    EXPECT_EQ(names.Size(), reference.size());
 }
 
 // Each keyword is found anywhere in the name, in any letter case and script, also after

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -140,6 +141,14 @@ private:
         size_t operator()(const Keys& k) const { return size_t(k.nameKey ^ (k.renderCrc * 0x9E3779B97F4A7C15ull)); }
     };
 
+    // Gives a record made in the pool back to it.
+    struct PoolDelete {
+        std::pmr::memory_resource* pool;
+        void operator()(MaterialInfo* info) const;
+    };
+    using PooledInfo = std::unique_ptr<MaterialInfo, PoolDelete>;
+
+    PooledInfo NewInfo();
     bool TranslateMaterial(MaterialInfo* info, const ON_Material* material);
     void MakeNameUnique(MaterialInfo& info, const std::u16string& base);
     void ReadOrClearTexture(MaterialInfo& info, const ON_Material& material);
@@ -154,10 +163,15 @@ private:
     const ON_UUID glassTypeId_;
     std::unique_ptr<MaterialInfo> default_;
 
-    std::unordered_map<int64_t, std::unique_ptr<MaterialInfo>> all_;  // owning, by id
-    std::unordered_map<Keys, MaterialInfo*, KeysHash> byKeys_;
-    std::unordered_map<uint64_t, MaterialInfo*> bySerial_;  // several serials may share a record
-    std::unordered_set<MaterialInfo*> pending_;
+    // The tables' nodes come from one pool owned here rather than from the general heap:
+    // a reload frees and re-creates some hundred thousand of them, which scattered over
+    // the heap turned every look-up into a cache miss and made the allocator sort the
+    // freed chunks again at each step. Clear gives the pool's memory back whole.
+    std::pmr::unsynchronized_pool_resource nodes_;
+    std::pmr::unordered_map<int64_t, PooledInfo> all_{&nodes_};  // owning, by id; the records too live in the pool
+    std::pmr::unordered_map<Keys, MaterialInfo*, KeysHash> byKeys_{&nodes_};
+    std::pmr::unordered_map<uint64_t, MaterialInfo*> bySerial_{&nodes_};  // several serials may share a record
+    std::pmr::unordered_set<MaterialInfo*> pending_{&nodes_};
     vantro::materials::UniqueNames names_;  // display names of the records in all_
 
     uint64_t textureCounter_ = 0;  // never reset

@@ -4,6 +4,7 @@
 // unique without searching all names for every new material.
 
 #include <cstdint>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,6 +35,8 @@ public:
     std::u16string MakeUnique(const std::u16string& base);
     // Gives a reserved name back so that it can be handed out again.
     void Release(const std::u16string& name);
+    // Sizes the set for count names at once (a load knows how many it adds).
+    void Reserve(size_t count);
     bool Contains(const std::u16string& name) const { return inUse_.count(name) != 0; }
     size_t Size() const { return inUse_.size(); }
     void Clear();
@@ -42,8 +45,11 @@ private:
     // base for n = 0, else base(n).
     static std::u16string Candidate(const std::u16string& base, uint64_t n);
 
-    std::unordered_set<std::u16string> inUse_;
-    std::unordered_map<std::u16string, uint64_t> firstFree_;  // base -> every n below is taken
+    // Nodes from a pool of this set's own, for the manager's reason: tens of thousands
+    // of names freed and reserved again on every reload.
+    std::pmr::unsynchronized_pool_resource nodes_;
+    std::pmr::unordered_set<std::u16string> inUse_{&nodes_};
+    std::pmr::unordered_map<std::u16string, uint64_t> firstFree_{&nodes_};  // base -> every n below is taken
 };
 
 }  // namespace vantro::materials
