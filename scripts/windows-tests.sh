@@ -11,11 +11,13 @@ scripts/build.sh windows
 tree=build/windows
 rm -rf "$tree/wine-prefix" "$tree/wine-prefix.lock"
 # One Wine server for the whole run, started with the prefix: the first start of a
-# fresh prefix takes 10-20 s, later starts about 1 s.
+# fresh prefix takes 10-20 s, later starts about 1 s. One test at a time: every test
+# shares the prefix's one desktop, where a renderer stand-in's windows are visible to
+# every other test that looks for a renderer.
 status=0
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c "
   scripts/wine-run.sh '$PWD/$tree/wine-prefix' cmd /c exit &&
-  cd '$tree' && ctest -j '$(nproc)' --output-on-failure --timeout 300" || status=$?
+  cd '$tree' && ctest --output-on-failure --timeout 300" || status=$?
 # The write ratio needs no display; natively too when the default build is there.
 echo "write ratio under Wine: $(scripts/wine-run.sh "$PWD/$tree/wine-prefix" "$tree/link_write_ratio.exe" | tr -d '\r')"
 if [ -x build/default/bench/link_write_ratio ]; then
