@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "link/hash_data.h"
+#include "platform/hash_data.h"
 #include "plugin/plugin_identity.h"
 #include "sdk/geometry/on_string.h"
 
@@ -24,7 +24,7 @@ uint64_t LinkNameHash(std::u16string_view linkName) {
         bytes.push_back(static_cast<uint8_t>(unit >> 8));
     }
     std::array<uint8_t, 8> hash{};
-    vantro::link::hashData(bytes, hash);
+    vantro::platform::hashData(bytes, hash);
     uint64_t value = 0;
     for (size_t i = hash.size(); i-- > 0;)
         value = value << 8 | hash[i];

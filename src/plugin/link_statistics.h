@@ -17,7 +17,7 @@ namespace vantro::plugin {
 // The two letters naming the live-link format in the statistics.
 inline constexpr char16_t kLinkFormatCode[] = u"VL";
 
-// The 64-bit hash of a link name: hashData (the Windows HashData, link/hash_data.h)
+// The 64-bit hash of a link name: hashData (the Windows HashData, platform/hash_data.h)
 // over the name's UTF-16 code units as little-endian byte pairs, without
 // terminator, into 8 bytes read as a little-endian integer. The same value on every
 // platform, and the one a renderer on Windows computes for the name.

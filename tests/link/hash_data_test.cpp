@@ -4,7 +4,7 @@
 // (scripts/hashdata-golden.sh), or from VANTRO_HASHDATA_FILE when a run of the
 // program under Wine is to be compared live.
 
-#include "link/hash_data.h"
+#include "platform/hash_data.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@
 
 namespace {
 
-using vantro::link::hashData;
+using vantro::platform::hashData;
 using vantro::test::HashDataCase;
 
 uint64_t hash8(const std::u16string& name) {

@@ -1,8 +1,8 @@
-#include "link/hash_data.h"
+#include "platform/hash_data.h"
 
 #include <array>
 
-namespace vantro::link {
+namespace vantro::platform {
 
 namespace {
 
@@ -38,4 +38,4 @@ void hashData(std::span<const uint8_t> data, std::span<uint8_t> hash) {
     }
 }
 
-}  // namespace vantro::link
+}  // namespace vantro::platform

@@ -1,7 +1,7 @@
 // On Windows the link's hash is the system's own HashData: a renderer compares it with
 // what it computed with that very function.
 
-#include "link/hash_data.h"
+#include "platform/hash_data.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -11,7 +11,7 @@
 #include <shlwapi.h>
 // clang-format on
 
-namespace vantro::link {
+namespace vantro::platform {
 
 void hashData(std::span<const uint8_t> data, std::span<uint8_t> hash) {
     if (hash.empty())
@@ -23,4 +23,4 @@ void hashData(std::span<const uint8_t> data, std::span<uint8_t> hash) {
                static_cast<DWORD>(hash.size()));
 }
 
-}  // namespace vantro::link
+}  // namespace vantro::platform
