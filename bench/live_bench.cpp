@@ -53,20 +53,6 @@ void print(const char* what, const std::vector<double>& values, const char* goal
                 percentile(values, 0.99), percentile(values, 1.0), values.size(), goal);
 }
 
-// The first wake-up the reader received at or after since; 0 when none came.
-uint64_t wakeAfter(LiveSession& s, uint64_t since) {
-    for (int tries = 0; tries < 20; ++tries) {
-        const std::string line = s.reader->waitForLine("WAKE n=", 5000);
-        const size_t at = line.find("ns=");
-        if (at == std::string::npos)
-            return 0;
-        const uint64_t received = std::stoull(line.substr(at + 3));
-        if (received >= since)
-            return received;
-    }
-    return 0;
-}
-
 void edits(LiveSession& s) {
     std::vector<const CRhinoObject*> objects;
     for (const CRhinoObject* o : s.doc.Objects())
@@ -90,7 +76,7 @@ void edits(LiveSession& s) {
             wait.push_back(ms(w1 - w0));
         s.idle();
         const uint64_t t1 = platform::monotonicNanoseconds();
-        const uint64_t received = wakeAfter(s, t1);
+        const uint64_t received = s.wakeAfter(t1);
         if (!received)
             continue;
         total.push_back(ms(received - t0));
@@ -109,7 +95,7 @@ void edits(LiveSession& s) {
 void camera(LiveSession& s) {
     s.plugin.SetCameraSync(true);
     CRhinoView* view = s.doc.ActiveView();
-    wakeAfter(s, 0);
+    s.wakeAfter(0);
     std::vector<double> latencies;
     for (int k = 0; k < kEdits; ++k) {
         const double angle = 0.03 * k;
@@ -117,7 +103,7 @@ void camera(LiveSession& s) {
         const uint64_t t0 = platform::monotonicNanoseconds();
         if (!view->Viewport().SetCamera(location, ON_3dPoint(0, 0, 0), ON_3dVector(0, 0, 1)))
             continue;
-        const uint64_t received = wakeAfter(s, t0);
+        const uint64_t received = s.wakeAfter(t0);
         if (received)
             latencies.push_back(ms(received - t0));
         std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -35,6 +35,7 @@
 #include "sdk/document/rhino_object.h"
 #include "support/child_process.h"
 #include "support/grid_mesh.h"
+#include "support/process_memory.h"
 #include "support/ratio_report.h"
 
 namespace {
@@ -184,43 +185,18 @@ void BM_HostStartup(benchmark::State& state) {
 }
 BENCHMARK(BM_HostStartup)->Unit(benchmark::kMillisecond)->Iterations(10)->UseManualTime();
 
-// A /proc/self/status value in bytes ("VmRSS", "VmHWM").
-uint64_t statusBytes(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(field + ":", 0) == 0)
-            return std::stoull(line.substr(field.size() + 1)) * 1024;
-    return 0;
-}
-
-// Bytes of this process's link mappings in /dev/shm: the main mapping (named after
-// the link) and the buffers (named after this process).
-uint64_t mappingBytes(const std::string& linkName) {
-    const std::string main = platform::SharedMemory::posixName(platform::fromUtf8(linkName)).substr(1);
-    std::string buffers =
-        platform::SharedMemory::posixName(u"VantroAPI/" + platform::fromUtf8(std::to_string(::getpid())) + u"/");
-    buffers = buffers.substr(1);
-    uint64_t bytes = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(platform::SharedMemory::directory())) {
-        const std::string name = entry.path().filename().string();
-        if (name == main || name.rfind(buffers, 0) == 0)
-            bytes += entry.file_size();
-    }
-    return bytes;
-}
-
 void reportMemory() {
     Setting& s = setting();
     if (!s.peer || !RhinoApp().ActiveDoc())
         return;
     // Peak resident memory is reset (clear_refs 5) so that it covers the link only.
     std::ofstream("/proc/self/clear_refs") << "5";
-    const uint64_t before = statusBytes("VmRSS");
+    const uint64_t before = vantro::bench::statusBytes("VmRSS");
     RhinoApp().RunScript(u"Vantro Start");
     waitForWakeUp(s);
     const std::string link = s.document.substr(0, s.document.rfind('.')) + ".dae";
-    const uint64_t mapped = mappingBytes(link);
-    const uint64_t peak = statusBytes("VmHWM");
+    const uint64_t mapped = vantro::bench::linkMappingBytes(platform::fromUtf8(link));
+    const uint64_t peak = vantro::bench::statusBytes("VmHWM");
     RhinoApp().RunScript(u"Vantro Stop");
     std::printf(
         "\nrunning link, 2 M triangles: peak resident %.1f MB; document open before the start %.1f MB + "

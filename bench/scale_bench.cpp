@@ -31,6 +31,7 @@
 #include "platform/utf.h"
 #include "plugin/velora_plugin.h"
 #include "scene/rh_scene.h"
+#include "support/process_memory.h"
 #include "scene_documents.h"
 #include "sdk/document/rhino_doc.h"
 #include "sdk/document/rhino_object.h"
@@ -51,30 +52,6 @@ struct Figures {
 
 double secondsSince(uint64_t t0) { return static_cast<double>(platform::monotonicNanoseconds() - t0) * 1e-9; }
 
-// A /proc/self/status value in bytes ("VmRSS", "VmHWM").
-uint64_t statusBytes(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(field + ":", 0) == 0)
-            return std::stoull(line.substr(field.size() + 1)) * 1024;
-    return 0;
-}
-
-// Bytes of the link's mappings in the shared-memory folder: the main mapping and this process's buffers.
-uint64_t mappingBytes(const std::u16string& linkName) {
-    const std::string main = platform::SharedMemory::posixName(linkName).substr(1);
-    const std::string buffers =
-        platform::SharedMemory::posixName(u"VantroAPI/" + platform::fromUtf8(std::to_string(::getpid())) + u"/")
-            .substr(1);
-    uint64_t bytes = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(platform::SharedMemory::directory())) {
-        const std::string name = entry.path().filename().string();
-        if (name == main || name.rfind(buffers, 0) == 0)
-            bytes += entry.file_size();
-    }
-    return bytes;
-}
-
 size_t triangleCount(const CRhinoDoc& doc) {
     size_t triangles = 0;
     for (const CRhinoObject* object : doc.Objects())
@@ -82,20 +59,6 @@ size_t triangleCount(const CRhinoDoc& doc) {
             for (int f = 0; f < mesh->Mesh()->FaceCount(); ++f)
                 triangles += mesh->Mesh()->m_F[f].IsQuad() ? 2 : 1;
     return triangles;
-}
-
-// The first wake-up the reader received at or after since (monotonic ns); 0 when none.
-uint64_t wakeAfter(LiveSession& s, uint64_t since) {
-    for (int tries = 0; tries < 50; ++tries) {
-        const std::string line = s.reader->waitForLine("WAKE n=", 60000);
-        const size_t at = line.find("ns=");
-        if (at == std::string::npos)
-            return 0;
-        const uint64_t received = std::stoull(line.substr(at + 3));
-        if (received >= since)
-            return received;
-    }
-    return 0;
 }
 
 // The reader copies what a wake-up announced while it holds the link's lock, and takes
@@ -142,7 +105,7 @@ void editOne(LiveSession& s, Figures& f) {
             continue;
         objects[pick] = moved;
         s.idle();
-        const uint64_t received = wakeAfter(s, platform::monotonicNanoseconds());
+        const uint64_t received = s.wakeAfter(platform::monotonicNanoseconds(), 60000);
         if (received)
             latencies.push_back(static_cast<double>(received - t0) * 1e-9);
         drainWakeUps(s);
@@ -171,7 +134,7 @@ Figures runSize(int trianglesPerMaterial) {
     generateLargeDocument(s.doc, kMaterials, trianglesPerMaterial);
     f.triangles = triangleCount(s.doc);
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak from here on
-    f.documentBytes = statusBytes("VmRSS");
+    f.documentBytes = vantro::bench::statusBytes("VmRSS");
     const uint64_t t0 = platform::monotonicNanoseconds();
     if (!s.start()) {
         std::printf("the link or the reader did not start\n");
@@ -181,8 +144,8 @@ Figures runSize(int trianglesPerMaterial) {
     drainWakeUps(s);
     rewriteEverything(s, f);
     editOne(s, f);
-    f.mappedBytes = mappingBytes(s.plugin.connection()->GetName());
-    f.peakBytes = statusBytes("VmHWM");
+    f.mappedBytes = vantro::bench::linkMappingBytes(s.plugin.connection()->GetName());
+    f.peakBytes = vantro::bench::statusBytes("VmHWM");
     exportDocument(fs::temp_directory_path() / ("vantro-scale-" + std::to_string(::getpid()) + ".dae"), f);
     return f;
 }

@@ -86,6 +86,19 @@ bool LiveSession::start() {
 
 void LiveSession::idle() { RhinoApp().OnIdle(); }
 
+uint64_t LiveSession::wakeAfter(uint64_t sinceNs, int waitMs) {
+    for (int tries = 0; tries < 50; ++tries) {
+        const std::string line = reader->waitForLine("WAKE n=", waitMs);
+        const size_t at = line.find("ns=");
+        if (at == std::string::npos)
+            return 0;
+        const uint64_t received = std::stoull(line.substr(at + 3));
+        if (received >= sinceNs)
+            return received;
+    }
+    return 0;
+}
+
 bool LiveSession::waitUntilSent(int timeoutMs) {
     RHScene& scene = *plugin.scene();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

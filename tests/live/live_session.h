@@ -42,6 +42,10 @@ public:
     void idle();
     // Until the worker has sent everything and the main thread holds the scene again.
     bool waitUntilSent(int timeoutMs = 60000);
+    // When the reader received the first wake-up at or after sinceNs (monotonic ns,
+    // as it prints them), skipping older ones; 0 when none came within waitMs of the
+    // last line.
+    uint64_t wakeAfter(uint64_t sinceNs, int waitMs = 5000);
 
     // The oracle's buffers for the top-level objects in the scene's order.
     std::map<uint64_t, ExpectedGeometry> expected(const std::vector<const CRhinoObject*>& order, float unitScale) const;
