@@ -83,24 +83,6 @@ bool ChildProcess::readSome(int timeoutMs) {
     return true;
 }
 
-std::string ChildProcess::waitForLine(const std::string& text, int timeoutMs) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        size_t found = output_.find(text, scanned_);
-        if (found != std::string::npos) {
-            size_t begin = output_.rfind('\n', found);
-            begin = begin == std::string::npos ? 0 : begin + 1;
-            size_t end = output_.find('\n', found);
-            if (end != std::string::npos) {
-                scanned_ = end + 1;
-                return output_.substr(begin, end - begin);
-            }
-        }
-        if (remainingMs(deadline) == 0 || (!readSome(remainingMs(deadline)) && stdoutFd_ < 0))
-            return {};
-    }
-}
-
 int ChildProcess::wait(int timeoutMs) {
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!exited_) {
