@@ -196,22 +196,21 @@ long RegistryKey::deleteValue(std::u16string_view name) {
     return ::RegDeleteValueW(key.key, win32::wide(name).c_str());
 }
 
-long RegistryKey::enumValue(uint32_t index, RegValue& out) const {
-    if (!isOpen())
-        return kErrorInvalidHandle;
-    KeyHandle key;
-    if (const long rc = reopen(dir_, KEY_READ, key.key))
-        return rc;
-    for (int attempt = 0; attempt < 8; ++attempt) {  // the key may change between the calls
+namespace {
+
+// One value of an open key by index; the key may change between the calls that size
+// and read it, so a value that grew is read again.
+long readValueAt(HKEY key, uint32_t index, RegValue& out) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
         DWORD maxName = 0, maxData = 0;
-        LONG rc = ::RegQueryInfoKeyW(key.key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
+        LONG rc = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
                                      &maxData, nullptr, nullptr);
         if (rc != ERROR_SUCCESS)
             return rc;
         std::vector<wchar_t> name(maxName + 1);
         std::vector<uint8_t> data(maxData);
         DWORD nameUnits = maxName + 1, dataSize = maxData, kind = 0;
-        rc = ::RegEnumValueW(key.key, index, name.data(), &nameUnits, nullptr, &kind, data.data(), &dataSize);
+        rc = ::RegEnumValueW(key, index, name.data(), &nameUnits, nullptr, &kind, data.data(), &dataSize);
         if (rc == ERROR_MORE_DATA)
             continue;
         if (rc != ERROR_SUCCESS)
@@ -225,11 +224,28 @@ long RegistryKey::enumValue(uint32_t index, RegValue& out) const {
     return kErrorMoreData;
 }
 
+}  // namespace
+
+long RegistryKey::enumValue(uint32_t index, RegValue& out) const {
+    if (!isOpen())
+        return kErrorInvalidHandle;
+    KeyHandle key;
+    if (const long rc = reopen(dir_, KEY_READ, key.key))
+        return rc;
+    return readValueAt(key.key, index, out);
+}
+
+// One opened key for the whole listing, not one per value.
 long RegistryKey::enumValues(std::vector<RegValue>& out) const {
     out.clear();
+    if (!isOpen())
+        return kErrorInvalidHandle;
+    KeyHandle key;
+    if (const long rc = reopen(dir_, KEY_READ, key.key))
+        return rc;
     for (uint32_t index = 0;; ++index) {
         RegValue value;
-        const long rc = enumValue(index, value);
+        const long rc = readValueAt(key.key, index, value);
         if (rc == kErrorNoMoreItems)
             return kErrorSuccess;
         if (rc != kErrorSuccess) {
