@@ -280,15 +280,28 @@ private:
         return geometry;
     }
 
+    // A member's id is the document's to choose (adopting a member whose id is taken
+    // gives it a new one), so it is no part of the content; but a member must not keep
+    // an id that the file gives a model object, or that object could never be added
+    // under its own id.
     bool sameMembers(const CRhinoInstanceDefinition& open, const CRhinoInstanceDefinition& read) const {
         if (open.ObjectCount() != read.ObjectCount())
             return false;
         for (int k = 0; k < open.ObjectCount(); ++k) {
+            const CRhinoObject& kept = *open.Object(k);
             const std::unique_ptr<CRhinoObject> member = map_.copy(*read.Object(k), fallbackLayer_);
-            if (!sameGeometry(*open.Object(k), *member) || !(open.Object(k)->Attributes() == member->Attributes()))
+            ON_3dmObjectAttributes attributes = member->Attributes();
+            attributes.m_uuid = kept.Id();
+            if (!sameGeometry(kept, *member) || !(kept.Attributes() == attributes) ||
+                namesModelObject(read_, kept.Id()))
                 return false;
         }
         return true;
+    }
+
+    static bool namesModelObject(const CRhinoDoc& doc, const ON_UUID& id) {
+        const CRhinoObject* object = doc.LookupObject(id);
+        return object && isModelObject(*object);
     }
 
     // A definition may place others: one whose blocks are not all there yet waits for
@@ -368,7 +381,14 @@ private:
     void object_(const CRhinoObject& read) {
         std::unique_ptr<CRhinoObject> copy = map_.copy(read, fallbackLayer_);
         const CRhinoObject* open = open_.LookupObject(read.Id());
-        if (!open || !isModelObject(*open)) {
+        if (open && !isModelObject(*open)) {
+            // The id is held by what this step leaves alone (a reference object, the
+            // geometry of a block the file no longer has): added, the object would get
+            // a new id and be added again at every save.
+            ++changes_.refused;
+            return;
+        }
+        if (!open) {
             count(open_.AddObject(std::move(copy)) != nullptr, changes_.added);
             return;
         }

@@ -46,7 +46,8 @@ std::string describeChanges(const DocumentChanges& changes);
 
 // Edits open until its content is that of read (a detached document just read from
 // the same file). read is not changed. Deleted objects and entries of read are
-// ignored; reference (worksession) objects are left alone.
+// ignored; reference (worksession) objects are left alone, and an object of read whose
+// id one of them (or the geometry of a block read no longer has) holds is refused.
 DocumentChanges applyDocumentChanges(CRhinoDoc& open, const CRhinoDoc& read);
 
 }  // namespace vantro::host

@@ -164,6 +164,27 @@ TEST_F(DocumentSyncTest, NewAndMissingIdsAreAddedAndDeleted) {
     expectSameAsAfter();
 }
 
+// The file's object whose id a reference object of the open document holds cannot
+// have its id: it is refused at every save, never added afresh under another id.
+TEST_F(DocumentSyncTest, AnIdHeldByAReferenceObjectIsRefused) {
+    run({"SaveAs " + path("after.json"), "Delete A"});
+    CRhinoDoc read;
+    ON_wString error;
+    ASSERT_TRUE(RhinoApp().ReadDocument(ON_wString::FromUtf8(path("after.json")), read, error));
+    const CRhinoObject* fileA = nullptr;
+    for (const CRhinoObject* object : read.Objects())
+        if (object->Attributes().m_name.str() == u"A")
+            fileA = object;
+    ASSERT_NE(fileA, nullptr);
+    ASSERT_NE(RhinoApp().ActiveDoc()->AddObject(fileA->DuplicateObject(), true), nullptr);
+    EXPECT_EQ(describeChanges(apply(read)), "no changes; 1 edit refused");
+    EXPECT_EQ(describeChanges(apply(read)), "no changes; 1 edit refused");
+    int named = 0;
+    for (const CRhinoObject* object : RhinoApp().ActiveDoc()->Objects())
+        named += !object->IsDeleted() && object->Attributes().m_name.str() == u"A";
+    EXPECT_EQ(named, 1);
+}
+
 // Layers and materials: modified in place, added and deleted, each with its table
 // event; an object's remapped indices follow.
 TEST_F(DocumentSyncTest, LayersAndMaterialsFollow) {
