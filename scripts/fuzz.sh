@@ -4,6 +4,8 @@
 # it for a bounded time on a copy of its seed corpus (fuzz/corpus/<target>).
 #   scripts/fuzz.sh [seconds per target] [target ...]
 # Seconds default to 25 (or $VANTRO_FUZZ_SECONDS); all ten targets take about 5 min.
+# Mutations follow $VANTRO_FUZZ_SEED; under CI they follow seed 1, so that a run of the
+# same tree explores the same inputs (long runs by hand keep libFuzzer's random seed).
 # Exits non-zero when a target finds a crash, a sanitizer report or a broken
 # promise; the failing input is left in build/fuzz/<target>/ — add it to
 # fuzz/regressions/<target>/ once the fault is fixed.
@@ -15,6 +17,8 @@ shift || true
 all=(document_reader document_binary channel_peer channel_creator registry_format window_description bitmap_image
      process_maps document_sync hashdata_lines)
 targets=("${@:-${all[@]}}")
+seed=${VANTRO_FUZZ_SEED:-}
+[ -n "$seed" ] || [ "${CI:-}" != true ] || seed=1
 command -v clang++ >/dev/null || { echo "fuzz: clang++ is needed (scripts/setup.sh installs it)" >&2; exit 1; }
 
 # Longest input each target reads: a whole document (two for document_sync), a channel
@@ -39,6 +43,7 @@ for target in "${targets[@]}"; do
   cp fuzz/corpus/"$target"/* "$work/corpus/"
   binary=$repo/build/fuzz/${target}_fuzz
   options=(-max_len="${max_len[$target]}" -timeout=10 -rss_limit_mb=2048 ${extra[$target]:-})
+  [ -z "$seed" ] || options+=(-seed="$seed")
   if compgen -G "fuzz/regressions/$target/*" >/dev/null; then
     echo "== $target: replaying $(ls fuzz/regressions/"$target" | wc -l) regression inputs =="
     if ! (cd "$work" && "$binary" "${options[@]}" "$repo"/fuzz/regressions/"$target"/* >replay.log 2>&1); then
