@@ -28,13 +28,8 @@ int main(int argc, char** argv) {
     const int wanted = std::atoi(argv[1]);
     std::vector<Window> windows(static_cast<size_t>(argc - 2));
     std::string ready = "READY";
-    // Windows puts each new top-level window in front of the others, the emulation
-    // behind the ones before: publish so that the first given ends up in front.
-#ifdef _WIN32
+    // A new top-level window goes in front of the others: publish the first given last.
     for (int i = argc - 1; i >= 2; --i) {
-#else
-    for (int i = 2; i < argc; ++i) {
-#endif
         const std::string_view spec = argv[i];
         const size_t equals = spec.find('=');
         const std::string_view rest = equals == spec.npos ? std::string_view() : spec.substr(equals + 1);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -58,7 +59,7 @@ protected:
 };
 
 // A published window is listed with its description (the documented text: other
-// processes read it), in publication order, and disappears with its files.
+// processes read it), the newest first, and disappears with its files.
 TEST_F(WindowTest, PublishEnumerateDescribeDestroy) {
     WindowInfo info;
     info.className = u"START_WINDOW";
@@ -70,7 +71,7 @@ TEST_F(WindowTest, PublishEnumerateDescribeDestroy) {
     ASSERT_TRUE(Window::publish(info, first));
     publish(u"OTHER");
     EXPECT_GT(window.handle(), first.handle());
-    EXPECT_EQ(enumWindows(), (std::vector<WindowHandle>{first.handle(), window.handle()}));
+    EXPECT_EQ(enumWindows(), (std::vector<WindowHandle>{window.handle(), first.handle()}));
 
     WindowInfo read;
     ASSERT_TRUE(getWindowInfo(first.handle(), read));
@@ -162,7 +163,7 @@ TEST_F(WindowTest, OtherProcessesWindowsReceiveWhatIsPosted) {
     for (auto& owner : owners)
         handles.push_back(handleFromLine(owner->waitForLine("handle ")));
     std::vector<WindowHandle> sorted = handles;
-    std::sort(sorted.begin(), sorted.end());
+    std::sort(sorted.begin(), sorted.end(), std::greater<>());
     EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
     EXPECT_EQ(enumWindows(), sorted);
     WindowInfo info;

@@ -7,6 +7,7 @@
 #include "platform/utf.h"
 
 #include <algorithm>
+#include <functional>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -432,7 +433,7 @@ std::vector<WindowHandle> enumWindows() {
                 candidates.push_back(handle);
         ::closedir(listing);
     }
-    std::sort(candidates.begin(), candidates.end());
+    std::sort(candidates.begin(), candidates.end(), std::greater<>());
     for (WindowHandle handle : candidates)
         if (loadLiveWindow(dir, handle))
             live.push_back(handle);

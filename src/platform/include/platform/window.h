@@ -76,8 +76,9 @@ private:
     int socket_ = -1;
 };
 
-// Handles of the live windows of every process, in publication order (ascending
-// handles). Dead windows found on the way are cleaned up.
+// Handles of the live windows of every process, the newest first (descending handles),
+// as Windows lists a new top-level window in front of the ones before it. Dead windows
+// found on the way are cleaned up.
 std::vector<WindowHandle> enumWindows();
 
 // False when the handle does not name a live window.
