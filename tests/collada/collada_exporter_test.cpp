@@ -221,6 +221,28 @@ TEST_F(ColladaExporterTest, ExceptionsDeleteTheFile) {
     EXPECT_TRUE(fs::is_regular_file(root_ / "Again.dae"));
 }
 
+// Fails to format one material's geometry, and only that one.
+class FailingLateGeometry : public ColladaExporter {
+public:
+    void SerializeGeometry(GeometryInfo& info, vantro::collada::ScratchMemory memory) override {
+        if (info.text.id == "Material-Late")
+            throw std::bad_alloc();
+        ColladaExporter::SerializeGeometry(info, memory);
+    }
+};
+
+// A geometry whose formatting fails in a later batch (formatted while an earlier one is
+// written) still ends the export: -1, and the partly written file is deleted.
+TEST_F(ColladaExporterTest, LateFormattingFailureDeletesTheFile) {
+    addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), addMaterial(u"Early", ON_Color(1, 2, 3)));
+    addMesh(boxMesh(ON_3dPoint(2, 0, 0), ON_3dPoint(3, 1, 1)), addMaterial(u"Late", ON_Color(3, 2, 1)));
+    FailingLateGeometry exporter;
+    exporter.SetBatchNumbers(1);  // one geometry a batch
+    EXPECT_EQ(exportAs("Late.dae", &exporter), -1);
+    EXPECT_FALSE(fs::exists(root_ / "Late.dae"));
+    EXPECT_FALSE(exporter.LastSummary().written);
+}
+
 // The effect of each material carries that material's own values: diffuse with the
 // opacity as alpha, specular, shine and opacity, each in its own place.
 TEST_F(ColladaExporterTest, MaterialsReachTheirEffects) {
