@@ -7,7 +7,8 @@
 //   - a second full rewrite of every material into its existing buffer (the median of
 //     three);
 //   - a one-object edit (a move) until the renderer's wake-up (the median of nine);
-//   - the COLLADA export of the document;
+//   - the COLLADA export of the document, and the plain write of as many bytes to a new
+//     file in the same folder (what the file system alone costs at that size);
 //   - the process's peak resident memory with the link running, against the document
 //     (resident before the start) plus the link's mappings (goal: within 1.2x).
 //
@@ -46,8 +47,9 @@ constexpr int kMaterials = 1000;
 
 struct Figures {
     size_t triangles = 0;
-    double start = -1, rewrite = -1, edit = -1, exportSeconds = -1;
-    uint64_t documentBytes = 0, mappedBytes = 0, peakBytes = 0;
+    double start = -1, rewrite = -1, edit = -1, exportSeconds = -1, writeSeconds = -1;
+    uint64_t documentBytes = 0, mappedBytes = 0, peakBytes = 0, daeBytes = 0;
+    int64_t exportPeakBytes = -1;  // the export's peak above what was resident before it
 };
 
 double secondsSince(uint64_t t0) { return static_cast<double>(platform::monotonicNanoseconds() - t0) * 1e-9; }
@@ -120,11 +122,33 @@ void exportDocument(const fs::path& dae, Figures& f) {
     const std::u16string target = platform::fromUtf8(dae.string());
     vantro::sdk::SetSaveFileHandler([&](const vantro::sdk::SaveFileRequest&) { return target; });
     ColladaExporter exporter;
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const uint64_t residentBefore = vantro::bench::statusBytes("VmRSS");
     const uint64_t t0 = platform::monotonicNanoseconds();
-    if (exporter.Export() == 0 && fs::exists(dae))
+    if (exporter.Export() == 0 && fs::exists(dae)) {
         f.exportSeconds = secondsSince(t0);
+        f.exportPeakBytes =
+            static_cast<int64_t>(vantro::bench::statusBytes("VmHWM")) - static_cast<int64_t>(residentBefore);
+    }
     vantro::sdk::SetSaveFileHandler(nullptr);
     std::error_code error;
+    const std::uintmax_t bytes = fs::file_size(dae, error);
+    fs::remove(dae, error);
+    if (f.exportSeconds < 0 || bytes == static_cast<std::uintmax_t>(-1))
+        return;
+    f.daeBytes = bytes;
+    // The same number of bytes from a reused buffer, so that only the file's side is timed.
+    const std::string block(std::size_t{16} << 20, '7');
+    const uint64_t w0 = platform::monotonicNanoseconds();
+    std::FILE* file = std::fopen(dae.c_str(), "wb");
+    bool written = file != nullptr;
+    for (std::uintmax_t left = bytes; written && left > 0;) {
+        const std::size_t size = static_cast<std::size_t>(std::min<std::uintmax_t>(left, block.size()));
+        written = std::fwrite(block.data(), 1, size, file) == size;
+        left -= size;
+    }
+    if (file && std::fclose(file) == 0 && written)
+        f.writeSeconds = secondsSince(w0);
     fs::remove(dae, error);
 }
 
@@ -184,6 +208,11 @@ int main(int argc, char** argv) {
     printRow("second full rewrite", small.rewrite, large.rewrite, linear);
     printRow("one-object edit until the wake-up", small.edit, large.edit, 1.0);
     printRow("COLLADA export", small.exportSeconds, large.exportSeconds, linear);
+    printRow("writing the same bytes alone", small.writeSeconds, large.writeSeconds, linear);
+    std::printf("  .dae: %.0f MB and %.0f MB in %s\n", static_cast<double>(small.daeBytes) / 1e6,
+                static_cast<double>(large.daeBytes) / 1e6, fs::temp_directory_path().c_str());
+    std::printf("  export's peak above what was resident before it: %.0f MB and %.0f MB\n",
+                static_cast<double>(small.exportPeakBytes) / 1e6, static_cast<double>(large.exportPeakBytes) / 1e6);
     printMemory("small", small);
     if (!smallOnly)
         printMemory("large", large);

@@ -1,15 +1,19 @@
 #include "collada/collada_exporter.h"
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <exception>
 #include <filesystem>
 #include <mutex>
 #include <stdexcept>
 
+#include "batch_memory.h"
+#include "beside_task.h"
 #include "collada_writer.h"
 #include "embedded_bitmap_file.h"
 #include "fixed_format.h"
+#include "geometry_batches.h"
 #include "sdk/app/save_file_dialog.h"
 #include "materials/material_manager.h"
 #include "materials/material_type.h"
@@ -180,17 +184,13 @@ void ColladaExporter::Prepare() {
     materials->LoadMaterials(doc);
     scene->Load(doc, &settings, true);
 
+    // Only what the writer needs ahead (which geometries exist, their names and counts)
+    // and what could fail: a mesh that does not match its counts or a merge too large
+    // for one geometry ends the export here, before the file is touched.
     showStatus(u"Velora Collada exporter: merge geometries\u2026");
-    mergeArena = std::make_unique<vantro::platform::PageArena>();
-    textArena = std::make_unique<vantro::platform::PageArena>();
     geometries.reserve(scene->pendingMaterials.size());
     runParallel(scene->pendingMaterials.begin(), scene->pendingMaterials.end(),
-                [this](uint64_t materialId) { MergeGeometry(materialId); });
-
-    showStatus(u"Velora Collada exporter: serialize geometries\u2026");
-    runParallel(geometries.begin(), geometries.end(),
-                [this](std::unique_ptr<GeometryInfo>& info) { SerializeGeometry(*info); });
-    mergeArena.reset();
+                [this](uint64_t materialId) { PlanGeometry(materialId); });
 
     for (const auto& entry : scene->materialMeshes) {
         usedMaterials.insert(&materials->FindById(static_cast<int64_t>(entry.first)));
@@ -204,28 +204,33 @@ void ColladaExporter::Prepare() {
     }
 }
 
-void ColladaExporter::MergeGeometry(uint64_t materialId) {
+void ColladaExporter::PlanGeometry(uint64_t materialId) {
     MaterialInfo& material = materials->FindById(static_cast<int64_t>(materialId));
     const auto found = scene->materialMeshes.find(materialId);
     if (found == scene->materialMeshes.end())
         return;
-    std::vector<MeshView> views;
-    views.reserve(found->second.size());
-    for (const MeshInfo* mesh : found->second)
-        views.push_back(viewOf(*mesh));
-    std::unique_ptr<MergedGeometry> merged = mergeMeshes(views, *mergeArena);
-    if (!merged)
-        return;
     auto info = std::make_unique<GeometryInfo>();
+    info->meshes.reserve(found->second.size());
+    for (const MeshInfo* mesh : found->second)
+        info->meshes.push_back(viewOf(*mesh));
+    info->counts = checkedMergeCounts(info->meshes);
+    if (info->counts.vertexCount == 0)
+        return;
+    info->materialId = materialId;
     info->material = &material;
-    info->merged = std::move(merged);
+    info->text.id = vantro::platform::toUtf8(material.name);
+    info->text.vertexCount = static_cast<std::uint32_t>(info->counts.vertexCount);
+    info->text.indexCount = static_cast<std::uint32_t>(info->counts.indexCount);
     geometries.push_back(std::move(info));
 }
 
-void ColladaExporter::SerializeGeometry(GeometryInfo& info) {
-    info.text.id = vantro::platform::toUtf8(info.material->name);
+void ColladaExporter::MergeGeometry(GeometryInfo& info, ScratchMemory memory) {
+    info.merged = mergeMeshes(info.meshes, info.counts, memory);
+}
+
+void ColladaExporter::SerializeGeometry(GeometryInfo& info, ScratchMemory memory) {
     if (info.merged)
-        serializeGeometry(*info.merged, info.text, *textArena, decimals);
+        serializeGeometry(*info.merged, info.text, memory, decimals);
     info.merged.reset();
 }
 
@@ -255,18 +260,18 @@ void ColladaExporter::WriteDocument(DocumentOutput& out) {
     else
         writer.writeStart("\n");
 
-    // The parallel stages appended in scheduling order; the document lists geometries
-    // by material id and nodes by placement id, so that equal documents give equal files.
-    std::vector<const GeometryInfo*> sortedGeometries;
+    // Planning appended in scheduling order; the document lists geometries by material
+    // id and nodes by placement id, so that equal documents give equal files.
+    std::vector<GeometryInfo*> sortedGeometries;
     for (const auto& info : geometries)
         sortedGeometries.push_back(info.get());
-    std::sort(sortedGeometries.begin(), sortedGeometries.end(),
-              [](const GeometryInfo* a, const GeometryInfo* b) { return a->material->id < b->material->id; });
+    std::sort(sortedGeometries.begin(), sortedGeometries.end(), [](const GeometryInfo* a, const GeometryInfo* b) {
+        return a->material->id != b->material->id ? a->material->id < b->material->id : a->materialId < b->materialId;
+    });
     std::vector<const GeometryText*> geometryTexts;
     for (const GeometryInfo* info : sortedGeometries) {
         geometryTexts.push_back(&info->text);
         summary.triangles += info->text.indexCount / 3;
-        summary.collapsedTriangles += info->text.collapsedTriangles;
     }
     std::vector<const NodeElement*> nodes;
     for (const auto& node : nodeElements)
@@ -301,9 +306,52 @@ void ColladaExporter::WriteDocument(DocumentOutput& out) {
     writer.endImages();
     writer.writeEffects(rows);
     writer.writeMaterials(rows);
-    writer.writeGeometries(geometryTexts);
+    StreamGeometries(writer, sortedGeometries);
     writer.writeVisualScene(geometryTexts, nodes);
     writer.writeEnd();
+}
+
+void ColladaExporter::StreamGeometries(ColladaWriter& writer, const std::vector<GeometryInfo*>& ordered) {
+    writer.beginGeometries(ordered.size());
+    std::vector<std::uint64_t> numbers;
+    numbers.reserve(ordered.size());
+    for (const GeometryInfo* info : ordered)
+        numbers.push_back(MergedGeometry::kHeaderWords + 8 * info->counts.vertexCount + info->counts.indexCount);
+    const std::vector<GeometryBatch> batches = planBatches(numbers, batchNumbers);
+    // Two batches' memory: one being written while the next is formatted.
+    std::array<BatchMemory, 2> memory;
+    auto format = [&](std::size_t b) {
+        ScratchMemory scratch = memory[b % 2].Scratch();
+        runParallel(ordered.begin() + static_cast<std::ptrdiff_t>(batches[b].first),
+                    ordered.begin() + static_cast<std::ptrdiff_t>(batches[b].end), [&](GeometryInfo* info) {
+                        MergeGeometry(*info, scratch);
+                        SerializeGeometry(*info, scratch);
+                    });
+    };
+    bool listOpen = true;
+    auto write = [&](std::size_t b) {
+        for (std::size_t j = batches[b].first; j < batches[b].end; ++j) {
+            GeometryText& text = ordered[j]->text;
+            listOpen = listOpen && writer.writeGeometry(j, text);
+            summary.collapsedTriangles += text.collapsedTriangles;
+            // The lists point into memory the batch after next is formatted into.
+            text.positions = text.normals = text.texcoords = text.indices = {};
+        }
+        memory[b % 2].Rewind();
+    };
+    if (!batches.empty())
+        format(0);
+    for (std::size_t b = 0; b < batches.size() && listOpen; ++b) {
+        if (b + 1 < batches.size()) {
+            // The file is the main thread's: the next batch is formatted beside it.
+            BesideTask next([&format, b] { format(b + 1); });
+            write(b);
+            next.wait();
+        } else {
+            write(b);
+        }
+    }
+    writer.endGeometries();
 }
 
 void ColladaExporter::Reset() {
@@ -314,8 +362,6 @@ void ColladaExporter::Reset() {
     scene.reset();
     materials.reset();
     geometries.clear();
-    mergeArena.reset();
-    textArena.reset();
     // Also cleared here (not only with the exporter) so that a second Export starts clean.
     nodeElements.clear();
 }

@@ -338,23 +338,45 @@ void ColladaWriter::writeMaterials(std::span<const MaterialRow> materials) {
 }
 
 void ColladaWriter::writeGeometries(std::span<const GeometryText* const> geometries) {
+    beginGeometries(geometries.size());
+    for (std::size_t j = 0; j < geometries.size(); ++j) {
+        if (!writeGeometry(j, *geometries[j]))
+            break;
+    }
+    endGeometries();
+}
+
+void ColladaWriter::beginGeometries(std::size_t count) {
     status(u"Velora Collada exporter: processing geometries\u2026");
-    if (schemaValid() && geometries.empty() && !exportNodes_)
+    geometryList_ = GeometryList::closed;
+    if (schemaValid() && count == 0 && !exportNodes_)
         return;
     out_ << "<library_geometries>\n";
+    geometryList_ = GeometryList::open;
+}
+
+bool ColladaWriter::writeGeometry(std::size_t index, const GeometryText& g) {
+    if (geometryList_ != GeometryList::open)
+        return false;
     try {
-        for (std::size_t j = 0; j < geometries.size(); ++j) {
-            const GeometryText& g = *geometries[j];
-            writeGeometry(g, escapeXml(ids_.geometry(j, g.id)), escapeXml(ids_.materialOfGeometry(j, g.id)));
-        }
+        writeGeometryElement(g, escapeXml(ids_.geometry(index, g.id)), escapeXml(ids_.materialOfGeometry(index, g.id)));
+        return true;
     } catch (const FileWriteError&) {
         throw;  // the file is broken: nothing after this may pass for a document
     } catch (const std::exception&) {
         // One broken geometry must not cost the rest of the document.
+        geometryList_ = GeometryList::ended;
+        return false;
     }
+}
+
+void ColladaWriter::endGeometries() {
+    if (geometryList_ == GeometryList::closed)
+        return;
     if (exportNodes_)
         writeNodeBlock(kNodeGeometry);
     out_ << "</library_geometries>\n";
+    geometryList_ = GeometryList::closed;
 }
 
 void ColladaWriter::writeSource(std::string_view id, std::string_view suffix, std::string_view numbers,
@@ -382,7 +404,7 @@ void ColladaWriter::writeSource(std::string_view id, std::string_view suffix, st
          << "</source>\n";
 }
 
-void ColladaWriter::writeGeometry(const GeometryText& g, std::string_view id, std::string_view material) {
+void ColladaWriter::writeGeometryElement(const GeometryText& g, std::string_view id, std::string_view material) {
     const std::uint64_t v = g.vertexCount;
     out_ << "<geometry id=\"" << id << "\" name=\"" << nameText(g.id) << "\">\n"
          << "<mesh>\n";

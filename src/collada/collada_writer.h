@@ -61,7 +61,8 @@ public:
 
     // Gives every material and geometry its ids, before anything is written. The same
     // materials (in the same order) and geometries must then be passed to the sections
-    // below. Without it, every id is the name's id form as it stands.
+    // below. Only the geometries' ids are read: their number lists may still be empty.
+    // Without it, every id is the name's id form as it stands.
     void planIds(std::span<const MaterialRow> materials, std::span<const GeometryText* const> geometries,
                  std::span<const NodeElement* const> nodes);
 
@@ -82,6 +83,14 @@ public:
     // early and the node geometry and the closing tag are still written, unless it is
     // the file's own failure (FileWriteError), which goes on to the caller.
     void writeGeometries(std::span<const GeometryText* const> geometries);
+    // The same list one geometry at a time, for geometries formatted while the list is
+    // written: beginGeometries with their count, then writeGeometry for them in order
+    // (index: the geometry's place in planIds), then endGeometries. writeGeometry gives
+    // false when an exception ended the list (the geometry's text is left incomplete and
+    // further calls write nothing); FileWriteError goes on to the caller.
+    void beginGeometries(std::size_t count);
+    bool writeGeometry(std::size_t index, const GeometryText& geometry);
+    void endGeometries();
     void writeVisualScene(std::span<const GeometryText* const> geometries, std::span<const NodeElement* const> nodes);
     // The closing extra and the end of the root element; shows "export complete".
     void writeEnd();
@@ -97,7 +106,7 @@ private:
     std::string materialKey(std::string_view name) const;
     // key and material: the escaped keys of the geometry and of its material.
     void writeEffect(const MaterialRow& material, std::string_view key);
-    void writeGeometry(const GeometryText& geometry, std::string_view key, std::string_view material);
+    void writeGeometryElement(const GeometryText& geometry, std::string_view key, std::string_view material);
     // One source with its float array (closed by closing) and accessor; stride 3 (X Y Z)
     // or 2 (S T).
     void writeSource(std::string_view id, std::string_view suffix, std::string_view numbers, std::string_view closing,
@@ -111,6 +120,9 @@ private:
     StatusSink status_;
     DocumentForm form_;
     bool imagesOpen_ = false;  // <library_images> written
+    // <library_geometries>: not written (or closed), written, or written and ended early.
+    enum class GeometryList { closed, open, ended };
+    GeometryList geometryList_ = GeometryList::closed;
     DocumentIds ids_;
     std::unordered_map<std::string, std::size_t> materialByName_;
 };

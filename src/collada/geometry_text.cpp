@@ -248,7 +248,7 @@ void forEachPiece(std::vector<Piece>& pieces, const Fn& fn) {
 }
 
 template <int D>
-void serializeAt(const MergedGeometry& merged, GeometryText& text, vantro::platform::PageArena& arena) {
+void serializeAt(const MergedGeometry& merged, GeometryText& text, ScratchMemory memory) {
     text.vertexCount = merged.vertexCount();
     text.indexCount = merged.indexCount();
     const std::size_t vertexCount = text.vertexCount;
@@ -276,7 +276,7 @@ void serializeAt(const MergedGeometry& merged, GeometryText& text, vantro::platf
             piece.offset[list] = total;
             total += piece.length[list];
         }
-        targets[list] = static_cast<char*>(arena.allocate(total));
+        targets[list] = static_cast<char*>(memory.allocate(total));
     }
     forEachPiece(pieces, [&merged, &targets](const Piece& piece) { writePiece<D>(merged, piece, targets); });
     for (std::size_t list = 0; list < kListCount; ++list)
@@ -288,16 +288,15 @@ void serializeAt(const MergedGeometry& merged, GeometryText& text, vantro::platf
 
 }  // namespace
 
-void serializeGeometry(const MergedGeometry& merged, GeometryText& text, vantro::platform::PageArena& arena,
-                       int decimals) {
+void serializeGeometry(const MergedGeometry& merged, GeometryText& text, ScratchMemory memory, int decimals) {
     switch (decimals) {
-        case 0: return serializeAt<0>(merged, text, arena);
-        case 1: return serializeAt<1>(merged, text, arena);
-        case 2: return serializeAt<2>(merged, text, arena);
-        case 3: return serializeAt<3>(merged, text, arena);
-        case 4: return serializeAt<4>(merged, text, arena);
-        case 5: return serializeAt<5>(merged, text, arena);
-        case 6: return serializeAt<6>(merged, text, arena);
+        case 0: return serializeAt<0>(merged, text, memory);
+        case 1: return serializeAt<1>(merged, text, memory);
+        case 2: return serializeAt<2>(merged, text, memory);
+        case 3: return serializeAt<3>(merged, text, memory);
+        case 4: return serializeAt<4>(merged, text, memory);
+        case 5: return serializeAt<5>(merged, text, memory);
+        case 6: return serializeAt<6>(merged, text, memory);
         default: throw std::invalid_argument("decimals must be 0 to 6");
     }
 }

@@ -17,9 +17,9 @@ void copyFloats(std::uint32_t* to, const float* from, std::size_t count) {
 
 }  // namespace
 
-MergedGeometry::MergedGeometry(vantro::platform::PageArena& arena, std::uint32_t vertexCount, std::uint32_t indexCount)
+MergedGeometry::MergedGeometry(ScratchMemory memory, std::uint32_t vertexCount, std::uint32_t indexCount)
     : size_(kHeaderWords + 8 * std::size_t{vertexCount} + indexCount) {
-    words_ = static_cast<std::uint32_t*>(arena.allocate(size_ * sizeof(std::uint32_t)));
+    words_ = static_cast<std::uint32_t*>(memory.allocate(size_ * sizeof(std::uint32_t)));
     words_[0] = vertexCount;
     words_[1] = indexCount;
     words_[2] = 1;
@@ -58,15 +58,24 @@ MergeCounts countMerged(std::span<const MeshView> meshes) {
     return {vertices.load(), indices.load()};
 }
 
-std::unique_ptr<MergedGeometry> mergeMeshes(std::span<const MeshView> meshes, vantro::platform::PageArena& arena) {
+MergeCounts checkedMergeCounts(std::span<const MeshView> meshes) {
     const MergeCounts counts = countMerged(meshes);
-    if (counts.vertexCount == 0)
-        return nullptr;
     constexpr std::uint64_t kMax = std::numeric_limits<std::uint32_t>::max();
     if (counts.vertexCount > kMax || counts.indexCount > kMax) {
         throw std::length_error("merged geometry exceeds 2^32-1 vertices or indices");
     }
-    auto merged = std::make_unique<MergedGeometry>(arena, static_cast<std::uint32_t>(counts.vertexCount),
+    return counts;
+}
+
+std::unique_ptr<MergedGeometry> mergeMeshes(std::span<const MeshView> meshes, ScratchMemory memory) {
+    return mergeMeshes(meshes, checkedMergeCounts(meshes), memory);
+}
+
+std::unique_ptr<MergedGeometry> mergeMeshes(std::span<const MeshView> meshes, const MergeCounts& counts,
+                                            ScratchMemory memory) {
+    if (counts.vertexCount == 0)
+        return nullptr;
+    auto merged = std::make_unique<MergedGeometry>(memory, static_cast<std::uint32_t>(counts.vertexCount),
                                                    static_cast<std::uint32_t>(counts.indexCount));
     std::uint32_t vertexOffset = 0;
     std::uint32_t indexOffset = 0;

@@ -196,11 +196,12 @@ protected:
 
 class FailingSerialisation : public ColladaExporter {
 public:
-    void SerializeGeometry(GeometryInfo&) override { throw std::bad_alloc(); }
+    void SerializeGeometry(GeometryInfo&, vantro::collada::ScratchMemory) override { throw std::bad_alloc(); }
 };
 
-// An exception while writing (the image step) deletes the partly written file; one during
-// preparation (serialisation) deletes the file being replaced; both give -1.
+// An exception while writing (the image step) deletes the partly written file; one while
+// a geometry is formatted (its text is made while the geometries are written) deletes
+// the file being replaced; both give -1.
 TEST_F(ColladaExporterTest, ExceptionsDeleteTheFile) {
     const int brick = addMaterial(u"Brick", ON_Color(1, 2, 3));
     addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), brick);
@@ -218,6 +219,28 @@ TEST_F(ColladaExporterTest, ExceptionsDeleteTheFile) {
     ColladaExporter healthy;
     EXPECT_EQ(exportAs("Again.dae", &healthy), 0);
     EXPECT_TRUE(fs::is_regular_file(root_ / "Again.dae"));
+}
+
+// Fails to format one material's geometry, and only that one.
+class FailingLateGeometry : public ColladaExporter {
+public:
+    void SerializeGeometry(GeometryInfo& info, vantro::collada::ScratchMemory memory) override {
+        if (info.text.id == "Material-Late")
+            throw std::bad_alloc();
+        ColladaExporter::SerializeGeometry(info, memory);
+    }
+};
+
+// A geometry whose formatting fails in a later batch (formatted while an earlier one is
+// written) still ends the export: -1, and the partly written file is deleted.
+TEST_F(ColladaExporterTest, LateFormattingFailureDeletesTheFile) {
+    addMesh(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), addMaterial(u"Early", ON_Color(1, 2, 3)));
+    addMesh(boxMesh(ON_3dPoint(2, 0, 0), ON_3dPoint(3, 1, 1)), addMaterial(u"Late", ON_Color(3, 2, 1)));
+    FailingLateGeometry exporter;
+    exporter.SetBatchNumbers(1);  // one geometry a batch
+    EXPECT_EQ(exportAs("Late.dae", &exporter), -1);
+    EXPECT_FALSE(fs::exists(root_ / "Late.dae"));
+    EXPECT_FALSE(exporter.LastSummary().written);
 }
 
 // The effect of each material carries that material's own values: diffuse with the
@@ -282,13 +305,13 @@ TEST_F(ColladaExporterTest, RotatedScaledPlacementReachesTheNode) {
 // An exporter that notes the status pane whenever one of its stages does its work.
 class StatusWatcher : public ColladaExporter {
 public:
-    void MergeGeometry(uint64_t materialId) override {
+    void MergeGeometry(GeometryInfo& info, vantro::collada::ScratchMemory memory) override {
         note();
-        ColladaExporter::MergeGeometry(materialId);
+        ColladaExporter::MergeGeometry(info, memory);
     }
-    void SerializeGeometry(GeometryInfo& info) override {
+    void SerializeGeometry(GeometryInfo& info, vantro::collada::ScratchMemory memory) override {
         note();
-        ColladaExporter::SerializeGeometry(info);
+        ColladaExporter::SerializeGeometry(info, memory);
     }
     void CreateNode(const NodeInfo& node) override {
         note();
@@ -312,8 +335,9 @@ private:
     std::mutex lock_;
 };
 
-// Each preparation stage shows its text while it works, in order; the closing text says
-// how many triangles the precision collapses, and nothing when none do.
+// Each stage shows its text while it works, in order (the geometries are merged and
+// formatted while they are written); the closing text says how many triangles the
+// precision collapses, and nothing when none do.
 TEST_F(ColladaExporterTest, StageTextsAndTheClosingReport) {
     setExportNodes(true);
     const int brick = addMaterial(u"Brick", ON_Color(1, 2, 3));
@@ -322,10 +346,9 @@ TEST_F(ColladaExporterTest, StageTextsAndTheClosingReport) {
     addBlock(boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)), brick, ON_Xform::TranslationTransformation(5000, 0, 0));
     StatusWatcher watcher;
     ASSERT_EQ(exportAs("Stages.dae", &watcher), 0);
-    EXPECT_EQ(watcher.seen, (std::vector<std::u16string>{u"Velora Collada exporter: merge geometries\u2026",
-                                                         u"Velora Collada exporter: serialize geometries\u2026",
-                                                         u"Velora Collada exporter: create nodes\u2026",
-                                                         u"Velora Collada exporter: processing images\u2026"}));
+    EXPECT_EQ(watcher.seen, (std::vector<std::u16string>{u"Velora Collada exporter: create nodes\u2026",
+                                                         u"Velora Collada exporter: processing images\u2026",
+                                                         u"Velora Collada exporter: processing geometries\u2026"}));
     EXPECT_EQ(RhinoApp().StatusBarMessagePane().str(),
               u"Velora Collada exporter: export complete; 12 of 36 triangles collapse at 1 mm.");
     watcher.SetPrecision(4);  // 0.1 mm: nothing collapses, the usual closing text
@@ -372,6 +395,58 @@ TEST_F(ColladaExporterTest, DefaultMaterialOnly) {
     EXPECT_EQ(found, (std::vector<std::string>{"<effect id=\"effect-Material-Default\"",
                                                "<material id=\"material-Material-Default\"",
                                                "<geometry id=\"Material-Default\""}));
+}
+
+// The geometry stream's batches change nothing in the file: the same document exported
+// with every geometry a batch of its own, with a few per batch and all in one gives the
+// same bytes (apart from <created>), each geometry holding its own material's meshes in
+// material order, and the same triangle and collapse counts.
+TEST_F(ColladaExporterTest, BatchesKeepTheDocument) {
+    ASSERT_TRUE(doc_->SetUnitSystem(ON::LengthUnitSystem::Meters, false));
+    constexpr int kMaterials = 7;
+    for (int m = 0; m < kMaterials; ++m) {
+        const int material = addMaterial(fromUtf8("M" + std::to_string(m)).c_str(), ON_Color(m, 0, 0));
+        // Material m: m + 1 boxes at x = 10 m, so that the geometries differ in size.
+        for (int k = 0; k <= m; ++k)
+            addMesh(boxMesh(ON_3dPoint(10 * m, k, 0), ON_3dPoint(10 * m + 1, k + 1, 1)), material);
+    }
+    // Below a millimetre: collapses at the default precision.
+    addMesh(boxMesh(ON_3dPoint(0, 0, 5), ON_3dPoint(0.0004, 0.0004, 5.0004)), addMaterial(u"Tiny", ON_Color(1, 1, 1)));
+
+    auto exported = [&](std::size_t batchNumbers, std::string name, vantro::collada::ExportSummary& summary) {
+        ColladaExporter exporter;
+        exporter.SetBatchNumbers(batchNumbers);
+        EXPECT_EQ(exportAs(name, &exporter), 0);
+        summary = exporter.LastSummary();
+        std::string document = readFile(root_ / name);
+        const std::size_t created = document.find("<created>");
+        document.erase(created, document.find("</created>") - created);
+        return document;
+    };
+    vantro::collada::ExportSummary whole, single, few;
+    const std::string reference = exported(ColladaExporter::kBatchNumbers, "Whole.dae", whole);
+    EXPECT_EQ(exported(1, "Single.dae", single), reference);
+    EXPECT_EQ(exported(700, "Few.dae", few), reference);  // three materials in the first batch, then one each
+    EXPECT_EQ(whole.triangles, 12u * (kMaterials * (kMaterials + 1) / 2 + 1));
+    EXPECT_EQ(whole.collapsedTriangles, 12u);
+    for (const auto* summary : {&single, &few}) {
+        EXPECT_EQ(summary->triangles, whole.triangles);
+        EXPECT_EQ(summary->collapsedTriangles, whole.collapsedTriangles);
+    }
+
+    std::size_t at = 0;
+    for (int m = 0; m < kMaterials; ++m) {
+        const std::string id = "Material-M" + std::to_string(m);
+        const std::size_t geometry = reference.find("<geometry id=\"" + id + "\"");
+        ASSERT_NE(geometry, std::string::npos) << id;
+        EXPECT_GT(geometry, at) << id;
+        at = geometry;
+        const std::vector<double> positions =
+            numbers(elementText(reference.substr(geometry), "-positions-array\"", "</float_array>"));
+        ASSERT_EQ(positions.size(), 24u * (m + 1)) << id;
+        for (std::size_t p = 0; p < positions.size(); p += 3)
+            EXPECT_NEAR(positions[p], 10 * m + (positions[p] > 10 * m + 0.5 ? 1 : 0), 1e-9) << id;
+    }
 }
 
 // An embedded bitmap lands whole in the texture folder under the material's id; a shorter

@@ -7,7 +7,9 @@
 
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "collada/collada_escape.h"
@@ -157,6 +159,83 @@ TEST(ColladaWriter, StatusTexts) {
                                                   u"Velora Collada exporter: processing nodes\u2026",
                                                   u"Velora Collada exporter: export complete."};
     EXPECT_EQ(statuses, expected);
+}
+
+// Takes everything but, once, the bytes that hold needle: it throws a plain exception
+// for them, or with fileFailure the file's own failure.
+class RefusingSink final : public ByteSink {
+public:
+    RefusingSink(std::string needle, bool fileFailure) : needle_(std::move(needle)), fileFailure_(fileFailure) {}
+    void write(std::string_view bytes) override {
+        if (!refused_ && bytes.find(needle_) != std::string_view::npos) {
+            refused_ = true;
+            if (fileFailure_)
+                throw FileWriteError("refused");
+            throw std::runtime_error("refused");
+        }
+        text.append(bytes);
+    }
+    std::string text;
+
+private:
+    std::string needle_;
+    bool fileFailure_;
+    bool refused_ = false;
+};
+
+// An exception while one geometry is written ends the list there, whole or streamed one
+// geometry at a time: the geometry before it is whole, none after it is written, and
+// the node geometry, the closing tag and the rest of the document follow. The file's
+// own failure goes on to the caller.
+TEST(ColladaWriter, BrokenGeometryEndsTheList) {
+    const SampleDocument sample;
+    GeometryText glass = sample.brickGeometry;
+    glass.id = "Material-Glass";
+    const std::vector<const GeometryText*> geometries = {&sample.brickGeometry, &sample.waterGeometry, &glass};
+    const std::string waterOnly = "2.000 2.000 -1.000";  // in the water's positions alone
+    for (const bool streamed : {false, true}) {
+        RefusingSink sink(waterOnly, false);
+        DocumentOutput out(sink, 16);  // number lists reach the sink as they are
+        ColladaWriter writer(out, true, nullptr);
+        writer.planIds(sample.materials, geometries, sample.nodes);
+        if (streamed) {
+            writer.beginGeometries(geometries.size());
+            EXPECT_TRUE(writer.writeGeometry(0, *geometries[0]));
+            EXPECT_FALSE(writer.writeGeometry(1, *geometries[1]));
+            EXPECT_FALSE(writer.writeGeometry(2, *geometries[2]));
+            writer.endGeometries();
+        } else {
+            writer.writeGeometries(geometries);
+        }
+        writer.writeEnd();
+        out.flush();
+        const std::string& text = sink.text;
+        const std::size_t brick = text.find("<geometry id=\"Material-Brick\"");
+        const std::size_t water = text.find("<geometry id=\"Material-Water\"");
+        const std::size_t node = text.find("<geometry id=\"veloraNode\"");
+        const std::size_t closing = text.find("</library_geometries>");
+        ASSERT_NE(brick, std::string::npos) << streamed;
+        EXPECT_NE(text.find("</geometry>", brick), std::string::npos) << streamed;
+        EXPECT_LT(brick, water) << streamed;
+        EXPECT_LT(water, node) << streamed;
+        EXPECT_LT(node, closing) << streamed;
+        EXPECT_EQ(text.find("Material-Glass"), std::string::npos) << streamed;
+        EXPECT_EQ(text.find("</library_geometries>", closing + 1), std::string::npos) << streamed;
+        EXPECT_NE(text.find("</COLLADA>", closing), std::string::npos) << streamed;
+    }
+    for (const bool streamed : {false, true}) {
+        RefusingSink sink(waterOnly, true);
+        DocumentOutput out(sink, 16);
+        ColladaWriter writer(out, true, nullptr);
+        writer.planIds(sample.materials, geometries, sample.nodes);
+        if (streamed) {
+            writer.beginGeometries(geometries.size());
+            EXPECT_TRUE(writer.writeGeometry(0, *geometries[0]));
+            EXPECT_THROW(writer.writeGeometry(1, *geometries[1]), FileWriteError);
+        } else {
+            EXPECT_THROW(writer.writeGeometries(geometries), FileWriteError);
+        }
+    }
 }
 
 // The schema's form of the date: zero-padded, months from 1, four-digit years.

@@ -2,14 +2,18 @@
 // ColladaExporter: writes the active document as one COLLADA 1.4.1 file for the
 // renderer. It reuses the live link's machinery without a link: its own material
 // manager translates the materials, its own scene (in export mode) extracts the render
-// meshes in metres; the exporter merges all meshes of one material into one geometry,
-// turns the numbers into text and the block placements into nodes in parallel, and
-// then writes the document in one sequential pass (collada_writer.h).
+// meshes in metres; the exporter plans one geometry per material (its meshes, counts and
+// ids), turns the block placements into nodes, and then writes the document in one
+// sequential pass (collada_writer.h). The geometries are merged and formatted while
+// they are written: in batches of materials up to a budget of numbers, each batch
+// formatted in parallel into memory reused from batch to batch while the main thread
+// writes the one before, so that an export holds two batches of text, not the whole
+// document's.
 //
 // One exporter is made per export, runs Export once and is destroyed. Main thread only;
-// Export blocks it until the file is closed. Its parallel stages (merge, serialise,
-// nodes) each finish before the next begins; their bodies touch only their own item,
-// atomics and the concurrent vectors.
+// Export blocks it until the file is closed. Its parallel stages (planning, nodes, and
+// the merge and formatting of each batch) touch only their own item, atomics and the
+// concurrent vectors; the file is written on the main thread only.
 //
 // Failures: a cancelled dialog gives -1 and creates nothing; a file that cannot be
 // opened writes nothing and still gives 0; any exception from the creation of the
@@ -27,6 +31,7 @@
 // setting or SetSchemaValid asks for the schema-valid form, which importers that
 // validate the COLLADA schema need (collada_writer.h says what differs).
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -40,7 +45,7 @@
 #include "collada/geometry_text.h"
 #include "collada/merged_geometry.h"
 #include "collada/node_element.h"
-#include "platform/page_arena.h"
+#include "collada/scratch_memory.h"
 #include "settings/plugin_settings.h"
 
 class MaterialManager;
@@ -49,6 +54,8 @@ struct MaterialInfo;
 struct NodeInfo;
 
 namespace vantro::collada {
+
+class ColladaWriter;
 
 // What the last Export did, kept after its reset (for the host's report).
 struct ExportSummary {
@@ -67,11 +74,16 @@ std::string CollapseReport(const ExportSummary& summary);
 
 class ColladaExporter {
 public:
-    // One geometry of the document: every mesh of one material, merged, then as text.
+    // One geometry of the document: every mesh of one material, planned ahead, merged
+    // and turned into text when its batch comes, and dropped once written.
     struct GeometryInfo {
+        std::uint64_t materialId = 0;                             // the scene's key
         MaterialInfo* material = nullptr;                         // not owned
-        std::unique_ptr<vantro::collada::MergedGeometry> merged;  // in mergeArena; freed after serialisation
-        vantro::collada::GeometryText text;                       // id = name = UTF-8 material name; lists in textArena
+        std::vector<vantro::collada::MeshView> meshes;            // the material's meshes, in merge order
+        vantro::collada::MergeCounts counts;                      // of the merge, checked when planned
+        std::unique_ptr<vantro::collada::MergedGeometry> merged;  // in its batch's memory; freed after serialisation
+        vantro::collada::GeometryText text;  // id = name = UTF-8 material name and counts when planned; lists in
+                                             // its batch's memory until written
     };
     using NodeElement = vantro::collada::NodeElement;
 
@@ -79,6 +91,11 @@ public:
     struct ByMaterialId {
         bool operator()(const MaterialInfo* a, const MaterialInfo* b) const;
     };
+
+    // The numbers (merged words: 8 per vertex, 1 per index) one batch of the geometry
+    // stream holds at most; a geometry larger than that is a batch of its own. About
+    // 16 MB of merged buffers and 30 MB of text at 3 decimals.
+    static constexpr std::size_t kBatchNumbers = std::size_t{1} << 22;
 
     // Creates and reads the settings; everything else empty; exportNodes true.
     ColladaExporter();
@@ -97,10 +114,12 @@ public:
     std::u16string SaveDialog() const;
 
     // Per-item workers of the parallel stages; each may run on any thread.
-    // Merges the meshes of one material into a new GeometryInfo (none without vertices).
-    virtual void MergeGeometry(uint64_t materialId);
-    // Fills info's texts from its merged buffer and frees the buffer.
-    virtual void SerializeGeometry(GeometryInfo& info);
+    // Merges info's meshes into info.merged, taken from memory (which keeps it until the
+    // batch is written).
+    virtual void MergeGeometry(GeometryInfo& info, vantro::collada::ScratchMemory memory);
+    // Fills info's number lists from its merged buffer, taken from memory, and frees the
+    // buffer.
+    virtual void SerializeGeometry(GeometryInfo& info, vantro::collada::ScratchMemory memory);
     // Appends the element of one placement.
     virtual void CreateNode(const NodeInfo& node);
 
@@ -115,6 +134,9 @@ public:
     // The schema-valid form (true) or the renderer's (false) for this exporter, instead
     // of the ExportSchemaValid setting; nullopt: the setting. Main thread, before Export.
     void SetSchemaValid(std::optional<bool> on) { schemaValid = on; }
+    // The numbers one batch of the geometry stream holds at most (at least 1; the file is
+    // the same for every budget). For tests and benchmarks. Main thread, before Export.
+    void SetBatchNumbers(std::size_t numbers) { batchNumbers = numbers > 0 ? numbers : 1; }
     // What the last Export did; reset when Export begins.
     const vantro::collada::ExportSummary& LastSummary() const { return summary; }
 
@@ -126,7 +148,11 @@ protected:
 
 private:
     void Prepare();
+    // Plans the geometry of one material (none without vertices); any thread.
+    void PlanGeometry(std::uint64_t materialId);
     void WriteDocument(vantro::collada::DocumentOutput& out);
+    // Merges, formats and writes the geometries in document order, batch by batch.
+    void StreamGeometries(vantro::collada::ColladaWriter& writer, const std::vector<GeometryInfo*>& ordered);
     // Deletes the file at path when it is a regular file, resets, and gives -1.
     int Abandon();
     void Reset();
@@ -143,9 +169,6 @@ private:
     int decimals = 3;
     std::optional<bool> schemaValid;
     bool schemaValidForm = false;
+    std::size_t batchNumbers = kBatchNumbers;
     vantro::collada::ExportSummary summary;
-    // The merged buffers (dropped once serialised) and the number texts (kept until
-    // the reset): hundreds of megabytes for a big model, in huge pages.
-    std::unique_ptr<vantro::platform::PageArena> mergeArena;
-    std::unique_ptr<vantro::platform::PageArena> textArena;
 };

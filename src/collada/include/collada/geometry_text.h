@@ -8,13 +8,13 @@
 #include <string_view>
 
 #include "collada/merged_geometry.h"
-#include "platform/page_arena.h"
+#include "collada/scratch_memory.h"
 
 namespace vantro::collada {
 
 // The number lists hold numbers and blanks only, never a line feed: the writer hands
 // them to the output without translating line ends. serializeGeometry puts their text
-// in an arena, which must outlive the GeometryText.
+// in scratch memory, which must keep it as long as the GeometryText is used.
 struct GeometryText {
     std::string id;  // UTF-8 name of the material; also the geometry's name
     std::uint32_t vertexCount = 0;
@@ -38,11 +38,11 @@ inline constexpr int kDefaultDecimals = 3;
 // The stored components 0, 2, 1 are written, which turns the renderer's axes back into
 // the model's; the stored v (already flipped for the renderer) is flipped back as
 // 1.0f - v in single precision. Indices are written as signed 32-bit numbers, as "%d"
-// does. The texts are measured first and taken from arena once at exactly their length; a
+// does. The texts are measured first and taken from memory once at exactly their length; a
 // large geometry is measured and formatted in pieces in parallel, each piece straight
 // into its place. Any thread; touches nothing but text. Throws std::bad_alloc when
 // memory runs out.
-void serializeGeometry(const MergedGeometry& merged, GeometryText& text, vantro::platform::PageArena& arena,
+void serializeGeometry(const MergedGeometry& merged, GeometryText& text, ScratchMemory memory,
                        int decimals = kDefaultDecimals);
 
 // Whether the triangle of points a, b, c (three coordinates each) has an area before

@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/page_arena.h"
+#include "collada/scratch_memory.h"
 
 namespace vantro::collada {
 
@@ -33,11 +33,11 @@ class MergedGeometry {
 public:
     static constexpr std::size_t kHeaderWords = 3;
 
-    // Takes the buffer for V vertices and I indices from arena (it lives as long as the
-    // arena) and writes the header; the rest is left unset for copyMesh to fill (it is
+    // Takes the buffer for V vertices and I indices from memory (it lives as long as the
+    // memory's source keeps it) and writes the header; the rest is left unset for copyMesh to fill (it is
     // not cleared first: every word of it is written once by the merge). Throws
     // std::bad_alloc when the buffer cannot be had.
-    MergedGeometry(vantro::platform::PageArena& arena, std::uint32_t vertexCount, std::uint32_t indexCount);
+    MergedGeometry(ScratchMemory memory, std::uint32_t vertexCount, std::uint32_t indexCount);
 
     std::uint32_t vertexCount() const { return words_[0]; }
     std::uint32_t indexCount() const { return words_[1]; }
@@ -67,7 +67,7 @@ private:
     std::size_t indexBase() const { return kHeaderWords + 8 * std::size_t{vertexCount()}; }
     float floatAt(std::size_t word) const { return std::bit_cast<float>(words_[word]); }
 
-    std::uint32_t* words_ = nullptr;  // in the arena
+    std::uint32_t* words_ = nullptr;  // in the scratch memory
     std::size_t size_ = 0;
 };
 
@@ -80,11 +80,19 @@ struct MergeCounts {
 // Sums the counts of meshes in parallel (one mesh per task, atomic sums).
 MergeCounts countMerged(std::span<const MeshView> meshes);
 
-// Merges meshes in their order into one buffer taken from arena; a two-sided mesh is
+// countMerged, checked: throws std::length_error when the counts do not fit one merged
+// geometry (2^32-1 vertices or indices), so that a caller planning ahead fails where the
+// merge would.
+MergeCounts checkedMergeCounts(std::span<const MeshView> meshes);
+
+// Merges meshes in their order into one buffer taken from memory; a two-sided mesh is
 // copied twice, the second time mirrored. Returns an empty pointer when there is no
 // vertex at all.
 // Throws std::length_error when the merged counts do not fit 32 bits, std::bad_alloc
 // when the memory cannot be had. Any thread; meshes are only read.
-std::unique_ptr<MergedGeometry> mergeMeshes(std::span<const MeshView> meshes, vantro::platform::PageArena& arena);
+std::unique_ptr<MergedGeometry> mergeMeshes(std::span<const MeshView> meshes, ScratchMemory memory);
+// The same with the counts of checkedMergeCounts(meshes), taken ahead.
+std::unique_ptr<MergedGeometry> mergeMeshes(std::span<const MeshView> meshes, const MergeCounts& counts,
+                                            ScratchMemory memory);
 
 }  // namespace vantro::collada
