@@ -6,18 +6,7 @@
 #include <cstdint>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/asan_interface.h>
-#define VANTRO_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
-#define VANTRO_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
-// A gap between pieces, left poisoned, so that AddressSanitizer still sees a write
-// running off the end of one piece into the next.
-constexpr std::size_t kRedZone = 64;
-#else
-#define VANTRO_POISON(address, size) ((void)(address), (void)(size))
-#define VANTRO_UNPOISON(address, size) ((void)(address), (void)(size))
-constexpr std::size_t kRedZone = 0;
-#endif
+#include "platform/memory_poison.h"
 
 namespace vantro::platform {
 namespace {
@@ -32,7 +21,7 @@ PageArena::PageArena(std::size_t blockBytes) : blockBytes_(roundUp(blockBytes ==
 
 PageArena::~PageArena() {
     for (const Block& block : blocks_) {
-        VANTRO_UNPOISON(block.base, block.size);
+        unpoisonMemory(block.base, block.size);
         munmap(block.base, block.size);
     }
 }
@@ -62,21 +51,21 @@ void PageArena::addBlock(std::size_t minimumBytes) {
         munmap(base, size);
         throw;
     }
-    VANTRO_POISON(base, size);
+    poisonMemory(base, size);
     used_ = 0;
 }
 
 void* PageArena::allocate(std::size_t bytes) {
-    if (bytes > SIZE_MAX - 2 * kAlignment - kRedZone)
+    if (bytes > SIZE_MAX - 2 * kAlignment - kPoisonedGap)
         throw std::bad_alloc();
-    const std::size_t taken = roundUp(bytes == 0 ? 1 : bytes, kAlignment) + kRedZone;
+    const std::size_t taken = roundUp(bytes == 0 ? 1 : bytes, kAlignment) + kPoisonedGap;
     std::lock_guard<std::mutex> guard(lock_);
     if (blocks_.empty() || blocks_.back().size - used_ < taken)
         addBlock(taken);
     char* piece = blocks_.back().base + used_;
     used_ += taken;
     allocated_ += taken;
-    VANTRO_UNPOISON(piece, bytes);
+    unpoisonMemory(piece, bytes);
     return piece;
 }
 
