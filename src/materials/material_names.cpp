@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "flat_tables.h"
+
 namespace vantro::materials {
 
 uint64_t NameKeyOfText(std::u16string_view text) {
@@ -41,6 +43,15 @@ std::u16string DisplayNameOfText(std::u16string_view rawName, std::u16string_vie
     return name;
 }
 
+struct UniqueNames::Tables {
+    TextSet inUse;
+    TextMap<uint64_t> firstFree;  // base -> every n below is taken
+};
+
+UniqueNames::UniqueNames() : tables_(std::make_unique<Tables>()) {}
+
+UniqueNames::~UniqueNames() = default;
+
 std::u16string UniqueNames::Candidate(const std::u16string& base, uint64_t n) {
     if (n == 0)
         return base;
@@ -53,24 +64,25 @@ std::u16string UniqueNames::Candidate(const std::u16string& base, uint64_t n) {
 }
 
 std::u16string UniqueNames::MakeUnique(const std::u16string& base) {
-    uint64_t& firstFree = firstFree_[base];
+    // A reference into the hint table stays valid here: only the other table grows.
+    uint64_t& firstFree = tables_->firstFree[base];
     uint64_t n = firstFree;
     // Inserting is the probe: a name already in use costs one look-up, not two.
-    auto placed = inUse_.insert(Candidate(base, n));
+    auto placed = tables_->inUse.insert(Candidate(base, n));
     while (!placed.second)
-        placed = inUse_.insert(Candidate(base, ++n));
+        placed = tables_->inUse.insert(Candidate(base, ++n));
     firstFree = n + 1;
     return *placed.first;
 }
 
 void UniqueNames::Release(const std::u16string& name) {
-    if (inUse_.erase(name) == 0)
+    if (tables_->inUse.erase(name) == 0)
         return;
     // A hint may always be lowered safely. The name may have been handed out as a
     // bare base or, ending in "(digits)", as a suffixed one: lower both hints.
-    auto own = firstFree_.find(name);
-    if (own != firstFree_.end())
-        own->second = 0;
+    auto own = tables_->firstFree.find(name);
+    if (own != tables_->firstFree.end())
+        own.value() = 0;
     uint64_t n = 0;
     std::u16string base = name;
     size_t open = name.rfind(u'(');
@@ -85,24 +97,17 @@ void UniqueNames::Release(const std::u16string& name) {
     }
     if (n == 0)
         return;
-    auto hint = firstFree_.find(base);
-    if (hint != firstFree_.end())
-        hint->second = std::min(hint->second, n);
+    auto hint = tables_->firstFree.find(base);
+    if (hint != tables_->firstFree.end())
+        hint.value() = std::min(hint->second, n);
 }
 
-void UniqueNames::Reserve(size_t count) {
-    // Half-empty buckets: most names a load asks for are new, and a look-up for an absent
-    // name then mostly ends at an empty bucket instead of walking a chain whose nodes
-    // are cache misses once the set outgrows the cache.
-    inUse_.max_load_factor(0.5f);
-    inUse_.reserve(count);
-}
+void UniqueNames::Reserve(size_t count) { tables_->inUse.reserve(count); }
 
-void UniqueNames::Clear() {
-    // As the manager's tables: swapped out so that the pool can return all its memory.
-    decltype(inUse_)(&nodes_).swap(inUse_);
-    decltype(firstFree_)(&nodes_).swap(firstFree_);
-    nodes_.release();
-}
+bool UniqueNames::Contains(const std::u16string& name) const { return tables_->inUse.count(name) != 0; }
+
+size_t UniqueNames::Size() const { return tables_->inUse.size(); }
+
+void UniqueNames::Clear() { tables_ = std::make_unique<Tables>(); }
 
 }  // namespace vantro::materials
