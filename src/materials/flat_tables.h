@@ -1,5 +1,5 @@
 #pragma once
-// The look-up tables of the material manager and its name set: open addressing over one
+// The look-up tables of the material manager: open addressing over one
 // flat array (hopscotch hashing), so that a look-up reads one or two neighbouring cache
 // lines instead of following a chain of nodes scattered over the heap. At tens of
 // thousands of materials the node-based tables missed the cache on nearly every probe,
@@ -8,9 +8,6 @@
 // Private to src/materials: the hashing library stays out of the public headers.
 
 #include <cstdint>
-#include <functional>
-#include <memory>
-#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -52,14 +49,5 @@ template <class Key, class Value, class Hash = CountingHash>
 using FlatMap = tsl::hopscotch_map<Key, Value, Hash>;
 template <class Key, class Hash = CountingHash>
 using FlatSet = tsl::hopscotch_set<Key, Hash>;
-
-// Names keep 32 bits of their hash beside them: a probe then compares the text of
-// another name only when the hashes agree, instead of reading its characters (a heap
-// block of their own) for every neighbour.
-using TextSet = tsl::hopscotch_set<std::u16string, std::hash<std::u16string>, std::equal_to<std::u16string>,
-                                   std::allocator<std::u16string>, 30, true>;
-template <class Value>
-using TextMap = tsl::hopscotch_map<std::u16string, Value, std::hash<std::u16string>, std::equal_to<std::u16string>,
-                                   std::allocator<std::pair<std::u16string, Value>>, 30, true>;
 
 }  // namespace vantro::materials

@@ -47,12 +47,11 @@ public:
     void Clear();
 
 private:
-    // base for n = 0, else base(n).
-    static std::u16string Candidate(const std::u16string& base, uint64_t n);
-
     // The names in use and, per base, the hint: every n below it is taken. Defined
     // with the implementation, so that the tables' library stays out of this header.
     struct Tables;
+    // base for n = 0, else base(n), in t's buffer for candidates.
+    static const std::u16string& Candidate(Tables& t, const std::u16string& base, uint64_t n);
     std::unique_ptr<Tables> tables_;
 };
 
