@@ -1,6 +1,7 @@
 #include "materials/material_manager.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory_resource>
 
@@ -180,14 +181,32 @@ void MaterialManager::LoadMaterials(CRhinoDoc* doc) {
     // status bar (and ours records the position) on every move, which at tens of
     // thousands of materials costs more than the materials themselves.
     int64_t shownPercent = -1;
-    for (int i = 0; i < count; ++i) {
-        if (const int64_t percent = int64_t(i) * 100 / count; percent != shownPercent) {
-            app.StatusBarProgressMeterPos(i, true);
-            shownPercent = percent;
+    // Materials go in batches: the keys of a whole batch first, then one look-up of each
+    // in the key table back to back, then the records. The look-ups of a batch do not
+    // depend on each other, so the processor waits for their cache misses together
+    // instead of once per material between the long stretches of work on each.
+    constexpr int kBatch = 32;
+    std::array<const CRhinoMaterial*, kBatch> batch;
+    std::array<Tables::Keys, kBatch> keys;
+    std::array<bool, kBatch> known;
+    for (int first = 0; first < count; first += kBatch) {
+        int size = 0;
+        for (int i = first; i < std::min(count, first + kBatch); ++i) {
+            if (const int64_t percent = int64_t(i) * 100 / count; percent != shownPercent) {
+                app.StatusBarProgressMeterPos(i, true);
+                shownPercent = percent;
+            }
+            const CRhinoMaterial& material = table[i];
+            if (material.IsValid(nullptr) && !material.IsDeleted()) {
+                batch[size] = &material;
+                keys[size] = Tables::Keys{MaterialNameKey(&material), MaterialRenderCrc(&material)};
+                ++size;
+            }
         }
-        const CRhinoMaterial& material = table[i];
-        if (material.IsValid(nullptr) && !material.IsDeleted())
-            AddMaterial(&material);
+        for (int k = 0; k < size; ++k)
+            known[k] = t.byKeys.count(keys[k]) != 0;
+        for (int k = 0; k < size; ++k)
+            AddMaterial(batch[k], keys[k].nameKey, keys[k].renderCrc, known[k]);
     }
     app.StatusBarProgressMeterEnd();
 }
@@ -195,8 +214,20 @@ void MaterialManager::LoadMaterials(CRhinoDoc* doc) {
 MaterialInfo* MaterialManager::AddMaterial(const ON_Material* material) {
     if (!material)
         return nullptr;
+    return AddMaterial(material, MaterialNameKey(material), MaterialRenderCrc(material), false);
+}
+
+MaterialInfo* MaterialManager::AddMaterial(const ON_Material* material, uint64_t nameKey, uint64_t renderCrc,
+                                           bool known) {
     Tables& t = *tables_;
-    const Tables::Keys keys{MaterialNameKey(material), MaterialRenderCrc(material)};
+    const Tables::Keys keys{nameKey, renderCrc};
+    // A record known from the batch's look-up is found again without inserting.
+    if (known) {
+        MaterialInfo* info = t.byKeys.find(keys)->second;
+        t.bySerial[material->RuntimeSerialNumber()] = info;
+        t.pending.insert(info);
+        return info;
+    }
     // One probe of the key table both finds a record and reserves the entry of a new
     // one. The entry is filled in before any other insert into that table could move it.
     auto [entry, isNew] = t.byKeys.try_emplace(keys, nullptr);

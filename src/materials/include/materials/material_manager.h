@@ -134,6 +134,9 @@ private:
     // that the tables' library stays out of this header.
     struct Tables;
 
+    // AddMaterial with the material's keys computed already; known when a look-up
+    // found them in the key table since.
+    MaterialInfo* AddMaterial(const ON_Material* material, uint64_t nameKey, uint64_t renderCrc, bool known);
     bool TranslateMaterial(MaterialInfo* info, const ON_Material* material);
     void MakeNameUnique(MaterialInfo& info, const std::u16string& base);
     void ReadOrClearTexture(MaterialInfo& info, const ON_Material& material);
