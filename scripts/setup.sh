@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build ccache pkg-config git python3 clang clang-format libclang-rt-14-dev
-          libtbb-dev libicu-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev libsimdjson-dev nlohmann-json3-dev libstb-dev libosmesa6-dev
+          libtbb-dev libicu-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev libsimdjson-dev nlohmann-json3-dev libtsl-hopscotch-map-dev libstb-dev libosmesa6-dev
           libxml2-utils opencollada-tools libassimp-dev assimp-utils time nodejs npm
           libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev libosd-dev
           g++-mingw-w64-x86-64-posix wine64 xvfb xauth googletest)

@@ -1,8 +1,11 @@
 #include "materials/material_manager.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory_resource>
 
+#include "flat_tables.h"
 #include "link/live_connection.h"
 #include "link/srfc_layout.h"
 #include "sdk/render/rdk_content.h"
@@ -56,6 +59,41 @@ uint32_t bitmapHash(const ON_Bitmap& bitmap) {
 
 }  // namespace
 
+struct MaterialManager::Tables {
+    struct Keys {
+        uint64_t nameKey;
+        uint64_t renderCrc;
+        friend bool operator==(const Keys&, const Keys&) = default;
+    };
+    struct KeysHash {
+        size_t operator()(const Keys& k) const { return size_t(MixBits(k.nameKey ^ MixBits(k.renderCrc))); }
+    };
+    // Gives a record made in the pool back to it.
+    struct PoolDelete {
+        std::pmr::memory_resource* pool;
+        void operator()(MaterialInfo* info) const {
+            std::destroy_at(info);
+            pool->deallocate(info, sizeof(MaterialInfo), alignof(MaterialInfo));
+        }
+    };
+    using PooledInfo = std::unique_ptr<MaterialInfo, PoolDelete>;
+
+    PooledInfo NewInfo() {
+        void* memory = records.allocate(sizeof(MaterialInfo), alignof(MaterialInfo));
+        return PooledInfo(new (memory) MaterialInfo(), PoolDelete{&records});
+    }
+
+    // The records come from a pool of their own rather than the general heap: a reload
+    // frees and re-creates tens of thousands of them, which scattered over the heap
+    // made the allocator sort the freed chunks again at each load. Declared first, so
+    // that it outlives the records the table below owns.
+    std::pmr::unsynchronized_pool_resource records;
+    FlatMap<int64_t, PooledInfo> all;  // owning, by id
+    FlatMap<Keys, MaterialInfo*, KeysHash> byKeys;
+    FlatMap<uint64_t, MaterialInfo*> bySerial;  // several serials may share a record
+    FlatSet<MaterialInfo*> pending;
+};
+
 uint64_t MaterialNameKey(const ON_Material* material) {
     if (!material)
         return 0;
@@ -88,21 +126,18 @@ std::u16string MaterialDisplayName(const ON_Material* material) {
 MaterialManager::MaterialManager(VantroAPI::LiveConnection* link)
     : link_(link),
       glassTypeId_(ON_UuidFromString(std::string_view(kGlassTypeId))),
-      default_(std::make_unique<MaterialInfo>()) {
+      default_(std::make_unique<MaterialInfo>()),
+      tables_(std::make_unique<Tables>()) {
     default_->id = -1;
 }
 
 MaterialManager::~MaterialManager() = default;
 
 void MaterialManager::Clear() {
-    // Swapped for empty tables rather than cleared, so that their buckets go back to the
-    // pool as well and the pool can give everything back: a small document loaded after
-    // a large one does not keep the large one's memory.
-    decltype(pending_)(&nodes_).swap(pending_);
-    decltype(bySerial_)(&nodes_).swap(bySerial_);
-    decltype(byKeys_)(&nodes_).swap(byKeys_);
-    decltype(all_)(&nodes_).swap(all_);
-    nodes_.release();
+    // Fresh tables rather than cleared ones, so that their arrays and the records' pool
+    // go back to the heap: a small document loaded after a large one does not keep the
+    // large one's memory.
+    tables_ = std::make_unique<Tables>();
     names_.Clear();
     default_->record = nullptr;
     // Buffer ids belong to the connection the forgotten records lived in; a later
@@ -112,6 +147,10 @@ void MaterialManager::Clear() {
     releasedBuffers_.clear();
     doc_ = nullptr;
 }
+
+size_t MaterialManager::MaterialCount() const { return tables_->all.size(); }
+
+bool MaterialManager::HasPending() const { return !tables_->pending.empty(); }
 
 void MaterialManager::LoadMaterials(CRhinoDoc* doc) {
     Clear();
@@ -125,18 +164,16 @@ void MaterialManager::LoadMaterials(CRhinoDoc* doc) {
     if (TranslateMaterial(default_.get(), &appDefault))
         default_->changed = true;
     ReadOrClearTexture(*default_, appDefault);
-    // Sized once for the whole table: growing them step by step re-hashes every entry
-    // again at each step, scattered over memory that no longer fits a cache.
+    // Sized once for the whole table: growing them step by step moves every entry
+    // again at each step.
     const auto expected = static_cast<size_t>(std::max(count, 0)) + 1;
-    all_.reserve(expected);
-    // Half-empty buckets for the two tables a load probes with keys it mostly does not
-    // hold yet (see UniqueNames::Reserve).
-    byKeys_.max_load_factor(0.5f);
-    byKeys_.reserve(expected);
+    Tables& t = *tables_;
+    t.all.reserve(expected);
+    t.byKeys.reserve(expected);
     names_.Reserve(expected);
-    bySerial_.reserve(expected);
-    pending_.reserve(expected);
-    pending_.insert(default_.get());
+    t.bySerial.reserve(expected);
+    t.pending.reserve(expected);
+    t.pending.insert(default_.get());
 
     CRhinoApp& app = RhinoApp();
     app.StatusBarProgressMeterStart(0, count, kProgressLabel, true, true);
@@ -144,14 +181,32 @@ void MaterialManager::LoadMaterials(CRhinoDoc* doc) {
     // status bar (and ours records the position) on every move, which at tens of
     // thousands of materials costs more than the materials themselves.
     int64_t shownPercent = -1;
-    for (int i = 0; i < count; ++i) {
-        if (const int64_t percent = int64_t(i) * 100 / count; percent != shownPercent) {
-            app.StatusBarProgressMeterPos(i, true);
-            shownPercent = percent;
+    // Materials go in batches: the keys of a whole batch first, then one look-up of each
+    // in the key table back to back, then the records. The look-ups of a batch do not
+    // depend on each other, so the processor waits for their cache misses together
+    // instead of once per material between the long stretches of work on each.
+    constexpr int kBatch = 32;
+    std::array<const CRhinoMaterial*, kBatch> batch;
+    std::array<Tables::Keys, kBatch> keys;
+    std::array<bool, kBatch> known;
+    for (int first = 0; first < count; first += kBatch) {
+        int size = 0;
+        for (int i = first; i < std::min(count, first + kBatch); ++i) {
+            if (const int64_t percent = int64_t(i) * 100 / count; percent != shownPercent) {
+                app.StatusBarProgressMeterPos(i, true);
+                shownPercent = percent;
+            }
+            const CRhinoMaterial& material = table[i];
+            if (material.IsValid(nullptr) && !material.IsDeleted()) {
+                batch[size] = &material;
+                keys[size] = Tables::Keys{MaterialNameKey(&material), MaterialRenderCrc(&material)};
+                ++size;
+            }
         }
-        const CRhinoMaterial& material = table[i];
-        if (material.IsValid(nullptr) && !material.IsDeleted())
-            AddMaterial(&material);
+        for (int k = 0; k < size; ++k)
+            known[k] = t.byKeys.count(keys[k]) != 0;
+        for (int k = 0; k < size; ++k)
+            AddMaterial(batch[k], keys[k].nameKey, keys[k].renderCrc, known[k]);
     }
     app.StatusBarProgressMeterEnd();
 }
@@ -159,35 +214,38 @@ void MaterialManager::LoadMaterials(CRhinoDoc* doc) {
 MaterialInfo* MaterialManager::AddMaterial(const ON_Material* material) {
     if (!material)
         return nullptr;
-    const Keys keys{MaterialNameKey(material), MaterialRenderCrc(material)};
+    return AddMaterial(material, MaterialNameKey(material), MaterialRenderCrc(material), false);
+}
+
+MaterialInfo* MaterialManager::AddMaterial(const ON_Material* material, uint64_t nameKey, uint64_t renderCrc,
+                                           bool known) {
+    Tables& t = *tables_;
+    const Tables::Keys keys{nameKey, renderCrc};
+    // A record known from the batch's look-up is found again without inserting.
+    if (known) {
+        MaterialInfo* info = t.byKeys.find(keys)->second;
+        t.bySerial[material->RuntimeSerialNumber()] = info;
+        t.pending.insert(info);
+        return info;
+    }
     // One probe of the key table both finds a record and reserves the entry of a new
-    // one: at tens of thousands of records every probe is a cache miss.
-    auto [entry, isNew] = byKeys_.try_emplace(keys, nullptr);
+    // one. The entry is filled in before any other insert into that table could move it.
+    auto [entry, isNew] = t.byKeys.try_emplace(keys, nullptr);
     MaterialInfo* info = entry->second;
     if (isNew) {
-        PooledInfo created = NewInfo();
+        Tables::PooledInfo created = t.NewInfo();
         info = created.get();
-        entry->second = info;
+        entry.value() = info;
         info->nameKey = keys.nameKey;
         info->renderCrc = keys.renderCrc;
-        all_.emplace(info->id, std::move(created));
+        t.all.emplace(info->id, std::move(created));
         if (TranslateMaterial(info, material))
             info->changed = true;
         ReadOrClearTexture(*info, *material);
     }
-    bySerial_[material->RuntimeSerialNumber()] = info;
-    pending_.insert(info);
+    t.bySerial[material->RuntimeSerialNumber()] = info;
+    t.pending.insert(info);
     return info;
-}
-
-void MaterialManager::PoolDelete::operator()(MaterialInfo* info) const {
-    std::destroy_at(info);
-    pool->deallocate(info, sizeof(MaterialInfo), alignof(MaterialInfo));
-}
-
-MaterialManager::PooledInfo MaterialManager::NewInfo() {
-    void* memory = nodes_.allocate(sizeof(MaterialInfo), alignof(MaterialInfo));
-    return PooledInfo(new (memory) MaterialInfo(), PoolDelete{&nodes_});
 }
 
 MaterialInfo* MaterialManager::AddMaterial(uint64_t serial) { return AddMaterial(FindMaterialBySerial(serial)); }
@@ -195,21 +253,22 @@ MaterialInfo* MaterialManager::AddMaterial(uint64_t serial) { return AddMaterial
 MaterialInfo* MaterialManager::UpdateMaterial(const ON_Material* material) {
     if (!material)
         return nullptr;
-    auto known = bySerial_.find(material->RuntimeSerialNumber());
-    if (known == bySerial_.end())
+    Tables& t = *tables_;
+    auto known = t.bySerial.find(material->RuntimeSerialNumber());
+    if (known == t.bySerial.end())
         return AddMaterial(material);
     MaterialInfo* old = known->second;
-    const Keys keys{MaterialNameKey(material), MaterialRenderCrc(material)};
-    pending_.insert(old);
-    if (auto found = byKeys_.find(keys); found != byKeys_.end()) {
-        known->second = found->second;
-        pending_.insert(found->second);
+    const Tables::Keys keys{MaterialNameKey(material), MaterialRenderCrc(material)};
+    t.pending.insert(old);
+    if (auto found = t.byKeys.find(keys); found != t.byKeys.end()) {
+        known.value() = found->second;
+        t.pending.insert(found->second);
         return found->second;
     }
-    byKeys_.erase(Keys{old->nameKey, old->renderCrc});
+    t.byKeys.erase(Tables::Keys{old->nameKey, old->renderCrc});
     old->nameKey = keys.nameKey;
     old->renderCrc = keys.renderCrc;
-    byKeys_.emplace(keys, old);
+    t.byKeys.emplace(keys, old);
     if (TranslateMaterial(old, material))
         old->changed = true;
     ReadOrClearTexture(*old, *material);
@@ -223,26 +282,26 @@ bool MaterialManager::RemoveMaterial(uint64_t /*serial*/) { return true; }
 MaterialInfo& MaterialManager::FindByIndex(int index) {
     if (!doc_ || !doc_->m_material_table.IsValidMaterialTableIndex(index))
         return *default_;
-    auto found = bySerial_.find(doc_->m_material_table[index].RuntimeSerialNumber());
-    return found != bySerial_.end() ? *found->second : *default_;
+    auto found = tables_->bySerial.find(doc_->m_material_table[index].RuntimeSerialNumber());
+    return found != tables_->bySerial.end() ? *found->second : *default_;
 }
 
 MaterialInfo& MaterialManager::FindById(int64_t id) {
-    auto found = all_.find(id);
-    return found != all_.end() ? *found->second : *default_;
+    auto found = tables_->all.find(id);
+    return found != tables_->all.end() ? *found->second : *default_;
 }
 
 MaterialInfo* MaterialManager::FindByKeys(uint64_t nameKey, uint64_t renderCrc, bool fallback) {
-    auto found = byKeys_.find(Keys{nameKey, renderCrc});
-    if (found != byKeys_.end())
+    auto found = tables_->byKeys.find(Tables::Keys{nameKey, renderCrc});
+    if (found != tables_->byKeys.end())
         return found->second;
     return fallback ? default_.get() : nullptr;
 }
 
 std::vector<MaterialInfo*> MaterialManager::Materials() const {
     std::vector<MaterialInfo*> list;
-    list.reserve(all_.size());
-    for (const auto& [id, info] : all_)
+    list.reserve(tables_->all.size());
+    for (const auto& [id, info] : tables_->all)
         list.push_back(info.get());
     std::sort(list.begin(), list.end(), [](const MaterialInfo* a, const MaterialInfo* b) { return a->id < b->id; });
     return list;
@@ -296,13 +355,14 @@ void MaterialManager::ReadOrClearTexture(MaterialInfo& info, const ON_Material& 
 }
 
 void MaterialManager::SendPending() {
-    if (pending_.empty() || !link_)
+    FlatSet<MaterialInfo*>& pending = tables_->pending;
+    if (pending.empty() || !link_)
         return;
-    std::vector<MaterialInfo*> order(pending_.begin(), pending_.end());
+    std::vector<MaterialInfo*> order(pending.begin(), pending.end());
     std::sort(order.begin(), order.end(), [](const MaterialInfo* a, const MaterialInfo* b) { return a->id < b->id; });
     for (MaterialInfo* info : order)
         SendMaterial(info);
-    pending_.clear();
+    pending.clear();
     for (uint32_t id : releasedBuffers_)
         link_->DestroyBuffer(id);
     releasedBuffers_.clear();

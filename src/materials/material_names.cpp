@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
+
+#include "text_index.h"
 
 namespace vantro::materials {
 
@@ -41,38 +44,52 @@ std::u16string DisplayNameOfText(std::u16string_view rawName, std::u16string_vie
     return name;
 }
 
-std::u16string UniqueNames::Candidate(const std::u16string& base, uint64_t n) {
+struct UniqueNames::Tables {
+    TextIndex inUse;
+    TextIndex bases;              // every base asked for; never shrinks until Clear
+    std::vector<uint64_t> hints;  // by position in bases: every n below it is taken
+    std::u16string candidate;     // reused for every name tried
+};
+
+UniqueNames::UniqueNames() : tables_(std::make_unique<Tables>()) {}
+
+UniqueNames::~UniqueNames() = default;
+
+const std::u16string& UniqueNames::Candidate(Tables& t, const std::u16string& base, uint64_t n) {
+    t.candidate.assign(base);
     if (n == 0)
-        return base;
-    std::string digits = std::to_string(n);
-    std::u16string name = base;
-    name.push_back(u'(');
-    name.append(digits.begin(), digits.end());
-    name.push_back(u')');
-    return name;
+        return t.candidate;
+    const std::string digits = std::to_string(n);
+    t.candidate.push_back(u'(');
+    t.candidate.append(digits.begin(), digits.end());
+    t.candidate.push_back(u')');
+    return t.candidate;
 }
 
 std::u16string UniqueNames::MakeUnique(const std::u16string& base) {
-    uint64_t& firstFree = firstFree_[base];
-    uint64_t n = firstFree;
+    Tables& t = *tables_;
+    const auto [hint, isNewBase] = t.bases.Insert(base);
+    if (isNewBase)
+        t.hints.push_back(0);  // bases never lose a text, so positions follow on
+    uint64_t n = t.hints[hint];
     // Inserting is the probe: a name already in use costs one look-up, not two.
-    auto placed = inUse_.insert(Candidate(base, n));
+    auto placed = t.inUse.Insert(Candidate(t, base, n));
     while (!placed.second)
-        placed = inUse_.insert(Candidate(base, ++n));
-    firstFree = n + 1;
-    return *placed.first;
+        placed = t.inUse.Insert(Candidate(t, base, ++n));
+    t.hints[hint] = n + 1;
+    return t.inUse.At(placed.first);
 }
 
 void UniqueNames::Release(const std::u16string& name) {
-    if (inUse_.erase(name) == 0)
+    Tables& t = *tables_;
+    if (!t.inUse.Erase(name))
         return;
     // A hint may always be lowered safely. The name may have been handed out as a
     // bare base or, ending in "(digits)", as a suffixed one: lower both hints.
-    auto own = firstFree_.find(name);
-    if (own != firstFree_.end())
-        own->second = 0;
+    if (const uint32_t own = t.bases.Find(name); own != TextIndex::kNone)
+        t.hints[own] = 0;
     uint64_t n = 0;
-    std::u16string base = name;
+    std::u16string_view base = name;
     size_t open = name.rfind(u'(');
     if (open != std::u16string::npos && name.size() > open + 2 && name.back() == u')') {
         std::u16string_view digits(name.data() + open + 1, name.size() - open - 2);
@@ -80,29 +97,21 @@ void UniqueNames::Release(const std::u16string& name) {
             digits.size() <= 18) {
             for (char16_t c : digits)
                 n = n * 10 + uint64_t(c - u'0');
-            base = name.substr(0, open);
+            base = base.substr(0, open);
         }
     }
     if (n == 0)
         return;
-    auto hint = firstFree_.find(base);
-    if (hint != firstFree_.end())
-        hint->second = std::min(hint->second, n);
+    if (const uint32_t hint = t.bases.Find(base); hint != TextIndex::kNone)
+        t.hints[hint] = std::min(t.hints[hint], n);
 }
 
-void UniqueNames::Reserve(size_t count) {
-    // Half-empty buckets: most names a load asks for are new, and a look-up for an absent
-    // name then mostly ends at an empty bucket instead of walking a chain whose nodes
-    // are cache misses once the set outgrows the cache.
-    inUse_.max_load_factor(0.5f);
-    inUse_.reserve(count);
-}
+void UniqueNames::Reserve(size_t count) { tables_->inUse.Reserve(count); }
 
-void UniqueNames::Clear() {
-    // As the manager's tables: swapped out so that the pool can return all its memory.
-    decltype(inUse_)(&nodes_).swap(inUse_);
-    decltype(firstFree_)(&nodes_).swap(firstFree_);
-    nodes_.release();
-}
+bool UniqueNames::Contains(const std::u16string& name) const { return tables_->inUse.Find(name) != TextIndex::kNone; }
+
+size_t UniqueNames::Size() const { return tables_->inUse.Size(); }
+
+void UniqueNames::Clear() { tables_ = std::make_unique<Tables>(); }
 
 }  // namespace vantro::materials

@@ -149,6 +149,28 @@ TEST_F(MaterialManagerTest, UpdateRemapsOrRetranslates) {
     EXPECT_NE(elm->record, nullptr);
 }
 
+// A load takes materials in batches; materials with the same keys share one record
+// whether they meet within a batch or across batches, deleted ones are skipped, and
+// every index maps to the record of its keys.
+TEST_F(MaterialManagerTest, LoadSharesRecordsAcrossBatches) {
+    std::vector<int> indices;
+    for (int i = 0; i < 150; ++i)
+        indices.push_back(i % 5 == 4 ? addMaterial(u"Solo", ON_Color(uint8_t(i), 1, 2))
+                                     : addMaterial(u"Tile", ON_Color(uint8_t(i % 3), 0, 0)));
+    ASSERT_TRUE(doc.m_material_table.DeleteMaterial(indices[149]));
+    manager.LoadMaterials(&doc);
+    EXPECT_EQ(manager.MaterialCount(), 3u + 29u);  // three tiles, 30 solos but the deleted one
+    for (int index : indices) {
+        const CRhinoMaterial& m = material(index);
+        MaterialInfo* expected = m.IsDeleted() ? &manager.DefaultMaterial()
+                                               : manager.FindByKeys(MaterialNameKey(&m), MaterialRenderCrc(&m), false);
+        ASSERT_NE(expected, nullptr) << index;
+        EXPECT_EQ(&manager.FindByIndex(index), expected) << index;
+    }
+    EXPECT_EQ(&manager.FindByIndex(indices[0]), &manager.FindByIndex(indices[33]));
+    EXPECT_NE(&manager.FindByIndex(indices[0]), &manager.FindByIndex(indices[1]));
+}
+
 // A reload skips a deleted material while its old record stays in the link.
 TEST_F(MaterialManagerTest, DeletedMaterialKeepsRecord) {
     const int index = addMaterial(u"Brick");

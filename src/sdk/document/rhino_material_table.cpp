@@ -40,10 +40,13 @@ const CRhinoMaterial& CRhinoMaterialTable::DefaultMaterial() const {
 int CRhinoMaterialTable::FindMaterialFromId(const ON_UUID& id, bool ignoreDeleted) const {
     if (ON_UuidIsNil(id))
         return -1;
-    for (const auto& m : materials_)
-        if (m->Id() == id && !(ignoreDeleted && m->IsDeleted()))
-            return m->Index();
-    return -1;
+    // An index rather than a pass: reading a document adds every material through
+    // AddMaterial, which asks here for each one. Ids are unique over the whole table
+    // and never change once added, so one entry per id is the whole answer.
+    const auto found = indexById_.find(id);
+    if (found == indexById_.end() || (ignoreDeleted && materials_[static_cast<size_t>(found->second)]->IsDeleted()))
+        return -1;
+    return found->second;
 }
 
 int CRhinoMaterialTable::AddMaterial(const ON_Material& material) {
@@ -58,6 +61,7 @@ int CRhinoMaterialTable::AddMaterial(const ON_Material& material) {
     entry->SetDeletedModelComponentState(false);
     if (entry->IdIsNil() || FindMaterialFromId(entry->Id(), false) >= 0)
         entry->SetId();
+    indexById_.emplace(entry->Id(), index);
     materials_.push_back(std::move(entry));
     doc_->raise([&](CRhinoEventWatcher& w) {
         w.MaterialTableEvent(CRhinoEventWatcher::material_added, *this, index, nullptr);

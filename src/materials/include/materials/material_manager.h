@@ -15,12 +15,10 @@
 // link lock while sending. releasedBuffers_ is a concurrent set so that inserting a
 // buffer id needs nothing more.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <memory_resource>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include <tbb/concurrent_unordered_set.h>
@@ -94,10 +92,10 @@ public:
     // Every record except the default material, in id order (a stable order for the
     // export). Pointers stay valid until Clear/LoadMaterials.
     std::vector<MaterialInfo*> Materials() const;
-    size_t MaterialCount() const { return all_.size(); }
+    size_t MaterialCount() const;
     CRhinoDoc* Document() const { return doc_; }
 
-    bool HasPending() const { return !pending_.empty(); }
+    bool HasPending() const;
     // Worker thread, under the link lock: writes every pending record (in id order),
     // destroys the buffers released since the last call, raises the header's changed
     // flag. Nothing when nothing is pending or there is no link.
@@ -132,23 +130,13 @@ public:
     const std::u16string& TextureFolderPath() const { return folderPath_; }
 
 private:
-    struct Keys {
-        uint64_t nameKey;
-        uint64_t renderCrc;
-        friend bool operator==(const Keys&, const Keys&) = default;
-    };
-    struct KeysHash {
-        size_t operator()(const Keys& k) const { return size_t(k.nameKey ^ (k.renderCrc * 0x9E3779B97F4A7C15ull)); }
-    };
+    // The records and the tables that find them; defined with the implementation, so
+    // that the tables' library stays out of this header.
+    struct Tables;
 
-    // Gives a record made in the pool back to it.
-    struct PoolDelete {
-        std::pmr::memory_resource* pool;
-        void operator()(MaterialInfo* info) const;
-    };
-    using PooledInfo = std::unique_ptr<MaterialInfo, PoolDelete>;
-
-    PooledInfo NewInfo();
+    // AddMaterial with the material's keys computed already; known when a look-up
+    // found them in the key table since.
+    MaterialInfo* AddMaterial(const ON_Material* material, uint64_t nameKey, uint64_t renderCrc, bool known);
     bool TranslateMaterial(MaterialInfo* info, const ON_Material* material);
     void MakeNameUnique(MaterialInfo& info, const std::u16string& base);
     void ReadOrClearTexture(MaterialInfo& info, const ON_Material& material);
@@ -163,16 +151,8 @@ private:
     const ON_UUID glassTypeId_;
     std::unique_ptr<MaterialInfo> default_;
 
-    // The tables' nodes come from one pool owned here rather than from the general heap:
-    // a reload frees and re-creates some hundred thousand of them, which scattered over
-    // the heap turned every look-up into a cache miss and made the allocator sort the
-    // freed chunks again at each step. Clear gives the pool's memory back whole.
-    std::pmr::unsynchronized_pool_resource nodes_;
-    std::pmr::unordered_map<int64_t, PooledInfo> all_{&nodes_};  // owning, by id; the records too live in the pool
-    std::pmr::unordered_map<Keys, MaterialInfo*, KeysHash> byKeys_{&nodes_};
-    std::pmr::unordered_map<uint64_t, MaterialInfo*> bySerial_{&nodes_};  // several serials may share a record
-    std::pmr::unordered_set<MaterialInfo*> pending_{&nodes_};
-    vantro::materials::UniqueNames names_;  // display names of the records in all_
+    std::unique_ptr<Tables> tables_;
+    vantro::materials::UniqueNames names_;  // display names of the records
 
     uint64_t textureCounter_ = 0;  // never reset
     tbb::concurrent_unordered_set<uint32_t> releasedBuffers_;

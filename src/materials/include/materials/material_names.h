@@ -3,12 +3,11 @@
 // identifies a material across edits, and the bookkeeping that keeps display names
 // unique without searching all names for every new material.
 
+#include <cstddef>
 #include <cstdint>
-#include <memory_resource>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace vantro::materials {
 
@@ -31,25 +30,29 @@ std::u16string DisplayNameOfText(std::u16string_view rawName, std::u16string_vie
 // the scene).
 class UniqueNames {
 public:
+    UniqueNames();
+    ~UniqueNames();
+    UniqueNames(const UniqueNames&) = delete;
+    UniqueNames& operator=(const UniqueNames&) = delete;
+
     // The first of base, base(1), base(2), ... that is not in use; reserves it.
     std::u16string MakeUnique(const std::u16string& base);
     // Gives a reserved name back so that it can be handed out again.
     void Release(const std::u16string& name);
     // Sizes the set for count names at once (a load knows how many it adds).
     void Reserve(size_t count);
-    bool Contains(const std::u16string& name) const { return inUse_.count(name) != 0; }
-    size_t Size() const { return inUse_.size(); }
+    bool Contains(const std::u16string& name) const;
+    size_t Size() const;
+    // Forgets every name and gives the tables' memory back.
     void Clear();
 
 private:
-    // base for n = 0, else base(n).
-    static std::u16string Candidate(const std::u16string& base, uint64_t n);
-
-    // Nodes from a pool of this set's own, for the manager's reason: tens of thousands
-    // of names freed and reserved again on every reload.
-    std::pmr::unsynchronized_pool_resource nodes_;
-    std::pmr::unordered_set<std::u16string> inUse_{&nodes_};
-    std::pmr::unordered_map<std::u16string, uint64_t> firstFree_{&nodes_};  // base -> every n below is taken
+    // The names in use and, per base, the hint: every n below it is taken. Defined
+    // with the implementation, so that the tables' library stays out of this header.
+    struct Tables;
+    // base for n = 0, else base(n), in t's buffer for candidates.
+    static const std::u16string& Candidate(Tables& t, const std::u16string& base, uint64_t n);
+    std::unique_ptr<Tables> tables_;
 };
 
 }  // namespace vantro::materials

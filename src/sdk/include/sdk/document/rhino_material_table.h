@@ -8,9 +8,11 @@
 // Thread-safety: main thread only.
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "sdk/document/on_material.h"
+#include "sdk/geometry/on_uuid.h"
 
 class CRhinoDoc;
 class ON_Bitmap;
@@ -71,5 +73,6 @@ public:
 private:
     CRhinoDoc* doc_;
     std::vector<std::unique_ptr<CRhinoMaterial>> materials_;
+    std::unordered_map<ON_UUID, int, ON_UuidHash> indexById_;  // every entry, deleted ones included
     std::unique_ptr<CRhinoMaterial> default_;
 };
