@@ -15,6 +15,7 @@ int CRhinoBitmapTable::AddBitmap(const ON_Bitmap& bitmap) {
     entry->SetIndex(BitmapCount());
     if (entry->IdIsNil() || FindBitmapFromId(entry->Id()) >= 0)
         entry->SetId();
+    indexById_.emplace(entry->Id(), BitmapCount());
     bitmaps_.push_back(std::move(entry));
     return BitmapCount() - 1;
 }
@@ -33,10 +34,9 @@ bool CRhinoBitmapTable::ReplaceBitmap(int index, const ON_Bitmap& bitmap) {
 int CRhinoBitmapTable::FindBitmapFromId(const ON_UUID& id) const {
     if (ON_UuidIsNil(id))
         return -1;
-    for (int i = 0; i < BitmapCount(); ++i)
-        if (bitmaps_[static_cast<size_t>(i)]->Id() == id)
-            return i;
-    return -1;
+    // As the layer table: an index of ids that never change once added.
+    const auto found = indexById_.find(id);
+    return found == indexById_.end() ? -1 : found->second;
 }
 
 int CRhinoBitmapTable::FindBitmapFromPath(const ON_wString& fullPath) const {

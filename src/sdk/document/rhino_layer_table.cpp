@@ -28,10 +28,12 @@ const CRhinoLayer& CRhinoLayerTable::operator[](int index) const {
 int CRhinoLayerTable::FindLayerFromId(const ON_UUID& id, bool ignoreDeleted) const {
     if (ON_UuidIsNil(id))
         return -1;
-    for (const auto& layer : layers_)
-        if (layer->Id() == id && !(ignoreDeleted && layer->IsDeleted()))
-            return layer->Index();
-    return -1;
+    // Ids are unique over the whole table and never change once added: an index
+    // answers at once what a pass would, for a document's every layer as it is read.
+    const auto found = indexById_.find(id);
+    if (found == indexById_.end() || (ignoreDeleted && layers_[static_cast<size_t>(found->second)]->IsDeleted()))
+        return -1;
+    return found->second;
 }
 
 bool CRhinoLayerTable::SetCurrentLayerIndex(int index) {
@@ -76,6 +78,7 @@ int CRhinoLayerTable::AddLayer(const ON_Layer& layer, bool quiet) {
     entry->SetDeletedModelComponentState(false);
     if (entry->IdIsNil() || FindLayerFromId(entry->Id(), false) >= 0)
         entry->SetId();
+    indexById_.emplace(entry->Id(), index);
     layers_.push_back(std::move(entry));
     if (current_ < 0)
         current_ = index;

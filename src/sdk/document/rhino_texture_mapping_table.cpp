@@ -15,10 +15,11 @@ const ON_TextureMapping& CRhinoTextureMappingTable::operator[](int index) const 
 int CRhinoTextureMappingTable::FindTextureMapping(const ON_UUID& mappingId, bool ignoreDeleted) const {
     if (ON_UuidIsNil(mappingId))
         return -1;
-    for (const auto& m : mappings_)
-        if (m->Id() == mappingId && !(ignoreDeleted && m->IsDeleted()))
-            return m->Index();
-    return -1;
+    // As the layer table: an index of ids that never change once added.
+    const auto found = indexById_.find(mappingId);
+    if (found == indexById_.end() || (ignoreDeleted && mappings_[static_cast<size_t>(found->second)]->IsDeleted()))
+        return -1;
+    return found->second;
 }
 
 int CRhinoTextureMappingTable::FindTextureMapping(const ON_MappingChannel* channel, bool ignoreDeleted) const {
@@ -35,6 +36,7 @@ int CRhinoTextureMappingTable::AddTextureMapping(const ON_TextureMapping& mappin
     entry->SetDeletedModelComponentState(false);
     if (entry->IdIsNil() || FindTextureMapping(entry->Id(), false) >= 0)
         entry->SetId();
+    indexById_.emplace(entry->Id(), index);
     mappings_.push_back(std::move(entry));
     doc_->raise([&](CRhinoEventWatcher& w) {
         w.TextureMappingTableEvent(CRhinoEventWatcher::tm_added_event, *this, index, nullptr);

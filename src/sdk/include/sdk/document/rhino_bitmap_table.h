@@ -4,9 +4,11 @@
 // Thread-safety: main thread only.
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "sdk/geometry/on_bitmap.h"
+#include "sdk/geometry/on_uuid.h"
 
 class CRhinoDoc;
 
@@ -36,4 +38,5 @@ public:
 private:
     CRhinoDoc* doc_;
     std::vector<std::unique_ptr<ON_Bitmap>> bitmaps_;
+    std::unordered_map<ON_UUID, int, ON_UuidHash> indexById_;  // every entry, deleted ones included
 };

@@ -8,9 +8,11 @@
 // Thread-safety: main thread only, like the whole document.
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "sdk/document/on_layer.h"
+#include "sdk/geometry/on_uuid.h"
 
 class CRhinoDoc;
 class CRhinoMaterial;
@@ -78,6 +80,7 @@ private:
     bool refuse(bool quiet, const char16_t* why, int index) const;
     CRhinoDoc* doc_;
     std::vector<std::unique_ptr<CRhinoLayer>> layers_;
+    std::unordered_map<ON_UUID, int, ON_UuidHash> indexById_;  // every entry, deleted ones included
     std::unique_ptr<CRhinoLayer> unset_;
     int current_ = -1;
 };

@@ -8,10 +8,12 @@
 // Thread-safety: main thread only.
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "sdk/geometry/on_mapping_ref.h"
 #include "sdk/geometry/on_texture_mapping.h"
+#include "sdk/geometry/on_uuid.h"
 
 class CRhinoDoc;
 
@@ -54,5 +56,6 @@ public:
 private:
     CRhinoDoc* doc_;
     std::vector<std::unique_ptr<ON_TextureMapping>> mappings_;
+    std::unordered_map<ON_UUID, int, ON_UuidHash> indexById_;  // every entry, deleted ones included
     std::unique_ptr<ON_TextureMapping> unset_;
 };
