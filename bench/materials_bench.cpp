@@ -2,7 +2,8 @@
 // 30,000 for loading alone) whose names collide in groups of 100, so every load hands out
 // "(1)" ... "(99)" suffixes. The ratios between sizes are printed so that growth shows
 // at a glance (linear: 10x and 3x), with the document's side of a load alone beside
-// them: what the manager's own work is compared with.
+// them: what the manager's own work is compared with. The channels live in memory, as
+// in a desktop session (support/memory_runtime_folder.h).
 
 #include <benchmark/benchmark.h>
 
@@ -14,6 +15,7 @@
 #include "link/live_connection.h"
 #include "materials/material_manager.h"
 #include "sdk/rhino_sdk.h"
+#include "support/memory_runtime_folder.h"
 #include "support/ratio_report.h"
 
 namespace {
@@ -146,6 +148,7 @@ BENCHMARK(BM_LoadAndSend50000)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+    vantro::bench::UseMemoryRuntimeFolder();
     return vantro::bench::runWithRatios(
         argc, argv,
         {{"BM_Walk10000", "BM_Walk1000", "the document's side of 10,000 vs 1,000 materials (linear: 10x)"},

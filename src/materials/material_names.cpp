@@ -77,7 +77,7 @@ std::u16string UniqueNames::MakeUnique(const std::u16string& base) {
     while (!placed.second)
         placed = t.inUse.Insert(Candidate(t, base, ++n));
     t.hints[hint] = n + 1;
-    return t.inUse.At(placed.first);
+    return std::u16string(t.inUse.At(placed.first));
 }
 
 void UniqueNames::Release(const std::u16string& name) {
@@ -106,12 +106,22 @@ void UniqueNames::Release(const std::u16string& name) {
         t.hints[hint] = std::min(t.hints[hint], n);
 }
 
-void UniqueNames::Reserve(size_t count) { tables_->inUse.Reserve(count); }
+void UniqueNames::Reserve(size_t count) {
+    // Room for names of 24 characters on average, "Material-" and a suffix included.
+    tables_->inUse.Reserve(count, count * 24);
+}
 
 bool UniqueNames::Contains(const std::u16string& name) const { return tables_->inUse.Find(name) != TextIndex::kNone; }
 
 size_t UniqueNames::Size() const { return tables_->inUse.Size(); }
 
 void UniqueNames::Clear() { tables_ = std::make_unique<Tables>(); }
+
+void UniqueNames::Forget() {
+    Tables& t = *tables_;
+    t.inUse.Clear();
+    t.bases.Clear();
+    t.hints.clear();
+}
 
 }  // namespace vantro::materials

@@ -5,7 +5,9 @@
 
 #include "discovery/velora_versions.h"
 #include "platform/clock.h"
+#include "platform/process.h"
 #include "platform/registry.h"
+#include "platform/window.h"
 #include "support/child_process.h"
 #include "support/test_environment.h"
 
@@ -64,6 +66,15 @@ TEST_F(VeloraVersionsTest, LaunchStartsTheMatchingInstallation) {
         platform::sleepMilliseconds(25);
     }
     EXPECT_EQ(running, u"8.4.0");
+    // The launched renderer is nobody's child here: let it end (it listens for 3 s)
+    // before the test's runtime folder goes, or it writes the folder back on its way out.
+    for (platform::WindowHandle window : platform::enumWindows()) {
+        platform::WindowInfo info;
+        if (!platform::getWindowInfo(window, info) || info.ownerPid == platform::currentProcessId())
+            continue;
+        for (int i = 0; i < 1200 && platform::isProcessAlive(info.ownerPid); ++i)
+            platform::sleepMilliseconds(25);
+    }
 }
 
 // The running version is the highest cleaned title among peer windows, compared as

@@ -171,6 +171,39 @@ TEST_F(MaterialManagerTest, LoadSharesRecordsAcrossBatches) {
     EXPECT_NE(&manager.FindByIndex(indices[0]), &manager.FindByIndex(indices[1]));
 }
 
+// A reload gives every material the record and name the first load gave it, whether the
+// manager keeps the last load's memory (a document of about the same size) or gives it
+// back (after a much larger one); nothing of the loads before shows.
+TEST_F(MaterialManagerTest, ReloadsStartAfresh) {
+    std::vector<int> indices;
+    for (int i = 0; i < 120; ++i)
+        indices.push_back(addMaterial(i % 2 ? u"Tile" : u"Stone", ON_Color(uint8_t(i), 0, 0)));
+    manager.LoadMaterials(&doc);
+    std::vector<std::u16string> firstNames;
+    for (int index : indices)
+        firstNames.push_back(manager.FindByIndex(index).name);
+    EXPECT_EQ(firstNames[0], u"Material-Stone");
+    EXPECT_EQ(firstNames[119], u"Material-Tile(59)");
+
+    CRhinoDoc small;
+    ON_Material only;
+    only.SetName(ON_wString(u"Stone"));
+    ASSERT_GE(small.m_material_table.AddMaterial(only), 0);
+    for (CRhinoDoc* next : {&doc, &small, &doc}) {
+        manager.LoadMaterials(next);
+        const bool isSmall = next == &small;
+        EXPECT_EQ(manager.MaterialCount(), isSmall ? 1u : 120u);
+        EXPECT_EQ(manager.FindByIndex(0).name, u"Material-Stone");
+        if (isSmall)
+            continue;
+        for (size_t i = 0; i < indices.size(); ++i)
+            ASSERT_EQ(manager.FindByIndex(indices[i]).name, firstNames[i]) << i;
+        EXPECT_EQ(
+            manager.FindByKeys(MaterialNameKey(&material(indices[5])), MaterialRenderCrc(&material(indices[5])), false),
+            &manager.FindByIndex(indices[5]));
+    }
+}
+
 // A reload skips a deleted material while its old record stays in the link.
 TEST_F(MaterialManagerTest, DeletedMaterialKeepsRecord) {
     const int index = addMaterial(u"Brick");

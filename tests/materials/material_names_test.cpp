@@ -100,6 +100,32 @@ TEST(MaterialNames, UniqueNamesMatchAPlainSearch) {
     EXPECT_EQ(names.Size(), reference.size());
 }
 
+// Names given back in bulk: the names still in use are found again after the given-back
+// ones' characters are reclaimed, freed names are handed out again lowest first, and a
+// forgotten set starts over.
+TEST(MaterialNames, UniqueNamesAfterManyReleases) {
+    UniqueNames names;
+    std::vector<std::u16string> handedOut;
+    for (int i = 0; i < 3000; ++i)
+        handedOut.push_back(names.MakeUnique(u"Stone"));
+    for (size_t i = 0; i < handedOut.size(); ++i)
+        if (i % 3 != 0)
+            names.Release(handedOut[i]);
+    for (size_t i = 0; i < handedOut.size(); ++i)
+        ASSERT_EQ(names.Contains(handedOut[i]), i % 3 == 0) << i;
+    EXPECT_EQ(names.MakeUnique(u"Stone"), u"Stone(1)");
+    EXPECT_EQ(names.MakeUnique(u"Stone"), u"Stone(2)");
+    EXPECT_EQ(names.MakeUnique(u"Stone(2)"), u"Stone(2)(1)");
+    EXPECT_EQ(names.MakeUnique(u"Stone"), u"Stone(4)");
+    EXPECT_EQ(names.Size(), 1000u + 4u);
+
+    names.Forget();
+    EXPECT_EQ(names.Size(), 0u);
+    EXPECT_FALSE(names.Contains(u"Stone(1)"));
+    EXPECT_EQ(names.MakeUnique(u"Stone"), u"Stone");
+    EXPECT_EQ(names.MakeUnique(u"Stone"), u"Stone(1)");
+}
+
 // Each keyword is found anywhere in the name, in any letter case and script, also after
 // a letter beyond the BMP or a lone surrogate.
 TEST(MaterialType, WaterKeywords) {

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
 #include "settings/plugin_settings.h"
 #include "plugin/velora_plugin.h"
 #include "sdk/app/rhino_app.h"
@@ -19,10 +23,23 @@ VeloraPlugin& ThePlugIn() {
 
 namespace {
 
+// The shared test folder goes when the process ends, after the statics made from here
+// on (the plug-in, the application, its dock bars) are gone: exit handlers and static
+// destructors run in reverse order of registration.
+bool removeAtExit(const std::string& folder) {
+    static std::string root;
+    root = folder;
+    return std::atexit([] {
+               std::error_code ignored;
+               std::filesystem::remove_all(root, ignored);
+           }) == 0;
+}
+
 // One plug-in, one UI and one dock bar for the process (the host's manager keeps bars
 // for the process's life, as the application does).
 struct Shared {
     vantro::test::TestEnvironment env;
+    bool removedAtExit = removeAtExit(env.root());
     VeloraPlugin& plugin = ThePlugIn();
     PluginUi* ui = nullptr;
     CRhinoUiMenu* menu = nullptr;

@@ -140,6 +140,12 @@ private:
     bool TranslateMaterial(MaterialInfo* info, const ON_Material* material);
     void MakeNameUnique(MaterialInfo& info, const std::u16string& base);
     void ReadOrClearTexture(MaterialInfo& info, const ON_Material& material);
+    // Clear for a load of expected materials; keeps the memory of a last load of at
+    // most kKeptMemoryFactor times as many.
+    void ClearFor(size_t expected);
+    // What Clear forgets besides the records: the default's link record, buffer ids,
+    // the document.
+    void ForgetLinkState();
     const ON_Material* FindMaterialBySerial(uint64_t serial) const;
     const ON_Bitmap* TextureBitmap(const ON_Material& material, const ON_Texture& texture) const;
     bool ReadFileTexture(MaterialInfo& info, const ON_Texture& texture);
@@ -151,6 +157,7 @@ private:
     const ON_UUID glassTypeId_;
     std::unique_ptr<MaterialInfo> default_;
 
+    static constexpr size_t kKeptMemoryFactor = 4;
     std::unique_ptr<Tables> tables_;
     vantro::materials::UniqueNames names_;  // display names of the records
 

@@ -45,6 +45,8 @@ public:
     size_t Size() const;
     // Forgets every name and gives the tables' memory back.
     void Clear();
+    // Forgets every name but keeps the tables' memory for as many names again.
+    void Forget();
 
 private:
     // The names in use and, per base, the hint: every n below it is taken. Defined
