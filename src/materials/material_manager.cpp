@@ -79,8 +79,19 @@ struct MaterialManager::Tables {
     using PooledInfo = std::unique_ptr<MaterialInfo, PoolDelete>;
 
     PooledInfo NewInfo() {
-        void* memory = records.allocate(sizeof(MaterialInfo), alignof(MaterialInfo));
-        return PooledInfo(new (memory) MaterialInfo(), PoolDelete{&records});
+        if (spare.empty()) {
+            void* memory = records.allocate(sizeof(MaterialInfo), alignof(MaterialInfo));
+            return PooledInfo(new (memory) MaterialInfo(), PoolDelete{&records});
+        }
+        // A record of the last load made anew in place, keeping its name's memory.
+        MaterialInfo* info = spare.back().release();
+        spare.pop_back();
+        std::u16string name = std::move(info->name);
+        name.clear();
+        std::destroy_at(info);
+        new (info) MaterialInfo();
+        info->name = std::move(name);
+        return PooledInfo(info, PoolDelete{&records});
     }
 
     // The records come from a pool of their own rather than the general heap: a reload
@@ -92,9 +103,15 @@ struct MaterialManager::Tables {
     FlatMap<Keys, MaterialInfo*, KeysHash> byKeys;
     FlatMap<uint64_t, MaterialInfo*> bySerial;  // several serials may share a record
     FlatSet<MaterialInfo*> pending;
+    // The last load's records, handed out again by NewInfo in the order they were made.
+    std::vector<PooledInfo> spare;
 
-    // Deletes every record but keeps the tables' arrays and the pool's blocks.
+    // Forgets every record but keeps them, the tables' arrays and the pool's blocks for
+    // the next load.
     void Forget() {
+        for (auto entry = all.begin(); entry != all.end(); ++entry)
+            spare.push_back(std::move(entry.value()));
+        std::reverse(spare.begin(), spare.end());
         all.clear();
         byKeys.clear();
         bySerial.clear();
@@ -374,7 +391,7 @@ void MaterialManager::MakeNameUnique(MaterialInfo& info, const std::u16string& b
     }
     if (!info.name.empty())
         names_.Release(info.name);
-    info.name = names_.MakeUnique(base);
+    names_.MakeUnique(base, info.name);
 }
 
 void MaterialManager::ReadOrClearTexture(MaterialInfo& info, const ON_Material& material) {

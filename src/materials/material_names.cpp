@@ -67,6 +67,12 @@ const std::u16string& UniqueNames::Candidate(Tables& t, const std::u16string& ba
 }
 
 std::u16string UniqueNames::MakeUnique(const std::u16string& base) {
+    std::u16string name;
+    MakeUnique(base, name);
+    return name;
+}
+
+void UniqueNames::MakeUnique(const std::u16string& base, std::u16string& out) {
     Tables& t = *tables_;
     const auto [hint, isNewBase] = t.bases.Insert(base);
     if (isNewBase)
@@ -77,7 +83,7 @@ std::u16string UniqueNames::MakeUnique(const std::u16string& base) {
     while (!placed.second)
         placed = t.inUse.Insert(Candidate(t, base, ++n));
     t.hints[hint] = n + 1;
-    return std::u16string(t.inUse.At(placed.first));
+    out.assign(t.inUse.At(placed.first));
 }
 
 void UniqueNames::Release(const std::u16string& name) {

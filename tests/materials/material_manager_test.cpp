@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <thread>
@@ -184,6 +185,10 @@ TEST_F(MaterialManagerTest, ReloadsStartAfresh) {
         firstNames.push_back(manager.FindByIndex(index).name);
     EXPECT_EQ(firstNames[0], u"Material-Stone");
     EXPECT_EQ(firstNames[119], u"Material-Tile(59)");
+    send(manager);
+    int64_t newestId = 0;
+    for (int index : indices)
+        newestId = std::max(newestId, manager.FindByIndex(index).id);
 
     CRhinoDoc small;
     ON_Material only;
@@ -196,8 +201,14 @@ TEST_F(MaterialManagerTest, ReloadsStartAfresh) {
         EXPECT_EQ(manager.FindByIndex(0).name, u"Material-Stone");
         if (isSmall)
             continue;
-        for (size_t i = 0; i < indices.size(); ++i)
-            ASSERT_EQ(manager.FindByIndex(indices[i]).name, firstNames[i]) << i;
+        // New records: new ids, nothing sent yet, everything to be sent.
+        for (size_t i = 0; i < indices.size(); ++i) {
+            const MaterialInfo& info = manager.FindByIndex(indices[i]);
+            ASSERT_EQ(info.name, firstNames[i]) << i;
+            ASSERT_GT(info.id, newestId) << i;
+            ASSERT_EQ(info.record, nullptr) << i;
+            ASSERT_TRUE(info.changed) << i;
+        }
         EXPECT_EQ(
             manager.FindByKeys(MaterialNameKey(&material(indices[5])), MaterialRenderCrc(&material(indices[5])), false),
             &manager.FindByIndex(indices[5]));

@@ -37,6 +37,8 @@ public:
 
     // The first of base, base(1), base(2), ... that is not in use; reserves it.
     std::u16string MakeUnique(const std::u16string& base);
+    // The same, written into out (whose memory it reuses).
+    void MakeUnique(const std::u16string& base, std::u16string& out);
     // Gives a reserved name back so that it can be handed out again.
     void Release(const std::u16string& name);
     // Sizes the set for count names at once (a load knows how many it adds).
