@@ -109,6 +109,7 @@ struct MaterialManager::Tables {
     // Forgets every record but keeps them, the tables' arrays and the pool's blocks for
     // the next load.
     void Forget() {
+        spare.reserve(spare.size() + all.size());  // so that no push below can throw
         for (auto entry = all.begin(); entry != all.end(); ++entry)
             spare.push_back(std::move(entry.value()));
         std::reverse(spare.begin(), spare.end());

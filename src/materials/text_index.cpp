@@ -1,5 +1,7 @@
 #include "text_index.h"
 
+#include <stdexcept>
+
 namespace vantro::materials {
 
 namespace {
@@ -23,6 +25,8 @@ uint32_t TextIndex::Find(std::u16string_view text) const {
 }
 
 void TextIndex::Place(uint32_t position, std::u16string_view text) {
+    if (characters_.size() + text.size() > UINT32_MAX)
+        throw std::length_error("more than 4 G characters of names");
     spans_[position] = Span{uint32_t(characters_.size()), uint32_t(text.size())};
     characters_.append(text);
 }
