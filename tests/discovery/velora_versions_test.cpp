@@ -70,7 +70,7 @@ TEST_F(VeloraVersionsTest, LaunchStartsTheMatchingInstallation) {
     // before the test's runtime folder goes, or it writes the folder back on its way out.
     for (platform::WindowHandle window : platform::enumWindows()) {
         platform::WindowInfo info;
-        if (!platform::getWindowInfo(window, info) || info.ownerPid == platform::currentProcessId())
+        if (!platform::getWindowInfo(window, info) || info.className != u"VELORA START")
             continue;
         for (int i = 0; i < 1200 && platform::isProcessAlive(info.ownerPid); ++i)
             platform::sleepMilliseconds(25);
