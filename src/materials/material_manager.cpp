@@ -105,6 +105,10 @@ struct MaterialManager::Tables {
     FlatSet<MaterialInfo*> pending;
     // The last load's records, handed out again by NewInfo in the order they were made.
     std::vector<PooledInfo> spare;
+    // The document's materials by runtime serial number, for the events that name a
+    // material by it: entries [0, indexed) of the table, made at the first such event.
+    FlatMap<uint64_t, int> indexBySerial;
+    int indexed = 0;
 
     // Forgets every record but keeps them, the tables' arrays and the pool's blocks for
     // the next load.
@@ -117,6 +121,8 @@ struct MaterialManager::Tables {
         byKeys.clear();
         bySerial.clear();
         pending.clear();
+        indexBySerial.clear();
+        indexed = 0;
     }
 };
 
@@ -357,10 +363,28 @@ const ON_Material* MaterialManager::FindMaterialBySerial(uint64_t serial) const 
     if (!doc_)
         return nullptr;
     const CRhinoMaterialTable& table = doc_->m_material_table;
-    for (int i = 0; i < table.MaterialCount(); ++i)
-        if (table[i].RuntimeSerialNumber() == serial)
-            return &table[i];
-    return nullptr;
+    Tables& t = *tables_;
+    auto indexed = [&]() -> const ON_Material* {
+        const auto found = t.indexBySerial.find(serial);
+        if (found == t.indexBySerial.end() || found->second >= table.MaterialCount())
+            return nullptr;
+        const CRhinoMaterial& material = table[found->second];
+        return material.RuntimeSerialNumber() == serial ? &material : nullptr;
+    };
+    // An event per material: a pass over the table for each made a script that edits
+    // every material of a large document cost materials x materials. Materials are only
+    // ever appended, so the index grows by the ones added since; only an entry whose
+    // serial changed in place costs a pass.
+    for (const int from : {t.indexed, 0}) {
+        if (const ON_Material* material = indexed())
+            return material;
+        if (from == 0)
+            t.indexBySerial.clear();  // drops the serials entries no longer have
+        for (int i = from; i < table.MaterialCount(); ++i)
+            t.indexBySerial[table[i].RuntimeSerialNumber()] = i;
+        t.indexed = table.MaterialCount();
+    }
+    return indexed();
 }
 
 bool MaterialManager::TranslateMaterial(MaterialInfo* info, const ON_Material* material) {

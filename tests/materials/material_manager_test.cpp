@@ -215,6 +215,33 @@ TEST_F(MaterialManagerTest, ReloadsStartAfresh) {
     }
 }
 
+// Events name a material by its runtime serial number: materials added after the load
+// are found, one of another document is not, and an unknown serial finds nothing.
+TEST_F(MaterialManagerTest, EventsFindMaterialsBySerial) {
+    addMaterial(u"Oak");
+    manager.LoadMaterials(&doc);
+    for (int i = 0; i < 40; ++i) {
+        const int index = addMaterial(u"Pine", ON_Color(uint8_t(i), 9, 9));
+        const MaterialInfo* added = manager.AddMaterial(material(index).RuntimeSerialNumber());
+        ASSERT_NE(added, nullptr) << i;
+        EXPECT_EQ(added, &manager.FindByIndex(index)) << i;
+        const std::string suffix = i == 0 ? "" : "(" + std::to_string(i) + ")";
+        EXPECT_EQ(added->name, u"Material-Pine" + std::u16string(suffix.begin(), suffix.end())) << i;
+    }
+    EXPECT_EQ(manager.AddMaterial(uint64_t{0}), nullptr);
+    modify(0, [](ON_Material& m) { m.SetName(ON_wString(u"Ash")); });
+    EXPECT_EQ(manager.UpdateMaterial(material(0).RuntimeSerialNumber())->name, u"Material-Ash");
+
+    const uint64_t oak = material(0).RuntimeSerialNumber();
+    CRhinoDoc other;
+    ON_Material elm;
+    elm.SetName(ON_wString(u"Elm"));
+    ASSERT_GE(other.m_material_table.AddMaterial(elm), 0);
+    manager.LoadMaterials(&other);
+    EXPECT_EQ(manager.AddMaterial(oak), nullptr);
+    EXPECT_EQ(manager.AddMaterial(other.m_material_table[0].RuntimeSerialNumber())->name, u"Material-Elm");
+}
+
 // A reload skips a deleted material while its old record stays in the link.
 TEST_F(MaterialManagerTest, DeletedMaterialKeepsRecord) {
     const int index = addMaterial(u"Brick");
