@@ -16,7 +16,8 @@ struct Ratio {
 
 // Use as main: initialises Google Benchmark with argc/argv, runs every benchmark with
 // the console reporter, then prints each ratio whose two cases both ran (real time
-// per iteration). Returns the process exit code.
+// per iteration; the median of a case's repetitions when it has several). Returns the
+// process exit code.
 int runWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios);
 
 }  // namespace vantro::bench
