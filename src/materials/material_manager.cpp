@@ -375,15 +375,19 @@ const ON_Material* MaterialManager::FindMaterialBySerial(uint64_t serial) const 
     // every material of a large document cost materials x materials. Materials are only
     // ever appended, so the index grows by the ones added since; only an entry whose
     // serial changed in place costs a pass.
-    for (const int from : {t.indexed, 0}) {
-        if (const ON_Material* material = indexed())
-            return material;
-        if (from == 0)
-            t.indexBySerial.clear();  // drops the serials entries no longer have
-        for (int i = from; i < table.MaterialCount(); ++i)
+    auto indexFrom = [&](int first) {
+        for (int i = first; i < table.MaterialCount(); ++i)
             t.indexBySerial[table[i].RuntimeSerialNumber()] = i;
         t.indexed = table.MaterialCount();
-    }
+    };
+    if (const ON_Material* material = indexed())
+        return material;
+    const int appended = t.indexed;
+    indexFrom(appended);
+    if (const ON_Material* material = indexed(); material || appended == 0)
+        return material;      // found, or the whole table was indexed just now
+    t.indexBySerial.clear();  // drops the serials entries no longer have
+    indexFrom(0);
     return indexed();
 }
 
